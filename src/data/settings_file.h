@@ -1,0 +1,22 @@
+// The settings file "settei.sei": three switches and the battle speed, four CR LF lines.
+#pragma once
+
+#include <filesystem>
+
+#include "data/game_state.h"
+
+namespace momiru {
+
+inline constexpr const char* kSettingsFileName = "settei.sei";
+
+// Reads `dir`/settei.sei into OptSw[0..2] and BattleSpeed. Each value is assigned as soon as it
+// is read; a read that stops keeps what it has read; several records leave the last one.
+// Returns false when the file could not be opened or a value could not be read (never reported
+// to the player; tools and tests look at it).
+bool LoadSettings(GameState& gs, const std::filesystem::path& dir);
+
+// Sets SaveKey to floor(13 × randomUnit()) + 5 and writes one record to `dir`/settei.sei,
+// atomically: a failed write leaves the old file whole. The settings in memory are never touched.
+bool SaveSettings(GameState& gs, const std::filesystem::path& dir);
+
+}  // namespace momiru
