@@ -8,8 +8,10 @@
 
 int main(int argc, char** argv) {
   if (!momiru::haveDisplay()) {
-    std::fputs("momiru-battle: no display found; start it from a desktop session, or try: xvfb-run -a momiru-battle\n",
-               stderr);
+    std::fputs(
+        "momiru-battle: no display found; start it from a desktop session, or try: xvfb-run -a "
+        "momiru-battle\n",
+        stderr);
     return 1;
   }
   QApplication app(argc, argv);

@@ -18,7 +18,7 @@ inline constexpr std::array<const char*, kParts> kPartNames = {"頭", "両腕", 
 
 // One character as the battle sees it. Numbers are the decoded values (stored value ÷ key).
 struct Combatant {
-  std::string CharName;  // "<file>の<stored name>", maybe with "(1)"/"(2)" appended at entry
+  std::string CharName;      // "<file>の<stored name>", maybe with "(1)"/"(2)" appended at entry
   std::int32_t CharLv = 0;   // nonzero marks the slot as holding a character
   std::int32_t CharPic = 0;  // 0..13 portraits, 14 empty; anything else shows the empty one
   std::array<std::int32_t, kParts> HP{};

@@ -21,11 +21,11 @@ enum class LoadOutcome {
 // outcome is Loaded; the decoded scratch copy is kept here for tools in every case it exists.
 struct SaveDataResult {
   LoadOutcome outcome = LoadOutcome::Failed;
-  std::string reason;                   // empty when Loaded
-  bool recordRead = false;              // at least one whole record was read and decoded
-  Combatant record;                     // the last record, as the game would hold it
-  LoadValues values;                    // its load values (divided where whole)
-  std::optional<std::int64_t> sum;      // the check sum, when it could be formed
+  std::string reason;                     // empty when Loaded
+  bool recordRead = false;                // at least one whole record was read and decoded
+  Combatant record;                       // the last record, as the game would hold it
+  LoadValues values;                      // its load values (divided where whole)
+  std::optional<std::int64_t> sum;        // the check sum, when it could be formed
   std::vector<std::string> notMultiples;  // field names such as "HP[2]", "SaveLv[1]", "SaveF"
 };
 

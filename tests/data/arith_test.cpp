@@ -1,9 +1,9 @@
 // Rounding ties to even and the 32-bit range checks.
+#include "data/arith.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
-
-#include "data/arith.h"
 
 namespace momiru {
 namespace {

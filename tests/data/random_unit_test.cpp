@@ -1,9 +1,9 @@
 // The random source's contract: range, argument modes, and a sequence pinned for every platform.
+#include "data/random_unit.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "data/random_unit.h"
 
 namespace momiru {
 namespace {
@@ -22,18 +22,18 @@ TEST(RandomUnit, StaysInTheUnitIntervalAndVaries) {
 
 TEST(RandomUnit, ArgumentModes) {
   RandomUnit r(7);
-  const float first = r(3.5);             // positive: next
-  EXPECT_EQ(r(0.0), first);               // zero: the same value again
+  const float first = r(3.5);  // positive: next
+  EXPECT_EQ(r(0.0), first);    // zero: the same value again
   EXPECT_EQ(r(0.0), first);
-  const float second = r();               // no argument: next
+  const float second = r();  // no argument: next
   EXPECT_NE(second, first);
-  const float restartA = r(-2.0);         // negative: restart from the argument
+  const float restartA = r(-2.0);  // negative: restart from the argument
   r();
   r();
-  EXPECT_EQ(r(-2.0), restartA);           // the same negative argument, the same value
+  EXPECT_EQ(r(-2.0), restartA);  // the same negative argument, the same value
   RandomUnit other(999);
-  EXPECT_EQ(other(-2.0), restartA);       // whatever came before
-  EXPECT_EQ(r(), other());                // and the sequence continues alike
+  EXPECT_EQ(other(-2.0), restartA);  // whatever came before
+  EXPECT_EQ(r(), other());           // and the sequence continues alike
   EXPECT_NE(r(-3.0), restartA);
 }
 
