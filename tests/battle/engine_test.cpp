@@ -1,0 +1,438 @@
+// The engine against scripted draws: move choice, costs, the three blows, the miss rule, the
+// steps of a turn, the scheduler and the judgement.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+
+#include "battle/battle_engine.h"
+#include "battle/move_code.h"
+#include "battle_fixture.h"
+#include "scripted_random.h"
+
+namespace momiru::battle {
+namespace {
+
+using momiru::testing::Parts;
+using momiru::testing::pick;
+using momiru::testing::RecordingScreen;
+using momiru::testing::ScriptedRandom;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+using ScriptedEngine = BasicBattle<ScriptedRandom, BattleScreenPort, true>;
+
+class Engine : public ::testing::Test {
+ protected:
+  void SetUp() override { make(); }
+
+  // (Re)makes the engine after a test changed move names.
+  void make() { engine = std::make_unique<ScriptedEngine>(gs, screen, rnd); }
+
+  // Sets up the middle of a turn: `attacker` uses `move`, performed by `part`.
+  void turn(int attacker, int move, int part) {
+    BattleState& s = engine->state();
+    s.attacker = attacker;
+    s.defender = 1 - attacker;
+    s.moveSlot = move;
+    s.attackPart = part;
+  }
+
+  GameState gs = momiru::testing::twoFighters();
+  RecordingScreen screen{gs};
+  ScriptedRandom rnd;
+  std::unique_ptr<ScriptedEngine> engine;
+};
+
+TEST(MoveCode, ReadsPartKindAndDisplayNameByCharacter) {
+  const MoveCode special = parseMoveCode("H-S念力");
+  EXPECT_EQ(special.part, 0);
+  EXPECT_EQ(special.kind, MoveKind::Special);
+  EXPECT_EQ(special.displayName("H-S念力"), "念力");
+  const MoveCode repeat = parseMoveCode("LR-連続キック");
+  EXPECT_EQ(repeat.part, 2);
+  EXPECT_EQ(repeat.kind, MoveKind::Repeat);
+  const MoveCode blank = parseMoveCode("---NO DATA");
+  EXPECT_TRUE(blank.blank);
+  EXPECT_EQ(blank.part, -1);
+  EXPECT_EQ(blank.kind, MoveKind::Normal);
+  EXPECT_EQ(parseMoveCode("B-").displayName("B-"), "");
+  // A full-width first character is one character: "R-" after it still marks a repeat move.
+  const MoveCode wide = parseMoveCode("頭R-x");
+  EXPECT_EQ(wide.part, -1);
+  EXPECT_FALSE(wide.blank);
+  EXPECT_EQ(wide.kind, MoveKind::Repeat);
+  EXPECT_EQ(wide.displayName("頭R-x"), "x");
+  // At most 999 characters of display name.
+  const std::string longName = "A--" + std::string(1200, 'x');
+  EXPECT_EQ(parseMoveCode(longName).displayLength, 999u);
+  // A truncated multi-byte character at the end does not read past the text.
+  EXPECT_EQ(parseMoveCode("A--\xE5").displayName("A--\xE5"), "\xE5");
+}
+
+TEST_F(Engine, MoveChoiceSkipsEmptyAndUnaffordableAndAcceptsEqualHp) {
+  gs.combatant[0].HP[1] = 1;  // arms cannot pay the jab (power 2)
+  rnd.push({pick(5, 8), pick(2, 8), pick(3, 8)});
+  turn(0, 0, 0);
+  engine->BAI();
+  EXPECT_EQ(engine->state().moveSlot, 3);
+  EXPECT_EQ(engine->state().attackPart, 2);
+  EXPECT_EQ(rnd.remaining(), 0u);
+
+  gs.combatant[0].HP[1] = 2;  // exactly the power: affordable, and paid down to 0
+  rnd.push({pick(2, 8)});
+  engine->BAI();
+  EXPECT_EQ(engine->state().moveSlot, 2);
+  engine->STU();
+  EXPECT_EQ(gs.combatant[0].HP[1], 0);
+}
+
+TEST_F(Engine, UnaffordableEverywhereUsesThe61stDrawWithTheLastPartLetter) {
+  gs.combatant[0].HP = {0, 0, 0, 0};
+  for (int i = 0; i < 60; ++i) rnd.push({pick(1, 8)});  // the head's repeat move
+  rnd.push({pick(6, 8), 0.0f});                         // an empty slot; one value left over
+  turn(0, 0, 3);
+  engine->KOU();
+  EXPECT_EQ(engine->state().moveSlot, 6);
+  EXPECT_EQ(engine->state().attackPart, 0);
+  EXPECT_EQ(rnd.remaining(), 1u);
+  EXPECT_EQ(screen.panel, "甲のNO DATA！！\r\n");
+  EXPECT_EQ(engine->state().defender, 1);
+  EXPECT_EQ(engine->state().hitCount, 0);
+}
+
+TEST_F(Engine, CostIsHalvedWithTiesToEven) {
+  gs.OptSw[1] = 1;
+  turn(0, 2, 1);
+  const auto pay = [&](std::int32_t hp, std::int32_t power) {
+    gs.combatant[0].HP[1] = hp;
+    gs.combatant[0].WazaPow[2] = power;
+    engine->STU();
+    return gs.combatant[0].HP[1];
+  };
+  EXPECT_EQ(pay(10, 7), 6);  // 6.5
+  EXPECT_EQ(pay(10, 5), 8);  // 7.5
+  EXPECT_EQ(pay(2, 1), 2);   // 1.5
+  EXPECT_EQ(pay(1, 9), -4);  // not clamped until the next status refresh
+  gs.OptSw[1] = 0;
+  EXPECT_EQ(pay(10, 7), 3);
+  EXPECT_EQ(pay(5, -3), 8);  // a negative power heals the payer
+}
+
+TEST_F(Engine, TargetIsTorsoThenLegsThenArmsThenHead) {
+  turn(0, 2, 1);
+  const auto target = [&](Parts hp) {
+    gs.combatant[1].HP = hp;
+    engine->STU();
+    return engine->state().targetPart;
+  };
+  EXPECT_EQ(target({9, 9, 9, 9}), 3);
+  EXPECT_EQ(target({9, 9, 9, 0}), 2);
+  EXPECT_EQ(target({9, 9, -1, 0}), 1);
+  EXPECT_EQ(target({9, 0, 0, 0}), 0);
+  EXPECT_EQ(target({0, 0, 0, 0}), 0);
+}
+
+TEST_F(Engine, NormalBlowFormulaAndArgumentModes) {
+  turn(1, 2, 1);  // 乙's jab: A = 2 + 6 = 8 against 甲's torso, D = 4
+  rnd.push({0.5f, 0.25f, 0.0f});
+  EXPECT_TRUE(engine->normalBlow());
+  // (0.9*8 + 0.5) - (0.8*4 + 0.25) = 4.25
+  EXPECT_EQ(engine->state().damage, 4);
+  EXPECT_EQ(gs.combatant[0].HP[3], 26);
+  ASSERT_EQ(rnd.args.size(), 3u);
+  EXPECT_DOUBLE_EQ(*rnd.args[0], 0.8);
+  EXPECT_DOUBLE_EQ(*rnd.args[1], 0.8);
+  EXPECT_FALSE(rnd.args[2].has_value());
+  EXPECT_EQ(screen.panel, "甲は、4のダメージ！！\r\n");
+  EXPECT_THAT(screen.events, ElementsAre("snd1", "sts", "dam 4 0 5670 630"));
+  EXPECT_EQ(engine->state().damVelocity, -350);
+  EXPECT_EQ(engine->state().hitCount, 1);
+}
+
+TEST_F(Engine, DefenceZeroCancelsTheRandomTermsAndTiesGoToEven) {
+  gs.combatant[0].DEF[3] = 0;
+  turn(1, 2, 1);
+  gs.combatant[1].WazaPow[2] = 5;
+  gs.combatant[1].OFE[1] = 0;  // A = 5: 0.9 * 5 = 4.5 -> 4
+  rnd.push({0.75f, 0.0f});
+  engine->normalBlow();
+  EXPECT_EQ(*rnd.args[1], 0.0);  // 0.2 * D = 0 repeats the first draw
+  EXPECT_EQ(engine->state().damage, 4);
+  gs.combatant[1].WazaPow[2] = 15;  // 13.5 -> 14
+  rnd.push({0.75f, 0.0f});
+  engine->normalBlow();
+  EXPECT_EQ(engine->state().damage, 14);
+}
+
+TEST_F(Engine, ZeroAttackRepeatsTheValueDrawnBeforeIt) {
+  turn(1, 2, 1);
+  gs.combatant[1].WazaPow[2] = 0;
+  gs.combatant[1].OFE[1] = 0;
+  gs.combatant[0].DEF[3] = 5;
+  rnd.push({0.5f, 0.0f, 0.0f});
+  rnd();  // 0.5, as the move choice would have drawn it
+  // u1 = 0.5 again, u2 = 0: (0 + 0.5) - (4 + 0) = -3.5 -> -4 (ties to even), raised to 1
+  engine->normalBlow();
+  EXPECT_EQ(*rnd.args[1], 0.0);
+  EXPECT_EQ(engine->state().damage, 1);
+  EXPECT_EQ(engine->panelText(), "甲は、1のダメージ！！\r\n");
+}
+
+TEST_F(Engine, HalvedDamageRoundsBeforeTheRaiseToOne) {
+  gs.OptSw[1] = 1;
+  gs.combatant[0].DEF[3] = 5;
+  turn(1, 2, 1);
+  gs.combatant[1].WazaPow[2] = 5;
+  gs.combatant[1].OFE[1] = 0;
+  // (4.5 + 0.5) - (4 + 0.5) = 0.5, halved 0.25 -> 0 -> 1
+  rnd.push({0.5f, 0.5f, 0.0f});
+  engine->normalBlow();
+  EXPECT_EQ(engine->state().damage, 1);
+  // A = 15: (13.5 + 0.5) - (4 + 0.5) = 9.5, halved 4.75 -> 5
+  gs.combatant[1].WazaPow[2] = 15;
+  rnd.push({0.5f, 0.5f, 0.0f});
+  engine->normalBlow();
+  EXPECT_EQ(engine->state().damage, 5);
+  // D = 10: (13.5 + 0.25) - (8 + 0.25) = 5.5, halved 2.75 -> 3
+  gs.combatant[0].DEF[3] = 10;
+  rnd.push({0.25f, 0.25f, 0.0f});
+  engine->normalBlow();
+  EXPECT_EQ(engine->state().damage, 3);
+  turn(1, 0, 0);
+  gs.combatant[1].WazaPow[0] = 1;
+  rnd.push({0.0f, 0.0f});  // (0 + 2) / 2 = 1
+  engine->specialBlow();
+  EXPECT_EQ(engine->state().damage, 1);
+}
+
+TEST_F(Engine, RepeatAndSpecialFormulas) {
+  gs.combatant[0].DEF[3] = 0;
+  turn(1, 1, 0);  // repeat head move: A = 3 + 5 = 8; 0.4 * 8 = 3.2
+  rnd.push({0.5f, 0.0f});
+  engine->repeatBlow();
+  EXPECT_EQ(engine->state().damage, 3);
+  turn(1, 0, 0);  // special: power 4, u = 0.5 -> (2 + 8) = 10
+  rnd.push({0.5f, 0.0f});
+  screen.events.clear();
+  engine->specialBlow();
+  EXPECT_EQ(engine->state().damage, 10);
+  EXPECT_THAT(screen.events, ElementsAre("snd2", "sts", "dam 10 0 5670 630"));
+  EXPECT_FALSE(rnd.args.back().has_value());
+  gs.combatant[1].WazaPow[0] = 1;  // u = 0.5, power 1: 2.5 -> 2
+  rnd.push({0.5f, 0.0f});
+  engine->specialBlow();
+  EXPECT_EQ(engine->state().damage, 2);
+}
+
+TEST_F(Engine, OneRollInSevenMissesAndAMissChangesNothing) {
+  turn(1, 2, 1);
+  const auto rolls = [&](float u) {
+    rnd.push({0.5f, 0.25f, u});
+    return engine->normalBlow();
+  };
+  EXPECT_TRUE(rolls(0.1428f));  // r = 0
+  EXPECT_TRUE(rolls(0.2858f));  // r = 2
+  EXPECT_TRUE(rolls(0.9999f));  // r = 6
+  const Parts before = gs.combatant[0].HP;
+  screen.events.clear();
+  screen.panel.clear();
+  EXPECT_FALSE(rolls(0.1429f));  // r = 1
+  EXPECT_FALSE(rolls(0.2857f));
+  EXPECT_EQ(gs.combatant[0].HP, before);
+  EXPECT_EQ(engine->state().hitCount, 3);
+  EXPECT_EQ(engine->state().damage, 4);  // computed, then unused
+  EXPECT_THAT(engine->panelText(), EndsWith("のダメージ！！\r\nMISS！！ 攻撃は外れた！！\r\n"
+                                            "MISS！！ 攻撃は外れた！！\r\n"));
+  EXPECT_THAT(screen.events, ElementsAre("dam MISS!! 0 5670 630", "dam MISS!! 0 5670 630"));
+}
+
+TEST_F(Engine, BackgroundAndPanelFollowTheSwitches) {
+  gs.OptSw[0] = 1;
+  turn(0, 2, 1);
+  rnd.push({0.5f, 0.25f, 0.0f});
+  engine->normalBlow();
+  EXPECT_THAT(screen.events, ElementsAre("snd1", "bg1:hit", "sts", "dam 4 1 5670 4830"));
+}
+
+// Runs the scheduler until a turn starts, then steps; returns the step after each battle tick.
+std::vector<std::int32_t> stepsOfTurn(ScriptedEngine& e, RecordingScreen& screen) {
+  while (!screen.timer2) e.schedulerTick();
+  std::vector<std::int32_t> steps;
+  while (screen.timer2) {
+    steps.push_back(e.state().step);
+    e.stepTick();
+  }
+  return steps;
+}
+
+TEST_F(Engine, NormalTurnStepsTextsAndLog) {
+  gs.OptSw = {1, 0, 1};
+  engine->load();
+  rnd.push({pick(2, 8), 0.5f, 0.25f, 0.0f});
+  screen.events.clear();
+  const auto steps = stepsOfTurn(*engine, screen);
+  EXPECT_THAT(steps, ElementsAre(1, 2, 3, 4, 40, 41, 60, 61, 62, 63, 64));
+  EXPECT_EQ(gs.BattleLog, "乙のジャブ！！\r\n甲は、4のダメージ！！\r\n1回ヒットした！\r\n");
+  EXPECT_EQ(gs.combatant[1].HP[1], 28);
+  EXPECT_EQ(gs.TimeGauge[1], 0);
+  EXPECT_EQ(gs.TimeGauge[0], 2);
+  EXPECT_THAT(screen.events, ElementsAre("gauge0", "gauge1",                 // tick 1
+                                         "show", "t1off", "t2on", "gauge0",  // tick 2, slot 0
+                                         "show", "t1off", "t2on", "gauge1",  // and slot 1
+                                         "snd1", "bg0:hit", "sts", "dam 4 0 5670 630",  // step 3
+                                         "bg0:normal", "hide", "t2off", "t1on"));       // step 64
+  EXPECT_EQ(engine->judgement(), Judgement::Continue);
+}
+
+TEST_F(Engine, MissedNormalMoveStillCountsZeroHits) {
+  engine->load();
+  rnd.push({pick(2, 8), 0.5f, 0.25f, pick(1, 7)});
+  stepsOfTurn(*engine, screen);
+  EXPECT_EQ(gs.BattleLog, "乙のジャブ！！\r\nMISS！！ 攻撃は外れた！！\r\n0回ヒットした！\r\n");
+  EXPECT_THAT(screen.events, Not(Contains("show")));  // OptSw(2) = 0
+}
+
+TEST_F(Engine, RepeatMoveHitsAtMostFiveTimesAndLogsEachRepetition) {
+  gs.combatant[0].DEF[3] = 0;
+  gs.combatant[0].HP[3] = 100;
+  engine->load();
+  rnd.push({pick(1, 8)});
+  for (int i = 0; i < 6; ++i) rnd.push({0.5f, 0.0f});  // every roll would hit
+  const auto steps = stepsOfTurn(*engine, screen);
+  EXPECT_THAT(steps, ElementsAre(1, 2, 10, 8, 9, 10, 8, 9, 10, 8, 9, 10, 8, 9, 10, 8, 9, 10, 11, 40,
+                                 41, 60, 61, 62, 63, 64));
+  std::string log = "乙の１００頭突き！！\r\n";
+  for (int i = 0; i < 5; ++i) log += "甲は、3のダメージ！！\r\n";
+  log += "MISS！！ 攻撃は外れた！！\r\n5回ヒットした！\r\n";
+  EXPECT_EQ(gs.BattleLog, log);
+  EXPECT_EQ(gs.combatant[0].HP[3], 85);
+  EXPECT_EQ(gs.combatant[1].HP[0], 37);
+}
+
+TEST_F(Engine, RepeatMoveMovesOnWhenThePartFalls) {
+  gs.combatant[0].DEF = {0, 0, 0, 0};
+  gs.combatant[0].HP = {40, 30, 30, 1};
+  engine->load();
+  rnd.push({pick(1, 8), 0.5f, 0.0f, 0.5f, 0.0f, 0.5f, pick(1, 7)});
+  stepsOfTurn(*engine, screen);
+  EXPECT_EQ(gs.combatant[0].HP, (Parts{40, 30, 27, 0}));
+  EXPECT_THAT(gs.BattleLog, HasSubstr("2回ヒットした！"));
+}
+
+TEST_F(Engine, SpecialTurnSteps) {
+  engine->load();
+  rnd.push({pick(0, 8), 0.5f, 0.0f});
+  EXPECT_THAT(stepsOfTurn(*engine, screen), ElementsAre(1, 2, 20, 21, 40, 41, 60, 61, 62, 63, 64));
+  EXPECT_EQ(gs.BattleLog, "乙の念力！！\r\n甲は、10のダメージ！！\r\n1回ヒットした！\r\n");
+}
+
+TEST_F(Engine, SchedulerGivesSlot1TheFirstTurnThenAlternatesOneTickAfterEachTurn) {
+  engine->load();
+  engine->schedulerTick();
+  EXPECT_EQ(gs.TimeGauge, (std::array<std::int32_t, 2>{1, 1}));
+  EXPECT_FALSE(screen.timer2);
+  std::vector<int> attackers;
+  for (int turn = 0; turn < 6; ++turn) {
+    int ticks = 0;
+    while (!screen.timer2) {
+      engine->schedulerTick();
+      ++ticks;
+    }
+    EXPECT_EQ(ticks, 1);
+    attackers.push_back(engine->state().attacker);
+    EXPECT_EQ(engine->state().defender, 1 - engine->state().attacker);
+    EXPECT_FALSE(screen.timer1);
+    rnd.push({pick(5, 8), pick(4, 8), 0.5f, 0.25f, pick(1, 7)});  // torso move, missed
+    while (screen.timer2) engine->stepTick();
+  }
+  EXPECT_THAT(attackers, ElementsAre(1, 0, 1, 0, 1, 0));
+}
+
+class Judge : public Engine {
+ protected:
+  Judgement judge(int attacker, Parts attackerHp, Parts defenderHp) {
+    gs.combatant[static_cast<std::size_t>(attacker)].HP = attackerHp;
+    gs.combatant[static_cast<std::size_t>(1 - attacker)].HP = defenderHp;
+    turn(attacker, 2, 1);
+    gs.BattleLog = "L:";
+    engine->state().step = 41;
+    engine->stepTick();
+    return engine->judgement();
+  }
+};
+
+TEST_F(Judge, BothHeadsFallenIsADrawAndTheOutcomeIsNotLogged) {
+  gs.WinNo = gs.LoseNo = 1;
+  EXPECT_EQ(judge(0, {0, 9, 9, 9}, {-3, 9, 9, 9}), Judgement::BothFell);
+  EXPECT_EQ(screen.panel, "２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！");
+  EXPECT_EQ(gs.WinNo, 0);
+  EXPECT_EQ(gs.LoseNo, 0);
+  EXPECT_EQ(gs.BattleLog, "L:");  // the turn's panel was empty here
+  EXPECT_EQ(engine->state().step, 42);
+}
+
+TEST_F(Judge, FallenDefenderLosesEvenWhenTheAttackerCannotAct) {
+  EXPECT_EQ(judge(1, {2, 0, 0, 0}, {0, 9, 9, 9}), Judgement::DefenderLost);
+  EXPECT_EQ(screen.panel, "甲は力尽きた････\r\n乙の勝利！！");
+  EXPECT_EQ(gs.WinNo, 1);
+  EXPECT_EQ(gs.LoseNo, 0);
+  EXPECT_EQ(gs.BattleLog, "L:甲は力尽きた････\r\n乙の勝利！！");  // a side cannot act
+}
+
+TEST_F(Judge, DefenderWithoutUsableMoveLoses) {
+  // Head 2 cannot pay the head moves (4, 3) strictly; the empty slots take the torso's 0.
+  EXPECT_EQ(judge(0, {40, 9, 9, 9}, {2, 0, 0, 0}), Judgement::DefenderLost);
+  EXPECT_EQ(gs.WinNo, 0);
+  EXPECT_EQ(gs.LoseNo, 1);
+  EXPECT_EQ(gs.BattleLog, "L:乙は力尽きた････\r\n甲の勝利！！");
+  EXPECT_EQ(engine->state().targetPart, 3);  // scratch: the last part letter of the moves
+  EXPECT_EQ(engine->state().attackPart, 3);
+}
+
+TEST_F(Judge, AnEmptySlotCountsForTheJudgementWhenItsPartHasHp) {
+  // Moves 5 to 7 are "-" with power 0 and take the torso: 1 HP > 0 keeps the side in the game.
+  EXPECT_EQ(judge(0, {40, 9, 9, 9}, {2, 0, 0, 1}), Judgement::Continue);
+  EXPECT_EQ(engine->state().step, 60);
+}
+
+TEST_F(Judge, FallenOrStuckAttackerLoses) {
+  EXPECT_EQ(judge(0, {0, 9, 9, 9}, {5, 9, 9, 9}), Judgement::AttackerLost);
+  EXPECT_EQ(screen.panel, "甲は技が出せない状態になった････\r\n乙の勝利！！");
+  EXPECT_EQ(gs.WinNo, 1);
+  EXPECT_EQ(gs.LoseNo, 0);
+  EXPECT_EQ(gs.BattleLog, "L:");
+  EXPECT_EQ(judge(1, {2, 0, 0, 0}, {5, 9, 9, 9}), Judgement::AttackerLost);
+  EXPECT_EQ(gs.WinNo, 0);
+  EXPECT_EQ(gs.LoseNo, 1);
+}
+
+TEST_F(Judge, NeitherSideCanActIsADrawThatIsLogged) {
+  EXPECT_EQ(judge(0, {2, 0, 0, 0}, {1, 0, 0, 0}), Judgement::NeitherCanAct);
+  EXPECT_EQ(gs.BattleLog, "L:２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！");
+}
+
+TEST_F(Judge, OverBattleIdlesFifteenStepsThenCloses) {
+  judge(0, {0, 9, 9, 9}, {5, 9, 9, 9});
+  screen.events.clear();
+  int ticks = 0;
+  while (!screen.closed) {
+    engine->stepTick();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, 16);  // 42 to 56 idle, 57 closes
+  EXPECT_THAT(screen.events, ElementsAre("close"));
+}
+
+TEST_F(Engine, StatusRefreshClampsEveryPartBelowOne) {
+  gs.combatant[0].HP = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
+  engine->sts();
+  EXPECT_EQ(gs.combatant[0].HP, (Parts{0, 0, 1, 0}));
+}
+
+}  // namespace
+}  // namespace momiru::battle
