@@ -1,0 +1,269 @@
+// Whole battles: a golden log for a fixed seed, properties over many seeds, the screen path
+// against the headless runners, extreme records, and the shared status and result texts.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <regex>
+#include <sstream>
+
+#include "battle/battle_engine.h"
+#include "battle/headless.h"
+#include "battle/texts.h"
+#include "battle_fixture.h"
+
+namespace momiru::battle {
+namespace {
+
+using momiru::testing::fighter;
+using momiru::testing::RecordingScreen;
+
+// Two sane characters of the kind the raising program makes.
+GameState sanePair() {
+  GameState gs;
+  gs.CrLf = "\r\n";
+  gs.combatant[0] = fighter("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
+                            {{{"H-S念力", 8},
+                              {"A--パンチ", 4},
+                              {"AR-連続パンチ", 6},
+                              {"L--キック", 5},
+                              {"B--体当たり", 7},
+                              {"---NO DATA", 0},
+                              {"---NO DATA", 0},
+                              {"---NO DATA", 0}}});
+  gs.combatant[1] = fighter("tori.datのトリ", {55, 60, 42, 70}, {12, 10, 15, 9}, {5, 7, 4, 8},
+                            {{{"HR-つつく", 3},
+                              {"A--はばたき", 5},
+                              {"L--ひっかき", 4},
+                              {"L-Sかぎづめ", 9},
+                              {"B--ずつき", 6},
+                              {"H--にらむ", 2},
+                              {"---NO DATA", 0},
+                              {"---NO DATA", 0}}});
+  return gs;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::string withCrLf(const std::string& lf) {
+  std::string out;
+  for (const char c : lf) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+TEST(WholeBattle, GoldenLogForAFixedSeed) {
+  GameState gs = sanePair();
+  const Outcome out = playBattle(gs, 20240601);
+  ASSERT_TRUE(out.finished);
+  const std::string path = MOMIRU_SOURCE_DIR "/tests/battle/data/golden_battle_20240601.txt";
+  const ResultTexts texts = resultTexts(gs);
+  const std::string actual = texts.text1 + "\r\n\r\n" + texts.label1 + "\r\n";
+  if (std::getenv("MOMIRU_UPDATE_GOLDEN") != nullptr) {
+    std::string lf = actual;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    std::ofstream(path, std::ios::binary) << lf;
+  }
+  EXPECT_EQ(actual, withCrLf(readFile(path)));
+}
+
+// The screen's engine (virtual requests, every idle tick) and the headless runner (pauses
+// skipped) play the same battle from the same seed; the screen never sees a negative HP.
+TEST(WholeBattle, ScreenPathAndHeadlessRunnerAgreeOverManySeeds) {
+  for (std::uint64_t seed = 1; seed <= 200; ++seed) {
+    GameState onScreen = sanePair();
+    onScreen.OptSw = {1, static_cast<std::int32_t>(seed % 2), 1};
+    GameState headless = onScreen;
+
+    onScreen.randomUnit.seed(seed);
+    RecordingScreen screen(onScreen);
+    BattleEngine engine(onScreen, screen, onScreen.randomUnit);
+    engine.load();
+    int ticks = 0;
+    while (!screen.closed && ticks < 1000000) {
+      if (screen.timer2) {
+        engine.stepTick();
+      } else {
+        engine.schedulerTick();
+      }
+      ++ticks;
+    }
+    ASSERT_TRUE(screen.closed) << "seed " << seed;
+
+    const Outcome out = playBattle(headless, seed);
+    ASSERT_TRUE(out.finished) << "seed " << seed;
+    EXPECT_EQ(onScreen.BattleLog, headless.BattleLog) << "seed " << seed;
+    EXPECT_EQ(onScreen.WinNo, headless.WinNo);
+    EXPECT_EQ(onScreen.LoseNo, headless.LoseNo);
+    EXPECT_EQ(onScreen.combatant, headless.combatant);
+    EXPECT_EQ(engine.judgement(), out.judgement);
+  }
+}
+
+TEST(WholeBattle, SaneBattlesEndAndTheirRecordsMatchTheLog) {
+  const std::regex hitLine("([0-9]+)回ヒットした！");
+  for (std::uint64_t seed = 1000; seed < 1500; ++seed) {
+    GameState gs = sanePair();
+    gs.OptSw[1] = seed % 3 == 0 ? 1 : 0;
+    std::vector<TurnRecord> turns;
+    const Outcome out = playBattle(gs, seed, 500, &turns);
+    ASSERT_TRUE(out.finished) << "seed " << seed;
+    ASSERT_EQ(turns.size(), static_cast<std::size_t>(out.turns));
+    EXPECT_EQ(out.winner == -1,
+              out.judgement == Judgement::BothFell || out.judgement == Judgement::NeitherCanAct);
+    if (out.winner != -1) {
+      EXPECT_EQ(out.winner, gs.WinNo);
+      EXPECT_EQ(out.loser, 1 - out.winner);
+    }
+
+    std::vector<int> loggedHits;
+    for (auto it = std::sregex_iterator(gs.BattleLog.begin(), gs.BattleLog.end(), hitLine);
+         it != std::sregex_iterator(); ++it) {
+      loggedHits.push_back(std::stoi((*it)[1]));
+    }
+    ASSERT_EQ(loggedHits.size(), turns.size()) << "seed " << seed;
+    for (std::size_t t = 0; t < turns.size(); ++t) {
+      const TurnRecord& turn = turns[t];
+      EXPECT_EQ(turn.attacker, t % 2 == 0 ? 1 : 0);
+      int hits = 0;
+      for (const BlowRecord& b : turn.blows) hits += b.damage.has_value() ? 1 : 0;
+      EXPECT_EQ(hits, loggedHits[t]);
+      ASSERT_FALSE(turn.blows.empty());
+      if (turn.blows.front().kind == MoveKind::Repeat) {
+        EXPECT_LE(hits, 5);
+        EXPECT_EQ(turn.blows.size(), static_cast<std::size_t>(hits) + 1);  // ends in a miss
+      } else {
+        EXPECT_EQ(turn.blows.size(), 1u);
+      }
+      for (const BlowRecord& b : turn.blows) {
+        if (b.damage) {
+          EXPECT_GE(*b.damage, 1);
+        }
+      }
+      const auto& attacker = gs.combatant[static_cast<std::size_t>(turn.attacker)];
+      const std::int32_t power = attacker.WazaPow[static_cast<std::size_t>(turn.move)];
+      if (gs.OptSw[1] == 0) {
+        EXPECT_EQ(turn.costHpAfter, turn.costHpBefore - power);
+      }
+    }
+  }
+}
+
+TEST(WholeBattle, BatchRunnersReplayThePlayedBattle) {
+  const GameState start = sanePair();
+  BatchBattles<false> quick(start);
+  BatchBattles<true> logged(start);
+  for (std::uint64_t seed = 0; seed < 100; ++seed) {
+    GameState gs = start;
+    const Outcome played = playBattle(gs, seed);
+    for (int again = 0; again < 2; ++again) {
+      const Outcome q = quick.play(seed);
+      EXPECT_EQ(q.turns, played.turns);
+      EXPECT_EQ(q.winner, played.winner);
+      EXPECT_EQ(q.judgement, played.judgement);
+      EXPECT_EQ(quick.state().combatant, gs.combatant);
+      logged.play(seed);
+      EXPECT_EQ(logged.state().BattleLog, gs.BattleLog);
+    }
+  }
+}
+
+// Negative powers heal the payer; such a battle never ends on its own.
+TEST(WholeBattle, EndlessBattleStopsAtTheTurnLimitUnfinished) {
+  GameState gs = sanePair();
+  for (Combatant& c : gs.combatant) {
+    for (std::int32_t& p : c.WazaPow) p = -50;
+    c.DEF = {1000, 1000, 1000, 1000};
+  }
+  std::vector<TurnRecord> turns;
+  const Outcome out = playBattle(gs, 7, 300, &turns);
+  EXPECT_FALSE(out.finished);
+  EXPECT_EQ(out.turns, 300);
+  EXPECT_EQ(turns.size(), 300u);
+  EXPECT_EQ(out.winner, -1);
+}
+
+// Every field at the ends of the 32-bit range: costs and damage saturate instead of overflowing
+// (the sanitizer build checks that nothing undefined happens on the way).
+TEST(WholeBattle, ExtremeRecordsRunWithoutOverflow) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  const std::int32_t values[] = {kMax, kMin, -kMax, 0, -1};
+  for (const std::int32_t hp : values) {
+    for (const std::int32_t pow : values) {
+      for (const std::int32_t stat : values) {
+        GameState gs = sanePair();
+        gs.OptSw[1] = pow == kMin ? 1 : 0;
+        for (Combatant& c : gs.combatant) {
+          c.HP.fill(hp);
+          c.OFE.fill(stat);
+          c.DEF.fill(stat == kMax ? kMin : kMax);
+          c.WazaPow.fill(pow);
+        }
+        for (std::uint64_t seed = 0; seed < 3; ++seed) {
+          GameState g = gs;
+          const Outcome out = playBattle(g, seed, 200);
+          if (out.finished) {
+            EXPECT_TRUE(isOver(out.judgement));
+          } else {
+            EXPECT_EQ(out.turns, 200);
+          }
+        }
+      }
+    }
+  }
+  GameState gs = sanePair();
+  gs.combatant[1].HP.fill(kMax);
+  gs.combatant[1].WazaPow.fill(kMin);  // paying heals beyond the range: saturates at the top
+  gs.combatant[0].WazaPow.fill(kMax);
+  gs.combatant[0].OFE.fill(kMax);
+  gs.combatant[1].DEF.fill(kMin);
+  std::vector<TurnRecord> turns;
+  playBattle(gs, 3, 5, &turns);
+  ASSERT_FALSE(turns.empty());
+  EXPECT_EQ(turns[0].costHpAfter, kMax);
+}
+
+TEST(Texts, StatusLabelsOfOneSlot) {
+  GameState gs = sanePair();
+  gs.combatant[1].CharLv = 0;
+  gs.combatant[1].HP = {0, 12, -3, 7};
+  const StatusTexts t = statusTexts(gs, 1);
+  EXPECT_EQ(t.name12, "Lv.0\u3000tori.datのトリ");
+  EXPECT_EQ(t.stas,
+            "ステータス\r\n"
+            "頭\r\nHP:0 OFE:12 DEF:5\r\n\r\n"
+            "両腕\r\nHP:12 OFE:10 DEF:7\r\n\r\n"
+            "両脚\r\nHP:-3 OFE:15 DEF:4\r\n\r\n"
+            "胴体\r\nHP:7 OFE:9 DEF:8\r\n\r\n");
+}
+
+TEST(Texts, ResultScreenForAWinAndForADraw) {
+  GameState gs = sanePair();
+  gs.combatant[0].CharName = "A";
+  gs.combatant[1].CharName = "B";
+  gs.BattleLog = "x\r\n";
+  gs.WinNo = 1;
+  gs.LoseNo = 0;
+  ResultTexts t = resultTexts(gs);
+  EXPECT_EQ(t.text1, "戦いの時の文章のログ\r\nA ＶＳ B\r\n\r\nx\r\n");
+  EXPECT_EQ(t.label1, "今回の勝負は\r\n\r\nBの勝ち！！\r\nAは敗れました");
+  gs.WinNo = gs.LoseNo = 0;
+  gs.BattleLog.clear();
+  t = resultTexts(gs);
+  EXPECT_EQ(t.text1, "戦いの時の文章のログ\r\nA ＶＳ B\r\n\r\n");
+  EXPECT_EQ(t.label1, "今回の勝負は\r\n\r\n引き分け！！");
+}
+
+}  // namespace
+}  // namespace momiru::battle
