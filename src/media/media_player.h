@@ -7,19 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include "media/media_device.h"
+
 namespace momiru::media {
 
+inline constexpr int kModeNotReady = 524;  // closed, never opened, or the file would not open
+inline constexpr int kModeStopped = 525;   // open, not sounding (before Play, or at the end)
 inline constexpr int kModePlaying = 526;
 
 class MediaPlayer {
  public:
-  MediaPlayer();
-  ~MediaPlayer();
+  MediaPlayer();  // the device from setDeviceFactory, normally the sound library's
+  explicit MediaPlayer(std::unique_ptr<MediaDevice> device);
+  ~MediaPlayer();  // closes: the sound stops with the screen that owns the player
   MediaPlayer(const MediaPlayer&) = delete;
   MediaPlayer& operator=(const MediaPlayer&) = delete;
 
   void Command(std::string_view command);  // "Close", "Open", "Prev" or "Play"; others ignored
   void setFileName(const std::string& fullName);
+  const std::string& fileName() const;
   int Mode() const;  // kModePlaying while playing
 
   // The play-from-start sequence on this player: Close; FileName = where `fileName` (for example

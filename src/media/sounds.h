@@ -1,0 +1,36 @@
+// When the game's music and sounds play: the title music, the battle's music keeper (Timer4)
+// and the two hit sounds (snd1, snd2). Screens own the players; these say what to play on them.
+#pragma once
+
+#include <string_view>
+
+#include "media/media_player.h"
+
+namespace momiru::media {
+
+inline constexpr std::string_view kBattleMusic = "music a.mid";
+inline constexpr std::string_view kTitleMusic = "music b.mid";
+inline constexpr std::string_view kHitSound = "snd01.wav";
+inline constexpr std::string_view kSpecialHitSound = "snd02.wav";
+
+// Runs the play-from-start sequence unless `player` is playing. Both the title's load step and
+// the battle's music keeper are this, with their own player and piece.
+void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);
+
+// The battle screen's three players and what its code calls on them. The players start closed,
+// and destroying this (with the screen) stops all three.
+class BattleSounds {
+ public:
+  // Timer4's tick, every 10 ms from the screen's load: starts the music on the first tick and
+  // again from the beginning on the first tick after it has ended.
+  void Timer4_Timer() { playUnlessPlaying(MMControl1, kBattleMusic); }
+  // The hit sound, and the special-hit sound; each cuts its own previous sound only.
+  void snd1() { MMControl2.playFromStart(kHitSound); }
+  void snd2() { MMControl3.playFromStart(kSpecialHitSound); }
+
+  MediaPlayer MMControl1;  // battle music
+  MediaPlayer MMControl2;  // hit sound
+  MediaPlayer MMControl3;  // special-hit sound
+};
+
+}  // namespace momiru::media
