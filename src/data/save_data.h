@@ -1,10 +1,13 @@
 // The save-data file written by the raising program: reading, decoding, checking, installing.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/game_state.h"
@@ -36,5 +39,33 @@ SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of
 // LoadSaveData, also used by the inspector and the fuzzer.
 SaveDataResult ReadSaveData(const std::string& bytes, const std::string& fileName);
+
+// The same, pulling the bytes from a stream a chunk at a time, so that a file of any size costs
+// bounded memory. `fileName` is UTF-8; only its last component goes into CharName.
+SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName);
+
+// One record has 45 fields: the first 34 are numbers, the last 11 are texts.
+inline constexpr int kSaveDataFields = 45;
+inline constexpr int kSaveDataNumbers = 34;
+inline constexpr int kSaveDataTexts = kSaveDataFields - kSaveDataNumbers;
+
+// The name of field `index` (0..44) of a record, as the load values and the record call it:
+// "SaveKey", "SaveCheck", "HP[0]", "OFE[0]", ..., "SaveLv[1]", "WazaPow[7]", "SaveF", "SaveA",
+// "SaveText", "SaveName[0]", "WazaName[7]". Empty for an index out of range.
+std::string_view SaveDataFieldName(int index);
+
+// One record as the file stores it, in file order: numbers undivided (field i is numbers[i]),
+// texts in UTF-8 (field kSaveDataNumbers + j is texts[j]). The reader fills one per record before
+// decoding it; the writer produces them.
+struct StoredRecord {
+  std::array<std::int32_t, kSaveDataNumbers> numbers{};
+  std::array<std::string, kSaveDataTexts> texts;
+
+  bool operator==(const StoredRecord&) const = default;
+};
+
+// The check sum of a decoded record, in the game's order (head HP, key, legs HP, arms OFE, SaveF,
+// SaveG, SaveA), or nothing when an intermediate result leaves the 32-bit range.
+std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const LoadValues& values);
 
 }  // namespace momiru

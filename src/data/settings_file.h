@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 
 #include "data/game_state.h"
 
@@ -14,6 +15,9 @@ inline constexpr const char* kSettingsFileName = "settei.sei";
 // Returns false when the file could not be opened or a value could not be read (never reported
 // to the player; tools and tests look at it).
 bool LoadSettings(GameState& gs, const std::filesystem::path& dir);
+
+// The reading half of LoadSettings, on any stream (the fuzzer and the tests feed it bytes).
+bool ReadSettings(GameState& gs, std::istream& in);
 
 // Sets SaveKey to floor(13 × randomUnit()) + 5 and writes one record to `dir`/settei.sei,
 // atomically: a failed write leaves the old file whole. The settings in memory are never touched.

@@ -1,0 +1,34 @@
+// The save-data encoder, the reader's inverse: writes characters the way the raising program
+// stores them. Used by the sample generator and the tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/game_state.h"
+#include "data/save_data.h"
+
+namespace momiru {
+
+// The stored form of one character: every number of groups 2 to 6 is the decoded value times
+// values.SaveKey. The level, picture and name pairs are taken from values.SaveLv, SavePic and
+// SaveName (a record's CharLv, CharPic and CharName are only derived from them when reading);
+// SaveCheck is stored as values.SaveCheck holds it. Fails when a product leaves the 32-bit range.
+std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadValues& values,
+                                          std::string* error = nullptr);
+
+// The bytes of a file holding `records` one after another, each on the 28 lines of the raising
+// program: one line per group, commas between fields, texts quoted, code page 932, CR LF. Fails
+// when a text holds a quote, a line break or a character that code page 932 lacks.
+std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& records,
+                                         std::string* error = nullptr);
+
+// One character with a correct check value, or with `check` instead when one is given (to make
+// an altered file).
+std::optional<std::string> EncodeSaveData(const Combatant& record, const LoadValues& values,
+                                          std::optional<std::int32_t> check = std::nullopt,
+                                          std::string* error = nullptr);
+
+}  // namespace momiru

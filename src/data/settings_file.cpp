@@ -1,0 +1,130 @@
+// Reading and writing settei.sei: OptSw[0..2] and BattleSpeed as four decimal CR LF lines.
+#include "data/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <fstream>
+#include <istream>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "data/arith.h"
+
+namespace momiru {
+
+namespace {
+
+constexpr int kEnd = std::char_traits<char>::eof();
+
+// One number as the settings are read: leading spaces skipped, an optional minus sign, digits up
+// to a comma or the line end, which is consumed with it. Anything else, an empty value or a value
+// outside the 32-bit range is no number.
+std::optional<std::int32_t> readNumber(std::streambuf& buf) {
+  while (buf.sgetc() == ' ' || buf.sgetc() == '\t') buf.sbumpc();
+  const bool negative = buf.sgetc() == '-';
+  if (negative) buf.sbumpc();
+  std::int64_t value = 0;
+  bool digits = false;
+  for (int c = buf.sgetc(); c >= '0' && c <= '9'; c = buf.sgetc()) {
+    buf.sbumpc();
+    digits = true;
+    if (value <= std::int64_t{1} << 32) value = value * 10 + (c - '0');  // cannot overflow
+  }
+  if (!digits) return std::nullopt;
+  while (buf.sgetc() == ' ' || buf.sgetc() == '\t') buf.sbumpc();
+  const int c = buf.sgetc();
+  if (c == ',' || c == '\n') {
+    buf.sbumpc();
+  } else if (c == '\r') {
+    buf.sbumpc();
+    if (buf.sgetc() == '\n') buf.sbumpc();
+  } else if (c != kEnd) {
+    return std::nullopt;
+  }
+  return toInt32(static_cast<double>(negative ? -value : value));
+}
+
+// write(2) until everything is out; false on any error, a full disk included.
+bool writeAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Makes a finished rename durable; a failure here cannot be undone and is ignored.
+void syncDirectory(const std::filesystem::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool ReadSettings(GameState& gs, std::istream& in) {
+  std::streambuf* buf = in.rdbuf();
+  if (buf == nullptr) return false;
+  std::int32_t* const targets[] = {&gs.OptSw[0], &gs.OptSw[1], &gs.OptSw[2], &gs.BattleSpeed};
+  for (;;) {
+    // "While the file has unread data": blank space and empty lines after a record are not data.
+    for (int c = buf->sgetc(); c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = buf->sgetc())
+      buf->sbumpc();
+    if (buf->sgetc() == kEnd) return true;
+    for (std::int32_t* target : targets) {
+      const auto v = readNumber(*buf);
+      if (!v) return false;
+      *target = *v;
+    }
+  }
+}
+
+bool LoadSettings(GameState& gs, const std::filesystem::path& dir) {
+  const std::filesystem::path file = dir / kSettingsFileName;
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return false;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  return ReadSettings(gs, in);
+}
+
+// The old file is replaced only by a complete, flushed new one: the record goes to a temporary
+// file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
+// disk at any point leaves either the old file or the new one, never a torn one.
+bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
+  const std::filesystem::path target = dir / kSettingsFileName;
+  std::string temp = (dir / (std::string(kSettingsFileName) + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;  // like a file that cannot be created: the key is not drawn either
+
+  // The key is drawn after the file is created and before anything is written, as the game does.
+  const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
+  gs.load.SaveKey = static_cast<std::int32_t>(draw) + 5;
+
+  std::string text;
+  for (const std::int32_t v : {gs.OptSw[0], gs.OptSw[1], gs.OptSw[2], gs.BattleSpeed})
+    text += decimal(v) + "\r\n";
+
+  bool ok = writeAll(fd, text);
+  ok = ok && ::fchmod(fd, 0644) == 0;
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  syncDirectory(dir);
+  return true;
+}
+
+}  // namespace momiru

@@ -1,0 +1,349 @@
+// The save-data reader and encoder: outcomes, code page 932, records, keys, malformed files.
+#include "data/save_data.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <sstream>
+
+#include "data/save_data_writer.h"
+#include "data/test_support.h"
+
+namespace momiru {
+namespace {
+
+using testing::Character;
+using testing::ScratchDir;
+using testing::testCharacter;
+
+std::string encode(const Character& c, std::optional<std::int32_t> check = std::nullopt) {
+  std::string error;
+  const auto bytes = EncodeSaveData(c.record, c.values, check, &error);
+  EXPECT_TRUE(bytes) << error;
+  return bytes.value_or("");
+}
+
+StoredRecord store(const Character& c) {
+  Character withCheck = c;
+  withCheck.values.SaveCheck = *SaveDataCheckSum(c.record, c.values);
+  return *StoreSaveData(withCheck.record, withCheck.values);
+}
+
+std::string write(const std::vector<StoredRecord>& records) { return *WriteSaveData(records); }
+
+// A GameState whose slots and load values hold something, to see that a failed load keeps it.
+GameState busyState() {
+  GameState gs;
+  Character other = testCharacter(5);
+  other.record.CharName = "old.datの古株";
+  other.record.HP = {1, 2, 3, 4};
+  gs.combatant[0] = other.record;
+  gs.combatant[1] = other.record;
+  gs.load = other.values;
+  gs.load.SaveKey = 13;  // as a settings save leaves it
+  return gs;
+}
+
+void expectUnchanged(const GameState& gs) {
+  const GameState before = busyState();
+  EXPECT_EQ(gs.combatant[0], before.combatant[0]);
+  EXPECT_EQ(gs.combatant[1], before.combatant[1]);
+  EXPECT_EQ(gs.load, before.load);
+}
+
+TEST(SaveDataEncoder, WritesTheRaisingProgramsLayout) {
+  const std::string bytes = encode(testCharacter());
+  // 28 CR LF lines and no bare line feed.
+  std::size_t crlf = 0;
+  for (std::size_t i = 0; (i = bytes.find("\r\n", i)) != std::string::npos; i += 2) ++crlf;
+  EXPECT_EQ(crlf, 28u);
+  EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
+  // Key, then the check: 101 + 7 + 103 + 22 + 10 + 11 + 5 = 259; then the head stored × 7.
+  EXPECT_EQ(bytes.substr(0, 20), "7,259\r\n707,147,217\r\n");
+  EXPECT_NE(bytes.find("\"\x82\xe0\x82\xae\x82\xe7\x8a\xdb\""), std::string::npos);  // "もぐら丸"
+  EXPECT_TRUE(bytes.ends_with("\"---NO DATA\"\r\n"));
+}
+
+TEST(SaveDataEncoder, RefusesWhatTheFileCannotHold) {
+  Character c = testCharacter();
+  std::string error;
+  c.record.HP[1] = std::numeric_limits<std::int32_t>::max() / 7 + 1;
+  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  EXPECT_NE(error.find("HP[1]"), std::string::npos) << error;
+
+  c = testCharacter();
+  c.record.WazaName[2] = "A--\"引用\"";
+  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  c.record.WazaName[2] = "A--😀";  // not in code page 932
+  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  EXPECT_NE(error.find("WazaName[2]"), std::string::npos) << error;
+}
+
+TEST(SaveDataRead, GoodFileLoadsWithTheBareFileNameInCharName) {
+  const Character c = testCharacter();
+  const SaveDataResult r = ReadSaveData(encode(c), "/home/player/saves/mogura.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_TRUE(r.reason.empty());
+  EXPECT_TRUE(r.recordRead);
+  EXPECT_TRUE(r.notMultiples.empty());
+  EXPECT_EQ(r.sum, 259);
+  Combatant expected = c.record;
+  expected.CharName = "mogura.datのもぐら丸";
+  EXPECT_EQ(r.record, expected);
+  LoadValues values = c.values;
+  values.SaveCheck = 259;
+  EXPECT_EQ(r.values, values);
+}
+
+TEST(SaveDataRead, LoadInstallsIntoTheChosenSlotOnly) {
+  ScratchDir dir;
+  testing::writeFile(dir / "mogura.dat", encode(testCharacter()));
+  GameState gs = busyState();
+  const SaveDataResult r = LoadSaveData(gs, 1, dir / "mogura.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_EQ(gs.combatant[0], busyState().combatant[0]);
+  EXPECT_EQ(gs.combatant[1], r.record);
+  EXPECT_EQ(gs.combatant[1].CharName, "mogura.datのもぐら丸");
+  EXPECT_EQ(gs.load, r.values);
+  EXPECT_EQ(gs.load.SaveKey, 7);
+}
+
+// Every number of groups 2 to 6 is checked against the key, and reported under its own name.
+TEST(SaveDataRead, EachScaledNumberOffByOneIsTampered) {
+  const Character c = testCharacter();
+  for (int i = 2; i < kSaveDataNumbers; ++i) {
+    StoredRecord stored = store(c);
+    stored.numbers[static_cast<std::size_t>(i)] += 1;
+    GameState gs = busyState();
+    ScratchDir dir;
+    testing::writeFile(dir / "x.dat", write({stored}));
+    const SaveDataResult r = LoadSaveData(gs, 0, dir / "x.dat");
+    EXPECT_EQ(r.outcome, LoadOutcome::Tampered) << SaveDataFieldName(i);
+    EXPECT_EQ(r.notMultiples, std::vector<std::string>{std::string(SaveDataFieldName(i))});
+    EXPECT_EQ(r.values.Tampered, 1);
+    expectUnchanged(gs);
+  }
+}
+
+TEST(SaveDataRead, TamperedRecordShowsWhatTheGameWouldHold) {
+  StoredRecord stored = store(testCharacter());
+  stored.numbers[8] += 1;   // HP[2], stored 721 → 722
+  stored.numbers[28] -= 3;  // SaveH
+  const SaveDataResult r = ReadSaveData(write({stored}), "t.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Tampered);
+  EXPECT_EQ(r.record.HP[2], 722);  // not a multiple: kept as stored
+  EXPECT_EQ(r.record.HP[1], 102);  // the others divided
+  EXPECT_EQ(r.values.SaveH, 81);
+  EXPECT_EQ(r.notMultiples, (std::vector<std::string>{"HP[2]", "SaveH"}));
+  EXPECT_EQ(r.record.CharName, "もぐら丸");  // no file-name prefix unless loaded
+  // The undivided 722 enters the sum, which then differs from the check value too.
+  EXPECT_EQ(r.sum, 259 - 103 + 722);
+}
+
+TEST(SaveDataRead, CheckValueOffByOneIsTampered) {
+  const Character c = testCharacter();
+  for (const std::int32_t check : {258, 260}) {
+    GameState gs = busyState();
+    ScratchDir dir;
+    testing::writeFile(dir / "x.dat", encode(c, check));
+    const SaveDataResult r = LoadSaveData(gs, 0, dir / "x.dat");
+    EXPECT_EQ(r.outcome, LoadOutcome::Tampered);
+    EXPECT_TRUE(r.notMultiples.empty());
+    EXPECT_EQ(r.sum, 259);
+    EXPECT_NE(r.reason.find("259"), std::string::npos) << r.reason;
+    expectUnchanged(gs);
+  }
+}
+
+TEST(SaveDataRead, NegativeKeysAndZeroValuesDecode) {
+  Character c = testCharacter(-3);
+  c.values.SaveB = 0;
+  c.values.SaveC = -4;
+  const std::string bytes = encode(c);
+  EXPECT_TRUE(bytes.starts_with("-3,")) << bytes.substr(0, 20);
+  EXPECT_NE(bytes.find("-303,"), std::string::npos);  // HP[0] 101 stored as a negative multiple
+  const SaveDataResult r = ReadSaveData(bytes, "neg.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_EQ(r.record.HP[0], 101);
+  EXPECT_EQ(r.values.SaveC, -4);
+  EXPECT_EQ(r.sum, 259 - 7 - 3);
+}
+
+TEST(SaveDataRead, OnlyTheLastOfSeveralRecordsCounts) {
+  Character first = testCharacter();
+  Character second = testCharacter(11);
+  second.values.SaveName[0] = "二番手";
+  second.record.HP = {50, 60, 70, 80};
+  StoredRecord bad = store(first);
+  bad.numbers[2] += 1;
+
+  SaveDataResult r = ReadSaveData(write({store(first), store(second)}), "two.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_EQ(r.record.CharName, "two.datの二番手");
+  EXPECT_EQ(r.record.HP[3], 80);
+
+  r = ReadSaveData(write({bad, store(second)}), "two.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << "an earlier record is not tested";
+
+  r = ReadSaveData(write({store(second), bad}), "two.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Tampered);
+
+  // A later record that is broken fails the whole load, however good the first.
+  const std::string good = write({store(first)});
+  r = ReadSaveData(good + good.substr(0, good.size() / 2), "two.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+  EXPECT_NE(r.reason.find("record 2"), std::string::npos) << r.reason;
+}
+
+TEST(SaveDataRead, CodePage932SpecialsDecodeAsWindowsDoes) {
+  Character c = testCharacter();
+  // 0x8160 wave dash, 0x8740 circled one, 0xB1 0xB2 half-width katakana, 0x955C with a trail
+  // byte that is a backslash in ASCII.
+  const std::string name = "\x81\x60\x87\x40\xB1\xB2\x95\x5C";
+  std::string bytes = encode(c);
+  const std::string stored = "\"\x82\xe0\x82\xae\x82\xe7\x8a\xdb\"";
+  bytes.replace(bytes.find(stored), stored.size(), "\"" + name + "\"");
+  const SaveDataResult r = ReadSaveData(bytes, "s.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_EQ(r.values.SaveName[0], "\uFF5E\u2460\uFF71\uFF72表");
+  // And the encoder writes the same bytes back.
+  c.values.SaveName[0] = r.values.SaveName[0];
+  EXPECT_EQ(encode(c), bytes);
+}
+
+TEST(SaveDataRead, FieldRulesAllowBlanksUnquotedTextsAndOtherLineBreaks) {
+  std::string bytes = encode(testCharacter());
+  std::string loose;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == ',') {
+      loose += "  ,\t ";
+    } else if (bytes[i] == '\r') {
+      loose += " ";  // LF-only line ends with trailing blanks
+    } else {
+      loose += bytes[i];
+    }
+  }
+  loose.replace(loose.find("\"---NO DATA\""), 12, "---NO DATA  ");  // unquoted
+  loose += "\n\n   \r\n";  // blank lines after the last record
+  SaveDataResult r = ReadSaveData(loose, "l.dat");
+  ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+  EXPECT_EQ(r.record.WazaName[5], "---NO DATA");
+
+  // No line breaks at all: commas between every field, and no final line end.
+  std::string flat = bytes;
+  std::size_t at = 0;
+  while ((at = flat.find("\r\n")) != std::string::npos) flat.replace(at, 2, ",");
+  flat.pop_back();
+  r = ReadSaveData(flat, "f.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+}
+
+// Fault mended: a failed load used to leave a half-read record in the slot; now nothing changes.
+TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
+  const Character c = testCharacter();
+  const std::string good = encode(c);
+  StoredRecord keyZero = store(c);
+  keyZero.numbers[0] = 0;
+  Character big = testCharacter(1);
+  big.record.HP[0] = std::numeric_limits<std::int32_t>::max() - 5;
+  StoredRecord overflowSum = *StoreSaveData(big.record, big.values);
+  StoredRecord overflowQuotient = store(testCharacter(-1));
+  overflowQuotient.numbers[5] = std::numeric_limits<std::int32_t>::min();
+
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"empty file", ""},
+      {"only blanks", " \r\n\r\n\t"},
+      {"ends early", good.substr(0, good.find("\"")) /* after the numbers */},
+      {"ends inside a quote", good.substr(0, good.size() - 5)},
+      {"key 0", write({keyZero})},
+      {"quotient overflow", write({overflowQuotient})},
+      {"check sum overflow", write({overflowSum})},
+      {"text for a number", "7,x" + good.substr(good.find("\r\n"))},
+      {"fraction", "7,259.5" + good.substr(good.find("\r\n"))},
+      {"number too large", "7,2147483648" + good.substr(good.find("\r\n"))},
+      {"number too small", "7,-2147483649" + good.substr(good.find("\r\n"))},
+      {"empty number", "7,,259" + good.substr(good.find("\r\n"))},
+      {"quote inside unquoted text", std::string(good).replace(good.find("\"---"), 1, "-\"")},
+      {"line break inside quotes", std::string(good).replace(good.find("NO DATA"), 1, "\r\n")},
+      {"not code page 932", std::string(good).replace(good.find("NO DATA"), 1, "\x85\x40")},
+      {"lone lead byte", std::string(good).replace(good.find("NO DATA\""), 8, "NO DATA\x82\"")},
+      {"control character", std::string(good).replace(good.find("NO DATA"), 1, "\x01")},
+      {"binary junk", std::string("\x00\xff\xfe\x80,\x01\"", 7)},
+  };
+  for (const auto& [what, bytes] : cases) {
+    ScratchDir dir;
+    testing::writeFile(dir / "bad.dat", bytes);
+    GameState gs = busyState();
+    const SaveDataResult r = LoadSaveData(gs, 0, dir / "bad.dat");
+    EXPECT_EQ(r.outcome, LoadOutcome::Failed) << what;
+    EXPECT_FALSE(r.reason.empty()) << what;
+    expectUnchanged(gs);
+  }
+}
+
+// Fault mended: a file with no record used to be checked against whatever the state held.
+TEST(SaveDataRead, AFileWithoutARecordIsASilentFailure) {
+  GameState gs = busyState();
+  ScratchDir dir;
+  testing::writeFile(dir / "empty.dat", "");
+  const SaveDataResult r = LoadSaveData(gs, 0, dir / "empty.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+  EXPECT_FALSE(r.recordRead);
+  EXPECT_FALSE(r.sum);
+  EXPECT_NE(r.reason.find("no record"), std::string::npos) << r.reason;
+  expectUnchanged(gs);
+}
+
+TEST(SaveDataRead, UnopenableChoicesFailSilently) {
+  ScratchDir dir;
+  testing::writeFile(dir / "ok.dat", encode(testCharacter()));
+  GameState gs = busyState();
+  EXPECT_EQ(LoadSaveData(gs, 0, {}).outcome, LoadOutcome::Failed);  // the dialog was cancelled
+  EXPECT_EQ(LoadSaveData(gs, 0, dir / "missing.dat").outcome, LoadOutcome::Failed);
+  EXPECT_EQ(LoadSaveData(gs, 0, dir.path()).outcome, LoadOutcome::Failed);
+  EXPECT_EQ(LoadSaveData(gs, 2, dir / "ok.dat").outcome, LoadOutcome::Failed);
+  EXPECT_EQ(LoadSaveData(gs, -1, dir / "ok.dat").outcome, LoadOutcome::Failed);
+  expectUnchanged(gs);
+}
+
+TEST(SaveDataRead, OverlongFieldsAreRefusedWithoutHoldingThem) {
+  const std::string good = encode(testCharacter());
+  std::string longText = good;
+  longText.replace(longText.find("NO DATA"), 7, std::string(1 << 20, 'x'));
+  SaveDataResult r = ReadSaveData(longText, "l.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+  EXPECT_NE(r.reason.find("longer"), std::string::npos) << r.reason;
+
+  r = ReadSaveData("7," + std::string(100, '0') + "259" + good.substr(good.find("\r\n")), "z.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+
+  // Blanks cost nothing to skip: a megabyte of them before a good record is fine.
+  r = ReadSaveData(std::string(1 << 20, ' ') + good, "b.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+}
+
+TEST(SaveDataRead, ManyRecordsStreamThrough) {
+  const StoredRecord one = store(testCharacter());
+  std::stringstream in;
+  const std::string bytes = write({one});
+  for (int i = 0; i < 20000; ++i) in << bytes;
+  const SaveDataResult r = ReadSaveData(in, "many.dat");
+  EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
+}
+
+TEST(SaveDataFields, NamesFollowTheFileOrder) {
+  EXPECT_EQ(SaveDataFieldName(0), "SaveKey");
+  EXPECT_EQ(SaveDataFieldName(1), "SaveCheck");
+  EXPECT_EQ(SaveDataFieldName(8), "HP[2]");
+  EXPECT_EQ(SaveDataFieldName(16), "SaveLv[1]");
+  EXPECT_EQ(SaveDataFieldName(25), "WazaPow[7]");
+  EXPECT_EQ(SaveDataFieldName(26), "SaveF");
+  EXPECT_EQ(SaveDataFieldName(29), "SaveA");
+  EXPECT_EQ(SaveDataFieldName(34), "SaveText");
+  EXPECT_EQ(SaveDataFieldName(44), "WazaName[7]");
+  EXPECT_EQ(SaveDataFieldName(45), "");
+  EXPECT_EQ(SaveDataFieldName(-1), "");
+}
+
+}  // namespace
+}  // namespace momiru

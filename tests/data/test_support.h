@@ -1,0 +1,82 @@
+// Helpers shared by the data tests: a character of our own and a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "data/game_state.h"
+
+namespace momiru::testing {
+
+struct Character {
+  Combatant record;
+  LoadValues values;
+};
+
+// A plain character with key 7 whose numbers are all different, so that a field read into the
+// wrong place shows.
+inline Character testCharacter(std::int32_t key = 7) {
+  Character c;
+  c.values.SaveKey = key;
+  c.values.SaveLv = {12, 30};
+  c.values.SavePic = {3, 4};
+  c.values.SaveName = {"もぐら丸", "予備"};
+  c.values.SaveText = "メモ";
+  c.values.SaveA = 5;
+  c.values.SaveB = 6;
+  c.values.SaveC = 7;
+  c.values.SaveD = 8;
+  c.values.SaveE = 9;
+  c.values.SaveF = 10;
+  c.values.SaveG = 11;
+  c.values.SaveH = 12;
+  c.record.CharLv = 12;
+  c.record.CharPic = 3;
+  c.record.CharName = "もぐら丸";
+  c.record.HP = {101, 102, 103, 104};
+  c.record.OFE = {21, 22, 23, 24};
+  c.record.DEF = {31, 32, 33, 34};
+  c.record.WazaName = {"B--体当たり", "A--ひっかき", "HR-連続ずつき", "H-S念力",
+                       "L--けり",     "---NO DATA",  "---NO DATA",    "---NO DATA"};
+  c.record.WazaPow = {8, 9, 4, 15, 10, 0, 0, 0};
+  return c;
+}
+
+// A fresh folder under the test's temporary directory, removed at the end of the test.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = (std::filesystem::path(::testing::TempDir()) / "momiru-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    path_ = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void writeFile(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+inline std::string readFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace momiru::testing
