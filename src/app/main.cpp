@@ -1,10 +1,14 @@
 // momiru-battle: start-up. Shows the title screen; the screens lead on from there.
 #include <QApplication>
-#include <QWidget>
+#include <QIcon>
 #include <cstdio>
 
+#include "app/screen_flow.h"
 #include "data/game_state.h"
 #include "data/platform.h"
+#include "ui/picture_bank.h"
+#include "ui/platform_dialogs.h"
+#include "ui/ui_font.h"
 
 int main(int argc, char** argv) {
   if (!momiru::haveDisplay()) {
@@ -15,11 +19,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("momiru-battle"));
+  QApplication::setFont(momiru::ui::uiFont());
+  momiru::ui::installQtJapanese();
+  if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
+  }
+
   momiru::GameState state;
-  QWidget title;
-  title.setObjectName("Form3");
-  title.setWindowTitle(QStringLiteral("タイトル"));
-  title.resize(4830 / 15, 4185 / 15);
-  title.show();
+  momiru::ui::PictureBank pictures;
+  momiru::ui::QtPlatformDialogs dialogs;
+  momiru::ui::ScreenContext context{state, pictures, dialogs, momiru::settingsDirectory()};
+  momiru::app::ScreenFlow flow(context);
+  flow.start();
   return QApplication::exec();
 }

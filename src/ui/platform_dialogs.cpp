@@ -1,0 +1,62 @@
+// The window system's file-open dialog and message box, in Japanese.
+#include "ui/platform_dialogs.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <cstdio>
+#include <cstdlib>
+
+#include "data/platform.h"
+
+namespace momiru::ui {
+
+namespace {
+
+// True when Qt's own dialog texts come out in Japanese (its catalogue is installed).
+bool qtSpeaksJapanese() {
+  return QCoreApplication::translate("QFileDialog", "Look in:") != QLatin1String("Look in:");
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Qt's filter syntax is "text (pattern)"; the display text already ends in its space.
+  dialog.setNameFilter(QString::fromUtf8(kSaveDataFilterText) + QLatin1Char('(') +
+                       QString::fromUtf8(kSaveDataFilterPattern) + QLatin1Char(')'));
+  if (!qtSpeaksJapanese()) {
+    dialog.setWindowTitle(QStringLiteral("ファイルを開く"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("ファイルの場所:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("開く"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return utf8ToPath(files.front().toStdString());
+}
+
+void QtPlatformDialogs::integrityMessage(QWidget* parent) {
+  QMessageBox box(parent);
+  box.setIcon(QMessageBox::NoIcon);
+  box.setWindowTitle(QStringLiteral("momiru-battle"));
+  box.setText(QString::fromUtf8(kIntegrityLine1) + QLatin1Char('\n') +
+              QString::fromUtf8(kIntegrityLine2));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  box.exec();
+}
+
+void QtPlatformDialogs::terminateProgram() {
+  // At once, as promised: no destructors, no further events; the settings are already on disk.
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+}  // namespace momiru::ui

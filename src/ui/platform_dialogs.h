@@ -1,0 +1,44 @@
+// The two platform dialogs of the save-data load and the forced end after a tampered file,
+// behind one interface so that tests can answer them.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <optional>
+
+class QWidget;
+
+namespace momiru::ui {
+
+// The open dialog's one filter: display text (ending in one half-width space) and pattern.
+inline constexpr const char* kSaveDataFilterText = "datﾌｧｲﾙ ";
+inline constexpr const char* kSaveDataFilterPattern = "*.dat";
+
+// The integrity message, two lines.
+inline constexpr const char* kIntegrityLine1 = "パスワードが変造されています！";
+inline constexpr const char* kIntegrityLine2 = "プログラムが強制終了されます！！";
+
+class PlatformDialogs {
+ public:
+  virtual ~PlatformDialogs() = default;
+
+  // A new modal file-open dialog with the save-data filter; nothing when the user cancels.
+  virtual std::optional<std::filesystem::path> openSaveData(QWidget* parent) = 0;
+
+  // The integrity message with an OK button only; returns once dismissed.
+  virtual void integrityMessage(QWidget* parent) = 0;
+
+  // Ends the program at once: no further screen, nothing written. A test's version returns,
+  // and the caller then does nothing more in that event.
+  virtual void terminateProgram() = 0;
+};
+
+// The real dialogs of the window system.
+class QtPlatformDialogs final : public PlatformDialogs {
+ public:
+  std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
+  void integrityMessage(QWidget* parent) override;
+  [[noreturn]] void terminateProgram() override;
+};
+
+}  // namespace momiru::ui

@@ -1,0 +1,50 @@
+// What every screen shares: the run's state and services, its window frame, and its closing.
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+
+#include "data/game_state.h"
+
+namespace momiru::ui {
+
+class PictureBank;
+class PlatformDialogs;
+
+// Handed to every screen by the flow; everything here outlives the screens.
+struct ScreenContext {
+  GameState& gs;
+  PictureBank& pictures;
+  PlatformDialogs& dialogs;
+  std::filesystem::path settingsDir;  // where settei.sei is read and written
+};
+
+// A top-level screen with a fixed client area. Closing it (by the flow or through the window
+// system) stops its timers and media in stopEverything(), emits closed() and deletes it.
+class Screen : public QWidget {
+  Q_OBJECT
+ public:
+  Screen(ScreenContext& context, const char* objectName, const QString& caption, QSize clientTwips);
+
+ signals:
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+  // Stops whatever runs on its own (timers, media players). Called once, at the close.
+  virtual void stopEverything() {}
+
+  ScreenContext& ctx;
+  GameState& gs;
+
+ private:
+  bool closing_ = false;
+};
+
+// Plain text with this game's CR LF line ends, as the window system shows it.
+QString displayText(const std::string& text);
+
+}  // namespace momiru::ui

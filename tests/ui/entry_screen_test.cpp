@@ -1,0 +1,241 @@
+// Entry screen: the status text, the move list, registration and the save-data load paths.
+#include "ui/entry_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "ui/picture_view.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+class EntryScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+
+  ui::EntryScreen& screen() {
+    if (!screen_) screen_ = std::make_unique<ui::EntryScreen>(h.ctx);
+    return *screen_;
+  }
+  QString myst() { return screen().findChild<QLabel*>("MYST")->text(); }
+  QComboBox* waza() { return screen().findChild<QComboBox*>("WAZA"); }
+  ui::PictureView* myga() { return screen().findChild<ui::PictureView*>("MYGA"); }
+  void click(const char* name) { screen().findChild<QPushButton*>(name)->click(); }
+
+  static Combatant character(std::int32_t sign) {
+    Combatant c;
+    c.CharName = "a.datのぽこ";
+    c.CharLv = 12 * sign;
+    c.CharPic = 3;
+    c.HP = {120 * sign, 80 * sign, 90 * sign, 150 * sign};
+    c.OFE = {10 * sign, 25 * sign, 30 * sign, 5 * sign};
+    c.DEF = {7 * sign, 8 * sign, 9 * sign, 11 * sign};
+    c.WazaName = {"H--ずつき", "A--パンチ", "", "", "", "", "", "B--体当たり"};
+    c.WazaPow = {10 * sign, 12 * sign, 0, 0, 0, 0, 0, 16 * sign};
+    return c;
+  }
+
+ private:
+  std::unique_ptr<ui::EntryScreen> screen_;
+};
+
+TEST_F(EntryScreenTest, OpensForPlayerOneWithTheInstructionAndEmptiesTheLog) {
+  h.gs.BattleLog = "old log";
+  EXPECT_EQ(screen().windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
+  EXPECT_EQ(screen().objectName(), "Form5");
+  EXPECT_TRUE(h.gs.BattleLog.empty());
+  EXPECT_EQ(myst(), QString::fromUtf8("読み込みでモミルＮｏ．１の") +
+                        QString(23, QLatin1Char(' ')) + QStringLiteral("SAVEDATAを開いてください"));
+  EXPECT_EQ(waza()->count(), 0);
+  EXPECT_TRUE(myga()->isEmptyPicture());
+}
+
+TEST_F(EntryScreenTest, YouhyoWritesPositiveZeroAndNegativeValuesInPlainDecimal) {
+  const struct {
+    std::int32_t sign;
+    const char* text;
+    const char* firstMove;
+  } cases[] = {
+      {1,
+       "Lv.12　a.datのぽこ\r\nステータス\r\n"
+       "頭\r\n残りHP　120 攻撃力　10防御力　7\r\n"
+       "両腕\r\n残りHP　80 攻撃力　25防御力　8\r\n"
+       "両脚\r\n残りHP　90 攻撃力　30防御力　9\r\n"
+       "胴体\r\n残りHP　150 攻撃力　5防御力　11\r\n",
+       "H--ずつき：10"},
+      {0,
+       "Lv.0　a.datのぽこ\r\nステータス\r\n"
+       "頭\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+       "両腕\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+       "両脚\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+       "胴体\r\n残りHP　0 攻撃力　0防御力　0\r\n",
+       "H--ずつき：0"},
+      {-1,
+       "Lv.-12　a.datのぽこ\r\nステータス\r\n"
+       "頭\r\n残りHP　-120 攻撃力　-10防御力　-7\r\n"
+       "両腕\r\n残りHP　-80 攻撃力　-25防御力　-8\r\n"
+       "両脚\r\n残りHP　-90 攻撃力　-30防御力　-9\r\n"
+       "胴体\r\n残りHP　-150 攻撃力　-5防御力　-11\r\n",
+       "H--ずつき：-10"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sign);
+    h.gs.combatant[0] = character(c.sign);
+    screen().YOUHYO();
+    EXPECT_EQ(myst(), QString::fromUtf8(c.text));
+    ASSERT_EQ(waza()->count(), 8);
+    EXPECT_EQ(waza()->itemText(0), QString::fromUtf8(c.firstMove));
+    EXPECT_EQ(waza()->itemText(2), QStringLiteral("：0"));
+    EXPECT_EQ(waza()->currentIndex(), -1);
+  }
+}
+
+TEST_F(EntryScreenTest, YouhyoShowsTheSlotBeingEntered) {
+  h.gs.combatant[0] = character(1);
+  h.gs.combatant[1] = character(1);
+  h.gs.combatant[1].CharName = "second";
+  h.gs.PlayerNo = 1;
+  screen().YOUHYO();
+  EXPECT_TRUE(myst().startsWith(QStringLiteral("Lv.12　second\r\n")));
+}
+
+TEST_F(EntryScreenTest, PictureComesFromTheBankAndOutOfRangeNumbersShowTheEmptyOne) {
+  ScratchDir pics;
+  std::filesystem::create_directories(pics.path() / "pictures");
+  pics.write("pictures/mae03.svg",
+             "<svg xmlns='http://www.w3.org/2000/svg' width='159' height='183'>"
+             "<rect width='159' height='183' fill='#ff0000'/></svg>");
+  ui::PictureBank bank([&pics](const std::filesystem::path& rel) {
+    const auto p = pics.path() / rel;
+    return std::filesystem::exists(p) ? p : std::filesystem::path();
+  });
+  ui::ScreenContext ctx{h.gs, bank, h.dialogs, h.dir.path()};
+  ui::EntryScreen entry(ctx);
+  auto* view = entry.findChild<ui::PictureView*>("MYGA");
+  for (const int pic : {3, 4, 14, 15, -1, 1000000}) {
+    SCOPED_TRACE(pic);
+    h.gs.combatant[0].CharPic = pic;
+    entry.YOUHYO();
+    EXPECT_EQ(view->isEmptyPicture(), pic != 3);
+  }
+}
+
+TEST_F(EntryScreenTest, RegisteringAnEmptySlotKeepsThePlayerOnTurn) {
+  h.gs.combatant[0].CharPic = 3;
+  click("Command2");
+  EXPECT_EQ(myst(), QStringLiteral("データが登録されてません"));
+  EXPECT_EQ(waza()->count(), 0);
+  EXPECT_TRUE(myga()->isEmptyPicture());
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(screen().windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
+}
+
+TEST_F(EntryScreenTest, TwoRegistrationsPassTheTurnAndThenAskForTheBattle) {
+  h.gs.combatant[0] = character(1);
+  h.gs.combatant[1] = character(1);
+  h.gs.combatant[1].CharName = "b.datのぺけ";
+  QSignalSpy done(&screen(), &ui::EntryScreen::bothRegistered);
+  screen().YOUHYO();
+  click("Command2");
+  EXPECT_EQ(h.gs.PlayerNo, 1);
+  EXPECT_EQ(screen().windowTitle(), QStringLiteral("2Ｐｌａｙｅｒ"));
+  EXPECT_TRUE(myst().isEmpty());
+  EXPECT_EQ(waza()->count(), 0);
+  EXPECT_EQ(done.count(), 0);
+  click("Command2");
+  EXPECT_EQ(h.gs.PlayerNo, 2);
+  EXPECT_EQ(done.count(), 1);
+  EXPECT_EQ(h.gs.combatant[0].CharName, "a.datのぽこ");
+  EXPECT_EQ(h.gs.combatant[1].CharName, "b.datのぺけ");
+  // The screen is about to close; a stray click changes nothing.
+  click("Command2");
+  click("Command1");
+  EXPECT_EQ(h.gs.PlayerNo, 2);
+  EXPECT_EQ(h.dialogs.opened, 0);
+}
+
+TEST_F(EntryScreenTest, EqualNamesGetTheirSlotNumbers) {
+  h.gs.combatant[0] = character(1);
+  h.gs.combatant[1] = character(1);
+  click("Command2");  // slot 1 holds the same name from an earlier game: both get suffixes now
+  EXPECT_EQ(h.gs.combatant[0].CharName, "a.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].CharName, "a.datのぽこ(2)");
+  click("Command2");  // now they differ
+  EXPECT_EQ(h.gs.combatant[0].CharName, "a.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].CharName, "a.datのぽこ(2)");
+}
+
+TEST_F(EntryScreenTest, TheSameFileForBothPlayersEndsInOneAndTwo) {
+  const auto file = h.dir.write("same.dat", encode(testCharacter("ぽこ")));
+  h.dialogs.answers = {file, file};
+  click("Command1");
+  EXPECT_TRUE(myst().startsWith(QStringLiteral("Lv.12　same.datのぽこ\r\n")));
+  click("Command2");
+  click("Command1");
+  click("Command2");
+  EXPECT_EQ(h.gs.combatant[0].CharName, "same.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].CharName, "same.datのぽこ(2)");
+  EXPECT_EQ(h.dialogs.messages, 0);
+}
+
+TEST_F(EntryScreenTest, CancelledAndFailedLoadsLeaveTheSlotAndRefreshTheScreen) {
+  const auto good = h.dir.write("good.dat", encode(testCharacter("ぽこ")));
+  h.dialogs.answers = {good};
+  click("Command1");
+  const Combatant loaded = h.gs.combatant[0];
+  ASSERT_EQ(loaded.CharLv, 12);
+
+  const auto zeroKey = h.dir.write("zero.dat", encode(testCharacter("ぺけ", 0)));
+  h.dialogs.answers = {std::nullopt, h.dir.path() / "missing.dat", zeroKey};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    screen().findChild<QLabel*>("MYST")->clear();
+    click("Command1");
+    EXPECT_EQ(h.gs.combatant[0], loaded);
+    EXPECT_TRUE(myst().startsWith(QStringLiteral("Lv.12　good.datのぽこ\r\n")));
+  }
+  EXPECT_EQ(h.dialogs.opened, 4);
+  EXPECT_EQ(h.dialogs.messages, 0);
+  EXPECT_EQ(h.dialogs.terminated, 0);
+}
+
+TEST_F(EntryScreenTest, ACancelledFirstLoadShowsTheEmptySlot) {
+  click("Command1");
+  EXPECT_EQ(myst(), QString::fromUtf8("Lv.0　\r\nステータス\r\n"
+                                      "頭\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+                                      "両腕\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+                                      "両脚\r\n残りHP　0 攻撃力　0防御力　0\r\n"
+                                      "胴体\r\n残りHP　0 攻撃力　0防御力　0\r\n"));
+  EXPECT_EQ(waza()->itemText(7), QStringLiteral("：0"));
+}
+
+TEST_F(EntryScreenTest, ATamperedFileShowsTheMessageThenEndsTheProgram) {
+  const Character c = testCharacter("ぽこ");
+  const auto wrongCheck = h.dir.write("wrong.dat", encode(c, 12345));
+  h.gs.combatant[0].CharName = "before";
+  h.dialogs.answers = {wrongCheck};
+  click("Command1");
+  EXPECT_EQ(h.dialogs.messages, 1);
+  EXPECT_EQ(h.dialogs.terminated, 1);
+  // Nothing after the end: the slot and the screen stay as they were.
+  EXPECT_EQ(h.gs.combatant[0].CharName, "before");
+  EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
+}
+
+TEST_F(EntryScreenTest, ButtonsAreReachableAndNamed) {
+  for (const char* name : {"Command1", "Command2"}) {
+    auto* button = screen().findChild<QPushButton*>(name);
+    EXPECT_EQ(button->accessibleName(), button->text());
+    EXPECT_NE(button->focusPolicy() & Qt::TabFocus, 0);
+  }
+  EXPECT_NE(waza()->focusPolicy() & Qt::TabFocus, 0);
+  EXPECT_FALSE(waza()->accessibleName().isEmpty());
+}
+
+}  // namespace
+}  // namespace momiru::uitest

@@ -1,0 +1,146 @@
+// The circle of screens: every transition, fresh screens on each visit, and the end.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+
+#include "app/screen_flow.h"
+#include "ui/battle_screen.h"
+#include "ui/entry_screen.h"
+#include "ui/title_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+using Where = app::ScreenFlow::Where;
+
+class FlowTest : public ::testing::Test {
+ protected:
+  Harness h;
+  int ended = 0;
+  app::ScreenFlow flow{h.ctx, [this] { ++ended; }};
+
+  void click(const char* name) {
+    ASSERT_NE(flow.current(), nullptr);
+    auto* button = flow.current()->findChild<QPushButton*>(name);
+    ASSERT_NE(button, nullptr) << name;
+    button->click();
+  }
+  // The visible top-level screens, after the closed ones are gone.
+  QStringList visibleScreens() {
+    flushDeletes();
+    QStringList names;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible()) names << w->objectName();
+    return names;
+  }
+};
+
+TEST_F(FlowTest, WalksFromTheTitleToTheBattleScreen) {
+  h.gs.CrLf.clear();
+  flow.start();
+  EXPECT_EQ(flow.where(), Where::Title);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
+  EXPECT_EQ(h.gs.CrLf, "\r\n");
+
+  h.gs.PlayerNo = 1;  // left over from an earlier battle's move list
+  click("Command2");  // スタート
+  EXPECT_EQ(flow.where(), Where::Options);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form4"});
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+
+  click("Command4");  // ＶＳバトル
+  EXPECT_EQ(flow.where(), Where::Entry);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form5"});
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
+  EXPECT_FALSE(h.dir.read("settei.sei").empty());
+
+  const auto file = h.dir.write("pair.dat", encode(testCharacter("ぽこ")));
+  h.dialogs.answers = {file, file};
+  click("Command1");
+  click("Command2");
+  EXPECT_EQ(flow.where(), Where::Entry);
+  click("Command1");
+  click("Command2");
+  EXPECT_EQ(flow.where(), Where::Battle);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form1"});
+  EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("バトルコロシアム"));
+  EXPECT_EQ(h.gs.combatant[1].CharName, "pair.datのぽこ(2)");
+  EXPECT_EQ(ended, 0);
+}
+
+TEST_F(FlowTest, BattleOverLeadsToTheResultAndBackToAFreshTitle) {
+  flow.start();
+  auto* firstTitle = static_cast<ui::TitleScreen*>(flow.current());
+  for (int i = 0; i < 60; ++i) firstTitle->Timer1_Timer();
+  click("Command2");
+  click("Command4");
+  h.gs.combatant[0].CharLv = 1;
+  h.gs.combatant[1].CharLv = 1;
+  click("Command2");
+  click("Command2");
+  ASSERT_EQ(flow.where(), Where::Battle);
+
+  emit static_cast<ui::BattleScreen*>(flow.current())->battleOver();
+  EXPECT_EQ(flow.where(), Where::Result);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form7"});
+
+  click("Command1");  // タイトルに戻る
+  EXPECT_EQ(flow.where(), Where::Title);
+  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
+  auto* title = static_cast<ui::TitleScreen*>(flow.current());
+  EXPECT_EQ(title->gazoTop(), 0);
+  EXPECT_TRUE(title->Timer1Enabled());
+
+  // The second pass asks for player 1 again, and keeps the records for a new registration.
+  click("Command2");
+  click("Command4");
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+  click("Command2");
+  click("Command2");
+  EXPECT_EQ(flow.where(), Where::Battle);
+}
+
+TEST_F(FlowTest, CancelAndChangeReturnToTheTitleAndOnlyChangeWrites) {
+  flow.start();
+  click("Command2");
+  click("Command1");  // 取り消し
+  EXPECT_EQ(flow.where(), Where::Title);
+  EXPECT_FALSE(std::filesystem::exists(h.dir.path() / "settei.sei"));
+  click("Command2");
+  click("Command2");  // 変更
+  EXPECT_EQ(flow.where(), Where::Title);
+  EXPECT_EQ(h.dir.read("settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
+  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
+}
+
+TEST_F(FlowTest, ClosingTheVisibleScreenEndsTheProgram) {
+  for (const int steps : {0, 1, 2}) {
+    SCOPED_TRACE(steps);
+    ended = 0;
+    flow.start();
+    if (steps >= 1) click("Command2");
+    if (steps >= 2) click("Command4");
+    flow.current()->close();
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(flow.where(), Where::End);
+    EXPECT_TRUE(visibleScreens().isEmpty());
+  }
+}
+
+TEST_F(FlowTest, ATamperedFileEndsTheProgramOnTheEntryScreen) {
+  flow.start();
+  click("Command2");
+  click("Command4");
+  const auto bad = h.dir.write("bad.dat", encode(testCharacter("ぽこ"), 1));
+  h.dialogs.answers = {bad};
+  click("Command1");
+  EXPECT_EQ(h.dialogs.messages, 1);
+  EXPECT_EQ(h.dialogs.terminated, 1);
+  EXPECT_EQ(flow.where(), Where::Entry);
+}
+
+}  // namespace
+}  // namespace momiru::uitest

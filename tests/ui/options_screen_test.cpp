@@ -1,0 +1,179 @@
+// Options screen against the settings file: the three copies (file, globals, controls).
+#include "ui/options_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+class OptionsScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+  std::unique_ptr<ui::OptionsScreen> screen;
+
+  void open() { screen = std::make_unique<ui::OptionsScreen>(h.ctx); }
+  void writeSettings(const std::string& bytes) { h.dir.write("settei.sei", bytes); }
+  std::string settingsFile() { return h.dir.read("settei.sei"); }
+
+  QCheckBox* check(int i) {
+    return screen->findChild<QCheckBox*>(QStringLiteral("Check1_%1").arg(i));
+  }
+  QScrollBar* speed() { return screen->findChild<QScrollBar*>("HScroll1"); }
+  QString speedLabel() { return screen->findChild<QLabel*>("Label1_5")->text(); }
+  void click(const char* name) { screen->findChild<QPushButton*>(name)->click(); }
+  std::array<bool, 3> ticks() {
+    return {check(0)->isChecked(), check(1)->isChecked(), check(2)->isChecked()};
+  }
+};
+
+TEST_F(OptionsScreenTest, LoadStepFillsTheControlsFromTheFileAndResetsThePlayer) {
+  writeSettings("0\r\n1\r\n0\r\n20\r\n");
+  h.gs.PlayerNo = 2;
+  open();
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(ticks(), (std::array<bool, 3>{false, true, false}));
+  EXPECT_EQ(speed()->value(), 20);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：20"));
+  EXPECT_EQ(h.gs.BattleSpeed, 20);
+}
+
+TEST_F(OptionsScreenTest, WithNothingEverReadTheDesignValuesShow) {
+  open();  // no file
+  EXPECT_EQ(ticks(), (std::array<bool, 3>{true, false, true}));
+  EXPECT_EQ(speed()->value(), 150);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：150"));
+}
+
+TEST_F(OptionsScreenTest, SettingsAlreadyInMemoryShowWhenTheFileIsMissing) {
+  h.gs.OptSw = {0, 0, 0};
+  h.gs.BattleSpeed = 42;
+  open();
+  EXPECT_EQ(ticks(), (std::array<bool, 3>{false, false, false}));
+  EXPECT_EQ(speed()->value(), 42);
+}
+
+TEST_F(OptionsScreenTest, HandEditedValuesAreBroughtIntoRange) {
+  const struct {
+    const char* file;
+    std::array<bool, 3> ticks;
+    int speed;
+  } cases[] = {
+      {"2\r\n-1\r\n0\r\n0\r\n", {true, true, false}, 1},
+      {"1\r\n0\r\n7\r\n301\r\n", {true, false, true}, 300},
+      {"0\r\n0\r\n0\r\n-2147483648\r\n", {false, false, false}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    writeSettings(c.file);
+    open();
+    EXPECT_EQ(ticks(), c.ticks);
+    EXPECT_EQ(speed()->value(), c.speed);
+    EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
+    // Saving from the controls puts only valid values into the globals and the file.
+    click("Command2");
+    EXPECT_EQ(h.gs.BattleSpeed, c.speed);
+    EXPECT_GE(h.gs.BattleSpeed, 1);
+    EXPECT_LE(h.gs.BattleSpeed, 300);
+  }
+}
+
+TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
+  writeSettings("1\r\n0\r\n1\r\n150\r\n");
+  for (const char* button : {"Command2", "Command4"}) {
+    SCOPED_TRACE(button);
+    open();
+    check(0)->setChecked(false);
+    check(1)->setChecked(true);
+    speed()->setValue(77);
+    std::string fileWhenLeaving;
+    const auto grab = [&] { fileWhenLeaving = settingsFile(); };
+    QObject::connect(screen.get(), &ui::OptionsScreen::changeClicked, grab);
+    QObject::connect(screen.get(), &ui::OptionsScreen::vsBattleClicked, grab);
+    QSignalSpy change(screen.get(), &ui::OptionsScreen::changeClicked);
+    QSignalSpy vs(screen.get(), &ui::OptionsScreen::vsBattleClicked);
+    click(button);
+    EXPECT_EQ(fileWhenLeaving, "0\r\n1\r\n1\r\n77\r\n");
+    EXPECT_EQ(h.gs.OptSw, (std::array<std::int32_t, 3>{0, 1, 1}));
+    EXPECT_EQ(h.gs.BattleSpeed, 77);
+    EXPECT_GE(h.gs.load.SaveKey, 5);
+    EXPECT_LE(h.gs.load.SaveKey, 17);
+    EXPECT_EQ(change.count(), std::string(button) == "Command2" ? 1 : 0);
+    EXPECT_EQ(vs.count(), std::string(button) == "Command4" ? 1 : 0);
+    writeSettings("1\r\n0\r\n1\r\n150\r\n");
+  }
+}
+
+TEST_F(OptionsScreenTest, CancelWritesNothingAndTheNextVisitShowsTheFileAgain) {
+  writeSettings("1\r\n1\r\n1\r\n9\r\n");
+  open();
+  check(2)->setChecked(false);
+  speed()->setValue(200);
+  QSignalSpy cancel(screen.get(), &ui::OptionsScreen::cancelClicked);
+  click("Command1");
+  EXPECT_EQ(cancel.count(), 1);
+  EXPECT_EQ(settingsFile(), "1\r\n1\r\n1\r\n9\r\n");
+  EXPECT_EQ(h.gs.BattleSpeed, 9);
+  open();
+  EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, true}));
+  EXPECT_EQ(speed()->value(), 9);
+}
+
+TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
+  writeSettings("0\r\n1\r\n0\r\n20\r\n");
+  open();
+  h.gs.PlayerNo = 1;
+  check(0)->setChecked(true);
+  speed()->setValue(250);
+  writeSettings("0\r\n1\r\n0\r\n20\r\n1\r\n1\r\n0\r\n30\r\n");  // two records: the last counts
+  click("Command3");
+  EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, false}));
+  EXPECT_EQ(speed()->value(), 30);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：30"));
+  EXPECT_EQ(h.gs.PlayerNo, 1);
+}
+
+TEST_F(OptionsScreenTest, TheLabelFollowsTheScrollBarToBothEndsButNotWhileDragging) {
+  open();
+  QScrollBar* bar = speed();
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：300"));
+  bar->triggerAction(QAbstractSlider::SliderToMinimum);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：1"));
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：2"));
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：3"));
+
+  bar->setSliderDown(true);
+  bar->setSliderPosition(120);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：3"));
+  bar->setSliderDown(false);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：120"));
+}
+
+TEST_F(OptionsScreenTest, EveryControlIsReachableAndNamed) {
+  open();
+  for (QWidget* w : std::initializer_list<QWidget*>{check(0), check(1), check(2), speed()}) {
+    EXPECT_NE(w->focusPolicy() & Qt::TabFocus, 0) << w->objectName().toStdString();
+    EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+  }
+  EXPECT_EQ(check(1)->accessibleName(), QStringLiteral("ダメージ半減"));
+  for (const char* name : {"Command1", "Command2", "Command3", "Command4"}) {
+    auto* button = screen->findChild<QPushButton*>(name);
+    EXPECT_EQ(button->accessibleName(), button->text());
+  }
+  EXPECT_EQ(screen->findChild<QPushButton*>("Command4")->text(), QStringLiteral("ＶＳバトル"));
+  EXPECT_EQ(screen->findChild<QLabel*>("Label1_3"), nullptr);
+}
+
+}  // namespace
+}  // namespace momiru::uitest

@@ -1,0 +1,76 @@
+// Result screen: the log heading and the outcome for a win by either slot and for a draw.
+#include "ui/result_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+class ResultScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+  ResultScreenTest() {
+    h.gs.combatant[0].CharName = "a.datのぽこ(1)";
+    h.gs.combatant[1].CharName = "a.datのぽこ(2)";
+    h.gs.BattleLog = "一行目\r\n二行目\r\n";
+  }
+};
+
+TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
+  const struct {
+    int win, lose;
+    const char* outcome;
+  } cases[] = {
+      {0, 1, "今回の勝負は\r\n\r\na.datのぽこ(1)の勝ち！！\r\na.datのぽこ(2)は敗れました"},
+      {1, 0, "今回の勝負は\r\n\r\na.datのぽこ(2)の勝ち！！\r\na.datのぽこ(1)は敗れました"},
+      {0, 0, "今回の勝負は\r\n\r\n引き分け！！"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.outcome);
+    h.gs.WinNo = c.win;
+    h.gs.LoseNo = c.lose;
+    ui::ResultScreen screen(h.ctx);
+    EXPECT_EQ(screen.outcomeText(), c.outcome);
+    EXPECT_EQ(screen.findChild<QLabel*>("Label1")->text(),
+              QString::fromUtf8(c.outcome).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    // The heading lists slot 0 first whoever won.
+    EXPECT_EQ(
+        screen.logText(),
+        "戦いの時の文章のログ\r\na.datのぽこ(1) ＶＳ a.datのぽこ(2)\r\n\r\n一行目\r\n二行目\r\n");
+  }
+}
+
+TEST_F(ResultScreenTest, EmptyLogLeavesTheHeadingAndOneEmptyLine) {
+  h.gs.BattleLog.clear();
+  ui::ResultScreen screen(h.ctx);
+  EXPECT_EQ(screen.findChild<QPlainTextEdit*>("Text1")->toPlainText(),
+            QStringLiteral("戦いの時の文章のログ\na.datのぽこ(1) ＶＳ a.datのぽこ(2)\n\n"));
+}
+
+TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
+  for (int i = 0; i < 200; ++i) h.gs.BattleLog += std::string(300, 'x') + "\r\n";
+  const GameState before = h.gs;
+  ui::ResultScreen screen(h.ctx);
+  screen.show();
+  auto* text = screen.findChild<QPlainTextEdit*>("Text1");
+  EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_GT(text->verticalScrollBar()->maximum(), 0);
+  EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(h.gs.BattleLog, before.BattleLog);
+  EXPECT_EQ(h.gs.combatant, before.combatant);
+
+  QSignalSpy back(&screen, &ui::ResultScreen::backToTitleClicked);
+  screen.findChild<QPushButton*>("Command1")->click();
+  EXPECT_EQ(back.count(), 1);
+}
+
+}  // namespace
+}  // namespace momiru::uitest

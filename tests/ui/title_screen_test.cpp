@@ -1,0 +1,151 @@
+// Title screen: the tick counts and end positions of both phases, and the inverting overlay.
+#include "ui/title_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/picture_view.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+// Our own stand-in for the title picture: coloured bands, so that inversion shows everywhere.
+constexpr const char* kStripes =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='288' height='486'>"
+    "<rect width='288' height='486' fill='#204080'/>"
+    "<rect y='300' width='288' height='80' fill='#e0c020'/>"
+    "<rect x='100' y='200' width='60' height='286' fill='#30a050'/></svg>";
+
+class TitleScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+  ScratchDir pics;
+  ui::PictureBank bank{[this](const std::filesystem::path& rel) {
+    const auto p = pics.path() / rel;
+    return std::filesystem::exists(p) ? p : std::filesystem::path();
+  }};
+  ui::ScreenContext ctx{h.gs, bank, h.dialogs, h.dir.path()};
+
+  TitleScreenTest() {
+    std::filesystem::create_directories(pics.path() / "pictures");
+    pics.write("pictures/title.svg", kStripes);
+    h.gs.CrLf.clear();
+  }
+};
+
+TEST_F(TitleScreenTest, LoadStepBuildsCrLfAndStartsTheScroll) {
+  ui::TitleScreen title(ctx);
+  EXPECT_EQ(h.gs.CrLf, "\r\n");
+  EXPECT_TRUE(title.Timer1Enabled());
+  EXPECT_FALSE(title.Timer2Enabled());
+  EXPECT_EQ(title.gazoTop(), 0);
+  EXPECT_EQ(title.dropStep(), 75);
+  EXPECT_FALSE(title.findChild<QWidget*>("tomei")->isVisibleTo(&title));
+  EXPECT_FALSE(title.findChild<QWidget*>("rogo")->isVisibleTo(&title));
+}
+
+TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
+  ui::TitleScreen title(ctx);
+  auto* tomei = title.findChild<QWidget*>("tomei");
+  auto* rogo = title.findChild<QWidget*>("rogo");
+  for (int tick = 1; tick <= 123; ++tick) title.Timer1_Timer();
+  EXPECT_EQ(title.gazoTop(), -3690);
+  EXPECT_TRUE(title.Timer1Enabled());
+  EXPECT_FALSE(tomei->isVisibleTo(&title));
+
+  title.Timer1_Timer();  // the 124th: bottom at 3570, above the frame's 3585
+  EXPECT_EQ(title.gazoTop(), -3720);
+  EXPECT_FALSE(title.Timer1Enabled());
+  EXPECT_TRUE(title.Timer2Enabled());
+  EXPECT_TRUE(tomei->isVisibleTo(&title));
+  EXPECT_TRUE(rogo->isVisibleTo(&title));
+  EXPECT_EQ(title.rogoTop(), -1320);
+  EXPECT_EQ(title.findChild<QWidget*>("gazo")->y(), -248);
+
+  int ticks = 0;
+  int lastTop = title.rogoTop();
+  while (title.Timer2Enabled() && ticks < 1000) {
+    title.Timer2_Timer();
+    ++ticks;
+    EXPECT_EQ(title.rogoTop() - lastTop, 76 - ticks);
+    lastTop = title.rogoTop();
+  }
+  EXPECT_EQ(ticks, 75);
+  EXPECT_EQ(title.rogoTop(), 1530);
+  EXPECT_EQ(title.dropStep(), 0);
+  EXPECT_EQ(rogo->y(), 102);
+}
+
+TEST_F(TitleScreenTest, TheRunningTimersDriveTheSameAnimation) {
+  ui::TitleScreen title(ctx);
+  title.show();
+  // About 200 ticks of 3 ms; the deadline only guards against a timer that never fires.
+  const QDeadlineTimer deadline(20000);
+  while (title.dropStep() > 0 && !deadline.hasExpired()) QTest::qWait(10);
+  EXPECT_EQ(title.dropStep(), 0);
+  EXPECT_EQ(title.rogoTop(), 1530);
+  EXPECT_EQ(title.gazoTop(), -3720);
+}
+
+TEST_F(TitleScreenTest, OverlayShowsTheInversePictureBeneathIt) {
+  ui::TitleScreen title(ctx);
+  for (int tick = 0; tick < 123; ++tick) title.Timer1_Timer();
+  title.Timer1_Timer();
+  auto* tomei = title.findChild<QWidget*>("tomei");
+  auto* rogo = title.findChild<QWidget*>("rogo");
+  QWidget* inside = tomei->parentWidget();
+  rogo->hide();
+  inside->findChild<QLabel*>("Label1")->hide();
+
+  tomei->hide();
+  const QImage plain = inside->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  tomei->show();
+  const QImage inverted = inside->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(plain.size(), inverted.size());
+
+  const QRect area = tomei->geometry().intersected(inside->rect());
+  ASSERT_FALSE(area.isEmpty());
+  int checked = 0;
+  for (int y = area.top(); y <= area.bottom(); y += 3) {
+    for (int x = area.left(); x <= area.right(); x += 3) {
+      const QRgb a = plain.pixel(x, y);
+      const QRgb b = inverted.pixel(x, y);
+      ASSERT_EQ(qRed(b), 255 - qRed(a)) << x << "," << y;
+      ASSERT_EQ(qGreen(b), 255 - qGreen(a)) << x << "," << y;
+      ASSERT_EQ(qBlue(b), 255 - qBlue(a)) << x << "," << y;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 1000);
+  // Outside the overlay nothing changes.
+  EXPECT_EQ(plain.pixel(0, 0), inverted.pixel(0, 0));
+}
+
+TEST_F(TitleScreenTest, StartLeavesAtAnyMomentAndClosingStopsTheTimers) {
+  for (const int ticks : {0, 50, 124, 124 + 30}) {
+    SCOPED_TRACE(ticks);
+    auto* title = new ui::TitleScreen(ctx);
+    QPointer<ui::TitleScreen> alive(title);
+    for (int i = 0; i < ticks && i < 124; ++i) title->Timer1_Timer();
+    for (int i = 124; i < ticks; ++i) title->Timer2_Timer();
+    QSignalSpy start(title, &ui::TitleScreen::startClicked);
+    title->findChild<QPushButton*>("Command2")->click();
+    EXPECT_EQ(start.count(), 1);
+    title->close();
+    EXPECT_FALSE(title->Timer1Enabled());
+    EXPECT_FALSE(title->Timer2Enabled());
+    flushDeletes();
+    EXPECT_TRUE(alive.isNull());
+  }
+}
+
+}  // namespace
+}  // namespace momiru::uitest
