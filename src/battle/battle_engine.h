@@ -16,6 +16,7 @@
 // which leaves out every text and the log (battle/headless.h).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -26,6 +27,7 @@
 #include <string_view>
 
 #include "battle/move_code.h"
+#include "battle/rounding.h"
 #include "battle/screen_port.h"
 #include "data/arith.h"
 #include "data/game_state.h"
@@ -150,10 +152,7 @@ class BasicBattle {
         normalBlow();
         break;
       case 10:
-        if constexpr (kTexts) {
-          gs_.BattleLog += panel_;
-          setPanel({});
-        }
+        logAndClearPanel();
         if (repeatBlow()) st_.step -= 3;
         break;
       case 20:
@@ -162,12 +161,7 @@ class BasicBattle {
       case 4:
       case 11:
       case 21:
-        if constexpr (kTexts) {
-          appendNumber(panel_, st_.hitCount);
-          panel_ += text::kHits;
-          panel_ += gs_.CrLf;
-          screen_.panelTextChanged(panel_);
-        }
+        hitCountLine();
         st_.step = 39;
         break;
       case 41:
@@ -178,16 +172,42 @@ class BasicBattle {
         screen_.closeBattle();  // may destroy this engine: nothing may follow
         return;
       case 64:
-        if (gs_.OptSw[0] == 1) screen_.setPanelBackground(st_.defender, false);
-        gs_.TimeGauge[idx(st_.attacker)] = 0;
-        screen_.showPanel(false);
-        screen_.setTimer2(false);
-        screen_.setTimer1(true);
+        endTurn();
         break;
       default:
         break;  // the pauses of the battle
     }
     ++st_.step;
+  }
+
+  // The turn the scheduler has just handed out (step 1), played through its judgement in one
+  // call: the same actions, requests and draws as the battle-step ticks, without the pauses.
+  // Leaves `step` as the ticks would before their next action: 42 when the battle is over (the
+  // battle is not closed), 65 after the end of the turn. For runners without a clock.
+  void runTurn() {
+    KOU();
+    STU();
+    switch (code(st_.attacker, st_.moveSlot).kind) {
+      case MoveKind::Normal:
+        normalBlow();
+        break;
+      case MoveKind::Repeat:
+        do {
+          logAndClearPanel();
+        } while (repeatBlow());
+        break;
+      case MoveKind::Special:
+        specialBlow();
+        break;
+    }
+    hitCountLine();
+    ZEN();
+    if (isOver(judgement_)) {
+      st_.step = 42;
+    } else {
+      endTurn();
+      st_.step = 65;
+    }
   }
 
   // Moves `step` over the idle steps to the next one with an action; a runner without a clock
@@ -216,7 +236,8 @@ class BasicBattle {
   void BAI() {
     const Combatant& a = gs_.combatant[idx(st_.attacker)];
     for (int draw = 0; draw < kChoiceDraws; ++draw) {
-      st_.moveSlot = static_cast<std::int32_t>(std::floor(8.0 * static_cast<double>(random_())));
+      st_.moveSlot =
+          static_cast<std::int32_t>(8.0f * random_());  // exact; u >= 0 truncates as floor
       const MoveCode& c = code(st_.attacker, st_.moveSlot);
       if (c.part >= 0) st_.attackPart = c.part;
       if (!c.blank && a.WazaPow[idx(st_.moveSlot)] <= a.HP[idx(st_.attackPart)]) break;
@@ -245,8 +266,8 @@ class BasicBattle {
     pickTarget();
     Combatant& a = gs_.combatant[idx(st_.attacker)];
     std::int32_t& hp = a.HP[idx(st_.attackPart)];
-    hp = saturate32(nearest(static_cast<double>(hp) -
-                            static_cast<double>(a.WazaPow[idx(st_.moveSlot)]) / halving()));
+    hp = nearest32(static_cast<double>(hp) -
+                   static_cast<double>(a.WazaPow[idx(st_.moveSlot)]) / halving());
   }
 
   // Step 3. Each blow returns whether it hit.
@@ -259,7 +280,7 @@ class BasicBattle {
   // Apply the hit in `damage` to the target part.
   void DAMI() {
     if (gs_.OptSw[0] == 1) screen_.setPanelBackground(st_.defender, true);
-    if (st_.damage < 1) st_.damage = 1;
+    st_.damage = std::max(st_.damage, 1);
     ++st_.hitCount;
     Combatant& d = gs_.combatant[idx(st_.defender)];
     std::int32_t& hp = d.HP[idx(st_.targetPart)];
@@ -313,9 +334,7 @@ class BasicBattle {
   // `sts` without its texts: every HP below 1 becomes 0, then the screen redraws the status.
   void sts() {
     for (Combatant& c : gs_.combatant) {
-      for (std::int32_t& hp : c.HP) {
-        if (hp < 1) hp = 0;
-      }
+      for (std::int32_t& hp : c.HP) hp = std::max(hp, 0);  // below 1 means 0 or less
     }
     screen_.statusChanged();
   }
@@ -328,6 +347,33 @@ class BasicBattle {
 
  private:
   static std::size_t idx(int i) { return static_cast<std::size_t>(i); }
+
+  // Step 10 before its blow: the log takes the panel, which starts empty for the repetition.
+  void logAndClearPanel() {
+    if constexpr (kTexts) {
+      gs_.BattleLog += panel_;
+      setPanel({});
+    }
+  }
+
+  // Steps 4, 11 and 21.
+  void hitCountLine() {
+    if constexpr (kTexts) {
+      appendNumber(panel_, st_.hitCount);
+      panel_ += text::kHits;
+      panel_ += gs_.CrLf;
+      screen_.panelTextChanged(panel_);
+    }
+  }
+
+  // Step 64: back to the scheduler.
+  void endTurn() {
+    if (gs_.OptSw[0] == 1) screen_.setPanelBackground(st_.defender, false);
+    gs_.TimeGauge[idx(st_.attacker)] = 0;
+    screen_.showPanel(false);
+    screen_.setTimer2(false);
+    screen_.setTimer1(true);
+  }
 
   double halving() const { return static_cast<double>(gs_.OptSw[1]) + 1.0; }
 
@@ -361,9 +407,9 @@ class BasicBattle {
       const double factor = kind == MoveKind::Repeat ? 0.4 : 0.9;
       value = ((factor * A + u1) - (0.8 * D + u2)) / h;
     }
-    st_.damage = saturate32(nearest(value));
-    const double roll = std::floor(7.0 * static_cast<double>(random_()));
-    if (roll == 1.0 || st_.hitCount > 4) {
+    st_.damage = nearest32(value);
+    const auto roll = static_cast<int>(7.0 * static_cast<double>(random_()));  // floor, u >= 0
+    if (roll == 1 || st_.hitCount > 4) {
       if constexpr (kTexts) {
         panel_ += text::kMissLine;
         panel_ += gs_.CrLf;
@@ -389,7 +435,7 @@ class BasicBattle {
     for (int m = 0; m < kMoves; ++m) {
       const int p = codes_[idx(slot)][idx(m)].part;
       if (p >= 0) partVar = p;
-      if (c.HP[idx(partVar)] > c.WazaPow[idx(m)]) can = true;
+      can |= c.HP[idx(partVar)] > c.WazaPow[idx(m)];
     }
     return can;
   }

@@ -31,7 +31,7 @@ Outcome BatchBattles<kTexts>::play(std::uint64_t seed, std::int32_t maxTurns) {
   gs_.randomUnit.seed(seed);
   screen_ = QuietScreen{};
   engine_.load();
-  return drive(engine_, screen_, gs_, maxTurns);
+  return driveTurns(engine_, screen_, gs_, maxTurns);
 }
 
 template class BatchBattles<false>;

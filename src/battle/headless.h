@@ -149,6 +149,16 @@ class TurnRecorder {
   std::int32_t hitsBefore_ = 0;
 };
 
+inline Outcome finished(Outcome out, Judgement j, const GameState& gs) {
+  out.finished = true;
+  out.judgement = j;
+  if (j == Judgement::DefenderLost || j == Judgement::AttackerLost) {
+    out.winner = gs.WinNo;
+    out.loser = gs.LoseNo;
+  }
+  return out;
+}
+
 // Plays the battle of `engine` (already loaded) to its end or to `maxTurns` turns. `timers` is
 // the screen the engine talks to (QuietScreen or HeadlessScreen).
 template <class Engine, class Timers, class Observer = NoObserver>
@@ -174,13 +184,23 @@ Outcome drive(Engine& engine, const Timers& timers, const GameState& gs, std::in
       return out;
     }
   }
-  out.finished = true;
-  out.judgement = engine.judgement();
-  if (out.judgement == Judgement::DefenderLost || out.judgement == Judgement::AttackerLost) {
-    out.winner = gs.WinNo;
-    out.loser = gs.LoseNo;
+  return finished(out, engine.judgement(), gs);
+}
+
+// The same without observers, a turn per call of runTurn(): what batch runs use.
+template <class Engine, class Timers>
+Outcome driveTurns(Engine& engine, const Timers& timers, const GameState& gs,
+                   std::int32_t maxTurns) {
+  Outcome out;
+  for (;;) {
+    engine.schedulerTick();
+    if (!timers.timer2) continue;
+    if (out.turns >= maxTurns) return out;
+    ++out.turns;
+    engine.runTurn();
+    if (isOver(engine.judgement())) break;
   }
-  return out;
+  return finished(out, engine.judgement(), gs);
 }
 
 // Plays one whole battle of gs's two records with texts, as the screen would show it: gs.randomUnit

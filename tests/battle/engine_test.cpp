@@ -8,6 +8,7 @@
 
 #include "battle/battle_engine.h"
 #include "battle/move_code.h"
+#include "battle/rounding.h"
 #include "battle_fixture.h"
 #include "scripted_random.h"
 
@@ -432,6 +433,45 @@ TEST_F(Engine, StatusRefreshClampsEveryPartBelowOne) {
   gs.combatant[0].HP = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
   engine->sts();
   EXPECT_EQ(gs.combatant[0].HP, (Parts{0, 0, 1, 0}));
+}
+
+}  // namespace
+}  // namespace momiru::battle
+
+namespace momiru::battle {
+namespace {
+
+TEST(Rounding, Nearest32IsNearestSaturated) {
+  std::vector<double> xs = {0.0,
+                            0.5,
+                            1.5,
+                            2.5,
+                            -0.5,
+                            -1.5,
+                            -2.5,
+                            3.5,
+                            4.5,
+                            -3.49,
+                            1e300,
+                            -1e300,
+                            2147483647.0,
+                            2147483647.4,
+                            2147483647.5,
+                            2147483648.0,
+                            -2147483648.0,
+                            -2147483648.4,
+                            -2147483648.5,
+                            -2147483649.0,
+                            std::numeric_limits<double>::infinity(),
+                            -std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN()};
+  RandomUnit r(5);
+  for (int i = 0; i < 100000; ++i) {
+    const double scale = i % 3 == 0 ? 10.0 : i % 3 == 1 ? 1e6 : 5e9;
+    xs.push_back((static_cast<double>(r()) - 0.5) * scale);
+    xs.push_back(std::round(xs.back()) + 0.5);
+  }
+  for (const double x : xs) EXPECT_EQ(nearest32(x), saturate32(nearest(x))) << x;
 }
 
 }  // namespace
