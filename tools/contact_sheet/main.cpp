@@ -364,6 +364,11 @@ void usage() {
 
 int main(int argc, char** argv) {
   qInstallMessageHandler(collectComplaints);
+  // The tool draws only into images; without a display it still runs, on the offscreen platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   QGuiApplication app(argc, argv);
   QStringList args = QCoreApplication::arguments();
   args.removeFirst();
