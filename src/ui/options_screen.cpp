@@ -61,7 +61,6 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
     auto* box = new QCheckBox(QString::fromUtf8(checks[i].text), this);
     box->setObjectName(QStringLiteral("Check1_%1").arg(i));
     box->setGeometry(twipsRect(2730, checks[i].top, 1905, 330));
-    box->setAutoFillBackground(true);
     QLabel* row = Label1[checks[i].rowLabel];
     row->setBuddy(box);
     box->setAccessibleName(row->text());

@@ -32,7 +32,9 @@ ResultScreen::ResultScreen(ScreenContext& context)
 
   Label1 = new QLabel(this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(twipsRect(105, 2415, 6735, 1275));
+  // Taller than the design's 1275 twips: four lines of our Gothic face need about 1500, and
+  // the space down to the button is free.
+  Label1->setGeometry(twipsRect(105, 2415, 6735, 1560));
   Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Label1->setFont(uiFont(15.75, true));
   QPalette labelPal = Label1->palette();

@@ -2,6 +2,7 @@
 #include "ui/title_screen.h"
 
 #include <QFrame>
+#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -52,12 +53,14 @@ TitleScreen::TitleScreen(ScreenContext& context)
   PictureBank& bank = context.pictures;
   gazo = new PictureView(inside_);
   gazo->setObjectName(QStringLiteral("gazo"));
+  gazo->setAccessibleName(QStringLiteral("コロシアムで向かい合う二匹のモンスター"));
   gazo->setSource([&bank, size = twipsSize(gazo_.width, gazo_.height)](qreal dpr) {
     return bank.picture(QStringLiteral("title.svg"), size, dpr);
   });
 
   tomei = new InvertOverlay(inside_);
   tomei->setObjectName(QStringLiteral("tomei"));
+  tomei->setAccessibleName(QStringLiteral("色を反転した絵"));
   tomei->hide();
 
   rogo = new PictureView(inside_);
@@ -75,6 +78,12 @@ TitleScreen::TitleScreen(ScreenContext& context)
   QPalette white = Label1->palette();
   white.setColor(QPalette::WindowText, Qt::white);
   Label1->setPalette(white);
+  // Readable over both the picture and its inverse.
+  auto* shadow = new QGraphicsDropShadowEffect(Label1);
+  shadow->setColor(Qt::black);
+  shadow->setOffset(1.0, 1.0);
+  shadow->setBlurRadius(4.0);
+  Label1->setGraphicsEffect(shadow);
 
   Command2 = new QPushButton(QStringLiteral("スタート"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
