@@ -1,13 +1,193 @@
-// momiru-lab battle: being built.
+// momiru-lab battle: one whole battle headless, printed as the result screen shows it.
 #include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
 
+#include "battle/headless.h"
+#include "battle/texts.h"
+#include "lab/battle_setup.h"
 #include "lab/commands.h"
+#include "lab/json.h"
 
 namespace momiru::lab {
+namespace {
 
-int battleCommand(const Args&) {
-  std::fputs("momiru-lab battle: not available in this build\n", stderr);
+constexpr const char* kHelp =
+    "usage: momiru-lab battle A.dat B.dat [--seed N] [--halve] [--json] [--crlf]\n"
+    "\n"
+    "Loads A as player 1 and B as player 2 the way the entry screen does (equal names get\n"
+    "\"(1)\" and \"(2)\"), plays one whole battle without a screen, and prints what the result\n"
+    "screen shows: the log box, an empty line, the outcome label.\n"
+    "\n"
+    "  --seed N   replay the battle of seed N (0 to 2^64-1); the battle screen given the same\n"
+    "             seed plays the same battle. Without it a seed is taken from the clock and\n"
+    "             printed on stderr.\n"
+    "  --halve    halved damage, as the options screen's switch\n"
+    "  --json     one JSON object: seed, names, log, result_text, result_label, winner, loser,\n"
+    "             draw, finished, turns (attacker, move, part, cost_hp_before, cost_hp_after,\n"
+    "             blows, hp) and final_hp; texts keep the game's CR LF line ends\n"
+    "  --crlf     end the printed lines in CR LF, as in the game, instead of LF\n"
+    "\n"
+    "A battle that has not ended after 10000 turns (possible with altered records) is reported\n"
+    "as unfinished. Exit status: 0 finished, 1 a file cannot be used, 2 unfinished, 64 usage.\n"
+    "\n"
+    "examples:\n"
+    "  momiru-lab battle samples/pochimaru.dat samples/rendaa.dat\n"
+    "  momiru-lab battle a.dat b.dat --seed 12345 --json\n";
+
+int usage(const std::string& message) {
+  std::fprintf(stderr, "momiru-lab battle: %s (try 'momiru-lab battle --help')\n", message.c_str());
   return kUsageError;
+}
+
+const char* kindName(battle::MoveKind k) {
+  switch (k) {
+    case battle::MoveKind::Repeat:
+      return "repeat";
+    case battle::MoveKind::Special:
+      return "special";
+    case battle::MoveKind::Normal:
+      break;
+  }
+  return "normal";
+}
+
+void writeHp(JsonWriter& j, const std::array<std::array<std::int32_t, kParts>, kSlots>& hp) {
+  j.beginArray();
+  for (const auto& side : hp) {
+    j.beginArray();
+    for (const std::int32_t v : side) j.value(v);
+    j.endArray();
+  }
+  j.endArray();
+}
+
+std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome& out,
+                 const std::vector<battle::TurnRecord>& turns) {
+  const battle::ResultTexts texts = battle::resultTexts(gs);
+  JsonWriter j;
+  j.beginObject();
+  j.key("seed").value(seed);
+  j.key("names").beginArray();
+  for (const Combatant& c : gs.combatant) j.value(c.CharName);
+  j.endArray();
+  j.key("log").value(gs.BattleLog);
+  j.key("result_text").value(texts.text1);
+  j.key("result_label");
+  if (out.finished) {
+    j.value(texts.label1);
+  } else {
+    j.null();
+  }
+  j.key("winner");
+  if (out.winner >= 0) {
+    j.value(out.winner);
+  } else {
+    j.null();
+  }
+  j.key("loser");
+  if (out.loser >= 0) {
+    j.value(out.loser);
+  } else {
+    j.null();
+  }
+  j.key("draw").value(out.finished && out.winner < 0);
+  j.key("finished").value(out.finished);
+  j.key("turns").beginArray();
+  for (const battle::TurnRecord& t : turns) {
+    j.beginObject();
+    j.key("attacker").value(t.attacker);
+    j.key("move").value(t.move);
+    j.key("part").value(t.part);
+    j.key("cost_hp_before").value(t.costHpBefore);
+    j.key("cost_hp_after").value(t.costHpAfter);
+    j.key("blows").beginArray();
+    for (const battle::BlowRecord& b : t.blows) {
+      j.beginObject();
+      j.key("kind").value(kindName(b.kind));
+      j.key("target").value(b.target);
+      j.key("damage").value(b.damage);
+      j.endObject();
+    }
+    j.endArray();
+    j.key("hp");
+    writeHp(j, t.hp);
+    j.endObject();
+  }
+  j.endArray();
+  j.key("final_hp");
+  writeHp(j, {gs.combatant[0].HP, gs.combatant[1].HP});
+  j.endObject();
+  return j.str() + "\n";
+}
+
+}  // namespace
+
+int battleCommand(const Args& args) {
+  std::vector<std::string> files;
+  std::optional<std::uint64_t> seed;
+  bool halve = false;
+  bool asJson = false;
+  bool crlf = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (a == "--seed" || a.rfind("--seed=", 0) == 0) {
+      std::string value;
+      if (a == "--seed") {
+        if (i + 1 >= args.size()) return usage("--seed needs a number");
+        value = args[++i];
+      } else {
+        value = a.substr(7);
+      }
+      seed = parseCount(value, 0, std::numeric_limits<std::uint64_t>::max());
+      if (!seed) return usage("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
+    } else if (a == "--halve") {
+      halve = true;
+    } else if (a == "--json") {
+      asJson = true;
+    } else if (a == "--crlf") {
+      crlf = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usage("unknown option '" + a + "'");
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) return usage("give exactly two save-data files");
+
+  GameState gs;
+  if (const auto error = loadPairing(gs, files[0], files[1], halve)) {
+    std::fprintf(stderr, "momiru-lab battle: %s\n", error->c_str());
+    return 1;
+  }
+  if (!seed) {
+    seed = clockSeed();
+    std::fprintf(stderr, "momiru-lab battle: seed %llu\n", static_cast<unsigned long long>(*seed));
+  }
+  std::vector<battle::TurnRecord> turns;
+  const battle::Outcome out =
+      battle::playBattle(gs, *seed, battle::kDefaultMaxTurns, asJson ? &turns : nullptr);
+
+  if (asJson) {
+    std::fputs(json(gs, *seed, out, turns).c_str(), stdout);
+  } else {
+    const battle::ResultTexts texts = battle::resultTexts(gs);
+    std::string page = texts.text1;
+    if (page.size() < 2 || page.compare(page.size() - 2, 2, "\r\n") != 0) page += "\r\n";
+    page += "\r\n";
+    if (out.finished) page += texts.label1 + "\r\n";
+    std::fputs(lineEnds(page, crlf).c_str(), stdout);
+  }
+  if (!out.finished) {
+    std::fprintf(stderr, "momiru-lab battle: unfinished after %d turns\n", out.turns);
+    return 2;
+  }
+  return 0;
 }
 
 }  // namespace momiru::lab
