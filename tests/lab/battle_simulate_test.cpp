@@ -1,0 +1,333 @@
+// momiru-lab battle and simulate, run as a program on the committed samples: output shape,
+// replays by seed, JSON against the log, usage errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct LabRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+LabRun lab(const std::string& args) {
+  const fs::path errFile =
+      fs::path(::testing::TempDir()) /
+      (std::string("battle-lab-") +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".stderr");
+  const std::string command =
+      std::string("\"") + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\"";
+  LabRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) run.out.append(buf, n);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(errFile);
+  run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+  return run;
+}
+
+std::string sample(const char* name) {
+  return "\"" + (fs::path(MOMIRU_SOURCE_DIR) / "samples" / name).string() + "\"";
+}
+
+const std::string kPair = sample("pochimaru.dat") + " " + sample("rendaa.dat");
+
+// Enough JSON to check the output: objects keep their key order; numbers keep their text.
+struct Json {
+  enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
+  bool flag = false;
+  std::string text;  // a string's value or a number's digits
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;
+
+  const Json& operator[](const std::string& k) const {
+    for (const auto& [key, v] : members) {
+      if (key == k) return v;
+    }
+    static const Json missing;
+    ADD_FAILURE() << "no key " << k;
+    return missing;
+  }
+  const Json& operator[](std::size_t i) const { return items.at(i); }
+  long long integer() const { return std::stoll(text); }
+  std::vector<std::string> keys() const {
+    std::vector<std::string> k;
+    for (const auto& m : members) k.push_back(m.first);
+    return k;
+  }
+};
+
+class Parser {
+ public:
+  explicit Parser(const std::string& s) : s_(s) {}
+  Json parse() {
+    Json v = value();
+    space();
+    if (i_ != s_.size()) throw std::runtime_error("trailing text");
+    return v;
+  }
+
+ private:
+  void space() {
+    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+  }
+  bool take(char c) {
+    space();
+    if (i_ < s_.size() && s_[i_] == c) {
+      ++i_;
+      return true;
+    }
+    return false;
+  }
+  std::string string() {
+    if (!take('"')) throw std::runtime_error("string expected");
+    std::string out;
+    while (i_ < s_.size() && s_[i_] != '"') {
+      char c = s_[i_++];
+      if (c == '\\') {
+        const char e = s_.at(i_++);
+        c = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+        if (e == 'u') {
+          c = static_cast<char>(std::stoi(s_.substr(i_, 4), nullptr, 16));
+          i_ += 4;
+        }
+      }
+      out += c;
+    }
+    ++i_;
+    return out;
+  }
+  Json value() {
+    space();
+    Json v;
+    if (s_.compare(i_, 4, "null") == 0) {
+      i_ += 4;
+    } else if (s_.compare(i_, 4, "true") == 0 || s_.compare(i_, 5, "false") == 0) {
+      v.kind = Json::Bool;
+      v.flag = s_[i_] == 't';
+      i_ += v.flag ? 4 : 5;
+    } else if (s_[i_] == '"') {
+      v.kind = Json::String;
+      v.text = string();
+    } else if (take('[')) {
+      v.kind = Json::Array;
+      if (!take(']')) {
+        do v.items.push_back(value());
+        while (take(','));
+        if (!take(']')) throw std::runtime_error("] expected");
+      }
+    } else if (take('{')) {
+      v.kind = Json::Object;
+      if (!take('}')) {
+        do {
+          std::string k = string();
+          if (!take(':')) throw std::runtime_error(": expected");
+          v.members.emplace_back(std::move(k), value());
+        } while (take(','));
+        if (!take('}')) throw std::runtime_error("} expected");
+      }
+    } else {
+      v.kind = Json::Number;
+      const std::size_t start = i_;
+      while (i_ < s_.size() && std::strchr("+-0123456789.eE", s_[i_]) != nullptr) ++i_;
+      if (start == i_) throw std::runtime_error("value expected");
+      v.text = s_.substr(start, i_ - start);
+    }
+    return v;
+  }
+  const std::string& s_;
+  std::size_t i_ = 0;
+};
+
+Json parse(const std::string& text) { return Parser(text).parse(); }
+
+TEST(LabBattle, PrintsTheResultScreenAndReplaysBySeed) {
+  const LabRun a = lab("battle " + kPair + " --seed 42");
+  ASSERT_EQ(a.status, 0) << a.err;
+  EXPECT_EQ(a.out.find('\r'), std::string::npos);
+  EXPECT_EQ(
+      a.out.rfind("戦いの時の文章のログ\npochimaru.datのポチまる ＶＳ rendaa.datのﾚﾝﾀﾞｰ\n\n", 0),
+      0u);
+  EXPECT_TRUE(std::regex_search(
+      a.out, std::regex("\n\n今回の勝負は\n\n(.+の勝ち！！\n.+は敗れました|引き分け！！)\n$")))
+      << a.out;
+  EXPECT_EQ(lab("battle " + kPair + " --seed 42").out, a.out);
+  EXPECT_NE(lab("battle " + kPair + " --seed 43").out, a.out);
+
+  const LabRun crlf = lab("battle " + kPair + " --seed=42 --crlf");
+  EXPECT_EQ(std::regex_replace(crlf.out, std::regex("\r\n"), "\n"), a.out);
+  EXPECT_EQ(std::regex_search(crlf.out, std::regex("[^\r]\n")), false);
+
+  // Without a seed one is drawn and printed, and it replays the battle.
+  const LabRun drawn = lab("battle " + kPair);
+  ASSERT_EQ(drawn.status, 0);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(drawn.err, m, std::regex("seed ([0-9]+)"))) << drawn.err;
+  EXPECT_EQ(lab("battle " + kPair + " --seed " + m[1].str()).out, drawn.out);
+}
+
+TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
+  for (const char* seed : {"1", "2", "3", "18446744073709551615"}) {
+    const LabRun run = lab("battle " + kPair + " --json --halve --seed " + seed);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json j = parse(run.out);
+    EXPECT_EQ(j.keys(), (std::vector<std::string>{"seed", "names", "log", "result_text",
+                                                  "result_label", "winner", "loser", "draw",
+                                                  "finished", "turns", "final_hp"}));
+    EXPECT_EQ(j["seed"].text, seed);
+    EXPECT_EQ(j["names"][0].text, "pochimaru.datのポチまる");
+    EXPECT_TRUE(j["finished"].flag);
+    const std::string& log = j["log"].text;
+    EXPECT_EQ(j["result_text"].text.substr(j["result_text"].text.size() - log.size()), log);
+
+    // One hit-count line per turn, with the turn's hits; the damage lines in order.
+    std::vector<int> hitLines;
+    std::vector<long long> damages;
+    const std::regex line("([0-9]+)回ヒットした！|は、([0-9]+)のダメージ！！");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator();
+         ++it) {
+      if ((*it)[1].matched) hitLines.push_back(std::stoi((*it)[1]));
+      if ((*it)[2].matched) damages.push_back(std::stoll((*it)[2]));
+    }
+    const Json& turns = j["turns"];
+    ASSERT_EQ(turns.items.size(), hitLines.size());
+    std::vector<long long> recorded;
+    for (std::size_t t = 0; t < turns.items.size(); ++t) {
+      const Json& turn = turns[t];
+      EXPECT_EQ(turn["attacker"].integer(), t % 2 == 0 ? 1 : 0);
+      int hits = 0;
+      for (const Json& b : turn["blows"].items) {
+        EXPECT_EQ(b.keys(), (std::vector<std::string>{"kind", "target", "damage"}));
+        if (b["damage"].kind == Json::Number) {
+          ++hits;
+          recorded.push_back(b["damage"].integer());
+        }
+      }
+      EXPECT_EQ(hits, hitLines[t]);
+      for (const Json& side : turn["hp"].items) {
+        for (const Json& hp : side.items) EXPECT_GE(hp.integer(), 0);
+      }
+    }
+    EXPECT_EQ(recorded, damages);
+    const Json& last = turns.items.back()["hp"];
+    for (std::size_t s = 0; s < 2; ++s) {
+      for (std::size_t p = 0; p < 4; ++p) {
+        EXPECT_EQ(last[s][p].text, j["final_hp"][s][p].text);
+      }
+    }
+    if (j["draw"].flag) {
+      EXPECT_EQ(j["winner"].kind, Json::Null);
+      EXPECT_NE(j["result_label"].text.find("引き分け！！"), std::string::npos);
+    } else {
+      const long long w = j["winner"].integer();
+      EXPECT_EQ(j["loser"].integer(), 1 - w);
+      EXPECT_NE(
+          j["result_label"].text.find(j["names"][static_cast<std::size_t>(w)].text + "の勝ち！！"),
+          std::string::npos);
+    }
+  }
+}
+
+TEST(LabBattle, EqualNamesGetTheRegistrationSuffixes) {
+  const LabRun run =
+      lab("battle " + sample("rendaa.dat") + " " + sample("rendaa.dat") + " --seed 9 --json");
+  const Json j = parse(run.out);
+  EXPECT_EQ(j["names"][0].text, "rendaa.datのﾚﾝﾀﾞｰ(1)");
+  EXPECT_EQ(j["names"][1].text, "rendaa.datのﾚﾝﾀﾞｰ(2)");
+}
+
+TEST(LabBattle, UsageAndFileErrors) {
+  for (const std::string& args : std::vector<std::string>{
+           "battle", "battle " + sample("rendaa.dat"), "battle " + kPair + " --seed",
+           "battle " + kPair + " --seed -1", "battle " + kPair + " --seed 1x",
+           "battle " + kPair + " --fast", "simulate " + kPair + " --battles 0",
+           "simulate " + kPair + " --jobs", "simulate " + kPair + " --max-turns x",
+           "simulate " + sample("rendaa.dat")}) {
+    const LabRun run = lab(args);
+    EXPECT_EQ(run.status, 64) << args;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_TRUE(run.out.empty());
+  }
+  for (const char* command : {"battle", "simulate"}) {
+    const LabRun help = lab(std::string(command) + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: momiru-lab ", 0), 0u);
+    EXPECT_NE(help.out.find("examples:"), std::string::npos);
+  }
+  const LabRun missing = lab("battle " + sample("rendaa.dat") + " /nonexistent/x.dat --seed 1");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("x.dat"), std::string::npos);
+  EXPECT_EQ(lab("battle " + sample("rendaa.dat") + " " + sample("altered-check.dat")).status, 1);
+}
+
+TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
+  const std::string args = "simulate " + kPair + " --battles 3000 --seed 11 --json --mirror";
+  const LabRun one = lab(args + " --jobs 1");
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(lab(args + " --jobs 3").out, one.out);
+  const Json j = parse(one.out);
+  EXPECT_EQ(j.keys(), (std::vector<std::string>{"seed", "battles", "halve", "max_turns", "pairings",
+                                                "first_mover"}));
+  ASSERT_EQ(j["pairings"].items.size(), 2u);
+  const char* kinds[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
+  for (std::size_t p = 0; p < 2; ++p) {
+    const Json& pairing = j["pairings"][p];
+    long long sum = 0;
+    for (const char* k : kinds) {
+      sum += pairing[k]["count"].integer();
+      const double share = std::stod(pairing[k]["share"].text);
+      EXPECT_LE(std::stod(pairing[k]["ci95"][0].text), share);
+      EXPECT_GE(std::stod(pairing[k]["ci95"][1].text), share);
+    }
+    EXPECT_EQ(sum, 3000);
+    const Json& turns = pairing["turns"];
+    EXPECT_LE(turns["median"].integer(), turns["p95"].integer());
+    // Each named seed replays a battle with that outcome.
+    const std::string files = p == 0 ? kPair : sample("rendaa.dat") + " " + sample("pochimaru.dat");
+    for (const char* k : {"player1_wins", "player2_wins", "draws"}) {
+      const Json& seed = pairing["replay_seeds"][k];
+      if (seed.kind != Json::Number) continue;
+      const Json b = parse(lab("battle " + files + " --json --seed " + seed.text).out);
+      const std::string kind = k;
+      if (kind == "draws") {
+        EXPECT_TRUE(b["draw"].flag);
+      } else {
+        EXPECT_EQ(b["winner"].integer(), kind == "player1_wins" ? 0 : 1);
+      }
+    }
+  }
+  EXPECT_EQ(j["pairings"][0]["names"][0].text, j["pairings"][1]["names"][1].text);
+  const Json& first = j["first_mover"];
+  EXPECT_EQ(first["first_mover_wins"]["count"].integer(),
+            j["pairings"][0]["player2_wins"]["count"].integer() +
+                j["pairings"][1]["player2_wins"]["count"].integer());
+}
+
+TEST(LabSimulate, TextReportAndUnfinishedBattles) {
+  const LabRun run = lab("simulate " + kPair + " --battles 200 --seed 5 --max-turns 3");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("200 +100\\.00%.*unfinished"))) << run.out;
+  EXPECT_NE(run.out.find("none finished"), std::string::npos);
+  const LabRun drawn = lab("simulate " + kPair + " --battles 10");
+  EXPECT_TRUE(std::regex_search(drawn.err, std::regex("seed [0-9]+"))) << drawn.err;
+}
+
+}  // namespace
