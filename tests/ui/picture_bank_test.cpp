@@ -13,9 +13,7 @@ namespace {
 class PictureBankTest : public ::testing::Test {
  protected:
   ScratchDir dir;
-  int lookups = 0;
   ui::PictureBank bank{[this](const std::filesystem::path& rel) {
-    ++lookups;
     const auto p = dir.path() / rel;
     return std::filesystem::exists(p) ? p : std::filesystem::path();
   }};
@@ -58,16 +56,6 @@ TEST_F(PictureBankTest, RendersAtTheDevicePixelRatio) {
   EXPECT_EQ(qAlpha(image.pixel(81, 150)), 255);
   EXPECT_EQ(qGreen(image.pixel(81, 150)), 255);
   EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);  // transparent background
-}
-
-TEST_F(PictureBankTest, EachPictureIsRenderedOnce) {
-  bank.MAE(0);
-  bank.MAE(0);
-  bank.MAE(1);
-  bank.MAE(1);
-  EXPECT_EQ(lookups, 2);
-  bank.MAE(0, 2.0);
-  EXPECT_EQ(lookups, 3);
 }
 
 }  // namespace
