@@ -80,6 +80,9 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   // Without tracking the value, and so the label, changes when a dragged thumb is released.
   HScroll1->setTracking(false);
   HScroll1->setFocusPolicy(Qt::StrongFocus);
+  // A scroll bar inverts its keys by default; here Left must lower the speed, as the left arrow
+  // does.
+  HScroll1->setInvertedControls(false);
   HScroll1->setAccessibleName(QStringLiteral("バトルスピード"));
   Label1[5]->setBuddy(HScroll1);
   connect(HScroll1, &QScrollBar::valueChanged, this, &OptionsScreen::HScroll1_Change);

@@ -153,9 +153,15 @@ TEST_F(OptionsScreenTest, TheLabelFollowsTheScrollBarToBothEndsButNotWhileDraggi
   bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：3"));
 
+  QTest::keyClick(bar, Qt::Key_Right);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：4"));
+  QTest::keyClick(bar, Qt::Key_Left);
+  QTest::keyClick(bar, Qt::Key_Left);
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：2"));
+
   bar->setSliderDown(true);
   bar->setSliderPosition(120);
-  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：3"));
+  EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：2"));
   bar->setSliderDown(false);
   EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：120"));
 }
