@@ -35,9 +35,11 @@ constexpr const char* kSoundFonts[] = {
 
 constexpr int kRate = 44100;
 constexpr std::uintmax_t kLargestFile = 16u << 20;  // nothing of ours comes near this
-// The synthesizer plays at full scale; this keeps our arrangements clear of clipping with an
-// effect on top.
-constexpr int kMusicVolume = MIX_MAX_VOLUME * 3 / 8;
+// Levels measured through the output: the battle music peaks at -8 dBFS and the effects, which
+// are made to peak near full scale, at -6 dBFS, so a hit on the loudest bar still cannot clip
+// and the hits stand out over the music.
+constexpr int kMusicVolume = MIX_MAX_VOLUME * 9 / 32;
+constexpr int kEffectVolume = MIX_MAX_VOLUME / 2;
 
 std::atomic<std::uint64_t> g_framesMixed{0};
 
@@ -82,6 +84,7 @@ class AudioSystem {
       Mix_AllocateChannels(static_cast<int>(channelTaken_.size()));
     }
     channelTaken_[i] = true;
+    Mix_Volume(static_cast<int>(i), kEffectVolume);
     return static_cast<int>(i);
   }
 
@@ -173,10 +176,29 @@ std::vector<std::uint8_t> readSmallFile(const fs::path& path) {
   return bytes;
 }
 
+// A MIDI file and the synthesizer the mixer made for it, which reads from `bytes` while it plays.
+struct Piece {
+  std::vector<std::uint8_t> bytes;
+  Mix_Music* music = nullptr;
+  double seconds = 0;  // the length from its tempo map
+
+  bool load() {
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    music = rw == nullptr ? nullptr : Mix_LoadMUSType_RW(rw, MUS_MID, 1);
+    return music != nullptr;
+  }
+  void release() {
+    if (music != nullptr && AudioSystem::get().isOpen()) Mix_FreeMusic(music);
+    music = nullptr;
+    bytes.clear();
+  }
+};
+
 class SdlDevice final : public MediaDevice {
  public:
   ~SdlDevice() override {
     close();
+    spare_.release();
     if (channel_ >= 0) AudioSystem::get().giveBackChannel(channel_);
   }
 
@@ -189,6 +211,14 @@ class SdlDevice final : public MediaDevice {
     const auto stamp =
         AudioSystem::FileStamp{fileName, fs::file_size(path, ec), fs::last_write_time(path, ec)};
     if (ec || audio.refused(stamp)) return false;
+    stamp_ = stamp;
+    if (spare_.music != nullptr) {
+      if (spareStamp_ == stamp) {
+        std::swap(piece_, spare_);
+        return true;
+      }
+      spare_.release();
+    }
     bytes_ = readSmallFile(path);
     if (bytes_.size() < 4) return false;
     const bool ok = isMidi() ? openMusic(audio) : openEffect(audio);
@@ -202,17 +232,16 @@ class SdlDevice final : public MediaDevice {
   void close() override {
     AudioSystem& audio = AudioSystem::get();
     if (!audio.isOpen()) {  // after shutdown the mixer's objects are gone with the process
-      music_ = nullptr;
+      piece_.music = nullptr;
       chunk_ = nullptr;
       return;
     }
-    if (music_ != nullptr) {
+    if (piece_.music != nullptr) {
       if (audio.musicOwner == this) {
         Mix_HaltMusic();
         audio.musicOwner = nullptr;
       }
-      Mix_FreeMusic(music_);
-      music_ = nullptr;
+      piece_.release();
     }
     if (chunk_ != nullptr) {
       Mix_HaltChannel(channel_);
@@ -224,7 +253,7 @@ class SdlDevice final : public MediaDevice {
 
   void rewind() override {
     if (!AudioSystem::get().isOpen()) return;
-    if (music_ != nullptr && AudioSystem::get().musicOwner == this) {
+    if (piece_.music != nullptr && AudioSystem::get().musicOwner == this) {
       Mix_HaltMusic();
       AudioSystem::get().musicOwner = nullptr;
     }
@@ -234,10 +263,11 @@ class SdlDevice final : public MediaDevice {
   void play() override {
     AudioSystem& audio = AudioSystem::get();
     if (!audio.isOpen()) return;
-    if (music_ != nullptr) {
-      if (Mix_PlayMusic(music_, 0) == 0) {
+    if (piece_.music != nullptr) {
+      if (Mix_PlayMusic(piece_.music, 0) == 0) {
         audio.musicOwner = this;
         startedAt_ = audio.secondsMixed();
+        prepareSpare();
       }
     } else if (chunk_ != nullptr) {
       Mix_PlayChannel(channel_, chunk_, 0);
@@ -247,11 +277,11 @@ class SdlDevice final : public MediaDevice {
   bool playing() const override {
     AudioSystem& audio = AudioSystem::get();
     if (!audio.isOpen()) return false;
-    if (music_ != nullptr) {
+    if (piece_.music != nullptr) {
       // The synthesizer reports playing until its voices have died away, seconds after the
       // last bar; the piece has ended when its own length has been mixed.
       return audio.musicOwner == this && Mix_PlayingMusic() != 0 &&
-             audio.secondsMixed() - startedAt_ < seconds_;
+             audio.secondsMixed() - startedAt_ < piece_.seconds;
     }
     return chunk_ != nullptr && Mix_Playing(channel_) != 0;
   }
@@ -265,27 +295,39 @@ class SdlDevice final : public MediaDevice {
     if (!audio.haveSoundFont()) return false;
     const auto seconds = midiSeconds(bytes_);
     if (!seconds || *seconds <= 0) return false;
-    SDL_RWops* rw = SDL_RWFromConstMem(bytes_.data(), static_cast<int>(bytes_.size()));
-    if (rw == nullptr) return false;
-    music_ = Mix_LoadMUSType_RW(rw, MUS_MID, 1);
-    seconds_ = *seconds;
-    return music_ != nullptr;
+    piece_.bytes = std::move(bytes_);
+    piece_.seconds = *seconds;
+    return piece_.load();
+  }
+
+  // Loading a MIDI file takes some 20 ms (the mixer reads the SoundFont again for each), which
+  // at the keeper's restart would be a gap between the last bar and the first. So while a piece
+  // plays, a second copy is loaded for the next "Open" of the same file.
+  void prepareSpare() {
+    if (spare_.music != nullptr) return;
+    spare_.bytes = piece_.bytes;
+    spare_.seconds = piece_.seconds;
+    if (!spare_.load()) spare_.release();
+    spareStamp_ = stamp_;
   }
 
   bool openEffect(AudioSystem& audio) {
     SDL_RWops* rw = SDL_RWFromConstMem(bytes_.data(), static_cast<int>(bytes_.size()));
     if (rw == nullptr) return false;
-    chunk_ = Mix_LoadWAV_RW(rw, 1);
+    chunk_ = Mix_LoadWAV_RW(rw, 1);  // decodes into a buffer of its own
+    bytes_.clear();
     if (chunk_ == nullptr) return false;
     if (channel_ < 0) channel_ = audio.takeChannel();
     return true;
   }
 
-  std::vector<std::uint8_t> bytes_;  // the music stream reads from here while it plays
-  Mix_Music* music_ = nullptr;
+  std::vector<std::uint8_t> bytes_;  // the file being opened
+  Piece piece_;
+  Piece spare_;
+  AudioSystem::FileStamp stamp_;
+  AudioSystem::FileStamp spareStamp_;
   Mix_Chunk* chunk_ = nullptr;
   int channel_ = -1;
-  double seconds_ = 0;    // the piece's length from its tempo map
   double startedAt_ = 0;  // audio time when the piece started
 };
 

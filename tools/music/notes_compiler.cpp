@@ -104,7 +104,8 @@ class Compiler {
       trackEvents.push_back(std::move(events));
     }
     result.midi = write(trackEvents, songEnd);
-    result.seconds = static_cast<double>(songEnd) / ppq_ * 60.0 / tempo_;
+    // From the whole microseconds the file stores, so it is the length a player will hear.
+    result.seconds = static_cast<double>(songEnd) / ppq_ * usPerQuarter() / 1e6;
     return result;
   }
 
@@ -254,6 +255,8 @@ class Compiler {
     if (total <= 0) throw CompileError(line, "empty length");
     return total;
   }
+
+  std::uint32_t usPerQuarter() const { return static_cast<std::uint32_t>(60'000'000 / tempo_); }
 
   std::int64_t barTicks() const { return std::int64_t{ppq_} * 4 * meterNum_ / meterDen_; }
 
@@ -410,9 +413,8 @@ class Compiler {
 
     std::vector<Event> conductor;
     conductor.push_back({0, 0, meta(0x03, title_)});
-    const auto usPerQuarter = static_cast<std::uint32_t>(60'000'000 / tempo_);
     std::vector<std::uint8_t> tempo{0xFF, 0x51, 0x03};
-    be(tempo, usPerQuarter, 3);
+    be(tempo, usPerQuarter(), 3);
     conductor.push_back({0, 1, tempo});
     int denPow = 0;
     for (int d = meterDen_; d > 1; d /= 2) ++denPow;

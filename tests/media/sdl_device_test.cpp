@@ -1,0 +1,120 @@
+// The real players on the sound library's dummy output: pieces end with their last bar, effects
+// keep to their own channels, and bad files stay silent.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "data/platform.h"
+#include "media/media_player.h"
+#include "media/sounds.h"
+#include "notes_compiler.h"
+
+namespace momiru::media {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class SdlPlayers : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ::setenv("SDL_AUDIODRIVER", "dummy", 0); }
+
+  SdlPlayers() {
+    dir_ = fs::temp_directory_path() / ("momiru-media-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  ~SdlPlayers() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return pathToUtf8(p);
+  }
+
+  static void open(MediaPlayer& player, const std::string& file) {
+    player.Command("Close");
+    player.setFileName(file);
+    player.Command("Open");
+    player.Command("Prev");
+    player.Command("Play");
+  }
+
+  // Seconds until the player stops reporting 526, or `limit`.
+  static double secondsPlaying(const MediaPlayer& player, double limit) {
+    const auto start = Clock::now();
+    while (player.Mode() == kModePlaying) {
+      const std::chrono::duration<double> held = Clock::now() - start;
+      if (held.count() > limit) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilent) {
+  // One bar at 240 bpm with a long string chord whose release rings on past the bar.
+  const auto piece = music::compileNotes(
+      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 |\nend\n");
+  ASSERT_EQ(piece.error, "");
+  MediaPlayer player;
+  open(player, write("short.mid", piece.midi));
+  if (player.Mode() != kModePlaying) GTEST_SKIP() << "no audio output or SoundFont here";
+  const double held = secondsPlaying(player, 6);
+  EXPECT_GT(held, 0.8);
+  EXPECT_LT(held, 1.4);
+  EXPECT_EQ(player.Mode(), kModeStopped);
+
+  // The next start of the same file plays it again from the beginning.
+  open(player, write("short.mid", piece.midi));
+  EXPECT_EQ(player.Mode(), kModePlaying);
+}
+
+TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
+  BattleSounds sounds;
+  sounds.Timer4_Timer();
+  sounds.snd2();
+  sounds.snd1();
+  if (sounds.MMControl2.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
+  sounds.snd1();  // the second blow of a multi-hit move restarts the hit sound
+  EXPECT_EQ(sounds.MMControl2.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.MMControl3.Mode(), kModePlaying) << "the special hit sounds on";
+  if (sounds.MMControl1.fileName().empty() || sounds.MMControl1.Mode() == kModeNotReady)
+    GTEST_SKIP() << "no SoundFont for the music";
+  EXPECT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+
+  // The hit sound is about a fifth of a second; the special one lasts longer.
+  EXPECT_LT(secondsPlaying(sounds.MMControl2, 2), 0.5);
+  EXPECT_EQ(sounds.MMControl3.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+}
+
+TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
+  MediaPlayer player;
+  open(player, pathToUtf8(dir_ / "nothing here.mid"));
+  EXPECT_EQ(player.Mode(), kModeNotReady);
+  open(player, write("junk.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 1, 1}));
+  EXPECT_EQ(player.Mode(), kModeNotReady);
+  open(player, write("junk.wav", {'R', 'I', 'F', 'F', 9, 9, 9}));
+  EXPECT_EQ(player.Mode(), kModeNotReady);
+  open(player, write("empty.wav", {}));
+  EXPECT_EQ(player.Mode(), kModeNotReady);
+
+  // The keeper retries every 10 ms; a refused file is not handed to the library again.
+  const auto start = Clock::now();
+  for (int i = 0; i < 200; ++i) open(player, pathToUtf8(dir_ / "junk.mid"));
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.0);
+}
+
+}  // namespace
+}  // namespace momiru::media
