@@ -1,8 +1,11 @@
 // Linux and other POSIX systems: /proc/self/exe, access(2) and the XDG base directories.
 #include "data/platform.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -51,6 +54,45 @@ fs::path findDataFile(const fs::path& relative) {
     if (fs::is_regular_file(candidate, ec)) return candidate;
   }
   return {};
+}
+
+AtomicFile::AtomicFile(const fs::path& target)
+    : target_(target), temp_(target.string() + ".XXXXXX") {
+  fd_ = ::mkstemp(temp_.data());
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+}
+
+bool AtomicFile::commit(std::string_view contents) {
+  if (fd_ < 0) return false;
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < contents.size();) {
+    const ssize_t n = ::write(fd_, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && ::fchmod(fd_, 0644) == 0;
+  ok = ok && ::fsync(fd_) == 0;
+  ok = (::close(fd_) == 0) && ok;
+  fd_ = -1;
+  ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp_.c_str());
+    return false;
+  }
+  // Make the rename itself durable; a failure here cannot be undone and is ignored.
+  const int dirFd = ::open(target_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
 }
 
 bool haveDisplay() {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace momiru {
@@ -25,6 +26,25 @@ std::vector<std::filesystem::path> dataDirectories();
 
 // The first existing `relative` in dataDirectories(), or an empty path when there is none.
 std::filesystem::path findDataFile(const std::filesystem::path& relative);
+
+// A file written beside `target` and renamed over it only when complete and flushed, so that a
+// crash, a kill or a full disk leaves either the old file or the new one, never a torn one.
+class AtomicFile {
+ public:
+  explicit AtomicFile(const std::filesystem::path& target);  // creates the temporary file
+  ~AtomicFile();                                             // removes it unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  bool created() const { return fd_ >= 0; }
+  // Writes `contents`, flushes it to the disk and renames it over the target.
+  bool commit(std::string_view contents);
+
+ private:
+  std::filesystem::path target_;
+  std::string temp_;
+  int fd_ = -1;
+};
 
 // True when a window system can be reached (or Qt was told a platform explicitly).
 bool haveDisplay();

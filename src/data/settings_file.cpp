@@ -1,11 +1,6 @@
 // Reading and writing settei.sei: OptSw[0..2] and BattleSpeed as four decimal CR LF lines.
 #include "data/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <istream>
@@ -14,6 +9,7 @@
 #include <system_error>
 
 #include "data/arith.h"
+#include "data/platform.h"
 
 namespace momiru {
 
@@ -49,26 +45,6 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
   return toInt32(static_cast<double>(negative ? -value : value));
 }
 
-// write(2) until everything is out; false on any error, a full disk included.
-bool writeAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Makes a finished rename durable; a failure here cannot be undone and is ignored.
-void syncDirectory(const std::filesystem::path& dir) {
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 bool ReadSettings(GameState& gs, std::istream& in) {
@@ -101,10 +77,8 @@ bool LoadSettings(GameState& gs, const std::filesystem::path& dir) {
 // file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
 // disk at any point leaves either the old file or the new one, never a torn one.
 bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
-  const std::filesystem::path target = dir / kSettingsFileName;
-  std::string temp = (dir / (std::string(kSettingsFileName) + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;  // like a file that cannot be created: the key is not drawn either
+  AtomicFile file(dir / kSettingsFileName);
+  if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
 
   // The key is drawn after the file is created and before anything is written, as the game does.
   const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
@@ -113,18 +87,7 @@ bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
   std::string text;
   for (const std::int32_t v : {gs.OptSw[0], gs.OptSw[1], gs.OptSw[2], gs.BattleSpeed})
     text += decimal(v) + "\r\n";
-
-  bool ok = writeAll(fd, text);
-  ok = ok && ::fchmod(fd, 0644) == 0;
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  syncDirectory(dir);
-  return true;
+  return file.commit(text);
 }
 
 }  // namespace momiru
