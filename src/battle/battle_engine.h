@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "battle/formulas.h"
 #include "battle/move_code.h"
 #include "battle/rounding.h"
 #include "battle/screen_port.h"
@@ -82,7 +83,7 @@ inline constexpr std::string_view kMissPopup = "MISS!!";
 template <class Random, class Screen, bool kTexts = true>
 class BasicBattle {
  public:
-  static constexpr int kChoiceDraws = 61;  // move-choice draws before a move is used regardless
+  static constexpr int kChoiceDraws = formula::kChoiceDraws;
 
   BasicBattle(GameState& gs, Screen& screen, Random& random)
       : gs_(gs), screen_(screen), random_(random) {
@@ -236,8 +237,7 @@ class BasicBattle {
   void BAI() {
     const Combatant& a = gs_.combatant[idx(st_.attacker)];
     for (int draw = 0; draw < kChoiceDraws; ++draw) {
-      st_.moveSlot =
-          static_cast<std::int32_t>(8.0f * random_());  // exact; u >= 0 truncates as floor
+      st_.moveSlot = formula::moveOfDraw(random_());
       const MoveCode& c = code(st_.attacker, st_.moveSlot);
       if (c.part >= 0) st_.attackPart = c.part;
       if (!c.blank && a.WazaPow[idx(st_.moveSlot)] <= a.HP[idx(st_.attackPart)]) break;
@@ -266,8 +266,7 @@ class BasicBattle {
     pickTarget();
     Combatant& a = gs_.combatant[idx(st_.attacker)];
     std::int32_t& hp = a.HP[idx(st_.attackPart)];
-    hp = nearest32(static_cast<double>(hp) -
-                   static_cast<double>(a.WazaPow[idx(st_.moveSlot)]) / halving());
+    hp = formula::costPaid(hp, a.WazaPow[idx(st_.moveSlot)], halving());
   }
 
   // Step 3. Each blow returns whether it hit.
@@ -284,7 +283,7 @@ class BasicBattle {
     ++st_.hitCount;
     Combatant& d = gs_.combatant[idx(st_.defender)];
     std::int32_t& hp = d.HP[idx(st_.targetPart)];
-    hp = saturate32(static_cast<double>(hp) - static_cast<double>(st_.damage));
+    hp = formula::hitTaken(hp, st_.damage);
     if constexpr (kTexts) {
       panel_ += d.CharName;
       panel_ += text::kDamageMid;
@@ -375,41 +374,28 @@ class BasicBattle {
     screen_.setTimer1(true);
   }
 
-  double halving() const { return static_cast<double>(gs_.OptSw[1]) + 1.0; }
+  double halving() const { return formula::halving(gs_.OptSw[1]); }
 
   // The defender is hit on the torso first, then the legs, the arms, and the head last.
-  void pickTarget() {
-    const auto& hp = gs_.combatant[idx(st_.defender)].HP;
-    st_.targetPart = 0;
-    for (int p = 3; p >= 0; --p) {
-      if (hp[idx(p)] > 0) {
-        st_.targetPart = p;
-        break;
-      }
-    }
-  }
+  void pickTarget() { st_.targetPart = formula::targetOf(gs_.combatant[idx(st_.defender)].HP); }
 
   bool blow(MoveKind kind) {
     pickTarget();
     const Combatant& a = gs_.combatant[idx(st_.attacker)];
     const double h = halving();
     const double P = a.WazaPow[idx(st_.moveSlot)];
-    double value;
     if (kind == MoveKind::Special) {
-      const double u = random_();
-      value = (u * P + 2.0 * P) / h;
+      st_.damage = formula::specialDamage(P, random_(), h);
     } else {
-      // A is an integer sum; in double it stays exact for any two 32-bit values.
       const double A = P + static_cast<double>(a.OFE[idx(st_.attackPart)]);
       const double D = gs_.combatant[idx(st_.defender)].DEF[idx(st_.targetPart)];
-      const double u1 = random_(0.1 * A);
-      const double u2 = random_(0.2 * D);
-      const double factor = kind == MoveKind::Repeat ? 0.4 : 0.9;
-      value = ((factor * A + u1) - (0.8 * D + u2)) / h;
+      const float u1 = random_(formula::attackArgument(A));
+      const float u2 = random_(formula::defenceArgument(D));
+      const double factor =
+          kind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor;
+      st_.damage = formula::strikeDamage(factor, A, D, u1, u2, h);
     }
-    st_.damage = nearest32(value);
-    const auto roll = static_cast<int>(7.0 * static_cast<double>(random_()));  // floor, u >= 0
-    if (roll == 1 || st_.hitCount > 4) {
+    if (formula::missRoll(random_()) || st_.hitCount > 4) {
       if constexpr (kTexts) {
         panel_ += text::kMissLine;
         panel_ += gs_.CrLf;

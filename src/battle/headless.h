@@ -210,8 +210,11 @@ Outcome playBattle(GameState& gs, std::uint64_t seed, std::int32_t maxTurns = kD
                    std::vector<TurnRecord>* record = nullptr);
 
 // Many battles of one pairing, each from the records as they were given (HP restored before each
-// battle). Keeps its engine between battles, so a battle allocates nothing. With kTexts the log is
-// built too (into the runner's own GameState, emptied before each battle).
+// battle): the same battles, draw for draw, as playBattle, for batch simulations and replays.
+// Everything that cannot change during a battle (move codes, powers, the judgement's thresholds,
+// the texts) is worked out once here, so a battle only restores eight HP and allocates nothing.
+// With kTexts the log is built too (into the runner's own GameState, emptied before each battle).
+// state() holds the records' HP, WinNo, LoseNo and BattleLog as the last battle left them.
 template <bool kTexts>
 class BatchBattles {
  public:
@@ -220,10 +223,54 @@ class BatchBattles {
   const GameState& state() const { return gs_; }
 
  private:
+  using Hp = std::array<std::array<std::int32_t, kParts>, kSlots>;
+
+  struct Move {
+    std::int64_t choicePower;  // the power, or above every HP for an empty slot ("-")
+    std::int32_t power;
+    std::int8_t part;  // -1 when the code letter names no part
+    MoveKind kind;
+  };
+
+  // The judgement's "can act" test of one side, reduced to thresholds: a move counts for the
+  // part of the last code letter at or before it, or, before the first letter, for the part the
+  // judgement's scratch held.
+  struct ActTest {
+    std::int64_t beforeFirstLetter;               // least power of the moves before any letter
+    std::array<std::int64_t, kParts> leastPower;  // least power of the moves counted per part
+    std::int32_t lastPart;                        // the scratch's part afterwards, -1: unchanged
+  };
+
+  struct Side {
+    std::array<Move, kMoves> moves;
+    std::array<std::int32_t, kParts> OFE;
+    std::array<std::int32_t, kParts> DEF;
+    ActTest act;
+  };
+
+  // The log's pieces that only depend on the records.
+  struct Texts {
+    std::array<std::array<std::string, kMoves>, kSlots> announce;  // "<name>の<move>！！"
+    std::array<std::string, kSlots> damagedName;                   // "<name>は、"
+    std::string missLine;
+    std::string hitsEnd;
+    std::array<std::string, kSlots> fellLoss;   // by loser slot
+    std::array<std::string, kSlots> stuckLoss;  // by loser slot
+    std::string draw;
+  };
+
+  static bool canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp,
+                     std::int32_t& partVar);
+  // kHalving: 1 or 2 when OptSw(1) makes the divisor exactly that (the division then costs
+  // nothing), 0 for any other divisor.
+  template <int kHalving>
+  Outcome run(std::uint64_t seed, std::int32_t maxTurns);
+
   GameState gs_;
-  std::array<std::array<std::int32_t, kParts>, kSlots> startHp_;
-  QuietScreen screen_;
-  BasicBattle<RandomUnit, QuietScreen, kTexts> engine_;
+  Hp startHp_;  // as the battle screen's load leaves them: below 1 is 0
+  double halving_;
+  std::array<Side, kSlots> sides_;
+  Texts texts_;
 };
 
 extern template class BatchBattles<false>;

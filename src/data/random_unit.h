@@ -27,29 +27,35 @@ class RandomUnit {
     step();
     state_ += seedValue;
     step();
-    last_ = 0.0f;
+    lastBits_ = 0;
   }
 
-  float next() {
+  float next() { return unit(nextBits()); }
+
+  float operator()() { return next(); }
+
+  float operator()(double a) { return unit(bitsFor(a)); }
+
+  float last() const { return unit(lastBits_); }
+
+  // The same draws as their 24 bits k (the value is k / 2^24), for integer arithmetic on them.
+  std::uint32_t nextBits() {
     const std::uint64_t old = state_;
     step();
     const auto xorshifted = static_cast<std::uint32_t>(((old >> 18u) ^ old) >> 27u);
     const auto rot = static_cast<std::uint32_t>(old >> 59u);
-    const std::uint32_t out = std::rotr(xorshifted, static_cast<int>(rot));
-    last_ = static_cast<float>(out >> 8) * (1.0f / 16777216.0f);
-    return last_;
+    lastBits_ = std::rotr(xorshifted, static_cast<int>(rot)) >> 8;
+    return lastBits_;
   }
 
-  float operator()() { return next(); }
-
-  float operator()(double a) {
-    if (a > 0.0 || a != a) return next();  // NaN cannot arise from integer sums; treat as next
-    if (a == 0.0) return last_;
+  std::uint32_t bitsFor(double a) {
+    if (a > 0.0 || a != a) return nextBits();  // NaN cannot arise from integer sums: next
+    if (a == 0.0) return lastBits_;
     seed(splitMix64(std::bit_cast<std::uint64_t>(a)));
-    return next();
+    return nextBits();
   }
 
-  float last() const { return last_; }
+  static float unit(std::uint32_t bits) { return static_cast<float>(bits) * (1.0f / 16777216.0f); }
 
   static std::uint64_t splitMix64(std::uint64_t x) {
     x += 0x9e3779b97f4a7c15ull;
@@ -63,7 +69,7 @@ class RandomUnit {
 
   static constexpr std::uint64_t kIncrement = (0xda3e39cb94b95bdbull << 1u) | 1u;
   std::uint64_t state_ = 0;
-  float last_ = 0.0f;
+  std::uint32_t lastBits_ = 0;
 };
 
 // A seed taken from the clock, for the start of a battle on screen or an unseeded lab run.
