@@ -1,0 +1,468 @@
+// The colosseum on the offscreen platform: its design, the engine's requests as seen on it, the
+// gauges, the popup, the move list, and whole battles against the headless runner.
+#include "ui/battle_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/screen_flow.h"
+#include "battle/battle_fixture.h"
+#include "battle/headless.h"
+#include "battle/texts.h"
+#include "ui/move_list_screen.h"
+#include "ui/picture_view.h"
+#include "ui/result_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+constexpr std::uint64_t kSeed = 20240601;
+
+std::filesystem::path ourPictures(const std::filesystem::path& relative) {
+  return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
+}
+
+QImage image(const QPixmap& p) { return p.toImage().convertToFormat(QImage::Format_ARGB32); }
+
+class BattleScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+
+  BattleScreenTest() {
+    h.pictures = ui::PictureBank(ourPictures);
+    const GameState pair = momiru::testing::twoFighters();
+    h.gs.combatant = pair.combatant;
+    h.gs.OptSw = {1, 0, 1};
+    h.gs.BattleSpeed = 150;
+    ui::BattleScreen::setSeedSource([] { return kSeed; });
+  }
+  ~BattleScreenTest() override {
+    ui::BattleScreen::setSeedSource({});
+    delete screen;
+    flushDeletes();
+  }
+
+  ui::BattleScreen* open() {
+    screen = new ui::BattleScreen(h.ctx);
+    return screen;
+  }
+  template <class T>
+  T* child(const QString& name) const {
+    auto* w = screen->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name.toStdString();
+    return w;
+  }
+  QPixmap haiPicture(int slot) const {
+    return child<ui::PictureView>(QStringLiteral("hai_%1").arg(slot))->currentPixmap();
+  }
+  bool damVisible() const { return !child<QLineEdit>("dam")->isHidden(); }
+  bool bunVisible() const { return !child<QPlainTextEdit>("bun")->isHidden(); }
+  // One tick of whichever of the two battle timers runs; false once neither runs.
+  bool tick() {
+    if (screen->Timer2Enabled()) {
+      screen->Timer2_Timer();
+    } else if (screen->Timer1Enabled()) {
+      screen->Timer1_Timer();
+    } else {
+      return false;
+    }
+    return true;
+  }
+  // Ticks until `done` holds (checked after each tick); false if the battle stopped first.
+  template <class Done>
+  bool tickUntil(Done done, int limit = 100000) {
+    for (int i = 0; i < limit; ++i) {
+      if (!tick()) return false;
+      if (done()) return true;
+    }
+    return false;
+  }
+  bool endOfTurn() {
+    return tickUntil([this] { return screen->Timer1Enabled(); });
+  }
+
+  ui::BattleScreen* screen = nullptr;
+};
+
+TEST_F(BattleScreenTest, DesignAtLoad) {
+  open();
+  EXPECT_EQ(screen->objectName(), "Form1");
+  EXPECT_EQ(screen->windowTitle(), QStringLiteral("バトルコロシアム"));
+  EXPECT_EQ(screen->size(), QSize(470, 415));
+  EXPECT_FALSE(screen->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(screen->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(screen->palette().color(QPalette::Window), QColor(64, 64, 64));
+
+  const struct {
+    const char* name;
+    QWidget* parent;
+    QRect px;
+  } design[] = {
+      {"waku_0", screen, {0, 0, 190, 414}},     {"waku_1", screen, {280, 0, 190, 414}},
+      {"timeg_0", screen, {189, 0, 22, 414}},   {"timeg_1", screen, {259, 0, 22, 414}},
+      {"Label1", screen, {196, 7, 78, 50}},     {"bun", screen, {105, 189, 281, 64}},
+      {"name12_1", nullptr, {14, 7, 157, 29}},  {"stas_1", nullptr, {14, 35, 162, 162}},
+      {"Shape1_1", nullptr, {7, 21, 176, 190}}, {"hai_1", nullptr, {14, 217, 162, 190}},
+      {"iras_1", nullptr, {0, 0, 159, 183}},    {"gage_0", nullptr, {0, 414, 22, 414}},
+  };
+  for (const auto& d : design) {
+    auto* w = child<QWidget>(d.name);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->geometry(), d.px) << d.name;
+    if (d.parent) {
+      EXPECT_EQ(w->parentWidget(), d.parent) << d.name;
+    }
+  }
+  EXPECT_EQ(child<QWidget>("iras_0")->parentWidget()->objectName(), "hai_0");
+  EXPECT_EQ(child<QWidget>("name12_0")->parentWidget()->objectName(), "waku_0");
+
+  // The message box and the popup lie over the panels and gauges they cross.
+  const QObjectList& order = screen->children();
+  for (const char* top : {"bun", "dam"}) {
+    for (const char* below : {"waku_0", "waku_1", "timeg_0", "timeg_1"}) {
+      EXPECT_GT(order.indexOf(child<QWidget>(top)), order.indexOf(child<QWidget>(below)))
+          << top << " over " << below;
+    }
+  }
+
+  auto* bun = child<QPlainTextEdit>("bun");
+  EXPECT_TRUE(bun->isHidden());
+  EXPECT_EQ(bun->toPlainText(), "Text1");
+  EXPECT_EQ(bun->palette().color(QPalette::Base), QColor(0, 0, 192));
+  EXPECT_EQ(bun->palette().color(QPalette::Text), QColor(Qt::white));
+  EXPECT_TRUE(bun->font().bold());
+  EXPECT_DOUBLE_EQ(bun->font().pointSizeF(), 9.75);
+  auto* label = child<QLabel>("Label1");
+  EXPECT_EQ(label->text(), QStringLiteral("ＶＳ"));
+  EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 24.0);
+  EXPECT_TRUE(label->font().bold());
+  auto* name12 = child<QLabel>("name12_0");
+  EXPECT_TRUE(name12->font().bold());
+  EXPECT_DOUBLE_EQ(name12->font().pointSizeF(), 9.75);
+  EXPECT_EQ(name12->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(child<QLineEdit>("dam")->text(), QStringLiteral("ダメージ"));
+  EXPECT_DOUBLE_EQ(child<QLineEdit>("dam")->font().pointSizeF(), 9.0);
+  EXPECT_EQ(child<QWidget>("timeg_1")->palette().color(QPalette::Window), QColor(255, 0, 0));
+  EXPECT_EQ(child<QWidget>("gage_1")->palette().color(QPalette::Window), QColor(0, 255, 0));
+
+  // Both portraits and the normal backgrounds, from the shared bank.
+  h.gs.combatant[1].CharPic = 5;
+  delete screen;
+  open();
+  auto* iras1 = child<QAbstractButton>("iras_1");
+  auto* iras0 = child<QAbstractButton>("iras_0");
+  EXPECT_EQ(image(iras1->grab().copy(0, 0, 159, 183)).pixel(80, 90),
+            image(h.pictures.MAE(5)).pixel(80, 90));
+  EXPECT_FALSE(iras1->accessibleName().isEmpty());
+  EXPECT_NE(iras0->focusPolicy() & Qt::TabFocus, 0);
+  EXPECT_EQ(image(haiPicture(0)), image(h.pictures.haikei(0)));
+  EXPECT_EQ(screen->Timer2Interval(), 150);
+  EXPECT_TRUE(screen->Timer1Enabled());
+  EXPECT_FALSE(screen->Timer2Enabled());
+}
+
+TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
+  for (const auto& [speed, interval] : {std::pair{0, 1}, {1, 1}, {300, 300}, {5000, 300}}) {
+    h.gs.BattleSpeed = speed;
+    h.gs.randomUnit.seed(1);
+    open();
+    EXPECT_EQ(screen->Timer2Interval(), interval) << speed;
+    EXPECT_EQ(screen->seed(), kSeed);
+    RandomUnit expected(kSeed);
+    EXPECT_EQ(h.gs.randomUnit.next(), expected.next());
+    delete screen;
+    screen = nullptr;
+  }
+}
+
+TEST_F(BattleScreenTest, StatusTextsAndTheClampOfNegativeHp) {
+  h.gs.combatant[0].HP[2] = -7;
+  h.gs.combatant[0].CharLv = 0;
+  h.gs.combatant[0].CharName = "a.datのぽこ";
+  open();
+  EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
+  EXPECT_EQ(child<QLabel>("stas_0")->text(), QStringLiteral("ステータス\n"
+                                                            "頭\nHP:40 OFE:5 DEF:1\n\n"
+                                                            "両腕\nHP:30 OFE:6 DEF:2\n\n"
+                                                            "両脚\nHP:0 OFE:7 DEF:3\n\n"
+                                                            "胴体\nHP:30 OFE:8 DEF:4\n\n"));
+  EXPECT_EQ(h.gs.combatant[0].HP[2], 0);
+  EXPECT_EQ(child<QLabel>("name12_1")->text(), QStringLiteral("Lv.10　乙"));
+
+  // Every hit redraws the defender's status.
+  ASSERT_TRUE(tickUntil([this] { return screen->engine().state().hitCount > 0; }));
+  const auto& gs = h.gs;
+  const auto t = battle::statusTexts(gs, 0);
+  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(t.stas));
+}
+
+TEST_F(BattleScreenTest, GaugesFillHalfThenFullAndSlot1ActsFirst) {
+  open();
+  EXPECT_EQ(screen->gageTop(0), 6210);
+  EXPECT_EQ(screen->gageTop(1), 6210);
+  screen->Timer1_Timer();
+  EXPECT_EQ(screen->gageTop(0), 3105);
+  EXPECT_EQ(screen->gageTop(1), 3105);
+  EXPECT_EQ(child<QWidget>("gage_0")->y(), 207);
+  screen->Timer1_Timer();
+  EXPECT_EQ(screen->gageTop(0), 0);
+  EXPECT_EQ(screen->gageTop(1), 0);
+  EXPECT_EQ(screen->engine().state().attacker, 1);
+  EXPECT_FALSE(screen->Timer1Enabled());
+  EXPECT_TRUE(screen->Timer2Enabled());
+
+  // The side that has acted keeps a full gauge until the next tick draws it half.
+  ASSERT_TRUE(endOfTurn());
+  EXPECT_EQ(h.gs.TimeGauge[1], 0);
+  EXPECT_EQ(screen->gageTop(1), 0);
+  screen->Timer1_Timer();
+  EXPECT_EQ(screen->gageTop(1), 3105);
+  EXPECT_EQ(screen->gageTop(0), 0);
+  EXPECT_EQ(screen->engine().state().attacker, 0);
+}
+
+TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderFor24Ticks) {
+  open();
+  // The run at load starts from a velocity of 0: it only drops the hidden box, then stops.
+  for (int i = 0; i < 17; ++i) screen->Timer3_Timer();
+  EXPECT_FALSE(screen->Timer3Enabled());
+  EXPECT_FALSE(damVisible());
+  EXPECT_EQ(screen->damTop(), 5670 + 1050);
+
+  const int tops[24] = {5370, 5120, 4920, 4770, 4670, 4620, 4620, 4670, 4770, 4920, 5120, 5370,
+                        5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670};
+  for (const int defender : {0, 1}) {
+    SCOPED_TRACE(defender);
+    ASSERT_TRUE(tickUntil([this] { return screen->Timer3Enabled(); }));
+    EXPECT_EQ(screen->engine().state().defender, defender);  // slot 1 attacks first
+    EXPECT_TRUE(damVisible());
+    EXPECT_EQ(screen->damTop(), 5670);
+    EXPECT_EQ(screen->damLeft(), defender == 0 ? 630 : 4830);
+    EXPECT_EQ(child<QLineEdit>("dam")->x(), defender == 0 ? 42 : 322);
+    for (int t = 0; t < 24; ++t) {
+      screen->Timer3_Timer();
+      EXPECT_EQ(screen->damTop(), tops[t]) << "tick " << t + 1;
+      EXPECT_EQ(damVisible(), t < 23) << "tick " << t + 1;
+    }
+    EXPECT_FALSE(screen->Timer3Enabled());
+    ASSERT_TRUE(endOfTurn());
+  }
+}
+
+TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
+  open();
+  ASSERT_TRUE(tickUntil([this] { return damVisible(); }));
+  bool sawMiss = false;
+  bool sawNumber = false;
+  for (int n = 0; n < 300 && !(sawMiss && sawNumber); ++n) {
+    EXPECT_EQ(screen->damTop(), 5670);
+    const QString text = child<QLineEdit>("dam")->text();
+    if (text == "MISS!!") {
+      sawMiss = true;
+      EXPECT_TRUE(child<QPlainTextEdit>("bun")->toPlainText().endsWith(
+          QStringLiteral("MISS！！ 攻撃は外れた！！\n")));
+    } else {
+      sawNumber = true;
+      EXPECT_EQ(text, QString::number(screen->engine().state().damage));
+    }
+    // Caught mid-air, then the next hit or miss starts it again from the beginning.
+    for (int i = 0; i < 5; ++i) screen->Timer3_Timer();
+    EXPECT_EQ(screen->damTop(), 4670);
+    ASSERT_TRUE(tickUntil([this] { return screen->damTop() == 5670; }));
+    EXPECT_TRUE(damVisible());
+    EXPECT_TRUE(screen->Timer3Enabled());
+  }
+  EXPECT_TRUE(sawMiss);
+  EXPECT_TRUE(sawNumber);
+}
+
+TEST_F(BattleScreenTest, HitBackgroundOnlyWithTheSwitch) {
+  for (const int sw : {1, 0}) {
+    SCOPED_TRACE(sw);
+    h.gs.combatant = momiru::testing::twoFighters().combatant;
+    h.gs.OptSw[0] = sw;
+    open();
+    const QImage normal = image(h.pictures.haikei(0));
+    const QImage hit = image(h.pictures.haikei(1));
+    ASSERT_NE(normal, hit);
+    // The first hit turns the defender's panel; it stays so for the rest of the turn.
+    ASSERT_TRUE(tickUntil([this] { return screen->engine().state().hitCount > 0; }));
+    const int d = screen->engine().state().defender;
+    EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
+    EXPECT_EQ(image(haiPicture(1 - d)), normal);
+    ASSERT_TRUE(tickUntil([this] { return screen->engine().state().step == 41; }));
+    EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
+    ASSERT_TRUE(endOfTurn());
+    EXPECT_EQ(image(haiPicture(d)), normal);
+    delete screen;
+    screen = nullptr;
+  }
+}
+
+TEST_F(BattleScreenTest, MessageBoxShownDuringTurnsOnlyWithTheSwitch) {
+  for (const int sw : {1, 0}) {
+    SCOPED_TRACE(sw);
+    h.gs.combatant = momiru::testing::twoFighters().combatant;
+    h.gs.BattleLog.clear();
+    h.gs.OptSw[2] = sw;
+    open();
+    bool shown = false;
+    bool wrote = false;
+    while (tick()) {
+      shown |= bunVisible();
+      wrote |= child<QPlainTextEdit>("bun")->toPlainText().contains(QStringLiteral("ダメージ"));
+      if (screen->Timer1Enabled()) {
+        EXPECT_FALSE(bunVisible()) << "between turns";
+      }
+    }
+    EXPECT_EQ(shown, sw == 1);
+    EXPECT_TRUE(wrote);
+    EXPECT_FALSE(h.gs.BattleLog.empty());
+    delete screen;
+    screen = nullptr;
+  }
+}
+
+TEST_F(BattleScreenTest, MoveListOpensOnlyBetweenTurnsOverTheClickedPanel) {
+  open();
+  screen->move(100, 50);
+  screen->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+
+  // During a turn: the scheduler stays stopped, nothing opens, the turn goes on.
+  screen->Timer1_Timer();
+  screen->Timer1_Timer();
+  ASSERT_TRUE(screen->Timer2Enabled());
+  screen->iras_Click(0);
+  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_TRUE(screen->isEnabled());
+  ASSERT_TRUE(endOfTurn());
+
+  // Between turns, by keyboard on slot 1's portrait.
+  const int gauge0 = screen->gageTop(0);
+  const int gauge1 = screen->gageTop(1);
+  auto* iras1 = child<QAbstractButton>("iras_1");
+  iras1->setFocus();
+  QTest::keyClick(iras1, Qt::Key_Space);
+  ui::MoveListScreen* list = screen->moveList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(h.gs.PlayerNo, 1);
+  EXPECT_EQ(list->objectName(), "Form6");
+  EXPECT_TRUE(list->isVisible());
+  EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(280, 210));
+  EXPECT_TRUE(list->listing().starts_with("乙\r\nH-S念力／4\r\n\r\n"));
+  EXPECT_FALSE(screen->isEnabled());
+  EXPECT_FALSE(screen->Timer1Enabled());
+  QTest::qWait(50);  // real time passes; the gauges stand still
+  EXPECT_EQ(screen->gageTop(0), gauge0);
+  EXPECT_EQ(screen->gageTop(1), gauge1);
+
+  // A click on the text lets the battle go on.
+  QTest::mouseClick(list->findChild<QLabel*>("Label1"), Qt::LeftButton);
+  flushDeletes();
+  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_TRUE(screen->isEnabled());
+  EXPECT_TRUE(screen->Timer1Enabled());
+
+  // Slot 0 by mouse; closed through the window system, with the same effect.
+  screen->Timer1_Timer();  // a turn would start; finish it first
+  if (screen->Timer2Enabled()) {
+    ASSERT_TRUE(endOfTurn());
+  }
+  QTest::mouseClick(child<QAbstractButton>("iras_0"), Qt::LeftButton);
+  list = screen->moveList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(0, 210));
+  EXPECT_FALSE(screen->isEnabled());
+  list->close();
+  flushDeletes();
+  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_TRUE(screen->isEnabled());
+  EXPECT_TRUE(screen->Timer1Enabled());
+}
+
+TEST_F(BattleScreenTest, ClosingTheScreenClosesTheMoveListWithoutResuming) {
+  open();
+  screen->iras_Click(0);
+  QPointer<ui::MoveListScreen> list = screen->moveList();
+  ASSERT_FALSE(list.isNull());
+  screen->close();
+  screen = nullptr;
+  flushDeletes();
+  EXPECT_TRUE(list.isNull());
+}
+
+// The engine's own closing step, with nobody listening: the battle stops and stays stopped.
+TEST_F(BattleScreenTest, AfterTheClosingStepNothingRestarts) {
+  open();
+  int over = 0;
+  QObject::connect(screen, &ui::BattleScreen::battleOver, [&over] { ++over; });
+  while (tick()) {
+  }
+  EXPECT_EQ(over, 1);
+  EXPECT_TRUE(battle::isOver(screen->engine().judgement()));
+  screen->Timer2_Timer();
+  screen->Timer1_Timer();
+  screen->iras_Click(1);
+  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_FALSE(screen->Timer1Enabled());
+  EXPECT_FALSE(screen->Timer2Enabled());
+  EXPECT_EQ(over, 1);
+}
+
+// A whole battle through the real flow and timers at speed 1, from two sample files: the
+// result screen says what the headless runner says for the same seed.
+TEST(WholeBattleOnScreen, EndsOnTheResultScreenWithTheHeadlessTexts) {
+  Harness h;
+  h.dir.write("settei.sei", "1\r\n0\r\n1\r\n1\r\n");
+  const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
+  h.dialogs.answers = {samples / "pochimaru.dat", samples / "rendaa.dat"};
+  ui::BattleScreen::setSeedSource([] { return kSeed; });
+  app::ScreenFlow flow(h.ctx, [] {});
+  flow.start();
+  const auto click = [&flow](const char* name) {
+    flow.current()->findChild<QPushButton*>(name)->click();
+  };
+  click("Command2");  // スタート
+  click("Command4");  // ＶＳバトル
+  click("Command1");
+  click("Command2");
+  click("Command1");
+  click("Command2");
+  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
+  EXPECT_EQ(h.gs.BattleSpeed, 1);
+
+  GameState headless;
+  headless.combatant = h.gs.combatant;
+  headless.OptSw = h.gs.OptSw;
+  headless.CrLf = h.gs.CrLf;
+  const battle::Outcome out = battle::playBattle(headless, kSeed);
+  ASSERT_TRUE(out.finished);
+
+  EXPECT_TRUE(
+      QTest::qWaitFor([&flow] { return flow.where() == app::ScreenFlow::Where::Result; }, 60000));
+  ui::BattleScreen::setSeedSource({});
+  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Result);
+  flushDeletes();
+  auto* result = static_cast<ui::ResultScreen*>(flow.current());
+  const battle::ResultTexts expected = battle::resultTexts(headless);
+  EXPECT_EQ(result->logText(), expected.text1);
+  EXPECT_EQ(result->outcomeText(), expected.label1);
+  EXPECT_EQ(h.gs.combatant, headless.combatant);
+  QStringList visible;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible()) visible << w->objectName();
+  EXPECT_EQ(visible, QStringList{"Form7"});
+}
+
+}  // namespace
+}  // namespace momiru::uitest

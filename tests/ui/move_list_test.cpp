@@ -1,0 +1,106 @@
+// The move-list window on its own: its listing, its design, and every way of closing it.
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+
+#include "battle/battle_fixture.h"
+#include "ui/move_list_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+class MoveListTest : public ::testing::Test {
+ protected:
+  Harness h;
+
+  MoveListTest() {
+    h.gs.combatant = momiru::testing::twoFighters().combatant;
+    Combatant& c = h.gs.combatant[1];
+    c.CharName = "b.datのぽこ(2)";
+    c.WazaName[5] = "";
+    c.WazaPow[5] = -3;
+    c.HP = {1, 0, -4, 2};  // what the battle has left; the listing does not show it
+    h.gs.PlayerNo = 1;
+  }
+
+  // A fresh window, and a count of its closed() signals.
+  QPointer<ui::MoveListScreen> open() {
+    auto* list = new ui::MoveListScreen(h.ctx);
+    QObject::connect(list, &ui::Screen::closed, [this] { ++closed; });
+    list->show();
+    return list;
+  }
+
+  int closed = 0;
+};
+
+TEST_F(MoveListTest, ListsTheNameAndTheMovesAsLoaded) {
+  QPointer<ui::MoveListScreen> list = open();
+  EXPECT_EQ(list->listing(),
+            "b.datのぽこ(2)\r\n"
+            "H-S念力／4\r\n\r\n"
+            "HR-１００頭突き／3\r\n\r\n"
+            "A--ジャブ／2\r\n\r\n"
+            "L--キック／3\r\n\r\n"
+            "B--体当たり／5\r\n\r\n"
+            "／-3\r\n\r\n"
+            "---NO DATA／0\r\n\r\n"
+            "---NO DATA／0\r\n\r\n");
+  auto* label = list->findChild<QLabel*>("Label1");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), ui::displayText(list->listing()));
+  EXPECT_EQ(label->geometry(), QRect(0, 0, 197, 232));
+  EXPECT_TRUE(label->font().bold());
+  EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 9.0);
+  EXPECT_EQ(list->objectName(), "Form6");
+  EXPECT_EQ(list->windowTitle(), QStringLiteral("持ち技"));
+  EXPECT_EQ(list->size(), QSize(198, 208));
+  EXPECT_EQ(list->palette().color(QPalette::Window), QColor(Qt::white));
+  EXPECT_FALSE(list->windowFlags() & Qt::WindowMinimizeButtonHint);
+  list->close();
+  flushDeletes();
+}
+
+TEST_F(MoveListTest, NoSlotKeepsTheDesignText) {
+  h.gs.PlayerNo = 2;
+  QPointer<ui::MoveListScreen> list = open();
+  EXPECT_TRUE(list->listing().empty());
+  EXPECT_EQ(list->findChild<QLabel*>("Label1")->text(), "Label1");
+  list->close();
+  flushDeletes();
+}
+
+TEST_F(MoveListTest, EveryWayOfClosingEndsTheWindowOnce) {
+  const std::function<void(ui::MoveListScreen*)> ways[] = {
+      [](ui::MoveListScreen* l) {
+        QTest::mouseClick(l->findChild<QLabel*>("Label1"), Qt::LeftButton);
+      },
+      [](ui::MoveListScreen* l) { l->close(); },  // the window system's close
+      [](ui::MoveListScreen* l) { QTest::keyClick(l, Qt::Key_Escape); },
+      [](ui::MoveListScreen* l) { QTest::keyClick(l, Qt::Key_Return); },
+  };
+  int way = 0;
+  for (const auto& closeIt : ways) {
+    SCOPED_TRACE(way++);
+    closed = 0;
+    QPointer<ui::MoveListScreen> list = open();
+    closeIt(list);
+    flushDeletes();
+    EXPECT_TRUE(list.isNull());
+    EXPECT_EQ(closed, 1);
+  }
+  // A key that means nothing leaves it open.
+  QPointer<ui::MoveListScreen> list = open();
+  QTest::keyClick(list, Qt::Key_A);
+  EXPECT_FALSE(list.isNull());
+  EXPECT_EQ(closed, 1);
+  list->close();
+  flushDeletes();
+}
+
+}  // namespace
+}  // namespace momiru::uitest
