@@ -1,0 +1,184 @@
+// The batch runner against the engine: the same battles, draw for draw, for the samples and for
+// crafted records that reach every odd corner (argument modes, empty and letterless slots,
+// negative powers, extreme values, any divisor); and the integer forms of the draw rules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "battle/formulas.h"
+#include "battle/headless.h"
+#include "data/save_data.h"
+
+namespace momiru::battle {
+namespace {
+
+TEST(DrawBits, IntegerRulesEqualTheFloatRulesForEveryDraw) {
+  for (std::uint32_t k = 0; k < (1u << 24); ++k) {
+    const float u = RandomUnit::unit(k);
+    ASSERT_EQ(formula::moveOfBits(k), formula::moveOfDraw(u)) << k;
+    ASSERT_EQ(formula::missRollOfBits(k), formula::missRoll(u)) << k;
+  }
+}
+
+TEST(DrawBits, BitsAndValuesAreTheSameSequenceInEveryArgumentMode) {
+  RandomUnit values(77);
+  RandomUnit bits(77);
+  const double args[] = {1.5, 0.0, -4.0, 0.0, 2.0, -4.0, 0.0};
+  for (int round = 0; round < 50; ++round) {
+    for (const double a : args) {
+      ASSERT_EQ(values(a), RandomUnit::unit(bits.bitsFor(a)));
+      ASSERT_EQ(values(), RandomUnit::unit(bits.nextBits()));
+      ASSERT_EQ(values.last(), bits.last());
+    }
+  }
+}
+
+// Plays `gs` with the engine and with both batch runners and checks that all three agree on
+// everything a battle leaves behind, including where the random sequence stands afterwards.
+void expectSameBattle(const GameState& gs, std::uint64_t seed, std::int32_t maxTurns,
+                      BatchBattles<false>& quick, BatchBattles<true>& logged,
+                      const std::string& what) {
+  SCOPED_TRACE(what + ", seed " + std::to_string(seed));
+  GameState ref = gs;
+  const Outcome want = playBattle(ref, seed, maxTurns);
+  const Outcome q = quick.play(seed, maxTurns);
+  const Outcome l = logged.play(seed, maxTurns);
+  for (const Outcome& got : {q, l}) {
+    EXPECT_EQ(got.finished, want.finished);
+    EXPECT_EQ(got.turns, want.turns);
+    EXPECT_EQ(got.judgement, want.judgement);
+    EXPECT_EQ(got.winner, want.winner);
+    EXPECT_EQ(got.loser, want.loser);
+  }
+  for (const GameState* got : {&quick.state(), &logged.state()}) {
+    EXPECT_EQ(got->combatant, ref.combatant);
+    EXPECT_EQ(got->WinNo, ref.WinNo);
+    EXPECT_EQ(got->LoseNo, ref.LoseNo);
+    RandomUnit after = got->randomUnit;
+    RandomUnit refAfter = ref.randomUnit;
+    EXPECT_EQ(after.last(), refAfter.last());
+    EXPECT_EQ(after(), refAfter());
+  }
+  EXPECT_EQ(logged.state().BattleLog, ref.BattleLog);
+}
+
+void expectSameBattles(const GameState& gs, std::uint64_t seeds, std::int32_t maxTurns,
+                       const std::string& what) {
+  BatchBattles<false> quick(gs);
+  BatchBattles<true> logged(gs);
+  for (std::uint64_t seed = 0; seed < seeds; ++seed) {
+    expectSameBattle(gs, seed * 7919 + 3, maxTurns, quick, logged, what);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(BatchAgainstEngine, EverySamplePairingWithAndWithoutHalving) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(MOMIRU_SOURCE_DIR "/samples")) {
+    GameState probe;
+    if (e.path().extension() == ".dat" &&
+        LoadSaveData(probe, 0, e.path()).outcome == LoadOutcome::Loaded) {
+      files.push_back(e.path());
+    }
+  }
+  ASSERT_GE(files.size(), 4u);
+  for (const auto& a : files) {
+    for (const auto& b : files) {
+      for (const std::int32_t halve : {0, 1}) {
+        GameState gs;
+        gs.CrLf = "\r\n";
+        gs.OptSw[1] = halve;
+        ASSERT_EQ(LoadSaveData(gs, 0, a).outcome, LoadOutcome::Loaded);
+        ASSERT_EQ(LoadSaveData(gs, 1, b).outcome, LoadOutcome::Loaded);
+        expectSameBattles(gs, 12, kDefaultMaxTurns,
+                          a.filename().string() + " vs " + b.filename().string());
+      }
+    }
+  }
+}
+
+// Records drawn at random from values that matter: zero and negative defence and attack (the
+// repeat and restart argument modes), negative and huge powers, HP at and below 0, the ends of
+// the 32-bit range, empty slots, code letters no part has, and divisors other than 1 and 2.
+TEST(BatchAgainstEngine, CraftedRecords) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  const std::int32_t values[] = {0, 1, 2, 3, 5, 8, 12, 20, 40, 90, -1, -3, -20, kMax, kMin, -kMax};
+  const char* const names[] = {"H--頭突き",  "A--パンチ", "L--キック", "B--体当たり",
+                               "HR-連打",    "AR-乱打",   "L-S大技",   "B-S捨て身",
+                               "---NO DATA", "-R-空き",   "X--謎",     "あ--かな",
+                               "",           "H",         "BR",        "Z-Sなぞ"};
+  const std::int32_t halvings[] = {0, 0, 1, 1, 2, -1, -2};
+  RandomUnit pick(2024);
+  const auto any = [&pick](auto& list) -> decltype(auto) {
+    const auto n = static_cast<std::uint32_t>(std::size(list));
+    return list[pick.nextBits() % n];
+  };
+  for (int record = 0; record < 400; ++record) {
+    GameState gs;
+    gs.CrLf = record % 2 == 0 ? "\r\n" : "\n";
+    gs.OptSw[1] = any(halvings);
+    const bool sane = record % 3 == 0;  // small positive values only: long, ordinary battles
+    for (std::size_t s = 0; s < kSlots; ++s) {
+      Combatant& c = gs.combatant[s];
+      c.CharName = s == 0 ? "左" : "右";
+      c.CharLv = 1;
+      for (std::size_t p = 0; p < kParts; ++p) {
+        c.HP[p] = sane ? 20 + static_cast<std::int32_t>(pick.nextBits() % 60) : any(values);
+        c.OFE[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 15) : any(values);
+        c.DEF[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
+      }
+      for (std::size_t m = 0; m < kMoves; ++m) {
+        c.WazaName[m] = any(names);
+        c.WazaPow[m] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
+      }
+    }
+    expectSameBattles(gs, 6, 150, "record " + std::to_string(record));
+    if (HasFailure()) return;
+  }
+}
+
+// Every slot empty: each turn takes the 61st draw; then a letterless move before any part
+// letter, which counts for whatever part the judgement looked at last.
+TEST(BatchAgainstEngine, FallbackDrawAndLetterlessMoves) {
+  GameState gs;
+  gs.CrLf = "\r\n";
+  for (Combatant& c : gs.combatant) {
+    c.CharName = "空";
+    c.HP = {30, 30, 30, 30};
+    c.OFE = {4, 4, 4, 4};
+    c.DEF = {1, 1, 1, 1};
+    c.WazaName.fill("---NO DATA");
+    c.WazaPow.fill(3);
+  }
+  expectSameBattles(gs, 30, 300, "all empty");
+  gs.combatant[0].WazaName = {"X--謎", "---", "A--パンチ", "---", "あ--かな", "---", "---", "---"};
+  gs.combatant[0].WazaPow = {25, 0, 6, 0, 2, 0, 0, 0};
+  gs.combatant[1].WazaName = {"?R-連打", "---", "---", "---", "---", "---", "---", "B-S大技"};
+  gs.combatant[1].WazaPow = {4, 0, 0, 0, 0, 0, 0, 29};
+  expectSameBattles(gs, 60, 300, "letterless");
+}
+
+TEST(BatchAgainstEngine, TurnLimitAndRestartsBetweenBattles) {
+  GameState gs;
+  gs.CrLf = "\r\n";
+  for (Combatant& c : gs.combatant) {
+    c.CharName = "不死";
+    c.HP = {10, 10, 10, 10};
+    c.DEF = {1000, 1000, 1000, 1000};
+    c.WazaName = {"HR-回復", "A--回復", "L-S回復", "B--回復", "---", "---", "---", "---"};
+    c.WazaPow = {-50, -50, -50, -50, 0, 0, 0, 0};
+  }
+  BatchBattles<false> quick(gs);
+  BatchBattles<true> logged(gs);
+  for (const std::int32_t limit : {0, 1, 2, 57}) {
+    expectSameBattle(gs, 11, limit, quick, logged, "limit " + std::to_string(limit));
+    EXPECT_FALSE(quick.play(11, limit).finished);
+  }
+}
+
+}  // namespace
+}  // namespace momiru::battle
