@@ -6,11 +6,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/screen_flow.h"
 #include "battle/battle_fixture.h"
@@ -448,8 +450,11 @@ TEST(WholeBattleOnScreen, EndsOnTheResultScreenWithTheHeadlessTexts) {
   const battle::Outcome out = battle::playBattle(headless, kSeed);
   ASSERT_TRUE(out.finished);
 
-  EXPECT_TRUE(
-      QTest::qWaitFor([&flow] { return flow.where() == app::ScreenFlow::Where::Result; }, 60000));
+  QEventLoop loop;
+  QObject::connect(static_cast<ui::BattleScreen*>(flow.current()), &ui::BattleScreen::battleOver,
+                   &loop, &QEventLoop::quit, Qt::QueuedConnection);
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a stall fails below
+  loop.exec();
   ui::BattleScreen::setSeedSource({});
   ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Result);
   flushDeletes();

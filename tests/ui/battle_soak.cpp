@@ -1,0 +1,225 @@
+// Developer aid, not a test case: plays many battles in a row through the real screens (title,
+// options, entry, battle, result) with the sample characters, and reports the memory the game
+// holds, any battle that stalls or disagrees with the headless runner, and the CPU it uses.
+// tools/soak-battles builds and runs it.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/screen_flow.h"
+#include "battle/headless.h"
+#include "battle/texts.h"
+#include "data/platform.h"
+#include "ui/battle_screen.h"
+#include "ui/picture_bank.h"
+#include "ui/platform_dialogs.h"
+#include "ui/result_screen.h"
+#include "ui/ui_font.h"
+
+namespace {
+
+using momiru::app::ScreenFlow;
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: battle_soak [--battles N] [--speed MS] [--cpu-seconds S] [--samples DIR]\n"
+    "\n"
+    "Walks title, options, entry, battle and result N times (default 1000) with pairs of the\n"
+    "sample characters, at battle speed MS (default 1), and prints the resident memory at\n"
+    "battle 10 and at the last battle. A battle that has not reached the result screen after\n"
+    "10 minutes is a stall. With --cpu-seconds, measures the CPU time used during the first S\n"
+    "seconds of the first battle. Exit status 0 when every battle ended as the headless runner\n"
+    "says, 1 otherwise, 64 for a usage error.\n";
+
+// Answers the open dialog from a queue; nothing else is ever asked in a sound run.
+class SoakDialogs final : public momiru::ui::PlatformDialogs {
+ public:
+  std::deque<fs::path> answers;
+  std::optional<fs::path> openSaveData(QWidget*) override {
+    if (answers.empty()) return std::nullopt;
+    fs::path p = answers.front();
+    answers.pop_front();
+    return p;
+  }
+  void integrityMessage(QWidget*) override {}
+  void terminateProgram() override {
+    std::fputs("battle_soak: a sample failed its check\n", stderr);
+  }
+};
+
+long rssKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+  }
+  return -1;
+}
+
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  const auto sec = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return sec(u.ru_utime) + sec(u.ru_stime);
+}
+
+bool click(ScreenFlow& flow, const char* button) {
+  if (flow.current() == nullptr) return false;
+  auto* b = flow.current()->findChild<QPushButton*>(QString::fromLatin1(button));
+  if (b == nullptr) return false;
+  b->click();
+  return true;
+}
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+std::optional<long> number(const char* text, long min, long max) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < min || v > max) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long battles = 1000;
+  long speed = 1;
+  long cpuWindow = 0;
+  fs::path samples = fs::path(MOMIRU_SOURCE_DIR) / "samples";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : "";
+    std::optional<long> v;
+    if (arg == "--battles" && (v = number(value, 1, 1000000))) {
+      battles = *v;
+    } else if (arg == "--speed" && (v = number(value, 1, 300))) {
+      speed = *v;
+    } else if (arg == "--cpu-seconds" && (v = number(value, 1, 3600))) {
+      cpuWindow = *v;
+    } else if (arg == "--samples" && *value != '\0') {
+      samples = value;
+    } else {
+      std::fputs(kUsage, stderr);
+      return 64;
+    }
+    ++i;
+  }
+
+  std::vector<fs::path> files;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(samples, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".dat" && name.rfind("altered", 0) != 0)
+      files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  if (files.size() < 2) {
+    std::fprintf(stderr, "battle_soak: fewer than two samples in %s\n", samples.string().c_str());
+    return 64;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setFont(momiru::ui::uiFont());
+  QTemporaryDir settings;
+  {
+    std::ofstream out(fs::path(settings.path().toStdString()) / "settei.sei", std::ios::binary);
+    out << "1\r\n0\r\n1\r\n" << speed << "\r\n";  // hit pictures on, full damage, message box on
+  }
+  momiru::GameState gs;
+  momiru::ui::PictureBank pictures;
+  SoakDialogs dialogs;
+  momiru::ui::ScreenContext ctx{gs, pictures, dialogs, settings.path().toStdString()};
+  ScreenFlow flow(ctx, [] {});
+  flow.start();
+
+  int failures = 0;
+  QElapsedTimer wall;
+  wall.start();
+  for (long b = 1; b <= battles; ++b) {
+    const std::size_t n = files.size();
+    const auto i = static_cast<std::size_t>(b - 1);
+    const fs::path& a = files[i % n];
+    const fs::path& c = files[(i / n + 1 + i) % n];
+    dialogs.answers = {a, c};
+    if (!(click(flow, "Command2") && click(flow, "Command4") && click(flow, "Command1") &&
+          click(flow, "Command2") && click(flow, "Command1") && click(flow, "Command2")) ||
+        flow.where() != ScreenFlow::Where::Battle) {
+      std::fprintf(stderr, "battle %ld: the flow did not reach the battle screen\n", b);
+      return 1;
+    }
+    auto* screen = static_cast<momiru::ui::BattleScreen*>(flow.current());
+    momiru::GameState headless;
+    headless.combatant = gs.combatant;
+    headless.OptSw = gs.OptSw;
+    headless.CrLf = gs.CrLf;
+    const std::uint64_t seed = screen->seed();
+
+    QEventLoop loop;
+    QObject::connect(screen, &momiru::ui::BattleScreen::battleOver, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    QTimer::singleShot(10 * 60 * 1000, &loop, &QEventLoop::quit);
+    double cpuStart = 0;
+    QElapsedTimer window;
+    if (b == 1 && cpuWindow > 0) {
+      cpuStart = cpuSeconds();
+      window.start();
+      QTimer::singleShot(static_cast<int>(cpuWindow * 1000), &loop, [&] {
+        const double used = cpuSeconds() - cpuStart;
+        const double secs = static_cast<double>(window.elapsed()) / 1000.0;
+        std::printf("cpu: %.3f s in %.1f s during the battle at speed %ld: %.2f%% of a core\n",
+                    used, secs, speed, 100.0 * used / secs);
+        std::fflush(stdout);
+        cpuStart = -1;
+      });
+    }
+    loop.exec();
+    if (b == 1 && cpuWindow > 0 && cpuStart >= 0) {
+      const double used = cpuSeconds() - cpuStart;
+      const double secs = static_cast<double>(window.elapsed()) / 1000.0;
+      std::printf("cpu: %.3f s in %.1f s (the whole battle) at speed %ld: %.2f%% of a core\n", used,
+                  secs, speed, 100.0 * used / secs);
+    }
+    flushDeletes();
+    if (flow.where() != ScreenFlow::Where::Result) {
+      std::fprintf(stderr, "battle %ld (%s vs %s, seed %llu): stalled\n", b,
+                   a.filename().string().c_str(), c.filename().string().c_str(),
+                   static_cast<unsigned long long>(seed));
+      return 1;
+    }
+    momiru::battle::playBattle(headless, seed);
+    const auto expected = momiru::battle::resultTexts(headless);
+    const auto* result = static_cast<momiru::ui::ResultScreen*>(flow.current());
+    if (result->logText() != expected.text1 || result->outcomeText() != expected.label1) {
+      ++failures;
+      std::fprintf(stderr, "battle %ld (seed %llu): the result differs from the headless runner\n",
+                   b, static_cast<unsigned long long>(seed));
+    }
+    if (b == 10 || b == battles || b % 100 == 0) {
+      std::printf("battle %ld: RSS %ld KiB, %.1f s so far\n", b, rssKiB(),
+                  static_cast<double>(wall.elapsed()) / 1000.0);
+      std::fflush(stdout);
+    }
+    click(flow, "Command1");  // タイトルに戻る
+    flushDeletes();
+  }
+  std::printf("%ld battles, none stalled, %d differed from the headless runner\n", battles,
+              failures);
+  return failures == 0 ? 0 : 1;
+}
