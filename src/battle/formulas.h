@@ -2,8 +2,11 @@
 // runner both call these, so the two cannot drift apart.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <limits>
 
 #include "battle/rounding.h"
 #include "data/game_state.h"
@@ -28,17 +31,26 @@ inline bool missRollOfBits(std::uint32_t k) { return (7u * k) >> 24 == 1u; }
 // The divisor of costs and damage: 1, or 2 with OptSw(1) = 1.
 inline double halving(std::int32_t optSw1) { return static_cast<double>(optSw1) + 1.0; }
 
-// The performing part's HP after paying the move's power.
+// A whole number brought into the 32-bit range.
+inline std::int32_t clamp32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// The performing part's HP after paying the move's power. Undivided, the difference is a whole
+// number (exact in double), which nearest leaves as it is: integer arithmetic gives the same.
 inline std::int32_t costPaid(std::int32_t hp, std::int32_t power, double h) {
+  if (h == 1.0) return clamp32(std::int64_t{hp} - power);
   return nearest32(static_cast<double>(hp) - static_cast<double>(power) / h);
 }
 
-// The defender is hit on the torso first, then the legs, the arms, and the head last.
+// The defender is hit on the torso first, then the legs, the arms, and the head last. Without
+// branches: which part comes next is anybody's guess to the processor.
 inline std::int32_t targetOf(const std::array<std::int32_t, kParts>& hp) {
-  for (std::int32_t p = kParts - 1; p > 0; --p) {
-    if (hp[static_cast<std::size_t>(p)] > 0) return p;
-  }
-  return 0;
+  const unsigned standing = 1u | static_cast<unsigned>(hp[1] > 0) << 1 |
+                            static_cast<unsigned>(hp[2] > 0) << 2 |
+                            static_cast<unsigned>(hp[3] > 0) << 3;
+  return static_cast<std::int32_t>(std::bit_width(standing)) - 1;
 }
 
 // The two draw arguments of a normal or repeat blow: randomUnit(0.1 × A) and randomUnit(0.2 × D).
@@ -59,9 +71,9 @@ inline std::int32_t specialDamage(double P, float u, double h) {
   return nearest32((static_cast<double>(u) * P + 2.0 * P) / h);
 }
 
-// The target part's HP after a hit (the damage is at least 1 by then).
+// The target part's HP after a hit, saturated at the bottom of the range.
 inline std::int32_t hitTaken(std::int32_t hp, std::int32_t damage) {
-  return saturate32(static_cast<double>(hp) - static_cast<double>(damage));
+  return clamp32(std::int64_t{hp} - damage);
 }
 
 }  // namespace momiru::battle::formula

@@ -27,6 +27,9 @@ namespace {
 
 constexpr std::int64_t kNoMove = std::numeric_limits<std::int64_t>::max();
 
+// By MoveKind, looked up rather than chosen by a branch.
+constexpr std::array<double, 3> kFactors = {formula::kNormalFactor, formula::kRepeatFactor, 0.0};
+
 void appendNumber(std::string& out, std::int32_t v) {
   char buf[16];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
@@ -40,23 +43,22 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
     : gs_(start), startHp_{}, halving_(formula::halving(start.OptSw[1])), sides_{}, texts_{} {
   for (std::size_t s = 0; s < kSlots; ++s) {
     const Combatant& c = gs_.combatant[s];
-    for (std::size_t p = 0; p < kParts; ++p) startHp_[s][p] = std::max(c.HP[p], 0);
     Side& side = sides_[s];
     side.OFE = c.OFE;
     side.DEF = c.DEF;
     ActTest& act = side.act;
-    act.beforeFirstLetter = kNoMove;
-    act.leastPower.fill(kNoMove);
+    act.beforeFirstLetter = std::numeric_limits<std::int32_t>::max();
+    act.leastPower.fill(std::numeric_limits<std::int32_t>::max());
     act.lastPart = -1;
     for (std::size_t m = 0; m < kMoves; ++m) {
       const MoveCode code = parseMoveCode(c.WazaName[m]);
       const std::int32_t power = c.WazaPow[m];
       side.moves[m] = Move{code.blank ? kNoMove : power, power, code.part, code.kind};
       if (code.part >= 0) act.lastPart = code.part;
-      std::int64_t& least = act.lastPart >= 0
+      std::int32_t& least = act.lastPart >= 0
                                 ? act.leastPower[static_cast<std::size_t>(act.lastPart)]
                                 : act.beforeFirstLetter;
-      least = std::min<std::int64_t>(least, power);
+      least = std::min(least, power);
       if constexpr (kTexts) {
         std::string& line = texts_.announce[s][m];
         line = c.CharName;
@@ -66,6 +68,10 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
         line += gs_.CrLf;
       }
     }
+  }
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    for (std::size_t p = 0; p < kParts; ++p) startHp_[s][p] = std::max(gs_.combatant[s].HP[p], 0);
+    startAble_[s] = ableParts(sides_[s].act, startHp_[s]);
   }
   if constexpr (kTexts) {
     const std::string& crlf = gs_.CrLf;
@@ -87,12 +93,18 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
 
 template <bool kTexts>
 bool BatchBattles<kTexts>::canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp,
-                                  std::int32_t& partVar) {
-  const bool can = (hp[static_cast<std::size_t>(partVar)] > t.beforeFirstLetter) |
-                   (hp[0] > t.leastPower[0]) | (hp[1] > t.leastPower[1]) |
-                   (hp[2] > t.leastPower[2]) | (hp[3] > t.leastPower[3]);
+                                  unsigned able, std::int32_t& partVar) {
+  const bool can = able != 0 || hp[static_cast<std::size_t>(partVar)] > t.beforeFirstLetter;
   if (t.lastPart >= 0) partVar = t.lastPart;
   return can;
+}
+
+template <bool kTexts>
+unsigned BatchBattles<kTexts>::ableParts(const ActTest& t,
+                                         const std::array<std::int32_t, kParts>& hp) {
+  unsigned able = 0;
+  for (std::size_t p = 0; p < kParts; ++p) able |= ableBit(t, p, hp[p]);
+  return able;
 }
 
 template <bool kTexts>
@@ -115,6 +127,10 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   if constexpr (kTexts) log.clear();
   std::int32_t attackPart = 0;  // the engine's attackPart and targetPart persist between turns
   std::int32_t targetPart = 0;
+  bool belowZero = false;  // a cost took some HP below 0 and no hit has refreshed the status yet
+  // Per side, the parts whose HP is above their least power (the judgement's test, kept up to
+  // date with every change of HP instead of recomputed from the whole record).
+  std::array<unsigned, kSlots> able = startAble_;
   Outcome out;
   Judgement j = Judgement::Continue;
   std::int32_t win = 0;
@@ -143,18 +159,21 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     // STU
     targetPart = formula::targetOf(hp[d]);
     const auto ap = static_cast<std::size_t>(attackPart);
-    hp[a][ap] = formula::costPaid(hp[a][ap], move.power, h);
+    const std::int32_t paid = formula::costPaid(hp[a][ap], move.power, h);
+    hp[a][ap] = paid;
+    able[a] = (able[a] & ~(1u << ap)) | ableBit(side.act, ap, paid);
+    belowZero |= paid < 0;
 
     // The blows, as BasicBattle's blow and DAMI make them.
     const double P = move.power;
     const double A = P + static_cast<double>(side.OFE[ap]);
     const double attackArg = formula::attackArgument(A);
-    const double factor =
-        move.kind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor;
+    const double factor = kFactors[static_cast<std::size_t>(move.kind)];
     std::int32_t hits = 0;
+    std::int32_t aim = targetPart;
     for (;;) {
-      targetPart = formula::targetOf(hp[d]);
-      const auto t = static_cast<std::size_t>(targetPart);
+      targetPart = aim;
+      const auto t = static_cast<std::size_t>(aim);
       std::int32_t damage;
       if (move.kind == MoveKind::Special) {
         damage = formula::specialDamage(P, RandomUnit::unit(rnd.nextBits()), h);
@@ -170,9 +189,22 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
       }
       damage = std::max(damage, 1);
       ++hits;
-      hp[d][t] = formula::hitTaken(hp[d][t], damage);
-      for (auto& part : hp) {
-        for (std::int32_t& v : part) v = v < 0 ? 0 : v;  // the status refresh after every hit
+      // The status refresh after every hit: the target and any cost paid into the negative
+      // since the last refresh are the only HP below 0.
+      const std::int32_t left = std::max(formula::hitTaken(hp[d][t], damage), 0);
+      hp[d][t] = left;
+      // Each blow aims anew; only a part that falls moves the aim on. A branch the processor
+      // guesses right almost always, instead of waiting for the damage before the next blow.
+      if (left <= 0) [[unlikely]] {
+        aim = formula::targetOf(hp[d]);
+      }
+      able[d] = (able[d] & ~(1u << t)) | ableBit(sides_[d].act, t, left);
+      if (belowZero) {
+        for (std::size_t s = 0; s < kSlots; ++s) {
+          for (std::int32_t& v : hp[s]) v = std::max(v, 0);
+          able[s] = ableParts(sides_[s].act, hp[s]);
+        }
+        belowZero = false;
       }
       if constexpr (kTexts) {
         log += texts_.damagedName[d];
@@ -188,8 +220,8 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     }
 
     // ZEN
-    const bool defenderCan = canAct(sides_[d].act, hp[d], targetPart);
-    const bool attackerCan = canAct(side.act, hp[a], attackPart);
+    const bool defenderCan = canAct(sides_[d].act, hp[d], able[d], targetPart);
+    const bool attackerCan = canAct(side.act, hp[a], able[a], attackPart);
     const std::int32_t headA = hp[a][0];
     const std::int32_t headD = hp[d][0];
     if (headA <= 0 && headD <= 0) {

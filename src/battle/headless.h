@@ -236,8 +236,9 @@ class BatchBattles {
   // part of the last code letter at or before it, or, before the first letter, for the part the
   // judgement's scratch held.
   struct ActTest {
-    std::int64_t beforeFirstLetter;               // least power of the moves before any letter
-    std::array<std::int64_t, kParts> leastPower;  // least power of the moves counted per part
+    // Least powers, or the largest value when no move counts there (no HP is above it).
+    std::int32_t beforeFirstLetter;               // the moves before any letter
+    std::array<std::int32_t, kParts> leastPower;  // the moves counted per part
     std::int32_t lastPart;                        // the scratch's part afterwards, -1: unchanged
   };
 
@@ -259,7 +260,11 @@ class BatchBattles {
     std::string draw;
   };
 
-  static bool canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp,
+  static unsigned ableBit(const ActTest& t, std::size_t part, std::int32_t hp) {
+    return static_cast<unsigned>(hp > t.leastPower[part]) << part;
+  }
+  static unsigned ableParts(const ActTest& t, const std::array<std::int32_t, kParts>& hp);
+  static bool canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp, unsigned able,
                      std::int32_t& partVar);
   // kHalving: 1 or 2 when OptSw(1) makes the divisor exactly that (the division then costs
   // nothing), 0 for any other divisor.
@@ -268,6 +273,7 @@ class BatchBattles {
 
   GameState gs_;
   Hp startHp_;  // as the battle screen's load leaves them: below 1 is 0
+  std::array<unsigned, kSlots> startAble_{};
   double halving_;
   std::array<Side, kSlots> sides_;
   Texts texts_;
