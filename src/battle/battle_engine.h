@@ -393,7 +393,8 @@ class BasicBattle {
       const float u2 = random_(formula::defenceArgument(D));
       const double factor =
           kind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor;
-      st_.damage = formula::strikeDamage(factor, A, D, u1, u2, h);
+      st_.damage =
+          formula::strikeDamage(formula::attackTerm(factor, A), formula::defenceTerm(D), u1, u2, h);
     }
     if (formula::missRoll(random_()) || st_.hitCount > 4) {
       if constexpr (kTexts) {

@@ -27,6 +27,8 @@ inline bool missRoll(float u) { return static_cast<int>(7.0 * static_cast<double
 // 7u = 7k / 2^24 are exact, so the shifts give the same integers (a test checks every k).
 inline std::int32_t moveOfBits(std::uint32_t k) { return static_cast<std::int32_t>(k >> 21); }
 inline bool missRollOfBits(std::uint32_t k) { return (7u * k) >> 24 == 1u; }
+// The draw as the formulas use it, in double precision: k / 2^24 is exact in both precisions.
+inline double drawValue(std::uint32_t k) { return static_cast<double>(k) * 0x1p-24; }
 
 // The divisor of costs and damage: 1, or 2 with OptSw(1) = 1.
 inline double halving(std::int32_t optSw1) { return static_cast<double>(optSw1) + 1.0; }
@@ -57,18 +59,21 @@ inline std::int32_t targetOf(const std::array<std::int32_t, kParts>& hp) {
 inline double attackArgument(double A) { return 0.1 * A; }
 inline double defenceArgument(double D) { return 0.2 * D; }
 
-// A normal (factor 0.9) or repeat (factor 0.4) blow before the raise to 1. A = power + OFE of the
-// performing part, an integer sum that a double holds exactly; D = DEF of the target part.
-inline std::int32_t strikeDamage(double factor, double A, double D, float u1, float u2, double h) {
-  return nearest32(((factor * A + static_cast<double>(u1)) - (0.8 * D + static_cast<double>(u2))) /
-                   h);
+// A normal or repeat blow before the raise to 1, from its two terms: the attack term factor × A
+// (A = power + OFE of the performing part, an integer sum that a double holds exactly) and the
+// defence term 0.8 × D (D = DEF of the target part).
+inline std::int32_t strikeDamage(double attackTerm, double defenceTerm, double u1, double u2,
+                                 double h) {
+  return nearest32(((attackTerm + u1) - (defenceTerm + u2)) / h);
 }
 inline constexpr double kNormalFactor = 0.9;
 inline constexpr double kRepeatFactor = 0.4;
+inline double attackTerm(double factor, double A) { return factor * A; }
+inline double defenceTerm(double D) { return 0.8 * D; }
 
 // A special blow before the raise to 1.
-inline std::int32_t specialDamage(double P, float u, double h) {
-  return nearest32((static_cast<double>(u) * P + 2.0 * P) / h);
+inline std::int32_t specialDamage(double P, double u, double h) {
+  return nearest32((u * P + 2.0 * P) / h);
 }
 
 // The target part's HP after a hit, saturated at the bottom of the range.

@@ -45,7 +45,10 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
     const Combatant& c = gs_.combatant[s];
     Side& side = sides_[s];
     side.OFE = c.OFE;
-    side.DEF = c.DEF;
+    for (std::size_t p = 0; p < kParts; ++p) {
+      side.defenceTerm[p] = formula::defenceTerm(c.DEF[p]);
+      side.defenceArgument[p] = formula::defenceArgument(c.DEF[p]);
+    }
     ActTest& act = side.act;
     act.beforeFirstLetter = std::numeric_limits<std::int32_t>::max();
     act.leastPower.fill(std::numeric_limits<std::int32_t>::max());
@@ -92,9 +95,9 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
 }
 
 template <bool kTexts>
-bool BatchBattles<kTexts>::canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp,
-                                  unsigned able, std::int32_t& partVar) {
-  const bool can = able != 0 || hp[static_cast<std::size_t>(partVar)] > t.beforeFirstLetter;
+bool BatchBattles<kTexts>::canAct(const ActTest& t, const std::int32_t* hp, unsigned able,
+                                  std::int32_t& partVar) {
+  const bool can = able != 0 || hp[partVar] > t.beforeFirstLetter;
   if (t.lastPart >= 0) partVar = t.lastPart;
   return can;
 }
@@ -130,89 +133,115 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   bool belowZero = false;  // a cost took some HP below 0 and no hit has refreshed the status yet
   // Per side, the parts whose HP is above their least power (the judgement's test, kept up to
   // date with every change of HP instead of recomputed from the whole record).
-  std::array<unsigned, kSlots> able = startAble_;
+  unsigned ableA = startAble_[1];
+  unsigned ableD = startAble_[0];
+  // The attacker's and the defender's side, record and HP, swapped after every turn.
+  std::size_t a = 1;
+  const Side* sa = &sides_[1];
+  const Side* sd = &sides_[0];
+  std::int32_t* hpA = hp[1].data();
+  std::int32_t* hpD = hp[0].data();
   Outcome out;
   Judgement j = Judgement::Continue;
-  std::int32_t win = 0;
-  std::int32_t lose = 0;
+  bool defenderCan = true;
+  bool attackerCan = true;
 
-  for (std::int32_t att = 1;; att ^= 1) {
+  for (;; a ^= 1, std::swap(sa, sd), std::swap(hpA, hpD), std::swap(ableA, ableD)) {
     if (out.turns >= maxTurns) break;
     ++out.turns;
-    const auto a = static_cast<std::size_t>(att);
     const std::size_t d = 1 - a;
-    const Side& side = sides_[a];
 
     // BAI
     std::size_t m = 0;
     for (int draw = 1;; ++draw) {
       m = static_cast<std::size_t>(formula::moveOfBits(rnd.nextBits()));
-      const Move& c = side.moves[m];
+      const Move& c = sa->moves[m];
       if (c.part >= 0) attackPart = c.part;
-      if (c.choicePower <= hp[a][static_cast<std::size_t>(attackPart)] ||
-          draw == formula::kChoiceDraws)
-        break;
+      if (c.choicePower <= hpA[attackPart] || draw == formula::kChoiceDraws) break;
     }
-    const Move& move = side.moves[m];
+    const Move& move = sa->moves[m];
     if constexpr (kTexts) log += texts_.announce[a][m];
 
     // STU
     targetPart = formula::targetOf(hp[d]);
     const auto ap = static_cast<std::size_t>(attackPart);
-    const std::int32_t paid = formula::costPaid(hp[a][ap], move.power, h);
-    hp[a][ap] = paid;
-    able[a] = (able[a] & ~(1u << ap)) | ableBit(side.act, ap, paid);
+    const std::int32_t paid = formula::costPaid(hpA[ap], move.power, h);
+    hpA[ap] = paid;
+    ableA = (ableA & ~(1u << ap)) | ableBit(sa->act, ap, paid);
     belowZero |= paid < 0;
 
-    // The blows, as BasicBattle's blow and DAMI make them.
+    // The blows, as BasicBattle's blow and DAMI make them; each kind with its own copy of the
+    // code, so that nothing inside a blow asks for the kind again.
     const double P = move.power;
-    const double A = P + static_cast<double>(side.OFE[ap]);
-    const double attackArg = formula::attackArgument(A);
-    const double factor = kFactors[static_cast<std::size_t>(move.kind)];
+    const double A = P + static_cast<double>(sa->OFE[ap]);
     std::int32_t hits = 0;
     std::int32_t aim = targetPart;
-    for (;;) {
-      targetPart = aim;
-      const auto t = static_cast<std::size_t>(aim);
-      std::int32_t damage;
-      if (move.kind == MoveKind::Special) {
-        damage = formula::specialDamage(P, RandomUnit::unit(rnd.nextBits()), h);
-      } else {
-        const double D = sides_[d].DEF[t];
-        const float u1 = RandomUnit::unit(rnd.bitsFor(attackArg));
-        const float u2 = RandomUnit::unit(rnd.bitsFor(formula::defenceArgument(D)));
-        damage = formula::strikeDamage(factor, A, D, u1, u2, h);
-      }
-      if (formula::missRollOfBits(rnd.nextBits()) || hits > 4) {
-        if constexpr (kTexts) log += texts_.missLine;
-        break;
-      }
-      damage = std::max(damage, 1);
-      ++hits;
-      // The status refresh after every hit: the target and any cost paid into the negative
-      // since the last refresh are the only HP below 0.
-      const std::int32_t left = std::max(formula::hitTaken(hp[d][t], damage), 0);
-      hp[d][t] = left;
-      // Each blow aims anew; only a part that falls moves the aim on. A branch the processor
-      // guesses right almost always, instead of waiting for the damage before the next blow.
-      if (left <= 0) [[unlikely]] {
-        aim = formula::targetOf(hp[d]);
-      }
-      able[d] = (able[d] & ~(1u << t)) | ableBit(sides_[d].act, t, left);
-      if (belowZero) {
-        for (std::size_t s = 0; s < kSlots; ++s) {
-          for (std::int32_t& v : hp[s]) v = std::max(v, 0);
-          able[s] = ableParts(sides_[s].act, hp[s]);
+    const auto blows = [&]<MoveKind kKind>() __attribute__((always_inline)) {
+      for (;;) {
+        targetPart = aim;
+        const auto t = static_cast<std::size_t>(aim);
+        // All draws first; the damage is only worked out for a hit.
+        std::uint32_t u1 = 0;
+        std::uint32_t u2 = 0;
+        if constexpr (kKind == MoveKind::Special) {
+          u1 = rnd.nextBits();
+        } else {
+          u1 = rnd.bitsFor(formula::attackArgument(A));
+          u2 = rnd.bitsFor(sd->defenceArgument[t]);
         }
-        belowZero = false;
+        if (formula::missRollOfBits(rnd.nextBits()) || (kKind == MoveKind::Repeat && hits > 4)) {
+          if constexpr (kTexts) log += texts_.missLine;
+          return;
+        }
+        std::int32_t damage;
+        if constexpr (kKind == MoveKind::Special) {
+          damage = formula::specialDamage(P, formula::drawValue(u1), h);
+        } else {
+          const double factor =
+              kKind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor;
+          damage = formula::strikeDamage(formula::attackTerm(factor, A), sd->defenceTerm[t],
+                                         formula::drawValue(u1), formula::drawValue(u2), h);
+        }
+        damage = std::max(damage, 1);
+        ++hits;
+        // The status refresh after every hit: the target and any cost paid into the negative
+        // since the last refresh are the only HP below 0.
+        const std::int32_t left = std::max(formula::hitTaken(hpD[t], damage), 0);
+        hpD[t] = left;
+        if (left <= sd->act.leastPower[t]) [[unlikely]] {
+          ableD &= ~(1u << t);  // hits only ever lower HP
+        }
+        // Each blow aims anew; only a part that falls moves the aim on. A branch the processor
+        // guesses right almost always, instead of waiting for the damage before the next blow.
+        if (left <= 0) [[unlikely]] {
+          aim = formula::targetOf(hp[d]);
+        }
+        if (belowZero) [[unlikely]] {
+          for (std::int32_t& v : hp[0]) v = std::max(v, 0);
+          for (std::int32_t& v : hp[1]) v = std::max(v, 0);
+          ableA = ableParts(sa->act, hp[a]);
+          ableD = ableParts(sd->act, hp[d]);
+          belowZero = false;
+        }
+        if constexpr (kTexts) {
+          log += texts_.damagedName[d];
+          appendNumber(log, damage);
+          log += text::kDamageEnd;
+          log += gs_.CrLf;
+        }
+        if constexpr (kKind != MoveKind::Repeat) return;
       }
-      if constexpr (kTexts) {
-        log += texts_.damagedName[d];
-        appendNumber(log, damage);
-        log += text::kDamageEnd;
-        log += gs_.CrLf;
-      }
-      if (move.kind != MoveKind::Repeat) break;
+    };
+    switch (move.kind) {
+      case MoveKind::Normal:
+        blows.template operator()<MoveKind::Normal>();
+        break;
+      case MoveKind::Repeat:
+        blows.template operator()<MoveKind::Repeat>();
+        break;
+      case MoveKind::Special:
+        blows.template operator()<MoveKind::Special>();
+        break;
     }
     if constexpr (kTexts) {
       appendNumber(log, hits);
@@ -220,34 +249,38 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     }
 
     // ZEN
-    const bool defenderCan = canAct(sides_[d].act, hp[d], able[d], targetPart);
-    const bool attackerCan = canAct(side.act, hp[a], able[a], attackPart);
-    const std::int32_t headA = hp[a][0];
-    const std::int32_t headD = hp[d][0];
+    defenderCan = canAct(sd->act, hpD, ableD, targetPart);
+    attackerCan = canAct(sa->act, hpA, ableA, attackPart);
+    const std::int32_t headA = hpA[0];
+    const std::int32_t headD = hpD[0];
     if (headA <= 0 && headD <= 0) {
       j = Judgement::BothFell;
     } else if (headD <= 0 || (!defenderCan && attackerCan)) {
       j = Judgement::DefenderLost;
-      win = att;
-      lose = 1 - att;
     } else if (headA <= 0 || (!attackerCan && defenderCan)) {
       j = Judgement::AttackerLost;
-      win = 1 - att;
-      lose = att;
     } else if (!attackerCan && !defenderCan) {
       j = Judgement::NeitherCanAct;
     } else {
       continue;
     }
-    if constexpr (kTexts) {
-      if (!defenderCan || !attackerCan) {
-        const auto l = static_cast<std::size_t>(lose);
-        log += j == Judgement::DefenderLost   ? texts_.fellLoss[l]
-               : j == Judgement::AttackerLost ? texts_.stuckLoss[l]
-                                              : texts_.draw;
-      }
-    }
     break;
+  }
+
+  std::int32_t win = 0;
+  std::int32_t lose = 0;
+  if (j == Judgement::DefenderLost || j == Judgement::AttackerLost) {
+    win = static_cast<std::int32_t>(j == Judgement::DefenderLost ? a : 1 - a);
+    lose = 1 - win;
+  }
+  if constexpr (kTexts) {
+    // The judgement's text is logged when a side could no longer act, as ZEN does.
+    if (j != Judgement::Continue && (!defenderCan || !attackerCan)) {
+      const auto l = static_cast<std::size_t>(lose);
+      log += j == Judgement::DefenderLost   ? texts_.fellLoss[l]
+             : j == Judgement::AttackerLost ? texts_.stuckLoss[l]
+                                            : texts_.draw;
+    }
   }
   for (std::size_t s = 0; s < kSlots; ++s) gs_.combatant[s].HP = hp[s];
   gs_.randomUnit = rnd;

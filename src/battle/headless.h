@@ -245,7 +245,8 @@ class BatchBattles {
   struct Side {
     std::array<Move, kMoves> moves;
     std::array<std::int32_t, kParts> OFE;
-    std::array<std::int32_t, kParts> DEF;
+    std::array<double, kParts> defenceTerm;      // by target part
+    std::array<double, kParts> defenceArgument;  // by target part
     ActTest act;
   };
 
@@ -264,7 +265,7 @@ class BatchBattles {
     return static_cast<unsigned>(hp > t.leastPower[part]) << part;
   }
   static unsigned ableParts(const ActTest& t, const std::array<std::int32_t, kParts>& hp);
-  static bool canAct(const ActTest& t, const std::array<std::int32_t, kParts>& hp, unsigned able,
+  static bool canAct(const ActTest& t, const std::int32_t* hp, unsigned able,
                      std::int32_t& partVar);
   // kHalving: 1 or 2 when OptSw(1) makes the divisor exactly that (the division then costs
   // nothing), 0 for any other divisor.

@@ -49,7 +49,10 @@ class RandomUnit {
   }
 
   std::uint32_t bitsFor(double a) {
-    if (a > 0.0 || a != a) return nextBits();  // NaN cannot arise from integer sums: next
+    if (a > 0.0) [[likely]] {
+      return nextBits();
+    }
+    if (a != a) return nextBits();  // NaN cannot arise from integer sums: next
     if (a == 0.0) return lastBits_;
     seed(splitMix64(std::bit_cast<std::uint64_t>(a)));
     return nextBits();

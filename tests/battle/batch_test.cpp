@@ -20,6 +20,7 @@ TEST(DrawBits, IntegerRulesEqualTheFloatRulesForEveryDraw) {
     const float u = RandomUnit::unit(k);
     ASSERT_EQ(formula::moveOfBits(k), formula::moveOfDraw(u)) << k;
     ASSERT_EQ(formula::missRollOfBits(k), formula::missRoll(u)) << k;
+    ASSERT_EQ(formula::drawValue(k), static_cast<double>(u)) << k;
   }
 }
 
