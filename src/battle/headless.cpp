@@ -27,9 +27,6 @@ namespace {
 
 constexpr std::int64_t kNoMove = std::numeric_limits<std::int64_t>::max();
 
-// By MoveKind, looked up rather than chosen by a branch.
-constexpr std::array<double, 3> kFactors = {formula::kNormalFactor, formula::kRepeatFactor, 0.0};
-
 void appendNumber(std::string& out, std::int32_t v) {
   char buf[16];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
@@ -177,6 +174,9 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     std::int32_t hits = 0;
     std::int32_t aim = targetPart;
     const auto blows = [&]<MoveKind kKind>() __attribute__((always_inline)) {
+      const double attackTerm = formula::attackTerm(
+          kKind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor, A);
+      const double attackArgument = formula::attackArgument(A);
       for (;;) {
         targetPart = aim;
         const auto t = static_cast<std::size_t>(aim);
@@ -186,7 +186,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
         if constexpr (kKind == MoveKind::Special) {
           u1 = rnd.nextBits();
         } else {
-          u1 = rnd.bitsFor(formula::attackArgument(A));
+          u1 = rnd.bitsFor(attackArgument);
           u2 = rnd.bitsFor(sd->defenceArgument[t]);
         }
         if (formula::missRollOfBits(rnd.nextBits()) || (kKind == MoveKind::Repeat && hits > 4)) {
@@ -197,10 +197,8 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
         if constexpr (kKind == MoveKind::Special) {
           damage = formula::specialDamage(P, formula::drawValue(u1), h);
         } else {
-          const double factor =
-              kKind == MoveKind::Repeat ? formula::kRepeatFactor : formula::kNormalFactor;
-          damage = formula::strikeDamage(formula::attackTerm(factor, A), sd->defenceTerm[t],
-                                         formula::drawValue(u1), formula::drawValue(u2), h);
+          damage = formula::strikeDamage(attackTerm, sd->defenceTerm[t], formula::drawValue(u1),
+                                         formula::drawValue(u2), h);
         }
         damage = std::max(damage, 1);
         ++hits;

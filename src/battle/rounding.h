@@ -15,15 +15,15 @@ inline std::int32_t nearest32(double x) {
     return saturate32(x);
   }
   // Truncate, then move one step away from zero past a half, or at a half when that makes the
-  // result even. The fraction x - t is exact for every double.
+  // result even. The fraction r = x - t is exact for every double. An odd t means |x| >= 1, where
+  // r is a multiple of 2^-52: no r lies strictly between 0.5 - 2^-53 and 0.5, so "r > that"
+  // is "r >= 0.5" there, and one comparison per side covers the tie.
+  static constexpr double kPast[2] = {0.5, 0.5 - 0x1p-53};  // by t & 1
   const auto t = static_cast<std::int64_t>(x);
   const double r = x - static_cast<double>(t);
-  const std::int64_t odd = t & 1;
-  const std::int64_t up =
-      static_cast<std::int64_t>(r > 0.5) | (static_cast<std::int64_t>(r == 0.5) & odd);
-  const std::int64_t down =
-      static_cast<std::int64_t>(r < -0.5) | (static_cast<std::int64_t>(r == -0.5) & odd);
-  return static_cast<std::int32_t>(t + up - down);
+  const double past = kPast[t & 1];
+  return static_cast<std::int32_t>(t + static_cast<std::int64_t>(r > past) -
+                                   static_cast<std::int64_t>(r < -past));
 }
 
 }  // namespace momiru::battle

@@ -3,6 +3,7 @@
 // negative powers, extreme values, any divisor); and the integer forms of the draw rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "battle/formulas.h"
 #include "battle/headless.h"
+#include "battle/rounding.h"
 #include "data/save_data.h"
 
 namespace momiru::battle {
@@ -35,6 +37,29 @@ TEST(DrawBits, BitsAndValuesAreTheSameSequenceInEveryArgumentMode) {
       ASSERT_EQ(values.last(), bits.last());
     }
   }
+}
+
+// The rounding's one comparison per side stands in for a tie test: check it where it matters,
+// right at and one step either side of every kind of half, at every scale.
+TEST(Rounding, HalvesAndTheirNeighboursAtEveryScale) {
+  std::vector<double> xs = {0.5 - 0x1p-54, 0.5 - 0x1p-53, 0x1p-1074, -0x1p-1074};
+  for (double k = 0; k < 40; ++k) {
+    for (const double scale : {1.0, 1024.0, 1048576.0, 1073741824.0}) {
+      xs.push_back(k * scale + 0.5);
+      xs.push_back(k * scale + 1.5);
+    }
+  }
+  xs.push_back(2147483646.5);
+  xs.push_back(2147483647.5);
+  const std::size_t halves = xs.size();
+  for (std::size_t i = 0; i < halves; ++i) {
+    for (const double x : {xs[i], -xs[i]}) {
+      xs.push_back(x);
+      xs.push_back(std::nextafter(x, 0.0));
+      xs.push_back(std::nextafter(x, x * 2));
+    }
+  }
+  for (const double x : xs) EXPECT_EQ(nearest32(x), saturate32(nearest(x))) << std::hexfloat << x;
 }
 
 // Plays `gs` with the engine and with both batch runners and checks that all three agree on
