@@ -138,14 +138,14 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   const Side* sd = &sides_[0];
   std::int32_t* hpA = hp[1].data();
   std::int32_t* hpD = hp[0].data();
-  Outcome out;
+  std::int32_t turns = 0;
   Judgement j = Judgement::Continue;
   bool defenderCan = true;
   bool attackerCan = true;
 
   for (;; a ^= 1, std::swap(sa, sd), std::swap(hpA, hpD), std::swap(ableA, ableD)) {
-    if (out.turns >= maxTurns) break;
-    ++out.turns;
+    if (turns >= maxTurns) break;
+    ++turns;
     const std::size_t d = 1 - a;
 
     // BAI
@@ -251,16 +251,17 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     attackerCan = canAct(sa->act, hpA, ableA, attackPart);
     const std::int32_t headA = hpA[0];
     const std::int32_t headD = hpD[0];
+    if ((headA > 0) & (headD > 0) & attackerCan & defenderCan) [[likely]] {
+      continue;
+    }
     if (headA <= 0 && headD <= 0) {
       j = Judgement::BothFell;
     } else if (headD <= 0 || (!defenderCan && attackerCan)) {
       j = Judgement::DefenderLost;
     } else if (headA <= 0 || (!attackerCan && defenderCan)) {
       j = Judgement::AttackerLost;
-    } else if (!attackerCan && !defenderCan) {
-      j = Judgement::NeitherCanAct;
     } else {
-      continue;
+      j = Judgement::NeitherCanAct;
     }
     break;
   }
@@ -284,6 +285,8 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   gs_.randomUnit = rnd;
   gs_.WinNo = win;
   gs_.LoseNo = lose;
+  Outcome out;
+  out.turns = turns;
   if (j == Judgement::Continue) return out;
   return finished(out, j, gs_);
 }
