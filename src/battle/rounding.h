@@ -10,7 +10,7 @@
 namespace momiru::battle {
 
 // Equal to saturate32(nearest(x)) for every x, NaN included (the tests compare the two).
-inline std::int32_t nearest32(double x) {
+[[gnu::always_inline]] inline std::int32_t nearest32(double x) {
   if (!(x > -2147483648.5 && x < 2147483647.5)) [[unlikely]] {
     return saturate32(x);
   }
