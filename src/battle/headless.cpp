@@ -214,9 +214,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
         // since the last refresh are the only HP below 0.
         const std::int32_t left = std::max(formula::hitTaken(hpD[t], damage), 0);
         hpD[t] = left;
-        if (left <= sd->act.leastPower[t]) [[unlikely]] {
-          ableD &= ~(1u << t);  // hits only ever lower HP
-        }
+        ableD &= ~(static_cast<unsigned>(left <= sd->act.leastPower[t]) << t);  // HP only falls
         // Each blow aims anew; only a part that falls moves the aim on. A branch the processor
         // guesses right almost always, instead of waiting for the damage before the next blow.
         if (left <= 0) [[unlikely]] {
