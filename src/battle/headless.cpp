@@ -33,12 +33,26 @@ void appendNumber(std::string& out, std::int32_t v) {
   out.append(buf, r.ptr);
 }
 
+// The other argument modes, out of the way. The source goes in and comes out by value: were its
+// address taken, the compiler would keep it in memory and every draw of a battle would wait for
+// a store and a load.
+struct Drawn {
+  RandomUnit rnd;
+  std::uint32_t bits;
+};
+[[gnu::noinline]] Drawn drawOtherwise(RandomUnit rnd, double a) {
+  const std::uint32_t bits = rnd.bitsFor(a);
+  return {rnd, bits};
+}
+
 // rnd.bitsFor(a), with the usual case, a positive argument, kept inline in the blow.
 [[gnu::always_inline]] inline std::uint32_t drawFor(RandomUnit& rnd, double a) {
   if (a > 0.0) [[likely]] {
     return rnd.nextBits();
   }
-  return rnd.bitsFor(a);
+  const Drawn d = drawOtherwise(rnd, a);
+  rnd = d.rnd;
+  return d.bits;
 }
 
 }  // namespace
