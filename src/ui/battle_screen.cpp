@@ -33,6 +33,7 @@ class PortraitButton final : public QAbstractButton {
 
   void setSource(PictureView::Source source) {
     source_ = std::move(source);
+    cachedRatio_ = 0;
     update();
   }
   QPixmap currentPixmap() const { return source_ ? source_(devicePixelRatioF()) : QPixmap(); }
@@ -40,7 +41,13 @@ class PortraitButton final : public QAbstractButton {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    if (const QPixmap pixmap = currentPixmap(); !pixmap.isNull()) painter.drawPixmap(0, 0, pixmap);
+    // Fetched again only when the pixel ratio changes: the popup repaints over it 100 times a
+    // second.
+    if (cachedRatio_ != devicePixelRatioF()) {
+      cachedRatio_ = devicePixelRatioF();
+      cached_ = currentPixmap();
+    }
+    if (!cached_.isNull()) painter.drawPixmap(0, 0, cached_);
     if (hasFocus()) {
       painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
       painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -56,6 +63,8 @@ class PortraitButton final : public QAbstractButton {
 
  private:
   PictureView::Source source_;
+  QPixmap cached_;
+  qreal cachedRatio_ = 0;
 };
 
 namespace {
@@ -133,6 +142,11 @@ BattleScreen::BattleScreen(ScreenContext& context)
     waku[s]->setGeometry(twipsRect(battle::kWakuLeft[s], 0, 2850, 6210));
     fill(waku[s], Qt::black);
 
+    // Under the name line: a name of two lines stays readable where the frame meets it.
+    Shape1[s] = new RoundedOutline(waku[s]);
+    Shape1[s]->setObjectName(name("Shape1", i));
+    Shape1[s]->setGeometry(twipsRect(105, 315, 2640, 2850));
+
     name12[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), waku[s]);
     name12[s]->setObjectName(name("name12", i));
     name12[s]->setGeometry(twipsRect(210, 105, 2355, 435));
@@ -150,10 +164,6 @@ BattleScreen::BattleScreen(ScreenContext& context)
     stas[s]->setTextFormat(Qt::PlainText);
     stas[s]->setWordWrap(true);
     textColour(stas[s], Qt::white);
-
-    Shape1[s] = new RoundedOutline(waku[s]);
-    Shape1[s]->setObjectName(name("Shape1", i));
-    Shape1[s]->setGeometry(twipsRect(105, 315, 2640, 2850));
 
     hai[s] = new PictureView(waku[s]);
     hai[s]->setObjectName(name("hai", i));
@@ -194,7 +204,11 @@ BattleScreen::BattleScreen(ScreenContext& context)
   QPalette bunPal = bun->palette();
   bunPal.setColor(QPalette::Base, QColor(0, 0, 192));
   bunPal.setColor(QPalette::Text, Qt::white);
+  bunPal.setColor(QPalette::Window, QColor(0, 0, 192));
   bun->setPalette(bunPal);
+  // Opaque, frame included: a new text or a moving popup then repaints only the box itself,
+  // not the status labels and pictures beneath it.
+  bun->setAutoFillBackground(true);
   bun->hide();
 
   dam = new QLineEdit(QStringLiteral("ダメージ"), this);
@@ -205,6 +219,7 @@ BattleScreen::BattleScreen(ScreenContext& context)
   dam->setFocusPolicy(Qt::NoFocus);  // it flies past; it must not take the keyboard away
   dam->setAttribute(Qt::WA_TransparentForMouseEvents);
   dam->setAccessibleName(QStringLiteral("ダメージ"));
+  dam->setAutoFillBackground(true);
   placeDam();
   dam->hide();
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -137,6 +138,8 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setFont(momiru::ui::uiFont());
+  if (const char* kib = std::getenv("SOAK_PIXMAP_CACHE_KB"))
+    QPixmapCache::setCacheLimit(std::atoi(kib));
   QTemporaryDir settings;
   {
     std::ofstream out(fs::path(settings.path().toStdString()) / "settei.sei", std::ios::binary);
@@ -211,8 +214,9 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "battle %ld (seed %llu): the result differs from the headless runner\n",
                    b, static_cast<unsigned long long>(seed));
     }
-    if (b == 10 || b == battles || b % 100 == 0) {
-      std::printf("battle %ld: RSS %ld KiB, %.1f s so far\n", b, rssKiB(),
+    if (b == 10 || b == battles || b % 100 == 0 || std::getenv("SOAK_EVERY")) {
+      std::printf("battle %ld: RSS %ld KiB, %lld windows, %.1f s so far\n", b, rssKiB(),
+                  static_cast<long long>(QApplication::topLevelWidgets().size()),
                   static_cast<double>(wall.elapsed()) / 1000.0);
       std::fflush(stdout);
     }
