@@ -68,6 +68,7 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
       side.defenceTerm[p] = formula::defenceTerm(c.DEF[p]);
       side.defenceArgument[p] = formula::defenceArgument(c.DEF[p]);
     }
+    side.lettered = true;
     ActTest& act = side.act;
     act.beforeFirstLetter = std::numeric_limits<std::int32_t>::max();
     act.leastPower.fill(std::numeric_limits<std::int32_t>::max());
@@ -75,8 +76,10 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
     for (std::size_t m = 0; m < kMoves; ++m) {
       const MoveCode code = parseMoveCode(c.WazaName[m]);
       const std::int32_t power = c.WazaPow[m];
-      side.moves[m] = Move{code.blank ? kNoMove : power, power, code.part, code.kind};
+      side.moves[m] = Move{code.blank ? kNoMove : power, power, code.part, code.kind,
+                           static_cast<std::uint8_t>(code.part >= 0 ? code.part : 0)};
       if (code.part >= 0) act.lastPart = code.part;
+      if (code.part < 0 && !code.blank) side.lettered = false;
       std::int32_t& least = act.lastPart >= 0
                                 ? act.leastPower[static_cast<std::size_t>(act.lastPart)]
                                 : act.beforeFirstLetter;
@@ -170,13 +173,30 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     ++turns;
     const std::size_t d = 1 - a;
 
-    // BAI
+    // BAI. With only lettered moves, a draw's test does not wait for the draws before it; the
+    // draws are replayed the long way only when none is chosen.
     std::size_t m = 0;
-    for (int draw = 1;; ++draw) {
-      m = static_cast<std::size_t>(formula::moveOfBits(rnd.nextBits()));
-      const Move& c = sa->moves[m];
-      if (c.part >= 0) attackPart = c.part;
-      if (c.choicePower <= hpA[attackPart] || draw == formula::kChoiceDraws) break;
+    bool chosen = false;
+    const RandomUnit beforeChoice = rnd;
+    if (sa->lettered) [[likely]] {
+      for (int draw = 1; draw <= formula::kChoiceDraws; ++draw) {
+        m = static_cast<std::size_t>(formula::moveOfBits(rnd.nextBits()));
+        const Move& c = sa->moves[m];
+        if (c.choicePower <= hpA[c.hpPart]) {
+          attackPart = c.part;
+          chosen = true;
+          break;
+        }
+      }
+    }
+    if (!chosen) [[unlikely]] {
+      rnd = beforeChoice;
+      for (int draw = 1;; ++draw) {
+        m = static_cast<std::size_t>(formula::moveOfBits(rnd.nextBits()));
+        const Move& c = sa->moves[m];
+        if (c.part >= 0) attackPart = c.part;
+        if (c.choicePower <= hpA[attackPart] || draw == formula::kChoiceDraws) break;
+      }
     }
     const Move& move = sa->moves[m];
     if constexpr (kTexts) log += texts_.announce[a][m];

@@ -230,6 +230,7 @@ class BatchBattles {
     std::int32_t power;
     std::int8_t part;  // -1 when the code letter names no part
     MoveKind kind;
+    std::uint8_t hpPart;  // the part whose HP the choice compares: part, or 0 for an empty slot
   };
 
   // The judgement's "can act" test of one side, reduced to thresholds: a move counts for the
@@ -248,6 +249,9 @@ class BatchBattles {
     std::array<double, kParts> defenceTerm;      // by target part
     std::array<double, kParts> defenceArgument;  // by target part
     ActTest act;
+    // Every slot empty or with a part letter: whether a move is chosen then depends on that
+    // move alone, not on the part a letterless move would inherit from the draws before it.
+    bool lettered;
   };
 
   // The log's pieces that only depend on the records.
