@@ -48,7 +48,7 @@ inline std::int32_t costPaid(std::int32_t hp, std::int32_t power, double h) {
 
 // The defender is hit on the torso first, then the legs, the arms, and the head last. Without
 // branches: which part comes next is anybody's guess to the processor.
-inline std::int32_t targetOf(const std::array<std::int32_t, kParts>& hp) {
+[[gnu::always_inline]] inline std::int32_t targetOf(const std::array<std::int32_t, kParts>& hp) {
   const unsigned standing = 1u | static_cast<unsigned>(hp[1] > 0) << 1 |
                             static_cast<unsigned>(hp[2] > 0) << 2 |
                             static_cast<unsigned>(hp[3] > 0) << 3;
@@ -62,8 +62,8 @@ inline double defenceArgument(double D) { return 0.2 * D; }
 // A normal or repeat blow before the raise to 1, from its two terms: the attack term factor × A
 // (A = power + OFE of the performing part, an integer sum that a double holds exactly) and the
 // defence term 0.8 × D (D = DEF of the target part).
-inline std::int32_t strikeDamage(double attackTerm, double defenceTerm, double u1, double u2,
-                                 double h) {
+[[gnu::always_inline]] inline std::int32_t strikeDamage(double attackTerm, double defenceTerm,
+                                                        double u1, double u2, double h) {
   return nearest32(((attackTerm + u1) - (defenceTerm + u2)) / h);
 }
 inline constexpr double kNormalFactor = 0.9;
@@ -72,7 +72,7 @@ inline double attackTerm(double factor, double A) { return factor * A; }
 inline double defenceTerm(double D) { return 0.8 * D; }
 
 // A special blow before the raise to 1.
-inline std::int32_t specialDamage(double P, double u, double h) {
+[[gnu::always_inline]] inline std::int32_t specialDamage(double P, double u, double h) {
   return nearest32((u * P + 2.0 * P) / h);
 }
 

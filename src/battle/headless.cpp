@@ -155,23 +155,24 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   bool belowZero = false;  // a cost took some HP below 0 and no hit has refreshed the status yet
   // Per side, the parts whose HP is above their least power (the judgement's test, kept up to
   // date with every change of HP instead of recomputed from the whole record).
-  unsigned ableA = startAble_[1];
-  unsigned ableD = startAble_[0];
-  // The attacker's and the defender's side, record and HP, swapped after every turn.
-  std::size_t a = 1;
-  const Side* sa = &sides_[1];
-  const Side* sd = &sides_[0];
-  std::int32_t* hpA = hp[1].data();
-  std::int32_t* hpD = hp[0].data();
+  std::array<unsigned, kSlots> able = startAble_;
   std::int32_t turns = 0;
   Judgement j = Judgement::Continue;
+  std::size_t a = 1;  // the attacker of the last turn
   bool defenderCan = true;
   bool attackerCan = true;
 
-  for (;; a ^= 1, std::swap(sa, sd), std::swap(hpA, hpD), std::swap(ableA, ableD)) {
-    if (turns >= maxTurns) break;
-    ++turns;
-    const std::size_t d = 1 - a;
+  // One turn of attacker kA; returns whether the battle is over. A copy per attacker, so that
+  // which side is which costs nothing.
+  const auto turn = [&]<std::size_t kA>() __attribute__((always_inline)) {
+    constexpr std::size_t d = 1 - kA;
+    const Side* const sa = &sides_[kA];
+    const Side* const sd = &sides_[d];
+    std::int32_t* const hpA = hp[kA].data();
+    std::int32_t* const hpD = hp[d].data();
+    unsigned& ableA = able[kA];
+    unsigned& ableD = able[d];
+    a = kA;
 
     // BAI. With only lettered moves, a draw's test does not wait for the draws before it; the
     // draws are replayed the long way only when none is chosen.
@@ -199,7 +200,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
       }
     }
     const Move& move = sa->moves[m];
-    if constexpr (kTexts) log += texts_.announce[a][m];
+    if constexpr (kTexts) log += texts_.announce[kA][m];
 
     // STU
     targetPart = formula::targetOf(hp[d]);
@@ -257,7 +258,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
         if (belowZero) [[unlikely]] {
           for (std::int32_t& v : hp[0]) v = std::max(v, 0);
           for (std::int32_t& v : hp[1]) v = std::max(v, 0);
-          ableA = ableParts(sa->act, hp[a]);
+          ableA = ableParts(sa->act, hp[kA]);
           ableD = ableParts(sd->act, hp[d]);
           belowZero = false;
         }
@@ -292,7 +293,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     const std::int32_t headA = hpA[0];
     const std::int32_t headD = hpD[0];
     if ((headA > 0) & (headD > 0) & attackerCan & defenderCan) [[likely]] {
-      continue;
+      return false;
     }
     if (headA <= 0 && headD <= 0) {
       j = Judgement::BothFell;
@@ -303,7 +304,15 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     } else {
       j = Judgement::NeitherCanAct;
     }
-    break;
+    return true;
+  };
+  for (;;) {
+    if (turns >= maxTurns) break;
+    ++turns;
+    if (turn.template operator()<1>()) break;
+    if (turns >= maxTurns) break;
+    ++turns;
+    if (turn.template operator()<0>()) break;
   }
 
   std::int32_t win = 0;
