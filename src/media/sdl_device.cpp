@@ -123,6 +123,9 @@ class AudioSystem {
 
   bool openOutput() {
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
+      // SDL would otherwise catch SIGINT and SIGTERM for an event loop we never run, and the game
+      // would ignore a logout or a kill.
+      SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
       if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
       initedSdlAudio_ = true;
     }

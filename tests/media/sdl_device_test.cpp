@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,18 @@ TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
   const auto start = Clock::now();
   for (int i = 0; i < 200; ++i) open(player, pathToUtf8(dir_ / "junk.mid"));
   EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.0);
+}
+
+// Opening the sound output must leave the termination signals alone: a game that ignores SIGTERM
+// survives a logout until it is killed.
+TEST_F(SdlPlayers, SoundOutputLeavesTerminationSignalsToTheProgram) {
+  BattleSounds sounds;
+  sounds.snd1();
+  for (const int sig : {SIGTERM, SIGINT}) {
+    struct sigaction action {};
+    ASSERT_EQ(::sigaction(sig, nullptr, &action), 0);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << sig;
+  }
 }
 
 }  // namespace
