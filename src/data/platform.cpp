@@ -95,6 +95,8 @@ bool AtomicFile::commit(std::string_view contents) {
   return true;
 }
 
+bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 bool haveDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
     const char* v = std::getenv(name);

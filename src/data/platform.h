@@ -46,6 +46,9 @@ class AtomicFile {
   int fd_ = -1;
 };
 
+// True when the standard error stream is a terminal (for progress bars).
+bool stderrIsTerminal();
+
 // True when a window system can be reached (or Qt was told a platform explicitly).
 bool haveDisplay();
 

@@ -1,6 +1,5 @@
 // momiru-lab simulate: many battles of one pairing on all cores, with win rates, their confidence
 // intervals, battle lengths and a replayable seed for each kind of outcome.
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "battle/headless.h"
+#include "data/platform.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json.h"
@@ -332,7 +332,7 @@ int simulateCommand(const Args& args) {
   opt.seed = *seed;
   opt.jobs = static_cast<unsigned>(std::min<std::uint64_t>(opt.jobs, opt.battles));
 
-  const bool progressBar = ::isatty(STDERR_FILENO) == 1;
+  const bool progressBar = stderrIsTerminal();
   const std::uint64_t total = opt.battles * setups.size();
   std::atomic<std::uint64_t> done{0};
   std::vector<Pairing> pairings;
