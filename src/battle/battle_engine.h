@@ -12,8 +12,9 @@
 //      stopped at first) calls stepTick(). The engine switches the two timers through the port.
 //   5. The screen's Timer3 animates the damage popup with state().damVelocity.
 //
-// Faster runners instantiate the same template with a concrete screen type and kTexts = false,
-// which leaves out every text and the log (battle/headless.h).
+// Runners without a screen instantiate the same template with a concrete screen type
+// (battle/headless.h); batch runs of many battles use BatchBattles there, which plays the same
+// battles with the formulas of battle/formulas.h.
 #pragma once
 
 #include <algorithm>
@@ -179,36 +180,6 @@ class BasicBattle {
         break;  // the pauses of the battle
     }
     ++st_.step;
-  }
-
-  // The turn the scheduler has just handed out (step 1), played through its judgement in one
-  // call: the same actions, requests and draws as the battle-step ticks, without the pauses.
-  // Leaves `step` as the ticks would before their next action: 42 when the battle is over (the
-  // battle is not closed), 65 after the end of the turn. For runners without a clock.
-  void runTurn() {
-    KOU();
-    STU();
-    switch (code(st_.attacker, st_.moveSlot).kind) {
-      case MoveKind::Normal:
-        normalBlow();
-        break;
-      case MoveKind::Repeat:
-        do {
-          logAndClearPanel();
-        } while (repeatBlow());
-        break;
-      case MoveKind::Special:
-        specialBlow();
-        break;
-    }
-    hitCountLine();
-    ZEN();
-    if (isOver(judgement_)) {
-      st_.step = 42;
-    } else {
-      endTurn();
-      st_.step = 65;
-    }
   }
 
   // Moves `step` over the idle steps to the next one with an action; a runner without a clock

@@ -139,9 +139,9 @@ Outcome BatchBattles<kTexts>::play(std::uint64_t seed, std::int32_t maxTurns) {
   return run<0>(seed, maxTurns);
 }
 
-// The turns of BasicBattle::runTurn with the scheduler folded in: slot 1 acts first and the two
-// sides alternate, as the gauges hand out the turns. The panel's text goes straight to the log,
-// which is where the engine's flushes put it, in the same order.
+// The engine's turns (KOU, STU, the blows, ZEN) with the scheduler folded in: slot 1 acts first and
+// the two sides alternate, as the gauges hand out the turns. The panel's text goes straight to the
+// log, which is where the engine's flushes put it, in the same order.
 template <bool kTexts>
 template <int kHalving>
 Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {

@@ -187,22 +187,6 @@ Outcome drive(Engine& engine, const Timers& timers, const GameState& gs, std::in
   return finished(out, engine.judgement(), gs);
 }
 
-// The same without observers, a turn per call of runTurn(): what batch runs use.
-template <class Engine, class Timers>
-Outcome driveTurns(Engine& engine, const Timers& timers, const GameState& gs,
-                   std::int32_t maxTurns) {
-  Outcome out;
-  for (;;) {
-    engine.schedulerTick();
-    if (!timers.timer2) continue;
-    if (out.turns >= maxTurns) return out;
-    ++out.turns;
-    engine.runTurn();
-    if (isOver(engine.judgement())) break;
-  }
-  return finished(out, engine.judgement(), gs);
-}
-
 // Plays one whole battle of gs's two records with texts, as the screen would show it: gs.randomUnit
 // is seeded with `seed`, BattleLog, WinNo and LoseNo are left as the result screen reads them.
 // gs.CrLf must be set. Turns are recorded when `record` is given.
