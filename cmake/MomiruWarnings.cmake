@@ -2,5 +2,5 @@
 add_library(momiru_warnings INTERFACE)
 target_compile_options(momiru_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
-  -Wold-style-cast -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough
+  -Wold-style-cast -Woverloaded-virtual -Wimplicit-fallthrough
   $<$<BOOL:${MOMIRU_WERROR}>:-Werror>)
