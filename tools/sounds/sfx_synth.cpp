@@ -99,10 +99,13 @@ void finish(std::vector<double>& s, double drive, double peak) {
 
 std::vector<std::uint8_t> wavFile(const std::vector<double>& samples) {
   std::vector<std::uint8_t> f;
+  f.reserve(44 + samples.size() * 2);
   const auto le = [&f](std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) f.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
-  const auto tag = [&f](const char* t) { f.insert(f.end(), t, t + 4); };
+  const auto tag = [&le](const char* t) {
+    for (int i = 0; i < 4; ++i) le(static_cast<unsigned char>(t[i]), 1);
+  };
   const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
   tag("RIFF");
   le(36 + dataBytes, 4);
