@@ -6,6 +6,7 @@
 #include "app/screen_flow.h"
 #include "data/game_state.h"
 #include "data/platform.h"
+#include "media/sounds.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
 #include "ui/ui_font.h"
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
   if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
     QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
   }
+
+  momiru::media::prepareGameMusic();
 
   momiru::GameState state;
   momiru::ui::PictureBank pictures;

@@ -22,6 +22,13 @@ class MediaDevice {
 // The sound library's device. Opening the audio output is left to the first open().
 std::unique_ptr<MediaDevice> makeSdlDevice();
 
+// Starts rendering the MIDI file `fileName` (UTF-8) in the background, so that its first start
+// plays from memory instead of through the synthesizer. Opens the audio output; does nothing for
+// a file that cannot sound.
+void prepareMusic(const std::string& fileName);
+// True once the rendering of `fileName` that prepareMusic or a first start began is ready.
+bool musicPrepared(const std::string& fileName);
+
 // Players created with MediaPlayer() get their device from this factory; an empty factory means
 // makeSdlDevice. Returns the previous factory, so that a test can put it back.
 using DeviceFactory = std::function<std::unique_ptr<MediaDevice>()>;

@@ -1,10 +1,19 @@
-// The one rule shared by the title music and the battle's music keeper.
+// The one rule shared by the title music and the battle's music keeper, and the music's start-up.
 #include "media/sounds.h"
+
+#include "data/platform.h"
 
 namespace momiru::media {
 
 void playUnlessPlaying(MediaPlayer& player, std::string_view fileName) {
   if (player.Mode() != kModePlaying) player.playFromStart(fileName);
+}
+
+void prepareGameMusic() {
+  for (std::string_view piece : {kBattleMusic, kTitleMusic}) {
+    const auto path = findDataFile(utf8ToPath(std::string(piece)));
+    if (!path.empty()) prepareMusic(pathToUtf8(path));
+  }
 }
 
 }  // namespace momiru::media

@@ -13,6 +13,10 @@ inline constexpr std::string_view kTitleMusic = "music b.mid";
 inline constexpr std::string_view kHitSound = "snd01.wav";
 inline constexpr std::string_view kSpecialHitSound = "snd02.wav";
 
+// Renders the battle and title music in the background at start-up, so that neither keeps the
+// synthesizer busy while it plays.
+void prepareGameMusic();
+
 // Runs the play-from-start sequence unless `player` is playing. Both the title's load step and
 // the battle's music keeper are this, with their own player and piece.
 void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);

@@ -1,5 +1,6 @@
 // The battle music through the real output path, written to a file by the disk audio driver:
-// it must be sound, not silence, and must not clip.
+// it must be sound, not silence, must not clip, and must sound the same through the synthesizer
+// as from its rendering in memory.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/platform.h"
 #include "media/sounds.h"
 
 namespace momiru::media {
@@ -19,7 +21,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DiskRender, BattleMusicIsSoundNotSilence) {
+void keep(BattleSounds& sounds, int ticks) {
+  for (int tick = 0; tick < ticks; ++tick) {
+    sounds.Timer4_Timer();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+double dbfs(double level) { return 20 * std::log10(level / 32768); }
+
+double rms(const std::vector<std::int16_t>& s, std::size_t from, std::size_t count) {
+  double sum = 0;
+  for (std::size_t i = from; i < from + count; ++i) sum += static_cast<double>(s[i]) * s[i];
+  return std::sqrt(sum / static_cast<double>(count));
+}
+
+// The sample index where sound starts at or after `from`, after at least `gap` silent samples.
+std::size_t soundAfterSilence(const std::vector<std::int16_t>& s, std::size_t from,
+                              std::size_t gap) {
+  std::size_t quiet = 0;
+  for (std::size_t i = from; i < s.size(); ++i) {
+    if (std::abs(int{s[i]}) > 8) {
+      if (quiet >= gap) return i;
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return s.size();
+}
+
+TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   if (!fs::exists("/usr/share/sounds/sf2/TimGM6mb.sf2"))
     GTEST_SKIP() << "timgm6mb-soundfont is not installed";
   const fs::path dir = fs::temp_directory_path() / ("momiru-disk-" + std::to_string(::getpid()));
@@ -27,15 +59,25 @@ TEST(DiskRender, BattleMusicIsSoundNotSilence) {
   const fs::path raw = dir / "out.raw";
   ::setenv("SDL_AUDIODRIVER", "disk", 1);
   ::setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  const std::string music = pathToUtf8(findDataFile(utf8ToPath(std::string(kBattleMusic))));
+  ASSERT_FALSE(music.empty());
 
   {
     BattleSounds sounds;
-    for (int tick = 0; tick < 250; ++tick) {  // 2.5 s of Timer4
-      sounds.Timer4_Timer();
-      if (tick == 100) sounds.snd1();
-      if (tick == 150) sounds.snd2();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    keep(sounds, 150);  // 1.5 s through the synthesizer, which starts the rendering
+    sounds.snd1();
+    keep(sounds, 50);
+    sounds.snd2();
+    keep(sounds, 50);
+    ASSERT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+  }
+  for (int i = 0; i < 3000 && !musicPrepared(music); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(musicPrepared(music)) << "rendered within 30 s";
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // a silence between the two
+  {
+    BattleSounds sounds;
+    keep(sounds, 150);
     ASSERT_EQ(sounds.MMControl1.Mode(), kModePlaying);
   }
 
@@ -45,21 +87,25 @@ TEST(DiskRender, BattleMusicIsSoundNotSilence) {
   std::int16_t s = 0;
   while (in.read(reinterpret_cast<char*>(&s), sizeof s)) samples.push_back(s);
   fs::remove_all(dir);
-  ASSERT_GT(samples.size(), 44100u * 2) << "at least a second was written";
 
-  double sum = 0;
+  constexpr std::size_t kSecond = 44100 * 2;
+  const std::size_t first = soundAfterSilence(samples, 0, 0);
+  const std::size_t second = soundAfterSilence(samples, first, kSecond / 2);
+  ASSERT_LE(second + kSecond, samples.size()) << "both starts were written";
+
   int peak = 0;
   int fullScale = 0;
   for (std::int16_t v : samples) {
-    sum += static_cast<double>(v) * v;
     peak = std::max(peak, std::abs(int{v}));
     if (v == 32767 || v == -32768) ++fullScale;
   }
-  const double rms = std::sqrt(sum / static_cast<double>(samples.size()));
-  std::cout << "battle music through the disk driver: " << samples.size() / 2 << " frames, RMS "
-            << 20 * std::log10(rms / 32768) << " dBFS, peak " << 20 * std::log10(peak / 32768.0)
-            << " dBFS\n";
-  EXPECT_GT(rms, 300.0) << "louder than -40 dBFS";
+  const double synthesized = rms(samples, first, kSecond);
+  const double rendered = rms(samples, second, kSecond);
+  std::cout << "battle music through the disk driver: first second " << dbfs(synthesized)
+            << " dBFS RMS through the synthesizer, " << dbfs(rendered)
+            << " dBFS from the rendering; peak " << dbfs(peak) << " dBFS\n";
+  EXPECT_GT(synthesized, 300.0) << "louder than -40 dBFS";
+  EXPECT_NEAR(dbfs(rendered), dbfs(synthesized), 0.5) << "the rendering sounds as loud";
   EXPECT_LT(fullScale, 10) << "not clipped";
 }
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "data/platform.h"
+#include "media/media_device.h"
 #include "media/media_player.h"
 #include "media/sounds.h"
 #include "notes_compiler.h"
@@ -79,6 +80,45 @@ TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilen
   // The next start of the same file plays it again from the beginning.
   open(player, write("short.mid", piece.midi));
   EXPECT_EQ(player.Mode(), kModePlaying);
+}
+
+// A rendered piece keeps the player's meaning of 526, and a file that changes is rendered again
+// rather than played from the rendering of its old version.
+TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBarAndFollowsChangesToTheFile) {
+  const auto oneBar = music::compileNotes(
+      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 |\nend\n");
+  const auto twoBars = music::compileNotes(
+      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 | c4:1 |\nend\n");
+  ASSERT_EQ(oneBar.error, "");
+  ASSERT_EQ(twoBars.error, "");
+  const auto waitPrepared = [](const std::string& file) {
+    for (int i = 0; i < 1000 && !musicPrepared(file); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return musicPrepared(file);
+  };
+
+  const std::string file = write("rendered.mid", oneBar.midi);
+  prepareMusic(file);
+  if (!waitPrepared(file)) GTEST_SKIP() << "no audio output or SoundFont here";
+  MediaPlayer player;
+  for (int round = 0; round < 2; ++round) {  // and again from the beginning
+    open(player, file);
+    ASSERT_EQ(player.Mode(), kModePlaying);
+    const double held = secondsPlaying(player, 6);
+    EXPECT_GT(held, 0.9);
+    EXPECT_LT(held, 1.3);
+    EXPECT_EQ(player.Mode(), kModeStopped);
+  }
+
+  write("rendered.mid", twoBars.midi);
+  EXPECT_FALSE(musicPrepared(file)) << "the old rendering is not this file";
+  open(player, file);  // through the synthesizer while the new version renders
+  ASSERT_EQ(player.Mode(), kModePlaying);
+  ASSERT_TRUE(waitPrepared(file));
+  open(player, file);
+  const double held = secondsPlaying(player, 6);
+  EXPECT_GT(held, 1.9);
+  EXPECT_LT(held, 2.3);
 }
 
 TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
