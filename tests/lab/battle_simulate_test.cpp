@@ -1,163 +1,17 @@
 // momiru-lab battle and simulate, run as a program on the committed samples: output shape,
 // replays by seed, JSON against the log, usage errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <regex>
-#include <stdexcept>
-#include <string>
-#include <vector>
+
+#include "lab/lab_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct LabRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-LabRun lab(const std::string& args) {
-  const fs::path errFile =
-      fs::path(::testing::TempDir()) /
-      (std::string("battle-lab-") +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".stderr");
-  const std::string command =
-      std::string("\"") + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\"";
-  LabRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) run.out.append(buf, n);
-  const int raw = ::pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream err(errFile);
-  run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-  return run;
-}
-
-std::string sample(const char* name) {
-  return "\"" + (fs::path(MOMIRU_SOURCE_DIR) / "samples" / name).string() + "\"";
-}
+using namespace momiru::testing;
 
 const std::string kPair = sample("pochimaru.dat") + " " + sample("rendaa.dat");
-
-// Enough JSON to check the output: objects keep their key order; numbers keep their text.
-struct Json {
-  enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-  bool flag = false;
-  std::string text;  // a string's value or a number's digits
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
-
-  const Json& operator[](const std::string& k) const {
-    for (const auto& [key, v] : members) {
-      if (key == k) return v;
-    }
-    static const Json missing;
-    ADD_FAILURE() << "no key " << k;
-    return missing;
-  }
-  const Json& operator[](std::size_t i) const { return items.at(i); }
-  long long integer() const { return std::stoll(text); }
-  std::vector<std::string> keys() const {
-    std::vector<std::string> k;
-    for (const auto& m : members) k.push_back(m.first);
-    return k;
-  }
-};
-
-class Parser {
- public:
-  explicit Parser(const std::string& s) : s_(s) {}
-  Json parse() {
-    Json v = value();
-    space();
-    if (i_ != s_.size()) throw std::runtime_error("trailing text");
-    return v;
-  }
-
- private:
-  void space() {
-    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-  }
-  bool take(char c) {
-    space();
-    if (i_ < s_.size() && s_[i_] == c) {
-      ++i_;
-      return true;
-    }
-    return false;
-  }
-  std::string string() {
-    if (!take('"')) throw std::runtime_error("string expected");
-    std::string out;
-    while (i_ < s_.size() && s_[i_] != '"') {
-      char c = s_[i_++];
-      if (c == '\\') {
-        const char e = s_.at(i_++);
-        c = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
-        if (e == 'u') {
-          c = static_cast<char>(std::stoi(s_.substr(i_, 4), nullptr, 16));
-          i_ += 4;
-        }
-      }
-      out += c;
-    }
-    ++i_;
-    return out;
-  }
-  Json value() {
-    space();
-    Json v;
-    if (s_.compare(i_, 4, "null") == 0) {
-      i_ += 4;
-    } else if (s_.compare(i_, 4, "true") == 0 || s_.compare(i_, 5, "false") == 0) {
-      v.kind = Json::Bool;
-      v.flag = s_[i_] == 't';
-      i_ += v.flag ? 4 : 5;
-    } else if (s_[i_] == '"') {
-      v.kind = Json::String;
-      v.text = string();
-    } else if (take('[')) {
-      v.kind = Json::Array;
-      if (!take(']')) {
-        do v.items.push_back(value());
-        while (take(','));
-        if (!take(']')) throw std::runtime_error("] expected");
-      }
-    } else if (take('{')) {
-      v.kind = Json::Object;
-      if (!take('}')) {
-        do {
-          std::string k = string();
-          if (!take(':')) throw std::runtime_error(": expected");
-          v.members.emplace_back(std::move(k), value());
-        } while (take(','));
-        if (!take('}')) throw std::runtime_error("} expected");
-      }
-    } else {
-      v.kind = Json::Number;
-      const std::size_t start = i_;
-      while (i_ < s_.size() && std::strchr("+-0123456789.eE", s_[i_]) != nullptr) ++i_;
-      if (start == i_) throw std::runtime_error("value expected");
-      v.text = s_.substr(start, i_ - start);
-    }
-    return v;
-  }
-  const std::string& s_;
-  std::size_t i_ = 0;
-};
-
-Json parse(const std::string& text) { return Parser(text).parse(); }
 
 TEST(LabBattle, PrintsTheResultScreenAndReplaysBySeed) {
   const LabRun a = lab("battle " + kPair + " --seed 42");
@@ -188,7 +42,7 @@ TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
   for (const char* seed : {"1", "2", "3", "18446744073709551615"}) {
     const LabRun run = lab("battle " + kPair + " --json --halve --seed " + seed);
     ASSERT_EQ(run.status, 0) << run.err;
-    const Json j = parse(run.out);
+    const Json j = parseJson(run.out);
     EXPECT_EQ(j.keys(), (std::vector<std::string>{"seed", "names", "log", "result_text",
                                                   "result_label", "winner", "loser", "draw",
                                                   "finished", "turns", "final_hp"}));
@@ -249,7 +103,7 @@ TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
 TEST(LabBattle, EqualNamesGetTheRegistrationSuffixes) {
   const LabRun run =
       lab("battle " + sample("rendaa.dat") + " " + sample("rendaa.dat") + " --seed 9 --json");
-  const Json j = parse(run.out);
+  const Json j = parseJson(run.out);
   EXPECT_EQ(j["names"][0].text, "rendaa.datのﾚﾝﾀﾞｰ(1)");
   EXPECT_EQ(j["names"][1].text, "rendaa.datのﾚﾝﾀﾞｰ(2)");
 }
@@ -283,7 +137,7 @@ TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
   const LabRun one = lab(args + " --jobs 1");
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(lab(args + " --jobs 3").out, one.out);
-  const Json j = parse(one.out);
+  const Json j = parseJson(one.out);
   EXPECT_EQ(j.keys(), (std::vector<std::string>{"seed", "battles", "halve", "max_turns", "pairings",
                                                 "first_mover"}));
   ASSERT_EQ(j["pairings"].items.size(), 2u);
@@ -305,7 +159,7 @@ TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
     for (const char* k : {"player1_wins", "player2_wins", "draws"}) {
       const Json& seed = pairing["replay_seeds"][k];
       if (seed.kind != Json::Number) continue;
-      const Json b = parse(lab("battle " + files + " --json --seed " + seed.text).out);
+      const Json b = parseJson(lab("battle " + files + " --json --seed " + seed.text).out);
       const std::string kind = k;
       if (kind == "draws") {
         EXPECT_TRUE(b["draw"].flag);

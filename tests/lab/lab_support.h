@@ -1,0 +1,157 @@
+// Runs momiru-lab as a program and reads its JSON output, for the lab tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace momiru::testing {
+
+struct LabRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline LabRun lab(const std::string& args) {
+  const std::filesystem::path errFile =
+      std::filesystem::path(::testing::TempDir()) /
+      (std::string("lab-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+       ".stderr");
+  const std::string command =
+      std::string("\"") + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\"";
+  LabRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) run.out.append(buf, n);
+  const int raw = ::pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(errFile);
+  run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+  return run;
+}
+
+inline std::string sample(const char* name) {
+  return "\"" + (std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name).string() + "\"";
+}
+
+// Enough JSON to check the output: objects keep their key order; numbers keep their text.
+// Anything malformed throws.
+struct Json {
+  enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
+  bool flag = false;
+  std::string text;  // a string's value or a number's digits
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;
+
+  const Json& operator[](const std::string& k) const {
+    for (const auto& [key, v] : members) {
+      if (key == k) return v;
+    }
+    static const Json missing;
+    ADD_FAILURE() << "no key " << k;
+    return missing;
+  }
+  const Json& operator[](std::size_t i) const { return items.at(i); }
+  long long integer() const { return std::stoll(text); }
+  std::vector<std::string> keys() const {
+    std::vector<std::string> k;
+    for (const auto& m : members) k.push_back(m.first);
+    return k;
+  }
+};
+
+class JsonParser {
+ public:
+  explicit JsonParser(const std::string& s) : s_(s) {}
+  Json parse() {
+    Json v = value();
+    space();
+    if (i_ != s_.size()) throw std::runtime_error("trailing text");
+    return v;
+  }
+
+ private:
+  void space() {
+    while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) != nullptr) ++i_;
+  }
+  bool take(char c) {
+    space();
+    if (i_ < s_.size() && s_[i_] == c) {
+      ++i_;
+      return true;
+    }
+    return false;
+  }
+  std::string string() {
+    if (!take('"')) throw std::runtime_error("string expected");
+    std::string out;
+    while (i_ < s_.size() && s_[i_] != '"') {
+      char c = s_[i_++];
+      if (static_cast<unsigned char>(c) < 0x20) throw std::runtime_error("raw control character");
+      if (c == '\\') {
+        const char e = s_.at(i_++);
+        c = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+        if (e == 'u') {
+          c = static_cast<char>(std::stoi(s_.substr(i_, 4), nullptr, 16));
+          i_ += 4;
+        }
+      }
+      out += c;
+    }
+    if (i_++ >= s_.size()) throw std::runtime_error("unterminated string");
+    return out;
+  }
+  Json value() {
+    space();
+    Json v;
+    if (s_.compare(i_, 4, "null") == 0) {
+      i_ += 4;
+    } else if (s_.compare(i_, 4, "true") == 0 || s_.compare(i_, 5, "false") == 0) {
+      v.kind = Json::Bool;
+      v.flag = s_[i_] == 't';
+      i_ += v.flag ? 4 : 5;
+    } else if (i_ < s_.size() && s_[i_] == '"') {
+      v.kind = Json::String;
+      v.text = string();
+    } else if (take('[')) {
+      v.kind = Json::Array;
+      if (!take(']')) {
+        do v.items.push_back(value());
+        while (take(','));
+        if (!take(']')) throw std::runtime_error("] expected");
+      }
+    } else if (take('{')) {
+      v.kind = Json::Object;
+      if (!take('}')) {
+        do {
+          std::string k = string();
+          if (!take(':')) throw std::runtime_error(": expected");
+          v.members.emplace_back(std::move(k), value());
+        } while (take(','));
+        if (!take('}')) throw std::runtime_error("} expected");
+      }
+    } else {
+      v.kind = Json::Number;
+      const std::size_t start = i_;
+      while (i_ < s_.size() && std::strchr("+-0123456789.eE", s_[i_]) != nullptr) ++i_;
+      if (start == i_) throw std::runtime_error("value expected");
+      v.text = s_.substr(start, i_ - start);
+    }
+    return v;
+  }
+  const std::string& s_;
+  std::size_t i_ = 0;
+};
+
+inline Json parseJson(const std::string& text) { return JsonParser(text).parse(); }
+
+}  // namespace momiru::testing
