@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "battle/headless.h"
+#include "battle/records.h"
 #include "data/game_state.h"
 #include "data/save_data.h"
 
@@ -13,22 +14,6 @@ namespace {
 
 using namespace momiru;
 using namespace momiru::battle;
-
-Combatant make(const char* name, std::array<std::int32_t, 4> hp, std::array<std::int32_t, 4> ofe,
-               std::array<std::int32_t, 4> def,
-               std::array<std::pair<const char*, std::int32_t>, 8> moves) {
-  Combatant c;
-  c.CharName = name;
-  c.CharLv = 12;
-  c.HP = hp;
-  c.OFE = ofe;
-  c.DEF = def;
-  for (std::size_t m = 0; m < 8; ++m) {
-    c.WazaName[m] = moves[m].first;
-    c.WazaPow[m] = moves[m].second;
-  }
-  return c;
-}
 
 // The pairing measured: two committed samples, or records made here when they are not found.
 GameState pairing(const char* a, const char* b) {
@@ -39,25 +24,7 @@ GameState pairing(const char* a, const char* b) {
       LoadSaveData(gs, 1, dir + b + ".dat").outcome == LoadOutcome::Loaded) {
     return gs;
   }
-  gs.combatant[0] = make("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
-                         {{{"H-S念力", 8},
-                           {"A--パンチ", 4},
-                           {"AR-連続パンチ", 6},
-                           {"L--キック", 5},
-                           {"B--体当たり", 7},
-                           {"---NO DATA", 0},
-                           {"---NO DATA", 0},
-                           {"---NO DATA", 0}}});
-  gs.combatant[1] = make("tori.datのトリ", {55, 60, 42, 70}, {12, 10, 15, 9}, {5, 7, 4, 8},
-                         {{{"HR-つつく", 3},
-                           {"A--はばたき", 5},
-                           {"L--ひっかき", 4},
-                           {"L-Sかぎづめ", 9},
-                           {"B--ずつき", 6},
-                           {"H--にらむ", 2},
-                           {"---NO DATA", 0},
-                           {"---NO DATA", 0}}});
-  return gs;
+  return momiru::testing::sanePair();
 }
 
 template <bool kTexts>

@@ -39,25 +39,35 @@ TEST(DrawBits, BitsAndValuesAreTheSameSequenceInEveryArgumentMode) {
   }
 }
 
-// The rounding's one comparison per side stands in for a tie test: check it where it matters,
-// right at and one step either side of every kind of half, at every scale.
-TEST(Rounding, HalvesAndTheirNeighboursAtEveryScale) {
-  std::vector<double> xs = {0.5 - 0x1p-54, 0.5 - 0x1p-53, 0x1p-1074, -0x1p-1074};
+// The rounding's one comparison per side stands in for a tie test: check it right at and one
+// step either side of every kind of half at every scale, at the ends of the range and beyond,
+// and on random values.
+TEST(Rounding, Nearest32IsNearestSaturated) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  std::vector<double> xs = {0.5 - 0x1p-54, 0.5 - 0x1p-53, 0x1p-1074, 2147483646.5, 2147483647.5};
   for (double k = 0; k < 40; ++k) {
     for (const double scale : {1.0, 1024.0, 1048576.0, 1073741824.0}) {
       xs.push_back(k * scale + 0.5);
       xs.push_back(k * scale + 1.5);
     }
   }
-  xs.push_back(2147483646.5);
-  xs.push_back(2147483647.5);
   const std::size_t halves = xs.size();
   for (std::size_t i = 0; i < halves; ++i) {
     for (const double x : {xs[i], -xs[i]}) {
-      xs.push_back(x);
       xs.push_back(std::nextafter(x, 0.0));
       xs.push_back(std::nextafter(x, x * 2));
+      xs.push_back(x);
     }
+  }
+  for (const double x : {1e300, -1e300, 2147483647.0, 2147483647.4, -2147483648.0, 2147483648.0,
+                         -2147483648.4, -2147483648.5, -2147483649.0, kInf, -kInf, std::nan("")}) {
+    xs.push_back(x);
+  }
+  RandomUnit r(5);
+  for (int i = 0; i < 100000; ++i) {
+    const double scale = i % 3 == 0 ? 10.0 : i % 3 == 1 ? 1e6 : 5e9;
+    xs.push_back((static_cast<double>(r()) - 0.5) * scale);
+    xs.push_back(std::round(xs.back()) + 0.5);
   }
   for (const double x : xs) EXPECT_EQ(nearest32(x), saturate32(nearest(x))) << std::hexfloat << x;
 }
@@ -200,9 +210,16 @@ TEST(BatchAgainstEngine, TurnLimitAndRestartsBetweenBattles) {
   }
   BatchBattles<false> quick(gs);
   BatchBattles<true> logged(gs);
-  for (const std::int32_t limit : {0, 1, 2, 57}) {
+  // Negative powers heal the payer: such a battle never ends on its own.
+  for (const std::int32_t limit : {0, 1, 2, 57, 300}) {
     expectSameBattle(gs, 11, limit, quick, logged, "limit " + std::to_string(limit));
-    EXPECT_FALSE(quick.play(11, limit).finished);
+    GameState g = gs;
+    std::vector<TurnRecord> turns;
+    const Outcome out = playBattle(g, 11, limit, &turns);
+    EXPECT_FALSE(out.finished);
+    EXPECT_EQ(out.turns, limit);
+    EXPECT_EQ(turns.size(), static_cast<std::size_t>(limit));
+    EXPECT_EQ(out.winner, -1);
   }
 }
 

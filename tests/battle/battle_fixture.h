@@ -1,4 +1,4 @@
-// Records made in code and a screen that writes down every request, for the engine tests.
+// A screen that writes down every request, for the engine tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,44 +10,9 @@
 
 #include "battle/screen_port.h"
 #include "data/game_state.h"
+#include "records.h"
 
 namespace momiru::testing {
-
-using Parts = std::array<std::int32_t, kParts>;
-using Moves = std::array<std::pair<const char*, std::int32_t>, kMoves>;
-
-inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def, const Moves& moves) {
-  Combatant c;
-  c.CharName = std::move(name);
-  c.CharLv = 10;
-  c.HP = hp;
-  c.OFE = ofe;
-  c.DEF = def;
-  for (std::size_t m = 0; m < kMoves; ++m) {
-    c.WazaName[m] = moves[m].first;
-    c.WazaPow[m] = moves[m].second;
-  }
-  return c;
-}
-
-// Slot moves: 0 special head, 1 repeat head, 2 normal arms, 3 normal legs, 4 normal torso,
-// 5 to 7 empty.
-inline const Moves kStandardMoves = {{{"H-S念力", 4},
-                                      {"HR-１００頭突き", 3},
-                                      {"A--ジャブ", 2},
-                                      {"L--キック", 3},
-                                      {"B--体当たり", 5},
-                                      {"---NO DATA", 0},
-                                      {"---NO DATA", 0},
-                                      {"---NO DATA", 0}}};
-
-inline GameState twoFighters() {
-  GameState gs;
-  gs.CrLf = "\r\n";
-  gs.combatant[0] = fighter("甲", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
-  gs.combatant[1] = fighter("乙", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
-  return gs;
-}
 
 // Writes each request as a short word; checks the status clamp whenever the status is redrawn.
 class RecordingScreen : public battle::BattleScreenPort {

@@ -1,5 +1,5 @@
 // Whole battles: a golden log for a fixed seed, properties over many seeds, the screen path
-// against the headless runners, extreme records, and the shared status and result texts.
+// against the headless runner, extreme records, and the status texts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,33 +18,8 @@
 namespace momiru::battle {
 namespace {
 
-using momiru::testing::fighter;
 using momiru::testing::RecordingScreen;
-
-// Two sane characters of the kind the raising program makes.
-GameState sanePair() {
-  GameState gs;
-  gs.CrLf = "\r\n";
-  gs.combatant[0] = fighter("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
-                            {{{"H-S念力", 8},
-                              {"A--パンチ", 4},
-                              {"AR-連続パンチ", 6},
-                              {"L--キック", 5},
-                              {"B--体当たり", 7},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0}}});
-  gs.combatant[1] = fighter("tori.datのトリ", {55, 60, 42, 70}, {12, 10, 15, 9}, {5, 7, 4, 8},
-                            {{{"HR-つつく", 3},
-                              {"A--はばたき", 5},
-                              {"L--ひっかき", 4},
-                              {"L-Sかぎづめ", 9},
-                              {"B--ずつき", 6},
-                              {"H--にらむ", 2},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0}}});
-  return gs;
-}
+using momiru::testing::sanePair;
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -159,40 +134,6 @@ TEST(WholeBattle, SaneBattlesEndAndTheirRecordsMatchTheLog) {
   }
 }
 
-TEST(WholeBattle, BatchRunnersReplayThePlayedBattle) {
-  const GameState start = sanePair();
-  BatchBattles<false> quick(start);
-  BatchBattles<true> logged(start);
-  for (std::uint64_t seed = 0; seed < 100; ++seed) {
-    GameState gs = start;
-    const Outcome played = playBattle(gs, seed);
-    for (int again = 0; again < 2; ++again) {
-      const Outcome q = quick.play(seed);
-      EXPECT_EQ(q.turns, played.turns);
-      EXPECT_EQ(q.winner, played.winner);
-      EXPECT_EQ(q.judgement, played.judgement);
-      EXPECT_EQ(quick.state().combatant, gs.combatant);
-      logged.play(seed);
-      EXPECT_EQ(logged.state().BattleLog, gs.BattleLog);
-    }
-  }
-}
-
-// Negative powers heal the payer; such a battle never ends on its own.
-TEST(WholeBattle, EndlessBattleStopsAtTheTurnLimitUnfinished) {
-  GameState gs = sanePair();
-  for (Combatant& c : gs.combatant) {
-    for (std::int32_t& p : c.WazaPow) p = -50;
-    c.DEF = {1000, 1000, 1000, 1000};
-  }
-  std::vector<TurnRecord> turns;
-  const Outcome out = playBattle(gs, 7, 300, &turns);
-  EXPECT_FALSE(out.finished);
-  EXPECT_EQ(out.turns, 300);
-  EXPECT_EQ(turns.size(), 300u);
-  EXPECT_EQ(out.winner, -1);
-}
-
 // Every field at the ends of the 32-bit range: costs and damage saturate instead of overflowing
 // (the sanitizer build checks that nothing undefined happens on the way).
 TEST(WholeBattle, ExtremeRecordsRunWithoutOverflow) {
@@ -246,23 +187,6 @@ TEST(Texts, StatusLabelsOfOneSlot) {
             "両腕\r\nHP:12 OFE:10 DEF:7\r\n\r\n"
             "両脚\r\nHP:-3 OFE:15 DEF:4\r\n\r\n"
             "胴体\r\nHP:7 OFE:9 DEF:8\r\n\r\n");
-}
-
-TEST(Texts, ResultScreenForAWinAndForADraw) {
-  GameState gs = sanePair();
-  gs.combatant[0].CharName = "A";
-  gs.combatant[1].CharName = "B";
-  gs.BattleLog = "x\r\n";
-  gs.WinNo = 1;
-  gs.LoseNo = 0;
-  ResultTexts t = resultTexts(gs);
-  EXPECT_EQ(t.text1, "戦いの時の文章のログ\r\nA ＶＳ B\r\n\r\nx\r\n");
-  EXPECT_EQ(t.label1, "今回の勝負は\r\n\r\nBの勝ち！！\r\nAは敗れました");
-  gs.WinNo = gs.LoseNo = 0;
-  gs.BattleLog.clear();
-  t = resultTexts(gs);
-  EXPECT_EQ(t.text1, "戦いの時の文章のログ\r\nA ＶＳ B\r\n\r\n");
-  EXPECT_EQ(t.label1, "今回の勝負は\r\n\r\n引き分け！！");
 }
 
 }  // namespace

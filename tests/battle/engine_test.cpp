@@ -153,81 +153,68 @@ TEST_F(Engine, NormalBlowFormulaAndArgumentModes) {
   EXPECT_THAT(screen.events, ElementsAre("snd1", "sts", "dam 4 0 5670 630"));
   EXPECT_EQ(engine->state().damVelocity, -350);
   EXPECT_EQ(engine->state().hitCount, 1);
-}
 
-TEST_F(Engine, DefenceZeroCancelsTheRandomTermsAndTiesGoToEven) {
-  gs.combatant[0].DEF[3] = 0;
-  turn(1, 2, 1);
-  gs.combatant[1].WazaPow[2] = 5;
-  gs.combatant[1].OFE[1] = 0;  // A = 5: 0.9 * 5 = 4.5 -> 4
-  rnd.push({0.75f, 0.0f});
-  engine->normalBlow();
-  EXPECT_EQ(*rnd.args[1], 0.0);  // 0.2 * D = 0 repeats the first draw
-  EXPECT_EQ(engine->state().damage, 4);
-  gs.combatant[1].WazaPow[2] = 15;  // 13.5 -> 14
-  rnd.push({0.75f, 0.0f});
-  engine->normalBlow();
-  EXPECT_EQ(engine->state().damage, 14);
-}
-
-TEST_F(Engine, ZeroAttackRepeatsTheValueDrawnBeforeIt) {
-  turn(1, 2, 1);
-  gs.combatant[1].WazaPow[2] = 0;
-  gs.combatant[1].OFE[1] = 0;
-  gs.combatant[0].DEF[3] = 5;
-  rnd.push({0.5f, 0.0f, 0.0f});
-  rnd();  // 0.5, as the move choice would have drawn it
-  // u1 = 0.5 again, u2 = 0: (0 + 0.5) - (4 + 0) = -3.5 -> -4 (ties to even), raised to 1
-  engine->normalBlow();
-  EXPECT_EQ(*rnd.args[1], 0.0);
-  EXPECT_EQ(engine->state().damage, 1);
-  EXPECT_EQ(engine->panelText(), "甲は、1のダメージ！！\r\n");
-}
-
-TEST_F(Engine, HalvedDamageRoundsBeforeTheRaiseToOne) {
-  gs.OptSw[1] = 1;
-  gs.combatant[0].DEF[3] = 5;
-  turn(1, 2, 1);
-  gs.combatant[1].WazaPow[2] = 5;
-  gs.combatant[1].OFE[1] = 0;
-  // (4.5 + 0.5) - (4 + 0.5) = 0.5, halved 0.25 -> 0 -> 1
-  rnd.push({0.5f, 0.5f, 0.0f});
-  engine->normalBlow();
-  EXPECT_EQ(engine->state().damage, 1);
-  // A = 15: (13.5 + 0.5) - (4 + 0.5) = 9.5, halved 4.75 -> 5
-  gs.combatant[1].WazaPow[2] = 15;
-  rnd.push({0.5f, 0.5f, 0.0f});
-  engine->normalBlow();
-  EXPECT_EQ(engine->state().damage, 5);
-  // D = 10: (13.5 + 0.25) - (8 + 0.25) = 5.5, halved 2.75 -> 3
-  gs.combatant[0].DEF[3] = 10;
-  rnd.push({0.25f, 0.25f, 0.0f});
-  engine->normalBlow();
-  EXPECT_EQ(engine->state().damage, 3);
-  turn(1, 0, 0);
-  gs.combatant[1].WazaPow[0] = 1;
-  rnd.push({0.0f, 0.0f});  // (0 + 2) / 2 = 1
-  engine->specialBlow();
-  EXPECT_EQ(engine->state().damage, 1);
-}
-
-TEST_F(Engine, RepeatAndSpecialFormulas) {
-  gs.combatant[0].DEF[3] = 0;
-  turn(1, 1, 0);  // repeat head move: A = 3 + 5 = 8; 0.4 * 8 = 3.2
-  rnd.push({0.5f, 0.0f});
-  engine->repeatBlow();
-  EXPECT_EQ(engine->state().damage, 3);
-  turn(1, 0, 0);  // special: power 4, u = 0.5 -> (2 + 8) = 10
-  rnd.push({0.5f, 0.0f});
+  // The hit background follows OptSw(1); the popup goes over the defender.
+  gs.OptSw[0] = 1;
+  turn(0, 2, 1);
+  rnd.push({0.5f, 0.25f, 0.0f});
   screen.events.clear();
-  engine->specialBlow();
-  EXPECT_EQ(engine->state().damage, 10);
-  EXPECT_THAT(screen.events, ElementsAre("snd2", "sts", "dam 10 0 5670 630"));
-  EXPECT_FALSE(rnd.args.back().has_value());
-  gs.combatant[1].WazaPow[0] = 1;  // u = 0.5, power 1: 2.5 -> 2
-  rnd.push({0.5f, 0.0f});
-  engine->specialBlow();
-  EXPECT_EQ(engine->state().damage, 2);
+  engine->normalBlow();
+  EXPECT_THAT(screen.events, ElementsAre("snd1", "bg1:hit", "sts", "dam 4 1 5670 4830"));
+}
+
+// Each row pins one formula, rounding tie or argument mode; 乙 (slot 1) hits 甲's torso.
+TEST_F(Engine, BlowFormulasRoundingAndArgumentModes) {
+  enum Kind { Normal, Repeat, Special };
+  const struct {
+    Kind kind;
+    std::int32_t halve, ofe, power, def;
+    std::vector<float> draws;
+    std::int32_t damage;
+    int zeroArg = -1;     // the draw whose argument must be 0 (repeat the last value)
+    float prior = -1.0f;  // a value drawn before the blow
+  } cases[] = {
+      {Normal, 0, 0, 5, 0, {0.75f, 0.0f}, 4, 1},        // D = 0: 4.5 -> 4
+      {Normal, 0, 0, 15, 0, {0.75f, 0.0f}, 14, 1},      // 13.5 -> 14
+      {Normal, 0, 0, 0, 5, {0.0f, 0.0f}, 1, 0, 0.5f},   // A = 0: -3.5 -> -4, raised to 1
+      {Normal, 1, 0, 5, 5, {0.5f, 0.5f, 0.0f}, 1},      // 0.5 halved 0.25 -> 0 -> 1
+      {Normal, 1, 0, 15, 5, {0.5f, 0.5f, 0.0f}, 5},     // 9.5 halved 4.75 -> 5
+      {Normal, 1, 0, 15, 10, {0.25f, 0.25f, 0.0f}, 3},  // 5.5 halved 2.75 -> 3
+      {Repeat, 0, 5, 3, 0, {0.5f, 0.0f}, 3},            // 0.4 * 8 = 3.2
+      {Special, 0, 5, 4, 0, {0.5f, 0.0f}, 10},          // 2 + 2 * 4
+      {Special, 0, 5, 1, 0, {0.5f, 0.0f}, 2},           // 2.5 -> 2
+      {Special, 1, 5, 1, 0, {0.0f, 0.0f}, 1},           // (0 + 2) / 2
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " power " << c.power);
+    gs = momiru::testing::twoFighters();
+    make();
+    gs.OptSw[1] = c.halve;
+    gs.combatant[0].DEF[3] = c.def;
+    const int slot = c.kind == Normal ? 2 : c.kind == Repeat ? 1 : 0;
+    const int part = c.kind == Normal ? 1 : 0;
+    gs.combatant[1].OFE[static_cast<std::size_t>(part)] = c.ofe;
+    gs.combatant[1].WazaPow[static_cast<std::size_t>(slot)] = c.power;
+    std::vector<float> draws = c.draws;
+    if (c.prior >= 0) draws.insert(draws.begin(), c.prior);
+    rnd = ScriptedRandom(draws);
+    if (c.prior >= 0) {
+      rnd();
+      rnd.args.clear();
+    }
+    screen.events.clear();
+    turn(1, slot, part);
+    if (c.kind == Normal) engine->normalBlow();
+    if (c.kind == Repeat) engine->repeatBlow();
+    if (c.kind == Special) engine->specialBlow();
+    EXPECT_EQ(engine->state().damage, c.damage);
+    EXPECT_EQ(rnd.remaining(), 0u);
+    if (c.zeroArg >= 0) {
+      EXPECT_EQ(rnd.args.at(static_cast<std::size_t>(c.zeroArg)), 0.0);
+    }
+    EXPECT_FALSE(rnd.args.back().has_value());  // the miss roll
+    EXPECT_EQ(screen.events.front(), c.kind == Special ? "snd2" : "snd1");
+  }
 }
 
 TEST_F(Engine, OneRollInSevenMissesAndAMissChangesNothing) {
@@ -250,14 +237,6 @@ TEST_F(Engine, OneRollInSevenMissesAndAMissChangesNothing) {
   EXPECT_THAT(engine->panelText(), EndsWith("のダメージ！！\r\nMISS！！ 攻撃は外れた！！\r\n"
                                             "MISS！！ 攻撃は外れた！！\r\n"));
   EXPECT_THAT(screen.events, ElementsAre("dam MISS!! 0 5670 630", "dam MISS!! 0 5670 630"));
-}
-
-TEST_F(Engine, BackgroundAndPanelFollowTheSwitches) {
-  gs.OptSw[0] = 1;
-  turn(0, 2, 1);
-  rnd.push({0.5f, 0.25f, 0.0f});
-  engine->normalBlow();
-  EXPECT_THAT(screen.events, ElementsAre("snd1", "bg1:hit", "sts", "dam 4 1 5670 4830"));
 }
 
 // Runs the scheduler until a turn starts, then steps; returns the step after each battle tick.
@@ -367,54 +346,78 @@ class Judge : public Engine {
   }
 };
 
-TEST_F(Judge, BothHeadsFallenIsADrawAndTheOutcomeIsNotLogged) {
-  gs.WinNo = gs.LoseNo = 1;
-  EXPECT_EQ(judge(0, {0, 9, 9, 9}, {-3, 9, 9, 9}), Judgement::BothFell);
-  EXPECT_EQ(screen.panel, "２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！");
-  EXPECT_EQ(gs.WinNo, 0);
-  EXPECT_EQ(gs.LoseNo, 0);
-  EXPECT_EQ(gs.BattleLog, "L:");  // the turn's panel was empty here
-  EXPECT_EQ(engine->state().step, 42);
-}
-
-TEST_F(Judge, FallenDefenderLosesEvenWhenTheAttackerCannotAct) {
-  EXPECT_EQ(judge(1, {2, 0, 0, 0}, {0, 9, 9, 9}), Judgement::DefenderLost);
-  EXPECT_EQ(screen.panel, "甲は力尽きた････\r\n乙の勝利！！");
-  EXPECT_EQ(gs.WinNo, 1);
-  EXPECT_EQ(gs.LoseNo, 0);
-  EXPECT_EQ(gs.BattleLog, "L:甲は力尽きた････\r\n乙の勝利！！");  // a side cannot act
-}
-
-TEST_F(Judge, DefenderWithoutUsableMoveLoses) {
-  // Head 2 cannot pay the head moves (4, 3) strictly; the empty slots take the torso's 0.
-  EXPECT_EQ(judge(0, {40, 9, 9, 9}, {2, 0, 0, 0}), Judgement::DefenderLost);
-  EXPECT_EQ(gs.WinNo, 0);
-  EXPECT_EQ(gs.LoseNo, 1);
-  EXPECT_EQ(gs.BattleLog, "L:乙は力尽きた････\r\n甲の勝利！！");
-  EXPECT_EQ(engine->state().targetPart, 3);  // scratch: the last part letter of the moves
+// The outcome rules after a turn; `panel` null: not checked. WinNo and LoseNo start at 7.
+TEST_F(Judge, OutcomeRules) {
+  const char* const draw = "２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！";
+  const struct {
+    int attacker;
+    Parts attackerHp, defenderHp;
+    Judgement want;
+    std::int32_t win, lose;
+    const char* log;  // after the turn's "L:"
+    const char* panel;
+  } cases[] = {
+      // Both heads fallen: a draw that is not logged.
+      {0, {0, 9, 9, 9}, {-3, 9, 9, 9}, Judgement::BothFell, 0, 0, "", draw},
+      // A fallen defender loses even when the attacker cannot act.
+      {1,
+       {2, 0, 0, 0},
+       {0, 9, 9, 9},
+       Judgement::DefenderLost,
+       1,
+       0,
+       "甲は力尽きた････\r\n乙の勝利！！",
+       "甲は力尽きた････\r\n乙の勝利！！"},
+      // Head 2 cannot pay the head moves (4, 3) strictly; the empty slots take the torso's 0.
+      {0,
+       {40, 9, 9, 9},
+       {2, 0, 0, 0},
+       Judgement::DefenderLost,
+       0,
+       1,
+       "乙は力尽きた････\r\n甲の勝利！！",
+       nullptr},
+      // The empty slots ("-", power 0) take the torso: 1 HP > 0 keeps the side in the game.
+      {0, {40, 9, 9, 9}, {2, 0, 0, 1}, Judgement::Continue, 7, 7, "", nullptr},
+      // A fallen or stuck attacker loses; only the stuck one is logged.
+      {0,
+       {0, 9, 9, 9},
+       {5, 9, 9, 9},
+       Judgement::AttackerLost,
+       1,
+       0,
+       "",
+       "甲は技が出せない状態になった････\r\n乙の勝利！！"},
+      {1,
+       {2, 0, 0, 0},
+       {5, 9, 9, 9},
+       Judgement::AttackerLost,
+       0,
+       1,
+       "乙は技が出せない状態になった････\r\n甲の勝利！！",
+       nullptr},
+      // Neither side can act: a draw that is logged.
+      {0, {2, 0, 0, 0}, {1, 0, 0, 0}, Judgement::NeitherCanAct, 0, 0, draw, draw},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log);
+    gs = momiru::testing::twoFighters();
+    gs.WinNo = gs.LoseNo = 7;
+    make();
+    EXPECT_EQ(judge(c.attacker, c.attackerHp, c.defenderHp), c.want);
+    EXPECT_EQ(gs.WinNo, c.win);
+    EXPECT_EQ(gs.LoseNo, c.lose);
+    EXPECT_EQ(gs.BattleLog, std::string("L:") + c.log);
+    if (c.panel != nullptr) {
+      EXPECT_EQ(screen.panel, c.panel);
+    }
+    EXPECT_EQ(engine->state().step, c.want == Judgement::Continue ? 60 : 42);
+  }
+  // After a side without a usable move, the scratch holds the last part letter of the moves.
+  make();
+  judge(0, {40, 9, 9, 9}, {2, 0, 0, 0});
+  EXPECT_EQ(engine->state().targetPart, 3);
   EXPECT_EQ(engine->state().attackPart, 3);
-}
-
-TEST_F(Judge, AnEmptySlotCountsForTheJudgementWhenItsPartHasHp) {
-  // Moves 5 to 7 are "-" with power 0 and take the torso: 1 HP > 0 keeps the side in the game.
-  EXPECT_EQ(judge(0, {40, 9, 9, 9}, {2, 0, 0, 1}), Judgement::Continue);
-  EXPECT_EQ(engine->state().step, 60);
-}
-
-TEST_F(Judge, FallenOrStuckAttackerLoses) {
-  EXPECT_EQ(judge(0, {0, 9, 9, 9}, {5, 9, 9, 9}), Judgement::AttackerLost);
-  EXPECT_EQ(screen.panel, "甲は技が出せない状態になった････\r\n乙の勝利！！");
-  EXPECT_EQ(gs.WinNo, 1);
-  EXPECT_EQ(gs.LoseNo, 0);
-  EXPECT_EQ(gs.BattleLog, "L:");
-  EXPECT_EQ(judge(1, {2, 0, 0, 0}, {5, 9, 9, 9}), Judgement::AttackerLost);
-  EXPECT_EQ(gs.WinNo, 0);
-  EXPECT_EQ(gs.LoseNo, 1);
-}
-
-TEST_F(Judge, NeitherSideCanActIsADrawThatIsLogged) {
-  EXPECT_EQ(judge(0, {2, 0, 0, 0}, {1, 0, 0, 0}), Judgement::NeitherCanAct);
-  EXPECT_EQ(gs.BattleLog, "L:２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！");
 }
 
 TEST_F(Judge, OverBattleIdlesFifteenStepsThenCloses) {
@@ -433,45 +436,6 @@ TEST_F(Engine, StatusRefreshClampsEveryPartBelowOne) {
   gs.combatant[0].HP = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
   engine->sts();
   EXPECT_EQ(gs.combatant[0].HP, (Parts{0, 0, 1, 0}));
-}
-
-}  // namespace
-}  // namespace momiru::battle
-
-namespace momiru::battle {
-namespace {
-
-TEST(Rounding, Nearest32IsNearestSaturated) {
-  std::vector<double> xs = {0.0,
-                            0.5,
-                            1.5,
-                            2.5,
-                            -0.5,
-                            -1.5,
-                            -2.5,
-                            3.5,
-                            4.5,
-                            -3.49,
-                            1e300,
-                            -1e300,
-                            2147483647.0,
-                            2147483647.4,
-                            2147483647.5,
-                            2147483648.0,
-                            -2147483648.0,
-                            -2147483648.4,
-                            -2147483648.5,
-                            -2147483649.0,
-                            std::numeric_limits<double>::infinity(),
-                            -std::numeric_limits<double>::infinity(),
-                            std::numeric_limits<double>::quiet_NaN()};
-  RandomUnit r(5);
-  for (int i = 0; i < 100000; ++i) {
-    const double scale = i % 3 == 0 ? 10.0 : i % 3 == 1 ? 1e6 : 5e9;
-    xs.push_back((static_cast<double>(r()) - 0.5) * scale);
-    xs.push_back(std::round(xs.back()) + 0.5);
-  }
-  for (const double x : xs) EXPECT_EQ(nearest32(x), saturate32(nearest(x))) << x;
 }
 
 }  // namespace
