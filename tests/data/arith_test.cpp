@@ -4,27 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
 namespace momiru {
 namespace {
 
-TEST(Nearest, TiesGoToEven) {
-  EXPECT_EQ(nearest(2.5), 2.0);
-  EXPECT_EQ(nearest(3.5), 4.0);
-  EXPECT_EQ(nearest(0.5), 0.0);
-  EXPECT_EQ(nearest(1.5), 2.0);
-  EXPECT_EQ(nearest(-0.5), 0.0);
-  EXPECT_EQ(nearest(-1.5), -2.0);
-  EXPECT_EQ(nearest(-2.5), -2.0);
-  EXPECT_EQ(nearest(6.5), 6.0);
-  EXPECT_EQ(nearest(7.5), 8.0);
-}
-
-TEST(Nearest, NonTiesGoToTheNearer) {
-  EXPECT_EQ(nearest(2.4999), 2.0);
-  EXPECT_EQ(nearest(2.5001), 3.0);
-  EXPECT_EQ(nearest(-2.6), -3.0);
-  EXPECT_EQ(nearest(1e12 + 0.25), 1e12);
+TEST(Nearest, TiesGoToEvenOthersToTheNearer) {
+  const std::pair<double, double> cases[] = {
+      {2.5, 2.0},    {3.5, 4.0},   {0.5, 0.0},          {1.5, 2.0}, {-0.5, 0.0},
+      {-1.5, -2.0},  {-2.5, -2.0}, {6.5, 6.0},          {7.5, 8.0}, {2.4999, 2.0},
+      {2.5001, 3.0}, {-2.6, -3.0}, {1e12 + 0.25, 1e12},
+  };
+  for (const auto& [x, want] : cases) EXPECT_EQ(nearest(x), want) << x;
 }
 
 TEST(Int32Range, ConversionsAndSums) {

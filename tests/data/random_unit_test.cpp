@@ -37,20 +37,10 @@ TEST(RandomUnit, ArgumentModes) {
   EXPECT_NE(r(-3.0), restartA);
 }
 
-TEST(RandomUnit, SameSeedSameSequenceAndPinnedValues) {
+// The values themselves are pinned by the golden battle log.
+TEST(RandomUnit, SameSeedSameSequenceAndAFreshSourceRepeatsZero) {
   RandomUnit a(42), b(42);
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(a(), b());
-  // Pinned so that a change of algorithm, which would break every stored seed, is noticed.
-  RandomUnit c(1);
-  const float v0 = c(), v1 = c(), v2 = c();
-  RandomUnit d(1);
-  EXPECT_EQ(d(), v0);
-  EXPECT_EQ(d(), v1);
-  EXPECT_EQ(d(), v2);
-  EXPECT_FLOAT_EQ(v0 * 16777216.0f, static_cast<float>(static_cast<int>(v0 * 16777216.0f)));
-}
-
-TEST(RandomUnit, FreshSourceRepeatsZeroBeforeAnyDraw) {
   RandomUnit r;
   EXPECT_EQ(r(0.0), 0.0f);
   EXPECT_EQ(r.last(), 0.0f);
