@@ -271,16 +271,18 @@ TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
   EXPECT_TRUE(sawNumber);
 }
 
-TEST_F(BattleScreenTest, HitBackgroundOnlyWithTheSwitch) {
+// OptSw(1) and OptSw(3) as 1 and as 0: the hit background turns the defender's panel from the
+// first hit to the end of the turn; the message box shows during turns only.
+TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
   for (const int sw : {1, 0}) {
     SCOPED_TRACE(sw);
     h.gs.combatant = momiru::testing::twoFighters().combatant;
-    h.gs.OptSw[0] = sw;
+    h.gs.BattleLog.clear();
+    h.gs.OptSw = {sw, 0, sw};
     open();
     const QImage normal = image(h.pictures.haikei(0));
     const QImage hit = image(h.pictures.haikei(1));
     ASSERT_NE(normal, hit);
-    // The first hit turns the defender's panel; it stays so for the rest of the turn.
     ASSERT_TRUE(tickUntil([this] { return screen->engine().state().hitCount > 0; }));
     const int d = screen->engine().state().defender;
     EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
@@ -289,18 +291,7 @@ TEST_F(BattleScreenTest, HitBackgroundOnlyWithTheSwitch) {
     EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
     ASSERT_TRUE(endOfTurn());
     EXPECT_EQ(image(haiPicture(d)), normal);
-    delete screen;
-    screen = nullptr;
-  }
-}
 
-TEST_F(BattleScreenTest, MessageBoxShownDuringTurnsOnlyWithTheSwitch) {
-  for (const int sw : {1, 0}) {
-    SCOPED_TRACE(sw);
-    h.gs.combatant = momiru::testing::twoFighters().combatant;
-    h.gs.BattleLog.clear();
-    h.gs.OptSw[2] = sw;
-    open();
     bool shown = false;
     bool wrote = false;
     while (tick()) {
@@ -416,15 +407,9 @@ TEST(WholeBattleOnScreen, EndsOnTheResultScreenWithTheHeadlessTexts) {
   ui::BattleScreen::setSeedSource([] { return kSeed; });
   app::ScreenFlow flow(h.ctx, [] {});
   flow.start();
-  const auto click = [&flow](const char* name) {
+  // スタート, ＶＳバトル, then load and register twice.
+  for (const char* name : {"Command2", "Command4", "Command1", "Command2", "Command1", "Command2"})
     flow.current()->findChild<QPushButton*>(name)->click();
-  };
-  click("Command2");  // スタート
-  click("Command4");  // ＶＳバトル
-  click("Command1");
-  click("Command2");
-  click("Command1");
-  click("Command2");
   ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
   EXPECT_EQ(h.gs.BattleSpeed, 1);
 
