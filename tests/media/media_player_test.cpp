@@ -51,7 +51,7 @@ TEST_F(FakeDevices, PlayFromStartRunsTheSequenceInOrder) {
             (Calls{"1 close", "1 open " + beside("music a.mid"), "1 rewind", "1 play"}));
 }
 
-TEST_F(FakeDevices, ModesFollowTheCommands) {
+TEST_F(FakeDevices, ModesFollowTheCommandsAndBadFilesStaySilent) {
   MediaPlayer player;
   player.Command("Play");  // nothing open yet
   player.Command("Prev");
@@ -69,30 +69,18 @@ TEST_F(FakeDevices, ModesFollowTheCommands) {
   player.Command("Close");
   EXPECT_EQ(player.Mode(), kModeNotReady);
   EXPECT_EQ(takeCalls(), (Calls{"1 open /somewhere/tune.mid", "1 play", "1 close"}));
-}
 
-TEST_F(FakeDevices, AFileThatWillNotOpenLeavesThePlayerSilent) {
-  MediaPlayer player;
+  // A file that will not open leaves the player silent; one found nowhere is not even tried.
   player.setFileName("/somewhere/broken.mid");
   player.Command("Open");
   player.Command("Prev");
   player.Command("Play");
   EXPECT_EQ(player.Mode(), kModeNotReady);
   EXPECT_EQ(takeCalls(), Calls{"1 open /somewhere/broken.mid"});
-
-  player.playFromStart("no such piece.mid");  // found nowhere: not even tried
+  player.playFromStart("no such piece.mid");
   EXPECT_EQ(player.fileName(), "");
   EXPECT_EQ(player.Mode(), kModeNotReady);
   EXPECT_EQ(takeCalls(), Calls{});
-}
-
-TEST_F(FakeDevices, DestroyingAnOpenPlayerClosesIt) {
-  {
-    MediaPlayer player;
-    player.playFromStart("snd01.wav");
-    takeCalls();
-  }
-  EXPECT_EQ(takeCalls(), Calls{"1 close"});
 }
 
 TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
@@ -139,7 +127,7 @@ TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayer) {
   EXPECT_EQ(takeCalls(), (Calls{"3 close", "3 open " + beside("snd02.wav"), "3 rewind", "3 play"}));
 }
 
-TEST_F(FakeDevices, LeavingTheBattleStopsAllThree) {
+TEST_F(FakeDevices, LeavingTheBattleStopsAllThreeAndAPlayerClosesWhenItGoes) {
   {
     BattleSounds sounds;
     sounds.Timer4_Timer();
@@ -150,6 +138,12 @@ TEST_F(FakeDevices, LeavingTheBattleStopsAllThree) {
   Calls closed = takeCalls();
   std::sort(closed.begin(), closed.end());
   EXPECT_EQ(closed, (Calls{"1 close", "2 close", "3 close"}));
+  {
+    MediaPlayer player;
+    player.playFromStart("snd01.wav");
+    takeCalls();
+  }
+  EXPECT_EQ(takeCalls(), Calls{"4 close"});  // any open player closes when it goes
 }
 
 }  // namespace

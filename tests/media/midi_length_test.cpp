@@ -13,20 +13,12 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes header(std::uint16_t tracks, std::uint16_t division) {
-  return {'M',
-          'T',
-          'h',
-          'd',
-          0,
-          0,
-          0,
-          6,
-          0,
-          1,
-          static_cast<std::uint8_t>(tracks >> 8),
-          static_cast<std::uint8_t>(tracks),
-          static_cast<std::uint8_t>(division >> 8),
-          static_cast<std::uint8_t>(division)};
+  Bytes h = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
+  for (const std::uint16_t v : {tracks, division}) {
+    h.push_back(static_cast<std::uint8_t>(v >> 8));
+    h.push_back(static_cast<std::uint8_t>(v));
+  }
+  return h;
 }
 
 void addTrack(Bytes& file, const Bytes& events) {

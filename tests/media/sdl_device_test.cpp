@@ -21,6 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+// One bar at 240 bpm with a long string chord whose release rings on past the bar.
+constexpr const char* kOneBar =
+    "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 |\nend\n";
+
 class SdlPlayers : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ::setenv("SDL_AUDIODRIVER", "dummy", 0); }
@@ -65,9 +69,7 @@ class SdlPlayers : public ::testing::Test {
 };
 
 TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilent) {
-  // One bar at 240 bpm with a long string chord whose release rings on past the bar.
-  const auto piece = music::compileNotes(
-      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 |\nend\n");
+  const auto piece = music::compileNotes(kOneBar);
   ASSERT_EQ(piece.error, "");
   MediaPlayer player;
   open(player, write("short.mid", piece.midi));
@@ -85,10 +87,10 @@ TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilen
 // A rendered piece keeps the player's meaning of 526, and a file that changes is rendered again
 // rather than played from the rendering of its old version.
 TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBarAndFollowsChangesToTheFile) {
-  const auto oneBar = music::compileNotes(
-      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 |\nend\n");
-  const auto twoBars = music::compileNotes(
-      "tempo 240\ntrack s channel=1 program=49 gate=100\n [c4 e4 g4 c5]:1 | c4:1 |\nend\n");
+  const auto oneBar = music::compileNotes(kOneBar);
+  std::string twoBarNotes = kOneBar;
+  twoBarNotes.replace(twoBarNotes.find('|'), 1, "| c4:1 |");
+  const auto twoBars = music::compileNotes(twoBarNotes);
   ASSERT_EQ(oneBar.error, "");
   ASSERT_EQ(twoBars.error, "");
   const auto waitPrepared = [](const std::string& file) {
