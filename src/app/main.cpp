@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/screen_flow.h"
+#include "app/start_up.h"
 #include "data/game_state.h"
 #include "data/platform.h"
 #include "media/sounds.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("momiru-battle"));
   QApplication::setFont(momiru::ui::uiFont());
+  momiru::app::limitPixmapCache();
   momiru::ui::installQtJapanese();
   if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
     QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));

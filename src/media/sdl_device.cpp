@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <fluidsynth.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <cstdint>
@@ -184,6 +185,9 @@ class AudioSystem {
                              stop = &stopRendering_] {
       const bool ok = renderMidi(midi, seconds, font, rate, gain, *stop, r->pcm);
       r->state.store(ok ? Rendering::kRendered : Rendering::kFailed, std::memory_order_release);
+      // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
+      // keeps the pages (some 20 MB) unless told to give them back.
+      malloc_trim(0);
     });
     slot = std::move(r);
     return slot;
@@ -256,6 +260,13 @@ class AudioSystem {
         soundFont_ = font;
         break;
       }
+    }
+    // FluidSynth fills its shared tables when the first synthesizer is made and does not hold
+    // back a second one made meanwhile on another thread, which then misses its default
+    // modulators; so the first is made here, before any rendering or piece can start.
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+      if (fluid_synth_t* synth = new_fluid_synth(settings)) delete_fluid_synth(synth);
+      delete_fluid_settings(settings);
     }
     return true;
   }

@@ -2,6 +2,7 @@
 // options, entry, battle, result) with the sample characters, and reports the memory the game
 // holds, any battle that stalls or disagrees with the headless runner, and the CPU it uses.
 // tools/soak-battles builds and runs it.
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "app/screen_flow.h"
+#include "app/start_up.h"
 #include "battle/headless.h"
 #include "battle/texts.h"
 #include "data/platform.h"
@@ -47,7 +49,9 @@ constexpr const char* kUsage =
     "battle 10 and at the last battle. A battle that has not reached the result screen after\n"
     "10 minutes is a stall. With --cpu-seconds, measures the CPU time used during the first S\n"
     "seconds of the first battle. Exit status 0 when every battle ended as the headless runner\n"
-    "says, 1 otherwise, 64 for a usage error.\n";
+    "says, 1 otherwise, 64 for a usage error.\n"
+    "Environment: SOAK_PIXMAP_CACHE_KB sets the pixmap cache's limit, SOAK_MALLOC_TRIM returns\n"
+    "freed memory to the system after each battle, SOAK_EVERY prints the memory at every battle.\n";
 
 // Answers the open dialog from a queue; nothing else is ever asked in a sound run.
 class SoakDialogs final : public momiru::ui::PlatformDialogs {
@@ -141,6 +145,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setFont(momiru::ui::uiFont());
+  momiru::app::limitPixmapCache();
   if (const char* kib = std::getenv("SOAK_PIXMAP_CACHE_KB"))
     QPixmapCache::setCacheLimit(std::atoi(kib));
   momiru::media::prepareGameMusic();  // as the game does at start-up
@@ -168,6 +173,8 @@ int main(int argc, char** argv) {
   ScreenFlow flow(ctx, [] {});
   flow.start();
 
+  // Returning freed memory to the system after each battle tells fragmentation from live growth.
+  const bool trim = std::getenv("SOAK_MALLOC_TRIM") != nullptr;
   int failures = 0;
   QElapsedTimer wall;
   wall.start();
@@ -238,6 +245,7 @@ int main(int argc, char** argv) {
     }
     click(flow, "Command1");  // タイトルに戻る
     flushDeletes();
+    if (trim) malloc_trim(0);
   }
   std::printf("%ld battles, none stalled, %d differed from the headless runner\n", battles,
               failures);
