@@ -13,15 +13,9 @@ namespace momiru {
 namespace {
 
 using testing::Character;
+using testing::encode;
 using testing::ScratchDir;
 using testing::testCharacter;
-
-std::string encode(const Character& c, std::optional<std::int32_t> check = std::nullopt) {
-  std::string error;
-  const auto bytes = EncodeSaveData(c.record, c.values, check, &error);
-  EXPECT_TRUE(bytes) << error;
-  return bytes.value_or("");
-}
 
 StoredRecord store(const Character& c) {
   Character withCheck = c;

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "data/game_state.h"
+#include "data/save_data_writer.h"
 
 namespace momiru::testing {
 
@@ -45,6 +47,14 @@ inline Character testCharacter(std::int32_t key = 7) {
                        "L--けり",     "---NO DATA",  "---NO DATA",    "---NO DATA"};
   c.record.WazaPow = {8, 9, 4, 15, 10, 0, 0, 0};
   return c;
+}
+
+// The save-data file of `c`, with its true check value unless one is given.
+inline std::string encode(const Character& c, std::optional<std::int32_t> check = std::nullopt) {
+  std::string error;
+  const auto bytes = EncodeSaveData(c.record, c.values, check, &error);
+  EXPECT_TRUE(bytes.has_value()) << error;
+  return bytes.value_or(std::string());
 }
 
 // A fresh folder under the test's temporary directory, removed at the end of the test.

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "data/game_state.h"
-#include "data/save_data_writer.h"
 #include "data/test_support.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
@@ -68,13 +67,7 @@ inline momiru::testing::Character testCharacter(const std::string& name, std::in
   return c;
 }
 
-inline std::string encode(const momiru::testing::Character& c,
-                          std::optional<std::int32_t> check = std::nullopt) {
-  std::string error;
-  const auto bytes = EncodeSaveData(c.record, c.values, check, &error);
-  EXPECT_TRUE(bytes.has_value()) << error;
-  return bytes.value_or(std::string());
-}
+using momiru::testing::encode;
 
 // Runs the deletions that closing screens asked for.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
