@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -181,14 +182,18 @@ class AudioSystem {
     auto r = std::make_shared<Rendering>();
     r->stamp = stamp;
     const float gain = static_cast<float>(kMusicVolume * kFluidGainAtFullVolume / MIX_MAX_VOLUME);
-    r->worker = std::thread([r = r.get(), midi, seconds, font = soundFont_, rate = rate_, gain,
-                             stop = &stopRendering_] {
-      const bool ok = renderMidi(midi, seconds, font, rate, gain, *stop, r->pcm);
-      r->state.store(ok ? Rendering::kRendered : Rendering::kFailed, std::memory_order_release);
-      // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
-      // keeps the pages (some 20 MB) unless told to give them back.
-      malloc_trim(0);
-    });
+    try {
+      r->worker = std::thread([r = r.get(), midi, seconds, font = soundFont_, rate = rate_, gain,
+                               stop = &stopRendering_] {
+        const bool ok = renderMidi(midi, seconds, font, rate, gain, *stop, r->pcm);
+        r->state.store(ok ? Rendering::kRendered : Rendering::kFailed, std::memory_order_release);
+        // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
+        // keeps the pages (some 20 MB) unless told to give them back.
+        malloc_trim(0);
+      });
+    } catch (const std::exception&) {
+      r->state = Rendering::kFailed;  // no thread to spare: the synthesizer goes on playing it
+    }
     slot = std::move(r);
     return slot;
   }
