@@ -167,7 +167,8 @@ int inspectCommand(const Args& args) {
     if (json) {
       std::fputs((jsonLine(files[i], r) + "\n").c_str(), stdout);
     } else {
-      std::fputs(((i > 0 ? "\n" : "") + plainText(files[i], r)).c_str(), stdout);
+      if (i > 0) std::fputc('\n', stdout);
+      std::fputs(plainText(files[i], r).c_str(), stdout);
     }
   }
   return status;

@@ -138,7 +138,10 @@ void EntryScreen::Command2_Click() {
   }
   if (gs.combatant[1].CharName == gs.combatant[0].CharName) {
     for (std::size_t i = 0; i < kSlots; ++i) {
-      gs.combatant[i].CharName += "(" + std::to_string(i + 1) + ")";
+      std::string& name = gs.combatant[i].CharName;
+      name += '(';
+      name += std::to_string(i + 1);
+      name += ')';
     }
   }
   ++gs.PlayerNo;
