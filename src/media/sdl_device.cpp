@@ -326,10 +326,6 @@ class SdlDevice final : public MediaDevice {
     close();
     spare_.release();
     if (channel_ >= 0) AudioSystem::get().giveBackChannel(channel_);
-    // Each synthesizer read the SoundFont into memory of its own; freed, those pages stay with
-    // the process unless given back. Done here rather than at a restart, where it would delay
-    // the first bar.
-    if (synthesized_) malloc_trim(0);
   }
 
   bool open(const std::string& fileName) override {
@@ -432,7 +428,6 @@ class SdlDevice final : public MediaDevice {
     if (!seconds || *seconds <= 0) return false;
     piece_.bytes = std::move(bytes_);
     piece_.seconds = *seconds;
-    synthesized_ = true;
     if (!piece_.load()) return false;
     audio.rendering(stamp_, piece_.bytes, piece_.seconds);  // for the next start of this file
     return true;
@@ -478,8 +473,7 @@ class SdlDevice final : public MediaDevice {
   Mix_Chunk* chunk_ = nullptr;           // an effect, or a rendered piece of music
   std::shared_ptr<Rendering> rendered_;  // the memory chunk_ plays when it is music
   int channel_ = -1;
-  bool synthesized_ = false;  // a piece went to the synthesizer
-  double startedAt_ = 0;      // audio time when the piece started
+  double startedAt_ = 0;  // audio time when the piece started
 };
 
 }  // namespace
