@@ -18,7 +18,7 @@ using namespace momiru::battle;
 // The pairing measured: two committed samples, or records made here when they are not found.
 GameState pairing(const char* a, const char* b) {
   GameState gs;
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   const std::string dir = MOMIRU_SOURCE_DIR "/samples/";
   if (LoadSaveData(gs, 0, dir + a + ".dat").outcome == LoadOutcome::Loaded &&
       LoadSaveData(gs, 1, dir + b + ".dat").outcome == LoadOutcome::Loaded) {

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   const SaveDataResult r = ReadSaveData(bytes, "fuzz.dat");
   if (r.outcome == LoadOutcome::Loaded) {
-    if (!r.reason.empty() || !r.sum || r.record.CharName != "fuzz.datの" + r.values.SaveName[0])
+    if (!r.reason.empty() || !r.sum || r.record.name != "fuzz.datの" + r.values.storedNames[0])
       std::abort();
     const auto stored = StoreSaveData(r.record, r.values);
     if (!stored) std::abort();

@@ -2,7 +2,7 @@
 // two ticks that the screen's timers call.
 //
 // Using it on a screen (BattleEngine = BasicBattle<RandomUnit, BattleScreenPort, true>):
-//   1. Both characters are registered in gs.combatant; gs.CrLf is "\r\n".
+//   1. Both characters are registered in gs.combatant; gs.lineBreak is "\r\n".
 //   2. Seed the one random source: gs.randomUnit.seed(seed), with clockSeed() for a battle
 //      nobody asked to replay. A battle is its two records, OptSw(1) and this seed: the same
 //      three give the same battle, tick for tick, here, in momiru-lab and on every platform.
@@ -90,12 +90,12 @@ class BasicBattle {
       : gs_(gs), screen_(screen), random_(random) {
     for (int s = 0; s < kSlots; ++s) {
       for (int m = 0; m < kMoves; ++m) {
-        codes_[idx(s)][idx(m)] = parseMoveCode(gs.combatant[idx(s)].WazaName[idx(m)]);
+        codes_[idx(s)][idx(m)] = parseMoveCode(gs.combatant[idx(s)].moveNames[idx(m)]);
       }
     }
     if constexpr (kTexts) {
       panel_.reserve(512);
-      gs_.BattleLog.reserve(gs_.BattleLog.size() + 8192);
+      gs_.battleLog.reserve(gs_.battleLog.size() + 8192);
     }
   }
 
@@ -105,7 +105,7 @@ class BasicBattle {
     st_ = BattleState{};
     judgement_ = Judgement::None;
     for (int s = 0; s < kSlots; ++s) {
-      gs_.TimeGauge[idx(s)] = 0;
+      gs_.timeGauge[idx(s)] = 0;
       screen_.gaugeChanged(s);
     }
     st_.gaugeFull = 2;
@@ -115,7 +115,7 @@ class BasicBattle {
   // Timer1: fill both gauges; a full one takes the turn (slot 1 last, so it wins a tie).
   void schedulerTick() {
     for (int s = 0; s < kSlots; ++s) {
-      std::int32_t& g = gs_.TimeGauge[idx(s)];
+      std::int32_t& g = gs_.timeGauge[idx(s)];
       if (g < std::numeric_limits<std::int32_t>::max()) ++g;
       if (g >= st_.gaugeFull) {
         g = st_.gaugeFull;
@@ -123,7 +123,7 @@ class BasicBattle {
         st_.defender = std::abs(s - 1);
         st_.step = 1;
         setPanel({});
-        if (gs_.OptSw[2] == 1) screen_.showPanel(true);
+        if (gs_.settings.showMessageBox == 1) screen_.showPanel(true);
         screen_.setTimer1(false);
         screen_.setTimer2(true);
       }
@@ -211,7 +211,7 @@ class BasicBattle {
       st_.moveSlot = formula::moveOfDraw(random_());
       const MoveCode& c = code(st_.attacker, st_.moveSlot);
       if (c.part >= 0) st_.attackPart = c.part;
-      if (!c.blank && a.WazaPow[idx(st_.moveSlot)] <= a.HP[idx(st_.attackPart)]) break;
+      if (!c.blank && a.movePower[idx(st_.moveSlot)] <= a.hp[idx(st_.attackPart)]) break;
     }
   }
 
@@ -221,11 +221,11 @@ class BasicBattle {
     if constexpr (kTexts) {
       const Combatant& a = gs_.combatant[idx(st_.attacker)];
       panel_.clear();
-      panel_ += a.CharName;
+      panel_ += a.name;
       panel_ += text::kNo;
-      panel_ += code(st_.attacker, st_.moveSlot).displayName(a.WazaName[idx(st_.moveSlot)]);
+      panel_ += code(st_.attacker, st_.moveSlot).displayName(a.moveNames[idx(st_.moveSlot)]);
       panel_ += text::kBang;
-      panel_ += gs_.CrLf;
+      panel_ += gs_.lineBreak;
       screen_.panelTextChanged(panel_);
     }
     st_.defender = std::abs(st_.attacker - 1);
@@ -236,8 +236,8 @@ class BasicBattle {
   void STU() {
     pickTarget();
     Combatant& a = gs_.combatant[idx(st_.attacker)];
-    std::int32_t& hp = a.HP[idx(st_.attackPart)];
-    hp = formula::costPaid(hp, a.WazaPow[idx(st_.moveSlot)], halving());
+    std::int32_t& hp = a.hp[idx(st_.attackPart)];
+    hp = formula::costPaid(hp, a.movePower[idx(st_.moveSlot)], halving());
   }
 
   // Step 3. Each blow returns whether it hit.
@@ -249,18 +249,18 @@ class BasicBattle {
 
   // Apply the hit in `damage` to the target part.
   void DAMI() {
-    if (gs_.OptSw[0] == 1) screen_.setPanelBackground(st_.defender, true);
+    if (gs_.settings.showHitBackground == 1) screen_.setPanelBackground(st_.defender, true);
     st_.damage = std::max(st_.damage, 1);
     ++st_.hitCount;
     Combatant& d = gs_.combatant[idx(st_.defender)];
-    std::int32_t& hp = d.HP[idx(st_.targetPart)];
+    std::int32_t& hp = d.hp[idx(st_.targetPart)];
     hp = formula::hitTaken(hp, st_.damage);
     if constexpr (kTexts) {
-      panel_ += d.CharName;
+      panel_ += d.name;
       panel_ += text::kDamageMid;
       appendNumber(panel_, st_.damage);
       panel_ += text::kDamageEnd;
-      panel_ += gs_.CrLf;
+      panel_ += gs_.lineBreak;
       screen_.panelTextChanged(panel_);
     }
     sts();
@@ -277,13 +277,13 @@ class BasicBattle {
 
   // Step 41: log the turn and judge whether the battle is over.
   void ZEN() {
-    if constexpr (kTexts) gs_.BattleLog += panel_;
+    if constexpr (kTexts) gs_.battleLog += panel_;
     const std::int32_t att = st_.attacker;
     const std::int32_t def = st_.defender;
     const bool defenderCan = canAct(def, st_.targetPart);
     const bool attackerCan = canAct(att, st_.attackPart);
-    const std::int32_t headA = gs_.combatant[idx(att)].HP[0];
-    const std::int32_t headD = gs_.combatant[idx(def)].HP[0];
+    const std::int32_t headA = gs_.combatant[idx(att)].hp[0];
+    const std::int32_t headD = gs_.combatant[idx(def)].hp[0];
     if (headA <= 0 && headD <= 0) {
       judge(Judgement::BothFell, 0, 0);
     } else if (headD <= 0 || (!defenderCan && attackerCan)) {
@@ -297,14 +297,14 @@ class BasicBattle {
       st_.step = 59;
     }
     if constexpr (kTexts) {
-      if (!defenderCan || !attackerCan) gs_.BattleLog += panel_;
+      if (!defenderCan || !attackerCan) gs_.battleLog += panel_;
     }
   }
 
   // `sts` without its texts: every HP below 1 becomes 0, then the screen redraws the status.
   void sts() {
     for (Combatant& c : gs_.combatant) {
-      for (std::int32_t& hp : c.HP) hp = std::max(hp, 0);  // below 1 means 0 or less
+      for (std::int32_t& hp : c.hp) hp = std::max(hp, 0);  // below 1 means 0 or less
     }
     screen_.statusChanged();
   }
@@ -321,7 +321,7 @@ class BasicBattle {
   // Step 10 before its blow: the log takes the panel, which starts empty for the repetition.
   void logAndClearPanel() {
     if constexpr (kTexts) {
-      gs_.BattleLog += panel_;
+      gs_.battleLog += panel_;
       setPanel({});
     }
   }
@@ -331,35 +331,35 @@ class BasicBattle {
     if constexpr (kTexts) {
       appendNumber(panel_, st_.hitCount);
       panel_ += text::kHits;
-      panel_ += gs_.CrLf;
+      panel_ += gs_.lineBreak;
       screen_.panelTextChanged(panel_);
     }
   }
 
   // Step 64: back to the scheduler.
   void endTurn() {
-    if (gs_.OptSw[0] == 1) screen_.setPanelBackground(st_.defender, false);
-    gs_.TimeGauge[idx(st_.attacker)] = 0;
+    if (gs_.settings.showHitBackground == 1) screen_.setPanelBackground(st_.defender, false);
+    gs_.timeGauge[idx(st_.attacker)] = 0;
     screen_.showPanel(false);
     screen_.setTimer2(false);
     screen_.setTimer1(true);
   }
 
-  double halving() const { return formula::halving(gs_.OptSw[1]); }
+  double halving() const { return formula::halving(gs_.settings.halveDamage); }
 
   // The defender is hit on the torso first, then the legs, the arms, and the head last.
-  void pickTarget() { st_.targetPart = formula::targetOf(gs_.combatant[idx(st_.defender)].HP); }
+  void pickTarget() { st_.targetPart = formula::targetOf(gs_.combatant[idx(st_.defender)].hp); }
 
   bool blow(MoveKind kind) {
     pickTarget();
     const Combatant& a = gs_.combatant[idx(st_.attacker)];
     const double h = halving();
-    const double P = a.WazaPow[idx(st_.moveSlot)];
+    const double P = a.movePower[idx(st_.moveSlot)];
     if (kind == MoveKind::Special) {
       st_.damage = formula::specialDamage(P, random_(), h);
     } else {
-      const double A = P + static_cast<double>(a.OFE[idx(st_.attackPart)]);
-      const double D = gs_.combatant[idx(st_.defender)].DEF[idx(st_.targetPart)];
+      const double A = P + static_cast<double>(a.attack[idx(st_.attackPart)]);
+      const double D = gs_.combatant[idx(st_.defender)].defence[idx(st_.targetPart)];
       const float u1 = random_(formula::attackArgument(A));
       const float u2 = random_(formula::defenceArgument(D));
       const double factor =
@@ -370,7 +370,7 @@ class BasicBattle {
     if (formula::missRoll(random_()) || st_.hitCount > 4) {
       if constexpr (kTexts) {
         panel_ += text::kMissLine;
-        panel_ += gs_.CrLf;
+        panel_ += gs_.lineBreak;
         screen_.panelTextChanged(panel_);
       }
       MISS();
@@ -393,27 +393,27 @@ class BasicBattle {
     for (int m = 0; m < kMoves; ++m) {
       const int p = codes_[idx(slot)][idx(m)].part;
       if (p >= 0) partVar = p;
-      can |= c.HP[idx(partVar)] > c.WazaPow[idx(m)];
+      can |= c.hp[idx(partVar)] > c.movePower[idx(m)];
     }
     return can;
   }
 
   void judge(Judgement j, std::int32_t win, std::int32_t lose) {
     judgement_ = j;
-    gs_.WinNo = win;
-    gs_.LoseNo = lose;
+    gs_.winner = win;
+    gs_.loser = lose;
     if constexpr (kTexts) {
       panel_.clear();
       if (j == Judgement::BothFell || j == Judgement::NeitherCanAct) {
         panel_ += text::kDrawA;
-        panel_ += gs_.CrLf;
+        panel_ += gs_.lineBreak;
         panel_ += text::kDrawB;
       } else {
-        const std::string& loser = gs_.combatant[idx(lose)].CharName;
-        const std::string& winner = gs_.combatant[idx(win)].CharName;
+        const std::string& loser = gs_.combatant[idx(lose)].name;
+        const std::string& winner = gs_.combatant[idx(win)].name;
         panel_ += loser;
         panel_ += j == Judgement::DefenderLost ? text::kFell : text::kStuck;
-        panel_ += gs_.CrLf;
+        panel_ += gs_.lineBreak;
         panel_ += winner;
         panel_ += text::kVictory;
       }

@@ -59,14 +59,14 @@ struct Drawn {
 
 template <bool kTexts>
 BatchBattles<kTexts>::BatchBattles(const GameState& start)
-    : gs_(start), startHp_{}, halving_(formula::halving(start.OptSw[1])), sides_{}, texts_{} {
+    : gs_(start), startHp_{}, halving_(formula::halving(start.settings.halveDamage)), sides_{}, texts_{} {
   for (std::size_t s = 0; s < kSlots; ++s) {
     const Combatant& c = gs_.combatant[s];
     Side& side = sides_[s];
-    side.OFE = c.OFE;
+    side.attack = c.attack;
     for (std::size_t p = 0; p < kParts; ++p) {
-      side.defenceTerm[p] = formula::defenceTerm(c.DEF[p]);
-      side.defenceArgument[p] = formula::defenceArgument(c.DEF[p]);
+      side.defenceTerm[p] = formula::defenceTerm(c.defence[p]);
+      side.defenceArgument[p] = formula::defenceArgument(c.defence[p]);
     }
     side.lettered = true;
     ActTest& act = side.act;
@@ -74,8 +74,8 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
     act.leastPower.fill(std::numeric_limits<std::int32_t>::max());
     act.lastPart = -1;
     for (std::size_t m = 0; m < kMoves; ++m) {
-      const MoveCode code = parseMoveCode(c.WazaName[m]);
-      const std::int32_t power = c.WazaPow[m];
+      const MoveCode code = parseMoveCode(c.moveNames[m]);
+      const std::int32_t power = c.movePower[m];
       side.moves[m] = Move{code.blank ? kNoMove : power, power, code.part, code.kind,
                            static_cast<std::uint8_t>(code.part >= 0 ? code.part : 0)};
       if (code.part >= 0) act.lastPart = code.part;
@@ -86,23 +86,23 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
       least = std::min(least, power);
       if constexpr (kTexts) {
         std::string& line = texts_.announce[s][m];
-        line = c.CharName;
+        line = c.name;
         line += text::kNo;
-        line += code.displayName(c.WazaName[m]);
+        line += code.displayName(c.moveNames[m]);
         line += text::kBang;
-        line += gs_.CrLf;
+        line += gs_.lineBreak;
       }
     }
   }
   for (std::size_t s = 0; s < kSlots; ++s) {
-    for (std::size_t p = 0; p < kParts; ++p) startHp_[s][p] = std::max(gs_.combatant[s].HP[p], 0);
+    for (std::size_t p = 0; p < kParts; ++p) startHp_[s][p] = std::max(gs_.combatant[s].hp[p], 0);
     startAble_[s] = ableParts(sides_[s].act, startHp_[s]);
   }
   if constexpr (kTexts) {
-    const std::string& crlf = gs_.CrLf;
+    const std::string& crlf = gs_.lineBreak;
     for (std::size_t s = 0; s < kSlots; ++s) {
-      const std::string& loser = gs_.combatant[s].CharName;
-      const std::string& winner = gs_.combatant[1 - s].CharName;
+      const std::string& loser = gs_.combatant[s].name;
+      const std::string& winner = gs_.combatant[1 - s].name;
       texts_.damagedName[s] = loser + std::string(text::kDamageMid);
       texts_.fellLoss[s] =
           loser + std::string(text::kFell) + crlf + winner + std::string(text::kVictory);
@@ -112,7 +112,7 @@ BatchBattles<kTexts>::BatchBattles(const GameState& start)
     texts_.missLine = std::string(text::kMissLine) + crlf;
     texts_.hitsEnd = std::string(text::kHits) + crlf;
     texts_.draw = std::string(text::kDrawA) + crlf + std::string(text::kDrawB);
-    gs_.BattleLog.reserve(16384);
+    gs_.battleLog.reserve(16384);
   }
 }
 
@@ -148,7 +148,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
   const double h = kHalving == 0 ? halving_ : static_cast<double>(kHalving);
   RandomUnit rnd(seed);
   Hp hp = startHp_;
-  std::string& log = gs_.BattleLog;
+  std::string& log = gs_.battleLog;
   if constexpr (kTexts) log.clear();
   std::int32_t attackPart = 0;  // the engine's attackPart and targetPart persist between turns
   std::int32_t targetPart = 0;
@@ -213,7 +213,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
     // The blows, as BasicBattle's blow and DAMI make them; each kind with its own copy of the
     // code, so that nothing inside a blow asks for the kind again.
     const double P = move.power;
-    const double A = P + static_cast<double>(sa->OFE[ap]);
+    const double A = P + static_cast<double>(sa->attack[ap]);
     std::int32_t hits = 0;
     std::int32_t aim = targetPart;
     const auto blows = [&]<MoveKind kKind>() __attribute__((always_inline)) {
@@ -266,7 +266,7 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
           log += texts_.damagedName[d];
           appendNumber(log, damage);
           log += text::kDamageEnd;
-          log += gs_.CrLf;
+          log += gs_.lineBreak;
         }
         if constexpr (kKind != MoveKind::Repeat) return;
       }
@@ -330,10 +330,10 @@ Outcome BatchBattles<kTexts>::run(std::uint64_t seed, std::int32_t maxTurns) {
                                             : texts_.draw;
     }
   }
-  for (std::size_t s = 0; s < kSlots; ++s) gs_.combatant[s].HP = hp[s];
+  for (std::size_t s = 0; s < kSlots; ++s) gs_.combatant[s].hp = hp[s];
   gs_.randomUnit = rnd;
-  gs_.WinNo = win;
-  gs_.LoseNo = lose;
+  gs_.winner = win;
+  gs_.loser = lose;
   Outcome out;
   out.turns = turns;
   if (j == Judgement::Continue) return out;

@@ -132,7 +132,7 @@ class TurnRecorder {
       }
       case 41:
         for (std::size_t slot = 0; slot < kSlots; ++slot)
-          turns.back().hp[slot] = gs.combatant[slot].HP;
+          turns.back().hp[slot] = gs.combatant[slot].hp;
         break;
       default:
         break;
@@ -143,7 +143,7 @@ class TurnRecorder {
 
  private:
   static std::int32_t hpOf(const GameState& gs, std::int32_t slot, std::int32_t part) {
-    return gs.combatant[static_cast<std::size_t>(slot)].HP[static_cast<std::size_t>(part)];
+    return gs.combatant[static_cast<std::size_t>(slot)].hp[static_cast<std::size_t>(part)];
   }
   std::int32_t costBefore_ = 0;
   std::int32_t hitsBefore_ = 0;
@@ -153,8 +153,8 @@ inline Outcome finished(Outcome out, Judgement j, const GameState& gs) {
   out.finished = true;
   out.judgement = j;
   if (j == Judgement::DefenderLost || j == Judgement::AttackerLost) {
-    out.winner = gs.WinNo;
-    out.loser = gs.LoseNo;
+    out.winner = gs.winner;
+    out.loser = gs.loser;
   }
   return out;
 }
@@ -189,7 +189,7 @@ Outcome drive(Engine& engine, const Timers& timers, const GameState& gs, std::in
 
 // Plays one whole battle of gs's two records with texts, as the screen would show it: gs.randomUnit
 // is seeded with `seed`, BattleLog, WinNo and LoseNo are left as the result screen reads them.
-// gs.CrLf must be set. Turns are recorded when `record` is given.
+// gs.lineBreak must be set. Turns are recorded when `record` is given.
 Outcome playBattle(GameState& gs, std::uint64_t seed, std::int32_t maxTurns = kDefaultMaxTurns,
                    std::vector<TurnRecord>* record = nullptr);
 
@@ -229,7 +229,7 @@ class BatchBattles {
 
   struct Side {
     std::array<Move, kMoves> moves;
-    std::array<std::int32_t, kParts> OFE;
+    std::array<std::int32_t, kParts> attack;
     std::array<double, kParts> defenceTerm;      // by target part
     std::array<double, kParts> defenceArgument;  // by target part
     ActTest act;

@@ -18,32 +18,47 @@ inline constexpr std::array<const char*, kParts> kPartNames = {"頭", "両腕", 
 
 // One character as the battle sees it. Numbers are the decoded values (stored value ÷ key).
 struct Combatant {
-  std::string CharName;      // "<file>の<stored name>", maybe with "(1)"/"(2)" appended at entry
-  std::int32_t CharLv = 0;   // nonzero marks the slot as holding a character
-  std::int32_t CharPic = 0;  // 0..13 portraits, 14 empty; anything else shows the empty one
-  std::array<std::int32_t, kParts> HP{};
-  std::array<std::int32_t, kParts> OFE{};
-  std::array<std::int32_t, kParts> DEF{};
-  std::array<std::string, kMoves> WazaName;  // three code characters, then the display name
-  std::array<std::int32_t, kMoves> WazaPow{};
+  std::string name;           // "<file>の<stored name>", maybe with "(1)"/"(2)" appended at entry
+  std::int32_t level = 0;     // nonzero marks the slot as holding a character
+  std::int32_t portrait = 0;  // 0..13 portraits, 14 empty; anything else shows the empty one
+  std::array<std::int32_t, kParts> hp{};         // hit points by part
+  std::array<std::int32_t, kParts> attack{};     // offence by part, added to a move's power
+  std::array<std::int32_t, kParts> defence{};    // by part, taken off a blow that lands there
+  std::array<std::string, kMoves> moveNames;     // three code characters, then the display name
+  std::array<std::int32_t, kMoves> movePower{};  // a move's strength and its cost in HP
 
   bool operator==(const Combatant&) const = default;
 };
 
 // The values of the last successful save-data load, kept for whoever wants to look at them.
-// Only SaveKey has a second writer: saving the settings sets it to a fresh random key.
+// Only the key has a second writer: saving the settings sets it to a fresh random key. The
+// file's field names, which `momiru-lab inspect` prints, are given beside each member.
 struct LoadValues {
-  std::int32_t SaveKey = 0;
-  std::int32_t SaveCheck = 0;
-  std::int32_t Tampered = 0;
-  std::array<std::int32_t, 2> SaveLv{};
-  std::array<std::int32_t, 2> SavePic{};
-  std::array<std::string, 2> SaveName;
-  std::string SaveText;
-  std::int32_t SaveA = 0, SaveB = 0, SaveC = 0, SaveD = 0, SaveE = 0;
-  std::int32_t SaveF = 0, SaveG = 0, SaveH = 0;
+  std::int32_t key = 0;                        // SaveKey: every stored number is a multiple of it
+  std::int32_t checkSum = 0;                   // SaveCheck
+  std::int32_t tampered = 0;                   // 1 after a load failed its integrity check
+  std::array<std::int32_t, 2> storedLevels{};  // SaveLv[0..1]; element 1 is not used
+  std::array<std::int32_t, 2> storedPortraits{};  // SavePic[0..1]; element 1 is not used
+  std::array<std::string, 2> storedNames;         // SaveName[0..1]; element 1 is not used
+  std::string storedText;                         // SaveText, not used
+  std::array<std::int32_t, 5> fiveNumbers{};      // SaveA..SaveE; SaveA enters the check sum
+  std::array<std::int32_t, 3> threeNumbers{};     // SaveF..SaveH; SaveF, SaveG enter it
 
   bool operator==(const LoadValues&) const = default;
+};
+
+// The options of the settings file "settei.sei". The switches hold 0 or 1 as read from the file.
+struct Settings {
+  std::int32_t showHitBackground = 0;  // a hit turns the defender's panel background
+  std::int32_t halveDamage = 0;        // costs and damage are halved
+  std::int32_t showMessageBox = 0;     // the battle's message box is shown during a turn
+  std::int32_t battleSpeed = 0;        // battle-step interval in ms, 1..300 once set
+
+  // The three switches in the order of their check boxes and of the settings file.
+  static constexpr std::array<std::int32_t Settings::*, 3> kSwitches = {
+      &Settings::showHitBackground, &Settings::halveDamage, &Settings::showMessageBox};
+
+  bool operator==(const Settings&) const = default;
 };
 
 // Created once at start-up, all zero and empty, and handed to every screen by reference.
@@ -51,14 +66,14 @@ struct GameState {
   std::array<Combatant, kSlots> combatant;
   LoadValues load;
 
-  std::array<std::int32_t, 3> OptSw{};  // 0 background pictures, 1 halved damage, 2 message box
-  std::int32_t BattleSpeed = 0;         // battle-step interval in ms, 1..300 once set
-  std::int32_t PlayerNo = 0;            // slot being entered; during a battle the listed slot
-  std::string BattleLog;
-  std::array<std::int32_t, kSlots> TimeGauge{};
-  std::int32_t WinNo = 0;  // both 0 after a draw
-  std::int32_t LoseNo = 0;
-  std::string CrLf;  // built by the title screen's load step
+  Settings settings;
+  std::int32_t currentSlot =
+      0;  // slot being entered; during a battle the slot whose moves are listed
+  std::string battleLog;
+  std::array<std::int32_t, kSlots> timeGauge{};
+  std::int32_t winner = 0;  // both 0 after a draw
+  std::int32_t loser = 0;
+  std::string lineBreak;  // CR LF, set by the title screen's load step
 
   RandomUnit randomUnit;  // the one random source of the program
 };

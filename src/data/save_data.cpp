@@ -247,16 +247,16 @@ std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& o
   Combatant& c = out.record;
   LoadValues& v = out.values;
   const auto num = [&](int i) { return stored.numbers[static_cast<std::size_t>(i)]; };
-  v.SaveKey = num(kKeyField);
-  v.SaveCheck = num(kCheckField);
-  if (v.SaveKey == 0) return std::string("the key (SaveKey) is 0");
+  v.key = num(kKeyField);
+  v.checkSum = num(kCheckField);
+  if (v.key == 0) return std::string("the key (SaveKey) is 0");
 
   std::optional<std::string> failure;
   const auto divide = [&](int i, std::int32_t& target) {
     const std::int32_t stored_value = num(i);
-    const double q = static_cast<double>(stored_value) / static_cast<double>(v.SaveKey);
+    const double q = static_cast<double>(stored_value) / static_cast<double>(v.key);
     if (std::floor(q) != q) {
-      v.Tampered = 1;
+      v.tampered = 1;
       out.notMultiples.push_back(fieldName(i));
       target = stored_value;
       return;
@@ -269,38 +269,38 @@ std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& o
     target = *whole;
   };
 
-  v.Tampered = 0;
+  v.tampered = 0;
   for (std::size_t p = 0; p < kParts; ++p) {
     const int base = kPartsField + static_cast<int>(p) * 3;
-    divide(base, c.HP[p]);
-    divide(base + 1, c.OFE[p]);
-    divide(base + 2, c.DEF[p]);
+    divide(base, c.hp[p]);
+    divide(base + 1, c.attack[p]);
+    divide(base + 2, c.defence[p]);
   }
   for (std::size_t k = 0; k < 2; ++k) {
-    divide(kLevelsField + static_cast<int>(k) * 2, v.SaveLv[k]);
-    divide(kLevelsField + static_cast<int>(k) * 2 + 1, v.SavePic[k]);
+    divide(kLevelsField + static_cast<int>(k) * 2, v.storedLevels[k]);
+    divide(kLevelsField + static_cast<int>(k) * 2 + 1, v.storedPortraits[k]);
   }
-  for (std::size_t m = 0; m < kMoves; ++m) divide(kPowersField + static_cast<int>(m), c.WazaPow[m]);
-  divide(kFiveField, v.SaveA);
-  divide(kFiveField + 1, v.SaveB);
-  divide(kFiveField + 2, v.SaveC);
-  divide(kFiveField + 3, v.SaveD);
-  divide(kFiveField + 4, v.SaveE);
-  divide(kThreeField, v.SaveF);
-  divide(kThreeField + 1, v.SaveG);
-  divide(kThreeField + 2, v.SaveH);
+  for (std::size_t m = 0; m < kMoves; ++m) divide(kPowersField + static_cast<int>(m), c.movePower[m]);
+  divide(kFiveField, v.fiveNumbers[0]);
+  divide(kFiveField + 1, v.fiveNumbers[1]);
+  divide(kFiveField + 2, v.fiveNumbers[2]);
+  divide(kFiveField + 3, v.fiveNumbers[3]);
+  divide(kFiveField + 4, v.fiveNumbers[4]);
+  divide(kThreeField, v.threeNumbers[0]);
+  divide(kThreeField + 1, v.threeNumbers[1]);
+  divide(kThreeField + 2, v.threeNumbers[2]);
   if (failure) return failure;
 
   const auto text = [&](int j) { return stored.texts[static_cast<std::size_t>(j)]; };
-  v.SaveText = text(kTextField);
-  v.SaveName[0] = text(kNamesField);
-  v.SaveName[1] = text(kNamesField + 1);
+  v.storedText = text(kTextField);
+  v.storedNames[0] = text(kNamesField);
+  v.storedNames[1] = text(kNamesField + 1);
   for (std::size_t m = 0; m < kMoves; ++m)
-    c.WazaName[m] = text(kMoveNamesField + static_cast<int>(m));
+    c.moveNames[m] = text(kMoveNamesField + static_cast<int>(m));
 
-  c.CharLv = v.SaveLv[0];
-  c.CharPic = v.SavePic[0];
-  c.CharName = v.SaveName[0];
+  c.level = v.storedLevels[0];
+  c.portrait = v.storedPortraits[0];
+  c.name = v.storedNames[0];
   return std::nullopt;
 }
 
@@ -318,9 +318,9 @@ std::string_view SaveDataFieldName(int index) {
 }
 
 std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const LoadValues& values) {
-  std::optional<std::int32_t> sum = record.HP[0];
+  std::optional<std::int32_t> sum = record.hp[0];
   for (const std::int32_t term :
-       {values.SaveKey, record.HP[2], record.OFE[1], values.SaveF, values.SaveG, values.SaveA}) {
+       {values.key, record.hp[2], record.attack[1], values.threeNumbers[0], values.threeNumbers[1], values.fiveNumbers[0]}) {
     sum = checkedAdd(*sum, term);
     if (!sum) return std::nullopt;
   }
@@ -365,12 +365,12 @@ SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
   }
   result.sum = *sum;
   std::vector<std::string> faults;
-  if (*sum != result.values.SaveCheck) {
-    faults.push_back("the check value " + decimal(result.values.SaveCheck) +
+  if (*sum != result.values.checkSum) {
+    faults.push_back("the check value " + decimal(result.values.checkSum) +
                      " differs from the sum " + decimal(*sum));
   }
-  if (result.values.Tampered != 0) {
-    faults.push_back("not multiples of the key " + decimal(result.values.SaveKey) + ": " +
+  if (result.values.tampered != 0) {
+    faults.push_back("not multiples of the key " + decimal(result.values.key) + ": " +
                      joined(result.notMultiples));
   }
   if (!faults.empty()) {
@@ -381,8 +381,8 @@ SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
 
   result.outcome = LoadOutcome::Loaded;
   result.reason.clear();
-  result.record.CharName =
-      pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.CharName;
+  result.record.name =
+      pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.name;
   return result;
 }
 

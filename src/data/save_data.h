@@ -33,7 +33,7 @@ struct SaveDataResult {
 };
 
 // Reads `file` as the entry screen's "読み込み" does, into slot `slot` of `gs` (normally
-// gs.PlayerNo). On success CharName becomes the bare file name, "の" and the stored name.
+// gs.currentSlot). On success CharName becomes the bare file name, "の" and the stored name.
 SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
 
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of

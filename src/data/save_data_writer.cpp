@@ -43,37 +43,37 @@ std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadVal
   std::size_t i = 0;
   bool ok = true;
   const auto put = [&](std::int32_t value, bool scaled) {
-    const std::int64_t product = scaled ? std::int64_t{value} * values.SaveKey : value;
+    const std::int64_t product = scaled ? std::int64_t{value} * values.key : value;
     const auto v = toInt32(static_cast<double>(product));
     if (!v && ok) {
       ok = false;
       setError(error, std::string(SaveDataFieldName(static_cast<int>(i))) + " times the key " +
-                          decimal(values.SaveKey) + " is outside the 32-bit range");
+                          decimal(values.key) + " is outside the 32-bit range");
     }
     stored.numbers[i++] = v.value_or(0);
   };
-  put(values.SaveKey, false);
-  put(values.SaveCheck, false);
+  put(values.key, false);
+  put(values.checkSum, false);
   for (std::size_t p = 0; p < kParts; ++p) {
-    put(record.HP[p], true);
-    put(record.OFE[p], true);
-    put(record.DEF[p], true);
+    put(record.hp[p], true);
+    put(record.attack[p], true);
+    put(record.defence[p], true);
   }
   for (std::size_t k = 0; k < 2; ++k) {
-    put(values.SaveLv[k], true);
-    put(values.SavePic[k], true);
+    put(values.storedLevels[k], true);
+    put(values.storedPortraits[k], true);
   }
-  for (const std::int32_t pow : record.WazaPow) put(pow, true);
-  for (const std::int32_t v : {values.SaveF, values.SaveG, values.SaveH, values.SaveA, values.SaveB,
-                               values.SaveC, values.SaveD, values.SaveE})
+  for (const std::int32_t pow : record.movePower) put(pow, true);
+  for (const std::int32_t v : {values.threeNumbers[0], values.threeNumbers[1], values.threeNumbers[2], values.fiveNumbers[0], values.fiveNumbers[1],
+                               values.fiveNumbers[2], values.fiveNumbers[3], values.fiveNumbers[4]})
     put(v, true);
   if (!ok) return std::nullopt;
 
   std::size_t t = 0;
-  stored.texts[t++] = values.SaveText;
-  stored.texts[t++] = values.SaveName[0];
-  stored.texts[t++] = values.SaveName[1];
-  for (const std::string& name : record.WazaName) stored.texts[t++] = name;
+  stored.texts[t++] = values.storedText;
+  stored.texts[t++] = values.storedNames[0];
+  stored.texts[t++] = values.storedNames[1];
+  for (const std::string& name : record.moveNames) stored.texts[t++] = name;
   return stored;
 }
 
@@ -115,14 +115,14 @@ std::optional<std::string> EncodeSaveData(const Combatant& record, const LoadVal
                                           std::optional<std::int32_t> check, std::string* error) {
   LoadValues v = values;
   if (check) {
-    v.SaveCheck = *check;
+    v.checkSum = *check;
   } else {
     const auto sum = SaveDataCheckSum(record, values);
     if (!sum) {
       setError(error, "the check sum is outside the 32-bit range");
       return std::nullopt;
     }
-    v.SaveCheck = *sum;
+    v.checkSum = *sum;
   }
   const auto stored = StoreSaveData(record, v, error);
   if (!stored) return std::nullopt;

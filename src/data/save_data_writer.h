@@ -13,9 +13,9 @@
 namespace momiru {
 
 // The stored form of one character: every number of groups 2 to 6 is the decoded value times
-// values.SaveKey. The level, picture and name pairs are taken from values.SaveLv, SavePic and
+// values.key. The level, picture and name pairs are taken from values.storedLevels, SavePic and
 // SaveName (a record's CharLv, CharPic and CharName are only derived from them when reading);
-// SaveCheck is stored as values.SaveCheck holds it. Fails when a product leaves the 32-bit range.
+// SaveCheck is stored as values.checkSum holds it. Fails when a product leaves the 32-bit range.
 std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadValues& values,
                                           std::string* error = nullptr);
 

@@ -50,7 +50,7 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
 bool ReadSettings(GameState& gs, std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) return false;
-  std::int32_t* const targets[] = {&gs.OptSw[0], &gs.OptSw[1], &gs.OptSw[2], &gs.BattleSpeed};
+  std::int32_t* const targets[] = {&gs.settings.showHitBackground, &gs.settings.halveDamage, &gs.settings.showMessageBox, &gs.settings.battleSpeed};
   for (;;) {
     // "While the file has unread data": blank space and empty lines after a record are not data.
     for (int c = buf->sgetc(); c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = buf->sgetc())
@@ -82,10 +82,10 @@ bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
 
   // The key is drawn after the file is created and before anything is written, as the game does.
   const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
-  gs.load.SaveKey = static_cast<std::int32_t>(draw) + 5;
+  gs.load.key = static_cast<std::int32_t>(draw) + 5;
 
   std::string text;
-  for (const std::int32_t v : {gs.OptSw[0], gs.OptSw[1], gs.OptSw[2], gs.BattleSpeed})
+  for (const std::int32_t v : {gs.settings.showHitBackground, gs.settings.halveDamage, gs.settings.showMessageBox, gs.settings.battleSpeed})
     text += decimal(v) + "\r\n";
   return file.commit(text);
 }

@@ -70,9 +70,9 @@ std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome&
   j.beginObject();
   j.key("seed").value(seed);
   j.key("names").beginArray();
-  for (const Combatant& c : gs.combatant) j.value(c.CharName);
+  for (const Combatant& c : gs.combatant) j.value(c.name);
   j.endArray();
-  j.key("log").value(gs.BattleLog);
+  j.key("log").value(gs.battleLog);
   j.key("result_text").value(texts.text1);
   j.key("result_label");
   if (out.finished) {
@@ -117,7 +117,7 @@ std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome&
   }
   j.endArray();
   j.key("final_hp");
-  writeHp(j, {gs.combatant[0].HP, gs.combatant[1].HP});
+  writeHp(j, {gs.combatant[0].hp, gs.combatant[1].hp});
   j.endObject();
   return j.str() + "\n";
 }

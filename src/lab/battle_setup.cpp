@@ -8,9 +8,9 @@
 namespace momiru::lab {
 
 void registerNames(GameState& gs) {
-  if (gs.combatant[1].CharName == gs.combatant[0].CharName) {
-    gs.combatant[0].CharName += "(1)";
-    gs.combatant[1].CharName += "(2)";
+  if (gs.combatant[1].name == gs.combatant[0].name) {
+    gs.combatant[0].name += "(1)";
+    gs.combatant[1].name += "(2)";
   }
 }
 
@@ -25,8 +25,8 @@ std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
     if (r.outcome != LoadOutcome::Loaded) return *files[slot] + ": cannot be used: " + r.reason;
   }
   registerNames(gs);
-  gs.OptSw[1] = halve ? 1 : 0;
-  gs.CrLf = "\r\n";
+  gs.settings.halveDamage = halve ? 1 : 0;
+  gs.lineBreak = "\r\n";
   return std::nullopt;
 }
 

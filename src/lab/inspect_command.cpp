@@ -51,8 +51,8 @@ std::string jsonLine(const std::string& file, const SaveDataResult& r) {
   w.key("verdict").value(verdictOf(r.outcome));
   w.key("reason").value(r.reason);
   if (readable) {
-    w.key("key").value(r.values.SaveKey);
-    w.key("check").value(r.values.SaveCheck);
+    w.key("key").value(r.values.key);
+    w.key("check").value(r.values.checkSum);
   } else {
     w.key("key").null();
     w.key("check").null();
@@ -66,24 +66,24 @@ std::string jsonLine(const std::string& file, const SaveDataResult& r) {
     for (const char* k : {"level", "picture", "name", "parts", "moves"}) w.key(k).null();
     return w.endObject().str();
   }
-  w.key("level").value(r.record.CharLv);
-  w.key("picture").value(r.record.CharPic);
-  w.key("name").value(r.values.SaveName[0]);
+  w.key("level").value(r.record.level);
+  w.key("picture").value(r.record.portrait);
+  w.key("name").value(r.values.storedNames[0]);
   w.key("parts").beginArray();
   for (std::size_t p = 0; p < kParts; ++p) {
     w.beginObject();
     w.key("name").value(kPartNames[p]);
-    w.key("hp").value(r.record.HP[p]);
-    w.key("ofe").value(r.record.OFE[p]);
-    w.key("def").value(r.record.DEF[p]);
+    w.key("hp").value(r.record.hp[p]);
+    w.key("ofe").value(r.record.attack[p]);
+    w.key("def").value(r.record.defence[p]);
     w.endObject();
   }
   w.endArray();
   w.key("moves").beginArray();
   for (std::size_t m = 0; m < kMoves; ++m) {
     w.beginObject();
-    w.key("text").value(r.record.WazaName[m]);
-    w.key("power").value(r.record.WazaPow[m]);
+    w.key("text").value(r.record.moveNames[m]);
+    w.key("power").value(r.record.movePower[m]);
     w.endObject();
   }
   w.endArray();
@@ -100,14 +100,14 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
     std::snprintf(head, sizeof head, "  %-10s", label);
     out += head + value + "\n";
   };
-  line("name", r.values.SaveName[0]);
-  line("level", decimal(r.record.CharLv));
-  line("picture", decimal(r.record.CharPic));
+  line("name", r.values.storedNames[0]);
+  line("level", decimal(r.record.level));
+  line("picture", decimal(r.record.portrait));
   out += "  part            HP        OFE        DEF\n";
   for (std::size_t p = 0; p < kParts; ++p) {
     char row[96];
-    std::snprintf(row, sizeof row, " %11d%11d%11d\n", r.record.HP[p], r.record.OFE[p],
-                  r.record.DEF[p]);
+    std::snprintf(row, sizeof row, " %11d%11d%11d\n", r.record.hp[p], r.record.attack[p],
+                  r.record.defence[p]);
     // The part names are two or three double-width characters; pad them to the same width.
     const std::string name = kPartNames[p];
     out += "  " + name + std::string(name.size() == 3 ? 4 : 2, ' ') + row;
@@ -115,10 +115,10 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
   for (std::size_t m = 0; m < kMoves; ++m) {
     char label[16];
     std::snprintf(label, sizeof label, "move %zu", m + 1);
-    line(label, r.record.WazaName[m] + "  power " + decimal(r.record.WazaPow[m]));
+    line(label, r.record.moveNames[m] + "  power " + decimal(r.record.movePower[m]));
   }
-  line("key", decimal(r.values.SaveKey));
-  line("check", decimal(r.values.SaveCheck));
+  line("key", decimal(r.values.key));
+  line("check", decimal(r.values.checkSum));
   line("sum", r.sum ? decimal(*r.sum) : std::string("not formed"));
   std::string names;
   for (const std::string& n : r.notMultiples) names += (names.empty() ? "" : ", ") + n;

@@ -338,8 +338,8 @@ int simulateCommand(const Args& args) {
   std::vector<Pairing> pairings;
   for (std::size_t p = 0; p < setups.size(); ++p) {
     Pairing pairing;
-    pairing.names[0] = setups[p].combatant[0].CharName;
-    pairing.names[1] = setups[p].combatant[1].CharName;
+    pairing.names[0] = setups[p].combatant[0].name;
+    pairing.names[1] = setups[p].combatant[1].name;
     pairing.base = p * opt.battles;
     pairing.tally = simulate(setups[p], opt, pairing.base, progressBar, done, total);
     pairings.push_back(std::move(pairing));

@@ -239,14 +239,14 @@ void BattleScreen::Form_Load() {
   const SeedSource& source = seedSource();
   seed_ = source ? source() : clockSeed();
   gs.randomUnit.seed(seed_);
-  timer2Interval_ = std::clamp(gs.BattleSpeed, 1, 300);
+  timer2Interval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
 
   PictureBank& bank = ctx.pictures;
   for (int i = 0; i < kSlots; ++i) {
     const Combatant& c = gs.combatant[at(i)];
-    const int picture = c.CharPic;
+    const int picture = c.portrait;
     iras[at(i)]->setSource([&bank, picture](qreal dpr) { return bank.MAE(picture, dpr); });
-    iras[at(i)]->setAccessibleName(QString::fromStdString(c.CharName) + QStringLiteral("の持ち技"));
+    iras[at(i)]->setAccessibleName(QString::fromStdString(c.name) + QStringLiteral("の持ち技"));
   }
 
   // The engine reads the move codes when it is made, so only now, after both registrations.
@@ -338,7 +338,7 @@ void BattleScreen::gaugeChanged(int slot) {
   // Before the load step has set gaugeFull the gauge is drawn empty, as the load step asks.
   double top = kGaugeHeight;
   if (full > 0) {
-    const double level = static_cast<double>(gs.TimeGauge[s]) / static_cast<double>(full);
+    const double level = static_cast<double>(gs.timeGauge[s]) / static_cast<double>(full);
     top = std::clamp(kGaugeHeight - level * kGaugeHeight, 0.0, double{kGaugeHeight});
   }
   gageTop_[s] = static_cast<std::int32_t>(nearest(top));
@@ -376,7 +376,7 @@ void BattleScreen::closeBattle() {
 void BattleScreen::iras_Click(int index) {
   if (index < 0 || index >= kSlots) return;
   Timer1_.stop();
-  gs.PlayerNo = index;
+  gs.currentSlot = index;
   if (Timer2_.isActive() || over_ || stopping_ || Form6_) return;  // a turn is being played
 
   auto* form6 = new MoveListScreen(ctx);
@@ -401,7 +401,7 @@ void BattleScreen::moveListClosed() {
   setTimer1(true);
   setEnabled(true);
   activateWindow();
-  iras[at(gs.PlayerNo)]->setFocus();
+  iras[at(gs.currentSlot)]->setFocus();
 }
 
 void BattleScreen::stopEverything() {

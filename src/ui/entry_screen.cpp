@@ -74,12 +74,12 @@ EntryScreen::EntryScreen(ScreenContext& context)
 }
 
 void EntryScreen::Form_Load() {
-  gs.BattleLog.clear();
+  gs.battleLog.clear();
   setCaptionFromPlayerNo();
 }
 
 void EntryScreen::setCaptionFromPlayerNo() {
-  setWindowTitle(QString::number(gs.PlayerNo + 1) + QStringLiteral("Ｐｌａｙｅｒ"));
+  setWindowTitle(QString::number(gs.currentSlot + 1) + QStringLiteral("Ｐｌａｙｅｒ"));
 }
 
 void EntryScreen::showPicture(int number) {
@@ -92,9 +92,9 @@ void EntryScreen::showPicture(int number) {
 
 void EntryScreen::Command1_Click() {
   // Only slots 0 and 1 can be entered; the screen closes once PlayerNo reaches 2.
-  if (gs.PlayerNo < 0 || gs.PlayerNo >= kSlots) return;
+  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   if (const auto file = ctx.dialogs.openSaveData(this)) {
-    const SaveDataResult result = LoadSaveData(gs, gs.PlayerNo, *file);
+    const SaveDataResult result = LoadSaveData(gs, gs.currentSlot, *file);
     if (result.outcome == LoadOutcome::Tampered) {
       ctx.dialogs.integrityMessage(this);
       ctx.dialogs.terminateProgram();
@@ -105,51 +105,51 @@ void EntryScreen::Command1_Click() {
 }
 
 void EntryScreen::YOUHYO() {
-  if (gs.PlayerNo < 0 || gs.PlayerNo >= kSlots) return;
-  const Combatant& c = gs.combatant[static_cast<std::size_t>(gs.PlayerNo)];
-  const std::string& crlf = gs.CrLf;
+  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
+  const Combatant& c = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
+  const std::string& crlf = gs.lineBreak;
 
   WAZA->clear();
   for (std::size_t m = 0; m < kMoves; ++m) {
-    WAZA->addItem(QString::fromStdString(c.WazaName[m] + "：" + std::to_string(c.WazaPow[m])));
+    WAZA->addItem(QString::fromStdString(c.moveNames[m] + "：" + std::to_string(c.movePower[m])));
   }
   WAZA->setCurrentIndex(-1);
 
-  std::string text = "Lv." + std::to_string(c.CharLv) + "　" + c.CharName;
+  std::string text = "Lv." + std::to_string(c.level) + "　" + c.name;
   text += crlf + "ステータス" + crlf;
   for (std::size_t p = 0; p < kParts; ++p) {
     text += std::string(kPartNames[p]) + crlf;
-    text += "残りHP　" + std::to_string(c.HP[p]) + " 攻撃力　" + std::to_string(c.OFE[p]) +
-            "防御力　" + std::to_string(c.DEF[p]) + crlf;
+    text += "残りHP　" + std::to_string(c.hp[p]) + " 攻撃力　" + std::to_string(c.attack[p]) +
+            "防御力　" + std::to_string(c.defence[p]) + crlf;
   }
   MYST->setText(QString::fromStdString(text));
 
-  showPicture(c.CharPic);
+  showPicture(c.portrait);
 }
 
 void EntryScreen::Command2_Click() {
-  if (gs.PlayerNo < 0 || gs.PlayerNo >= kSlots) return;
-  Combatant& entered = gs.combatant[static_cast<std::size_t>(gs.PlayerNo)];
-  if (entered.CharLv == 0) {
+  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
+  Combatant& entered = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
+  if (entered.level == 0) {
     MYST->setText(QString::fromUtf8(kNotRegistered));
     showPicture(PictureBank::kEmptyPortrait);
     WAZA->clear();
     return;
   }
-  if (gs.combatant[1].CharName == gs.combatant[0].CharName) {
+  if (gs.combatant[1].name == gs.combatant[0].name) {
     for (std::size_t i = 0; i < kSlots; ++i) {
-      std::string& name = gs.combatant[i].CharName;
+      std::string& name = gs.combatant[i].name;
       name += '(';
       name += std::to_string(i + 1);
       name += ')';
     }
   }
-  ++gs.PlayerNo;
+  ++gs.currentSlot;
   MYST->clear();
   showPicture(PictureBank::kEmptyPortrait);
   WAZA->clear();
   setCaptionFromPlayerNo();
-  if (gs.PlayerNo == kSlots) emit bothRegistered();
+  if (gs.currentSlot == kSlots) emit bothRegistered();
 }
 
 }  // namespace momiru::ui

@@ -35,13 +35,13 @@ MoveListScreen::MoveListScreen(ScreenContext& context)
 }
 
 void MoveListScreen::Form_Load() {
-  const std::int32_t s = gs.PlayerNo;
+  const std::int32_t s = gs.currentSlot;
   if (s < 0 || s >= kSlots) return;  // only a slot has moves; the design text stays
   const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
-  const std::string& crlf = gs.CrLf;
-  text_ = c.CharName + crlf;
+  const std::string& crlf = gs.lineBreak;
+  text_ = c.name + crlf;
   for (std::size_t m = 0; m < kMoves; ++m) {
-    text_ += c.WazaName[m] + "／" + std::to_string(c.WazaPow[m]) + crlf + crlf;
+    text_ += c.moveNames[m] + "／" + std::to_string(c.movePower[m]) + crlf + crlf;
   }
   Label1->setText(displayText(text_));
   setAccessibleName(QStringLiteral("持ち技"));

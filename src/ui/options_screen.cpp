@@ -123,21 +123,22 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
 }
 
 void OptionsScreen::Form_Load() {
-  gs.PlayerNo = 0;
+  gs.currentSlot = 0;
   readIntoControls();
 }
 
 void OptionsScreen::readIntoControls() {
-  const auto before = std::make_pair(gs.OptSw, gs.BattleSpeed);
+  const Settings before = gs.settings;
   LoadSettings(gs, ctx.settingsDir);
-  const bool readSomething = std::make_pair(gs.OptSw, gs.BattleSpeed) != before;
+  const bool readSomething = gs.settings != before;
 
   std::array<bool, 3> ticked{true, false, true};
   int speed = kDesignSpeed;
   // With no settings ever read the speed is still 0; the screen then shows its design values.
-  if (readSomething || gs.BattleSpeed != 0) {
-    for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = gs.OptSw[i] != 0;
-    speed = std::clamp<int>(gs.BattleSpeed, kSpeedMin, kSpeedMax);
+  if (readSomething || gs.settings.battleSpeed != 0) {
+    for (std::size_t i = 0; i < ticked.size(); ++i)
+      ticked[i] = gs.settings.*Settings::kSwitches[i] != 0;
+    speed = std::clamp<int>(gs.settings.battleSpeed, kSpeedMin, kSpeedMax);
   }
   for (std::size_t i = 0; i < Check1.size(); ++i) Check1[i]->setChecked(ticked[i]);
   if (HScroll1->value() == speed) {
@@ -148,8 +149,9 @@ void OptionsScreen::readIntoControls() {
 }
 
 void OptionsScreen::saveFromControls() {
-  for (std::size_t i = 0; i < Check1.size(); ++i) gs.OptSw[i] = Check1[i]->isChecked() ? 1 : 0;
-  gs.BattleSpeed = HScroll1->value();
+  for (std::size_t i = 0; i < Check1.size(); ++i)
+    gs.settings.*Settings::kSwitches[i] = Check1[i]->isChecked() ? 1 : 0;
+  gs.settings.battleSpeed = HScroll1->value();
   SaveSettings(gs, ctx.settingsDir);
 }
 

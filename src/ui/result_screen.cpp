@@ -54,20 +54,20 @@ ResultScreen::ResultScreen(ScreenContext& context)
 }
 
 void ResultScreen::Form_Load() {
-  const std::string& crlf = gs.CrLf;
-  const std::string& name0 = gs.combatant[0].CharName;
-  const std::string& name1 = gs.combatant[1].CharName;
-  text1_ = "戦いの時の文章のログ" + crlf + name0 + " ＶＳ " + name1 + crlf + crlf + gs.BattleLog;
+  const std::string& crlf = gs.lineBreak;
+  const std::string& name0 = gs.combatant[0].name;
+  const std::string& name1 = gs.combatant[1].name;
+  text1_ = "戦いの時の文章のログ" + crlf + name0 + " ＶＳ " + name1 + crlf + crlf + gs.battleLog;
   Text1->setPlainText(displayText(text1_));
 
   label1_ = "今回の勝負は" + crlf + crlf;
-  if (gs.WinNo == gs.LoseNo) {
+  if (gs.winner == gs.loser) {
     label1_ += "引き分け！！";
   } else {
     // A slot outside 0..1 cannot come from a finished battle; fall back to the other slot.
     const auto slot = [](std::int32_t n) { return n == 1 ? std::size_t{1} : std::size_t{0}; };
-    label1_ += gs.combatant[slot(gs.WinNo)].CharName + "の勝ち！！" + crlf +
-               gs.combatant[slot(gs.LoseNo)].CharName + "は敗れました";
+    label1_ += gs.combatant[slot(gs.winner)].name + "の勝ち！！" + crlf +
+               gs.combatant[slot(gs.loser)].name + "は敗れました";
   }
   Label1->setText(displayText(label1_));
   Label1->setAccessibleName(Label1->text());

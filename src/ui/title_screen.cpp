@@ -100,7 +100,7 @@ TitleScreen::TitleScreen(ScreenContext& context)
 }
 
 void TitleScreen::Form_Load() {
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   dropStep_ = 75;
   if (MMControl1.Mode() != media::kModePlaying) MMControl1.playFromStart("music b.mid");
   Timer1_.start(kTickMs, Qt::PreciseTimer, this);

@@ -91,14 +91,14 @@ void expectSameBattle(const GameState& gs, std::uint64_t seed, std::int32_t maxT
   }
   for (const GameState* got : {&quick.state(), &logged.state()}) {
     EXPECT_EQ(got->combatant, ref.combatant);
-    EXPECT_EQ(got->WinNo, ref.WinNo);
-    EXPECT_EQ(got->LoseNo, ref.LoseNo);
+    EXPECT_EQ(got->winner, ref.winner);
+    EXPECT_EQ(got->loser, ref.loser);
     RandomUnit after = got->randomUnit;
     RandomUnit refAfter = ref.randomUnit;
     EXPECT_EQ(after.last(), refAfter.last());
     EXPECT_EQ(after(), refAfter());
   }
-  EXPECT_EQ(logged.state().BattleLog, ref.BattleLog);
+  EXPECT_EQ(logged.state().battleLog, ref.battleLog);
 }
 
 void expectSameBattles(const GameState& gs, std::uint64_t seeds, std::int32_t maxTurns,
@@ -125,8 +125,8 @@ TEST(BatchAgainstEngine, EverySamplePairingWithAndWithoutHalving) {
     for (const auto& b : files) {
       for (const std::int32_t halve : {0, 1}) {
         GameState gs;
-        gs.CrLf = "\r\n";
-        gs.OptSw[1] = halve;
+        gs.lineBreak = "\r\n";
+        gs.settings.halveDamage = halve;
         ASSERT_EQ(LoadSaveData(gs, 0, a).outcome, LoadOutcome::Loaded);
         ASSERT_EQ(LoadSaveData(gs, 1, b).outcome, LoadOutcome::Loaded);
         expectSameBattles(gs, 12, kDefaultMaxTurns,
@@ -155,21 +155,21 @@ TEST(BatchAgainstEngine, CraftedRecords) {
   };
   for (int record = 0; record < 400; ++record) {
     GameState gs;
-    gs.CrLf = record % 2 == 0 ? "\r\n" : "\n";
-    gs.OptSw[1] = any(halvings);
+    gs.lineBreak = record % 2 == 0 ? "\r\n" : "\n";
+    gs.settings.halveDamage = any(halvings);
     const bool sane = record % 3 == 0;  // small positive values only: long, ordinary battles
     for (std::size_t s = 0; s < kSlots; ++s) {
       Combatant& c = gs.combatant[s];
-      c.CharName = s == 0 ? "左" : "右";
-      c.CharLv = 1;
+      c.name = s == 0 ? "左" : "右";
+      c.level = 1;
       for (std::size_t p = 0; p < kParts; ++p) {
-        c.HP[p] = sane ? 20 + static_cast<std::int32_t>(pick.nextBits() % 60) : any(values);
-        c.OFE[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 15) : any(values);
-        c.DEF[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
+        c.hp[p] = sane ? 20 + static_cast<std::int32_t>(pick.nextBits() % 60) : any(values);
+        c.attack[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 15) : any(values);
+        c.defence[p] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
       }
       for (std::size_t m = 0; m < kMoves; ++m) {
-        c.WazaName[m] = any(names);
-        c.WazaPow[m] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
+        c.moveNames[m] = any(names);
+        c.movePower[m] = sane ? static_cast<std::int32_t>(pick.nextBits() % 12) : any(values);
       }
     }
     expectSameBattles(gs, 6, 150, "record " + std::to_string(record));
@@ -181,32 +181,32 @@ TEST(BatchAgainstEngine, CraftedRecords) {
 // letter, which counts for whatever part the judgement looked at last.
 TEST(BatchAgainstEngine, FallbackDrawAndLetterlessMoves) {
   GameState gs;
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   for (Combatant& c : gs.combatant) {
-    c.CharName = "空";
-    c.HP = {30, 30, 30, 30};
-    c.OFE = {4, 4, 4, 4};
-    c.DEF = {1, 1, 1, 1};
-    c.WazaName.fill("---NO DATA");
-    c.WazaPow.fill(3);
+    c.name = "空";
+    c.hp = {30, 30, 30, 30};
+    c.attack = {4, 4, 4, 4};
+    c.defence = {1, 1, 1, 1};
+    c.moveNames.fill("---NO DATA");
+    c.movePower.fill(3);
   }
   expectSameBattles(gs, 30, 300, "all empty");
-  gs.combatant[0].WazaName = {"X--謎", "---", "A--パンチ", "---", "あ--かな", "---", "---", "---"};
-  gs.combatant[0].WazaPow = {25, 0, 6, 0, 2, 0, 0, 0};
-  gs.combatant[1].WazaName = {"?R-連打", "---", "---", "---", "---", "---", "---", "B-S大技"};
-  gs.combatant[1].WazaPow = {4, 0, 0, 0, 0, 0, 0, 29};
+  gs.combatant[0].moveNames = {"X--謎", "---", "A--パンチ", "---", "あ--かな", "---", "---", "---"};
+  gs.combatant[0].movePower = {25, 0, 6, 0, 2, 0, 0, 0};
+  gs.combatant[1].moveNames = {"?R-連打", "---", "---", "---", "---", "---", "---", "B-S大技"};
+  gs.combatant[1].movePower = {4, 0, 0, 0, 0, 0, 0, 29};
   expectSameBattles(gs, 60, 300, "letterless");
 }
 
 TEST(BatchAgainstEngine, TurnLimitAndRestartsBetweenBattles) {
   GameState gs;
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   for (Combatant& c : gs.combatant) {
-    c.CharName = "不死";
-    c.HP = {10, 10, 10, 10};
-    c.DEF = {1000, 1000, 1000, 1000};
-    c.WazaName = {"HR-回復", "A--回復", "L-S回復", "B--回復", "---", "---", "---", "---"};
-    c.WazaPow = {-50, -50, -50, -50, 0, 0, 0, 0};
+    c.name = "不死";
+    c.hp = {10, 10, 10, 10};
+    c.defence = {1000, 1000, 1000, 1000};
+    c.moveNames = {"HR-回復", "A--回復", "L-S回復", "B--回復", "---", "---", "---", "---"};
+    c.movePower = {-50, -50, -50, -50, 0, 0, 0, 0};
   }
   BatchBattles<false> quick(gs);
   BatchBattles<true> logged(gs);

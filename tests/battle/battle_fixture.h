@@ -27,7 +27,7 @@ class RecordingScreen : public battle::BattleScreenPort {
   void statusChanged() override {
     events.push_back("sts");
     for (const Combatant& c : gs_.combatant) {
-      for (const std::int32_t hp : c.HP) EXPECT_GE(hp, 0) << "HP below 0 after a status refresh";
+      for (const std::int32_t hp : c.hp) EXPECT_GE(hp, 0) << "HP below 0 after a status refresh";
     }
   }
   void showDamage(const battle::DamagePopup& p) override {

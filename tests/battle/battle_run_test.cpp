@@ -57,7 +57,7 @@ TEST(WholeBattle, GoldenLogForAFixedSeed) {
 TEST(WholeBattle, ScreenPathAndHeadlessRunnerAgreeOverManySeeds) {
   for (std::uint64_t seed = 1; seed <= 200; ++seed) {
     GameState onScreen = sanePair();
-    onScreen.OptSw = {1, static_cast<std::int32_t>(seed % 2), 1};
+    onScreen.settings = {1, static_cast<std::int32_t>(seed % 2), 1, 0};
     GameState headless = onScreen;
 
     onScreen.randomUnit.seed(seed);
@@ -77,9 +77,9 @@ TEST(WholeBattle, ScreenPathAndHeadlessRunnerAgreeOverManySeeds) {
 
     const Outcome out = playBattle(headless, seed);
     ASSERT_TRUE(out.finished) << "seed " << seed;
-    EXPECT_EQ(onScreen.BattleLog, headless.BattleLog) << "seed " << seed;
-    EXPECT_EQ(onScreen.WinNo, headless.WinNo);
-    EXPECT_EQ(onScreen.LoseNo, headless.LoseNo);
+    EXPECT_EQ(onScreen.battleLog, headless.battleLog) << "seed " << seed;
+    EXPECT_EQ(onScreen.winner, headless.winner);
+    EXPECT_EQ(onScreen.loser, headless.loser);
     EXPECT_EQ(onScreen.combatant, headless.combatant);
     EXPECT_EQ(engine.judgement(), out.judgement);
   }
@@ -89,7 +89,7 @@ TEST(WholeBattle, SaneBattlesEndAndTheirRecordsMatchTheLog) {
   const std::regex hitLine("([0-9]+)回ヒットした！");
   for (std::uint64_t seed = 1000; seed < 1500; ++seed) {
     GameState gs = sanePair();
-    gs.OptSw[1] = seed % 3 == 0 ? 1 : 0;
+    gs.settings.halveDamage = seed % 3 == 0 ? 1 : 0;
     std::vector<TurnRecord> turns;
     const Outcome out = playBattle(gs, seed, 500, &turns);
     ASSERT_TRUE(out.finished) << "seed " << seed;
@@ -97,12 +97,12 @@ TEST(WholeBattle, SaneBattlesEndAndTheirRecordsMatchTheLog) {
     EXPECT_EQ(out.winner == -1,
               out.judgement == Judgement::BothFell || out.judgement == Judgement::NeitherCanAct);
     if (out.winner != -1) {
-      EXPECT_EQ(out.winner, gs.WinNo);
+      EXPECT_EQ(out.winner, gs.winner);
       EXPECT_EQ(out.loser, 1 - out.winner);
     }
 
     std::vector<int> loggedHits;
-    for (auto it = std::sregex_iterator(gs.BattleLog.begin(), gs.BattleLog.end(), hitLine);
+    for (auto it = std::sregex_iterator(gs.battleLog.begin(), gs.battleLog.end(), hitLine);
          it != std::sregex_iterator(); ++it) {
       loggedHits.push_back(std::stoi((*it)[1]));
     }
@@ -126,8 +126,8 @@ TEST(WholeBattle, SaneBattlesEndAndTheirRecordsMatchTheLog) {
         }
       }
       const auto& attacker = gs.combatant[static_cast<std::size_t>(turn.attacker)];
-      const std::int32_t power = attacker.WazaPow[static_cast<std::size_t>(turn.move)];
-      if (gs.OptSw[1] == 0) {
+      const std::int32_t power = attacker.movePower[static_cast<std::size_t>(turn.move)];
+      if (gs.settings.halveDamage == 0) {
         EXPECT_EQ(turn.costHpAfter, turn.costHpBefore - power);
       }
     }
@@ -144,12 +144,12 @@ TEST(WholeBattle, ExtremeRecordsRunWithoutOverflow) {
     for (const std::int32_t pow : values) {
       for (const std::int32_t stat : values) {
         GameState gs = sanePair();
-        gs.OptSw[1] = pow == kMin ? 1 : 0;
+        gs.settings.halveDamage = pow == kMin ? 1 : 0;
         for (Combatant& c : gs.combatant) {
-          c.HP.fill(hp);
-          c.OFE.fill(stat);
-          c.DEF.fill(stat == kMax ? kMin : kMax);
-          c.WazaPow.fill(pow);
+          c.hp.fill(hp);
+          c.attack.fill(stat);
+          c.defence.fill(stat == kMax ? kMin : kMax);
+          c.movePower.fill(pow);
         }
         for (std::uint64_t seed = 0; seed < 3; ++seed) {
           GameState g = gs;
@@ -164,11 +164,11 @@ TEST(WholeBattle, ExtremeRecordsRunWithoutOverflow) {
     }
   }
   GameState gs = sanePair();
-  gs.combatant[1].HP.fill(kMax);
-  gs.combatant[1].WazaPow.fill(kMin);  // paying heals beyond the range: saturates at the top
-  gs.combatant[0].WazaPow.fill(kMax);
-  gs.combatant[0].OFE.fill(kMax);
-  gs.combatant[1].DEF.fill(kMin);
+  gs.combatant[1].hp.fill(kMax);
+  gs.combatant[1].movePower.fill(kMin);  // paying heals beyond the range: saturates at the top
+  gs.combatant[0].movePower.fill(kMax);
+  gs.combatant[0].attack.fill(kMax);
+  gs.combatant[1].defence.fill(kMin);
   std::vector<TurnRecord> turns;
   playBattle(gs, 3, 5, &turns);
   ASSERT_FALSE(turns.empty());
@@ -177,8 +177,8 @@ TEST(WholeBattle, ExtremeRecordsRunWithoutOverflow) {
 
 TEST(Texts, StatusLabelsOfOneSlot) {
   GameState gs = sanePair();
-  gs.combatant[1].CharLv = 0;
-  gs.combatant[1].HP = {0, 12, -3, 7};
+  gs.combatant[1].level = 0;
+  gs.combatant[1].hp = {0, 12, -3, 7};
   const StatusTexts t = statusTexts(gs, 1);
   EXPECT_EQ(t.name12, "Lv.0\u3000tori.datのトリ");
   EXPECT_EQ(t.stas,

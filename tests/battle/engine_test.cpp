@@ -76,7 +76,7 @@ TEST(MoveCode, ReadsPartKindAndDisplayNameByCharacter) {
 }
 
 TEST_F(Engine, MoveChoiceSkipsEmptyAndUnaffordableAndAcceptsEqualHp) {
-  gs.combatant[0].HP[1] = 1;  // arms cannot pay the jab (power 2)
+  gs.combatant[0].hp[1] = 1;  // arms cannot pay the jab (power 2)
   rnd.push({pick(5, 8), pick(2, 8), pick(3, 8)});
   turn(0, 0, 0);
   engine->BAI();
@@ -84,16 +84,16 @@ TEST_F(Engine, MoveChoiceSkipsEmptyAndUnaffordableAndAcceptsEqualHp) {
   EXPECT_EQ(engine->state().attackPart, 2);
   EXPECT_EQ(rnd.remaining(), 0u);
 
-  gs.combatant[0].HP[1] = 2;  // exactly the power: affordable, and paid down to 0
+  gs.combatant[0].hp[1] = 2;  // exactly the power: affordable, and paid down to 0
   rnd.push({pick(2, 8)});
   engine->BAI();
   EXPECT_EQ(engine->state().moveSlot, 2);
   engine->STU();
-  EXPECT_EQ(gs.combatant[0].HP[1], 0);
+  EXPECT_EQ(gs.combatant[0].hp[1], 0);
 }
 
 TEST_F(Engine, UnaffordableEverywhereUsesThe61stDrawWithTheLastPartLetter) {
-  gs.combatant[0].HP = {0, 0, 0, 0};
+  gs.combatant[0].hp = {0, 0, 0, 0};
   for (int i = 0; i < 60; ++i) rnd.push({pick(1, 8)});  // the head's repeat move
   rnd.push({pick(6, 8), 0.0f});                         // an empty slot; one value left over
   turn(0, 0, 3);
@@ -107,19 +107,19 @@ TEST_F(Engine, UnaffordableEverywhereUsesThe61stDrawWithTheLastPartLetter) {
 }
 
 TEST_F(Engine, CostIsHalvedWithTiesToEven) {
-  gs.OptSw[1] = 1;
+  gs.settings.halveDamage = 1;
   turn(0, 2, 1);
   const auto pay = [&](std::int32_t hp, std::int32_t power) {
-    gs.combatant[0].HP[1] = hp;
-    gs.combatant[0].WazaPow[2] = power;
+    gs.combatant[0].hp[1] = hp;
+    gs.combatant[0].movePower[2] = power;
     engine->STU();
-    return gs.combatant[0].HP[1];
+    return gs.combatant[0].hp[1];
   };
   EXPECT_EQ(pay(10, 7), 6);  // 6.5
   EXPECT_EQ(pay(10, 5), 8);  // 7.5
   EXPECT_EQ(pay(2, 1), 2);   // 1.5
   EXPECT_EQ(pay(1, 9), -4);  // not clamped until the next status refresh
-  gs.OptSw[1] = 0;
+  gs.settings.halveDamage = 0;
   EXPECT_EQ(pay(10, 7), 3);
   EXPECT_EQ(pay(5, -3), 8);  // a negative power heals the payer
 }
@@ -127,7 +127,7 @@ TEST_F(Engine, CostIsHalvedWithTiesToEven) {
 TEST_F(Engine, TargetIsTorsoThenLegsThenArmsThenHead) {
   turn(0, 2, 1);
   const auto target = [&](Parts hp) {
-    gs.combatant[1].HP = hp;
+    gs.combatant[1].hp = hp;
     engine->STU();
     return engine->state().targetPart;
   };
@@ -144,7 +144,7 @@ TEST_F(Engine, NormalBlowFormulaAndArgumentModes) {
   EXPECT_TRUE(engine->normalBlow());
   // (0.9*8 + 0.5) - (0.8*4 + 0.25) = 4.25
   EXPECT_EQ(engine->state().damage, 4);
-  EXPECT_EQ(gs.combatant[0].HP[3], 26);
+  EXPECT_EQ(gs.combatant[0].hp[3], 26);
   ASSERT_EQ(rnd.args.size(), 3u);
   EXPECT_DOUBLE_EQ(*rnd.args[0], 0.8);
   EXPECT_DOUBLE_EQ(*rnd.args[1], 0.8);
@@ -154,8 +154,8 @@ TEST_F(Engine, NormalBlowFormulaAndArgumentModes) {
   EXPECT_EQ(engine->state().damVelocity, -350);
   EXPECT_EQ(engine->state().hitCount, 1);
 
-  // The hit background follows OptSw(1); the popup goes over the defender.
-  gs.OptSw[0] = 1;
+  // The hit background follows its switch; the popup goes over the defender.
+  gs.settings.showHitBackground = 1;
   turn(0, 2, 1);
   rnd.push({0.5f, 0.25f, 0.0f});
   screen.events.clear();
@@ -189,12 +189,12 @@ TEST_F(Engine, BlowFormulasRoundingAndArgumentModes) {
     SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " power " << c.power);
     gs = momiru::testing::twoFighters();
     make();
-    gs.OptSw[1] = c.halve;
-    gs.combatant[0].DEF[3] = c.def;
+    gs.settings.halveDamage = c.halve;
+    gs.combatant[0].defence[3] = c.def;
     const int slot = c.kind == Normal ? 2 : c.kind == Repeat ? 1 : 0;
     const int part = c.kind == Normal ? 1 : 0;
-    gs.combatant[1].OFE[static_cast<std::size_t>(part)] = c.ofe;
-    gs.combatant[1].WazaPow[static_cast<std::size_t>(slot)] = c.power;
+    gs.combatant[1].attack[static_cast<std::size_t>(part)] = c.ofe;
+    gs.combatant[1].movePower[static_cast<std::size_t>(slot)] = c.power;
     std::vector<float> draws = c.draws;
     if (c.prior >= 0) draws.insert(draws.begin(), c.prior);
     rnd = ScriptedRandom(draws);
@@ -226,12 +226,12 @@ TEST_F(Engine, OneRollInSevenMissesAndAMissChangesNothing) {
   EXPECT_TRUE(rolls(0.1428f));  // r = 0
   EXPECT_TRUE(rolls(0.2858f));  // r = 2
   EXPECT_TRUE(rolls(0.9999f));  // r = 6
-  const Parts before = gs.combatant[0].HP;
+  const Parts before = gs.combatant[0].hp;
   screen.events.clear();
   screen.panel.clear();
   EXPECT_FALSE(rolls(0.1429f));  // r = 1
   EXPECT_FALSE(rolls(0.2857f));
-  EXPECT_EQ(gs.combatant[0].HP, before);
+  EXPECT_EQ(gs.combatant[0].hp, before);
   EXPECT_EQ(engine->state().hitCount, 3);
   EXPECT_EQ(engine->state().damage, 4);  // computed, then unused
   EXPECT_THAT(engine->panelText(), EndsWith("のダメージ！！\r\nMISS！！ 攻撃は外れた！！\r\n"
@@ -251,16 +251,16 @@ std::vector<std::int32_t> stepsOfTurn(ScriptedEngine& e, RecordingScreen& screen
 }
 
 TEST_F(Engine, NormalTurnStepsTextsAndLog) {
-  gs.OptSw = {1, 0, 1};
+  gs.settings = {1, 0, 1, 0};
   engine->load();
   rnd.push({pick(2, 8), 0.5f, 0.25f, 0.0f});
   screen.events.clear();
   const auto steps = stepsOfTurn(*engine, screen);
   EXPECT_THAT(steps, ElementsAre(1, 2, 3, 4, 40, 41, 60, 61, 62, 63, 64));
-  EXPECT_EQ(gs.BattleLog, "乙のジャブ！！\r\n甲は、4のダメージ！！\r\n1回ヒットした！\r\n");
-  EXPECT_EQ(gs.combatant[1].HP[1], 28);
-  EXPECT_EQ(gs.TimeGauge[1], 0);
-  EXPECT_EQ(gs.TimeGauge[0], 2);
+  EXPECT_EQ(gs.battleLog, "乙のジャブ！！\r\n甲は、4のダメージ！！\r\n1回ヒットした！\r\n");
+  EXPECT_EQ(gs.combatant[1].hp[1], 28);
+  EXPECT_EQ(gs.timeGauge[1], 0);
+  EXPECT_EQ(gs.timeGauge[0], 2);
   EXPECT_THAT(screen.events, ElementsAre("gauge0", "gauge1",                 // tick 1
                                          "show", "t1off", "t2on", "gauge0",  // tick 2, slot 0
                                          "show", "t1off", "t2on", "gauge1",  // and slot 1
@@ -273,13 +273,13 @@ TEST_F(Engine, MissedNormalMoveStillCountsZeroHits) {
   engine->load();
   rnd.push({pick(2, 8), 0.5f, 0.25f, pick(1, 7)});
   stepsOfTurn(*engine, screen);
-  EXPECT_EQ(gs.BattleLog, "乙のジャブ！！\r\nMISS！！ 攻撃は外れた！！\r\n0回ヒットした！\r\n");
-  EXPECT_THAT(screen.events, Not(Contains("show")));  // OptSw(2) = 0
+  EXPECT_EQ(gs.battleLog, "乙のジャブ！！\r\nMISS！！ 攻撃は外れた！！\r\n0回ヒットした！\r\n");
+  EXPECT_THAT(screen.events, Not(Contains("show")));  // the message box is off
 }
 
 TEST_F(Engine, RepeatMoveHitsAtMostFiveTimesAndLogsEachRepetition) {
-  gs.combatant[0].DEF[3] = 0;
-  gs.combatant[0].HP[3] = 100;
+  gs.combatant[0].defence[3] = 0;
+  gs.combatant[0].hp[3] = 100;
   engine->load();
   rnd.push({pick(1, 8)});
   for (int i = 0; i < 6; ++i) rnd.push({0.5f, 0.0f});  // every roll would hit
@@ -289,32 +289,32 @@ TEST_F(Engine, RepeatMoveHitsAtMostFiveTimesAndLogsEachRepetition) {
   std::string log = "乙の１００頭突き！！\r\n";
   for (int i = 0; i < 5; ++i) log += "甲は、3のダメージ！！\r\n";
   log += "MISS！！ 攻撃は外れた！！\r\n5回ヒットした！\r\n";
-  EXPECT_EQ(gs.BattleLog, log);
-  EXPECT_EQ(gs.combatant[0].HP[3], 85);
-  EXPECT_EQ(gs.combatant[1].HP[0], 37);
+  EXPECT_EQ(gs.battleLog, log);
+  EXPECT_EQ(gs.combatant[0].hp[3], 85);
+  EXPECT_EQ(gs.combatant[1].hp[0], 37);
 }
 
 TEST_F(Engine, RepeatMoveMovesOnWhenThePartFalls) {
-  gs.combatant[0].DEF = {0, 0, 0, 0};
-  gs.combatant[0].HP = {40, 30, 30, 1};
+  gs.combatant[0].defence = {0, 0, 0, 0};
+  gs.combatant[0].hp = {40, 30, 30, 1};
   engine->load();
   rnd.push({pick(1, 8), 0.5f, 0.0f, 0.5f, 0.0f, 0.5f, pick(1, 7)});
   stepsOfTurn(*engine, screen);
-  EXPECT_EQ(gs.combatant[0].HP, (Parts{40, 30, 27, 0}));
-  EXPECT_THAT(gs.BattleLog, HasSubstr("2回ヒットした！"));
+  EXPECT_EQ(gs.combatant[0].hp, (Parts{40, 30, 27, 0}));
+  EXPECT_THAT(gs.battleLog, HasSubstr("2回ヒットした！"));
 }
 
 TEST_F(Engine, SpecialTurnSteps) {
   engine->load();
   rnd.push({pick(0, 8), 0.5f, 0.0f});
   EXPECT_THAT(stepsOfTurn(*engine, screen), ElementsAre(1, 2, 20, 21, 40, 41, 60, 61, 62, 63, 64));
-  EXPECT_EQ(gs.BattleLog, "乙の念力！！\r\n甲は、10のダメージ！！\r\n1回ヒットした！\r\n");
+  EXPECT_EQ(gs.battleLog, "乙の念力！！\r\n甲は、10のダメージ！！\r\n1回ヒットした！\r\n");
 }
 
 TEST_F(Engine, SchedulerGivesSlot1TheFirstTurnThenAlternatesOneTickAfterEachTurn) {
   engine->load();
   engine->schedulerTick();
-  EXPECT_EQ(gs.TimeGauge, (std::array<std::int32_t, 2>{1, 1}));
+  EXPECT_EQ(gs.timeGauge, (std::array<std::int32_t, 2>{1, 1}));
   EXPECT_FALSE(screen.timer2);
   std::vector<int> attackers;
   for (int turn = 0; turn < 6; ++turn) {
@@ -336,10 +336,10 @@ TEST_F(Engine, SchedulerGivesSlot1TheFirstTurnThenAlternatesOneTickAfterEachTurn
 class Judge : public Engine {
  protected:
   Judgement judge(int attacker, Parts attackerHp, Parts defenderHp) {
-    gs.combatant[static_cast<std::size_t>(attacker)].HP = attackerHp;
-    gs.combatant[static_cast<std::size_t>(1 - attacker)].HP = defenderHp;
+    gs.combatant[static_cast<std::size_t>(attacker)].hp = attackerHp;
+    gs.combatant[static_cast<std::size_t>(1 - attacker)].hp = defenderHp;
     turn(attacker, 2, 1);
-    gs.BattleLog = "L:";
+    gs.battleLog = "L:";
     engine->state().step = 41;
     engine->stepTick();
     return engine->judgement();
@@ -402,12 +402,12 @@ TEST_F(Judge, OutcomeRules) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.log);
     gs = momiru::testing::twoFighters();
-    gs.WinNo = gs.LoseNo = 7;
+    gs.winner = gs.loser = 7;
     make();
     EXPECT_EQ(judge(c.attacker, c.attackerHp, c.defenderHp), c.want);
-    EXPECT_EQ(gs.WinNo, c.win);
-    EXPECT_EQ(gs.LoseNo, c.lose);
-    EXPECT_EQ(gs.BattleLog, std::string("L:") + c.log);
+    EXPECT_EQ(gs.winner, c.win);
+    EXPECT_EQ(gs.loser, c.lose);
+    EXPECT_EQ(gs.battleLog, std::string("L:") + c.log);
     if (c.panel != nullptr) {
       EXPECT_EQ(screen.panel, c.panel);
     }
@@ -433,9 +433,9 @@ TEST_F(Judge, OverBattleIdlesFifteenStepsThenCloses) {
 }
 
 TEST_F(Engine, StatusRefreshClampsEveryPartBelowOne) {
-  gs.combatant[0].HP = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
+  gs.combatant[0].hp = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
   engine->sts();
-  EXPECT_EQ(gs.combatant[0].HP, (Parts{0, 0, 1, 0}));
+  EXPECT_EQ(gs.combatant[0].hp, (Parts{0, 0, 1, 0}));
 }
 
 }  // namespace

@@ -14,14 +14,14 @@ using Moves = std::array<std::pair<const char*, std::int32_t>, kMoves>;
 
 inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def, const Moves& moves) {
   Combatant c;
-  c.CharName = std::move(name);
-  c.CharLv = 10;
-  c.HP = hp;
-  c.OFE = ofe;
-  c.DEF = def;
+  c.name = std::move(name);
+  c.level = 10;
+  c.hp = hp;
+  c.attack = ofe;
+  c.defence = def;
   for (std::size_t m = 0; m < kMoves; ++m) {
-    c.WazaName[m] = moves[m].first;
-    c.WazaPow[m] = moves[m].second;
+    c.moveNames[m] = moves[m].first;
+    c.movePower[m] = moves[m].second;
   }
   return c;
 }
@@ -39,7 +39,7 @@ inline const Moves kStandardMoves = {{{"H-S念力", 4},
 
 inline GameState twoFighters() {
   GameState gs;
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   gs.combatant[0] = fighter("甲", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
   gs.combatant[1] = fighter("乙", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
   return gs;
@@ -48,7 +48,7 @@ inline GameState twoFighters() {
 // Two sane characters of the kind the raising program makes, with every kind of move.
 inline GameState sanePair() {
   GameState gs;
-  gs.CrLf = "\r\n";
+  gs.lineBreak = "\r\n";
   gs.combatant[0] = fighter("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
                             {{{"H-S念力", 8},
                               {"A--パンチ", 4},

@@ -51,19 +51,19 @@ TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
     ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << name << ": " << r.reason;
     ++good;
     const Combatant& c = gs.combatant[1];
-    EXPECT_EQ(c.CharName, name + "の" + gs.load.SaveName[0]);
-    EXPECT_GE(gs.load.SaveKey, 5) << name;
-    EXPECT_LE(gs.load.SaveKey, 17) << name;
-    EXPECT_GE(c.CharPic, 0) << name;
-    EXPECT_LE(c.CharPic, 13) << name;
-    EXPECT_GT(c.CharLv, 0) << name;
+    EXPECT_EQ(c.name, name + "の" + gs.load.storedNames[0]);
+    EXPECT_GE(gs.load.key, 5) << name;
+    EXPECT_LE(gs.load.key, 17) << name;
+    EXPECT_GE(c.portrait, 0) << name;
+    EXPECT_LE(c.portrait, 13) << name;
+    EXPECT_GT(c.level, 0) << name;
     for (std::size_t m = 0; m < kMoves; ++m) {
-      const std::string& move = c.WazaName[m];
+      const std::string& move = c.moveNames[m];
       ASSERT_GE(move.size(), 3u) << name;
       EXPECT_NE(std::string("HALB-").find(move[0]), std::string::npos) << name << " " << move;
       if (move[0] == '-') emptySlots = true;
     }
-    const std::string& stored = gs.load.SaveName[0];
+    const std::string& stored = gs.load.storedNames[0];
     halfWidthKana |= stored.find("\xEF\xBD") != std::string::npos ||  // U+FF61..U+FF7F
                      stored.find("\xEF\xBE") != std::string::npos;    // U+FF80..U+FF9F
     waveOrCircled |=

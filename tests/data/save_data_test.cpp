@@ -19,7 +19,7 @@ using testing::testCharacter;
 
 StoredRecord store(const Character& c) {
   Character withCheck = c;
-  withCheck.values.SaveCheck = *SaveDataCheckSum(c.record, c.values);
+  withCheck.values.checkSum = *SaveDataCheckSum(c.record, c.values);
   return *StoreSaveData(withCheck.record, withCheck.values);
 }
 
@@ -29,12 +29,12 @@ std::string write(const std::vector<StoredRecord>& records) { return *WriteSaveD
 GameState busyState() {
   GameState gs;
   Character other = testCharacter(5);
-  other.record.CharName = "old.datの古株";
-  other.record.HP = {1, 2, 3, 4};
+  other.record.name = "old.datの古株";
+  other.record.hp = {1, 2, 3, 4};
   gs.combatant[0] = other.record;
   gs.combatant[1] = other.record;
   gs.load = other.values;
-  gs.load.SaveKey = 13;  // as a settings save leaves it
+  gs.load.key = 13;  // as a settings save leaves it
   return gs;
 }
 
@@ -61,14 +61,14 @@ TEST(SaveDataEncoder, WritesTheRaisingProgramsLayout) {
 TEST(SaveDataEncoder, RefusesWhatTheFileCannotHold) {
   Character c = testCharacter();
   std::string error;
-  c.record.HP[1] = std::numeric_limits<std::int32_t>::max() / 7 + 1;
+  c.record.hp[1] = std::numeric_limits<std::int32_t>::max() / 7 + 1;
   EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
   EXPECT_NE(error.find("HP[1]"), std::string::npos) << error;
 
   c = testCharacter();
-  c.record.WazaName[2] = "A--\"引用\"";
+  c.record.moveNames[2] = "A--\"引用\"";
   EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
-  c.record.WazaName[2] = "A--😀";  // not in code page 932
+  c.record.moveNames[2] = "A--😀";  // not in code page 932
   EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
   EXPECT_NE(error.find("WazaName[2]"), std::string::npos) << error;
 }
@@ -85,10 +85,10 @@ TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInCharName) 
   EXPECT_TRUE(r.notMultiples.empty());
   EXPECT_EQ(r.sum, 259);
   Combatant expected = c.record;
-  expected.CharName = "mogura.datのもぐら丸";
+  expected.name = "mogura.datのもぐら丸";
   EXPECT_EQ(r.record, expected);
   LoadValues values = c.values;
-  values.SaveCheck = 259;
+  values.checkSum = 259;
   EXPECT_EQ(r.values, values);
   EXPECT_EQ(gs.combatant[0], busyState().combatant[0]);
   EXPECT_EQ(gs.combatant[1], expected);
@@ -107,7 +107,7 @@ TEST(SaveDataRead, EachScaledNumberOffByOneIsTampered) {
     const SaveDataResult r = LoadSaveData(gs, 0, dir / "x.dat");
     EXPECT_EQ(r.outcome, LoadOutcome::Tampered) << SaveDataFieldName(i);
     EXPECT_EQ(r.notMultiples, std::vector<std::string>{std::string(SaveDataFieldName(i))});
-    EXPECT_EQ(r.values.Tampered, 1);
+    EXPECT_EQ(r.values.tampered, 1);
     expectUnchanged(gs);
   }
 }
@@ -118,11 +118,11 @@ TEST(SaveDataRead, TamperedRecordShowsWhatTheGameWouldHold) {
   stored.numbers[28] -= 3;  // SaveH
   const SaveDataResult r = ReadSaveData(write({stored}), "t.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Tampered);
-  EXPECT_EQ(r.record.HP[2], 722);  // not a multiple: kept as stored
-  EXPECT_EQ(r.record.HP[1], 102);  // the others divided
-  EXPECT_EQ(r.values.SaveH, 81);
+  EXPECT_EQ(r.record.hp[2], 722);  // not a multiple: kept as stored
+  EXPECT_EQ(r.record.hp[1], 102);  // the others divided
+  EXPECT_EQ(r.values.threeNumbers[2], 81);
   EXPECT_EQ(r.notMultiples, (std::vector<std::string>{"HP[2]", "SaveH"}));
-  EXPECT_EQ(r.record.CharName, "もぐら丸");  // no file-name prefix unless loaded
+  EXPECT_EQ(r.record.name, "もぐら丸");  // no file-name prefix unless loaded
   // The undivided 722 enters the sum, which then differs from the check value too.
   EXPECT_EQ(r.sum, 259 - 103 + 722);
 
@@ -136,30 +136,30 @@ TEST(SaveDataRead, TamperedRecordShowsWhatTheGameWouldHold) {
 
 TEST(SaveDataRead, NegativeKeysAndZeroValuesDecode) {
   Character c = testCharacter(-3);
-  c.values.SaveB = 0;
-  c.values.SaveC = -4;
+  c.values.fiveNumbers[1] = 0;
+  c.values.fiveNumbers[2] = -4;
   const std::string bytes = encode(c);
   EXPECT_TRUE(bytes.starts_with("-3,")) << bytes.substr(0, 20);
   EXPECT_NE(bytes.find("-303,"), std::string::npos);  // HP[0] 101 stored as a negative multiple
   const SaveDataResult r = ReadSaveData(bytes, "neg.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_EQ(r.record.HP[0], 101);
-  EXPECT_EQ(r.values.SaveC, -4);
+  EXPECT_EQ(r.record.hp[0], 101);
+  EXPECT_EQ(r.values.fiveNumbers[2], -4);
   EXPECT_EQ(r.sum, 259 - 7 - 3);
 }
 
 TEST(SaveDataRead, OnlyTheLastOfSeveralRecordsCounts) {
   Character first = testCharacter();
   Character second = testCharacter(11);
-  second.values.SaveName[0] = "二番手";
-  second.record.HP = {50, 60, 70, 80};
+  second.values.storedNames[0] = "二番手";
+  second.record.hp = {50, 60, 70, 80};
   StoredRecord bad = store(first);
   bad.numbers[2] += 1;
 
   SaveDataResult r = ReadSaveData(write({store(first), store(second)}), "two.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_EQ(r.record.CharName, "two.datの二番手");
-  EXPECT_EQ(r.record.HP[3], 80);
+  EXPECT_EQ(r.record.name, "two.datの二番手");
+  EXPECT_EQ(r.record.hp[3], 80);
 
   r = ReadSaveData(write({bad, store(second)}), "two.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << "an earlier record is not tested";
@@ -184,9 +184,9 @@ TEST(SaveDataRead, CodePage932SpecialsDecodeAsWindowsDoes) {
   bytes.replace(bytes.find(stored), stored.size(), "\"" + name + "\"");
   const SaveDataResult r = ReadSaveData(bytes, "s.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_EQ(r.values.SaveName[0], "\uFF5E\u2460\uFF71\uFF72表");
+  EXPECT_EQ(r.values.storedNames[0], "\uFF5E\u2460\uFF71\uFF72表");
   // And the encoder writes the same bytes back.
-  c.values.SaveName[0] = r.values.SaveName[0];
+  c.values.storedNames[0] = r.values.storedNames[0];
   EXPECT_EQ(encode(c), bytes);
 }
 
@@ -206,7 +206,7 @@ TEST(SaveDataRead, FieldRulesAllowBlanksUnquotedTextsAndOtherLineBreaks) {
   loose += "\n\n   \r\n";  // blank lines after the last record
   SaveDataResult r = ReadSaveData(loose, "l.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_EQ(r.record.WazaName[5], "---NO DATA");
+  EXPECT_EQ(r.record.moveNames[5], "---NO DATA");
 
   // No line breaks at all: commas between every field, and no final line end.
   std::string flat = bytes;
@@ -225,7 +225,7 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   StoredRecord keyZero = store(c);
   keyZero.numbers[0] = 0;
   Character big = testCharacter(1);
-  big.record.HP[0] = std::numeric_limits<std::int32_t>::max() - 5;
+  big.record.hp[0] = std::numeric_limits<std::int32_t>::max() - 5;
   StoredRecord overflowSum = *StoreSaveData(big.record, big.values);
   StoredRecord overflowQuotient = store(testCharacter(-1));
   overflowQuotient.numbers[5] = std::numeric_limits<std::int32_t>::min();

@@ -24,28 +24,28 @@ struct Character {
 // wrong place shows.
 inline Character testCharacter(std::int32_t key = 7) {
   Character c;
-  c.values.SaveKey = key;
-  c.values.SaveLv = {12, 30};
-  c.values.SavePic = {3, 4};
-  c.values.SaveName = {"もぐら丸", "予備"};
-  c.values.SaveText = "メモ";
-  c.values.SaveA = 5;
-  c.values.SaveB = 6;
-  c.values.SaveC = 7;
-  c.values.SaveD = 8;
-  c.values.SaveE = 9;
-  c.values.SaveF = 10;
-  c.values.SaveG = 11;
-  c.values.SaveH = 12;
-  c.record.CharLv = 12;
-  c.record.CharPic = 3;
-  c.record.CharName = "もぐら丸";
-  c.record.HP = {101, 102, 103, 104};
-  c.record.OFE = {21, 22, 23, 24};
-  c.record.DEF = {31, 32, 33, 34};
-  c.record.WazaName = {"B--体当たり", "A--ひっかき", "HR-連続ずつき", "H-S念力",
+  c.values.key = key;
+  c.values.storedLevels = {12, 30};
+  c.values.storedPortraits = {3, 4};
+  c.values.storedNames = {"もぐら丸", "予備"};
+  c.values.storedText = "メモ";
+  c.values.fiveNumbers[0] = 5;
+  c.values.fiveNumbers[1] = 6;
+  c.values.fiveNumbers[2] = 7;
+  c.values.fiveNumbers[3] = 8;
+  c.values.fiveNumbers[4] = 9;
+  c.values.threeNumbers[0] = 10;
+  c.values.threeNumbers[1] = 11;
+  c.values.threeNumbers[2] = 12;
+  c.record.level = 12;
+  c.record.portrait = 3;
+  c.record.name = "もぐら丸";
+  c.record.hp = {101, 102, 103, 104};
+  c.record.attack = {21, 22, 23, 24};
+  c.record.defence = {31, 32, 33, 34};
+  c.record.moveNames = {"B--体当たり", "A--ひっかき", "HR-連続ずつき", "H-S念力",
                        "L--けり",     "---NO DATA",  "---NO DATA",    "---NO DATA"};
-  c.record.WazaPow = {8, 9, 4, 15, 10, 0, 0, 0};
+  c.record.movePower = {8, 9, 4, 15, 10, 0, 0, 0};
   return c;
 }
 

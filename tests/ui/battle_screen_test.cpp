@@ -45,8 +45,7 @@ class BattleScreenTest : public ::testing::Test {
     h.pictures = ui::PictureBank(ourPictures);
     const GameState pair = momiru::testing::twoFighters();
     h.gs.combatant = pair.combatant;
-    h.gs.OptSw = {1, 0, 1};
-    h.gs.BattleSpeed = 150;
+    h.gs.settings = {1, 0, 1, 150};
     ui::BattleScreen::setSeedSource([] { return kSeed; });
   }
   ~BattleScreenTest() override {
@@ -144,7 +143,7 @@ TEST_F(BattleScreenTest, DesignAtLoad) {
   EXPECT_TRUE(child<QLineEdit>("dam")->isHidden());
 
   // Both portraits and the normal backgrounds, from the shared bank.
-  h.gs.combatant[1].CharPic = 5;
+  h.gs.combatant[1].portrait = 5;
   delete screen;
   open();
   auto* iras1 = child<QAbstractButton>("iras_1");
@@ -161,7 +160,7 @@ TEST_F(BattleScreenTest, DesignAtLoad) {
 
 TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
   for (const auto& [speed, interval] : {std::pair{0, 1}, {1, 1}, {300, 300}, {5000, 300}}) {
-    h.gs.BattleSpeed = speed;
+    h.gs.settings.battleSpeed = speed;
     h.gs.randomUnit.seed(1);
     open();
     EXPECT_EQ(screen->Timer2Interval(), interval) << speed;
@@ -174,14 +173,14 @@ TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
 }
 
 TEST_F(BattleScreenTest, StatusTextsAndTheClampOfNegativeHp) {
-  h.gs.combatant[0].HP[2] = -7;
-  h.gs.combatant[0].CharLv = 0;
-  h.gs.combatant[0].CharName = "a.datのぽこ";
+  h.gs.combatant[0].hp[2] = -7;
+  h.gs.combatant[0].level = 0;
+  h.gs.combatant[0].name = "a.datのぽこ";
   open();
   EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
   // The load clamped the negative HP before the texts were made.
   EXPECT_THAT(child<QLabel>("stas_0")->text().toStdString(), HasSubstr("両脚\nHP:0 OFE:7"));
-  EXPECT_EQ(h.gs.combatant[0].HP[2], 0);
+  EXPECT_EQ(h.gs.combatant[0].hp[2], 0);
   EXPECT_EQ(child<QLabel>("name12_1")->text(), QStringLiteral("Lv.10　乙"));
 
   EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).stas));
@@ -207,7 +206,7 @@ TEST_F(BattleScreenTest, GaugesFillHalfThenFullAndSlot1ActsFirst) {
 
   // The side that has acted keeps a full gauge until the next tick draws it half.
   ASSERT_TRUE(endOfTurn());
-  EXPECT_EQ(h.gs.TimeGauge[1], 0);
+  EXPECT_EQ(h.gs.timeGauge[1], 0);
   EXPECT_EQ(screen->gageTop(1), 0);
   screen->Timer1_Timer();
   EXPECT_EQ(screen->gageTop(1), 3105);
@@ -270,14 +269,14 @@ TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
   EXPECT_TRUE(sawNumber);
 }
 
-// OptSw(1) and OptSw(3) as 1 and as 0: the hit background turns the defender's panel from the
+// The hit-background and message-box switches as 1 and as 0: the hit background turns the defender's panel from the
 // first hit to the end of the turn; the message box shows during turns only.
 TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
   for (const int sw : {1, 0}) {
     SCOPED_TRACE(sw);
     h.gs.combatant = momiru::testing::twoFighters().combatant;
-    h.gs.BattleLog.clear();
-    h.gs.OptSw = {sw, 0, sw};
+    h.gs.battleLog.clear();
+    h.gs.settings.showHitBackground = h.gs.settings.showMessageBox = sw;
     open();
     const QImage normal = image(h.pictures.haikei(0));
     const QImage hit = image(h.pictures.haikei(1));
@@ -302,7 +301,7 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     }
     EXPECT_EQ(shown, sw == 1);
     EXPECT_TRUE(wrote);
-    EXPECT_FALSE(h.gs.BattleLog.empty());
+    EXPECT_FALSE(h.gs.battleLog.empty());
     delete screen;
     screen = nullptr;
   }
@@ -319,7 +318,7 @@ TEST_F(BattleScreenTest, MoveListOpensOnlyBetweenTurnsOverTheClickedPanel) {
   screen->Timer1_Timer();
   ASSERT_TRUE(screen->Timer2Enabled());
   screen->iras_Click(0);
-  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(h.gs.currentSlot, 0);
   EXPECT_EQ(screen->moveList(), nullptr);
   EXPECT_TRUE(screen->isEnabled());
   ASSERT_TRUE(endOfTurn());
@@ -332,7 +331,7 @@ TEST_F(BattleScreenTest, MoveListOpensOnlyBetweenTurnsOverTheClickedPanel) {
   QTest::keyClick(iras1, Qt::Key_Space);
   ui::MoveListScreen* list = screen->moveList();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(h.gs.PlayerNo, 1);
+  EXPECT_EQ(h.gs.currentSlot, 1);
   EXPECT_EQ(list->objectName(), "Form6");
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(280, 210));
@@ -410,12 +409,12 @@ TEST(WholeBattleOnScreen, EndsOnTheResultScreenWithTheHeadlessTexts) {
   for (const char* name : {"Command2", "Command4", "Command1", "Command2", "Command1", "Command2"})
     flow.current()->findChild<QPushButton*>(name)->click();
   ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
-  EXPECT_EQ(h.gs.BattleSpeed, 1);
+  EXPECT_EQ(h.gs.settings.battleSpeed, 1);
 
   GameState headless;
   headless.combatant = h.gs.combatant;
-  headless.OptSw = h.gs.OptSw;
-  headless.CrLf = h.gs.CrLf;
+  headless.settings = h.gs.settings;
+  headless.lineBreak = h.gs.lineBreak;
   const battle::Outcome out = battle::playBattle(headless, kSeed);
   ASSERT_TRUE(out.finished);
 

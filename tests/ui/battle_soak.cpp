@@ -193,8 +193,8 @@ int main(int argc, char** argv) {
     auto* screen = static_cast<momiru::ui::BattleScreen*>(flow.current());
     momiru::GameState headless;
     headless.combatant = gs.combatant;
-    headless.OptSw = gs.OptSw;
-    headless.CrLf = gs.CrLf;
+    headless.settings = gs.settings;
+    headless.lineBreak = gs.lineBreak;
     const std::uint64_t seed = screen->seed();
 
     QEventLoop loop;

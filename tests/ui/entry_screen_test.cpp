@@ -29,14 +29,14 @@ class EntryScreenTest : public ::testing::Test {
 
   static Combatant character(std::int32_t sign) {
     Combatant c;
-    c.CharName = "a.datのぽこ";
-    c.CharLv = 12 * sign;
-    c.CharPic = 3;
-    c.HP = {120 * sign, 80 * sign, 90 * sign, 150 * sign};
-    c.OFE = {10 * sign, 25 * sign, 30 * sign, 5 * sign};
-    c.DEF = {7 * sign, 8 * sign, 9 * sign, 11 * sign};
-    c.WazaName = {"H--ずつき", "A--パンチ", "", "", "", "", "", "B--体当たり"};
-    c.WazaPow = {10 * sign, 12 * sign, 0, 0, 0, 0, 0, 16 * sign};
+    c.name = "a.datのぽこ";
+    c.level = 12 * sign;
+    c.portrait = 3;
+    c.hp = {120 * sign, 80 * sign, 90 * sign, 150 * sign};
+    c.attack = {10 * sign, 25 * sign, 30 * sign, 5 * sign};
+    c.defence = {7 * sign, 8 * sign, 9 * sign, 11 * sign};
+    c.moveNames = {"H--ずつき", "A--パンチ", "", "", "", "", "", "B--体当たり"};
+    c.movePower = {10 * sign, 12 * sign, 0, 0, 0, 0, 0, 16 * sign};
     return c;
   }
 
@@ -45,10 +45,10 @@ class EntryScreenTest : public ::testing::Test {
 };
 
 TEST_F(EntryScreenTest, OpensForPlayerOneWithTheInstructionAndEmptiesTheLog) {
-  h.gs.BattleLog = "old log";
+  h.gs.battleLog = "old log";
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
   EXPECT_EQ(screen().objectName(), "Form5");
-  EXPECT_TRUE(h.gs.BattleLog.empty());
+  EXPECT_TRUE(h.gs.battleLog.empty());
   EXPECT_EQ(myst(), QString::fromUtf8("読み込みでモミルＮｏ．１の") +
                         QString(23, QLatin1Char(' ')) + QStringLiteral("SAVEDATAを開いてください"));
   EXPECT_EQ(waza()->count(), 0);
@@ -91,20 +91,20 @@ TEST_F(EntryScreenTest, YouhyoWritesPositiveAndNegativeValuesInPlainDecimal) {
 TEST_F(EntryScreenTest, TwoRegistrationsPassTheTurnAndThenAskForTheBattle) {
   h.gs.combatant[0] = character(1);
   h.gs.combatant[1] = character(1);
-  h.gs.combatant[1].CharName = "b.datのぺけ";
+  h.gs.combatant[1].name = "b.datのぺけ";
   QSignalSpy done(&screen(), &ui::EntryScreen::bothRegistered);
   screen().YOUHYO();
   click("Command2");
-  EXPECT_EQ(h.gs.PlayerNo, 1);
+  EXPECT_EQ(h.gs.currentSlot, 1);
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("2Ｐｌａｙｅｒ"));
   EXPECT_TRUE(myst().isEmpty());
   EXPECT_EQ(waza()->count(), 0);
   EXPECT_EQ(done.count(), 0);
   click("Command2");
-  EXPECT_EQ(h.gs.PlayerNo, 2);
+  EXPECT_EQ(h.gs.currentSlot, 2);
   EXPECT_EQ(done.count(), 1);
-  EXPECT_EQ(h.gs.combatant[0].CharName, "a.datのぽこ");
-  EXPECT_EQ(h.gs.combatant[1].CharName, "b.datのぺけ");
+  EXPECT_EQ(h.gs.combatant[0].name, "a.datのぽこ");
+  EXPECT_EQ(h.gs.combatant[1].name, "b.datのぺけ");
 }
 
 TEST_F(EntryScreenTest, EqualNamesGetTheirSlotNumbersAtRegistration) {
@@ -112,8 +112,8 @@ TEST_F(EntryScreenTest, EqualNamesGetTheirSlotNumbersAtRegistration) {
   h.gs.combatant[0] = character(1);
   h.gs.combatant[1] = character(1);
   click("Command2");
-  EXPECT_EQ(h.gs.combatant[0].CharName, "a.datのぽこ(1)");
-  EXPECT_EQ(h.gs.combatant[1].CharName, "a.datのぽこ(2)");
+  EXPECT_EQ(h.gs.combatant[0].name, "a.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].name, "a.datのぽこ(2)");
 }
 
 TEST_F(EntryScreenTest, TheSameFileForBothPlayersEndsInOneAndTwo) {
@@ -124,8 +124,8 @@ TEST_F(EntryScreenTest, TheSameFileForBothPlayersEndsInOneAndTwo) {
   click("Command2");
   click("Command1");
   click("Command2");
-  EXPECT_EQ(h.gs.combatant[0].CharName, "same.datのぽこ(1)");
-  EXPECT_EQ(h.gs.combatant[1].CharName, "same.datのぽこ(2)");
+  EXPECT_EQ(h.gs.combatant[0].name, "same.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].name, "same.datのぽこ(2)");
   EXPECT_EQ(h.dialogs.messages, 0);
 }
 
@@ -134,7 +134,7 @@ TEST_F(EntryScreenTest, CancelledAndFailedLoadsLeaveTheSlotAndRefreshTheScreen) 
   h.dialogs.answers = {good};
   click("Command1");
   const Combatant loaded = h.gs.combatant[0];
-  ASSERT_EQ(loaded.CharLv, 12);
+  ASSERT_EQ(loaded.level, 12);
 
   const auto zeroKey = h.dir.write("zero.dat", encode(testCharacter("ぺけ", 0)));
   h.dialogs.answers = {std::nullopt, h.dir.path() / "missing.dat", zeroKey};
@@ -151,7 +151,7 @@ TEST_F(EntryScreenTest, CancelledAndFailedLoadsLeaveTheSlotAndRefreshTheScreen) 
 }
 
 TEST_F(EntryScreenTest, AnEmptySlotShowsZerosAndCannotBeRegistered) {
-  h.gs.combatant[0].CharPic = 3;
+  h.gs.combatant[0].portrait = 3;
   click("Command1");  // cancelled
   EXPECT_EQ(myst(), QString::fromUtf8("Lv.0　\r\nステータス\r\n"
                                       "頭\r\n残りHP　0 攻撃力　0防御力　0\r\n"
@@ -163,20 +163,20 @@ TEST_F(EntryScreenTest, AnEmptySlotShowsZerosAndCannotBeRegistered) {
   EXPECT_EQ(myst(), QStringLiteral("データが登録されてません"));
   EXPECT_EQ(waza()->count(), 0);
   EXPECT_TRUE(myga()->isEmptyPicture());
-  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(h.gs.currentSlot, 0);
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
 }
 
 TEST_F(EntryScreenTest, ATamperedFileShowsTheMessageThenEndsTheProgram) {
   const auto c = testCharacter("ぽこ");
   const auto wrongCheck = h.dir.write("wrong.dat", encode(c, 12345));
-  h.gs.combatant[0].CharName = "before";
+  h.gs.combatant[0].name = "before";
   h.dialogs.answers = {wrongCheck};
   click("Command1");
   EXPECT_EQ(h.dialogs.messages, 1);
   EXPECT_EQ(h.dialogs.terminated, 1);
   // Nothing after the end: the slot and the screen stay as they were.
-  EXPECT_EQ(h.gs.combatant[0].CharName, "before");
+  EXPECT_EQ(h.gs.combatant[0].name, "before");
   EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
 }
 

@@ -54,26 +54,26 @@ class FlowTest : public ::testing::Test {
 
 // Title → options → entry → two registrations → battle → result → a fresh title, and again.
 TEST_F(FlowTest, WalksTheWholeCircleTwice) {
-  h.gs.CrLf.clear();
+  h.gs.lineBreak.clear();
   flow.start();
   EXPECT_EQ(flow.where(), Where::Title);
   EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
-  EXPECT_EQ(h.gs.CrLf, "\r\n");
+  EXPECT_EQ(h.gs.lineBreak, "\r\n");
   checkControls();
   auto* firstTitle = static_cast<ui::TitleScreen*>(flow.current());
   for (int i = 0; i < 60; ++i) firstTitle->Timer1_Timer();
 
-  h.gs.PlayerNo = 1;  // left over from an earlier battle's move list
+  h.gs.currentSlot = 1;  // left over from an earlier battle's move list
   click("Command2");  // スタート
   EXPECT_EQ(flow.where(), Where::Options);
   EXPECT_EQ(visibleScreens(), QStringList{"Form4"});
-  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(h.gs.currentSlot, 0);
   checkControls();
 
   click("Command4");  // ＶＳバトル
   EXPECT_EQ(flow.where(), Where::Entry);
   EXPECT_EQ(visibleScreens(), QStringList{"Form5"});
-  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(h.gs.currentSlot, 0);
   EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
   EXPECT_FALSE(h.dir.read("settei.sei").empty());
   checkControls();
@@ -88,7 +88,7 @@ TEST_F(FlowTest, WalksTheWholeCircleTwice) {
   EXPECT_EQ(flow.where(), Where::Battle);
   EXPECT_EQ(visibleScreens(), QStringList{"Form1"});
   EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("バトルコロシアム"));
-  EXPECT_EQ(h.gs.combatant[1].CharName, "pair.datのぽこ(2)");
+  EXPECT_EQ(h.gs.combatant[1].name, "pair.datのぽこ(2)");
 
   emit static_cast<ui::BattleScreen*>(flow.current())->battleOver();
   EXPECT_EQ(flow.where(), Where::Result);
@@ -105,7 +105,7 @@ TEST_F(FlowTest, WalksTheWholeCircleTwice) {
   // The second pass asks for player 1 again, and keeps the records for a new registration.
   click("Command2");
   click("Command4");
-  EXPECT_EQ(h.gs.PlayerNo, 0);
+  EXPECT_EQ(h.gs.currentSlot, 0);
   click("Command2");
   click("Command2");
   EXPECT_EQ(flow.where(), Where::Battle);

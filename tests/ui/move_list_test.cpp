@@ -20,11 +20,11 @@ class MoveListTest : public ::testing::Test {
   MoveListTest() {
     h.gs.combatant = momiru::testing::twoFighters().combatant;
     Combatant& c = h.gs.combatant[1];
-    c.CharName = "b.datのぽこ(2)";
-    c.WazaName[5] = "";
-    c.WazaPow[5] = -3;
-    c.HP = {1, 0, -4, 2};  // what the battle has left; the listing does not show it
-    h.gs.PlayerNo = 1;
+    c.name = "b.datのぽこ(2)";
+    c.moveNames[5] = "";
+    c.movePower[5] = -3;
+    c.hp = {1, 0, -4, 2};  // what the battle has left; the listing does not show it
+    h.gs.currentSlot = 1;
   }
 
   // A fresh window, and a count of its closed() signals.
@@ -63,7 +63,7 @@ TEST_F(MoveListTest, ListsTheNameAndTheMovesAsLoaded) {
 }
 
 TEST_F(MoveListTest, NoSlotKeepsTheDesignText) {
-  h.gs.PlayerNo = 2;
+  h.gs.currentSlot = 2;
   QPointer<ui::MoveListScreen> list = open();
   EXPECT_TRUE(list->listing().empty());
   EXPECT_EQ(list->findChild<QLabel*>("Label1")->text(), "Label1");

@@ -50,11 +50,11 @@ TEST_F(OptionsScreenTest, LoadStepShowsTheFileThenTheMemoryThenTheDesignValues) 
     SCOPED_TRACE(c.speed);
     std::filesystem::remove(h.dir.path() / "settei.sei");
     if (c.file != nullptr) writeSettings(c.file);
-    h.gs.OptSw = {};
-    h.gs.BattleSpeed = c.speedInMemory;
-    h.gs.PlayerNo = 2;
+    h.gs.settings = {};
+    h.gs.settings.battleSpeed = c.speedInMemory;
+    h.gs.currentSlot = 2;
     open();
-    EXPECT_EQ(h.gs.PlayerNo, 0);
+    EXPECT_EQ(h.gs.currentSlot, 0);
     EXPECT_EQ(ticks(), c.ticks);
     EXPECT_EQ(speed()->value(), c.speed);
     EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
@@ -80,9 +80,9 @@ TEST_F(OptionsScreenTest, HandEditedValuesAreBroughtIntoRange) {
     EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
     // Saving from the controls puts only valid values into the globals and the file.
     click("Command2");
-    EXPECT_EQ(h.gs.BattleSpeed, c.speed);
-    EXPECT_GE(h.gs.BattleSpeed, 1);
-    EXPECT_LE(h.gs.BattleSpeed, 300);
+    EXPECT_EQ(h.gs.settings.battleSpeed, c.speed);
+    EXPECT_GE(h.gs.settings.battleSpeed, 1);
+    EXPECT_LE(h.gs.settings.battleSpeed, 300);
   }
 }
 
@@ -102,10 +102,12 @@ TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
     QSignalSpy vs(screen.get(), &ui::OptionsScreen::vsBattleClicked);
     click(button);
     EXPECT_EQ(fileWhenLeaving, "0\r\n1\r\n1\r\n77\r\n");
-    EXPECT_EQ(h.gs.OptSw, (std::array<std::int32_t, 3>{0, 1, 1}));
-    EXPECT_EQ(h.gs.BattleSpeed, 77);
-    EXPECT_GE(h.gs.load.SaveKey, 5);
-    EXPECT_LE(h.gs.load.SaveKey, 17);
+    EXPECT_EQ(h.gs.settings.showHitBackground, 0);
+    EXPECT_EQ(h.gs.settings.halveDamage, 1);
+    EXPECT_EQ(h.gs.settings.showMessageBox, 1);
+    EXPECT_EQ(h.gs.settings.battleSpeed, 77);
+    EXPECT_GE(h.gs.load.key, 5);
+    EXPECT_LE(h.gs.load.key, 17);
     EXPECT_EQ(change.count(), std::string(button) == "Command2" ? 1 : 0);
     EXPECT_EQ(vs.count(), std::string(button) == "Command4" ? 1 : 0);
     writeSettings("1\r\n0\r\n1\r\n150\r\n");
@@ -121,7 +123,7 @@ TEST_F(OptionsScreenTest, CancelWritesNothingAndTheNextVisitShowsTheFileAgain) {
   click("Command1");
   EXPECT_EQ(cancel.count(), 1);
   EXPECT_EQ(settingsFile(), "1\r\n1\r\n1\r\n9\r\n");
-  EXPECT_EQ(h.gs.BattleSpeed, 9);
+  EXPECT_EQ(h.gs.settings.battleSpeed, 9);
   open();
   EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, true}));
   EXPECT_EQ(speed()->value(), 9);
@@ -130,7 +132,7 @@ TEST_F(OptionsScreenTest, CancelWritesNothingAndTheNextVisitShowsTheFileAgain) {
 TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   writeSettings("0\r\n1\r\n0\r\n20\r\n");
   open();
-  h.gs.PlayerNo = 1;
+  h.gs.currentSlot = 1;
   check(0)->setChecked(true);
   speed()->setValue(250);
   writeSettings("0\r\n1\r\n0\r\n20\r\n1\r\n1\r\n0\r\n30\r\n");  // two records: the last counts
@@ -138,7 +140,7 @@ TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, false}));
   EXPECT_EQ(speed()->value(), 30);
   EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：30"));
-  EXPECT_EQ(h.gs.PlayerNo, 1);
+  EXPECT_EQ(h.gs.currentSlot, 1);
 }
 
 TEST_F(OptionsScreenTest, TheLabelFollowsTheScrollBarToBothEndsButNotWhileDragging) {

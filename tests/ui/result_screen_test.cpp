@@ -18,9 +18,9 @@ class ResultScreenTest : public ::testing::Test {
  protected:
   Harness h;
   ResultScreenTest() {
-    h.gs.combatant[0].CharName = "a.datのぽこ(1)";
-    h.gs.combatant[1].CharName = "a.datのぽこ(2)";
-    h.gs.BattleLog = "一行目\r\n二行目\r\n";
+    h.gs.combatant[0].name = "a.datのぽこ(1)";
+    h.gs.combatant[1].name = "a.datのぽこ(2)";
+    h.gs.battleLog = "一行目\r\n二行目\r\n";
   }
 };
 
@@ -35,9 +35,9 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.outcome);
-    if (c.win == 0 && c.lose == 0) h.gs.BattleLog.clear();  // and an empty log
-    h.gs.WinNo = c.win;
-    h.gs.LoseNo = c.lose;
+    if (c.win == 0 && c.lose == 0) h.gs.battleLog.clear();  // and an empty log
+    h.gs.winner = c.win;
+    h.gs.loser = c.lose;
     ui::ResultScreen screen(h.ctx);
     EXPECT_EQ(screen.outcomeText(), c.outcome);
     EXPECT_EQ(screen.findChild<QLabel*>("Label1")->text(),
@@ -45,14 +45,14 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
     // The heading lists slot 0 first whoever won.
     const std::string heading =
         "戦いの時の文章のログ\r\na.datのぽこ(1) ＶＳ a.datのぽこ(2)\r\n\r\n";
-    EXPECT_EQ(screen.logText(), heading + h.gs.BattleLog);
+    EXPECT_EQ(screen.logText(), heading + h.gs.battleLog);
     EXPECT_EQ(screen.findChild<QPlainTextEdit*>("Text1")->toPlainText(),
-              ui::displayText(heading + h.gs.BattleLog));
+              ui::displayText(heading + h.gs.battleLog));
   }
 }
 
 TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
-  for (int i = 0; i < 200; ++i) h.gs.BattleLog += std::string(300, 'x') + "\r\n";
+  for (int i = 0; i < 200; ++i) h.gs.battleLog += std::string(300, 'x') + "\r\n";
   const GameState before = h.gs;
   ui::ResultScreen screen(h.ctx);
   screen.show();
@@ -60,7 +60,7 @@ TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
   EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_GT(text->verticalScrollBar()->maximum(), 0);
   EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(h.gs.BattleLog, before.BattleLog);
+  EXPECT_EQ(h.gs.battleLog, before.battleLog);
   EXPECT_EQ(h.gs.combatant, before.combatant);
 
   QSignalSpy back(&screen, &ui::ResultScreen::backToTitleClicked);

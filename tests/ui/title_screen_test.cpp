@@ -37,13 +37,13 @@ class TitleScreenTest : public ::testing::Test {
   TitleScreenTest() {
     std::filesystem::create_directories(pics.path() / "pictures");
     pics.write("pictures/title.svg", kStripes);
-    h.gs.CrLf.clear();
+    h.gs.lineBreak.clear();
   }
 };
 
 TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
   ui::TitleScreen title(ctx);
-  EXPECT_EQ(h.gs.CrLf, "\r\n");  // built by the load step
+  EXPECT_EQ(h.gs.lineBreak, "\r\n");  // built by the load step
   EXPECT_EQ(title.dropStep(), 75);
   auto* tomei = title.findChild<QWidget*>("tomei");
   auto* rogo = title.findChild<QWidget*>("rogo");

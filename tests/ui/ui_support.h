@@ -57,13 +57,13 @@ struct Harness {
   ScratchDir dir;
   ui::ScreenContext ctx{gs, pictures, dialogs, dir.path()};
 
-  Harness() { gs.CrLf = "\r\n"; }
+  Harness() { gs.lineBreak = "\r\n"; }
 };
 
 // The data tests' character (level 12, key 3 here) under the stored name `name`.
 inline momiru::testing::Character testCharacter(const std::string& name, std::int32_t key = 3) {
   auto c = momiru::testing::testCharacter(key);
-  c.values.SaveName[0] = name;
+  c.values.storedNames[0] = name;
   return c;
 }
 

@@ -78,46 +78,46 @@ void setField(Sample& s, const std::string& key, const std::string& value, int l
     s.seen[key] = true;
   }
   if (key == "name") {
-    v.SaveName[0] = c.CharName = value;
+    v.storedNames[0] = c.name = value;
   } else if (key == "name2") {
-    v.SaveName[1] = value;
+    v.storedNames[1] = value;
   } else if (key == "memo") {
-    v.SaveText = value;
+    v.storedText = value;
   } else if (key == "key") {
-    v.SaveKey = number(value, line);
+    v.key = number(value, line);
   } else if (key == "level") {
-    v.SaveLv[0] = c.CharLv = number(value, line);
+    v.storedLevels[0] = c.level = number(value, line);
   } else if (key == "picture") {
-    v.SavePic[0] = c.CharPic = number(value, line);
+    v.storedPortraits[0] = c.portrait = number(value, line);
   } else if (key == "level2") {
-    v.SaveLv[1] = number(value, line);
+    v.storedLevels[1] = number(value, line);
   } else if (key == "picture2") {
-    v.SavePic[1] = number(value, line);
+    v.storedPortraits[1] = number(value, line);
   } else if (parts.contains(key)) {
     const auto n = numbers(value, 3, line);
     const std::size_t p = parts.at(key);
-    c.HP[p] = n[0];
-    c.OFE[p] = n[1];
-    c.DEF[p] = n[2];
+    c.hp[p] = n[0];
+    c.attack[p] = n[1];
+    c.defence[p] = n[2];
   } else if (key == "move") {
     if (s.moves == kMoves) throw ParseError{line, "more than eight moves"};
     const auto space = value.find_last_of(" \t");
     if (space == std::string::npos) throw ParseError{line, "a move is NAME POWER"};
     const auto m = static_cast<std::size_t>(s.moves++);
-    c.WazaName[m] = trim(value.substr(0, space));
-    c.WazaPow[m] = number(value.substr(space + 1), line);
+    c.moveNames[m] = trim(value.substr(0, space));
+    c.movePower[m] = number(value.substr(space + 1), line);
   } else if (key == "three") {
     const auto n = numbers(value, 3, line);
-    v.SaveF = n[0];
-    v.SaveG = n[1];
-    v.SaveH = n[2];
+    v.threeNumbers[0] = n[0];
+    v.threeNumbers[1] = n[1];
+    v.threeNumbers[2] = n[2];
   } else if (key == "five") {
     const auto n = numbers(value, 5, line);
-    v.SaveA = n[0];
-    v.SaveB = n[1];
-    v.SaveC = n[2];
-    v.SaveD = n[3];
-    v.SaveE = n[4];
+    v.fiveNumbers[0] = n[0];
+    v.fiveNumbers[1] = n[1];
+    v.fiveNumbers[2] = n[2];
+    v.fiveNumbers[3] = n[3];
+    v.fiveNumbers[4] = n[4];
   } else if (key == "check") {
     s.check = number(value, line);
   } else if (key == "alter") {
@@ -166,11 +166,11 @@ std::string encode(const Sample& s) {
   std::string error;
   LoadValues values = s.values;
   if (s.check) {
-    values.SaveCheck = *s.check;
+    values.checkSum = *s.check;
   } else {
     const auto sum = SaveDataCheckSum(s.record, s.values);
     if (!sum) throw ParseError{s.line, s.file + ": the check sum is outside the 32-bit range"};
-    values.SaveCheck = *sum;
+    values.checkSum = *sum;
   }
   auto stored = StoreSaveData(s.record, values, &error);
   if (!stored) throw ParseError{s.line, s.file + ": " + error};
@@ -200,8 +200,7 @@ void report(const std::vector<Sample>& samples) {
       GameState gs;
       gs.combatant[0] = good[a]->record;
       gs.combatant[1] = good[b]->record;
-      gs.OptSw = {0, 0, 0};
-      gs.BattleSpeed = 1;
+      gs.settings = {0, 0, 0, 1};
       battle::BatchBattles<false> batch(gs);
       std::int64_t total = 0;
       std::int32_t least = 1 << 30, most = 0, leftWins = 0;
