@@ -5,7 +5,6 @@
 #include <unicode/ustring.h>
 
 #include <cmath>
-#include <fstream>
 #include <istream>
 #include <sstream>
 #include <streambuf>
@@ -280,7 +279,8 @@ std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& o
     divide(kLevelsField + static_cast<int>(k) * 2, v.storedLevels[k]);
     divide(kLevelsField + static_cast<int>(k) * 2 + 1, v.storedPortraits[k]);
   }
-  for (std::size_t m = 0; m < kMoves; ++m) divide(kPowersField + static_cast<int>(m), c.movePower[m]);
+  for (std::size_t m = 0; m < kMoves; ++m)
+    divide(kPowersField + static_cast<int>(m), c.movePower[m]);
   divide(kFiveField, v.fiveNumbers[0]);
   divide(kFiveField + 1, v.fiveNumbers[1]);
   divide(kFiveField + 2, v.fiveNumbers[2]);
@@ -320,7 +320,8 @@ std::string_view SaveDataFieldName(int index) {
 std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const LoadValues& values) {
   std::optional<std::int32_t> sum = record.hp[0];
   for (const std::int32_t term :
-       {values.key, record.hp[2], record.attack[1], values.threeNumbers[0], values.threeNumbers[1], values.fiveNumbers[0]}) {
+       {values.key, record.hp[2], record.attack[1], values.threeNumbers[0], values.threeNumbers[1],
+        values.fiveNumbers[0]}) {
     sum = checkedAdd(*sum, term);
     if (!sum) return std::nullopt;
   }
@@ -381,8 +382,7 @@ SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
 
   result.outcome = LoadOutcome::Loaded;
   result.reason.clear();
-  result.record.name =
-      pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.name;
+  result.record.name = pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.name;
   return result;
 }
 
@@ -401,16 +401,21 @@ SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path
     result.reason = "no file was chosen";
     return result;
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    result.reason = "the file cannot be opened: it is a folder";
-    return result;
+  InputFile input(file);
+  switch (input.status()) {
+    case InputFile::Status::Open:
+      break;
+    case InputFile::Status::Folder:
+      result.reason = "the file cannot be opened: it is a folder";
+      return result;
+    case InputFile::Status::NotRegular:
+      result.reason = "the file cannot be opened: it is not a regular file";
+      return result;
+    case InputFile::Status::CannotOpen:
+      result.reason = "the file cannot be opened";
+      return result;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    result.reason = "the file cannot be opened";
-    return result;
-  }
+  std::istream in(&input);
   result = ReadSaveData(in, pathToUtf8(file));
   if (result.outcome == LoadOutcome::Loaded) {
     gs.combatant[static_cast<std::size_t>(slot)] = result.record;
