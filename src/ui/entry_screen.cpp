@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <string>
 
+#include "data/registration.h"
 #include "data/save_data.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
@@ -136,14 +137,7 @@ void EntryScreen::Command2_Click() {
     WAZA->clear();
     return;
   }
-  if (gs.combatant[1].name == gs.combatant[0].name) {
-    for (std::size_t i = 0; i < kSlots; ++i) {
-      std::string& name = gs.combatant[i].name;
-      name += '(';
-      name += std::to_string(i + 1);
-      name += ')';
-    }
-  }
+  markEqualNames(gs);
   ++gs.currentSlot;
   MYST->clear();
   showPicture(PictureBank::kEmptyPortrait);
