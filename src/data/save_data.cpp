@@ -17,7 +17,7 @@ namespace momiru {
 
 namespace {
 
-// A field longer than this is not from the raising program. The caps keep the memory of a read
+// No field of a real character is this long. The caps keep the memory of a read
 // bounded whatever the file holds; blanks around a field are skipped without being kept.
 constexpr std::size_t kMaxNumberChars = 32;
 constexpr std::size_t kMaxTextBytes = 1024;
@@ -177,8 +177,8 @@ class FieldScanner {
       while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t')) raw.pop_back();
     }
     if (auto error = endField(name, "a text")) return error;
-    // Control characters never come from the raising program; code page 932 never uses these
-    // bytes inside a double-byte character, so the test on bytes is exact.
+    // Names and move names hold no control characters, so a text with one is refused; code page
+    // 932 never uses these bytes inside a double-byte character, so the test on bytes is exact.
     for (const char ch : raw) {
       const auto b = static_cast<unsigned char>(ch);
       if ((b < 0x20 && b != '\t') || b == 0x7F) return name + " holds a control character";
@@ -239,9 +239,10 @@ struct Decoded {
   std::vector<std::string> notMultiples;
 };
 
-// DecodeSaveData on a scratch copy: divides every number of groups 2 to 6 by the key in the
-// game's order, keeping a number that is not a multiple as stored and marking Tampered. Fails on
-// a key of 0 and on a quotient outside the 32-bit range (only INT32_MIN ÷ -1).
+// DecodeSaveData on a scratch copy: divides every number of groups 2 to 6 by the key (parts,
+// levels and pictures, move powers, SaveA..SaveE, SaveF..SaveH; the first quotient out of range
+// is the one reported), keeping a number that is not a multiple as stored and marking Tampered.
+// Fails on a key of 0 and on a quotient outside the 32-bit range (only INT32_MIN ÷ -1).
 std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& out) {
   Combatant& c = out.record;
   LoadValues& v = out.values;

@@ -1,4 +1,5 @@
-// Reading and writing settei.sei: OptSw[0..2] and BattleSpeed as four decimal CR LF lines.
+// Reading and writing settei.sei: the three switches and the battle speed as four decimal CR LF
+// lines.
 #include "data/settings_file.h"
 
 #include <cmath>
@@ -80,7 +81,8 @@ bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
   AtomicFile file(dir / kSettingsFileName);
   if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
 
-  // The key is drawn after the file is created and before anything is written, as the game does.
+  // The key is drawn after the file is created and before anything is written: a save that cannot
+  // create its file draws nothing.
   const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
   gs.load.key = static_cast<std::int32_t>(draw) + 5;
 

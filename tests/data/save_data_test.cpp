@@ -74,7 +74,7 @@ TEST(SaveDataEncoder, RefusesWhatTheFileCannotHold) {
   EXPECT_NE(error.find("WazaName[2]"), std::string::npos) << error;
 }
 
-TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInCharName) {
+TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInTheName) {
   const Character c = testCharacter();
   ScratchDir dir;
   testing::writeFile(dir / "mogura.dat", encode(c));
