@@ -230,16 +230,19 @@ std::string lengthHistogram(const Tally& t, bool blocks) {
     finished += count;
   }
   const std::uint64_t most = *std::max_element(rows.begin(), rows.end());
+  const int digits =
+      static_cast<int>(std::to_string(lo + static_cast<std::int64_t>(rows.size()) * width).size());
   static constexpr const char* kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
   std::string out = "  battle lengths in turns (finished battles):\n";
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const std::int64_t from = lo + static_cast<std::int64_t>(r) * width;
-    char label[48];
+    char label[64];
     if (width == 1) {
-      std::snprintf(label, sizeof label, "  %11lld  ", static_cast<long long>(from));
+      std::snprintf(label, sizeof label, "    %*lld  ", 2 * digits + 1,
+                    static_cast<long long>(from));
     } else {
-      std::snprintf(label, sizeof label, "  %5lld-%-5lld  ", static_cast<long long>(from),
-                    static_cast<long long>(from + width - 1));
+      std::snprintf(label, sizeof label, "    %*lld-%-*lld  ", digits, static_cast<long long>(from),
+                    digits, static_cast<long long>(from + width - 1));
     }
     out += label;
     const double share = static_cast<double>(rows[r]) / static_cast<double>(finished);

@@ -184,4 +184,37 @@ TEST(LabSimulate, TextReportAndUnfinishedBattles) {
   EXPECT_TRUE(std::regex_search(drawn.err, std::regex("seed [0-9]+"))) << drawn.err;
 }
 
+TEST(LabSimulate, TextReportDrawsTheBattleLengths) {
+  const LabRun run = lab("simulate " + kPair + " --battles 2000 --seed 7");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::size_t chart = run.out.find("  battle lengths in turns (finished battles):\n");
+  ASSERT_NE(chart, std::string::npos) << run.out;
+  // Rows of contiguous ranges, bars of '#' (stdout is not a terminal), the longest 40 wide.
+  const std::regex row(" +([0-9]+)-([0-9]+)  (#*) +([0-9.]+)%\n");
+  double total = 0;
+  std::size_t longest = 0;
+  long long next = -1;
+  int rows = 0;
+  const std::string rest = run.out.substr(chart);
+  for (auto it = std::sregex_iterator(rest.begin(), rest.end(), row); it != std::sregex_iterator();
+       ++it, ++rows) {
+    const long long from = std::stoll((*it)[1]);
+    if (next >= 0) {
+      EXPECT_EQ(from, next);
+    }
+    next = std::stoll((*it)[2]) + 1;
+    longest = std::max(longest, static_cast<std::size_t>((*it)[3].length()));
+    total += std::stod((*it)[4]);
+  }
+  EXPECT_GE(rows, 3);
+  EXPECT_LE(rows, 10);
+  EXPECT_EQ(longest, 40u);
+  EXPECT_NEAR(total, 100.0, 0.05);
+  // The chart is text only; none finished, none drawn.
+  EXPECT_EQ(lab("simulate " + kPair + " --battles 50 --seed 7 --json").out.find('#'),
+            std::string::npos);
+  const LabRun none = lab("simulate " + kPair + " --battles 20 --seed 5 --max-turns 3");
+  EXPECT_EQ(none.out.find("battle lengths"), std::string::npos);
+}
+
 }  // namespace
