@@ -16,9 +16,8 @@ bool allValid(const std::string& text, bool printable) {
     if (c.codePoint < 0) return false;
     if (printable) {
       const long cp = c.codePoint;
-      if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C ||
-          cp == 0x200E || cp == 0x200F || (cp >= 0x2028 && cp <= 0x202E) ||
-          (cp >= 0x2066 && cp <= 0x2069))
+      if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C || cp == 0x200E ||
+          cp == 0x200F || (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069))
         return false;
     }
     pos += c.length;
