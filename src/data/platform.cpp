@@ -145,6 +145,8 @@ namespace {
 constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t kNameLetterCount = sizeof kNameLetters - 1;
 constexpr std::size_t kTemporarySuffix = 6;
+// Distinctive enough that no file of the user's (say "settei.sei.backup") is taken for a leftover.
+constexpr std::string_view kTemporaryInfix = ".saving-";
 
 // Removes the temporary files a killed save left beside `target`. A save running at the same time
 // in another process may lose its temporary file this way; its rename then fails and it reports
@@ -163,9 +165,10 @@ void removeLeftovers(const fs::path& target) {
 }  // namespace
 
 bool isTemporaryName(std::string_view name, std::string_view target) {
-  if (name.size() != target.size() + 1 + kTemporarySuffix) return false;
-  if (name.substr(0, target.size()) != target || name[target.size()] != '.') return false;
-  for (const char c : name.substr(target.size() + 1)) {
+  if (name.size() != target.size() + kTemporaryInfix.size() + kTemporarySuffix) return false;
+  if (name.substr(0, target.size()) != target) return false;
+  if (name.substr(target.size(), kTemporaryInfix.size()) != kTemporaryInfix) return false;
+  for (const char c : name.substr(target.size() + kTemporaryInfix.size())) {
     if (std::string_view(kNameLetters).find(c) == std::string_view::npos) return false;
   }
   return true;
@@ -176,7 +179,7 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
       return;
-    keepMode_ = static_cast<int>(st.st_mode & 07777);
+    keepMode_ = static_cast<int>(st.st_mode & 0777);
   } else if (errno != ENOENT) {
     return;
   }
@@ -186,7 +189,7 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
       (static_cast<std::uint64_t>(::getpid()) << 32));
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_ = target.string() + ".";
+    temp_ = target.string() + std::string(kTemporaryInfix);
     for (std::size_t i = 0; i < kTemporarySuffix; ++i) {
       state = RandomUnit::splitMix64(state);
       temp_ += kNameLetters[state % kNameLetterCount];

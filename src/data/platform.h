@@ -66,7 +66,7 @@ class InputFile : public std::streambuf {
 // The target is left alone when it cannot be written: a file its owner made read-only (no write
 // bit, whoever runs the program), one this user may not write, or anything but a regular file.
 // A replaced file keeps its permission bits; a new one gets 0666 less the user's umask.
-// Temporary files are named `target`.XXXXXX (six letters or digits); the leftovers of a save that
+// Temporary files are named `target`.saving-XXXXXX (six letters or digits); the leftovers of a save that
 // was killed are removed by the next one, so at most one is ever left behind.
 class AtomicFile {
  public:

@@ -168,7 +168,7 @@ TEST(SettingsFile, AReadOnlyFileStaysAsItWas) {
 TEST(SettingsFile, AKilledSaveLeavesAtMostOneTemporaryFileAndTheNextSaveRemovesIt) {
   ScratchDir dir;
   const std::filesystem::path target = dir / "settei.sei";
-  testing::writeFile(dir / "settei.sei.keep", "not ours");  // not a temporary name
+  testing::writeFile(dir / "settei.sei.backup", "not ours");  // not a temporary name
   for (int kill = 0; kill < 3; ++kill) {
     // A save that dies between creating its temporary file and renaming it.
     const pid_t child = ::fork();
@@ -187,12 +187,13 @@ TEST(SettingsFile, AKilledSaveLeavesAtMostOneTemporaryFileAndTheNextSaveRemovesI
   }
   GameState gs = stateWith({0, 1, 0, 7});
   ASSERT_TRUE(SaveSettings(gs, dir.path()));
-  EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei and settei.sei.keep
-  EXPECT_EQ(testing::readFile(dir / "settei.sei.keep"), "not ours");
-  EXPECT_TRUE(isTemporaryName("settei.sei.aZ09xy", "settei.sei"));
-  EXPECT_FALSE(isTemporaryName("settei.sei.aZ09x", "settei.sei"));
-  EXPECT_FALSE(isTemporaryName("settei.sei.aZ-09x", "settei.sei"));
-  EXPECT_FALSE(isTemporaryName("other.sei.aZ09xy", "settei.sei"));
+  EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei and settei.sei.backup
+  EXPECT_EQ(testing::readFile(dir / "settei.sei.backup"), "not ours");
+  EXPECT_TRUE(isTemporaryName("settei.sei.saving-aZ09xy", "settei.sei"));
+  EXPECT_FALSE(isTemporaryName("settei.sei.saving-aZ09x", "settei.sei"));
+  EXPECT_FALSE(isTemporaryName("settei.sei.saving-aZ-09x", "settei.sei"));
+  EXPECT_FALSE(isTemporaryName("settei.sei.backup", "settei.sei"));
+  EXPECT_FALSE(isTemporaryName("other.sei.saving-aZ09xy", "settei.sei"));
 }
 
 // Fault mended: a saved file used to be 0644 whatever the umask.
