@@ -2,6 +2,7 @@
 // cannot start, file names that are not UTF-8 or hold control characters, characters the entry
 // screen refuses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -51,6 +52,11 @@ class Scratch {
     fs::copy_file(fs::path(MOMIRU_SOURCE_DIR) / "samples" / from, dir_ / name);
     return quoted(name);
   }
+  // Makes a FIFO named `name` and returns its quoted path.
+  std::string fifo(const std::string& name) {
+    EXPECT_EQ(::mkfifo((dir_ / name).c_str(), 0600), 0);
+    return quoted(name);
+  }
   // Writes `bytes` to `name` and returns its quoted path.
   std::string write(const std::string& name, const std::string& bytes) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
@@ -82,6 +88,21 @@ TEST(LabOutput, AFailedWriteIsAnErrorForEveryCommandAndForm) {
   const LabRun closed =
       labWith("", "simulate " + kPair + " --battles 20000 --seed 1 --mirror", "| head -c 1");
   EXPECT_EQ(closed.err, "");
+}
+
+// Fault mended: inspect used to wait for ever for a writer to a FIFO.
+TEST(LabInspect, AFifoIsUnreadableAtOnce) {
+  Scratch dir;
+  const std::string fifo = dir.fifo("x.dat");
+  // `timeout` ends a run that blocks, with status 124.
+  const LabRun run = labWith("timeout 20", "inspect " + fifo + " " + sample("pochimaru.dat"), "");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(
+      run.out.find("x.dat: unreadable (the file cannot be opened: it is not a regular file)\n"),
+      std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("pochimaru.dat: ok\n"), std::string::npos) << run.out;
+  EXPECT_EQ(labWith("timeout 20", "battle " + fifo + " " + sample("pochimaru.dat"), "").status, 1);
 }
 
 // Fault mended: a thread that could not start used to abort the program (std::system_error).
