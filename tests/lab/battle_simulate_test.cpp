@@ -132,6 +132,34 @@ TEST(LabBattle, UsageAndFileErrors) {
   EXPECT_EQ(lab("battle " + sample("rendaa.dat") + " " + sample("altered-check.dat")).status, 1);
 }
 
+TEST(LabCommands, UsageMessagesWordForWord) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "momiru-lab: no command given (try 'momiru-lab --help')"},
+      {"fight", "momiru-lab: unknown command 'fight' (try 'momiru-lab --help')"},
+      {"inspect", "momiru-lab inspect: no file given (try 'momiru-lab inspect --help')"},
+      {"battle " + kPair + " --seed",
+       "momiru-lab battle: --seed needs a number (try 'momiru-lab battle --help')"},
+      {"battle " + kPair + " --seed=1x",
+       "momiru-lab battle: --seed takes a whole number from 0 to 2^64-1, not '1x' (try "
+       "'momiru-lab battle --help')"},
+      {"battle " + kPair + " --json=1",
+       "momiru-lab battle: unknown option '--json=1' (try 'momiru-lab battle --help')"},
+      {"simulate " + kPair + " --jobs 1025",
+       "momiru-lab simulate: --jobs does not take '1025' (try 'momiru-lab simulate --help')"},
+      {"simulate " + kPair + " --seed 18446744073709551616",
+       "momiru-lab simulate: --seed does not take '18446744073709551616' (try 'momiru-lab "
+       "simulate --help')"},
+      {"simulate " + kPair + " x.dat",
+       "momiru-lab simulate: give exactly two save-data files (try 'momiru-lab simulate "
+       "--help')"},
+  };
+  for (const auto& [args, message] : cases) {
+    const LabRun run = lab(args);
+    EXPECT_EQ(run.status, 64) << args;
+    EXPECT_EQ(run.err, message + "\n") << args;
+  }
+}
+
 TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
   const std::string args = "simulate " + kPair + " --battles 3000 --seed 11 --json --mirror";
   const LabRun one = lab(args + " --jobs 1");
