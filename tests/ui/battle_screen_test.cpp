@@ -116,33 +116,7 @@ class BattleScreenTest : public ::testing::Test {
 
 TEST_F(BattleScreenTest, DesignAtLoad) {
   open();
-  EXPECT_EQ(screen->objectName(), "Form1");
-  EXPECT_EQ(screen->windowTitle(), QStringLiteral("バトルコロシアム"));
   EXPECT_EQ(screen->size(), QSize(470, 415));
-  EXPECT_FALSE(screen->windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(screen->windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(screen->palette().color(QPalette::Window), QColor(64, 64, 64));
-
-  const struct {
-    const char* name;
-    QWidget* parent;
-    QRect px;
-  } design[] = {
-      {"waku_0", screen, {0, 0, 190, 414}},     {"waku_1", screen, {280, 0, 190, 414}},
-      {"timeg_0", screen, {189, 0, 22, 414}},   {"timeg_1", screen, {259, 0, 22, 414}},
-      {"Label1", screen, {196, 7, 78, 50}},     {"bun", screen, {105, 189, 281, 64}},
-      {"name12_1", nullptr, {14, 7, 157, 29}},  {"stas_1", nullptr, {14, 35, 162, 162}},
-      {"Shape1_1", nullptr, {7, 21, 176, 190}}, {"hai_1", nullptr, {14, 217, 162, 190}},
-      {"iras_1", nullptr, {0, 0, 159, 183}},    {"gage_0", nullptr, {0, 414, 22, 414}},
-  };
-  for (const auto& d : design) {
-    auto* w = child<QWidget>(d.name);
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->geometry(), d.px) << d.name;
-    if (d.parent) {
-      EXPECT_EQ(w->parentWidget(), d.parent) << d.name;
-    }
-  }
   EXPECT_EQ(child<QWidget>("iras_0")->parentWidget()->objectName(), "hai_0");
   EXPECT_EQ(child<QWidget>("name12_0")->parentWidget()->objectName(), "waku_0");
 
