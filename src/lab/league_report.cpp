@@ -223,7 +223,7 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
   const std::size_t n = table.size();
   const int cell = std::clamp(static_cast<int>(640 / std::max<std::size_t>(n, 1)), 8, 44);
   const bool named = cell >= 14;
-  const int labelWidth = named ? 260 : 40;
+  const int labelWidth = named ? 290 : 40;
   const int top = 40;
   const int size = cell * static_cast<int>(n);
   const int width = labelWidth + size + 10;
@@ -245,7 +245,7 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
     const double y = top + cell * static_cast<double>(row);
     if (named || (row + 1) % labelEvery == 0 || row == 0) {
       std::string label = format("%zu", row + 1);
-      if (named) label += ". " + shortened(report.entrants[r].name, 18);
+      if (named) label += ". " + shortened(report.entrants[r].name, 22);
       svg += format("<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">",
                     labelWidth - 6, y + cell / 2.0) +
              escapeMarkup(label) + "</text>\n";
@@ -375,12 +375,12 @@ std::string textReport(const LeagueReport& report) {
   std::string out =
       "league: " + settingsLine(report) + "\n" + kMethodLine + "\n" + firstMoverLine(fit) + "\n\n";
   out +=
-      "rank   rating  95% interval          wins     draws    losses unfinished  win share  "
+      "rank   rating       95% interval       wins     draws    losses unfinished  win share  "
       "mean turns  name\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const Standing& s = table[rank];
     const std::size_t c = s.character;
-    out += format("%4zu %8s  %-9s %-9s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
+    out += format("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
                   ratingText(fit.rating[c]).c_str(), ratingText(fit.low[c]).c_str(),
                   ratingText(fit.high[c]).c_str(), ull(s.wins), ull(s.draws), ull(s.losses),
                   ull(s.unfinished), percentText(s.winShare).c_str(),
@@ -474,7 +474,8 @@ std::string htmlReport(const LeagueReport& report) {
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
       "<title>momiru-lab league</title>\n<style>\n"
       "body { font-family: \"Noto Sans CJK JP\", \"Noto Sans JP\", \"IPAexGothic\", "
-      "\"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: #222; }\n"
+      "\"IPAGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
+      "#222; }\n"
       "table { border-collapse: collapse; }\n"
       "th, td { padding: 2px 8px; border-bottom: 1px solid #ddd; }\n"
       "td.n { text-align: right; font-variant-numeric: tabular-nums; }\n"
