@@ -122,7 +122,8 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
   std::vector<std::thread> threads;
   const unsigned wanted = static_cast<unsigned>(
       std::max<std::uint64_t>(1, std::min<std::uint64_t>(settings.jobs, chunks)));
-  for (unsigned t = 0; t < wanted && chunks > 0; ++t) {
+  out.threadsWanted = chunks > 0 ? wanted : 0;
+  for (unsigned t = 0; t < out.threadsWanted; ++t) {
     std::optional<std::thread> thread = launch(work);
     if (!thread) break;  // the system has no more threads to give: go on with those running
     threads.push_back(std::move(*thread));

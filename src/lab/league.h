@@ -45,6 +45,7 @@ std::optional<std::thread> startThread(std::function<void()> work);
 struct LeagueResults {
   std::size_t characters = 0;
   std::vector<PairingResult> results;  // characters * characters, [player1 * n + player2]
+  unsigned threadsWanted = 0;          // settings.jobs, or fewer when there is less work
   unsigned threadsStarted = 0;         // 0 when every battle ran on the calling thread
 };
 

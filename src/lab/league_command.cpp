@@ -1,7 +1,7 @@
 // momiru-lab league: every ordered pairing of a set of characters, ratings with intervals, and
 // the reports (text, JSON, an HTML page).
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -202,8 +202,9 @@ void tellApart(std::vector<LeagueEntrant>& entrants) {
 }
 
 // Writes `contents` to `file`: a regular file (or a new one) is replaced whole, through a
-// temporary file beside it, so a failed write leaves the old file; a symbolic link keeps pointing
-// where it did; a FIFO or device is written to as it is. Gives the reason on failure.
+// temporary file beside it, so a failed write leaves the old file; a read-only one is refused; a
+// symbolic link keeps pointing where it did; a FIFO or device is written to as it is. Gives the
+// reason on failure.
 std::optional<std::string> writeReportFile(const std::string& file, const std::string& contents) {
   fs::path target = utf8ToPath(file);
   std::error_code ec;
@@ -218,6 +219,11 @@ std::optional<std::string> writeReportFile(const std::string& file, const std::s
     const bool closed = std::fclose(out) == 0;
     if (!written || !closed) return std::string(std::strerror(written ? errno : error));
     return std::nullopt;
+  }
+  // A page the user may not write stays as it is, even where its folder would let a rename
+  // replace it.
+  if (fs::is_regular_file(status) && ::access(target.c_str(), W_OK) != 0) {
+    return std::string(std::strerror(errno));
   }
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     const fs::path resolved = fs::weakly_canonical(target, ec);
@@ -292,12 +298,11 @@ int leagueCommand(const Args& args) {
   }
   report.results = runLeague(records, opt.settings, progress);
   if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
-  if (report.results.threadsStarted < opt.settings.jobs &&
-      report.results.threadsStarted < pairings * ((opt.settings.battles + 1023) / 1024)) {
+  if (report.results.threadsStarted < report.results.threadsWanted) {
     complain(report.results.threadsStarted == 0
                  ? "no thread could be started; the battles ran on the main thread"
                  : "only " + std::to_string(report.results.threadsStarted) + " of " +
-                       std::to_string(opt.settings.jobs) + " threads could be started");
+                       std::to_string(report.results.threadsWanted) + " threads could be started");
   }
   report.fit = fitRatings(records.size(), report.results.results);
 

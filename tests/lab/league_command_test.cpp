@@ -2,6 +2,7 @@
 // HTML page, files left out, names told apart, a crafted champion, failed writes, usage errors.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <regex>
 
@@ -207,6 +208,14 @@ TEST(LabLeague, FailedWritesAreReportedNotHidden) {
   EXPECT_EQ(lab("league " + pair + " --html " + quoted(dir / "link.html")).status, 0);
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.html"));
   EXPECT_EQ(readFile(dir / "old.html").rfind("<!DOCTYPE html>", 0), 0u);
+
+  // A read-only page is not replaced behind the user's back (root may write anything).
+  if (::geteuid() != 0) {
+    writeFile(dir / "kept.html", "kept");
+    std::filesystem::permissions(dir / "kept.html", std::filesystem::perms::owner_read);
+    EXPECT_EQ(lab("league " + pair + " --html " + quoted(dir / "kept.html")).status, 1);
+    EXPECT_EQ(readFile(dir / "kept.html"), "kept");
+  }
 
   const LabRun stdoutFull = lab("league " + pair + " >/dev/full");
   EXPECT_EQ(stdoutFull.status, 1);

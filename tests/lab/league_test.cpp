@@ -192,6 +192,7 @@ TEST(League, ResultsDoNotDependOnThreadsOrOnThreadsThatCannotStart) {
   };
   const LeagueResults partial = runLeague(characters, settings, {}, oneOnly);
   EXPECT_EQ(partial.threadsStarted, 1u);
+  EXPECT_EQ(partial.threadsWanted, 4u);
   EXPECT_TRUE(sameResults(one, partial));
 
   // Another seed gives another league.
