@@ -474,7 +474,7 @@ std::string htmlReport(const LeagueReport& report) {
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
       "<title>momiru-lab league</title>\n<style>\n"
       "body { font-family: \"Noto Sans CJK JP\", \"Noto Sans JP\", \"IPAexGothic\", "
-      "\"IPAGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
+      "\"IPAPGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
       "#222; }\n"
       "table { border-collapse: collapse; }\n"
       "th, td { padding: 2px 8px; border-bottom: 1px solid #ddd; }\n"
