@@ -15,5 +15,6 @@ inline constexpr int kUsageError = 64;
 int inspectCommand(const Args& args);
 int battleCommand(const Args& args);
 int simulateCommand(const Args& args);
+int leagueCommand(const Args& args);
 
 }  // namespace momiru::lab

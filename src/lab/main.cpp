@@ -15,6 +15,7 @@ constexpr const char* kUsage =
     "one\n"
     "  battle A.dat B.dat       play one battle headless and print the result screen\n"
     "  simulate A.dat B.dat     play many battles and report win rates and lengths\n"
+    "  league FILE...           play every pairing of many characters and rate them\n"
     "\n"
     "Run 'momiru-lab <command> --help' for the options and examples of a command.\n";
 
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   if (command == "inspect") return inspectCommand(args);
   if (command == "battle") return battleCommand(args);
   if (command == "simulate") return simulateCommand(args);
+  if (command == "league") return leagueCommand(args);
   std::fprintf(stderr, "momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n", argv[1]);
   return kUsageError;
 }
