@@ -63,7 +63,7 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Battle: {
       auto* battle = new ui::BattleScreen(ctx_);
-      connect(battle, &ui::BattleScreen::battleOver, this, [this] { go(Where::Result); });
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this] { go(Where::Result); });
       screen = battle;
       break;
     }

@@ -15,6 +15,7 @@ inline constexpr int kUsageError = 64;
 int inspectCommand(const Args& args);
 int battleCommand(const Args& args);
 int simulateCommand(const Args& args);
+int leagueCommand(const Args& args);
 
 struct Command {
   const char* name;
@@ -30,6 +31,8 @@ inline constexpr Command kCommands[] = {
      battleCommand},
     {"simulate", "simulate A.dat B.dat", "play many battles and report win rates and lengths",
      simulateCommand},
+    {"league", "league FILE...", "play every pairing of many characters and rate them",
+     leagueCommand},
 };
 
 }  // namespace momiru::lab

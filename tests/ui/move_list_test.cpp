@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTest>
 
-#include "battle/battle_fixture.h"
+#include "battle/records.h"
 #include "ui/move_list_screen.h"
 #include "ui_support.h"
 
