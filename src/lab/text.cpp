@@ -78,7 +78,7 @@ std::string visibleText(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\x%02X", byte);
       out += buf;
     } else if (isInvisibleControl(c.codePoint)) {
-      std::snprintf(buf, sizeof buf, "\\u%04lX", c.codePoint);
+      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c.codePoint & 0xFFFFF));
       out += buf;
     } else {
       out.append(text.substr(pos, c.length));
