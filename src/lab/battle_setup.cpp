@@ -8,19 +8,20 @@
 
 namespace momiru::lab {
 
-std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::string& file) {
+std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file) {
   const SaveDataResult r = LoadSaveData(gs, slot, utf8ToPath(file));
-  std::string why;
   if (r.outcome == LoadOutcome::Tampered) {
-    why = "the save data has been altered (" + r.reason + ")";
-  } else if (r.outcome != LoadOutcome::Loaded) {
-    why = "cannot be used: " + r.reason;
-  } else if (!hasCharacter(r.record)) {
-    why = "cannot be used: no character has been entered (level 0)";
-  } else {
-    return std::nullopt;
+    return "the save data has been altered (" + r.reason + ")";
   }
-  return visibleText(file + ": " + why);
+  if (r.outcome != LoadOutcome::Loaded) return "cannot be used: " + r.reason;
+  if (!hasCharacter(r.record)) return "cannot be used: no character has been entered (level 0)";
+  return std::nullopt;
+}
+
+std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::string& file) {
+  const auto why = whyNotACharacter(gs, slot, file);
+  if (!why) return std::nullopt;
+  return visibleText(file + ": " + *why);
 }
 
 std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,

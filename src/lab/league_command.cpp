@@ -17,11 +17,12 @@
 #include "data/platform.h"
 #include "data/save_data.h"
 #include "lab/battle_setup.h"
-#include "lab/options.h"
 #include "lab/commands.h"
 #include "lab/league.h"
 #include "lab/league_report.h"
+#include "lab/options.h"
 #include "lab/ratings.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -153,30 +154,18 @@ ParsedOptions parseLeagueOptions(const Args& args, unsigned cores) {
 
 int usage(const std::string& message) {
   std::fprintf(stderr, "momiru-lab league: %s (try 'momiru-lab league --help')\n",
-               printable(message).c_str());
+               visibleText(message).c_str());
   return kUsageError;
 }
 
 void complain(const std::string& message) {
-  std::fprintf(stderr, "momiru-lab league: %s\n", printable(message).c_str());
+  std::fprintf(stderr, "momiru-lab league: %s\n", visibleText(message).c_str());
 }
 
 // Loads one character as the entry screen would, or says why it cannot take part.
 std::optional<std::string> loadEntrant(const std::string& file, Combatant& record) {
-  const fs::path path = utf8ToPath(file);
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  // Opening a FIFO would wait for a writer for ever; a device could be endless.
-  if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
-    return std::string("not a regular file");
-  }
   GameState gs;
-  const SaveDataResult r = LoadSaveData(gs, 0, path);
-  if (r.outcome == LoadOutcome::Tampered) {
-    return "the save data has been altered (" + r.reason + ")";
-  }
-  if (r.outcome != LoadOutcome::Loaded) return "cannot be used: " + r.reason;
-  if (gs.combatant[0].level == 0) return std::string("level 0: the game does not register it");
+  if (auto why = whyNotACharacter(gs, 0, file)) return why;
   record = gs.combatant[0];
   return std::nullopt;
 }

@@ -10,6 +10,7 @@
 #include <numeric>
 
 #include "lab/json.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -381,7 +382,7 @@ std::string textReport(const LeagueReport& report) {
                   ratingText(fit.high[c]).c_str(), ull(s.wins), ull(s.draws), ull(s.losses),
                   ull(s.unfinished), percentText(s.winShare).c_str(),
                   s.meanTurns ? format("%.2f", *s.meanTurns).c_str() : "-");
-    out += printable(report.entrants[c].name) + "\n";
+    out += visibleText(report.entrants[c].name) + "\n";
   }
   out +=
       "\nwin rate of each row against each column (wins and half the draws, both orders; "
@@ -399,7 +400,7 @@ std::string textReport(const LeagueReport& report) {
       const auto rate = pairwiseWinRate(report.results, table[row].character, table[col].character);
       out += format(" %6s", percentText(rate).c_str());
     }
-    out += "  " + printable(report.entrants[table[row].character].name) + "\n";
+    out += "  " + visibleText(report.entrants[table[row].character].name) + "\n";
   }
   return out;
 }
