@@ -2,7 +2,6 @@
 #include "media/audio_output.h"
 
 #include <SDL.h>
-#include <fluidsynth.h>
 
 #include <atomic>
 #include <cstdint>
@@ -38,6 +37,7 @@ AudioOutput& AudioOutput::get() {
 }
 
 bool AudioOutput::ready() {
+  if (held_) return false;
   if (!tried_) {
     tried_ = true;
     open_ = openOutput();
@@ -118,13 +118,6 @@ bool AudioOutput::openOutput() {
       if (Mix_SetSoundFonts(font) != 0) soundFont_ = font;
       break;
     }
-  }
-  // FluidSynth fills its shared tables when the first synthesizer is made and does not hold
-  // back a second one made meanwhile on another thread, which then misses its default
-  // modulators; so the first is made here, before any rendering or piece can start.
-  if (fluid_settings_t* settings = new_fluid_settings()) {
-    if (fluid_synth_t* synth = new_fluid_synth(settings)) delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
   }
   return true;
 }

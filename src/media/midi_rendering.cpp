@@ -15,38 +15,35 @@ namespace momiru::media {
 namespace {
 
 // The mixer's FluidSynth player sets the synthesizer's gain to this times volume / MIX_MAX_VOLUME;
-// a rendered piece is made at that gain and mixed at full volume, so it sounds as loud.
+// a rendered piece is made at the music's volume and mixed at full volume, so it sounds as loud.
 constexpr double kFluidGainAtFullVolume = 1.2;
+constexpr double kLongestRenderedSeconds = 600;  // some 100 MB on disk
 
-// Renders `midi` as the mixer's own FluidSynth player would sound it at `gain`, cut at
-// `seconds` (the keeper starts the piece again there, so the synthesizer's ringing tail after
-// the last bar is never heard). False when the synthesizer refuses or `stop` is set.
-bool renderMidi(const std::vector<std::uint8_t>& midi, double seconds, const char* soundFont,
-                int rate, float gain, const std::atomic<bool>& stop, std::vector<Sint16>& out) {
+// Renders `plan` as the mixer's own FluidSynth player would sound it into `out`. False when the
+// synthesizer refuses, the file cannot be written or `stop` is set.
+bool renderMidi(const PlannedRendering& plan, const std::atomic<bool>& stop, CacheWriter& out) {
   fluid_settings_t* settings = new_fluid_settings();
   if (settings == nullptr) return false;
-  fluid_settings_setnum(settings, "synth.sample-rate", rate);
+  fluid_settings_setnum(settings, "synth.sample-rate", plan.rate);
   fluid_settings_setstr(settings, "player.timing-source", "sample");  // faster than real time
   fluid_synth_t* synth = new_fluid_synth(settings);
   fluid_player_t* player = nullptr;
-  bool ok = synth != nullptr && fluid_synth_sfload(synth, soundFont, 1) != FLUID_FAILED;
+  bool ok = out.ok() && synth != nullptr &&
+            fluid_synth_sfload(synth, plan.soundFont.c_str(), 1) != FLUID_FAILED;
   if (ok) {
-    fluid_synth_set_gain(synth, gain);
+    fluid_synth_set_gain(synth, plan.gain);
     player = new_fluid_player(synth);
-    ok = player != nullptr && fluid_player_add_mem(player, midi.data(), midi.size()) == FLUID_OK &&
+    ok = player != nullptr &&
+         fluid_player_add_mem(player, plan.midi.data(), plan.midi.size()) == FLUID_OK &&
          fluid_player_play(player) == FLUID_OK;
   }
-  const auto frames = static_cast<std::size_t>(seconds * rate + 0.5);
-  ok = ok && frames > 0;
-  if (ok) {
-    constexpr std::size_t kBlock = 4096;
-    out.assign(frames * 2, 0);
-    for (std::size_t done = 0; ok && done < frames; done += kBlock) {
-      const std::size_t n = std::min(kBlock, frames - done);
-      Sint16* at = out.data() + done * 2;
-      ok = !stop.load(std::memory_order_relaxed) &&
-           fluid_synth_write_s16(synth, static_cast<int>(n), at, 0, 2, at, 1, 2) == FLUID_OK;
-    }
+  constexpr std::size_t kBlock = 4096;
+  std::vector<std::int16_t> block(kBlock * 2);
+  for (std::uint64_t done = 0; ok && done < plan.frames; done += kBlock) {
+    const auto n = static_cast<int>(std::min<std::uint64_t>(kBlock, plan.frames - done));
+    ok = !stop.load(std::memory_order_relaxed) &&
+         fluid_synth_write_s16(synth, n, block.data(), 0, 2, block.data(), 1, 2) == FLUID_OK &&
+         out.write(block.data(), static_cast<std::size_t>(n));
   }
   if (player != nullptr) {
     fluid_player_stop(player);
@@ -54,61 +51,76 @@ bool renderMidi(const std::vector<std::uint8_t>& midi, double seconds, const cha
   }
   if (synth != nullptr) delete_fluid_synth(synth);
   delete_fluid_settings(settings);
-  if (!ok) std::vector<Sint16>().swap(out);
-  return ok;
+  return ok && out.commit();
 }
 
 }  // namespace
+
+std::optional<PlannedRendering> planRendering(const AudioOutput& output,
+                                              std::vector<std::uint8_t> midi, double seconds) {
+  if (!output.takesRenderedPieces() || !(seconds > 0) || seconds > kLongestRenderedSeconds)
+    return std::nullopt;
+  PlannedRendering plan;
+  plan.midi = std::move(midi);
+  plan.soundFont = output.soundFont();
+  plan.rate = output.rate();
+  plan.gain = static_cast<float>(kMusicVolume * kFluidGainAtFullVolume / MIX_MAX_VOLUME);
+  plan.frames = static_cast<std::uint64_t>(seconds * plan.rate + 0.5);
+  if (plan.frames == 0) return std::nullopt;
+  plan.key = renderKey({plan.midi, plan.soundFont, plan.rate, plan.gain, plan.frames});
+  return plan;
+}
 
 Renderings& Renderings::get() {
   static Renderings* renderings = new Renderings;
   return *renderings;
 }
 
-std::shared_ptr<Rendering> Renderings::start(const FileStamp& file,
-                                             const std::vector<std::uint8_t>& midi,
-                                             double seconds) {
-  const AudioOutput& output = AudioOutput::get();
-  if (!output.takesRenderedPieces()) return nullptr;
-  std::shared_ptr<Rendering>& slot = byName_[file.name];
-  if (slot && slot->file == file) return slot;
-  if (slot && slot->state.load(std::memory_order_acquire) == Rendering::kRendering)
-    return nullptr;  // the older version is still being rendered; the synthesizer plays this
+void Renderings::start(const FileStamp& file, const MusicCache& cache, PlannedRendering plan) {
+  std::unique_ptr<Job>& slot = byName_[file.name];
+  if (slot && (slot->file == file || !slot->done.load(std::memory_order_acquire))) return;
   if (slot && slot->worker.joinable()) slot->worker.join();
-  if (!stopAtExit_) {
-    stopAtExit_ = true;
+  if (!started_) {
+    started_ = true;
     std::atexit(stopAll);
+    // FluidSynth fills its shared tables when the first synthesizer is made and does not hold
+    // back a second one made meanwhile on another thread, which then misses its default
+    // modulators; so the first is made here, before any rendering thread can start.
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+      if (fluid_synth_t* synth = new_fluid_synth(settings)) delete_fluid_synth(synth);
+      delete_fluid_settings(settings);
+    }
   }
-  auto r = std::make_shared<Rendering>();
-  r->file = file;
-  const float gain = static_cast<float>(kMusicVolume * kFluidGainAtFullVolume / MIX_MAX_VOLUME);
+  auto job = std::make_unique<Job>();
+  job->file = file;
   try {
-    r->worker = std::thread([r = r.get(), midi, seconds, font = output.soundFont(),
-                             rate = output.rate(), gain, stop = &stop_] {
-      const bool ok = renderMidi(midi, seconds, font, rate, gain, *stop, r->pcm);
-      r->state.store(ok ? Rendering::kRendered : Rendering::kFailed, std::memory_order_release);
+    job->worker = std::thread([job = job.get(), cache, plan = std::move(plan), stop = &stop_] {
+      {
+        CacheWriter out(cache, job->file.name, plan.key, plan.rate, plan.frames);
+        renderMidi(plan, *stop, out);
+      }
+      job->done.store(true, std::memory_order_release);
       // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
       // keeps the pages (some 20 MB) unless told to give them back.
       malloc_trim(0);
     });
   } catch (const std::exception&) {
-    r->state = Rendering::kFailed;  // no thread to spare: the synthesizer goes on playing it
+    job->done = true;  // no thread to spare: the synthesizer goes on playing the piece
   }
-  slot = std::move(r);
-  return slot;
+  slot = std::move(job);
 }
 
-std::shared_ptr<Rendering> Renderings::finished(const FileStamp& file) const {
+bool Renderings::running(const FileStamp& file) const {
   const auto it = byName_.find(file.name);
-  if (it == byName_.end() || it->second->file != file || !it->second->ready()) return nullptr;
-  return it->second;
+  return it != byName_.end() && it->second->file == file &&
+         !it->second->done.load(std::memory_order_acquire);
 }
 
 void Renderings::stopAll() {
   Renderings& renderings = get();
   renderings.stop_ = true;
-  for (auto& [name, r] : renderings.byName_) {
-    if (r->worker.joinable()) r->worker.join();
+  for (auto& [name, job] : renderings.byName_) {
+    if (job->worker.joinable()) job->worker.join();
   }
 }
 

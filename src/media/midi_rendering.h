@@ -1,56 +1,67 @@
-// MIDI pieces rendered to PCM once per file on a thread of their own. The synthesizer costs some
-// 3% of a core while it plays, every time the music loops; rendered once, a piece costs only the
-// mixing.
+// MIDI pieces rendered into the music cache on a thread of their own. The synthesizer costs some
+// 3% of a core and its SoundFont's memory while it plays; a rendered piece streamed from disk
+// costs only the mixing. Until a piece's rendering is in the cache it plays through the mixer's
+// synthesizer.
 #pragma once
-
-#include <SDL.h>
 
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "media/music_cache.h"
 #include "media/music_file.h"
 
 namespace momiru::media {
 
-// One file's rendering at the output's format: interleaved 16-bit stereo, exactly the piece's
-// length.
-struct Rendering {
-  FileStamp file;
-  std::vector<Sint16> pcm;    // final once the state is no longer kRendering
-  std::atomic<int> state{0};  // kRendering, kRendered or kFailed
-  std::thread worker;
+class AudioOutput;
 
-  static constexpr int kRendering = 0;
-  static constexpr int kRendered = 1;
-  static constexpr int kFailed = 2;
-  bool ready() const { return state.load(std::memory_order_acquire) == kRendered; }
+// How a MIDI piece is rendered for the open output, and the key its cache file carries.
+struct PlannedRendering {
+  std::vector<std::uint8_t> midi;
+  std::string soundFont;
+  int rate = 0;
+  float gain = 0;
+  std::uint64_t frames = 0;  // cut at the piece's length: the synthesizer's ringing tail after
+                             // the last bar is never heard, since the keeper restarts it there
+  std::string key;
 };
 
-// Every rendering of the process, by file name. Only the newest version of each file is kept.
+// Nothing when the output takes no rendering (no SoundFont, another sample format) or the piece
+// is longer than any of ours would be, so a file claiming hours never fills the disk.
+std::optional<PlannedRendering> planRendering(const AudioOutput& output,
+                                              std::vector<std::uint8_t> midi, double seconds);
+
+// The rendering threads of the process, one per version of a file.
 class Renderings {
  public:
   static Renderings& get();  // never destroyed, like the output
 
-  // The rendering of `midi` (the file `file`, `seconds` long): started in the background on the
-  // first call for a version of a file, shared by every player. Null when the output cannot take
-  // a rendering, or while an older version of the file is still being rendered.
-  std::shared_ptr<Rendering> start(const FileStamp& file, const std::vector<std::uint8_t>& midi,
-                                   double seconds);
-  // The finished rendering of `file`, or null.
-  std::shared_ptr<Rendering> finished(const FileStamp& file) const;
+  // Renders `plan` for the file `file` into `cache` in the background, unless this version of
+  // the file has been started already in this process: a rendering that failed (a full disk, an
+  // unwritable cache, no thread to spare) is not tried again until the file changes, and the
+  // synthesizer goes on playing it. An older version still rendering is let finish first.
+  void start(const FileStamp& file, const MusicCache& cache, PlannedRendering plan);
+  // True while a rendering of `file` is being written.
+  bool running(const FileStamp& file) const;
 
  private:
+  struct Job {
+    FileStamp file;
+    std::atomic<bool> done{false};
+    std::thread worker;
+  };
+
   Renderings() = default;
   static void stopAll();  // at exit, before the program's statics go away
 
   std::atomic<bool> stop_{false};
-  bool stopAtExit_ = false;
-  std::map<std::string, std::shared_ptr<Rendering>> byName_;
+  bool started_ = false;
+  std::map<std::string, std::unique_ptr<Job>> byName_;
 };
 
 }  // namespace momiru::media

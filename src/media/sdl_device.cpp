@@ -1,10 +1,13 @@
-// The sound library's device: a MIDI piece plays from its rendering once that is ready, and
-// through the mixer's synthesizer until then; a WAV effect plays on a channel of the player's
-// own, so that it cuts only that player's sound.
+// The sound library's device. A MIDI piece streams from its rendering in the music cache once
+// that is there, and plays through the mixer's synthesizer until then; a WAV effect plays on a
+// channel of the player's own, so that it cuts only that player's sound.
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "data/platform.h"
@@ -12,12 +15,38 @@
 #include "media/media_device.h"
 #include "media/midi_length.h"
 #include "media/midi_rendering.h"
+#include "media/music_cache.h"
 #include "media/music_file.h"
 #include "media/synthesized_piece.h"
 
 namespace momiru::media {
 
 namespace {
+
+// The cached rendering of the MIDI file `file` as a music stream that reads from disk while it
+// plays, or null when the cache has no whole rendering of this version for this output.
+Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
+                               const PlannedRendering& plan) {
+  const int fd = cache.open(file.name, plan.key, plan.rate, plan.frames);
+  if (fd < 0) return nullptr;
+  std::FILE* stream = ::fdopen(fd, "rb");
+  if (stream == nullptr) {
+    ::close(fd);
+    return nullptr;
+  }
+  SDL_RWops* rw = SDL_RWFromFP(stream, SDL_TRUE);
+  if (rw == nullptr) {
+    std::fclose(stream);
+    return nullptr;
+  }
+  return Mix_LoadMUSType_RW(rw, MUS_WAV, 1);  // closes the file when freed, or on failure
+}
+
+class SdlDevice;
+std::set<SdlDevice*>& waitingForOutput() {
+  static std::set<SdlDevice*> devices;
+  return devices;
+}
 
 class SdlDevice final : public MediaDevice {
  public:
@@ -30,15 +59,11 @@ class SdlDevice final : public MediaDevice {
   bool open(const std::string& fileName) override {
     close();
     AudioOutput& output = AudioOutput::get();
+    if (output.held()) return waitForOutput(fileName);
     if (!output.ready()) return false;
     const auto file = stampFile(fileName);
     if (!file || output.refused(*file)) return false;
     file_ = *file;
-    if (auto rendered = Renderings::get().finished(file_)) {
-      spare_.release();  // the synthesizer is not needed for this file any more
-      return openRendered(output, std::move(rendered));
-    }
-    if (spare_.takeFor(file_, piece_)) return true;
     std::vector<std::uint8_t> bytes = readSmallFile(utf8ToPath(fileName));
     if (bytes.size() < 4) return false;
     const bool ok =
@@ -48,30 +73,35 @@ class SdlDevice final : public MediaDevice {
   }
 
   void close() override {
+    waiting_ = false;
+    waitingForOutput().erase(this);
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) {  // after shutdown the mixer's objects are gone with the process
+      streamed_ = nullptr;
       chunk_ = nullptr;
       return;
     }
-    if (piece_.loaded()) {
-      if (output.musicOwner == this) {
-        Mix_HaltMusic();
-        output.musicOwner = nullptr;
-      }
-      piece_.release();
+    if (output.musicOwner == this) {
+      Mix_HaltMusic();
+      output.musicOwner = nullptr;
+    }
+    piece_.release();
+    if (streamed_ != nullptr) {
+      Mix_FreeMusic(streamed_);
+      streamed_ = nullptr;
     }
     if (chunk_ != nullptr) {
       Mix_HaltChannel(channel_);
       Mix_FreeChunk(chunk_);
       chunk_ = nullptr;
     }
-    rendered_.reset();  // after the halt: the mixer reads the rendering while it sounds
   }
 
   void rewind() override {
+    playWhenReleased_ = false;
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return;
-    if (piece_.loaded() && output.musicOwner == this) {
+    if (output.musicOwner == this) {
       Mix_HaltMusic();
       output.musicOwner = nullptr;
     }
@@ -79,13 +109,19 @@ class SdlDevice final : public MediaDevice {
   }
 
   void play() override {
+    if (waiting_) {
+      playWhenReleased_ = true;
+      return;
+    }
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return;
-    if (piece_.loaded()) {
-      if (Mix_PlayMusic(piece_.music(), 0) == 0) {
+    if (Mix_Music* music = streamed_ != nullptr ? streamed_ : piece_.music()) {
+      // A rendering carries the music's level in its samples; the synthesizer is given it here.
+      Mix_VolumeMusic(streamed_ != nullptr ? MIX_MAX_VOLUME : kMusicVolume);
+      if (Mix_PlayMusic(music, 0) == 0) {
         output.musicOwner = this;
         startedAt_ = output.secondsMixed();
-        spare_.prepare(piece_, file_);
+        if (piece_.loaded()) spare_.prepare(piece_, file_);
       }
     } else if (chunk_ != nullptr) {
       Mix_PlayChannel(channel_, chunk_, 0);
@@ -93,8 +129,10 @@ class SdlDevice final : public MediaDevice {
   }
 
   bool playing() const override {
+    if (waiting_) return playWhenReleased_;
     const AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return false;
+    if (streamed_ != nullptr) return output.musicOwner == this && Mix_PlayingMusic() != 0;
     if (piece_.loaded()) {
       // The synthesizer reports playing until its voices have died away, seconds after the
       // last bar; the piece has ended when its own length has been mixed.
@@ -104,23 +142,41 @@ class SdlDevice final : public MediaDevice {
     return chunk_ != nullptr && Mix_Playing(channel_) != 0;
   }
 
+  // The output has opened: opens the file this player was given meanwhile, and plays it when
+  // it was told to. A file that does not sound leaves the player silent, as at any open.
+  void openWaitingFile() {
+    const bool play = playWhenReleased_;
+    const std::string fileName = std::move(waitingFile_);
+    if (open(fileName) && play) this->play();
+  }
+
  private:
+  // While the output is held the file is only checked to exist, so a missing one is still
+  // reported at once.
+  bool waitForOutput(const std::string& fileName) {
+    if (!stampFile(fileName)) return false;
+    waiting_ = true;
+    playWhenReleased_ = false;
+    waitingFile_ = fileName;
+    waitingForOutput().insert(this);
+    return true;
+  }
+
   bool openMusic(AudioOutput& output, std::vector<std::uint8_t> midi) {
     if (output.soundFont() == nullptr) return false;
     const auto seconds = midiSeconds(midi);
     if (!seconds || *seconds <= 0) return false;
-    if (!piece_.load(std::move(midi), *seconds)) return false;
-    Renderings::get().start(file_, piece_.midi(), piece_.seconds());  // for the next start
-    return true;
-  }
-
-  bool openRendered(AudioOutput& output, std::shared_ptr<Rendering> rendered) {
-    chunk_ = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(rendered->pcm.data()),
-                               static_cast<Uint32>(rendered->pcm.size() * sizeof(Sint16)));
-    if (chunk_ == nullptr) return false;
-    rendered_ = std::move(rendered);
-    if (channel_ < 0) channel_ = output.takeChannel();
-    Mix_Volume(channel_, MIX_MAX_VOLUME);  // the music's level is in the rendering
+    auto plan = planRendering(output, midi, *seconds);
+    const MusicCache cache(MusicCache::defaultDirectory());
+    if (plan) {
+      streamed_ = openCachedRendering(cache, file_, *plan);
+      if (streamed_ != nullptr) {
+        spare_.release();  // the synthesizer is not needed for this file any more
+        return true;
+      }
+    }
+    if (!spare_.takeFor(file_, piece_) && !piece_.load(std::move(midi), *seconds)) return false;
+    if (plan) Renderings::get().start(file_, cache, std::move(*plan));  // for the next start
     return true;
   }
 
@@ -137,27 +193,66 @@ class SdlDevice final : public MediaDevice {
   FileStamp file_;  // the file last opened
   SynthesizedPiece piece_;
   SparePiece spare_;
-  Mix_Chunk* chunk_ = nullptr;           // an effect, or a rendered piece of music
-  std::shared_ptr<Rendering> rendered_;  // the memory chunk_ plays when it is music
+  Mix_Music* streamed_ = nullptr;  // a rendered piece, read from the cache as it plays
+  Mix_Chunk* chunk_ = nullptr;     // an effect
   int channel_ = -1;
   double startedAt_ = 0;  // audio time when the piece started
+  bool waiting_ = false;  // opened while the output was held
+  bool playWhenReleased_ = false;
+  std::string waitingFile_;
 };
+
+// The plan for the MIDI file `fileName` on the open output, or nothing.
+std::optional<std::pair<FileStamp, PlannedRendering>> planFor(const std::string& fileName) {
+  const AudioOutput& output = AudioOutput::get();
+  if (fileName.empty() || !output.isOpen()) return std::nullopt;
+  const auto file = stampFile(fileName);
+  if (!file) return std::nullopt;
+  std::vector<std::uint8_t> midi = readSmallFile(utf8ToPath(fileName));
+  if (!looksLikeMidi(midi)) return std::nullopt;
+  const auto seconds = midiSeconds(midi);
+  if (!seconds) return std::nullopt;
+  auto plan = planRendering(output, std::move(midi), *seconds);
+  if (!plan) return std::nullopt;
+  return std::pair{*file, std::move(*plan)};
+}
 
 }  // namespace
 
+void holdAudioOutput() { AudioOutput::get().hold(); }
+
+void releaseAudioOutput() {
+  AudioOutput::get().release();
+  // Opening one player may not close another, but copy the set all the same.
+  const std::set<SdlDevice*> waiting = waitingForOutput();
+  for (SdlDevice* device : waiting) {
+    if (waitingForOutput().count(device) != 0) device->openWaitingFile();
+  }
+}
+
 void prepareMusic(const std::string& fileName) {
-  if (fileName.empty() || !AudioOutput::get().ready()) return;
-  const auto file = stampFile(fileName);
-  if (!file) return;
-  const std::vector<std::uint8_t> midi = readSmallFile(utf8ToPath(fileName));
-  if (!looksLikeMidi(midi)) return;
-  if (const auto seconds = midiSeconds(midi); seconds && *seconds > 0)
-    Renderings::get().start(*file, midi, *seconds);
+  if (!AudioOutput::get().ready()) return;
+  auto planned = planFor(fileName);
+  if (!planned) return;
+  auto& [file, plan] = *planned;
+  const MusicCache cache(MusicCache::defaultDirectory());
+  const int fd = cache.open(file.name, plan.key, plan.rate, plan.frames);
+  if (fd >= 0) {
+    ::close(fd);
+    return;
+  }
+  Renderings::get().start(file, cache, std::move(plan));
 }
 
 bool musicPrepared(const std::string& fileName) {
-  const auto file = stampFile(fileName);
-  return file && AudioOutput::get().isOpen() && Renderings::get().finished(*file) != nullptr;
+  const auto planned = planFor(fileName);
+  if (!planned) return false;
+  const auto& [file, plan] = *planned;
+  const int fd =
+      MusicCache(MusicCache::defaultDirectory()).open(file.name, plan.key, plan.rate, plan.frames);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 std::unique_ptr<MediaDevice> makeSdlDevice() { return std::make_unique<SdlDevice>(); }
