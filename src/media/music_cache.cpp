@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +80,25 @@ std::vector<std::uint8_t> header(const std::string& key, int rate, std::uint64_t
   return out;
 }
 
+// Temporary files of `target` that a killed game left behind. One still being written by another
+// instance of the game is younger than this, since a rendering writes every few milliseconds.
+void removeAbandonedTemporaries(const fs::path& target) {
+  constexpr auto kAbandonedAfter = std::chrono::minutes(10);
+  const std::string prefix = target.filename().string() + ".";
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  for (const auto& entry : fs::directory_iterator(target.parent_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::error_code entryError;
+    const auto changed =
+        fs::symlink_status(entry.path(), entryError).type() == fs::file_type::regular
+            ? fs::last_write_time(entry.path(), entryError)
+            : now;
+    if (!entryError && now - changed > kAbandonedAfter) fs::remove(entry.path(), entryError);
+  }
+}
+
 }  // namespace
 
 std::string renderKey(const RenderRecipe& recipe) {
@@ -141,6 +161,7 @@ CacheWriter::CacheWriter(const MusicCache& cache, const std::string& sourceName,
   std::error_code ec;
   fs::create_directories(cache.directory(), ec);
   target_ = cache.fileFor(sourceName);
+  removeAbandonedTemporaries(target_);
   temp_ = target_.string() + ".XXXXXX";
   fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
   if (fd_ >= 0) writeBytes(head.data(), head.size());

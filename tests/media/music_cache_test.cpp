@@ -107,6 +107,17 @@ TEST_F(MusicCacheFiles, TornOrDamagedFilesAreMissesAndAnUnfinishedOneIsNeverInst
   fs::remove(file);
   EXPECT_FALSE(writeRendering(cache, "key", 1000, 500)) << "half the frames";
   EXPECT_TRUE(filesIn(dir_ / "cache").empty()) << "nothing left behind";
+
+  // What a killed game left half-written goes with the next rendering of the file; what another
+  // game is writing right now stays.
+  const fs::path abandoned = file.string() + ".Ab12Cd";
+  const fs::path beingWritten = file.string() + ".Ef34Gh";
+  std::ofstream(abandoned) << "RIFF";
+  std::ofstream(beingWritten) << "RIFF";
+  fs::last_write_time(abandoned, fs::last_write_time(abandoned) - std::chrono::hours(1));
+  ASSERT_TRUE(writeRendering(cache, "key", 1000));
+  EXPECT_FALSE(fs::exists(abandoned));
+  EXPECT_TRUE(fs::exists(beingWritten));
 }
 
 TEST_F(MusicCacheFiles, HostileEntriesAreNeitherFollowedNorWaitedOnAndAreReplaced) {
