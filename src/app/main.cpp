@@ -1,16 +1,52 @@
 // momiru-battle: start-up. Shows the title screen; the screens lead on from there.
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/screen_flow.h"
 #include "app/start_up.h"
 #include "data/game_state.h"
 #include "data/platform.h"
+#include "media/media_device.h"
 #include "media/sounds.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
 #include "ui/ui_font.h"
+
+namespace {
+
+// Opens the audio output and prepares the music once the first window has been drawn, so that
+// neither the audio device nor the synthesizer delays it; the title music starts then. Should no
+// window be drawn within two seconds (a minimised start), the sound starts all the same.
+class SoundAfterFirstWindow final : public QObject {
+ public:
+  SoundAfterFirstWindow() {
+    momiru::media::holdAudioOutput();
+    QApplication::instance()->installEventFilter(this);
+    QTimer::singleShot(2000, this, &SoundAfterFirstWindow::start);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && watched->isWindowType())
+      QTimer::singleShot(0, this, &SoundAfterFirstWindow::start);
+    return false;
+  }
+
+ private:
+  void start() {
+    if (started_) return;
+    started_ = true;
+    QApplication::instance()->removeEventFilter(this);
+    momiru::media::releaseAudioOutput();
+    momiru::media::prepareGameMusic();
+  }
+
+  bool started_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (!momiru::haveDisplay()) {
@@ -29,7 +65,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
   }
 
-  momiru::media::prepareGameMusic();
+  SoundAfterFirstWindow sound;
 
   momiru::GameState state;
   momiru::ui::PictureBank pictures;

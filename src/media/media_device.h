@@ -22,11 +22,20 @@ class MediaDevice {
 // The sound library's device. Opening the audio output is left to the first open().
 std::unique_ptr<MediaDevice> makeSdlDevice();
 
-// Starts rendering the MIDI file `fileName` (UTF-8) in the background, so that its first start
-// plays from memory instead of through the synthesizer. Opens the audio output; does nothing for
-// a file that cannot sound.
+// Keeps the audio output closed until releaseAudioOutput(); the sound library's players opened
+// meanwhile report what they were told (a file that exists opens, "Play" plays) and start
+// sounding on release. The game holds the output until its first window is on screen, so that
+// neither the audio device nor the synthesizer delays the window. Does nothing once the output
+// has been opened.
+void holdAudioOutput();
+// Opens the output and starts what the players were told while it was held.
+void releaseAudioOutput();
+
+// Starts rendering the MIDI file `fileName` (UTF-8) into the music cache in the background,
+// unless the cache holds it already, so that its starts stream from disk instead of playing
+// through the synthesizer. Opens the audio output; does nothing for a file that cannot sound.
 void prepareMusic(const std::string& fileName);
-// True once the rendering of `fileName` that prepareMusic or a first start began is ready.
+// True when the music cache holds a whole rendering of `fileName` as it is now.
 bool musicPrepared(const std::string& fileName);
 
 // Players created with MediaPlayer() get their device from this factory; an empty factory means

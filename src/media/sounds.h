@@ -13,8 +13,8 @@ inline constexpr std::string_view kTitleMusic = "music b.mid";
 inline constexpr std::string_view kHitSound = "snd01.wav";
 inline constexpr std::string_view kSpecialHitSound = "snd02.wav";
 
-// Renders the battle and title music in the background at start-up, so that neither keeps the
-// synthesizer busy while it plays.
+// Renders the battle and title music into the music cache in the background when it does not
+// hold them yet, so that neither needs the synthesizer while it plays.
 void prepareGameMusic();
 
 // Runs the play-from-start sequence unless `player` is playing. Both the title's load step and

@@ -1,6 +1,6 @@
 // The battle music through the real output path, written to a file by the disk audio driver:
 // it must be sound, not silence, must not clip, and must sound the same through the synthesizer
-// as from its rendering in memory.
+// as from its rendering in the music cache.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -57,6 +57,7 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   const fs::path dir = fs::temp_directory_path() / ("momiru-disk-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path raw = dir / "out.raw";
+  ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
   ::setenv("SDL_AUDIODRIVER", "disk", 1);
   ::setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
   const std::string music = pathToUtf8(findDataFile(utf8ToPath(std::string(kBattleMusic))));

@@ -32,6 +32,7 @@ class SdlPlayers : public ::testing::Test {
   SdlPlayers() {
     dir_ = fs::temp_directory_path() / ("momiru-media-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
+    ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
   }
   ~SdlPlayers() override {
     std::error_code ec;

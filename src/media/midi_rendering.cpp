@@ -1,0 +1,127 @@
+// Rendering MIDI through a synthesizer of its own, faster than real time, on a worker thread.
+#include "media/midi_rendering.h"
+
+#include <fluidsynth.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+
+#include "media/audio_output.h"
+
+namespace momiru::media {
+
+namespace {
+
+// The mixer's FluidSynth player sets the synthesizer's gain to this times volume / MIX_MAX_VOLUME;
+// a rendered piece is made at the music's volume and mixed at full volume, so it sounds as loud.
+constexpr double kFluidGainAtFullVolume = 1.2;
+constexpr double kLongestRenderedSeconds = 600;  // some 100 MB on disk
+
+// Renders `plan` as the mixer's own FluidSynth player would sound it into `out`. False when the
+// synthesizer refuses, the file cannot be written or `stop` is set.
+bool renderMidi(const PlannedRendering& plan, const std::atomic<bool>& stop, CacheWriter& out) {
+  fluid_settings_t* settings = new_fluid_settings();
+  if (settings == nullptr) return false;
+  fluid_settings_setnum(settings, "synth.sample-rate", plan.rate);
+  fluid_settings_setstr(settings, "player.timing-source", "sample");  // faster than real time
+  fluid_synth_t* synth = new_fluid_synth(settings);
+  fluid_player_t* player = nullptr;
+  bool ok = out.ok() && synth != nullptr &&
+            fluid_synth_sfload(synth, plan.soundFont.c_str(), 1) != FLUID_FAILED;
+  if (ok) {
+    fluid_synth_set_gain(synth, plan.gain);
+    player = new_fluid_player(synth);
+    ok = player != nullptr &&
+         fluid_player_add_mem(player, plan.midi.data(), plan.midi.size()) == FLUID_OK &&
+         fluid_player_play(player) == FLUID_OK;
+  }
+  constexpr std::size_t kBlock = 4096;
+  std::vector<std::int16_t> block(kBlock * 2);
+  for (std::uint64_t done = 0; ok && done < plan.frames; done += kBlock) {
+    const auto n = static_cast<int>(std::min<std::uint64_t>(kBlock, plan.frames - done));
+    ok = !stop.load(std::memory_order_relaxed) &&
+         fluid_synth_write_s16(synth, n, block.data(), 0, 2, block.data(), 1, 2) == FLUID_OK &&
+         out.write(block.data(), static_cast<std::size_t>(n));
+  }
+  if (player != nullptr) {
+    fluid_player_stop(player);
+    delete_fluid_player(player);
+  }
+  if (synth != nullptr) delete_fluid_synth(synth);
+  delete_fluid_settings(settings);
+  return ok && out.commit();
+}
+
+}  // namespace
+
+std::optional<PlannedRendering> planRendering(const AudioOutput& output,
+                                              std::vector<std::uint8_t> midi, double seconds) {
+  if (!output.takesRenderedPieces() || !(seconds > 0) || seconds > kLongestRenderedSeconds)
+    return std::nullopt;
+  PlannedRendering plan;
+  plan.midi = std::move(midi);
+  plan.soundFont = output.soundFont();
+  plan.rate = output.rate();
+  plan.gain = static_cast<float>(kMusicVolume * kFluidGainAtFullVolume / MIX_MAX_VOLUME);
+  plan.frames = static_cast<std::uint64_t>(seconds * plan.rate + 0.5);
+  if (plan.frames == 0) return std::nullopt;
+  plan.key = renderKey({plan.midi, plan.soundFont, plan.rate, plan.gain, plan.frames});
+  return plan;
+}
+
+Renderings& Renderings::get() {
+  static Renderings* renderings = new Renderings;
+  return *renderings;
+}
+
+void Renderings::start(const FileStamp& file, const MusicCache& cache, PlannedRendering plan) {
+  std::unique_ptr<Job>& slot = byName_[file.name];
+  if (slot && (slot->file == file || !slot->done.load(std::memory_order_acquire))) return;
+  if (slot && slot->worker.joinable()) slot->worker.join();
+  if (!started_) {
+    started_ = true;
+    std::atexit(stopAll);
+    // FluidSynth fills its shared tables when the first synthesizer is made and does not hold
+    // back a second one made meanwhile on another thread, which then misses its default
+    // modulators; so the first is made here, before any rendering thread can start.
+    if (fluid_settings_t* settings = new_fluid_settings()) {
+      if (fluid_synth_t* synth = new_fluid_synth(settings)) delete_fluid_synth(synth);
+      delete_fluid_settings(settings);
+    }
+  }
+  auto job = std::make_unique<Job>();
+  job->file = file;
+  try {
+    job->worker = std::thread([job = job.get(), cache, plan = std::move(plan), stop = &stop_] {
+      {
+        CacheWriter out(cache, job->file.name, plan.key, plan.rate, plan.frames);
+        renderMidi(plan, *stop, out);
+      }
+      job->done.store(true, std::memory_order_release);
+      // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
+      // keeps the pages (some 20 MB) unless told to give them back.
+      malloc_trim(0);
+    });
+  } catch (const std::exception&) {
+    job->done = true;  // no thread to spare: the synthesizer goes on playing the piece
+  }
+  slot = std::move(job);
+}
+
+bool Renderings::running(const FileStamp& file) const {
+  const auto it = byName_.find(file.name);
+  return it != byName_.end() && it->second->file == file &&
+         !it->second->done.load(std::memory_order_acquire);
+}
+
+void Renderings::stopAll() {
+  Renderings& renderings = get();
+  renderings.stop_ = true;
+  for (auto& [name, job] : renderings.byName_) {
+    if (job->worker.joinable()) job->worker.join();
+  }
+}
+
+}  // namespace momiru::media
