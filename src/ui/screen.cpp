@@ -1,7 +1,9 @@
 // The screens' common frame and close.
 #include "ui/screen.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QKeyEvent>
 
 #include "ui/twips.h"
 #include "ui/ui_font.h"
@@ -19,6 +21,8 @@ Screen::Screen(ScreenContext& context, const char* objectName, const QString& ca
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twipsSize(clientTwips.width(), clientTwips.height()));
   setFont(uiFont());
+  // The styles draw a focus frame only once the keyboard has moved the focus in this window.
+  setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Screen::closeEvent(QCloseEvent* event) {
@@ -28,6 +32,20 @@ void Screen::closeEvent(QCloseEvent* event) {
     emit closed();
   }
   event->accept();
+}
+
+void Screen::keyPressEvent(QKeyEvent* event) {
+  // A button outside a dialog takes only Space; Enter reaches the screen unused and clicks it.
+  const int key = event->key();
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+        button != nullptr && button->isEnabled() && button->isVisible()) {
+      button->click();
+      event->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 QString displayText(const std::string& text) {
