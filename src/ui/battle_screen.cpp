@@ -17,6 +17,7 @@
 #include "data/arith.h"
 #include "data/random_unit.h"
 #include "ui/move_list_screen.h"
+#include "ui/name_line.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/twips.h"
@@ -318,7 +319,7 @@ void BattleScreen::setPanelBackground(int slot, bool hit) {
 void BattleScreen::statusChanged() {
   for (int i = 0; i < kSlots; ++i) {
     const battle::StatusTexts t = battle::statusTexts(gs, i);
-    name12[at(i)]->setText(displayText(t.name12));
+    showNameLine(name12[at(i)], displayText(t.name12));
     stas[at(i)]->setText(displayText(t.stas));
   }
 }
