@@ -55,7 +55,7 @@ TEST_F(EntryScreenTest, OpensForPlayerOneWithTheInstructionAndEmptiesTheLog) {
   EXPECT_TRUE(myga()->isEmptyPicture());
 }
 
-TEST_F(EntryScreenTest, YouhyoWritesPositiveAndNegativeValuesInPlainDecimal) {
+TEST_F(EntryScreenTest, ShowSlotWritesPositiveAndNegativeValuesInPlainDecimal) {
   const struct {
     std::int32_t sign;
     const char* text;
@@ -79,7 +79,7 @@ TEST_F(EntryScreenTest, YouhyoWritesPositiveAndNegativeValuesInPlainDecimal) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sign);
     h.gs.combatant[0] = character(c.sign);
-    screen().YOUHYO();
+    screen().showSlot();
     EXPECT_EQ(myst(), QString::fromUtf8(c.text));
     ASSERT_EQ(waza()->count(), 8);
     EXPECT_EQ(waza()->itemText(0), QString::fromUtf8(c.firstMove));
@@ -93,7 +93,7 @@ TEST_F(EntryScreenTest, TwoRegistrationsPassTheTurnAndThenAskForTheBattle) {
   h.gs.combatant[1] = character(1);
   h.gs.combatant[1].name = "b.datのぺけ";
   QSignalSpy done(&screen(), &ui::EntryScreen::bothRegistered);
-  screen().YOUHYO();
+  screen().showSlot();
   click("Command2");
   EXPECT_EQ(h.gs.currentSlot, 1);
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("2Ｐｌａｙｅｒ"));
