@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "ui/twips.h"
 #include "ui/ui_font.h"
@@ -21,8 +22,22 @@ Screen::Screen(ScreenContext& context, const char* objectName, const QString& ca
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twipsSize(clientTwips.width(), clientTwips.height()));
   setFont(uiFont());
-  // The styles draw a focus frame only once the keyboard has moved the focus in this window.
+  showKeyboardFocus();
+}
+
+void Screen::showKeyboardFocus() {
+  // The styles draw a focus frame only once the keyboard has moved the focus in the window.
   setAttribute(Qt::WA_KeyboardFocusChange);
+  if (QWidget* focused = focusWidget()) focused->update();
+}
+
+bool Screen::event(QEvent* event) {
+  // Activating the window gives the focus back with a reason that hides the frame again; once
+  // that is done, the frame is shown.
+  if (event->type() == QEvent::WindowActivate) {
+    QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
+  }
+  return QWidget::event(event);
 }
 
 void Screen::closeEvent(QCloseEvent* event) {

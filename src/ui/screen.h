@@ -34,6 +34,7 @@ class Screen : public QWidget {
   void closed();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -44,6 +45,8 @@ class Screen : public QWidget {
   GameState& gs;
 
  private:
+  void showKeyboardFocus();
+
   bool closing_ = false;
 };
 
