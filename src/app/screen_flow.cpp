@@ -8,7 +8,6 @@
 #include <string>
 #include <utility>
 
-#include "data/platform.h"
 #include "data/settings_file.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
@@ -21,13 +20,16 @@ namespace momiru::app {
 namespace {
 
 // The settings file's switches and speed for a battle that skips the options screen, brought
-// into the values the options screen's controls can hold; the screen's first values (switches
-// on, off, on; speed 150) when there is no settings file.
+// into the values the options screen's controls can hold; the values that screen first shows
+// when no settings file has been read.
 void useSettingsFile(GameState& gs, const std::filesystem::path& dir) {
   const Settings before = gs.settings;
   LoadSettings(gs, dir);
   if (gs.settings == before && gs.settings.battleSpeed == 0) {
-    gs.settings = Settings{1, 0, 1, ui::OptionsScreen::kDesignSpeed};
+    for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
+      gs.settings.*Settings::kSwitches[i] = ui::OptionsScreen::kFirstSwitches[i];
+    }
+    gs.settings.battleSpeed = ui::OptionsScreen::kFirstSpeed;
   }
   for (std::int32_t Settings::*entry : Settings::kSwitches) {
     gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
@@ -75,8 +77,9 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
         where_ = Where::End;  // the program has ended
         return false;
       case ui::FileLoad::Failed:
+        // Quoted as the shell would take it: a file name cannot break the one line.
         std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
-                     pathToUtf8(*files[slot]).c_str(), reason.c_str());
+                     shellQuote(files[slot]->string()).c_str(), reason.c_str());
         start();
         return false;
       case ui::FileLoad::Loaded:

@@ -47,7 +47,7 @@ MoveListScreen::MoveListScreen(ScreenContext& context, QWidget* owner)
 
 void MoveListScreen::fill() {
   const std::int32_t s = gs.currentSlot;
-  if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the design text stays
+  if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the label keeps its first text
     const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
     const std::string& crlf = gs.lineBreak;
     text_ = c.name + crlf;
@@ -58,8 +58,8 @@ void MoveListScreen::fill() {
     setAccessibleName(QStringLiteral("持ち技"));
     setAccessibleDescription(listingLabel_->text());
   }
-  // The window keeps its design width and grows downwards when the listing, its last empty
-  // line included, needs more height than the design gives it.
+  // The window keeps its width and grows downwards when the listing, its last empty line
+  // included, needs more height than the window first has.
   const int width = this->width();
   listingLabel_->setGeometry(0, 0, width, listingLabel_->heightForWidth(width));
   const int needed = listingLabel_->height() + listingLabel_->fontMetrics().lineSpacing();

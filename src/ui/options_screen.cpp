@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <utility>
 
@@ -21,7 +20,8 @@ namespace {
 constexpr std::uint32_t kLightBlue = 0xFFC0C0;  // blue-green-red
 const char* const kSpeedText = "バトルスピード：";
 
-// The styles draw no focus on a scroll bar; this one draws the usual focus frame around itself.
+// The styles draw no focus on a scroll bar; this one draws a frame in the highlight colour
+// around itself, as the buttons show theirs, while the keyboard focus is shown in its window.
 class SpeedScrollBar final : public QScrollBar {
  public:
   using QScrollBar::QScrollBar;
@@ -29,16 +29,16 @@ class SpeedScrollBar final : public QScrollBar {
  protected:
   void paintEvent(QPaintEvent* event) override {
     QScrollBar::paintEvent(event);
-    if (!hasFocus()) return;
+    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) return;
     QPainter painter(this);
-    QStyleOptionFocusRect option;
-    option.initFrom(this);
-    option.backgroundColor = palette().color(QPalette::Window);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1.0, 1.0, -1.0, -1.0), 2.0, 2.0);
   }
 };
 
-struct LabelDesign {
+struct LabelLayout {
   const char* name;
   const char* text;
   QRect twips;
@@ -53,17 +53,17 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   pal.setColor(QPalette::Window, bgr(kLightBlue));
   setPalette(pal);
 
-  // The heading, the three switches' row labels and the speed label, in the design's order.
-  const LabelDesign labelDesigns[] = {
+  // The heading, the three switches' row labels and the speed label, top to bottom.
+  const LabelLayout labelLayouts[] = {
       {"Label1_0", "オプション", QRect(1785, 105, 1275, 285)},
       {"Label1_1", "背景の表現", QRect(105, 735, 1515, 285)},
       {"Label1_2", "ダメージ半減", QRect(105, 1260, 1680, 285)},
       {"Label1_4", "メッセージボックス", QRect(105, 1680, 2310, 285)},
       {"Label1_5", "バトルスピード：150", QRect(1260, 2100, 2490, 285)},
   };
-  std::array<QLabel*, std::size(labelDesigns)> labels{};
+  std::array<QLabel*, std::size(labelLayouts)> labels{};
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    const LabelDesign& d = labelDesigns[i];
+    const LabelLayout& d = labelLayouts[i];
     auto* label = new QLabel(QString::fromUtf8(d.text), this);
     label->setObjectName(QString::fromLatin1(d.name));
     label->setGeometry(twipsRect(d.twips.x(), d.twips.y(), d.twips.width(), d.twips.height()));
@@ -76,12 +76,12 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   const struct {
     const char* text;
     int top;
-  } switchDesigns[] = {
+  } switchLayouts[] = {
       {"チェックすると実行", 735}, {"チェックすると実行", 1260}, {"チェックするとつける", 1680}};
   for (std::size_t i = 0; i < switchBoxes_.size(); ++i) {
-    auto* box = new QCheckBox(QString::fromUtf8(switchDesigns[i].text), this);
+    auto* box = new QCheckBox(QString::fromUtf8(switchLayouts[i].text), this);
     box->setObjectName(QStringLiteral("Check1_%1").arg(i));
-    box->setGeometry(twipsRect(2730, switchDesigns[i].top, 1905, 330));
+    box->setGeometry(twipsRect(2730, switchLayouts[i].top, 1905, 330));
     QLabel* row = labels[i + 1];
     row->setBuddy(box);
     box->setAccessibleName(row->text());
@@ -97,7 +97,7 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   speedBar_->setRange(kSpeedMin, kSpeedMax);
   speedBar_->setSingleStep(1);
   speedBar_->setPageStep(1);
-  speedBar_->setValue(kDesignSpeed);
+  speedBar_->setValue(kFirstSpeed);
   // Without tracking the value, and so the label, changes when a dragged thumb is released.
   speedBar_->setTracking(false);
   speedBar_->setFocusPolicy(Qt::StrongFocus);
@@ -112,15 +112,15 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
     const char* name;
     const char* text;
     QRect twips;
-  } buttonDesigns[] = {
+  } buttonLayouts[] = {
       {"Command2", "変更", QRect(105, 2940, 1485, 435)},
       {"Command3", "設定項目のロード", QRect(1680, 2940, 1485, 435)},
       {"Command1", "取り消し", QRect(3255, 2940, 1485, 435)},
       {"Command4", "ＶＳバトル", QRect(105, 3570, 4635, 540)},
   };
-  std::array<QPushButton*, std::size(buttonDesigns)> buttons{};
+  std::array<QPushButton*, std::size(buttonLayouts)> buttons{};
   for (std::size_t i = 0; i < buttons.size(); ++i) {
-    const auto& d = buttonDesigns[i];
+    const auto& d = buttonLayouts[i];
     auto* button = new QPushButton(QString::fromUtf8(d.text), this);
     button->setObjectName(QString::fromLatin1(d.name));
     button->setGeometry(twipsRect(d.twips.x(), d.twips.y(), d.twips.width(), d.twips.height()));
@@ -159,9 +159,10 @@ void OptionsScreen::readIntoControls() {
   LoadSettings(gs, ctx.settingsDir);
   const bool readSomething = gs.settings != before;
 
-  std::array<bool, 3> ticked{true, false, true};
-  int speed = kDesignSpeed;
-  // With no settings ever read the speed is still 0; the screen then shows its design values.
+  std::array<bool, 3> ticked{};
+  for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = kFirstSwitches[i] != 0;
+  int speed = kFirstSpeed;
+  // With no settings ever read the speed is still 0; the screen then shows its first values.
   if (readSomething || gs.settings.battleSpeed != 0) {
     for (std::size_t i = 0; i < ticked.size(); ++i)
       ticked[i] = gs.settings.*Settings::kSwitches[i] != 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "ui/screen.h"
 
@@ -17,7 +18,9 @@ class OptionsScreen final : public Screen {
  public:
   static constexpr int kSpeedMin = 1;
   static constexpr int kSpeedMax = 300;
-  static constexpr int kDesignSpeed = 150;
+  // What the screen shows while no settings have been read in this run.
+  static constexpr std::array<std::int32_t, 3> kFirstSwitches{1, 0, 1};
+  static constexpr int kFirstSpeed = 150;
 
   explicit OptionsScreen(ScreenContext& context);
 

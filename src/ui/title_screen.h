@@ -53,7 +53,7 @@ class TitleScreen final : public Screen {
   void load();
   void place(QWidget* widget, const Box& box);
 
-  // Design geometry in twips; the steps read the heights from here.
+  // Geometry in twips at the start; the steps read the heights from here.
   Box frameBox_{105, 105, 4635, 3585};
   Box pictureBox_{105, 0, 4320, 7290};
   Box overlayBox_{105, 0, 4320, 3585};

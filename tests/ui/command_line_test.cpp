@@ -193,13 +193,15 @@ TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTit
 
   const auto empty = h.dir.write("empty.dat", "");
   std::filesystem::create_directory(h.dir.path() / "folder.dat");
-  for (const std::filesystem::path& bad :
-       {h.dir.path() / "missing.dat", empty, h.dir.path() / "folder.dat"}) {
+  for (const std::filesystem::path& bad : {h.dir.path() / "missing.dat", empty,
+                                           h.dir.path() / "folder.dat",
+                                           h.dir.path() / "line\nbreak\x1b.dat"}) {
     SCOPED_TRACE(bad.string());
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(flow.startBattle(bad, kSamples / "rendaa.dat", 5));
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_THAT(err, HasSubstr(bad.filename().string()));
+    EXPECT_THAT(err, HasSubstr(app::shellQuote(bad.string())));
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Title);
     EXPECT_EQ(h.dialogs.messages, 1);
