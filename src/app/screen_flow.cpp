@@ -133,7 +133,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       if (seed) ui::BattleScreen::setSeedSource([value = *seed] { return value; });
       auto* battle = new ui::BattleScreen(ctx_);  // takes its seed as it loads
       if (seed) ui::BattleScreen::setSeedSource({});
-      connect(battle, &ui::BattleScreen::battleOver, this, [this] { go(Where::Result); });
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this] { go(Where::Result); });
       reportBattle(battle->seed());
       screen = battle;
       break;

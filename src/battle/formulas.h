@@ -1,5 +1,4 @@
-// The battle's formulas, each defined once: the engine that the screen drives and the batch
-// runner both call these, so the two cannot drift apart.
+// The battle's arithmetic, each formula defined once, for the rules in battle/rules.h.
 #pragma once
 
 #include <algorithm>
@@ -30,7 +29,7 @@ inline bool missRollOfBits(std::uint32_t k) { return (7u * k) >> 24 == 1u; }
 // The draw as the formulas use it, in double precision: k / 2^24 is exact in both precisions.
 inline double drawValue(std::uint32_t k) { return static_cast<double>(k) * 0x1p-24; }
 
-// The divisor of costs and damage: 1, or 2 with OptSw(1) = 1.
+// The divisor of costs and damage: 1, or 2 with the halving switch on (1).
 inline double halving(std::int32_t optSw1) { return static_cast<double>(optSw1) + 1.0; }
 
 // A whole number brought into the 32-bit range.
@@ -60,8 +59,8 @@ inline double attackArgument(double A) { return 0.1 * A; }
 inline double defenceArgument(double D) { return 0.2 * D; }
 
 // A normal or repeat blow before the raise to 1, from its two terms: the attack term factor × A
-// (A = power + OFE of the performing part, an integer sum that a double holds exactly) and the
-// defence term 0.8 × D (D = DEF of the target part).
+// (A = power + attack of the performing part, an integer sum that a double holds exactly) and the
+// defence term 0.8 × D (D = defence of the target part).
 [[gnu::always_inline]] inline std::int32_t strikeDamage(double attackTerm, double defenceTerm,
                                                         double u1, double u2, double h) {
   return nearest32(((attackTerm + u1) - (defenceTerm + u2)) / h);

@@ -1,9 +1,40 @@
-// Status and result texts.
+// The battle's texts.
 #include "battle/texts.h"
 
 #include "data/arith.h"
 
 namespace momiru::battle {
+
+TurnTexts::TurnTexts(const GameState& gs) {
+  const std::string& lineBreak = gs.lineBreak;
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    const Combatant& c = gs.combatant[s];
+    for (std::size_t m = 0; m < kMoves; ++m) {
+      std::string& line = announce_[s][m];
+      line = c.name;
+      line += text::kNo;
+      line += parseMoveCode(c.moveNames[m]).displayName(c.moveNames[m]);
+      line += text::kBang;
+      line += lineBreak;
+    }
+    const std::string& loser = c.name;
+    const std::string& winner = gs.combatant[1 - s].name;
+    damaged_[s] = loser + std::string(text::kDamageMid);
+    fell_[s] = loser + std::string(text::kFell) + lineBreak + winner + std::string(text::kVictory);
+    stuck_[s] =
+        loser + std::string(text::kStuck) + lineBreak + winner + std::string(text::kVictory);
+  }
+  damageEnd_ = std::string(text::kDamageEnd) + lineBreak;
+  missLine_ = std::string(text::kMissLine) + lineBreak;
+  hitsEnd_ = std::string(text::kHits) + lineBreak;
+  draw_ = std::string(text::kDrawA) + lineBreak + std::string(text::kDrawB);
+}
+
+const std::string& TurnTexts::judgement(Judgement j, int loser) const {
+  if (j == Judgement::DefenderLost) return fell_[at(loser)];
+  if (j == Judgement::AttackerLost) return stuck_[at(loser)];
+  return draw_;
+}
 
 StatusTexts statusTexts(const GameState& gs, int slot) {
   const Combatant& c = gs.combatant[static_cast<std::size_t>(slot)];
@@ -13,7 +44,8 @@ StatusTexts statusTexts(const GameState& gs, int slot) {
   for (std::size_t p = 0; p < kParts; ++p) {
     t.stas += kPartNames[p];
     t.stas += gs.lineBreak;
-    t.stas += "HP:" + decimal(c.hp[p]) + " OFE:" + decimal(c.attack[p]) + " DEF:" + decimal(c.defence[p]);
+    t.stas +=
+        "HP:" + decimal(c.hp[p]) + " OFE:" + decimal(c.attack[p]) + " DEF:" + decimal(c.defence[p]);
     t.stas += gs.lineBreak;
     t.stas += gs.lineBreak;
   }
@@ -23,13 +55,13 @@ StatusTexts statusTexts(const GameState& gs, int slot) {
 ResultTexts resultTexts(const GameState& gs) {
   ResultTexts t;
   const std::string& crlf = gs.lineBreak;
-  t.text1 = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " +
-            gs.combatant[1].name + crlf + crlf + gs.battleLog;
+  t.text1 = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " + gs.combatant[1].name +
+            crlf + crlf + gs.battleLog;
   t.label1 = "今回の勝負は" + crlf + crlf;
   if (gs.winner == gs.loser) {
     t.label1 += "引き分け！！";
   } else {
-    // WinNo and LoseNo are slots once a battle has ended; anything else reads as slot 0.
+    // Winner and loser are slots once a battle has ended; anything else reads as slot 0.
     const auto slotOf = [](std::int32_t n) { return n == 1 ? std::size_t{1} : std::size_t{0}; };
     t.label1 += gs.combatant[slotOf(gs.winner)].name + "の勝ち！！" + crlf +
                 gs.combatant[slotOf(gs.loser)].name + "は敗れました";

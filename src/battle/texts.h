@@ -1,24 +1,111 @@
-// The texts that the battle screen and the result screen build from the game state, shared with
-// the headless runners so that every front end says exactly the same.
+// Every text the battle says: the lines of a turn, the judgement, the status labels and the
+// result screen. The battle screen, the log, the result screen and momiru-lab all take their
+// words from here.
 #pragma once
 
+#include <array>
+#include <charconv>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "battle/rules.h"
 #include "data/game_state.h"
 
 namespace momiru::battle {
 
-// `sts`'s two labels of one slot: `name12` ("Lv." level, a full-width space, the name) and `stas`
-// (the heading and, per body part, its name, its values and an empty line). Reads the record as
-// it is; the engine's sts() has set HP below 1 to 0 before it asks the screen to redraw.
+// The fixed texts of the battle.
+namespace text {
+inline constexpr std::string_view kNo = "の";
+inline constexpr std::string_view kBang = "！！";
+inline constexpr std::string_view kDamageMid = "は、";
+inline constexpr std::string_view kDamageEnd = "のダメージ！！";
+inline constexpr std::string_view kMissLine = "MISS！！ 攻撃は外れた！！";
+inline constexpr std::string_view kHits = "回ヒットした！";
+inline constexpr std::string_view kDrawA = "２匹とも力尽きてしまった。";
+inline constexpr std::string_view kDrawB = "この勝負。 引き分け！！";
+inline constexpr std::string_view kFell = "は力尽きた････";
+inline constexpr std::string_view kStuck = "は技が出せない状態になった････";
+inline constexpr std::string_view kVictory = "の勝利！！";
+inline constexpr std::string_view kMissPopup = "MISS!!";
+}  // namespace text
+
+// Appends the decimal digits of v.
+inline void appendNumber(std::string& out, std::int32_t v) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+// The lines of a turn for one pairing, each ending in the state's line break. What depends only
+// on the records is put together once.
+class TurnTexts {
+ public:
+  explicit TurnTexts(const GameState& gs);
+
+  // "<name>の<move>！！"
+  const std::string& announcement(int attacker, int move) const {
+    return announce_[at(attacker)][static_cast<std::size_t>(move)];
+  }
+  // "<name>は、<damage>のダメージ！！"
+  void appendDamage(std::string& out, int defender, std::int32_t damage) const {
+    out += damaged_[at(defender)];
+    appendNumber(out, damage);
+    out += damageEnd_;
+  }
+  const std::string& missLine() const { return missLine_; }
+  // "<hits>回ヒットした！"
+  void appendHits(std::string& out, std::int32_t hits) const {
+    appendNumber(out, hits);
+    out += hitsEnd_;
+  }
+  // The two lines that tell how the battle ended, without a line break after them.
+  const std::string& judgement(Judgement j, int loser) const;
+
+ private:
+  static std::size_t at(int slot) { return slot == 1 ? 1 : 0; }
+
+  std::array<std::array<std::string, kMoves>, kSlots> announce_;
+  std::array<std::string, kSlots> damaged_;  // "<name>は、" by defender
+  std::string damageEnd_;
+  std::string missLine_;
+  std::string hitsEnd_;
+  std::array<std::string, kSlots> fell_;   // by loser
+  std::array<std::string, kSlots> stuck_;  // by loser
+  std::string draw_;
+};
+
+// The battle log, written as the turns are decided: a sink for Rules.
+class LogWriter {
+ public:
+  LogWriter(const TurnTexts& texts, std::string& log) : texts_(texts), log_(log) {}
+
+  void announced(int attacker, int move) { log_ += texts_.announcement(attacker, move); }
+  void costPaid(int, const BattleProgress&) {}
+  void landed(int defender, int, std::int32_t damage, const BattleProgress&) {
+    texts_.appendDamage(log_, defender, damage);
+  }
+  void missed(int, int) { log_ += texts_.missLine(); }
+  void hitsCounted(std::int32_t hits) { texts_.appendHits(log_, hits); }
+  void judged(const BattleProgress& p, bool logged) {
+    if (logged) log_ += texts_.judgement(p.judgement, p.loser);
+  }
+
+ private:
+  const TurnTexts& texts_;
+  std::string& log_;
+};
+
+// The status labels of one slot: `name12` ("Lv." level, a full-width space, the name) and
+// `stas` (the heading and, per body part, its name, its values and an empty line).
 struct StatusTexts {
   std::string name12;
   std::string stas;
 };
 StatusTexts statusTexts(const GameState& gs, int slot);
 
-// The result screen's `Text1` (heading, names, empty line, BattleLog) and `Label1` (the outcome
-// from WinNo and LoseNo; equal numbers mean a draw).
+// The result screen's log box (heading, names, empty line, the battle log) and its outcome label
+// (from winner and loser; equal slots mean a draw).
 struct ResultTexts {
   std::string text1;
   std::string label1;

@@ -6,8 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
+
+#include "data/random_unit.h"
 
 namespace momiru {
 
@@ -20,21 +25,63 @@ fs::path programDirectory() {
   return exe.parent_path();
 }
 
-fs::path userConfigDirectory() {
+namespace {
+
+// The configuration folder under the user's home, when the environment names one.
+std::optional<fs::path> homeConfigDirectory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "momiru-battle";
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return fs::path(home) / ".config" / "momiru-battle";
-  return fs::temp_directory_path() / "momiru-battle";
+  return std::nullopt;
+}
+
+std::string errnoText() { return std::strerror(errno); }
+
+}  // namespace
+
+fs::path userConfigDirectory() {
+  if (auto home = homeConfigDirectory()) return *home;
+  // The temporary folder is shared by every user: the user id in the name keeps users apart, and
+  // settingsDirectory() checks that the folder really is this user's before using it.
+  std::error_code ec;
+  fs::path temp = fs::temp_directory_path(ec);
+  if (ec) temp = "/tmp";
+  return temp / ("momiru-battle-" + std::to_string(::geteuid()));
+}
+
+std::optional<fs::path> privateDirectory(const fs::path& dir, std::string* why) {
+  const auto refuse = [&](const std::string& text) -> std::optional<fs::path> {
+    if (why != nullptr) *why = pathToUtf8(dir) + " " + text;
+    return std::nullopt;
+  };
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    return refuse("cannot be created: " + errnoText());
+  }
+  struct stat st {};
+  if (::lstat(dir.c_str(), &st) != 0) return refuse("cannot be examined: " + errnoText());
+  if (!S_ISDIR(st.st_mode)) return refuse("is not a folder");
+  if (st.st_uid != ::geteuid()) return refuse("belongs to another user");
+  if ((st.st_mode & 077) != 0) return refuse("is open to other users");
+  return dir;
 }
 
 fs::path settingsDirectory() {
   const fs::path dir = programDirectory();
   if (::access(dir.c_str(), W_OK) == 0) return dir;
-  const fs::path user = userConfigDirectory();
-  std::error_code ec;
-  fs::create_directories(user, ec);
-  return user;
+  if (auto home = homeConfigDirectory()) {
+    std::error_code ec;
+    fs::create_directories(*home, ec);
+    return *home;
+  }
+  std::string why;
+  if (auto own = privateDirectory(userConfigDirectory(), &why)) return *own;
+  static bool told = false;
+  if (!told) {
+    told = true;
+    std::fprintf(stderr, "momiru-battle: settings are not saved: %s\n", why.c_str());
+  }
+  return {};
 }
 
 std::vector<fs::path> dataDirectories() {
@@ -56,9 +103,100 @@ fs::path findDataFile(const fs::path& relative) {
   return {};
 }
 
-AtomicFile::AtomicFile(const fs::path& target)
-    : target_(target), temp_(target.string() + ".XXXXXX") {
-  fd_ = ::mkstemp(temp_.data());
+InputFile::InputFile(const fs::path& file) {
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
+  fd_ = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd_ < 0) return;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    status_ = Status::CannotOpen;
+  } else if (S_ISDIR(st.st_mode)) {
+    status_ = Status::Folder;
+  } else if (!S_ISREG(st.st_mode)) {
+    status_ = Status::NotRegular;
+  } else {
+    status_ = Status::Open;
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    return;
+  }
+  ::close(fd_);
+  fd_ = -1;
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+InputFile::int_type InputFile::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  if (fd_ < 0) return traits_type::eof();
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return traits_type::eof();  // a read error ends the file like its end
+    setg(buffer_, buffer_, buffer_ + n);
+    return traits_type::to_int_type(*gptr());
+  }
+}
+
+namespace {
+
+constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kNameLetterCount = sizeof kNameLetters - 1;
+constexpr std::size_t kTemporarySuffix = 6;
+// Distinctive enough that no file of the user's (say "settei.sei.backup") is taken for a leftover.
+constexpr std::string_view kTemporaryInfix = ".saving-";
+
+// Removes the temporary files a killed save left beside `target`. A save running at the same time
+// in another process may lose its temporary file this way; its rename then fails and it reports
+// the failure, leaving the old file whole.
+void removeLeftovers(const fs::path& target) {
+  const std::string name = target.filename().string();
+  std::error_code ec;
+  for (fs::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), ec),
+       end;
+       !ec && it != end; it.increment(ec)) {
+    if (!isTemporaryName(it->path().filename().string(), name)) continue;
+    if (it->is_regular_file(ec) && !it->is_symlink(ec)) ::unlink(it->path().c_str());
+  }
+}
+
+}  // namespace
+
+bool isTemporaryName(std::string_view name, std::string_view target) {
+  if (name.size() != target.size() + kTemporaryInfix.size() + kTemporarySuffix) return false;
+  if (name.substr(0, target.size()) != target) return false;
+  if (name.substr(target.size(), kTemporaryInfix.size()) != kTemporaryInfix) return false;
+  for (const char c : name.substr(target.size() + kTemporaryInfix.size())) {
+    if (std::string_view(kNameLetters).find(c) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+      return;
+    keepMode_ = static_cast<int>(st.st_mode & 0777);
+  } else if (errno != ENOENT) {
+    return;
+  }
+  removeLeftovers(target);
+  // Mode 0666 lets the umask decide a new file's permissions.
+  std::uint64_t state = RandomUnit::splitMix64(
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      (static_cast<std::uint64_t>(::getpid()) << 32));
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = target.string() + std::string(kTemporaryInfix);
+    for (std::size_t i = 0; i < kTemporarySuffix; ++i) {
+      state = RandomUnit::splitMix64(state);
+      temp_ += kNameLetters[state % kNameLetterCount];
+    }
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
 }
 
 AtomicFile::~AtomicFile() {
@@ -77,7 +215,7 @@ bool AtomicFile::commit(std::string_view contents) {
     ok = n > 0;
     if (ok) done += static_cast<std::size_t>(n);
   }
-  ok = ok && ::fchmod(fd_, 0644) == 0;
+  if (keepMode_ >= 0) ok = ok && ::fchmod(fd_, static_cast<mode_t>(keepMode_)) == 0;
   ok = ok && ::fsync(fd_) == 0;
   ok = (::close(fd_) == 0) && ok;
   fd_ = -1;
@@ -96,6 +234,7 @@ bool AtomicFile::commit(std::string_view contents) {
 }
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool haveDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {

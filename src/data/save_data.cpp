@@ -5,7 +5,6 @@
 #include <unicode/ustring.h>
 
 #include <cmath>
-#include <fstream>
 #include <istream>
 #include <sstream>
 #include <streambuf>
@@ -18,7 +17,7 @@ namespace momiru {
 
 namespace {
 
-// A field longer than this is not from the raising program. The caps keep the memory of a read
+// No field of a real character is this long. The caps keep the memory of a read
 // bounded whatever the file holds; blanks around a field are skipped without being kept.
 constexpr std::size_t kMaxNumberChars = 32;
 constexpr std::size_t kMaxTextBytes = 1024;
@@ -178,8 +177,8 @@ class FieldScanner {
       while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t')) raw.pop_back();
     }
     if (auto error = endField(name, "a text")) return error;
-    // Control characters never come from the raising program; code page 932 never uses these
-    // bytes inside a double-byte character, so the test on bytes is exact.
+    // Names and move names hold no control characters, so a text with one is refused; code page
+    // 932 never uses these bytes inside a double-byte character, so the test on bytes is exact.
     for (const char ch : raw) {
       const auto b = static_cast<unsigned char>(ch);
       if ((b < 0x20 && b != '\t') || b == 0x7F) return name + " holds a control character";
@@ -240,9 +239,10 @@ struct Decoded {
   std::vector<std::string> notMultiples;
 };
 
-// DecodeSaveData on a scratch copy: divides every number of groups 2 to 6 by the key in the
-// game's order, keeping a number that is not a multiple as stored and marking Tampered. Fails on
-// a key of 0 and on a quotient outside the 32-bit range (only INT32_MIN ÷ -1).
+// DecodeSaveData on a scratch copy: divides every number of groups 2 to 6 by the key (parts,
+// levels and pictures, move powers, SaveA..SaveE, SaveF..SaveH; the first quotient out of range
+// is the one reported), keeping a number that is not a multiple as stored and marking Tampered.
+// Fails on a key of 0 and on a quotient outside the 32-bit range (only INT32_MIN ÷ -1).
 std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& out) {
   Combatant& c = out.record;
   LoadValues& v = out.values;
@@ -280,7 +280,8 @@ std::optional<std::string> DecodeSaveData(const StoredRecord& stored, Decoded& o
     divide(kLevelsField + static_cast<int>(k) * 2, v.storedLevels[k]);
     divide(kLevelsField + static_cast<int>(k) * 2 + 1, v.storedPortraits[k]);
   }
-  for (std::size_t m = 0; m < kMoves; ++m) divide(kPowersField + static_cast<int>(m), c.movePower[m]);
+  for (std::size_t m = 0; m < kMoves; ++m)
+    divide(kPowersField + static_cast<int>(m), c.movePower[m]);
   divide(kFiveField, v.fiveNumbers[0]);
   divide(kFiveField + 1, v.fiveNumbers[1]);
   divide(kFiveField + 2, v.fiveNumbers[2]);
@@ -320,7 +321,8 @@ std::string_view SaveDataFieldName(int index) {
 std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const LoadValues& values) {
   std::optional<std::int32_t> sum = record.hp[0];
   for (const std::int32_t term :
-       {values.key, record.hp[2], record.attack[1], values.threeNumbers[0], values.threeNumbers[1], values.fiveNumbers[0]}) {
+       {values.key, record.hp[2], record.attack[1], values.threeNumbers[0], values.threeNumbers[1],
+        values.fiveNumbers[0]}) {
     sum = checkedAdd(*sum, term);
     if (!sum) return std::nullopt;
   }
@@ -381,8 +383,7 @@ SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
 
   result.outcome = LoadOutcome::Loaded;
   result.reason.clear();
-  result.record.name =
-      pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.name;
+  result.record.name = pathToUtf8(utf8ToPath(fileName).filename()) + "の" + result.record.name;
   return result;
 }
 
@@ -401,16 +402,21 @@ SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path
     result.reason = "no file was chosen";
     return result;
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    result.reason = "the file cannot be opened: it is a folder";
-    return result;
+  InputFile input(file);
+  switch (input.status()) {
+    case InputFile::Status::Open:
+      break;
+    case InputFile::Status::Folder:
+      result.reason = "the file cannot be opened: it is a folder";
+      return result;
+    case InputFile::Status::NotRegular:
+      result.reason = "the file cannot be opened: it is not a regular file";
+      return result;
+    case InputFile::Status::CannotOpen:
+      result.reason = "the file cannot be opened";
+      return result;
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    result.reason = "the file cannot be opened";
-    return result;
-  }
+  std::istream in(&input);
   result = ReadSaveData(in, pathToUtf8(file));
   if (result.outcome == LoadOutcome::Loaded) {
     gs.combatant[static_cast<std::size_t>(slot)] = result.record;

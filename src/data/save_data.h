@@ -1,4 +1,4 @@
-// The save-data file written by the raising program: reading, decoding, checking, installing.
+// Save-data files, one character per record: reading, decoding, checking, installing.
 #pragma once
 
 #include <array>
@@ -33,7 +33,8 @@ struct SaveDataResult {
 };
 
 // Reads `file` as the entry screen's "読み込み" does, into slot `slot` of `gs` (normally
-// gs.currentSlot). On success CharName becomes the bare file name, "の" and the stored name.
+// gs.currentSlot). On success the record's name becomes the bare file name, "の" and the stored
+// name.
 SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
 
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of
@@ -41,7 +42,7 @@ SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path
 SaveDataResult ReadSaveData(const std::string& bytes, const std::string& fileName);
 
 // The same, pulling the bytes from a stream a chunk at a time, so that a file of any size costs
-// bounded memory. `fileName` is UTF-8; only its last component goes into CharName.
+// bounded memory. `fileName` is UTF-8; only its last component goes into the name.
 SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName);
 
 // One record has 45 fields: the first 34 are numbers, the last 11 are texts.
@@ -64,7 +65,7 @@ struct StoredRecord {
   bool operator==(const StoredRecord&) const = default;
 };
 
-// The check sum of a decoded record, in the game's order (head HP, key, legs HP, arms OFE, SaveF,
+// The check sum of a decoded record, added in this order (head HP, key, legs HP, arms OFE, SaveF,
 // SaveG, SaveA), or nothing when an intermediate result leaves the 32-bit range.
 std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const LoadValues& values);
 

@@ -64,7 +64,8 @@ std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadVal
     put(values.storedPortraits[k], true);
   }
   for (const std::int32_t pow : record.movePower) put(pow, true);
-  for (const std::int32_t v : {values.threeNumbers[0], values.threeNumbers[1], values.threeNumbers[2], values.fiveNumbers[0], values.fiveNumbers[1],
+  for (const std::int32_t v : {values.threeNumbers[0], values.threeNumbers[1],
+                               values.threeNumbers[2], values.fiveNumbers[0], values.fiveNumbers[1],
                                values.fiveNumbers[2], values.fiveNumbers[3], values.fiveNumbers[4]})
     put(v, true);
   if (!ok) return std::nullopt;

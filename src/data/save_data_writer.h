@@ -1,5 +1,5 @@
-// The save-data encoder, the reader's inverse: writes characters the way the raising program
-// stores them. Used by the sample generator and the tests.
+// The save-data encoder, the reader's inverse: writes characters as save-data files. Used by the
+// sample generator and the tests.
 #pragma once
 
 #include <cstdint>
@@ -13,15 +13,16 @@
 namespace momiru {
 
 // The stored form of one character: every number of groups 2 to 6 is the decoded value times
-// values.key. The level, picture and name pairs are taken from values.storedLevels, SavePic and
-// SaveName (a record's CharLv, CharPic and CharName are only derived from them when reading);
-// SaveCheck is stored as values.checkSum holds it. Fails when a product leaves the 32-bit range.
+// values.key. The level, picture and name pairs are taken from values.storedLevels,
+// storedPortraits and storedNames (a record's level, portrait and name are only derived from
+// them when reading); SaveCheck is stored as values.checkSum holds it. Fails when a product leaves
+// the 32-bit range.
 std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadValues& values,
                                           std::string* error = nullptr);
 
-// The bytes of a file holding `records` one after another, each on the 28 lines of the raising
-// program: one line per group, commas between fields, texts quoted, code page 932, CR LF. Fails
-// when a text holds a quote, a line break or a character that code page 932 lacks.
+// The bytes of a file holding `records` one after another, each on 28 lines: one line per group,
+// commas between fields, texts quoted, code page 932, CR LF. Fails when a text holds a quote, a
+// line break or a character that code page 932 lacks.
 std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& records,
                                          std::string* error = nullptr);
 

@@ -1,8 +1,8 @@
-// Reading and writing settei.sei: OptSw[0..2] and BattleSpeed as four decimal CR LF lines.
+// Reading and writing settei.sei: the three switches and the battle speed as four decimal CR LF
+// lines.
 #include "data/settings_file.h"
 
 #include <cmath>
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <string>
@@ -50,7 +50,8 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
 bool ReadSettings(GameState& gs, std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) return false;
-  std::int32_t* const targets[] = {&gs.settings.showHitBackground, &gs.settings.halveDamage, &gs.settings.showMessageBox, &gs.settings.battleSpeed};
+  std::int32_t* const targets[] = {&gs.settings.showHitBackground, &gs.settings.halveDamage,
+                                   &gs.settings.showMessageBox, &gs.settings.battleSpeed};
   for (;;) {
     // "While the file has unread data": blank space and empty lines after a record are not data.
     for (int c = buf->sgetc(); c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = buf->sgetc())
@@ -65,11 +66,10 @@ bool ReadSettings(GameState& gs, std::istream& in) {
 }
 
 bool LoadSettings(GameState& gs, const std::filesystem::path& dir) {
-  const std::filesystem::path file = dir / kSettingsFileName;
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
+  if (dir.empty()) return false;  // no settings folder: nothing is read from the current one
+  InputFile file(dir / kSettingsFileName);
+  if (file.status() != InputFile::Status::Open) return false;
+  std::istream in(&file);
   return ReadSettings(gs, in);
 }
 
@@ -77,15 +77,18 @@ bool LoadSettings(GameState& gs, const std::filesystem::path& dir) {
 // file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
 // disk at any point leaves either the old file or the new one, never a torn one.
 bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
+  if (dir.empty()) return false;
   AtomicFile file(dir / kSettingsFileName);
   if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
 
-  // The key is drawn after the file is created and before anything is written, as the game does.
+  // The key is drawn after the file is created and before anything is written: a save that cannot
+  // create its file draws nothing.
   const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
   gs.load.key = static_cast<std::int32_t>(draw) + 5;
 
   std::string text;
-  for (const std::int32_t v : {gs.settings.showHitBackground, gs.settings.halveDamage, gs.settings.showMessageBox, gs.settings.battleSpeed})
+  for (const std::int32_t v : {gs.settings.showHitBackground, gs.settings.halveDamage,
+                               gs.settings.showMessageBox, gs.settings.battleSpeed})
     text += decimal(v) + "\r\n";
   return file.commit(text);
 }

@@ -10,17 +10,20 @@ namespace momiru {
 
 inline constexpr const char* kSettingsFileName = "settei.sei";
 
-// Reads `dir`/settei.sei into OptSw[0..2] and BattleSpeed. Each value is assigned as soon as it
-// is read; a read that stops keeps what it has read; several records leave the last one.
-// Returns false when the file could not be opened or a value could not be read (never reported
-// to the player; tools and tests look at it).
+// Reads `dir`/settei.sei into the three switches and the battle speed of gs.settings. Each value is
+// assigned as soon as it is read; a read that stops keeps what it has read; several records leave
+// the last one. Returns false when the file could not be opened, is not a regular file, `dir` is
+// empty (no settings folder) or a value could not be read (never reported to the player; tools and
+// tests look at it).
 bool LoadSettings(GameState& gs, const std::filesystem::path& dir);
 
 // The reading half of LoadSettings, on any stream (the fuzzer and the tests feed it bytes).
 bool ReadSettings(GameState& gs, std::istream& in);
 
-// Sets SaveKey to floor(13 × randomUnit()) + 5 and writes one record to `dir`/settei.sei,
-// atomically: a failed write leaves the old file whole. The settings in memory are never touched.
+// Sets the load values' key to floor(13 × randomUnit()) + 5 and writes one record to
+// `dir`/settei.sei, atomically: a failed write leaves the old file whole. A settings file that
+// cannot be written (read-only, another user's, not a regular file) or an empty `dir` fails
+// before the key is drawn. The settings in memory are never touched.
 bool SaveSettings(GameState& gs, const std::filesystem::path& dir);
 
 }  // namespace momiru

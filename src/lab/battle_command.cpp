@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "battle/headless.h"
+#include "battle/move_code.h"
 #include "battle/texts.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json.h"
+#include "lab/options.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -26,19 +29,31 @@ constexpr const char* kHelp =
     "  --halve    halved damage, as the options screen's switch\n"
     "  --json     one JSON object: seed, names, log, result_text, result_label, winner, loser,\n"
     "             draw, finished, turns (attacker, move, part, cost_hp_before, cost_hp_after,\n"
-    "             blows, hp) and final_hp; texts keep the game's CR LF line ends\n"
+    "             blows, hp) and final_hp; texts keep the game's CR LF line ends, and bytes of\n"
+    "             a name that are not UTF-8 are replaced by U+FFFD\n"
     "  --crlf     end the printed lines in CR LF, as in the game, instead of LF\n"
     "\n"
-    "A battle that has not ended after 10000 turns (possible with altered records) is reported\n"
-    "as unfinished. Exit status: 0 finished, 1 a file cannot be used, 2 unfinished, 64 usage.\n"
+    "Control characters in names are shown escaped (\\n, \\x1B, \\u202E) in the plain output.\n"
+    "A file that does not load, fails its integrity check or holds no character (level 0) is\n"
+    "refused with one line naming it. A battle that has not ended after 10000 turns (possible\n"
+    "with altered records) is reported as unfinished. Exit status: 0 finished, 1 a file cannot\n"
+    "be used, 2 unfinished, 64 usage.\n"
     "\n"
     "examples:\n"
     "  momiru-lab battle samples/pochimaru.dat samples/rendaa.dat\n"
     "  momiru-lab battle a.dat b.dat --seed 12345 --json\n";
 
-int usage(const std::string& message) {
-  std::fprintf(stderr, "momiru-lab battle: %s (try 'momiru-lab battle --help')\n", message.c_str());
-  return kUsageError;
+// Names and move names as the plain output shows them: control characters escaped. A move's code
+// characters stay as they are, so the battle chooses and plays its moves exactly as with the
+// stored names; names take no part in the rules.
+void showNamesVisibly(GameState& gs) {
+  for (Combatant& c : gs.combatant) {
+    c.name = visibleText(c.name);
+    for (std::string& move : c.moveNames) {
+      const std::size_t display = battle::parseMoveCode(move).displayOffset;
+      move = move.substr(0, display) + visibleText(std::string_view(move).substr(display));
+    }
+  }
 }
 
 const char* kindName(battle::MoveKind k) {
@@ -125,46 +140,25 @@ std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome&
 }  // namespace
 
 int battleCommand(const Args& args) {
-  std::vector<std::string> files;
   std::optional<std::uint64_t> seed;
   bool halve = false;
   bool asJson = false;
   bool crlf = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-    if (a == "--seed" || a.rfind("--seed=", 0) == 0) {
-      std::string value;
-      if (a == "--seed") {
-        if (i + 1 >= args.size()) return usage("--seed needs a number");
-        value = args[++i];
-      } else {
-        value = a.substr(7);
-      }
-      seed = parseCount(value, 0, std::numeric_limits<std::uint64_t>::max());
-      if (!seed) return usage("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
-    } else if (a == "--halve") {
-      halve = true;
-    } else if (a == "--json") {
-      asJson = true;
-    } else if (a == "--crlf") {
-      crlf = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else {
-      files.push_back(a);
-    }
-  }
-  if (files.size() != 2) return usage("give exactly two save-data files");
+  OptionParser options("battle", kHelp);
+  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(),
+                 "takes a whole number from 0 to 2^64-1, not", [&](std::uint64_t v) { seed = v; });
+  options.flag("--halve", halve).flag("--json", asJson).flag("--crlf", crlf);
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  const std::vector<std::string>& files = parsed.operands;
+  if (files.size() != 2) return options.usage("give exactly two save-data files");
 
   GameState gs;
   if (const auto error = loadPairing(gs, files[0], files[1], halve)) {
     std::fprintf(stderr, "momiru-lab battle: %s\n", error->c_str());
     return 1;
   }
+  if (!asJson) showNamesVisibly(gs);
   if (!seed) {
     seed = clockSeed();
     std::fprintf(stderr, "momiru-lab battle: seed %llu\n", static_cast<unsigned long long>(*seed));

@@ -1,42 +1,38 @@
-// Loading a pairing for momiru-lab, and small option helpers.
+// Loading characters for the commands that play battles.
 #include "lab/battle_setup.h"
 
-#include <charconv>
-
+#include "data/platform.h"
+#include "data/registration.h"
 #include "data/save_data.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 
-void registerNames(GameState& gs) {
-  if (gs.combatant[1].name == gs.combatant[0].name) {
-    gs.combatant[0].name += "(1)";
-    gs.combatant[1].name += "(2)";
+std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::string& file) {
+  const SaveDataResult r = LoadSaveData(gs, slot, utf8ToPath(file));
+  std::string why;
+  if (r.outcome == LoadOutcome::Tampered) {
+    why = "the save data has been altered (" + r.reason + ")";
+  } else if (r.outcome != LoadOutcome::Loaded) {
+    why = "cannot be used: " + r.reason;
+  } else if (!hasCharacter(r.record)) {
+    why = "cannot be used: no character has been entered (level 0)";
+  } else {
+    return std::nullopt;
   }
+  return visibleText(file + ": " + why);
 }
 
 std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
                                        const std::string& fileB, bool halve) {
-  const std::string* files[2] = {&fileA, &fileB};
+  const std::string* files[kSlots] = {&fileA, &fileB};
   for (int slot = 0; slot < kSlots; ++slot) {
-    const SaveDataResult r = LoadSaveData(gs, slot, *files[slot]);
-    if (r.outcome == LoadOutcome::Tampered) {
-      return *files[slot] + ": the save data has been altered (" + r.reason + ")";
-    }
-    if (r.outcome != LoadOutcome::Loaded) return *files[slot] + ": cannot be used: " + r.reason;
+    if (auto error = loadCharacter(gs, slot, *files[slot])) return error;
   }
-  registerNames(gs);
+  markEqualNames(gs);
   gs.settings.halveDamage = halve ? 1 : 0;
   gs.lineBreak = "\r\n";
   return std::nullopt;
-}
-
-std::optional<std::uint64_t> parseCount(std::string_view text, std::uint64_t min,
-                                        std::uint64_t max) {
-  std::uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (v < min || v > max) return std::nullopt;
-  return v;
 }
 
 std::string lineEnds(std::string_view text, bool crlf) {

@@ -1,6 +1,6 @@
-// The subcommands of momiru-lab. Each takes the words after its own name and returns the exit
+// The commands of momiru-lab. Each takes the words after its own name and returns the exit
 // status: 0 success, 1 and 2 as the command defines, 64 for a usage error (after one line on
-// stderr).
+// stderr). A new command is one more function here and one more row in kCommands.
 #pragma once
 
 #include <string>
@@ -15,5 +15,24 @@ inline constexpr int kUsageError = 64;
 int inspectCommand(const Args& args);
 int battleCommand(const Args& args);
 int simulateCommand(const Args& args);
+int leagueCommand(const Args& args);
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // the command and its operands, for the tool's usage text
+  const char* summary;   // what it does, in one line
+  int (*run)(const Args& args);
+};
+
+inline constexpr Command kCommands[] = {
+    {"inspect", "inspect FILE...",
+     "show what the game reads from save-data files and why it refuses one", inspectCommand},
+    {"battle", "battle A.dat B.dat", "play one battle headless and print the result screen",
+     battleCommand},
+    {"simulate", "simulate A.dat B.dat", "play many battles and report win rates and lengths",
+     simulateCommand},
+    {"league", "league FILE...", "play every pairing of many characters and rate them",
+     leagueCommand},
+};
 
 }  // namespace momiru::lab

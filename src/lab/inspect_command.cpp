@@ -9,12 +9,14 @@
 #include "data/save_data.h"
 #include "lab/commands.h"
 #include "lab/json.h"
+#include "lab/options.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kHelp =
     "usage: momiru-lab inspect [--json] FILE...\n"
     "\n"
     "Reads each save-data file as the game's first load of a run would, and shows the decoded\n"
@@ -22,10 +24,14 @@ constexpr const char* kUsage =
     "multiples of the key, and the verdict with its reason.\n"
     "\n"
     "options:\n"
-    "  --json     one JSON object per file, one per line\n"
+    "  --json     one JSON object per file, one per line; bytes of a file name that are not\n"
+    "             UTF-8 are replaced by U+FFFD\n"
     "  -h, --help this text\n"
     "\n"
-    "exit status: 0 every file loads, 1 some file is tampered, 2 some file is unreadable\n"
+    "Control characters in names are shown escaped (\\n, \\x1B, \\u202E) in the plain output.\n"
+    "\n"
+    "exit status: 0 every file loads, 1 some file is tampered, 2 some file is unreadable or not a\n"
+    "regular file\n"
     "\n"
     "examples:\n"
     "  momiru-lab inspect samples/pochimaru.dat\n"
@@ -91,8 +97,8 @@ std::string jsonLine(const std::string& file, const SaveDataResult& r) {
 }
 
 std::string plainText(const std::string& file, const SaveDataResult& r) {
-  std::string out = file + ": " + verdictOf(r.outcome);
-  if (!r.reason.empty()) out += " (" + r.reason + ")";
+  std::string out = visibleText(file) + ": " + verdictOf(r.outcome);
+  if (!r.reason.empty()) out += " (" + visibleText(r.reason) + ")";
   out += "\n";
   if (r.outcome == LoadOutcome::Failed) return out;
   const auto line = [&out](const char* label, const std::string& value) {
@@ -100,7 +106,7 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
     std::snprintf(head, sizeof head, "  %-10s", label);
     out += head + value + "\n";
   };
-  line("name", r.values.storedNames[0]);
+  line("name", visibleText(r.values.storedNames[0]));
   line("level", decimal(r.record.level));
   line("picture", decimal(r.record.portrait));
   out += "  part            HP        OFE        DEF\n";
@@ -115,7 +121,7 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
   for (std::size_t m = 0; m < kMoves; ++m) {
     char label[16];
     std::snprintf(label, sizeof label, "move %zu", m + 1);
-    line(label, r.record.moveNames[m] + "  power " + decimal(r.record.movePower[m]));
+    line(label, visibleText(r.record.moveNames[m]) + "  power " + decimal(r.record.movePower[m]));
   }
   line("key", decimal(r.values.key));
   line("check", decimal(r.values.checkSum));
@@ -130,29 +136,12 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
 
 int inspectCommand(const Args& args) {
   bool json = false;
-  bool optionsDone = false;
-  std::vector<std::string> files;
-  for (const std::string& a : args) {
-    if (!optionsDone && a == "--") {
-      optionsDone = true;
-    } else if (!optionsDone && (a == "--help" || a == "-h")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (!optionsDone && a == "--json") {
-      json = true;
-    } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
-      std::fprintf(stderr,
-                   "momiru-lab inspect: unknown option '%s' (try 'momiru-lab inspect --help')\n",
-                   a.c_str());
-      return kUsageError;
-    } else {
-      files.push_back(a);
-    }
-  }
-  if (files.empty()) {
-    std::fputs("momiru-lab inspect: no file given (try 'momiru-lab inspect --help')\n", stderr);
-    return kUsageError;
-  }
+  OptionParser options("inspect", kHelp);
+  options.flag("--json", json);
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  const std::vector<std::string>& files = parsed.operands;
+  if (files.empty()) return options.usage("no file given");
 
   int status = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {

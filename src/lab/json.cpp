@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "lab/text.h"
+
 namespace momiru::lab {
 
 JsonWriter& JsonWriter::value(double v) {
@@ -18,7 +20,10 @@ JsonWriter& JsonWriter::value(double v) {
   return *this;
 }
 
-void JsonWriter::quote(std::string_view s) {
+// Strings are written as valid UTF-8: a byte that is not part of a valid sequence (a file name
+// in another encoding) becomes U+FFFD.
+void JsonWriter::quote(std::string_view raw) {
+  const std::string s = validUtf8(raw);
   out_ += '"';
   for (const char c : s) {
     const auto u = static_cast<unsigned char>(c);

@@ -1,22 +1,36 @@
 // momiru-lab: the game's tools on the command line (inspect save data, replay and batch battles).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "lab/commands.h"
+#include "lab/text.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: momiru-lab <command> [options]\n"
-    "\n"
-    "commands:\n"
-    "  inspect FILE...          show what the game reads from save-data files and why it refuses "
-    "one\n"
-    "  battle A.dat B.dat       play one battle headless and print the result screen\n"
-    "  simulate A.dat B.dat     play many battles and report win rates and lengths\n"
-    "\n"
-    "Run 'momiru-lab <command> --help' for the options and examples of a command.\n";
+void printUsage() {
+  std::fputs("usage: momiru-lab <command> [options]\n\ncommands:\n", stdout);
+  for (const momiru::lab::Command& c : momiru::lab::kCommands) {
+    std::printf("  %-25s%s\n", c.synopsis, c.summary);
+  }
+  std::fputs("\nRun 'momiru-lab <command> --help' for the options and examples of a command.\n",
+             stdout);
+}
+
+// A failed or short write of the output is an error, not a success: one line on stderr and
+// status 1. A reader that closed the pipe ends the program by SIGPIPE, quietly, as before; when
+// SIGPIPE is ignored the end is quiet too.
+int finishOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && std::ferror(stdout) == 0) return status;
+  if (errno == EPIPE) return 1;
+  std::fprintf(stderr, "momiru-lab: cannot write the output%s%s\n", flushed ? "" : ": ",
+               flushed ? "" : std::strerror(errno));
+  return 1;
+}
 
 }  // namespace
 
@@ -26,15 +40,15 @@ int main(int argc, char** argv) {
     std::fputs("momiru-lab: no command given (try 'momiru-lab --help')\n", stderr);
     return kUsageError;
   }
-  const std::string_view command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
-    return 0;
+  const std::string_view name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    printUsage();
+    return finishOutput(0);
   }
-  Args args(argv + 2, argv + argc);
-  if (command == "inspect") return inspectCommand(args);
-  if (command == "battle") return battleCommand(args);
-  if (command == "simulate") return simulateCommand(args);
-  std::fprintf(stderr, "momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n", argv[1]);
+  for (const Command& command : kCommands) {
+    if (name == command.name) return finishOutput(command.run(Args(argv + 2, argv + argc)));
+  }
+  std::fprintf(stderr, "momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n",
+               visibleText(name).c_str());
   return kUsageError;
 }

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,6 +20,8 @@
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json.h"
+#include "lab/options.h"
+#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -39,19 +43,19 @@ constexpr const char* kHelp =
     "  --mirror       also play B as player 1 against A, and report the first mover's advantage\n"
     "  --jobs J       threads (default: all cores); the figures do not depend on it\n"
     "  --max-turns T  a battle not over after T turns counts as unfinished (default 10000)\n"
-    "  --json         the same figures as one JSON object\n"
+    "  --json         the same figures as one JSON object; bytes of a name that are not UTF-8\n"
+    "                 are replaced by U+FFFD\n"
     "\n"
-    "A progress bar is drawn on stderr when it is a terminal.\n"
+    "The text report ends each pairing with a bar chart of the battle lengths (block characters\n"
+    "on a terminal, '#' otherwise). Control characters in names are shown escaped (\\n, \\x1B,\n"
+    "\\u202E). A progress bar is drawn on stderr when it is a terminal. A file that does not\n"
+    "load, fails its integrity check or holds no character (level 0) is refused with one line\n"
+    "naming it, exit status 1. When not all threads can be started, the battles run on those\n"
+    "that could.\n"
     "\n"
     "examples:\n"
     "  momiru-lab simulate samples/pochimaru.dat samples/rendaa.dat\n"
     "  momiru-lab simulate a.dat b.dat --battles 100000 --seed 7 --mirror --json\n";
-
-int usage(const std::string& message) {
-  std::fprintf(stderr, "momiru-lab simulate: %s (try 'momiru-lab simulate --help')\n",
-               message.c_str());
-  return kUsageError;
-}
 
 // Outcome kinds, in report order: player 1 wins, player 2 wins, draw, unfinished.
 enum Kind { kWin1, kWin2, kDraw, kUnfinished, kKinds };
@@ -94,18 +98,21 @@ struct Options {
   unsigned jobs = 1;
 };
 
-// Battles [base, base + n) of the run's seed sequence, for the pairing in `gs`.
-Tally simulate(const GameState& gs, const Options& opt, std::uint64_t base, bool progressBar,
-               std::atomic<std::uint64_t>& done, std::uint64_t total) {
+// Battles [base, base + opt.battles) of the run's seed sequence, for the pairing in `gs`, on
+// opt.jobs threads or as many of them as the system lets start (the figures do not depend on the
+// count; with none, this thread plays them all). Nothing when memory runs out on the way.
+std::optional<Tally> simulate(const GameState& gs, const Options& opt, std::uint64_t base,
+                              bool progressBar, std::atomic<std::uint64_t>& done,
+                              std::uint64_t total) {
   constexpr std::uint64_t kChunk = 256;
   std::atomic<std::uint64_t> next{0};
+  std::atomic<bool> failed{false};
   std::vector<Tally> tallies(opt.jobs);
-  std::vector<std::thread> threads;
-  for (unsigned t = 0; t < opt.jobs; ++t) {
-    threads.emplace_back([&, t] {
+  const auto work = [&](unsigned t) {
+    try {
       battle::BatchBattles<false> runner(gs);
       Tally& tally = tallies[t];
-      for (;;) {
+      while (!failed) {
         const std::uint64_t from = next.fetch_add(kChunk);
         if (from >= opt.battles) break;
         const std::uint64_t to = std::min(opt.battles, from + kChunk);
@@ -121,10 +128,22 @@ Tally simulate(const GameState& gs, const Options& opt, std::uint64_t base, bool
         }
         done += to - from;
       }
-    });
+    } catch (const std::bad_alloc&) {
+      failed = true;  // the battles of its chunk are lost: the whole run is
+    }
+  };
+  std::vector<std::thread> threads;
+  threads.reserve(opt.jobs);
+  for (unsigned t = 0; t < opt.jobs; ++t) {
+    try {
+      threads.emplace_back(work, t);
+    } catch (const std::system_error&) {
+      break;  // out of threads or of memory for their stacks: run with those that started
+    }
   }
+  if (threads.empty()) work(0);
   if (progressBar) {
-    // Workers always play every battle, so the count reaches the end of this pairing.
+    // Workers play every battle unless one fails, so the count reaches the end of this pairing.
     const std::uint64_t end = (base / opt.battles + 1) * opt.battles;
     for (;;) {
       const std::uint64_t d = done.load();
@@ -132,11 +151,12 @@ Tally simulate(const GameState& gs, const Options& opt, std::uint64_t base, bool
       std::fprintf(stderr, "\r[%-40.*s] %3d%%", static_cast<int>(part * 40),
                    "########################################", static_cast<int>(part * 100));
       std::fflush(stderr);
-      if (d >= end) break;
+      if (d >= end || failed) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   }
   for (auto& th : threads) th.join();
+  if (failed) return std::nullopt;
   Tally all;
   for (const Tally& t : tallies) all.add(t);
   return all;
@@ -193,10 +213,64 @@ std::string percent(double p) {
   return buf;
 }
 
-void printPairing(const Pairing& p, const Options& opt, int number) {
-  std::printf("pairing %d: player 1 %s, player 2 %s\n", number, p.names[0].c_str(),
-              p.names[1].c_str());
-  const std::string labels[kKinds] = {p.names[0] + " wins", p.names[1] + " wins", "draws",
+// The battle lengths of the finished battles as a small bar chart, one line per range of turns:
+// at most kRows ranges of equal width from the shortest to the longest battle. `blocks` draws the
+// bars in block characters with eighths (for a terminal), otherwise in '#'.
+std::string lengthHistogram(const Tally& t, bool blocks) {
+  constexpr std::int64_t kRows = 10;
+  constexpr int kBarWidth = 40;
+  if (t.turns.empty()) return {};
+  const std::int64_t lo = t.turns.begin()->first;
+  const std::int64_t hi = t.turns.rbegin()->first;
+  const std::int64_t width = (hi - lo + kRows) / kRows;  // ceil((hi - lo + 1) / kRows)
+  std::vector<std::uint64_t> rows(static_cast<std::size_t>((hi - lo) / width + 1), 0);
+  std::uint64_t finished = 0;
+  for (const auto& [turns, count] : t.turns) {
+    rows[static_cast<std::size_t>((turns - lo) / width)] += count;
+    finished += count;
+  }
+  const std::uint64_t most = *std::max_element(rows.begin(), rows.end());
+  const int digits =
+      static_cast<int>(std::to_string(lo + static_cast<std::int64_t>(rows.size()) * width).size());
+  static constexpr const char* kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
+  std::string out = "  battle lengths in turns (finished battles):\n";
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::int64_t from = lo + static_cast<std::int64_t>(r) * width;
+    char label[64];
+    if (width == 1) {
+      std::snprintf(label, sizeof label, "    %*lld  ", 2 * digits + 1,
+                    static_cast<long long>(from));
+    } else {
+      std::snprintf(label, sizeof label, "    %*lld-%-*lld  ", digits, static_cast<long long>(from),
+                    digits, static_cast<long long>(from + width - 1));
+    }
+    out += label;
+    const double share = static_cast<double>(rows[r]) / static_cast<double>(finished);
+    const auto eighths = static_cast<int>(
+        std::lround(static_cast<double>(rows[r]) * kBarWidth * 8 / static_cast<double>(most)));
+    int cells = 0;
+    if (blocks) {
+      for (int i = 0; i < eighths / 8; ++i, ++cells) out += "█";
+      if (eighths % 8 != 0) {
+        out += kEighths[eighths % 8];
+        ++cells;
+      }
+    } else {
+      cells = (eighths + 4) / 8;
+      out.append(static_cast<std::size_t>(cells), '#');
+    }
+    out.append(static_cast<std::size_t>(kBarWidth + 1 - cells), ' ');
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "%6.2f%%\n", 100.0 * share);
+    out += tail;
+  }
+  return out;
+}
+
+void printPairing(const Pairing& p, const Options& opt, int number, bool blocks) {
+  const std::string names[2] = {visibleText(p.names[0]), visibleText(p.names[1])};
+  std::printf("pairing %d: player 1 %s, player 2 %s\n", number, names[0].c_str(), names[1].c_str());
+  const std::string labels[kKinds] = {names[0] + " wins", names[1] + " wins", "draws",
                                       "unfinished"};
   for (int k = 0; k < kKinds; ++k) {
     const Share s = wilson(p.tally.count[k], opt.battles);
@@ -213,6 +287,7 @@ void printPairing(const Pairing& p, const Options& opt, int number) {
   if (mean) {
     std::printf("  turns of finished battles: mean %.2f, median %d, 95th percentile %d\n", *mean,
                 *quantile(p.tally, 0.5), *quantile(p.tally, 0.95));
+    std::fputs(lengthHistogram(p.tally, blocks).c_str(), stdout);
   } else {
     std::printf("  turns of finished battles: none finished\n");
   }
@@ -252,161 +327,159 @@ FirstMover firstMover(const Pairing& a, const Pairing& b, std::uint64_t battles)
   return f;
 }
 
-}  // namespace
-
-int simulateCommand(const Args& args) {
+// What the command line asks for.
+struct Request {
   std::vector<std::string> files;
   Options opt;
   std::optional<std::uint64_t> seed;
   bool halve = false;
   bool mirror = false;
   bool asJson = false;
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  opt.jobs = cores;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-    const auto valueOf = [&](const char* name) -> std::optional<std::string> {
-      const std::string n = name;
-      if (a == n) {
-        if (i + 1 >= args.size()) return std::nullopt;
-        return args[++i];
-      }
-      return a.substr(n.size() + 1);
-    };
-    const auto isOption = [&](const char* name) {
-      const std::string n = name;
-      return a == n || a.rfind(n + "=", 0) == 0;
-    };
-    if (isOption("--battles") || isOption("--seed") || isOption("--jobs") ||
-        isOption("--max-turns")) {
-      const std::string name = a.substr(0, a.find('='));
-      const auto value = valueOf(name.c_str());
-      if (!value) return usage(name + " needs a number");
-      std::optional<std::uint64_t> v;
-      if (name == "--battles") {
-        v = parseCount(*value, 1, std::uint64_t{1} << 40);
-        if (v) opt.battles = *v;
-      } else if (name == "--seed") {
-        v = parseCount(*value, 0, std::numeric_limits<std::uint64_t>::max());
-        seed = v;
-      } else if (name == "--jobs") {
-        v = parseCount(*value, 1, 1024);
-        if (v) opt.jobs = static_cast<unsigned>(*v);
-      } else {
-        v = parseCount(*value, 1, std::numeric_limits<std::int32_t>::max());
-        if (v) opt.maxTurns = static_cast<std::int32_t>(*v);
-      }
-      if (!v) return usage(name + " does not take '" + *value + "'");
-    } else if (a == "--halve") {
-      halve = true;
-    } else if (a == "--mirror") {
-      mirror = true;
-    } else if (a == "--json") {
-      asJson = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return usage("unknown option '" + a + "'");
-    } else {
-      files.push_back(a);
-    }
-  }
-  if (files.size() != 2) return usage("give exactly two save-data files");
+};
 
-  std::vector<GameState> setups(mirror ? 2 : 1);
+// What a run found: the options it ran with (the seed drawn when none was given) and one pairing,
+// or two with --mirror.
+struct Report {
+  Options opt;
+  bool halve = false;
+  bool mirror = false;
+  std::vector<Pairing> pairings;
+};
+
+// Reads the command line into `request`, or gives the exit status when the command ends here.
+std::optional<int> parseRequest(const Args& args, Request& request) {
+  Options& opt = request.opt;
+  opt.jobs = std::max(1u, std::thread::hardware_concurrency());
+  OptionParser options("simulate", kHelp);
+  options
+      .number("--battles", 1, std::uint64_t{1} << 40, "does not take",
+              [&](std::uint64_t v) { opt.battles = v; })
+      .number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), "does not take",
+              [&](std::uint64_t v) { request.seed = v; })
+      .number("--jobs", 1, 1024, "does not take",
+              [&](std::uint64_t v) { opt.jobs = static_cast<unsigned>(v); })
+      .number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), "does not take",
+              [&](std::uint64_t v) { opt.maxTurns = static_cast<std::int32_t>(v); })
+      .flag("--halve", request.halve)
+      .flag("--mirror", request.mirror)
+      .flag("--json", request.asJson);
+  OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return parsed.exitStatus;
+  request.files = std::move(parsed.operands);
+  if (request.files.size() != 2) return options.usage("give exactly two save-data files");
+  return std::nullopt;
+}
+
+// Loads the pairing (both ways with --mirror) and plays it. Fills `report`, or gives the exit
+// status after one line on stderr.
+std::optional<int> run(const Request& request, Report& report) {
+  std::vector<GameState> setups(request.mirror ? 2 : 1);
   for (std::size_t p = 0; p < setups.size(); ++p) {
-    const std::string& first = files[p];
-    const std::string& second = files[1 - p];
-    if (const auto error = loadPairing(setups[p], first, second, halve)) {
+    const std::string& first = request.files[p];
+    const std::string& second = request.files[1 - p];
+    if (const auto error = loadPairing(setups[p], first, second, request.halve)) {
       std::fprintf(stderr, "momiru-lab simulate: %s\n", error->c_str());
       return 1;
     }
   }
-  if (!seed) {
-    seed = clockSeed();
+  Options opt = request.opt;
+  if (request.seed) {
+    opt.seed = *request.seed;
+  } else {
+    opt.seed = clockSeed();
     std::fprintf(stderr, "momiru-lab simulate: seed %llu\n",
-                 static_cast<unsigned long long>(*seed));
+                 static_cast<unsigned long long>(opt.seed));
   }
-  opt.seed = *seed;
   opt.jobs = static_cast<unsigned>(std::min<std::uint64_t>(opt.jobs, opt.battles));
+  report.opt = opt;
+  report.halve = request.halve;
+  report.mirror = request.mirror;
 
   const bool progressBar = stderrIsTerminal();
   const std::uint64_t total = opt.battles * setups.size();
   std::atomic<std::uint64_t> done{0};
-  std::vector<Pairing> pairings;
   for (std::size_t p = 0; p < setups.size(); ++p) {
     Pairing pairing;
     pairing.names[0] = setups[p].combatant[0].name;
     pairing.names[1] = setups[p].combatant[1].name;
     pairing.base = p * opt.battles;
-    pairing.tally = simulate(setups[p], opt, pairing.base, progressBar, done, total);
-    pairings.push_back(std::move(pairing));
+    auto tally = simulate(setups[p], opt, pairing.base, progressBar, done, total);
+    if (!tally) {
+      if (progressBar) std::fputc('\n', stderr);
+      std::fputs("momiru-lab simulate: out of memory\n", stderr);
+      return 1;
+    }
+    pairing.tally = std::move(*tally);
+    report.pairings.push_back(std::move(pairing));
   }
   if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
+  return std::nullopt;
+}
 
-  if (asJson) {
-    JsonWriter j;
+void printJson(const Report& report) {
+  const Options& opt = report.opt;
+  JsonWriter j;
+  j.beginObject();
+  j.key("seed").value(opt.seed);
+  j.key("battles").value(opt.battles);
+  j.key("halve").value(report.halve);
+  j.key("max_turns").value(opt.maxTurns);
+  j.key("pairings").beginArray();
+  for (const Pairing& p : report.pairings) {
     j.beginObject();
-    j.key("seed").value(opt.seed);
-    j.key("battles").value(opt.battles);
-    j.key("halve").value(halve);
-    j.key("max_turns").value(opt.maxTurns);
-    j.key("pairings").beginArray();
-    for (const Pairing& p : pairings) {
-      j.beginObject();
-      j.key("names").beginArray().value(p.names[0]).value(p.names[1]).endArray();
-      for (int k = 0; k < kKinds; ++k) {
-        j.key(kKindKeys[k]);
-        jsonShare(j, p.tally.count[k], opt.battles);
-      }
-      j.key("turns").beginObject();
-      j.key("mean").value(meanTurns(p.tally));
-      j.key("median").value(quantile(p.tally, 0.5));
-      j.key("p95").value(quantile(p.tally, 0.95));
-      j.endObject();
-      j.key("replay_seeds").beginObject();
-      for (int k = 0; k < kKinds; ++k) {
-        j.key(kKindKeys[k]);
-        if (p.tally.firstIndex[k] == UINT64_MAX) {
-          j.null();
-        } else {
-          j.value(battleSeed(opt.seed, p.tally.firstIndex[k]));
-        }
-      }
-      j.endObject();
-      j.endObject();
+    j.key("names").beginArray().value(p.names[0]).value(p.names[1]).endArray();
+    for (int k = 0; k < kKinds; ++k) {
+      j.key(kKindKeys[k]);
+      jsonShare(j, p.tally.count[k], opt.battles);
     }
-    j.endArray();
-    j.key("first_mover");
-    if (mirror) {
-      const FirstMover f = firstMover(pairings[0], pairings[1], opt.battles);
-      j.beginObject();
-      j.key("first_mover_wins");
-      jsonShare(j, f.first, f.n);
-      j.key("second_mover_wins");
-      jsonShare(j, f.second, f.n);
-      j.key("advantage").value(f.advantage);
-      j.key("advantage_ci95").beginArray().value(f.low).value(f.high).endArray();
-      j.endObject();
-    } else {
-      j.null();
+    j.key("turns").beginObject();
+    j.key("mean").value(meanTurns(p.tally));
+    j.key("median").value(quantile(p.tally, 0.5));
+    j.key("p95").value(quantile(p.tally, 0.95));
+    j.endObject();
+    j.key("replay_seeds").beginObject();
+    for (int k = 0; k < kKinds; ++k) {
+      j.key(kKindKeys[k]);
+      if (p.tally.firstIndex[k] == UINT64_MAX) {
+        j.null();
+      } else {
+        j.value(battleSeed(opt.seed, p.tally.firstIndex[k]));
+      }
     }
     j.endObject();
-    std::printf("%s\n", j.str().c_str());
-    return 0;
+    j.endObject();
   }
+  j.endArray();
+  j.key("first_mover");
+  if (report.mirror) {
+    const FirstMover f = firstMover(report.pairings[0], report.pairings[1], opt.battles);
+    j.beginObject();
+    j.key("first_mover_wins");
+    jsonShare(j, f.first, f.n);
+    j.key("second_mover_wins");
+    jsonShare(j, f.second, f.n);
+    j.key("advantage").value(f.advantage);
+    j.key("advantage_ci95").beginArray().value(f.low).value(f.high).endArray();
+    j.endObject();
+  } else {
+    j.null();
+  }
+  j.endObject();
+  std::printf("%s\n", j.str().c_str());
+}
 
+void printText(const Report& report) {
+  const Options& opt = report.opt;
   std::printf("%llu battles per pairing, seed %llu%s, at most %d turns\n",
               static_cast<unsigned long long>(opt.battles),
-              static_cast<unsigned long long>(opt.seed), halve ? ", halved damage" : "",
+              static_cast<unsigned long long>(opt.seed), report.halve ? ", halved damage" : "",
               opt.maxTurns);
-  for (std::size_t p = 0; p < pairings.size(); ++p) {
-    printPairing(pairings[p], opt, static_cast<int>(p + 1));
+  const bool blocks = stdoutIsTerminal();
+  for (std::size_t p = 0; p < report.pairings.size(); ++p) {
+    printPairing(report.pairings[p], opt, static_cast<int>(p + 1), blocks);
   }
-  if (mirror) {
-    const FirstMover f = firstMover(pairings[0], pairings[1], opt.battles);
+  if (report.mirror) {
+    const FirstMover f = firstMover(report.pairings[0], report.pairings[1], opt.battles);
     std::printf(
         "first mover (player 2) wins %s, second mover %s: advantage %+.2f points (95%% CI "
         "%+.2f to %+.2f)\n",
@@ -414,7 +487,26 @@ int simulateCommand(const Args& args) {
         percent(static_cast<double>(f.second) / static_cast<double>(f.n)).c_str(),
         100 * f.advantage, 100 * f.low, 100 * f.high);
   }
-  return 0;
+}
+
+}  // namespace
+
+int simulateCommand(const Args& args) {
+  try {
+    Request request;
+    if (const auto status = parseRequest(args, request)) return *status;
+    Report report;
+    if (const auto status = run(request, report)) return *status;
+    if (request.asJson) {
+      printJson(report);
+    } else {
+      printText(report);
+    }
+    return 0;
+  } catch (const std::bad_alloc&) {
+    std::fputs("momiru-lab simulate: out of memory\n", stderr);
+    return 1;
+  }
 }
 
 }  // namespace momiru::lab

@@ -1,5 +1,5 @@
-// Battle screen: the colosseum's controls, the engine's requests carried out on them, the timers
-// that drive the engine, the damage popup's bounce and the opening of the move list.
+// Battle screen: the colosseum's controls, the battle's turns shown on them, the timers that pace
+// the battle, the damage popup's bounce and the opening of the move list.
 #include "ui/battle_screen.h"
 
 #include <QAbstractButton>
@@ -70,12 +70,24 @@ class PortraitButton final : public QAbstractButton {
 
 namespace {
 
-constexpr std::int32_t kGaugeHeight = 6210;  // H, the height of timeg and of gage
-constexpr int kTimer1Ms = 1;
-constexpr int kPopupMs = 10;
-constexpr int kKeeperMs = 10;
+constexpr std::int32_t kGaugeHeight = 6210;  // the height of a gauge's track and of its bar
+constexpr std::int32_t kPanelLeft[kSlots] = {0, 4200};
+constexpr std::int32_t kGaugeLeft[kSlots] = {2835, 3885};
+constexpr int kGaugeTickMs = 1;
+constexpr int kPopupTickMs = 10;
+constexpr int kMusicKeeperMs = 10;
+// The move list opens over the clicked panel, this far below the window's top edge.
 constexpr std::int32_t kMoveListBelowTop = 3150;
-constexpr std::int32_t kTimegLeft[kSlots] = {2835, 3885};
+
+// The damage popup starts at this top, this far right of the defender's panel, and jumps: each
+// tick moves it by its velocity, and gravity adds kPopupGravity to the velocity until it reaches
+// kPopupLanding; it then rests a few ticks and disappears.
+constexpr std::int32_t kPopupStartTop = 5670;
+constexpr std::int32_t kPopupRightOfPanel = 630;
+constexpr std::int32_t kPopupStartVelocity = -350;
+constexpr std::int32_t kPopupGravity = 50;
+constexpr std::int32_t kPopupLanding = 300;
+constexpr std::int32_t kPopupRestTicks = 10;
 
 // `Shape1`: a rounded-rectangle outline that lets clicks through to what lies beneath.
 class RoundedOutline final : public QWidget {
@@ -128,293 +140,313 @@ BattleScreen::BattleScreen(ScreenContext& context)
 
   // Created bottom to top: the label on the form itself, then the panels and gauges, then the
   // message box and the popup over them.
-  Label1 = new QLabel(QStringLiteral("ＶＳ"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(twipsRect(2940, 105, 1170, 750));
-  Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Label1->setFont(uiFont(24.0, true));
-  textColour(Label1, Qt::white);
+  versusLabel_ = new QLabel(QStringLiteral("ＶＳ"), this);
+  versusLabel_->setObjectName(QStringLiteral("Label1"));
+  versusLabel_->setGeometry(twipsRect(2940, 105, 1170, 750));
+  versusLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  versusLabel_->setFont(uiFont(24.0, true));
+  textColour(versusLabel_, Qt::white);
 
-  PictureBank& bank = ctx.pictures;
   for (int i = 0; i < kSlots; ++i) {
     const std::size_t s = at(i);
-    waku[s] = new QWidget(this);
-    waku[s]->setObjectName(name("waku", i));
-    waku[s]->setGeometry(twipsRect(battle::kWakuLeft[s], 0, 2850, 6210));
-    fill(waku[s], Qt::black);
+    panels_[s] = new QWidget(this);
+    panels_[s]->setObjectName(name("waku", i));
+    panels_[s]->setGeometry(twipsRect(kPanelLeft[s], 0, 2850, 6210));
+    fill(panels_[s], Qt::black);
 
     // Under the name line: a name of two lines stays readable where the frame meets it.
-    Shape1[s] = new RoundedOutline(waku[s]);
-    Shape1[s]->setObjectName(name("Shape1", i));
-    Shape1[s]->setGeometry(twipsRect(105, 315, 2640, 2850));
+    frames_[s] = new RoundedOutline(panels_[s]);
+    frames_[s]->setObjectName(name("Shape1", i));
+    frames_[s]->setGeometry(twipsRect(105, 315, 2640, 2850));
 
-    name12[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), waku[s]);
-    name12[s]->setObjectName(name("name12", i));
-    name12[s]->setGeometry(twipsRect(210, 105, 2355, 435));
-    name12[s]->setFont(uiFont(9.75, true));
-    name12[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    name12[s]->setTextFormat(Qt::PlainText);
-    name12[s]->setWordWrap(true);
-    fill(name12[s], Qt::black);
-    textColour(name12[s], Qt::white);
+    nameLabels_[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), panels_[s]);
+    nameLabels_[s]->setObjectName(name("name12", i));
+    nameLabels_[s]->setGeometry(twipsRect(210, 105, 2355, 435));
+    nameLabels_[s]->setFont(uiFont(9.75, true));
+    nameLabels_[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    nameLabels_[s]->setTextFormat(Qt::PlainText);
+    nameLabels_[s]->setWordWrap(true);
+    fill(nameLabels_[s], Qt::black);
+    textColour(nameLabels_[s], Qt::white);
 
-    stas[s] = new QLabel(QStringLiteral("箇所／ＨＰ／ＯＦＥ／ＤＥＦ"), waku[s]);
-    stas[s]->setObjectName(name("stas", i));
-    stas[s]->setGeometry(twipsRect(210, 525, 2430, 2430));
-    stas[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    stas[s]->setTextFormat(Qt::PlainText);
-    stas[s]->setWordWrap(true);
-    textColour(stas[s], Qt::white);
+    statusLabels_[s] = new QLabel(QStringLiteral("箇所／ＨＰ／ＯＦＥ／ＤＥＦ"), panels_[s]);
+    statusLabels_[s]->setObjectName(name("stas", i));
+    statusLabels_[s]->setGeometry(twipsRect(210, 525, 2430, 2430));
+    statusLabels_[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabels_[s]->setTextFormat(Qt::PlainText);
+    statusLabels_[s]->setWordWrap(true);
+    textColour(statusLabels_[s], Qt::white);
 
-    hai[s] = new PictureView(waku[s]);
-    hai[s]->setObjectName(name("hai", i));
-    hai[s]->setGeometry(twipsRect(210, 3255, 2430, 2850));
-    fill(hai[s], Qt::black);
-    hai[s]->setSource([&bank](qreal dpr) { return bank.haikei(0, dpr); });
+    backgrounds_[s] = new PictureView(panels_[s]);
+    backgrounds_[s]->setObjectName(name("hai", i));
+    backgrounds_[s]->setGeometry(twipsRect(210, 3255, 2430, 2850));
+    fill(backgrounds_[s], Qt::black);
+    setHitBackground(i, false);
 
-    iras[s] = new PortraitButton(hai[s]);
-    iras[s]->setObjectName(name("iras", i));
-    iras[s]->setGeometry(twipsRect(0, 0, 2385, 2745));
-    connect(iras[s], &QAbstractButton::clicked, this, [this, i] { iras_Click(i); });
+    portraits_[s] = new PortraitButton(backgrounds_[s]);
+    portraits_[s]->setObjectName(name("iras", i));
+    portraits_[s]->setGeometry(twipsRect(0, 0, 2385, 2745));
+    connect(portraits_[s], &QAbstractButton::clicked, this, [this, i] { portraitClicked(i); });
 
-    timeg[s] = new QWidget(this);
-    timeg[s]->setObjectName(name("timeg", i));
-    timeg[s]->setGeometry(twipsRect(kTimegLeft[s], 0, 330, kGaugeHeight));
-    fill(timeg[s], QColor(255, 0, 0));
+    gaugeTracks_[s] = new QWidget(this);
+    gaugeTracks_[s]->setObjectName(name("timeg", i));
+    gaugeTracks_[s]->setGeometry(twipsRect(kGaugeLeft[s], 0, 330, kGaugeHeight));
+    fill(gaugeTracks_[s], QColor(255, 0, 0));
 
-    gage[s] = new QWidget(timeg[s]);
-    gage[s]->setObjectName(name("gage", i));
-    gage[s]->setGeometry(twipsRect(0, 0, 330, kGaugeHeight));
-    fill(gage[s], QColor(0, 255, 0));
+    gaugeBars_[s] = new QWidget(gaugeTracks_[s]);
+    gaugeBars_[s]->setObjectName(name("gage", i));
+    gaugeBars_[s]->setGeometry(twipsRect(0, 0, 330, kGaugeHeight));
+    fill(gaugeBars_[s], QColor(0, 255, 0));
   }
   // The right-hand panel lies over the right gauge's last pixel, as the left gauge over the
   // left panel's.
-  waku[1]->raise();
+  panels_[1]->raise();
 
-  bun = new QPlainTextEdit(QStringLiteral("Text1"), this);
-  bun->setObjectName(QStringLiteral("bun"));
-  bun->setGeometry(twipsRect(1575, 2835, 4215, 960));
-  bun->setFont(uiFont(9.75, true));
-  bun->setReadOnly(true);
-  bun->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  bun->setFocusPolicy(Qt::StrongFocus);
-  bun->setTabChangesFocus(true);
-  bun->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  bun->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  bun->setAccessibleName(QStringLiteral("メッセージボックス"));
-  QPalette bunPal = bun->palette();
-  bunPal.setColor(QPalette::Base, QColor(0, 0, 192));
-  bunPal.setColor(QPalette::Text, Qt::white);
-  bunPal.setColor(QPalette::Window, QColor(0, 0, 192));
-  bun->setPalette(bunPal);
+  messageBox_ = new QPlainTextEdit(QStringLiteral("Text1"), this);
+  messageBox_->setObjectName(QStringLiteral("bun"));
+  messageBox_->setGeometry(twipsRect(1575, 2835, 4215, 960));
+  messageBox_->setFont(uiFont(9.75, true));
+  messageBox_->setReadOnly(true);
+  messageBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  messageBox_->setFocusPolicy(Qt::StrongFocus);
+  messageBox_->setTabChangesFocus(true);
+  messageBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  messageBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  messageBox_->setAccessibleName(QStringLiteral("メッセージボックス"));
+  QPalette boxPalette = messageBox_->palette();
+  boxPalette.setColor(QPalette::Base, QColor(0, 0, 192));
+  boxPalette.setColor(QPalette::Text, Qt::white);
+  boxPalette.setColor(QPalette::Window, QColor(0, 0, 192));
+  messageBox_->setPalette(boxPalette);
   // Opaque, frame included: a new text or a moving popup then repaints only the box itself,
   // not the status labels and pictures beneath it.
-  bun->setAutoFillBackground(true);
-  bun->hide();
+  messageBox_->setAutoFillBackground(true);
+  messageBox_->hide();
 
-  dam = new QLineEdit(QStringLiteral("ダメージ"), this);
-  dam->setObjectName(QStringLiteral("dam"));
-  dam->setFont(uiFont(9.0));
-  dam->setAlignment(Qt::AlignCenter);
-  dam->setReadOnly(true);
-  dam->setFocusPolicy(Qt::NoFocus);  // it flies past; it must not take the keyboard away
-  dam->setAttribute(Qt::WA_TransparentForMouseEvents);
-  dam->setAccessibleName(QStringLiteral("ダメージ"));
-  dam->setAutoFillBackground(true);
-  placeDam();
-  dam->hide();
+  popup_ = new QLineEdit(QStringLiteral("ダメージ"), this);
+  popup_->setObjectName(QStringLiteral("dam"));
+  popup_->setFont(uiFont(9.0));
+  popup_->setAlignment(Qt::AlignCenter);
+  popup_->setReadOnly(true);
+  popup_->setFocusPolicy(Qt::NoFocus);  // it flies past; it must not take the keyboard away
+  popup_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  popup_->setAccessibleName(QStringLiteral("ダメージ"));
+  popup_->setAutoFillBackground(true);
+  popupTop_ = kPopupStartTop;
+  popupLeft_ = kPopupRightOfPanel;
+  placePopup();
+  popup_->hide();
 
-  setTabOrder(iras[0], iras[1]);
-  setTabOrder(iras[1], bun);
-  iras[0]->setFocus();
+  setTabOrder(portraits_[0], portraits_[1]);
+  setTabOrder(portraits_[1], messageBox_);
+  portraits_[0]->setFocus();
 
-  Form_Load();
+  startBattle();
 }
 
 BattleScreen::~BattleScreen() {
   stopping_ = true;
-  delete Form6_.data();
+  delete moveList_.data();
 }
 
-void BattleScreen::Form_Load() {
+void BattleScreen::startBattle() {
   const SeedSource& source = seedSource();
   seed_ = source ? source() : clockSeed();
   gs.randomUnit.seed(seed_);
-  timer2Interval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
+  stepInterval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
 
   PictureBank& bank = ctx.pictures;
   for (int i = 0; i < kSlots; ++i) {
     const Combatant& c = gs.combatant[at(i)];
     const int picture = c.portrait;
-    iras[at(i)]->setSource([&bank, picture](qreal dpr) { return bank.MAE(picture, dpr); });
-    iras[at(i)]->setAccessibleName(QString::fromStdString(c.name) + QStringLiteral("の持ち技"));
+    portraits_[at(i)]->setSource([&bank, picture](qreal dpr) { return bank.MAE(picture, dpr); });
+    portraits_[at(i)]->setAccessibleName(QString::fromStdString(c.name) +
+                                         QStringLiteral("の持ち技"));
   }
 
-  // The engine reads the move codes when it is made, so only now, after both registrations.
-  // Its load step empties both gauges, sets gaugeFull to 2 and calls `sts`.
-  engine_ = std::make_unique<battle::BattleEngine>(gs, *this, gs.randomUnit);
-  engine_->load();
+  // The player reads the records when it is made, so only now, after both registrations.
+  player_ = std::make_unique<battle::BattlePlayer>(gs, *this);
+  player_->load();
 
-  // The timers that run from the design; they tick once this load step has returned. Timer3
-  // makes its first run from a velocity of 0: it drops the hidden popup and stops itself.
-  Timer1_.start(kTimer1Ms, Qt::PreciseTimer, this);
-  Timer3_.start(kPopupMs, Qt::PreciseTimer, this);
-  Timer4_.start(kKeeperMs, Qt::CoarseTimer, this);
+  // They tick once this start has returned. The popup's timer runs once from a velocity of 0:
+  // it drops the hidden popup and stops itself.
+  gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
+  popupTimer_.start(kPopupTickMs, Qt::PreciseTimer, this);
+  musicKeeperTimer_.start(kMusicKeeperMs, Qt::CoarseTimer, this);
 }
 
-void BattleScreen::Timer1_Timer() {
-  if (engine_ && !over_) engine_->schedulerTick();
+void BattleScreen::gaugeTick() {
+  if (player_ && !over_) player_->schedulerTick();
 }
 
-void BattleScreen::Timer2_Timer() {
-  if (engine_ && !over_) engine_->stepTick();  // the closing step may lead to this screen's close
+void BattleScreen::stepTick() {
+  if (player_ && !over_) player_->stepTick();  // the last step may lead to this screen's close
 }
 
-void BattleScreen::Timer3_Timer() {
-  std::int32_t& v = engine_->state().damVelocity;
-  if (v < 300) {
-    v += 50;
-    damTop_ = saturate32(static_cast<double>(damTop_) + v);
-    placeDam();
+void BattleScreen::popupTick() {
+  std::int32_t& v = popupVelocity_;
+  if (v < kPopupLanding) {
+    v += kPopupGravity;
+    popupTop_ = saturate32(static_cast<double>(popupTop_) + v);
+    placePopup();
   } else {
     ++v;
-    if (v > 310) {
-      Timer3_.stop();
-      dam->hide();
+    if (v > kPopupLanding + kPopupRestTicks) {
+      popupTimer_.stop();
+      popup_->hide();
     }
   }
 }
 
-void BattleScreen::Timer4_Timer() { sounds_.Timer4_Timer(); }
+void BattleScreen::musicKeeperTick() { sounds_.Timer4_Timer(); }
 
 void BattleScreen::timerEvent(QTimerEvent* event) {
   const int id = event->timerId();
-  if (id == Timer1_.timerId()) {
-    Timer1_Timer();
-  } else if (id == Timer2_.timerId()) {
-    Timer2_Timer();
-  } else if (id == Timer3_.timerId()) {
-    Timer3_Timer();
-  } else if (id == Timer4_.timerId()) {
-    Timer4_Timer();
+  if (id == gaugeTimer_.timerId()) {
+    gaugeTick();
+  } else if (id == stepTimer_.timerId()) {
+    stepTick();
+  } else if (id == popupTimer_.timerId()) {
+    popupTick();
+  } else if (id == musicKeeperTimer_.timerId()) {
+    musicKeeperTick();
   } else {
     Screen::timerEvent(event);
   }
 }
 
-void BattleScreen::placeDam() { dam->setGeometry(twipsRect(damLeft_, damTop_, 1170, 330)); }
-
-void BattleScreen::panelTextChanged(std::string_view text) {
-  bun->setPlainText(displayText(std::string(text)));
+void BattleScreen::placePopup() {
+  popup_->setGeometry(twipsRect(popupLeft_, popupTop_, 1170, 330));
 }
 
-void BattleScreen::showPanel(bool visible) { bun->setVisible(visible); }
+void BattleScreen::gaugeChanged(int slot) {
+  const std::size_t s = at(slot);
+  const double level =
+      static_cast<double>(gs.timeGauge[s]) / static_cast<double>(battle::BattlePlayer::kGaugeFull);
+  const double top = std::clamp(kGaugeHeight - level * kGaugeHeight, 0.0, double{kGaugeHeight});
+  gaugeTop_[s] = static_cast<std::int32_t>(nearest(top));
+  gaugeBars_[s]->move(0, px(gaugeTop_[s]));
+}
 
-void BattleScreen::setPanelBackground(int slot, bool hit) {
-  PictureBank& bank = ctx.pictures;
-  const int index = hit ? 1 : 0;
-  hai[at(slot)]->setSource([&bank, index](qreal dpr) { return bank.haikei(index, dpr); });
+void BattleScreen::turnStarted(int) {
+  if (gs.settings.showMessageBox == 1) messageBox_->show();
+  gaugeTimer_.stop();
+  if (!over_ && !stopping_) stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
+}
+
+void BattleScreen::messageChanged(std::string_view text) {
+  messageBox_->setPlainText(displayText(std::string(text)));
 }
 
 void BattleScreen::statusChanged() {
   for (int i = 0; i < kSlots; ++i) {
     const battle::StatusTexts t = battle::statusTexts(gs, i);
-    showNameLine(name12[at(i)], displayText(t.name12));
-    stas[at(i)]->setText(displayText(t.stas));
+    showNameLine(nameLabels_[at(i)], displayText(t.name12));
+    statusLabels_[at(i)]->setText(displayText(t.stas));
   }
 }
 
-void BattleScreen::showDamage(const battle::DamagePopup& popup) {
-  damTop_ = popup.top;
-  damLeft_ = popup.left;
-  dam->setText(QString::fromUtf8(popup.text.data(), static_cast<qsizetype>(popup.text.size())));
-  placeDam();
-  dam->show();
-  Timer3_.start(kPopupMs, Qt::PreciseTimer, this);  // a new start restarts the bounce
-}
-
-void BattleScreen::gaugeChanged(int slot) {
-  const std::size_t s = at(slot);
-  const std::int32_t full = engine_ ? engine_->state().gaugeFull : 0;
-  // Before the load step has set gaugeFull the gauge is drawn empty, as the load step asks.
-  double top = kGaugeHeight;
-  if (full > 0) {
-    const double level = static_cast<double>(gs.timeGauge[s]) / static_cast<double>(full);
-    top = std::clamp(kGaugeHeight - level * kGaugeHeight, 0.0, double{kGaugeHeight});
+void BattleScreen::blowLanded(int defender, std::int32_t damage, battle::MoveKind kind) {
+  if (kind == battle::MoveKind::Special) {
+    sounds_.snd2();
+  } else {
+    sounds_.snd1();
   }
-  gageTop_[s] = static_cast<std::int32_t>(nearest(top));
-  gage[s]->move(0, px(gageTop_[s]));
+  if (gs.settings.showHitBackground == 1) setHitBackground(defender, true);
+  showPopup(QString::number(damage), defender);
 }
 
-void BattleScreen::snd1() { sounds_.snd1(); }
+void BattleScreen::blowMissed(int defender) {
+  showPopup(QString::fromUtf8(battle::text::kMissPopup.data(),
+                              static_cast<qsizetype>(battle::text::kMissPopup.size())),
+            defender);
+}
 
-void BattleScreen::snd2() { sounds_.snd2(); }
-
-void BattleScreen::setTimer1(bool enabled) {
-  if (!enabled) {
-    Timer1_.stop();
-  } else if (!Timer1_.isActive() && !over_ && !stopping_) {
-    Timer1_.start(kTimer1Ms, Qt::PreciseTimer, this);
+void BattleScreen::turnEnded(int, int defender) {
+  if (gs.settings.showHitBackground == 1) setHitBackground(defender, false);
+  messageBox_->hide();
+  stepTimer_.stop();
+  if (over_ || stopping_) return;
+  if (pendingMoveList_) {
+    const int slot = *pendingMoveList_;
+    pendingMoveList_.reset();
+    openMoveList(slot);
+    return;
   }
+  gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
 }
 
-void BattleScreen::setTimer2(bool enabled) {
-  if (!enabled) {
-    Timer2_.stop();
-  } else if (!Timer2_.isActive() && !over_ && !stopping_) {
-    Timer2_.start(timer2Interval_, Qt::PreciseTimer, this);
-  }
-}
-
-void BattleScreen::closeBattle() {
+void BattleScreen::battleOver() {
   // Nothing of this battle runs again, whoever closes the screen and whenever.
   over_ = true;
-  Timer1_.stop();
-  Timer2_.stop();
-  emit battleOver();
+  pendingMoveList_.reset();
+  gaugeTimer_.stop();
+  stepTimer_.stop();
+  emit battleFinished();
 }
 
-void BattleScreen::iras_Click(int index) {
-  if (index < 0 || index >= kSlots) return;
-  Timer1_.stop();
-  gs.currentSlot = index;
-  if (Timer2_.isActive() || over_ || stopping_ || Form6_) return;  // a turn is being played
+void BattleScreen::showPopup(const QString& text, int defender) {
+  popupVelocity_ = kPopupStartVelocity;
+  popupTop_ = kPopupStartTop;
+  popupLeft_ = kPanelLeft[at(defender)] + kPopupRightOfPanel;
+  popup_->setText(text);
+  placePopup();
+  popup_->show();
+  popupTimer_.start(kPopupTickMs, Qt::PreciseTimer, this);  // a new start restarts the bounce
+}
 
-  auto* form6 = new MoveListScreen(ctx);
-  Form6_ = form6;
-  connect(form6, &Screen::closed, this, &BattleScreen::moveListClosed);
-  // Over the clicked panel: its top 3150 twips below this window's top edge, its left edge at
-  // this window's left edge plus the panel's.
-  form6->move(frameGeometry().topLeft() +
-              QPoint(px(battle::kWakuLeft[at(index)]), px(kMoveListBelowTop)));
-  if (QWindow* battleWindow = windowHandle()) {
-    form6->winId();
-    if (QWindow* listWindow = form6->windowHandle()) listWindow->setTransientParent(battleWindow);
+void BattleScreen::setHitBackground(int slot, bool hit) {
+  PictureBank& bank = ctx.pictures;
+  const int index = hit ? 1 : 0;
+  backgrounds_[at(slot)]->setSource([&bank, index](qreal dpr) { return bank.haikei(index, dpr); });
+}
+
+void BattleScreen::portraitClicked(int slot) {
+  if (slot < 0 || slot >= kSlots || over_ || stopping_ || moveList_) return;
+  if (stepTimer_.isActive() || (player_ && player_->turnInProgress())) {
+    // The battle does not stop mid-turn: the list opens when the turn has ended. The first
+    // click decides which list.
+    if (!pendingMoveList_) pendingMoveList_ = slot;
+    return;
   }
-  form6->show();
-  form6->activateWindow();
-  form6->setFocus();
+  openMoveList(slot);
+}
+
+void BattleScreen::openMoveList(int slot) {
+  gaugeTimer_.stop();
+  gs.currentSlot = slot;
+  auto* list = new MoveListScreen(ctx);
+  moveList_ = list;
+  connect(list, &Screen::closed, this, &BattleScreen::moveListClosed);
+  list->move(frameGeometry().topLeft() + QPoint(px(kPanelLeft[at(slot)]), px(kMoveListBelowTop)));
+  if (QWindow* battleWindow = windowHandle()) {
+    list->winId();
+    if (QWindow* listWindow = list->windowHandle()) listWindow->setTransientParent(battleWindow);
+  }
+  list->show();
+  list->activateWindow();
+  list->setFocus();
   setEnabled(false);
 }
 
 void BattleScreen::moveListClosed() {
   if (stopping_ || over_) return;
-  setTimer1(true);
+  if (!gaugeTimer_.isActive()) gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
   setEnabled(true);
   activateWindow();
-  iras[at(gs.currentSlot)]->setFocus();
+  portraits_[at(gs.currentSlot)]->setFocus();
 }
 
 void BattleScreen::stopEverything() {
   stopping_ = true;
-  Timer1_.stop();
-  Timer2_.stop();
-  Timer3_.stop();
-  Timer4_.stop();
+  gaugeTimer_.stop();
+  stepTimer_.stop();
+  popupTimer_.stop();
+  musicKeeperTimer_.stop();
   sounds_.MMControl1.Command("Close");
   sounds_.MMControl2.Command("Close");
   sounds_.MMControl3.Command("Close");
-  if (Form6_) Form6_->close();
+  if (moveList_) moveList_->close();
 }
 
 }  // namespace momiru::ui

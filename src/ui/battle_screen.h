@@ -1,5 +1,5 @@
 // The battle screen `Form1`, the colosseum: two panels with status and portrait, the time gauges,
-// the message box, the damage popup, and the four timers that run the battle engine on it.
+// the message box, the damage popup, and the timers that pace the battle on it.
 #pragma once
 
 #include <QBasicTimer>
@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "battle/battle_engine.h"
-#include "battle/screen_port.h"
+#include "battle/battle_player.h"
 #include "media/sounds.h"
 #include "ui/move_list_screen.h"
 #include "ui/screen.h"
@@ -24,7 +24,7 @@ namespace momiru::ui {
 class PictureView;
 class PortraitButton;
 
-class BattleScreen final : public Screen, public battle::BattleScreenPort {
+class BattleScreen final : public Screen, public battle::BattleView {
   Q_OBJECT
  public:
   // Gives the seed of a battle. The clock's unless a test or the soak tool replays one.
@@ -35,82 +35,86 @@ class BattleScreen final : public Screen, public battle::BattleScreenPort {
   ~BattleScreen() override;
 
   // The timer ticks, public so that tests can step the battle without waiting.
-  void Timer1_Timer();  // turn scheduler
-  void Timer2_Timer();  // battle steps
-  void Timer3_Timer();  // damage popup bounce
-  void Timer4_Timer();  // music keeper
-  bool Timer1Enabled() const { return Timer1_.isActive(); }
-  bool Timer2Enabled() const { return Timer2_.isActive(); }
-  bool Timer3Enabled() const { return Timer3_.isActive(); }
-  int Timer2Interval() const { return timer2Interval_; }
+  void gaugeTick();        // fills the time gauges until a turn starts
+  void stepTick();         // shows the turn, one step a tick
+  void popupTick();        // moves the damage popup
+  void musicKeeperTick();  // keeps the battle music going
+  bool gaugeTimerActive() const { return gaugeTimer_.isActive(); }
+  bool stepTimerActive() const { return stepTimer_.isActive(); }
+  bool popupTimerActive() const { return popupTimer_.isActive(); }
+  int stepInterval() const { return stepInterval_; }
 
-  // A click on portrait `index` (0 or 1): between turns it opens that slot's move list.
-  void iras_Click(int index);
+  // A click on portrait `slot` (0 or 1) opens that slot's move list between turns; a click
+  // during a turn opens it when the turn has ended.
+  void portraitClicked(int slot);
+  std::optional<int> pendingMoveList() const { return pendingMoveList_; }
 
   std::uint64_t seed() const { return seed_; }
-  const battle::BattleEngine& engine() const { return *engine_; }
+  const battle::BattlePlayer& player() const { return *player_; }
   // Positions in twips, as the animation moves them.
-  std::int32_t gageTop(int slot) const { return gageTop_[slot == 1 ? 1 : 0]; }
-  std::int32_t damTop() const { return damTop_; }
-  std::int32_t damLeft() const { return damLeft_; }
-  MoveListScreen* moveList() const { return Form6_.data(); }
+  std::int32_t gaugeTop(int slot) const { return gaugeTop_[slot == 1 ? 1 : 0]; }
+  std::int32_t popupTop() const { return popupTop_; }
+  std::int32_t popupLeft() const { return popupLeft_; }
+  MoveListScreen* moveList() const { return moveList_.data(); }
 
-  // What the engine asks of the screen.
-  void panelTextChanged(std::string_view text) override;
-  void showPanel(bool visible) override;
-  void setPanelBackground(int slot, bool hit) override;
-  void statusChanged() override;
-  void showDamage(const battle::DamagePopup& popup) override;
+  // What the battle tells the screen.
   void gaugeChanged(int slot) override;
-  void snd1() override;
-  void snd2() override;
-  void setTimer1(bool enabled) override;
-  void setTimer2(bool enabled) override;
-  void closeBattle() override;
+  void turnStarted(int attacker) override;
+  void messageChanged(std::string_view text) override;
+  void statusChanged() override;
+  void blowLanded(int defender, std::int32_t damage, battle::MoveKind kind) override;
+  void blowMissed(int defender) override;
+  void turnEnded(int attacker, int defender) override;
+  void battleOver() override;
 
  signals:
   // The outcome has been told: the flow closes this screen and shows the result screen.
-  void battleOver();
+  void battleFinished();
 
  protected:
   void timerEvent(QTimerEvent* event) override;
   void stopEverything() override;
 
  private:
-  void Form_Load();
+  void startBattle();
+  void openMoveList(int slot);
   void moveListClosed();
-  void placeDam();
+  void showPopup(const QString& text, int defender);
+  void placePopup();
+  void setHitBackground(int slot, bool hit);
 
   static SeedSource& seedSource();
 
   std::uint64_t seed_ = 0;
-  int timer2Interval_ = 1;
-  bool over_ = false;      // the closing step has run: nothing may restart the battle
+  int stepInterval_ = 1;
+  bool over_ = false;      // the battle has ended: nothing may restart it
   bool stopping_ = false;  // the screen is closing: the move list's close must not resume it
-  std::array<std::int32_t, kSlots> gageTop_{};
-  std::int32_t damTop_ = battle::kDamTop;
-  std::int32_t damLeft_ = battle::kDamLeftFromPanel;
+  std::optional<int> pendingMoveList_;  // a portrait clicked during a turn
+  std::array<std::int32_t, kSlots> gaugeTop_{};
+  std::int32_t popupTop_ = 0;
+  std::int32_t popupLeft_ = 0;
+  std::int32_t popupVelocity_ = 0;  // twips per tick; gravity adds to it
 
-  std::array<QWidget*, kSlots> waku{};
-  std::array<QLabel*, kSlots> name12{};
-  std::array<QLabel*, kSlots> stas{};
-  std::array<QWidget*, kSlots> Shape1{};
-  std::array<PictureView*, kSlots> hai{};
-  std::array<PortraitButton*, kSlots> iras{};
-  std::array<QWidget*, kSlots> timeg{};
-  std::array<QWidget*, kSlots> gage{};
-  QLabel* Label1 = nullptr;
-  QPlainTextEdit* bun = nullptr;
-  QLineEdit* dam = nullptr;
-  QPointer<MoveListScreen> Form6_;
+  std::array<QWidget*, kSlots> panels_{};
+  std::array<QLabel*, kSlots> nameLabels_{};
+  std::array<QLabel*, kSlots> statusLabels_{};
+  std::array<QWidget*, kSlots> frames_{};
+  std::array<PictureView*, kSlots> backgrounds_{};
+  std::array<PortraitButton*, kSlots> portraits_{};
+  std::array<QWidget*, kSlots> gaugeTracks_{};
+  std::array<QWidget*, kSlots> gaugeBars_{};
+  QLabel* versusLabel_ = nullptr;
+  QPlainTextEdit* messageBox_ = nullptr;
+  QLineEdit* popup_ = nullptr;
+  QPointer<MoveListScreen> moveList_;
 
-  QBasicTimer Timer1_;
-  QBasicTimer Timer2_;
-  QBasicTimer Timer3_;
-  QBasicTimer Timer4_;
-  media::BattleSounds sounds_;  // MMControl1 to MMControl3
+  QBasicTimer gaugeTimer_;
+  QBasicTimer stepTimer_;
+  QBasicTimer popupTimer_;
+  QBasicTimer musicKeeperTimer_;
+  media::BattleSounds sounds_;
 
-  std::unique_ptr<battle::BattleEngine> engine_;  // made at load, after both registrations
+  std::unique_ptr<battle::BattlePlayer> player_;  // made at the start, after both registrations
 };
 
 }  // namespace momiru::ui

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "data/registration.h"
 #include "data/save_data.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
@@ -32,14 +33,6 @@ void fill(QWidget* widget, const QColor& colour) {
   widget->setPalette(pal);
 }
 
-// Two characters under the same name are told apart by their slot numbers.
-void markEqualNames(GameState& gs) {
-  if (gs.combatant[1].name != gs.combatant[0].name) return;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    gs.combatant[i].name += "(" + std::to_string(i + 1) + ")";
-  }
-}
-
 // The one save-data file of a drop, when it is one that may be loaded.
 std::optional<std::filesystem::path> droppedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return std::nullopt;
@@ -56,7 +49,7 @@ std::optional<std::filesystem::path> droppedFile(const QMimeData* data) {
 
 bool registerCurrentSlot(GameState& gs) {
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return false;
-  if (gs.combatant[static_cast<std::size_t>(gs.currentSlot)].level == 0) return false;
+  if (!hasCharacter(gs.combatant[static_cast<std::size_t>(gs.currentSlot)])) return false;
   markEqualNames(gs);
   ++gs.currentSlot;
   return true;

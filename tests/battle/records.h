@@ -1,4 +1,4 @@
-// Characters made in code for the engine tests and the battle benchmark.
+// Characters made in code for the battle tests and the benchmark.
 #pragma once
 
 #include <array>
@@ -45,7 +45,7 @@ inline GameState twoFighters() {
   return gs;
 }
 
-// Two sane characters of the kind the raising program makes, with every kind of move.
+// Two sane characters with ordinary values, with every kind of move.
 inline GameState sanePair() {
   GameState gs;
   gs.lineBreak = "\r\n";

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,14 +34,22 @@ class ScriptedRandom {
     return take();
   }
 
+  // The same draws as RandomUnit's 24-bit integers, which the rules use.
+  std::uint32_t nextBits() { return bitsOf((*this)()); }
+  std::uint32_t bitsFor(double a) { return bitsOf((*this)(a)); }
+
   std::size_t remaining() const { return values_.size() - next_; }
 
   std::vector<std::optional<double>> args;  // nothing for a draw without argument
 
  private:
+  static std::uint32_t bitsOf(float u) {
+    return static_cast<std::uint32_t>(std::lround(static_cast<double>(u) * 16777216.0));
+  }
+
   float take() {
     if (next_ >= values_.size()) {
-      ADD_FAILURE() << "the engine drew more values than the test scripted";
+      ADD_FAILURE() << "the rules drew more values than the test scripted";
       return last_ = 0.0f;
     }
     return last_ = values_[next_++];

@@ -2,6 +2,7 @@
 #include "data/save_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <limits>
 #include <sstream>
@@ -73,7 +74,7 @@ TEST(SaveDataEncoder, RefusesWhatTheFileCannotHold) {
   EXPECT_NE(error.find("WazaName[2]"), std::string::npos) << error;
 }
 
-TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInCharName) {
+TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInTheName) {
   const Character c = testCharacter();
   ScratchDir dir;
   testing::writeFile(dir / "mogura.dat", encode(c));
@@ -274,6 +275,23 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   EXPECT_FALSE(r.recordRead);
   EXPECT_FALSE(r.sum);
   EXPECT_NE(r.reason.find("no record"), std::string::npos) << r.reason;
+}
+
+// Fault mended: a FIFO used to block the reader for ever, waiting for a writer.
+TEST(SaveDataRead, AFifoOrADeviceFailsAtOnceLikeAnUnreadableFile) {
+  ScratchDir dir;
+  ASSERT_EQ(::mkfifo((dir / "x.dat").c_str(), 0600), 0);
+  GameState gs = busyState();
+  SaveDataResult r;
+  EXPECT_TRUE(testing::returnsWithoutWriter(dir / "x.dat",
+                                            [&] { r = LoadSaveData(gs, 0, dir / "x.dat"); }));
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+  EXPECT_EQ(r.reason, "the file cannot be opened: it is not a regular file");
+  r = LoadSaveData(gs, 0, "/dev/null");
+  EXPECT_EQ(r.outcome, LoadOutcome::Failed);
+  EXPECT_EQ(r.reason, "the file cannot be opened: it is not a regular file");
+  EXPECT_EQ(LoadSaveData(gs, 0, dir.path()).reason, "the file cannot be opened: it is a folder");
+  expectUnchanged(gs);
 }
 
 TEST(SaveDataRead, LargeFilesStreamAndOverlongFieldsAreRefused) {

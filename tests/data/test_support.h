@@ -1,11 +1,15 @@
 // Helpers shared by the data tests: a character of our own and a scratch folder.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -44,7 +48,7 @@ inline Character testCharacter(std::int32_t key = 7) {
   c.record.attack = {21, 22, 23, 24};
   c.record.defence = {31, 32, 33, 34};
   c.record.moveNames = {"B--体当たり", "A--ひっかき", "HR-連続ずつき", "H-S念力",
-                       "L--けり",     "---NO DATA",  "---NO DATA",    "---NO DATA"};
+                        "L--けり",     "---NO DATA",  "---NO DATA",    "---NO DATA"};
   c.record.movePower = {8, 9, 4, 15, 10, 0, 0, 0};
   return c;
 }
@@ -87,6 +91,19 @@ inline void writeFile(const std::filesystem::path& file, const std::string& byte
 inline std::string readFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs `read`, which opens the FIFO `fifo` for reading, and returns whether it came back without
+// waiting for a writer. A read that blocks is released by opening the FIFO for writing, so that a
+// failing test ends instead of hanging.
+template <typename Read>
+bool returnsWithoutWriter(const std::filesystem::path& fifo, Read read) {
+  auto done = std::async(std::launch::async, read);
+  if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+  const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (fd >= 0) ::close(fd);
+  done.wait();
+  return false;
 }
 
 }  // namespace momiru::testing

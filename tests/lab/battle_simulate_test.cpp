@@ -132,6 +132,34 @@ TEST(LabBattle, UsageAndFileErrors) {
   EXPECT_EQ(lab("battle " + sample("rendaa.dat") + " " + sample("altered-check.dat")).status, 1);
 }
 
+TEST(LabCommands, UsageMessagesWordForWord) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "momiru-lab: no command given (try 'momiru-lab --help')"},
+      {"fight", "momiru-lab: unknown command 'fight' (try 'momiru-lab --help')"},
+      {"inspect", "momiru-lab inspect: no file given (try 'momiru-lab inspect --help')"},
+      {"battle " + kPair + " --seed",
+       "momiru-lab battle: --seed needs a number (try 'momiru-lab battle --help')"},
+      {"battle " + kPair + " --seed=1x",
+       "momiru-lab battle: --seed takes a whole number from 0 to 2^64-1, not '1x' (try "
+       "'momiru-lab battle --help')"},
+      {"battle " + kPair + " --json=1",
+       "momiru-lab battle: unknown option '--json=1' (try 'momiru-lab battle --help')"},
+      {"simulate " + kPair + " --jobs 1025",
+       "momiru-lab simulate: --jobs does not take '1025' (try 'momiru-lab simulate --help')"},
+      {"simulate " + kPair + " --seed 18446744073709551616",
+       "momiru-lab simulate: --seed does not take '18446744073709551616' (try 'momiru-lab "
+       "simulate --help')"},
+      {"simulate " + kPair + " x.dat",
+       "momiru-lab simulate: give exactly two save-data files (try 'momiru-lab simulate "
+       "--help')"},
+  };
+  for (const auto& [args, message] : cases) {
+    const LabRun run = lab(args);
+    EXPECT_EQ(run.status, 64) << args;
+    EXPECT_EQ(run.err, message + "\n") << args;
+  }
+}
+
 TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
   const std::string args = "simulate " + kPair + " --battles 3000 --seed 11 --json --mirror";
   const LabRun one = lab(args + " --jobs 1");
@@ -182,6 +210,39 @@ TEST(LabSimulate, TextReportAndUnfinishedBattles) {
   EXPECT_NE(run.out.find("none finished"), std::string::npos);
   const LabRun drawn = lab("simulate " + kPair + " --battles 10");
   EXPECT_TRUE(std::regex_search(drawn.err, std::regex("seed [0-9]+"))) << drawn.err;
+}
+
+TEST(LabSimulate, TextReportDrawsTheBattleLengths) {
+  const LabRun run = lab("simulate " + kPair + " --battles 2000 --seed 7");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::size_t chart = run.out.find("  battle lengths in turns (finished battles):\n");
+  ASSERT_NE(chart, std::string::npos) << run.out;
+  // Rows of contiguous ranges, bars of '#' (stdout is not a terminal), the longest 40 wide.
+  const std::regex row(" +([0-9]+)-([0-9]+)  (#*) +([0-9.]+)%\n");
+  double total = 0;
+  std::size_t longest = 0;
+  long long next = -1;
+  int rows = 0;
+  const std::string rest = run.out.substr(chart);
+  for (auto it = std::sregex_iterator(rest.begin(), rest.end(), row); it != std::sregex_iterator();
+       ++it, ++rows) {
+    const long long from = std::stoll((*it)[1]);
+    if (next >= 0) {
+      EXPECT_EQ(from, next);
+    }
+    next = std::stoll((*it)[2]) + 1;
+    longest = std::max(longest, static_cast<std::size_t>((*it)[3].length()));
+    total += std::stod((*it)[4]);
+  }
+  EXPECT_GE(rows, 3);
+  EXPECT_LE(rows, 10);
+  EXPECT_EQ(longest, 40u);
+  EXPECT_NEAR(total, 100.0, 0.05);
+  // The chart is text only; none finished, none drawn.
+  EXPECT_EQ(lab("simulate " + kPair + " --battles 50 --seed 7 --json").out.find('#'),
+            std::string::npos);
+  const LabRun none = lab("simulate " + kPair + " --battles 20 --seed 5 --max-turns 3");
+  EXPECT_EQ(none.out.find("battle lengths"), std::string::npos);
 }
 
 }  // namespace

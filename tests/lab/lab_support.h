@@ -20,13 +20,16 @@ struct LabRun {
   std::string err;
 };
 
-inline LabRun lab(const std::string& args) {
+// Runs momiru-lab with `args` through the shell; `before` goes in front of the command (a ulimit,
+// an environment variable), `after` behind it (a redirection of stdout).
+inline LabRun labWith(const std::string& before, const std::string& args,
+                      const std::string& after) {
   const std::filesystem::path errFile =
       std::filesystem::path(::testing::TempDir()) /
       (std::string("lab-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
        ".stderr");
   const std::string command =
-      std::string("\"") + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\"";
+      before + " \"" + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\" " + after;
   LabRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -38,6 +41,8 @@ inline LabRun lab(const std::string& args) {
   run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
   return run;
 }
+
+inline LabRun lab(const std::string& args) { return labWith("", args, ""); }
 
 inline std::string sample(const char* name) {
   return "\"" + (std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name).string() + "\"";

@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   momiru::app::limitPixmapCache();
   if (const char* kib = std::getenv("SOAK_PIXMAP_CACHE_KB"))
     QPixmapCache::setCacheLimit(std::atoi(kib));
-  momiru::media::prepareGameMusic();  // as the game does at start-up
+  momiru::media::prepareGameMusic();  // as the game's start-up does
   if (cpuWindow > 0) {
     // A player spends a few seconds on the title and entry screens, time in which the battle
     // music's rendering is made; the CPU of a battle is measured after it, as it is played.
@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
     const std::uint64_t seed = screen->seed();
 
     QEventLoop loop;
-    QObject::connect(screen, &momiru::ui::BattleScreen::battleOver, &loop, &QEventLoop::quit,
+    QObject::connect(screen, &momiru::ui::BattleScreen::battleFinished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     QTimer::singleShot(10 * 60 * 1000, &loop, &QEventLoop::quit);
     double cpuStart = 0;

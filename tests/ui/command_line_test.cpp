@@ -116,7 +116,7 @@ class WatchBattleTest : public ::testing::Test {
     auto* battle = qobject_cast<ui::BattleScreen*>(flow.current());
     if (battle == nullptr) return false;
     QEventLoop loop;
-    QObject::connect(battle, &ui::BattleScreen::battleOver, &loop, &QEventLoop::quit,
+    QObject::connect(battle, &ui::BattleScreen::battleFinished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     loop.exec();
@@ -178,7 +178,7 @@ TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
     const std::string line = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(h.gs.settings, c.settings);
     EXPECT_EQ(line.find("--halve") != std::string::npos, c.settings.halveDamage == 1) << line;
-    EXPECT_EQ(static_cast<ui::BattleScreen*>(flow.current())->Timer2Interval(),
+    EXPECT_EQ(static_cast<ui::BattleScreen*>(flow.current())->stepInterval(),
               c.settings.battleSpeed);
   }
 }

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QWindow>
 
-#include "battle/battle_fixture.h"
+#include "battle/records.h"
 #include "ui/battle_screen.h"
 #include "ui/move_list_screen.h"
 #include "ui_support.h"
@@ -139,7 +139,7 @@ TEST_F(MoveListTest, TheBattleScreensListBelongsToTheBattleWindow) {
   h.gs.currentSlot = 0;
   auto* battle = new ui::BattleScreen(h.ctx);
   battle->show();
-  battle->iras_Click(1);
+  battle->portraitClicked(1);
   QPointer<ui::MoveListScreen> list = battle->moveList();
   ASSERT_FALSE(list.isNull());
   EXPECT_EQ(list->owner(), battle);

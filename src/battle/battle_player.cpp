@@ -1,0 +1,146 @@
+// Playing decided turns over the step ticks.
+#include "battle/battle_player.h"
+
+#include <limits>
+
+namespace momiru::battle {
+
+BattlePlayer::BattlePlayer(GameState& gs, BattleView& view)
+    : gs_(gs), view_(view), rules_(gs), texts_(gs), progress_(rules_.start()) {
+  message_.reserve(512);
+}
+
+void BattlePlayer::load() {
+  progress_ = rules_.start();
+  nextAttacker_ = kFirstAttacker;
+  inTurn_ = false;
+  judgement_ = Judgement::None;
+  for (int s = 0; s < kSlots; ++s) {
+    gs_.timeGauge[static_cast<std::size_t>(s)] = 0;
+    view_.gaugeChanged(s);
+  }
+  setHp(progress_.hp);
+  view_.statusChanged();
+}
+
+void BattlePlayer::schedulerTick() {
+  if (inTurn_ || isOver(judgement_)) return;
+  for (int s = 0; s < kSlots; ++s) {
+    std::int32_t& g = gs_.timeGauge[static_cast<std::size_t>(s)];
+    if (g < std::numeric_limits<std::int32_t>::max()) ++g;
+    if (g >= kGaugeFull) g = kGaugeFull;
+    view_.gaugeChanged(s);
+  }
+  if (gs_.timeGauge[static_cast<std::size_t>(nextAttacker_)] >= kGaugeFull) {
+    startTurn(nextAttacker_);
+  }
+}
+
+void BattlePlayer::startTurn(int attacker) {
+  inTurn_ = true;
+  turn_ = TurnRecord{};
+  turn_.attacker = attacker;
+  next_ = Step::Announce;
+  idle_ = 0;
+  blowsShown_ = 0;
+  setMessage({});
+  view_.turnStarted(attacker);
+}
+
+void BattlePlayer::stepTick() {
+  if (!inTurn_) return;
+  if (idle_ > 0) {
+    --idle_;
+    return;
+  }
+  const Step step = next_;
+  switch (step) {
+    case Step::Announce: {
+      // The whole turn is decided now; the steps that follow only show it.
+      decided_.clear();
+      turnLog_.clear();
+      TurnRecorder recorder(rules_, decided_);
+      recorder.beforeTurn(progress_);
+      LogWriter log(texts_, turnLog_);
+      BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
+      rules_.playTurn(turn_.attacker, progress_, gs_.randomUnit, sinks);
+      turn_ = std::move(decided_.back());
+      setMessage(texts_.announcement(turn_.attacker, turn_.move));
+      next_ = Step::PayCost;
+      break;
+    }
+    case Step::PayCost:
+      setHp(turn_.hpAfterCost);
+      next_ = Step::Blow;
+      break;
+    case Step::Blow:
+      showBlow();
+      if (blowsShown_ < turn_.blows.size()) {
+        idle_ = kIdleBetweenRepetitions;
+        return;
+      }
+      next_ = Step::HitCount;
+      break;
+    case Step::HitCount: {
+      std::string text = message_;
+      texts_.appendHits(text, turn_.hits);
+      setMessage(std::move(text));
+      next_ = Step::Judge;
+      break;
+    }
+    case Step::Judge:
+      gs_.battleLog += turnLog_;
+      setHp(turn_.hp);
+      judgement_ = turn_.judgement;
+      if (isOver(judgement_)) {
+        gs_.winner = turn_.winner;
+        gs_.loser = turn_.loser;
+        setMessage(texts_.judgement(judgement_, turn_.loser));
+        next_ = Step::ShowResult;
+        idle_ = kIdleBeforeResult;
+        return;
+      }
+      next_ = Step::EndTurn;
+      break;
+    case Step::EndTurn:
+      inTurn_ = false;
+      gs_.timeGauge[static_cast<std::size_t>(turn_.attacker)] = 0;
+      nextAttacker_ = defender();
+      view_.turnEnded(turn_.attacker, defender());
+      return;
+    case Step::ShowResult:
+      inTurn_ = false;
+      view_.battleOver();  // may destroy this player: nothing may follow
+      return;
+  }
+  idle_ = stepInfo(step).idleAfter;
+}
+
+void BattlePlayer::showBlow() {
+  const BlowRecord& blow = turn_.blows[blowsShown_++];
+  std::string text;
+  // A repetition shows its own line: the lines before it are in the log already.
+  if (turn_.kind != MoveKind::Repeat) text = message_;
+  if (!blow.damage) {
+    text += texts_.missLine();
+    setMessage(std::move(text));
+    view_.blowMissed(defender());
+    return;
+  }
+  texts_.appendDamage(text, defender(), *blow.damage);
+  setMessage(std::move(text));
+  setHp(blow.hpAfter);
+  view_.statusChanged();
+  view_.blowLanded(defender(), *blow.damage, turn_.kind);
+}
+
+void BattlePlayer::setHp(const Hp& hp) {
+  for (std::size_t s = 0; s < kSlots; ++s) gs_.combatant[s].hp = hp[s];
+}
+
+void BattlePlayer::setMessage(std::string text) {
+  message_ = std::move(text);
+  view_.messageChanged(message_);
+}
+
+}  // namespace momiru::battle

@@ -1,0 +1,90 @@
+// The battle as the battle screen shows it: time gauges that hand out the turns, and each turn,
+// decided whole by the rules when it starts, played out over the ticks of the step timer.
+//
+// Using it on a screen:
+//   1. Both characters are registered in gs.combatant; gs.lineBreak is set.
+//   2. Seed the one random source, gs.randomUnit, with the battle's seed.
+//   3. Make the player (it reads the records then) and call load(): both gauges empty, every HP
+//      below 1 raised to 0, the status shown.
+//   4. A gauge timer calls schedulerTick() until the view hears turnStarted; from then a step
+//      timer calls stepTick() until it hears turnEnded (back to the gauges) or battleOver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "battle/headless.h"
+#include "battle/rules.h"
+#include "battle/steps.h"
+#include "battle/texts.h"
+#include "data/game_state.h"
+
+namespace momiru::battle {
+
+// What the player tells the screen, in game terms. Every call comes from inside a tick.
+class BattleView {
+ public:
+  virtual ~BattleView() = default;
+
+  virtual void gaugeChanged(int slot) = 0;  // gs.timeGauge[slot] out of kGaugeFull
+  virtual void turnStarted(int attacker) = 0;
+  virtual void messageChanged(std::string_view text) = 0;  // the turn's message so far
+  virtual void statusChanged() = 0;  // the HP in gs changed and none is below 0
+  virtual void blowLanded(int defender, std::int32_t damage, MoveKind kind) = 0;
+  virtual void blowMissed(int defender) = 0;
+  virtual void turnEnded(int attacker, int defender) = 0;
+  // The battle is over and its result told; the last call of the battle, so the screen may
+  // destroy the player from here.
+  virtual void battleOver() = 0;
+};
+
+class BattlePlayer {
+ public:
+  // The gauge level at which a side's turn starts.
+  static constexpr std::int32_t kGaugeFull = 2;
+
+  BattlePlayer(GameState& gs, BattleView& view);
+
+  void load();
+  void schedulerTick();
+  void stepTick();
+
+  bool turnInProgress() const { return inTurn_; }
+  int attacker() const { return turn_.attacker; }
+  int defender() const { return 1 - turn_.attacker; }
+  // The step the next step tick acts on, once idleTicks() idle ticks have passed.
+  Step nextStep() const { return next_; }
+  std::int32_t idleTicks() const { return idle_; }
+  // The turn being shown, as the rules decided it; blowsShown() of its blows are on screen.
+  const TurnRecord& turn() const { return turn_; }
+  std::size_t blowsShown() const { return blowsShown_; }
+  Judgement judgement() const { return judgement_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  void startTurn(int attacker);
+  void showBlow();
+  void setHp(const Hp& hp);
+  void setMessage(std::string text);
+
+  GameState& gs_;
+  BattleView& view_;
+  Rules rules_;
+  TurnTexts texts_;
+  BattleProgress progress_;
+  int nextAttacker_ = kFirstAttacker;
+
+  std::vector<TurnRecord> decided_;  // the turn being shown, as the rules' sink wrote it
+  TurnRecord turn_;
+  std::string turnLog_;  // its lines for the log
+  std::string message_;
+  bool inTurn_ = false;
+  Step next_ = Step::Announce;
+  std::int32_t idle_ = 0;
+  std::size_t blowsShown_ = 0;
+  Judgement judgement_ = Judgement::None;
+};
+
+}  // namespace momiru::battle

@@ -1,0 +1,519 @@
+// The league's reports. All three are built from the same standings; names are made valid UTF-8
+// first and then escaped for the format (JSON escapes, markup references, no control characters
+// on a terminal or in XML).
+#include "lab/league_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <numeric>
+
+#include "lab/json.h"
+
+namespace momiru::lab {
+namespace {
+
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the UTF-8 sequence at text[i] and its code point, or 0 when it is not a valid
+// sequence (overlong forms, surrogates and values past U+10FFFF are not).
+std::size_t decode(std::string_view text, std::size_t i, char32_t& cp) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned b0 = byte(i);
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  std::size_t length = 0;
+  unsigned low = 0x80;
+  unsigned high = 0xBF;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    cp = b0 & 0x0F;
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4;
+    cp = b0 & 0x07;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned b = byte(i + k);
+    if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  return length;
+}
+
+bool isControlOrNonCharacter(char32_t cp) {
+  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF;
+}
+
+template <class Keep>
+std::string cleaned(std::string_view text, Keep keep) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = decode(text, i, cp);
+    if (length == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      if (keep(cp)) {
+        out.append(text.substr(i, length));
+      } else {
+        out += kReplacement;
+      }
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  va_list again;
+  va_copy(again, args);
+  char buf[256];
+  const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
+  va_end(args);
+  std::string out;
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf) {
+    out.assign(buf, static_cast<std::size_t>(n));
+  } else if (n >= 0) {
+    out.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), fmt, again);
+    out.resize(static_cast<std::size_t>(n));
+  }
+  va_end(again);
+  return out;
+}
+
+unsigned long long ull(std::uint64_t v) { return static_cast<unsigned long long>(v); }
+
+// At most `limit` characters of `text`, with "…" when cut.
+std::string shortened(const std::string& text, std::size_t limit) {
+  std::size_t chars = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = std::max<std::size_t>(1, decode(text, i, cp));
+    if (++chars > limit) return text.substr(0, i) + "…";
+    i += length;
+  }
+  return text;
+}
+
+std::string percentText(const std::optional<double>& share) {
+  return share ? format("%.1f%%", 100.0 * *share) : std::string("-");
+}
+
+std::string ratingText(double r) { return std::isfinite(r) ? format("%.1f", r) : "?"; }
+
+std::string settingsLine(const LeagueReport& report) {
+  const std::size_t n = report.entrants.size();
+  const std::uint64_t total = report.settings.battles * n * (n > 0 ? n - 1 : 0);
+  return format(
+      "%zu characters, %llu battles per ordered pairing (%llu in all), seed %llu%s, at "
+      "most %d turns",
+      n, ull(report.settings.battles), ull(total), ull(report.settings.seed),
+      report.settings.halve ? ", halved damage" : "", report.settings.maxTurns);
+}
+
+std::string firstMoverLine(const RatingFit& fit) {
+  return format(
+      "first mover (player 2) advantage: %+.1f rating points (95%% interval %+.1f to "
+      "%+.1f)",
+      fit.firstMover, fit.firstMoverLow, fit.firstMoverHigh);
+}
+
+constexpr const char* kMethodLine =
+    "ratings: Bradley-Terry by maximum likelihood, draws half a win, unfinished battles left "
+    "out; Elo scale, mean 1500; 95% intervals from the likelihood's curvature";
+
+// Cell colour of a win rate: white at one half, red towards winning, blue towards losing.
+std::string heatColour(const std::optional<double>& rate) {
+  if (!rate) return "#dddddd";
+  const double t = std::clamp(std::abs(*rate - 0.5) * 2.0, 0.0, 1.0);
+  const int target[3] = {*rate >= 0.5 ? 192 : 33, *rate >= 0.5 ? 57 : 102, *rate >= 0.5 ? 43 : 172};
+  int rgb[3];
+  for (int k = 0; k < 3; ++k) rgb[k] = static_cast<int>(std::lround(255 + (target[k] - 255) * t));
+  return format("#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
+}
+
+std::string ratingChart(const LeagueReport& report, const std::vector<Standing>& table) {
+  const RatingFit& fit = report.fit;
+  double lo = kMeanRating;
+  double hi = kMeanRating;
+  for (const Standing& s : table) {
+    for (const double v : {fit.rating[s.character], fit.low[s.character], fit.high[s.character]}) {
+      if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+  }
+  const double pad = std::max(20.0, (hi - lo) * 0.05);
+  lo -= pad;
+  hi += pad;
+  double step = 10;
+  for (const double s : {10.0, 20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0}) {
+    step = s;
+    if ((hi - lo) / s <= 8) break;
+  }
+  const int labelWidth = 300;
+  const int plotWidth = 560;
+  const int rowHeight = 22;
+  const int top = 30;
+  const int height = top + rowHeight * static_cast<int>(table.size()) + 10;
+  const int width = labelWidth + plotWidth + 30;
+  const auto x = [&](double r) { return labelWidth + (r - lo) / (hi - lo) * plotWidth; };
+
+  std::string svg = format(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"%d\" height=\"%d\" "
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"ratings with 95%% intervals\">\n",
+      width, height, width, height);
+  for (double t = std::ceil(lo / step) * step; t <= hi; t += step) {
+    svg += format(
+        "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"%s\"/>"
+        "<text x=\"%.1f\" y=\"%d\" class=\"tick\" text-anchor=\"middle\">%.0f</text>\n",
+        x(t), top - 8, x(t), height - 10, t == kMeanRating ? "#888888" : "#e4e4e4", x(t), top - 12,
+        t);
+  }
+  for (std::size_t rank = 0; rank < table.size(); ++rank) {
+    const std::size_t c = table[rank].character;
+    const std::string name = escapeMarkup(report.entrants[c].name);
+    const double y = top + rowHeight * (static_cast<double>(rank) + 0.5);
+    svg += format("<g class=\"rating\" data-rank=\"%zu\">", rank + 1);
+    svg += "<title>" + name + ": " + ratingText(fit.rating[c]) + " (" + ratingText(fit.low[c]) +
+           " to " + ratingText(fit.high[c]) + ")</title>";
+    svg += format(
+               "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">"
+               "%zu. ",
+               labelWidth - 10, y, rank + 1) +
+           escapeMarkup(shortened(report.entrants[c].name, 22)) + "</text>";
+    if (std::isfinite(fit.low[c]) && std::isfinite(fit.high[c])) {
+      svg += format(
+          "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2166ac\" "
+          "stroke-width=\"2\"/>",
+          x(fit.low[c]), y, x(fit.high[c]), y);
+      svg += format(
+          "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2166ac\"/>"
+          "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2166ac\"/>",
+          x(fit.low[c]), y - 5, x(fit.low[c]), y + 5, x(fit.high[c]), y - 5, x(fit.high[c]), y + 5);
+    }
+    if (std::isfinite(fit.rating[c])) {
+      svg +=
+          format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"#c0392b\"/>", x(fit.rating[c]), y);
+    }
+    svg += "</g>\n";
+  }
+  svg += "</svg>\n";
+  return svg;
+}
+
+std::string heatMap(const LeagueReport& report, const std::vector<Standing>& table) {
+  const std::size_t n = table.size();
+  const int cell = std::clamp(static_cast<int>(640 / std::max<std::size_t>(n, 1)), 8, 44);
+  const bool named = cell >= 14;
+  const int labelWidth = named ? 290 : 40;
+  const int top = 40;
+  const int size = cell * static_cast<int>(n);
+  const int width = labelWidth + size + 10;
+  const int height = top + size + 50;
+  const std::size_t labelEvery = cell >= 14 ? 1 : 5;
+  const double fontSize = std::min(13.0, std::max(8.0, cell * 0.6));
+  std::string svg = format(
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"heatmap\" width=\"%d\" height=\"%d\" "
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"pairwise win rates\" font-size=\"%.0f\">\n",
+      width, height, width, height, fontSize);
+  for (std::size_t k = 0; k < n; ++k) {
+    if ((k + 1) % labelEvery != 0 && k != 0) continue;
+    const double centre = labelWidth + cell * (static_cast<double>(k) + 0.5);
+    svg += format("<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%zu</text>\n", centre, top - 8,
+                  k + 1);
+  }
+  for (std::size_t row = 0; row < n; ++row) {
+    const std::size_t r = table[row].character;
+    const double y = top + cell * static_cast<double>(row);
+    if (named || (row + 1) % labelEvery == 0 || row == 0) {
+      std::string label = format("%zu", row + 1);
+      if (named) label += ". " + shortened(report.entrants[r].name, 22);
+      svg += format("<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">",
+                    labelWidth - 6, y + cell / 2.0) +
+             escapeMarkup(label) + "</text>\n";
+    }
+    for (std::size_t col = 0; col < n; ++col) {
+      const std::size_t c = table[col].character;
+      const double x = labelWidth + cell * static_cast<double>(col);
+      if (row == col) {
+        svg += format("<rect x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" fill=\"#f4f4f4\"/>",
+                      x, y, cell, cell);
+        continue;
+      }
+      const std::optional<double> rate = pairwiseWinRate(report.results, r, c);
+      svg += format(
+                 "<rect class=\"cell\" x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" "
+                 "fill=\"%s\"><title>",
+                 x, y, cell, cell, heatColour(rate).c_str()) +
+             escapeMarkup(report.entrants[r].name) + " against " +
+             escapeMarkup(report.entrants[c].name) + ": " + percentText(rate) + "</title></rect>";
+      if (cell >= 40 && rate) {
+        svg += format(
+            "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" "
+            "dominant-baseline=\"middle\" font-size=\"11\">%.0f</text>",
+            x + cell / 2.0, y + cell / 2.0, 100.0 * *rate);
+      }
+    }
+    svg += "\n";
+  }
+  // The legend: the colour scale from 0% to 100%.
+  const int legendY = top + size + 16;
+  for (int k = 0; k <= 10; ++k) {
+    svg += format("<rect x=\"%d\" y=\"%d\" width=\"20\" height=\"12\" fill=\"%s\"/>",
+                  labelWidth + 20 * k, legendY, heatColour(k / 10.0).c_str());
+  }
+  svg += format("<text x=\"%d\" y=\"%d\" text-anchor=\"end\">0%%</text>", labelWidth - 4,
+                legendY + 10);
+  svg +=
+      format("<text x=\"%d\" y=\"%d\">100%% (row wins)</text>\n", labelWidth + 226, legendY + 10);
+  svg += "</svg>\n";
+  return svg;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  return cleaned(text, [](char32_t cp) { return !isControlOrNonCharacter(cp); });
+}
+
+std::string escapeMarkup(std::string_view text) {
+  const std::string clean = printable(text);
+  std::string out;
+  out.reserve(clean.size());
+  for (const char c : clean) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t row,
+                                      std::size_t column) {
+  const std::size_t n = results.characters;
+  if (row == column || row >= n || column >= n) return std::nullopt;
+  const PairingResult& asFirst = results.results[row * n + column];   // row is player 1
+  const PairingResult& asSecond = results.results[column * n + row];  // row is player 2
+  const std::uint64_t finished = asFirst.finished() + asSecond.finished();
+  if (finished == 0) return std::nullopt;
+  const double score = static_cast<double>(asFirst.player1Wins + asSecond.player2Wins) +
+                       0.5 * static_cast<double>(asFirst.draws + asSecond.draws);
+  return score / static_cast<double>(finished);
+}
+
+std::vector<Standing> standings(const LeagueReport& report) {
+  const std::size_t n = report.results.characters;
+  std::vector<Standing> table(n);
+  for (std::size_t c = 0; c < n; ++c) {
+    Standing& s = table[c];
+    s.character = c;
+    std::uint64_t turns = 0;
+    for (std::size_t o = 0; o < n; ++o) {
+      if (o == c) continue;
+      const PairingResult& first = report.results.results[c * n + o];
+      const PairingResult& second = report.results.results[o * n + c];
+      s.wins += first.player1Wins + second.player2Wins;
+      s.losses += first.player2Wins + second.player1Wins;
+      s.draws += first.draws + second.draws;
+      s.unfinished += first.unfinished + second.unfinished;
+      turns += first.turnSum + second.turnSum;
+    }
+    const std::uint64_t finished = s.wins + s.draws + s.losses;
+    if (finished > 0) {
+      s.winShare = (static_cast<double>(s.wins) + 0.5 * static_cast<double>(s.draws)) /
+                   static_cast<double>(finished);
+      s.meanTurns = static_cast<double>(turns) / static_cast<double>(finished);
+    }
+  }
+  std::stable_sort(table.begin(), table.end(), [&](const Standing& a, const Standing& b) {
+    return report.fit.rating[a.character] > report.fit.rating[b.character];
+  });
+  return table;
+}
+
+std::string textReport(const LeagueReport& report) {
+  const std::vector<Standing> table = standings(report);
+  const RatingFit& fit = report.fit;
+  std::string out =
+      "league: " + settingsLine(report) + "\n" + kMethodLine + "\n" + firstMoverLine(fit) + "\n\n";
+  out +=
+      "rank   rating       95% interval       wins     draws    losses unfinished  win share  "
+      "mean turns  name\n";
+  for (std::size_t rank = 0; rank < table.size(); ++rank) {
+    const Standing& s = table[rank];
+    const std::size_t c = s.character;
+    out += format("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
+                  ratingText(fit.rating[c]).c_str(), ratingText(fit.low[c]).c_str(),
+                  ratingText(fit.high[c]).c_str(), ull(s.wins), ull(s.draws), ull(s.losses),
+                  ull(s.unfinished), percentText(s.winShare).c_str(),
+                  s.meanTurns ? format("%.2f", *s.meanTurns).c_str() : "-");
+    out += printable(report.entrants[c].name) + "\n";
+  }
+  out +=
+      "\nwin rate of each row against each column (wins and half the draws, both orders; "
+      "columns by rank)\n";
+  out += "rank";
+  for (std::size_t col = 0; col < table.size(); ++col) out += format(" %6zu", col + 1);
+  out += "  name\n";
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    out += format("%4zu", row + 1);
+    for (std::size_t col = 0; col < table.size(); ++col) {
+      if (row == col) {
+        out += "      -";
+        continue;
+      }
+      const auto rate = pairwiseWinRate(report.results, table[row].character, table[col].character);
+      out += format(" %6s", percentText(rate).c_str());
+    }
+    out += "  " + printable(report.entrants[table[row].character].name) + "\n";
+  }
+  return out;
+}
+
+std::string jsonReport(const LeagueReport& report) {
+  const std::vector<Standing> table = standings(report);
+  const RatingFit& fit = report.fit;
+  const std::size_t n = report.entrants.size();
+  JsonWriter j;
+  j.beginObject();
+  j.key("seed").value(report.settings.seed);
+  j.key("battles").value(report.settings.battles);
+  j.key("halve").value(report.settings.halve);
+  j.key("max_turns").value(report.settings.maxTurns);
+  j.key("characters").value(static_cast<std::uint64_t>(n));
+  j.key("total_battles").value(report.settings.battles * n * (n > 0 ? n - 1 : 0));
+  j.key("method").value("bradley-terry maximum likelihood, elo scale, observed information");
+  j.key("converged").value(fit.converged);
+  j.key("first_mover").beginObject();
+  j.key("rating_points").value(fit.firstMover);
+  j.key("ci95").beginArray().value(fit.firstMoverLow).value(fit.firstMoverHigh).endArray();
+  j.endObject();
+  j.key("ranking").beginArray();
+  for (std::size_t rank = 0; rank < table.size(); ++rank) {
+    const Standing& s = table[rank];
+    const std::size_t c = s.character;
+    j.beginObject();
+    j.key("rank").value(static_cast<std::uint64_t>(rank + 1));
+    j.key("name").value(validUtf8(report.entrants[c].name));
+    j.key("file").value(validUtf8(report.entrants[c].file));
+    j.key("rating").value(fit.rating[c]);
+    j.key("ci95").beginArray().value(fit.low[c]).value(fit.high[c]).endArray();
+    j.key("wins").value(s.wins);
+    j.key("draws").value(s.draws);
+    j.key("losses").value(s.losses);
+    j.key("unfinished").value(s.unfinished);
+    j.key("win_share").value(s.winShare);
+    j.key("mean_turns").value(s.meanTurns);
+    j.endObject();
+  }
+  j.endArray();
+  // Rows and columns in rank order, as in the ranking.
+  j.key("win_rates").beginArray();
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    j.beginArray();
+    for (std::size_t col = 0; col < table.size(); ++col) {
+      j.value(pairwiseWinRate(report.results, table[row].character, table[col].character));
+    }
+    j.endArray();
+  }
+  j.endArray();
+  j.key("left_out").beginArray();
+  for (const LeftOut& l : report.leftOut) {
+    j.beginObject();
+    j.key("file").value(validUtf8(l.file));
+    j.key("reason").value(validUtf8(l.reason));
+    j.endObject();
+  }
+  j.endArray();
+  j.endObject();
+  return j.str() + "\n";
+}
+
+std::string htmlReport(const LeagueReport& report) {
+  const std::vector<Standing> table = standings(report);
+  const RatingFit& fit = report.fit;
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+      "<title>momiru-lab league</title>\n<style>\n"
+      "body { font-family: \"Noto Sans CJK JP\", \"Noto Sans JP\", \"IPAexGothic\", "
+      "\"IPAPGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
+      "#222; }\n"
+      "table { border-collapse: collapse; }\n"
+      "th, td { padding: 2px 8px; border-bottom: 1px solid #ddd; }\n"
+      "td.n { text-align: right; font-variant-numeric: tabular-nums; }\n"
+      "th { background: #f0f0f0; }\n"
+      "svg { font-family: inherit; font-size: 13px; }\n"
+      "svg .tick { fill: #666; font-size: 11px; }\n"
+      "</style>\n</head>\n<body>\n<h1>League</h1>\n";
+  out += "<p>" + escapeMarkup(settingsLine(report)) + ".</p>\n";
+  out += "<p>" + escapeMarkup(kMethodLine) + ".</p>\n";
+  out += "<p>" + escapeMarkup(firstMoverLine(fit)) + ".</p>\n";
+  if (!report.leftOut.empty()) {
+    out += "<p>Left out:</p>\n<ul>\n";
+    for (const LeftOut& l : report.leftOut) {
+      out += "<li>" + escapeMarkup(l.file) + ": " + escapeMarkup(l.reason) + "</li>\n";
+    }
+    out += "</ul>\n";
+  }
+  out +=
+      "<h2>Ranking</h2>\n<table>\n<tr><th>rank</th><th>name</th><th>rating</th>"
+      "<th>95% interval</th><th>wins</th><th>draws</th><th>losses</th><th>unfinished</th>"
+      "<th>win share</th><th>mean turns</th></tr>\n";
+  for (std::size_t rank = 0; rank < table.size(); ++rank) {
+    const Standing& s = table[rank];
+    const std::size_t c = s.character;
+    out += format("<tr><td class=\"n\">%zu</td><td>", rank + 1) +
+           escapeMarkup(report.entrants[c].name) + "</td>";
+    out += "<td class=\"n\">" + ratingText(fit.rating[c]) + "</td><td class=\"n\">" +
+           ratingText(fit.low[c]) + " to " + ratingText(fit.high[c]) + "</td>";
+    out += format(
+        "<td class=\"n\">%llu</td><td class=\"n\">%llu</td><td class=\"n\">%llu</td>"
+        "<td class=\"n\">%llu</td>",
+        ull(s.wins), ull(s.draws), ull(s.losses), ull(s.unfinished));
+    out += "<td class=\"n\">" + escapeMarkup(percentText(s.winShare)) + "</td><td class=\"n\">" +
+           (s.meanTurns ? format("%.2f", *s.meanTurns) : std::string("-")) + "</td></tr>\n";
+  }
+  out += "</table>\n<h2>Ratings with 95% intervals</h2>\n" + ratingChart(report, table);
+  out +=
+      "<h2>Win rates</h2>\n<p>Each row's share of the score against each column (wins and "
+      "half the draws, in both orders), characters by rank.</p>\n" +
+      heatMap(report, table);
+  out += "</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace momiru::lab
