@@ -193,9 +193,9 @@ TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTit
 
   const auto empty = h.dir.write("empty.dat", "");
   std::filesystem::create_directory(h.dir.path() / "folder.dat");
-  for (const std::filesystem::path& bad : {h.dir.path() / "missing.dat", empty,
-                                           h.dir.path() / "folder.dat",
-                                           h.dir.path() / "line\nbreak\x1b.dat"}) {
+  for (const std::filesystem::path& bad :
+       {h.dir.path() / "missing.dat", empty, h.dir.path() / "folder.dat",
+        h.dir.path() / "line\nbreak\x1b.dat"}) {
     SCOPED_TRACE(bad.string());
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(flow.startBattle(bad, kSamples / "rendaa.dat", 5));
