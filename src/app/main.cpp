@@ -1,10 +1,14 @@
-// momiru-battle: start-up. Shows the title screen; the screens lead on from there.
+// momiru-battle: start-up. Shows the title screen, or with two save-data files the colosseum;
+// the screens lead on from there.
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/screen_flow.h"
 #include "app/start_up.h"
 #include "data/game_state.h"
@@ -49,6 +53,19 @@ class SoundAfterFirstWindow final : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The arguments first: help and wrong arguments need no display.
+  const momiru::app::CommandLine commandLine = momiru::app::parseCommandLine(
+      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  switch (commandLine.action) {
+    case momiru::app::CommandLine::Action::Help:
+      std::fputs(momiru::app::kHelpText, stdout);
+      return 0;
+    case momiru::app::CommandLine::Action::Wrong:
+      std::fputs(momiru::app::usageLine(commandLine.wrong).c_str(), stderr);
+      return momiru::app::kUsageError;
+    case momiru::app::CommandLine::Action::Play:
+      break;
+  }
   if (!momiru::haveDisplay()) {
     std::fputs(
         "momiru-battle: no display found; start it from a desktop session, or try: xvfb-run -a "
@@ -72,6 +89,11 @@ int main(int argc, char** argv) {
   momiru::ui::QtPlatformDialogs dialogs;
   momiru::ui::ScreenContext context{state, pictures, dialogs, momiru::settingsDirectory()};
   momiru::app::ScreenFlow flow(context);
-  flow.start();
+  if (commandLine.files) {
+    const auto& [first, second] = *commandLine.files;
+    flow.startBattle(first, second, commandLine.seed);
+  } else {
+    flow.start();
+  }
   return QApplication::exec();
 }

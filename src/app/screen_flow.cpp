@@ -1,9 +1,14 @@
-// Screen flow: which event leads to which screen, and the end of the program.
+// Screen flow: which event leads to which screen, the start at the colosseum, and the end of
+// the program.
 #include "app/screen_flow.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <string>
 #include <utility>
 
+#include "data/settings_file.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
@@ -11,6 +16,35 @@
 #include "ui/title_screen.h"
 
 namespace momiru::app {
+
+namespace {
+
+// The settings file's switches and speed for a battle that skips the options screen, brought
+// into the values the options screen's controls can hold; the values that screen first shows
+// when no settings file has been read.
+void useSettingsFile(GameState& gs, const std::filesystem::path& dir) {
+  const Settings before = gs.settings;
+  LoadSettings(gs, dir);
+  if (gs.settings == before && gs.settings.battleSpeed == 0) {
+    for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
+      gs.settings.*Settings::kSwitches[i] = ui::OptionsScreen::kFirstSwitches[i];
+    }
+    gs.settings.battleSpeed = ui::OptionsScreen::kFirstSpeed;
+  }
+  for (std::int32_t Settings::*entry : Settings::kSwitches) {
+    gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
+  }
+  gs.settings.battleSpeed = std::clamp<std::int32_t>(
+      gs.settings.battleSpeed, ui::OptionsScreen::kSpeedMin, ui::OptionsScreen::kSpeedMax);
+}
+
+std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+  return ec ? file : absolute;
+}
+
+}  // namespace
 
 ScreenFlow::ScreenFlow(ui::ScreenContext& context, std::function<void()> endProgram)
     : ctx_(context), endProgram_(std::move(endProgram)) {
@@ -26,6 +60,38 @@ ScreenFlow::~ScreenFlow() {
 }
 
 void ScreenFlow::start() { go(Where::Title); }
+
+bool ScreenFlow::startBattle(const std::filesystem::path& first,
+                             const std::filesystem::path& second,
+                             std::optional<std::uint64_t> seed) {
+  GameState& gs = ctx_.gs;
+  gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
+  useSettingsFile(gs, ctx_.settingsDir);
+  gs.battleLog.clear();
+  gs.currentSlot = 0;
+  const std::filesystem::path* files[kSlots] = {&first, &second};
+  for (int slot = 0; slot < kSlots; ++slot) {
+    std::string reason;
+    switch (ui::loadSaveDataFile(gs, slot, *files[slot], ctx_.dialogs, nullptr, &reason)) {
+      case ui::FileLoad::Tampered:
+        where_ = Where::End;  // the program has ended
+        return false;
+      case ui::FileLoad::Failed:
+        // Quoted as the shell would take it: a file name cannot break the one line.
+        std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
+                     shellQuote(files[slot]->string()).c_str(), reason.c_str());
+        start();
+        return false;
+      case ui::FileLoad::Loaded:
+        fileLoaded(slot, *files[slot]);
+        ui::registerCurrentSlot(gs);
+        break;
+    }
+  }
+  nextSeed_ = seed;
+  go(Where::Battle);
+  return true;
+}
 
 void ScreenFlow::go(Where next) {
   if (current_) {
@@ -57,13 +123,18 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Entry: {
       auto* entry = new ui::EntryScreen(ctx_);
+      connect(entry, &ui::EntryScreen::fileLoaded, this, &ScreenFlow::fileLoaded);
       connect(entry, &ui::EntryScreen::bothRegistered, this, [this] { go(Where::Battle); });
       screen = entry;
       break;
     }
     case Where::Battle: {
-      auto* battle = new ui::BattleScreen(ctx_);
+      const std::optional<std::uint64_t> seed = std::exchange(nextSeed_, std::nullopt);
+      if (seed) ui::BattleScreen::setSeedSource([value = *seed] { return value; });
+      auto* battle = new ui::BattleScreen(ctx_);  // takes its seed as it loads
+      if (seed) ui::BattleScreen::setSeedSource({});
       connect(battle, &ui::BattleScreen::battleFinished, this, [this] { go(Where::Result); });
+      reportBattle(battle->seed());
       screen = battle;
       break;
     }
@@ -86,6 +157,25 @@ void ScreenFlow::screenClosed(ui::Screen* screen) {
   current_ = nullptr;
   where_ = Where::End;
   endProgram_();
+}
+
+void ScreenFlow::fileLoaded(int slot, const std::filesystem::path& file) {
+  if (slot < 0 || slot >= kSlots) return;
+  const auto s = static_cast<std::size_t>(slot);
+  files_[s] = LoadedFile{absoluteOrAsGiven(file), ctx_.gs.combatant[s].hp};
+}
+
+void ScreenFlow::reportBattle(std::uint64_t seed) const {
+  ReplaySource sources[kSlots];
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    if (!files_[s]) continue;
+    sources[s].file = files_[s]->file;
+    sources[s].changedSinceLoad = files_[s]->hp != ctx_.gs.combatant[s].hp;
+  }
+  const std::string line =
+      replayLine(seed, sources[0], sources[1], ctx_.gs.settings.halveDamage != 0);
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace momiru::app

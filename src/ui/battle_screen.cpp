@@ -17,6 +17,7 @@
 #include "data/arith.h"
 #include "data/random_unit.h"
 #include "ui/move_list_screen.h"
+#include "ui/name_line.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/twips.h"
@@ -340,7 +341,7 @@ void BattleScreen::messageChanged(std::string_view text) {
 void BattleScreen::statusChanged() {
   for (int i = 0; i < kSlots; ++i) {
     const battle::StatusTexts t = battle::statusTexts(gs, i);
-    nameLabels_[at(i)]->setText(displayText(t.name12));
+    showNameLine(nameLabels_[at(i)], displayText(t.name12));
     statusLabels_[at(i)]->setText(displayText(t.stas));
   }
 }

@@ -2,8 +2,14 @@
 #include "ui/entry_screen.h"
 
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
+#include <optional>
 #include <string>
 
 #include "data/registration.h"
@@ -27,94 +33,170 @@ void fill(QWidget* widget, const QColor& colour) {
   widget->setPalette(pal);
 }
 
+// The one save-data file of a drop, when it is one that may be loaded.
+std::optional<std::filesystem::path> droppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return std::nullopt;
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+  const QByteArray bytes = QFile::encodeName(urls.front().toLocalFile());
+  std::filesystem::path file(
+      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (!EntryScreen::isDroppableSaveData(file)) return std::nullopt;
+  return file;
+}
+
 }  // namespace
+
+bool registerCurrentSlot(GameState& gs) {
+  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return false;
+  if (!hasCharacter(gs.combatant[static_cast<std::size_t>(gs.currentSlot)])) return false;
+  markEqualNames(gs);
+  ++gs.currentSlot;
+  return true;
+}
+
+FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
+                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason) {
+  const SaveDataResult result = LoadSaveData(gs, slot, file);
+  if (reason != nullptr) *reason = result.reason;
+  switch (result.outcome) {
+    case LoadOutcome::Loaded:
+      return FileLoad::Loaded;
+    case LoadOutcome::Tampered:
+      dialogs.integrityMessage(parent);
+      dialogs.terminateProgram();
+      return FileLoad::Tampered;
+    case LoadOutcome::Failed:
+      break;
+  }
+  return FileLoad::Failed;
+}
 
 EntryScreen::EntryScreen(ScreenContext& context)
     : Screen(context, "Form5", QStringLiteral("エントリー表"), QSize(6585, 3345)) {
-  Picture1 = new QWidget(this);
-  Picture1->setObjectName(QStringLiteral("Picture1"));
-  Picture1->setGeometry(twipsRect(105, 105, 2430, 2745));
-  fill(Picture1, bgr(kLightBlue));
+  auto* pictureFrame = new QWidget(this);
+  pictureFrame->setObjectName(QStringLiteral("Picture1"));
+  pictureFrame->setGeometry(twipsRect(105, 105, 2430, 2745));
+  fill(pictureFrame, bgr(kLightBlue));
 
-  MYGA = new PictureView(Picture1);
-  MYGA->setObjectName(QStringLiteral("MYGA"));
-  MYGA->setGeometry(twipsRect(0, 0, 2385, 2745));
-  MYGA->setAccessibleName(QStringLiteral("キャラクターの絵"));
+  picture_ = new PictureView(pictureFrame);
+  picture_->setObjectName(QStringLiteral("MYGA"));
+  picture_->setGeometry(twipsRect(0, 0, 2385, 2745));
+  picture_->setAccessibleName(QStringLiteral("キャラクターの絵"));
 
-  MYST = new QLabel(QString::fromUtf8(kEntryInstruction), this);
-  MYST->setObjectName(QStringLiteral("MYST"));
-  MYST->setGeometry(twipsRect(2625, 105, 3900, 2745));
-  MYST->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  MYST->setWordWrap(true);
-  MYST->setTextFormat(Qt::PlainText);
-  MYST->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  fill(MYST, bgr(kLightCyan));
+  status_ = new QLabel(QString::fromUtf8(kEntryInstruction), this);
+  status_->setObjectName(QStringLiteral("MYST"));
+  status_->setGeometry(twipsRect(2625, 105, 3900, 2745));
+  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  status_->setWordWrap(true);
+  status_->setTextFormat(Qt::PlainText);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fill(status_, bgr(kLightCyan));
 
-  Command2 = new QPushButton(QStringLiteral("登録"), this);
-  Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(twipsRect(105, 2940, 645, 330));
-  Command2->setAccessibleName(Command2->text());
-  connect(Command2, &QPushButton::clicked, this, &EntryScreen::Command2_Click);
+  auto* registerButton = new QPushButton(QStringLiteral("登録"), this);
+  registerButton->setObjectName(QStringLiteral("Command2"));
+  registerButton->setGeometry(twipsRect(105, 2940, 645, 330));
+  registerButton->setAccessibleName(registerButton->text());
+  connect(registerButton, &QPushButton::clicked, this, &EntryScreen::registerCharacter);
 
-  Command1 = new QPushButton(QStringLiteral("読み込み"), this);
-  Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(twipsRect(840, 2940, 960, 330));
-  Command1->setAccessibleName(Command1->text());
-  connect(Command1, &QPushButton::clicked, this, &EntryScreen::Command1_Click);
+  auto* loadButton = new QPushButton(QStringLiteral("読み込み"), this);
+  loadButton->setObjectName(QStringLiteral("Command1"));
+  loadButton->setGeometry(twipsRect(840, 2940, 960, 330));
+  loadButton->setAccessibleName(loadButton->text());
+  connect(loadButton, &QPushButton::clicked, this, &EntryScreen::loadFromDialog);
 
-  WAZA = new QComboBox(this);
-  WAZA->setObjectName(QStringLiteral("WAZA"));
-  WAZA->setGeometry(twipsRect(1890, 2940, 4635, 300));
-  WAZA->setAccessibleName(QStringLiteral("技"));
+  moves_ = new QComboBox(this);
+  moves_->setObjectName(QStringLiteral("WAZA"));
+  moves_->setGeometry(twipsRect(1890, 2940, 4635, 300));
+  moves_->setAccessibleName(QStringLiteral("技"));
 
-  setTabOrder(Command2, Command1);
-  setTabOrder(Command1, WAZA);
-  Command1->setFocus();
+  setTabOrder(registerButton, loadButton);
+  setTabOrder(loadButton, moves_);
+  loadButton->setFocus();
+  setAcceptDrops(true);
 
-  Form_Load();
+  load();
 }
 
-void EntryScreen::Form_Load() {
+void EntryScreen::load() {
   gs.battleLog.clear();
-  setCaptionFromPlayerNo();
+  showPlayerInCaption();
 }
 
-void EntryScreen::setCaptionFromPlayerNo() {
+void EntryScreen::showPlayerInCaption() {
   setWindowTitle(QString::number(gs.currentSlot + 1) + QStringLiteral("Ｐｌａｙｅｒ"));
 }
 
 void EntryScreen::showPicture(int number) {
   PictureBank& bank = ctx.pictures;
-  MYGA->setSource([&bank, number](qreal dpr) { return bank.MAE(number, dpr); });
-  MYGA->setAccessibleDescription(number >= 0 && number < PictureBank::kEmptyPortrait
-                                     ? QStringLiteral("絵 %1").arg(number)
-                                     : QString());
+  picture_->setSource([&bank, number](qreal dpr) { return bank.portrait(number, dpr); });
+  picture_->setAccessibleDescription(number >= 0 && number < PictureBank::kEmptyPortrait
+                                         ? QStringLiteral("絵 %1").arg(number)
+                                         : QString());
 }
 
-void EntryScreen::Command1_Click() {
-  // Only slots 0 and 1 can be entered; the screen closes once PlayerNo reaches 2.
+void EntryScreen::loadFromDialog() {
+  // Only slots 0 and 1 can be entered; the screen closes once both are registered.
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   if (const auto file = ctx.dialogs.openSaveData(this)) {
-    const SaveDataResult result = LoadSaveData(gs, gs.currentSlot, *file);
-    if (result.outcome == LoadOutcome::Tampered) {
-      ctx.dialogs.integrityMessage(this);
-      ctx.dialogs.terminateProgram();
-      return;
-    }
+    loadFile(*file);
+    return;
   }
-  YOUHYO();
+  showSlot();  // a cancelled dialog shows the slot as it is
 }
 
-void EntryScreen::YOUHYO() {
+void EntryScreen::loadFile(const std::filesystem::path& file) {
+  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
+  const int slot = gs.currentSlot;
+  switch (loadSaveDataFile(gs, slot, file, ctx.dialogs, this)) {
+    case FileLoad::Tampered:
+      return;  // the program has ended; nothing more happens in this event
+    case FileLoad::Loaded:
+      emit fileLoaded(slot, file);
+      break;
+    case FileLoad::Failed:
+      break;
+  }
+  showSlot();
+}
+
+bool EntryScreen::isDroppableSaveData(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (extension != ".dat") return false;
+  // Only a regular file: opening a FIFO would wait for a writer and hang the screen.
+  std::error_code ec;
+  return std::filesystem::is_regular_file(file, ec);
+}
+
+void EntryScreen::dragEnterEvent(QDragEnterEvent* event) {
+  if (gs.currentSlot >= 0 && gs.currentSlot < kSlots && droppedFile(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void EntryScreen::dropEvent(QDropEvent* event) {
+  const auto file = droppedFile(event->mimeData());
+  if (!file || gs.currentSlot < 0 || gs.currentSlot >= kSlots) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  loadFile(*file);
+}
+
+void EntryScreen::showSlot() {
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   const Combatant& c = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
   const std::string& crlf = gs.lineBreak;
 
-  WAZA->clear();
+  moves_->clear();
   for (std::size_t m = 0; m < kMoves; ++m) {
-    WAZA->addItem(QString::fromStdString(c.moveNames[m] + "：" + std::to_string(c.movePower[m])));
+    moves_->addItem(QString::fromStdString(c.moveNames[m] + "：" + std::to_string(c.movePower[m])));
   }
-  WAZA->setCurrentIndex(-1);
+  moves_->setCurrentIndex(-1);
 
   std::string text = "Lv." + std::to_string(c.level) + "　" + c.name;
   text += crlf + "ステータス" + crlf;
@@ -123,26 +205,23 @@ void EntryScreen::YOUHYO() {
     text += "残りHP　" + std::to_string(c.hp[p]) + " 攻撃力　" + std::to_string(c.attack[p]) +
             "防御力　" + std::to_string(c.defence[p]) + crlf;
   }
-  MYST->setText(QString::fromStdString(text));
+  status_->setText(QString::fromStdString(text));
 
   showPicture(c.portrait);
 }
 
-void EntryScreen::Command2_Click() {
+void EntryScreen::registerCharacter() {
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
-  Combatant& entered = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
-  if (entered.level == 0) {
-    MYST->setText(QString::fromUtf8(kNotRegistered));
+  if (!registerCurrentSlot(gs)) {
+    status_->setText(QString::fromUtf8(kNotRegistered));
     showPicture(PictureBank::kEmptyPortrait);
-    WAZA->clear();
-    return;
+    moves_->clear();
+    return;  // the same player stays on turn
   }
-  markEqualNames(gs);
-  ++gs.currentSlot;
-  MYST->clear();
+  status_->clear();
   showPicture(PictureBank::kEmptyPortrait);
-  WAZA->clear();
-  setCaptionFromPlayerNo();
+  moves_->clear();
+  showPlayerInCaption();
   if (gs.currentSlot == kSlots) emit bothRegistered();
 }
 

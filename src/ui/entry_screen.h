@@ -1,6 +1,9 @@
 // The entry screen `Form5`: each player loads a save-data file and registers the character.
 #pragma once
 
+#include <filesystem>
+#include <string>
+
 #include "ui/screen.h"
 
 class QComboBox;
@@ -11,36 +14,62 @@ class QWidget;
 namespace momiru::ui {
 
 class PictureView;
+class PlatformDialogs;
 
 // Shown until the first load or registration: the 23 half-width spaces wrap it in the label.
 inline constexpr const char* kEntryInstruction =
     "読み込みでモミルＮｏ．１の                       SAVEDATAを開いてください";
 inline constexpr const char* kNotRegistered = "データが登録されてません";
 
+// Registers the character in slot gs.currentSlot and passes the turn to the next slot. A slot
+// whose level is 0 holds no character: nothing changes and the result is false. When both slots
+// then hold the same name, each name gets its slot number in parentheses, "(1)" and "(2)".
+// The one place where a registration happens, on the screen and from the command line alike.
+bool registerCurrentSlot(GameState& gs);
+
+// How loading one save-data file into a slot ended, for the entry screen and the command line.
+enum class FileLoad { Loaded, Failed, Tampered };
+
+// Loads `file` into slot `slot` as "読み込み" does. A file that fails its integrity test shows
+// the integrity message (over `parent`) and ends the program; with test dialogs that return,
+// the result is Tampered and nothing has changed. A file that cannot be used changes nothing;
+// `reason`, when given, then says why.
+FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
+                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason = nullptr);
+
 class EntryScreen final : public Screen {
   Q_OBJECT
  public:
   explicit EntryScreen(ScreenContext& context);
 
-  // Shows slot PlayerNo: the moves, the status text and the picture.
-  void YOUHYO();
+  // Shows slot gs.currentSlot: the moves, the status text and the picture.
+  void showSlot();
+
+  // Loads `file` into the current slot, then shows the slot, as "読み込み" with that file.
+  void loadFile(const std::filesystem::path& file);
+
+  // A file that may be dropped here: one regular file whose name ends in ".dat".
+  static bool isDroppableSaveData(const std::filesystem::path& file);
 
  signals:
-  void bothRegistered();  // the second "登録": PlayerNo has reached 2
+  void bothRegistered();  // the second "登録": both slots hold a registered character
+  // A save-data file was loaded into `slot` (for the line that replays the battle).
+  void fileLoaded(int slot, const std::filesystem::path& file);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
-  void Form_Load();
-  void Command1_Click();  // "読み込み"
-  void Command2_Click();  // "登録"
-  void setCaptionFromPlayerNo();
+  void load();
+  void loadFromDialog();     // "読み込み"
+  void registerCharacter();  // "登録"
+  void showPlayerInCaption();
   void showPicture(int number);
 
-  QWidget* Picture1 = nullptr;
-  PictureView* MYGA = nullptr;
-  QLabel* MYST = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QComboBox* WAZA = nullptr;
+  PictureView* picture_ = nullptr;
+  QLabel* status_ = nullptr;
+  QComboBox* moves_ = nullptr;
 };
 
 }  // namespace momiru::ui

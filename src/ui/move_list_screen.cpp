@@ -1,16 +1,26 @@
-// Move-list window: the listing, and closing it by a click, a key or the window system.
+// Move-list window: the listing, its place above the battle window, and closing it by a click, a
+// key or the window system.
 #include "ui/move_list_screen.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWindow>
+#include <algorithm>
 
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
 namespace momiru::ui {
 
-MoveListScreen::MoveListScreen(ScreenContext& context)
+namespace {
+
+constexpr int kMarginPx = 6;  // keeps the text off the window's edges
+
+}  // namespace
+
+MoveListScreen::MoveListScreen(ScreenContext& context, QWidget* owner)
     : Screen(context, "Form6", QStringLiteral("持ち技"), QSize(2970, 3120)) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -20,43 +30,84 @@ MoveListScreen::MoveListScreen(ScreenContext& context)
   pal.setColor(QPalette::WindowText, Qt::black);
   setPalette(pal);
 
-  Label1 = new QLabel(QStringLiteral("Label1"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(twipsRect(0, 0, 2955, 3480));
-  Label1->setFont(uiFont(9.0, true));
-  Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Label1->setWordWrap(true);
-  Label1->setTextFormat(Qt::PlainText);
-  Label1->installEventFilter(this);
+  listingLabel_ = new QLabel(QStringLiteral("Label1"), this);
+  listingLabel_->setObjectName(QStringLiteral("Label1"));
+  listingLabel_->setFont(uiFont(9.0, true));
+  listingLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  listingLabel_->setWordWrap(true);
+  listingLabel_->setTextFormat(Qt::PlainText);
+  listingLabel_->setContentsMargins(kMarginPx, kMarginPx, kMarginPx, kMarginPx);
+  listingLabel_->installEventFilter(this);
   // The window takes the keys: Enter, Space or Escape close it like a click on the text.
   setFocusPolicy(Qt::StrongFocus);
 
-  Form_Load();
+  fill();
+  if (owner != nullptr) belongTo(owner);
 }
 
-void MoveListScreen::Form_Load() {
+void MoveListScreen::fill() {
   const std::int32_t s = gs.currentSlot;
-  if (s < 0 || s >= kSlots) return;  // only a slot has moves; the design text stays
-  const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
-  const std::string& crlf = gs.lineBreak;
-  text_ = c.name + crlf;
-  for (std::size_t m = 0; m < kMoves; ++m) {
-    text_ += c.moveNames[m] + "／" + std::to_string(c.movePower[m]) + crlf + crlf;
+  if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the label keeps its first text
+    const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
+    const std::string& crlf = gs.lineBreak;
+    text_ = c.name + crlf;
+    for (std::size_t m = 0; m < kMoves; ++m) {
+      text_ += c.moveNames[m] + "／" + std::to_string(c.movePower[m]) + crlf + crlf;
+    }
+    listingLabel_->setText(displayText(text_));
+    setAccessibleName(QStringLiteral("持ち技"));
+    setAccessibleDescription(listingLabel_->text());
   }
-  Label1->setText(displayText(text_));
-  setAccessibleName(QStringLiteral("持ち技"));
-  setAccessibleDescription(Label1->text());
+  // The window keeps its width and grows downwards when the listing, its last empty line
+  // included, needs more height than the window first has.
+  const int width = this->width();
+  listingLabel_->setGeometry(0, 0, width, listingLabel_->heightForWidth(width));
+  const int needed = listingLabel_->height() + listingLabel_->fontMetrics().lineSpacing();
+  setFixedSize(width, std::max(height(), needed));
+  listingLabel_->resize(width, height());
 }
 
-void MoveListScreen::Label1_Click() { close(); }
+void MoveListScreen::belongTo(QWidget* owner) {
+  if (owner == nullptr || owner == owner_) return;
+  if (owner_) owner_->removeEventFilter(this);
+  owner_ = owner;
+  owner->installEventFilter(this);
+  winId();  // the transient parent is set on the native window, before it is first shown
+  if (QWindow* own = windowHandle(); own != nullptr && owner->windowHandle() != nullptr) {
+    own->setTransientParent(owner->windowHandle());
+  }
+}
+
+void MoveListScreen::showEvent(QShowEvent* event) {
+  if (!owner_) {
+    if (QWindow* own = windowHandle(); own != nullptr && own->transientParent() != nullptr) {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != this && top->windowHandle() == own->transientParent()) {
+          belongTo(top);
+          break;
+        }
+      }
+    }
+  }
+  Screen::showEvent(event);
+}
+
+void MoveListScreen::closeByClick() { close(); }
 
 bool MoveListScreen::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Label1 && event->type() == QEvent::MouseButtonRelease) {
+  if (watched == listingLabel_ && event->type() == QEvent::MouseButtonRelease) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() == Qt::LeftButton && Label1->rect().contains(mouse->position().toPoint())) {
-      Label1_Click();
+    if (mouse->button() == Qt::LeftButton &&
+        listingLabel_->rect().contains(mouse->position().toPoint())) {
+      closeByClick();
       return true;
     }
+  }
+  if (watched == owner_ && isVisible() &&
+      (event->type() == QEvent::WindowActivate || event->type() == QEvent::MouseButtonPress)) {
+    // The owner waits for this window: bring it back in front of the owner and to the keyboard.
+    raise();
+    activateWindow();
   }
   return Screen::eventFilter(watched, event);
 }
@@ -67,7 +118,7 @@ void MoveListScreen::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-      Label1_Click();
+      closeByClick();
       return;
     default:
       Screen::keyPressEvent(event);

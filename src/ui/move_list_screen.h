@@ -2,6 +2,7 @@
 // opened over the battle screen while the battle waits between turns.
 #pragma once
 
+#include <QPointer>
 #include <string>
 
 #include "ui/screen.h"
@@ -13,24 +14,32 @@ namespace momiru::ui {
 class MoveListScreen final : public Screen {
   Q_OBJECT
  public:
-  // Lists the moves of slot PlayerNo, which the opener sets first.
-  explicit MoveListScreen(ScreenContext& context);
+  // Lists the moves of slot gs.currentSlot, which the opener sets first. The window belongs to
+  // `owner` (the battle screen): the window system keeps it above its owner and moves it with
+  // it, and whenever the owner is activated, a click on it included, the list comes back to the
+  // front. Without an owner it takes the window it has been made transient for, if any, when it
+  // is shown.
+  explicit MoveListScreen(ScreenContext& context, QWidget* owner = nullptr);
 
   // The listing as built, with its CR LF line ends.
   const std::string& listing() const { return text_; }
+  QWidget* owner() const { return owner_.data(); }
 
   // A click on the text: the window closes, and its closed() lets the battle go on.
-  void Label1_Click();
+  void closeByClick();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
-  void Form_Load();
+  void fill();
+  void belongTo(QWidget* owner);
 
   std::string text_;
-  QLabel* Label1 = nullptr;
+  QLabel* listingLabel_ = nullptr;
+  QPointer<QWidget> owner_;
 };
 
 }  // namespace momiru::ui

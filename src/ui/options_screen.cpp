@@ -1,8 +1,9 @@
-// Options screen: file → globals → controls on load and reload; controls → globals → file on save.
+// Options screen: file → memory → controls on load and reload; controls → memory → file on save.
 #include "ui/options_screen.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
@@ -17,10 +18,28 @@ namespace momiru::ui {
 namespace {
 
 constexpr std::uint32_t kLightBlue = 0xFFC0C0;  // blue-green-red
-const char* const kSpeedLabel = "バトルスピード：";
+const char* const kSpeedText = "バトルスピード：";
 
-struct LabelDesign {
-  int index;
+// The styles draw no focus on a scroll bar; this one draws a frame in the highlight colour
+// around itself, as the buttons show theirs, while the keyboard focus is shown in its window.
+class SpeedScrollBar final : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange)) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1.0, 1.0, -1.0, -1.0), 2.0, 2.0);
+  }
+};
+
+struct LabelLayout {
+  const char* name;
   const char* text;
   QRect twips;
 };
@@ -34,95 +53,103 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   pal.setColor(QPalette::Window, bgr(kLightBlue));
   setPalette(pal);
 
-  const LabelDesign labels[] = {
-      {0, "オプション", QRect(1785, 105, 1275, 285)},
-      {1, "背景の表現", QRect(105, 735, 1515, 285)},
-      {2, "ダメージ半減", QRect(105, 1260, 1680, 285)},
-      {4, "メッセージボックス", QRect(105, 1680, 2310, 285)},
-      {5, "バトルスピード：150", QRect(1260, 2100, 2490, 285)},
+  // The heading, the three switches' row labels and the speed label, top to bottom.
+  const LabelLayout labelLayouts[] = {
+      {"Label1_0", "オプション", QRect(1785, 105, 1275, 285)},
+      {"Label1_1", "背景の表現", QRect(105, 735, 1515, 285)},
+      {"Label1_2", "ダメージ半減", QRect(105, 1260, 1680, 285)},
+      {"Label1_4", "メッセージボックス", QRect(105, 1680, 2310, 285)},
+      {"Label1_5", "バトルスピード：150", QRect(1260, 2100, 2490, 285)},
   };
-  for (const LabelDesign& d : labels) {
+  std::array<QLabel*, std::size(labelLayouts)> labels{};
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const LabelLayout& d = labelLayouts[i];
     auto* label = new QLabel(QString::fromUtf8(d.text), this);
-    label->setObjectName(QStringLiteral("Label1_%1").arg(d.index));
+    label->setObjectName(QString::fromLatin1(d.name));
     label->setGeometry(twipsRect(d.twips.x(), d.twips.y(), d.twips.width(), d.twips.height()));
     label->setFont(uiFont(9.0, true));
-    if (d.index == 0) label->setAlignment(Qt::AlignCenter);
-    Label1[static_cast<std::size_t>(d.index)] = label;
+    labels[i] = label;
   }
+  labels[0]->setAlignment(Qt::AlignCenter);
+  speedLabel_ = labels[4];
 
   const struct {
     const char* text;
     int top;
-    std::size_t rowLabel;
-  } checks[] = {{"チェックすると実行", 735, 1},
-                {"チェックすると実行", 1260, 2},
-                {"チェックするとつける", 1680, 4}};
-  for (std::size_t i = 0; i < Check1.size(); ++i) {
-    auto* box = new QCheckBox(QString::fromUtf8(checks[i].text), this);
+  } switchLayouts[] = {
+      {"チェックすると実行", 735}, {"チェックすると実行", 1260}, {"チェックするとつける", 1680}};
+  for (std::size_t i = 0; i < switchBoxes_.size(); ++i) {
+    auto* box = new QCheckBox(QString::fromUtf8(switchLayouts[i].text), this);
     box->setObjectName(QStringLiteral("Check1_%1").arg(i));
-    box->setGeometry(twipsRect(2730, checks[i].top, 1905, 330));
-    QLabel* row = Label1[checks[i].rowLabel];
+    box->setGeometry(twipsRect(2730, switchLayouts[i].top, 1905, 330));
+    QLabel* row = labels[i + 1];
     row->setBuddy(box);
     box->setAccessibleName(row->text());
     box->setAccessibleDescription(box->text());
-    Check1[i] = box;
+    switchBoxes_[i] = box;
   }
-  Check1[0]->setChecked(true);
-  Check1[2]->setChecked(true);
+  switchBoxes_[0]->setChecked(true);
+  switchBoxes_[2]->setChecked(true);
 
-  HScroll1 = new QScrollBar(Qt::Horizontal, this);
-  HScroll1->setObjectName(QStringLiteral("HScroll1"));
-  HScroll1->setGeometry(twipsRect(105, 2415, 4635, 330));
-  HScroll1->setRange(kSpeedMin, kSpeedMax);
-  HScroll1->setSingleStep(1);
-  HScroll1->setPageStep(1);
-  HScroll1->setValue(kDesignSpeed);
+  speedBar_ = new SpeedScrollBar(Qt::Horizontal, this);
+  speedBar_->setObjectName(QStringLiteral("HScroll1"));
+  speedBar_->setGeometry(twipsRect(105, 2415, 4635, 330));
+  speedBar_->setRange(kSpeedMin, kSpeedMax);
+  speedBar_->setSingleStep(1);
+  speedBar_->setPageStep(1);
+  speedBar_->setValue(kFirstSpeed);
   // Without tracking the value, and so the label, changes when a dragged thumb is released.
-  HScroll1->setTracking(false);
-  HScroll1->setFocusPolicy(Qt::StrongFocus);
+  speedBar_->setTracking(false);
+  speedBar_->setFocusPolicy(Qt::StrongFocus);
   // A scroll bar inverts its keys by default; here Left must lower the speed, as the left arrow
   // does.
-  HScroll1->setInvertedControls(false);
-  HScroll1->setAccessibleName(QStringLiteral("バトルスピード"));
-  Label1[5]->setBuddy(HScroll1);
-  connect(HScroll1, &QScrollBar::valueChanged, this, &OptionsScreen::HScroll1_Change);
+  speedBar_->setInvertedControls(false);
+  speedBar_->setAccessibleName(QStringLiteral("バトルスピード"));
+  speedLabel_->setBuddy(speedBar_);
+  connect(speedBar_, &QScrollBar::valueChanged, this, &OptionsScreen::showSpeed);
 
   const struct {
-    QPushButton** button;
     const char* name;
     const char* text;
     QRect twips;
-  } buttons[] = {
-      {&Command2, "Command2", "変更", QRect(105, 2940, 1485, 435)},
-      {&Command3, "Command3", "設定項目のロード", QRect(1680, 2940, 1485, 435)},
-      {&Command1, "Command1", "取り消し", QRect(3255, 2940, 1485, 435)},
-      {&Command4, "Command4", "ＶＳバトル", QRect(105, 3570, 4635, 540)},
+  } buttonLayouts[] = {
+      {"Command2", "変更", QRect(105, 2940, 1485, 435)},
+      {"Command3", "設定項目のロード", QRect(1680, 2940, 1485, 435)},
+      {"Command1", "取り消し", QRect(3255, 2940, 1485, 435)},
+      {"Command4", "ＶＳバトル", QRect(105, 3570, 4635, 540)},
   };
-  for (const auto& b : buttons) {
-    auto* button = new QPushButton(QString::fromUtf8(b.text), this);
-    button->setObjectName(QString::fromLatin1(b.name));
-    button->setGeometry(twipsRect(b.twips.x(), b.twips.y(), b.twips.width(), b.twips.height()));
+  std::array<QPushButton*, std::size(buttonLayouts)> buttons{};
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const auto& d = buttonLayouts[i];
+    auto* button = new QPushButton(QString::fromUtf8(d.text), this);
+    button->setObjectName(QString::fromLatin1(d.name));
+    button->setGeometry(twipsRect(d.twips.x(), d.twips.y(), d.twips.width(), d.twips.height()));
     button->setAccessibleName(button->text());
-    *b.button = button;
+    buttons[i] = button;
   }
-  connect(Command1, &QPushButton::clicked, this, &OptionsScreen::Command1_Click);
-  connect(Command2, &QPushButton::clicked, this, &OptionsScreen::Command2_Click);
-  connect(Command3, &QPushButton::clicked, this, &OptionsScreen::Command3_Click);
-  connect(Command4, &QPushButton::clicked, this, &OptionsScreen::Command4_Click);
+  QPushButton* changeButton = buttons[0];
+  QPushButton* reloadButton = buttons[1];
+  QPushButton* cancelButton = buttons[2];
+  QPushButton* vsBattleButton = buttons[3];
+  connect(changeButton, &QPushButton::clicked, this, &OptionsScreen::change);
+  connect(reloadButton, &QPushButton::clicked, this, &OptionsScreen::readIntoControls);
+  connect(cancelButton, &QPushButton::clicked, this, &OptionsScreen::cancelClicked);
+  connect(vsBattleButton, &QPushButton::clicked, this, &OptionsScreen::startVsBattle);
 
-  setTabOrder(Check1[0], Check1[1]);
-  setTabOrder(Check1[1], Check1[2]);
-  setTabOrder(Check1[2], HScroll1);
-  setTabOrder(HScroll1, Command2);
-  setTabOrder(Command2, Command3);
-  setTabOrder(Command3, Command1);
-  setTabOrder(Command1, Command4);
-  Command4->setFocus();
+  setTabOrder(switchBoxes_[0], switchBoxes_[1]);
+  setTabOrder(switchBoxes_[1], switchBoxes_[2]);
+  setTabOrder(switchBoxes_[2], speedBar_);
+  setTabOrder(speedBar_, changeButton);
+  setTabOrder(changeButton, reloadButton);
+  setTabOrder(reloadButton, cancelButton);
+  setTabOrder(cancelButton, vsBattleButton);
+  vsBattleButton->setFocus();
 
-  Form_Load();
+  load();
 }
 
-void OptionsScreen::Form_Load() {
+void OptionsScreen::load() {
+  // Every way to the entry screen passes here, so each entry starts with player 1.
   gs.currentSlot = 0;
   readIntoControls();
 }
@@ -132,43 +159,40 @@ void OptionsScreen::readIntoControls() {
   LoadSettings(gs, ctx.settingsDir);
   const bool readSomething = gs.settings != before;
 
-  std::array<bool, 3> ticked{true, false, true};
-  int speed = kDesignSpeed;
-  // With no settings ever read the speed is still 0; the screen then shows its design values.
+  std::array<bool, 3> ticked{};
+  for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = kFirstSwitches[i] != 0;
+  int speed = kFirstSpeed;
+  // With no settings ever read the speed is still 0; the screen then shows its first values.
   if (readSomething || gs.settings.battleSpeed != 0) {
     for (std::size_t i = 0; i < ticked.size(); ++i)
       ticked[i] = gs.settings.*Settings::kSwitches[i] != 0;
     speed = std::clamp<int>(gs.settings.battleSpeed, kSpeedMin, kSpeedMax);
   }
-  for (std::size_t i = 0; i < Check1.size(); ++i) Check1[i]->setChecked(ticked[i]);
-  if (HScroll1->value() == speed) {
-    HScroll1_Change(speed);
+  for (std::size_t i = 0; i < switchBoxes_.size(); ++i) switchBoxes_[i]->setChecked(ticked[i]);
+  if (speedBar_->value() == speed) {
+    showSpeed(speed);
   } else {
-    HScroll1->setValue(speed);
+    speedBar_->setValue(speed);
   }
 }
 
 void OptionsScreen::saveFromControls() {
-  for (std::size_t i = 0; i < Check1.size(); ++i)
-    gs.settings.*Settings::kSwitches[i] = Check1[i]->isChecked() ? 1 : 0;
-  gs.settings.battleSpeed = HScroll1->value();
+  for (std::size_t i = 0; i < switchBoxes_.size(); ++i)
+    gs.settings.*Settings::kSwitches[i] = switchBoxes_[i]->isChecked() ? 1 : 0;
+  gs.settings.battleSpeed = speedBar_->value();
   SaveSettings(gs, ctx.settingsDir);
 }
 
-void OptionsScreen::HScroll1_Change(int value) {
-  Label1[5]->setText(QString::fromUtf8(kSpeedLabel) + QString::number(value));
+void OptionsScreen::showSpeed(int value) {
+  speedLabel_->setText(QString::fromUtf8(kSpeedText) + QString::number(value));
 }
 
-void OptionsScreen::Command1_Click() { emit cancelClicked(); }
-
-void OptionsScreen::Command2_Click() {
+void OptionsScreen::change() {
   saveFromControls();
   emit changeClicked();
 }
 
-void OptionsScreen::Command3_Click() { readIntoControls(); }
-
-void OptionsScreen::Command4_Click() {
+void OptionsScreen::startVsBattle() {
   saveFromControls();
   emit vsBattleClicked();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "ui/screen.h"
 
@@ -17,7 +18,9 @@ class OptionsScreen final : public Screen {
  public:
   static constexpr int kSpeedMin = 1;
   static constexpr int kSpeedMax = 300;
-  static constexpr int kDesignSpeed = 150;
+  // What the screen shows while no settings have been read in this run.
+  static constexpr std::array<std::int32_t, 3> kFirstSwitches{1, 0, 1};
+  static constexpr int kFirstSpeed = 150;
 
   explicit OptionsScreen(ScreenContext& context);
 
@@ -27,25 +30,20 @@ class OptionsScreen final : public Screen {
   void vsBattleClicked();  // "ＶＳバトル": settings copied and written, on to the entry screen
 
  private:
-  void Form_Load();
-  void Command1_Click();
-  void Command2_Click();
-  void Command3_Click();
-  void Command4_Click();
-  void HScroll1_Change(int value);
+  void load();
+  void change();
+  void startVsBattle();
+  void showSpeed(int value);
 
-  // settings file → globals → controls.
+  // settings file → settings in memory → controls.
   void readIntoControls();
-  // controls → globals → settings file.
+  // controls → settings in memory → settings file.
   void saveFromControls();
 
-  std::array<QCheckBox*, 3> Check1{};
-  std::array<QLabel*, 6> Label1{};  // index 3 does not exist
-  QScrollBar* HScroll1 = nullptr;
-  QPushButton* Command1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QPushButton* Command3 = nullptr;
-  QPushButton* Command4 = nullptr;
+  // In the order of Settings::kSwitches: hit background, halved damage, message box.
+  std::array<QCheckBox*, 3> switchBoxes_{};
+  QLabel* speedLabel_ = nullptr;
+  QScrollBar* speedBar_ = nullptr;
 };
 
 }  // namespace momiru::ui

@@ -16,13 +16,13 @@ PictureBank::PictureBank(Finder finder) : finder_(std::move(finder)) {
     finder_ = [](const std::filesystem::path& relative) { return findDataFile(relative); };
 }
 
-QPixmap PictureBank::MAE(int picture, qreal devicePixelRatio) const {
+QPixmap PictureBank::portrait(int picture, qreal devicePixelRatio) const {
   if (picture < 0 || picture >= kEmptyPortrait) return {};
   return this->picture(QStringLiteral("mae%1.svg").arg(picture, 2, 10, QLatin1Char('0')),
                        kPortraitSize, devicePixelRatio);
 }
 
-QPixmap PictureBank::haikei(int index, qreal devicePixelRatio) const {
+QPixmap PictureBank::background(int index, qreal devicePixelRatio) const {
   if (index < 0 || index > 1) return {};
   return picture(QStringLiteral("haikei%1.svg").arg(index), kPortraitSize, devicePixelRatio);
 }

@@ -1,5 +1,5 @@
-// The shared pictures: the 15 portraits `MAE`, the panel backgrounds `haikei`, and any other SVG
-// of ours, rendered at the device pixel ratio so that they stay crisp on HiDPI screens.
+// The shared pictures: the 15 portraits, the two panel backgrounds, and any other SVG of ours,
+// rendered at the device pixel ratio so that they stay crisp on HiDPI screens.
 #pragma once
 
 #include <QHash>
@@ -13,7 +13,7 @@ namespace momiru::ui {
 
 class PictureBank {
  public:
-  static constexpr int kPortraits = 15;  // MAE(0)..MAE(14)
+  static constexpr int kPortraits = 15;  // portrait(0)..portrait(14)
   static constexpr int kEmptyPortrait = 14;
   static constexpr QSize kPortraitSize{159, 183};  // also the size of the backgrounds
 
@@ -25,10 +25,18 @@ class PictureBank {
 
   // Portrait `picture` (0..13). A null pixmap, the empty picture, for 14, for any number
   // outside 0..14 and for a missing or unreadable file.
-  QPixmap MAE(int picture, qreal devicePixelRatio = 1.0) const;
+  QPixmap portrait(int picture, qreal devicePixelRatio = 1.0) const;
 
   // Background 0 (normal) or 1 (hit); a null pixmap for anything else or a missing file.
-  QPixmap haikei(int index, qreal devicePixelRatio = 1.0) const;
+  QPixmap background(int index, qreal devicePixelRatio = 1.0) const;
+
+  // The same two under the names the battle screen still calls them by.
+  QPixmap MAE(int picture, qreal devicePixelRatio = 1.0) const {
+    return portrait(picture, devicePixelRatio);
+  }
+  QPixmap haikei(int index, qreal devicePixelRatio = 1.0) const {
+    return background(index, devicePixelRatio);
+  }
 
   // `fileName` from the pictures folder drawn at `logicalSize` pixels; null when missing.
   QPixmap picture(const QString& fileName, QSize logicalSize, qreal devicePixelRatio = 1.0) const;

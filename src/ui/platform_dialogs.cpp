@@ -3,8 +3,10 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,6 +15,20 @@
 namespace momiru::ui {
 
 namespace {
+
+// The game's name in the title of its own message boxes.
+constexpr const char* kGameName = "モミルバトル";
+
+// Qt's own dialog, when the desktop offers no native one, sizes its columns for short English
+// texts: the name column takes the free width and the others fit their contents.
+void fitFileColumns(QFileDialog& dialog) {
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (view == nullptr) return;
+  QHeaderView* header = view->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+}
 
 // True when Qt's own dialog texts come out in Japanese (its catalogue is installed).
 bool qtSpeaksJapanese() {
@@ -36,6 +52,8 @@ std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* pa
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("開く"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
   }
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
+  fitFileColumns(dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
@@ -44,8 +62,8 @@ std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* pa
 
 void QtPlatformDialogs::integrityMessage(QWidget* parent) {
   QMessageBox box(parent);
-  box.setIcon(QMessageBox::NoIcon);
-  box.setWindowTitle(QStringLiteral("momiru-battle"));
+  box.setIcon(QMessageBox::Critical);
+  box.setWindowTitle(QString::fromUtf8(kGameName));
   box.setText(QString::fromUtf8(kIntegrityLine1) + QLatin1Char('\n') +
               QString::fromUtf8(kIntegrityLine2));
   box.setStandardButtons(QMessageBox::Ok);

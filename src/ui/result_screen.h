@@ -3,11 +3,8 @@
 
 #include <string>
 
+#include "battle/texts.h"
 #include "ui/screen.h"
-
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
 
 namespace momiru::ui {
 
@@ -17,20 +14,14 @@ class ResultScreen final : public Screen {
   explicit ResultScreen(ScreenContext& context);
 
   // The texts as built, with their CR LF line ends (the controls show them as lines).
-  const std::string& logText() const { return text1_; }
-  const std::string& outcomeText() const { return label1_; }
+  const std::string& logText() const { return texts_.text1; }
+  const std::string& outcomeText() const { return texts_.label1; }
 
  signals:
   void backToTitleClicked();  // "タイトルに戻る"
 
  private:
-  void Form_Load();
-
-  std::string text1_;
-  std::string label1_;
-  QPlainTextEdit* Text1 = nullptr;
-  QLabel* Label1 = nullptr;
-  QPushButton* Command1 = nullptr;
+  battle::ResultTexts texts_;
 };
 
 }  // namespace momiru::ui

@@ -1,7 +1,10 @@
 // The screens' common frame and close.
 #include "ui/screen.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTimer>
 
 #include "ui/twips.h"
 #include "ui/ui_font.h"
@@ -19,6 +22,22 @@ Screen::Screen(ScreenContext& context, const char* objectName, const QString& ca
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twipsSize(clientTwips.width(), clientTwips.height()));
   setFont(uiFont());
+  showKeyboardFocus();
+}
+
+void Screen::showKeyboardFocus() {
+  // The styles draw a focus frame only once the keyboard has moved the focus in the window.
+  setAttribute(Qt::WA_KeyboardFocusChange);
+  if (QWidget* focused = focusWidget()) focused->update();
+}
+
+bool Screen::event(QEvent* event) {
+  // Activating the window gives the focus back with a reason that hides the frame again; once
+  // that is done, the frame is shown.
+  if (event->type() == QEvent::WindowActivate) {
+    QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
+  }
+  return QWidget::event(event);
 }
 
 void Screen::closeEvent(QCloseEvent* event) {
@@ -28,6 +47,20 @@ void Screen::closeEvent(QCloseEvent* event) {
     emit closed();
   }
   event->accept();
+}
+
+void Screen::keyPressEvent(QKeyEvent* event) {
+  // A button outside a dialog takes only Space; Enter reaches the screen unused and clicks it.
+  const int key = event->key();
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+        button != nullptr && button->isEnabled() && button->isVisible()) {
+      button->click();
+      event->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
 }
 
 QString displayText(const std::string& text) {

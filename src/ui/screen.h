@@ -23,6 +23,8 @@ struct ScreenContext {
 
 // A top-level screen with a fixed client area. Closing it (by the flow or through the window
 // system) stops its timers and media in stopEverything(), emits closed() and deletes it.
+// Enter, like Space, activates the focused button, and the keyboard focus is drawn from the
+// start, not only after the first Tab.
 class Screen : public QWidget {
   Q_OBJECT
  public:
@@ -32,7 +34,9 @@ class Screen : public QWidget {
   void closed();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
   // Stops whatever runs on its own (timers, media players). Called once, at the close.
   virtual void stopEverything() {}
@@ -41,6 +45,8 @@ class Screen : public QWidget {
   GameState& gs;
 
  private:
+  void showKeyboardFocus();
+
   bool closing_ = false;
 };
 

@@ -1,12 +1,11 @@
-// Title screen: two-phase animation in twips, driven by 3 ms timers that count ticks.
+// Title screen: a two-phase animation in twips, driven by two timers that count ticks.
 #include "ui/title_screen.h"
 
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
-#include <QTimerEvent>
 
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
@@ -17,9 +16,30 @@ namespace momiru::ui {
 
 namespace {
 
-constexpr int kTickMs = 3;
 constexpr int kFrameBorderPx = 2;  // the frame's sunken edge; the pictures sit inside it
-constexpr const char* kMakerLine = "(C) 2026 momiru-battle developers";
+constexpr int kScrollTwips = 30;
+constexpr std::int32_t kFirstDrop = 75;
+constexpr const char* kMakerLine = "© 2026 モミルバトル開発チーム";
+
+// White letters with a black outline: readable over the white and the dark parts of the picture
+// and of its inverse alike.
+class OutlinedLabel final : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFontMetricsF metrics(font());
+    const QRectF area = contentsRect();
+    const qreal baseline = area.top() + (area.height() + metrics.ascent() - metrics.descent()) / 2;
+    QPainterPath path;
+    path.addText(QPointF(area.left() + 3, baseline), font(), text());
+    painter.strokePath(path, QPen(Qt::black, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(path, Qt::white);
+  }
+};
 
 }  // namespace
 
@@ -34,76 +54,73 @@ void InvertOverlay::paintEvent(QPaintEvent*) {
 
 TitleScreen::TitleScreen(ScreenContext& context)
     : Screen(context, "Form3", QStringLiteral("タイトル"), QSize(4830, 4185)) {
-  auto* WAKUSAN = new QFrame(this);
-  WAKUSAN->setObjectName(QStringLiteral("WAKUSAN"));
-  WAKUSAN->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  WAKUSAN->setLineWidth(kFrameBorderPx);
-  WAKUSAN->setGeometry(twipsRect(frame_.left, frame_.top, frame_.width, frame_.height));
-  WAKUSAN->setAccessibleName(QStringLiteral("タイトル画面のアニメーション"));
+  auto* frame = new QFrame(this);
+  frame->setObjectName(QStringLiteral("WAKUSAN"));
+  frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  frame->setLineWidth(kFrameBorderPx);
+  frame->setGeometry(twipsRect(frameBox_.left, frameBox_.top, frameBox_.width, frameBox_.height));
+  frame->setAccessibleName(QStringLiteral("タイトル画面のアニメーション"));
 
-  inside_ = new QWidget(WAKUSAN);
+  inside_ = new QWidget(frame);
   inside_->setGeometry(
-      WAKUSAN->rect().adjusted(kFrameBorderPx, kFrameBorderPx, -kFrameBorderPx, -kFrameBorderPx));
+      frame->rect().adjusted(kFrameBorderPx, kFrameBorderPx, -kFrameBorderPx, -kFrameBorderPx));
   inside_->setAutoFillBackground(true);
   QPalette black = inside_->palette();
   black.setColor(QPalette::Window, Qt::black);
   inside_->setPalette(black);
 
-  // Children are created back to front: gazo, tomei, rogo, Label1.
+  // Created back to front: the picture, the overlay, the logo, the maker line.
   PictureBank& bank = context.pictures;
-  gazo = new PictureView(inside_);
-  gazo->setObjectName(QStringLiteral("gazo"));
-  gazo->setAccessibleName(QStringLiteral("コロシアムで向かい合う二匹のモンスター"));
-  gazo->setSource([&bank, size = twipsSize(gazo_.width, gazo_.height)](qreal dpr) {
+  picture_ = new PictureView(inside_);
+  picture_->setObjectName(QStringLiteral("gazo"));
+  picture_->setAccessibleName(QStringLiteral("コロシアムで向かい合う二匹のモンスター"));
+  picture_->setSource([&bank, size = twipsSize(pictureBox_.width, pictureBox_.height)](qreal dpr) {
     return bank.picture(QStringLiteral("title.svg"), size, dpr);
   });
 
-  tomei = new InvertOverlay(inside_);
-  tomei->setObjectName(QStringLiteral("tomei"));
-  tomei->setAccessibleName(QStringLiteral("色を反転した絵"));
-  tomei->hide();
+  overlay_ = new InvertOverlay(inside_);
+  overlay_->setObjectName(QStringLiteral("tomei"));
+  overlay_->setAccessibleName(QStringLiteral("色を反転した絵"));
+  overlay_->hide();
 
-  rogo = new PictureView(inside_);
-  rogo->setObjectName(QStringLiteral("rogo"));
-  rogo->setAccessibleName(QStringLiteral("モミルバトル"));
-  rogo->setSource([&bank, size = twipsSize(rogo_.width, rogo_.height)](qreal dpr) {
+  logo_ = new PictureView(inside_);
+  logo_->setObjectName(QStringLiteral("rogo"));
+  logo_->setAccessibleName(QStringLiteral("モミルバトル"));
+  logo_->setSource([&bank, size = twipsSize(logoBox_.width, logoBox_.height)](qreal dpr) {
     return bank.picture(QStringLiteral("logo.svg"), size, dpr);
   });
-  rogo->hide();
+  logo_->hide();
 
-  Label1 = new QLabel(QString::fromUtf8(kMakerLine), inside_);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(twipsRect(105, 3045, 4110, 435));
-  Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  QPalette white = Label1->palette();
-  white.setColor(QPalette::WindowText, Qt::white);
-  Label1->setPalette(white);
-  // Readable over both the picture and its inverse.
-  auto* shadow = new QGraphicsDropShadowEffect(Label1);
-  shadow->setColor(Qt::black);
-  shadow->setOffset(1.0, 1.0);
-  shadow->setBlurRadius(4.0);
-  Label1->setGraphicsEffect(shadow);
+  makerLine_ = new OutlinedLabel(QString::fromUtf8(kMakerLine), inside_);
+  makerLine_->setObjectName(QStringLiteral("Label1"));
+  makerLine_->setGeometry(twipsRect(105, 3045, 4110, 435));
+  makerLine_->setFont(uiFont(9.0, true));
 
-  Command2 = new QPushButton(QStringLiteral("スタート"), this);
-  Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(twipsRect(105, 3780, 4635, 330));
-  Command2->setAccessibleName(Command2->text());
-  Command2->setDefault(true);
-  Command2->setFocus();
-  connect(Command2, &QPushButton::clicked, this, &TitleScreen::startClicked);
+  startButton_ = new QPushButton(QStringLiteral("スタート"), this);
+  startButton_->setObjectName(QStringLiteral("Command2"));
+  startButton_->setGeometry(twipsRect(105, 3780, 4635, 330));
+  startButton_->setAccessibleName(startButton_->text());
+  startButton_->setFocus();
+  connect(startButton_, &QPushButton::clicked, this, &TitleScreen::startClicked);
 
-  place(gazo, gazo_);
-  place(tomei, tomei_);
-  place(rogo, rogo_);
-  Form_Load();
+  for (QTimer* timer : {&scrollTimer_, &dropTimer_}) {
+    timer->setInterval(kTickMs);
+    timer->setTimerType(Qt::PreciseTimer);
+  }
+  connect(&scrollTimer_, &QTimer::timeout, this, &TitleScreen::scrollTick);
+  connect(&dropTimer_, &QTimer::timeout, this, &TitleScreen::dropTick);
+
+  place(picture_, pictureBox_);
+  place(overlay_, overlayBox_);
+  place(logo_, logoBox_);
+  load();
 }
 
-void TitleScreen::Form_Load() {
+void TitleScreen::load() {
   gs.lineBreak = "\r\n";
-  dropStep_ = 75;
-  if (MMControl1.Mode() != media::kModePlaying) MMControl1.playFromStart("music b.mid");
-  Timer1_.start(kTickMs, Qt::PreciseTimer, this);
+  dropStep_ = kFirstDrop;
+  if (music_.Mode() != media::kModePlaying) music_.playFromStart("music b.mid");
+  scrollTimer_.start();
 }
 
 void TitleScreen::place(QWidget* widget, const Box& box) {
@@ -111,40 +128,32 @@ void TitleScreen::place(QWidget* widget, const Box& box) {
   widget->setGeometry(twipsRect(box.left, box.top, box.width, box.height));
 }
 
-void TitleScreen::Timer1_Timer() {
-  gazo_.top -= 30;
-  place(gazo, gazo_);
-  if (static_cast<float>(gazo_.top + gazo_.height) < static_cast<float>(frame_.height)) {
-    Timer1_.stop();
-    Timer2_.start(kTickMs, Qt::PreciseTimer, this);
-    rogo_.top = -rogo_.height;
-    place(rogo, rogo_);
-    tomei->show();
-    rogo->show();
+void TitleScreen::scrollTick() {
+  pictureBox_.top -= kScrollTwips;
+  place(picture_, pictureBox_);
+  // The scroll ends on the first tick that brings the picture's lower edge inside the frame.
+  if (static_cast<float>(pictureBox_.top + pictureBox_.height) <
+      static_cast<float>(frameBox_.height)) {
+    scrollTimer_.stop();
+    dropTimer_.start();
+    logoBox_.top = -logoBox_.height;  // just above the frame's top edge
+    place(logo_, logoBox_);
+    overlay_->show();
+    logo_->show();
   }
 }
 
-void TitleScreen::Timer2_Timer() {
-  rogo_.top += dropStep_;
-  place(rogo, rogo_);
+void TitleScreen::dropTick() {
+  logoBox_.top += dropStep_;
+  place(logo_, logoBox_);
   --dropStep_;
-  if (dropStep_ == 0) Timer2_.stop();
-}
-
-void TitleScreen::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == Timer1_.timerId()) {
-    Timer1_Timer();
-  } else if (event->timerId() == Timer2_.timerId()) {
-    Timer2_Timer();
-  } else {
-    Screen::timerEvent(event);
-  }
+  if (dropStep_ == 0) dropTimer_.stop();
 }
 
 void TitleScreen::stopEverything() {
-  Timer1_.stop();
-  Timer2_.stop();
-  MMControl1.Command("Close");
+  scrollTimer_.stop();
+  dropTimer_.stop();
+  music_.Command("Close");
 }
 
 }  // namespace momiru::ui

@@ -1,8 +1,9 @@
 // The title screen `Form3`: the scrolling picture, the inverted overlay with the falling logo,
-// the title music, and the button that leads on. Its load step builds CrLf.
+// the title music, and the button that leads on. Its load step sets the line break every other
+// screen uses.
 #pragma once
 
-#include <QBasicTimer>
+#include <QTimer>
 #include <cstdint>
 
 #include "media/media_player.h"
@@ -19,26 +20,29 @@ class InvertOverlay;
 class TitleScreen final : public Screen {
   Q_OBJECT
  public:
+  // Both phases tick once a frame of a 60 Hz display. The animation counts ticks, so this alone
+  // sets its length: 124 scroll ticks and 75 drop ticks, about 3.2 seconds.
+  static constexpr int kTickMs = 16;
+
   explicit TitleScreen(ScreenContext& context);
 
-  // The two timer ticks, public so that tests can step the animation without waiting.
-  void Timer1_Timer();  // scroll step
-  void Timer2_Timer();  // drop step
-  bool Timer1Enabled() const { return Timer1_.isActive(); }
-  bool Timer2Enabled() const { return Timer2_.isActive(); }
+  // The two ticks, public so that tests can step the animation without waiting.
+  void scrollTick();  // the picture moves up 30 twips; at its end the overlay and logo appear
+  void dropTick();    // the logo falls dropStep() twips, one less each tick
+  bool scrolling() const { return scrollTimer_.isActive(); }
+  bool dropping() const { return dropTimer_.isActive(); }
+  int scrollIntervalMs() const { return scrollTimer_.interval(); }
+  int dropIntervalMs() const { return dropTimer_.interval(); }
 
   // Positions in twips, relative to the frame.
-  int gazoTop() const { return gazo_.top; }
-  int rogoTop() const { return rogo_.top; }
+  int pictureTop() const { return pictureBox_.top; }
+  int logoTop() const { return logoBox_.top; }
   std::int32_t dropStep() const { return dropStep_; }
-
-  media::MediaPlayer MMControl1;  // the title music
 
  signals:
   void startClicked();  // "スタート"
 
  protected:
-  void timerEvent(QTimerEvent* event) override;
   void stopEverything() override;
 
  private:
@@ -46,27 +50,28 @@ class TitleScreen final : public Screen {
     int left, top, width, height;
   };
 
-  void Form_Load();
+  void load();
   void place(QWidget* widget, const Box& box);
 
-  // Design geometry in twips; the algorithms read heights from here.
-  Box frame_{105, 105, 4635, 3585};
-  Box gazo_{105, 0, 4320, 7290};
-  Box tomei_{105, 0, 4320, 3585};
-  Box rogo_{840, -945, 3045, 1320};
+  // Geometry in twips at the start; the steps read the heights from here.
+  Box frameBox_{105, 105, 4635, 3585};
+  Box pictureBox_{105, 0, 4320, 7290};
+  Box overlayBox_{105, 0, 4320, 3585};
+  Box logoBox_{840, -945, 3045, 1320};
   std::int32_t dropStep_ = 0;
 
   QWidget* inside_ = nullptr;  // the frame's client area, which clips the pictures
-  PictureView* gazo = nullptr;
-  InvertOverlay* tomei = nullptr;
-  PictureView* rogo = nullptr;
-  QLabel* Label1 = nullptr;
-  QPushButton* Command2 = nullptr;
-  QBasicTimer Timer1_;
-  QBasicTimer Timer2_;
+  PictureView* picture_ = nullptr;
+  InvertOverlay* overlay_ = nullptr;
+  PictureView* logo_ = nullptr;
+  QLabel* makerLine_ = nullptr;
+  QPushButton* startButton_ = nullptr;
+  QTimer scrollTimer_;
+  QTimer dropTimer_;
+  media::MediaPlayer music_;
 };
 
-// Shows what lies beneath it with every colour inverted (the overlay `tomei`).
+// Shows what lies beneath it with every colour inverted.
 class InvertOverlay final : public QWidget {
   Q_OBJECT
  public:

@@ -1,4 +1,4 @@
-// Screen geometry in twips, the unit the layouts are designed in (15 twips to a pixel at 100 %).
+// Screen geometry in twips, the unit the layouts are given in (15 twips to a pixel at 100 %).
 #pragma once
 
 #include <QColor>
@@ -22,7 +22,8 @@ constexpr QRect twipsRect(int left, int top, int width, int height) {
 
 constexpr QSize twipsSize(int width, int height) { return QSize(px(width), px(height)); }
 
-// Colours are written blue-green-red in the designs: &H00FFC0C0& is red C0, green C0, blue FF.
+// A colour as one number holds blue, green and red from the high byte down: 0xFFC0C0 is red C0,
+// green C0, blue FF.
 inline QColor bgr(std::uint32_t value) {
   return QColor::fromRgb(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
                          static_cast<int>((value >> 16) & 0xFFu));

@@ -2,11 +2,16 @@
 #include "ui/entry_screen.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QUrl>
 
 #include "ui/picture_view.h"
 #include "ui_support.h"
@@ -55,7 +60,7 @@ TEST_F(EntryScreenTest, OpensForPlayerOneWithTheInstructionAndEmptiesTheLog) {
   EXPECT_TRUE(myga()->isEmptyPicture());
 }
 
-TEST_F(EntryScreenTest, YouhyoWritesPositiveAndNegativeValuesInPlainDecimal) {
+TEST_F(EntryScreenTest, ShowSlotWritesPositiveAndNegativeValuesInPlainDecimal) {
   const struct {
     std::int32_t sign;
     const char* text;
@@ -79,7 +84,7 @@ TEST_F(EntryScreenTest, YouhyoWritesPositiveAndNegativeValuesInPlainDecimal) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sign);
     h.gs.combatant[0] = character(c.sign);
-    screen().YOUHYO();
+    screen().showSlot();
     EXPECT_EQ(myst(), QString::fromUtf8(c.text));
     ASSERT_EQ(waza()->count(), 8);
     EXPECT_EQ(waza()->itemText(0), QString::fromUtf8(c.firstMove));
@@ -93,7 +98,7 @@ TEST_F(EntryScreenTest, TwoRegistrationsPassTheTurnAndThenAskForTheBattle) {
   h.gs.combatant[1] = character(1);
   h.gs.combatant[1].name = "b.datのぺけ";
   QSignalSpy done(&screen(), &ui::EntryScreen::bothRegistered);
-  screen().YOUHYO();
+  screen().showSlot();
   click("Command2");
   EXPECT_EQ(h.gs.currentSlot, 1);
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("2Ｐｌａｙｅｒ"));
@@ -177,6 +182,69 @@ TEST_F(EntryScreenTest, ATamperedFileShowsTheMessageThenEndsTheProgram) {
   EXPECT_EQ(h.dialogs.terminated, 1);
   // Nothing after the end: the slot and the screen stay as they were.
   EXPECT_EQ(h.gs.combatant[0].name, "before");
+  EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
+}
+
+// Drags `files` over the screen and drops them; true when the screen took the drag.
+bool dropFiles(QWidget& screen, const std::vector<std::filesystem::path>& files) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const auto& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f.string()));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&screen, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&screen, &drop);
+  return drop.isAccepted();
+}
+
+TEST_F(EntryScreenTest, ADroppedSaveDataFileLoadsAsTheLoadButtonWould) {
+  const auto file = h.dir.write("drop.dat", encode(testCharacter("ぽこ")));
+  QSignalSpy loaded(&screen(), &ui::EntryScreen::fileLoaded);
+  EXPECT_TRUE(dropFiles(screen(), {file}));
+  EXPECT_TRUE(myst().startsWith(QStringLiteral("Lv.12　drop.datのぽこ\r\n")));
+  EXPECT_EQ(waza()->count(), 8);
+  EXPECT_EQ(h.gs.combatant[0].name, "drop.datのぽこ");
+  EXPECT_EQ(h.dialogs.opened, 0);
+  ASSERT_EQ(loaded.count(), 1);
+  EXPECT_EQ(loaded.front().at(0).toInt(), 0);
+
+  // Player 2 drops the same file: the registration names them apart as ever.
+  click("Command2");
+  EXPECT_TRUE(dropFiles(screen(), {file}));
+  click("Command2");
+  EXPECT_EQ(h.gs.combatant[0].name, "drop.datのぽこ(1)");
+  EXPECT_EQ(h.gs.combatant[1].name, "drop.datのぽこ(2)");
+}
+
+TEST_F(EntryScreenTest, OnlyOneRegularDatFileIsTakenFromADrop) {
+  const auto good = h.dir.write("good.dat", encode(testCharacter("ぽこ")));
+  const auto text = h.dir.write("notes.txt", "not a character");
+  const auto fifo = h.dir.path() / "pipe.dat";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it would wait for a writer forever
+  std::filesystem::create_directory(h.dir.path() / "folder.dat");
+  const std::vector<std::filesystem::path> refused[] = {
+      {text}, {good, good}, {fifo}, {h.dir.path() / "folder.dat"}, {h.dir.path() / "gone.dat"}};
+  for (const auto& files : refused) {
+    SCOPED_TRACE(files.front().string());
+    EXPECT_FALSE(dropFiles(screen(), files));
+    EXPECT_EQ(h.gs.combatant[0].level, 0);
+    EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
+  }
+  // A file that cannot be read as save data is taken, and fails silently as a load does.
+  const auto broken = h.dir.write("broken.DAT", "12,34\r\nnot numbers");
+  EXPECT_TRUE(dropFiles(screen(), {broken}));
+  EXPECT_EQ(h.gs.combatant[0].level, 0);
+  EXPECT_TRUE(myst().startsWith(QStringLiteral("Lv.0　")));
+  EXPECT_EQ(h.dialogs.messages, 0);
+}
+
+TEST_F(EntryScreenTest, ADroppedTamperedFileShowsTheMessageThenEndsTheProgram) {
+  const auto wrongCheck = h.dir.write("wrong.dat", encode(testCharacter("ぽこ"), 12345));
+  EXPECT_TRUE(dropFiles(screen(), {wrongCheck}));
+  EXPECT_EQ(h.dialogs.messages, 1);
+  EXPECT_EQ(h.dialogs.terminated, 1);
   EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
 }
 

@@ -61,10 +61,10 @@ TEST_F(FlowTest, WalksTheWholeCircleTwice) {
   EXPECT_EQ(h.gs.lineBreak, "\r\n");
   checkControls();
   auto* firstTitle = static_cast<ui::TitleScreen*>(flow.current());
-  for (int i = 0; i < 60; ++i) firstTitle->Timer1_Timer();
+  for (int i = 0; i < 60; ++i) firstTitle->scrollTick();
 
   h.gs.currentSlot = 1;  // left over from an earlier battle's move list
-  click("Command2");  // スタート
+  click("Command2");     // スタート
   EXPECT_EQ(flow.where(), Where::Options);
   EXPECT_EQ(visibleScreens(), QStringList{"Form4"});
   EXPECT_EQ(h.gs.currentSlot, 0);
@@ -99,8 +99,8 @@ TEST_F(FlowTest, WalksTheWholeCircleTwice) {
   EXPECT_EQ(flow.where(), Where::Title);
   EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
   auto* title = static_cast<ui::TitleScreen*>(flow.current());
-  EXPECT_EQ(title->gazoTop(), 0);
-  EXPECT_TRUE(title->Timer1Enabled());
+  EXPECT_EQ(title->pictureTop(), 0);
+  EXPECT_TRUE(title->scrolling());
 
   // The second pass asks for player 1 again, and keeps the records for a new registration.
   click("Command2");

@@ -1,12 +1,16 @@
-// The move-list window on its own: its listing, its design, and every way of closing it.
+// The move-list window: its listing, its size, its owner the battle window, and every way of
+// closing it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 
 #include "battle/records.h"
+#include "ui/battle_screen.h"
 #include "ui/move_list_screen.h"
 #include "ui_support.h"
 
@@ -53,11 +57,15 @@ TEST_F(MoveListTest, ListsTheNameAndTheMovesAsLoaded) {
   auto* label = list->findChild<QLabel*>("Label1");
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->text(), ui::displayText(list->listing()));
-  EXPECT_EQ(label->geometry(), QRect(0, 0, 197, 232));
-  EXPECT_TRUE(label->font().bold());
-  EXPECT_DOUBLE_EQ(label->font().pointSizeF(), 9.0);
   EXPECT_EQ(list->windowTitle(), QStringLiteral("持ち技"));
-  EXPECT_EQ(list->size(), QSize(198, 208));
+  // The text keeps off the window's edges, and the whole listing, its last empty line
+  // included, lies inside the window, which keeps its design width.
+  EXPECT_GT(label->contentsMargins().left(), 0);
+  EXPECT_EQ(list->width(), 198);
+  EXPECT_GE(list->height(), 208);
+  EXPECT_GE(list->height(),
+            label->heightForWidth(list->width()) + label->fontMetrics().lineSpacing());
+  EXPECT_TRUE(list->rect().contains(label->geometry()));
   list->close();
   flushDeletes();
 }
@@ -97,6 +105,52 @@ TEST_F(MoveListTest, EveryWayOfClosingEndsTheWindowOnce) {
   EXPECT_EQ(closed, 1);
   list->close();
   flushDeletes();
+}
+
+// The list belongs to the window it is opened over: made transient for it before it shows, and
+// brought back in front whenever that window is activated while the list is open.
+TEST_F(MoveListTest, BelongsToItsOwnerAndComesBackToTheFrontWhenTheOwnerIsActivated) {
+  QWidget owner;
+  owner.resize(300, 300);
+  owner.show();
+  QPointer<ui::MoveListScreen> list = new ui::MoveListScreen(h.ctx, &owner);
+  list->show();
+  EXPECT_EQ(list->owner(), &owner);
+  ASSERT_NE(list->windowHandle(), nullptr);
+  EXPECT_EQ(list->windowHandle()->transientParent(), owner.windowHandle());
+  EXPECT_TRUE(list->parent() == nullptr);  // not a child: disabling the owner leaves it usable
+
+  owner.activateWindow();
+  QCoreApplication::processEvents();
+  QEvent activated(QEvent::WindowActivate);
+  QCoreApplication::sendEvent(&owner, &activated);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(QApplication::activeWindow(), list.data());
+  list->close();
+  flushDeletes();
+  // Once the list has gone, activating the owner touches nothing.
+  QCoreApplication::sendEvent(&owner, &activated);
+}
+
+// The battle screen's list, opened between turns by a click on a portrait, belongs to it.
+TEST_F(MoveListTest, TheBattleScreensListBelongsToTheBattleWindow) {
+  ui::BattleScreen::setSeedSource([] { return std::uint64_t{7}; });
+  h.gs.settings = {1, 0, 1, 150};
+  h.gs.currentSlot = 0;
+  auto* battle = new ui::BattleScreen(h.ctx);
+  battle->show();
+  battle->portraitClicked(1);
+  QPointer<ui::MoveListScreen> list = battle->moveList();
+  ASSERT_FALSE(list.isNull());
+  EXPECT_EQ(list->owner(), battle);
+  EXPECT_EQ(list->windowHandle()->transientParent(), battle->windowHandle());
+  EXPECT_FALSE(battle->isEnabled());
+  EXPECT_TRUE(list->isEnabled());
+  list->close();
+  EXPECT_TRUE(battle->isEnabled());
+  battle->close();
+  flushDeletes();
+  ui::BattleScreen::setSeedSource({});
 }
 
 }  // namespace

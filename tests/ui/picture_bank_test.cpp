@@ -31,21 +31,21 @@ class PictureBankTest : public ::testing::Test {
 };
 
 TEST_F(PictureBankTest, OnlyPortraitsZeroToThirteenWithAReadableFileHaveAPicture) {
-  EXPECT_FALSE(bank.MAE(0).isNull());
-  EXPECT_FALSE(bank.MAE(13).isNull());
+  EXPECT_FALSE(bank.portrait(0).isNull());
+  EXPECT_FALSE(bank.portrait(13).isNull());
   for (const int n : {1, 2, 14, 15, -1, -2147483647 - 1, 2147483647}) {
     SCOPED_TRACE(n);
-    EXPECT_TRUE(bank.MAE(n).isNull());
+    EXPECT_TRUE(bank.portrait(n).isNull());
   }
-  EXPECT_FALSE(bank.haikei(0).isNull());
-  EXPECT_FALSE(bank.haikei(1).isNull());
-  EXPECT_TRUE(bank.haikei(2).isNull());
+  EXPECT_FALSE(bank.background(0).isNull());
+  EXPECT_FALSE(bank.background(1).isNull());
+  EXPECT_TRUE(bank.background(2).isNull());
   EXPECT_TRUE(bank.picture(QStringLiteral("nothing.svg"), QSize(10, 10)).isNull());
 }
 
 TEST_F(PictureBankTest, RendersAtTheDevicePixelRatio) {
-  const QPixmap one = bank.MAE(0, 1.0);
-  const QPixmap two = bank.MAE(0, 2.0);
+  const QPixmap one = bank.portrait(0, 1.0);
+  const QPixmap two = bank.portrait(0, 2.0);
   EXPECT_EQ(one.deviceIndependentSize().toSize(), QSize(159, 183));
   EXPECT_EQ(two.deviceIndependentSize().toSize(), QSize(159, 183));
   EXPECT_EQ(two.size(), QSize(318, 366));

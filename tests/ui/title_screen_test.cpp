@@ -1,4 +1,5 @@
-// Title screen: the tick counts and end positions of both phases, and the inverting overlay.
+// Title screen: the tick interval, the tick counts and end positions of both phases, and the
+// inverting overlay.
 #include "ui/title_screen.h"
 
 #include <gtest/gtest.h>
@@ -45,32 +46,41 @@ TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
   ui::TitleScreen title(ctx);
   EXPECT_EQ(h.gs.lineBreak, "\r\n");  // built by the load step
   EXPECT_EQ(title.dropStep(), 75);
+  // One tick a frame at 60 Hz: the 199 ticks take between two and four seconds, which a
+  // player can follow.
+  EXPECT_TRUE(title.scrolling());
+  EXPECT_EQ(title.scrollIntervalMs(), ui::TitleScreen::kTickMs);
+  EXPECT_GE(ui::TitleScreen::kTickMs, 15);
+  EXPECT_LE(ui::TitleScreen::kTickMs, 17);
+  EXPECT_GE((124 + 75) * ui::TitleScreen::kTickMs, 2000);
+  EXPECT_LE((124 + 75) * ui::TitleScreen::kTickMs, 4000);
   auto* tomei = title.findChild<QWidget*>("tomei");
   auto* rogo = title.findChild<QWidget*>("rogo");
-  for (int tick = 1; tick <= 123; ++tick) title.Timer1_Timer();
-  EXPECT_EQ(title.gazoTop(), -3690);
-  EXPECT_TRUE(title.Timer1Enabled());
+  for (int tick = 1; tick <= 123; ++tick) title.scrollTick();
+  EXPECT_EQ(title.pictureTop(), -3690);
+  EXPECT_TRUE(title.scrolling());
   EXPECT_FALSE(tomei->isVisibleTo(&title));
 
-  title.Timer1_Timer();  // the 124th: bottom at 3570, above the frame's 3585
-  EXPECT_EQ(title.gazoTop(), -3720);
-  EXPECT_FALSE(title.Timer1Enabled());
-  EXPECT_TRUE(title.Timer2Enabled());
+  title.scrollTick();  // the 124th: bottom at 3570, above the frame's 3585
+  EXPECT_EQ(title.pictureTop(), -3720);
+  EXPECT_FALSE(title.scrolling());
+  EXPECT_TRUE(title.dropping());
+  EXPECT_EQ(title.dropIntervalMs(), ui::TitleScreen::kTickMs);
   EXPECT_TRUE(tomei->isVisibleTo(&title));
   EXPECT_TRUE(rogo->isVisibleTo(&title));
-  EXPECT_EQ(title.rogoTop(), -1320);
+  EXPECT_EQ(title.logoTop(), -1320);
   EXPECT_EQ(title.findChild<QWidget*>("gazo")->y(), -248);
 
   int ticks = 0;
-  int lastTop = title.rogoTop();
-  while (title.Timer2Enabled() && ticks < 1000) {
-    title.Timer2_Timer();
+  int lastTop = title.logoTop();
+  while (title.dropping() && ticks < 1000) {
+    title.dropTick();
     ++ticks;
-    EXPECT_EQ(title.rogoTop() - lastTop, 76 - ticks);
-    lastTop = title.rogoTop();
+    EXPECT_EQ(title.logoTop() - lastTop, 76 - ticks);
+    lastTop = title.logoTop();
   }
   EXPECT_EQ(ticks, 75);
-  EXPECT_EQ(title.rogoTop(), 1530);
+  EXPECT_EQ(title.logoTop(), 1530);
   EXPECT_EQ(title.dropStep(), 0);
   EXPECT_EQ(rogo->y(), 102);
 }
@@ -78,18 +88,18 @@ TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
 TEST_F(TitleScreenTest, TheRunningTimersDriveTheSameAnimation) {
   ui::TitleScreen title(ctx);
   title.show();
-  // About 200 ticks of 3 ms; the deadline only guards against a timer that never fires.
+  // 199 ticks of 16 ms; the deadline only guards against a timer that never fires.
   const QDeadlineTimer deadline(20000);
   while (title.dropStep() > 0 && !deadline.hasExpired()) QTest::qWait(10);
   EXPECT_EQ(title.dropStep(), 0);
-  EXPECT_EQ(title.rogoTop(), 1530);
-  EXPECT_EQ(title.gazoTop(), -3720);
+  EXPECT_EQ(title.logoTop(), 1530);
+  EXPECT_EQ(title.pictureTop(), -3720);
 }
 
 TEST_F(TitleScreenTest, OverlayShowsTheInversePictureBeneathIt) {
   ui::TitleScreen title(ctx);
-  for (int tick = 0; tick < 123; ++tick) title.Timer1_Timer();
-  title.Timer1_Timer();
+  for (int tick = 0; tick < 123; ++tick) title.scrollTick();
+  title.scrollTick();
   auto* tomei = title.findChild<QWidget*>("tomei");
   auto* rogo = title.findChild<QWidget*>("rogo");
   QWidget* inside = tomei->parentWidget();
@@ -125,14 +135,14 @@ TEST_F(TitleScreenTest, StartLeavesAtAnyMomentAndClosingStopsTheTimers) {
     SCOPED_TRACE(ticks);
     auto* title = new ui::TitleScreen(ctx);
     QPointer<ui::TitleScreen> alive(title);
-    for (int i = 0; i < ticks && i < 124; ++i) title->Timer1_Timer();
-    for (int i = 124; i < ticks; ++i) title->Timer2_Timer();
+    for (int i = 0; i < ticks && i < 124; ++i) title->scrollTick();
+    for (int i = 124; i < ticks; ++i) title->dropTick();
     QSignalSpy start(title, &ui::TitleScreen::startClicked);
     title->findChild<QPushButton*>("Command2")->click();
     EXPECT_EQ(start.count(), 1);
     title->close();
-    EXPECT_FALSE(title->Timer1Enabled());
-    EXPECT_FALSE(title->Timer2Enabled());
+    EXPECT_FALSE(title->scrolling());
+    EXPECT_FALSE(title->dropping());
     flushDeletes();
     EXPECT_TRUE(alive.isNull());
   }

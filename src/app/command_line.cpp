@@ -1,0 +1,139 @@
+// Parsing momiru-battle's command line.
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
+namespace momiru::app {
+
+const char* const kHelpText =
+    "usage: momiru-battle [A.dat B.dat [--seed N]]\n"
+    "\n"
+    "Without arguments the game opens at its title screen; from there the screens go round:\n"
+    "title, options, entry (each player loads a character with 読み込み, or drops a .dat file on\n"
+    "the screen, and registers it with 登録), the colosseum, the result, and back to the title.\n"
+    "\n"
+    "With two save-data files the game opens straight at the colosseum, A as player 1 and B as\n"
+    "player 2, registered as the entry screen registers them (equal names get \"(1)\" and\n"
+    "\"(2)\"), with the switches and the speed of the settings file settei.sei (the options\n"
+    "screen's first values when there is none). A file whose integrity check fails shows the\n"
+    "game's message and ends the program; a file that cannot be read opens the title instead.\n"
+    "After the battle comes the result screen, and タイトルに戻る leads into the usual round.\n"
+    "\n"
+    "  --seed N   watch the battle of seed N (0 to 2^64-1): the one that\n"
+    "             'momiru-lab battle A.dat B.dat --seed N' prints (add --halve when the settings\n"
+    "             halve the damage). Without it a seed is drawn from the clock.\n"
+    "  --help     this text\n"
+    "\n"
+    "Every battle on screen, however it was started, writes one line to stderr: the\n"
+    "momiru-lab battle command, with its seed and its two files, that replays it.\n"
+    "Qt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n"
+    "\n"
+    "Exit status: 0 when the last window closes, 1 when there is no display, 64 for wrong\n"
+    "arguments.\n"
+    "\n"
+    "examples:\n"
+    "  momiru-battle\n"
+    "  momiru-battle samples/pochimaru.dat samples/rendaa.dat --seed 12345\n";
+
+namespace {
+
+// Qt's options that take the next word as their value, and those that stand alone.
+constexpr std::string_view kQtOptionsWithValue[] = {"-platform",
+                                                    "-platformpluginpath",
+                                                    "-platformtheme",
+                                                    "-plugin",
+                                                    "-qwindowgeometry",
+                                                    "-qwindowicon",
+                                                    "-qwindowtitle",
+                                                    "-display",
+                                                    "-geometry",
+                                                    "-style",
+                                                    "-stylesheet",
+                                                    "-session",
+                                                    "-title"};
+constexpr std::string_view kQtFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb",
+                                         "-sync",    "-visual",      "-cmap"};
+
+template <std::size_t N>
+bool among(const std::string_view (&list)[N], std::string_view word) {
+  return std::find(std::begin(list), std::end(list), word) != std::end(list);
+}
+
+// "-style=fusion" and "-style fusion" alike.
+std::string_view optionName(std::string_view word) { return word.substr(0, word.find('=')); }
+
+std::optional<std::uint64_t> parseSeed(std::string_view text) {
+  std::uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+CommandLine wrong(std::string message) {
+  CommandLine line;
+  line.action = CommandLine::Action::Wrong;
+  line.wrong = std::move(message);
+  return line;
+}
+
+}  // namespace
+
+std::string usageLine(const std::string& wrong) {
+  // The words quoted in it come from the user: no control character may break the one line or
+  // reach the terminal.
+  std::string shown = wrong;
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return "momiru-battle: " + shown + " (try 'momiru-battle --help')\n";
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& words) {
+  CommandLine line;
+  std::vector<std::filesystem::path> files;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
+      files.emplace_back(word);
+      continue;
+    }
+    if (word == "--") {
+      optionsEnded = true;
+    } else if (word == "--help" || word == "-h") {
+      line.action = CommandLine::Action::Help;
+      return line;
+    } else if (word == "--seed" || word.starts_with("--seed=")) {
+      std::string value;
+      if (word == "--seed") {
+        if (i + 1 >= words.size()) return wrong("--seed needs a number");
+        value = words[++i];
+      } else {
+        value = word.substr(7);
+      }
+      if (line.seed) return wrong("--seed is given twice");
+      line.seed = parseSeed(value);
+      if (!line.seed) {
+        return wrong("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
+      }
+    } else if (among(kQtOptionsWithValue, optionName(word))) {
+      if (word.find('=') == std::string::npos) {
+        if (i + 1 >= words.size()) return wrong("Qt's option " + word + " needs a value");
+        ++i;
+      }
+    } else if (!among(kQtFlags, word)) {
+      return wrong("unknown option '" + word + "'");
+    }
+  }
+  if (files.empty()) {
+    if (line.seed) return wrong("--seed needs the two save-data files A.dat and B.dat");
+    return line;
+  }
+  if (files.size() != 2) return wrong("give two save-data files, A.dat and B.dat, or none");
+  line.files = std::array<std::filesystem::path, 2>{files[0], files[1]};
+  return line;
+}
+
+}  // namespace momiru::app

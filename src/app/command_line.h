@@ -1,0 +1,33 @@
+// momiru-battle's command line: nothing (the title screen), or two save-data files to watch
+// fight at once, optionally with the seed of the battle.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace momiru::app {
+
+inline constexpr int kUsageError = 64;
+
+extern const char* const kHelpText;
+
+struct CommandLine {
+  enum class Action { Play, Help, Wrong };
+  Action action = Action::Play;
+  std::optional<std::array<std::filesystem::path, 2>> files;  // A.dat and B.dat
+  std::optional<std::uint64_t> seed;
+  std::string wrong;  // what is wrong, for the one line on stderr
+};
+
+// Reads the words after the program's name. Qt's own options (-platform NAME, -style NAME, …)
+// are let through for QApplication; any other word that starts with '-' is wrong.
+CommandLine parseCommandLine(const std::vector<std::string>& words);
+
+// The one line for wrong arguments, ending in a newline.
+std::string usageLine(const std::string& wrong);
+
+}  // namespace momiru::app

@@ -1,0 +1,25 @@
+// The line on stderr that every battle on screen leaves: the momiru-lab command that replays it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace momiru::app {
+
+// `bytes` as one shell word: in single quotes, or in $'...' with escapes when it holds control
+// characters, so that the word stays on one line and a terminal shows no raw control codes.
+std::string shellQuote(const std::string& bytes);
+
+struct ReplaySource {
+  std::filesystem::path file;     // empty when the slot's record did not come from a file
+  bool changedSinceLoad = false;  // an earlier battle left other hit points than the file's
+};
+
+// "momiru-lab battle 'A.dat' 'B.dat' --seed N" (with --halve when the damage is halved) and a
+// newline. A slot whose record came from no file, or has changed since, is said in a comment
+// after the command: the command then replays the battle of the files, not this one.
+std::string replayLine(std::uint64_t seed, const ReplaySource& first, const ReplaySource& second,
+                       bool halveDamage);
+
+}  // namespace momiru::app

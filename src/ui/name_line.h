@@ -1,0 +1,35 @@
+// The battle screen's level-and-name line ("Lv." level, a full-width space, the name), laid out
+// so that it stays inside its label and readable whatever the name's length.
+#pragma once
+
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+class QLabel;
+
+namespace momiru::ui {
+
+struct NameLineLayout {
+  QString text;  // one line, or two joined by '\n'
+  QFont font;
+};
+
+// The smallest size the font is shrunk to; a name that two lines cannot hold even then has its
+// second line cut short with an ellipsis.
+inline constexpr qreal kNameLineMinPoints = 6.75;
+
+// Lays `line` out in `area` (pixels) with `font`:
+// - on one line when it fits;
+// - otherwise on two lines, broken before the stored name (after "….datの") when both halves
+//   fit, else between the characters where the first line is fullest;
+// - only when two lines cannot hold it at this size, the same at the next smaller font size,
+//   in steps of 0.75 point down to kNameLineMinPoints.
+// Control characters, which a save-data file may hold in a name, are shown as spaces.
+NameLineLayout layoutNameLine(const QString& line, const QFont& font, QSize area);
+
+// Shows `line` in `label` as layoutNameLine lays it out, starting each time from the label's
+// first font, so that a shorter name later gets the full size back.
+void showNameLine(QLabel* label, const QString& line);
+
+}  // namespace momiru::ui

@@ -1,0 +1,220 @@
+// momiru-battle's command line: the arguments, the battle watched from two files (the same as
+// momiru-lab's for the same seed), and the replay line every battle on screen leaves on stderr.
+#include "app/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/replay_line.h"
+#include "app/screen_flow.h"
+#include "lab/lab_support.h"
+#include "ui/battle_screen.h"
+#include "ui/result_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+using app::CommandLine;
+using ::testing::HasSubstr;
+
+const std::filesystem::path kSamples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
+
+TEST(CommandLineTest, NothingTwoFilesOrTwoFilesAndASeed) {
+  EXPECT_FALSE(app::parseCommandLine({}).files);
+  const CommandLine pair = app::parseCommandLine({"a.dat", "b.dat"});
+  ASSERT_TRUE(pair.files);
+  EXPECT_EQ((*pair.files)[1], std::filesystem::path("b.dat"));
+  EXPECT_FALSE(pair.seed);
+  for (const auto& words :
+       {std::vector<std::string>{"a.dat", "--seed", "18446744073709551615", "b.dat"},
+        std::vector<std::string>{"--seed=18446744073709551615", "a.dat", "b.dat", "-platform",
+                                 "offscreen"},
+        std::vector<std::string>{"-style=fusion", "--seed", "18446744073709551615", "a.dat", "--",
+                                 "-b.dat"}}) {
+    const CommandLine line = app::parseCommandLine(words);
+    ASSERT_EQ(line.action, CommandLine::Action::Play) << line.wrong;
+    ASSERT_TRUE(line.files && line.seed);
+    EXPECT_EQ(*line.seed, 18446744073709551615u);
+  }
+  EXPECT_EQ(app::parseCommandLine({"a.dat", "--help"}).action, CommandLine::Action::Help);
+}
+
+TEST(CommandLineTest, WrongArgumentsGiveOneLine) {
+  const std::vector<std::string> wrongs[] = {
+      {"a.dat"},
+      {"a.dat", "b.dat", "c.dat"},
+      {"--seed", "5"},
+      {"a.dat", "b.dat", "--seed"},
+      {"a.dat", "b.dat", "--seed", "-1"},
+      {"a.dat", "b.dat", "--seed", "18446744073709551616"},
+      {"a.dat", "b.dat", "--seed", "5x"},
+      {"a.dat", "b.dat", "--seed", "1", "--seed", "2"},
+      {"a.dat", "b.dat", "--sed", "1"},
+      {"-platform"},
+      {"a.dat", "b.dat", "--x\n\x1b[31m"},
+  };
+  for (const auto& words : wrongs) {
+    const CommandLine line = app::parseCommandLine(words);
+    EXPECT_EQ(line.action, CommandLine::Action::Wrong) << words.front();
+    const std::string text = app::usageLine(line.wrong);
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  }
+}
+
+// What bash makes of a quoted word: the same bytes back.
+std::string throughBash(const std::string& word) {
+  ScratchDir dir;
+  const auto script = dir.write("echo.sh", "printf %s " + word);
+  std::string out;
+  FILE* pipe = ::popen(("bash '" + script.string() + "'").c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buf[256];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+  ::pclose(pipe);
+  return out;
+}
+
+TEST(ReplayLineTest, PathsAreQuotedForTheShellOnOneLine) {
+  const std::string paths[] = {"/tmp/plain.dat",          "/tmp/with space/it's.dat",
+                               "/tmp/$(rm -rf x)`y`.dat", "/tmp/line\nbreak\t\x1b.dat",
+                               "/tmp/ぽち\\まる.dat",     "/tmp/\xff\xfe.dat"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    const std::string quoted = app::shellQuote(path);
+    EXPECT_EQ(quoted.find('\n'), std::string::npos);
+    EXPECT_EQ(quoted.find('\x1b'), std::string::npos);
+    EXPECT_EQ(throughBash(quoted), path);
+  }
+  EXPECT_EQ(app::replayLine(42, {"/a b/x.dat", false}, {"/y.dat", false}, false),
+            "momiru-lab battle '/a b/x.dat' '/y.dat' --seed 42\n");
+  EXPECT_EQ(app::replayLine(42, {"/x.dat", false}, {"/y.dat", false}, true),
+            "momiru-lab battle '/x.dat' '/y.dat' --seed 42 --halve\n");
+  EXPECT_THAT(app::replayLine(1, {"/x.dat", true}, {"/y.dat", false}, false),
+              HasSubstr("# a character on screen keeps hit points from an earlier battle"));
+  EXPECT_THAT(app::replayLine(1, {"", false}, {"/y.dat", false}, false),
+              HasSubstr("# a character on screen was not loaded from a file"));
+}
+
+class WatchBattleTest : public ::testing::Test {
+ protected:
+  Harness h;
+  int ended = 0;
+  app::ScreenFlow flow{h.ctx, [this] { ++ended; }};
+
+  ~WatchBattleTest() override { ui::BattleScreen::setSeedSource({}); }
+
+  // Runs the battle on screen to its end; false when it stalls.
+  bool playToTheEnd() {
+    auto* battle = qobject_cast<ui::BattleScreen*>(flow.current());
+    if (battle == nullptr) return false;
+    QEventLoop loop;
+    QObject::connect(battle, &ui::BattleScreen::battleFinished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    flushDeletes();
+    return flow.where() == app::ScreenFlow::Where::Result;
+  }
+};
+
+// The battle opened from the command line with a seed is the one momiru-lab prints for that
+// seed; the result screen then leads back into the usual circle with a battle of its own.
+TEST_F(WatchBattleTest, TheSeedsBattleIsMomiruLabsAndTheCircleGoesOn) {
+  h.dir.write("settei.sei", "1\r\n0\r\n1\r\n1\r\n");  // speed 1, damage not halved
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(flow.startBattle(kSamples / "zutsukiya.dat", kSamples / "zutsukiya.dat", 777));
+  const std::string line = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(line, app::replayLine(777, {kSamples / "zutsukiya.dat", false},
+                                  {kSamples / "zutsukiya.dat", false}, false));
+  EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
+  EXPECT_EQ(h.gs.combatant[0].name, "zutsukiya.datのズツキ屋ゴン(1)");
+  EXPECT_EQ(h.gs.combatant[1].name, "zutsukiya.datのズツキ屋ゴン(2)");
+  EXPECT_EQ(h.gs.lineBreak, "\r\n");
+  ASSERT_TRUE(playToTheEnd());
+
+  const momiru::testing::LabRun lab =
+      momiru::testing::lab("battle " + momiru::testing::sample("zutsukiya.dat") + " " +
+                           momiru::testing::sample("zutsukiya.dat") + " --seed 777 --json");
+  ASSERT_EQ(lab.status, 0) << lab.err;
+  const momiru::testing::Json json = momiru::testing::parseJson(lab.out);
+  auto* result = static_cast<ui::ResultScreen*>(flow.current());
+  EXPECT_EQ(result->logText(), json["result_text"].text);
+  EXPECT_EQ(result->outcomeText(), json["result_label"].text);
+
+  // タイトルに戻る: the usual circle, where the next battle draws its own seed.
+  result->findChild<QPushButton*>("Command1")->click();
+  EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Title);
+  for (const char* name : {"Command2", "Command4", "Command2", "Command2"})
+    flow.current()->findChild<QPushButton*>(name)->click();
+  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
+  EXPECT_NE(static_cast<ui::BattleScreen*>(flow.current())->seed(), 777u);
+  EXPECT_EQ(ended, 0);
+}
+
+TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
+  const struct {
+    const char* file;  // nullptr: none
+    Settings settings;
+  } cases[] = {
+      {nullptr, {1, 0, 1, 150}},
+      {"0\r\n1\r\n0\r\n20\r\n", {0, 1, 0, 20}},
+      {"2\r\n-1\r\n0\r\n999\r\n", {1, 1, 0, 300}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings.battleSpeed);
+    std::filesystem::remove(h.dir.path() / "settei.sei");
+    if (c.file != nullptr) h.dir.write("settei.sei", c.file);
+    h.gs.settings = {};
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(flow.startBattle(kSamples / "pochimaru.dat", kSamples / "rendaa.dat"));
+    const std::string line = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(h.gs.settings, c.settings);
+    EXPECT_EQ(line.find("--halve") != std::string::npos, c.settings.halveDamage == 1) << line;
+    EXPECT_EQ(static_cast<ui::BattleScreen*>(flow.current())->stepInterval(),
+              c.settings.battleSpeed);
+  }
+}
+
+TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTitle) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(flow.startBattle(kSamples / "pochimaru.dat", kSamples / "altered-check.dat"));
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(h.dialogs.messages, 1);
+  EXPECT_EQ(h.dialogs.terminated, 1);
+  EXPECT_EQ(flow.where(), app::ScreenFlow::Where::End);
+
+  const auto empty = h.dir.write("empty.dat", "");
+  std::filesystem::create_directory(h.dir.path() / "folder.dat");
+  for (const std::filesystem::path& bad :
+       {h.dir.path() / "missing.dat", empty, h.dir.path() / "folder.dat",
+        h.dir.path() / "line\nbreak\x1b.dat"}) {
+    SCOPED_TRACE(bad.string());
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(flow.startBattle(bad, kSamples / "rendaa.dat", 5));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_THAT(err, HasSubstr(app::shellQuote(bad.string())));
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Title);
+    EXPECT_EQ(h.dialogs.messages, 1);
+  }
+  // The seed given for a battle that never opened does not stay for a later one.
+  for (const char* name : {"Command2", "Command4"})
+    flow.current()->findChild<QPushButton*>(name)->click();
+  h.dialogs.answers = {kSamples / "pochimaru.dat", kSamples / "rendaa.dat"};
+  for (const char* name : {"Command1", "Command2", "Command1", "Command2"})
+    flow.current()->findChild<QPushButton*>(name)->click();
+  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
+  EXPECT_NE(static_cast<ui::BattleScreen*>(flow.current())->seed(), 5u);
+}
+
+}  // namespace
+}  // namespace momiru::uitest
