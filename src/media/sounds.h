@@ -25,16 +25,16 @@ void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);
 // and destroying this (with the screen) stops all three.
 class BattleSounds {
  public:
-  // Timer4's tick, every 10 ms from the screen's load: starts the music on the first tick and
-  // again from the beginning on the first tick after it has ended.
-  void Timer4_Timer() { playUnlessPlaying(MMControl1, kBattleMusic); }
+  // The battle screen's music keeper, every 10 ms from the start of the battle: starts the music
+  // on the first tick and again from the beginning on the first tick after it has ended.
+  void keepMusicPlaying() { playUnlessPlaying(music, kBattleMusic); }
   // The hit sound, and the special-hit sound; each cuts its own previous sound only.
-  void snd1() { MMControl2.playFromStart(kHitSound); }
-  void snd2() { MMControl3.playFromStart(kSpecialHitSound); }
+  void playHit() { hit.playFromStart(kHitSound); }
+  void playSpecialHit() { specialHit.playFromStart(kSpecialHitSound); }
 
-  MediaPlayer MMControl1;  // battle music
-  MediaPlayer MMControl2;  // hit sound
-  MediaPlayer MMControl3;  // special-hit sound
+  MediaPlayer music;       // battle music
+  MediaPlayer hit;         // hit sound
+  MediaPlayer specialHit;  // special-hit sound
 };
 
 }  // namespace momiru::media

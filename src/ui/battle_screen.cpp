@@ -259,7 +259,8 @@ void BattleScreen::startBattle() {
   for (int i = 0; i < kSlots; ++i) {
     const Combatant& c = gs.combatant[at(i)];
     const int picture = c.portrait;
-    portraits_[at(i)]->setSource([&bank, picture](qreal dpr) { return bank.MAE(picture, dpr); });
+    portraits_[at(i)]->setSource(
+        [&bank, picture](qreal dpr) { return bank.portrait(picture, dpr); });
     portraits_[at(i)]->setAccessibleName(QString::fromStdString(c.name) +
                                          QStringLiteral("の持ち技"));
   }
@@ -298,7 +299,7 @@ void BattleScreen::popupTick() {
   }
 }
 
-void BattleScreen::musicKeeperTick() { sounds_.Timer4_Timer(); }
+void BattleScreen::musicKeeperTick() { sounds_.keepMusicPlaying(); }
 
 void BattleScreen::timerEvent(QTimerEvent* event) {
   const int id = event->timerId();
@@ -348,9 +349,9 @@ void BattleScreen::statusChanged() {
 
 void BattleScreen::blowLanded(int defender, std::int32_t damage, battle::MoveKind kind) {
   if (kind == battle::MoveKind::Special) {
-    sounds_.snd2();
+    sounds_.playSpecialHit();
   } else {
-    sounds_.snd1();
+    sounds_.playHit();
   }
   if (gs.settings.showHitBackground == 1) setHitBackground(defender, true);
   showPopup(QString::number(damage), defender);
@@ -398,7 +399,8 @@ void BattleScreen::showPopup(const QString& text, int defender) {
 void BattleScreen::setHitBackground(int slot, bool hit) {
   PictureBank& bank = ctx.pictures;
   const int index = hit ? 1 : 0;
-  backgrounds_[at(slot)]->setSource([&bank, index](qreal dpr) { return bank.haikei(index, dpr); });
+  backgrounds_[at(slot)]->setSource(
+      [&bank, index](qreal dpr) { return bank.background(index, dpr); });
 }
 
 void BattleScreen::portraitClicked(int slot) {
@@ -415,14 +417,10 @@ void BattleScreen::portraitClicked(int slot) {
 void BattleScreen::openMoveList(int slot) {
   gaugeTimer_.stop();
   gs.currentSlot = slot;
-  auto* list = new MoveListScreen(ctx);
+  auto* list = new MoveListScreen(ctx, this);  // owned: kept above this window and moved with it
   moveList_ = list;
   connect(list, &Screen::closed, this, &BattleScreen::moveListClosed);
   list->move(frameGeometry().topLeft() + QPoint(px(kPanelLeft[at(slot)]), px(kMoveListBelowTop)));
-  if (QWindow* battleWindow = windowHandle()) {
-    list->winId();
-    if (QWindow* listWindow = list->windowHandle()) listWindow->setTransientParent(battleWindow);
-  }
   list->show();
   list->activateWindow();
   list->setFocus();
@@ -443,9 +441,9 @@ void BattleScreen::stopEverything() {
   stepTimer_.stop();
   popupTimer_.stop();
   musicKeeperTimer_.stop();
-  sounds_.MMControl1.Command("Close");
-  sounds_.MMControl2.Command("Close");
-  sounds_.MMControl3.Command("Close");
+  for (media::MediaPlayer* player : {&sounds_.music, &sounds_.hit, &sounds_.specialHit}) {
+    player->Command("Close");
+  }
   if (moveList_) moveList_->close();
 }
 

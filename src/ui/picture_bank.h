@@ -30,14 +30,6 @@ class PictureBank {
   // Background 0 (normal) or 1 (hit); a null pixmap for anything else or a missing file.
   QPixmap background(int index, qreal devicePixelRatio = 1.0) const;
 
-  // The same two under the names the battle screen still calls them by.
-  QPixmap MAE(int picture, qreal devicePixelRatio = 1.0) const {
-    return portrait(picture, devicePixelRatio);
-  }
-  QPixmap haikei(int index, qreal devicePixelRatio = 1.0) const {
-    return background(index, devicePixelRatio);
-  }
-
   // `fileName` from the pictures folder drawn at `logicalSize` pixels; null when missing.
   QPixmap picture(const QString& fileName, QSize logicalSize, qreal devicePixelRatio = 1.0) const;
 

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 void keep(BattleSounds& sounds, int ticks) {
   for (int tick = 0; tick < ticks; ++tick) {
-    sounds.Timer4_Timer();
+    sounds.keepMusicPlaying();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
@@ -66,11 +66,11 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   {
     BattleSounds sounds;
     keep(sounds, 150);  // 1.5 s through the synthesizer, which starts the rendering
-    sounds.snd1();
+    sounds.playHit();
     keep(sounds, 50);
-    sounds.snd2();
+    sounds.playSpecialHit();
     keep(sounds, 50);
-    ASSERT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+    ASSERT_EQ(sounds.music.Mode(), kModePlaying);
   }
   for (int i = 0; i < 3000 && !musicPrepared(music); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -79,7 +79,7 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   {
     BattleSounds sounds;
     keep(sounds, 150);
-    ASSERT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+    ASSERT_EQ(sounds.music.Mode(), kModePlaying);
   }
 
   // 44.1 kHz, 16-bit, stereo, as the players open the output.

@@ -22,27 +22,27 @@ TEST(HeldOutput, PlayersStartWhatTheyWereToldWhenTheOutputIsReleased) {
 
   holdAudioOutput();
   BattleSounds sounds;
-  sounds.snd1();
-  sounds.snd2();
+  sounds.playHit();
+  sounds.playSpecialHit();
   MediaPlayer title;
   title.playFromStart(kTitleMusic);
   MediaPlayer missing;
   missing.playFromStart("nothing here.wav");
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
   EXPECT_EQ(title.Mode(), kModePlaying);
   EXPECT_EQ(missing.Mode(), kModeNotReady) << "a missing file is told at once";
-  sounds.MMControl3.Command("Close");
-  sounds.MMControl2.Command("Prev");  // stopped before the output opened
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModeStopped);
+  sounds.specialHit.Command("Close");
+  sounds.hit.Command("Prev");  // stopped before the output opened
+  EXPECT_EQ(sounds.hit.Mode(), kModeStopped);
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "the output is not opened while held";
 
   releaseAudioOutput();
   if (SDL_WasInit(SDL_INIT_AUDIO) == 0) GTEST_SKIP() << "no audio output here";
   EXPECT_EQ(title.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModeStopped);
-  EXPECT_EQ(sounds.MMControl3.Mode(), kModeNotReady);
-  sounds.snd1();
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.hit.Mode(), kModeStopped);
+  EXPECT_EQ(sounds.specialHit.Mode(), kModeNotReady);
+  sounds.playHit();
+  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
   std::error_code ec;
   std::filesystem::remove_all(cache, ec);
 }

@@ -90,15 +90,15 @@ TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
   const Calls restart{"1 close", "1 open " + beside("music a.mid"), "1 rewind", "1 play"};
 
   EXPECT_EQ(takeCalls(), Calls{});  // nothing sounds before the first tick
-  sounds.Timer4_Timer();
+  sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), start);
-  for (int i = 0; i < 50; ++i) sounds.Timer4_Timer();
+  for (int i = 0; i < 50; ++i) sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{}) << "a playing piece is left alone";
 
   devices_[0]->finish();
-  sounds.Timer4_Timer();
+  sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), restart);
-  sounds.Timer4_Timer();
+  sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{});
 }
 
@@ -112,27 +112,27 @@ TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
 
 TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayer) {
   BattleSounds sounds;
-  sounds.Timer4_Timer();
-  sounds.snd1();
-  sounds.snd2();
+  sounds.keepMusicPlaying();
+  sounds.playHit();
+  sounds.playSpecialHit();
   takeCalls();
 
-  sounds.snd1();  // the second blow of a multi-hit move
+  sounds.playHit();  // the second blow of a multi-hit move
   EXPECT_EQ(takeCalls(), (Calls{"2 close", "2 open " + beside("snd01.wav"), "2 rewind", "2 play"}));
-  EXPECT_EQ(sounds.MMControl1.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.MMControl3.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
 
-  sounds.snd2();
+  sounds.playSpecialHit();
   EXPECT_EQ(takeCalls(), (Calls{"3 close", "3 open " + beside("snd02.wav"), "3 rewind", "3 play"}));
 }
 
 TEST_F(FakeDevices, LeavingTheBattleStopsAllThreeAndAPlayerClosesWhenItGoes) {
   {
     BattleSounds sounds;
-    sounds.Timer4_Timer();
-    sounds.snd1();
-    sounds.snd2();
+    sounds.keepMusicPlaying();
+    sounds.playHit();
+    sounds.playSpecialHit();
     takeCalls();
   }
   Calls closed = takeCalls();

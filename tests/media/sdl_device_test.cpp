@@ -126,21 +126,21 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBarAndFollowsChangesToTheFile) {
 
 TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
   BattleSounds sounds;
-  sounds.Timer4_Timer();
-  sounds.snd2();
-  sounds.snd1();
-  if (sounds.MMControl2.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
-  sounds.snd1();  // the second blow of a multi-hit move restarts the hit sound
-  EXPECT_EQ(sounds.MMControl2.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.MMControl3.Mode(), kModePlaying) << "the special hit sounds on";
-  if (sounds.MMControl1.fileName().empty() || sounds.MMControl1.Mode() == kModeNotReady)
+  sounds.keepMusicPlaying();
+  sounds.playSpecialHit();
+  sounds.playHit();
+  if (sounds.hit.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
+  sounds.playHit();  // the second blow of a multi-hit move restarts the hit sound
+  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying) << "the special hit sounds on";
+  if (sounds.music.fileName().empty() || sounds.music.Mode() == kModeNotReady)
     GTEST_SKIP() << "no SoundFont for the music";
-  EXPECT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
 
   // The hit sound is about a fifth of a second; the special one lasts longer.
-  EXPECT_LT(secondsPlaying(sounds.MMControl2, 2), 0.5);
-  EXPECT_EQ(sounds.MMControl3.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.MMControl1.Mode(), kModePlaying);
+  EXPECT_LT(secondsPlaying(sounds.hit, 2), 0.5);
+  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
 }
 
 TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
@@ -164,7 +164,7 @@ TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
 // survives a logout until it is killed.
 TEST_F(SdlPlayers, SoundOutputLeavesTerminationSignalsToTheProgram) {
   BattleSounds sounds;
-  sounds.snd1();
+  sounds.playHit();
   for (const int sig : {SIGTERM, SIGINT}) {
     struct sigaction action {};
     ASSERT_EQ(::sigaction(sig, nullptr, &action), 0);

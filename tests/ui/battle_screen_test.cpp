@@ -141,10 +141,10 @@ TEST_F(BattleScreenTest, DesignAtLoad) {
   auto* iras1 = child<QAbstractButton>("iras_1");
   auto* iras0 = child<QAbstractButton>("iras_0");
   EXPECT_EQ(image(iras1->grab().copy(0, 0, 159, 183)).pixel(80, 90),
-            image(h.pictures.MAE(5)).pixel(80, 90));
+            image(h.pictures.portrait(5)).pixel(80, 90));
   EXPECT_FALSE(iras1->accessibleName().isEmpty());
   EXPECT_NE(iras0->focusPolicy() & Qt::TabFocus, 0);
-  EXPECT_EQ(image(haiPicture(0)), image(h.pictures.haikei(0)));
+  EXPECT_EQ(image(haiPicture(0)), image(h.pictures.background(0)));
   EXPECT_EQ(screen->stepInterval(), 150);
   EXPECT_TRUE(screen->gaugeTimerActive());
   EXPECT_FALSE(screen->stepTimerActive());
@@ -271,8 +271,8 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     h.gs.battleLog.clear();
     h.gs.settings.showHitBackground = h.gs.settings.showMessageBox = sw;
     open();
-    const QImage normal = image(h.pictures.haikei(0));
-    const QImage hit = image(h.pictures.haikei(1));
+    const QImage normal = image(h.pictures.background(0));
+    const QImage hit = image(h.pictures.background(1));
     ASSERT_NE(normal, hit);
     ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
     const int d = screen->player().defender();
