@@ -66,97 +66,13 @@ constexpr const char* kHelp =
     "  momiru-lab league samples/*.dat\n"
     "  momiru-lab league samples/*.dat --battles 500 --seed 7 --html league.html\n";
 
-// ---------------------------------------------------------------------------------------------
-// Option parsing. Self-contained for now; it reads the same option forms as the other commands
-// (--name VALUE, --name=VALUE, "--" before file names that start with '-').
-
 struct LeagueOptions {
   std::vector<std::string> files;
   LeagueSettings settings;
   std::optional<std::uint64_t> seed;
   bool json = false;
   std::optional<std::string> html;
-  bool help = false;
 };
-
-struct ParsedOptions {
-  std::optional<LeagueOptions> options;
-  std::string error;  // when options is empty
-};
-
-ParsedOptions parseLeagueOptions(const Args& args, unsigned cores) {
-  LeagueOptions opt;
-  opt.settings.jobs = cores;
-  const auto fail = [](std::string message) { return ParsedOptions{std::nullopt, message}; };
-  bool filesOnly = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (filesOnly || a.size() < 2 || a[0] != '-') {
-      opt.files.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      filesOnly = true;
-      continue;
-    }
-    if (a == "--help" || a == "-h") {
-      opt.help = true;
-      return {opt, {}};
-    }
-    if (a == "--halve") {
-      opt.settings.halve = true;
-      continue;
-    }
-    if (a == "--json") {
-      opt.json = true;
-      continue;
-    }
-    const std::string name = a.substr(0, a.find('='));
-    if (name != "--battles" && name != "--seed" && name != "--jobs" && name != "--max-turns" &&
-        name != "--html") {
-      return fail("unknown option '" + a + "'");
-    }
-    std::string value;
-    if (a.size() > name.size()) {
-      value = a.substr(name.size() + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      return fail(name + (name == "--html" ? " needs a file name" : " needs a number"));
-    }
-    if (name == "--html") {
-      if (value.empty()) return fail("--html needs a file name");
-      opt.html = value;
-      continue;
-    }
-    std::optional<std::uint64_t> v;
-    if (name == "--battles") {
-      v = OptionParser::parseCount(value, 1, std::uint64_t{1} << 40);
-      if (v) opt.settings.battles = *v;
-    } else if (name == "--seed") {
-      v = OptionParser::parseCount(value, 0, std::numeric_limits<std::uint64_t>::max());
-      opt.seed = v;
-    } else if (name == "--jobs") {
-      v = OptionParser::parseCount(value, 1, 1024);
-      if (v) opt.settings.jobs = static_cast<unsigned>(*v);
-    } else {
-      v = OptionParser::parseCount(value, 1, std::numeric_limits<std::int32_t>::max());
-      if (v) opt.settings.maxTurns = static_cast<std::int32_t>(*v);
-    }
-    if (!v) return fail(name + " does not take '" + value + "'");
-  }
-  if (opt.files.size() < 2) return fail("give at least two save-data files");
-  return {opt, {}};
-}
-
-// End of option parsing.
-// ---------------------------------------------------------------------------------------------
-
-int usage(const std::string& message) {
-  std::fprintf(stderr, "momiru-lab league: %s (try 'momiru-lab league --help')\n",
-               visibleText(message).c_str());
-  return kUsageError;
-}
 
 void complain(const std::string& message) {
   std::fprintf(stderr, "momiru-lab league: %s\n", visibleText(message).c_str());
@@ -237,14 +153,23 @@ bool writeStdout(const std::string& text) {
 }  // namespace
 
 int leagueCommand(const Args& args) {
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const ParsedOptions parsed = parseLeagueOptions(args, cores);
-  if (!parsed.options) return usage(parsed.error);
-  LeagueOptions opt = *parsed.options;
-  if (opt.help) {
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
+  LeagueOptions opt;
+  opt.settings.jobs = std::max(1u, std::thread::hardware_concurrency());
+  OptionParser options("league", kHelp);
+  options.flag("--halve", opt.settings.halve).flag("--json", opt.json);
+  options.number("--battles", 1, std::uint64_t{1} << 40, "does not take",
+                 [&](std::uint64_t v) { opt.settings.battles = v; });
+  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), "does not take",
+                 [&](std::uint64_t v) { opt.seed = v; });
+  options.number("--jobs", 1, 1024, "does not take",
+                 [&](std::uint64_t v) { opt.settings.jobs = static_cast<unsigned>(v); });
+  options.number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), "does not take",
+                 [&](std::uint64_t v) { opt.settings.maxTurns = static_cast<std::int32_t>(v); });
+  options.text("--html", "a file name", [&](std::string v) { opt.html = std::move(v); });
+  OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  opt.files = std::move(parsed.operands);
+  if (opt.files.size() < 2) return options.usage("give at least two save-data files");
 
   LeagueReport report;
   std::vector<Combatant> records;
@@ -264,7 +189,7 @@ int leagueCommand(const Args& args) {
   }
   const std::uint64_t pairings = records.size() * (records.size() - 1);
   if (pairings > std::numeric_limits<std::uint64_t>::max() / opt.settings.battles) {
-    return usage("too many battles for one league");
+    return options.usage("too many battles for one league");
   }
   tellApart(report.entrants);
 

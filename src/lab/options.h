@@ -36,7 +36,7 @@ class OptionParser {
 
   // A switch such as "--json", turned on by its name alone.
   OptionParser& flag(std::string name, bool& on) {
-    options_.push_back({std::move(name), &on, 0, 0, {}, {}});
+    options_.push_back({std::move(name), &on, 0, 0, {}, {}, {}, {}});
     return *this;
   }
 
@@ -45,7 +45,15 @@ class OptionParser {
   // "--name <refusal> '<value>'".
   OptionParser& number(std::string name, std::uint64_t min, std::uint64_t max, std::string refusal,
                        std::function<void(std::uint64_t)> set) {
-    options_.push_back({std::move(name), nullptr, min, max, std::move(refusal), std::move(set)});
+    options_.push_back(
+        {std::move(name), nullptr, min, max, std::move(refusal), std::move(set), {}, "a number"});
+    return *this;
+  }
+
+  // A word such as a file name, written "--name WORD" or "--name=WORD". Without a value, or
+  // with an empty one, the message is "--name needs <what>".
+  OptionParser& text(std::string name, std::string what, std::function<void(std::string)> set) {
+    options_.push_back({std::move(name), nullptr, 0, 0, {}, {}, std::move(set), std::move(what)});
     return *this;
   }
 
@@ -82,8 +90,16 @@ class OptionParser {
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        result.exitStatus = usage(option->name + " needs a number");
+        result.exitStatus = usage(option->name + " needs " + option->needs);
         return result;
+      }
+      if (option->setText) {
+        if (value.empty()) {
+          result.exitStatus = usage(option->name + " needs " + option->needs);
+          return result;
+        }
+        option->setText(value);
+        continue;
       }
       const std::optional<std::uint64_t> v = parseCount(value, option->min, option->max);
       if (!v) {
@@ -126,7 +142,9 @@ class OptionParser {
     std::uint64_t min;
     std::uint64_t max;
     std::string refusal;
-    std::function<void(std::uint64_t)> set;
+    std::function<void(std::uint64_t)> set;    // a number's
+    std::function<void(std::string)> setText;  // a word's
+    std::string needs;                         // what a missing value should have been
   };
 
   // The option `word` names: a switch by its exact name, a number also as "--name=value".
