@@ -60,7 +60,6 @@ void BattlePlayer::stepTick() {
       decided_.clear();
       turnLog_.clear();
       TurnRecorder recorder(rules_, decided_);
-      recorder.beforeTurn(progress_);
       LogWriter log(texts_, turnLog_);
       BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
       rules_.playTurn(turn_.attacker, progress_, gs_.randomUnit, sinks);

@@ -46,22 +46,18 @@ class TurnRecorder {
   explicit TurnRecorder(const Rules& rules, std::vector<TurnRecord>& turns)
       : rules_(rules), turns_(turns) {}
 
-  // The HP before the turn's cost, which the cost event no longer knows.
-  void beforeTurn(const BattleProgress& p) { before_ = p.hp; }
-
   void announced(int attacker, int move) {
     TurnRecord& t = turns_.emplace_back();
     t.attacker = attacker;
     t.move = move;
     t.kind = rules_.code(attacker, move).kind;
   }
-  void costPaid(int attacker, const BattleProgress& p) {
+  void costPaid(int attacker, std::int32_t hpBefore, const BattleProgress& p) {
     TurnRecord& t = turns_.back();
     t.part = p.attackPart;
-    const auto a = static_cast<std::size_t>(attacker);
-    const auto part = static_cast<std::size_t>(p.attackPart);
-    t.costHpBefore = before_[a][part];
-    t.costHpAfter = p.hp[a][part];
+    t.costHpBefore = hpBefore;
+    t.costHpAfter =
+        p.hp[static_cast<std::size_t>(attacker)][static_cast<std::size_t>(p.attackPart)];
     t.hpAfterCost = p.hp;
   }
   void landed(int, int target, std::int32_t damage, const BattleProgress& p) {
@@ -81,13 +77,11 @@ class TurnRecorder {
     t.winner = p.winner;
     t.loser = p.loser;
     t.hp = p.hp;
-    before_ = p.hp;
   }
 
  private:
   const Rules& rules_;
   std::vector<TurnRecord>& turns_;
-  Hp before_{};
 };
 
 // Plays one whole battle of gs's two records with texts, as the screen would show it: gs.randomUnit

@@ -61,14 +61,14 @@ struct BattleProgress {
 
 // What a sink hears, in order, for one turn:
 //   announced(attacker, move)
-//   costPaid(attacker, progress)               the performing part has paid the move's power
+//   costPaid(attacker, hpBefore, progress)     the performing part has paid the move's power
 //   landed(defender, target, damage, progress) once per blow that hits, after the status refresh
 //   missed(defender, target)                   once per blow that misses
 //   hitsCounted(hits)
 //   judged(progress, logged)                   `logged`: the judgement's text goes into the log
 struct IgnoreEvents {
   void announced(int, int) {}
-  void costPaid(int, const BattleProgress&) {}
+  void costPaid(int, std::int32_t, const BattleProgress&) {}
   void landed(int, int, std::int32_t, const BattleProgress&) {}
   void missed(int, int) {}
   void hitsCounted(std::int32_t) {}
@@ -84,9 +84,9 @@ struct BothSinks {
     first.announced(a, m);
     second.announced(a, m);
   }
-  void costPaid(int a, const BattleProgress& p) {
-    first.costPaid(a, p);
-    second.costPaid(a, p);
+  void costPaid(int a, std::int32_t hpBefore, const BattleProgress& p) {
+    first.costPaid(a, hpBefore, p);
+    second.costPaid(a, hpBefore, p);
   }
   void landed(int d, int t, std::int32_t damage, const BattleProgress& p) {
     first.landed(d, t, damage, p);
@@ -274,11 +274,12 @@ class Rules {
     // The performing part pays the move's power; HP may go below 0 until the next refresh.
     p.targetPart = formula::targetOf(hpD);
     const auto ap = static_cast<std::size_t>(p.attackPart);
-    const std::int32_t paid = formula::costPaid(hpA[ap], move.power, h);
+    const std::int32_t before = hpA[ap];
+    const std::int32_t paid = formula::costPaid(before, move.power, h);
     hpA[ap] = paid;
     p.ableParts[a] = (p.ableParts[a] & ~(1u << ap)) | ableBit(sa.act, ap, paid);
     p.belowZero |= paid < 0;
-    sink.costPaid(kAttacker, p);
+    sink.costPaid(kAttacker, before, p);
 
     std::int32_t hits = 0;
     switch (move.kind) {

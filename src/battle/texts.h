@@ -82,7 +82,7 @@ class LogWriter {
   LogWriter(const TurnTexts& texts, std::string& log) : texts_(texts), log_(log) {}
 
   void announced(int attacker, int move) { log_ += texts_.announcement(attacker, move); }
-  void costPaid(int, const BattleProgress&) {}
+  void costPaid(int, std::int32_t, const BattleProgress&) {}
   void landed(int defender, int, std::int32_t damage, const BattleProgress&) {
     texts_.appendDamage(log_, defender, damage);
   }

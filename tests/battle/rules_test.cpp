@@ -40,7 +40,6 @@ Turn playTurn(const GameState& gs, int attacker, ScriptedRandom& rnd) {
   t.progress = rules.start();
   std::vector<TurnRecord> turns;
   TurnRecorder recorder(rules, turns);
-  recorder.beforeTurn(t.progress);
   LogWriter log(texts, t.log);
   BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
   t.over = rules.playTurn(attacker, t.progress, rnd, sinks);
