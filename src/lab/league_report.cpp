@@ -17,43 +17,6 @@ namespace {
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
-// The length of the UTF-8 sequence at text[i] and its code point, or 0 when it is not a valid
-// sequence (overlong forms, surrogates and values past U+10FFFF are not).
-std::size_t decode(std::string_view text, std::size_t i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned b0 = byte(i);
-  if (b0 < 0x80) {
-    cp = b0;
-    return 1;
-  }
-  std::size_t length = 0;
-  unsigned low = 0x80;
-  unsigned high = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    cp = b0 & 0x0F;
-    if (b0 == 0xE0) low = 0xA0;
-    if (b0 == 0xED) high = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    cp = b0 & 0x07;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const unsigned b = byte(i + k);
-    if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  return length;
-}
-
 bool isControlOrNonCharacter(char32_t cp) {
   return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF;
 }
@@ -63,19 +26,13 @@ std::string cleaned(std::string_view text, Keep keep) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    const std::size_t length = decode(text, i, cp);
-    if (length == 0) {
-      out += kReplacement;
-      ++i;
+    const Utf8Char c = decodeUtf8(text, i);
+    if (c.codePoint >= 0 && keep(static_cast<char32_t>(c.codePoint))) {
+      out.append(text.substr(i, c.length));
     } else {
-      if (keep(cp)) {
-        out.append(text.substr(i, length));
-      } else {
-        out += kReplacement;
-      }
-      i += length;
+      out += kReplacement;
     }
+    i += c.length;
   }
   return out;
 }
@@ -107,10 +64,8 @@ unsigned long long ull(std::uint64_t v) { return static_cast<unsigned long long>
 std::string shortened(const std::string& text, std::size_t limit) {
   std::size_t chars = 0;
   for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    const std::size_t length = std::max<std::size_t>(1, decode(text, i, cp));
     if (++chars > limit) return text.substr(0, i) + "…";
-    i += length;
+    i += decodeUtf8(text, i).length;
   }
   return text;
 }
