@@ -16,7 +16,10 @@ inline bool hasCharacter(const Combatant& c) { return c.level != 0; }
 inline void markEqualNames(GameState& gs) {
   if (gs.combatant[1].name != gs.combatant[0].name) return;
   for (std::size_t slot = 0; slot < kSlots; ++slot) {
-    gs.combatant[slot].name += "(" + std::to_string(slot + 1) + ")";
+    std::string& name = gs.combatant[slot].name;
+    name += '(';
+    name += std::to_string(slot + 1);
+    name += ')';
   }
 }
 
