@@ -17,6 +17,9 @@ class MediaDevice {
   virtual void rewind() = 0;  // stops and goes back to the beginning
   virtual void play() = 0;    // starts from the current position and returns at once
   virtual bool playing() const = 0;
+  // How long the sound playing now has yet to play, in seconds; 0 when not playing or when the
+  // device cannot tell.
+  virtual double secondsLeft() const { return 0; }
 };
 
 // The sound library's device. Opening the audio output is left to the first open().

@@ -65,6 +65,8 @@ int MediaPlayer::Mode() const {
   return impl_->device->playing() ? kModePlaying : kModeStopped;
 }
 
+double MediaPlayer::secondsLeft() const { return impl_->open ? impl_->device->secondsLeft() : 0; }
+
 void MediaPlayer::playFromStart(std::string_view fileName) {
   Command("Close");
   // A file found nowhere leaves the name empty, so "Open" fails and the player stays silent.

@@ -27,6 +27,8 @@ class MediaPlayer {
   void setFileName(const std::string& fullName);
   const std::string& fileName() const;
   int Mode() const;  // kModePlaying while playing
+  // How long the open sound has yet to play, in seconds; 0 when closed or when nobody can tell.
+  double secondsLeft() const;
 
   // The play-from-start sequence on this player: Close; FileName = where `fileName` (for example
   // "music a.mid") lies beside the program or in the installed data; Open; Prev; Play.

@@ -5,6 +5,7 @@
 #include <SDL_mixer.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -142,6 +143,15 @@ class SdlDevice final : public MediaDevice {
     return chunk_ != nullptr && Mix_Playing(channel_) != 0;
   }
 
+  // From the audio mixed since the start and the piece's own length; an effect is not asked.
+  double secondsLeft() const override {
+    if (!playing() || waiting_) return 0;
+    const double length = streamed_ != nullptr ? streamedSeconds_
+                          : piece_.loaded()    ? piece_.seconds()
+                                               : 0;
+    return std::max(0.0, length - (AudioOutput::get().secondsMixed() - startedAt_));
+  }
+
   // The output has opened: opens the file this player was given meanwhile, and plays it when
   // it was told to. A file that does not sound leaves the player silent, as at any open.
   void openWaitingFile() {
@@ -171,6 +181,7 @@ class SdlDevice final : public MediaDevice {
     if (plan) {
       streamed_ = openCachedRendering(cache, file_, *plan);
       if (streamed_ != nullptr) {
+        streamedSeconds_ = static_cast<double>(plan->frames) / static_cast<double>(plan->rate);
         spare_.release();  // the synthesizer is not needed for this file any more
         return true;
       }
@@ -194,6 +205,7 @@ class SdlDevice final : public MediaDevice {
   SynthesizedPiece piece_;
   SparePiece spare_;
   Mix_Music* streamed_ = nullptr;  // a rendered piece, read from the cache as it plays
+  double streamedSeconds_ = 0;     // its length
   Mix_Chunk* chunk_ = nullptr;     // an effect
   int channel_ = -1;
   double startedAt_ = 0;  // audio time when the piece started

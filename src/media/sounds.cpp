@@ -1,12 +1,21 @@
 // The one rule shared by the title music and the battle's music keeper, and the music's start-up.
 #include "media/sounds.h"
 
+#include <algorithm>
+
 #include "data/platform.h"
 
 namespace momiru::media {
 
 void playUnlessPlaying(MediaPlayer& player, std::string_view fileName) {
   if (player.Mode() != kModePlaying) player.playFromStart(fileName);
+}
+
+int BattleSounds::keepMusicPlaying() {
+  playUnlessPlaying(music, kBattleMusic);
+  const double untilMargin = music.secondsLeft() * 1000.0 - kMusicEndMarginMs;
+  if (untilMargin <= kMusicKeeperMs) return kMusicKeeperMs;
+  return static_cast<int>(std::min<double>(untilMargin, kMusicKeeperLongestWaitMs));
 }
 
 void prepareGameMusic() {

@@ -13,6 +13,13 @@ inline constexpr std::string_view kTitleMusic = "music b.mid";
 inline constexpr std::string_view kHitSound = "snd01.wav";
 inline constexpr std::string_view kSpecialHitSound = "snd02.wav";
 
+// The music keeper looks every kMusicKeeperMs while it cannot tell when the piece ends, and from
+// kMusicEndMarginMs before the end on; until then it waits at most kMusicKeeperLongestWaitMs, so
+// that a piece cut short (a stream that fails mid-way) is still restarted soon.
+inline constexpr int kMusicKeeperMs = 10;
+inline constexpr int kMusicEndMarginMs = 250;
+inline constexpr int kMusicKeeperLongestWaitMs = 500;
+
 // Renders the battle and title music into the music cache in the background when it does not
 // hold them yet, so that neither needs the synthesizer while it plays.
 void prepareGameMusic();
@@ -25,9 +32,11 @@ void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);
 // and destroying this (with the screen) stops all three.
 class BattleSounds {
  public:
-  // The battle screen's music keeper, every 10 ms from the start of the battle: starts the music
-  // on the first tick and again from the beginning on the first tick after it has ended.
-  void keepMusicPlaying() { playUnlessPlaying(music, kBattleMusic); }
+  // The battle screen's music keeper, every kMusicKeeperMs from the start of the battle: starts
+  // the music on the first tick and again from the beginning on the first tick after it has
+  // ended. Returns when the keeper next needs to look: kMusicKeeperMs, or longer while the piece
+  // is known to play on for a while, so that the keeper wakes the game only near its end.
+  int keepMusicPlaying();
   // The hit sound, and the special-hit sound; each cuts its own previous sound only.
   void playHit() { hit.playFromStart(kHitSound); }
   void playSpecialHit() { specialHit.playFromStart(kSpecialHitSound); }

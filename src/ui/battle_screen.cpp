@@ -75,7 +75,6 @@ constexpr std::int32_t kPanelLeft[kSlots] = {0, 4200};
 constexpr std::int32_t kGaugeLeft[kSlots] = {2835, 3885};
 constexpr int kGaugeTickMs = 1;
 constexpr int kPopupTickMs = 10;
-constexpr int kMusicKeeperMs = 10;
 // The move list opens over the clicked panel, this far below the window's top edge.
 constexpr std::int32_t kMoveListBelowTop = 3150;
 
@@ -273,7 +272,8 @@ void BattleScreen::startBattle() {
   // it drops the hidden popup and stops itself.
   gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
   popupTimer_.start(kPopupTickMs, Qt::PreciseTimer, this);
-  musicKeeperTimer_.start(kMusicKeeperMs, Qt::CoarseTimer, this);
+  musicKeeperWait_ = media::kMusicKeeperMs;
+  musicKeeperTimer_.start(musicKeeperWait_, Qt::CoarseTimer, this);
 }
 
 void BattleScreen::gaugeTick() {
@@ -299,7 +299,14 @@ void BattleScreen::popupTick() {
   }
 }
 
-void BattleScreen::musicKeeperTick() { sounds_.keepMusicPlaying(); }
+void BattleScreen::musicKeeperTick() {
+  // Re-armed here only: every 10 ms while the keeper cannot tell the piece's end, otherwise
+  // once shortly before it.
+  const int wait = sounds_.keepMusicPlaying();
+  if (stopping_ || !musicKeeperTimer_.isActive() || wait == musicKeeperWait_) return;
+  musicKeeperWait_ = wait;
+  musicKeeperTimer_.start(wait, Qt::CoarseTimer, this);
+}
 
 void BattleScreen::timerEvent(QTimerEvent* event) {
   const int id = event->timerId();
@@ -342,7 +349,12 @@ void BattleScreen::messageChanged(std::string_view text) {
 void BattleScreen::statusChanged() {
   for (int i = 0; i < kSlots; ++i) {
     const battle::StatusTexts t = battle::statusTexts(gs, i);
-    showNameLine(nameLabels_[at(i)], displayText(t.name12));
+    // The name line is laid out anew only when it changes: a hit changes the HP, not the names.
+    QString nameLine = displayText(t.name12);
+    if (nameLine != shownNameLines_[at(i)]) {
+      showNameLine(nameLabels_[at(i)], nameLine);
+      shownNameLines_[at(i)] = std::move(nameLine);
+    }
     statusLabels_[at(i)]->setText(displayText(t.stas));
   }
 }

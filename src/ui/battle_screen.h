@@ -4,6 +4,7 @@
 
 #include <QBasicTimer>
 #include <QPointer>
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -97,6 +98,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
 
   std::array<QWidget*, kSlots> panels_{};
   std::array<QLabel*, kSlots> nameLabels_{};
+  std::array<QString, kSlots> shownNameLines_{};  // what showNameLine was last given
   std::array<QLabel*, kSlots> statusLabels_{};
   std::array<QWidget*, kSlots> frames_{};
   std::array<PictureView*, kSlots> backgrounds_{};
@@ -112,6 +114,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   QBasicTimer stepTimer_;
   QBasicTimer popupTimer_;
   QBasicTimer musicKeeperTimer_;
+  int musicKeeperWait_ = 0;  // the keeper timer's interval now
   media::BattleSounds sounds_;
 
   std::unique_ptr<battle::BattlePlayer> player_;  // made at the start, after both registrations

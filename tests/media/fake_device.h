@@ -36,8 +36,10 @@ class FakeDevice final : public MediaDevice {
     sounding_ = true;
   }
   bool playing() const override { return sounding_; }
+  double secondsLeft() const override { return sounding_ ? left : 0; }
 
   void finish() { sounding_ = false; }  // the piece reached its end
+  double left = 0;                      // what secondsLeft tells while sounding
 
  private:
   void note(const std::string& what) { log_->calls.push_back(tag_ + " " + what); }

@@ -102,6 +102,31 @@ TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
   EXPECT_EQ(takeCalls(), Calls{});
 }
 
+// The keeper wakes every 10 ms while it cannot tell the end; a piece that tells its end lets it
+// wait, at most half a second at a time, until a quarter second before that end.
+TEST_F(FakeDevices, KeeperWaitsUntilNearTheEndOfAPieceThatTellsIt) {
+  BattleSounds sounds;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
+  devices_[0]->left = 30.0;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperLongestWaitMs);
+  devices_[0]->left = 0.4;
+  EXPECT_EQ(sounds.keepMusicPlaying(), 150);
+  devices_[0]->left = 0.255;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);
+  devices_[0]->left = 0.1;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);
+  takeCalls();
+  devices_[0]->finish();
+  devices_[0]->left = 0;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // restarted at once, as before
+  EXPECT_EQ(takeCalls().size(), 4u);
+
+  // A player that could not open asks again every 10 ms.
+  sounds.music.setFileName("/somewhere/broken.mid");
+  sounds.music.Command("Open");
+  EXPECT_EQ(sounds.music.secondsLeft(), 0);
+}
+
 TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
   MediaPlayer title;
   playUnlessPlaying(title, kTitleMusic);

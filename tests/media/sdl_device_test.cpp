@@ -107,7 +107,11 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBarAndFollowsChangesToTheFile) {
   for (int round = 0; round < 2; ++round) {  // and again from the beginning
     open(player, file);
     ASSERT_EQ(player.Mode(), kModePlaying);
+    // What the music keeper sleeps by: the whole piece is still to come.
+    EXPECT_GT(player.secondsLeft(), 0.8);
+    EXPECT_LE(player.secondsLeft(), 1.3);
     const double held = secondsPlaying(player, 6);
+    EXPECT_EQ(player.secondsLeft(), 0);
     EXPECT_GT(held, 0.9);
     EXPECT_LT(held, 1.3);
     EXPECT_EQ(player.Mode(), kModeStopped);
@@ -117,6 +121,7 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBarAndFollowsChangesToTheFile) {
   EXPECT_FALSE(musicPrepared(file)) << "the old rendering is not this file";
   open(player, file);  // through the synthesizer while the new version renders
   ASSERT_EQ(player.Mode(), kModePlaying);
+  EXPECT_GT(player.secondsLeft(), 1.5);
   ASSERT_TRUE(waitPrepared(file));
   open(player, file);
   const double held = secondsPlaying(player, 6);
