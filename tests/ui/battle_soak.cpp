@@ -200,13 +200,21 @@ int main(int argc, char** argv) {
     QEventLoop loop;
     QObject::connect(screen, &momiru::ui::BattleScreen::battleFinished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
-    QTimer::singleShot(10 * 60 * 1000, &loop, &QEventLoop::quit);
+    // A timer of this battle's own: a single-shot timer aimed at the loop would outlive it and
+    // pile up, one per battle, until each ran out ten minutes later.
+    QTimer stall;
+    stall.setSingleShot(true);
+    QObject::connect(&stall, &QTimer::timeout, &loop, &QEventLoop::quit);
+    stall.start(10 * 60 * 1000);
     double cpuStart = 0;
     QElapsedTimer window;
+    QTimer cpuTimer;  // ends with this battle: its lambda reads this battle's locals
+    cpuTimer.setSingleShot(true);
     if (b == 1 && cpuWindow > 0) {
       cpuStart = cpuSeconds();
       window.start();
-      QTimer::singleShot(static_cast<int>(cpuWindow * 1000), &loop, [&] {
+      cpuTimer.start(static_cast<int>(cpuWindow * 1000));
+      QObject::connect(&cpuTimer, &QTimer::timeout, &loop, [&] {
         const double used = cpuSeconds() - cpuStart;
         const double secs = static_cast<double>(window.elapsed()) / 1000.0;
         std::printf("cpu: %.3f s in %.1f s during the battle at speed %ld: %.2f%% of a core\n",
