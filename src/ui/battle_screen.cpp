@@ -411,6 +411,9 @@ void BattleScreen::showPopup(const QString& text, int defender) {
 void BattleScreen::setHitBackground(int slot, bool hit) {
   PictureBank& bank = ctx.pictures;
   const int index = hit ? 1 : 0;
+  // Each blow of a turn asks for the hit background; the panel is repainted only when it turns.
+  if (backgroundShown_[at(slot)] == index) return;
+  backgroundShown_[at(slot)] = index;
   backgrounds_[at(slot)]->setSource(
       [&bank, index](qreal dpr) { return bank.background(index, dpr); });
 }

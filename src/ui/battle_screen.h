@@ -102,6 +102,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   std::array<QLabel*, kSlots> statusLabels_{};
   std::array<QWidget*, kSlots> frames_{};
   std::array<PictureView*, kSlots> backgrounds_{};
+  std::array<int, kSlots> backgroundShown_{-1, -1};  // 0 normal, 1 hit, -1 none yet
   std::array<PortraitButton*, kSlots> portraits_{};
   std::array<QWidget*, kSlots> gaugeTracks_{};
   std::array<QWidget*, kSlots> gaugeBars_{};

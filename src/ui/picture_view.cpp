@@ -10,6 +10,8 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {}
 
 void PictureView::setSource(Source source) {
   source_ = std::move(source);
+  cachedRatio_ = 0;
+  cached_ = QPixmap();
   update();
 }
 
@@ -18,10 +20,15 @@ QPixmap PictureView::currentPixmap() const {
 }
 
 void PictureView::paintEvent(QPaintEvent*) {
-  const QPixmap pixmap = currentPixmap();
-  if (pixmap.isNull()) return;
+  // Fetched again only when the source or the pixel ratio changes: on the battle screen the
+  // damage popup repaints strips of the backgrounds 100 times a second as it flies past.
+  if (cachedRatio_ != devicePixelRatioF()) {
+    cachedRatio_ = devicePixelRatioF();
+    cached_ = currentPixmap();
+  }
+  if (cached_.isNull()) return;
   QPainter painter(this);
-  painter.drawPixmap(0, 0, pixmap);
+  painter.drawPixmap(0, 0, cached_);
 }
 
 }  // namespace momiru::ui

@@ -1,5 +1,5 @@
 // An image control: shows one picture at its natural size from its top-left corner, fetched
-// at the widget's own pixel ratio each time it paints.
+// at the widget's own pixel ratio when it first paints after a new source or ratio.
 #pragma once
 
 #include <QPixmap>
@@ -28,6 +28,8 @@ class PictureView : public QWidget {
 
  private:
   Source source_;
+  QPixmap cached_;         // what the source gave at cachedRatio_
+  qreal cachedRatio_ = 0;  // 0: nothing fetched since the last setSource
 };
 
 }  // namespace momiru::ui
