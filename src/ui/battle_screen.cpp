@@ -355,7 +355,9 @@ void BattleScreen::statusChanged() {
       showNameLine(nameLabels_[at(i)], nameLine);
       shownNameLines_[at(i)] = std::move(nameLine);
     }
-    statusLabels_[at(i)]->setText(displayText(t.stas));
+    // A hit changes one side's HP: the other side's label is left alone, not laid out again.
+    const QString status = displayText(t.stas);
+    if (statusLabels_[at(i)]->text() != status) statusLabels_[at(i)]->setText(status);
   }
 }
 
