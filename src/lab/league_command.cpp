@@ -101,8 +101,12 @@ void tellApart(std::vector<LeagueEntrant>& entrants) {
         if (e->name.rfind(bare, 0) == 0) e->name = e->file + e->name.substr(bare.size());
       }
     } else {
-      for (std::size_t k = 0; k < group.size(); ++k)
-        group[k]->name += "(" + std::to_string(k + 1) + ")";
+      for (std::size_t k = 0; k < group.size(); ++k) {
+        std::string& numbered = group[k]->name;
+        numbered += '(';
+        numbered += std::to_string(k + 1);
+        numbered += ')';
+      }
     }
   }
 }
