@@ -61,7 +61,6 @@ class BattlePlayer {
   const TurnRecord& turn() const { return turn_; }
   std::size_t blowsShown() const { return blowsShown_; }
   Judgement judgement() const { return judgement_; }
-  const std::string& message() const { return message_; }
 
  private:
   void startTurn(int attacker);

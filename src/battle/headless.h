@@ -34,7 +34,6 @@ struct TurnRecord {
   std::vector<BlowRecord> blows;
   std::int32_t hits = 0;
   Judgement judgement = Judgement::None;
-  bool judgementLogged = false;
   std::int32_t winner = 0;
   std::int32_t loser = 0;
   Hp hp{};  // both sides after the judgement
@@ -70,10 +69,9 @@ class TurnRecorder {
         t.blows.size() > 1 ? t.blows[t.blows.size() - 2].hpAfter : t.hpAfterCost;
   }
   void hitsCounted(std::int32_t hits) { turns_.back().hits = hits; }
-  void judged(const BattleProgress& p, bool logged) {
+  void judged(const BattleProgress& p, bool) {
     TurnRecord& t = turns_.back();
     t.judgement = p.judgement;
-    t.judgementLogged = logged;
     t.winner = p.winner;
     t.loser = p.loser;
     t.hp = p.hp;

@@ -157,9 +157,6 @@ class Rules {
   const MoveCode& code(int slot, int move) const {
     return codes_[static_cast<std::size_t>(slot)][static_cast<std::size_t>(move)];
   }
-  std::int32_t power(int slot, int move) const {
-    return sides_[static_cast<std::size_t>(slot)].moves[static_cast<std::size_t>(move)].power;
-  }
 
  private:
   static constexpr std::int64_t kNeverChosen = std::numeric_limits<std::int64_t>::max();
