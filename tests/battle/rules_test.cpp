@@ -326,15 +326,6 @@ TEST(Judgement, OutcomeRules) {
   EXPECT_EQ(p.attackPart, 3);
 }
 
-TEST(Judgement, TextsForEveryOutcome) {
-  const GameState gs = momiru::testing::twoFighters();
-  const TurnTexts texts(gs);
-  EXPECT_EQ(texts.judgement(Judgement::DefenderLost, 1), "乙は力尽きた････\r\n甲の勝利！！");
-  EXPECT_EQ(texts.judgement(Judgement::AttackerLost, 0),
-            "甲は技が出せない状態になった････\r\n乙の勝利！！");
-  EXPECT_EQ(texts.judgement(Judgement::BothFell, 0), texts.judgement(Judgement::NeitherCanAct, 1));
-}
-
 TEST(DrawBits, IntegerRulesEqualTheFloatRulesForEveryDraw) {
   for (std::uint32_t k = 0; k < (1u << 24); ++k) {
     const float u = RandomUnit::unit(k);

@@ -152,6 +152,12 @@ TEST(LabCommands, UsageMessagesWordForWord) {
       {"simulate " + kPair + " x.dat",
        "momiru-lab simulate: give exactly two save-data files (try 'momiru-lab simulate "
        "--help')"},
+      {"league " + kPair + " --html",
+       "momiru-lab league: --html needs a file name (try 'momiru-lab league --help')"},
+      {"league " + kPair + " --battles 0",
+       "momiru-lab league: --battles does not take '0' (try 'momiru-lab league --help')"},
+      {"league x.dat",
+       "momiru-lab league: give at least two save-data files (try 'momiru-lab league --help')"},
   };
   for (const auto& [args, message] : cases) {
     const LabRun run = lab(args);

@@ -94,6 +94,7 @@ TEST(LabLeague, HtmlPageParsesAndDrawsEveryCharacter) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string html = readFile(page);
   EXPECT_EQ(markupProblem(html), "");
+  EXPECT_NE(markupProblem("<p><b>x</p>"), "");  // the check can fail
   EXPECT_EQ(count(html, "<g class=\"rating\""), 8u);
   EXPECT_EQ(count(html, "<rect class=\"cell\""), 8u * 7u);
   EXPECT_EQ(count(html, "<svg "), 2u);
@@ -170,25 +171,6 @@ TEST(LabLeague, UnusableFilesAreLeftOutAndEqualNamesToldApart) {
   EXPECT_NE(alone.err.find("fewer than two"), std::string::npos);
 }
 
-TEST(LabLeague, HostileFileNamesStayEscaped) {
-  ScratchDir dir;
-  const std::string bad = std::string("x\xff<&\x1b[31m>.dat");
-  writeFile(dir / bad, readFile(std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples/hinotori.dat"));
-  const auto page = dir / "page.html";
-  const LabRun run = lab("league " + quoted(dir / bad) + " " + sample("rendaa.dat") +
-                         " --battles 20 --seed 2 --html " + quoted(page));
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
-  EXPECT_EQ(momiru::lab::validUtf8(run.out), run.out);
-  const std::string html = readFile(page);
-  EXPECT_EQ(markupProblem(html), "");
-  EXPECT_NE(html.find("x\xEF\xBF\xBD&lt;&amp;"), std::string::npos);
-  const LabRun json = lab("league " + quoted(dir / bad) + " " + sample("rendaa.dat") +
-                          " --battles 20 --seed 2 --json");
-  EXPECT_EQ(parseJson(json.out)["ranking"].items.size(), 2u);
-  EXPECT_NE(json.out.find("\\u001b"), std::string::npos);
-}
-
 TEST(LabLeague, FailedWritesAreReportedNotHidden) {
   ScratchDir dir;
   const std::string pair =
@@ -224,23 +206,6 @@ TEST(LabLeague, FailedWritesAreReportedNotHidden) {
   const LabRun stdoutFull = lab("league " + pair + " >/dev/full");
   EXPECT_EQ(stdoutFull.status, 1);
   EXPECT_NE(stdoutFull.err.find("cannot write the report"), std::string::npos);
-}
-
-TEST(LabLeague, WrongArgumentsGiveOneLineAnd64) {
-  const std::string two = sample("pochimaru.dat") + " " + sample("rendaa.dat");
-  for (const std::string& args :
-       {std::string(""), sample("rendaa.dat"), two + " --battles 0", two + " --battles x",
-        two + " --jobs 0", two + " --jobs", two + " --seed -1", two + " --max-turns 0",
-        two + " --html", two + " --html=", two + " --bogus"}) {
-    const LabRun run = lab("league " + args);
-    EXPECT_EQ(run.status, 64) << args;
-    EXPECT_EQ(count(run.err, "\n"), 1u) << args << ": " << run.err;
-    EXPECT_EQ(run.out, "") << args;
-  }
-  const LabRun help = lab("league --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Bradley-Terry"), std::string::npos);
-  EXPECT_NE(help.out.find("curvature"), std::string::npos);
 }
 
 }  // namespace
