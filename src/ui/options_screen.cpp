@@ -48,10 +48,7 @@ struct LabelLayout {
 
 OptionsScreen::OptionsScreen(ScreenContext& context)
     : Screen(context, "Form4", QStringLiteral("オプション"), QSize(4815, 4185)) {
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, bgr(kLightBlue));
-  setPalette(pal);
+  setBackdrop(bgr(kLightBlue));
 
   // The heading, the three switches' row labels and the speed label, top to bottom.
   const LabelLayout labelLayouts[] = {

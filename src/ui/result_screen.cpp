@@ -14,10 +14,7 @@ namespace momiru::ui {
 ResultScreen::ResultScreen(ScreenContext& context)
     : Screen(context, "Form7", QStringLiteral("結果発表"), QSize(6915, 4665)),
       texts_(battle::resultTexts(context.gs)) {
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, Qt::black);
-  setPalette(pal);
+  setBackdrop(Qt::black);
 
   auto* log = new QPlainTextEdit(this);
   log->setObjectName(QStringLiteral("Text1"));
@@ -27,10 +24,8 @@ ResultScreen::ResultScreen(ScreenContext& context)
   log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setTabChangesFocus(true);
   log->setAccessibleName(QStringLiteral("戦いの時の文章のログ"));
-  QPalette textPal = log->palette();  // default text-box colours, not the black of the screen
-  textPal.setColor(QPalette::Base, Qt::white);
-  textPal.setColor(QPalette::Text, Qt::black);
-  log->setPalette(textPal);
+  // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
+  // bars drawn anew, and kept, on every visit.
   log->setPlainText(displayText(texts_.text1));
 
   auto* outcome = new QLabel(this);

@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QTimer>
 
 #include "ui/twips.h"
@@ -23,6 +25,15 @@ Screen::Screen(ScreenContext& context, const char* objectName, const QString& ca
   setFixedSize(twipsSize(clientTwips.width(), clientTwips.height()));
   setFont(uiFont());
   showKeyboardFocus();
+}
+
+void Screen::setBackdrop(const QColor& colour) {
+  backdrop_ = colour;
+  update();
+}
+
+void Screen::paintEvent(QPaintEvent* event) {
+  if (backdrop_) QPainter(this).fillRect(event->rect(), *backdrop_);
 }
 
 void Screen::showKeyboardFocus() {

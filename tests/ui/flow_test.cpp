@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <map>
+#include <set>
 
 #include "app/screen_flow.h"
 #include "ui/battle_screen.h"
@@ -137,6 +140,45 @@ TEST_F(FlowTest, ClosingTheVisibleScreenEndsTheProgram) {
     EXPECT_EQ(flow.where(), Where::End);
     EXPECT_TRUE(visibleScreens().isEmpty());
   }
+}
+
+// The style keeps its drawings of buttons, check boxes, combo boxes and scroll bars under their
+// palette: if a visit gave those controls a new palette, the game would grow with every battle.
+TEST_F(FlowTest, EveryVisitDrawsItsControlsUnderTheKeysOfTheFirst) {
+  const auto file = h.dir.write("pair.dat", encode(testCharacter("ぽこ")));
+  std::map<QString, std::set<qint64>> firstVisit;
+  const auto compareKeys = [&](int pass) {
+    std::set<qint64> keys;
+    for (QWidget* w : flow.current()->findChildren<QWidget*>()) {
+      if (!w->isVisibleTo(flow.current())) continue;  // never drawn, as the message box's bars
+      if (qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) ||
+          qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSlider*>(w))
+        keys.insert(w->palette().cacheKey());
+    }
+    const QString screen = flow.current()->objectName();
+    if (pass == 0) {
+      firstVisit[screen] = keys;
+    } else {
+      EXPECT_EQ(keys, firstVisit[screen]) << screen.toStdString();
+    }
+  };
+  flow.start();
+  for (int pass = 0; pass < 2; ++pass) {
+    h.dialogs.answers = {file, file};
+    compareKeys(pass);
+    for (const char* button : {"Command2", "Command4", "Command1", "Command2", "Command1"}) {
+      click(button);
+      compareKeys(pass);
+    }
+    click("Command2");
+    ASSERT_EQ(flow.where(), Where::Battle);
+    compareKeys(pass);
+    emit static_cast<ui::BattleScreen*>(flow.current())->battleOver();
+    ASSERT_EQ(flow.where(), Where::Result);
+    compareKeys(pass);
+    click("Command1");  // タイトルに戻る
+  }
+  EXPECT_EQ(firstVisit.size(), 5U);
 }
 
 }  // namespace
