@@ -2,6 +2,9 @@
 #include "data/platform.h"
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -235,6 +238,12 @@ bool AtomicFile::commit(std::string_view contents) {
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+void returnFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
 
 bool haveDisplay() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {

@@ -66,8 +66,8 @@ class InputFile : public std::streambuf {
 // The target is left alone when it cannot be written: a file its owner made read-only (no write
 // bit, whoever runs the program), one this user may not write, or anything but a regular file.
 // A replaced file keeps its permission bits; a new one gets 0666 less the user's umask.
-// Temporary files are named `target`.saving-XXXXXX (six letters or digits); the leftovers of a save that
-// was killed are removed by the next one, so at most one is ever left behind.
+// Temporary files are named `target`.saving-XXXXXX (six letters or digits); the leftovers of a save
+// that was killed are removed by the next one, so at most one is ever left behind.
 class AtomicFile {
  public:
   explicit AtomicFile(const std::filesystem::path& target);  // creates the temporary file
@@ -94,6 +94,11 @@ bool stderrIsTerminal();
 
 // True when the standard output stream is a terminal (for block-character charts).
 bool stdoutIsTerminal();
+
+// Hands the pages of freed memory back to the system. The C library keeps them for the next
+// allocation, which after a large one-off free (a synthesizer and its SoundFont) would hold the
+// memory for the rest of the run.
+void returnFreedMemory();
 
 // True when a window system can be reached (or Qt was told a platform explicitly).
 bool haveDisplay();

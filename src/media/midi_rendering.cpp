@@ -2,12 +2,12 @@
 #include "media/midi_rendering.h"
 
 #include <fluidsynth.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
 
+#include "data/platform.h"
 #include "media/audio_output.h"
 
 namespace momiru::media {
@@ -102,7 +102,7 @@ void Renderings::start(const FileStamp& file, const MusicCache& cache, PlannedRe
       job->done.store(true, std::memory_order_release);
       // The synthesizer's copy of the SoundFont was freed in this thread's own heap, which
       // keeps the pages (some 20 MB) unless told to give them back.
-      malloc_trim(0);
+      returnFreedMemory();
     });
   } catch (const std::exception&) {
     job->done = true;  // no thread to spare: the synthesizer goes on playing the piece

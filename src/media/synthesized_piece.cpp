@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "data/platform.h"
 #include "media/audio_output.h"
 
 namespace momiru::media {
@@ -19,7 +20,12 @@ bool SynthesizedPiece::load(std::vector<std::uint8_t> midi, double seconds) {
 
 void SynthesizedPiece::release() {
   // After the output has shut down the mixer's objects are gone with the process.
-  if (music_ != nullptr && AudioOutput::get().isOpen()) Mix_FreeMusic(music_);
+  if (music_ != nullptr && AudioOutput::get().isOpen()) {
+    Mix_FreeMusic(music_);
+    // The mixer's synthesizer held a copy of the SoundFont of its own, which the heap would
+    // otherwise keep for the rest of the run once the piece streams from the cache.
+    returnFreedMemory();
+  }
   music_ = nullptr;
   midi_.clear();
 }
