@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("momiru-battle"));
   QApplication::setFont(momiru::ui::uiFont());
-  momiru::app::limitPixmapCache();
+  momiru::app::limitMemory();
   momiru::ui::installQtJapanese();
   if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
     QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));

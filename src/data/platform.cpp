@@ -239,6 +239,12 @@ bool AtomicFile::commit(std::string_view contents) {
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
+void returnLargeBlocksWhenFreed() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
+
 void returnFreedMemory() {
 #if defined(__GLIBC__)
   malloc_trim(0);

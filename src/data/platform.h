@@ -95,6 +95,12 @@ bool stderrIsTerminal();
 // True when the standard output stream is a terminal (for block-character charts).
 bool stdoutIsTerminal();
 
+// Makes every block of 1 MiB or more a mapping of its own, handed back to the system as soon as it
+// is freed. The C library would otherwise raise that size after each large free, and keep later
+// blocks of a SoundFont's size (some 6 MB, loaded by every synthesizer) in its heaps, which a
+// rendering thread's heap then holds for the rest of the run. Called once, at start-up.
+void returnLargeBlocksWhenFreed();
+
 // Hands the pages of freed memory back to the system. The C library keeps them for the next
 // allocation, which after a large one-off free (a synthesizer and its SoundFont) would hold the
 // memory for the rest of the run.

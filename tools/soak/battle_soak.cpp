@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setFont(momiru::ui::uiFont());
-  momiru::app::limitPixmapCache();
+  momiru::app::limitMemory();
   if (const char* kib = std::getenv("SOAK_PIXMAP_CACHE_KB"))
     QPixmapCache::setCacheLimit(std::atoi(kib));
   momiru::media::prepareGameMusic();  // as the game's start-up does
