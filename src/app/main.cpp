@@ -13,7 +13,7 @@
 #include "app/start_up.h"
 #include "data/game_state.h"
 #include "data/platform.h"
-#include "media/media_device.h"
+#include "media/sound_library.h"
 #include "media/sounds.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
@@ -21,20 +21,22 @@
 
 namespace {
 
-// Opens the audio output and prepares the music once the first window has been drawn, so that
-// neither the audio device nor the synthesizer delays it; the title music starts then. Should no
-// window be drawn within two seconds (a minimised start), the sound starts all the same.
-class SoundAfterFirstWindow final : public QObject {
+// Once the first window has been drawn: loads the sound library, opens the audio output and
+// prepares the music, so that neither they nor the libraries they bring delay that window, and
+// the title music starts then; and gives the windows their icon, whose picture is drawn from
+// its SVG. Should no window be drawn within two seconds (a minimised start), all this happens
+// then.
+class AfterFirstWindow final : public QObject {
  public:
-  SoundAfterFirstWindow() {
+  AfterFirstWindow() {
     momiru::media::holdAudioOutput();
     QApplication::instance()->installEventFilter(this);
-    QTimer::singleShot(2000, this, &SoundAfterFirstWindow::start);
+    QTimer::singleShot(2000, this, &AfterFirstWindow::start);
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Expose && watched->isWindowType())
-      QTimer::singleShot(0, this, &SoundAfterFirstWindow::start);
+      QTimer::singleShot(0, this, &AfterFirstWindow::start);
     return false;
   }
 
@@ -45,6 +47,9 @@ class SoundAfterFirstWindow final : public QObject {
     QApplication::instance()->removeEventFilter(this);
     momiru::media::releaseAudioOutput();
     momiru::media::prepareGameMusic();
+    if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
+      QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
+    }
   }
 
   bool started_ = false;
@@ -78,11 +83,8 @@ int main(int argc, char** argv) {
   QApplication::setFont(momiru::ui::uiFont());
   momiru::app::limitMemory();
   momiru::ui::installQtJapanese();
-  if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
-  }
 
-  SoundAfterFirstWindow sound;
+  AfterFirstWindow afterFirstWindow;
 
   momiru::GameState state;
   momiru::ui::PictureBank pictures;

@@ -1,6 +1,7 @@
 // Linux and other POSIX systems: /proc/self/exe, access(2) and the XDG base directories.
 #include "data/platform.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -95,6 +96,29 @@ std::vector<fs::path> dataDirectories() {
   if (installed != dirs.back()) dirs.push_back(installed);
 #endif
   return dirs;
+}
+
+std::vector<fs::path> libraryDirectories() {
+  const fs::path dir = programDirectory();
+  std::vector<fs::path> dirs{dir};
+#ifdef MOMIRU_LIBDIR_FROM_PREFIX
+  dirs.push_back((dir / ".." / MOMIRU_LIBDIR_FROM_PREFIX).lexically_normal());
+#endif
+#ifdef MOMIRU_INSTALLED_LIBDIR
+  const fs::path installed(MOMIRU_INSTALLED_LIBDIR);
+  if (installed != dirs.back()) dirs.push_back(installed);
+#endif
+  return dirs;
+}
+
+const void* loadLibraryEntry(const fs::path& file, const char* entry) {
+  std::error_code ec;
+  if (!fs::is_regular_file(file, ec)) return nullptr;
+  void* library = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return nullptr;
+  if (const void* symbol = ::dlsym(library, entry)) return symbol;
+  ::dlclose(library);
+  return nullptr;
 }
 
 fs::path findDataFile(const fs::path& relative) {

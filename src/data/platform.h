@@ -37,6 +37,15 @@ std::vector<std::filesystem::path> dataDirectories();
 // The first existing `relative` in dataDirectories(), or an empty path when there is none.
 std::filesystem::path findDataFile(const std::filesystem::path& relative);
 
+// Directories searched for the game's loadable libraries, in order: the program's directory,
+// then the game's library directory beside it (../lib/.../momiru-battle), then the one the game
+// was installed with.
+std::vector<std::filesystem::path> libraryDirectories();
+
+// Loads the shared library `file` and returns its symbol `entry`; null when the file is not
+// there or will not load. A library once loaded stays loaded for the rest of the run.
+const void* loadLibraryEntry(const std::filesystem::path& file, const char* entry);
+
 // A file opened for reading only when it is a regular file. It is opened without blocking, so a
 // FIFO or a device never holds the caller up, and what was opened is checked, so nothing can be
 // swapped in between a check and the open. Reads the file in chunks as a stream buffer.

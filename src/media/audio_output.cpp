@@ -37,7 +37,6 @@ AudioOutput& AudioOutput::get() {
 }
 
 bool AudioOutput::ready() {
-  if (held_) return false;
   if (!tried_) {
     tried_ = true;
     open_ = openOutput();

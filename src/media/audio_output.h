@@ -28,14 +28,8 @@ class AudioOutput {
   bool isOpen() const { return open_; }
 
   // Opens the output on the first call; a failure is final, so a player with no device to play
-  // on does not try again on every keeper tick. False while held.
+  // on does not try again on every keeper tick.
   bool ready();
-
-  // While held the output stays closed and ready() is false; players remember what they were
-  // asked to play and start it on release.
-  bool held() const { return held_; }
-  void hold() { held_ = !tried_; }
-  void release() { held_ = false; }
 
   // The General MIDI SoundFont the synthesizer uses; null when there is none, and then MIDI
   // stays silent.
@@ -62,7 +56,6 @@ class AudioOutput {
   bool openOutput();
   static void shutDown();  // stops the audio thread before the program's statics go away
 
-  bool held_ = false;
   bool tried_ = false;
   bool open_ = false;
   bool initedSdlAudio_ = false;

@@ -1,5 +1,5 @@
 // What a media player drives: one sound at a time from one file. The game's players use the
-// sound library's device (sdl_device.cpp); tests put a recording fake in its place.
+// sound library's device (sound_library.h); tests put a recording fake in its place.
 #pragma once
 
 #include <functional>
@@ -22,27 +22,8 @@ class MediaDevice {
   virtual double secondsLeft() const { return 0; }
 };
 
-// The sound library's device. Opening the audio output is left to the first open().
-std::unique_ptr<MediaDevice> makeSdlDevice();
-
-// Keeps the audio output closed until releaseAudioOutput(); the sound library's players opened
-// meanwhile report what they were told (a file that exists opens, "Play" plays) and start
-// sounding on release. The game holds the output until its first window is on screen, so that
-// neither the audio device nor the synthesizer delays the window. Does nothing once the output
-// has been opened.
-void holdAudioOutput();
-// Opens the output and starts what the players were told while it was held.
-void releaseAudioOutput();
-
-// Starts rendering the MIDI file `fileName` (UTF-8) into the music cache in the background,
-// unless the cache holds it already, so that its starts stream from disk instead of playing
-// through the synthesizer. Opens the audio output; does nothing for a file that cannot sound.
-void prepareMusic(const std::string& fileName);
-// True when the music cache holds a whole rendering of `fileName` as it is now.
-bool musicPrepared(const std::string& fileName);
-
 // Players created with MediaPlayer() get their device from this factory; an empty factory means
-// makeSdlDevice. Returns the previous factory, so that a test can put it back.
+// makeSoundDevice. Returns the previous factory, so that a test can put it back.
 using DeviceFactory = std::function<std::unique_ptr<MediaDevice>()>;
 DeviceFactory setDeviceFactory(DeviceFactory factory);
 

@@ -2,6 +2,7 @@
 #include "media/media_player.h"
 
 #include "data/platform.h"
+#include "media/sound_library.h"
 
 namespace momiru::media {
 
@@ -16,7 +17,7 @@ std::unique_ptr<MediaDevice> newDevice() {
   if (factory()) {
     if (auto device = factory()()) return device;
   }
-  return makeSdlDevice();
+  return makeSoundDevice();
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ struct MediaPlayer::Impl {
 MediaPlayer::MediaPlayer() : MediaPlayer(newDevice()) {}
 
 MediaPlayer::MediaPlayer(std::unique_ptr<MediaDevice> device) : impl_(std::make_unique<Impl>()) {
-  impl_->device = device ? std::move(device) : makeSdlDevice();
+  impl_->device = device ? std::move(device) : makeSoundDevice();
 }
 
 MediaPlayer::~MediaPlayer() { Command("Close"); }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <set>
 #include <utility>
 
 #include "data/platform.h"
@@ -18,6 +17,7 @@
 #include "media/midi_rendering.h"
 #include "media/music_cache.h"
 #include "media/music_file.h"
+#include "media/sdl_library.h"
 #include "media/synthesized_piece.h"
 
 namespace momiru::media {
@@ -43,12 +43,6 @@ Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
   return Mix_LoadMUSType_RW(rw, MUS_WAV, 1);  // closes the file when freed, or on failure
 }
 
-class SdlDevice;
-std::set<SdlDevice*>& waitingForOutput() {
-  static std::set<SdlDevice*> devices;
-  return devices;
-}
-
 class SdlDevice final : public MediaDevice {
  public:
   ~SdlDevice() override {
@@ -60,7 +54,6 @@ class SdlDevice final : public MediaDevice {
   bool open(const std::string& fileName) override {
     close();
     AudioOutput& output = AudioOutput::get();
-    if (output.held()) return waitForOutput(fileName);
     if (!output.ready()) return false;
     const auto file = stampFile(fileName);
     if (!file || output.refused(*file)) return false;
@@ -74,8 +67,6 @@ class SdlDevice final : public MediaDevice {
   }
 
   void close() override {
-    waiting_ = false;
-    waitingForOutput().erase(this);
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) {  // after shutdown the mixer's objects are gone with the process
       streamed_ = nullptr;
@@ -99,7 +90,6 @@ class SdlDevice final : public MediaDevice {
   }
 
   void rewind() override {
-    playWhenReleased_ = false;
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return;
     if (output.musicOwner == this) {
@@ -110,10 +100,6 @@ class SdlDevice final : public MediaDevice {
   }
 
   void play() override {
-    if (waiting_) {
-      playWhenReleased_ = true;
-      return;
-    }
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return;
     if (Mix_Music* music = streamed_ != nullptr ? streamed_ : piece_.music()) {
@@ -130,7 +116,6 @@ class SdlDevice final : public MediaDevice {
   }
 
   bool playing() const override {
-    if (waiting_) return playWhenReleased_;
     const AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) return false;
     if (streamed_ != nullptr) return output.musicOwner == this && Mix_PlayingMusic() != 0;
@@ -145,33 +130,14 @@ class SdlDevice final : public MediaDevice {
 
   // From the audio mixed since the start and the piece's own length; an effect is not asked.
   double secondsLeft() const override {
-    if (!playing() || waiting_) return 0;
+    if (!playing()) return 0;
     const double length = streamed_ != nullptr ? streamedSeconds_
                           : piece_.loaded()    ? piece_.seconds()
                                                : 0;
     return std::max(0.0, length - (AudioOutput::get().secondsMixed() - startedAt_));
   }
 
-  // The output has opened: opens the file this player was given meanwhile, and plays it when
-  // it was told to. A file that does not sound leaves the player silent, as at any open.
-  void openWaitingFile() {
-    const bool play = playWhenReleased_;
-    const std::string fileName = std::move(waitingFile_);
-    if (open(fileName) && play) this->play();
-  }
-
  private:
-  // While the output is held the file is only checked to exist, so a missing one is still
-  // reported at once.
-  bool waitForOutput(const std::string& fileName) {
-    if (!stampFile(fileName)) return false;
-    waiting_ = true;
-    playWhenReleased_ = false;
-    waitingFile_ = fileName;
-    waitingForOutput().insert(this);
-    return true;
-  }
-
   bool openMusic(AudioOutput& output, std::vector<std::uint8_t> midi) {
     if (output.soundFont() == nullptr) return false;
     const auto seconds = midiSeconds(midi);
@@ -209,9 +175,6 @@ class SdlDevice final : public MediaDevice {
   Mix_Chunk* chunk_ = nullptr;     // an effect
   int channel_ = -1;
   double startedAt_ = 0;  // audio time when the piece started
-  bool waiting_ = false;  // opened while the output was held
-  bool playWhenReleased_ = false;
-  std::string waitingFile_;
 };
 
 // The plan for the MIDI file `fileName` on the open output, or nothing.
@@ -230,17 +193,6 @@ std::optional<std::pair<FileStamp, PlannedRendering>> planFor(const std::string&
 }
 
 }  // namespace
-
-void holdAudioOutput() { AudioOutput::get().hold(); }
-
-void releaseAudioOutput() {
-  AudioOutput::get().release();
-  // Opening one player may not close another, but copy the set all the same.
-  const std::set<SdlDevice*> waiting = waitingForOutput();
-  for (SdlDevice* device : waiting) {
-    if (waitingForOutput().count(device) != 0) device->openWaitingFile();
-  }
-}
 
 void prepareMusic(const std::string& fileName) {
   if (!AudioOutput::get().ready()) return;
@@ -268,5 +220,10 @@ bool musicPrepared(const std::string& fileName) {
 }
 
 std::unique_ptr<MediaDevice> makeSdlDevice() { return std::make_unique<SdlDevice>(); }
+
+const SoundLibrary& sdlSoundLibrary() {
+  static constexpr SoundLibrary library{makeSdlDevice, prepareMusic, musicPrepared};
+  return library;
+}
 
 }  // namespace momiru::media

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "data/platform.h"
+#include "media/sound_library.h"
 
 namespace momiru::media {
 
@@ -19,9 +20,11 @@ int BattleSounds::keepMusicPlaying() {
 }
 
 void prepareGameMusic() {
+  const SoundLibrary* library = soundLibrary();
+  if (library == nullptr) return;
   for (std::string_view piece : {kBattleMusic, kTitleMusic}) {
     const auto path = findDataFile(utf8ToPath(std::string(piece)));
-    if (!path.empty()) prepareMusic(pathToUtf8(path));
+    if (!path.empty()) library->prepareMusic(pathToUtf8(path));
   }
 }
 

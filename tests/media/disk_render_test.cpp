@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data/platform.h"
+#include "media/sdl_library.h"
 #include "media/sounds.h"
 
 namespace momiru::media {

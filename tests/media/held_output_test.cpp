@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "media/media_device.h"
+#include "media/sound_library.h"
 #include "media/sounds.h"
 
 namespace momiru::media {

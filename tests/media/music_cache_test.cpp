@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "data/platform.h"
-#include "media/media_device.h"
 #include "media/media_player.h"
+#include "media/sdl_library.h"
 #include "notes_compiler.h"
 
 namespace momiru::media {

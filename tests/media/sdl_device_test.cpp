@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "data/platform.h"
-#include "media/media_device.h"
 #include "media/media_player.h"
+#include "media/sdl_library.h"
 #include "media/sounds.h"
 #include "notes_compiler.h"
 

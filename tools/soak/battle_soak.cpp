@@ -28,7 +28,7 @@
 #include "battle/headless.h"
 #include "battle/texts.h"
 #include "data/platform.h"
-#include "media/media_device.h"
+#include "media/sound_library.h"
 #include "media/sounds.h"
 #include "ui/battle_screen.h"
 #include "ui/picture_bank.h"
@@ -157,11 +157,12 @@ int main(int argc, char** argv) {
     // music's rendering is made; the CPU of a battle is measured after it, as it is played.
     const std::string music = momiru::pathToUtf8(
         momiru::findDataFile(momiru::utf8ToPath(std::string(momiru::media::kBattleMusic))));
+    const momiru::media::SoundLibrary* library = momiru::media::soundLibrary();
+    const auto prepared = [&] { return library != nullptr && library->musicPrepared(music); };
     QElapsedTimer waited;
     waited.start();
-    while (!momiru::media::musicPrepared(music) && waited.elapsed() < 30000) QThread::msleep(20);
-    std::printf("battle music %s after %.1f s\n",
-                momiru::media::musicPrepared(music) ? "rendered" : "not rendered",
+    while (!prepared() && waited.elapsed() < 30000) QThread::msleep(20);
+    std::printf("battle music %s after %.1f s\n", prepared() ? "rendered" : "not rendered",
                 static_cast<double>(waited.elapsed()) / 1000.0);
   }
   QTemporaryDir settings;
