@@ -1,5 +1,5 @@
 // The battle as the screen plays it: the named steps of each turn with their idle ticks, the HP
-// and log each step shows, and the pause before the result.
+// and log each step shows, the pause before the result, and the same battles as the headless run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "battle/battle_player.h"
+#include "battle/headless.h"
 #include "battle/steps.h"
 #include "records.h"
 
@@ -42,61 +43,25 @@ class Player : public ::testing::Test {
     player = std::make_unique<BattlePlayer>(gs, view);
     player->load();
   }
-  // Runs the gauges until a turn starts, then the steps until it ends; the step each tick acted
-  // on, "-" for an idle tick.
-  std::vector<std::string> stepsOfTurn() {
-    while (!view.inTurn) player->schedulerTick();
-    std::vector<std::string> steps;
-    while (view.inTurn) {
-      steps.emplace_back(player->idleTicks() > 0 ? "-"
-                                                 : std::string(stepInfo(player->nextStep()).name));
-      player->stepTick();
-    }
-    return steps;
-  }
-
   GameState gs = momiru::testing::twoFighters();
   std::uint64_t seed = 1;
   RecordingView view;
   std::unique_ptr<BattlePlayer> player;
 };
 
-TEST_F(Player, StepsOfEachKindOfTurnFollowTheStepTable) {
-  start();
-  for (int turn = 0; turn < 40 && !view.over; ++turn) {
-    const std::vector<std::string> steps = stepsOfTurn();
-    const TurnRecord& t = player->turn();
-    const auto blows = static_cast<std::int32_t>(t.blows.size());
-    const bool over = isOver(t.judgement);
-    ASSERT_EQ(static_cast<std::int32_t>(steps.size()), ticksOfTurn(blows, over));
-    std::vector<std::string> want = {"announce", "pay cost"};
-    for (std::int32_t b = 0; b < blows; ++b) {
-      if (b > 0) want.insert(want.end(), kIdleBetweenRepetitions, "-");
-      want.emplace_back("blow");
-    }
-    want.insert(want.end(), {"hit count", "-", "judge"});
-    if (over) {
-      want.insert(want.end(), kIdleBeforeResult, "-");
-      want.emplace_back("show result");
-    } else {
-      want.insert(want.end(), {"-", "-", "-", "-", "end turn"});
-    }
-    EXPECT_THAT(steps, ElementsAreArray(want)) << "turn " << turn;
-  }
-  EXPECT_TRUE(view.over);
-}
-
-// The HP in the game state change at the step that shows them, and the log takes the turn's
-// lines at the judgement.
+// Each turn runs the step table's steps with their idle ticks; the HP in the game state change
+// at the step that shows them, and the log takes the turn's lines at the judgement.
 TEST_F(Player, EachStepShowsWhatTheDecidedTurnSaysAtThatPoint) {
   start();
-  for (int turn = 0; turn < 30 && !view.over; ++turn) {
+  for (int turn = 0; turn < 40 && !view.over; ++turn) {
     while (!view.inTurn) player->schedulerTick();
     const std::string logBefore = gs.battleLog;
+    std::vector<std::string> steps;  // the step each tick acted on, "-" for an idle tick
     while (view.inTurn) {
       const bool idle = player->idleTicks() > 0;
       const Step step = player->nextStep();
       const std::size_t blow = player->blowsShown();
+      steps.emplace_back(idle ? "-" : std::string(stepInfo(step).name));
       player->stepTick();
       if (idle) continue;
       const TurnRecord& t = player->turn();
@@ -115,6 +80,56 @@ TEST_F(Player, EachStepShowsWhatTheDecidedTurnSaysAtThatPoint) {
       }
       EXPECT_EQ(gs.battleLog.size() > logBefore.size(), step >= Step::Judge);
     }
+    const TurnRecord& t = player->turn();
+    const auto blows = static_cast<std::int32_t>(t.blows.size());
+    const bool over = isOver(t.judgement);
+    EXPECT_EQ(static_cast<std::int32_t>(steps.size()), ticksOfTurn(blows, over));
+    std::vector<std::string> want = {"announce", "pay cost"};
+    for (std::int32_t b = 0; b < blows; ++b) {
+      if (b > 0) want.insert(want.end(), kIdleBetweenRepetitions, "-");
+      want.emplace_back("blow");
+    }
+    want.insert(want.end(), {"hit count", "-", "judge"});
+    if (over) {
+      want.insert(want.end(), kIdleBeforeResult, "-");
+      want.emplace_back("show result");
+    } else {
+      want.insert(want.end(), {"-", "-", "-", "-", "end turn"});
+    }
+    EXPECT_THAT(steps, ElementsAreArray(want)) << "turn " << turn;
+  }
+  EXPECT_TRUE(view.over);
+}
+
+// The screen's player, ticking as the screen does (idle ticks included), plays the battle the
+// headless run plays from the same seed.
+TEST_F(Player, PlaysTheBattleTheHeadlessRunPlays) {
+  for (seed = 1; seed <= 200; ++seed) {
+    gs = momiru::testing::sanePair();
+    gs.settings = {1, static_cast<std::int32_t>(seed % 2), 1, 0};
+    GameState headless = gs;
+    view = RecordingView();
+    start();
+    for (int ticks = 0; !view.over && ticks < 1000000; ++ticks) {
+      if (view.inTurn) {
+        player->stepTick();
+      } else {
+        player->schedulerTick();
+      }
+    }
+    ASSERT_TRUE(view.over) << "seed " << seed;
+    const Outcome out = playBattle(headless, seed);
+    ASSERT_TRUE(out.finished) << "seed " << seed;
+    EXPECT_EQ(gs.battleLog, headless.battleLog) << "seed " << seed;
+    EXPECT_EQ(gs.combatant, headless.combatant);
+    EXPECT_EQ(player->judgement(), out.judgement);
+    // The outcome names no side for a draw, and otherwise the sides the state names.
+    const bool draw =
+        out.judgement == Judgement::BothFell || out.judgement == Judgement::NeitherCanAct;
+    EXPECT_EQ(out.winner, draw ? -1 : gs.winner);
+    EXPECT_EQ(out.loser, draw ? -1 : gs.loser);
+    EXPECT_EQ(gs.winner, headless.winner);
+    EXPECT_EQ(gs.loser, headless.loser);
   }
 }
 

@@ -4,15 +4,18 @@
 #include <array>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "data/game_state.h"
 
 namespace momiru::testing {
 
 using Parts = std::array<std::int32_t, kParts>;
-using Moves = std::array<std::pair<const char*, std::int32_t>, kMoves>;
 
-inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def, const Moves& moves) {
+// The slots past the moves given are empty ("---NO DATA", power 0).
+inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def,
+                         const std::vector<const char*>& moves,
+                         const std::vector<std::int32_t>& power) {
   Combatant c;
   c.name = std::move(name);
   c.level = 10;
@@ -20,28 +23,23 @@ inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def, const
   c.attack = ofe;
   c.defence = def;
   for (std::size_t m = 0; m < kMoves; ++m) {
-    c.moveNames[m] = moves[m].first;
-    c.movePower[m] = moves[m].second;
+    c.moveNames[m] = m < moves.size() ? moves[m] : "---NO DATA";
+    c.movePower[m] = m < power.size() ? power[m] : 0;
   }
   return c;
 }
 
 // Slot moves: 0 special head, 1 repeat head, 2 normal arms, 3 normal legs, 4 normal torso,
 // 5 to 7 empty.
-inline const Moves kStandardMoves = {{{"H-S念力", 4},
-                                      {"HR-１００頭突き", 3},
-                                      {"A--ジャブ", 2},
-                                      {"L--キック", 3},
-                                      {"B--体当たり", 5},
-                                      {"---NO DATA", 0},
-                                      {"---NO DATA", 0},
-                                      {"---NO DATA", 0}}};
-
 inline GameState twoFighters() {
   GameState gs;
   gs.lineBreak = "\r\n";
-  gs.combatant[0] = fighter("甲", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
-  gs.combatant[1] = fighter("乙", {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4}, kStandardMoves);
+  const char* const names[] = {"甲", "乙"};
+  for (std::size_t s = 0; s < 2; ++s) {
+    gs.combatant[s] = fighter(
+        names[s], {40, 30, 30, 30}, {5, 6, 7, 8}, {1, 2, 3, 4},
+        {"H-S念力", "HR-１００頭突き", "A--ジャブ", "L--キック", "B--体当たり"}, {4, 3, 2, 3, 5});
+  }
   return gs;
 }
 
@@ -50,23 +48,12 @@ inline GameState sanePair() {
   GameState gs;
   gs.lineBreak = "\r\n";
   gs.combatant[0] = fighter("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
-                            {{{"H-S念力", 8},
-                              {"A--パンチ", 4},
-                              {"AR-連続パンチ", 6},
-                              {"L--キック", 5},
-                              {"B--体当たり", 7},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0}}});
-  gs.combatant[1] = fighter("tori.datのトリ", {55, 60, 42, 70}, {12, 10, 15, 9}, {5, 7, 4, 8},
-                            {{{"HR-つつく", 3},
-                              {"A--はばたき", 5},
-                              {"L--ひっかき", 4},
-                              {"L-Sかぎづめ", 9},
-                              {"B--ずつき", 6},
-                              {"H--にらむ", 2},
-                              {"---NO DATA", 0},
-                              {"---NO DATA", 0}}});
+                            {"H-S念力", "A--パンチ", "AR-連続パンチ", "L--キック", "B--体当たり"},
+                            {8, 4, 6, 5, 7});
+  gs.combatant[1] =
+      fighter("tori.datのトリ", {55, 60, 42, 70}, {12, 10, 15, 9}, {5, 7, 4, 8},
+              {"HR-つつく", "A--はばたき", "L--ひっかき", "L-Sかぎづめ", "B--ずつき", "H--にらむ"},
+              {3, 5, 4, 9, 6, 2});
   return gs;
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "battle/formulas.h"
@@ -48,29 +49,25 @@ Turn playTurn(const GameState& gs, int attacker, ScriptedRandom& rnd) {
 }
 
 TEST(MoveCode, ReadsPartKindAndDisplayNameByCharacter) {
-  const MoveCode special = parseMoveCode("H-S念力");
-  EXPECT_EQ(special.part, 0);
-  EXPECT_EQ(special.kind, MoveKind::Special);
-  EXPECT_EQ(special.displayName("H-S念力"), "念力");
-  const MoveCode repeat = parseMoveCode("LR-連続キック");
-  EXPECT_EQ(repeat.part, 2);
-  EXPECT_EQ(repeat.kind, MoveKind::Repeat);
-  const MoveCode blank = parseMoveCode("---NO DATA");
-  EXPECT_TRUE(blank.blank);
-  EXPECT_EQ(blank.part, -1);
-  EXPECT_EQ(blank.kind, MoveKind::Normal);
-  EXPECT_EQ(parseMoveCode("B-").displayName("B-"), "");
-  // A full-width first character is one character: "R-" after it still marks a repeat move.
-  const MoveCode wide = parseMoveCode("頭R-x");
-  EXPECT_EQ(wide.part, -1);
-  EXPECT_FALSE(wide.blank);
-  EXPECT_EQ(wide.kind, MoveKind::Repeat);
-  EXPECT_EQ(wide.displayName("頭R-x"), "x");
+  const std::tuple<std::string, int, MoveKind, bool, std::string> cases[] = {
+      {"H-S念力", 0, MoveKind::Special, false, "念力"},
+      {"LR-連続キック", 2, MoveKind::Repeat, false, "連続キック"},
+      {"---NO DATA", -1, MoveKind::Normal, true, "NO DATA"},
+      {"B-", 3, MoveKind::Normal, false, ""},
+      // A full-width first character is one character: "R-" after it still marks a repeat move.
+      {"頭R-x", -1, MoveKind::Repeat, false, "x"},
+      // A truncated multi-byte character at the end does not read past the text.
+      {"A--\xE5", 1, MoveKind::Normal, false, "\xE5"},
+  };
+  for (const auto& [text, part, kind, blank, display] : cases) {
+    const MoveCode code = parseMoveCode(text);
+    EXPECT_EQ(code.part, part) << text;
+    EXPECT_EQ(code.kind, kind) << text;
+    EXPECT_EQ(code.blank, blank) << text;
+    EXPECT_EQ(code.displayName(text), display) << text;
+  }
   // At most 999 characters of display name.
-  const std::string longName = "A--" + std::string(1200, 'x');
-  EXPECT_EQ(parseMoveCode(longName).displayLength, 999u);
-  // A truncated multi-byte character at the end does not read past the text.
-  EXPECT_EQ(parseMoveCode("A--\xE5").displayName("A--\xE5"), "\xE5");
+  EXPECT_EQ(parseMoveCode("A--" + std::string(1200, 'x')).displayLength, 999u);
 }
 
 TEST(MoveChoice, SkipsEmptyAndUnaffordableMovesAndAcceptsEqualHp) {
@@ -129,19 +126,17 @@ TEST(Formulas, CostHalvedWithTiesToEvenAndNotClampedUntilTheNextRefresh) {
   EXPECT_EQ(formula::costPaid(1, 9, 2.0), -4);
   EXPECT_EQ(formula::costPaid(10, 7, 1.0), 3);
   EXPECT_EQ(formula::costPaid(5, -3, 1.0), 8);  // a negative power heals the payer
-  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-  EXPECT_EQ(formula::costPaid(kMax, -5, 1.0), kMax);
+  EXPECT_EQ(formula::costPaid(INT32_MAX, -5, 1.0), INT32_MAX);
 }
 
-TEST(Formulas, TargetIsTorsoThenLegsThenArmsThenHead) {
-  EXPECT_EQ(formula::targetOf({9, 9, 9, 9}), 3);
-  EXPECT_EQ(formula::targetOf({9, 9, 9, 0}), 2);
-  EXPECT_EQ(formula::targetOf({9, 9, -1, 0}), 1);
-  EXPECT_EQ(formula::targetOf({9, 0, 0, 0}), 0);
-  EXPECT_EQ(formula::targetOf({0, 0, 0, 0}), 0);
-}
-
-TEST(Formulas, OneMissRollInSeven) {
+// The target is the torso, then the legs, the arms, the head; one miss roll in seven.
+TEST(Formulas, TargetOrderAndMissRoll) {
+  const std::pair<Parts, int> targets[] = {{{9, 9, 9, 9}, 3},
+                                           {{9, 9, 9, 0}, 2},
+                                           {{9, 9, -1, 0}, 1},
+                                           {{9, 0, 0, 0}, 0},
+                                           {{0, 0, 0, 0}, 0}};
+  for (const auto& [hp, want] : targets) EXPECT_EQ(formula::targetOf(hp), want);
   for (const float u : {0.0f, 0.1428f, 0.2858f, 0.9999f}) EXPECT_FALSE(formula::missRoll(u)) << u;
   for (const float u : {0.1429f, 0.2857f}) EXPECT_TRUE(formula::missRoll(u)) << u;
 }
@@ -243,22 +238,26 @@ TEST(StatusRefresh, RaisesEveryPartBelowOneAtAHitAndAtTheStart) {
   GameState gs = momiru::testing::twoFighters();
   gs.combatant[1].hp[1] = 1;
   gs.combatant[1].movePower[2] = 9;
-  ScriptedRandom rnd;
-  for (int i = 0; i < 61; ++i) rnd.push({pick(2, 8)});  // never affordable: the 61st is used
-  rnd.push({0.5f, 0.25f, pick(1, 7)});
+  const auto unaffordable = [](float missRoll) {  // the 61st draw is used
+    ScriptedRandom rnd;
+    for (int i = 0; i < 61; ++i) rnd.push({pick(2, 8)});
+    rnd.push({0.5f, 0.25f, missRoll});
+    return rnd;
+  };
+  ScriptedRandom rnd = unaffordable(pick(1, 7));
   EXPECT_EQ(playTurn(gs, 1, rnd).progress.hp[1][1], -8);  // a miss: no refresh
-  rnd = ScriptedRandom();
-  for (int i = 0; i < 61; ++i) rnd.push({pick(2, 8)});
-  rnd.push({0.5f, 0.25f, 0.0f});
+  rnd = unaffordable(0.0f);
   EXPECT_EQ(playTurn(gs, 1, rnd).progress.hp[1][1], 0);  // a hit refreshes
-
   gs.combatant[0].hp = {-7, 0, 1, std::numeric_limits<std::int32_t>::min()};
   EXPECT_EQ(Rules(gs).start().hp[0], (Parts{0, 0, 1, 0}));
 }
 
-// The outcome rules at the end of a turn.
 TEST(Judgement, OutcomeRules) {
   const std::string draw = "２匹とも力尽きてしまった。\r\nこの勝負。 引き分け！！";
+  const std::string koOtsu = "甲は力尽きた････\r\n乙の勝利！！";
+  const std::string koKou = "乙は力尽きた････\r\n甲の勝利！！";
+  const std::string stuck = "乙は技が出せない状態になった････\r\n甲の勝利！！";
+  using J = Judgement;
   const struct {
     int attacker;
     Parts attackerHp, defenderHp;
@@ -266,37 +265,17 @@ TEST(Judgement, OutcomeRules) {
     std::int32_t winner, loser;
     std::string log;  // what the judgement adds to the log
   } cases[] = {
-      // Both heads fallen: a draw that is not logged.
-      {0, {0, 9, 9, 9}, {0, 9, 9, 9}, Judgement::BothFell, 0, 0, ""},
+      {0, {0, 9, 9, 9}, {0, 9, 9, 9}, J::BothFell, 0, 0, ""},  // both heads: a draw not logged
       // A fallen defender loses even when the attacker cannot act.
-      {1,
-       {2, 0, 0, 0},
-       {0, 9, 9, 9},
-       Judgement::DefenderLost,
-       1,
-       0,
-       "甲は力尽きた････\r\n乙の勝利！！"},
+      {1, {2, 0, 0, 0}, {0, 9, 9, 9}, J::DefenderLost, 1, 0, koOtsu},
       // Head 2 cannot pay the head moves (4, 3) strictly; the empty slots take the torso's 0.
-      {0,
-       {40, 9, 9, 9},
-       {2, 0, 0, 0},
-       Judgement::DefenderLost,
-       0,
-       1,
-       "乙は力尽きた････\r\n甲の勝利！！"},
+      {0, {40, 9, 9, 9}, {2, 0, 0, 0}, J::DefenderLost, 0, 1, koKou},
       // The empty slots ("-", power 0) take the torso: 1 HP > 0 keeps the side in the game.
-      {0, {40, 9, 9, 9}, {2, 0, 0, 1}, Judgement::Continue, 0, 0, ""},
+      {0, {40, 9, 9, 9}, {2, 0, 0, 1}, J::Continue, 0, 0, ""},
       // A fallen or stuck attacker loses; only the stuck one is logged.
-      {0, {0, 9, 9, 9}, {5, 9, 9, 9}, Judgement::AttackerLost, 1, 0, ""},
-      {1,
-       {2, 0, 0, 0},
-       {5, 9, 9, 9},
-       Judgement::AttackerLost,
-       0,
-       1,
-       "乙は技が出せない状態になった････\r\n甲の勝利！！"},
-      // Neither side can act: a draw that is logged.
-      {0, {2, 0, 0, 0}, {1, 0, 0, 0}, Judgement::NeitherCanAct, 0, 0, draw},
+      {0, {0, 9, 9, 9}, {5, 9, 9, 9}, J::AttackerLost, 1, 0, ""},
+      {1, {2, 0, 0, 0}, {5, 9, 9, 9}, J::AttackerLost, 0, 1, stuck},
+      {0, {2, 0, 0, 0}, {1, 0, 0, 0}, J::NeitherCanAct, 0, 0, draw},  // a draw that is logged
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.log);
@@ -313,17 +292,11 @@ TEST(Judgement, OutcomeRules) {
     EXPECT_EQ(p.winner, c.winner);
     EXPECT_EQ(p.loser, c.loser);
     EXPECT_EQ(log, c.log);
+    if (c.log == koKou) {  // a side without a usable move leaves each side's last part letter
+      EXPECT_EQ(p.targetPart, 3);
+      EXPECT_EQ(p.attackPart, 3);
+    }
   }
-  // After a side without a usable move, the scratch parts hold the last part letter of each
-  // side's moves.
-  GameState gs = momiru::testing::twoFighters();
-  gs.combatant[1].hp = {2, 0, 0, 0};
-  const Rules rules(gs);
-  BattleProgress p = rules.start();
-  IgnoreEvents none;
-  rules.judgeTurn(0, p, none);
-  EXPECT_EQ(p.targetPart, 3);
-  EXPECT_EQ(p.attackPart, 3);
 }
 
 TEST(DrawBits, IntegerRulesEqualTheFloatRulesForEveryDraw) {
@@ -368,10 +341,8 @@ TEST(Rounding, Nearest32IsNearestSaturated) {
       xs.push_back(x);
     }
   }
-  for (const double x : {1e300, -1e300, 2147483647.0, 2147483647.4, -2147483648.0, 2147483648.0,
-                         -2147483648.4, -2147483648.5, -2147483649.0, kInf, -kInf, std::nan("")}) {
-    xs.push_back(x);
-  }
+  xs.insert(xs.end(), {1e300, -1e300, 2147483647.0, 2147483647.4, -2147483648.0, 2147483648.0,
+                       -2147483648.4, -2147483648.5, -2147483649.0, kInf, -kInf, std::nan("")});
   RandomUnit r(5);
   for (int i = 0; i < 100000; ++i) {
     const double scale = i % 3 == 0 ? 10.0 : i % 3 == 1 ? 1e6 : 5e9;

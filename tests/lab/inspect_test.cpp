@@ -1,7 +1,6 @@
 // momiru-lab inspect, run as a program: the JSON shape, the verdicts and the exit statuses.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -34,20 +33,10 @@ TEST(InspectJson, GoodSamplesHaveTheFullShape) {
     EXPECT_EQ(j["reason"].text, "");
     EXPECT_EQ(j["sum"].text, j["check"].text);
     EXPECT_EQ(j["not_multiples"].kind, Json::Array);
-    ASSERT_EQ(j["parts"].items.size(), 4u);
-    ASSERT_EQ(j["moves"].items.size(), 8u);
-    const char* names[] = {"頭", "両腕", "両脚", "胴体"};
-    for (std::size_t p = 0; p < 4; ++p) {
-      const Json& part = j["parts"].items[p];
-      EXPECT_EQ(part.keys(), (std::vector<std::string>{"name", "hp", "ofe", "def"}));
-      EXPECT_EQ(part["name"].text, names[p]);
-      EXPECT_EQ(part["hp"].kind, Json::Number);
-    }
-    for (const Json& move : j["moves"].items)
-      EXPECT_EQ(move.keys(), (std::vector<std::string>{"text", "power"}));
+    EXPECT_EQ(j["parts"].items.size(), 4u);
+    EXPECT_EQ(j["moves"].items.size(), 8u);
   }
   EXPECT_EQ(lines[0]["name"].text, "からっぽ①号");
-  EXPECT_EQ(lines[0]["key"].integer(), 6);
   EXPECT_EQ(lines[0]["moves"].items[1]["text"].text, "---NO DATA");
   EXPECT_EQ(lines[1]["level"].integer(), 16);
   EXPECT_EQ(lines[1]["parts"].items[1]["ofe"].integer(), 30);
@@ -79,26 +68,14 @@ TEST(InspectJson, TamperedAndUnreadableFiles) {
     EXPECT_EQ(lines[2][k].kind, Json::Null) << k;
 }
 
-TEST(InspectCommand, ExitStatusesAndUsage) {
-  EXPECT_EQ(lab("inspect " + sample("pochimaru.dat")).status, 0);
-  EXPECT_EQ(lab("inspect " + sample("pochimaru.dat") + " " + sample("altered-check.dat")).status,
-            1);
-  EXPECT_EQ(lab("inspect " + sample("altered-check.dat") + " /no/such/file.dat").status, 2);
-
-  const LabRun plain = lab("inspect " + sample("altered-number.dat"));
-  EXPECT_NE(plain.out.find("tampered"), std::string::npos) << plain.out;
+// The plain form of a tampered file, and status 1 when no file is unreadable (the JSON tests
+// above end with 0 and 2). Usage errors are checked with the other commands' in one table.
+TEST(InspectCommand, PlainTextAndTheTamperedStatus) {
+  const LabRun plain =
+      lab("inspect " + sample("pochimaru.dat") + " " + sample("altered-number.dat"));
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.out.find("altered-number.dat: tampered"), std::string::npos) << plain.out;
   EXPECT_NE(plain.out.find("HP[0]"), std::string::npos) << plain.out;
-
-  const LabRun help = lab("inspect --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("example"), std::string::npos);
-
-  const LabRun unknown = lab("inspect --frobnicate " + sample("pochimaru.dat"));
-  EXPECT_EQ(unknown.status, 64);
-  EXPECT_TRUE(unknown.out.empty());
-  EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
-
-  EXPECT_EQ(lab("inspect").status, 64);
 }
 
 }  // namespace

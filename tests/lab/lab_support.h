@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -44,9 +44,13 @@ inline LabRun labWith(const std::string& before, const std::string& args,
 
 inline LabRun lab(const std::string& args) { return labWith("", args, ""); }
 
-inline std::string sample(const char* name) {
-  return "\"" + (std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name).string() + "\"";
+// `path` for the shell: single quotes keep every byte but the quote itself as it is.
+inline std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+inline std::filesystem::path samplePath(const char* name) {
+  return std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name;
 }
+inline std::string sample(const char* name) { return quoted(samplePath(name)); }
 
 // Enough JSON to check the output: objects keep their key order; numbers keep their text.
 // Anything malformed throws.
@@ -58,9 +62,8 @@ struct Json {
   std::vector<std::pair<std::string, Json>> members;
 
   const Json& operator[](const std::string& k) const {
-    for (const auto& [key, v] : members) {
+    for (const auto& [key, v] : members)
       if (key == k) return v;
-    }
     static const Json missing;
     ADD_FAILURE() << "no key " << k;
     return missing;
@@ -79,25 +82,21 @@ class JsonParser {
   explicit JsonParser(const std::string& s) : s_(s) {}
   Json parse() {
     Json v = value();
-    space();
-    if (i_ != s_.size()) throw std::runtime_error("trailing text");
+    if (space(), i_ != s_.size()) throw std::runtime_error("trailing text");
     return v;
   }
 
  private:
-  void space() {
-    while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) != nullptr) ++i_;
-  }
+  void space() { i_ = std::min(s_.find_first_not_of(" \t\r\n", i_), s_.size()); }
   bool take(char c) {
     space();
-    if (i_ < s_.size() && s_[i_] == c) {
-      ++i_;
-      return true;
-    }
-    return false;
+    return i_ < s_.size() && s_[i_] == c && ++i_ > 0;
+  }
+  void expect(char c) {
+    if (!take(c)) throw std::runtime_error(std::string(1, c) + " expected");
   }
   std::string string() {
-    if (!take('"')) throw std::runtime_error("string expected");
+    expect('"');
     std::string out;
     while (i_ < s_.size() && s_[i_] != '"') {
       char c = s_[i_++];
@@ -129,27 +128,25 @@ class JsonParser {
       v.text = string();
     } else if (take('[')) {
       v.kind = Json::Array;
-      if (!take(']')) {
-        do v.items.push_back(value());
-        while (take(','));
-        if (!take(']')) throw std::runtime_error("] expected");
-      }
+      if (take(']')) return v;
+      do v.items.push_back(value());
+      while (take(','));
+      expect(']');
     } else if (take('{')) {
       v.kind = Json::Object;
-      if (!take('}')) {
-        do {
-          std::string k = string();
-          if (!take(':')) throw std::runtime_error(": expected");
-          v.members.emplace_back(std::move(k), value());
-        } while (take(','));
-        if (!take('}')) throw std::runtime_error("} expected");
-      }
+      if (take('}')) return v;
+      do {
+        std::string k = string();
+        expect(':');
+        v.members.emplace_back(std::move(k), value());
+      } while (take(','));
+      expect('}');
     } else {
       v.kind = Json::Number;
-      const std::size_t start = i_;
-      while (i_ < s_.size() && std::strchr("+-0123456789.eE", s_[i_]) != nullptr) ++i_;
-      if (start == i_) throw std::runtime_error("value expected");
-      v.text = s_.substr(start, i_ - start);
+      const std::size_t end = std::min(s_.find_first_not_of("+-0123456789.eE", i_), s_.size());
+      if (end == i_) throw std::runtime_error("value expected");
+      v.text = s_.substr(i_, end - i_);
+      i_ = end;
     }
     return v;
   }

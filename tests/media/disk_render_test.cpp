@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -95,12 +96,10 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   const std::size_t second = soundAfterSilence(samples, first, kSecond / 2);
   ASSERT_LE(second + kSecond, samples.size()) << "both starts were written";
 
-  int peak = 0;
-  int fullScale = 0;
-  for (std::int16_t v : samples) {
-    peak = std::max(peak, std::abs(int{v}));
-    if (v == 32767 || v == -32768) ++fullScale;
-  }
+  const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+  const int peak = std::max(-int{*low}, int{*high});
+  const auto fullScale = std::count_if(samples.begin(), samples.end(),
+                                       [](std::int16_t v) { return v == 32767 || v == -32768; });
   const double synthesized = rms(samples, first, kSecond);
   const double rendered = rms(samples, second, kSecond);
   std::cout << "battle music through the disk driver: first second " << dbfs(synthesized)

@@ -35,6 +35,13 @@ class FakeDevices : public ::testing::Test {
 
 std::string beside(std::string_view name) { return pathToUtf8(findDataFile(std::string(name))); }
 
+// What device `d` hears when a player starts `name` from the beginning.
+Calls started(const std::string& d, std::string_view name, bool reopened = false) {
+  Calls calls{d + " open " + beside(name), d + " rewind", d + " play"};
+  if (reopened) calls.insert(calls.begin(), d + " close");
+  return calls;
+}
+
 TEST_F(FakeDevices, PlayFromStartRunsTheSequenceInOrder) {
   ASSERT_FALSE(beside("music a.mid").empty()) << "assets are staged beside the tests";
   MediaPlayer player;
@@ -42,13 +49,12 @@ TEST_F(FakeDevices, PlayFromStartRunsTheSequenceInOrder) {
 
   player.playFromStart("music a.mid");
   // A closed player has nothing to close, so the device hears the sequence from "Open" on.
-  EXPECT_EQ(takeCalls(), (Calls{"1 open " + beside("music a.mid"), "1 rewind", "1 play"}));
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid"));
   EXPECT_EQ(player.fileName(), beside("music a.mid"));
   EXPECT_EQ(player.Mode(), kModePlaying);
 
   player.playFromStart("music a.mid");
-  EXPECT_EQ(takeCalls(),
-            (Calls{"1 close", "1 open " + beside("music a.mid"), "1 rewind", "1 play"}));
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid", true));
 }
 
 TEST_F(FakeDevices, ModesFollowTheCommandsAndBadFilesStaySilent) {
@@ -86,18 +92,15 @@ TEST_F(FakeDevices, ModesFollowTheCommandsAndBadFilesStaySilent) {
 TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
   BattleSounds sounds;
   ASSERT_EQ(devices_.size(), 3u);
-  const Calls start{"1 open " + beside("music a.mid"), "1 rewind", "1 play"};
-  const Calls restart{"1 close", "1 open " + beside("music a.mid"), "1 rewind", "1 play"};
-
   EXPECT_EQ(takeCalls(), Calls{});  // nothing sounds before the first tick
   sounds.keepMusicPlaying();
-  EXPECT_EQ(takeCalls(), start);
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid"));
   for (int i = 0; i < 50; ++i) sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{}) << "a playing piece is left alone";
 
   devices_[0]->finish();
   sounds.keepMusicPlaying();
-  EXPECT_EQ(takeCalls(), restart);
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid", true));
   sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{});
 }
@@ -107,14 +110,13 @@ TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
 TEST_F(FakeDevices, KeeperWaitsUntilNearTheEndOfAPieceThatTellsIt) {
   BattleSounds sounds;
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
-  devices_[0]->left = 30.0;
-  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperLongestWaitMs);
-  devices_[0]->left = 0.4;
-  EXPECT_EQ(sounds.keepMusicPlaying(), 150);
-  devices_[0]->left = 0.255;
-  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);
-  devices_[0]->left = 0.1;
-  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);
+  for (const auto& [left, wait] : {std::pair{30.0, kMusicKeeperLongestWaitMs},
+                                   {0.4, 150},
+                                   {0.255, kMusicKeeperMs},
+                                   {0.1, kMusicKeeperMs}}) {
+    devices_[0]->left = left;
+    EXPECT_EQ(sounds.keepMusicPlaying(), wait) << left;
+  }
   takeCalls();
   devices_[0]->finish();
   devices_[0]->left = 0;
@@ -130,35 +132,27 @@ TEST_F(FakeDevices, KeeperWaitsUntilNearTheEndOfAPieceThatTellsIt) {
 TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
   MediaPlayer title;
   playUnlessPlaying(title, kTitleMusic);
-  EXPECT_EQ(takeCalls(), (Calls{"1 open " + beside("music b.mid"), "1 rewind", "1 play"}));
+  EXPECT_EQ(takeCalls(), started("1", "music b.mid"));
   playUnlessPlaying(title, kTitleMusic);
   EXPECT_EQ(takeCalls(), Calls{});
 }
 
-TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayer) {
-  BattleSounds sounds;
-  sounds.keepMusicPlaying();
-  sounds.playHit();
-  sounds.playSpecialHit();
-  takeCalls();
-
-  sounds.playHit();  // the second blow of a multi-hit move
-  EXPECT_EQ(takeCalls(), (Calls{"2 close", "2 open " + beside("snd01.wav"), "2 rewind", "2 play"}));
-  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
-
-  sounds.playSpecialHit();
-  EXPECT_EQ(takeCalls(), (Calls{"3 close", "3 open " + beside("snd02.wav"), "3 rewind", "3 play"}));
-}
-
-TEST_F(FakeDevices, LeavingTheBattleStopsAllThreeAndAPlayerClosesWhenItGoes) {
+// Each effect cuts only its own player; leaving the battle stops all three, and any open player
+// closes when it goes.
+TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayerAndEveryPlayerClosesWhenItGoes) {
   {
     BattleSounds sounds;
     sounds.keepMusicPlaying();
     sounds.playHit();
     sounds.playSpecialHit();
     takeCalls();
+
+    sounds.playHit();  // the second blow of a multi-hit move
+    EXPECT_EQ(takeCalls(), started("2", "snd01.wav", true));
+    EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+    EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
+    sounds.playSpecialHit();
+    EXPECT_EQ(takeCalls(), started("3", "snd02.wav", true));
   }
   Calls closed = takeCalls();
   std::sort(closed.begin(), closed.end());
@@ -168,7 +162,7 @@ TEST_F(FakeDevices, LeavingTheBattleStopsAllThreeAndAPlayerClosesWhenItGoes) {
     player.playFromStart("snd01.wav");
     takeCalls();
   }
-  EXPECT_EQ(takeCalls(), Calls{"4 close"});  // any open player closes when it goes
+  EXPECT_EQ(takeCalls(), Calls{"4 close"});
 }
 
 }  // namespace

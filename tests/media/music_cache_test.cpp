@@ -1,7 +1,6 @@
 // The music cache: a rendering is used only under its own key and only when whole, one file is
 // kept per music file, and nothing hostile in the cache folder is followed, waited on or lets a
-// torn file through. Then the same through the real players on the dummy output: a broken cache
-// file is rendered again, and a replaced MIDI file is heard even under a stale rendering.
+// torn file through. (The players' use of it is in the SDL players' test.)
 #include "media/music_cache.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
-
-#include "data/platform.h"
-#include "media/media_player.h"
-#include "media/sdl_library.h"
-#include "notes_compiler.h"
 
 namespace momiru::media {
 namespace {
@@ -197,92 +190,6 @@ TEST_F(MusicCacheFiles, TheFolderFollowsTheUsersCacheSettingAndIgnoresARelativeO
   ::setenv("HOME", "/home/player", 1);
   EXPECT_EQ(MusicCache::defaultDirectory(), fs::path("/home/player/.cache/momiru-battle"));
   ::setenv("HOME", savedHome.c_str(), 1);
-}
-
-// The same on the real players, where the dummy output and a SoundFont are there.
-class CachedPlayers : public MusicCacheFiles {
- protected:
-  static void SetUpTestSuite() { ::setenv("SDL_AUDIODRIVER", "dummy", 0); }
-
-  std::string writeMidi(const std::string& notes) {
-    const auto piece = music::compileNotes(notes);
-    EXPECT_EQ(piece.error, "");
-    const fs::path p = dir_ / "piece.mid";
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(piece.midi.data()),
-               static_cast<std::streamsize>(piece.midi.size()));
-    return pathToUtf8(p);
-  }
-
-  static bool waitPrepared(const std::string& file) {
-    for (int i = 0; i < 1000 && !musicPrepared(file); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return musicPrepared(file);
-  }
-
-  static double secondsPlaying(const std::string& file) {
-    MediaPlayer player;
-    player.setFileName(file);
-    player.Command("Open");
-    player.Command("Prev");
-    player.Command("Play");
-    const auto start = Clock::now();
-    while (player.Mode() == kModePlaying && Clock::now() - start < std::chrono::seconds(6))
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return std::chrono::duration<double>(Clock::now() - start).count();
-  }
-};
-
-constexpr const char* kOneBar = "tempo 240\ntrack s channel=1 program=1\n [c4 e4 g4]:1 |\nend\n";
-
-TEST_F(CachedPlayers, ABrokenCacheFileIsRenderedAgain) {
-  const std::string file = writeMidi(kOneBar);
-  const fs::path cached = MusicCache(MusicCache::defaultDirectory()).fileFor(file);
-  fs::create_directories(cached.parent_path());
-  std::ofstream(cached) << "RIFF broken";
-  prepareMusic(file);
-  if (!waitPrepared(file)) GTEST_SKIP() << "no audio output or SoundFont here";
-  EXPECT_GT(fs::file_size(cached), 44100u * 4) << "a whole second of samples";
-  EXPECT_EQ(filesIn(cached.parent_path()).size(), 1u);
-  const double held = secondsPlaying(file);
-  EXPECT_GT(held, 0.9);
-  EXPECT_LT(held, 1.3);
-}
-
-// A player who replaces a piece hears the new one, even when the file keeps its size and time
-// stamp, as on the next start of the game after an edit.
-TEST_F(CachedPlayers, AReplacedPieceIsHeardNotItsStaleRendering) {
-  const std::string file = writeMidi(kOneBar);
-  prepareMusic(file);
-  if (!waitPrepared(file)) GTEST_SKIP() << "no audio output or SoundFont here";
-  const auto stamp = fs::last_write_time(utf8ToPath(file));
-  std::string slower = kOneBar;
-  slower.replace(slower.find("240"), 3, "120");
-  const auto size = fs::file_size(utf8ToPath(file));
-  writeMidi(slower);
-  ASSERT_EQ(fs::file_size(utf8ToPath(file)), size);
-  fs::last_write_time(utf8ToPath(file), stamp);
-
-  EXPECT_FALSE(musicPrepared(file));
-  const double held = secondsPlaying(file);
-  EXPECT_GT(held, 1.9) << "the two-second piece, not the one-second rendering";
-  EXPECT_LT(held, 2.3);
-}
-
-TEST_F(CachedPlayers, WithoutAWritableCacheTheMusicStillPlays) {
-  std::ofstream(dir_ / "plain file") << "x";
-  ::setenv("XDG_CACHE_HOME", (dir_ / "plain file").c_str(), 1);
-  const std::string file = writeMidi(kOneBar);
-  MediaPlayer player;
-  player.setFileName(file);
-  player.Command("Open");
-  player.Command("Play");
-  if (player.Mode() == kModeNotReady) GTEST_SKIP() << "no audio output or SoundFont here";
-  EXPECT_EQ(player.Mode(), kModePlaying);
-  prepareMusic(file);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_FALSE(musicPrepared(file));
-  EXPECT_EQ(player.Mode(), kModePlaying) << "through the synthesizer";
 }
 
 }  // namespace

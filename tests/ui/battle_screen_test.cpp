@@ -1,27 +1,23 @@
-// The colosseum on the offscreen platform: the battle as it is shown, the gauges, the popup, the
-// move list, and a whole battle against the headless run.
+// The colosseum on the offscreen platform: the battle as it is shown, the gauges, the popup and
+// the move list. What the battle shows at each tick is pinned by the battle signatures; these
+// tests check that the widgets follow it.
 #include "ui/battle_screen.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
+#include <QWindow>
 
-#include "app/screen_flow.h"
 #include "battle/headless.h"
 #include "battle/records.h"
 #include "battle/texts.h"
 #include "ui/move_list_screen.h"
 #include "ui/picture_view.h"
-#include "ui/result_screen.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -31,10 +27,6 @@ using ::testing::HasSubstr;
 
 constexpr std::uint64_t kSeed = 20240601;
 
-std::filesystem::path ourPictures(const std::filesystem::path& relative) {
-  return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
-}
-
 QImage image(const QPixmap& p) { return p.toImage().convertToFormat(QImage::Format_ARGB32); }
 
 class BattleScreenTest : public ::testing::Test {
@@ -42,7 +34,9 @@ class BattleScreenTest : public ::testing::Test {
   Harness h;
 
   BattleScreenTest() {
-    h.pictures = ui::PictureBank(ourPictures);
+    h.pictures = ui::PictureBank([](const std::filesystem::path& relative) {
+      return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
+    });
     const GameState pair = momiru::testing::twoFighters();
     h.gs.combatant = pair.combatant;
     h.gs.settings = {1, 0, 1, 150};
@@ -55,6 +49,7 @@ class BattleScreenTest : public ::testing::Test {
   }
 
   ui::BattleScreen* open() {
+    delete screen;
     screen = new ui::BattleScreen(h.ctx);
     return screen;
   }
@@ -67,6 +62,7 @@ class BattleScreenTest : public ::testing::Test {
   QPixmap haiPicture(int slot) const {
     return child<ui::PictureView>(QStringLiteral("hai_%1").arg(slot))->currentPixmap();
   }
+  std::pair<int, int> gauges() const { return {screen->gaugeTop(0), screen->gaugeTop(1)}; }
   bool damVisible() const { return !child<QLineEdit>("dam")->isHidden(); }
   bool bunVisible() const { return !child<QPlainTextEdit>("bun")->isHidden(); }
   // One tick of whichever of the two battle timers runs; false once neither runs.
@@ -92,20 +88,14 @@ class BattleScreenTest : public ::testing::Test {
   // A blow of the turn on screen has hit.
   bool hitShown() const {
     const battle::TurnRecord& t = screen->player().turn();
-    for (std::size_t b = 0; b < screen->player().blowsShown(); ++b) {
+    for (std::size_t b = 0; b < screen->player().blowsShown(); ++b)
       if (t.blows[b].damage) return true;
-    }
     return false;
   }
   std::int32_t lastDamage() const {
     const battle::TurnRecord& t = screen->player().turn();
     const std::size_t shown = screen->player().blowsShown();
     return shown == 0 ? 0 : t.blows[shown - 1].damage.value_or(0);
-  }
-  // The turn on screen has been judged.
-  bool judged() const {
-    return screen->player().turnInProgress() &&
-           screen->player().nextStep() >= battle::Step::EndTurn;
   }
   bool endOfTurn() {
     return tickUntil([this] { return screen->gaugeTimerActive(); });
@@ -114,12 +104,12 @@ class BattleScreenTest : public ::testing::Test {
   ui::BattleScreen* screen = nullptr;
 };
 
-TEST_F(BattleScreenTest, DesignAtLoad) {
+TEST_F(BattleScreenTest, AtLoadTheBoxesLieOverThePanelsAndThePicturesAndTextsShow) {
+  h.gs.combatant[1].portrait = 5;
+  h.gs.combatant[0].hp[2] = -7;
+  h.gs.combatant[0].level = 0;
+  h.gs.combatant[0].name = "a.datのぽこ";
   open();
-  EXPECT_EQ(screen->size(), QSize(470, 415));
-  EXPECT_EQ(child<QWidget>("iras_0")->parentWidget()->objectName(), "hai_0");
-  EXPECT_EQ(child<QWidget>("name12_0")->parentWidget()->objectName(), "waku_0");
-
   // The message box and the popup lie over the panels and gauges they cross.
   const QObjectList& order = screen->children();
   for (const char* top : {"bun", "dam"}) {
@@ -128,26 +118,19 @@ TEST_F(BattleScreenTest, DesignAtLoad) {
           << top << " over " << below;
     }
   }
-
-  // What the eye checks on the Xvfb screenshots is left to them; the initial states stay here.
-  EXPECT_TRUE(child<QPlainTextEdit>("bun")->isHidden());
-  EXPECT_EQ(child<QPlainTextEdit>("bun")->toPlainText(), "Text1");
-  EXPECT_TRUE(child<QLineEdit>("dam")->isHidden());
-
-  // Both portraits and the normal backgrounds, from the shared bank.
-  h.gs.combatant[1].portrait = 5;
-  delete screen;
-  open();
-  auto* iras1 = child<QAbstractButton>("iras_1");
-  auto* iras0 = child<QAbstractButton>("iras_0");
-  EXPECT_EQ(image(iras1->grab().copy(0, 0, 159, 183)).pixel(80, 90),
+  EXPECT_EQ(image(child<QAbstractButton>("iras_1")->grab().copy(0, 0, 159, 183)).pixel(80, 90),
             image(h.pictures.portrait(5)).pixel(80, 90));
-  EXPECT_FALSE(iras1->accessibleName().isEmpty());
-  EXPECT_NE(iras0->focusPolicy() & Qt::TabFocus, 0);
   EXPECT_EQ(image(haiPicture(0)), image(h.pictures.background(0)));
-  EXPECT_EQ(screen->stepInterval(), 150);
   EXPECT_TRUE(screen->gaugeTimerActive());
   EXPECT_FALSE(screen->stepTimerActive());
+
+  EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
+  // The load clamped the negative HP before the texts were made.
+  EXPECT_THAT(child<QLabel>("stas_0")->text().toStdString(), HasSubstr("両脚\nHP:0 OFE:7"));
+  EXPECT_EQ(h.gs.combatant[0].hp[2], 0);
+  // Every hit redraws the defender's status.
+  ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
+  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).stas));
 }
 
 TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
@@ -157,56 +140,31 @@ TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
     open();
     EXPECT_EQ(screen->stepInterval(), interval) << speed;
     EXPECT_EQ(screen->seed(), kSeed);
-    RandomUnit expected(kSeed);
-    EXPECT_EQ(h.gs.randomUnit.next(), expected.next());
-    delete screen;
-    screen = nullptr;
+    EXPECT_EQ(h.gs.randomUnit.next(), RandomUnit(kSeed).next());
   }
-}
-
-TEST_F(BattleScreenTest, StatusTextsAndTheClampOfNegativeHp) {
-  h.gs.combatant[0].hp[2] = -7;
-  h.gs.combatant[0].level = 0;
-  h.gs.combatant[0].name = "a.datのぽこ";
-  open();
-  EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
-  // The load clamped the negative HP before the texts were made.
-  EXPECT_THAT(child<QLabel>("stas_0")->text().toStdString(), HasSubstr("両脚\nHP:0 OFE:7"));
-  EXPECT_EQ(h.gs.combatant[0].hp[2], 0);
-  EXPECT_EQ(child<QLabel>("name12_1")->text(), QStringLiteral("Lv.10　乙"));
-
-  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).stas));
-  // Every hit redraws the defender's status.
-  ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
-  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).stas));
 }
 
 TEST_F(BattleScreenTest, GaugesFillHalfThenFullAndSlot1ActsFirst) {
   open();
-  EXPECT_EQ(screen->gaugeTop(0), 6210);
-  EXPECT_EQ(screen->gaugeTop(1), 6210);
+  EXPECT_EQ(gauges(), std::pair(6210, 6210));
   screen->gaugeTick();
-  EXPECT_EQ(screen->gaugeTop(0), 3105);
-  EXPECT_EQ(screen->gaugeTop(1), 3105);
-  EXPECT_EQ(child<QWidget>("gage_0")->y(), 207);
+  EXPECT_EQ(gauges(), std::pair(3105, 3105));
   screen->gaugeTick();
-  EXPECT_EQ(screen->gaugeTop(0), 0);
-  EXPECT_EQ(screen->gaugeTop(1), 0);
+  EXPECT_EQ(gauges(), std::pair(0, 0));
   EXPECT_EQ(screen->player().attacker(), 1);
-  EXPECT_FALSE(screen->gaugeTimerActive());
   EXPECT_TRUE(screen->stepTimerActive());
 
   // The side that has acted keeps a full gauge until the next tick draws it half.
   ASSERT_TRUE(endOfTurn());
-  EXPECT_EQ(h.gs.timeGauge[1], 0);
-  EXPECT_EQ(screen->gaugeTop(1), 0);
+  EXPECT_EQ(gauges(), std::pair(0, 0));
   screen->gaugeTick();
-  EXPECT_EQ(screen->gaugeTop(1), 3105);
-  EXPECT_EQ(screen->gaugeTop(0), 0);
+  EXPECT_EQ(gauges(), std::pair(0, 3105));
   EXPECT_EQ(screen->player().attacker(), 0);
 }
 
-TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderFor24Ticks) {
+// The popup bounces over the defender for 24 ticks; a new hit or miss restarts it, and a miss says
+// so.
+TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderAndEachBlowRestartsIt) {
   open();
   // The run at load starts from a velocity of 0: it only drops the hidden box, then stops.
   for (int i = 0; i < 17; ++i) screen->popupTick();
@@ -222,7 +180,6 @@ TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderFor24Ticks) {
     EXPECT_EQ(screen->player().defender(), defender);  // slot 1 attacks first
     EXPECT_TRUE(damVisible());
     EXPECT_EQ(screen->popupTop(), 5670);
-    EXPECT_EQ(screen->popupLeft(), defender == 0 ? 630 : 4830);
     EXPECT_EQ(child<QLineEdit>("dam")->x(), defender == 0 ? 42 : 322);
     for (int t = 0; t < 24; ++t) {
       screen->popupTick();
@@ -232,10 +189,7 @@ TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderFor24Ticks) {
     EXPECT_FALSE(screen->popupTimerActive());
     ASSERT_TRUE(endOfTurn());
   }
-}
 
-TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
-  open();
   ASSERT_TRUE(tickUntil([this] { return damVisible(); }));
   bool sawMiss = false;
   bool sawNumber = false;
@@ -244,8 +198,6 @@ TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
     const QString text = child<QLineEdit>("dam")->text();
     if (text == "MISS!!") {
       sawMiss = true;
-      EXPECT_TRUE(child<QPlainTextEdit>("bun")->toPlainText().endsWith(
-          QStringLiteral("MISS！！ 攻撃は外れた！！\n")));
     } else {
       sawNumber = true;
       EXPECT_EQ(text, QString::number(lastDamage()));
@@ -261,9 +213,8 @@ TEST_F(BattleScreenTest, ANewPopupRestartsTheBounceAndAMissSaysSo) {
   EXPECT_TRUE(sawNumber);
 }
 
-// The hit-background and message-box switches as 1 and as 0: the hit background turns the
-// defender's panel from the first hit to the end of the turn; the message box shows during turns
-// only.
+// The hit background lasts from the first hit to the end of the turn; the message box shows during
+// turns only.
 TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
   for (const int sw : {1, 0}) {
     SCOPED_TRACE(sw);
@@ -278,8 +229,6 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     const int d = screen->player().defender();
     EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
     EXPECT_EQ(image(haiPicture(1 - d)), normal);
-    ASSERT_TRUE(tickUntil([this] { return judged(); }));
-    EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
     ASSERT_TRUE(endOfTurn());
     EXPECT_EQ(image(haiPicture(d)), normal);
 
@@ -293,83 +242,18 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
       }
     }
     EXPECT_EQ(shown, sw == 1);
-    EXPECT_TRUE(wrote);
-    EXPECT_FALSE(h.gs.battleLog.empty());
-    delete screen;
-    screen = nullptr;
+    EXPECT_TRUE(wrote);  // written even while hidden
   }
 }
 
-TEST_F(BattleScreenTest, MoveListOpensOnlyBetweenTurnsOverTheClickedPanel) {
-  open();
-  screen->move(100, 50);
-  screen->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
-
-  // During a turn nothing opens and the turn goes on.
-  screen->gaugeTick();
-  screen->gaugeTick();
-  ASSERT_TRUE(screen->stepTimerActive());
-  ASSERT_TRUE(endOfTurn());
-
-  // Between turns, by keyboard on slot 1's portrait.
-  const int gauge0 = screen->gaugeTop(0);
-  const int gauge1 = screen->gaugeTop(1);
-  auto* iras1 = child<QAbstractButton>("iras_1");
-  iras1->setFocus();
-  QTest::keyClick(iras1, Qt::Key_Space);
-  ui::MoveListScreen* list = screen->moveList();
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(h.gs.currentSlot, 1);
-  EXPECT_EQ(list->objectName(), "Form6");
-  EXPECT_TRUE(list->isVisible());
-  EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(280, 210));
-  EXPECT_TRUE(list->listing().starts_with("乙\r\nH-S念力／4\r\n\r\n"));
-  EXPECT_FALSE(screen->isEnabled());
-  EXPECT_FALSE(screen->gaugeTimerActive());
-  QTest::qWait(50);  // real time passes; the gauges stand still
-  EXPECT_EQ(screen->gaugeTop(0), gauge0);
-  EXPECT_EQ(screen->gaugeTop(1), gauge1);
-
-  // A click on the text lets the battle go on.
-  QTest::mouseClick(list->findChild<QLabel*>("Label1"), Qt::LeftButton);
-  flushDeletes();
-  EXPECT_EQ(screen->moveList(), nullptr);
-  EXPECT_TRUE(screen->isEnabled());
-  EXPECT_TRUE(screen->gaugeTimerActive());
-
-  // Slot 0 by mouse; closed through the window system, with the same effect.
-  screen->gaugeTick();  // a turn would start; finish it first
-  if (screen->stepTimerActive()) {
-    ASSERT_TRUE(endOfTurn());
-  }
-  QTest::mouseClick(child<QAbstractButton>("iras_0"), Qt::LeftButton);
-  list = screen->moveList();
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(0, 210));
-  EXPECT_FALSE(screen->isEnabled());
-  list->close();
-  flushDeletes();
-  EXPECT_EQ(screen->moveList(), nullptr);
-  EXPECT_TRUE(screen->isEnabled());
-  EXPECT_TRUE(screen->gaugeTimerActive());
-}
-
-TEST_F(BattleScreenTest, ClosingTheScreenClosesTheMoveListWithoutResuming) {
-  open();
-  screen->portraitClicked(0);
-  QPointer<ui::MoveListScreen> list = screen->moveList();
-  ASSERT_FALSE(list.isNull());
-  screen->close();
-  screen = nullptr;
-  flushDeletes();
-  EXPECT_TRUE(list.isNull());
-}
-
-// A click on a portrait during a turn opens that list when the turn ends, never during it; a
-// second click changes nothing; the battle then waits for the list, and goes on as it would have.
+// A click on a portrait during a turn opens that list over the clicked panel when the turn ends,
+// never during it; a second click changes nothing. The battle waits for the list however long it
+// stays, then goes on as it would have; after its closing step nothing restarts it.
 TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   open();
+  int over = 0;
+  QObject::connect(screen, &ui::BattleScreen::battleFinished, [&over] { ++over; });
+  screen->move(100, 50);
   screen->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
   GameState untouched = h.gs;
@@ -386,30 +270,30 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(h.gs.currentSlot, 1);
   EXPECT_FALSE(screen->pendingMoveList());
-  EXPECT_FALSE(screen->gaugeTimerActive());
-  EXPECT_FALSE(screen->player().turnInProgress());
+  EXPECT_TRUE(list->isVisible());
+  EXPECT_EQ(list->windowHandle()->transientParent(), screen->windowHandle());
+  EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(280, 210));
+  EXPECT_TRUE(list->listing().starts_with("乙\r\nH-S念力／4\r\n\r\n"));
   EXPECT_FALSE(screen->isEnabled());
-  list->close();
+  EXPECT_FALSE(screen->gaugeTimerActive());
+  const auto before = gauges();
+  QTest::qWait(50);  // real time passes; the gauges stand still
+  EXPECT_EQ(gauges(), before);
+
+  // A click on the text lets the battle go on.
+  QTest::mouseClick(list->findChild<QLabel*>("Label1"), Qt::LeftButton);
   flushDeletes();
+  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_TRUE(screen->isEnabled());
   EXPECT_TRUE(screen->gaugeTimerActive());
   while (tick()) {
   }
   // The same battle as one nobody clicked in.
-  const battle::Outcome out = battle::playBattle(untouched, kSeed);
-  ASSERT_TRUE(out.finished);
+  ASSERT_TRUE(battle::playBattle(untouched, kSeed).finished);
   EXPECT_EQ(h.gs.battleLog, untouched.battleLog);
   EXPECT_EQ(h.gs.combatant, untouched.combatant);
-}
 
-// The battle's own last step, with nobody listening: the battle stops and stays stopped.
-TEST_F(BattleScreenTest, AfterTheClosingStepNothingRestarts) {
-  open();
-  int over = 0;
-  QObject::connect(screen, &ui::BattleScreen::battleFinished, [&over] { ++over; });
-  while (tick()) {
-  }
   EXPECT_EQ(over, 1);
-  EXPECT_TRUE(battle::isOver(screen->player().judgement()));
   screen->stepTick();
   screen->gaugeTick();
   screen->portraitClicked(1);
@@ -419,47 +303,27 @@ TEST_F(BattleScreenTest, AfterTheClosingStepNothingRestarts) {
   EXPECT_EQ(over, 1);
 }
 
-// A whole battle through the real flow and timers at speed 1, from two sample files: the
-// result screen says what the headless runner says for the same seed.
-TEST(WholeBattleOnScreen, EndsOnTheResultScreenWithTheHeadlessTexts) {
-  Harness h;
-  h.dir.write("settei.sei", "1\r\n0\r\n1\r\n1\r\n");
-  const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
-  h.dialogs.answers = {samples / "pochimaru.dat", samples / "rendaa.dat"};
-  ui::BattleScreen::setSeedSource([] { return kSeed; });
-  app::ScreenFlow flow(h.ctx, [] {});
-  flow.start();
-  // スタート, ＶＳバトル, then load and register twice.
-  for (const char* name : {"Command2", "Command4", "Command1", "Command2", "Command1", "Command2"})
-    flow.current()->findChild<QPushButton*>(name)->click();
-  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Battle);
-  EXPECT_EQ(h.gs.settings.battleSpeed, 1);
+// Between turns a portrait opens its list at once, by keyboard too; closing the battle closes the
+// list with it.
+TEST_F(BattleScreenTest, BetweenTurnsTheListOpensAtOnceAndClosesWithTheBattle) {
+  open();
+  screen->move(100, 50);
+  screen->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
+  ASSERT_TRUE(tickUntil([this] { return screen->stepTimerActive(); }));
+  ASSERT_TRUE(endOfTurn());
+  auto* iras0 = child<QAbstractButton>("iras_0");
+  iras0->setFocus();
+  QTest::keyClick(iras0, Qt::Key_Space);
+  QPointer<ui::MoveListScreen> left = screen->moveList();
+  ASSERT_FALSE(left.isNull());
+  EXPECT_TRUE(left->listing().starts_with("甲\r\n"));
+  EXPECT_EQ(left->pos(), screen->frameGeometry().topLeft() + QPoint(0, 210));
 
-  GameState headless;
-  headless.combatant = h.gs.combatant;
-  headless.settings = h.gs.settings;
-  headless.lineBreak = h.gs.lineBreak;
-  const battle::Outcome out = battle::playBattle(headless, kSeed);
-  ASSERT_TRUE(out.finished);
-
-  QEventLoop loop;
-  QObject::connect(static_cast<ui::BattleScreen*>(flow.current()),
-                   &ui::BattleScreen::battleFinished, &loop, &QEventLoop::quit,
-                   Qt::QueuedConnection);
-  QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a stall fails below
-  loop.exec();
-  ui::BattleScreen::setSeedSource({});
-  ASSERT_EQ(flow.where(), app::ScreenFlow::Where::Result);
+  screen->close();
+  screen = nullptr;
   flushDeletes();
-  auto* result = static_cast<ui::ResultScreen*>(flow.current());
-  const battle::ResultTexts expected = battle::resultTexts(headless);
-  EXPECT_EQ(result->logText(), expected.text1);
-  EXPECT_EQ(result->outcomeText(), expected.label1);
-  EXPECT_EQ(h.gs.combatant, headless.combatant);
-  QStringList visible;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->isVisible()) visible << w->objectName();
-  EXPECT_EQ(visible, QStringList{"Form7"});
+  EXPECT_TRUE(left.isNull());
 }
 
 }  // namespace

