@@ -16,9 +16,13 @@ class MediaDevice {
   virtual void close() = 0;   // stops and releases the loaded file
   virtual void rewind() = 0;  // stops and goes back to the beginning
   virtual void play() = 0;    // starts from the current position and returns at once
+  // Like play(), but the sound starts over at its end without a gap, and the device goes on
+  // reporting it as playing, until it is stopped. A device that cannot repeat a sound plays it
+  // once, and whoever keeps it going starts it again when it has ended.
+  virtual void playRepeating() { play(); }
   virtual bool playing() const = 0;
-  // How long the sound playing now has yet to play, in seconds; 0 when not playing or when the
-  // device cannot tell.
+  // How long the sound playing now has yet to play, in seconds: infinite while it repeats, 0
+  // when not playing or when the device cannot tell.
   virtual double secondsLeft() const { return 0; }
 };
 

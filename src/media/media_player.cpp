@@ -32,6 +32,7 @@ struct MediaPlayer::Impl {
   std::unique_ptr<MediaDevice> device;
   std::string fileName;
   bool open = false;
+  bool repeating = false;
 };
 
 MediaPlayer::MediaPlayer() : MediaPlayer(newDevice()) {}
@@ -53,9 +54,16 @@ void MediaPlayer::Command(std::string_view command) {
   } else if (command == "Prev") {
     if (impl_->open) device.rewind();
   } else if (command == "Play") {
-    if (impl_->open) device.play();
+    if (!impl_->open) return;
+    if (impl_->repeating) {
+      device.playRepeating();
+    } else {
+      device.play();
+    }
   }
 }
+
+void MediaPlayer::setRepeating(bool repeating) { impl_->repeating = repeating; }
 
 void MediaPlayer::setFileName(const std::string& fullName) { impl_->fileName = fullName; }
 

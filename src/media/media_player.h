@@ -24,6 +24,8 @@ class MediaPlayer {
   MediaPlayer& operator=(const MediaPlayer&) = delete;
 
   void Command(std::string_view command);  // "Close", "Open", "Prev" or "Play"; others ignored
+  // From now on "Play" starts the sound over at its end without a gap, where the device can.
+  void setRepeating(bool repeating);
   void setFileName(const std::string& fullName);
   const std::string& fileName() const;
   int Mode() const;  // kModePlaying while playing

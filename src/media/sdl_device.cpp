@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -67,6 +68,7 @@ class SdlDevice final : public MediaDevice {
   }
 
   void close() override {
+    repeating_ = false;
     AudioOutput& output = AudioOutput::get();
     if (!output.isOpen()) {  // after shutdown the mixer's objects are gone with the process
       streamed_ = nullptr;
@@ -99,21 +101,8 @@ class SdlDevice final : public MediaDevice {
     if (chunk_ != nullptr) Mix_HaltChannel(channel_);
   }
 
-  void play() override {
-    AudioOutput& output = AudioOutput::get();
-    if (!output.isOpen()) return;
-    if (Mix_Music* music = streamed_ != nullptr ? streamed_ : piece_.music()) {
-      // A rendering carries the music's level in its samples; the synthesizer is given it here.
-      Mix_VolumeMusic(streamed_ != nullptr ? MIX_MAX_VOLUME : kMusicVolume);
-      if (Mix_PlayMusic(music, 0) == 0) {
-        output.musicOwner = this;
-        startedAt_ = output.secondsMixed();
-        if (piece_.loaded()) spare_.prepare(piece_, file_);
-      }
-    } else if (chunk_ != nullptr) {
-      Mix_PlayChannel(channel_, chunk_, 0);
-    }
-  }
+  void play() override { start(false); }
+  void playRepeating() override { start(true); }
 
   bool playing() const override {
     const AudioOutput& output = AudioOutput::get();
@@ -131,6 +120,7 @@ class SdlDevice final : public MediaDevice {
   // From the audio mixed since the start and the piece's own length; an effect is not asked.
   double secondsLeft() const override {
     if (!playing()) return 0;
+    if (repeating_) return std::numeric_limits<double>::infinity();
     const double length = streamed_ != nullptr ? streamedSeconds_
                           : piece_.loaded()    ? piece_.seconds()
                                                : 0;
@@ -138,6 +128,26 @@ class SdlDevice final : public MediaDevice {
   }
 
  private:
+  void start(bool repeating) {
+    AudioOutput& output = AudioOutput::get();
+    if (!output.isOpen()) return;
+    if (Mix_Music* music = streamed_ != nullptr ? streamed_ : piece_.music()) {
+      // A rendering carries the music's level in its samples; the synthesizer is given it here.
+      Mix_VolumeMusic(streamed_ != nullptr ? MIX_MAX_VOLUME : kMusicVolume);
+      // Only a rendering repeats inside the mixer, seamlessly. The synthesizer rings on for
+      // seconds past the last bar, so a synthesized piece is started again by the keeper once
+      // its own length has been mixed.
+      repeating_ = repeating && streamed_ != nullptr;
+      if (Mix_PlayMusic(music, repeating_ ? -1 : 0) == 0) {
+        output.musicOwner = this;
+        startedAt_ = output.secondsMixed();
+        if (piece_.loaded()) spare_.prepare(piece_, file_);
+      }
+    } else if (chunk_ != nullptr) {
+      Mix_PlayChannel(channel_, chunk_, 0);
+    }
+  }
+
   bool openMusic(AudioOutput& output, std::vector<std::uint8_t> midi) {
     if (output.soundFont() == nullptr) return false;
     const auto seconds = midiSeconds(midi);
@@ -172,6 +182,7 @@ class SdlDevice final : public MediaDevice {
   SparePiece spare_;
   Mix_Music* streamed_ = nullptr;  // a rendered piece, read from the cache as it plays
   double streamedSeconds_ = 0;     // its length
+  bool repeating_ = false;         // the rendering starts over at its end inside the mixer
   Mix_Chunk* chunk_ = nullptr;     // an effect
   int channel_ = -1;
   double startedAt_ = 0;  // audio time when the piece started

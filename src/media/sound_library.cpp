@@ -60,13 +60,8 @@ class DeferredDevice final : public MediaDevice {
     if (real_) real_->rewind();
   }
 
-  void play() override {
-    if (waiting_) {
-      playWhenLoaded_ = true;
-    } else if (real_) {
-      real_->play();
-    }
-  }
+  void play() override { play(false); }
+  void playRepeating() override { play(true); }
 
   bool playing() const override {
     if (waiting_) return playWhenLoaded_;
@@ -81,10 +76,23 @@ class DeferredDevice final : public MediaDevice {
     const bool play = playWhenLoaded_;
     const std::string fileName = std::move(waitingFile_);
     forgetWaitingFile();
-    if (open(fileName) && play) this->play();
+    if (open(fileName) && play) this->play(repeatWhenLoaded_);
   }
 
  private:
+  void play(bool repeating) {
+    if (waiting_) {
+      playWhenLoaded_ = true;
+      repeatWhenLoaded_ = repeating;
+    } else if (real_) {
+      if (repeating) {
+        real_->playRepeating();
+      } else {
+        real_->play();
+      }
+    }
+  }
+
   MediaDevice* realDevice() {
     if (!real_) {
       if (const SoundLibrary* library = soundLibrary()) real_ = library->makeDevice();
@@ -112,6 +120,7 @@ class DeferredDevice final : public MediaDevice {
   std::unique_ptr<MediaDevice> real_;
   bool waiting_ = false;  // opened while the output was held
   bool playWhenLoaded_ = false;
+  bool repeatWhenLoaded_ = false;
   std::string waitingFile_;
 };
 

@@ -32,10 +32,13 @@ void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);
 // and destroying this (with the screen) stops all three.
 class BattleSounds {
  public:
+  BattleSounds() { music.setRepeating(true); }
+
   // The battle screen's music keeper, every kMusicKeeperMs from the start of the battle: starts
-  // the music on the first tick and again from the beginning on the first tick after it has
-  // ended. Returns when the keeper next needs to look: kMusicKeeperMs, or longer while the piece
-  // is known to play on for a while, so that the keeper wakes the game only near its end.
+  // the music on the first tick, repeating where the device can, and again from the beginning on
+  // the first tick after it has ended. Returns when the keeper next needs to look:
+  // kMusicKeeperMs, or longer while the piece is known to play on for a while, so that the
+  // keeper wakes the game only near its end.
   int keepMusicPlaying();
   // The hit sound, and the special-hit sound; each cuts its own previous sound only.
   void playHit() { hit.playFromStart(kHitSound); }

@@ -1,6 +1,7 @@
 // The battle music through the real output path, written to a file by the disk audio driver:
 // it must be sound, not silence, must not clip, and must sound the same through the synthesizer
-// as from its rendering in the music cache.
+// as from its rendering in the music cache; and a repeated rendering joins its end to its
+// beginning with no gap.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "data/platform.h"
 #include "media/sdl_library.h"
 #include "media/sounds.h"
+#include "notes_compiler.h"
 
 namespace momiru::media {
 namespace {
@@ -84,6 +86,29 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
     ASSERT_EQ(sounds.music.Mode(), kModePlaying);
   }
 
+  // A one-bar chord held to the bar's end, repeated for more than two bars.
+  const fs::path bar = dir / "bar.mid";
+  const auto piece = music::compileNotes(
+      "tempo 240\ntrack p channel=1 program=1 gate=100\n [c4 e4 g4 c5]:1 |\nend\n");
+  ASSERT_EQ(piece.error, "");
+  std::ofstream(bar, std::ios::binary)
+      .write(reinterpret_cast<const char*>(piece.midi.data()),
+             static_cast<std::streamsize>(piece.midi.size()));
+  prepareMusic(pathToUtf8(bar));
+  for (int i = 0; i < 1000 && !musicPrepared(pathToUtf8(bar)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(musicPrepared(pathToUtf8(bar)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  {
+    MediaPlayer player;
+    player.setRepeating(true);
+    player.setFileName(pathToUtf8(bar));
+    player.Command("Open");
+    player.Command("Play");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2600));  // no keeper looks meanwhile
+    ASSERT_EQ(player.Mode(), kModePlaying);
+  }
+
   // 44.1 kHz, 16-bit, stereo, as the players open the output.
   std::ifstream in(raw, std::ios::binary);
   std::vector<std::int16_t> samples;
@@ -95,6 +120,13 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   const std::size_t first = soundAfterSilence(samples, 0, 0);
   const std::size_t second = soundAfterSilence(samples, first, kSecond / 2);
   ASSERT_LE(second + kSecond, samples.size()) << "both starts were written";
+  const std::size_t repeated = soundAfterSilence(samples, second, kSecond / 2);
+  ASSERT_LE(repeated + kSecond * 5 / 2, samples.size()) << "the repeated bar was written";
+  // At 240 bpm the bar is a second long. Each pass is the one before it, sample for sample,
+  // exactly a second later: a gap or a seam at the join would shift or change it.
+  EXPECT_TRUE(std::equal(samples.begin() + static_cast<std::ptrdiff_t>(repeated),
+                         samples.begin() + static_cast<std::ptrdiff_t>(repeated + kSecond),
+                         samples.begin() + static_cast<std::ptrdiff_t>(repeated + kSecond)));
 
   const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
   const int peak = std::max(-int{*low}, int{*high});

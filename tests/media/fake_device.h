@@ -35,6 +35,10 @@ class FakeDevice final : public MediaDevice {
     note("play");
     sounding_ = true;
   }
+  void playRepeating() override {
+    note("play repeating");
+    sounding_ = true;
+  }
   bool playing() const override { return sounding_; }
   double secondsLeft() const override { return sounding_ ? left : 0; }
 

@@ -7,12 +7,49 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <string>
 
+#include "media/sdl_library.h"
 #include "media/sound_library.h"
 #include "media/sounds.h"
 
 namespace momiru::media {
 namespace {
+
+// How each file was told to play once the library was loaded: "<file> play" or "<file> repeat".
+std::set<std::string>& plays() {
+  static std::set<std::string> p;
+  return p;
+}
+
+// The sound library's device, noting how it is told to play.
+class NotingDevice final : public MediaDevice {
+ public:
+  bool open(const std::string& fileName) override {
+    file_ = std::filesystem::path(fileName).filename().string();
+    return real_->open(fileName);
+  }
+  void close() override { real_->close(); }
+  void rewind() override { real_->rewind(); }
+  void play() override {
+    plays().insert(file_ + " play");
+    real_->play();
+  }
+  void playRepeating() override {
+    plays().insert(file_ + " repeat");
+    real_->playRepeating();
+  }
+  bool playing() const override { return real_->playing(); }
+
+ private:
+  std::unique_ptr<MediaDevice> real_ = sdlSoundLibrary().makeDevice();
+  std::string file_;
+};
+
+const SoundLibrary kNotingLibrary{
+    []() -> std::unique_ptr<MediaDevice> { return std::make_unique<NotingDevice>(); }, prepareMusic,
+    musicPrepared};
 
 TEST(HeldOutput, PlayersStartWhatTheyWereToldWhenTheOutputIsReleased) {
   ::setenv("SDL_AUDIODRIVER", "dummy", 0);
@@ -20,8 +57,10 @@ TEST(HeldOutput, PlayersStartWhatTheyWereToldWhenTheOutputIsReleased) {
       std::filesystem::temp_directory_path() / ("momiru-held-" + std::to_string(::getpid()));
   ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
 
+  useSoundLibrary(&kNotingLibrary);
   holdAudioOutput();
-  BattleSounds sounds;
+  BattleSounds sounds;  // a battle started from the command line is the first window
+  sounds.keepMusicPlaying();
   sounds.playHit();
   sounds.playSpecialHit();
   MediaPlayer title;
@@ -39,6 +78,8 @@ TEST(HeldOutput, PlayersStartWhatTheyWereToldWhenTheOutputIsReleased) {
   releaseAudioOutput();
   if (SDL_WasInit(SDL_INIT_AUDIO) == 0) GTEST_SKIP() << "no audio output here";
   EXPECT_EQ(title.Mode(), kModePlaying);
+  EXPECT_EQ(plays(), (std::set<std::string>{"music a.mid repeat", "music b.mid play"}))
+      << "each piece as it was told, and nothing that was stopped or closed meanwhile";
   EXPECT_EQ(sounds.hit.Mode(), kModeStopped);
   EXPECT_EQ(sounds.specialHit.Mode(), kModeNotReady);
   sounds.playHit();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "data/platform.h"
 #include "fake_device.h"
 #include "media/sounds.h"
@@ -36,8 +38,10 @@ class FakeDevices : public ::testing::Test {
 std::string beside(std::string_view name) { return pathToUtf8(findDataFile(std::string(name))); }
 
 // What device `d` hears when a player starts `name` from the beginning.
-Calls started(const std::string& d, std::string_view name, bool reopened = false) {
-  Calls calls{d + " open " + beside(name), d + " rewind", d + " play"};
+Calls started(const std::string& d, std::string_view name, bool reopened = false,
+              bool repeating = false) {
+  Calls calls{d + " open " + beside(name), d + " rewind",
+              d + (repeating ? " play repeating" : " play")};
   if (reopened) calls.insert(calls.begin(), d + " close");
   return calls;
 }
@@ -94,13 +98,14 @@ TEST_F(FakeDevices, KeeperStartsTheMusicAndRestartsItOnlyWhenItHasEnded) {
   ASSERT_EQ(devices_.size(), 3u);
   EXPECT_EQ(takeCalls(), Calls{});  // nothing sounds before the first tick
   sounds.keepMusicPlaying();
-  EXPECT_EQ(takeCalls(), started("1", "music a.mid"));
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid", false, true));
   for (int i = 0; i < 50; ++i) sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{}) << "a playing piece is left alone";
 
+  // A device that could not repeat it, or a stream that failed mid-way.
   devices_[0]->finish();
   sounds.keepMusicPlaying();
-  EXPECT_EQ(takeCalls(), started("1", "music a.mid", true));
+  EXPECT_EQ(takeCalls(), started("1", "music a.mid", true, true));
   sounds.keepMusicPlaying();
   EXPECT_EQ(takeCalls(), Calls{});
 }
@@ -111,6 +116,8 @@ TEST_F(FakeDevices, KeeperWaitsUntilNearTheEndOfAPieceThatTellsIt) {
   BattleSounds sounds;
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
   for (const auto& [left, wait] : {std::pair{30.0, kMusicKeeperLongestWaitMs},
+                                   {std::numeric_limits<double>::infinity(),  // repeating
+                                    kMusicKeeperLongestWaitMs},
                                    {0.4, 150},
                                    {0.255, kMusicKeeperMs},
                                    {0.1, kMusicKeeperMs}}) {

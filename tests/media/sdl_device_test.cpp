@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "data/platform.h"
@@ -81,6 +82,8 @@ TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilen
   const auto piece = music::compileNotes(kOneBar);
   ASSERT_EQ(piece.error, "");
   MediaPlayer player;
+  // The synthesizer does not repeat: the piece still ends, for the music keeper to start again.
+  player.setRepeating(true);
   open(player, write("short.mid", piece.midi));
   if (player.Mode() != kModePlaying) GTEST_SKIP() << "no audio output or SoundFont here";
   const double held = secondsPlaying(player, 6);
@@ -113,6 +116,24 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBar) {
     EXPECT_LT(held, 1.3);
     EXPECT_EQ(player.Mode(), kModeStopped);
   }
+}
+
+// The mixer starts a rendering over at its end, with no keeper to notice; it stops when told.
+TEST_F(SdlPlayers, ARepeatedRenderingPlaysOnUntilStopped) {
+  const std::string file = write("loop.mid", music::compileNotes(kOneBar).midi);
+  prepareMusic(file);
+  if (!waitPrepared(file)) GTEST_SKIP() << "no audio output or SoundFont here";
+  MediaPlayer player;
+  player.setRepeating(true);
+  open(player, file);
+  ASSERT_EQ(player.Mode(), kModePlaying);
+  EXPECT_EQ(player.secondsLeft(), std::numeric_limits<double>::infinity());
+  EXPECT_GE(secondsPlaying(player, 2.6), 2.6) << "on past two ends of the one-bar piece";
+  player.Command("Prev");
+  EXPECT_EQ(player.Mode(), kModeStopped);
+  EXPECT_EQ(player.secondsLeft(), 0);
+  player.Command("Play");
+  EXPECT_EQ(player.Mode(), kModePlaying);
 }
 
 TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
