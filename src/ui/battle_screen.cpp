@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTimerEvent>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "battle/texts.h"
@@ -268,10 +270,16 @@ void BattleScreen::startBattle() {
   player_ = std::make_unique<battle::BattlePlayer>(gs, *this);
   player_->load();
 
+  // A display shows at most one position of the popup a frame; a display that does not tell
+  // its rate gets every tick.
+  const qreal refresh = screen() != nullptr ? screen()->refreshRate() : 0;
+  popupFrameMs_ = refresh >= 1 ? std::max(kPopupTickMs, static_cast<int>(std::ceil(1000 / refresh)))
+                               : kPopupTickMs;
+
   // They tick once this start has returned. The popup's timer runs once from a velocity of 0:
   // it drops the hidden popup and stops itself.
   gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
-  popupTimer_.start(kPopupTickMs, Qt::PreciseTimer, this);
+  startPopupClock();
   musicKeeperWait_ = media::kMusicKeeperMs;
   musicKeeperTimer_.start(musicKeeperWait_, Qt::CoarseTimer, this);
 }
@@ -284,7 +292,25 @@ void BattleScreen::stepTick() {
   if (player_ && !over_) player_->stepTick();  // the last step may lead to this screen's close
 }
 
+void BattleScreen::startPopupClock() {
+  popupClock_.start();
+  popupTicksPlayed_ = 0;
+  popupTimer_.start(popupFrameMs_, Qt::PreciseTimer, this);
+}
+
+void BattleScreen::catchUpPopup(std::int64_t due) {
+  while (popupTicksPlayed_ < due && popupTimer_.isActive()) popupTick();
+  if (!popupTimer_.isActive() || popupVelocity_ < kPopupLanding) return;
+  // Landed: the next tick that changes anything is the one that hides it.
+  const std::int64_t hideTick =
+      popupTicksPlayed_ + std::max(1, kPopupLanding + kPopupRestTicks + 1 - popupVelocity_);
+  const std::int64_t wait = hideTick * kPopupTickMs - popupClock_.elapsed();
+  popupTimer_.start(static_cast<int>(std::clamp<std::int64_t>(wait, 1, 1000)), Qt::PreciseTimer,
+                    this);
+}
+
 void BattleScreen::popupTick() {
+  ++popupTicksPlayed_;
   std::int32_t& v = popupVelocity_;
   if (v < kPopupLanding) {
     v += kPopupGravity;
@@ -315,7 +341,7 @@ void BattleScreen::timerEvent(QTimerEvent* event) {
   } else if (id == stepTimer_.timerId()) {
     stepTick();
   } else if (id == popupTimer_.timerId()) {
-    popupTick();
+    catchUpPopup(popupClock_.elapsed() / kPopupTickMs);
   } else if (id == musicKeeperTimer_.timerId()) {
     musicKeeperTick();
   } else {
@@ -407,7 +433,7 @@ void BattleScreen::showPopup(const QString& text, int defender) {
   popup_->setText(text);
   placePopup();
   popup_->show();
-  popupTimer_.start(kPopupTickMs, Qt::PreciseTimer, this);  // a new start restarts the bounce
+  startPopupClock();  // a new start restarts the bounce
 }
 
 void BattleScreen::setHitBackground(int slot, bool hit) {

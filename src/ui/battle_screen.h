@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -36,9 +37,13 @@ class BattleScreen final : public Screen, public battle::BattleView {
   ~BattleScreen() override;
 
   // The timer ticks, public so that tests can step the battle without waiting.
-  void gaugeTick();        // fills the time gauges until a turn starts
-  void stepTick();         // shows the turn, one step a tick
-  void popupTick();        // moves the damage popup
+  void gaugeTick();  // fills the time gauges until a turn starts
+  void stepTick();   // shows the turn, one step a tick
+  void popupTick();  // moves the damage popup by one 10 ms tick
+  // Plays the popup's ticks up to the `due`-th since it started, all at once. Its timer wakes
+  // at most once a display frame while it flies, and once for the ticks it rests after landing,
+  // which move nothing; each tick is still one tick of the bounce, at its own time.
+  void catchUpPopup(std::int64_t due);
   void musicKeeperTick();  // keeps the battle music going
   bool gaugeTimerActive() const { return gaugeTimer_.isActive(); }
   bool stepTimerActive() const { return stepTimer_.isActive(); }
@@ -81,6 +86,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   void openMoveList(int slot);
   void moveListClosed();
   void showPopup(const QString& text, int defender);
+  void startPopupClock();  // the popup's tick 0 is now
   void placePopup();
   void setHitBackground(int slot, bool hit);
 
@@ -95,6 +101,9 @@ class BattleScreen final : public Screen, public battle::BattleView {
   std::int32_t popupTop_ = 0;
   std::int32_t popupLeft_ = 0;
   std::int32_t popupVelocity_ = 0;  // twips per tick; gravity adds to it
+  QElapsedTimer popupClock_;        // since the popup started
+  std::int64_t popupTicksPlayed_ = 0;
+  int popupFrameMs_ = 10;  // the popup timer's interval while it flies
 
   std::array<QWidget*, kSlots> panels_{};
   std::array<QLabel*, kSlots> nameLabels_{};
