@@ -26,6 +26,15 @@ class MediaDevice {
   virtual double secondsLeft() const { return 0; }
 };
 
+// Tells `device` to play, repeating or once.
+inline void playOn(MediaDevice& device, bool repeating) {
+  if (repeating) {
+    device.playRepeating();
+  } else {
+    device.play();
+  }
+}
+
 // Players created with MediaPlayer() get their device from this factory; an empty factory means
 // makeSoundDevice. Returns the previous factory, so that a test can put it back.
 using DeviceFactory = std::function<std::unique_ptr<MediaDevice>()>;

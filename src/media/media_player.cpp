@@ -54,12 +54,7 @@ void MediaPlayer::Command(std::string_view command) {
   } else if (command == "Prev") {
     if (impl_->open) device.rewind();
   } else if (command == "Play") {
-    if (!impl_->open) return;
-    if (impl_->repeating) {
-      device.playRepeating();
-    } else {
-      device.play();
-    }
+    if (impl_->open) playOn(device, impl_->repeating);
   }
 }
 

@@ -85,11 +85,7 @@ class DeferredDevice final : public MediaDevice {
       playWhenLoaded_ = true;
       repeatWhenLoaded_ = repeating;
     } else if (real_) {
-      if (repeating) {
-        real_->playRepeating();
-      } else {
-        real_->play();
-      }
+      playOn(*real_, repeating);
     }
   }
 

@@ -305,8 +305,7 @@ void BattleScreen::catchUpPopup(std::int64_t due) {
   const std::int64_t hideTick =
       popupTicksPlayed_ + std::max(1, kPopupLanding + kPopupRestTicks + 1 - popupVelocity_);
   const std::int64_t wait = hideTick * kPopupTickMs - popupClock_.elapsed();
-  popupTimer_.start(static_cast<int>(std::clamp<std::int64_t>(wait, 1, 1000)), Qt::PreciseTimer,
-                    this);
+  popupTimer_.start(static_cast<int>(std::max<std::int64_t>(wait, 1)), Qt::PreciseTimer, this);
 }
 
 void BattleScreen::popupTick() {

@@ -32,6 +32,13 @@ void keep(BattleSounds& sounds, int ticks) {
   }
 }
 
+// Waits up to `seconds` for the music cache to hold `file`'s whole rendering.
+bool waitPrepared(const std::string& file, int seconds) {
+  for (int i = 0; i < seconds * 100 && !musicPrepared(file); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return musicPrepared(file);
+}
+
 double dbfs(double level) { return 20 * std::log10(level / 32768); }
 
 double rms(const std::vector<std::int16_t>& s, std::size_t from, std::size_t count) {
@@ -76,9 +83,7 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
     keep(sounds, 50);
     ASSERT_EQ(sounds.music.Mode(), kModePlaying);
   }
-  for (int i = 0; i < 3000 && !musicPrepared(music); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(musicPrepared(music)) << "rendered within 30 s";
+  ASSERT_TRUE(waitPrepared(music, 30)) << "rendered within 30 s";
   std::this_thread::sleep_for(std::chrono::milliseconds(600));  // a silence between the two
   {
     BattleSounds sounds;
@@ -95,9 +100,7 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
       .write(reinterpret_cast<const char*>(piece.midi.data()),
              static_cast<std::streamsize>(piece.midi.size()));
   prepareMusic(pathToUtf8(bar));
-  for (int i = 0; i < 1000 && !musicPrepared(pathToUtf8(bar)); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(musicPrepared(pathToUtf8(bar)));
+  ASSERT_TRUE(waitPrepared(pathToUtf8(bar), 10));
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   {
     MediaPlayer player;

@@ -219,17 +219,18 @@ int main(int argc, char** argv) {
     QElapsedTimer window;
     QTimer cpuTimer;  // ends with this battle: its lambda reads this battle's locals
     cpuTimer.setSingleShot(true);
+    const auto reportCpu = [&](const char* span) {
+      const double used = cpuSeconds() - cpuStart;
+      const double secs = static_cast<double>(window.elapsed()) / 1000.0;
+      std::printf("cpu: %.3f s in %.1f s from %ld s %s at speed %ld: %.2f%% of a core\n", used,
+                  secs, cpuAfter, span, speed, 100.0 * used / secs);
+      std::fflush(stdout);
+    };
     QTimer cpuDelay;  // until the window opens, --cpu-after seconds into the battle
     cpuDelay.setSingleShot(true);
     if (b == 1 && cpuWindow > 0) {
       QObject::connect(&cpuTimer, &QTimer::timeout, &loop, [&] {
-        const double used = cpuSeconds() - cpuStart;
-        const double secs = static_cast<double>(window.elapsed()) / 1000.0;
-        std::printf(
-            "cpu: %.3f s in %.1f s during the battle from %ld s at speed %ld: %.2f%% of a "
-            "core\n",
-            used, secs, cpuAfter, speed, 100.0 * used / secs);
-        std::fflush(stdout);
+        reportCpu("during the battle");
         cpuStart = -1;
       });
       const auto openWindow = [&] {
@@ -246,12 +247,7 @@ int main(int argc, char** argv) {
     }
     loop.exec();
     if (b == 1 && cpuWindow > 0 && cpuStart >= 0 && window.isValid()) {
-      const double used = cpuSeconds() - cpuStart;
-      const double secs = static_cast<double>(window.elapsed()) / 1000.0;
-      std::printf(
-          "cpu: %.3f s in %.1f s from %ld s to the battle's end at speed %ld: %.2f%% of a "
-          "core\n",
-          used, secs, cpuAfter, speed, 100.0 * used / secs);
+      reportCpu("to the battle's end");
     } else if (b == 1 && cpuWindow > 0 && !window.isValid()) {
       std::printf("cpu: the battle ended before %ld s, when the window was to open\n", cpuAfter);
     }
