@@ -144,7 +144,8 @@ class SdlDevice final : public MediaDevice {
       if (Mix_PlayMusic(music, repeating_ ? -1 : 0) == 0) {
         output.musicOwner = this;
         startedAt_ = output.secondsMixed();
-        if (piece_.loaded()) spare_.prepare(piece_, file_);
+        // The spare copy is for the keeper's restart; a piece played once never needs it.
+        if (piece_.loaded() && repeating) spare_.prepare(piece_, file_);
       }
     } else if (chunk_ != nullptr) {
       Mix_PlayChannel(channel_, chunk_, 0);
