@@ -1,4 +1,5 @@
-// The one rule shared by the title music and the battle's music keeper, and the music's start-up.
+// The one rule shared by the title music and the battle's music keeper, when a piece played once
+// lets go of its sound, and the music's start-up.
 #include "media/sounds.h"
 
 #include <algorithm>
@@ -17,6 +18,22 @@ int BattleSounds::keepMusicPlaying() {
   const double untilMargin = music.secondsLeft() * 1000.0 - kMusicEndMarginMs;
   if (untilMargin <= kMusicKeeperMs) return kMusicKeeperMs;
   return static_cast<int>(std::min<double>(untilMargin, kMusicKeeperLongestWaitMs));
+}
+
+int closeWhenFinished(MediaPlayer& player) {
+  switch (player.Mode()) {
+    case kModeNotReady:
+      return 0;
+    case kModePlaying: {
+      // A device that cannot tell the piece's length is asked again every so often.
+      const double left = player.secondsLeft();
+      if (left <= 0) return kRingOutMs;
+      return static_cast<int>(std::min<double>(left * 1000.0, kRingOutMs * 60.0)) + kRingOutMs;
+    }
+    default:
+      player.Command("Close");
+      return 0;
+  }
 }
 
 void prepareGameMusic() {

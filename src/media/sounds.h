@@ -28,6 +28,15 @@ void prepareGameMusic();
 // the battle's music keeper are this, with their own player and piece.
 void playUnlessPlaying(MediaPlayer& player, std::string_view fileName);
 
+// A piece played once keeps its sound loaded past its end, and one that still plays through the
+// synthesizer (before its rendering is in the music cache) holds a SoundFont's worth of memory
+// for as long as the screen stays. Called when the piece starts and then when it says: closes
+// `player` once the piece and the synthesizer's ringing after its last bar (up to kRingOutMs)
+// have died away, and returns 0; while it plays, returns the wait in ms until it next needs to
+// look.
+inline constexpr int kRingOutMs = 8000;
+int closeWhenFinished(MediaPlayer& player);
+
 // The battle screen's three players and what its code calls on them. The players start closed,
 // and destroying this (with the screen) stops all three.
 class BattleSounds {

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 
+#include "media/sounds.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/twips.h"
@@ -109,6 +110,9 @@ TitleScreen::TitleScreen(ScreenContext& context)
   }
   connect(&scrollTimer_, &QTimer::timeout, this, &TitleScreen::scrollTick);
   connect(&dropTimer_, &QTimer::timeout, this, &TitleScreen::dropTick);
+  musicEndTimer_.setSingleShot(true);
+  musicEndTimer_.setTimerType(Qt::VeryCoarseTimer);
+  connect(&musicEndTimer_, &QTimer::timeout, this, &TitleScreen::musicEndTick);
 
   place(picture_, pictureBox_);
   place(overlay_, overlayBox_);
@@ -120,7 +124,16 @@ void TitleScreen::load() {
   gs.lineBreak = "\r\n";
   dropStep_ = kFirstDrop;
   if (music_.Mode() != media::kModePlaying) music_.playFromStart("music b.mid");
+  musicEndTick();
   scrollTimer_.start();
+}
+
+void TitleScreen::musicEndTick() {
+  if (const int wait = media::closeWhenFinished(music_); wait > 0) {
+    musicEndTimer_.start(wait);
+  } else {
+    musicEndTimer_.stop();
+  }
 }
 
 void TitleScreen::place(QWidget* widget, const Box& box) {
@@ -153,6 +166,7 @@ void TitleScreen::dropTick() {
 void TitleScreen::stopEverything() {
   scrollTimer_.stop();
   dropTimer_.stop();
+  musicEndTimer_.stop();
   music_.Command("Close");
 }
 

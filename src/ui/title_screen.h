@@ -39,6 +39,11 @@ class TitleScreen final : public Screen {
   int logoTop() const { return logoBox_.top; }
   std::int32_t dropStep() const { return dropStep_; }
 
+  // The title music plays once; this lets go of its sound after its end (see
+  // media::closeWhenFinished) and is called again by a timer while it plays. Public for tests.
+  void musicEndTick();
+  int musicEndWaitMs() const { return musicEndTimer_.isActive() ? musicEndTimer_.interval() : 0; }
+
  signals:
   void startClicked();  // "スタート"
 
@@ -68,6 +73,7 @@ class TitleScreen final : public Screen {
   QPushButton* startButton_ = nullptr;
   QTimer scrollTimer_;
   QTimer dropTimer_;
+  QTimer musicEndTimer_;
   media::MediaPlayer music_;
 };
 

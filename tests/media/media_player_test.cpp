@@ -144,6 +144,31 @@ TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
   EXPECT_EQ(takeCalls(), Calls{});
 }
 
+// A piece played once is let go of only after its end and the synthesizer's ringing: the wait
+// covers both, and a player that is still sounding when asked is left playing.
+TEST_F(FakeDevices, APiecePlayedOnceClosesOnlyOnceItAndItsRingingHaveEnded) {
+  MediaPlayer title;
+  EXPECT_EQ(closeWhenFinished(title), 0) << "nothing open, nothing to wait for";
+  playUnlessPlaying(title, kTitleMusic);
+  takeCalls();
+  for (const auto& [left, wait] :
+       {std::pair{42.5, 42'500 + kRingOutMs},
+        {0.0, kRingOutMs},  // a device that cannot tell its end is asked again
+        {std::numeric_limits<double>::infinity(), kRingOutMs * 61}}) {  // repeating, capped
+    devices_[0]->left = left;
+    EXPECT_EQ(closeWhenFinished(title), wait) << left;
+  }
+  EXPECT_EQ(takeCalls(), Calls{});
+  EXPECT_EQ(title.Mode(), kModePlaying);
+
+  devices_[0]->finish();
+  EXPECT_EQ(closeWhenFinished(title), 0);
+  EXPECT_EQ(takeCalls(), Calls{"1 close"});
+  EXPECT_EQ(title.Mode(), kModeNotReady);
+  EXPECT_EQ(closeWhenFinished(title), 0);
+  EXPECT_EQ(takeCalls(), Calls{});
+}
+
 // Each effect cuts only its own player; leaving the battle stops all three, and any open player
 // closes when it goes.
 TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayerAndEveryPlayerClosesWhenItGoes) {

@@ -1,5 +1,5 @@
-// Title screen: the tick interval, the tick counts and end positions of both phases, and the
-// inverting overlay.
+// Title screen: the tick interval, the tick counts and end positions of both phases, the
+// inverting overlay, and when the title music lets go of its sound.
 #include "ui/title_screen.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "../media/fake_device.h"
+#include "media/sounds.h"
 #include "ui/picture_view.h"
 #include "ui_support.h"
 
@@ -129,6 +131,36 @@ TEST_F(TitleScreenTest, StartLeavesAtAnyMomentAndClosingStopsTheTimers) {
     EXPECT_FALSE(title->dropping());
     flushDeletes();
     EXPECT_TRUE(alive.isNull());
+  }
+}
+
+// The title music plays once; the screen lets go of it after its end and its ringing, not
+// before, so that a synthesized piece gives back its SoundFont while the title stays.
+TEST_F(TitleScreenTest, TheMusicIsClosedOnlyAfterItHasEnded) {
+  auto log = std::make_shared<media::testing::DeviceLog>();
+  media::testing::FakeDevice* device = nullptr;
+  struct Restore {
+    media::DeviceFactory previous;
+    ~Restore() { media::setDeviceFactory(std::move(previous)); }
+  } restore{media::setDeviceFactory([&] {
+    auto made = std::make_unique<media::testing::FakeDevice>(log, "title");
+    made->left = 3.0;
+    device = made.get();
+    return made;
+  })};
+  {
+    ui::TitleScreen title(ctx);
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(log->calls.back(), "title play");
+    EXPECT_EQ(title.musicEndWaitMs(), 3000 + media::kRingOutMs);
+    title.musicEndTick();  // woken early: still playing, so it waits again
+    EXPECT_EQ(log->calls.back(), "title play");
+    EXPECT_GT(title.musicEndWaitMs(), 0);
+
+    device->finish();
+    title.musicEndTick();
+    EXPECT_EQ(log->calls.back(), "title close");
+    EXPECT_EQ(title.musicEndWaitMs(), 0);
   }
 }
 
