@@ -25,9 +25,10 @@ int closeWhenFinished(MediaPlayer& player) {
     case kModeNotReady:
       return 0;
     case kModePlaying: {
-      // A device that cannot tell the piece's length is asked again every so often.
+      // A device that cannot tell the piece's length (or tells nonsense) is asked again every
+      // so often.
       const double left = player.secondsLeft();
-      if (left <= 0) return kRingOutMs;
+      if (!(left > 0)) return kRingOutMs;
       return static_cast<int>(std::min<double>(left * 1000.0, kRingOutMs * 60.0)) + kRingOutMs;
     }
     default:

@@ -154,6 +154,7 @@ TEST_F(FakeDevices, APiecePlayedOnceClosesOnlyOnceItAndItsRingingHaveEnded) {
   for (const auto& [left, wait] :
        {std::pair{42.5, 42'500 + kRingOutMs},
         {0.0, kRingOutMs},  // a device that cannot tell its end is asked again
+        {std::numeric_limits<double>::quiet_NaN(), kRingOutMs},
         {std::numeric_limits<double>::infinity(), kRingOutMs * 61}}) {  // repeating, capped
     devices_[0]->left = left;
     EXPECT_EQ(closeWhenFinished(title), wait) << left;
