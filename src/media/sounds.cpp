@@ -1,5 +1,5 @@
-// The one rule shared by the title music and the battle's music keeper, when a piece played once
-// lets go of its sound, and the music's start-up.
+// When music plays and lets go of its sound: the rule the title and the battle's music keeper
+// share, the wait before a piece played once is closed, and the music's start-up.
 #include "media/sounds.h"
 
 #include <algorithm>

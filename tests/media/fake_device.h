@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/media_device.h"
@@ -51,6 +52,29 @@ class FakeDevice final : public MediaDevice {
   std::shared_ptr<DeviceLog> log_;
   std::string tag_;
   bool sounding_ = false;
+};
+
+// While this lives, every MediaPlayer() made gets a fake device tagged 1, 2, 3... in order, all
+// writing into one log; the factory in place before comes back when this goes.
+class FakeDevices {
+ public:
+  FakeDevices()
+      : previous_(setDeviceFactory([this] {
+          auto d = std::make_unique<FakeDevice>(log_, std::to_string(devices_.size() + 1));
+          devices_.push_back(d.get());
+          return d;
+        })) {}
+  ~FakeDevices() { setDeviceFactory(std::move(previous_)); }
+  FakeDevices(const FakeDevices&) = delete;
+  FakeDevices& operator=(const FakeDevices&) = delete;
+
+  std::vector<std::string> takeCalls() { return std::exchange(log_->calls, {}); }
+  const std::vector<FakeDevice*>& devices() const { return devices_; }
+
+ private:
+  std::shared_ptr<DeviceLog> log_ = std::make_shared<DeviceLog>();
+  std::vector<FakeDevice*> devices_;
+  DeviceFactory previous_;
 };
 
 }  // namespace momiru::media::testing

@@ -12,27 +12,15 @@
 namespace momiru::media {
 namespace {
 
-using testing::DeviceLog;
 using testing::FakeDevice;
 using Calls = std::vector<std::string>;
 
-// Every MediaPlayer() made while this lives gets a fake device tagged 1, 2, 3... in order.
 class FakeDevices : public ::testing::Test {
  protected:
-  FakeDevices() {
-    previous_ = setDeviceFactory([this] {
-      auto d = std::make_unique<FakeDevice>(log_, std::to_string(devices_.size() + 1));
-      devices_.push_back(d.get());
-      return d;
-    });
-  }
-  ~FakeDevices() override { setDeviceFactory(std::move(previous_)); }
+  Calls takeCalls() { return fakes_.takeCalls(); }
 
-  Calls takeCalls() { return std::exchange(log_->calls, {}); }
-
-  std::shared_ptr<DeviceLog> log_ = std::make_shared<DeviceLog>();
-  std::vector<FakeDevice*> devices_;
-  DeviceFactory previous_;
+  testing::FakeDevices fakes_;
+  const std::vector<FakeDevice*>& devices_ = fakes_.devices();
 };
 
 std::string beside(std::string_view name) { return pathToUtf8(findDataFile(std::string(name))); }

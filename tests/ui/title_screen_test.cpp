@@ -137,31 +137,22 @@ TEST_F(TitleScreenTest, StartLeavesAtAnyMomentAndClosingStopsTheTimers) {
 // The title music plays once; the screen lets go of it after its end and its ringing, not
 // before, so that a synthesized piece gives back its SoundFont while the title stays.
 TEST_F(TitleScreenTest, TheMusicIsClosedOnlyAfterItHasEnded) {
-  auto log = std::make_shared<media::testing::DeviceLog>();
-  media::testing::FakeDevice* device = nullptr;
-  struct Restore {
-    media::DeviceFactory previous;
-    ~Restore() { media::setDeviceFactory(std::move(previous)); }
-  } restore{media::setDeviceFactory([&] {
-    auto made = std::make_unique<media::testing::FakeDevice>(log, "title");
-    made->left = 3.0;
-    device = made.get();
-    return made;
-  })};
-  {
-    ui::TitleScreen title(ctx);
-    ASSERT_NE(device, nullptr);
-    EXPECT_EQ(log->calls.back(), "title play");
-    EXPECT_EQ(title.musicEndWaitMs(), 3000 + media::kRingOutMs);
-    title.musicEndTick();  // woken early: still playing, so it waits again
-    EXPECT_EQ(log->calls.back(), "title play");
-    EXPECT_GT(title.musicEndWaitMs(), 0);
+  media::testing::FakeDevices fakes;
+  ui::TitleScreen title(ctx);
+  ASSERT_EQ(fakes.devices().size(), 1u);
+  media::testing::FakeDevice& device = *fakes.devices()[0];
+  EXPECT_EQ(fakes.takeCalls().back(), "1 play");
+  EXPECT_EQ(title.musicEndWaitMs(), media::kRingOutMs);  // the fake told no length at first
 
-    device->finish();
-    title.musicEndTick();
-    EXPECT_EQ(log->calls.back(), "title close");
-    EXPECT_EQ(title.musicEndWaitMs(), 0);
-  }
+  device.left = 3.0;
+  title.musicEndTick();  // woken while it plays: it waits for the end and the ringing
+  EXPECT_EQ(title.musicEndWaitMs(), 3000 + media::kRingOutMs);
+  EXPECT_EQ(fakes.takeCalls(), std::vector<std::string>{});
+
+  device.finish();
+  title.musicEndTick();
+  EXPECT_EQ(fakes.takeCalls(), std::vector<std::string>{"1 close"});
+  EXPECT_EQ(title.musicEndWaitMs(), 0);
 }
 
 }  // namespace
