@@ -15,6 +15,10 @@ void playUnlessPlaying(MediaPlayer& player, std::string_view fileName) {
 
 int BattleSounds::keepMusicPlaying() {
   playUnlessPlaying(music, kBattleMusic);
+  // Music that would not start (no sound device, the file missing or refused) stays silent;
+  // looking again every tick would only reload it, so a silent battle is looked at as seldom as
+  // one whose piece plays on.
+  if (music.Mode() != kModePlaying) return kMusicKeeperLongestWaitMs;
   const double untilMargin = music.secondsLeft() * 1000.0 - kMusicEndMarginMs;
   if (untilMargin <= kMusicKeeperMs) return kMusicKeeperMs;
   return static_cast<int>(std::min<double>(untilMargin, kMusicKeeperLongestWaitMs));

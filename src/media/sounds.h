@@ -15,7 +15,8 @@ inline constexpr std::string_view kSpecialHitSound = "snd02.wav";
 
 // The music keeper looks every kMusicKeeperMs while it cannot tell when the piece ends, and from
 // kMusicEndMarginMs before the end on; until then it waits at most kMusicKeeperLongestWaitMs, so
-// that a piece cut short (a stream that fails mid-way) is still restarted soon.
+// that a piece cut short (a stream that fails mid-way) is still restarted soon. Music that cannot
+// start is tried again every kMusicKeeperLongestWaitMs.
 inline constexpr int kMusicKeeperMs = 10;
 inline constexpr int kMusicEndMarginMs = 250;
 inline constexpr int kMusicKeeperLongestWaitMs = 500;
@@ -47,7 +48,8 @@ class BattleSounds {
   // the music on the first tick, repeating where the device can, and again from the beginning on
   // the first tick after it has ended. Returns when the keeper next needs to look:
   // kMusicKeeperMs, or longer while the piece is known to play on for a while, so that the
-  // keeper wakes the game only near its end.
+  // keeper wakes the game only near its end, and kMusicKeeperLongestWaitMs while the music
+  // cannot start (no sound device, the file missing or refused).
   int keepMusicPlaying();
   // The hit sound, and the special-hit sound; each cuts its own previous sound only.
   void playHit() { hit.playFromStart(kHitSound); }

@@ -326,7 +326,7 @@ void BattleScreen::popupTick() {
 
 void BattleScreen::musicKeeperTick() {
   // Re-armed here only: every 10 ms while the keeper cannot tell the piece's end, otherwise
-  // once shortly before it.
+  // once shortly before it, and every half second while the music cannot start.
   const int wait = sounds_.keepMusicPlaying();
   if (stopping_ || !musicKeeperTimer_.isActive() || wait == musicKeeperWait_) return;
   musicKeeperWait_ = wait;

@@ -22,7 +22,7 @@ class FakeDevice final : public MediaDevice {
   bool open(const std::string& fileName) override {
     note("open " + fileName);
     sounding_ = false;
-    return fileName.find("broken") == std::string::npos;
+    return !refuses && fileName.find("broken") == std::string::npos;
   }
   void close() override {
     note("close");
@@ -45,6 +45,7 @@ class FakeDevice final : public MediaDevice {
 
   void finish() { sounding_ = false; }  // the piece reached its end
   double left = 0;                      // what secondsLeft tells while sounding
+  bool refuses = false;                 // opens nothing, as without a sound device
 
  private:
   void note(const std::string& what) { log_->calls.push_back(tag_ + " " + what); }

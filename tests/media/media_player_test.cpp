@@ -117,11 +117,22 @@ TEST_F(FakeDevices, KeeperWaitsUntilNearTheEndOfAPieceThatTellsIt) {
   devices_[0]->left = 0;
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // restarted at once, as before
   EXPECT_EQ(takeCalls().size(), 4u);
+}
 
-  // A player that could not open asks again every 10 ms.
-  sounds.music.setFileName("/somewhere/broken.mid");
-  sounds.music.Command("Open");
-  EXPECT_EQ(sounds.music.secondsLeft(), 0);
+// Music that cannot start is tried again every half second, not every tick, and starts at the
+// first look after it can.
+TEST_F(FakeDevices, KeeperLooksSeldomWhileTheMusicCannotStart) {
+  BattleSounds sounds;
+  devices_[0]->refuses = true;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperLongestWaitMs);
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperLongestWaitMs);
+  EXPECT_EQ(takeCalls(),
+            (Calls{"1 open " + beside("music a.mid"), "1 open " + beside("music a.mid")}));
+  EXPECT_EQ(sounds.music.Mode(), kModeNotReady);
+
+  devices_[0]->refuses = false;
+  EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
+  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
 }
 
 TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
