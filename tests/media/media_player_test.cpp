@@ -129,6 +129,7 @@ TEST_F(FakeDevices, KeeperLooksSeldomWhileTheMusicCannotStart) {
   EXPECT_EQ(takeCalls(),
             (Calls{"1 open " + beside("music a.mid"), "1 open " + beside("music a.mid")}));
   EXPECT_EQ(sounds.music.Mode(), kModeNotReady);
+  EXPECT_EQ(sounds.music.secondsLeft(), 0);
 
   devices_[0]->refuses = false;
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
