@@ -1,0 +1,95 @@
+// A replay: one battle kept as its inputs (the two records as they were registered, the seed and
+// the switches), with the result it had, so that these rules can play it again exactly and tell
+// when they no longer give the same battle. Stored as one UTF-8 JSON object, *.momiru-replay.
+//
+// A replay file is a stranger's file: reading one caps its size, never blocks, bounds nesting and
+// lengths, and range-checks every value before anything is built from it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "battle/headless.h"
+#include "battle/rules.h"
+#include "data/game_state.h"
+
+namespace momiru::battle {
+
+inline constexpr std::string_view kReplayFormat = "momiru-replay";
+inline constexpr std::int32_t kReplayVersion = 1;
+inline constexpr std::string_view kReplayExtension = ".momiru-replay";
+// Larger files are refused unread: two records and a result take a few kilobytes.
+inline constexpr std::size_t kReplayMaxBytes = 1 << 20;
+// A name or a move text longer than this (in bytes of UTF-8) is refused.
+inline constexpr std::size_t kReplayMaxTextBytes = 1024;
+
+struct ReplayCharacter {
+  std::string file;  // the base name the screen showed; never used as a path
+  Combatant record;  // as registered for the battle: name with "(1)"/"(2)", HP as it started
+};
+
+// How the battle ended, as `momiru-lab battle --json` names it.
+struct ReplayResult {
+  std::optional<std::int32_t> winner;  // nothing for a draw or an unfinished battle
+  std::optional<std::int32_t> loser;
+  bool draw = false;
+  bool finished = false;
+  std::int32_t turns = 0;
+  Hp finalHp{};
+  std::string logSha256;  // lower-case hex SHA-256 of the battle log (CR LF line ends)
+
+  bool operator==(const ReplayResult&) const = default;
+};
+
+struct Replay {
+  std::string writtenBy;  // the game's version that wrote it
+  std::string date;       // UTC, ISO 8601: 2026-12-08T12:34:56Z
+  std::uint64_t seed = 0;
+  bool halve = false;
+  std::int32_t speed = 150;  // the battle-step interval it was played at, 1..300 ms
+  bool messageBox = true;     // presentation only: the rules never read these two
+  bool hitBackground = true;
+  std::array<ReplayCharacter, kSlots> characters;
+  ReplayResult result;
+};
+
+// The state a replayed battle starts from: both records, the switches and speed, CR LF line
+// breaks, the log empty. Seeding the random source is the player's.
+GameState replayStartState(const Replay& replay);
+
+// Plays the replay's battle by these rules, up to kDefaultMaxTurns turns. The log and the
+// turns are handed back when asked for.
+ReplayResult playReplay(const Replay& replay, std::string* log = nullptr,
+                        std::vector<TurnRecord>* turns = nullptr);
+
+// The replay of a battle between the records of `start` (as registered, before the battle),
+// with its switches and speed: plays it to fill in the result. `files` are the base names shown.
+Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
+                  std::uint64_t seed, std::string date, std::string writtenBy);
+
+// What differs between the recorded result and the one these rules play ("winner", "turns",
+// "final_hp", "log_sha256", ...), comma-separated; nothing when they agree.
+std::optional<std::string> replayMismatch(const ReplayResult& recorded,
+                                          const ReplayResult& played);
+
+// The replay as one JSON object, ending in a newline.
+std::string replayJson(const Replay& replay);
+
+// A replay from its JSON text, or, from an HTML page, from the JSON of its
+// <script type="application/json" id="momiru-replay"> element. `error` gets one line that says
+// what is wrong (in English, for the lab and for stderr).
+std::optional<Replay> parseReplay(std::string_view text, std::string* error);
+
+// Reads and parses a replay file (or a battle page that carries one): a regular file of at most
+// kReplayMaxBytes, opened without blocking, so a FIFO or a device fails at once.
+std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error);
+
+// Lower-case hex SHA-256 of `bytes`.
+std::string sha256Hex(std::string_view bytes);
+
+}  // namespace momiru::battle

@@ -1,0 +1,35 @@
+// The folder of kept replays: every battle on screen is saved there as it reaches its result.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "battle/replay.h"
+
+namespace momiru::battle {
+
+// At most this many replays are kept; saving one more removes the oldest by the date they hold.
+inline constexpr std::size_t kKeptReplays = 500;
+
+// $XDG_DATA_HOME/momiru-battle/replays, or ~/.local/share/momiru-battle/replays without it.
+// Empty when neither can be told. Not created here.
+std::filesystem::path replayDirectory();
+
+// A file name for `replay` from its date and time and the two names: safe on every file system
+// (no separators, no control characters, bounded length) and ending in .momiru-replay.
+std::string replayFileName(const Replay& replay);
+
+// Saves `replay` atomically in `dir` (created when missing) under a name no other file there
+// has, even for two battles in the same second or two games saving at once, then removes the
+// oldest replays beyond `keep`. Returns the saved file, or nothing with one line in `error`;
+// a failed save leaves no partial file.
+std::optional<std::filesystem::path> saveReplay(const std::filesystem::path& dir,
+                                                const Replay& replay, std::string* error,
+                                                std::size_t keep = kKeptReplays);
+
+// Writes `replay` atomically to `file` (a copy the player asked for).
+bool writeReplayFile(const std::filesystem::path& file, const Replay& replay, std::string* error);
+
+}  // namespace momiru::battle
