@@ -57,7 +57,7 @@ void BattlePlayer::restart() {
     tellGauge(s);
   }
   setHp(progress_.hp);
-  view_->statusChanged();
+  tellStatus();
 }
 
 void BattlePlayer::seekToTurn(std::int32_t n) {
@@ -70,6 +70,13 @@ void BattlePlayer::seekToTurn(std::int32_t n) {
       // A turn on the way: decided, judged and ended at once, by the steps' own code.
       decideTurn();
       blowsShown_ = turn_.blows.size();
+      // The status as its last hit drew it.
+      for (auto blow = turn_.blows.rbegin(); blow != turn_.blows.rend(); ++blow) {
+        if (!blow->damage) continue;
+        setHp(blow->hpAfter);
+        tellStatus();
+        break;
+      }
       if (!judgeShownTurn()) endTurn();
     } else {
       // The last one step by step, for the message it leaves.
@@ -209,8 +216,13 @@ void BattlePlayer::showBlow() {
   texts_.appendDamage(text, defender(), *blow.damage);
   setMessage(std::move(text));
   setHp(blow.hpAfter);
-  view_->statusChanged();
+  tellStatus();
   view_->blowLanded(defender(), *blow.damage, turn_.kind);
+}
+
+void BattlePlayer::tellStatus() {
+  for (std::size_t s = 0; s < kSlots; ++s) hpShown_[s] = gs_.combatant[s].hp;
+  view_->statusChanged();
 }
 
 void BattlePlayer::setHp(const Hp& hp) {

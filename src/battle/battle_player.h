@@ -78,6 +78,8 @@ class BattlePlayer {
   // The gauge level the view was last told for `slot` (a gauge emptied at the end of a turn is
   // told at the next scheduler tick).
   std::int32_t gaugeShown(int slot) const { return gaugeShown_[slot == 1 ? 1 : 0]; }
+  // The HP the view was last told of (a cost paid shows with the next hit).
+  const Hp& hpShown() const { return hpShown_; }
   // The turn's message so far; between turns, the last turn's.
   const std::string& message() const { return message_; }
 
@@ -89,6 +91,7 @@ class BattlePlayer {
   void endTurn();
   void showBlow();
   void tellGauge(int slot);
+  void tellStatus();
   void setHp(const Hp& hp);
   void setMessage(std::string text);
 
@@ -110,6 +113,7 @@ class BattlePlayer {
   Judgement judgement_ = Judgement::None;
   std::int32_t turnsStarted_ = 0;
   std::array<std::int32_t, kSlots> gaugeShown_{};
+  Hp hpShown_{};
 
   // What load() found, for a seek to start from again.
   RandomUnit randomAtLoad_;

@@ -155,6 +155,7 @@ struct Observed {
   std::int32_t turnsStarted = 0;
   std::array<std::int32_t, kSlots> gaugeShown{};
   std::string message;
+  Hp hpShown{};
 
   bool operator==(const Observed&) const = default;
 };
@@ -178,7 +179,8 @@ Observed observe(const GameState& gs, const BattlePlayer& p) {
                   p.judgement(),
                   p.turnsStarted(),
                   {p.gaugeShown(0), p.gaugeShown(1)},
-                  p.message()};
+                  p.message(),
+                  p.hpShown()};
 }
 
 // Ticks as the screen does until turn n has ended (or the battle's outcome has been told).
