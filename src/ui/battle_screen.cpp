@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +122,51 @@ void textColour(QWidget* widget, const QColor& colour) {
   QPalette pal = widget->palette();
   pal.setColor(QPalette::WindowText, colour);
   widget->setPalette(pal);
+}
+
+// The control bar's symbols, drawn here rather than taken from a font: not every desktop's fonts
+// hold ⏮, ⏯ and ⏭.
+enum class BarSymbol { Start, Previous, PlayPause, Next, End };
+
+QIcon barIcon(BarSymbol symbol) {
+  QIcon icon;
+  for (const int ratio : {1, 2, 3}) {
+    QPixmap pixmap(16 * ratio, 16 * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(32, 32, 32));
+    const auto triangle = [&p](double left, double right) {  // pointing from left to right
+      const QPointF points[] = {{left, 3}, {right, 8}, {left, 13}};
+      p.drawPolygon(points, 3);
+    };
+    switch (symbol) {
+      case BarSymbol::Start:
+        p.drawRect(QRectF(2, 3, 2, 10));
+        triangle(14, 4);
+        break;
+      case BarSymbol::Previous:
+        triangle(12, 4);
+        break;
+      case BarSymbol::PlayPause:
+        triangle(1, 8);
+        p.drawRect(QRectF(10, 3, 2, 10));
+        p.drawRect(QRectF(13.5, 3, 2, 10));
+        break;
+      case BarSymbol::Next:
+        triangle(4, 12);
+        break;
+      case BarSymbol::End:
+        triangle(2, 12);
+        p.drawRect(QRectF(12, 3, 2, 10));
+        break;
+    }
+    p.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 QString name(const char* base, int slot) { return QStringLiteral("%1_%2").arg(base).arg(slot); }
@@ -514,27 +560,27 @@ void BattleScreen::buildControlBar() {
   row->setContentsMargins(6, 5, 6, 5);
   row->setSpacing(4);
 
-  const auto button = [&](const char* objectName, const QString& glyph, const QString& spoken,
+  const auto button = [&](const char* objectName, BarSymbol symbol, const QString& spoken,
                           auto action) {
-    auto* b = new QPushButton(glyph, bar);
+    auto* b = new QPushButton(bar);
     b->setObjectName(QString::fromLatin1(objectName));
+    b->setIcon(barIcon(symbol));
     b->setAccessibleName(spoken);
     b->setToolTip(spoken);
     b->setFixedWidth(40);
-    b->setFont(uiFont(11.0));
     connect(b, &QPushButton::clicked, this, action);
     row->addWidget(b);
     return b;
   };
-  startButton_ = button("replayStart", QStringLiteral("⏮"), QStringLiteral("最初へ"),
-                        [this] { seekToTurn(0); });
-  previousButton_ = button("replayPrevious", QStringLiteral("◀"), QStringLiteral("前のターン"),
+  startButton_ =
+      button("replayStart", BarSymbol::Start, QStringLiteral("最初へ"), [this] { seekToTurn(0); });
+  previousButton_ = button("replayPrevious", BarSymbol::Previous, QStringLiteral("前のターン"),
                            [this] { previousTurn(); });
-  playButton_ = button("replayPlayPause", QStringLiteral("⏯"), QStringLiteral("一時停止"),
+  playButton_ = button("replayPlayPause", BarSymbol::PlayPause, QStringLiteral("一時停止"),
                        [this] { setPlaying(!playing_); });
-  nextButton_ = button("replayNext", QStringLiteral("▶"), QStringLiteral("次のターン"),
-                       [this] { nextTurn(); });
-  endButton_ = button("replayEnd", QStringLiteral("⏭"), QStringLiteral("最後へ"),
+  nextButton_ =
+      button("replayNext", BarSymbol::Next, QStringLiteral("次のターン"), [this] { nextTurn(); });
+  endButton_ = button("replayEnd", BarSymbol::End, QStringLiteral("最後へ"),
                       [this] { seekToTurn(replayTurns_); });
 
   speedBox_ = new QComboBox(bar);

@@ -1,5 +1,5 @@
-// The two platform dialogs of the save-data load and the forced end after a tampered file,
-// behind one interface so that tests can answer them.
+// The platform dialogs: the save-data load and the forced end after a tampered file, the saving of
+// a replay and the messages about replays, behind one interface so that tests can answer them.
 #pragma once
 
 #include <QString>
@@ -31,7 +31,20 @@ class PlatformDialogs {
   // Ends the program at once: no further screen, nothing written. A test's version returns,
   // and the caller then does nothing more in that event.
   virtual void terminateProgram() = 0;
+
+  // A new modal file-save dialog filtered to replay files, starting at `suggestedName`; the file
+  // chosen, or nothing when the user cancels.
+  virtual std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
+                                                            const QString& suggestedName) = 0;
+
+  // A message about a replay (one that cannot be opened or saved, or plays otherwise than
+  // recorded), as plain text with an OK button; returns once dismissed.
+  virtual void replayMessage(QWidget* parent, const QString& text) = 0;
 };
+
+// The save dialog's filter.
+inline constexpr const char* kReplayFilterText = "リプレイファイル ";
+inline constexpr const char* kReplayFilterPattern = "*.momiru-replay";
 
 // The real dialogs of the window system.
 class QtPlatformDialogs final : public PlatformDialogs {
@@ -39,6 +52,9 @@ class QtPlatformDialogs final : public PlatformDialogs {
   std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
   void integrityMessage(QWidget* parent) override;
   [[noreturn]] void terminateProgram() override;
+  std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
+                                                    const QString& suggestedName) override;
+  void replayMessage(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace momiru::ui
