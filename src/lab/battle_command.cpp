@@ -9,7 +9,7 @@
 #include "battle/texts.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json.h"
+#include "lab/json_output.h"
 #include "lab/options.h"
 #include "lab/text.h"
 
@@ -68,73 +68,46 @@ const char* kindName(battle::MoveKind k) {
   return "normal";
 }
 
-void writeHp(JsonWriter& j, const std::array<std::array<std::int32_t, kParts>, kSlots>& hp) {
-  j.beginArray();
-  for (const auto& side : hp) {
-    j.beginArray();
-    for (const std::int32_t v : side) j.value(v);
-    j.endArray();
-  }
-  j.endArray();
+Json hpJson(const std::array<std::array<std::int32_t, kParts>, kSlots>& hp) {
+  Json sides = Json::array();
+  for (const auto& side : hp) sides.push_back(side);
+  return sides;
 }
 
 std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome& out,
                  const std::vector<battle::TurnRecord>& turns) {
   const battle::ResultTexts texts = battle::resultTexts(gs);
-  JsonWriter j;
-  j.beginObject();
-  j.key("seed").value(seed);
-  j.key("names").beginArray();
-  for (const Combatant& c : gs.combatant) j.value(c.name);
-  j.endArray();
-  j.key("log").value(gs.battleLog);
-  j.key("result_text").value(texts.text1);
-  j.key("result_label");
-  if (out.finished) {
-    j.value(texts.label1);
-  } else {
-    j.null();
-  }
-  j.key("winner");
-  if (out.winner >= 0) {
-    j.value(out.winner);
-  } else {
-    j.null();
-  }
-  j.key("loser");
-  if (out.loser >= 0) {
-    j.value(out.loser);
-  } else {
-    j.null();
-  }
-  j.key("draw").value(out.finished && out.winner < 0);
-  j.key("finished").value(out.finished);
-  j.key("turns").beginArray();
+  Json j;
+  j["seed"] = seed;
+  j["names"] = {gs.combatant[0].name, gs.combatant[1].name};
+  j["log"] = gs.battleLog;
+  j["result_text"] = texts.text1;
+  j["result_label"] = out.finished ? Json(texts.label1) : Json(nullptr);
+  j["winner"] = out.winner >= 0 ? Json(out.winner) : Json(nullptr);
+  j["loser"] = out.loser >= 0 ? Json(out.loser) : Json(nullptr);
+  j["draw"] = out.finished && out.winner < 0;
+  j["finished"] = out.finished;
+  Json& turnList = j["turns"] = Json::array();
   for (const battle::TurnRecord& t : turns) {
-    j.beginObject();
-    j.key("attacker").value(t.attacker);
-    j.key("move").value(t.move);
-    j.key("part").value(t.part);
-    j.key("cost_hp_before").value(t.costHpBefore);
-    j.key("cost_hp_after").value(t.costHpAfter);
-    j.key("blows").beginArray();
+    Json turn;
+    turn["attacker"] = t.attacker;
+    turn["move"] = t.move;
+    turn["part"] = t.part;
+    turn["cost_hp_before"] = t.costHpBefore;
+    turn["cost_hp_after"] = t.costHpAfter;
+    Json& blows = turn["blows"] = Json::array();
     for (const battle::BlowRecord& b : t.blows) {
-      j.beginObject();
-      j.key("kind").value(kindName(b.kind));
-      j.key("target").value(b.target);
-      j.key("damage").value(b.damage);
-      j.endObject();
+      Json blow;
+      blow["kind"] = kindName(b.kind);
+      blow["target"] = b.target;
+      blow["damage"] = orNull(b.damage);
+      blows.push_back(std::move(blow));
     }
-    j.endArray();
-    j.key("hp");
-    writeHp(j, t.hp);
-    j.endObject();
+    turn["hp"] = hpJson(t.hp);
+    turnList.push_back(std::move(turn));
   }
-  j.endArray();
-  j.key("final_hp");
-  writeHp(j, {gs.combatant[0].hp, gs.combatant[1].hp});
-  j.endObject();
-  return j.str() + "\n";
+  j["final_hp"] = hpJson({gs.combatant[0].hp, gs.combatant[1].hp});
+  return jsonText(std::move(j)) + "\n";
 }
 
 }  // namespace
