@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "battle/records.h"
+#include "data/platform.h"
 #include "data/test_support.h"
 #include "data/utf8.h"
 
@@ -128,6 +130,23 @@ TEST(ReplayStore, SavesInTheSameSecondTakeNamesOfTheirOwn) {
   EXPECT_EQ(fifth->filename(), "20261208-123456-kuma.datのクマ-vs-tori.datのトリ-5.momiru-replay");
   EXPECT_TRUE(
       fs::is_fifo(folder / "20261208-123456-kuma.datのクマ-vs-tori.datのトリ-3.momiru-replay"));
+}
+
+TEST(ReplayStore, ANameTakenWhileTheFileIsWrittenIsNotTakenOver) {
+  const ScratchDir dir;
+  const fs::path target = dir / "a.momiru-replay";
+  AtomicFile file(target);
+  ASSERT_TRUE(file.created());
+  writeFile(target, "theirs");
+  errno = 0;
+  EXPECT_FALSE(file.commitNew("mine"));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(testing::readFile(target), "theirs");
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.momiru-replay"}) << "no temporary";
+
+  AtomicFile second(dir / "b.momiru-replay");
+  EXPECT_TRUE(second.commitNew("mine"));
+  EXPECT_EQ(testing::readFile(dir / "b.momiru-replay"), "mine");
 }
 
 TEST(ReplayStore, SavesAtOnceNeverShareAName) {
