@@ -38,8 +38,10 @@ function(momiru_gzip source output)
 endfunction()
 set(gz_dir "${CMAKE_BINARY_DIR}/compressed")
 file(MAKE_DIRECTORY "${gz_dir}/man/ja")
-momiru_gzip("${CMAKE_SOURCE_DIR}/packaging/changelog" "${gz_dir}/changelog.Debian.gz")
-install(FILES "${gz_dir}/changelog.Debian.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# The package is built from its own source tree, with no separate upstream release (a native
+# package in Debian's terms), so its one changelog is changelog.gz.
+momiru_gzip("${CMAKE_SOURCE_DIR}/packaging/changelog" "${gz_dir}/changelog.gz")
+install(FILES "${gz_dir}/changelog.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 foreach(page momiru-battle.6 momiru-lab.6)
   momiru_gzip("${CMAKE_SOURCE_DIR}/man/${page}" "${gz_dir}/man/${page}.gz")
   momiru_gzip("${CMAKE_SOURCE_DIR}/man/ja/${page}" "${gz_dir}/man/ja/${page}.gz")
