@@ -80,9 +80,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "games")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The programs and the sound module are stripped into the package; their debug information goes
-# into a separate momiru-battle-dbgsym .ddeb (by build id, as Debian's own -dbgsym packages).
-set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+# The programs and the sound module are stripped. (CPack's -dbgsym .ddeb of CMake 3.25 lists its
+# files in md5sums by their build-tree paths, so it is not made; a Release build has no debug
+# information to keep.)
+set(CPACK_STRIP_FILES ON)
 # momiru-sound.so is a private module under lib/<arch>/momiru-battle, loaded by path: it gets no
 # shlibs entry, and CPack adds no ldconfig call for a folder outside the linker's search path.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
