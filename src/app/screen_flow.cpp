@@ -163,8 +163,11 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Viewer: {
       viewerState_ = battle::replayStartState(*viewing_);
-      viewerContext_ = std::make_unique<ui::ScreenContext>(
-          ui::ScreenContext{viewerState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
+      // Made once: a closed viewer or result, not yet deleted, may still hold it.
+      if (!viewerContext_) {
+        viewerContext_ = std::make_unique<ui::ScreenContext>(
+            ui::ScreenContext{viewerState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
+      }
       auto* viewer =
           new ui::BattleScreen(*viewerContext_, ui::BattleScreen::Replay{viewing_->seed});
       connect(viewer, &ui::BattleScreen::battleFinished, this, [this] { go(Where::ViewerResult); });
