@@ -219,7 +219,9 @@ TEST_F(Player, SeekingToATurnLeavesWhatTickingToItLeaves) {
       reference.load();
       tickToTurn(reference, turn);
 
+      view.message = "before the seek";
       player->seekToTurn(turn);
+      EXPECT_EQ(view.message, "before the seek");  // the view hears nothing of a seek
       EXPECT_EQ(observe(gs, *player), observe(ticked, reference))
           << "seed " << seed << " turn " << turn;
       // Both go on alike: into the next turn, or to the result.
@@ -231,25 +233,6 @@ TEST_F(Player, SeekingToATurnLeavesWhatTickingToItLeaves) {
           << "seed " << seed << " turn " << turn;
     }
   }
-}
-
-// A seek in the middle of a turn starts again from the beginning; the view hears nothing.
-TEST_F(Player, ASeekFromTheMiddleOfATurnHearsNothingAndStartsOver) {
-  start();
-  tickToTurn(*player, 3);
-  player->schedulerTick();
-  player->schedulerTick();
-  ASSERT_TRUE(player->turnInProgress());
-  player->stepTick();
-  view.message = "unchanged";
-  const bool wasInTurn = view.inTurn;
-  player->seekToTurn(1);
-  EXPECT_EQ(view.message, "unchanged");
-  EXPECT_EQ(view.inTurn, wasInTurn);
-  EXPECT_EQ(player->turnsStarted(), 1);
-  EXPECT_FALSE(player->turnInProgress());
-  EXPECT_EQ(gs.timeGauge[1], 0);        // the side that acted
-  EXPECT_EQ(player->gaugeShown(1), 2);  // still drawn full until the next tick
 }
 
 }  // namespace

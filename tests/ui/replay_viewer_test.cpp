@@ -202,13 +202,5 @@ TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
   EXPECT_EQ(turn(), 1);
 }
 
-// A speed of 1 ms stays at 1 ms at every factor.
-TEST_F(ViewerTest, TheFastestIntervalIsOneMillisecond) {
-  h.gs.settings.battleSpeed = 1;
-  open(3);
-  for (int i = 0; i < 3; ++i) screen->setSpeedIndex(i + 1);
-  EXPECT_EQ(screen->stepInterval(), 1);
-}
-
 }  // namespace
 }  // namespace momiru::uitest
