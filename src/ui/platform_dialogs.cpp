@@ -2,6 +2,7 @@
 #include "ui/platform_dialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -68,6 +69,7 @@ std::optional<std::filesystem::path> QtPlatformDialogs::saveReplayAs(QWidget* pa
   dialog.setNameFilter(QString::fromUtf8(kReplayFilterText) + QLatin1Char('(') +
                        QString::fromUtf8(kReplayFilterPattern) + QLatin1Char(')'));
   dialog.setDefaultSuffix(QStringLiteral("momiru-replay"));
+  dialog.setDirectory(QDir::homePath());  // not wherever the game was started from
   dialog.selectFile(suggestedName);
   if (!qtSpeaksJapanese()) {
     dialog.setWindowTitle(QStringLiteral("リプレイを保存"));
