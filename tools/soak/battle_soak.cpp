@@ -177,6 +177,10 @@ int main(int argc, char** argv) {
     std::ofstream out(fs::path(settings.path().toStdString()) / "settei.sei", std::ios::binary);
     out << "1\r\n0\r\n1\r\n" << speed << "\r\n";  // hit pictures on, full damage, message box on
   }
+  // Every battle that reaches its result is kept as a replay, as in the game; here in a folder of
+  // the soak's own, so that a thousand battles leave nothing in the player's replays.
+  QTemporaryDir replays;
+  qputenv("XDG_DATA_HOME", replays.path().toLocal8Bit());
   momiru::GameState gs;
   momiru::ui::PictureBank pictures;
   SoakDialogs dialogs;
