@@ -31,6 +31,19 @@ class PlatformDialogs {
   // Ends the program at once: no further screen, nothing written. A test's version returns,
   // and the caller then does nothing more in that event.
   virtual void terminateProgram() = 0;
+
+  // A modal save dialog filtered to `pattern` ("*.html") under `filterText`, starting at
+  // `suggested`; nothing when the user cancels. (Cancels unless the dialogs are the real ones.)
+  virtual std::optional<std::filesystem::path> saveFile(
+      QWidget* /*parent*/, const QString& /*filterText*/, const QString& /*pattern*/,
+      const std::filesystem::path& /*suggested*/) {
+    return std::nullopt;
+  }
+  // A question with "はい" and "いいえ"; true for "はい". (No unless the dialogs are the real
+  // ones.)
+  virtual bool confirm(QWidget* /*parent*/, const QString& /*question*/) { return false; }
+  // A message with an OK button.
+  virtual void notice(QWidget* /*parent*/, const QString& /*text*/) {}
 };
 
 // The real dialogs of the window system.
@@ -39,6 +52,11 @@ class QtPlatformDialogs final : public PlatformDialogs {
   std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
   void integrityMessage(QWidget* parent) override;
   [[noreturn]] void terminateProgram() override;
+  std::optional<std::filesystem::path> saveFile(QWidget* parent, const QString& filterText,
+                                                const QString& pattern,
+                                                const std::filesystem::path& suggested) override;
+  bool confirm(QWidget* parent, const QString& question) override;
+  void notice(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace momiru::ui

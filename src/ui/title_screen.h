@@ -45,7 +45,8 @@ class TitleScreen final : public Screen {
   int musicEndWaitMs() const { return musicEndTimer_.isActive() ? musicEndTimer_.interval() : 0; }
 
  signals:
-  void startClicked();  // "スタート"
+  void startClicked();    // "スタート"
+  void replaysClicked();  // "リプレイ": the list of kept replays
 
  protected:
   void stopEverything() override;
@@ -71,6 +72,7 @@ class TitleScreen final : public Screen {
   PictureView* logo_ = nullptr;
   QLabel* makerLine_ = nullptr;
   QPushButton* startButton_ = nullptr;
+  QPushButton* replaysButton_ = nullptr;
   QTimer scrollTimer_;
   QTimer dropTimer_;
   QTimer musicEndTimer_;
