@@ -6,19 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "data/utf8.h"
+
 namespace momiru::lab {
 
-// One character of UTF-8 text: its code point, or -1 for a byte that does not start a valid
-// sequence (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF, cut off),
-// and how many bytes it takes (1 for an invalid byte).
-struct Utf8Char {
-  long codePoint;
-  std::size_t length;
-};
-Utf8Char decodeUtf8(std::string_view text, std::size_t pos);
-
-// `text` with every invalid byte replaced by U+FFFD.
-std::string validUtf8(std::string_view text);
+// The UTF-8 decoder and repair of the core library, under the names the tool has always used.
+using momiru::decodeUtf8;
+using momiru::Utf8Char;
+using momiru::validUtf8;
 
 // `text` as it may go to a terminal: line feed, carriage return and tab as \n, \r, \t, other
 // control characters (C0, DEL) and invalid bytes as \xNN, and the C1 controls, line and paragraph
