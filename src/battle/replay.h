@@ -25,8 +25,10 @@ inline constexpr std::int32_t kReplayVersion = 1;
 inline constexpr std::string_view kReplayExtension = ".momiru-replay";
 // Larger files are refused unread: two records and a result take a few kilobytes.
 inline constexpr std::size_t kReplayMaxBytes = 1 << 20;
-// A name or a move text longer than this (in bytes of UTF-8) is refused.
-inline constexpr std::size_t kReplayMaxTextBytes = 1024;
+// A name or a move text longer than this (in bytes of UTF-8) is refused. A save-data text takes
+// up to 1024 bytes of code page 932, which are up to 3072 of UTF-8 (half-width katakana), and a
+// name has the file's name in front of it: every record the game can load fits.
+inline constexpr std::size_t kReplayMaxTextBytes = 4096;
 
 struct ReplayCharacter {
   std::string file;  // the base name the screen showed; never used as a path
@@ -52,7 +54,7 @@ struct Replay {
   std::uint64_t seed = 0;
   bool halve = false;
   std::int32_t speed = 150;  // the battle-step interval it was played at, 1..300 ms
-  bool messageBox = true;     // presentation only: the rules never read these two
+  bool messageBox = true;    // presentation only: the rules never read these two
   bool hitBackground = true;
   std::array<ReplayCharacter, kSlots> characters;
   ReplayResult result;
@@ -68,25 +70,30 @@ ReplayResult playReplay(const Replay& replay, std::string* log = nullptr,
                         std::vector<TurnRecord>* turns = nullptr);
 
 // The replay of a battle between the records of `start` (as registered, before the battle),
-// with its switches and speed: plays it to fill in the result. `files` are the base names shown.
+// with its switches and speed: plays it to fill in the result. `files` are the base names shown
+// (anything up to a last '/' is dropped). Texts are kept as valid UTF-8, bytes that are not
+// replaced by U+FFFD; names take no part in the rules, so the battle is the same. A speed
+// outside 1..300 is brought into it, and a state that never had one (0) gets 150.
 Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
                   std::uint64_t seed, std::string date, std::string writtenBy);
 
 // What differs between the recorded result and the one these rules play ("winner", "turns",
 // "final_hp", "log_sha256", ...), comma-separated; nothing when they agree.
-std::optional<std::string> replayMismatch(const ReplayResult& recorded,
-                                          const ReplayResult& played);
+std::optional<std::string> replayMismatch(const ReplayResult& recorded, const ReplayResult& played);
 
 // The replay as one JSON object, ending in a newline.
 std::string replayJson(const Replay& replay);
 
 // A replay from its JSON text, or, from an HTML page, from the JSON of its
-// <script type="application/json" id="momiru-replay"> element. `error` gets one line that says
-// what is wrong (in English, for the lab and for stderr).
+// <script type="application/json" id="momiru-replay"> element (a "</" inside it written "<\/").
+// `error` gets one line that says what is wrong (in English, for the lab and for stderr); it
+// names keys and positions, never quotes the file's bytes. Unknown keys are ignored. Texts keep
+// any characters, control characters included: whoever shows them escapes them.
 std::optional<Replay> parseReplay(std::string_view text, std::string* error);
 
 // Reads and parses a replay file (or a battle page that carries one): a regular file of at most
-// kReplayMaxBytes, opened without blocking, so a FIFO or a device fails at once.
+// kReplayMaxBytes, opened without blocking, so a FIFO or a device fails at once. `error` does not
+// name the file: the caller shows its name as it shows names.
 std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error);
 
 // Lower-case hex SHA-256 of `bytes`.

@@ -233,8 +233,7 @@ AtomicFile::~AtomicFile() {
   }
 }
 
-bool AtomicFile::commit(std::string_view contents) {
-  if (fd_ < 0) return false;
+bool AtomicFile::writeAndClose(std::string_view contents) {
   bool ok = true;
   for (std::size_t done = 0; ok && done < contents.size();) {
     const ssize_t n = ::write(fd_, contents.data() + done, contents.size() - done);
@@ -246,18 +245,51 @@ bool AtomicFile::commit(std::string_view contents) {
   ok = ok && ::fsync(fd_) == 0;
   ok = (::close(fd_) == 0) && ok;
   fd_ = -1;
-  ok = ok && ::rename(temp_.c_str(), target_.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp_.c_str());
-    return false;
-  }
-  // Make the rename itself durable; a failure here cannot be undone and is ignored.
-  const int dirFd = ::open(target_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return ok;
+}
+
+// Makes a rename or a link itself durable; a failure here cannot be undone and is ignored.
+void AtomicFile::syncFolder() const {
+  const int dirFd = ::open(target_.parent_path().empty() ? "." : target_.parent_path().c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+bool AtomicFile::commit(std::string_view contents) {
+  if (fd_ < 0) return false;  // temp_ may name a file of someone else's
+  if (!writeAndClose(contents) || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp_.c_str());
+    errno = saved;
+    return false;
+  }
+  syncFolder();
   return true;
+}
+
+bool AtomicFile::commitNew(std::string_view contents) {
+  if (fd_ < 0) return false;
+  if (!writeAndClose(contents)) {
+    const int saved = errno;
+    ::unlink(temp_.c_str());
+    errno = saved;
+    return false;
+  }
+  if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) {
+    syncFolder();
+    return true;
+  }
+  // A file system that cannot rename without replacing: a hard link never replaces either.
+  const bool linked =
+      (errno == EINVAL || errno == ENOSYS) && ::link(temp_.c_str(), target_.c_str()) == 0;
+  const int saved = errno;
+  ::unlink(temp_.c_str());
+  errno = saved;
+  if (linked) syncFolder();
+  return linked;
 }
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

@@ -87,8 +87,15 @@ class AtomicFile {
   bool created() const { return fd_ >= 0; }
   // Writes `contents`, flushes it to the disk and renames it over the target.
   bool commit(std::string_view contents);
+  // The same, but the file takes the target's name only while no file of that name exists: when
+  // one does by then (another process took the name), it fails with errno EEXIST and the
+  // temporary file is removed. Two processes can so never take the same name.
+  bool commitNew(std::string_view contents);
 
  private:
+  bool writeAndClose(std::string_view contents);
+  void syncFolder() const;
+
   std::filesystem::path target_;
   std::string temp_;
   int fd_ = -1;

@@ -1,0 +1,427 @@
+// Replays: a battle's inputs and result as JSON, played again by the rules.
+#include "battle/replay.h"
+
+#include <nettle/sha2.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <utility>
+
+#include "data/platform.h"
+#include "data/utf8.h"
+
+namespace momiru::battle {
+
+namespace {
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+// Nesting a replay needs: the root, `characters`, a character, `parts`, a part.
+constexpr int kMaxDepth = 8;
+constexpr std::string_view kPageScript = R"(<script type="application/json" id="momiru-replay">)";
+constexpr std::string_view kPageScriptEnd = "</script>";
+constexpr std::int32_t kFallbackSpeed = 150;
+
+ordered_json optionalSlot(const std::optional<std::int32_t>& slot) {
+  return slot ? ordered_json(*slot) : ordered_json(nullptr);
+}
+
+ordered_json hpJson(const Hp& hp) {
+  ordered_json sides = ordered_json::array();
+  for (const SideHp& side : hp) sides.push_back(side);
+  return sides;
+}
+
+// A file name as the replay keeps it: the base name alone, as valid UTF-8.
+std::string baseName(std::string_view file) {
+  if (const std::size_t slash = file.rfind('/'); slash != std::string_view::npos)
+    file.remove_prefix(slash + 1);
+  std::string name = validUtf8(file);
+  std::replace(name.begin(), name.end(), '\0', '_');
+  return name;
+}
+
+// --- reading -------------------------------------------------------------------------------
+
+// A reason to refuse the replay, thrown while its values are read and caught by parseReplay.
+struct Refused {
+  std::string why;
+};
+struct TooDeep {};
+
+[[noreturn]] void refuse(std::string why) { throw Refused{std::move(why)}; }
+
+const json& member(const json& object, const char* key, const std::string& where) {
+  const auto it = object.find(key);
+  if (it == object.end()) refuse(where + key + " is missing");
+  return *it;
+}
+
+const json& objectAt(const json& parent, const char* key, const std::string& where) {
+  const json& v = member(parent, key, where);
+  if (!v.is_object()) refuse(where + key + " is not an object");
+  return v;
+}
+
+const json& arrayAt(const json& parent, const char* key, std::size_t count,
+                    const std::string& where) {
+  const json& v = member(parent, key, where);
+  if (!v.is_array()) refuse(where + key + " is not a list");
+  if (v.size() != count)
+    refuse(where + key + " holds " + std::to_string(v.size()) + " entries, not " +
+           std::to_string(count));
+  return v;
+}
+
+std::int64_t wholeNumber(const json& v, const std::string& name, std::int64_t min,
+                         std::int64_t max) {
+  if (!v.is_number_integer()) refuse(name + " is not a whole number");
+  // Numbers above the signed 64-bit range are unsigned in the document; they are out of range.
+  if (v.is_number_unsigned() &&
+      v.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    refuse(name + " is out of range");
+  const auto n = v.get<std::int64_t>();
+  if (n < min || n > max)
+    refuse(name + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
+  return n;
+}
+
+std::int32_t int32At(const json& parent, const char* key, const std::string& where,
+                     std::int32_t min = std::numeric_limits<std::int32_t>::min(),
+                     std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
+  return static_cast<std::int32_t>(wholeNumber(member(parent, key, where), where + key, min, max));
+}
+
+bool boolAt(const json& parent, const char* key, const std::string& where) {
+  const json& v = member(parent, key, where);
+  if (!v.is_boolean()) refuse(where + key + " is not true or false");
+  return v.get<bool>();
+}
+
+std::string textAt(const json& parent, const char* key, const std::string& where) {
+  const json& v = member(parent, key, where);
+  if (!v.is_string()) refuse(where + key + " is not a text");
+  const auto& s = v.get_ref<const std::string&>();
+  if (s.size() > kReplayMaxTextBytes)
+    refuse(where + key + " is longer than " + std::to_string(kReplayMaxTextBytes) + " bytes");
+  return s;
+}
+
+std::optional<std::int32_t> slotAt(const json& parent, const char* key, const std::string& where) {
+  const json& v = member(parent, key, where);
+  if (v.is_null()) return std::nullopt;
+  return static_cast<std::int32_t>(wholeNumber(v, where + key, 0, kSlots - 1));
+}
+
+ReplayCharacter readCharacter(const json& c, const std::string& where) {
+  if (!c.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  ReplayCharacter out;
+  out.file = textAt(c, "file", where);
+  // The name is only ever shown; it must never lead anywhere on this machine.
+  if (out.file.find('/') != std::string::npos || out.file.find('\0') != std::string::npos)
+    refuse(where + "file is not a bare file name");
+  Combatant& r = out.record;
+  r.name = textAt(c, "name", where);
+  r.level = int32At(c, "level", where);
+  r.portrait = int32At(c, "picture", where);
+  const json& parts = arrayAt(c, "parts", kParts, where);
+  for (std::size_t p = 0; p < kParts; ++p) {
+    const std::string at = where + "parts[" + std::to_string(p) + "].";
+    if (!parts[p].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.hp[p] = int32At(parts[p], "hp", at);
+    r.attack[p] = int32At(parts[p], "ofe", at);
+    r.defence[p] = int32At(parts[p], "def", at);
+  }
+  const json& moves = arrayAt(c, "moves", kMoves, where);
+  for (std::size_t m = 0; m < kMoves; ++m) {
+    const std::string at = where + "moves[" + std::to_string(m) + "].";
+    if (!moves[m].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.moveNames[m] = textAt(moves[m], "text", at);
+    r.movePower[m] = int32At(moves[m], "power", at);
+  }
+  return out;
+}
+
+ReplayResult readResult(const json& root) {
+  const std::string where = "result.";
+  const json& r = objectAt(root, "result", "");
+  ReplayResult out;
+  out.winner = slotAt(r, "winner", where);
+  out.loser = slotAt(r, "loser", where);
+  out.draw = boolAt(r, "draw", where);
+  out.finished = boolAt(r, "finished", where);
+  out.turns = int32At(r, "turns", where, 0);
+  const json& hp = arrayAt(r, "final_hp", kSlots, where);
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    const std::string name = where + "final_hp[" + std::to_string(s) + "]";
+    if (!hp[s].is_array() || hp[s].size() != kParts)
+      refuse(name + " is not a list of " + std::to_string(kParts) + " numbers");
+    for (std::size_t p = 0; p < kParts; ++p)
+      out.finalHp[s][p] = static_cast<std::int32_t>(wholeNumber(
+          hp[s][p], name + "[" + std::to_string(p) + "]", std::numeric_limits<std::int32_t>::min(),
+          std::numeric_limits<std::int32_t>::max()));
+  }
+  std::string digest = textAt(r, "log_sha256", where);
+  if (digest.size() != 64 || !std::all_of(digest.begin(), digest.end(), [](char ch) {
+        return std::isxdigit(static_cast<unsigned char>(ch)) != 0;
+      }))
+    refuse("result.log_sha256 is not 64 hexadecimal digits");
+  std::transform(digest.begin(), digest.end(), digest.begin(), [](char ch) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  });
+  out.logSha256 = std::move(digest);
+  return out;
+}
+
+Replay readReplay(const json& root) {
+  if (!root.is_object()) refuse("not a replay: the document is not a JSON object");
+  const json& format = member(root, "format", "");
+  if (!format.is_string() || format.get_ref<const std::string&>() != kReplayFormat)
+    refuse("not a replay: format is not \"" + std::string(kReplayFormat) + "\"");
+  const json& version = member(root, "version", "");
+  if (!version.is_number_integer()) refuse("version is not a whole number");
+  if (version.is_number_unsigned() && version.get<std::uint64_t>() > kReplayVersion)
+    refuse("written by a newer version of momiru-battle (replay version " + version.dump() +
+           "; this one reads version " + std::to_string(kReplayVersion) + ")");
+  if (version.get<std::int64_t>() != kReplayVersion)
+    refuse("unknown replay version " + version.dump());
+
+  Replay out;
+  out.writtenBy = textAt(root, "written_by", "");
+  out.date = textAt(root, "date", "");
+  const json& seed = member(root, "seed", "");
+  if (!seed.is_number_unsigned()) refuse("seed is not a whole number from 0 to 2^64-1");
+  out.seed = seed.get<std::uint64_t>();
+  out.halve = boolAt(root, "halve", "");
+  out.speed = int32At(root, "speed", "", 1, 300);
+  const json& switches = objectAt(root, "switches", "");
+  out.messageBox = boolAt(switches, "message_box", "switches.");
+  out.hitBackground = boolAt(switches, "hit_background", "switches.");
+  const json& characters = arrayAt(root, "characters", kSlots, "");
+  for (std::size_t s = 0; s < kSlots; ++s)
+    out.characters[s] = readCharacter(characters[s], "characters[" + std::to_string(s) + "].");
+  out.result = readResult(root);
+  return out;
+}
+
+// The JSON of a battle page's replay element, or the text itself when it is no page.
+std::optional<std::string_view> replayText(std::string_view text, std::string* error) {
+  std::size_t start = 0;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") start = 3;  // a byte order mark
+  while (start < text.size() && std::strchr(" \t\r\n", text[start]) != nullptr) ++start;
+  if (start >= text.size() || text[start] != '<') return text;
+  const std::size_t open = text.find(kPageScript, start);
+  if (open == std::string_view::npos) {
+    if (error) *error = "not a replay: a page that carries none";
+    return std::nullopt;
+  }
+  const std::size_t begin = open + kPageScript.size();
+  const std::size_t end = text.find(kPageScriptEnd, begin);
+  if (end == std::string_view::npos) {
+    if (error) *error = "the replay in the page is cut off";
+    return std::nullopt;
+  }
+  return text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+GameState replayStartState(const Replay& replay) {
+  GameState gs;
+  for (std::size_t s = 0; s < kSlots; ++s) gs.combatant[s] = replay.characters[s].record;
+  gs.settings.halveDamage = replay.halve ? 1 : 0;
+  gs.settings.showMessageBox = replay.messageBox ? 1 : 0;
+  gs.settings.showHitBackground = replay.hitBackground ? 1 : 0;
+  gs.settings.battleSpeed = replay.speed;
+  gs.lineBreak = "\r\n";
+  return gs;
+}
+
+ReplayResult playReplay(const Replay& replay, std::string* log, std::vector<TurnRecord>* turns) {
+  GameState gs = replayStartState(replay);
+  if (turns != nullptr) turns->clear();
+  const Outcome out = playBattle(gs, replay.seed, kDefaultMaxTurns, turns);
+  ReplayResult r;
+  if (out.winner >= 0) r.winner = out.winner;
+  if (out.loser >= 0) r.loser = out.loser;
+  r.finished = out.finished;
+  r.draw = out.finished && out.winner < 0;
+  r.turns = out.turns;
+  for (std::size_t s = 0; s < kSlots; ++s) r.finalHp[s] = gs.combatant[s].hp;
+  r.logSha256 = sha256Hex(gs.battleLog);
+  if (log != nullptr) *log = std::move(gs.battleLog);
+  return r;
+}
+
+Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
+                  std::uint64_t seed, std::string date, std::string writtenBy) {
+  Replay r;
+  r.writtenBy = validUtf8(writtenBy);
+  r.date = validUtf8(date);
+  r.seed = seed;
+  r.halve = start.settings.halveDamage != 0;
+  // A state that never had a speed (the lab's) is kept at the options screen's usual one.
+  r.speed = start.settings.battleSpeed == 0 ? kFallbackSpeed
+                                            : std::clamp(start.settings.battleSpeed, 1, 300);
+  r.messageBox = start.settings.showMessageBox != 0;
+  r.hitBackground = start.settings.showHitBackground != 0;
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    r.characters[s].file = baseName(files[s]);
+    Combatant& c = r.characters[s].record;
+    c = start.combatant[s];
+    // The file holds valid UTF-8 only, and the result must be the one its records give: names
+    // take no part in the rules, so this changes only the log's texts.
+    c.name = validUtf8(c.name);
+    for (std::string& move : c.moveNames) move = validUtf8(move);
+  }
+  r.result = playReplay(r);
+  return r;
+}
+
+std::optional<std::string> replayMismatch(const ReplayResult& recorded,
+                                          const ReplayResult& played) {
+  std::string what;
+  const auto differs = [&what](bool d, const char* key) {
+    if (d) what += (what.empty() ? "" : ", ") + std::string(key);
+  };
+  differs(recorded.winner != played.winner, "winner");
+  differs(recorded.loser != played.loser, "loser");
+  differs(recorded.draw != played.draw, "draw");
+  differs(recorded.finished != played.finished, "finished");
+  differs(recorded.turns != played.turns, "turns");
+  differs(recorded.finalHp != played.finalHp, "final_hp");
+  differs(recorded.logSha256 != played.logSha256, "log_sha256");
+  if (what.empty()) return std::nullopt;
+  return what;
+}
+
+std::string replayJson(const Replay& replay) {
+  ordered_json j;
+  j["format"] = kReplayFormat;
+  j["version"] = kReplayVersion;
+  j["written_by"] = replay.writtenBy;
+  j["date"] = replay.date;
+  j["seed"] = replay.seed;
+  j["halve"] = replay.halve;
+  j["speed"] = replay.speed;
+  j["switches"] = {{"message_box", replay.messageBox}, {"hit_background", replay.hitBackground}};
+  ordered_json characters = ordered_json::array();
+  for (const ReplayCharacter& ch : replay.characters) {
+    const Combatant& c = ch.record;
+    ordered_json parts = ordered_json::array();
+    for (std::size_t p = 0; p < kParts; ++p)
+      parts.push_back({{"hp", c.hp[p]}, {"ofe", c.attack[p]}, {"def", c.defence[p]}});
+    ordered_json moves = ordered_json::array();
+    for (std::size_t m = 0; m < kMoves; ++m)
+      moves.push_back({{"text", c.moveNames[m]}, {"power", c.movePower[m]}});
+    ordered_json one;
+    one["file"] = ch.file;
+    one["name"] = c.name;
+    one["level"] = c.level;
+    one["picture"] = c.portrait;
+    one["parts"] = std::move(parts);
+    one["moves"] = std::move(moves);
+    characters.push_back(std::move(one));
+  }
+  j["characters"] = std::move(characters);
+  const ReplayResult& r = replay.result;
+  ordered_json result;
+  result["winner"] = optionalSlot(r.winner);
+  result["loser"] = optionalSlot(r.loser);
+  result["draw"] = r.draw;
+  result["finished"] = r.finished;
+  result["turns"] = r.turns;
+  result["final_hp"] = hpJson(r.finalHp);
+  result["log_sha256"] = r.logSha256;
+  j["result"] = std::move(result);
+  // Texts a caller put in without makeReplay may hold bytes that are not UTF-8: replaced, never
+  // thrown over.
+  return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
+  if (text.size() > kReplayMaxBytes) {
+    if (error) *error = "larger than " + std::to_string(kReplayMaxBytes) + " bytes";
+    return std::nullopt;
+  }
+  const std::optional<std::string_view> body = replayText(text, error);
+  if (!body) return std::nullopt;
+  // Nesting is refused as the parser meets it, before anything deeper is built.
+  const json::parser_callback_t depthLimit = [](int depth, json::parse_event_t event, json&) {
+    if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+        depth >= kMaxDepth)
+      throw TooDeep{};
+    return true;
+  };
+  try {
+    const json root = json::parse(body->begin(), body->end(), depthLimit);
+    return readReplay(root);
+  } catch (const TooDeep&) {
+    if (error) *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
+  } catch (const json::parse_error& e) {
+    // The parser's own message quotes the bytes it read, which may be anything.
+    if (error) {
+      *error = "not JSON, or cut off (at byte " + std::to_string(e.byte) + ")";
+    }
+  } catch (const Refused& r) {
+    if (error) *error = r.why;
+  } catch (const json::exception&) {
+    if (error) *error = "not a replay";
+  }
+  return std::nullopt;
+}
+
+std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {
+  errno = 0;
+  InputFile in(file);
+  switch (in.status()) {
+    case InputFile::Status::Open:
+      break;
+    case InputFile::Status::Folder:
+      if (error) *error = "a folder, not a replay file";
+      return std::nullopt;
+    case InputFile::Status::NotRegular:
+      if (error) *error = "not a regular file";
+      return std::nullopt;
+    case InputFile::Status::CannotOpen:
+      if (error) *error = std::string("cannot be opened: ") + std::strerror(errno);
+      return std::nullopt;
+  }
+  // Read until one byte more than allowed: a larger file is told without reading the rest of it.
+  std::string text;
+  char chunk[16384];
+  while (text.size() <= kReplayMaxBytes) {
+    const std::streamsize n = in.sgetn(chunk, sizeof chunk);
+    if (n <= 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  if (text.size() > kReplayMaxBytes) {
+    if (error) *error = "larger than " + std::to_string(kReplayMaxBytes) + " bytes";
+    return std::nullopt;
+  }
+  return parseReplay(text, error);
+}
+
+std::string sha256Hex(std::string_view bytes) {
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  sha256_update(&ctx, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&ctx, sizeof digest, digest);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(2 * sizeof digest);
+  for (const std::uint8_t b : digest) {
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+  }
+  return out;
+}
+
+}  // namespace momiru::battle

@@ -1,0 +1,205 @@
+// The folder of kept replays: names, saving without taking another's name, and retention.
+#include "battle/replay_store.h"
+
+#include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "data/platform.h"
+
+namespace momiru::battle {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bytes of a name kept in a file name: the whole name stays well under the 255 bytes that file
+// systems allow, with the date, the other name and a counter.
+constexpr std::size_t kNameBytes = 60;
+// Names tried for one save: `name`, `name-2`, ... A folder where all of them are taken is in a
+// state no game leaves it in.
+constexpr int kNameAttempts = 1000;
+
+// A path for an error line: control characters would break the line.
+std::string shown(const fs::path& p) {
+  std::string s = pathToUtf8(p);
+  for (char& c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return s;
+}
+
+// `name` reduced to characters that are safe in a file name everywhere: letters, digits and
+// marks of any script, and '-', '_', '(', ')' and '.' (not first). Everything else (separators,
+// control characters, quotes, spaces, bytes that are not UTF-8) becomes one '_' per run.
+std::string safeName(std::string_view name) {
+  std::string out;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), 1 << 20));
+  for (std::int32_t i = 0; i < length;) {
+    const std::int32_t start = i;
+    UChar32 c = 0;
+    U8_NEXT(bytes, i, length, c);
+    const bool keep =
+        c >= 0 && ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_N_MASK | U_GC_M_MASK)) != 0 ||
+                   c == '-' || c == '_' || c == '(' || c == ')' || (c == '.' && !out.empty()));
+    const std::size_t add = keep ? static_cast<std::size_t>(i - start) : 1;
+    if (out.size() + add > kNameBytes) break;  // never cut inside a character
+    if (keep) {
+      out.append(name.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+    } else if (out.empty() || out.back() != '_') {
+      out += '_';
+    }
+  }
+  return out.empty() ? "_" : out;
+}
+
+// "20261208-123456" from "2026-12-08T12:34:56Z"; "replay" for a date of another form.
+std::string datePart(std::string_view date) {
+  static constexpr std::string_view kForm = "dddd-dd-ddTdd:dd:dd";
+  if (date.size() < kForm.size()) return "replay";
+  std::string out;
+  for (std::size_t i = 0; i < kForm.size(); ++i) {
+    const char c = date[i];
+    if (kForm[i] == 'd') {
+      if (c < '0' || c > '9') return "replay";
+      out += c;
+    } else if (c != kForm[i]) {
+      return "replay";
+    } else if (c == 'T') {
+      out += '-';
+    }
+  }
+  return out;
+}
+
+std::string stemOf(const Replay& replay) {
+  return datePart(replay.date) + "-" + safeName(replay.characters[0].record.name) + "-vs-" +
+         safeName(replay.characters[1].record.name);
+}
+
+bool endsWith(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+// Removes the oldest replays of `dir` beyond `keep`, by the dates they hold (then by name);
+// `saved` is never removed. Only files that read as replays count and are ever removed.
+void removeOldest(const fs::path& dir, const fs::path& saved, std::size_t keep) {
+  std::vector<fs::path> candidates;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = pathToUtf8(it->path().filename());
+    if (!endsWith(name, kReplayExtension)) continue;
+    if (it->is_symlink(ec) || !it->is_regular_file(ec)) continue;
+    candidates.push_back(it->path());
+  }
+  if (candidates.size() <= keep) return;  // fewer files than that: none needs reading
+  std::vector<std::pair<std::string, fs::path>> replays;
+  bool savedCounted = false;
+  for (fs::path& file : candidates) {
+    std::string why;
+    const std::optional<Replay> r = readReplayFile(file, &why);
+    if (!r) continue;
+    if (file == saved) {
+      savedCounted = true;
+      continue;
+    }
+    replays.emplace_back(r->date, std::move(file));
+  }
+  const std::size_t others = keep - (savedCounted && keep > 0 ? 1 : 0);
+  if (replays.size() <= others) return;
+  const std::size_t remove = replays.size() - others;
+  std::partial_sort(replays.begin(), replays.begin() + static_cast<std::ptrdiff_t>(remove),
+                    replays.end());
+  for (std::size_t i = 0; i < remove; ++i) {
+    struct stat st {};
+    // Still the regular file that was read, not something put in its place since.
+    if (::lstat(replays[i].second.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      ::unlink(replays[i].second.c_str());
+  }
+}
+
+}  // namespace
+
+fs::path replayDirectory() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  fs::path base;
+  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
+  if (data != nullptr && data[0] == '/') {
+    base = data;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    base = fs::path(home) / ".local" / "share";
+  } else {
+    return {};
+  }
+  return base / "momiru-battle" / "replays";
+}
+
+std::string replayFileName(const Replay& replay) {
+  return stemOf(replay) + std::string(kReplayExtension);
+}
+
+std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, std::string* error,
+                                   std::size_t keep) {
+  const auto fail = [error](std::string why) -> std::optional<fs::path> {
+    if (error) *error = std::move(why);
+    return std::nullopt;
+  };
+  if (dir.empty()) return fail("no folder for replays (neither XDG_DATA_HOME nor HOME is set)");
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) return fail("cannot create the replay folder " + shown(dir) + ": " + ec.message());
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return fail("the replay folder " + shown(dir) + " is not a folder");
+
+  const std::string contents = replayJson(replay);
+  const std::string stem = stemOf(replay);
+  for (int n = 1; n <= kNameAttempts; ++n) {
+    const std::string name =
+        stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + std::string(kReplayExtension);
+    const fs::path target = dir / name;
+    // Anything of that name (a file, a folder, a FIFO, a link) takes it: the next one is tried.
+    if (::lstat(target.c_str(), &st) == 0) continue;
+    AtomicFile file(target);
+    if (!file.created()) {
+      return fail("cannot save a replay in " + shown(dir) + ": " +
+                  std::strerror(errno != 0 ? errno : EACCES));
+    }
+    if (file.commitNew(contents)) {
+      removeOldest(dir, target, keep);
+      return target;
+    }
+    // Taken meanwhile by another game, or its temporary file removed by one saving the same
+    // name: the next name is tried. Anything else is the disk's or the folder's failure.
+    if (errno != EEXIST && errno != ENOENT)
+      return fail("cannot save a replay in " + shown(dir) + ": " + std::strerror(errno));
+  }
+  return fail("cannot save a replay in " + shown(dir) + ": every name for it is taken");
+}
+
+bool writeReplayFile(const fs::path& file, const Replay& replay, std::string* error) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (error) *error = shown(file) + " is not a regular file";
+    return false;
+  }
+  errno = 0;
+  AtomicFile out(file);
+  if (!out.created() || !out.commit(replayJson(replay))) {
+    if (error)
+      *error = "cannot write " + shown(file) + ": " + std::strerror(errno != 0 ? errno : EACCES);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace momiru::battle
