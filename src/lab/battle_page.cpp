@@ -26,6 +26,9 @@ namespace {
 constexpr std::size_t kMaxPictureBytes = 256 * 1024;
 // A chart draws at most this many points per line; longer battles are sampled evenly.
 constexpr std::size_t kMaxChartPoints = 1200;
+// The log's turns take at most this much of the page, half from its start and half from its end,
+// so that the page of even the longest battle stays small enough to be opened as a replay.
+constexpr std::size_t kMaxLogMarkup = 320 * 1024;
 constexpr const char* kPartColours[kParts] = {"#c0392b", "#2166ac", "#27ae60", "#8e44ad"};
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -258,6 +261,43 @@ std::string hpChart(const Played& p, const std::string& name, int slot) {
   return svg;
 }
 
+// The turns of the log as list items; a log longer than kMaxLogMarkup keeps its first and last
+// turns and says which are left out between them.
+std::string logList(const Played& p, const std::string (&names)[kSlots]) {
+  std::vector<std::string> items;
+  items.reserve(p.turnTexts.size());
+  for (std::size_t i = 0; i < p.turnTexts.size(); ++i) {
+    const int attacker = i < p.turns.size() ? p.turns[i].attacker : 0;
+    items.push_back(format("<span class=\"who\">ターン%zu（", i + 1) +
+                    names[static_cast<std::size_t>(attacker)] + "）</span><br/>" +
+                    markupLines(p.turnTexts[i]) + "</li>\n");
+  }
+  std::size_t head = 0;
+  std::size_t used = 0;
+  while (head < items.size() && used + items[head].size() <= kMaxLogMarkup / 2) {
+    used += items[head++].size();
+  }
+  std::size_t tail = items.size();
+  used = 0;
+  while (tail > head && used + items[tail - 1].size() <= kMaxLogMarkup / 2) {
+    used += items[--tail].size();
+  }
+  std::string out = "<ol class=\"log\">\n";
+  for (std::size_t i = 0; i < head; ++i) out += "<li>" + items[i];
+  if (head < tail) {
+    out += format(
+        "<li class=\"gap\">（ターン%zu～%zuは長いので省略しました。すべてのターンは "
+        "momiru-lab battle で表示できます）</li>\n",
+        head + 1, tail);
+    for (std::size_t i = tail; i < items.size(); ++i) {
+      out += format("<li value=\"%zu\">", i + 1) + items[i];
+    }
+  } else {
+    for (std::size_t i = tail; i < items.size(); ++i) out += "<li>" + items[i];
+  }
+  return out + "</ol>\n";
+}
+
 std::string oddsSection(const battle::Replay& replay, const Played& p,
                         const BattlePageOptions& options) {
   const unsigned jobs =
@@ -382,14 +422,7 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
   }
   out += "</section>\n";
 
-  out += "<section id=\"log\">\n<h2>バトルの経過</h2>\n<ol class=\"log\">\n";
-  for (std::size_t i = 0; i < p.turnTexts.size(); ++i) {
-    const int attacker = i < p.turns.size() ? p.turns[i].attacker : 0;
-    out += format("<li><span class=\"who\">ターン%zu（", i + 1) +
-           names[static_cast<std::size_t>(attacker)] + "）</span><br/>" +
-           markupLines(p.turnTexts[i]) + "</li>\n";
-  }
-  out += "</ol>\n</section>\n";
+  out += "<section id=\"log\">\n<h2>バトルの経過</h2>\n" + logList(p, names) + "</section>\n";
 
   if (options.oddsBattles > 0) out += oddsSection(replay, p, options);
 

@@ -114,6 +114,31 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   EXPECT_EQ(back->characters[1].record.moveNames[1], gs.combatant[1].moveNames[1]);
 }
 
+TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
+  // Two billion hit points a part and moves that cost nothing: unfinished after 10,000 turns.
+  GameState gs;
+  gs.lineBreak = "\r\n";
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    gs.combatant[s] = testing::fighter(s == 0 ? "a.datのカメ" : "b.datのイワ",
+                                       {2000000000, 2000000000, 2000000000, 2000000000},
+                                       {1, 1, 1, 1}, {1, 1, 1, 1}, {"B--体当たり"}, {0});
+  }
+  const battle::Replay replay = sampleReplay(gs, 9);
+  ASSERT_FALSE(replay.result.finished);
+  const std::string page = battlePage(replay, fromSources(0));
+  EXPECT_LT(page.size(), battle::kReplayMaxBytes / 2);
+  EXPECT_EQ(momiru::testing::markupProblem(page), "");
+  EXPECT_NE(page.find("ターンを過ぎても決着がつかなかった"), std::string::npos);
+  EXPECT_EQ(count(page, "<li class=\"gap\">"), 1u);
+  EXPECT_NE(page.find("ターン10000（"), std::string::npos);  // the last turn is shown
+  ScratchDir dir;
+  std::string error;
+  ASSERT_TRUE(writeBattlePage(dir / "long.html", replay, &error, fromSources(0))) << error;
+  const auto back = battle::readReplayFile(dir / "long.html", &error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(battle::playReplay(*back), battle::playReplay(replay));
+}
+
 TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   const battle::Replay replay = sampleReplay();
   BattlePageOptions one = fromSources(3000);
