@@ -98,7 +98,7 @@ TEST_F(ReplayListTest, ListsNewestFirstFocusedOnTheFirstRowAndCountsWhatItSkippe
   EXPECT_EQ(model->data(model->index(0, 3)).toString(), ui::outcomeText(list.shown()[0]));
 
   // Every control says what it is, in Japanese.
-  for (QWidget* w : list.findChildren<QWidget*>()) {
+  for (QWidget* w : list.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
         qobject_cast<QTableView*>(w)) {
       EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
@@ -147,6 +147,9 @@ TEST_F(ReplayListTest, EnterWatchesDeleteAsksFirstAndADropOpens) {
 
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile("/somewhere/else.momiru-replay")});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&list, &enter);
+  EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&list, &drop);
   ASSERT_EQ(watch.size(), 2);
