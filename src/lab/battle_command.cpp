@@ -1,47 +1,85 @@
 // momiru-lab battle: one whole battle headless, printed as the result screen shows it.
+#include <cctype>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "battle/headless.h"
 #include "battle/move_code.h"
+#include "battle/replay.h"
+#include "battle/replay_store.h"
 #include "battle/texts.h"
+#include "data/platform.h"
+#include "lab/battle_page.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json.h"
+#include "lab/json_output.h"
 #include "lab/options.h"
 #include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
 
+// What a replay the tool makes says wrote it.
+constexpr const char* kWrittenBy = "momiru-lab " MOMIRU_VERSION;
+
 constexpr const char* kHelp =
     "usage: momiru-lab battle A.dat B.dat [--seed N] [--halve] [--json] [--crlf]\n"
+    "                         [--save-replay FILE] [--html PAGE]\n"
+    "       momiru-lab battle REPLAY [--json] [--crlf] [--save-replay FILE] [--html PAGE]\n"
     "\n"
     "Loads A as player 1 and B as player 2 the way the entry screen does (equal names get\n"
     "\"(1)\" and \"(2)\"), plays one whole battle without a screen, and prints what the result\n"
     "screen shows: the log box, an empty line, the outcome label.\n"
     "\n"
+    "One operand is a replay (a .momiru-replay file, or a page that carries one), whatever\n"
+    "its name unless it ends in .dat: its two records, seed and halving switch are played\n"
+    "again by these rules and printed exactly as the battle of the save-data files, with the\n"
+    "names it stores. A replay whose battle comes out otherwise than it records (made under\n"
+    "other rules, or edited) is printed as these rules play it, followed by one line on\n"
+    "stderr that names what differs (winner, turns, final_hp, log_sha256, ...).\n"
+    "\n"
     "  --seed N   replay the battle of seed N (0 to 2^64-1); the battle screen given the same\n"
     "             seed plays the same battle. Without it a seed is taken from the clock and\n"
-    "             printed on stderr.\n"
-    "  --halve    halved damage, as the options screen's switch\n"
+    "             printed on stderr. Not with a replay, which holds its own.\n"
+    "  --halve    halved damage, as the options screen's switch. Not with a replay, which\n"
+    "             holds its own.\n"
     "  --json     one JSON object: seed, names, log, result_text, result_label, winner, loser,\n"
     "             draw, finished, turns (attacker, move, part, cost_hp_before, cost_hp_after,\n"
     "             blows, hp) and final_hp; texts keep the game's CR LF line ends, and bytes of\n"
     "             a name that are not UTF-8 are replaced by U+FFFD\n"
     "  --crlf     end the printed lines in CR LF, as in the game, instead of LF\n"
+    "  --save-replay FILE\n"
+    "             also write the battle as a replay to FILE (replaced whole, never left half\n"
+    "             written): the two records as registered, the seed, the switches and the\n"
+    "             result, with the base names of A and B as its files. The game opens it; the\n"
+    "             message box and hit backgrounds are on and the speed is 150, as the options\n"
+    "             screen starts. Given a replay, writes it again as it was read.\n"
+    "  --html PAGE\n"
+    "             also write the battle's page to PAGE (replaced whole): one HTML page in\n"
+    "             Japanese that opens anywhere without a network, with both characters, the\n"
+    "             outcome, a chart of each side's hit points, the log turn by turn and the\n"
+    "             pairing's odds over 100000 battles (seeds derived from the battle's seed as\n"
+    "             simulate --seed derives them). It carries the replay: 'momiru-lab battle\n"
+    "             PAGE' and the game open it as the battle it shows.\n"
     "\n"
     "Control characters in names are shown escaped (\\n, \\x1B, \\u202E) in the plain output.\n"
     "A file that does not load, fails its integrity check or holds no character (level 0) is\n"
     "refused with one line naming it. A battle that has not ended after 10000 turns (possible\n"
-    "with altered records) is reported as unfinished. Exit status: 0 finished, 1 a file cannot\n"
-    "be used, 2 unfinished, 64 usage.\n"
+    "with altered records) is reported as unfinished. Exit status: 0 finished; 1 a save-data\n"
+    "file cannot be used, a replay's battle differs from its record, or the replay cannot be\n"
+    "written; 2 unfinished, or a replay that cannot be read (not a regular file, too large,\n"
+    "not a replay, a value out of range); 64 usage.\n"
     "\n"
     "examples:\n"
     "  momiru-lab battle samples/pochimaru.dat samples/rendaa.dat\n"
-    "  momiru-lab battle a.dat b.dat --seed 12345 --json\n";
+    "  momiru-lab battle a.dat b.dat --seed 12345 --json\n"
+    "  momiru-lab battle a.dat b.dat --seed 12345 --save-replay a-vs-b.momiru-replay\n"
+    "  momiru-lab battle a-vs-b.momiru-replay\n"
+    "  momiru-lab battle a-vs-b.momiru-replay --html a-vs-b.html\n";
 
 // Names and move names as the plain output shows them: control characters escaped. A move's code
 // characters stay as they are, so the battle chooses and plays its moves exactly as with the
@@ -68,107 +106,64 @@ const char* kindName(battle::MoveKind k) {
   return "normal";
 }
 
-void writeHp(JsonWriter& j, const std::array<std::array<std::int32_t, kParts>, kSlots>& hp) {
-  j.beginArray();
-  for (const auto& side : hp) {
-    j.beginArray();
-    for (const std::int32_t v : side) j.value(v);
-    j.endArray();
-  }
-  j.endArray();
+Json hpJson(const std::array<std::array<std::int32_t, kParts>, kSlots>& hp) {
+  Json sides = Json::array();
+  for (const auto& side : hp) sides.push_back(side);
+  return sides;
 }
 
 std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome& out,
                  const std::vector<battle::TurnRecord>& turns) {
   const battle::ResultTexts texts = battle::resultTexts(gs);
-  JsonWriter j;
-  j.beginObject();
-  j.key("seed").value(seed);
-  j.key("names").beginArray();
-  for (const Combatant& c : gs.combatant) j.value(c.name);
-  j.endArray();
-  j.key("log").value(gs.battleLog);
-  j.key("result_text").value(texts.text1);
-  j.key("result_label");
-  if (out.finished) {
-    j.value(texts.label1);
-  } else {
-    j.null();
-  }
-  j.key("winner");
-  if (out.winner >= 0) {
-    j.value(out.winner);
-  } else {
-    j.null();
-  }
-  j.key("loser");
-  if (out.loser >= 0) {
-    j.value(out.loser);
-  } else {
-    j.null();
-  }
-  j.key("draw").value(out.finished && out.winner < 0);
-  j.key("finished").value(out.finished);
-  j.key("turns").beginArray();
+  Json j;
+  j["seed"] = seed;
+  j["names"] = {gs.combatant[0].name, gs.combatant[1].name};
+  j["log"] = gs.battleLog;
+  j["result_text"] = texts.text1;
+  j["result_label"] = out.finished ? Json(texts.label1) : Json(nullptr);
+  j["winner"] = out.winner >= 0 ? Json(out.winner) : Json(nullptr);
+  j["loser"] = out.loser >= 0 ? Json(out.loser) : Json(nullptr);
+  j["draw"] = out.finished && out.winner < 0;
+  j["finished"] = out.finished;
+  Json& turnList = j["turns"] = Json::array();
   for (const battle::TurnRecord& t : turns) {
-    j.beginObject();
-    j.key("attacker").value(t.attacker);
-    j.key("move").value(t.move);
-    j.key("part").value(t.part);
-    j.key("cost_hp_before").value(t.costHpBefore);
-    j.key("cost_hp_after").value(t.costHpAfter);
-    j.key("blows").beginArray();
+    Json turn;
+    turn["attacker"] = t.attacker;
+    turn["move"] = t.move;
+    turn["part"] = t.part;
+    turn["cost_hp_before"] = t.costHpBefore;
+    turn["cost_hp_after"] = t.costHpAfter;
+    Json& blows = turn["blows"] = Json::array();
     for (const battle::BlowRecord& b : t.blows) {
-      j.beginObject();
-      j.key("kind").value(kindName(b.kind));
-      j.key("target").value(b.target);
-      j.key("damage").value(b.damage);
-      j.endObject();
+      Json blow;
+      blow["kind"] = kindName(b.kind);
+      blow["target"] = b.target;
+      blow["damage"] = orNull(b.damage);
+      blows.push_back(std::move(blow));
     }
-    j.endArray();
-    j.key("hp");
-    writeHp(j, t.hp);
-    j.endObject();
+    turn["hp"] = hpJson(t.hp);
+    turnList.push_back(std::move(turn));
   }
-  j.endArray();
-  j.key("final_hp");
-  writeHp(j, {gs.combatant[0].hp, gs.combatant[1].hp});
-  j.endObject();
-  return j.str() + "\n";
+  j["final_hp"] = hpJson({gs.combatant[0].hp, gs.combatant[1].hp});
+  return jsonText(std::move(j)) + "\n";
 }
 
-}  // namespace
+// A lone operand is a replay unless it is named as save data is (*.dat), which wants a second.
+bool endsInDat(const std::string& file) {
+  if (file.size() < 4) return false;
+  std::string ext = file.substr(file.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".dat";
+}
 
-int battleCommand(const Args& args) {
-  std::optional<std::uint64_t> seed;
-  bool halve = false;
-  bool asJson = false;
-  bool crlf = false;
-  OptionParser options("battle", kHelp);
-  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(),
-                 "takes a whole number from 0 to 2^64-1, not", [&](std::uint64_t v) { seed = v; });
-  options.flag("--halve", halve).flag("--json", asJson).flag("--crlf", crlf);
-  const OptionParser::Result parsed = options.parse(args);
-  if (parsed.exitStatus) return *parsed.exitStatus;
-  const std::vector<std::string>& files = parsed.operands;
-  if (files.size() != 2) return options.usage("give exactly two save-data files");
-
-  GameState gs;
-  if (const auto error = loadPairing(gs, files[0], files[1], halve)) {
-    std::fprintf(stderr, "momiru-lab battle: %s\n", error->c_str());
-    return 1;
-  }
+// Plays the battle of `gs` from `seed` and prints it; the outcome for the exit status.
+battle::Outcome printBattle(GameState& gs, std::uint64_t seed, bool asJson, bool crlf) {
   if (!asJson) showNamesVisibly(gs);
-  if (!seed) {
-    seed = clockSeed();
-    std::fprintf(stderr, "momiru-lab battle: seed %llu\n", static_cast<unsigned long long>(*seed));
-  }
   std::vector<battle::TurnRecord> turns;
   const battle::Outcome out =
-      battle::playBattle(gs, *seed, battle::kDefaultMaxTurns, asJson ? &turns : nullptr);
-
+      battle::playBattle(gs, seed, battle::kDefaultMaxTurns, asJson ? &turns : nullptr);
   if (asJson) {
-    std::fputs(json(gs, *seed, out, turns).c_str(), stdout);
+    std::fputs(json(gs, seed, out, turns).c_str(), stdout);
   } else {
     const battle::ResultTexts texts = battle::resultTexts(gs);
     std::string page = texts.text1;
@@ -177,11 +172,122 @@ int battleCommand(const Args& args) {
     if (out.finished) page += texts.label1 + "\r\n";
     std::fputs(lineEnds(page, crlf).c_str(), stdout);
   }
-  if (!out.finished) {
-    std::fprintf(stderr, "momiru-lab battle: unfinished after %d turns\n", out.turns);
+  return out;
+}
+
+// The time now, UTC, as a replay dates itself: 2026-12-08T12:34:56Z.
+std::string utcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char buf[32] = "1970-01-01T00:00:00Z";
+  if (::gmtime_r(&now, &utc) != nullptr) std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return buf;
+}
+
+// Writes `replay` to `file`; false after one line on stderr.
+bool saveReplayTo(const std::string& file, const battle::Replay& replay) {
+  std::string error;
+  if (battle::writeReplayFile(utf8ToPath(file), replay, &error)) return true;
+  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(error).c_str());
+  return false;
+}
+
+// Writes the battle page of `replay` to `file`; false after one line on stderr.
+bool writePageTo(const std::string& file, const battle::Replay& replay) {
+  std::string error;
+  if (writeBattlePage(utf8ToPath(file), replay, &error)) return true;
+  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(error).c_str());
+  return false;
+}
+
+int finishedStatus(const battle::Outcome& out) {
+  if (out.finished) return 0;
+  std::fprintf(stderr, "momiru-lab battle: unfinished after %d turns\n", out.turns);
+  return 2;
+}
+
+int replayBattle(const std::string& file, bool asJson, bool crlf,
+                 const std::optional<std::string>& saveTo,
+                 const std::optional<std::string>& pageTo) {
+  std::string error;
+  const std::optional<battle::Replay> replay = battle::readReplayFile(utf8ToPath(file), &error);
+  if (!replay) {
+    std::fprintf(stderr, "momiru-lab battle: %s: %s\n", visibleText(file).c_str(),
+                 visibleText(error).c_str());
     return 2;
   }
-  return 0;
+  GameState gs = battle::replayStartState(*replay);
+  const battle::Outcome out = printBattle(gs, replay->seed, asJson, crlf);
+  // Played from the stored names: the log the recorded hash was taken of.
+  const auto mismatch = battle::replayMismatch(replay->result, battle::playReplay(*replay));
+  int status = finishedStatus(out);
+  if (saveTo && !saveReplayTo(*saveTo, *replay)) status = 1;
+  if (pageTo && !writePageTo(*pageTo, *replay)) status = 1;
+  if (mismatch) {
+    std::fprintf(stderr,
+                 "momiru-lab battle: %s: these rules play another battle than the replay "
+                 "records (%s differ)\n",
+                 visibleText(file).c_str(), mismatch->c_str());
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int battleCommand(const Args& args) {
+  std::optional<std::uint64_t> seed;
+  std::optional<std::string> saveTo;
+  std::optional<std::string> pageTo;
+  bool halve = false;
+  bool asJson = false;
+  bool crlf = false;
+  OptionParser options("battle", kHelp);
+  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(),
+                 "takes a whole number from 0 to 2^64-1, not", [&](std::uint64_t v) { seed = v; });
+  options.flag("--halve", halve).flag("--json", asJson).flag("--crlf", crlf);
+  options.text("--save-replay", "a file name", [&](std::string v) { saveTo = std::move(v); });
+  options.text("--html", "a file name", [&](std::string v) { pageTo = std::move(v); });
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  const std::vector<std::string>& files = parsed.operands;
+  if (files.size() == 1 && !endsInDat(files[0])) {
+    if (seed || halve)
+      return options.usage("a replay holds its own seed and halving switch: no --seed or --halve");
+    return replayBattle(files[0], asJson, crlf, saveTo, pageTo);
+  }
+  if (files.size() != 2) return options.usage("give two save-data files, or one replay");
+
+  for (const auto& [option, target] : {std::pair{"--save-replay", saveTo}, {"--html", pageTo}}) {
+    for (const std::string& file : files) {
+      std::error_code ec;
+      if (target && std::filesystem::equivalent(utf8ToPath(*target), utf8ToPath(file), ec))
+        return options.usage(std::string(option) + " would replace the save-data file " + file);
+    }
+  }
+  GameState gs;
+  if (const auto error = loadPairing(gs, files[0], files[1], halve)) {
+    std::fprintf(stderr, "momiru-lab battle: %s\n", error->c_str());
+    return 1;
+  }
+  if (!seed) {
+    seed = clockSeed();
+    std::fprintf(stderr, "momiru-lab battle: seed %llu\n", static_cast<unsigned long long>(*seed));
+  }
+  GameState start = gs;
+  const battle::Outcome out = printBattle(gs, *seed, asJson, crlf);
+  int status = finishedStatus(out);
+  if (saveTo || pageTo) {
+    // The lab has no options screen: a replay it makes is watched as that screen starts.
+    start.settings.showHitBackground = 1;
+    start.settings.showMessageBox = 1;
+    start.settings.battleSpeed = 150;
+    const battle::Replay replay =
+        battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
+    if (saveTo && !saveReplayTo(*saveTo, replay)) status = 1;
+    if (pageTo && !writePageTo(*pageTo, replay)) status = 1;
+  }
+  return status;
 }
 
 }  // namespace momiru::lab

@@ -27,8 +27,8 @@ struct Command {
 inline constexpr Command kCommands[] = {
     {"inspect", "inspect FILE...",
      "show what the game reads from save-data files and why it refuses one", inspectCommand},
-    {"battle", "battle A.dat B.dat", "play one battle headless and print the result screen",
-     battleCommand},
+    {"battle", "battle A.dat B.dat | REPLAY",
+     "play one battle headless, or a replay again, and print the result screen", battleCommand},
     {"simulate", "simulate A.dat B.dat", "play many battles and report win rates and lengths",
      simulateCommand},
     {"league", "league FILE...", "play every pairing of many characters and rate them",

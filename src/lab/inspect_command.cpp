@@ -8,7 +8,7 @@
 #include "data/platform.h"
 #include "data/save_data.h"
 #include "lab/commands.h"
-#include "lab/json.h"
+#include "lab/json_output.h"
 #include "lab/options.h"
 #include "lab/text.h"
 
@@ -51,49 +51,38 @@ const char* verdictOf(LoadOutcome o) {
 
 std::string jsonLine(const std::string& file, const SaveDataResult& r) {
   const bool readable = r.outcome != LoadOutcome::Failed;
-  JsonWriter w;
-  w.beginObject();
-  w.key("file").value(file);
-  w.key("verdict").value(verdictOf(r.outcome));
-  w.key("reason").value(r.reason);
-  if (readable) {
-    w.key("key").value(r.values.key);
-    w.key("check").value(r.values.checkSum);
-  } else {
-    w.key("key").null();
-    w.key("check").null();
-  }
-  w.key("sum").value(r.sum);
-  w.key("not_multiples").beginArray();
-  if (readable)
-    for (const std::string& n : r.notMultiples) w.value(n);
-  w.endArray();
+  Json j;
+  j["file"] = file;
+  j["verdict"] = verdictOf(r.outcome);
+  j["reason"] = r.reason;
+  j["key"] = readable ? Json(r.values.key) : Json(nullptr);
+  j["check"] = readable ? Json(r.values.checkSum) : Json(nullptr);
+  j["sum"] = orNull(r.sum);
+  j["not_multiples"] = readable ? Json(r.notMultiples) : Json::array();
   if (!readable) {
-    for (const char* k : {"level", "picture", "name", "parts", "moves"}) w.key(k).null();
-    return w.endObject().str();
+    for (const char* k : {"level", "picture", "name", "parts", "moves"}) j[k] = nullptr;
+    return jsonText(std::move(j));
   }
-  w.key("level").value(r.record.level);
-  w.key("picture").value(r.record.portrait);
-  w.key("name").value(r.values.storedNames[0]);
-  w.key("parts").beginArray();
+  j["level"] = r.record.level;
+  j["picture"] = r.record.portrait;
+  j["name"] = r.values.storedNames[0];
+  Json& parts = j["parts"] = Json::array();
   for (std::size_t p = 0; p < kParts; ++p) {
-    w.beginObject();
-    w.key("name").value(kPartNames[p]);
-    w.key("hp").value(r.record.hp[p]);
-    w.key("ofe").value(r.record.attack[p]);
-    w.key("def").value(r.record.defence[p]);
-    w.endObject();
+    Json part;
+    part["name"] = kPartNames[p];
+    part["hp"] = r.record.hp[p];
+    part["ofe"] = r.record.attack[p];
+    part["def"] = r.record.defence[p];
+    parts.push_back(std::move(part));
   }
-  w.endArray();
-  w.key("moves").beginArray();
+  Json& moves = j["moves"] = Json::array();
   for (std::size_t m = 0; m < kMoves; ++m) {
-    w.beginObject();
-    w.key("text").value(r.record.moveNames[m]);
-    w.key("power").value(r.record.movePower[m]);
-    w.endObject();
+    Json move;
+    move["text"] = r.record.moveNames[m];
+    move["power"] = r.record.movePower[m];
+    moves.push_back(std::move(move));
   }
-  w.endArray();
-  return w.endObject().str();
+  return jsonText(std::move(j));
 }
 
 std::string plainText(const std::string& file, const SaveDataResult& r) {

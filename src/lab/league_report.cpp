@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "lab/json.h"
+#include "lab/json_output.h"
 #include "lab/text.h"
 
 namespace momiru::lab {
@@ -330,59 +330,57 @@ std::string jsonReport(const LeagueReport& report) {
   const std::vector<Standing> table = standings(report);
   const RatingFit& fit = report.fit;
   const std::size_t n = report.entrants.size();
-  JsonWriter j;
-  j.beginObject();
-  j.key("seed").value(report.settings.seed);
-  j.key("battles").value(report.settings.battles);
-  j.key("halve").value(report.settings.halve);
-  j.key("max_turns").value(report.settings.maxTurns);
-  j.key("characters").value(static_cast<std::uint64_t>(n));
-  j.key("total_battles").value(report.settings.battles * n * (n > 0 ? n - 1 : 0));
-  j.key("method").value("bradley-terry maximum likelihood, elo scale, observed information");
-  j.key("converged").value(fit.converged);
-  j.key("first_mover").beginObject();
-  j.key("rating_points").value(fit.firstMover);
-  j.key("ci95").beginArray().value(fit.firstMoverLow).value(fit.firstMoverHigh).endArray();
-  j.endObject();
-  j.key("ranking").beginArray();
+  Json j;
+  j["seed"] = report.settings.seed;
+  j["battles"] = report.settings.battles;
+  j["halve"] = report.settings.halve;
+  j["max_turns"] = report.settings.maxTurns;
+  j["characters"] = static_cast<std::uint64_t>(n);
+  j["total_battles"] = report.settings.battles * n * (n > 0 ? n - 1 : 0);
+  j["method"] = "bradley-terry maximum likelihood, elo scale, observed information";
+  j["converged"] = fit.converged;
+  Json& firstMover = j["first_mover"];
+  firstMover["rating_points"] = jsonNumber(fit.firstMover);
+  firstMover["ci95"] = {jsonNumber(fit.firstMoverLow), jsonNumber(fit.firstMoverHigh)};
+  Json ranking = Json::array();
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const Standing& s = table[rank];
     const std::size_t c = s.character;
-    j.beginObject();
-    j.key("rank").value(static_cast<std::uint64_t>(rank + 1));
-    j.key("name").value(validUtf8(report.entrants[c].name));
-    j.key("file").value(validUtf8(report.entrants[c].file));
-    j.key("rating").value(fit.rating[c]);
-    j.key("ci95").beginArray().value(fit.low[c]).value(fit.high[c]).endArray();
-    j.key("wins").value(s.wins);
-    j.key("draws").value(s.draws);
-    j.key("losses").value(s.losses);
-    j.key("unfinished").value(s.unfinished);
-    j.key("win_share").value(s.winShare);
-    j.key("mean_turns").value(s.meanTurns);
-    j.endObject();
+    Json row;
+    row["rank"] = static_cast<std::uint64_t>(rank + 1);
+    row["name"] = report.entrants[c].name;
+    row["file"] = report.entrants[c].file;
+    row["rating"] = jsonNumber(fit.rating[c]);
+    row["ci95"] = {jsonNumber(fit.low[c]), jsonNumber(fit.high[c])};
+    row["wins"] = s.wins;
+    row["draws"] = s.draws;
+    row["losses"] = s.losses;
+    row["unfinished"] = s.unfinished;
+    row["win_share"] = jsonNumber(s.winShare);
+    row["mean_turns"] = jsonNumber(s.meanTurns);
+    ranking.push_back(std::move(row));
   }
-  j.endArray();
+  j["ranking"] = std::move(ranking);
   // Rows and columns in rank order, as in the ranking.
-  j.key("win_rates").beginArray();
+  Json winRates = Json::array();
   for (std::size_t row = 0; row < table.size(); ++row) {
-    j.beginArray();
+    Json rates = Json::array();
     for (std::size_t col = 0; col < table.size(); ++col) {
-      j.value(pairwiseWinRate(report.results, table[row].character, table[col].character));
+      rates.push_back(
+          jsonNumber(pairwiseWinRate(report.results, table[row].character, table[col].character)));
     }
-    j.endArray();
+    winRates.push_back(std::move(rates));
   }
-  j.endArray();
-  j.key("left_out").beginArray();
+  j["win_rates"] = std::move(winRates);
+  Json leftOut = Json::array();
   for (const LeftOut& l : report.leftOut) {
-    j.beginObject();
-    j.key("file").value(validUtf8(l.file));
-    j.key("reason").value(validUtf8(l.reason));
-    j.endObject();
+    Json entry;
+    entry["file"] = l.file;
+    entry["reason"] = l.reason;
+    leftOut.push_back(std::move(entry));
   }
-  j.endArray();
-  j.endObject();
-  return j.str() + "\n";
+  j["left_out"] = std::move(leftOut);
+  return jsonText(std::move(j)) + "\n";
 }
 
 std::string htmlReport(const LeagueReport& report) {

@@ -13,10 +13,13 @@ namespace {
 void printUsage() {
   std::fputs("usage: momiru-lab <command> [options]\n\ncommands:\n", stdout);
   for (const momiru::lab::Command& c : momiru::lab::kCommands) {
-    std::printf("  %-25s%s\n", c.synopsis, c.summary);
+    std::printf("  %-29s%s\n", c.synopsis, c.summary);
   }
-  std::fputs("\nRun 'momiru-lab <command> --help' for the options and examples of a command.\n",
-             stdout);
+  std::fputs(
+      "\nA replay (*.momiru-replay) is one battle kept as its two records, seed and switches:\n"
+      "'battle A.dat B.dat --save-replay FILE' writes one, 'battle FILE' plays it again.\n"
+      "\nRun 'momiru-lab <command> --help' for the options and examples of a command.\n",
+      stdout);
 }
 
 // A failed or short write of the output is an error, not a success: one line on stderr and

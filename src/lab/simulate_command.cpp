@@ -19,7 +19,7 @@
 #include "data/platform.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json.h"
+#include "lab/json_output.h"
 #include "lab/odds.h"
 #include "lab/options.h"
 #include "lab/text.h"
@@ -270,13 +270,13 @@ void printPairing(const Pairing& p, const Options& opt, int number, bool blocks)
   }
 }
 
-void jsonShare(JsonWriter& j, std::uint64_t k, std::uint64_t n) {
+Json jsonShare(std::uint64_t k, std::uint64_t n) {
   const Share s = wilson(k, n);
-  j.beginObject();
-  j.key("count").value(k);
-  j.key("share").value(s.share);
-  j.key("ci95").beginArray().value(s.low).value(s.high).endArray();
-  j.endObject();
+  Json j;
+  j["count"] = k;
+  j["share"] = jsonNumber(s.share);
+  j["ci95"] = {jsonNumber(s.low), jsonNumber(s.high)};
+  return j;
 }
 
 // The first mover (player 2) against the second mover over both pairings.
@@ -395,54 +395,40 @@ std::optional<int> run(const Request& request, Report& report) {
 
 void printJson(const Report& report) {
   const Options& opt = report.opt;
-  JsonWriter j;
-  j.beginObject();
-  j.key("seed").value(opt.seed);
-  j.key("battles").value(opt.battles);
-  j.key("halve").value(report.halve);
-  j.key("max_turns").value(opt.maxTurns);
-  j.key("pairings").beginArray();
+  Json j;
+  j["seed"] = opt.seed;
+  j["battles"] = opt.battles;
+  j["halve"] = report.halve;
+  j["max_turns"] = opt.maxTurns;
+  Json& pairings = j["pairings"] = Json::array();
   for (const Pairing& p : report.pairings) {
-    j.beginObject();
-    j.key("names").beginArray().value(p.names[0]).value(p.names[1]).endArray();
+    Json pairing;
+    pairing["names"] = {p.names[0], p.names[1]};
+    for (int k = 0; k < kKinds; ++k)
+      pairing[kKindKeys[k]] = jsonShare(p.tally.count[k], opt.battles);
+    Json& turns = pairing["turns"];
+    turns["mean"] = jsonNumber(meanTurns(p.tally));
+    turns["median"] = orNull(quantile(p.tally, 0.5));
+    turns["p95"] = orNull(quantile(p.tally, 0.95));
+    Json& seeds = pairing["replay_seeds"];
     for (int k = 0; k < kKinds; ++k) {
-      j.key(kKindKeys[k]);
-      jsonShare(j, p.tally.count[k], opt.battles);
+      seeds[kKindKeys[k]] = p.tally.firstIndex[k] == UINT64_MAX
+                                ? Json(nullptr)
+                                : Json(battleSeed(opt.seed, p.tally.firstIndex[k]));
     }
-    j.key("turns").beginObject();
-    j.key("mean").value(meanTurns(p.tally));
-    j.key("median").value(quantile(p.tally, 0.5));
-    j.key("p95").value(quantile(p.tally, 0.95));
-    j.endObject();
-    j.key("replay_seeds").beginObject();
-    for (int k = 0; k < kKinds; ++k) {
-      j.key(kKindKeys[k]);
-      if (p.tally.firstIndex[k] == UINT64_MAX) {
-        j.null();
-      } else {
-        j.value(battleSeed(opt.seed, p.tally.firstIndex[k]));
-      }
-    }
-    j.endObject();
-    j.endObject();
+    pairings.push_back(std::move(pairing));
   }
-  j.endArray();
-  j.key("first_mover");
   if (report.mirror) {
     const FirstMover f = firstMover(report.pairings[0], report.pairings[1], opt.battles);
-    j.beginObject();
-    j.key("first_mover_wins");
-    jsonShare(j, f.first, f.n);
-    j.key("second_mover_wins");
-    jsonShare(j, f.second, f.n);
-    j.key("advantage").value(f.advantage);
-    j.key("advantage_ci95").beginArray().value(f.low).value(f.high).endArray();
-    j.endObject();
+    Json& first = j["first_mover"];
+    first["first_mover_wins"] = jsonShare(f.first, f.n);
+    first["second_mover_wins"] = jsonShare(f.second, f.n);
+    first["advantage"] = jsonNumber(f.advantage);
+    first["advantage_ci95"] = {jsonNumber(f.low), jsonNumber(f.high)};
   } else {
-    j.null();
+    j["first_mover"] = nullptr;
   }
-  j.endObject();
-  std::printf("%s\n", j.str().c_str());
+  std::printf("%s\n", jsonText(std::move(j)).c_str());
 }
 
 void printText(const Report& report) {

@@ -47,10 +47,11 @@ TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
     const LabRun run = lab("battle " + kPair + " --json --halve --seed " + seed);
     ASSERT_EQ(run.status, 0) << run.err;
     const Json j = parseJson(run.out);
-    EXPECT_EQ(j["seed"].text, seed);
-    EXPECT_TRUE(j["finished"].flag);
-    const std::string& log = j["log"].text;
-    EXPECT_EQ(j["result_text"].text.substr(j["result_text"].text.size() - log.size()), log);
+    EXPECT_EQ(j.at("seed").dump(), seed);
+    EXPECT_TRUE(j.at("finished").get<bool>());
+    const std::string log = j.at("log").get<std::string>();
+    const std::string text = j.at("result_text").get<std::string>();
+    EXPECT_EQ(text.substr(text.size() - log.size()), log);
 
     // One hit-count line per turn, with the turn's hits; the damage lines in order.
     std::vector<int> hitLines;
@@ -61,17 +62,17 @@ TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
       if ((*it)[1].matched) hitLines.push_back(std::stoi((*it)[1]));
       if ((*it)[2].matched) damages.push_back(std::stoll((*it)[2]));
     }
-    const Json& turns = j["turns"];
-    ASSERT_EQ(turns.items.size(), hitLines.size());
+    const Json& turns = j.at("turns");
+    ASSERT_EQ(turns.size(), hitLines.size());
     std::vector<long long> recorded;
-    for (std::size_t t = 0; t < turns.items.size(); ++t) {
-      const Json& turn = turns[t];
-      EXPECT_EQ(turn["attacker"].integer(), t % 2 == 0 ? 1 : 0);
+    for (std::size_t t = 0; t < turns.size(); ++t) {
+      const Json& turn = turns.at(t);
+      EXPECT_EQ(turn.at("attacker").get<long long>(), t % 2 == 0 ? 1 : 0);
       int hits = 0;
-      for (const Json& b : turn["blows"].items) {
-        if (b["damage"].kind == Json::Number) {
+      for (const Json& b : turn.at("blows")) {
+        if (b.at("damage").is_number()) {
           ++hits;
-          recorded.push_back(b["damage"].integer());
+          recorded.push_back(b.at("damage").get<long long>());
         }
       }
       EXPECT_EQ(hits, hitLines[t]);
@@ -79,16 +80,18 @@ TEST(LabBattle, JsonAgreesWithTheLogAndTheTextOutput) {
     EXPECT_EQ(recorded, damages);
     for (std::size_t s = 0; s < 2; ++s)
       for (std::size_t p = 0; p < 4; ++p)
-        EXPECT_EQ(turns.items.back()["hp"][s][p].text, j["final_hp"][s][p].text);
-    if (j["draw"].flag) {
-      EXPECT_EQ(j["winner"].kind, Json::Null);
-      EXPECT_NE(j["result_label"].text.find("引き分け！！"), std::string::npos);
+        EXPECT_EQ(turns.back().at("hp").at(s).at(p), j.at("final_hp").at(s).at(p));
+    if (j.at("draw").get<bool>()) {
+      EXPECT_TRUE(j.at("winner").is_null());
+      EXPECT_NE(j.at("result_label").get<std::string>().find("引き分け！！"), std::string::npos);
     } else {
-      const long long w = j["winner"].integer();
-      EXPECT_EQ(j["loser"].integer(), 1 - w);
-      EXPECT_NE(
-          j["result_label"].text.find(j["names"][static_cast<std::size_t>(w)].text + "の勝ち！！"),
-          std::string::npos);
+      const long long w = j.at("winner").get<long long>();
+      EXPECT_EQ(j.at("loser").get<long long>(), 1 - w);
+      EXPECT_NE(j.at("result_label")
+                    .get<std::string>()
+                    .find(j.at("names").at(static_cast<std::size_t>(w)).get<std::string>() +
+                          "の勝ち！！"),
+                std::string::npos);
     }
   }
 }
@@ -130,35 +133,37 @@ TEST(LabSimulate, FiguresAddUpDoNotDependOnJobsAndSeedsReplay) {
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(lab(args + " --jobs 3").out, one.out);
   const Json j = parseJson(one.out);
-  ASSERT_EQ(j["pairings"].items.size(), 2u);
+  ASSERT_EQ(j.at("pairings").size(), 2u);
   const char* kinds[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
   for (std::size_t p = 0; p < 2; ++p) {
-    const Json& pairing = j["pairings"][p];
+    const Json& pairing = j.at("pairings").at(p);
     long long sum = 0;
     for (const char* k : kinds) {
-      sum += pairing[k]["count"].integer();
-      const double share = std::stod(pairing[k]["share"].text);
-      EXPECT_LE(std::stod(pairing[k]["ci95"][0].text), share);
-      EXPECT_GE(std::stod(pairing[k]["ci95"][1].text), share);
+      sum += pairing.at(k).at("count").get<long long>();
+      const double share = pairing.at(k).at("share").get<double>();
+      EXPECT_LE(pairing.at(k).at("ci95").at(0).get<double>(), share);
+      EXPECT_GE(pairing.at(k).at("ci95").at(1).get<double>(), share);
     }
     EXPECT_EQ(sum, 3000);
-    EXPECT_LE(pairing["turns"]["median"].integer(), pairing["turns"]["p95"].integer());
+    EXPECT_LE(pairing.at("turns").at("median").get<long long>(),
+              pairing.at("turns").at("p95").get<long long>());
     // Each named seed replays a battle with that outcome.
     const std::string files = p == 0 ? kPair : sample("rendaa.dat") + " " + sample("pochimaru.dat");
     for (const auto& [k, winner] :
          {std::pair{"player1_wins", "0"}, std::pair{"player2_wins", "1"}, std::pair{"draws", ""}}) {
-      const Json& seed = pairing["replay_seeds"][k];
-      if (seed.kind != Json::Number) continue;
-      const Json b = parseJson(lab("battle " + files + " --json --seed " + seed.text).out);
-      EXPECT_EQ(b["winner"].text, winner) << k;
-      EXPECT_EQ(b["draw"].flag, *winner == '\0') << k;
+      const Json& seed = pairing.at("replay_seeds").at(k);
+      if (!seed.is_number()) continue;
+      const Json b = parseJson(lab("battle " + files + " --json --seed " + seed.dump()).out);
+      EXPECT_EQ(b.at("winner").dump(), *winner == '\0' ? "null" : winner) << k;
+      EXPECT_EQ(b.at("draw").get<bool>(), *winner == '\0') << k;
     }
   }
-  EXPECT_EQ(j["pairings"][0]["names"][0].text, j["pairings"][1]["names"][1].text);
-  const Json& first = j["first_mover"];
-  EXPECT_EQ(first["first_mover_wins"]["count"].integer(),
-            j["pairings"][0]["player2_wins"]["count"].integer() +
-                j["pairings"][1]["player2_wins"]["count"].integer());
+  EXPECT_EQ(j.at("pairings").at(0).at("names").at(0).get<std::string>(),
+            j.at("pairings").at(1).at("names").at(1).get<std::string>());
+  const Json& first = j.at("first_mover");
+  EXPECT_EQ(first.at("first_mover_wins").at("count").get<long long>(),
+            j.at("pairings").at(0).at("player2_wins").at("count").get<long long>() +
+                j.at("pairings").at(1).at("player2_wins").at("count").get<long long>());
 }
 
 TEST(LabSimulate, TextReportDrawsTheBattleLengthsOfFinishedBattles) {

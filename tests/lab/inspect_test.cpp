@@ -28,18 +28,18 @@ TEST(InspectJson, GoodSamplesHaveTheFullShape) {
   const auto lines = jsonLines(run.out);
   ASSERT_EQ(lines.size(), 2u);
   for (const Json& j : lines) {
-    EXPECT_EQ(j.keys(), kKeys);
-    EXPECT_EQ(j["verdict"].text, "ok");
-    EXPECT_EQ(j["reason"].text, "");
-    EXPECT_EQ(j["sum"].text, j["check"].text);
-    EXPECT_EQ(j["not_multiples"].kind, Json::Array);
-    EXPECT_EQ(j["parts"].items.size(), 4u);
-    EXPECT_EQ(j["moves"].items.size(), 8u);
+    EXPECT_EQ(keysOf(j), kKeys);
+    EXPECT_EQ(j.at("verdict").get<std::string>(), "ok");
+    EXPECT_EQ(j.at("reason").get<std::string>(), "");
+    EXPECT_EQ(j.at("sum"), j.at("check"));
+    EXPECT_TRUE(j.at("not_multiples").is_array());
+    EXPECT_EQ(j.at("parts").size(), 4u);
+    EXPECT_EQ(j.at("moves").size(), 8u);
   }
-  EXPECT_EQ(lines[0]["name"].text, "からっぽ①号");
-  EXPECT_EQ(lines[0]["moves"].items[1]["text"].text, "---NO DATA");
-  EXPECT_EQ(lines[1]["level"].integer(), 16);
-  EXPECT_EQ(lines[1]["parts"].items[1]["ofe"].integer(), 30);
+  EXPECT_EQ(lines[0].at("name").get<std::string>(), "からっぽ①号");
+  EXPECT_EQ(lines[0].at("moves").at(1).at("text").get<std::string>(), "---NO DATA");
+  EXPECT_EQ(lines[1].at("level").get<long long>(), 16);
+  EXPECT_EQ(lines[1].at("parts").at(1).at("ofe").get<long long>(), 30);
 }
 
 TEST(InspectJson, TamperedAndUnreadableFiles) {
@@ -51,21 +51,21 @@ TEST(InspectJson, TamperedAndUnreadableFiles) {
   const auto lines = jsonLines(run.out);
   ASSERT_EQ(lines.size(), 3u);
 
-  EXPECT_EQ(lines[0]["verdict"].text, "tampered");
-  ASSERT_EQ(lines[0]["not_multiples"].items.size(), 1u);
-  EXPECT_EQ(lines[0]["not_multiples"].items[0].text, "HP[0]");
-  EXPECT_EQ(lines[0]["parts"].items[0]["hp"].integer(), 80 * 8 + 1);  // kept as stored
-  EXPECT_EQ(lines[0]["parts"].items[1]["hp"].integer(), 65);          // divided
+  EXPECT_EQ(lines[0].at("verdict").get<std::string>(), "tampered");
+  ASSERT_EQ(lines[0].at("not_multiples").size(), 1u);
+  EXPECT_EQ(lines[0].at("not_multiples").at(0).get<std::string>(), "HP[0]");
+  EXPECT_EQ(lines[0].at("parts").at(0).at("hp").get<long long>(), 80 * 8 + 1);  // kept as stored
+  EXPECT_EQ(lines[0].at("parts").at(1).at("hp").get<long long>(), 65);          // divided
 
-  EXPECT_EQ(lines[1]["verdict"].text, "tampered");
-  EXPECT_TRUE(lines[1]["not_multiples"].items.empty());
-  EXPECT_EQ(lines[1]["check"].integer(), lines[1]["sum"].integer() + 1);
+  EXPECT_EQ(lines[1].at("verdict").get<std::string>(), "tampered");
+  EXPECT_TRUE(lines[1].at("not_multiples").empty());
+  EXPECT_EQ(lines[1].at("check").get<long long>(), lines[1].at("sum").get<long long>() + 1);
 
-  EXPECT_EQ(lines[2].keys(), kKeys);
-  EXPECT_EQ(lines[2]["verdict"].text, "unreadable");
-  EXPECT_FALSE(lines[2]["reason"].text.empty());
+  EXPECT_EQ(keysOf(lines[2]), kKeys);
+  EXPECT_EQ(lines[2].at("verdict").get<std::string>(), "unreadable");
+  EXPECT_FALSE(lines[2].at("reason").get<std::string>().empty());
   for (const char* k : {"key", "check", "sum", "level", "picture", "name", "parts", "moves"})
-    EXPECT_EQ(lines[2][k].kind, Json::Null) << k;
+    EXPECT_TRUE(lines[2].at(k).is_null()) << k;
 }
 
 // The plain form of a tampered file, and status 1 when no file is unreadable (the JSON tests

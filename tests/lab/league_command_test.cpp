@@ -35,24 +35,25 @@ TEST(LabLeague, JsonFiguresAddUpAndTheSameReportForAnyJobs) {
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.err, "");
   const Json j = parseJson(one.out);
-  EXPECT_EQ(j["total_battles"].integer(), 300 * 8 * 7);
-  ASSERT_EQ(j["ranking"].items.size(), 8u);
+  EXPECT_EQ(j.at("total_battles").get<long long>(), 300 * 8 * 7);
+  ASSERT_EQ(j.at("ranking").size(), 8u);
   long long battles = 0;
   double previous = 1e9;
-  for (const Json& row : j["ranking"].items) {
-    const double rating = std::stod(row["rating"].text);
+  for (const Json& row : j.at("ranking")) {
+    const double rating = row.at("rating").get<double>();
     EXPECT_LE(rating, previous);
-    EXPECT_LE(std::stod(row["ci95"][0].text), rating);
-    EXPECT_GE(std::stod(row["ci95"][1].text), rating);
+    EXPECT_LE(row.at("ci95").at(0).get<double>(), rating);
+    EXPECT_GE(row.at("ci95").at(1).get<double>(), rating);
     previous = rating;
-    battles += row["wins"].integer() + row["draws"].integer() + row["losses"].integer() +
-               row["unfinished"].integer();
+    battles += row.at("wins").get<long long>() + row.at("draws").get<long long>() +
+               row.at("losses").get<long long>() + row.at("unfinished").get<long long>();
   }
   EXPECT_EQ(battles, 2 * 300 * 8 * 7);  // every battle counted once for each side
-  ASSERT_EQ(j["win_rates"].items.size(), 8u);
-  EXPECT_EQ(j["win_rates"][0][0].kind, Json::Null);
-  EXPECT_NEAR(std::stod(j["win_rates"][0][1].text) + std::stod(j["win_rates"][1][0].text), 1.0,
-              1e-5);
+  ASSERT_EQ(j.at("win_rates").size(), 8u);
+  EXPECT_TRUE(j.at("win_rates").at(0).at(0).is_null());
+  EXPECT_NEAR(
+      j.at("win_rates").at(0).at(1).get<double>() + j.at("win_rates").at(1).at(0).get<double>(),
+      1.0, 1e-5);
 
   // The text report is written from these same results: the JSON stands for both.
   EXPECT_EQ(lab(args + " --jobs=7").out, one.out);
@@ -64,14 +65,16 @@ TEST(LabLeague, TwoCharactersPlayTheBattlesOfAMirroredSimulation) {
   const Json sim =
       parseJson(lab("simulate " + pair + " --mirror --battles 700 --seed 5 --json").out);
   long long pochiWins = 0;
-  for (const Json& row : league["ranking"].items) {
-    if (row["name"].text == "pochimaru.datのポチまる") pochiWins = row["wins"].integer();
+  for (const Json& row : league.at("ranking")) {
+    if (row.at("name").get<std::string>() == "pochimaru.datのポチまる")
+      pochiWins = row.at("wins").get<long long>();
   }
-  EXPECT_EQ(pochiWins, sim["pairings"][0]["player1_wins"]["count"].integer() +
-                           sim["pairings"][1]["player2_wins"]["count"].integer());
+  EXPECT_EQ(pochiWins,
+            sim.at("pairings").at(0).at("player1_wins").at("count").get<long long>() +
+                sim.at("pairings").at(1).at("player2_wins").at("count").get<long long>());
   // Each rating stays with its own character: the better record ranks first.
-  EXPECT_GT(std::stod(league["ranking"][0]["win_share"].text),
-            std::stod(league["ranking"][1]["win_share"].text));
+  EXPECT_GT(league.at("ranking").at(0).at("win_share").get<double>(),
+            league.at("ranking").at(1).at("win_share").get<double>());
 }
 
 TEST(LabLeague, HtmlPageParsesAndDrawsEveryCharacter) {
@@ -124,9 +127,9 @@ TEST(LabLeague, UnusableFilesAreLeftOutAndEqualNamesToldApart) {
   EXPECT_TRUE(std::regex_search(
       run.err, std::regex("pipe.dat: left out: cannot be used: .*not a regular file")));
   const Json j = parseJson(run.out);
-  EXPECT_EQ(j["left_out"].items.size(), 4u);
+  EXPECT_EQ(j.at("left_out").size(), 4u);
   std::vector<std::string> names;
-  for (const Json& row : j["ranking"].items) names.push_back(row["name"].text);
+  for (const Json& row : j.at("ranking")) names.push_back(row.at("name").get<std::string>());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{(dir / "a/p.datのポチまる").string(),
                                              (dir / "b/p.datのポチまる").string(),

@@ -132,8 +132,8 @@ TEST_F(WatchBattleTest, TheSeedsBattleIsMomiruLabsAndTheCircleGoesOn) {
   ASSERT_EQ(lab.status, 0) << lab.err;
   const momiru::testing::Json json = momiru::testing::parseJson(lab.out);
   auto* result = static_cast<ui::ResultScreen*>(flow.current());
-  EXPECT_EQ(result->logText(), json["result_text"].text);
-  EXPECT_EQ(result->outcomeText(), json["result_label"].text);
+  EXPECT_EQ(result->logText(), json.at("result_text").get<std::string>());
+  EXPECT_EQ(result->outcomeText(), json.at("result_label").get<std::string>());
 
   // タイトルに戻る: the usual circle, where the next battle draws its own seed.
   result->findChild<QPushButton*>("Command1")->click();
