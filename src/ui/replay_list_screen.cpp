@@ -90,7 +90,10 @@ QVariant ReplayListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole && index.column() == kTurns) {
     return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
   }
-  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+  // A cell too narrow for its text shows it whole in its tool tip.
+  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole) {
+    return {};
+  }
   switch (index.column()) {
     case kDate:
       return localDate(r.date);
@@ -115,7 +118,7 @@ QVariant ReplayListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path folder)
-    : Screen(context, "ReplayList", QStringLiteral("リプレイ一覧"), QSize(11400, 6900)),
+    : Screen(context, "ReplayList", QStringLiteral("リプレイ一覧"), QSize(13500, 6900)),
       folder_(std::move(folder)),
       model_(this),
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
@@ -135,13 +138,13 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
 
   record_ = new QLabel(this);
   record_->setObjectName(QStringLiteral("Record"));
-  record_->setGeometry(twipsRect(120, 570, 11160, 330));
+  record_->setGeometry(twipsRect(120, 570, 13260, 330));
   record_->setTextFormat(Qt::PlainText);
 
   view_ = new QTableView(this);
   view_->setObjectName(QStringLiteral("Replays"));
   view_->setAccessibleName(QStringLiteral("リプレイの一覧"));
-  view_->setGeometry(twipsRect(120, 960, 11160, 4620));
+  view_->setGeometry(twipsRect(120, 960, 13260, 4620));
   view_->setModel(&model_);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -151,10 +154,10 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
   view_->verticalHeader()->hide();
   view_->verticalHeader()->setDefaultSectionSize(px(330));
   view_->horizontalHeader()->setStretchLastSection(false);
-  view_->setColumnWidth(kDate, px(2550));
-  view_->setColumnWidth(kPlayer1, px(2700));
-  view_->setColumnWidth(kPlayer2, px(2700));
-  view_->setColumnWidth(kOutcome, px(2200));
+  view_->setColumnWidth(kDate, px(2400));
+  view_->setColumnWidth(kPlayer1, px(3000));
+  view_->setColumnWidth(kPlayer2, px(3000));
+  view_->setColumnWidth(kOutcome, px(3900));
   view_->horizontalHeader()->setSectionResizeMode(kTurns, QHeaderView::Stretch);
   view_->installEventFilter(this);
   connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -173,7 +176,7 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
   saveButton_ = button("保存", "Save", "選んだリプレイを別の場所に保存する", 2040, 1800);
   exportButton_ = button("ページに書き出す", "ExportPage",
                          "選んだバトルのページを書き出してブラウザーで開く", 3960, 3000);
-  deleteButton_ = button("削除", "Delete", "選んだリプレイを削除する", 9480, 1800);
+  deleteButton_ = button("削除", "Delete", "選んだリプレイを削除する", 11580, 1800);
   connect(watchButton_, &QPushButton::clicked, this, &ReplayListScreen::watchSelected);
   connect(saveButton_, &QPushButton::clicked, this, &ReplayListScreen::saveSelected);
   connect(exportButton_, &QPushButton::clicked, this, &ReplayListScreen::exportSelected);
@@ -181,7 +184,7 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
 
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("Status"));
-  status_->setGeometry(twipsRect(120, 6330, 11160, 360));
+  status_->setGeometry(twipsRect(120, 6330, 13260, 360));
   status_->setTextFormat(Qt::PlainText);
 
   setTabOrder(filter_, view_);
@@ -296,7 +299,10 @@ void ReplayListScreen::updateRecord() {
     if (r.unfinished > 0) text += QStringLiteral(" 決着つかず%1").arg(r.unfinished);
     if (r.streakKind == 'W') text += QStringLiteral("　現在%1連勝").arg(r.streak);
     if (r.streakKind == 'L') text += QStringLiteral("　現在%1連敗").arg(r.streak);
-    if (r.streakKind == 'D') text += QStringLiteral("　現在%1回続けて引き分け").arg(r.streak);
+    if (r.streakKind == 'D') {
+      text += r.streak == 1 ? QStringLiteral("　直近は引き分け")
+                            : QStringLiteral("　現在%1回続けて引き分け").arg(r.streak);
+    }
   }
   record_->setText(text);
   record_->setAccessibleName(text);
