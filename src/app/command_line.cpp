@@ -8,7 +8,7 @@
 namespace momiru::app {
 
 const char* const kHelpText =
-    "usage: momiru-battle [A.dat B.dat [--seed N]]\n"
+    "usage: momiru-battle [A.dat B.dat [--seed N] | REPLAY]\n"
     "\n"
     "Without arguments the game opens at its title screen; from there the screens go round:\n"
     "title, options, entry (each player loads a character with 読み込み, or drops a .dat file on\n"
@@ -21,13 +21,31 @@ const char* const kHelpText =
     "game's message and ends the program; a file that cannot be read opens the title instead.\n"
     "After the battle comes the result screen, and タイトルに戻る leads into the usual round.\n"
     "\n"
+    "With one file, a replay (FILE.momiru-replay, or a battle page .html that carries one), the\n"
+    "game opens its viewer: the colosseum plays the recorded battle again, with a bar under it:\n"
+    "⏮ start, ◀ previous turn, ⏯ pause and play, ▶ next turn, ⏭ end, the speed (×1, ×2, ×4\n"
+    "or ×8 of the recorded speed) and the turn shown. Keys: Space pause/play, ← and → a turn\n"
+    "back or on, Home and End the start and the end, + and - the speed. At its end the viewer\n"
+    "shows the battle's result; closing the viewer leads to the title. A replay file dropped on\n"
+    "the title screen opens the viewer too. A file that cannot be read or holds no valid replay\n"
+    "is said so in a message, and the game goes on at the title. A replay whose battle these\n"
+    "rules play otherwise than recorded (another version's rules, or an edited file) is said so,\n"
+    "and the viewer shows the battle as these rules play it.\n"
+    "\n"
+    "Every battle on screen that reaches its result is saved as a replay in\n"
+    "$XDG_DATA_HOME/momiru-battle/replays/ (~/.local/share/momiru-battle/replays/ without it);\n"
+    "the newest 500 are kept. The result screen's リプレイを見る watches it again and\n"
+    "リプレイを保存 saves a copy where you choose.\n"
+    "\n"
     "  --seed N   watch the battle of seed N (0 to 2^64-1): the one that\n"
     "             'momiru-lab battle A.dat B.dat --seed N' prints (add --halve when the settings\n"
     "             halve the damage). Without it a seed is drawn from the clock.\n"
     "  --help     this text\n"
     "\n"
     "Every battle on screen, however it was started, writes one line to stderr: the\n"
-    "momiru-lab battle command, with its seed and its two files, that replays it.\n"
+    "momiru-lab battle command, with its seed and its two files, that replays it; once the\n"
+    "battle has reached its result, a second line tells where its replay was saved\n"
+    "(replay saved: PATH), or why it could not be.\n"
     "Qt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n"
     "\n"
     "Exit status: 0 when the last window closes, 1 when there is no display, 64 for wrong\n"
@@ -35,7 +53,8 @@ const char* const kHelpText =
     "\n"
     "examples:\n"
     "  momiru-battle\n"
-    "  momiru-battle samples/pochimaru.dat samples/rendaa.dat --seed 12345\n";
+    "  momiru-battle samples/pochimaru.dat samples/rendaa.dat --seed 12345\n"
+    "  momiru-battle ~/.local/share/momiru-battle/replays/FILE.momiru-replay\n";
 
 namespace {
 
@@ -131,7 +150,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
     if (line.seed) return wrong("--seed needs the two save-data files A.dat and B.dat");
     return line;
   }
-  if (files.size() != 2) return wrong("give two save-data files, A.dat and B.dat, or none");
+  if (files.size() == 1) {
+    if (line.seed) return wrong("--seed is for two save-data files, not a replay");
+    line.replay = files[0];
+    return line;
+  }
+  if (files.size() != 2) {
+    return wrong("give two save-data files, A.dat and B.dat, one replay file, or none");
+  }
   line.files = std::array<std::filesystem::path, 2>{files[0], files[1]};
   return line;
 }

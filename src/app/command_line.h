@@ -1,5 +1,5 @@
-// momiru-battle's command line: nothing (the title screen), or two save-data files to watch
-// fight at once, optionally with the seed of the battle.
+// momiru-battle's command line: nothing (the title screen), two save-data files to watch fight at
+// once, optionally with the seed of the battle, or one replay file to watch again.
 #pragma once
 
 #include <array>
@@ -20,7 +20,8 @@ struct CommandLine {
   Action action = Action::Play;
   std::optional<std::array<std::filesystem::path, 2>> files;  // A.dat and B.dat
   std::optional<std::uint64_t> seed;
-  std::string wrong;  // what is wrong, for the one line on stderr
+  std::optional<std::filesystem::path> replay;  // FILE.momiru-replay, or a page that carries one
+  std::string wrong;                            // what is wrong, for the one line on stderr
 };
 
 // Reads the words after the program's name. Qt's own options (-platform NAME, -style NAME, …)

@@ -1,5 +1,5 @@
-// momiru-battle: start-up. Shows the title screen, or with two save-data files the colosseum;
-// the screens lead on from there.
+// momiru-battle: start-up. Shows the title screen, with two save-data files the colosseum, or
+// with a replay file its viewer; the screens lead on from there.
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
   if (commandLine.files) {
     const auto& [first, second] = *commandLine.files;
     flow.startBattle(first, second, commandLine.seed);
+  } else if (commandLine.replay) {
+    flow.openReplay(*commandLine.replay);
   } else {
     flow.start();
   }

@@ -3,15 +3,21 @@
 #include "app/screen_flow.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 
+#include "battle/replay_store.h"
+#include "data/platform.h"
 #include "data/settings_file.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
+#include "ui/platform_dialogs.h"
+#include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
 
@@ -37,6 +43,12 @@ void useSettingsFile(GameState& gs, const std::filesystem::path& dir) {
   gs.settings.battleSpeed = std::clamp<std::int32_t>(
       gs.settings.battleSpeed, ui::OptionsScreen::kSpeedMin, ui::OptionsScreen::kSpeedMax);
 }
+
+#ifndef MOMIRU_VERSION
+#define MOMIRU_VERSION "unknown"
+#endif
+
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   std::error_code ec;
@@ -110,6 +122,14 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::Title: {
       auto* title = new ui::TitleScreen(ctx_);
       connect(title, &ui::TitleScreen::startClicked, this, [this] { go(Where::Options); });
+      connect(title, &ui::TitleScreen::replaysClicked, this, [this] { go(Where::Replays); });
+      // After the drop has ended: the flow may ask a modal question about the file.
+      connect(
+          title, &ui::TitleScreen::replayDropped, this,
+          [this](const std::filesystem::path& file) {
+            if (where_ == Where::Title) openReplay(file);
+          },
+          Qt::QueuedConnection);
       screen = title;
       break;
     }
@@ -131,18 +151,62 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::Battle: {
       const std::optional<std::uint64_t> seed = std::exchange(nextSeed_, std::nullopt);
       if (seed) ui::BattleScreen::setSeedSource([value = *seed] { return value; });
+      battleStart_ = ctx_.gs;  // the records as registered, before the battle lowers any HP
       auto* battle = new ui::BattleScreen(ctx_);  // takes its seed as it loads
       if (seed) ui::BattleScreen::setSeedSource({});
-      connect(battle, &ui::BattleScreen::battleFinished, this, [this] { go(Where::Result); });
+      battleSeed_ = battle->seed();
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
+        recordBattle();
+        go(Where::Result);
+      });
       reportBattle(battle->seed());
       screen = battle;
+      break;
+    }
+    case Where::Viewer: {
+      viewerState_ = battle::replayStartState(*viewing_);
+      // Made once: a closed viewer or result, not yet deleted, may still hold it.
+      if (!viewerContext_) {
+        viewerContext_ = std::make_unique<ui::ScreenContext>(
+            ui::ScreenContext{viewerState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
+      }
+      auto* viewer =
+          new ui::BattleScreen(*viewerContext_, ui::BattleScreen::Replay{viewing_->seed});
+      connect(viewer, &ui::BattleScreen::battleFinished, this, [this] { go(Where::ViewerResult); });
+      screen = viewer;
+      break;
+    }
+    case Where::ViewerResult: {
+      auto* result = new ui::ResultScreen(*viewerContext_, &*viewing_);
+      connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { go(Where::Title); });
+      connect(result, &ui::ResultScreen::watchReplayClicked, this,
+              [this] { openViewer(viewerOrigin_); });
+      screen = result;
+      break;
+    }
+    case Where::Replays: {
+      auto* list = new ui::ReplayListScreen(ctx_, battle::replayDirectory());
+      // Queued, as for the title: a drop or a key has ended before a message may be asked.
+      connect(
+          list, &ui::ReplayListScreen::watchRequested, this,
+          [this](const QString& file) {
+            if (where_ == Where::Replays)
+              openReplay(utf8ToPath(file.toStdString()), Where::Replays);
+          },
+          Qt::QueuedConnection);
+      screen = list;
       break;
     }
     case Where::End:
       return nullptr;
     case Where::Result: {
-      auto* result = new ui::ResultScreen(ctx_);
+      auto* result = new ui::ResultScreen(ctx_, lastReplay_ ? &*lastReplay_ : nullptr);
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { go(Where::Title); });
+      connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
+        if (!lastReplay_) return;
+        viewing_ = lastReplay_;
+        openViewer(Where::Result);
+      });
       screen = result;
       break;
     }
@@ -153,6 +217,18 @@ ui::Screen* ScreenFlow::create(Where where) {
 
 void ScreenFlow::screenClosed(ui::Screen* screen) {
   if (switching_ || screen != current_) return;
+  if (where_ == Where::Viewer || where_ == Where::ViewerResult) {
+    // The viewer and its result lead back to where the viewer was opened from.
+    current_ = nullptr;
+    go(viewerOrigin_);
+    return;
+  }
+  if (where_ == Where::Replays) {
+    // The list is a window of the title's: closing it leads back there.
+    current_ = nullptr;
+    go(Where::Title);
+    return;
+  }
   // Closed through the window system: no other screen remains, so the program ends.
   current_ = nullptr;
   where_ = Where::End;
@@ -176,6 +252,82 @@ void ScreenFlow::reportBattle(std::uint64_t seed) const {
       replayLine(seed, sources[0], sources[1], ctx_.gs.settings.halveDamage != 0);
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+void ScreenFlow::recordBattle() {
+  if (!battleStart_) return;
+  std::array<std::string, kSlots> files;
+  for (std::size_t s = 0; s < kSlots; ++s) {
+    if (files_[s]) files[s] = pathToUtf8(files_[s]->file.filename());
+  }
+  const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+  lastReplay_ = battle::makeReplay(*battleStart_, files, battleSeed_, date, MOMIRU_VERSION);
+  battleStart_.reset();
+  lastSaved_.reset();
+  // Whatever happens here, the battle and its result screen go on: one line on stderr.
+  std::string error;
+  const std::filesystem::path dir = battle::replayDirectory();
+  if (dir.empty()) {
+    error = "no folder for replays (neither XDG_DATA_HOME nor HOME is set)";
+  } else {
+    lastSaved_ = battle::saveReplay(dir, *lastReplay_, &error);
+  }
+  std::string line;
+  if (lastSaved_) {
+    line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
+  } else {
+    for (char& c : error) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    line = "momiru-battle: the replay could not be saved: " + error + "\n";
+  }
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+QWidget* ScreenFlow::messageParent() const {
+  // A screen the window system has not placed yet would put the box in a corner of the desktop;
+  // without a parent it stands in the middle, where the new screen comes too.
+  if (current_ == nullptr || current_->windowHandle() == nullptr ||
+      !current_->windowHandle()->isExposed()) {
+    return nullptr;
+  }
+  return current_;
+}
+
+void ScreenFlow::openViewer(Where origin) {
+  viewerOrigin_ = origin;
+  go(Where::Viewer);
+}
+
+bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
+  std::string error;
+  std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
+  if (!replay) {
+    if (where_ != from) go(from);
+    std::string shown = error;
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
+                 shellQuote(pathToUtf8(file)).c_str(), shown.c_str());
+    std::fflush(stderr);
+    ctx_.dialogs.replayMessage(messageParent(),
+                               QStringLiteral("リプレイを開けませんでした。\n") + fromUtf8(shown));
+    return false;
+  }
+  const battle::ReplayResult played = battle::playReplay(*replay);
+  if (const auto differs = battle::replayMismatch(replay->result, played)) {
+    ctx_.dialogs.replayMessage(
+        messageParent(),
+        QStringLiteral("このリプレイは、記録された結果とこのバージョンのルールで戦った結果が"
+                       "違います（違うところ: %1）。\nこのバージョンのルールで戦った様子を"
+                       "表示します。")
+            .arg(fromUtf8(*differs)));
+  }
+  viewing_ = std::move(replay);
+  openViewer(from);
+  return true;
 }
 
 }  // namespace momiru::app

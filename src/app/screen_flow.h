@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "app/replay_line.h"
+#include "battle/replay.h"
 #include "ui/screen.h"
 
 namespace momiru::app {
@@ -18,7 +21,9 @@ namespace momiru::app {
 class ScreenFlow final : public QObject {
   Q_OBJECT
  public:
-  enum class Where { End, Title, Options, Entry, Battle, Result };
+  // Viewer: a replay on the battle screen; ViewerResult: that replay's result screen.
+  // Replays: the list of kept replays, opened from the title.
+  enum class Where { End, Title, Options, Entry, Battle, Result, Viewer, ViewerResult, Replays };
 
   // `endProgram` runs when the player closes the visible screen through the window system;
   // by default it quits the event loop.
@@ -37,6 +42,18 @@ class ScreenFlow final : public QObject {
   bool startBattle(const std::filesystem::path& first, const std::filesystem::path& second,
                    std::optional<std::uint64_t> seed = std::nullopt);
 
+  // Opens the replay in `file` (a replay file, or a battle page that carries one) in the viewer;
+  // closing the viewer leads to the title. A file that cannot be read or does not hold a replay
+  // leaves the game at the title with a message. A replay whose battle these rules play
+  // otherwise than recorded is said so, and shown as these rules play it. Returns true when the
+  // viewer opened.
+  // Opened from the replay list (`from` Replays), the viewer and a failure lead back to it.
+  bool openReplay(const std::filesystem::path& file, Where from = Where::Title);
+
+  // The replay of the last battle on screen that reached its result, and where it was saved.
+  const std::optional<battle::Replay>& lastReplay() const { return lastReplay_; }
+  const std::optional<std::filesystem::path>& lastSaved() const { return lastSaved_; }
+
   Where where() const { return where_; }
   ui::Screen* current() const { return current_; }
 
@@ -51,6 +68,23 @@ class ScreenFlow final : public QObject {
   void screenClosed(ui::Screen* screen);
   void fileLoaded(int slot, const std::filesystem::path& file);
   void reportBattle(std::uint64_t seed) const;
+  void recordBattle();  // the battle on screen has reached its result: keep its replay
+  void openViewer(Where origin);
+  QWidget* messageParent() const;  // the screen a message about a replay stands over  // shows
+                                   // viewing_, and returns to `origin` when it is closed
+
+  // A battle on screen: its records as registered and the switches, kept as it starts, and its
+  // seed; the replay is made from them when it reaches its result.
+  std::optional<GameState> battleStart_;
+  std::uint64_t battleSeed_ = 0;
+  std::optional<battle::Replay> lastReplay_;
+  std::optional<std::filesystem::path> lastSaved_;
+
+  // The viewer plays in a state of its own: the run's records, log and outcome stay untouched.
+  std::optional<battle::Replay> viewing_;
+  GameState viewerState_;
+  std::unique_ptr<ui::ScreenContext> viewerContext_;
+  Where viewerOrigin_ = Where::Title;
 
   ui::ScreenContext& ctx_;
   std::function<void()> endProgram_;

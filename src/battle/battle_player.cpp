@@ -2,25 +2,101 @@
 #include "battle/battle_player.h"
 
 #include <limits>
+#include <utility>
 
 namespace momiru::battle {
 
+namespace {
+
+// The view of a seek: the screen redraws from the state once the seek has returned.
+class QuietView final : public BattleView {
+ public:
+  void gaugeChanged(int) override {}
+  void turnStarted(int) override {}
+  void messageChanged(std::string_view) override {}
+  void statusChanged() override {}
+  void blowLanded(int, std::int32_t, MoveKind) override {}
+  void blowMissed(int) override {}
+  void turnEnded(int, int) override {}
+  void battleOver() override {}
+};
+
+}  // namespace
+
 BattlePlayer::BattlePlayer(GameState& gs, BattleView& view)
-    : gs_(gs), view_(view), rules_(gs), texts_(gs), progress_(rules_.start()) {
+    : gs_(gs), view_(&view), rules_(gs), texts_(gs), progress_(rules_.start()) {
   message_.reserve(512);
 }
 
 void BattlePlayer::load() {
+  randomAtLoad_ = gs_.randomUnit;
+  logAtLoad_ = gs_.battleLog;
+  winnerAtLoad_ = gs_.winner;
+  loserAtLoad_ = gs_.loser;
+  restart();
+}
+
+void BattlePlayer::restart() {
+  gs_.randomUnit = randomAtLoad_;
+  gs_.battleLog = logAtLoad_;
+  gs_.winner = winnerAtLoad_;
+  gs_.loser = loserAtLoad_;
   progress_ = rules_.start();
   nextAttacker_ = kFirstAttacker;
+  turn_ = TurnRecord{};
+  turnLog_.clear();
+  message_.clear();
   inTurn_ = false;
+  next_ = Step::Announce;
+  idle_ = 0;
+  blowsShown_ = 0;
   judgement_ = Judgement::None;
+  turnsStarted_ = 0;
   for (int s = 0; s < kSlots; ++s) {
     gs_.timeGauge[static_cast<std::size_t>(s)] = 0;
-    view_.gaugeChanged(s);
+    tellGauge(s);
   }
   setHp(progress_.hp);
-  view_.statusChanged();
+  tellStatus();
+}
+
+void BattlePlayer::seekToTurn(std::int32_t n) {
+  QuietView quiet;
+  BattleView* const view = std::exchange(view_, &quiet);
+  restart();
+  while (turnsStarted_ < n && !isOver(judgement_)) {
+    while (!inTurn_) schedulerTick();
+    if (turnsStarted_ < n) {
+      // A turn on the way: decided, judged and ended at once, by the steps' own code.
+      decideTurn();
+      blowsShown_ = turn_.blows.size();
+      // The status as its last hit drew it.
+      for (auto blow = turn_.blows.rbegin(); blow != turn_.blows.rend(); ++blow) {
+        if (!blow->damage) continue;
+        setHp(blow->hpAfter);
+        tellStatus();
+        break;
+      }
+      if (!judgeShownTurn()) endTurn();
+    } else {
+      // The last one step by step, for the message it leaves.
+      while (inTurn_ && !isOver(judgement_)) stepTick();
+    }
+  }
+  view_ = view;
+}
+
+Outcome BattlePlayer::battleLength(std::int32_t maxTurns) const {
+  RandomUnit random = randomAtLoad_;
+  BattleProgress p = rules_.start();
+  IgnoreEvents none;
+  return rules_.playBattle(p, random, none, maxTurns);
+}
+
+void BattlePlayer::tellGauge(int slot) {
+  const auto s = static_cast<std::size_t>(slot);
+  gaugeShown_[s] = gs_.timeGauge[s];
+  view_->gaugeChanged(slot);
 }
 
 void BattlePlayer::schedulerTick() {
@@ -29,7 +105,7 @@ void BattlePlayer::schedulerTick() {
     std::int32_t& g = gs_.timeGauge[static_cast<std::size_t>(s)];
     if (g < std::numeric_limits<std::int32_t>::max()) ++g;
     if (g >= kGaugeFull) g = kGaugeFull;
-    view_.gaugeChanged(s);
+    tellGauge(s);
   }
   if (gs_.timeGauge[static_cast<std::size_t>(nextAttacker_)] >= kGaugeFull) {
     startTurn(nextAttacker_);
@@ -43,8 +119,9 @@ void BattlePlayer::startTurn(int attacker) {
   next_ = Step::Announce;
   idle_ = 0;
   blowsShown_ = 0;
+  ++turnsStarted_;
   setMessage({});
-  view_.turnStarted(attacker);
+  view_->turnStarted(attacker);
 }
 
 void BattlePlayer::stepTick() {
@@ -55,19 +132,10 @@ void BattlePlayer::stepTick() {
   }
   const Step step = next_;
   switch (step) {
-    case Step::Announce: {
-      // The whole turn is decided now; the steps that follow only show it.
-      decided_.clear();
-      turnLog_.clear();
-      TurnRecorder recorder(rules_, decided_);
-      LogWriter log(texts_, turnLog_);
-      BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
-      rules_.playTurn(turn_.attacker, progress_, gs_.randomUnit, sinks);
-      turn_ = std::move(decided_.back());
-      setMessage(texts_.announcement(turn_.attacker, turn_.move));
+    case Step::Announce:
+      decideTurn();
       next_ = Step::PayCost;
       break;
-    }
     case Step::PayCost:
       setHp(turn_.hpAfterCost);
       next_ = Step::Blow;
@@ -88,31 +156,50 @@ void BattlePlayer::stepTick() {
       break;
     }
     case Step::Judge:
-      gs_.battleLog += turnLog_;
-      setHp(turn_.hp);
-      judgement_ = turn_.judgement;
-      if (isOver(judgement_)) {
-        gs_.winner = turn_.winner;
-        gs_.loser = turn_.loser;
-        setMessage(texts_.judgement(judgement_, turn_.loser));
-        next_ = Step::ShowResult;
-        idle_ = kIdleBeforeResult;
-        return;
-      }
+      if (judgeShownTurn()) return;
       next_ = Step::EndTurn;
       break;
     case Step::EndTurn:
-      inTurn_ = false;
-      gs_.timeGauge[static_cast<std::size_t>(turn_.attacker)] = 0;
-      nextAttacker_ = defender();
-      view_.turnEnded(turn_.attacker, defender());
+      endTurn();
       return;
     case Step::ShowResult:
       inTurn_ = false;
-      view_.battleOver();  // may destroy this player: nothing may follow
+      view_->battleOver();  // may destroy this player: nothing may follow
       return;
   }
   idle_ = stepInfo(step).idleAfter;
+}
+
+void BattlePlayer::decideTurn() {
+  // The whole turn is decided now; the steps that follow only show it.
+  decided_.clear();
+  turnLog_.clear();
+  TurnRecorder recorder(rules_, decided_);
+  LogWriter log(texts_, turnLog_);
+  BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
+  rules_.playTurn(turn_.attacker, progress_, gs_.randomUnit, sinks);
+  turn_ = std::move(decided_.back());
+  setMessage(texts_.announcement(turn_.attacker, turn_.move));
+}
+
+bool BattlePlayer::judgeShownTurn() {
+  gs_.battleLog += turnLog_;
+  setHp(turn_.hp);
+  judgement_ = turn_.judgement;
+  if (!isOver(judgement_)) return false;
+  gs_.winner = turn_.winner;
+  gs_.loser = turn_.loser;
+  setMessage(texts_.judgement(judgement_, turn_.loser));
+  next_ = Step::ShowResult;
+  idle_ = kIdleBeforeResult;
+  return true;
+}
+
+void BattlePlayer::endTurn() {
+  inTurn_ = false;
+  gs_.timeGauge[static_cast<std::size_t>(turn_.attacker)] = 0;
+  nextAttacker_ = defender();
+  view_->turnEnded(turn_.attacker, defender());
 }
 
 void BattlePlayer::showBlow() {
@@ -123,14 +210,19 @@ void BattlePlayer::showBlow() {
   if (!blow.damage) {
     text += texts_.missLine();
     setMessage(std::move(text));
-    view_.blowMissed(defender());
+    view_->blowMissed(defender());
     return;
   }
   texts_.appendDamage(text, defender(), *blow.damage);
   setMessage(std::move(text));
   setHp(blow.hpAfter);
-  view_.statusChanged();
-  view_.blowLanded(defender(), *blow.damage, turn_.kind);
+  tellStatus();
+  view_->blowLanded(defender(), *blow.damage, turn_.kind);
+}
+
+void BattlePlayer::tellStatus() {
+  for (std::size_t s = 0; s < kSlots; ++s) hpShown_[s] = gs_.combatant[s].hp;
+  view_->statusChanged();
 }
 
 void BattlePlayer::setHp(const Hp& hp) {
@@ -139,7 +231,7 @@ void BattlePlayer::setHp(const Hp& hp) {
 
 void BattlePlayer::setMessage(std::string text) {
   message_ = std::move(text);
-  view_.messageChanged(message_);
+  view_->messageChanged(message_);
 }
 
 }  // namespace momiru::battle

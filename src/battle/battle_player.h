@@ -8,8 +8,13 @@
 //      below 1 raised to 0, the status shown.
 //   4. A gauge timer calls schedulerTick() until the view hears turnStarted; from then a step
 //      timer calls stepTick() until it hears turnEnded (back to the gauges) or battleOver.
+//
+// seekToTurn(n) plays the battle again from the state load() found, without the view hearing
+// anything, and stops where the ticks would have stopped at the end of turn n: a viewer goes to
+// any turn, backwards too, and shows what playing up to there shows.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -51,6 +56,13 @@ class BattlePlayer {
   void schedulerTick();
   void stepTick();
 
+  // Leaves the player and the game state as ticking from load() up to the end of turn n leaves
+  // them: between turns, or, when the battle ends at turn n or before, with its outcome told and
+  // the pause before the result to come. The view hears nothing; it redraws from the state.
+  void seekToTurn(std::int32_t n);
+  // How the battle of this start goes, played out by the rules up to maxTurns turns.
+  Outcome battleLength(std::int32_t maxTurns = kDefaultMaxTurns) const;
+
   bool turnInProgress() const { return inTurn_; }
   int attacker() const { return turn_.attacker; }
   int defender() const { return 1 - turn_.attacker; }
@@ -61,15 +73,30 @@ class BattlePlayer {
   const TurnRecord& turn() const { return turn_; }
   std::size_t blowsShown() const { return blowsShown_; }
   Judgement judgement() const { return judgement_; }
+  // Turns started since load(): the turn being shown, or the last one shown between turns.
+  std::int32_t turnsStarted() const { return turnsStarted_; }
+  // The gauge level the view was last told for `slot` (a gauge emptied at the end of a turn is
+  // told at the next scheduler tick).
+  std::int32_t gaugeShown(int slot) const { return gaugeShown_[slot == 1 ? 1 : 0]; }
+  // The HP the view was last told of (a cost paid shows with the next hit).
+  const Hp& hpShown() const { return hpShown_; }
+  // The turn's message so far; between turns, the last turn's.
+  const std::string& message() const { return message_; }
 
  private:
+  void restart();  // back to the state load() left
   void startTurn(int attacker);
+  void decideTurn();
+  bool judgeShownTurn();  // the Judge step; true when the battle is over
+  void endTurn();
   void showBlow();
+  void tellGauge(int slot);
+  void tellStatus();
   void setHp(const Hp& hp);
   void setMessage(std::string text);
 
   GameState& gs_;
-  BattleView& view_;
+  BattleView* view_;  // a view that hears nothing while a seek plays
   Rules rules_;
   TurnTexts texts_;
   BattleProgress progress_;
@@ -84,6 +111,15 @@ class BattlePlayer {
   std::int32_t idle_ = 0;
   std::size_t blowsShown_ = 0;
   Judgement judgement_ = Judgement::None;
+  std::int32_t turnsStarted_ = 0;
+  std::array<std::int32_t, kSlots> gaugeShown_{};
+  Hp hpShown_{};
+
+  // What load() found, for a seek to start from again.
+  RandomUnit randomAtLoad_;
+  std::string logAtLoad_;
+  std::int32_t winnerAtLoad_ = 0;
+  std::int32_t loserAtLoad_ = 0;
 };
 
 }  // namespace momiru::battle

@@ -38,8 +38,9 @@ std::string shown(const fs::path& p) {
 }
 
 // `name` reduced to characters that are safe in a file name everywhere: letters, digits and
-// marks of any script, and '-', '_', '(', ')' and '.' (not first). Everything else (separators,
-// control characters, quotes, spaces, bytes that are not UTF-8) becomes one '_' per run.
+// marks of any script, and '-', '_', '(', ')' and '.' (after a kept character). Everything else
+// (separators, control characters, quotes, spaces, bytes that are not UTF-8) becomes one '_' per
+// run.
 std::string safeName(std::string_view name) {
   std::string out;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
@@ -50,7 +51,8 @@ std::string safeName(std::string_view name) {
     U8_NEXT(bytes, i, length, c);
     const bool keep =
         c >= 0 && ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_N_MASK | U_GC_M_MASK)) != 0 ||
-                   c == '-' || c == '_' || c == '(' || c == ')' || (c == '.' && !out.empty()));
+                   c == '-' || c == '_' || c == '(' || c == ')' ||
+                   (c == '.' && !out.empty() && out.back() != '_' && out.back() != '.'));
     const std::size_t add = keep ? static_cast<std::size_t>(i - start) : 1;
     if (out.size() + add > kNameBytes) break;  // never cut inside a character
     if (keep) {
@@ -154,12 +156,14 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
     return std::nullopt;
   };
   if (dir.empty()) return fail("no folder for replays (neither XDG_DATA_HOME nor HOME is set)");
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) return fail("cannot create the replay folder " + shown(dir) + ": " + ec.message());
   struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+  if (::stat(dir.c_str(), &st) != 0) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) return fail("cannot create the replay folder " + shown(dir) + ": " + ec.message());
+  } else if (!S_ISDIR(st.st_mode)) {
     return fail("the replay folder " + shown(dir) + " is not a folder");
+  }
 
   const std::string contents = replayJson(replay);
   const std::string stem = stemOf(replay);

@@ -3,11 +3,15 @@
 #include "ui/battle_screen.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QWindow>
@@ -120,6 +124,51 @@ void textColour(QWidget* widget, const QColor& colour) {
   widget->setPalette(pal);
 }
 
+// The control bar's symbols, drawn here rather than taken from a font: not every desktop's fonts
+// hold ⏮, ⏯ and ⏭.
+enum class BarSymbol { Start, Previous, PlayPause, Next, End };
+
+QIcon barIcon(BarSymbol symbol) {
+  QIcon icon;
+  for (const int ratio : {1, 2, 3}) {
+    QPixmap pixmap(16 * ratio, 16 * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(32, 32, 32));
+    const auto triangle = [&p](double left, double right) {  // pointing from left to right
+      const QPointF points[] = {{left, 3}, {right, 8}, {left, 13}};
+      p.drawPolygon(points, 3);
+    };
+    switch (symbol) {
+      case BarSymbol::Start:
+        p.drawRect(QRectF(2, 3, 2, 10));
+        triangle(14, 4);
+        break;
+      case BarSymbol::Previous:
+        triangle(12, 4);
+        break;
+      case BarSymbol::PlayPause:
+        triangle(1, 8);
+        p.drawRect(QRectF(10, 3, 2, 10));
+        p.drawRect(QRectF(13.5, 3, 2, 10));
+        break;
+      case BarSymbol::Next:
+        triangle(4, 12);
+        break;
+      case BarSymbol::End:
+        triangle(2, 12);
+        p.drawRect(QRectF(12, 3, 2, 10));
+        break;
+    }
+    p.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
 QString name(const char* base, int slot) { return QStringLiteral("%1_%2").arg(base).arg(slot); }
 
 std::size_t at(int slot) { return slot == 1 ? std::size_t{1} : std::size_t{0}; }
@@ -133,8 +182,10 @@ BattleScreen::SeedSource& BattleScreen::seedSource() {
 
 void BattleScreen::setSeedSource(SeedSource source) { seedSource() = std::move(source); }
 
-BattleScreen::BattleScreen(ScreenContext& context)
-    : Screen(context, "Form1", QStringLiteral("バトルコロシアム"), QSize(7050, 6225)) {
+BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
+    : Screen(context, "Form1", QStringLiteral("バトルコロシアム"),
+             QSize(7050, 6225 + (replay ? kControlBarTwips : 0))),
+      replay_(replay) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   fill(this, QColor(64, 64, 64));
@@ -242,6 +293,7 @@ BattleScreen::BattleScreen(ScreenContext& context)
   setTabOrder(portraits_[1], messageBox_);
   portraits_[0]->setFocus();
 
+  if (replay_) buildControlBar();
   startBattle();
 }
 
@@ -251,10 +303,15 @@ BattleScreen::~BattleScreen() {
 }
 
 void BattleScreen::startBattle() {
-  const SeedSource& source = seedSource();
-  seed_ = source ? source() : clockSeed();
+  if (replay_) {
+    seed_ = replay_->seed;
+  } else {
+    const SeedSource& source = seedSource();
+    seed_ = source ? source() : clockSeed();
+  }
   gs.randomUnit.seed(seed_);
-  stepInterval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
+  recordedInterval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
+  stepInterval_ = recordedInterval_;
 
   PictureBank& bank = ctx.pictures;
   for (int i = 0; i < kSlots; ++i) {
@@ -269,6 +326,12 @@ void BattleScreen::startBattle() {
   // The player reads the records when it is made, so only now, after both registrations.
   player_ = std::make_unique<battle::BattlePlayer>(gs, *this);
   player_->load();
+  if (replay_) {
+    const battle::Outcome length = player_->battleLength();
+    replayTurns_ = length.turns;
+    replayFinished_ = length.finished;
+    showTurnLabel();
+  }
 
   // A display shows at most one position of the popup a frame; a display that does not tell
   // its rate gets every tick.
@@ -352,10 +415,12 @@ void BattleScreen::placePopup() {
   popup_->setGeometry(twipsRect(popupLeft_, popupTop_, 1170, 330));
 }
 
-void BattleScreen::gaugeChanged(int slot) {
+void BattleScreen::gaugeChanged(int slot) { drawGauge(slot, gs.timeGauge[at(slot)]); }
+
+void BattleScreen::drawGauge(int slot, std::int32_t shown) {
   const std::size_t s = at(slot);
   const double level =
-      static_cast<double>(gs.timeGauge[s]) / static_cast<double>(battle::BattlePlayer::kGaugeFull);
+      static_cast<double>(shown) / static_cast<double>(battle::BattlePlayer::kGaugeFull);
   const double top = std::clamp(kGaugeHeight - level * kGaugeHeight, 0.0, double{kGaugeHeight});
   gaugeTop_[s] = static_cast<std::int32_t>(nearest(top));
   gaugeBars_[s]->move(0, px(gaugeTop_[s]));
@@ -363,6 +428,7 @@ void BattleScreen::gaugeChanged(int slot) {
 
 void BattleScreen::turnStarted(int) {
   if (gs.settings.showMessageBox == 1) messageBox_->show();
+  if (replay_) showTurnLabel();
   gaugeTimer_.stop();
   if (!over_ && !stopping_) stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
 }
@@ -371,9 +437,11 @@ void BattleScreen::messageChanged(std::string_view text) {
   messageBox_->setPlainText(displayText(std::string(text)));
 }
 
-void BattleScreen::statusChanged() {
+void BattleScreen::statusChanged() { showStatus(gs); }
+
+void BattleScreen::showStatus(const GameState& state) {
   for (int i = 0; i < kSlots; ++i) {
-    const battle::StatusTexts t = battle::statusTexts(gs, i);
+    const battle::StatusTexts t = battle::statusTexts(state, i);
     // The name line is laid out anew only when it changes: a hit changes the HP, not the names.
     QString nameLine = displayText(t.name12);
     if (nameLine != shownNameLines_[at(i)]) {
@@ -407,6 +475,10 @@ void BattleScreen::turnEnded(int, int defender) {
   messageBox_->hide();
   stepTimer_.stop();
   if (over_ || stopping_) return;
+  if (replay_ && !replayFinished_ && player_->turnsStarted() >= replayTurns_) {
+    setPlaying(false);  // the turns the rules play without a screen end here
+    return;
+  }
   if (pendingMoveList_) {
     const int slot = *pendingMoveList_;
     pendingMoveList_.reset();
@@ -471,10 +543,196 @@ void BattleScreen::openMoveList(int slot) {
 
 void BattleScreen::moveListClosed() {
   if (stopping_ || over_) return;
-  if (!gaugeTimer_.isActive()) gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
+  if (playing_ && !gaugeTimer_.isActive()) gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
   setEnabled(true);
   activateWindow();
   portraits_[at(gs.currentSlot)]->setFocus();
+}
+
+// The control bar of replay mode, under the colosseum: start, previous turn, pause and play,
+// next turn, end, the speed and the turn shown.
+void BattleScreen::buildControlBar() {
+  auto* bar = new QWidget(this);
+  bar->setObjectName(QStringLiteral("replayBar"));
+  bar->setGeometry(twipsRect(0, 6225, 7050, kControlBarTwips));
+  fill(bar, QColor(32, 32, 32));
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(6, 5, 6, 5);
+  row->setSpacing(4);
+
+  const auto button = [&](const char* objectName, BarSymbol symbol, const QString& spoken,
+                          auto action) {
+    auto* b = new QPushButton(bar);
+    b->setObjectName(QString::fromLatin1(objectName));
+    b->setIcon(barIcon(symbol));
+    b->setAccessibleName(spoken);
+    b->setToolTip(spoken);
+    b->setFixedWidth(40);
+    connect(b, &QPushButton::clicked, this, action);
+    row->addWidget(b);
+    return b;
+  };
+  startButton_ =
+      button("replayStart", BarSymbol::Start, QStringLiteral("最初へ"), [this] { seekToTurn(0); });
+  previousButton_ = button("replayPrevious", BarSymbol::Previous, QStringLiteral("前のターン"),
+                           [this] { previousTurn(); });
+  playButton_ = button("replayPlayPause", BarSymbol::PlayPause, QStringLiteral("一時停止"),
+                       [this] { setPlaying(!playing_); });
+  nextButton_ =
+      button("replayNext", BarSymbol::Next, QStringLiteral("次のターン"), [this] { nextTurn(); });
+  endButton_ = button("replayEnd", BarSymbol::End, QStringLiteral("最後へ"),
+                      [this] { seekToTurn(replayTurns_); });
+
+  speedBox_ = new QComboBox(bar);
+  speedBox_->setObjectName(QStringLiteral("replaySpeed"));
+  speedBox_->setAccessibleName(QStringLiteral("再生速度"));
+  speedBox_->setToolTip(QStringLiteral("再生速度"));
+  for (const int factor : kReplaySpeeds) speedBox_->addItem(QStringLiteral("×%1").arg(factor));
+  connect(speedBox_, &QComboBox::activated, this, [this](int index) { setSpeedIndex(index); });
+  row->addWidget(speedBox_);
+
+  turnLabel_ = new QLabel(bar);
+  turnLabel_->setObjectName(QStringLiteral("replayTurn"));
+  turnLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  turnLabel_->setFont(uiFont(9.75, true));
+  turnLabel_->setTextFormat(Qt::PlainText);
+  textColour(turnLabel_, Qt::white);
+  row->addWidget(turnLabel_, 1);
+
+  setTabOrder(messageBox_, startButton_);
+  // The bar's keys work wherever the focus is in this window.
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+bool BattleScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (replay_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool repeatable = key->key() != Qt::Key_Space;
+    if ((repeatable || !key->isAutoRepeat()) &&
+        (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0 &&
+        replayKey(key->key())) {
+      return true;
+    }
+  }
+  return Screen::eventFilter(watched, event);
+}
+
+bool BattleScreen::replayKey(int key) {
+  switch (key) {
+    case Qt::Key_Space:
+      setPlaying(!playing_);
+      return true;
+    case Qt::Key_Left:
+      previousTurn();
+      return true;
+    case Qt::Key_Right:
+      nextTurn();
+      return true;
+    case Qt::Key_Home:
+      seekToTurn(0);
+      return true;
+    case Qt::Key_End:
+      seekToTurn(replayTurns_);
+      return true;
+    case Qt::Key_Plus:
+      setSpeedIndex(speedIndex_ + 1);
+      return true;
+    case Qt::Key_Minus:
+      setSpeedIndex(speedIndex_ - 1);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void BattleScreen::setPlaying(bool play) {
+  if (!replay_) return;
+  playing_ = play;
+  if (playButton_ != nullptr) {
+    const QString spoken = play ? QStringLiteral("一時停止") : QStringLiteral("再生");
+    playButton_->setAccessibleName(spoken);
+    playButton_->setToolTip(spoken);
+  }
+  resumeTimers();
+}
+
+void BattleScreen::seekToTurn(std::int32_t n) {
+  if (!replay_ || !player_ || over_ || stopping_ || moveList_) return;
+  pendingMoveList_.reset();
+  player_->seekToTurn(std::clamp(n, 0, replayTurns_));
+  showSeekedState();
+  resumeTimers();
+}
+
+void BattleScreen::previousTurn() {
+  if (player_) seekToTurn(player_->turnsStarted() - 1);
+}
+
+void BattleScreen::nextTurn() {
+  if (!player_) return;
+  // A turn on the screen but not yet judged is the one to finish.
+  const bool unjudged = player_->turnInProgress() && !battle::isOver(player_->judgement()) &&
+                        player_->nextStep() != battle::Step::EndTurn;
+  seekToTurn(player_->turnsStarted() - (unjudged ? 1 : 0) + 1);
+}
+
+void BattleScreen::setSpeedIndex(int index) {
+  if (!replay_) return;
+  speedIndex_ = std::clamp(index, 0, static_cast<int>(kReplaySpeeds.size()) - 1);
+  stepInterval_ = std::max(1, recordedInterval_ / speedFactor());
+  if (speedBox_ != nullptr && speedBox_->currentIndex() != speedIndex_) {
+    speedBox_->setCurrentIndex(speedIndex_);
+  }
+  if (stepTimer_.isActive()) stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
+}
+
+// What the ticks up to the player's state would have left on the screen, drawn at once: the
+// gauges as last drawn, the status and names, the message (its box shown only while the outcome
+// is told), the backgrounds, and no popup in the air.
+void BattleScreen::showSeekedState() {
+  popupTimer_.stop();
+  popup_->hide();
+  for (int i = 0; i < kSlots; ++i) drawGauge(i, player_->gaugeShown(i));
+  GameState shownState = gs;  // the status as last drawn: a cost shows with the next hit
+  for (std::size_t s = 0; s < kSlots; ++s) shownState.combatant[s].hp = player_->hpShown()[s];
+  showStatus(shownState);
+  // Before the first turn the box still holds its design text.
+  if (player_->turnsStarted() == 0) {
+    messageBox_->setPlainText(QStringLiteral("Text1"));
+  } else {
+    messageChanged(player_->message());
+  }
+  const bool inTurn = player_->turnInProgress();
+  messageBox_->setVisible(inTurn && gs.settings.showMessageBox == 1);
+  for (int i = 0; i < kSlots; ++i) setHitBackground(i, false);
+  if (inTurn && gs.settings.showHitBackground == 1) {
+    const auto& blows = player_->turn().blows;
+    if (std::any_of(blows.begin(), blows.end(), [](const auto& b) { return b.damage.has_value(); }))
+      setHitBackground(player_->defender(), true);
+  }
+  showTurnLabel();
+}
+
+void BattleScreen::resumeTimers() {
+  gaugeTimer_.stop();
+  stepTimer_.stop();
+  if (!playing_ || over_ || stopping_ || moveList_ || !player_) return;
+  if (player_->turnInProgress()) {
+    stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
+  } else if (replayFinished_ || player_->turnsStarted() < replayTurns_) {
+    gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
+  } else {
+    setPlaying(false);  // the last turn the rules play without a screen
+  }
+}
+
+void BattleScreen::showTurnLabel() {
+  if (turnLabel_ == nullptr || !player_) return;
+  const QString text =
+      QStringLiteral("ターン %1 / %2").arg(player_->turnsStarted()).arg(replayTurns_);
+  turnLabel_->setText(text);
+  turnLabel_->setAccessibleName(text);
 }
 
 void BattleScreen::stopEverything() {

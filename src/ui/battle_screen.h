@@ -17,9 +17,11 @@
 #include "ui/move_list_screen.h"
 #include "ui/screen.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace momiru::ui {
 
@@ -33,7 +35,17 @@ class BattleScreen final : public Screen, public battle::BattleView {
   using SeedSource = std::function<std::uint64_t()>;
   static void setSeedSource(SeedSource source);  // an empty source means the clock
 
-  explicit BattleScreen(ScreenContext& context);
+  // Replay mode: the battle of `seed` between the records in the context's state, played by the
+  // same player, with a control bar under the colosseum that pauses, steps, seeks and speeds it.
+  struct Replay {
+    std::uint64_t seed = 0;
+  };
+  // The speeds of a replay, as factors of its recorded step interval.
+  static constexpr std::array<int, 4> kReplaySpeeds = {1, 2, 4, 8};
+  // The control bar's height; the colosseum above it keeps its geometry.
+  static constexpr int kControlBarTwips = 600;
+
+  explicit BattleScreen(ScreenContext& context, std::optional<Replay> replay = std::nullopt);
   ~BattleScreen() override;
 
   // The timer ticks, public so that tests can step the battle without waiting.
@@ -63,6 +75,19 @@ class BattleScreen final : public Screen, public battle::BattleView {
   std::int32_t popupLeft() const { return popupLeft_; }
   MoveListScreen* moveList() const { return moveList_.data(); }
 
+  // Replay mode.
+  bool replayMode() const { return replay_.has_value(); }
+  bool playing() const { return playing_; }
+  void setPlaying(bool play);
+  // Goes to the end of turn n (0: the start), clamped to the battle's turns, and shows there what
+  // playing up to it shows.
+  void seekToTurn(std::int32_t n);
+  void previousTurn();
+  void nextTurn();
+  std::int32_t replayTurns() const { return replayTurns_; }  // M of "ターン N / M"
+  int speedFactor() const { return kReplaySpeeds[static_cast<std::size_t>(speedIndex_)]; }
+  void setSpeedIndex(int index);  // into kReplaySpeeds, clamped
+
   // What the battle tells the screen.
   void gaugeChanged(int slot) override;
   void turnStarted(int attacker) override;
@@ -79,6 +104,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void stopEverything() override;
 
  private:
@@ -89,6 +115,13 @@ class BattleScreen final : public Screen, public battle::BattleView {
   void startPopupClock();  // the popup's tick 0 is now
   void placePopup();
   void setHitBackground(int slot, bool hit);
+  void drawGauge(int slot, std::int32_t level);
+  void showStatus(const GameState& state);
+  void buildControlBar();
+  bool replayKey(int key);  // a key of the control bar; true when it was one
+  void showSeekedState();
+  void resumeTimers();
+  void showTurnLabel();
 
   static SeedSource& seedSource();
 
@@ -126,6 +159,20 @@ class BattleScreen final : public Screen, public battle::BattleView {
   QBasicTimer musicKeeperTimer_;
   int musicKeeperWait_ = 0;  // the keeper timer's interval now
   media::BattleSounds sounds_;
+
+  std::optional<Replay> replay_;
+  bool playing_ = true;
+  int speedIndex_ = 0;
+  int recordedInterval_ = 1;  // the step interval the battle was recorded at
+  std::int32_t replayTurns_ = 0;
+  bool replayFinished_ = true;  // the battle ends within replayTurns_
+  QPushButton* startButton_ = nullptr;
+  QPushButton* previousButton_ = nullptr;
+  QPushButton* playButton_ = nullptr;
+  QPushButton* nextButton_ = nullptr;
+  QPushButton* endButton_ = nullptr;
+  QComboBox* speedBox_ = nullptr;
+  QLabel* turnLabel_ = nullptr;
 
   std::unique_ptr<battle::BattlePlayer> player_;  // made at the start, after both registrations
 };

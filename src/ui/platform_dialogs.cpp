@@ -2,6 +2,7 @@
 #include "ui/platform_dialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -60,6 +61,43 @@ std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* pa
   return utf8ToPath(files.front().toStdString());
 }
 
+std::optional<std::filesystem::path> QtPlatformDialogs::saveReplayAs(QWidget* parent,
+                                                                     const QString& suggestedName) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QString::fromUtf8(kReplayFilterText) + QLatin1Char('(') +
+                       QString::fromUtf8(kReplayFilterPattern) + QLatin1Char(')'));
+  dialog.setDefaultSuffix(QStringLiteral("momiru-replay"));
+  dialog.setDirectory(QDir::homePath());  // not wherever the game was started from
+  dialog.selectFile(suggestedName);
+  if (!qtSpeaksJapanese()) {
+    dialog.setWindowTitle(QStringLiteral("リプレイを保存"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+  }
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
+  fitFileColumns(dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return utf8ToPath(files.front().toStdString());
+}
+
+void QtPlatformDialogs::replayMessage(QWidget* parent, const QString& text) {
+  QMessageBox box(parent);
+  box.setIcon(QMessageBox::Warning);
+  box.setWindowTitle(QString::fromUtf8(kGameName));
+  box.setTextFormat(Qt::PlainText);  // names and reasons from a stranger's file stay text
+  box.setText(text);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+  box.exec();
+}
+
 void QtPlatformDialogs::integrityMessage(QWidget* parent) {
   QMessageBox box(parent);
   box.setIcon(QMessageBox::Critical);
@@ -106,16 +144,6 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
-}
-
-void QtPlatformDialogs::notice(QWidget* parent, const QString& text) {
-  QMessageBox box(parent);
-  box.setIcon(QMessageBox::Warning);
-  box.setWindowTitle(QString::fromUtf8(kGameName));
-  box.setText(text);
-  box.setStandardButtons(QMessageBox::Ok);
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-  box.exec();
 }
 
 void QtPlatformDialogs::terminateProgram() {

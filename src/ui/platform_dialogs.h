@@ -1,5 +1,5 @@
-// The two platform dialogs of the save-data load and the forced end after a tampered file,
-// behind one interface so that tests can answer them.
+// The platform dialogs: the save-data load and the forced end after a tampered file, the saving of
+// a replay and the messages about replays, behind one interface so that tests can answer them.
 #pragma once
 
 #include <QString>
@@ -32,6 +32,15 @@ class PlatformDialogs {
   // and the caller then does nothing more in that event.
   virtual void terminateProgram() = 0;
 
+  // A new modal file-save dialog filtered to replay files, starting at `suggestedName`; the file
+  // chosen, or nothing when the user cancels.
+  virtual std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
+                                                            const QString& suggestedName) = 0;
+
+  // A message about a replay (one that cannot be opened or saved, or plays otherwise than
+  // recorded), as plain text with an OK button; returns once dismissed.
+  virtual void replayMessage(QWidget* parent, const QString& text) = 0;
+
   // A modal save dialog filtered to `pattern` ("*.html") under `filterText`, starting at
   // `suggested`; nothing when the user cancels. (Cancels unless the dialogs are the real ones.)
   virtual std::optional<std::filesystem::path> saveFile(
@@ -42,9 +51,11 @@ class PlatformDialogs {
   // A question with "はい" and "いいえ"; true for "はい". (No unless the dialogs are the real
   // ones.)
   virtual bool confirm(QWidget* /*parent*/, const QString& /*question*/) { return false; }
-  // A message with an OK button.
-  virtual void notice(QWidget* /*parent*/, const QString& /*text*/) {}
 };
+
+// The save dialog's filter.
+inline constexpr const char* kReplayFilterText = "リプレイファイル ";
+inline constexpr const char* kReplayFilterPattern = "*.momiru-replay";
 
 // The real dialogs of the window system.
 class QtPlatformDialogs final : public PlatformDialogs {
@@ -52,11 +63,13 @@ class QtPlatformDialogs final : public PlatformDialogs {
   std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
   void integrityMessage(QWidget* parent) override;
   [[noreturn]] void terminateProgram() override;
+  std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
+                                                    const QString& suggestedName) override;
+  void replayMessage(QWidget* parent, const QString& text) override;
   std::optional<std::filesystem::path> saveFile(QWidget* parent, const QString& filterText,
                                                 const QString& pattern,
                                                 const std::filesystem::path& suggested) override;
   bool confirm(QWidget* parent, const QString& question) override;
-  void notice(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace momiru::ui

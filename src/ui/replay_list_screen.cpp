@@ -23,6 +23,7 @@
 #include "data/platform.h"
 #include "lab/battle_page.h"
 #include "ui/platform_dialogs.h"
+#include "ui/title_screen.h"
 #include "ui/twips.h"
 
 namespace momiru::ui {
@@ -322,7 +323,8 @@ std::optional<std::filesystem::path> ReplayListScreen::selectedFile() {
       folder_ / utf8ToPath(model_.rows()[static_cast<std::size_t>(current.row())].file);
   std::error_code ec;
   if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec))) {
-    ctx.dialogs.notice(this, QStringLiteral("このリプレイはもうありません。一覧を読み直します。"));
+    ctx.dialogs.replayMessage(this,
+                              QStringLiteral("このリプレイはもうありません。一覧を読み直します。"));
     reload();
     return std::nullopt;
   }
@@ -335,7 +337,7 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
   std::string error;
   auto replay = battle::readReplayFile(*file, &error);
   if (!replay) {
-    ctx.dialogs.notice(this, QStringLiteral("このリプレイは読めません。"));
+    ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
     reload();
     return std::nullopt;
   }
@@ -352,12 +354,12 @@ void ReplayListScreen::saveSelected() {
   std::filesystem::path file;
   const auto replay = selectedReplay(&file);
   if (!replay) return;
-  const auto target = ctx.dialogs.saveFile(this, QStringLiteral("リプレイ"),
-                                           QStringLiteral("*.momiru-replay"), file.filename());
+  const auto target =
+      ctx.dialogs.saveReplayAs(this, QString::fromStdString(pathToUtf8(file.filename())));
   if (!target) return;
   std::string error;
   if (!battle::writeReplayFile(*target, *replay, &error)) {
-    ctx.dialogs.notice(this, QStringLiteral("リプレイを保存できませんでした。"));
+    ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを保存できませんでした。"));
   }
 }
 
@@ -377,7 +379,7 @@ void ReplayListScreen::exportSelected() {
     written = lab::writeBattlePage(*target, *replay, &error);
   }
   if (!written) {
-    ctx.dialogs.notice(this, QStringLiteral("ページを書き出せませんでした。"));
+    ctx.dialogs.replayMessage(this, QStringLiteral("ページを書き出せませんでした。"));
     return;
   }
   openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(*target))));
@@ -391,7 +393,7 @@ void ReplayListScreen::deleteSelected() {
   if (!ctx.dialogs.confirm(this, question)) return;
   std::error_code ec;
   if (!std::filesystem::remove(*file, ec) && ec) {
-    ctx.dialogs.notice(this, QStringLiteral("リプレイを削除できませんでした。"));
+    ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを削除できませんでした。"));
   }
   const int row = view_->currentIndex().row();
   reload();
@@ -417,15 +419,22 @@ bool ReplayListScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ReplayListScreen::dragEnterEvent(QDragEnterEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!urls.isEmpty() && urls.front().isLocalFile()) event->acceptProposedAction();
+  // The files the title screen takes: one replay file or battle page.
+  if (TitleScreen::droppedReplay(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
 }
 
 void ReplayListScreen::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  const auto file = TitleScreen::droppedReplay(event->mimeData());
+  if (!file) {
+    event->ignore();
+    return;
+  }
   event->acceptProposedAction();
-  emit watchRequested(urls.front().toLocalFile());
+  emit watchRequested(QString::fromStdString(pathToUtf8(*file)));
 }
 
 }  // namespace momiru::ui

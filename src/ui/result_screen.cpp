@@ -6,14 +6,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "battle/replay_store.h"
+#include "ui/platform_dialogs.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
 namespace momiru::ui {
 
-ResultScreen::ResultScreen(ScreenContext& context)
+ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
     : Screen(context, "Form7", QStringLiteral("結果発表"), QSize(6915, 4665)),
       texts_(battle::resultTexts(context.gs)) {
+  if (replay != nullptr) replay_ = *replay;
   setBackdrop(Qt::black);
 
   auto* log = new QPlainTextEdit(this);
@@ -47,8 +50,38 @@ ResultScreen::ResultScreen(ScreenContext& context)
   backButton->setAccessibleName(backButton->text());
   connect(backButton, &QPushButton::clicked, this, &ResultScreen::backToTitleClicked);
 
-  setTabOrder(log, backButton);
+  // The replay's buttons stand either side of Command1, in the free strip at its height.
+  auto* watchButton = new QPushButton(QStringLiteral("リプレイを見る"), this);
+  watchButton->setObjectName(QStringLiteral("replayWatch"));
+  watchButton->setGeometry(twipsRect(495, 3990, 1995, 540));
+  watchButton->setAccessibleName(watchButton->text());
+  connect(watchButton, &QPushButton::clicked, this, &ResultScreen::watchReplayClicked);
+
+  auto* saveButton = new QPushButton(QStringLiteral("リプレイを保存"), this);
+  saveButton->setObjectName(QStringLiteral("replaySave"));
+  saveButton->setGeometry(twipsRect(4560, 3990, 1995, 540));
+  saveButton->setAccessibleName(saveButton->text());
+  connect(saveButton, &QPushButton::clicked, this, &ResultScreen::saveReplayCopy);
+
+  watchButton->setEnabled(replay_.has_value());
+  saveButton->setEnabled(replay_.has_value());
+
+  setTabOrder(log, watchButton);
+  setTabOrder(watchButton, backButton);
+  setTabOrder(backButton, saveButton);
   backButton->setFocus();
+}
+
+void ResultScreen::saveReplayCopy() {
+  if (!replay_) return;
+  const QString suggested = QString::fromStdString(battle::replayFileName(*replay_));
+  const auto file = ctx.dialogs.saveReplayAs(this, suggested);
+  if (!file) return;
+  std::string error;
+  if (!battle::writeReplayFile(*file, *replay_, &error)) {
+    ctx.dialogs.replayMessage(
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + QString::fromStdString(error));
+  }
 }
 
 }  // namespace momiru::ui

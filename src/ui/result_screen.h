@@ -1,8 +1,10 @@
 // The result screen `Form7`: the whole battle log and who won.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "battle/replay.h"
 #include "battle/texts.h"
 #include "ui/screen.h"
 
@@ -11,7 +13,8 @@ namespace momiru::ui {
 class ResultScreen final : public Screen {
   Q_OBJECT
  public:
-  explicit ResultScreen(ScreenContext& context);
+  // With the replay of the battle shown, its two buttons watch it again and save a copy.
+  explicit ResultScreen(ScreenContext& context, const battle::Replay* replay = nullptr);
 
   // The texts as built, with their CR LF line ends (the controls show them as lines).
   const std::string& logText() const { return texts_.text1; }
@@ -19,9 +22,13 @@ class ResultScreen final : public Screen {
 
  signals:
   void backToTitleClicked();  // "タイトルに戻る"
+  void watchReplayClicked();  // "リプレイを見る"
 
  private:
+  void saveReplayCopy();  // "リプレイを保存"
+
   battle::ResultTexts texts_;
+  std::optional<battle::Replay> replay_;
 };
 
 }  // namespace momiru::ui

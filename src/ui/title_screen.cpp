@@ -1,11 +1,15 @@
 // Title screen: a two-phase animation in twips, driven by two timers that count ticks.
 #include "ui/title_screen.h"
 
+#include <QDropEvent>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QUrl>
 
 #include "media/sounds.h"
 #include "ui/picture_bank.h"
@@ -102,6 +106,7 @@ TitleScreen::TitleScreen(ScreenContext& context)
   startButton_->setGeometry(twipsRect(105, 3780, 4635, 330));
   startButton_->setAccessibleName(startButton_->text());
   startButton_->setFocus();
+  setAcceptDrops(true);
   connect(startButton_, &QPushButton::clicked, this, &TitleScreen::startClicked);
 
   // Below "スタート", in a band the window grows by: every other control stays where it was.
@@ -175,6 +180,39 @@ void TitleScreen::stopEverything() {
   dropTimer_.stop();
   musicEndTimer_.stop();
   music_.Command("Close");
+}
+
+std::optional<std::filesystem::path> TitleScreen::droppedReplay(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return std::nullopt;
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+  const QByteArray bytes = QFile::encodeName(urls.front().toLocalFile());
+  std::filesystem::path file(
+      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  std::string extension = file.extension().string();
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (extension != ".momiru-replay" && extension != ".html" && extension != ".htm") {
+    return std::nullopt;
+  }
+  return file;  // whatever it is, the reader refuses it without blocking and says why
+}
+
+void TitleScreen::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppedReplay(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void TitleScreen::dropEvent(QDropEvent* event) {
+  const auto file = droppedReplay(event->mimeData());
+  if (!file) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit replayDropped(*file);  // the flow closes this screen: nothing may follow
 }
 
 }  // namespace momiru::ui

@@ -5,11 +5,16 @@
 
 #include <QTimer>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 
 #include "media/media_player.h"
 #include "ui/screen.h"
 
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
+class QMimeData;
 class QPushButton;
 
 namespace momiru::ui {
@@ -47,9 +52,16 @@ class TitleScreen final : public Screen {
  signals:
   void startClicked();    // "スタート"
   void replaysClicked();  // "リプレイ": the list of kept replays
+  void replayDropped(const std::filesystem::path& file);  // a replay file dropped on the title
+
+ public:
+  // The one replay file (*.momiru-replay, or a battle page *.html that may carry one) of a drop.
+  static std::optional<std::filesystem::path> droppedReplay(const QMimeData* data);
 
  protected:
   void stopEverything() override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct Box {

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,106 @@ TEST_F(Player, PlaysTheBattleTheHeadlessRunPlays) {
     EXPECT_EQ(out.loser, draw ? -1 : gs.loser);
     EXPECT_EQ(gs.winner, headless.winner);
     EXPECT_EQ(gs.loser, headless.loser);
+  }
+}
+
+// Everything of the player and the game state that a screen can read after a tick.
+struct Observed {
+  std::array<Combatant, kSlots> combatant;
+  std::string battleLog;
+  std::array<std::int32_t, kSlots> timeGauge{};
+  std::int32_t winner = 0;
+  std::int32_t loser = 0;
+  std::uint32_t nextDraw = 0;  // the random source's next value tells its state
+  bool inTurn = false;
+  int attacker = 0;
+  Step next = Step::Announce;
+  std::int32_t idle = 0;
+  std::size_t blowsShown = 0;
+  std::int32_t move = 0;
+  std::int32_t hits = 0;
+  std::size_t blows = 0;
+  Judgement judgement = Judgement::None;
+  std::int32_t turnsStarted = 0;
+  std::array<std::int32_t, kSlots> gaugeShown{};
+  std::string message;
+  Hp hpShown{};
+
+  bool operator==(const Observed&) const = default;
+};
+
+Observed observe(const GameState& gs, const BattlePlayer& p) {
+  RandomUnit random = gs.randomUnit;
+  return Observed{gs.combatant,
+                  gs.battleLog,
+                  gs.timeGauge,
+                  gs.winner,
+                  gs.loser,
+                  random.nextBits(),
+                  p.turnInProgress(),
+                  p.attacker(),
+                  p.nextStep(),
+                  p.idleTicks(),
+                  p.blowsShown(),
+                  p.turn().move,
+                  p.turn().hits,
+                  p.turn().blows.size(),
+                  p.judgement(),
+                  p.turnsStarted(),
+                  {p.gaugeShown(0), p.gaugeShown(1)},
+                  p.message(),
+                  p.hpShown()};
+}
+
+// Ticks as the screen does until turn n has ended (or the battle's outcome has been told).
+void tickToTurn(BattlePlayer& player, std::int32_t n) {
+  for (int ticks = 0; ticks < 10000000; ++ticks) {
+    if (isOver(player.judgement()) && player.nextStep() == Step::ShowResult) return;
+    if (!player.turnInProgress()) {
+      if (player.turnsStarted() >= n) return;
+      player.schedulerTick();
+    } else {
+      player.stepTick();
+    }
+  }
+}
+
+// A seek, forwards or backwards, from the start or from the middle of a turn, leaves the player
+// and the game state as ticking up to the end of that turn does; past the end, as the end.
+TEST_F(Player, SeekingToATurnLeavesWhatTickingToItLeaves) {
+  for (seed = 1; seed <= 60; ++seed) {
+    gs = seed % 3 == 0 ? momiru::testing::twoFighters() : momiru::testing::sanePair();
+    gs.settings = {1, static_cast<std::int32_t>(seed % 2), 1, 0};
+    // A log and an outcome left by an earlier battle: kept as they were until this one ends.
+    gs.battleLog = "前の戦い\r\n";
+    gs.winner = gs.loser = 1;
+    const GameState start = gs;
+    view = RecordingView();
+    this->start();
+    const std::int32_t length = player->battleLength().turns;
+    ASSERT_GT(length, 0);
+    for (const std::int32_t n : {0, 1, 2, 3, length / 2, length - 1, length, length + 5}) {
+      const std::int32_t turn = std::max(n, 0);
+      GameState ticked = start;
+      ticked.randomUnit.seed(seed);
+      RecordingView tickedView;
+      BattlePlayer reference(ticked, tickedView);
+      reference.load();
+      tickToTurn(reference, turn);
+
+      view.message = "before the seek";
+      player->seekToTurn(turn);
+      EXPECT_EQ(view.message, "before the seek");  // the view hears nothing of a seek
+      EXPECT_EQ(observe(gs, *player), observe(ticked, reference))
+          << "seed " << seed << " turn " << turn;
+      // Both go on alike: into the next turn, or to the result.
+      for (int t = 0; t < 40; ++t) {
+        player->turnInProgress() ? player->stepTick() : player->schedulerTick();
+        reference.turnInProgress() ? reference.stepTick() : reference.schedulerTick();
+      }
+      EXPECT_EQ(observe(gs, *player), observe(ticked, reference))
+          << "seed " << seed << " turn " << turn;
+    }
   }
 }
 

@@ -110,6 +110,10 @@ TEST(LabCommands, UsageErrors) {
       {"simulate", kPair + " --seed 18446744073709551616",
        "--seed does not take '18446744073709551616'"},
       {"simulate", kPair + " x.dat", "give exactly two save-data files"},
+      {"battle", sample("rendaa.dat"), "give two save-data files, or one replay"},
+      {"battle", "x.momiru-replay --halve",
+       "a replay holds its own seed and halving switch: no --seed or --halve"},
+      {"battle", kPair + " --save-replay", "--save-replay needs a file name"},
       {"league", "x.dat", "give at least two save-data files"},
   };
   for (const auto& [command, args, reason] : cases) {

@@ -76,16 +76,15 @@ TEST(LabJson, NamesThatAreNotUtf8BecomeValidJson) {
   const std::string latin = copySample(dir, "pochimaru.dat", "latin\xE9.dat");
   // A cut-off sequence: each of its bytes becomes U+FFFD, as the plain output shows each byte.
   const std::string cut = copySample(dir, "rendaa.dat", "cut\xE3\x81z.dat");
-  for (const std::string& args : {"inspect --json " + latin + " " + cut,
-                                  "battle --json --seed 1 " + latin + " " + cut}) {
+  for (const std::string& args :
+       {"inspect --json " + latin + " " + cut, "battle --json --seed 1 " + latin + " " + cut}) {
     const LabRun run = lab(args);
     ASSERT_EQ(run.status, 0) << args << ": " << run.err;
     EXPECT_EQ(momiru::lab::validUtf8(run.out), run.out) << args;
     EXPECT_NE(run.out.find("latin\xEF\xBF\xBD.dat"), std::string::npos) << args;
     EXPECT_NE(run.out.find("cut\xEF\xBF\xBD\xEF\xBF\xBDz.dat"), std::string::npos) << args;
     std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);)
-      EXPECT_NO_THROW(parseJson(line)) << line;
+    for (std::string line; std::getline(lines, line);) EXPECT_NO_THROW(parseJson(line)) << line;
   }
 }
 

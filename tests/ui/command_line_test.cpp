@@ -27,8 +27,13 @@ using ::testing::HasSubstr;
 
 const std::filesystem::path kSamples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
 
-TEST(CommandLineTest, TakesNothingTwoFilesOrTwoFilesAndASeedAndRefusesTheRestInOneLine) {
+TEST(CommandLineTest, TakesNothingTwoFilesWithOrWithoutASeedOrAReplayAndRefusesTheRest) {
   EXPECT_FALSE(app::parseCommandLine({}).files);
+  EXPECT_FALSE(app::parseCommandLine({}).replay);
+  const CommandLine replay = app::parseCommandLine({"-style", "fusion", "x.momiru-replay"});
+  ASSERT_EQ(replay.action, CommandLine::Action::Play) << replay.wrong;
+  EXPECT_EQ(replay.replay, std::filesystem::path("x.momiru-replay"));
+  EXPECT_FALSE(replay.files);
   const CommandLine pair = app::parseCommandLine({"a.dat", "b.dat"});
   ASSERT_TRUE(pair.files);
   EXPECT_EQ((*pair.files)[1], std::filesystem::path("b.dat"));
@@ -47,10 +52,11 @@ TEST(CommandLineTest, TakesNothingTwoFilesOrTwoFilesAndASeedAndRefusesTheRestInO
   EXPECT_EQ(app::parseCommandLine({"a.dat", "--help"}).action, CommandLine::Action::Help);
 
   // Anything else is wrong, and said on one line. Words split at single spaces.
-  for (const char* wrong : {"a.dat", "a.dat b.dat c.dat", "--seed 5", "a.dat b.dat --seed",
-                            "a.dat b.dat --seed -1", "a.dat b.dat --seed 18446744073709551616",
-                            "a.dat b.dat --seed 5x", "a.dat b.dat --seed 1 --seed 2",
-                            "a.dat b.dat --sed 1", "-platform", "a.dat b.dat --x\n\x1b[31m"}) {
+  for (const char* wrong :
+       {"x.momiru-replay --seed 5", "a.dat b.dat c.dat", "--seed 5", "a.dat b.dat --seed",
+        "a.dat b.dat --seed -1", "a.dat b.dat --seed 18446744073709551616", "a.dat b.dat --seed 5x",
+        "a.dat b.dat --seed 1 --seed 2", "a.dat b.dat --sed 1", "-platform",
+        "a.dat b.dat --x\n\x1b[31m"}) {
     std::vector<std::string> words;
     std::istringstream in(wrong);
     for (std::string word; std::getline(in, word, ' ');) words.push_back(word);

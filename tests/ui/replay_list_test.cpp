@@ -12,8 +12,10 @@
 #include <QTableView>
 #include <QTest>
 
+#include "app/screen_flow.h"
 #include "battle/records.h"
 #include "battle/replay_store.h"
+#include "ui/battle_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/title_screen.h"
 #include "ui_support.h"
@@ -42,7 +44,11 @@ class ListDialogs final : public ui::PlatformDialogs {
     ++confirms;
     return confirmAnswer;
   }
-  void notice(QWidget*, const QString&) override { ++notices; }
+  std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString&) override {
+    lastPattern = "*.momiru-replay";
+    return saveAnswer;
+  }
+  void replayMessage(QWidget*, const QString&) override { ++notices; }
 };
 
 battle::Replay replayOf(const std::string& a, const std::string& b, const std::string& date,
@@ -223,6 +229,55 @@ TEST(TitleReplayButton, SitsBelowStartInTheGrownWindowAndAsksForTheList) {
   replays->click();
   EXPECT_EQ(asked.size(), 1);
   EXPECT_EQ(started.size(), 0);
+}
+
+// The title's リプレイ opens the list of the battles the game kept; a replay watched from it leads
+// back to it, and closing the list leads back to the title.
+TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
+  using Where = app::ScreenFlow::Where;
+  Harness h;
+  const QByteArray previousDataHome = qgetenv("XDG_DATA_HOME");
+  const std::filesystem::path dataHome = h.dir.path() / "data";
+  qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(dataHome.string())));
+  const std::filesystem::path replays = dataHome / "momiru-battle" / "replays";
+  std::filesystem::create_directories(replays);
+  std::string error;
+  ASSERT_TRUE(battle::writeReplayFile(
+      replays / "kept.momiru-replay",
+      replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 8), &error));
+  {
+    int ended = 0;
+    app::ScreenFlow flow(h.ctx, [&] { ++ended; });
+    flow.start();
+    flow.current()->findChild<QPushButton*>("CommandReplays")->click();
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Replays);
+    auto* list = qobject_cast<ui::ReplayListScreen*>(flow.current());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->shown().size(), 1u);
+    QTest::keyClick(list->findChild<QTableView*>("Replays"), Qt::Key_Return);
+    QCoreApplication::processEvents();  // the flow takes the request after the key
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Viewer);
+    EXPECT_TRUE(qobject_cast<ui::BattleScreen*>(flow.current())->replayMode());
+    flow.current()->close();  // the viewer's window closed: back to the list
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Replays);
+    // A file that is no replay, dropped on the list, is said so and the list stays.
+    momiru::testing::writeFile(h.dir.path() / "x.momiru-replay", "not json");
+    emit qobject_cast<ui::ReplayListScreen*>(flow.current())
+        ->watchRequested(QString::fromStdString((h.dir.path() / "x.momiru-replay").string()));
+    QCoreApplication::processEvents();
+    flushDeletes();
+    EXPECT_EQ(flow.where(), Where::Replays);
+    EXPECT_EQ(h.dialogs.replayMessages.size(), 1u);
+    flow.current()->close();
+    flushDeletes();
+    EXPECT_EQ(flow.where(), Where::Title);
+    EXPECT_EQ(ended, 0);
+  }
+  flushDeletes();
+  qputenv("XDG_DATA_HOME", previousDataHome);
 }
 
 }  // namespace

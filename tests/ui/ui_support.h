@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data/game_state.h"
 #include "data/test_support.h"
@@ -35,6 +36,20 @@ class FakeDialogs final : public ui::PlatformDialogs {
   }
   void integrityMessage(QWidget*) override { ++messages; }
   void terminateProgram() override { ++terminated; }
+  std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString& suggested) override {
+    suggestedNames.push_back(suggested.toStdString());
+    if (saveAnswers.empty()) return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+  }
+  void replayMessage(QWidget*, const QString& text) override {
+    replayMessages.push_back(text.toStdString());
+  }
+
+  std::deque<std::optional<std::filesystem::path>> saveAnswers;  // empty queue: cancel
+  std::vector<std::string> suggestedNames;
+  std::vector<std::string> replayMessages;
 };
 
 // A scratch folder with the file helpers of the data tests.

@@ -72,6 +72,8 @@ class SoakDialogs final : public momiru::ui::PlatformDialogs {
   void terminateProgram() override {
     std::fputs("battle_soak: a sample failed its check\n", stderr);
   }
+  std::optional<fs::path> saveReplayAs(QWidget*, const QString&) override { return std::nullopt; }
+  void replayMessage(QWidget*, const QString&) override {}
 };
 
 long rssKiB() {

@@ -1,0 +1,300 @@
+// Replays: the same battle after writing and reading, strangers' files refused with a reason, and
+// a recorded result that these rules do not give told apart.
+#include "battle/replay.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "battle/headless.h"
+#include "battle/records.h"
+#include "data/test_support.h"
+#include "data/utf8.h"
+
+namespace momiru::battle {
+namespace {
+
+using nlohmann::json;
+using testing::readFile;
+using testing::ScratchDir;
+using testing::writeFile;
+
+constexpr std::uint64_t kBigSeed = (std::uint64_t{1} << 63) + 987654321;
+
+// A pairing as a second battle of a run registers it: equal names told apart by "(1)" and "(2)",
+// and hit points the first battle left.
+GameState secondBattle() {
+  GameState gs = testing::sanePair();
+  gs.combatant[1] = gs.combatant[0];
+  gs.combatant[1].portrait = 5;
+  playBattle(gs, 42, 6);  // stopped after six turns, their damage kept
+  gs.battleLog.clear();
+  gs.combatant[0].name += "(1)";
+  gs.combatant[1].name += "(2)";
+  gs.settings.battleSpeed = 40;
+  gs.settings.showMessageBox = 1;
+  return gs;
+}
+
+Replay sample(std::uint64_t seed = kBigSeed) {
+  return makeReplay(secondBattle(), {"kuma.dat", "kuma.dat"}, seed, "2026-12-08T12:34:56Z",
+                    "momiru-battle 0.1.0");
+}
+
+Replay roundTrip(const Replay& r) {
+  std::string error;
+  const std::optional<Replay> back = parseReplay(replayJson(r), &error);
+  EXPECT_TRUE(back.has_value()) << error;
+  return back.value_or(Replay{});
+}
+
+// Replays hold nothing that their JSON does not show.
+void expectSameReplay(const Replay& a, const Replay& b) { EXPECT_EQ(replayJson(a), replayJson(b)); }
+
+TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
+  const GameState start = secondBattle();
+  ASSERT_NE(start.combatant[0].hp, testing::sanePair().combatant[0].hp)
+      << "the records carry an earlier battle's damage";
+  const Replay written = sample();
+  const Replay read = roundTrip(written);
+  expectSameReplay(written, read);
+  EXPECT_EQ(read.seed, kBigSeed);
+  EXPECT_EQ(read.characters[1].record.name, "kuma.datのクマ(2)");
+
+  // The battle the game played from those records, with that seed.
+  GameState live = start;
+  const Outcome out = playBattle(live, kBigSeed);
+  std::string log;
+  std::vector<TurnRecord> turns;
+  const ReplayResult played = playReplay(read, &log, &turns);
+  EXPECT_EQ(played, written.result);
+  EXPECT_EQ(replayMismatch(read.result, played), std::nullopt);
+  EXPECT_EQ(log, live.battleLog);
+  EXPECT_EQ(played.turns, out.turns);
+  EXPECT_EQ(turns.size(), static_cast<std::size_t>(out.turns));
+  EXPECT_EQ(played.finalHp, (Hp{live.combatant[0].hp, live.combatant[1].hp}));
+  EXPECT_EQ(played.logSha256, sha256Hex(live.battleLog));
+
+  // The start state the viewer plays from.
+  const GameState replayed = replayStartState(read);
+  EXPECT_EQ(replayed.combatant, start.combatant);
+  EXPECT_EQ(replayed.settings.battleSpeed, 40);
+  EXPECT_EQ(replayed.settings.showMessageBox, 1);
+  EXPECT_EQ(replayed.lineBreak, "\r\n");
+  EXPECT_TRUE(replayed.battleLog.empty());
+}
+
+TEST(Replay, SeedsOfTheWholeUnsignedRangeAndEveryResultShapeSurvive) {
+  for (const std::uint64_t seed : {std::uint64_t{0}, kBigSeed, ~std::uint64_t{0}})
+    EXPECT_EQ(roundTrip(sample(seed)).seed, seed);
+
+  // An unfinished battle: both sides heal with negative powers behind a defence nothing passes.
+  GameState endless = testing::sanePair();
+  for (Combatant& c : endless.combatant) {
+    c.defence.fill(1000);
+    c.moveNames = {"HR-回復", "A--回復", "L-S回復", "B--回復", "---", "---", "---", "---"};
+    c.movePower = {-50, -50, -50, -50, 0, 0, 0, 0};
+  }
+  const Replay r = makeReplay(endless, {"a.dat", "b.dat"}, 7, "2026-12-08T00:00:00Z", "t");
+  EXPECT_FALSE(r.result.finished);
+  EXPECT_EQ(r.result.winner, std::nullopt);
+  EXPECT_EQ(r.result.turns, kDefaultMaxTurns);
+  EXPECT_EQ(roundTrip(r).result, r.result);
+
+  const std::string text = replayJson(r);
+  EXPECT_EQ(text.back(), '\n');
+  const json j = json::parse(text);
+  EXPECT_TRUE(j["result"]["winner"].is_null());
+  EXPECT_EQ(j["speed"], 150) << "a state that never had a speed";
+  EXPECT_EQ(j["format"], "momiru-replay");
+  EXPECT_EQ(j["characters"][0]["moves"][0]["text"], "HR-回復");
+}
+
+TEST(Replay, NamesKeepTheirControlCharactersAndBecomeValidUtf8) {
+  GameState gs = testing::sanePair();
+  gs.combatant[0].name = std::string("a\nb\x1b[2J\0\u202E", 11);
+  gs.combatant[1].name = "bad\xff\xfe name";
+  const Replay r = makeReplay(gs, {"dir/evil\xff.dat", "b.dat"}, 1, "2026-12-08T00:00:00Z", "t");
+  EXPECT_EQ(r.characters[0].file, "evil\xEF\xBF\xBD.dat") << "a base name, valid UTF-8";
+  EXPECT_EQ(r.characters[1].record.name, "bad\xEF\xBF\xBD\xEF\xBF\xBD name");
+
+  const std::string text = replayJson(r);
+  EXPECT_EQ(validUtf8(text), text);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos) << "control characters are escaped";
+  const Replay back = roundTrip(r);
+  EXPECT_EQ(back.characters[0].record.name, gs.combatant[0].name);
+  EXPECT_EQ(replayMismatch(back.result, playReplay(back)), std::nullopt)
+      << "the recorded result is that of the replaced names";
+}
+
+TEST(Replay, ABattlePageCarriesOne) {
+  Replay r = sample();
+  r.characters[0].record.name = "</script><b>";
+  std::string inner = replayJson(r);
+  for (std::size_t at = 0; (at = inner.find("</", at)) != std::string::npos; at += 3)
+    inner.replace(at, 2, "<\\/");
+  const std::string page =
+      "<!DOCTYPE html>\n<html><body><p>log</p>\n"
+      "<script type=\"application/json\" id=\"momiru-replay\">" +
+      inner + "</script>\n</body></html>\n";
+  std::string error;
+  const std::optional<Replay> back = parseReplay(page, &error);
+  ASSERT_TRUE(back) << error;
+  expectSameReplay(r, *back);
+
+  EXPECT_FALSE(parseReplay("<!DOCTYPE html><html></html>", &error));
+  EXPECT_EQ(error, "not a replay: a page that carries none");
+  EXPECT_FALSE(parseReplay(page.substr(0, page.find("</script>")), &error));
+  EXPECT_EQ(error, "the replay in the page is cut off");
+}
+
+// One edit of a good replay's JSON, and what the refusal must say.
+struct Hostile {
+  const char* what;
+  std::function<void(json&)> edit;
+  const char* says;
+};
+
+TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
+  const json good = json::parse(replayJson(sample()));
+  const std::string longText(kReplayMaxTextBytes + 1, 'x');
+  const Hostile cases[] = {
+      {"newer version", [](json& j) { j["version"] = 2; }, "written by a newer version"},
+      {"version 0", [](json& j) { j["version"] = 0; }, "unknown replay version 0"},
+      {"other format", [](json& j) { j["format"] = "save"; }, "not a replay: format"},
+      {"negative seed", [](json& j) { j["seed"] = -1; }, "seed is not a whole number"},
+      {"speed 0", [](json& j) { j["speed"] = 0; }, "speed is out of range (1 to 300)"},
+      {"level past int32", [](json& j) { j["characters"][0]["level"] = std::int64_t{1} << 31; },
+       "characters[0].level is out of range"},
+      {"power below int32",
+       [](json& j) { j["characters"][1]["moves"][7]["power"] = -(std::int64_t{1} << 31) - 1; },
+       "characters[1].moves[7].power is out of range"},
+      {"hp as text", [](json& j) { j["characters"][0]["parts"][2]["hp"] = "12"; },
+       "characters[0].parts[2].hp is not a whole number"},
+      {"hp missing", [](json& j) { j["characters"][0]["parts"][3].erase("def"); },
+       "characters[0].parts[3].def is missing"},
+      {"three parts", [](json& j) { j["characters"][0]["parts"].erase(0); },
+       "characters[0].parts holds 3 entries, not 4"},
+      {"nine moves",
+       [](json& j) { j["characters"][1]["moves"].push_back(j["characters"][1]["moves"][0]); },
+       "characters[1].moves holds 9 entries, not 8"},
+      {"one character", [](json& j) { j["characters"].erase(1); },
+       "characters holds 1 entries, not 2"},
+      {"a path for a file", [](json& j) { j["characters"][0]["file"] = "../../.bashrc"; },
+       "characters[0].file is not a bare file name"},
+      {"NUL in a file", [](json& j) { j["characters"][1]["file"] = std::string("a\0b", 3); },
+       "characters[1].file is not a bare file name"},
+      {"long name", [&](json& j) { j["characters"][0]["name"] = longText; },
+       "characters[0].name is longer than 4096 bytes"},
+      {"winner 2", [](json& j) { j["result"]["winner"] = 2; }, "result.winner is out of range"},
+      {"negative turns", [](json& j) { j["result"]["turns"] = -1; }, "result.turns is out of"},
+      {"short final_hp", [](json& j) { j["result"]["final_hp"][1].erase(0); },
+       "result.final_hp[1] is not a list of 4 numbers"},
+      {"bad digest", [](json& j) { j["result"]["log_sha256"] = "abc"; },
+       "result.log_sha256 is not 64 hexadecimal digits"},
+      {"deep inside an unknown key",
+       [](json& j) { j["extra"] = json::parse("[[[[[[[[[1]]]]]]]]]"); }, "nested more than 8"},
+  };
+  for (const Hostile& h : cases) {
+    json j = good;
+    h.edit(j);
+    std::string error;
+    EXPECT_FALSE(parseReplay(j.dump(), &error)) << h.what;
+    EXPECT_NE(error.find(h.says), std::string::npos) << h.what << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << h.what;
+  }
+
+  // Unknown keys are ignored, and an upper-case digest is the same digest.
+  json j = good;
+  j["characters"][0]["parts"][0]["name"] = "頭";
+  for (char& c : j["result"]["log_sha256"].get_ref<std::string&>())
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string error;
+  const std::optional<Replay> lenient = parseReplay(j.dump(), &error);
+  ASSERT_TRUE(lenient) << error;
+  EXPECT_EQ(lenient->result.logSha256, good["result"]["log_sha256"]);
+}
+
+TEST(Replay, TextThatIsNoReplayIsRefusedWithoutQuotingIt) {
+  const std::string text = replayJson(sample());
+  const struct {
+    std::string input;
+    const char* says;
+  } cases[] = {
+      {text.substr(0, text.size() / 2), "not JSON, or cut off"},
+      {"\x1b[2Jhello\n", "not JSON, or cut off (at byte 1)"},
+      {"", "not JSON"},
+      {"[1, 2]", "the document is not a JSON object"},
+      {"{\"format\":\"momiru-replay\",\"version\":1,\"written_by\":\"\xff\"}", "not JSON"},
+      {std::string(100000, '['), "nested more than 8 levels deep"},
+      {std::string(kReplayMaxBytes + 1, ' '), "larger than 1048576 bytes"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_FALSE(parseReplay(c.input, &error)) << c.says;
+    EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    EXPECT_EQ(error.find('\x1b'), std::string::npos);
+  }
+}
+
+TEST(Replay, FilesAreReadOnlyWhenRegularAndSmall) {
+  const ScratchDir dir;
+  const Replay r = sample();
+  writeFile(dir / "a.momiru-replay", replayJson(r));
+  std::string error;
+  const std::optional<Replay> back = readReplayFile(dir / "a.momiru-replay", &error);
+  ASSERT_TRUE(back) << error;
+  expectSameReplay(r, *back);
+
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_TRUE(testing::returnsWithoutWriter(
+      dir / "fifo", [&] { return readReplayFile(dir / "fifo", &error).has_value(); }));
+  EXPECT_EQ(error, "not a regular file");
+  EXPECT_FALSE(readReplayFile(dir.path(), &error));
+  EXPECT_EQ(error, "a folder, not a replay file");
+  EXPECT_FALSE(readReplayFile(dir / "missing", &error));
+  EXPECT_EQ(error, "cannot be opened: No such file or directory");
+  EXPECT_FALSE(readReplayFile("/dev/zero", &error)) << "a device that never ends";
+  EXPECT_EQ(error, "not a regular file");
+
+  // A huge (sparse) file is refused after reading just past the limit.
+  std::filesystem::resize_file(dir / "a.momiru-replay", std::uintmax_t{1} << 32);
+  EXPECT_FALSE(readReplayFile(dir / "a.momiru-replay", &error));
+  EXPECT_EQ(error, "larger than 1048576 bytes");
+}
+
+TEST(Replay, AResultTheseRulesDoNotGiveIsNamed) {
+  const Replay r = sample();
+  const ReplayResult played = playReplay(r);
+  ASSERT_EQ(replayMismatch(r.result, played), std::nullopt);
+
+  ReplayResult edited = r.result;
+  edited.turns += 1;
+  EXPECT_EQ(replayMismatch(edited, played), "turns");
+  edited.finalHp[1][0] -= 3;
+  EXPECT_EQ(replayMismatch(edited, played), "turns, final_hp");
+  edited = r.result;
+  edited.logSha256 = sha256Hex("another log");
+  EXPECT_EQ(replayMismatch(edited, played), "log_sha256");
+  edited = r.result;
+  std::swap(edited.winner, edited.loser);
+  EXPECT_EQ(replayMismatch(edited, played), "winner, loser");
+
+  // Edited records (or other rules) play another battle than the one recorded.
+  json j = json::parse(replayJson(r));
+  for (json& move : j["characters"][0]["moves"]) move["power"] = 1;
+  std::string error;
+  const std::optional<Replay> tampered = parseReplay(j.dump(), &error);
+  ASSERT_TRUE(tampered) << error;
+  const std::optional<std::string> what = replayMismatch(tampered->result, playReplay(*tampered));
+  ASSERT_TRUE(what);
+  EXPECT_NE(what->find("log_sha256"), std::string::npos) << *what;
+}
+
+}  // namespace
+}  // namespace momiru::battle

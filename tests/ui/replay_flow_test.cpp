@@ -1,0 +1,248 @@
+// The replays of the flow: the result screen's two buttons, the replay saved after every battle
+// that reaches its result, and the opening of good and bad files.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QPushButton>
+
+#include "app/screen_flow.h"
+#include "battle/records.h"
+#include "battle/replay.h"
+#include "battle/replay_store.h"
+#include "ui/battle_screen.h"
+#include "ui/result_screen.h"
+#include "ui/title_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using Where = app::ScreenFlow::Where;
+
+TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroughTheDialog) {
+  Harness h;
+  h.gs.combatant = momiru::testing::sanePair().combatant;
+  h.gs.settings = {1, 0, 1, 150};
+  const battle::Replay replay =
+      battle::makeReplay(h.gs, {"kuma.dat", "tori.dat"}, 5, "2026-12-08T12:00:00Z", "test");
+  ui::ResultScreen screen(h.ctx, &replay);
+  const QRect text1 = screen.findChild<QWidget*>("Text1")->geometry();
+  const QRect label1 = screen.findChild<QWidget*>("Label1")->geometry();
+  const QRect command1 = screen.findChild<QWidget*>("Command1")->geometry();
+  EXPECT_EQ(text1, QRect(7, 7, 449, 148));
+  EXPECT_EQ(command1, QRect(182, 266, 106, 36));
+  EXPECT_EQ(screen.findChild<QPushButton*>("Command1")->text(), QStringLiteral("タイトルに戻る"));
+  for (const char* name : {"replayWatch", "replaySave"}) {
+    auto* button = screen.findChild<QPushButton*>(name);
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->accessibleName(), button->text());
+    for (const QRect& other : {text1, label1, command1}) {
+      EXPECT_FALSE(button->geometry().intersects(other)) << name;
+    }
+    EXPECT_TRUE(screen.rect().contains(button->geometry())) << name;
+  }
+  EXPECT_EQ(screen.findChild<QPushButton*>("replayWatch")->text(),
+            QStringLiteral("リプレイを見る"));
+  EXPECT_EQ(screen.findChild<QPushButton*>("replaySave")->text(), QStringLiteral("リプレイを保存"));
+
+  // Cancelled: nothing written. Chosen: the replay is there. A folder in the way: a message.
+  auto* save = screen.findChild<QPushButton*>("replaySave");
+  save->click();
+  EXPECT_EQ(h.dialogs.suggestedNames, std::vector<std::string>{battle::replayFileName(replay)});
+  const auto target = h.dir.path() / "copy.momiru-replay";
+  h.dialogs.saveAnswers = {target};
+  save->click();
+  std::string error;
+  const auto back = battle::readReplayFile(target, &error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->seed, 5u);
+  EXPECT_TRUE(h.dialogs.replayMessages.empty());
+  std::filesystem::create_directory(h.dir.path() / "folder.momiru-replay");
+  h.dialogs.saveAnswers = {h.dir.path() / "folder.momiru-replay"};
+  save->click();
+  ASSERT_EQ(h.dialogs.replayMessages.size(), 1u);
+  EXPECT_THAT(h.dialogs.replayMessages[0], StartsWith("リプレイを保存できませんでした"));
+}
+
+class ReplayFlowTest : public ::testing::Test {
+ protected:
+  Harness h;
+  int ended = 0;
+  std::optional<app::ScreenFlow> flow;
+  std::filesystem::path dataHome;
+
+  ReplayFlowTest() {
+    dataHome = h.dir.path() / "data";
+    previousDataHome_ = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(dataHome.string())));
+    h.dir.write("settei.sei", "1\r\n0\r\n1\r\n1\r\n");  // speed 1
+    flow.emplace(h.ctx, [this] { ++ended; });
+  }
+  ~ReplayFlowTest() override {
+    flow.reset();
+    flushDeletes();
+    qputenv("XDG_DATA_HOME", previousDataHome_);
+  }
+  std::filesystem::path replays() const { return dataHome / "momiru-battle" / "replays"; }
+  std::vector<std::filesystem::path> saved() const {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(replays(), ec)) {
+      files.push_back(e.path());
+    }
+    return files;
+  }
+  // Starts a battle from the samples and plays it to its result; the stderr it wrote.
+  std::string battleToResult(std::uint64_t seed) {
+    ::testing::internal::CaptureStderr();
+    const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
+    EXPECT_TRUE(flow->startBattle(samples / "pochimaru.dat", samples / "rendaa.dat", seed));
+    auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
+    for (int i = 0; battle != nullptr && flow->where() == Where::Battle && i < 1000000; ++i) {
+      battle->stepTimerActive() ? battle->stepTick() : battle->gaugeTick();
+    }
+    flushDeletes();
+    return ::testing::internal::GetCapturedStderr();
+  }
+  ui::ResultScreen* result() const { return qobject_cast<ui::ResultScreen*>(flow->current()); }
+  void playViewerToItsResult() {
+    auto* viewer = qobject_cast<ui::BattleScreen*>(flow->current());
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(viewer->replayMode());
+    viewer->seekToTurn(viewer->replayTurns());
+    for (int i = 0; flow->where() == Where::Viewer && i < 100; ++i) viewer->stepTick();
+    flushDeletes();
+  }
+
+ private:
+  QByteArray previousDataHome_;
+};
+
+// A battle that reaches its result is saved at once, its first stderr line kept as it was; the
+// result screen's viewer plays it to the same texts and leads back to that result screen.
+TEST_F(ReplayFlowTest, ABattleOnScreenIsSavedAndWatchedAgainFromItsResult) {
+  const std::string err = battleToResult(321);
+  ASSERT_EQ(flow->where(), Where::Result);
+  ASSERT_EQ(saved().size(), 1u);
+  ASSERT_TRUE(flow->lastSaved());
+  const std::string firstLine = err.substr(0, err.find('\n') + 1);
+  EXPECT_THAT(firstLine, StartsWith("momiru-lab battle "));
+  EXPECT_THAT(firstLine, HasSubstr("--seed 321"));
+  EXPECT_EQ(err.substr(firstLine.size()),
+            "replay saved: " + app::shellQuote(flow->lastSaved()->string()) + "\n");
+
+  std::string error;
+  const auto replay = battle::readReplayFile(saved()[0], &error);
+  ASSERT_TRUE(replay) << error;
+  EXPECT_EQ(replay->seed, 321u);
+  EXPECT_EQ(replay->characters[0].file, "pochimaru.dat");
+  EXPECT_EQ(replay->characters[0].record.name, h.gs.combatant[0].name);
+  EXPECT_FALSE(battle::replayMismatch(replay->result, battle::playReplay(*replay)));
+
+  const std::string log = result()->logText();
+  const std::string outcome = result()->outcomeText();
+  const GameState before = h.gs;
+  result()->findChild<QPushButton*>("replayWatch")->click();
+  ASSERT_EQ(flow->where(), Where::Viewer);
+  playViewerToItsResult();
+  ASSERT_EQ(flow->where(), Where::ViewerResult);
+  EXPECT_EQ(result()->logText(), log);
+  EXPECT_EQ(result()->outcomeText(), outcome);
+  EXPECT_EQ(h.gs.combatant, before.combatant);  // the run's own records are untouched
+  EXPECT_EQ(h.gs.battleLog, before.battleLog);
+
+  // Closing the viewer's result (or the viewer) leads back to where it was opened from.
+  flow->current()->close();
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Result);
+  EXPECT_EQ(result()->logText(), log);
+  result()->findChild<QPushButton*>("replayWatch")->click();
+  flow->current()->close();
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Result);
+  EXPECT_EQ(ended, 0);
+  EXPECT_EQ(saved().size(), 1u);  // watching saves nothing
+}
+
+TEST_F(ReplayFlowTest, ABattleClosedBeforeItsResultIsNotSaved) {
+  ::testing::internal::CaptureStderr();
+  const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
+  ASSERT_TRUE(flow->startBattle(samples / "pochimaru.dat", samples / "rendaa.dat", 9));
+  auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
+  for (int i = 0; i < 50; ++i) battle->stepTimerActive() ? battle->stepTick() : battle->gaugeTick();
+  battle->close();
+  flushDeletes();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+  EXPECT_TRUE(saved().empty());
+  EXPECT_EQ(ended, 1);
+}
+
+// A FIFO where the replay folder should be: one stderr line, and the result screen as ever.
+TEST_F(ReplayFlowTest, AFailedSaveLeavesTheResultScreenAsItIs) {
+  std::filesystem::create_directories(dataHome / "momiru-battle");
+  ASSERT_EQ(::mkfifo(replays().c_str(), 0600), 0);
+  const std::string err = battleToResult(44);
+  ASSERT_EQ(flow->where(), Where::Result);
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2);
+  EXPECT_THAT(err, HasSubstr("momiru-battle: the replay could not be saved: "));
+  EXPECT_FALSE(flow->lastSaved());
+  EXPECT_THAT(result()->outcomeText(), StartsWith("今回の勝負は"));
+  EXPECT_TRUE(result()->findChild<QPushButton*>("replayWatch")->isEnabled());
+}
+
+// A file that is no replay: a message in Japanese, and the game at the title.
+TEST_F(ReplayFlowTest, ABadReplayIsSaidSoAndTheGameGoesOnAtTheTitle) {
+  const auto notJson = h.dir.write("bad.momiru-replay", "{ not json");
+  for (const std::filesystem::path& bad : {notJson, h.dir.path() / "missing.momiru-replay"}) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(flow->openReplay(bad));
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(flow->where(), Where::Title);
+  }
+  ASSERT_EQ(h.dialogs.replayMessages.size(), 2u);
+  EXPECT_THAT(h.dialogs.replayMessages[0], StartsWith("リプレイを開けませんでした"));
+  EXPECT_EQ(ended, 0);
+}
+
+// A replay these rules play otherwise: said so, and shown as these rules play it; closing the
+// viewer opened from a file leads to the title. The title takes a dropped replay too.
+TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlayIt) {
+  GameState start;
+  start.combatant = momiru::testing::sanePair().combatant;
+  start.settings = {1, 0, 1, 20};
+  battle::Replay replay =
+      battle::makeReplay(start, {"a.dat", "b.dat"}, 12, "2026-12-08T00:00:00Z", "other");
+  const std::int32_t turns = replay.result.turns;
+  replay.result.turns += 3;
+  const auto file = h.dir.path() / "edited.momiru-replay";
+  std::string error;
+  ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
+
+  ASSERT_TRUE(flow->openReplay(file));
+  ASSERT_EQ(h.dialogs.replayMessages.size(), 1u);
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("turns"));
+  ASSERT_EQ(flow->where(), Where::Viewer);
+  auto* viewer = static_cast<ui::BattleScreen*>(flow->current());
+  EXPECT_EQ(viewer->replayTurns(), turns);
+  viewer->close();
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Title);
+
+  // Dropped on the title: the same viewer, after the drop has returned.
+  auto* title = static_cast<ui::TitleScreen*>(flow->current());
+  emit title->replayDropped(file);
+  EXPECT_EQ(flow->where(), Where::Title);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(flow->where(), Where::Viewer);
+  EXPECT_EQ(ended, 0);
+}
+
+}  // namespace
+}  // namespace momiru::uitest

@@ -1,0 +1,206 @@
+// The replay viewer, the colosseum in replay mode: seeks show what playing shows, and the control
+// bar's keys and buttons.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "battle/records.h"
+#include "ui/battle_screen.h"
+#include "ui/picture_view.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+// What a player sees of the colosseum between turns (the popup aside, which flies on its own
+// clock).
+struct Shown {
+  std::array<std::int32_t, kSlots> gaugeTops{};
+  std::array<QString, kSlots> names, status;
+  QString message;
+  bool messageBoxShown = false;
+  std::array<qint64, kSlots> backgrounds{};
+  QString turnLabel;
+  std::string log;
+  bool operator==(const Shown&) const = default;
+  friend void PrintTo(const Shown& s, std::ostream* os) {
+    *os << "gauges " << s.gaugeTops[0] << "," << s.gaugeTops[1] << " box " << s.messageBoxShown
+        << " bg " << s.backgrounds[0] << "," << s.backgrounds[1] << " ["
+        << s.turnLabel.toStdString() << "] [" << s.message.toStdString() << "] log " << s.log.size()
+        << "\n"
+        << s.status[0].toStdString() << s.status[1].toStdString();
+  }
+};
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  Harness h;
+
+  ViewerTest() {
+    h.pictures = ui::PictureBank([](const std::filesystem::path& relative) {
+      return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
+    });
+    h.gs.combatant = momiru::testing::sanePair().combatant;
+    h.gs.settings = {1, 0, 1, 40};
+  }
+  ~ViewerTest() override {
+    delete screen;
+    flushDeletes();
+  }
+
+  // A viewer starts from the records as registered, as the flow hands them over.
+  ui::BattleScreen* open(std::uint64_t seed) {
+    delete screen;
+    const Settings settings = h.gs.settings;
+    h.gs = GameState();
+    h.gs.lineBreak = "\r\n";
+    h.gs.combatant = momiru::testing::sanePair().combatant;
+    h.gs.settings = settings;
+    screen = new ui::BattleScreen(h.ctx, ui::BattleScreen::Replay{seed});
+    return screen;
+  }
+  template <class T>
+  T* child(const char* name) const {
+    auto* w = screen->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  Shown shown() const {
+    Shown s;
+    for (int i = 0; i < kSlots; ++i) {
+      const auto at = static_cast<std::size_t>(i);
+      s.gaugeTops[at] = screen->gaugeTop(i);
+      s.names[at] = screen->findChild<QLabel*>(QStringLiteral("name12_%1").arg(i))->text();
+      s.status[at] = screen->findChild<QLabel*>(QStringLiteral("stas_%1").arg(i))->text();
+      const QImage bg = screen->findChild<ui::PictureView*>(QStringLiteral("hai_%1").arg(i))
+                            ->currentPixmap()
+                            .toImage();
+      s.backgrounds[at] = bg.isNull() ? 0 : bg.pixel(80, 40);
+    }
+    s.message = child<QPlainTextEdit>("bun")->toPlainText();
+    s.messageBoxShown = !child<QPlainTextEdit>("bun")->isHidden();
+    s.turnLabel = child<QLabel>("replayTurn")->text();
+    s.log = h.gs.battleLog;
+    return s;
+  }
+  // Ticks whichever battle timer runs until turn n has ended or the outcome is told.
+  void playToTurn(std::int32_t n) {
+    for (int i = 0; i < 1000000; ++i) {
+      const battle::BattlePlayer& p = screen->player();
+      if (battle::isOver(p.judgement()) && p.nextStep() == battle::Step::ShowResult) return;
+      if (!p.turnInProgress() && p.turnsStarted() >= n) return;
+      if (screen->stepTimerActive()) {
+        screen->stepTick();
+      } else if (screen->gaugeTimerActive()) {
+        screen->gaugeTick();
+      } else {
+        return;
+      }
+    }
+  }
+  void key(int k) {
+    QTest::keyClick(screen->focusWidget() ? screen->focusWidget() : screen,
+                    static_cast<Qt::Key>(k));
+  }
+
+  ui::BattleScreen* screen = nullptr;
+};
+
+// For many seeds and turns, forwards and backwards, a seek leaves on screen what playing there
+// leaves: gauges, names, status, the message and its box, the backgrounds, the log, the turn.
+TEST_F(ViewerTest, ASeekShowsWhatPlayingToThatTurnShows) {
+  for (std::uint64_t seed = 1; seed <= 12; ++seed) {
+    h.gs.settings.showMessageBox = static_cast<std::int32_t>(seed % 2);
+    open(seed);
+    const std::int32_t m = screen->replayTurns();
+    ASSERT_GT(m, 2);
+    std::vector<std::int32_t> turns = {m, 1, 0, m / 2, 2, m - 1};
+    for (const std::int32_t n : turns) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed << " turn " << n);
+      screen->seekToTurn(n);
+      const Shown seeked = shown();
+      open(seed);
+      playToTurn(n);
+      EXPECT_EQ(seeked, shown());
+      EXPECT_EQ(child<QLabel>("replayTurn")->text(),
+                QStringLiteral("ターン %1 / %2").arg(n).arg(m));
+    }
+  }
+}
+
+// The keys and the buttons of the bar: pause and play, a turn back and on, start and end, speed.
+TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
+  h.gs.settings.battleSpeed = 150;
+  open(7);
+  screen->show();
+  const std::int32_t m = screen->replayTurns();
+  const auto turn = [this] { return screen->player().turnsStarted(); };
+
+  for (const char* name :
+       {"replayStart", "replayPrevious", "replayPlayPause", "replayNext", "replayEnd"}) {
+    EXPECT_FALSE(child<QPushButton>(name)->accessibleName().isEmpty()) << name;
+  }
+  EXPECT_EQ(child<QComboBox>("replaySpeed")->accessibleName(), QStringLiteral("再生速度"));
+  // The colosseum keeps its size; the bar lies under it.
+  EXPECT_EQ(screen->height(), 415 + 40);
+  EXPECT_EQ(child<QWidget>("replayBar")->geometry().top(), 415);
+
+  EXPECT_TRUE(screen->playing());
+  key(Qt::Key_Space);
+  EXPECT_FALSE(screen->playing());
+  EXPECT_FALSE(screen->gaugeTimerActive() || screen->stepTimerActive());
+  EXPECT_EQ(child<QPushButton>("replayPlayPause")->accessibleName(), QStringLiteral("再生"));
+
+  key(Qt::Key_Right);
+  EXPECT_EQ(turn(), 1);
+  key(Qt::Key_Right);
+  child<QPushButton>("replayNext")->click();
+  EXPECT_EQ(turn(), 3);
+  key(Qt::Key_Left);
+  EXPECT_EQ(turn(), 2);
+  child<QPushButton>("replayPrevious")->click();
+  EXPECT_EQ(turn(), 1);
+  EXPECT_FALSE(screen->gaugeTimerActive() || screen->stepTimerActive());  // still paused
+
+  key(Qt::Key_End);
+  EXPECT_EQ(turn(), m);
+  EXPECT_TRUE(battle::isOver(screen->player().judgement()));
+  key(Qt::Key_Right);  // nothing beyond the end
+  EXPECT_EQ(turn(), m);
+  key(Qt::Key_Home);
+  EXPECT_EQ(turn(), 0);
+  EXPECT_EQ(h.gs.battleLog, "");
+  child<QPushButton>("replayEnd")->click();
+  EXPECT_EQ(turn(), m);
+  child<QPushButton>("replayStart")->click();
+  EXPECT_EQ(turn(), 0);
+
+  // Speed: ×1 ×2 ×4 ×8 of the recorded interval, + and - within them.
+  EXPECT_EQ(screen->stepInterval(), 150);
+  for (const int expected : {75, 37, 18, 18}) {
+    key(Qt::Key_Plus);
+    EXPECT_EQ(screen->stepInterval(), expected);
+  }
+  EXPECT_EQ(child<QComboBox>("replaySpeed")->currentText(), QStringLiteral("×8"));
+  for (int i = 0; i < 5; ++i) key(Qt::Key_Minus);
+  EXPECT_EQ(screen->stepInterval(), 150);
+
+  // Playing again runs the turn on with the step timer at the chosen speed.
+  key(Qt::Key_Plus);
+  child<QPushButton>("replayPlayPause")->click();
+  EXPECT_TRUE(screen->playing());
+  EXPECT_TRUE(screen->gaugeTimerActive());
+  screen->gaugeTick();
+  screen->gaugeTick();
+  EXPECT_TRUE(screen->stepTimerActive());
+  EXPECT_EQ(screen->stepInterval(), 75);
+  EXPECT_EQ(turn(), 1);
+}
+
+}  // namespace
+}  // namespace momiru::uitest
