@@ -364,6 +364,14 @@ constexpr const char* kStyle =
     "ol.log .who { color: #666; font-size: 0.9em; }\n"
     "pre { background: #f4f4f4; padding: 8px; white-space: pre-wrap; word-break: break-all; }\n";
 
+// Who wrote the replay: the game writes its version alone, momiru-lab its name and version.
+std::string writer(const std::string& writtenBy) {
+  if (!writtenBy.empty() && writtenBy[0] >= '0' && writtenBy[0] <= '9') {
+    return "momiru-battle " + writtenBy;
+  }
+  return writtenBy;
+}
+
 }  // namespace
 
 std::string replayJsonForPage(const battle::Replay& replay) {
@@ -400,7 +408,7 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
   out += "<h1>バトルの記録：" + names[0] + " 対 " + names[1] + "</h1>\n";
   out += "<p class=\"meta\">日時 " + escapeMarkup(replay.date) + "（UTC）、シード " +
          std::to_string(replay.seed) + "、ダメージ半減 " + (replay.halve ? "あり" : "なし") +
-         "、記録したゲーム momiru-battle " + escapeMarkup(replay.writtenBy) + "</p>\n";
+         "、記録したプログラム " + escapeMarkup(writer(replay.writtenBy)) + "</p>\n";
 
   out += "<section id=\"result\">\n<h2>結果</h2>\n<p class=\"outcome\">" +
          markupLines(outcomeLabel(p)) + "</p>\n<p>" + number(p.result.turns) + " ターン</p>\n";
