@@ -17,6 +17,7 @@
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
 #include "ui/platform_dialogs.h"
+#include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
 
@@ -121,6 +122,7 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::Title: {
       auto* title = new ui::TitleScreen(ctx_);
       connect(title, &ui::TitleScreen::startClicked, this, [this] { go(Where::Options); });
+      connect(title, &ui::TitleScreen::replaysClicked, this, [this] { go(Where::Replays); });
       // After the drop has ended: the flow may ask a modal question about the file.
       connect(
           title, &ui::TitleScreen::replayDropped, this,
@@ -182,6 +184,19 @@ ui::Screen* ScreenFlow::create(Where where) {
       screen = result;
       break;
     }
+    case Where::Replays: {
+      auto* list = new ui::ReplayListScreen(ctx_, battle::replayDirectory());
+      // Queued, as for the title: a drop or a key has ended before a message may be asked.
+      connect(
+          list, &ui::ReplayListScreen::watchRequested, this,
+          [this](const QString& file) {
+            if (where_ == Where::Replays)
+              openReplay(utf8ToPath(file.toStdString()), Where::Replays);
+          },
+          Qt::QueuedConnection);
+      screen = list;
+      break;
+    }
     case Where::End:
       return nullptr;
     case Where::Result: {
@@ -206,6 +221,12 @@ void ScreenFlow::screenClosed(ui::Screen* screen) {
     // The viewer and its result lead back to where the viewer was opened from.
     current_ = nullptr;
     go(viewerOrigin_);
+    return;
+  }
+  if (where_ == Where::Replays) {
+    // The list is a window of the title's: closing it leads back there.
+    current_ = nullptr;
+    go(Where::Title);
     return;
   }
   // Closed through the window system: no other screen remains, so the program ends.
@@ -279,11 +300,11 @@ void ScreenFlow::openViewer(Where origin) {
   go(Where::Viewer);
 }
 
-bool ScreenFlow::openReplay(const std::filesystem::path& file) {
+bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   std::string error;
   std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
   if (!replay) {
-    if (where_ != Where::Title) go(Where::Title);
+    if (where_ != from) go(from);
     std::string shown = error;
     for (char& c : shown) {
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
@@ -305,7 +326,7 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file) {
             .arg(fromUtf8(*differs)));
   }
   viewing_ = std::move(replay);
-  openViewer(Where::Title);
+  openViewer(from);
   return true;
 }
 

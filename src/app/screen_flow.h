@@ -22,7 +22,8 @@ class ScreenFlow final : public QObject {
   Q_OBJECT
  public:
   // Viewer: a replay on the battle screen; ViewerResult: that replay's result screen.
-  enum class Where { End, Title, Options, Entry, Battle, Result, Viewer, ViewerResult };
+  // Replays: the list of kept replays, opened from the title.
+  enum class Where { End, Title, Options, Entry, Battle, Result, Viewer, ViewerResult, Replays };
 
   // `endProgram` runs when the player closes the visible screen through the window system;
   // by default it quits the event loop.
@@ -46,7 +47,8 @@ class ScreenFlow final : public QObject {
   // leaves the game at the title with a message. A replay whose battle these rules play
   // otherwise than recorded is said so, and shown as these rules play it. Returns true when the
   // viewer opened.
-  bool openReplay(const std::filesystem::path& file);
+  // Opened from the replay list (`from` Replays), the viewer and a failure lead back to it.
+  bool openReplay(const std::filesystem::path& file, Where from = Where::Title);
 
   // The replay of the last battle on screen that reached its result, and where it was saved.
   const std::optional<battle::Replay>& lastReplay() const { return lastReplay_; }

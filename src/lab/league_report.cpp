@@ -15,28 +15,6 @@
 namespace momiru::lab {
 namespace {
 
-constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-bool isControlOrNonCharacter(char32_t cp) {
-  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF;
-}
-
-template <class Keep>
-std::string cleaned(std::string_view text, Keep keep) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const Utf8Char c = decodeUtf8(text, i);
-    if (c.codePoint >= 0 && keep(static_cast<char32_t>(c.codePoint))) {
-      out.append(text.substr(i, c.length));
-    } else {
-      out += kReplacement;
-    }
-    i += c.length;
-  }
-  return out;
-}
-
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* fmt, ...) {
   va_list args;
@@ -96,6 +74,26 @@ std::string firstMoverLine(const RatingFit& fit) {
 constexpr const char* kMethodLine =
     "ratings: Bradley-Terry by maximum likelihood, draws half a win, unfinished battles left "
     "out; Elo scale, mean 1500; 95% intervals from the likelihood's curvature";
+
+// The page's notes, in Japanese: the same figures as the text report's lines.
+std::string settingsNote(const LeagueReport& report) {
+  const std::size_t n = report.entrants.size();
+  const std::uint64_t total = report.settings.battles * n * (n > 0 ? n - 1 : 0);
+  return format(
+      "%zu 体、先手と後手を決めた組み合わせごとに %llu 戦（全 %llu 戦）、シード %llu%s、"
+      "最大 %d ターン",
+      n, ull(report.settings.battles), ull(total), ull(report.settings.seed),
+      report.settings.halve ? "、ダメージ半減" : "", report.settings.maxTurns);
+}
+
+std::string firstMoverNote(const RatingFit& fit) {
+  return format("先手（プレイヤー2）の有利さ：%+.1f レーティング点（95%%区間 %+.1f ～ %+.1f）",
+                fit.firstMover, fit.firstMoverLow, fit.firstMoverHigh);
+}
+
+constexpr const char* kMethodNote =
+    "レーティング：Bradley-Terry モデルの最尤推定。引き分けは半分の勝ち、決着つかずの戦いは"
+    "数えない。Elo の尺度で平均 1500。95%区間は尤度の曲率から";
 
 // Cell colour of a win rate: white at one half, red towards winning, blue towards losing.
 std::string heatColour(const std::optional<double>& rate) {
@@ -246,38 +244,6 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
 
 }  // namespace
 
-std::string printable(std::string_view text) {
-  return cleaned(text, [](char32_t cp) { return !isControlOrNonCharacter(cp); });
-}
-
-std::string escapeMarkup(std::string_view text) {
-  const std::string clean = printable(text);
-  std::string out;
-  out.reserve(clean.size());
-  for (const char c : clean) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t row,
                                       std::size_t column) {
   const std::size_t n = results.characters;
@@ -422,7 +388,7 @@ std::string htmlReport(const LeagueReport& report) {
   const RatingFit& fit = report.fit;
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
-      "<title>momiru-lab league</title>\n<style>\n"
+      "<title>momiru-lab リーグ戦</title>\n<style>\n"
       "body { font-family: \"Noto Sans CJK JP\", \"Noto Sans JP\", \"IPAexGothic\", "
       "\"IPAPGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
       "#222; }\n"
@@ -432,19 +398,19 @@ std::string htmlReport(const LeagueReport& report) {
       "th { background: #f0f0f0; }\n"
       "svg { font-family: inherit; font-size: 13px; }\n"
       "svg .tick { fill: #666; font-size: 11px; }\n"
-      "</style>\n</head>\n<body>\n<h1>League</h1>\n";
-  out += "<p>" + escapeMarkup(settingsLine(report)) + ".</p>\n";
-  out += "<p>" + escapeMarkup(kMethodLine) + ".</p>\n";
-  out += "<p>" + escapeMarkup(firstMoverLine(fit)) + ".</p>\n";
+      "</style>\n</head>\n<body>\n<h1>リーグ戦</h1>\n";
+  out += "<p>" + escapeMarkup(settingsNote(report)) + "。</p>\n";
+  out += "<p>" + escapeMarkup(kMethodNote) + "。</p>\n";
+  out += "<p>" + escapeMarkup(firstMoverNote(fit)) + "。</p>\n";
   if (!report.leftOut.empty()) {
-    out += "<p>Left out:</p>\n<ul>\n";
+    out += "<p>使えなかったファイル：</p>\n<ul>\n";
     for (const LeftOut& l : report.leftOut) {
       out += "<li>" + escapeMarkup(l.file) + ": " + escapeMarkup(l.reason) + "</li>\n";
     }
     out += "</ul>\n";
   }
   out +=
-      "<h2>Ranking</h2>\n<table>\n<tr><th>rank</th><th>name</th><th>rating</th>"
+      "<h2>順位表</h2>\n<table>\n<tr><th>rank</th><th>name</th><th>rating</th>"
       "<th>95% interval</th><th>wins</th><th>draws</th><th>losses</th><th>unfinished</th>"
       "<th>win share</th><th>mean turns</th></tr>\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
@@ -461,10 +427,10 @@ std::string htmlReport(const LeagueReport& report) {
     out += "<td class=\"n\">" + escapeMarkup(percentText(s.winShare)) + "</td><td class=\"n\">" +
            (s.meanTurns ? format("%.2f", *s.meanTurns) : std::string("-")) + "</td></tr>\n";
   }
-  out += "</table>\n<h2>Ratings with 95% intervals</h2>\n" + ratingChart(report, table);
+  out += "</table>\n<h2>レーティングと95%区間</h2>\n" + ratingChart(report, table);
   out +=
-      "<h2>Win rates</h2>\n<p>Each row's share of the score against each column (wins and "
-      "half the draws, in both orders), characters by rank.</p>\n" +
+      "<h2>勝率</h2>\n<p>各行のキャラクターが各列のキャラクターから得た点の割合（勝ちと"
+      "引き分けの半分、先手と後手の両方）。並びは順位の順。</p>\n" +
       heatMap(report, table);
   out += "</body>\n</html>\n";
   return out;

@@ -52,11 +52,4 @@ std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t 
 std::string textReport(const LeagueReport& report);
 std::string jsonReport(const LeagueReport& report);
 std::string htmlReport(const LeagueReport& report);
-
-// validUtf8 (lab/text.h), and control characters (C0, DEL, C1) replaced by U+FFFD too: for a
-// terminal, and for XML, which cannot hold most of them even as references.
-std::string printable(std::string_view text);
-// Printable text with & < > " ' as references, for HTML and SVG text and attribute values.
-std::string escapeMarkup(std::string_view text);
-
 }  // namespace momiru::lab

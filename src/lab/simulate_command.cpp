@@ -20,6 +20,7 @@
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json_output.h"
+#include "lab/odds.h"
 #include "lab/options.h"
 #include "lab/text.h"
 
@@ -67,11 +68,6 @@ Kind kindOf(const battle::Outcome& o) {
   if (o.winner == 0) return kWin1;
   if (o.winner == 1) return kWin2;
   return kDraw;
-}
-
-// The seed of battle `index` of a run with seed `seed`.
-std::uint64_t battleSeed(std::uint64_t seed, std::uint64_t index) {
-  return RandomUnit::splitMix64(RandomUnit::splitMix64(seed) + index);
 }
 
 struct Tally {
@@ -161,25 +157,6 @@ std::optional<Tally> simulate(const GameState& gs, const Options& opt, std::uint
   Tally all;
   for (const Tally& t : tallies) all.add(t);
   return all;
-}
-
-struct Share {
-  double share;
-  double low;
-  double high;
-};
-
-// Wilson score interval at 95%.
-Share wilson(std::uint64_t k, std::uint64_t n) {
-  const double z = 1.959963984540054;
-  const double nn = static_cast<double>(n);
-  const double p = static_cast<double>(k) / nn;
-  const double denom = 1 + z * z / nn;
-  const double centre = (p + z * z / (2 * nn)) / denom;
-  const double half = z * std::sqrt(p * (1 - p) / nn + z * z / (4 * nn * nn)) / denom;
-  // At the ends the interval reaches the end exactly, not a rounding error away from it.
-  return {p, k == 0 ? 0.0 : std::max(0.0, centre - half),
-          k == n ? 1.0 : std::min(1.0, centre + half)};
 }
 
 // The smallest turn count with at least q of the finished battles at or below it.

@@ -42,4 +42,62 @@ std::string visibleText(std::string_view text) {
   return out;
 }
 
+namespace {
+
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+bool isControlOrNonCharacter(char32_t cp) {
+  return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0) || cp == 0xFFFE || cp == 0xFFFF;
+}
+
+template <class Keep>
+std::string cleaned(std::string_view text, Keep keep) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Char c = decodeUtf8(text, i);
+    if (c.codePoint >= 0 && keep(static_cast<char32_t>(c.codePoint))) {
+      out.append(text.substr(i, c.length));
+    } else {
+      out += kReplacement;
+    }
+    i += c.length;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  return cleaned(text, [](char32_t cp) { return !isControlOrNonCharacter(cp); });
+}
+
+std::string escapeMarkup(std::string_view text) {
+  const std::string clean = printable(text);
+  std::string out;
+  out.reserve(clean.size());
+  for (const char c : clean) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace momiru::lab

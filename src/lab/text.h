@@ -21,4 +21,11 @@ using momiru::validUtf8;
 // is kept as it is, so a name can neither break a line nor drive the terminal.
 std::string visibleText(std::string_view text);
 
+// validUtf8, and control characters (C0, DEL, C1) and the non-characters U+FFFE and U+FFFF
+// replaced by U+FFFD too: for a terminal, and for XML, which cannot hold most of them even as
+// references.
+std::string printable(std::string_view text);
+// Printable text with & < > " ' as references, for HTML and SVG text and attribute values.
+std::string escapeMarkup(std::string_view text);
+
 }  // namespace momiru::lab

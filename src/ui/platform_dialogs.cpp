@@ -109,6 +109,43 @@ void QtPlatformDialogs::integrityMessage(QWidget* parent) {
   box.exec();
 }
 
+std::optional<std::filesystem::path> QtPlatformDialogs::saveFile(
+    QWidget* parent, const QString& filterText, const QString& pattern,
+    const std::filesystem::path& suggested) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
+  dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
+  dialog.selectFile(QString::fromStdString(pathToUtf8(suggested)));
+  if (!qtSpeaksJapanese()) {
+    dialog.setWindowTitle(QStringLiteral("名前を付けて保存"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+  }
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
+  fitFileColumns(dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return utf8ToPath(files.front().toStdString());
+}
+
+bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
+  QMessageBox box(parent);
+  box.setIcon(QMessageBox::Question);
+  box.setWindowTitle(QString::fromUtf8(kGameName));
+  box.setText(question);
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void QtPlatformDialogs::terminateProgram() {
   // At once, as promised: no destructors, no further events; the settings are already on disk.
   std::fflush(nullptr);

@@ -40,6 +40,17 @@ class PlatformDialogs {
   // A message about a replay (one that cannot be opened or saved, or plays otherwise than
   // recorded), as plain text with an OK button; returns once dismissed.
   virtual void replayMessage(QWidget* parent, const QString& text) = 0;
+
+  // A modal save dialog filtered to `pattern` ("*.html") under `filterText`, starting at
+  // `suggested`; nothing when the user cancels. (Cancels unless the dialogs are the real ones.)
+  virtual std::optional<std::filesystem::path> saveFile(
+      QWidget* /*parent*/, const QString& /*filterText*/, const QString& /*pattern*/,
+      const std::filesystem::path& /*suggested*/) {
+    return std::nullopt;
+  }
+  // A question with "はい" and "いいえ"; true for "はい". (No unless the dialogs are the real
+  // ones.)
+  virtual bool confirm(QWidget* /*parent*/, const QString& /*question*/) { return false; }
 };
 
 // The save dialog's filter.
@@ -55,6 +66,10 @@ class QtPlatformDialogs final : public PlatformDialogs {
   std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
                                                     const QString& suggestedName) override;
   void replayMessage(QWidget* parent, const QString& text) override;
+  std::optional<std::filesystem::path> saveFile(QWidget* parent, const QString& filterText,
+                                                const QString& pattern,
+                                                const std::filesystem::path& suggested) override;
+  bool confirm(QWidget* parent, const QString& question) override;
 };
 
 }  // namespace momiru::ui

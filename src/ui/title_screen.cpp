@@ -58,7 +58,7 @@ void InvertOverlay::paintEvent(QPaintEvent*) {
 }
 
 TitleScreen::TitleScreen(ScreenContext& context)
-    : Screen(context, "Form3", QStringLiteral("タイトル"), QSize(4830, 4185)) {
+    : Screen(context, "Form3", QStringLiteral("タイトル"), QSize(4830, 4590)) {
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("WAKUSAN"));
   frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -108,6 +108,13 @@ TitleScreen::TitleScreen(ScreenContext& context)
   startButton_->setFocus();
   setAcceptDrops(true);
   connect(startButton_, &QPushButton::clicked, this, &TitleScreen::startClicked);
+
+  // Below "スタート", in a band the window grows by: every other control stays where it was.
+  replaysButton_ = new QPushButton(QStringLiteral("リプレイ"), this);
+  replaysButton_->setObjectName(QStringLiteral("CommandReplays"));
+  replaysButton_->setGeometry(twipsRect(105, 4185, 4635, 330));
+  replaysButton_->setAccessibleName(QStringLiteral("リプレイ一覧を開く"));
+  connect(replaysButton_, &QPushButton::clicked, this, &TitleScreen::replaysClicked);
 
   for (QTimer* timer : {&scrollTimer_, &dropTimer_}) {
     timer->setInterval(kTickMs);

@@ -50,7 +50,8 @@ class TitleScreen final : public Screen {
   int musicEndWaitMs() const { return musicEndTimer_.isActive() ? musicEndTimer_.interval() : 0; }
 
  signals:
-  void startClicked();                                    // "スタート"
+  void startClicked();    // "スタート"
+  void replaysClicked();  // "リプレイ": the list of kept replays
   void replayDropped(const std::filesystem::path& file);  // a replay file dropped on the title
 
  public:
@@ -83,6 +84,7 @@ class TitleScreen final : public Screen {
   PictureView* logo_ = nullptr;
   QLabel* makerLine_ = nullptr;
   QPushButton* startButton_ = nullptr;
+  QPushButton* replaysButton_ = nullptr;
   QTimer scrollTimer_;
   QTimer dropTimer_;
   QTimer musicEndTimer_;

@@ -90,6 +90,14 @@ TEST(LabLeague, HtmlPageParsesAndDrawsEveryCharacter) {
   EXPECT_EQ(count(html, "<rect class=\"cell\""), 8u * 7u);
   EXPECT_EQ(html.find("http:"), html.find("http://www.w3.org/2000/svg"));  // nothing fetched
   EXPECT_NE(html.find("ガンセキ丸"), std::string::npos);
+  // Headings and notes in Japanese; the table keeps its columns.
+  EXPECT_NE(html.find("<html lang=\"ja\">"), std::string::npos);
+  for (const char* heading :
+       {"<h1>リーグ戦</h1>", "<h2>順位表</h2>", "<h2>レーティングと95%区間</h2>", "<h2>勝率</h2>",
+        "シード 3、", "<th>rank</th><th>name</th>"}) {
+    EXPECT_NE(html.find(heading), std::string::npos) << heading;
+  }
+  EXPECT_EQ(html.find("<h2>Ranking</h2>"), std::string::npos);
   // Nothing but the page is left in the folder (no temporary file).
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

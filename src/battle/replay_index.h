@@ -1,0 +1,80 @@
+// What the replay list shows of the folder of kept replays, and an index that keeps it, so that a
+// folder of thousands of replays lists without reading and replaying each one every time.
+//
+// The index (index.json in the folder) holds, per file name, the size and the modification time
+// the file had when it was read, and what was read: the summary of a replay, or that the file is
+// not one to list. An entry is used only while the file still has that size and time; any other
+// file is read again, entries of files that are gone are dropped, and the index is then written
+// again, atomically. An index that cannot be read is rebuilt; one that cannot be written only
+// costs the next listing its time.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "battle/replay.h"
+
+namespace momiru::battle {
+
+inline constexpr std::string_view kReplayIndexName = "index.json";
+
+// One kept replay as the list shows it.
+struct ReplaySummary {
+  std::string file;  // its name in the folder
+  std::string date;  // as the replay holds it (UTC, ISO 8601)
+  std::array<std::string, kSlots> names;
+  std::optional<std::int32_t> winner;  // nothing for a draw or an unfinished battle
+  bool draw = false;
+  bool finished = false;
+  std::int32_t turns = 0;
+
+  bool operator==(const ReplaySummary&) const = default;
+};
+
+// The summary of a replay that these rules play as it was recorded; nothing for a replay of
+// other rules or an edited one.
+std::optional<ReplaySummary> summarize(const Replay& replay, std::string file);
+
+struct ReplayListing {
+  std::vector<ReplaySummary> replays;  // newest first (by date, then by file name)
+  std::size_t skipped = 0;  // files that are not replays to list (not regular, unreadable,
+                            // broken, another program's, another version's or other rules')
+  std::size_t read = 0;     // files read this time, the others came from the index
+};
+
+// The replays of `dir`. The index is used and brought up to date unless `useIndex` is false.
+// Files are never waited on: anything but a regular file is skipped unopened. A missing folder
+// lists nothing.
+ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex = true);
+
+// A character's record among listed replays: every battle with `name` on a side (a name given
+// with "(1)"/"(2)" by the entry screen counts without them), from that side's view. A battle of
+// the name against itself counts from player 1's view.
+struct CharacterRecord {
+  std::size_t battles = 0;
+  std::size_t wins = 0;
+  std::size_t draws = 0;
+  std::size_t losses = 0;
+  std::size_t unfinished = 0;
+  // The current streak, from the newest finished battle back: 'W' wins, 'D' draws, 'L' losses,
+  // and how many in a row; unfinished battles neither lengthen nor break it. 0 with no battle.
+  char streakKind = 0;
+  std::size_t streak = 0;
+};
+
+// The name with the "(1)" or "(2)" that registration adds to equal names taken off.
+std::string_view baseName(std::string_view name);
+
+// True when `filter` is empty or is part of either name.
+bool matchesName(const ReplaySummary& replay, std::string_view filter);
+
+// The record of the name `name` (compared as baseName) in `replays`, newest first.
+CharacterRecord recordOf(const std::vector<ReplaySummary>& replays, std::string_view name);
+
+}  // namespace momiru::battle

@@ -1,0 +1,43 @@
+// The battle page: one self-contained HTML page in Japanese that shows a replay to someone
+// without the game (both characters with their portraits, the outcome, a chart of each side's
+// hit points, the log turn by turn, the pairing's odds) and carries the replay itself, so that
+// the game and momiru-lab open the page as the replay inside it.
+//
+// The page needs no network and no script to be read: pictures are data: URIs, charts are inline
+// SVG, and the one <script> holds data, not code. It is written as well-formed XML too.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "battle/replay.h"
+
+namespace momiru::lab {
+
+struct BattlePageOptions {
+  // The page's file name, for the command that replays it; "PAGE.html" when empty.
+  std::string pageName;
+  // Battles of the pairing played for its odds, with seeds derived from the replay's seed as
+  // `momiru-lab simulate --seed` derives them; 0 leaves the odds out.
+  std::uint64_t oddsBattles = 100000;
+  // Threads for the odds; 0 for all cores.
+  unsigned jobs = 0;
+  // Finds a data file ("pictures/mae03.svg"); findDataFile when not set.
+  std::function<std::filesystem::path(const std::filesystem::path&)> findFile;
+};
+
+// The page of `replay`'s battle as these rules play it.
+std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options = {});
+
+// The text of `replayJson(replay)` as it may stand inside a <script> element of a page that is
+// also XML: '<', '>' and '&' (which JSON has only inside strings) as \u escapes, so it holds no
+// "</" and no markup, and parses back to the same replay.
+std::string replayJsonForPage(const battle::Replay& replay);
+
+// Writes the page atomically to `file`. False with one line in `error` when it cannot.
+bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
+                     std::string* error, BattlePageOptions options = {});
+
+}  // namespace momiru::lab

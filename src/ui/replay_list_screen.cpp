@@ -1,0 +1,440 @@
+// The replay list: the folder is listed through its index, so that it opens at once however many
+// replays it holds; every action looks at the file again, since it may have gone meanwhile.
+#include "ui/replay_list_screen.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <algorithm>
+#include <set>
+#include <system_error>
+
+#include "battle/replay_store.h"
+#include "data/platform.h"
+#include "lab/battle_page.h"
+#include "ui/platform_dialogs.h"
+#include "ui/title_screen.h"
+#include "ui/twips.h"
+
+namespace momiru::ui {
+namespace {
+
+enum Column { kDate, kPlayer1, kPlayer2, kOutcome, kTurns, kColumns };
+
+QString fromUtf8(const std::string& s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The replay's UTC date as local date and time; the text as it is when it is not a date.
+QString localDate(const std::string& date) {
+  QDateTime t = QDateTime::fromString(fromUtf8(date), Qt::ISODate);
+  if (!t.isValid()) return listedName(date);
+  return t.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+// Changes the cursor for as long as a slow action runs.
+struct WaitCursor {
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+QString listedName(const std::string& name) {
+  QString shown = fromUtf8(name);
+  for (QChar& c : shown) {
+    const QChar::Category cat = c.category();
+    if (cat == QChar::Other_Control || cat == QChar::Other_Format || cat == QChar::Separator_Line ||
+        cat == QChar::Separator_Paragraph) {
+      c = QChar(0xFFFD);
+    }
+  }
+  return shown;
+}
+
+QString outcomeText(const battle::ReplaySummary& replay) {
+  if (!replay.finished) return QStringLiteral("決着つかず");
+  if (!replay.winner) return QStringLiteral("引き分け");
+  return listedName(replay.names[static_cast<std::size_t>(*replay.winner == 1 ? 1 : 0)]) +
+         QStringLiteral("の勝利");
+}
+
+void ReplayListModel::setRows(std::vector<battle::ReplaySummary> rows) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  endResetModel();
+}
+
+int ReplayListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ReplayListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ReplayListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
+  const battle::ReplaySummary& r = rows_[static_cast<std::size_t>(index.row())];
+  if (role == Qt::TextAlignmentRole && index.column() == kTurns) {
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+  }
+  // A cell too narrow for its text shows it whole in its tool tip.
+  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole) {
+    return {};
+  }
+  switch (index.column()) {
+    case kDate:
+      return localDate(r.date);
+    case kPlayer1:
+      return listedName(r.names[0]);
+    case kPlayer2:
+      return listedName(r.names[1]);
+    case kOutcome:
+      return outcomeText(r);
+    case kTurns:
+      return QString::number(r.turns);
+    default:
+      return {};
+  }
+}
+
+QVariant ReplayListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  static const char* const kHeads[kColumns] = {"日時", "プレイヤー1", "プレイヤー2", "結果",
+                                               "ターン"};
+  return section >= 0 && section < kColumns ? QString::fromUtf8(kHeads[section]) : QVariant();
+}
+
+ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path folder)
+    : Screen(context, "ReplayList", QStringLiteral("リプレイ一覧"), QSize(13500, 6900)),
+      folder_(std::move(folder)),
+      model_(this),
+      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+  setAcceptDrops(true);
+
+  auto* filterLabel = new QLabel(QStringLiteral("キャラクター"), this);
+  filterLabel->setGeometry(twipsRect(120, 120, 1500, 360));
+  filter_ = new QComboBox(this);
+  filter_->setObjectName(QStringLiteral("Filter"));
+  filter_->setEditable(true);
+  filter_->setInsertPolicy(QComboBox::NoInsert);
+  filter_->setGeometry(twipsRect(1620, 120, 5400, 360));
+  filter_->setAccessibleName(QStringLiteral("キャラクターの名前で絞り込む"));
+  filter_->lineEdit()->setPlaceholderText(QStringLiteral("名前の一部（空ならすべて）"));
+  filterLabel->setBuddy(filter_);
+  connect(filter_, &QComboBox::editTextChanged, this, [this] { applyFilter(); });
+
+  record_ = new QLabel(this);
+  record_->setObjectName(QStringLiteral("Record"));
+  record_->setGeometry(twipsRect(120, 570, 13260, 330));
+  record_->setTextFormat(Qt::PlainText);
+
+  view_ = new QTableView(this);
+  view_->setObjectName(QStringLiteral("Replays"));
+  view_->setAccessibleName(QStringLiteral("リプレイの一覧"));
+  view_->setGeometry(twipsRect(120, 960, 13260, 4620));
+  view_->setModel(&model_);
+  view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view_->setTabKeyNavigation(false);
+  view_->setWordWrap(false);
+  view_->verticalHeader()->hide();
+  view_->verticalHeader()->setDefaultSectionSize(px(330));
+  view_->horizontalHeader()->setStretchLastSection(false);
+  view_->setColumnWidth(kDate, px(2400));
+  view_->setColumnWidth(kPlayer1, px(3000));
+  view_->setColumnWidth(kPlayer2, px(3000));
+  view_->setColumnWidth(kOutcome, px(3900));
+  view_->horizontalHeader()->setSectionResizeMode(kTurns, QHeaderView::Stretch);
+  view_->installEventFilter(this);
+  connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { updateButtons(); });
+  connect(view_, &QTableView::doubleClicked, this, [this] { watchSelected(); });
+
+  const auto button = [this](const char* text, const char* name, const char* accessible, int left,
+                             int width) {
+    auto* b = new QPushButton(QString::fromUtf8(text), this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(QString::fromUtf8(accessible));
+    b->setGeometry(twipsRect(left, 5730, width, 450));
+    return b;
+  };
+  watchButton_ = button("見る", "Watch", "選んだリプレイを見る", 120, 1800);
+  saveButton_ = button("保存", "Save", "選んだリプレイを別の場所に保存する", 2040, 1800);
+  exportButton_ = button("ページに書き出す", "ExportPage",
+                         "選んだバトルのページを書き出してブラウザーで開く", 3960, 3000);
+  deleteButton_ = button("削除", "Delete", "選んだリプレイを削除する", 11580, 1800);
+  connect(watchButton_, &QPushButton::clicked, this, &ReplayListScreen::watchSelected);
+  connect(saveButton_, &QPushButton::clicked, this, &ReplayListScreen::saveSelected);
+  connect(exportButton_, &QPushButton::clicked, this, &ReplayListScreen::exportSelected);
+  connect(deleteButton_, &QPushButton::clicked, this, &ReplayListScreen::deleteSelected);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("Status"));
+  status_->setGeometry(twipsRect(120, 6330, 13260, 360));
+  status_->setTextFormat(Qt::PlainText);
+
+  setTabOrder(filter_, view_);
+  setTabOrder(view_, watchButton_);
+  setTabOrder(watchButton_, saveButton_);
+  setTabOrder(saveButton_, exportButton_);
+  setTabOrder(exportButton_, deleteButton_);
+
+  reloadTimer_.setSingleShot(true);
+  reloadTimer_.setInterval(200);
+  connect(&reloadTimer_, &QTimer::timeout, this, &ReplayListScreen::reload);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { reloadTimer_.start(); });
+
+  reload();
+  view_->setFocus();
+  if (model_.rowCount() > 0) view_->setCurrentIndex(model_.index(0, 0));
+  updateButtons();
+}
+
+void ReplayListScreen::reload() {
+  std::string keep;
+  if (const QModelIndex current = view_->currentIndex(); current.isValid()) {
+    keep = model_.rows()[static_cast<std::size_t>(current.row())].file;
+  }
+  listing_ = battle::listReplays(folder_);
+  const QString dir = QString::fromStdString(pathToUtf8(folder_));
+  if (!watcher_.directories().contains(dir)) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder_, ec)) watcher_.addPath(dir);
+  }
+  // The filter offers every name among the replays, without what registration added.
+  std::set<QString> names;
+  for (const battle::ReplaySummary& r : listing_.replays) {
+    for (const std::string& n : r.names) names.insert(listedName(std::string(battle::baseName(n))));
+  }
+  const QString text = filter_->currentText();
+  {
+    const QSignalBlocker quiet(filter_);
+    filter_->clear();
+    for (const QString& n : names) filter_->addItem(n);
+    filter_->setEditText(text);
+  }
+  applyFilter();
+  const auto& rows = model_.rows();
+  const auto it = std::find_if(rows.begin(), rows.end(),
+                               [&](const battle::ReplaySummary& r) { return r.file == keep; });
+  if (it != rows.end()) {
+    view_->setCurrentIndex(model_.index(static_cast<int>(it - rows.begin()), 0));
+  } else if (!rows.empty()) {
+    view_->setCurrentIndex(model_.index(0, 0));
+  }
+  updateButtons();
+}
+
+void ReplayListScreen::setFilter(const QString& text) { filter_->setEditText(text); }
+
+void ReplayListScreen::applyFilter() {
+  const std::string filter = filter_->currentText().trimmed().toStdString();
+  std::vector<battle::ReplaySummary> rows;
+  for (const battle::ReplaySummary& r : listing_.replays) {
+    if (battle::matchesName(r, filter)) rows.push_back(r);
+  }
+  model_.setRows(std::move(rows));
+  if (model_.rowCount() > 0) view_->setCurrentIndex(model_.index(0, 0));
+  status_->setText(statusText());
+  status_->setAccessibleName(status_->text());
+  updateRecord();
+  updateButtons();
+}
+
+QString ReplayListScreen::statusText() const {
+  const std::size_t all = listing_.replays.size();
+  QString text =
+      model_.rows().size() == all
+          ? QStringLiteral("リプレイ %1 件").arg(all)
+          : QStringLiteral("リプレイ %1 件中 %2 件を表示").arg(all).arg(model_.rows().size());
+  if (listing_.skipped > 0) {
+    text += QStringLiteral("　リプレイとして読めないファイル %1 件は表示していません")
+                .arg(listing_.skipped);
+  }
+  return text;
+}
+
+QString ReplayListScreen::recordText() const { return record_->text(); }
+
+void ReplayListScreen::updateRecord() {
+  const std::string filter = filter_->currentText().trimmed().toStdString();
+  // The character is the name typed in full, or the one name that holds what was typed.
+  std::optional<std::string> name;
+  if (!filter.empty()) {
+    std::set<std::string> holding;
+    for (const battle::ReplaySummary& r : listing_.replays) {
+      for (const std::string& n : r.names) {
+        const std::string base(battle::baseName(n));
+        if (base == filter) name = base;
+        if (base.find(filter) != std::string::npos) holding.insert(base);
+      }
+    }
+    if (!name && holding.size() == 1) name = *holding.begin();
+  }
+  QString text;
+  if (!name) {
+    text = QStringLiteral("キャラクターの名前を入れると、その戦績を表示します");
+  } else {
+    const battle::CharacterRecord r = battle::recordOf(listing_.replays, *name);
+    text = QStringLiteral("%1の戦績：%2戦 %3勝 %4敗 %5引き分け")
+               .arg(listedName(*name))
+               .arg(r.battles)
+               .arg(r.wins)
+               .arg(r.losses)
+               .arg(r.draws);
+    if (r.unfinished > 0) text += QStringLiteral(" 決着つかず%1").arg(r.unfinished);
+    if (r.streakKind == 'W') text += QStringLiteral("　現在%1連勝").arg(r.streak);
+    if (r.streakKind == 'L') text += QStringLiteral("　現在%1連敗").arg(r.streak);
+    if (r.streakKind == 'D') {
+      text += r.streak == 1 ? QStringLiteral("　直近は引き分け")
+                            : QStringLiteral("　現在%1回続けて引き分け").arg(r.streak);
+    }
+  }
+  record_->setText(text);
+  record_->setAccessibleName(text);
+}
+
+void ReplayListScreen::updateButtons() {
+  const bool chosen = view_->currentIndex().isValid();
+  for (QPushButton* b : {watchButton_, saveButton_, exportButton_, deleteButton_}) {
+    b->setEnabled(chosen);
+  }
+}
+
+std::optional<std::filesystem::path> ReplayListScreen::selectedFile() {
+  const QModelIndex current = view_->currentIndex();
+  if (!current.isValid()) return std::nullopt;
+  const std::filesystem::path file =
+      folder_ / utf8ToPath(model_.rows()[static_cast<std::size_t>(current.row())].file);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec))) {
+    ctx.dialogs.replayMessage(this,
+                              QStringLiteral("このリプレイはもうありません。一覧を読み直します。"));
+    reload();
+    return std::nullopt;
+  }
+  return file;
+}
+
+std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::path* chosen) {
+  const auto file = selectedFile();
+  if (!file) return std::nullopt;
+  std::string error;
+  auto replay = battle::readReplayFile(*file, &error);
+  if (!replay) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
+    reload();
+    return std::nullopt;
+  }
+  if (chosen != nullptr) *chosen = *file;
+  return replay;
+}
+
+void ReplayListScreen::watchSelected() {
+  if (const auto file = selectedFile())
+    emit watchRequested(QString::fromStdString(pathToUtf8(*file)));
+}
+
+void ReplayListScreen::saveSelected() {
+  std::filesystem::path file;
+  const auto replay = selectedReplay(&file);
+  if (!replay) return;
+  const auto target =
+      ctx.dialogs.saveReplayAs(this, QString::fromStdString(pathToUtf8(file.filename())));
+  if (!target) return;
+  std::string error;
+  if (!battle::writeReplayFile(*target, *replay, &error)) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを保存できませんでした。"));
+  }
+}
+
+void ReplayListScreen::exportSelected() {
+  std::filesystem::path file;
+  const auto replay = selectedReplay(&file);
+  if (!replay) return;
+  std::filesystem::path suggested = file.filename();
+  suggested.replace_extension(".html");
+  const auto target = ctx.dialogs.saveFile(this, QStringLiteral("バトルのページ"),
+                                           QStringLiteral("*.html"), suggested);
+  if (!target) return;
+  std::string error;
+  bool written = false;
+  {
+    const WaitCursor wait;
+    written = lab::writeBattlePage(*target, *replay, &error);
+  }
+  if (!written) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("ページを書き出せませんでした。"));
+    return;
+  }
+  openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(*target))));
+}
+
+void ReplayListScreen::deleteSelected() {
+  const auto file = selectedFile();
+  if (!file) return;
+  const QString question = QStringLiteral("このリプレイを削除しますか？\n%1")
+                               .arg(listedName(pathToUtf8(file->filename())));
+  if (!ctx.dialogs.confirm(this, question)) return;
+  std::error_code ec;
+  if (!std::filesystem::remove(*file, ec) && ec) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを削除できませんでした。"));
+  }
+  const int row = view_->currentIndex().row();
+  reload();
+  // The focus stays at the same place in the list, on the replay after the one deleted.
+  if (model_.rowCount() > 0) {
+    view_->setCurrentIndex(model_.index(std::min(row, model_.rowCount() - 1), 0));
+  }
+}
+
+bool ReplayListScreen::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      if (!key->isAutoRepeat()) watchSelected();
+      return true;
+    }
+    if (key->key() == Qt::Key_Delete) {
+      if (!key->isAutoRepeat()) deleteSelected();
+      return true;
+    }
+  }
+  return Screen::eventFilter(watched, event);
+}
+
+void ReplayListScreen::dragEnterEvent(QDragEnterEvent* event) {
+  // The files the title screen takes: one replay file or battle page.
+  if (TitleScreen::droppedReplay(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void ReplayListScreen::dropEvent(QDropEvent* event) {
+  const auto file = TitleScreen::droppedReplay(event->mimeData());
+  if (!file) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit watchRequested(QString::fromStdString(pathToUtf8(*file)));
+}
+
+}  // namespace momiru::ui

@@ -1,0 +1,106 @@
+// The window "リプレイ一覧": the kept replays, newest first, with a filter by a character's name
+// and that character's record, and the actions on one replay: watch it, save a copy, write its
+// battle page, delete it.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QFileSystemWatcher>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "battle/replay_index.h"
+#include "ui/screen.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace momiru::ui {
+
+// The rows of the list: date and time, the two names, the outcome, the turns.
+class ReplayListModel final : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void setRows(std::vector<battle::ReplaySummary> rows);
+  const std::vector<battle::ReplaySummary>& rows() const { return rows_; }
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+ private:
+  std::vector<battle::ReplaySummary> rows_;
+};
+
+class ReplayListScreen final : public Screen {
+  Q_OBJECT
+ public:
+  ReplayListScreen(ScreenContext& context, std::filesystem::path folder);
+
+  // What is listed now, after the filter, newest first.
+  const std::vector<battle::ReplaySummary>& shown() const { return model_.rows(); }
+  QString statusText() const;
+  QString recordText() const;
+
+  // Reads the folder again (through its index), keeping the selected replay when it is still
+  // there. Runs by itself when the folder changes.
+  void reload();
+  void setFilter(const QString& text);
+  // The actions on the selected replay, as its buttons and keys run them.
+  void watchSelected();
+  void saveSelected();
+  void exportSelected();
+  void deleteSelected();
+  // How a written page is opened; QDesktopServices::openUrl unless a test says otherwise.
+  void setUrlOpener(std::function<bool(const QUrl&)> open) { openUrl_ = std::move(open); }
+
+ signals:
+  // A replay to watch (chosen and 見る pressed, Enter, or a file dropped on the window).
+  void watchRequested(const QString& file);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void applyFilter();
+  void updateRecord();
+  void updateButtons();
+  // The selected replay's file when it is still in the folder; otherwise nothing, after telling
+  // the player and listing the folder again.
+  std::optional<std::filesystem::path> selectedFile();
+  std::optional<battle::Replay> selectedReplay(std::filesystem::path* file = nullptr);
+
+  std::filesystem::path folder_;
+  battle::ReplayListing listing_;
+  ReplayListModel model_;
+  QComboBox* filter_ = nullptr;
+  QLabel* record_ = nullptr;
+  QTableView* view_ = nullptr;
+  QPushButton* watchButton_ = nullptr;
+  QPushButton* saveButton_ = nullptr;
+  QPushButton* exportButton_ = nullptr;
+  QPushButton* deleteButton_ = nullptr;
+  QLabel* status_ = nullptr;
+  QFileSystemWatcher watcher_;
+  QTimer reloadTimer_;  // folder changes come in bursts; one listing after them
+  std::function<bool(const QUrl&)> openUrl_;
+};
+
+// A name from a stranger's file as one line of a list: control characters, line and paragraph
+// separators and bidirectional overrides shown as U+FFFD.
+QString listedName(const std::string& name);
+
+// "<name>の勝利", "引き分け" or "決着つかず".
+QString outcomeText(const battle::ReplaySummary& replay);
+
+}  // namespace momiru::ui

@@ -1,0 +1,183 @@
+// The replay folder as the list sees it: order, what is skipped, the index and when it goes
+// stale, and a character's record.
+#include "battle/replay_index.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "battle/records.h"
+#include "battle/replay_store.h"
+#include "data/test_support.h"
+
+namespace momiru::battle {
+namespace {
+
+using momiru::testing::ScratchDir;
+using momiru::testing::writeFile;
+
+Replay replayOn(const std::string& date, std::uint64_t seed, GameState gs = testing::sanePair()) {
+  return makeReplay(gs, {"kuma.dat", "tori.dat"}, seed, date, "test");
+}
+
+void keep(const ScratchDir& dir, const std::string& name, const Replay& replay) {
+  std::string error;
+  ASSERT_TRUE(writeReplayFile(dir / name, replay, &error)) << error;
+}
+
+// The file's modification time moved on, as a rewrite a little later would leave it.
+void touchLater(const std::filesystem::path& file) {
+  std::filesystem::last_write_time(
+      file, std::filesystem::last_write_time(file) + std::chrono::seconds(5));
+}
+
+TEST(ReplayIndex, ListsNewestFirstWithTheOutcomeTheseRulesPlay) {
+  ScratchDir dir;
+  const Replay old = replayOn("2026-01-02T10:00:00Z", 11);
+  const Replay newest = replayOn("2026-03-01T09:00:00Z", 12);
+  const Replay middle = replayOn("2026-02-01T23:59:59Z", 13);
+  keep(dir, "b.momiru-replay", old);
+  keep(dir, "a.momiru-replay", newest);
+  keep(dir, "c.momiru-replay", middle);
+
+  const ReplayListing listing = listReplays(dir.path());
+  ASSERT_EQ(listing.replays.size(), 3u);
+  EXPECT_EQ(listing.skipped, 0u);
+  EXPECT_EQ(listing.replays[0].file, "a.momiru-replay");
+  EXPECT_EQ(listing.replays[1].file, "c.momiru-replay");
+  EXPECT_EQ(listing.replays[2].file, "b.momiru-replay");
+  const ReplaySummary& s = listing.replays[0];
+  EXPECT_EQ(s.date, newest.date);
+  EXPECT_EQ(s.names[0], "kuma.datのクマ");
+  EXPECT_EQ(s.names[1], "tori.datのトリ");
+  const ReplayResult played = playReplay(newest);
+  EXPECT_EQ(s.winner, played.winner);
+  EXPECT_EQ(s.finished, played.finished);
+  EXPECT_EQ(s.turns, played.turns);
+  EXPECT_GT(s.turns, 0);
+
+  // A missing folder lists nothing and creates nothing.
+  const ReplayListing none = listReplays(dir / "absent");
+  EXPECT_TRUE(none.replays.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "absent"));
+}
+
+TEST(ReplayIndex, SkipsWhatIsNotAReplayToListWithoutWaitingOnIt) {
+  ScratchDir dir;
+  keep(dir, "good.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  ASSERT_EQ(::mkfifo((dir / "fifo.momiru-replay").c_str(), 0600), 0);  // opening it would block
+  writeFile(dir / "garbage.momiru-replay", std::string("\x00\xff{\"format\"", 11));
+  writeFile(dir / "notes.txt", "not a replay\n");
+  writeFile(dir / "other.json", "{\"format\":\"some-other-program\",\"version\":1}\n");
+  // A replay of other rules: its recorded result is not the battle these rules play.
+  Replay otherRules = replayOn("2026-01-03T00:00:00Z", 2);
+  otherRules.result.turns += 1;
+  keep(dir, "other-rules.momiru-replay", otherRules);
+  // A replay of a later version of the file.
+  nlohmann::json later = nlohmann::json::parse(replayJson(replayOn("2026-01-04T00:00:00Z", 3)));
+  later["version"] = 2;
+  writeFile(dir / "later.momiru-replay", later.dump());
+  std::filesystem::create_directory(dir / "a folder");  // neither listed nor counted
+
+  for (const bool useIndex : {false, true, true}) {
+    const ReplayListing listing = listReplays(dir.path(), useIndex);
+    ASSERT_EQ(listing.replays.size(), 1u);
+    EXPECT_EQ(listing.replays[0].file, "good.momiru-replay");
+    EXPECT_EQ(listing.skipped, 6u) << "index " << useIndex;
+  }
+  // The index knows the skipped files too: a second listing reads nothing again.
+  EXPECT_EQ(listReplays(dir.path()).read, 0u);
+}
+
+TEST(ReplayIndex, TheIndexIsUsedWhileItMatchesAndRebuiltWhereItDoesNot) {
+  ScratchDir dir;
+  for (int i = 0; i < 5; ++i) {
+    keep(dir, "r" + std::to_string(i) + ".momiru-replay",
+         replayOn("2026-01-0" + std::to_string(i + 1) + "T00:00:00Z",
+                  100u + static_cast<unsigned>(i)));
+  }
+  const ReplayListing first = listReplays(dir.path());
+  EXPECT_EQ(first.read, 5u);
+  ASSERT_TRUE(std::filesystem::exists(dir / "index.json"));
+  const ReplayListing warm = listReplays(dir.path());
+  EXPECT_EQ(warm.read, 0u);
+  EXPECT_EQ(warm.replays, first.replays);
+
+  // Removed, replaced and added files: only the changed and the new are read.
+  std::filesystem::remove(dir / "r1.momiru-replay");
+  keep(dir, "r2.momiru-replay", replayOn("2026-02-01T00:00:00Z", 7));
+  touchLater(dir / "r2.momiru-replay");
+  keep(dir, "r9.momiru-replay", replayOn("2026-01-09T00:00:00Z", 9));
+  const ReplayListing after = listReplays(dir.path());
+  EXPECT_EQ(after.read, 2u);
+  ASSERT_EQ(after.replays.size(), 5u);
+  EXPECT_EQ(after.replays[0].file, "r2.momiru-replay");  // its new date is the newest
+  EXPECT_EQ(after.replays[0].date, "2026-02-01T00:00:00Z");
+  for (const ReplaySummary& s : after.replays) EXPECT_NE(s.file, "r1.momiru-replay");
+  EXPECT_EQ(listReplays(dir.path(), false).replays, after.replays);
+
+  // A broken index, or one that lies about a file, is not believed.
+  writeFile(dir / "index.json", "{\"format\":\"momiru-replay-index\",\"version\":1,\"files\":[");
+  EXPECT_EQ(listReplays(dir.path()).replays, after.replays);
+  nlohmann::json index = nlohmann::json::parse(std::ifstream(dir / "index.json"));
+  index["files"]["r0.momiru-replay"]["replay"]["winner"] = 7;
+  index["files"]["r3.momiru-replay"]["replay"]["names"] = "one name";
+  writeFile(dir / "index.json", index.dump());
+  const ReplayListing mended = listReplays(dir.path());
+  EXPECT_EQ(mended.read, 2u);
+  EXPECT_EQ(mended.replays, after.replays);
+}
+
+ReplaySummary summary(std::string a, std::string b, std::optional<std::int32_t> winner,
+                      bool finished = true) {
+  ReplaySummary s;
+  s.names = {std::move(a), std::move(b)};
+  s.winner = winner;
+  s.finished = finished;
+  s.draw = finished && !winner;
+  return s;
+}
+
+TEST(ReplayIndex, ACharactersRecordCountsItsSideAndItsCurrentStreak) {
+  // Newest first, as listed.
+  const std::vector<ReplaySummary> replays = {
+      summary("a.datのポチ", "b.datのタマ", 0),                    // win
+      summary("c.datのハチ", "a.datのポチ", std::nullopt, false),  // unfinished: no break
+      summary("b.datのタマ", "a.datのポチ", 1),                    // win as player 2
+      summary("a.datのポチ", "c.datのハチ", 1),                    // loss
+      summary("a.datのポチ(1)", "a.datのポチ(2)", 0),       // against itself: player 1's view
+      summary("b.datのタマ", "c.datのハチ", std::nullopt),  // a draw of others
+  };
+  const CharacterRecord pochi = recordOf(replays, "a.datのポチ");
+  EXPECT_EQ(pochi.battles, 5u);
+  EXPECT_EQ(pochi.wins, 3u);
+  EXPECT_EQ(pochi.losses, 1u);
+  EXPECT_EQ(pochi.draws, 0u);
+  EXPECT_EQ(pochi.unfinished, 1u);
+  EXPECT_EQ(pochi.streakKind, 'W');
+  EXPECT_EQ(pochi.streak, 2u);
+
+  const CharacterRecord tama = recordOf(replays, "b.datのタマ");
+  EXPECT_EQ(tama.battles, 3u);
+  EXPECT_EQ(tama.losses, 2u);
+  EXPECT_EQ(tama.draws, 1u);
+  EXPECT_EQ(tama.streakKind, 'L');
+  EXPECT_EQ(tama.streak, 2u);
+
+  const CharacterRecord nobody = recordOf(replays, "ポチ");  // a part of a name is no name
+  EXPECT_EQ(nobody.battles, 0u);
+  EXPECT_EQ(nobody.streakKind, 0);
+
+  EXPECT_TRUE(matchesName(replays[0], "ポチ"));
+  EXPECT_TRUE(matchesName(replays[0], ""));
+  EXPECT_FALSE(matchesName(replays[5], "ポチ"));
+  EXPECT_EQ(baseName("x(2)"), "x");
+  EXPECT_EQ(baseName("x(3)"), "x(3)");
+  EXPECT_EQ(baseName("(1)"), "");
+}
+
+}  // namespace
+}  // namespace momiru::battle

@@ -1,0 +1,57 @@
+// momiru-lab battle --html: the page of a battle of save-data files or of a replay, which the
+// lab opens again as the same battle, with the odds simulate reports for the same seed.
+#include <gtest/gtest.h>
+
+#include "data/test_support.h"
+#include "lab/lab_support.h"
+
+namespace {
+
+using namespace momiru::testing;
+
+const std::string kPair = sample("pochimaru.dat") + " " + sample("rendaa.dat");
+
+// The count of one outcome row of the page's odds table, digits only.
+std::string oddsCount(const std::string& page, const std::string& outcome) {
+  const std::size_t row = page.find("<tr data-outcome=\"" + outcome + "\">");
+  if (row == std::string::npos) return "?";
+  const std::size_t cell = page.find("<td class=\"n\">", row) + 14;
+  std::string digits;
+  for (std::size_t i = cell; i < page.size() && page[i] != '<'; ++i) {
+    if (page[i] != ',') digits += page[i];
+  }
+  return digits;
+}
+
+TEST(LabBattlePage, ThePageOpensAsTheBattleItShowsWithSimulatesOdds) {
+  ScratchDir dir;
+  const LabRun played = lab("battle " + kPair + " --seed 77 --html " + quoted(dir / "対戦.html"));
+  ASSERT_EQ(played.status, 0) << played.err;
+  const std::string page = readFile(dir / "対戦.html");
+  EXPECT_NE(page.find("momiru-lab battle &#39;対戦.html&#39;"), std::string::npos);
+
+  const LabRun again = lab("battle " + quoted(dir / "対戦.html"));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, played.out);
+
+  const Json odds = parseJson(lab("simulate " + kPair + " --battles 100000 --seed 77 --json").out);
+  const Json& pairing = odds["pairings"][0];
+  for (const char* outcome : {"player1_wins", "player2_wins", "draws", "unfinished"}) {
+    EXPECT_EQ(oddsCount(page, outcome), std::to_string(pairing[outcome]["count"].get<long long>()))
+        << outcome;
+  }
+
+  // From a replay too, and to a page that cannot be written: status 1, one line.
+  const LabRun fromPage =
+      lab("battle " + quoted(dir / "対戦.html") + " --html " + quoted(dir / "copy.html"));
+  EXPECT_EQ(fromPage.status, 0) << fromPage.err;
+  EXPECT_EQ(readFile(dir / "copy.html").find("&#39;copy.html&#39;") != std::string::npos, true);
+  const LabRun cannot =
+      lab("battle " + kPair + " --seed 77 --html " + quoted(dir / "absent" / "p.html"));
+  EXPECT_EQ(cannot.status, 1);
+  EXPECT_NE(cannot.err.find("p.html"), std::string::npos) << cannot.err;
+  // Never over a save-data file.
+  EXPECT_EQ(lab("battle " + kPair + " --seed 1 --html " + sample("rendaa.dat")).status, 64);
+}
+
+}  // namespace

@@ -1,0 +1,284 @@
+// The replay list window: its rows, the filter and the record, the keys, the actions, files
+// that change under it; and the title screen's button that opens it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+#include "app/screen_flow.h"
+#include "battle/records.h"
+#include "battle/replay_store.h"
+#include "ui/battle_screen.h"
+#include "ui/replay_list_screen.h"
+#include "ui/title_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+// Dialogs that answer as the test says and count what they were asked.
+class ListDialogs final : public ui::PlatformDialogs {
+ public:
+  std::optional<std::filesystem::path> saveAnswer;
+  bool confirmAnswer = false;
+  int confirms = 0;
+  int notices = 0;
+  QString lastPattern;
+
+  std::optional<std::filesystem::path> openSaveData(QWidget*) override { return std::nullopt; }
+  void integrityMessage(QWidget*) override {}
+  void terminateProgram() override {}
+  std::optional<std::filesystem::path> saveFile(QWidget*, const QString&, const QString& pattern,
+                                                const std::filesystem::path&) override {
+    lastPattern = pattern;
+    return saveAnswer;
+  }
+  bool confirm(QWidget*, const QString&) override {
+    ++confirms;
+    return confirmAnswer;
+  }
+  std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString&) override {
+    lastPattern = "*.momiru-replay";
+    return saveAnswer;
+  }
+  void replayMessage(QWidget*, const QString&) override { ++notices; }
+};
+
+battle::Replay replayOf(const std::string& a, const std::string& b, const std::string& date,
+                        std::uint64_t seed) {
+  GameState gs = momiru::testing::sanePair();
+  gs.combatant[0].name = a;
+  gs.combatant[1].name = b;
+  return battle::makeReplay(gs, {"a.dat", "b.dat"}, seed, date, "test");
+}
+
+class ReplayListTest : public ::testing::Test {
+ protected:
+  Harness h;
+  ListDialogs dialogs;
+  ScratchDir folder;
+  ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
+  std::vector<battle::Replay> kept;
+
+  void keep(const std::string& name, const battle::Replay& replay) {
+    std::string error;
+    ASSERT_TRUE(battle::writeReplayFile(folder / name, replay, &error)) << error;
+    kept.push_back(replay);
+  }
+
+  ReplayListTest() {
+    keep("1.momiru-replay", replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 1));
+    keep("2.momiru-replay", replayOf("c.datのハチ", "a.datのポチ", "2026-01-02T00:00:00Z", 2));
+    keep("3.momiru-replay", replayOf("b.datのタマ", "c.datのハチ", "2026-01-03T00:00:00Z", 3));
+    momiru::testing::writeFile(folder / "broken.momiru-replay", "{\"format\":");
+    ::mkfifo((folder / "fifo").c_str(), 0600);
+  }
+
+  QTableView* view(ui::ReplayListScreen& list) { return list.findChild<QTableView*>("Replays"); }
+};
+
+TEST_F(ReplayListTest, ListsNewestFirstFocusedOnTheFirstRowAndCountsWhatItSkipped) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  EXPECT_EQ(list.objectName(), "ReplayList");
+  EXPECT_EQ(list.windowTitle(), "リプレイ一覧");
+  ASSERT_EQ(list.shown().size(), 3u);
+  EXPECT_EQ(list.shown()[0].file, "3.momiru-replay");
+  EXPECT_EQ(list.shown()[2].file, "1.momiru-replay");
+  EXPECT_EQ(list.focusWidget(), view(list));
+  EXPECT_EQ(view(list)->currentIndex().row(), 0);
+  EXPECT_TRUE(list.statusText().contains("リプレイ 3 件"));
+  EXPECT_TRUE(list.statusText().contains("2 件"));  // the broken file and the FIFO
+
+  // The row shows the date, the names, the outcome and the turns as the rules play them.
+  const auto* model = view(list)->model();
+  const battle::ReplayResult played = battle::playReplay(kept[2]);
+  EXPECT_EQ(model->data(model->index(0, 1)).toString(), "b.datのタマ");
+  EXPECT_EQ(model->data(model->index(0, 4)).toString(), QString::number(played.turns));
+  EXPECT_EQ(model->data(model->index(0, 3)).toString(), ui::outcomeText(list.shown()[0]));
+
+  // Every control says what it is, in Japanese.
+  for (QWidget* w : list.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+        qobject_cast<QTableView*>(w)) {
+      EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+    }
+  }
+}
+
+TEST_F(ReplayListTest, TheFilterNarrowsTheListAndShowsTheCharactersRecord) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  list.setFilter("ポチ");
+  ASSERT_EQ(list.shown().size(), 2u);
+  const battle::CharacterRecord r =
+      battle::recordOf(battle::listReplays(folder.path()).replays, "a.datのポチ");
+  EXPECT_EQ(r.battles, 2u);
+  EXPECT_TRUE(list.recordText().contains(
+      QStringLiteral("a.datのポチの戦績：2戦 %1勝 %2敗").arg(r.wins).arg(r.losses)))
+      << list.recordText().toStdString();
+  EXPECT_TRUE(list.statusText().contains("3 件中 2 件"));
+  list.setFilter(".dat");  // more than one name: no record
+  EXPECT_EQ(list.shown().size(), 3u);
+  EXPECT_FALSE(list.recordText().contains("戦績："));
+  list.setFilter("いない");
+  EXPECT_TRUE(list.shown().empty());
+  EXPECT_FALSE(list.findChild<QPushButton*>("Watch")->isEnabled());
+}
+
+TEST_F(ReplayListTest, EnterWatchesDeleteAsksFirstAndADropOpens) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  QSignalSpy watch(&list, &ui::ReplayListScreen::watchRequested);
+  QTest::keyClick(view(list), Qt::Key_Down);
+  QTest::keyClick(view(list), Qt::Key_Return);
+  ASSERT_EQ(watch.size(), 1);
+  EXPECT_EQ(watch[0][0].toString().toStdString(), (folder / "2.momiru-replay").string());
+
+  QTest::keyClick(view(list), Qt::Key_Delete);  // answered no
+  EXPECT_EQ(dialogs.confirms, 1);
+  EXPECT_TRUE(std::filesystem::exists(folder / "2.momiru-replay"));
+  dialogs.confirmAnswer = true;
+  QTest::keyClick(view(list), Qt::Key_Delete);
+  EXPECT_FALSE(std::filesystem::exists(folder / "2.momiru-replay"));
+  ASSERT_EQ(list.shown().size(), 2u);
+  EXPECT_EQ(view(list)->currentIndex().row(), 1);  // the next one down
+  // The index followed: listing again reads nothing and lists the same.
+  EXPECT_EQ(battle::listReplays(folder.path()).read, 0u);
+  EXPECT_EQ(battle::listReplays(folder.path()).replays.size(), 2u);
+
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile("/somewhere/else.momiru-replay")});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&list, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&list, &drop);
+  ASSERT_EQ(watch.size(), 2);
+  EXPECT_EQ(watch[1][0].toString(), "/somewhere/else.momiru-replay");
+}
+
+TEST_F(ReplayListTest, AFileDeletedFromOutsideLeavesTheListAndIsNeverActedOn) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  QSignalSpy watch(&list, &ui::ReplayListScreen::watchRequested);
+  std::filesystem::remove(folder / "3.momiru-replay");
+  // Acting on it at once: told, not watched, and the list read again.
+  list.watchSelected();
+  EXPECT_EQ(watch.size(), 0);
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(list.shown().size(), 2u);
+  // Left alone, the list follows the folder by itself.
+  std::filesystem::remove(folder / "1.momiru-replay");
+  QTRY_COMPARE_WITH_TIMEOUT(list.shown().size(), std::size_t{1}, 5000);
+  EXPECT_EQ(list.shown()[0].file, "2.momiru-replay");
+}
+
+TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  ScratchDir out;
+  dialogs.saveAnswer = out / "copy.momiru-replay";
+  list.saveSelected();
+  EXPECT_EQ(dialogs.lastPattern, "*.momiru-replay");
+  std::string error;
+  const auto copy = battle::readReplayFile(out / "copy.momiru-replay", &error);
+  ASSERT_TRUE(copy) << error;
+  EXPECT_EQ(battle::replayJson(*copy), battle::replayJson(kept[2]));
+
+  QList<QUrl> opened;
+  list.setUrlOpener([&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  dialogs.saveAnswer = out / "page.html";
+  list.exportSelected();
+  EXPECT_EQ(dialogs.lastPattern, "*.html");
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened[0].toLocalFile().toStdString(), (out / "page.html").string());
+  const auto fromPage = battle::readReplayFile(out / "page.html", &error);
+  ASSERT_TRUE(fromPage) << error;
+  EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
+
+  // A page that cannot be written is told, and nothing is opened.
+  dialogs.saveAnswer = out / "no such folder" / "page.html";
+  list.exportSelected();
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(opened.size(), 1);
+}
+
+TEST(TitleReplayButton, SitsBelowStartInTheGrownWindowAndAsksForTheList) {
+  Harness h;
+  ui::TitleScreen title(h.ctx);
+  auto* start = title.findChild<QPushButton*>("Command2");
+  auto* replays = title.findChild<QPushButton*>("CommandReplays");
+  ASSERT_NE(replays, nullptr);
+  EXPECT_EQ(start->text(), "スタート");
+  EXPECT_EQ(start->geometry(), QRect(7, 252, 309, 22));  // as before
+  EXPECT_EQ(replays->text(), "リプレイ");
+  EXPECT_FALSE(replays->accessibleName().isEmpty());
+  EXPECT_GT(replays->geometry().top(), start->geometry().bottom());
+  EXPECT_EQ(replays->geometry().left(), start->geometry().left());
+  EXPECT_EQ(replays->width(), start->width());
+  EXPECT_LE(replays->geometry().bottom(), title.height() - 1);
+  EXPECT_EQ(title.height(), 306);
+  QSignalSpy asked(&title, &ui::TitleScreen::replaysClicked);
+  QSignalSpy started(&title, &ui::TitleScreen::startClicked);
+  replays->click();
+  EXPECT_EQ(asked.size(), 1);
+  EXPECT_EQ(started.size(), 0);
+}
+
+// The title's リプレイ opens the list of the battles the game kept; a replay watched from it leads
+// back to it, and closing the list leads back to the title.
+TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
+  using Where = app::ScreenFlow::Where;
+  Harness h;
+  const QByteArray previousDataHome = qgetenv("XDG_DATA_HOME");
+  const std::filesystem::path dataHome = h.dir.path() / "data";
+  qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(dataHome.string())));
+  const std::filesystem::path replays = dataHome / "momiru-battle" / "replays";
+  std::filesystem::create_directories(replays);
+  std::string error;
+  ASSERT_TRUE(battle::writeReplayFile(
+      replays / "kept.momiru-replay",
+      replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 8), &error));
+  {
+    int ended = 0;
+    app::ScreenFlow flow(h.ctx, [&] { ++ended; });
+    flow.start();
+    flow.current()->findChild<QPushButton*>("CommandReplays")->click();
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Replays);
+    auto* list = qobject_cast<ui::ReplayListScreen*>(flow.current());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->shown().size(), 1u);
+    QTest::keyClick(list->findChild<QTableView*>("Replays"), Qt::Key_Return);
+    QCoreApplication::processEvents();  // the flow takes the request after the key
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Viewer);
+    EXPECT_TRUE(qobject_cast<ui::BattleScreen*>(flow.current())->replayMode());
+    flow.current()->close();  // the viewer's window closed: back to the list
+    flushDeletes();
+    ASSERT_EQ(flow.where(), Where::Replays);
+    // A file that is no replay, dropped on the list, is said so and the list stays.
+    momiru::testing::writeFile(h.dir.path() / "x.momiru-replay", "not json");
+    emit qobject_cast<ui::ReplayListScreen*>(flow.current())
+        ->watchRequested(QString::fromStdString((h.dir.path() / "x.momiru-replay").string()));
+    QCoreApplication::processEvents();
+    flushDeletes();
+    EXPECT_EQ(flow.where(), Where::Replays);
+    EXPECT_EQ(h.dialogs.replayMessages.size(), 1u);
+    flow.current()->close();
+    flushDeletes();
+    EXPECT_EQ(flow.where(), Where::Title);
+    EXPECT_EQ(ended, 0);
+  }
+  flushDeletes();
+  qputenv("XDG_DATA_HOME", previousDataHome);
+}
+
+}  // namespace
+}  // namespace momiru::uitest
