@@ -48,6 +48,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   backButton->setObjectName(QStringLiteral("Command1"));
   backButton->setGeometry(twipsRect(2730, 3990, 1590, 540));
   backButton->setAccessibleName(backButton->text());
+  backButton->setAccessibleDescription(outcome->text());  // heard with the focus on the button
   connect(backButton, &QPushButton::clicked, this, &ResultScreen::backToTitleClicked);
 
   // The replay's buttons stand either side of Command1, in the free strip at its height.
