@@ -200,8 +200,10 @@ QString BattleNarration::blowWords(const GameState& gs, int defender, std::int32
 
 void BattleNarration::messageChanged(std::string_view text, const battle::BattlePlayer& player) {
   const QString shown = displayText(std::string(text));
-  // A line added to the box is told alone; a new text, whole.
-  const QString fresh = shown.startsWith(shownMessage_) ? shown.mid(shownMessage_.size()) : shown;
+  // A line added to the box is told alone; a new text, whole, even when it is the same line
+  // again (the repetitions of a repeat move each show their own line).
+  const bool added = shown.size() > shownMessage_.size() && shown.startsWith(shownMessage_);
+  const QString fresh = added ? shown.mid(shownMessage_.size()) : shown;
   shownMessage_ = shown;
   if (const QString line = oneLine(fresh); !line.isEmpty()) add(line);
   if (!shown.isEmpty() && battle::isOver(player.judgement())) {
@@ -232,7 +234,8 @@ void BattleNarration::add(QString news) {
 void BattleNarration::nameLabels() {
   for (int i = 0; i < kSlots; ++i) {
     if (auto* status = screen_.findChild<QLabel*>(objectNameFor("stas", i))) {
-      status->setAccessibleDescription(oneLine(status->text()));
+      const QString told = oneLine(status->text());
+      if (status->accessibleDescription() != told) status->setAccessibleDescription(told);
     }
   }
 }
