@@ -141,7 +141,6 @@ void EntryScreen::loadFromDialog() {
   const auto file = ctx.dialogs.openSaveData(this);
   // The dialog has gone: the keyboard comes back to this window, whatever the window manager
   // gave it to when the dialog (or its completer's popup) closed.
-  raise();
   activateWindow();
   if (file) {
     loadFile(*file);

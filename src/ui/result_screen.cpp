@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "battle/replay_store.h"
 #include "ui/platform_dialogs.h"
@@ -27,6 +28,8 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setTabChangesFocus(true);
   log->setAccessibleName(QStringLiteral("戦いの時の文章のログ"));
+  log->verticalScrollBar()->setAccessibleName(QStringLiteral("ログの縦スクロールバー"));
+  log->horizontalScrollBar()->setAccessibleName(QStringLiteral("ログの横スクロールバー"));
   // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
   // bars drawn anew, and kept, on every visit.
   log->setPlainText(displayText(texts_.text1));
