@@ -88,6 +88,30 @@ def expected_lines(lab, replay_line):
     return log
 
 
+def gauges_seen():
+    """(name, value, maximum) of each progress bar in the accessible trees on the desktop."""
+    found = []
+
+    def walk(node, depth):
+        if node is None or depth > 12:
+            return
+        try:
+            if node.get_role() == Atspi.Role.PROGRESS_BAR:
+                value = node.get_value_iface()
+                if value is not None:
+                    found.append((node.get_name(), value.get_current_value(),
+                                  value.get_maximum_value()))
+            for i in range(node.get_child_count()):
+                walk(node.get_child_at_index(i), depth + 1)
+        except GLib.Error:
+            pass
+
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        walk(desktop.get_child_at_index(i), 0)
+    return [g for g in found if g[0].endswith("の時間ゲージ")]
+
+
 def main():
     game, lab, samples = sys.argv[1:4]
     tmp = tempfile.mkdtemp(prefix="atspi-battle-")
@@ -167,6 +191,8 @@ def main():
         GLib.timeout_add(100, check)
         loop.run()
 
+        gauges = gauges_seen() if game_process.poll() is None else []
+
         with open(out_path) as out:
             output = out.read()
         replay = next((line for line in output.splitlines()
@@ -181,7 +207,10 @@ def main():
         for kind, text in heard:
             print("  %s: %s" % (kind, text))
 
+        print("gauges: " + ", ".join("%s %s/%s" % g for g in gauges))
         failures = []
+        if len(gauges) != 2:
+            failures.append("the two time gauges are not progress bars with a value")
         if not any(name.endswith("の持ち技") for name in focus_names):
             failures.append("the focus never reached a portrait")
         stream = "\n".join(text for _, text in heard)
