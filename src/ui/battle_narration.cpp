@@ -231,7 +231,7 @@ void BattleNarration::add(QString news) {
   if (!flush_.isActive()) flush_.start();
 }
 
-void BattleNarration::nameLabels() {
+void BattleNarration::describeStatusBlocks() {
   for (int i = 0; i < kSlots; ++i) {
     if (auto* status = screen_.findChild<QLabel*>(objectNameFor("stas", i))) {
       const QString told = oneLine(status->text());
@@ -244,7 +244,7 @@ void BattleNarration::tell() {
   if (pending_.isEmpty()) return;
   QString news = pending_.join(kWideSpace);
   pending_.clear();
-  nameLabels();
+  describeStatusBlocks();
 
   QWidget* target = QApplication::focusWidget();
   if (target == nullptr || target->window() != &screen_) target = screen_.focusWidget();

@@ -56,7 +56,7 @@ class BattleNarration final : public QObject {
  private:
   void add(QString news);
   void tell();
-  void nameLabels();
+  void describeStatusBlocks();  // the status blocks' texts as their descriptions
 
   QWidget& screen_;
   const GameState& gs_;
