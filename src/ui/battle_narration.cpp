@@ -1,6 +1,7 @@
 // The battle's news on the focused object, the gauges as progress bars, and the popup kept quiet.
 #include "ui/battle_narration.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -114,10 +115,107 @@ class PopupAccessible final : public QAccessibleWidget, public QAccessibleTextIn
   QString shown() const { return static_cast<QLineEdit*>(widget())->text(); }
 };
 
+// One piece of news inside a portrait. The accessibility bridge of Qt 6.4 sends a changed name
+// or description without its text, and Orca 43 speaks only the text sent, so a change alone is
+// not heard; a focus moving to a new object is. Each piece of news therefore takes the focus
+// for the reader, on one of two items that take turns, while the keyboard stays on the portrait.
+class NewsItem final : public QAccessibleInterface {
+ public:
+  explicit NewsItem(QAccessibleInterface* portrait) : portrait_(portrait) {}
+
+  bool isValid() const override { return portrait_->isValid(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return portrait_->window(); }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QAccessibleInterface* parent() const override { return portrait_; }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Name ? news : QString();
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override { return portrait_->rect(); }
+  QAccessible::Role role() const override { return QAccessible::StaticText; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    s.focusable = true;
+    s.focused = current && portrait_->state().focused;
+    s.readOnly = true;
+    return s;
+  }
+
+  QString news;
+  bool current = false;
+
+ private:
+  QAccessibleInterface* portrait_;
+};
+
+// A portrait: the button it is, with the two news items as its children.
+class PortraitAccessible final : public QAccessibleWidget {
+ public:
+  explicit PortraitAccessible(QWidget* portrait)
+      : QAccessibleWidget(portrait, QAccessible::Button) {
+    for (NewsItem*& item : items_) {
+      item = new NewsItem(this);
+      QAccessible::registerAccessibleInterface(item);
+    }
+  }
+  ~PortraitAccessible() override {
+    for (NewsItem* item : items_)
+      QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(item));
+  }
+
+  int childCount() const override { return static_cast<int>(items_.size()); }
+  QAccessibleInterface* child(int index) const override {
+    return index >= 0 && index < childCount() ? items_[static_cast<std::size_t>(index)] : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (std::size_t i = 0; i < items_.size(); ++i)
+      if (items_[i] == child) return static_cast<int>(i);
+    return -1;
+  }
+  QAccessibleInterface* focusChild() const override {
+    for (NewsItem* item : items_)
+      if (item->state().focused) return item;
+    return nullptr;
+  }
+  QStringList actionNames() const override {
+    return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name == pressAction()) {
+      static_cast<QAbstractButton*>(widget())->click();
+    } else {
+      QAccessibleWidget::doAction(name);
+    }
+  }
+
+  // The reader's focus moves to the other item, which now tells `news`.
+  void tell(const QString& news) {
+    next_ = 1 - next_;
+    for (std::size_t i = 0; i < items_.size(); ++i) items_[i]->current = i == next_;
+    items_[next_]->news = news;
+    QAccessibleEvent focus(items_[next_], QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+  }
+
+ private:
+  std::array<NewsItem*, 2> items_{};
+  std::size_t next_ = 1;
+};
+
 QAccessibleInterface* battleAccessible(const QString&, QObject* object) {
   auto* widget = qobject_cast<QWidget*>(object);
   if (widget == nullptr) return nullptr;
   if (isBattleControl(widget, "timeg")) return new GaugeAccessible(widget);
+  if (qobject_cast<QAbstractButton*>(widget) != nullptr && widget->parentWidget() != nullptr &&
+      widget->window()->objectName() == QLatin1String("Form1") &&
+      (widget->objectName() == objectNameFor("iras", 0) ||
+       widget->objectName() == objectNameFor("iras", 1))) {
+    return new PortraitAccessible(widget);
+  }
   if (auto* line = qobject_cast<QLineEdit*>(widget);
       line != nullptr && line->objectName() == QLatin1String("dam") &&
       line->parentWidget() != nullptr && line->parentWidget()->objectName() == "Form1") {
@@ -135,6 +233,25 @@ BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
     return true;
   }();
   (void)installed;
+
+  // An interface made before the factory came (a name given while the bridge listened) is
+  // dropped, so that the next question gets this file's.
+  const auto fresh = [](QWidget* widget) {
+    if (widget == nullptr) return;
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    if (face != nullptr && dynamic_cast<GaugeAccessible*>(face) == nullptr &&
+        dynamic_cast<PopupAccessible*>(face) == nullptr &&
+        dynamic_cast<PortraitAccessible*>(face) == nullptr) {
+      QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
+    }
+  };
+  if (QAccessible::isActive()) {
+    fresh(screen_.findChild<QWidget*>(QStringLiteral("dam")));
+    for (int i = 0; i < kSlots; ++i) {
+      fresh(screen_.findChild<QWidget*>(objectNameFor("timeg", i)));
+      fresh(screen_.findChild<QWidget*>(objectNameFor("iras", i)));
+    }
+  }
 
   flush_.setSingleShot(true);
   flush_.setInterval(0);
@@ -260,6 +377,12 @@ void BattleNarration::tell() {
   QAccessible::updateAccessibility(&announcement);
 #else
   target->setAccessibleDescription(news);
+  if (target->hasFocus()) {
+    if (auto* portrait =
+            dynamic_cast<PortraitAccessible*>(QAccessible::queryAccessibleInterface(target))) {
+      portrait->tell(news);
+    }
+  }
 #endif
 }
 

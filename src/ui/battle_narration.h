@@ -1,11 +1,15 @@
-// The battle told to a screen reader. A screen reader speaks what changes on the object that has
+// The battle told to a screen reader. A screen reader speaks what happens to the object that has
 // the keyboard focus and lets changes elsewhere pass, so the battle's news goes to whatever has
-// the focus in the battle window (a portrait, normally): its accessible description becomes each
-// new message of the message box, each blow in words and, at the end, the outcome, and the
-// accessibility bridge tells the change. The focus stays where the player put it, so Enter and
-// Space on a portrait still open its move list. The time gauges are progress bars with a value,
-// the name lines and status blocks are named, and the damage popup, whose number the message
-// already tells, is kept out of the reader's way. Nothing the screen shows changes.
+// the focus in the battle window (a portrait, normally): each new message of the message box,
+// each blow in words and, at the end, the outcome. The focused control's accessible description
+// becomes the news; a focused portrait also hands the reader's focus to one of two news items
+// inside it, which take turns, because the bridge of Qt 6.4 sends a changed description without
+// its text and Orca 43 then says nothing, while it speaks every object that takes the focus.
+// The keyboard focus stays where the player put it, so Enter and Space on a portrait still open
+// its move list. Where Qt has announcements (6.8 on) the news is announced instead. The time
+// gauges are progress bars with a value, the name lines and status blocks are named, and the
+// damage popup, whose number the message already tells, is kept out of the reader's way.
+// Nothing the screen shows changes.
 #pragma once
 
 #include <QObject>

@@ -175,6 +175,14 @@ TEST_F(NarrationTest, TheBattleIsToldInOrderOnTheFocusedPortrait) {
     if (narration()->carrier() != nullptr) {
       EXPECT_EQ(narration()->carrier(), portrait);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+      // The reader's focus is on the portrait's item that tells the news.
+      QAccessibleInterface* item = QAccessible::queryAccessibleInterface(portrait)->focusChild();
+      ASSERT_NE(item, nullptr);
+      EXPECT_EQ(item->text(QAccessible::Name), narration()->lastNews());
+      EXPECT_EQ(item->role(), QAccessible::StaticText);
+      EXPECT_EQ(item->parent()->object(), portrait);
+#endif
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
       EXPECT_EQ(portrait->accessibleDescription(), narration()->lastNews());
 #endif
     }
@@ -182,6 +190,12 @@ TEST_F(NarrationTest, TheBattleIsToldInOrderOnTheFocusedPortrait) {
     if (!news.isEmpty() && (heard.isEmpty() || heard.back() != news)) heard.append(news);
   }
   EXPECT_GT(blowsTold, 0);
+  // The portrait is still the button that opens its list, for the reader's action too.
+  QAccessibleInterface* button = QAccessible::queryAccessibleInterface(portrait);
+  EXPECT_EQ(button->role(), QAccessible::Button);
+  EXPECT_EQ(button->childCount(), 2);
+  EXPECT_TRUE(
+      button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
   ASSERT_FALSE(heard.isEmpty());
 
   // The log's lines, in order, in what was heard.
