@@ -234,8 +234,8 @@ BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
   }();
   (void)installed;
 
-  // An interface made before the factory came (a name given while the bridge listened) is
-  // dropped, so that the next question gets this file's.
+  // An interface made before the factory came (giving a control its name makes one, whether a
+  // reader listens or not) is dropped, so that the next question gets this file's.
   const auto fresh = [](QWidget* widget) {
     if (widget == nullptr) return;
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
@@ -245,12 +245,10 @@ BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
       QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(face));
     }
   };
-  if (QAccessible::isActive()) {
-    fresh(screen_.findChild<QWidget*>(QStringLiteral("dam")));
-    for (int i = 0; i < kSlots; ++i) {
-      fresh(screen_.findChild<QWidget*>(objectNameFor("timeg", i)));
-      fresh(screen_.findChild<QWidget*>(objectNameFor("iras", i)));
-    }
+  fresh(screen_.findChild<QWidget*>(QStringLiteral("dam")));
+  for (int i = 0; i < kSlots; ++i) {
+    fresh(screen_.findChild<QWidget*>(objectNameFor("timeg", i)));
+    fresh(screen_.findChild<QWidget*>(objectNameFor("iras", i)));
   }
 
   flush_.setSingleShot(true);

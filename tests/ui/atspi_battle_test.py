@@ -90,13 +90,18 @@ def expected_lines(lab, replay_line):
 
 
 def gauges_seen():
-    """(name, value, maximum) of each progress bar in the accessible trees on the desktop."""
+    """(name, value, maximum) of each progress bar in the accessible trees on the desktop, and
+    whether a damage popup is shown to the reader."""
     found = []
+    popup_shown = []
 
     def walk(node, depth):
         if node is None or depth > 12:
             return
         try:
+            if node.get_name() == "ダメージ" and \
+                    node.get_state_set().contains(Atspi.StateType.SHOWING):
+                popup_shown.append(node.get_role_name())
             if node.get_role() == Atspi.Role.PROGRESS_BAR:
                 value = node.get_value_iface()
                 if value is not None:
@@ -110,7 +115,7 @@ def gauges_seen():
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         walk(desktop.get_child_at_index(i), 0)
-    return [g for g in found if g[0].endswith("の時間ゲージ")]
+    return [g for g in found if g[0].endswith("の時間ゲージ")], bool(popup_shown)
 
 
 def main():
@@ -195,7 +200,7 @@ def main():
         GLib.timeout_add(100, check)
         loop.run()
 
-        gauges = gauges_seen() if game_process.poll() is None else []
+        gauges, popup_shown = gauges_seen() if game_process.poll() is None else ([], False)
 
         with open(out_path) as out:
             output = out.read()
@@ -213,6 +218,8 @@ def main():
 
         print("gauges: " + ", ".join("%s %s/%s" % g for g in gauges))
         failures = []
+        if popup_shown:
+            failures.append("the damage popup is shown to the reader besides the message")
         if len(gauges) != 2:
             failures.append("the two time gauges are not progress bars with a value")
         if not any(name.endswith("の持ち技") for name in focus_names):
