@@ -121,10 +121,13 @@ class PopupAccessible final : public QAccessibleWidget, public QAccessibleTextIn
 // for the reader, on one of two items that take turns, while the keyboard stays on the portrait.
 class NewsItem final : public QAccessibleInterface {
  public:
-  explicit NewsItem(QAccessibleInterface* portrait) : portrait_(portrait) {}
+  // `anchor` belongs to the portrait's widget: the accessibility cache deletes the item when the
+  // anchor goes, with the portrait.
+  NewsItem(QAccessibleInterface* portrait, QObject* anchor)
+      : portrait_(portrait), anchor_(anchor) {}
 
   bool isValid() const override { return portrait_->isValid(); }
-  QObject* object() const override { return nullptr; }
+  QObject* object() const override { return anchor_; }
   QWindow* window() const override { return portrait_->window(); }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QAccessibleInterface* parent() const override { return portrait_; }
@@ -150,6 +153,7 @@ class NewsItem final : public QAccessibleInterface {
 
  private:
   QAccessibleInterface* portrait_;
+  QObject* anchor_;
 };
 
 // A portrait: the button it is, with the two news items as its children.
@@ -158,13 +162,9 @@ class PortraitAccessible final : public QAccessibleWidget {
   explicit PortraitAccessible(QWidget* portrait)
       : QAccessibleWidget(portrait, QAccessible::Button) {
     for (NewsItem*& item : items_) {
-      item = new NewsItem(this);
+      item = new NewsItem(this, new QObject(portrait));
       QAccessible::registerAccessibleInterface(item);
     }
-  }
-  ~PortraitAccessible() override {
-    for (NewsItem* item : items_)
-      QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(item));
   }
 
   int childCount() const override { return static_cast<int>(items_.size()); }
