@@ -52,6 +52,7 @@ class SdlDevice final : public MediaDevice {
   ~SdlDevice() override {
     close();
     spare_.release();
+    if (decoded_ != nullptr && AudioOutput::get().isOpen()) Mix_FreeChunk(decoded_);
     if (channel_ >= 0) AudioOutput::get().giveBackChannel(channel_);
   }
 
@@ -62,6 +63,13 @@ class SdlDevice final : public MediaDevice {
     const auto file = stampFile(fileName);
     if (!file || output.refused(*file)) return false;
     file_ = *file;
+    // The effect this device decoded last, unchanged on disk: it plays again as it is. A hit
+    // sound is opened anew on every hit, and decoding and resampling it each time was most of
+    // what a battle asked of the processor.
+    if (decoded_ != nullptr && decodedFile_ == file_) {
+      chunk_ = decoded_;
+      return true;
+    }
     std::vector<std::uint8_t> bytes = readSmallFile(utf8ToPath(fileName));
     if (bytes.size() < 4) return false;
     const bool ok =
@@ -76,6 +84,7 @@ class SdlDevice final : public MediaDevice {
     if (!output.isOpen()) {  // after shutdown the mixer's objects are gone with the process
       streamed_ = nullptr;
       chunk_ = nullptr;
+      decoded_ = nullptr;
       return;
     }
     if (output.musicOwner == this) {
@@ -88,8 +97,8 @@ class SdlDevice final : public MediaDevice {
       streamed_ = nullptr;
     }
     if (chunk_ != nullptr) {
+      // Only the sound stops; its decoding is kept for the next open of the same file.
       Mix_HaltChannel(channel_);
-      Mix_FreeChunk(chunk_);
       chunk_ = nullptr;
     }
   }
@@ -174,8 +183,11 @@ class SdlDevice final : public MediaDevice {
   bool openEffect(AudioOutput& output, const std::vector<std::uint8_t>& wav) {
     SDL_RWops* rw = SDL_RWFromConstMem(wav.data(), static_cast<int>(wav.size()));
     if (rw == nullptr) return false;
-    chunk_ = Mix_LoadWAV_RW(rw, 1);  // decodes into a buffer of its own
-    if (chunk_ == nullptr) return false;
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 1);  // decodes into a buffer of its own
+    if (chunk == nullptr) return false;
+    if (decoded_ != nullptr) Mix_FreeChunk(decoded_);  // a different file, or changed
+    decoded_ = chunk_ = chunk;
+    decodedFile_ = file_;
     if (channel_ < 0) channel_ = output.takeChannel();
     Mix_Volume(channel_, kEffectVolume);
     return true;
@@ -187,7 +199,9 @@ class SdlDevice final : public MediaDevice {
   Mix_Music* streamed_ = nullptr;  // a rendered piece, read from the cache as it plays
   double streamedSeconds_ = 0;     // its length
   bool repeating_ = false;         // the rendering starts over at its end inside the mixer
-  Mix_Chunk* chunk_ = nullptr;     // an effect
+  Mix_Chunk* chunk_ = nullptr;     // an effect, while open: decoded_ then
+  Mix_Chunk* decoded_ = nullptr;   // the last effect decoded, kept until another replaces it
+  FileStamp decodedFile_;          // the file it was decoded from
   int channel_ = -1;
   double startedAt_ = 0;  // audio time when the piece started
 };

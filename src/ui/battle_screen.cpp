@@ -22,6 +22,7 @@
 #include "battle/texts.h"
 #include "data/arith.h"
 #include "data/random_unit.h"
+#include "ui/battle_narration.h"
 #include "ui/move_list_screen.h"
 #include "ui/name_line.h"
 #include "ui/picture_bank.h"
@@ -294,6 +295,7 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
   portraits_[0]->setFocus();
 
   if (replay_) buildControlBar();
+  narration_ = new BattleNarration(*this, gs);
   startBattle();
 }
 
@@ -435,6 +437,7 @@ void BattleScreen::turnStarted(int) {
 
 void BattleScreen::messageChanged(std::string_view text) {
   messageBox_->setPlainText(displayText(std::string(text)));
+  if (player_) narration_->messageChanged(text, *player_);
 }
 
 void BattleScreen::statusChanged() { showStatus(gs); }
@@ -462,12 +465,14 @@ void BattleScreen::blowLanded(int defender, std::int32_t damage, battle::MoveKin
   }
   if (gs.settings.showHitBackground == 1) setHitBackground(defender, true);
   showPopup(QString::number(damage), defender);
+  narration_->blowLanded(defender, damage, *player_);
 }
 
 void BattleScreen::blowMissed(int defender) {
   showPopup(QString::fromUtf8(battle::text::kMissPopup.data(),
                               static_cast<qsizetype>(battle::text::kMissPopup.size())),
             defender);
+  narration_->blowMissed(defender, *player_);
 }
 
 void BattleScreen::turnEnded(int, int defender) {

@@ -25,6 +25,7 @@ class QPushButton;
 
 namespace momiru::ui {
 
+class BattleNarration;
 class PictureView;
 class PortraitButton;
 
@@ -152,6 +153,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   QPlainTextEdit* messageBox_ = nullptr;
   QLineEdit* popup_ = nullptr;
   QPointer<MoveListScreen> moveList_;
+  BattleNarration* narration_ = nullptr;  // the battle told to a screen reader
 
   QBasicTimer gaugeTimer_;
   QBasicTimer stepTimer_;

@@ -93,13 +93,13 @@ EntryScreen::EntryScreen(ScreenContext& context)
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   fill(status_, bgr(kLightCyan));
 
-  auto* registerButton = new QPushButton(QStringLiteral("登録"), this);
+  auto* registerButton = registerButton_ = new QPushButton(QStringLiteral("登録"), this);
   registerButton->setObjectName(QStringLiteral("Command2"));
   registerButton->setGeometry(twipsRect(105, 2940, 645, 330));
   registerButton->setAccessibleName(registerButton->text());
   connect(registerButton, &QPushButton::clicked, this, &EntryScreen::registerCharacter);
 
-  auto* loadButton = new QPushButton(QStringLiteral("読み込み"), this);
+  auto* loadButton = loadButton_ = new QPushButton(QStringLiteral("読み込み"), this);
   loadButton->setObjectName(QStringLiteral("Command1"));
   loadButton->setGeometry(twipsRect(840, 2940, 960, 330));
   loadButton->setAccessibleName(loadButton->text());
@@ -138,7 +138,11 @@ void EntryScreen::showPicture(int number) {
 void EntryScreen::loadFromDialog() {
   // Only slots 0 and 1 can be entered; the screen closes once both are registered.
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
-  if (const auto file = ctx.dialogs.openSaveData(this)) {
+  const auto file = ctx.dialogs.openSaveData(this);
+  // The dialog has gone: the keyboard comes back to this window, whatever the window manager
+  // gave it to when the dialog (or its completer's popup) closed.
+  activateWindow();
+  if (file) {
     loadFile(*file);
     return;
   }
@@ -208,6 +212,8 @@ void EntryScreen::showSlot() {
   status_->setText(QString::fromStdString(text));
 
   showPicture(c.portrait);
+  // The next step: register what is shown, or load a character first.
+  (hasCharacter(c) ? registerButton_ : loadButton_)->setFocus(Qt::OtherFocusReason);
 }
 
 void EntryScreen::registerCharacter() {
@@ -216,12 +222,14 @@ void EntryScreen::registerCharacter() {
     status_->setText(QString::fromUtf8(kNotRegistered));
     showPicture(PictureBank::kEmptyPortrait);
     moves_->clear();
+    loadButton_->setFocus(Qt::OtherFocusReason);
     return;  // the same player stays on turn
   }
   status_->clear();
   showPicture(PictureBank::kEmptyPortrait);
   moves_->clear();
   showPlayerInCaption();
+  loadButton_->setFocus(Qt::OtherFocusReason);  // the next player starts by loading
   if (gs.currentSlot == kSlots) emit bothRegistered();
 }
 

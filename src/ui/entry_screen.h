@@ -70,6 +70,8 @@ class EntryScreen final : public Screen {
   PictureView* picture_ = nullptr;
   QLabel* status_ = nullptr;
   QComboBox* moves_ = nullptr;
+  QPushButton* registerButton_ = nullptr;  // "登録"
+  QPushButton* loadButton_ = nullptr;      // "読み込み"
 };
 
 }  // namespace momiru::ui

@@ -22,7 +22,9 @@ constexpr int kMarginPx = 6;  // keeps the text off the window's edges
 
 MoveListScreen::MoveListScreen(ScreenContext& context, QWidget* owner)
     : Screen(context, "Form6", QStringLiteral("持ち技"), QSize(2970, 3120)) {
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+  // A dialog-type window: the X11 platform writes WM_TRANSIENT_FOR (the owner) only for
+  // dialogs and tool windows, and the window manager then keeps the list with its owner.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setAutoFillBackground(true);
   QPalette pal = palette();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "battle/replay_store.h"
 #include "ui/platform_dialogs.h"
@@ -27,6 +28,8 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log->setTabChangesFocus(true);
   log->setAccessibleName(QStringLiteral("戦いの時の文章のログ"));
+  log->verticalScrollBar()->setAccessibleName(QStringLiteral("ログの縦スクロールバー"));
+  log->horizontalScrollBar()->setAccessibleName(QStringLiteral("ログの横スクロールバー"));
   // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
   // bars drawn anew, and kept, on every visit.
   log->setPlainText(displayText(texts_.text1));
@@ -48,6 +51,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   backButton->setObjectName(QStringLiteral("Command1"));
   backButton->setGeometry(twipsRect(2730, 3990, 1590, 540));
   backButton->setAccessibleName(backButton->text());
+  backButton->setAccessibleDescription(outcome->text());  // heard with the focus on the button
   connect(backButton, &QPushButton::clicked, this, &ResultScreen::backToTitleClicked);
 
   // The replay's buttons stand either side of Command1, in the free strip at its height.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -153,6 +154,32 @@ TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
   EXPECT_LT(secondsPlaying(sounds.hit, 2), 0.5);
   EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
   EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+}
+
+// A hit sound is opened again on every blow: the player keeps its decoding while the file stays
+// as it was, and a file changed on disk is read again, a broken one refused.
+TEST_F(SdlPlayers, AnEffectOpenedAgainIsReadAgainOnlyWhenItsFileChanged) {
+  std::ifstream in(fs::path(MOMIRU_SOURCE_DIR) / "assets" / "sounds" / "snd01.wav",
+                   std::ios::binary);
+  const std::vector<std::uint8_t> wav((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+  ASSERT_GT(wav.size(), 44U);
+  const std::string file = write("hit.wav", wav);
+  MediaPlayer player;
+  open(player, file);
+  if (player.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
+  for (int i = 0; i < 3; ++i) {
+    open(player, file);  // the next blow: the sound starts over
+    EXPECT_EQ(player.Mode(), kModePlaying);
+  }
+  write("hit.wav", {'R', 'I', 'F', 'F', 9, 9, 9});
+  open(player, file);
+  EXPECT_EQ(player.Mode(), kModeNotReady) << "the kept decoding of a file that has changed";
+  write("hit.wav", wav);
+  open(player, file);
+  EXPECT_EQ(player.Mode(), kModePlaying);
+  player.Command("Close");
+  EXPECT_EQ(player.Mode(), kModeNotReady);
 }
 
 TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {

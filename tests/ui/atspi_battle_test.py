@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""A battle heard as a screen reader hears it.
+
+In a private D-Bus session (dbus-run-session) it starts Xvfb and openbox, listens on the
+accessibility bus as a screen reader does (focus changes, and description and name changes of the
+focused object),
+then starts the game on a fixed seed with two samples. The first turns' messages and blows must
+arrive, in order, on the focused object, as momiru-lab plays the same battle.
+
+usage: atspi_battle_test.py GAME LAB SAMPLES_DIR  (it runs itself under dbus-run-session)
+Exit status 0 passed, 1 failed, 77 skipped (a program or module is missing).
+"""
+import os
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+TURNS = 3  # the turns compared with momiru-lab
+DEADLINE_S = 90  # the whole listening, bounded
+
+
+def skip(why):
+    print("SKIP: " + why)
+    sys.exit(SKIP)
+
+
+try:
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi, GLib
+except (ImportError, ValueError) as error:
+    skip("python3-gi with gir1.2-atspi-2.0 is needed: %s" % error)
+
+for program in ("Xvfb", "openbox"):
+    if shutil.which(program) is None:
+        skip(program + " is not installed")
+# The listening happens in a D-Bus session of its own, so that no desktop's reader or bus is
+# involved: the script starts itself again under dbus-run-session.
+if os.environ.get("MOMIRU_ATSPI_PRIVATE") != "1":
+    if shutil.which("dbus-run-session") is None:
+        skip("dbus-run-session is not installed")
+    os.environ["MOMIRU_ATSPI_PRIVATE"] = "1"
+    try:
+        sys.exit(subprocess.run(["dbus-run-session", "--", sys.executable] + sys.argv,
+                                timeout=DEADLINE_S + 120).returncode)
+    except subprocess.TimeoutExpired:
+        print("FAIL: the private session did not end in time")
+        sys.exit(1)
+
+
+def start_x(tmp):
+    """Xvfb on a free display; returns (process, ':N')."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    deadline = time.monotonic() + 15
+    while not number.endswith(b"\n") and time.monotonic() < deadline:
+        chunk = os.read(read_end, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read_end)
+    if not number.strip():
+        xvfb.kill()
+        skip("Xvfb did not start")
+    return xvfb, ":" + number.decode().strip()
+
+
+def expected_lines(lab, replay_line):
+    """The log lines momiru-lab prints for the battle the game said it played."""
+    words = shlex.split(replay_line.split("  #")[0])
+    result = subprocess.run([lab] + words[1:], capture_output=True, text=True, timeout=60)
+    lines = result.stdout.splitlines()
+    # The log box: heading, names, an empty line, then the log up to the empty line before the
+    # outcome.
+    log = []
+    for line in lines[3:]:
+        if not line:
+            break
+        log.append(line)
+    return log
+
+
+def gauges_seen():
+    """(name, value, maximum) of each progress bar in the accessible trees on the desktop, and
+    whether a damage popup is shown to the reader."""
+    found = []
+    popup_shown = []
+
+    def walk(node, depth):
+        if node is None or depth > 12:
+            return
+        try:
+            if node.get_name() == "ダメージ" and \
+                    node.get_state_set().contains(Atspi.StateType.SHOWING):
+                popup_shown.append(node.get_role_name())
+            if node.get_role() == Atspi.Role.PROGRESS_BAR:
+                value = node.get_value_iface()
+                if value is not None:
+                    found.append((node.get_name(), value.get_current_value(),
+                                  value.get_maximum_value()))
+            for i in range(node.get_child_count()):
+                walk(node.get_child_at_index(i), depth + 1)
+        except GLib.Error:
+            pass
+
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        walk(desktop.get_child_at_index(i), 0)
+    return [g for g in found if g[0].endswith("の時間ゲージ")], bool(popup_shown)
+
+
+def main():
+    game, lab, samples = sys.argv[1:4]
+    tmp = tempfile.mkdtemp(prefix="atspi-battle-")
+    children = []
+    try:
+        xvfb, display = start_x(tmp)
+        children.append(xvfb)
+        env = dict(os.environ, DISPLAY=display)
+        children.append(subprocess.Popen(["openbox", "--sm-disable"], env=env,
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        time.sleep(0.5)
+        os.environ["DISPLAY"] = display
+        Atspi.init()
+
+        focused = {"obj": None, "name": ""}
+        heard = []  # (kind, text) on the focused object, in order
+        focus_names = []
+
+        def on_focus(event):
+            if event.detail1 != 1:
+                return
+            focused["obj"] = event.source
+            try:
+                focused["name"] = event.source.get_name() or ""
+            except GLib.Error:
+                focused["name"] = ""
+            focus_names.append(focused["name"])
+            # A reader speaks what takes the focus: the news items inside the portrait.
+            if focused["name"] and not focused["name"].endswith("の持ち技"):
+                heard.append(("focus", focused["name"]))
+
+        def on_change(event):
+            if focused["obj"] is None or event.source != focused["obj"]:
+                return
+            text = event.any_data if isinstance(event.any_data, str) else None
+            if text is None:  # the bridge sends the object, not the text: ask for it
+                try:
+                    event.source.clear_cache()
+                    text = (event.source.get_description() if "description" in event.type
+                            else event.source.get_name()) or ""
+                except GLib.Error:
+                    text = ""
+            kind = "description" if event.type.endswith("accessible-description") else "name"
+            if text:
+                heard.append((kind, text))
+
+        focus_listener = Atspi.EventListener.new(on_focus)
+        focus_listener.register("object:state-changed:focused")
+        change_listener = Atspi.EventListener.new(on_change)
+        change_listener.register("object:property-change:accessible-description")
+        change_listener.register("object:property-change:accessible-name")
+        announce_listener = Atspi.EventListener.new(
+            lambda e: heard.append(("announcement", e.any_data or "")))
+        announce_listener.register("object:announcement")
+
+        game_env = dict(env, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                        SDL_AUDIODRIVER="dummy", XDG_CONFIG_HOME=tmp, XDG_CACHE_HOME=tmp,
+                        HOME=tmp)
+        out_path = os.path.join(tmp, "game.out")
+        with open(out_path, "w") as out:
+            game_process = subprocess.Popen(
+                [game, os.path.join(samples, "pochimaru.dat"), os.path.join(samples, "rendaa.dat"),
+                 "--seed", "7"], env=game_env, stdout=out, stderr=subprocess.STDOUT)
+        children.append(game_process)
+
+        loop = GLib.MainLoop()
+        started = time.monotonic()
+
+        def enough():
+            hits_heard = sum(text.count("回ヒットした！") for _, text in heard)
+            return hits_heard >= TURNS
+
+        def check():
+            if enough() or game_process.poll() is not None or \
+                    time.monotonic() - started > DEADLINE_S:
+                loop.quit()
+                return False
+            return True
+
+        GLib.timeout_add(100, check)
+        loop.run()
+
+        gauges, popup_shown = gauges_seen() if game_process.poll() is None else ([], False)
+
+        with open(out_path) as out:
+            output = out.read()
+        replay = next((line for line in output.splitlines()
+                       if line.startswith("momiru-lab battle")), None)
+        if replay is None:
+            print("the game did not say which battle it played:\n" + output)
+            return 1
+        expected = expected_lines(lab, replay)
+
+        print("focus went first to: " + " | ".join(focus_names[:2]))
+        print("heard on the focused object:")
+        for kind, text in heard:
+            print("  %s: %s" % (kind, text))
+
+        print("gauges: " + ", ".join("%s %s/%s" % g for g in gauges))
+        failures = []
+        if popup_shown:
+            failures.append("the damage popup is shown to the reader besides the message")
+        if len(gauges) != 2:
+            failures.append("the two time gauges are not progress bars with a value")
+        if not any(name.endswith("の持ち技") for name in focus_names):
+            failures.append("the focus never reached a portrait")
+        stream = "\n".join(text for _, text in heard)
+        at = 0
+        turns = 0
+        for line in expected:
+            found = stream.find(line, at)
+            if found < 0:
+                failures.append("not heard in order: " + line)
+                break
+            at = found + len(line)
+            if "のダメージ！！" in line:
+                who, damage = line[:-len("のダメージ！！")].rsplit("は、", 1)
+                words = stream.find(who + "の", at)
+                blow = stream.find("に" + damage + "のダメージ", at)
+                if words < 0 or blow < 0:
+                    failures.append("no blow in words after: " + line)
+                    break
+            elif line.startswith("MISS"):
+                if stream.find("への攻撃は外れた", at) < 0:
+                    failures.append("no miss in words after: " + line)
+                    break
+            if line.endswith("回ヒットした！"):
+                turns += 1
+                if turns == TURNS:
+                    break
+        if turns < TURNS and not failures:
+            failures.append("only %d turns heard" % turns)
+        for failure in failures:
+            print("FAIL: " + failure)
+        return 1 if failures else 0
+    finally:
+        for child in reversed(children):
+            if child.poll() is None:
+                child.terminate()
+                try:
+                    child.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    child.kill()
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

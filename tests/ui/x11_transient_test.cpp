@@ -1,0 +1,147 @@
+// The move list on a real X server: the game runs under Xvfb with openbox, the list is opened
+// from the keyboard, and the server is asked what the list's window says about its owner.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool installed(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A program started with extra environment, stopped when this goes.
+class Child {
+ public:
+  Child(const std::vector<std::string>& args, const std::vector<std::string>& env,
+        int keepFd = -1) {
+    pid_ = ::fork();
+    if (pid_ != 0) return;
+    for (const std::string& entry : env) ::putenv(const_cast<char*>(entry.c_str()));
+    if (keepFd < 0) {
+      std::freopen("/dev/null", "w", stdout);
+    }
+    std::freopen("/dev/null", "w", stderr);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    std::_Exit(127);
+  }
+  ~Child() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// What a shell command prints, with `display` as its X display.
+std::string output(const std::string& display, const std::string& command) {
+  const std::string line = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+  std::string text;
+  if (FILE* pipe = ::popen(line.c_str(), "r")) {
+    std::array<char, 256> buffer{};
+    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), pipe) != nullptr) {
+      text += buffer.data();
+    }
+    ::pclose(pipe);
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+// The first window whose name is `name`, waiting at most `seconds`.
+std::optional<unsigned long> findWindow(const std::string& display, const std::string& name,
+                                        int seconds) {
+  const std::string ids = output(display, "timeout " + std::to_string(seconds) +
+                                              " xdotool search --sync --name '^" + name + "$'");
+  std::istringstream in(ids);
+  unsigned long id = 0;
+  if (in >> id) return id;
+  return std::nullopt;
+}
+
+TEST(MoveListOnX11, IsTransientForTheBattleWindowAndClosesByEnter) {
+  for (const char* program : {"Xvfb", "openbox", "xdotool", "xprop", "timeout"}) {
+    if (!installed(program)) GTEST_SKIP() << program << " is not installed";
+  }
+  // A free display: Xvfb writes the number it took to the pipe.
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::optional<Child> xvfb;
+  xvfb.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
+                                        "0", "1280x1024x24", "-nolisten", "tcp"},
+               std::vector<std::string>{}, fds[1]);
+  ::close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (number.size() < 8 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(fds[0]);
+  if (number.empty()) GTEST_SKIP() << "Xvfb did not start";
+  const std::string display = ":" + number;
+
+  momiru::testing::ScratchDir home;
+  const std::vector<std::string> env{
+      "DISPLAY=" + display,           "QT_QPA_PLATFORM=xcb",
+      "SDL_AUDIODRIVER=dummy",        "XDG_CONFIG_HOME=" + home.path().string(),
+      "HOME=" + home.path().string(), "XDG_CACHE_HOME=" + home.path().string()};
+  Child wm({"openbox", "--sm-disable"}, env);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const fs::path samples = fs::path(MOMIRU_SOURCE_DIR) / "samples";
+  Child game({MOMIRU_GAME, (samples / "pochimaru.dat").string(), (samples / "rendaa.dat").string(),
+              "--seed", "7"},
+             env);
+
+  const auto battle = findWindow(display, "バトルコロシアム", 30);
+  ASSERT_TRUE(battle) << "no battle window";
+  // The focus starts on the left portrait; Enter opens its list (once the turn has ended).
+  output(display, "xdotool windowactivate --sync " + std::to_string(*battle));
+  output(display, "xdotool key Return");
+  const auto list = findWindow(display, "持ち技", 30);
+  ASSERT_TRUE(list) << "no move list";
+
+  const std::string transient =
+      output(display, "xprop -id " + std::to_string(*list) + " WM_TRANSIENT_FOR");
+  char owner[32];
+  std::snprintf(owner, sizeof owner, "0x%lx", *battle);
+  EXPECT_NE(transient.find(std::string("window id # ") + owner), std::string::npos) << transient;
+  const std::string type =
+      output(display, "xprop -id " + std::to_string(*list) + " _NET_WM_WINDOW_TYPE");
+  EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << type;
+
+  output(display, "xdotool key Return");
+  bool closed = false;
+  for (int i = 0; i < 50 && !closed; ++i) {
+    closed = output(display, "xdotool search --name '^持ち技$'").empty();
+    if (!closed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(closed) << "Enter did not close the list";
+}
+
+}  // namespace
