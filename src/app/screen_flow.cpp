@@ -309,8 +309,9 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
     for (char& c : shown) {
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
-    std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
-                 shellQuote(pathToUtf8(file)).c_str(), shown.c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the %s\n",
+                 shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
+                 from == Where::Replays ? "replay list" : "title");
     std::fflush(stderr);
     ctx_.dialogs.replayMessage(messageParent(),
                                QStringLiteral("リプレイを開けませんでした。\n") + fromUtf8(shown));
