@@ -168,8 +168,13 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
   const std::string contents = replayJson(replay);
   const std::string stem = stemOf(replay);
   for (int n = 1; n <= kNameAttempts; ++n) {
-    const std::string name =
-        stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + std::string(kReplayExtension);
+    // Appended piece by piece, which GCC's -O3 does not misread as an overlapping copy.
+    std::string name = stem;
+    if (n > 1) {
+      name += '-';
+      name += std::to_string(n);
+    }
+    name += kReplayExtension;
     const fs::path target = dir / name;
     // Anything of that name (a file, a folder, a FIFO, a link) takes it: the next one is tried.
     if (::lstat(target.c_str(), &st) == 0) continue;
