@@ -15,18 +15,6 @@ namespace {
 using namespace momiru;
 using namespace momiru::battle;
 
-class NoView final : public BattleView {
- public:
-  void gaugeChanged(int) override {}
-  void turnStarted(int) override {}
-  void messageChanged(std::string_view) override {}
-  void statusChanged() override {}
-  void blowLanded(int, std::int32_t, MoveKind) override {}
-  void blowMissed(int) override {}
-  void turnEnded(int, int) override {}
-  void battleOver() override {}
-};
-
 // Two sides whose every move heals the part that pays for it more than any blow can take: the
 // battle never ends, and every kind of move is played.
 GameState endless() {
@@ -46,7 +34,7 @@ void BM_SeekToLastTurn(benchmark::State& state) {
   const auto turns = static_cast<std::int32_t>(state.range(0));
   GameState gs = endless();
   gs.randomUnit.seed(20261208);
-  NoView view;
+  SilentView view;
   BattlePlayer player(gs, view);
   player.load();
   if (player.battleLength(turns).finished) {

@@ -6,23 +6,6 @@
 
 namespace momiru::battle {
 
-namespace {
-
-// The view of a seek: the screen redraws from the state once the seek has returned.
-class QuietView final : public BattleView {
- public:
-  void gaugeChanged(int) override {}
-  void turnStarted(int) override {}
-  void messageChanged(std::string_view) override {}
-  void statusChanged() override {}
-  void blowLanded(int, std::int32_t, MoveKind) override {}
-  void blowMissed(int) override {}
-  void turnEnded(int, int) override {}
-  void battleOver() override {}
-};
-
-}  // namespace
-
 BattlePlayer::BattlePlayer(GameState& gs, BattleView& view)
     : gs_(gs), view_(&view), rules_(gs), texts_(gs), progress_(rules_.start()) {
   message_.reserve(512);
@@ -61,7 +44,7 @@ void BattlePlayer::restart() {
 }
 
 void BattlePlayer::seekToTurn(std::int32_t n) {
-  QuietView quiet;
+  SilentView quiet;
   BattleView* const view = std::exchange(view_, &quiet);
   restart();
   while (turnsStarted_ < n && !isOver(judgement_)) {

@@ -45,6 +45,20 @@ class BattleView {
   virtual void battleOver() = 0;
 };
 
+// A view that shows nothing: what a seek plays to (the screen redraws from the state once the
+// seek has returned), and what a run without a screen plays to.
+class SilentView final : public BattleView {
+ public:
+  void gaugeChanged(int) override {}
+  void turnStarted(int) override {}
+  void messageChanged(std::string_view) override {}
+  void statusChanged() override {}
+  void blowLanded(int, std::int32_t, MoveKind) override {}
+  void blowMissed(int) override {}
+  void turnEnded(int, int) override {}
+  void battleOver() override {}
+};
+
 class BattlePlayer {
  public:
   // The gauge level at which a side's turn starts.

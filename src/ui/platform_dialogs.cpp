@@ -36,6 +36,33 @@ bool qtSpeaksJapanese() {
   return QCoreApplication::translate("QFileDialog", "Look in:") != QLatin1String("Look in:");
 }
 
+// A save dialog for files of one kind (`filterText`, `pattern` such as "*.html"), offering
+// `suggested`; its texts in Japanese even where Qt's catalogue is missing.
+std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& title,
+                                                const QString& filterText, const QString& pattern,
+                                                const QString& suggested) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
+  dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
+  dialog.selectFile(suggested);
+  if (!qtSpeaksJapanese()) {
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+  }
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
+  fitFileColumns(dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return utf8ToPath(files.front().toStdString());
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* parent) {
@@ -63,28 +90,10 @@ std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* pa
 
 std::optional<std::filesystem::path> QtPlatformDialogs::saveReplayAs(QWidget* parent,
                                                                      const QString& suggestedName) {
-  QFileDialog dialog(parent);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QString::fromUtf8(kReplayFilterText) + QLatin1Char('(') +
-                       QString::fromUtf8(kReplayFilterPattern) + QLatin1Char(')'));
-  dialog.setDefaultSuffix(QStringLiteral("momiru-replay"));
-  dialog.setDirectory(QDir::homePath());  // not wherever the game was started from
-  dialog.selectFile(suggestedName);
-  if (!qtSpeaksJapanese()) {
-    dialog.setWindowTitle(QStringLiteral("リプレイを保存"));
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
-  }
-  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
-  fitFileColumns(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  return utf8ToPath(files.front().toStdString());
+  // Offered in the home folder, not wherever the game was started from.
+  return saveDialog(parent, QStringLiteral("リプレイを保存"),
+                    QString::fromUtf8(kReplayFilterText).trimmed(),
+                    QString::fromUtf8(kReplayFilterPattern), QDir::home().filePath(suggestedName));
 }
 
 void QtPlatformDialogs::replayMessage(QWidget* parent, const QString& text) {
@@ -112,26 +121,8 @@ void QtPlatformDialogs::integrityMessage(QWidget* parent) {
 std::optional<std::filesystem::path> QtPlatformDialogs::saveFile(
     QWidget* parent, const QString& filterText, const QString& pattern,
     const std::filesystem::path& suggested) {
-  QFileDialog dialog(parent);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
-  dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
-  dialog.selectFile(QString::fromStdString(pathToUtf8(suggested)));
-  if (!qtSpeaksJapanese()) {
-    dialog.setWindowTitle(QStringLiteral("名前を付けて保存"));
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
-  }
-  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
-  fitFileColumns(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  return utf8ToPath(files.front().toStdString());
+  return saveDialog(parent, QStringLiteral("名前を付けて保存"), filterText, pattern,
+                    QString::fromStdString(pathToUtf8(suggested)));
 }
 
 bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
