@@ -35,13 +35,8 @@ void fill(QWidget* widget, const QColor& colour) {
 
 // The one save-data file of a drop, when it is one that may be loaded.
 std::optional<std::filesystem::path> droppedFile(const QMimeData* data) {
-  if (data == nullptr || !data->hasUrls()) return std::nullopt;
-  const QList<QUrl> urls = data->urls();
-  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-  const QByteArray bytes = QFile::encodeName(urls.front().toLocalFile());
-  std::filesystem::path file(
-      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  if (!EntryScreen::isDroppableSaveData(file)) return std::nullopt;
+  std::optional<std::filesystem::path> file = droppedLocalFile(data);
+  if (!file || !EntryScreen::isDroppableSaveData(*file)) return std::nullopt;
   return file;
 }
 

@@ -36,8 +36,28 @@ bool qtSpeaksJapanese() {
   return QCoreApplication::translate("QFileDialog", "Look in:") != QLatin1String("Look in:");
 }
 
+// Runs Qt's own file dialog, its texts in Japanese even where Qt's catalogue is missing, and
+// gives the one file chosen.
+std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QString& title,
+                                                   const QString& lookIn, const QString& accept) {
+  if (!qtSpeaksJapanese()) {
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(QFileDialog::LookIn, lookIn);
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
+    dialog.setLabelText(QFileDialog::Accept, accept);
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
+  }
+  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
+  fitFileColumns(dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return utf8ToPath(files.front().toStdString());
+}
+
 // A save dialog for files of one kind (`filterText`, `pattern` such as "*.html"), offering
-// `suggested`; its texts in Japanese even where Qt's catalogue is missing.
+// `suggested`.
 std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& title,
                                                 const QString& filterText, const QString& pattern,
                                                 const QString& suggested) {
@@ -47,20 +67,7 @@ std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& 
   dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
   dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
   dialog.selectFile(suggested);
-  if (!qtSpeaksJapanese()) {
-    dialog.setWindowTitle(title);
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("保存する場所:"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
-  }
-  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
-  fitFileColumns(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  return utf8ToPath(files.front().toStdString());
+  return runFileDialog(dialog, title, QStringLiteral("保存する場所:"), QStringLiteral("保存"));
 }
 
 }  // namespace
@@ -72,20 +79,8 @@ std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* pa
   // Qt's filter syntax is "text (pattern)"; the display text already ends in its space.
   dialog.setNameFilter(QString::fromUtf8(kSaveDataFilterText) + QLatin1Char('(') +
                        QString::fromUtf8(kSaveDataFilterPattern) + QLatin1Char(')'));
-  if (!qtSpeaksJapanese()) {
-    dialog.setWindowTitle(QStringLiteral("ファイルを開く"));
-    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("ファイルの場所:"));
-    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("ファイル名:"));
-    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("ファイルの種類:"));
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("開く"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
-  }
-  dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
-  fitFileColumns(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  return utf8ToPath(files.front().toStdString());
+  return runFileDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
+                       QStringLiteral("開く"));
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::saveReplayAs(QWidget* parent,

@@ -3,10 +3,13 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QUrl>
 
 #include "ui/twips.h"
 #include "ui/ui_font.h"
@@ -78,6 +81,15 @@ QString displayText(const std::string& text) {
   QString shown = QString::fromStdString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return shown;
+}
+
+std::optional<std::filesystem::path> droppedLocalFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return std::nullopt;
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
+  const QByteArray bytes = QFile::encodeName(urls.front().toLocalFile());
+  return std::filesystem::path(
+      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 }  // namespace momiru::ui

@@ -10,6 +10,8 @@
 
 #include "data/game_state.h"
 
+class QMimeData;
+
 namespace momiru::ui {
 
 class PictureBank;
@@ -62,5 +64,9 @@ class Screen : public QWidget {
 
 // Plain text with this game's CR LF line ends, as the window system shows it.
 QString displayText(const std::string& text);
+
+// The one local file of a drop, named as the file system names it; nothing for several files,
+// a remote one or anything but files.
+std::optional<std::filesystem::path> droppedLocalFile(const QMimeData* data);
 
 }  // namespace momiru::ui

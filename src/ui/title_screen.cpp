@@ -183,12 +183,9 @@ void TitleScreen::stopEverything() {
 }
 
 std::optional<std::filesystem::path> TitleScreen::droppedReplay(const QMimeData* data) {
-  if (data == nullptr || !data->hasUrls()) return std::nullopt;
-  const QList<QUrl> urls = data->urls();
-  if (urls.size() != 1 || !urls.front().isLocalFile()) return std::nullopt;
-  const QByteArray bytes = QFile::encodeName(urls.front().toLocalFile());
-  std::filesystem::path file(
-      std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  const std::optional<std::filesystem::path> dropped = droppedLocalFile(data);
+  if (!dropped) return std::nullopt;
+  const std::filesystem::path& file = *dropped;
   std::string extension = file.extension().string();
   for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   if (extension != ".momiru-replay" && extension != ".html" && extension != ".htm") {
