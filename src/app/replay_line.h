@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "lab/text.h"
+
 namespace momiru::app {
 
-// `bytes` as one shell word: in single quotes, or in $'...' with escapes when it holds control
-// characters, so that the word stays on one line and a terminal shows no raw control codes.
-std::string shellQuote(const std::string& bytes);
+// One shell word for a file name; the lab's quoting, so that every command we print reads alike.
+using lab::shellQuote;
 
 struct ReplaySource {
   std::filesystem::path file;     // empty when the slot's record did not come from a file

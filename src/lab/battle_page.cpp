@@ -332,19 +332,6 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
   return out;
 }
 
-// A word as the shell takes it literally: in single quotes, each ' as '\''.
-std::string shellQuoted(std::string_view word) {
-  std::string out = "'";
-  for (const char ch : word) {
-    if (ch == '\'') {
-      out += "'\\''";
-    } else {
-      out += ch;
-    }
-  }
-  return out + "'";
-}
-
 constexpr const char* kStyle =
     "body { font-family: \"Noto Sans CJK JP\", \"Noto Sans JP\", \"IPAexGothic\", "
     "\"IPAPGothic\", \"Hiragino Sans\", \"Yu Gothic\", Meiryo, sans-serif; margin: 24px; color: "
@@ -439,9 +426,9 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
   out +=
       "<p>このページはバトルの記録そのものを含んでいます。momiru-lab で結果を表示するには：</p>\n"
       "<pre><code>momiru-lab battle " +
-      escapeMarkup(shellQuoted(page)) +
+      escapeMarkup(shellQuote(page)) +
       "</code></pre>\n<p>ゲームで見るには：</p>\n<pre><code>momiru-battle " +
-      escapeMarkup(shellQuoted(page)) + "</code></pre>\n</section>\n";
+      escapeMarkup(shellQuote(page)) + "</code></pre>\n</section>\n";
 
   out += "<script type=\"application/json\" id=\"momiru-replay\">" + replayJsonForPage(replay) +
          "</script>\n</body>\n</html>\n";

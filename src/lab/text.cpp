@@ -100,4 +100,37 @@ std::string escapeMarkup(std::string_view text) {
   return out;
 }
 
+std::string shellQuote(const std::string& bytes) {
+  bool control = false;
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) control = true;
+  }
+  if (!control) {
+    std::string quoted = "'";
+    for (const char c : bytes) {
+      if (c == '\'') {
+        quoted += "'\\''";
+      } else {
+        quoted += c;
+      }
+    }
+    return quoted + "'";
+  }
+  std::string quoted = "$'";
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\'' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (u < 0x20 || u == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", u);
+      quoted += escape;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
 }  // namespace momiru::lab

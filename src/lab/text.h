@@ -28,4 +28,8 @@ std::string printable(std::string_view text);
 // Printable text with & < > " ' as references, for HTML and SVG text and attribute values.
 std::string escapeMarkup(std::string_view text);
 
+// `bytes` as one shell word: in single quotes, or in $'...' with escapes when it holds control
+// characters, so that the word stays on one line and a terminal shows no raw control codes.
+std::string shellQuote(const std::string& bytes);
+
 }  // namespace momiru::lab
