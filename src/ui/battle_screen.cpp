@@ -77,6 +77,9 @@ class PortraitButton final : public QAbstractButton {
 
 namespace {
 
+// What the message box holds until the first turn empties it.
+const QString kMessageBoxFirstText = QStringLiteral("Text1");
+
 constexpr std::int32_t kGaugeHeight = 6210;  // the height of a gauge's track and of its bar
 constexpr std::int32_t kPanelLeft[kSlots] = {0, 4200};
 constexpr std::int32_t kGaugeLeft[kSlots] = {2835, 3885};
@@ -255,7 +258,7 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
   // left panel's.
   panels_[1]->raise();
 
-  messageBox_ = new QPlainTextEdit(QStringLiteral("Text1"), this);
+  messageBox_ = new QPlainTextEdit(kMessageBoxFirstText, this);
   messageBox_->setObjectName(QStringLiteral("bun"));
   messageBox_->setGeometry(twipsRect(1575, 2835, 4215, 960));
   messageBox_->setFont(uiFont(9.75, true));
@@ -702,9 +705,9 @@ void BattleScreen::showSeekedState() {
   GameState shownState = gs;  // the status as last drawn: a cost shows with the next hit
   for (std::size_t s = 0; s < kSlots; ++s) shownState.combatant[s].hp = player_->hpShown()[s];
   showStatus(shownState);
-  // Before the first turn the box still holds its design text.
+  // Until the first turn empties it, the box holds the text it was made with.
   if (player_->turnsStarted() == 0) {
-    messageBox_->setPlainText(QStringLiteral("Text1"));
+    messageBox_->setPlainText(kMessageBoxFirstText);
   } else {
     messageChanged(player_->message());
   }
