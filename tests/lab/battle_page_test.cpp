@@ -11,7 +11,6 @@
 #include "data/test_support.h"
 #include "lab/markup_check.h"
 #include "lab/odds.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -60,15 +59,8 @@ TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
   EXPECT_EQ(count(page, "<script"), 1u);
   EXPECT_EQ(count(page, "<script type=\"application/json\" id=\"momiru-replay\">"), 1u);
 
-  // What the page says: the outcome as the result screen says it, the turns, the log.
-  GameState end = battle::replayStartState(replay);
-  std::string log;
-  const battle::ReplayResult played = battle::playReplay(replay, &log);
-  end.winner = played.winner.value_or(0);
-  end.loser = played.loser.value_or(0);
-  const std::string label = battle::resultTexts(end).label1;
-  const std::string firstLine = label.substr(0, label.find("\r\n"));
-  EXPECT_NE(page.find(escapeMarkup(firstLine)), std::string::npos) << firstLine;
+  // A line of the log for each turn.
+  const battle::ReplayResult played = battle::playReplay(replay);
   EXPECT_EQ(count(page, "<li><span class=\"who\">ターン"), static_cast<std::size_t>(played.turns));
 
   // The page opens back as the same battle.
