@@ -1,5 +1,5 @@
-// The replay folder: where it is, names that are safe and unique, retention by the dates the
-// replays hold, and saves that fail leaving nothing behind.
+// The replay folder: names that are safe and unique, retention by the dates the replays hold,
+// and saves that fail leaving nothing behind.
 #include "battle/replay_store.h"
 
 #include <gtest/gtest.h>
