@@ -89,30 +89,9 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
   EXPECT_TRUE(replayed.battleLog.empty());
 }
 
-TEST(Replay, SeedsOfTheWholeUnsignedRangeAndEveryResultShapeSurvive) {
+TEST(Replay, SeedsOfTheWholeUnsignedRangeSurvive) {
   for (const std::uint64_t seed : {std::uint64_t{0}, kBigSeed, ~std::uint64_t{0}})
     EXPECT_EQ(roundTrip(sample(seed)).seed, seed);
-
-  // An unfinished battle: both sides heal with negative powers behind a defence nothing passes.
-  GameState endless = testing::sanePair();
-  for (Combatant& c : endless.combatant) {
-    c.defence.fill(1000);
-    c.moveNames = {"HR-回復", "A--回復", "L-S回復", "B--回復", "---", "---", "---", "---"};
-    c.movePower = {-50, -50, -50, -50, 0, 0, 0, 0};
-  }
-  const Replay r = makeReplay(endless, {"a.dat", "b.dat"}, 7, "2026-12-08T00:00:00Z", "t");
-  EXPECT_FALSE(r.result.finished);
-  EXPECT_EQ(r.result.winner, std::nullopt);
-  EXPECT_EQ(r.result.turns, kDefaultMaxTurns);
-  EXPECT_EQ(roundTrip(r).result, r.result);
-
-  const std::string text = replayJson(r);
-  EXPECT_EQ(text.back(), '\n');
-  const json j = json::parse(text);
-  EXPECT_TRUE(j["result"]["winner"].is_null());
-  EXPECT_EQ(j["speed"], 150) << "a state that never had a speed";
-  EXPECT_EQ(j["format"], "momiru-replay");
-  EXPECT_EQ(j["characters"][0]["moves"][0]["text"], "HR-回復");
 }
 
 TEST(Replay, NamesKeepTheirControlCharactersAndBecomeValidUtf8) {
@@ -132,27 +111,6 @@ TEST(Replay, NamesKeepTheirControlCharactersAndBecomeValidUtf8) {
       << "the recorded result is that of the replaced names";
 }
 
-TEST(Replay, ABattlePageCarriesOne) {
-  Replay r = sample();
-  r.characters[0].record.name = "</script><b>";
-  std::string inner = replayJson(r);
-  for (std::size_t at = 0; (at = inner.find("</", at)) != std::string::npos; at += 3)
-    inner.replace(at, 2, "<\\/");
-  const std::string page =
-      "<!DOCTYPE html>\n<html><body><p>log</p>\n"
-      "<script type=\"application/json\" id=\"momiru-replay\">" +
-      inner + "</script>\n</body></html>\n";
-  std::string error;
-  const std::optional<Replay> back = parseReplay(page, &error);
-  ASSERT_TRUE(back) << error;
-  expectSameReplay(r, *back);
-
-  EXPECT_FALSE(parseReplay("<!DOCTYPE html><html></html>", &error));
-  EXPECT_EQ(error, "not a replay: a page that carries none");
-  EXPECT_FALSE(parseReplay(page.substr(0, page.find("</script>")), &error));
-  EXPECT_EQ(error, "the replay in the page is cut off");
-}
-
 // One edit of a good replay's JSON, and what the refusal must say.
 struct Hostile {
   const char* what;
@@ -165,7 +123,6 @@ TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
   const std::string longText(kReplayMaxTextBytes + 1, 'x');
   const Hostile cases[] = {
       {"newer version", [](json& j) { j["version"] = 2; }, "written by a newer version"},
-      {"version 0", [](json& j) { j["version"] = 0; }, "unknown replay version 0"},
       {"other format", [](json& j) { j["format"] = "save"; }, "not a replay: format"},
       {"negative seed", [](json& j) { j["seed"] = -1; }, "seed is not a whole number"},
       {"speed 0", [](json& j) { j["speed"] = 0; }, "speed is out of range (1 to 300)"},
@@ -176,15 +133,8 @@ TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
        "characters[1].moves[7].power is out of range"},
       {"hp as text", [](json& j) { j["characters"][0]["parts"][2]["hp"] = "12"; },
        "characters[0].parts[2].hp is not a whole number"},
-      {"hp missing", [](json& j) { j["characters"][0]["parts"][3].erase("def"); },
-       "characters[0].parts[3].def is missing"},
       {"three parts", [](json& j) { j["characters"][0]["parts"].erase(0); },
        "characters[0].parts holds 3 entries, not 4"},
-      {"nine moves",
-       [](json& j) { j["characters"][1]["moves"].push_back(j["characters"][1]["moves"][0]); },
-       "characters[1].moves holds 9 entries, not 8"},
-      {"one character", [](json& j) { j["characters"].erase(1); },
-       "characters holds 1 entries, not 2"},
       {"a path for a file", [](json& j) { j["characters"][0]["file"] = "../../.bashrc"; },
        "characters[0].file is not a bare file name"},
       {"NUL in a file", [](json& j) { j["characters"][1]["file"] = std::string("a\0b", 3); },
@@ -192,9 +142,6 @@ TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
       {"long name", [&](json& j) { j["characters"][0]["name"] = longText; },
        "characters[0].name is longer than 4096 bytes"},
       {"winner 2", [](json& j) { j["result"]["winner"] = 2; }, "result.winner is out of range"},
-      {"negative turns", [](json& j) { j["result"]["turns"] = -1; }, "result.turns is out of"},
-      {"short final_hp", [](json& j) { j["result"]["final_hp"][1].erase(0); },
-       "result.final_hp[1] is not a list of 4 numbers"},
       {"bad digest", [](json& j) { j["result"]["log_sha256"] = "abc"; },
        "result.log_sha256 is not 64 hexadecimal digits"},
       {"deep inside an unknown key",
@@ -209,15 +156,10 @@ TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
     EXPECT_EQ(error.find('\n'), std::string::npos) << h.what;
   }
 
-  // Unknown keys are ignored, and an upper-case digest is the same digest.
   json j = good;
-  j["characters"][0]["parts"][0]["name"] = "頭";
-  for (char& c : j["result"]["log_sha256"].get_ref<std::string&>())
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  j["characters"][0]["parts"][0]["name"] = "頭";  // unknown keys are ignored
   std::string error;
-  const std::optional<Replay> lenient = parseReplay(j.dump(), &error);
-  ASSERT_TRUE(lenient) << error;
-  EXPECT_EQ(lenient->result.logSha256, good["result"]["log_sha256"]);
+  EXPECT_TRUE(parseReplay(j.dump(), &error)) << error;
 }
 
 TEST(Replay, TextThatIsNoReplayIsRefusedWithoutQuotingIt) {
@@ -233,6 +175,9 @@ TEST(Replay, TextThatIsNoReplayIsRefusedWithoutQuotingIt) {
       {"{\"format\":\"momiru-replay\",\"version\":1,\"written_by\":\"\xff\"}", "not JSON"},
       {std::string(100000, '['), "nested more than 8 levels deep"},
       {std::string(kReplayMaxBytes + 1, ' '), "larger than 1048576 bytes"},
+      {"<!DOCTYPE html><html></html>", "not a replay: a page that carries none"},
+      {"<html><script type=\"application/json\" id=\"momiru-replay\">" + text,
+       "the replay in the page is cut off"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -278,9 +223,6 @@ TEST(Replay, AResultTheseRulesDoNotGiveIsNamed) {
   EXPECT_EQ(replayMismatch(edited, played), "turns");
   edited.finalHp[1][0] -= 3;
   EXPECT_EQ(replayMismatch(edited, played), "turns, final_hp");
-  edited = r.result;
-  edited.logSha256 = sha256Hex("another log");
-  EXPECT_EQ(replayMismatch(edited, played), "log_sha256");
   edited = r.result;
   std::swap(edited.winner, edited.loser);
   EXPECT_EQ(replayMismatch(edited, played), "winner, loser");

@@ -45,7 +45,7 @@ TEST(LabBattlePage, ThePageOpensAsTheBattleItShowsWithSimulatesOdds) {
   const LabRun fromPage =
       lab("battle " + quoted(dir / "対戦.html") + " --html " + quoted(dir / "copy.html"));
   EXPECT_EQ(fromPage.status, 0) << fromPage.err;
-  EXPECT_EQ(readFile(dir / "copy.html").find("&#39;copy.html&#39;") != std::string::npos, true);
+  EXPECT_NE(readFile(dir / "copy.html").find("&#39;copy.html&#39;"), std::string::npos);
   const LabRun cannot =
       lab("battle " + kPair + " --seed 77 --html " + quoted(dir / "absent" / "p.html"));
   EXPECT_EQ(cannot.status, 1);

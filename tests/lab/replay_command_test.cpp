@@ -53,20 +53,11 @@ TEST(LabReplay, ASavedBattlePrintsAgainAsFromItsSaveDataFiles) {
       EXPECT_EQ(fromReplay.err, "");
       EXPECT_EQ(fromReplay.out, fromDat.out) << output;
     }
-    const Json saved = parseJson(readFile(replay));
-    EXPECT_EQ(saved.at("format"), "momiru-replay");
-    EXPECT_EQ(saved.at("characters").at(0).at("file").get<std::string>().find('/'),
-              std::string::npos);
     // Given a replay, --save-replay writes it again as it was read.
     const fs::path copy = dir / "copy.momiru-replay";
     EXPECT_EQ(lab("battle " + quoted(replay) + " --save-replay " + quoted(copy)).status, 0);
     EXPECT_EQ(readFile(copy), readFile(replay));
   }
-  const Json equal = parseJson(readFile(saveReplay(dir, cases[1])));
-  EXPECT_EQ(equal.at("characters").at(0).at("name"), "rendaa.datのﾚﾝﾀﾞｰ(1)");
-  EXPECT_EQ(equal.at("characters").at(1).at("name"), "rendaa.datのﾚﾝﾀﾞｰ(2)");
-  EXPECT_EQ(equal.at("halve"), true);
-
   const std::string shown = lab("battle " + quoted(saveReplay(dir, cases[2]))).out;
   EXPECT_EQ(shown.find('\x1B'), std::string::npos);
   EXPECT_NE(shown.find("x\\nfake.dat: ok\\x1B[2J\\u202E.datのポチまる"), std::string::npos);
@@ -117,19 +108,17 @@ TEST(LabReplay, AReplayWhoseBattleDiffersIsPrintedThenNamedWithStatus1) {
   ScratchDir dir;
   const std::string pair = sample("pochimaru.dat") + " " + sample("rendaa.dat") + " --seed 5";
   const Json good = parseJson(readFile(saveReplay(dir, pair)));
-  const std::pair<const char*, const char*> edits[] = {{"turns", "turns"},
-                                                       {"log_sha256", "log_sha256"}};
-  for (const auto& [key, named] : edits) {
+  for (const std::string key : {"turns", "log_sha256"}) {
     Json j = good;
-    j["result"][key] = key == std::string("turns") ? Json(999) : Json(std::string(64, '0'));
-    const fs::path file = dir / (std::string(key) + ".momiru-replay");
+    j["result"][key] = key == "turns" ? Json(999) : Json(std::string(64, '0'));
+    const fs::path file = dir / (key + ".momiru-replay");
     writeFile(file, j.dump());
     for (const char* output : {"", " --json"}) {
       const LabRun run = lab("battle " + quoted(file) + output);
       EXPECT_EQ(run.status, 1) << key;
       EXPECT_EQ(run.out, lab("battle " + pair + output).out) << key;
       EXPECT_EQ(lines(run.err), 1u) << run.err;
-      EXPECT_NE(run.err.find(std::string("(") + named + " differ"), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("(" + key + " differ"), std::string::npos) << run.err;
     }
   }
 }
