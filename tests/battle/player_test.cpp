@@ -139,21 +139,14 @@ TEST_F(Player, PlaysTheBattleTheHeadlessRunPlays) {
 struct Observed {
   std::array<Combatant, kSlots> combatant;
   std::string battleLog;
-  std::array<std::int32_t, kSlots> timeGauge{};
-  std::int32_t winner = 0;
-  std::int32_t loser = 0;
+  std::array<std::int32_t, kSlots> timeGauge{}, gaugeShown{};
+  std::int32_t winner = 0, loser = 0, idle = 0, move = 0, hits = 0, turnsStarted = 0;
   std::uint32_t nextDraw = 0;  // the random source's next value tells its state
   bool inTurn = false;
   int attacker = 0;
   Step next = Step::Announce;
-  std::int32_t idle = 0;
-  std::size_t blowsShown = 0;
-  std::int32_t move = 0;
-  std::int32_t hits = 0;
-  std::size_t blows = 0;
+  std::size_t blowsShown = 0, blows = 0;
   Judgement judgement = Judgement::None;
-  std::int32_t turnsStarted = 0;
-  std::array<std::int32_t, kSlots> gaugeShown{};
   std::string message;
   Hp hpShown{};
 
@@ -162,37 +155,20 @@ struct Observed {
 
 Observed observe(const GameState& gs, const BattlePlayer& p) {
   RandomUnit random = gs.randomUnit;
-  return Observed{gs.combatant,
-                  gs.battleLog,
-                  gs.timeGauge,
-                  gs.winner,
-                  gs.loser,
-                  random.nextBits(),
-                  p.turnInProgress(),
-                  p.attacker(),
-                  p.nextStep(),
-                  p.idleTicks(),
-                  p.blowsShown(),
-                  p.turn().move,
-                  p.turn().hits,
-                  p.turn().blows.size(),
-                  p.judgement(),
-                  p.turnsStarted(),
-                  {p.gaugeShown(0), p.gaugeShown(1)},
-                  p.message(),
-                  p.hpShown()};
+  return Observed{
+      gs.combatant,  gs.battleLog,     gs.timeGauge,      {p.gaugeShown(0), p.gaugeShown(1)},
+      gs.winner,     gs.loser,         p.idleTicks(),     p.turn().move,
+      p.turn().hits, p.turnsStarted(), random.nextBits(), p.turnInProgress(),
+      p.attacker(),  p.nextStep(),     p.blowsShown(),    p.turn().blows.size(),
+      p.judgement(), p.message(),      p.hpShown()};
 }
 
 // Ticks as the screen does until turn n has ended (or the battle's outcome has been told).
 void tickToTurn(BattlePlayer& player, std::int32_t n) {
   for (int ticks = 0; ticks < 10000000; ++ticks) {
     if (isOver(player.judgement()) && player.nextStep() == Step::ShowResult) return;
-    if (!player.turnInProgress()) {
-      if (player.turnsStarted() >= n) return;
-      player.schedulerTick();
-    } else {
-      player.stepTick();
-    }
+    if (!player.turnInProgress() && player.turnsStarted() >= n) return;
+    player.turnInProgress() ? player.stepTick() : player.schedulerTick();
   }
 }
 

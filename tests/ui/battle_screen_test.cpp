@@ -65,17 +65,7 @@ class BattleScreenTest : public ::testing::Test {
   std::pair<int, int> gauges() const { return {screen->gaugeTop(0), screen->gaugeTop(1)}; }
   bool damVisible() const { return !child<QLineEdit>("dam")->isHidden(); }
   bool bunVisible() const { return !child<QPlainTextEdit>("bun")->isHidden(); }
-  // One tick of whichever of the two battle timers runs; false once neither runs.
-  bool tick() {
-    if (screen->stepTimerActive()) {
-      screen->stepTick();
-    } else if (screen->gaugeTimerActive()) {
-      screen->gaugeTick();
-    } else {
-      return false;
-    }
-    return true;
-  }
+  bool tick() { return uitest::tick(*screen); }
   // Ticks until `done` holds (checked after each tick); false if the battle stopped first.
   template <class Done>
   bool tickUntil(Done done, int limit = 100000) {

@@ -124,13 +124,12 @@ TEST_F(KeyboardTest, TheCircleWalkedWithEnterAloneFindsTheFocusOnTheNextStep) {
   const auto tabOrderReadsTheScreen = [&] {
     ui::Screen* screen = flow.current();
     QWidget* first = QApplication::focusWidget();
-    QList<QWidget*> chain;
+    QList<QWidget*> chain{first};
     for (QWidget* w = first->nextInFocusChain(); w != first; w = w->nextInFocusChain()) {
-      if (w->window() == screen && w->isVisibleTo(screen) && w->isEnabled() &&
-          (w->focusPolicy() & Qt::TabFocus) != 0 && w != screen)
+      if (w->window() == screen && w != screen && w->isVisibleTo(screen) && w->isEnabled() &&
+          (w->focusPolicy() & Qt::TabFocus) != 0)
         chain.append(w);
     }
-    chain.prepend(first);
     // Start from the top left one, then each must not come before its predecessor.
     const auto place = [screen](QWidget* w) { return w->mapTo(screen, QPoint(0, 0)); };
     const auto topLeft = std::min_element(chain.begin(), chain.end(), [&](QWidget* a, QWidget* b) {
@@ -138,10 +137,8 @@ TEST_F(KeyboardTest, TheCircleWalkedWithEnterAloneFindsTheFocusOnTheNextStep) {
     });
     std::rotate(chain.begin(), topLeft, chain.end());
     for (qsizetype i = 1; i < chain.size(); ++i) {
-      const QPoint a = place(chain[i - 1]);
-      const QPoint b = place(chain[i]);
-      const bool sameRow = std::abs(a.y() - b.y()) < 12;
-      EXPECT_TRUE(sameRow ? a.x() < b.x() : a.y() < b.y())
+      const QPoint a = place(chain[i - 1]), b = place(chain[i]);
+      EXPECT_TRUE(std::abs(a.y() - b.y()) < 12 ? a.x() < b.x() : a.y() < b.y())
           << screen->objectName().toStdString() << ": " << chain[i - 1]->objectName().toStdString()
           << " before " << chain[i]->objectName().toStdString();
     }

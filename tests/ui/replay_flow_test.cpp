@@ -36,19 +36,18 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   EXPECT_EQ(text1, QRect(7, 7, 449, 148));
   EXPECT_EQ(command1, QRect(182, 266, 106, 36));
   EXPECT_EQ(screen.findChild<QPushButton*>("Command1")->text(), QStringLiteral("タイトルに戻る"));
-  for (const char* name : {"replayWatch", "replaySave"}) {
+  for (const auto& [name, text] : {std::pair("replayWatch", QStringLiteral("リプレイを見る")),
+                                   std::pair("replaySave", QStringLiteral("リプレイを保存"))}) {
     auto* button = screen.findChild<QPushButton*>(name);
     ASSERT_NE(button, nullptr) << name;
     EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->accessibleName(), button->text());
+    EXPECT_EQ(button->text(), text);
+    EXPECT_EQ(button->accessibleName(), text);
     for (const QRect& other : {text1, label1, command1}) {
       EXPECT_FALSE(button->geometry().intersects(other)) << name;
     }
     EXPECT_TRUE(screen.rect().contains(button->geometry())) << name;
   }
-  EXPECT_EQ(screen.findChild<QPushButton*>("replayWatch")->text(),
-            QStringLiteral("リプレイを見る"));
-  EXPECT_EQ(screen.findChild<QPushButton*>("replaySave")->text(), QStringLiteral("リプレイを保存"));
 
   // Cancelled: nothing written. Chosen: the replay is there. A folder in the way: a message.
   auto* save = screen.findChild<QPushButton*>("replaySave");
@@ -73,20 +72,17 @@ class ReplayFlowTest : public ::testing::Test {
  protected:
   Harness h;
   int ended = 0;
+  std::filesystem::path dataHome = h.dir.path() / "data";
+  DataHome home{dataHome};
   std::optional<app::ScreenFlow> flow;
-  std::filesystem::path dataHome;
 
   ReplayFlowTest() {
-    dataHome = h.dir.path() / "data";
-    previousDataHome_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(dataHome.string())));
     h.dir.write("settei.sei", "1\r\n0\r\n1\r\n1\r\n");  // speed 1
     flow.emplace(h.ctx, [this] { ++ended; });
   }
   ~ReplayFlowTest() override {
     flow.reset();
     flushDeletes();
-    qputenv("XDG_DATA_HOME", previousDataHome_);
   }
   std::filesystem::path replays() const { return dataHome / "momiru-battle" / "replays"; }
   std::vector<std::filesystem::path> saved() const {
@@ -97,15 +93,15 @@ class ReplayFlowTest : public ::testing::Test {
     }
     return files;
   }
-  // Starts a battle from the samples and plays it to its result; the stderr it wrote.
-  std::string battleToResult(std::uint64_t seed) {
+  // Starts a battle from the samples and plays it `ticks` ticks or to its result, its window
+  // closed if `close`; the stderr it wrote.
+  std::string play(std::uint64_t seed, int ticks = 1000000, bool close = false) {
     ::testing::internal::CaptureStderr();
     const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
     EXPECT_TRUE(flow->startBattle(samples / "pochimaru.dat", samples / "rendaa.dat", seed));
-    auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
-    for (int i = 0; battle != nullptr && flow->where() == Where::Battle && i < 1000000; ++i) {
-      battle->stepTimerActive() ? battle->stepTick() : battle->gaugeTick();
-    }
+    auto* screen = qobject_cast<ui::BattleScreen*>(flow->current());
+    for (int i = 0; screen && flow->where() == Where::Battle && i < ticks && tick(*screen);) ++i;
+    if (close) screen->close();
     flushDeletes();
     return ::testing::internal::GetCapturedStderr();
   }
@@ -118,15 +114,12 @@ class ReplayFlowTest : public ::testing::Test {
     for (int i = 0; flow->where() == Where::Viewer && i < 100; ++i) viewer->stepTick();
     flushDeletes();
   }
-
- private:
-  QByteArray previousDataHome_;
 };
 
 // A battle that reaches its result is saved at once, its first stderr line kept as it was; the
 // result screen's viewer plays it to the same texts and leads back to that result screen.
 TEST_F(ReplayFlowTest, ABattleOnScreenIsSavedAndWatchedAgainFromItsResult) {
-  const std::string err = battleToResult(321);
+  const std::string err = play(321);
   ASSERT_EQ(flow->where(), Where::Result);
   ASSERT_EQ(saved().size(), 1u);
   ASSERT_TRUE(flow->lastSaved());
@@ -170,14 +163,7 @@ TEST_F(ReplayFlowTest, ABattleOnScreenIsSavedAndWatchedAgainFromItsResult) {
 }
 
 TEST_F(ReplayFlowTest, ABattleClosedBeforeItsResultIsNotSaved) {
-  ::testing::internal::CaptureStderr();
-  const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
-  ASSERT_TRUE(flow->startBattle(samples / "pochimaru.dat", samples / "rendaa.dat", 9));
-  auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
-  for (int i = 0; i < 50; ++i) battle->stepTimerActive() ? battle->stepTick() : battle->gaugeTick();
-  battle->close();
-  flushDeletes();
-  const std::string err = ::testing::internal::GetCapturedStderr();
+  const std::string err = play(9, 50, true);
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
   EXPECT_TRUE(saved().empty());
   EXPECT_EQ(ended, 1);
@@ -187,7 +173,7 @@ TEST_F(ReplayFlowTest, ABattleClosedBeforeItsResultIsNotSaved) {
 TEST_F(ReplayFlowTest, AFailedSaveLeavesTheResultScreenAsItIs) {
   std::filesystem::create_directories(dataHome / "momiru-battle");
   ASSERT_EQ(::mkfifo(replays().c_str(), 0600), 0);
-  const std::string err = battleToResult(44);
+  const std::string err = play(44);
   ASSERT_EQ(flow->where(), Where::Result);
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2);
   EXPECT_THAT(err, HasSubstr("momiru-battle: the replay could not be saved: "));

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <deque>
 #include <filesystem>
 #include <optional>
@@ -86,5 +87,34 @@ using momiru::testing::encode;
 
 // Runs the deletions that closing screens asked for.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// One tick of whichever battle timer runs (with the events it posted delivered when `deliver`);
+// false once neither runs.
+template <class BattleScreen>  // ui::BattleScreen
+bool tick(BattleScreen& screen, bool deliver = false) {
+  if (screen.stepTimerActive()) {
+    screen.stepTick();
+  } else if (screen.gaugeTimerActive()) {
+    screen.gaugeTick();
+  } else {
+    return false;
+  }
+  if (deliver) QCoreApplication::processEvents();
+  return true;
+}
+
+// XDG_DATA_HOME pointed at `home` while this lives.
+class DataHome {
+ public:
+  explicit DataHome(const std::filesystem::path& home) : previous_(qgetenv("XDG_DATA_HOME")) {
+    qputenv("XDG_DATA_HOME", QFile::encodeName(QString::fromStdString(home.string())));
+  }
+  ~DataHome() { qputenv("XDG_DATA_HOME", previous_); }
+  DataHome(const DataHome&) = delete;
+  DataHome& operator=(const DataHome&) = delete;
+
+ private:
+  QByteArray previous_;
+};
 
 }  // namespace momiru::uitest

@@ -22,10 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool installed(const std::string& program) {
-  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // A program started with extra environment, stopped when this goes.
 class Child {
  public:
@@ -34,9 +30,7 @@ class Child {
     pid_ = ::fork();
     if (pid_ != 0) return;
     for (const std::string& entry : env) ::putenv(const_cast<char*>(entry.c_str()));
-    if (keepFd < 0) {
-      std::freopen("/dev/null", "w", stdout);
-    }
+    if (keepFd < 0) std::freopen("/dev/null", "w", stdout);
     std::freopen("/dev/null", "w", stderr);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -89,7 +83,8 @@ std::optional<unsigned long> findWindow(const std::string& display, const std::s
 
 TEST(MoveListOnX11, IsTransientForTheBattleWindowAndClosesByEnter) {
   for (const char* program : {"Xvfb", "openbox", "xdotool", "xprop", "timeout"}) {
-    if (!installed(program)) GTEST_SKIP() << program << " is not installed";
+    const std::string probe = std::string("command -v ") + program + " >/dev/null 2>&1";
+    if (std::system(probe.c_str()) != 0) GTEST_SKIP() << program << " is not installed";
   }
   // A free display: Xvfb writes the number it took to the pipe.
   int fds[2];
@@ -126,13 +121,12 @@ TEST(MoveListOnX11, IsTransientForTheBattleWindowAndClosesByEnter) {
   const auto list = findWindow(display, "持ち技", 30);
   ASSERT_TRUE(list) << "no move list";
 
-  const std::string transient =
-      output(display, "xprop -id " + std::to_string(*list) + " WM_TRANSIENT_FOR");
-  char owner[32];
-  std::snprintf(owner, sizeof owner, "0x%lx", *battle);
-  EXPECT_NE(transient.find(std::string("window id # ") + owner), std::string::npos) << transient;
-  const std::string type =
-      output(display, "xprop -id " + std::to_string(*list) + " _NET_WM_WINDOW_TYPE");
+  const std::string xprop = "xprop -id " + std::to_string(*list);
+  const std::string transient = output(display, xprop + " WM_TRANSIENT_FOR");
+  std::ostringstream owner;
+  owner << "window id # 0x" << std::hex << *battle;
+  EXPECT_NE(transient.find(owner.str()), std::string::npos) << transient;
+  const std::string type = output(display, xprop + " _NET_WM_WINDOW_TYPE");
   EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_DIALOG"), std::string::npos) << type;
 
   output(display, "xdotool key Return");
