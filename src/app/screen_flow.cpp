@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "app/command_line.h"
+#include "app/replay_line.h"
 #include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
@@ -56,6 +58,25 @@ std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   return ec ? file : absolute;
 }
 
+// Why a save-data file named on the command line could not be used, in the player's words.
+QString unreadableFileMessage(const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  QString why;
+  if (status.type() == std::filesystem::file_type::not_found) {
+    why = QStringLiteral("ファイルが見つかりません。");
+  } else if (status.type() == std::filesystem::file_type::directory) {
+    why = QStringLiteral("フォルダはセーブデータではありません。");
+  } else if (ec || status.type() != std::filesystem::file_type::regular) {
+    why = QStringLiteral("ファイルを開けません。");
+  } else {
+    why = QStringLiteral("モミルＮｏ．１のセーブデータとして読めません。");
+  }
+  return QStringLiteral("セーブデータを読み込めませんでした。\n") +
+         QString::fromStdString(lab::visibleText(pathToUtf8(file.filename()))) + QLatin1Char('\n') + why +
+         QStringLiteral("\nタイトル画面から始めます。");
+}
+
 }  // namespace
 
 ScreenFlow::ScreenFlow(ui::ScreenContext& context, std::function<void()> endProgram)
@@ -84,14 +105,20 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
     std::string reason;
-    switch (ui::loadSaveDataFile(gs, slot, *files[slot], ctx_.dialogs, nullptr, &reason)) {
+    // Quoted as the shell would take it: a file name cannot break the one line.
+    const std::string quoted = shellQuote(files[slot]->string());
+    const ui::TamperedEnding ending{
+        kTamperedFileStatus,
+        "momiru-battle: " + quoted + ": the file failed its integrity check; the game ends\n"};
+    switch (ui::loadSaveDataFile(gs, slot, *files[slot], ctx_.dialogs, nullptr, &reason, ending)) {
       case ui::FileLoad::Tampered:
         where_ = Where::End;  // the program has ended
         return false;
       case ui::FileLoad::Failed:
-        // Quoted as the shell would take it: a file name cannot break the one line.
-        std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
-                     shellQuote(files[slot]->string()).c_str(), reason.c_str());
+        std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n", quoted.c_str(),
+                     reason.c_str());
+        // A player who double-clicked never sees stderr: the window says it too.
+        ctx_.dialogs.replayMessage(nullptr, unreadableFileMessage(*files[slot]));
         start();
         return false;
       case ui::FileLoad::Loaded:

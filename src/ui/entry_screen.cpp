@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -51,15 +52,20 @@ bool registerCurrentSlot(GameState& gs) {
 }
 
 FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
-                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason) {
+                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason,
+                          const TamperedEnding& ending) {
   const SaveDataResult result = LoadSaveData(gs, slot, file);
   if (reason != nullptr) *reason = result.reason;
   switch (result.outcome) {
     case LoadOutcome::Loaded:
       return FileLoad::Loaded;
     case LoadOutcome::Tampered:
+      if (!ending.stderrLine.empty()) {
+        std::fputs(ending.stderrLine.c_str(), stderr);
+        std::fflush(stderr);
+      }
       dialogs.integrityMessage(parent);
-      dialogs.terminateProgram();
+      dialogs.terminateProgram(ending.exitStatus);
       return FileLoad::Tampered;
     case LoadOutcome::Failed:
       break;

@@ -132,10 +132,10 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   return box.exec() == QMessageBox::Yes;
 }
 
-void QtPlatformDialogs::terminateProgram() {
+void QtPlatformDialogs::terminateProgram(int exitStatus) {
   // At once, as promised: no destructors, no further events; the settings are already on disk.
   std::fflush(nullptr);
-  std::_Exit(0);
+  std::_Exit(exitStatus);
 }
 
 }  // namespace momiru::ui

@@ -168,11 +168,16 @@ TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
 }
 
 TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTitle) {
+  // The integrity message, then the end with a failure status and one line naming the file.
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(flow.startBattle(kSamples / "pochimaru.dat", kSamples / "altered-check.dat"));
-  ::testing::internal::GetCapturedStderr();
+  const std::string tampered = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(h.dialogs.messages, 1);
   EXPECT_EQ(h.dialogs.terminated, 1);
+  EXPECT_EQ(h.dialogs.lastExitStatus, 1);
+  EXPECT_EQ(tampered,
+            "momiru-battle: " + app::shellQuote((kSamples / "altered-check.dat").string()) +
+                ": the file failed its integrity check; the game ends\n");
   EXPECT_EQ(flow.where(), app::ScreenFlow::Where::End);
 
   const auto empty = h.dir.write("empty.dat", "");
@@ -189,7 +194,17 @@ TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTit
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Title);
     EXPECT_EQ(h.dialogs.messages, 1);
+    // A player who started the game by a double-click reads it in the window.
+    ASSERT_FALSE(h.dialogs.replayMessages.empty());
+    const std::string shown = h.dialogs.replayMessages.back();
+    EXPECT_EQ(shown.rfind("セーブデータを読み込めませんでした。\n", 0), 0u) << shown;
+    EXPECT_THAT(shown, HasSubstr("タイトル画面から始めます。"));
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos);
   }
+  ASSERT_EQ(h.dialogs.replayMessages.size(), 4u);
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("missing.dat\nファイルが見つかりません。"));
+  EXPECT_THAT(h.dialogs.replayMessages[1], HasSubstr("として読めません。"));
+  EXPECT_THAT(h.dialogs.replayMessages[2], HasSubstr("フォルダはセーブデータではありません。"));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class ListDialogs final : public ui::PlatformDialogs {
 
   std::optional<std::filesystem::path> openSaveData(QWidget*) override { return std::nullopt; }
   void integrityMessage(QWidget*) override {}
-  void terminateProgram() override {}
+  void terminateProgram(int) override {}
   std::optional<std::filesystem::path> saveFile(QWidget*, const QString&, const QString& pattern,
                                                 const std::filesystem::path&) override {
     lastPattern = pattern;
