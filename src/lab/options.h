@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/text_safety.h"
 #include "lab/commands.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 
