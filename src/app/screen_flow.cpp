@@ -13,6 +13,7 @@
 #include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
+#include "data/text_safety.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
@@ -80,6 +81,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
   useSettingsFile(gs, ctx_.settingsDir);
   gs.battleLog.clear();
+  gs.shownLog.clear();
   gs.currentSlot = 0;
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
@@ -91,7 +93,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
       case ui::FileLoad::Failed:
         // Quoted as the shell would take it: a file name cannot break the one line.
         std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
-                     shellQuote(files[slot]->string()).c_str(), reason.c_str());
+                     shellQuote(files[slot]->string()).c_str(), visibleText(reason).c_str());
         start();
         return false;
       case ui::FileLoad::Loaded:
@@ -276,10 +278,7 @@ void ScreenFlow::recordBattle() {
   if (lastSaved_) {
     line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
   } else {
-    for (char& c : error) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    line = "momiru-battle: the replay could not be saved: " + error + "\n";
+    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
   }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -305,10 +304,7 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
   if (!replay) {
     if (where_ != from) go(from);
-    std::string shown = error;
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
+    const std::string shown = visibleText(error);
     std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the %s\n",
                  shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
                  from == Where::Replays ? "replay list" : "title");
