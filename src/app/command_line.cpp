@@ -5,6 +5,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "data/text_safety.h"
+
 namespace momiru::app {
 
 const char* const kHelpText =
@@ -101,13 +103,9 @@ CommandLine wrong(std::string message) {
 }  // namespace
 
 std::string usageLine(const std::string& wrong) {
-  // The words quoted in it come from the user: no control character may break the one line or
-  // reach the terminal.
-  std::string shown = wrong;
-  for (char& c : shown) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return "momiru-battle: " + shown + " (try 'momiru-battle --help')\n";
+  // The words quoted in it come from the user: nothing in them may break the one line, reach the
+  // terminal or reorder the line.
+  return "momiru-battle: " + visibleText(wrong) + " (try 'momiru-battle --help')\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& words) {

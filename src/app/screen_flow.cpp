@@ -15,6 +15,7 @@
 #include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
+#include "data/text_safety.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
@@ -73,7 +74,7 @@ QString unreadableFileMessage(const std::filesystem::path& file) {
     why = QStringLiteral("モミルＮｏ．１のセーブデータとして読めません。");
   }
   return QStringLiteral("セーブデータを読み込めませんでした。\n") +
-         QString::fromStdString(lab::visibleText(pathToUtf8(file.filename()))) + QLatin1Char('\n') + why +
+         ui::shownName(pathToUtf8(file.filename())) + QLatin1Char('\n') + why +
          QStringLiteral("\nタイトル画面から始めます。");
 }
 
@@ -101,6 +102,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
   useSettingsFile(gs, ctx_.settingsDir);
   gs.battleLog.clear();
+  gs.shownLog.clear();
   gs.currentSlot = 0;
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
@@ -116,7 +118,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
         return false;
       case ui::FileLoad::Failed:
         std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n", quoted.c_str(),
-                     reason.c_str());
+                     visibleText(reason).c_str());
         // A player who double-clicked never sees stderr: the window says it too.
         ctx_.dialogs.replayMessage(nullptr, unreadableFileMessage(*files[slot]));
         start();
@@ -303,10 +305,7 @@ void ScreenFlow::recordBattle() {
   if (lastSaved_) {
     line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
   } else {
-    for (char& c : error) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    line = "momiru-battle: the replay could not be saved: " + error + "\n";
+    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
   }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -332,10 +331,7 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
   if (!replay) {
     if (where_ != from) go(from);
-    std::string shown = error;
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
+    const std::string shown = visibleText(error);
     std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the %s\n",
                  shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
                  from == Where::Replays ? "replay list" : "title");

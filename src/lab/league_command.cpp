@@ -17,13 +17,13 @@
 
 #include "data/platform.h"
 #include "data/save_data.h"
+#include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/league.h"
 #include "lab/league_report.h"
 #include "lab/options.h"
 #include "lab/ratings.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {

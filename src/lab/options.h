@@ -20,8 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/text_safety.h"
 #include "lab/commands.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 

@@ -15,6 +15,7 @@
 
 #include "data/registration.h"
 #include "data/save_data.h"
+#include "data/text_safety.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/platform_dialogs.h"
@@ -121,6 +122,7 @@ EntryScreen::EntryScreen(ScreenContext& context)
 
 void EntryScreen::load() {
   gs.battleLog.clear();
+  gs.shownLog.clear();
   showPlayerInCaption();
 }
 
@@ -199,11 +201,12 @@ void EntryScreen::showSlot() {
 
   moves_->clear();
   for (std::size_t m = 0; m < kMoves; ++m) {
-    moves_->addItem(QString::fromStdString(c.moveNames[m] + "：" + std::to_string(c.movePower[m])));
+    moves_->addItem(shownName(c.moveNames[m]) + QStringLiteral("：") +
+                    QString::number(c.movePower[m]));
   }
   moves_->setCurrentIndex(-1);
 
-  std::string text = "Lv." + std::to_string(c.level) + "　" + c.name;
+  std::string text = "Lv." + std::to_string(c.level) + "　" + plainName(c.name);
   text += crlf + "ステータス" + crlf;
   for (std::size_t p = 0; p < kParts; ++p) {
     text += std::string(kPartNames[p]) + crlf;

@@ -124,6 +124,7 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   QMessageBox box(parent);
   box.setIcon(QMessageBox::Question);
   box.setWindowTitle(QString::fromUtf8(kGameName));
+  box.setTextFormat(Qt::PlainText);  // a question may name a file
   box.setText(question);
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));

@@ -82,14 +82,20 @@ std::string throughBash(const std::string& word) {
 }
 
 TEST(ReplayLineTest, PathsAreQuotedForTheShellOnOneLine) {
-  const std::string paths[] = {"/tmp/plain.dat",          "/tmp/with space/it's.dat",
-                               "/tmp/$(rm -rf x)`y`.dat", "/tmp/line\nbreak\t\x1b.dat",
-                               "/tmp/ぽち\\まる.dat",     "/tmp/\xff\xfe.dat"};
+  const std::string paths[] = {"/tmp/plain.dat",
+                               "/tmp/with space/it's.dat",
+                               "/tmp/$(rm -rf x)`y`.dat",
+                               "/tmp/line\nbreak\t\x1b.dat",
+                               "/tmp/ぽち\\まる.dat",
+                               "/tmp/\xff\xfe.dat",
+                               "/tmp/\xE2\x80\xAEtad.\xC2\x9B\xE2\x80\xA8"};
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     const std::string quoted = app::shellQuote(path);
     EXPECT_EQ(quoted.find('\n'), std::string::npos);
     EXPECT_EQ(quoted.find('\x1b'), std::string::npos);
+    // Nor a C1 control, a separator or an override: the line reads as momiru-lab prints it.
+    EXPECT_EQ(visibleText(quoted), quoted);
     EXPECT_EQ(throughBash(quoted), path);
   }
   EXPECT_EQ(app::replayLine(42, {"/a b/x.dat", false}, {"/y.dat", false}, false),
