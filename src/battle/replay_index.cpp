@@ -2,11 +2,15 @@
 #include "battle/replay_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <thread>
 #include <utility>
 
+#include "battle/bounded_json.h"
 #include "data/platform.h"
 
 namespace momiru::battle {
@@ -15,133 +19,42 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::string_view kIndexFormat = "momiru-replay-index";
-constexpr std::int64_t kIndexVersion = 1;
-// An index of 500 kept replays takes some 150 KB; one of 100,000 foreign ones some 30 MB.
-constexpr std::size_t kIndexMaxBytes = 64u << 20;
+constexpr std::int64_t kIndexVersion = 2;
+// An entry takes some 70 bytes: this holds the verdicts of more than 200,000 replays.
+constexpr std::size_t kIndexMaxBytes = 16u << 20;
+// The root object (depth 0) and its two lists of digests (depth 1): nothing opens deeper.
+constexpr int kIndexMaxDepth = 2;
+constexpr std::string_view kPlays = "as_recorded";
+constexpr std::string_view kDiffers = "not_as_recorded";
 
-struct Stamp {
-  std::uintmax_t size = 0;
-  std::int64_t mtime = 0;  // nanoseconds of the file clock
-  bool operator==(const Stamp&) const = default;
-};
+using Verdicts = ReplayVerdicts;
 
-struct Entry {
-  Stamp stamp;
-  std::optional<ReplaySummary> summary;  // nothing: not a replay to list
-};
-
-std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::size_t cap) {
-  InputFile in(file);
-  if (in.status() != InputFile::Status::Open) return std::nullopt;
-  std::string bytes;
-  char buf[16384];
-  for (std::streamsize n; (n = in.sgetn(buf, sizeof buf)) > 0;) {
-    bytes.append(buf, static_cast<std::size_t>(n));
-    if (bytes.size() > cap) return std::nullopt;
-  }
-  return bytes;
+bool isDigest(const Json& j) {
+  if (!j.is_string()) return false;
+  const auto& s = j.get_ref<const std::string&>();
+  return s.size() == 64 && std::all_of(s.begin(), s.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
 }
 
-// A summary from the index, every value checked: the index lies in a folder others may write.
-std::optional<ReplaySummary> summaryFromJson(const Json& j, const std::string& file) {
-  const auto text = [&](const char* key) -> const std::string* {
-    const auto it = j.find(key);
-    if (it == j.end() || !it->is_string() || it->get_ref<const std::string&>().size() > 4096) {
-      return nullptr;
+Verdicts readIndex(const std::filesystem::path& file) {
+  try {
+    InputFile in(file);
+    if (in.status() != InputFile::Status::Open) return {};
+    std::string bytes;
+    char buf[16384];
+    for (std::streamsize n; (n = in.sgetn(buf, sizeof buf)) > 0;) {
+      bytes.append(buf, static_cast<std::size_t>(n));
+      if (bytes.size() > kIndexMaxBytes) return {};
     }
-    return &it->get_ref<const std::string&>();
-  };
-  const auto flag = [&](const char* key) -> std::optional<bool> {
-    const auto it = j.find(key);
-    if (it == j.end() || !it->is_boolean()) return std::nullopt;
-    return it->get<bool>();
-  };
-  if (!j.is_object()) return std::nullopt;
-  const std::string* date = text("date");
-  const auto names = j.find("names");
-  const auto winner = j.find("winner");
-  const auto turns = j.find("turns");
-  const auto draw = flag("draw");
-  const auto finished = flag("finished");
-  if (date == nullptr || names == j.end() || !names->is_array() || names->size() != kSlots ||
-      winner == j.end() || turns == j.end() || !turns->is_number_integer() || !draw || !finished) {
-    return std::nullopt;
+    return parseReplayIndex(bytes).value_or(Verdicts{});
+  } catch (const std::bad_alloc&) {
+    return {};  // an index too large to hold is rebuilt
   }
-  ReplaySummary s;
-  s.file = file;
-  s.date = *date;
-  for (std::size_t i = 0; i < kSlots; ++i) {
-    const Json& n = (*names)[i];
-    if (!n.is_string() || n.get_ref<const std::string&>().size() > 4096) return std::nullopt;
-    s.names[i] = n.get<std::string>();
-  }
-  if (winner->is_number_integer()) {
-    const auto w = winner->get<std::int64_t>();
-    if (w != 0 && w != 1) return std::nullopt;
-    s.winner = static_cast<std::int32_t>(w);
-  } else if (!winner->is_null()) {
-    return std::nullopt;
-  }
-  const auto t = turns->get<std::int64_t>();
-  if (t < 0 || t > INT32_MAX) return std::nullopt;
-  s.turns = static_cast<std::int32_t>(t);
-  s.draw = *draw;
-  s.finished = *finished;
-  return s;
 }
 
-Json summaryToJson(const ReplaySummary& s) {
-  Json j = Json::object();
-  j["date"] = s.date;
-  j["names"] = Json::array({s.names[0], s.names[1]});
-  j["winner"] = s.winner ? Json(*s.winner) : Json(nullptr);
-  j["draw"] = s.draw;
-  j["finished"] = s.finished;
-  j["turns"] = s.turns;
-  return j;
-}
-
-std::map<std::string, Entry> readIndex(const std::filesystem::path& file) {
-  std::map<std::string, Entry> entries;
-  const auto bytes = readSmallFile(file, kIndexMaxBytes);
-  if (!bytes) return entries;
-  const Json j = Json::parse(*bytes, nullptr, false);
-  if (!j.is_object() || j.value("format", "") != kIndexFormat ||
-      j.value("version", std::int64_t{0}) != kIndexVersion) {
-    return entries;
-  }
-  const auto files = j.find("files");
-  if (files == j.end() || !files->is_object()) return entries;
-  for (const auto& [name, e] : files->items()) {
-    if (!e.is_object()) continue;
-    const auto size = e.find("size");
-    const auto mtime = e.find("mtime");
-    const auto replay = e.find("replay");
-    if (size == e.end() || !size->is_number_unsigned() || mtime == e.end() ||
-        !mtime->is_number_integer() || replay == e.end()) {
-      continue;
-    }
-    Entry entry;
-    entry.stamp = {size->get<std::uintmax_t>(), mtime->get<std::int64_t>()};
-    if (!replay->is_null()) {
-      entry.summary = summaryFromJson(*replay, name);
-      if (!entry.summary) continue;
-    }
-    entries.emplace(name, std::move(entry));
-  }
-  return entries;
-}
-
-void writeIndex(const std::filesystem::path& file, const std::map<std::string, Entry>& entries) {
-  Json files = Json::object();
-  for (const auto& [name, e] : entries) {
-    files[name] = {{"size", e.stamp.size},
-                   {"mtime", e.stamp.mtime},
-                   {"replay", e.summary ? summaryToJson(*e.summary) : Json(nullptr)}};
-  }
-  const Json j = {{"format", kIndexFormat}, {"version", kIndexVersion}, {"files", files}};
-  // Bytes that are not UTF-8 (a file name) are replaced, never a reason to fail.
-  const std::string text = j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+void writeIndex(const std::filesystem::path& file, const Verdicts& verdicts) {
+  const std::string text = replayIndexText(verdicts);
   AtomicFile out(file);
   if (out.created()) out.commit(text);
 }
@@ -155,35 +68,154 @@ bool isBookkeeping(const std::string& name) {
          isTemporaryName(name, std::string_view(name).substr(0, saving));
 }
 
-}  // namespace
-
-std::optional<ReplaySummary> summarize(const Replay& replay, std::string file) {
-  const ReplayResult played = playReplay(replay);
-  if (replayMismatch(replay.result, played)) return std::nullopt;
+// A replay that plays as recorded, as the list shows it: its recorded result is the one these
+// rules play.
+ReplaySummary summaryOf(const Replay& replay, std::string file) {
   ReplaySummary s;
   s.file = std::move(file);
   s.date = replay.date;
   for (std::size_t i = 0; i < kSlots; ++i) s.names[i] = replay.characters[i].record.name;
-  s.winner = played.winner;
-  s.draw = played.draw;
-  s.finished = played.finished;
-  s.turns = played.turns;
+  s.winner = replay.result.winner;
+  s.draw = replay.result.draw;
+  s.finished = replay.result.finished;
+  s.turns = replay.result.turns;
   return s;
+}
+
+// A regular file of the folder, to be read.
+struct Candidate {
+  std::filesystem::path path;
+  std::string name;
+  std::uintmax_t size = 0;
+};
+
+// What reading one file gave.
+struct Reading {
+  std::optional<ReplaySummary> summary;  // listed
+  std::string digest;                    // of a replay, listed or not; empty for other files
+  bool asRecorded = false;
+  bool played = false;
+  bool failed = false;  // ran out of memory: neither listed nor kept in the index
+};
+
+Reading readOne(const Candidate& c, const Verdicts& known) {
+  Reading r;
+  if (c.size > kReplayMaxBytes) return r;  // refused unread
+  const std::optional<std::string> bytes = readReplayBytes(c.path, nullptr);
+  if (!bytes) return r;
+  const std::optional<Replay> replay = parseReplay(*bytes, nullptr);
+  if (!replay) return r;
+  r.digest = sha256Hex(*bytes);
+  if (const auto it = known.find(r.digest); it != known.end()) {
+    r.asRecorded = it->second;
+  } else {
+    r.played = true;
+    r.asRecorded = !replayMismatch(replay->result, playReplay(*replay));
+  }
+  if (r.asRecorded) r.summary = summaryOf(*replay, c.name);
+  return r;
+}
+
+// Reads every candidate, on as many threads as there are cores (this one among them); a thread
+// that cannot be started leaves its share to the others. readings[i] is candidates[i]'s.
+std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Verdicts& known) {
+  std::vector<Reading> readings(candidates.size());
+  constexpr std::size_t kChunk = 16;
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (;;) {
+      const std::size_t from = next.fetch_add(kChunk);
+      if (from >= candidates.size()) return;
+      const std::size_t to = std::min(candidates.size(), from + kChunk);
+      for (std::size_t i = from; i < to; ++i) {
+        try {
+          readings[i] = readOne(candidates[i], known);
+        } catch (const std::exception&) {
+          readings[i] = Reading{};
+          readings[i].failed = true;
+        }
+      }
+    }
+  };
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t jobs = std::min({cores, std::size_t{16}, candidates.size() / kChunk + 1});
+  std::vector<std::thread> threads;
+  for (std::size_t t = 1; t < jobs; ++t) {
+    try {
+      threads.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+  work();
+  for (std::thread& th : threads) th.join();
+  return readings;
+}
+
+}  // namespace
+
+std::optional<ReplayVerdicts> parseReplayIndex(std::string_view text) {
+  if (text.size() > kIndexMaxBytes) return std::nullopt;
+  const std::optional<Json> j = parseBoundedJson(text, kIndexMaxDepth, nullptr);
+  const auto is = [&](const char* key, const Json& expected) {
+    const auto it = j->find(key);
+    return it != j->end() && *it == expected;
+  };
+  if (!j || !j->is_object() || !is("format", kIndexFormat) || !is("version", kIndexVersion) ||
+      !is("rules", kRulesVersion)) {
+    return std::nullopt;
+  }
+  try {
+    Verdicts verdicts;
+    for (const auto& [key, plays] : {std::pair{kPlays, true}, std::pair{kDiffers, false}}) {
+      const auto list = j->find(key);
+      if (list == j->end() || !list->is_array()) return std::nullopt;
+      for (const Json& digest : *list) {
+        if (!isDigest(digest)) return std::nullopt;
+        // Bytes said to both play and not: neither is believed.
+        const auto [it, added] = verdicts.emplace(digest.get<std::string>(), plays);
+        if (!added && it->second != plays) return std::nullopt;
+      }
+    }
+    return verdicts;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;  // an index too large to hold is rebuilt
+  }
+}
+
+std::string replayIndexText(const ReplayVerdicts& verdicts) {
+  Json plays = Json::array();
+  Json differs = Json::array();
+  for (const auto& [digest, asRecorded] : verdicts)
+    (asRecorded ? plays : differs).push_back(digest);
+  const Json j = {{"format", kIndexFormat},
+                  {"version", kIndexVersion},
+                  {"rules", kRulesVersion},
+                  {std::string(kPlays), std::move(plays)},
+                  {std::string(kDiffers), std::move(differs)}};
+  return j.dump() + "\n";
+}
+
+std::optional<ReplaySummary> summarize(const Replay& replay, std::string file) {
+  const ReplayResult played = playReplay(replay);
+  if (replayMismatch(replay.result, played)) return std::nullopt;
+  return summaryOf(replay, std::move(file));
 }
 
 ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
   ReplayListing out;
   const std::filesystem::path indexFile = dir / std::string(kReplayIndexName);
-  std::map<std::string, Entry> index;
-  if (useIndex) index = readIndex(indexFile);
-  std::map<std::string, Entry> now;
-  bool changed = false;
+  Verdicts known;
+  if (useIndex) known = readIndex(indexFile);
 
+  std::vector<Candidate> candidates;
   std::error_code ec;
   std::filesystem::directory_iterator it(dir, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     const std::filesystem::directory_entry& entry = *it;
-    const std::string name = pathToUtf8(entry.path().filename());
+    std::string name = pathToUtf8(entry.path().filename());
     if (isBookkeeping(name)) continue;
     std::error_code typeError;
     const std::filesystem::file_status status = entry.symlink_status(typeError);
@@ -193,39 +225,26 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
       continue;
     }
     std::error_code statError;
-    Stamp stamp;
-    stamp.size = entry.file_size(statError);
-    if (!statError) {
-      stamp.mtime =
-          static_cast<std::int64_t>(entry.last_write_time(statError).time_since_epoch().count());
-    }
+    const std::uintmax_t size = entry.file_size(statError);
     if (statError) {
       ++out.skipped;  // gone or unreadable since the folder was read
       continue;
     }
-    Entry e;
-    const auto known = index.find(name);
-    if (known != index.end() && known->second.stamp == stamp) {
-      e = std::move(known->second);
-    } else {
-      changed = true;
-      ++out.read;
-      e.stamp = stamp;
-      if (stamp.size <= kReplayMaxBytes) {
-        if (const auto replay = readReplayFile(entry.path(), nullptr)) {
-          e.summary = summarize(*replay, name);
-        }
-      }
-    }
-    if (e.summary) {
-      e.summary->file = name;
-      out.replays.push_back(*e.summary);
+    candidates.push_back({entry.path(), std::move(name), size});
+  }
+
+  const std::vector<Reading> readings = readAll(candidates, known);
+  Verdicts now;
+  for (const Reading& r : readings) {
+    if (r.played) ++out.played;
+    if (!r.digest.empty() && !r.failed) now.emplace(r.digest, r.asRecorded);
+    if (r.summary) {
+      out.replays.push_back(*r.summary);
     } else {
       ++out.skipped;
     }
-    now.emplace(name, std::move(e));
   }
-  if (useIndex && (changed || now.size() != index.size()) && !ec) writeIndex(indexFile, now);
+  if (useIndex && now != known && !ec) writeIndex(indexFile, now);
   std::sort(out.replays.begin(), out.replays.end(),
             [](const ReplaySummary& a, const ReplaySummary& b) {
               if (a.date != b.date) return a.date > b.date;

@@ -1,18 +1,20 @@
-// What the replay list shows of the folder of kept replays, and an index that keeps it, so that a
-// folder of thousands of replays lists without reading and replaying each one every time.
+// What the replay list shows of the folder of kept replays, and an index that keeps what is slow
+// to work out, so that a folder of thousands of replays lists without playing each one every time.
 //
-// The index (index.json in the folder) holds, per file name, the size and the modification time
-// the file had when it was read, and what was read: the summary of a replay, or that the file is
-// not one to list. An entry is used only while the file still has that size and time; any other
-// file is read again, entries of files that are gone are dropped, and the index is then written
-// again, atomically. An index that cannot be read is rebuilt; one that cannot be written only
-// costs the next listing its time.
+// Everything the list shows comes from the file itself, read at each listing: a file that does
+// not read as a replay is never listed, whatever the index says. The index (index.json in the
+// folder) keeps only whether a replay plays as it was recorded by these rules, keyed by the
+// SHA-256 of the file's bytes and the rules' version (kRulesVersion): any other bytes, or other
+// rules, are played again. Verdicts of replays that are gone are dropped, and the index is then
+// written again, atomically. The index lies in a folder others may write: one that cannot be
+// used is rebuilt, one that cannot be written only costs the next listing its time.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,13 +47,24 @@ struct ReplayListing {
   std::vector<ReplaySummary> replays;  // newest first (by date, then by file name)
   std::size_t skipped = 0;  // files that are not replays to list (not regular, unreadable,
                             // broken, another program's, another version's or other rules')
-  std::size_t read = 0;     // files read this time, the others came from the index
+  std::size_t played = 0;   // replays played this time; the others' verdicts were in the index
 };
 
 // The replays of `dir`. The index is used and brought up to date unless `useIndex` is false.
 // Files are never waited on: anything but a regular file is skipped unopened. A missing folder
-// lists nothing.
+// lists nothing. The files are read and played on every core; the listing is the same as read
+// one by one.
 ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex = true);
+
+// Whether the replay of the bytes with a SHA-256 (lower-case hex) plays as it was recorded.
+using ReplayVerdicts = std::map<std::string, bool>;
+
+// The verdicts an index's text holds, or nothing when it cannot be used: not an index, another
+// version of the file or of the rules, too deep, or contradicting itself.
+std::optional<ReplayVerdicts> parseReplayIndex(std::string_view text);
+
+// An index's text holding `verdicts`.
+std::string replayIndexText(const ReplayVerdicts& verdicts);
 
 // A character's record among listed replays: every battle with `name` on a side (a name given
 // with "(1)"/"(2)" by the entry screen counts without them), from that side's view. A battle of
