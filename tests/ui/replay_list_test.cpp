@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <functional>
 
 #include "app/screen_flow.h"
 #include "battle/records.h"
@@ -40,8 +41,10 @@ class ListDialogs final : public ui::PlatformDialogs {
     lastPattern = pattern;
     return saveAnswer;
   }
+  std::function<void()> onConfirm;  // what happens while the question is open
   bool confirm(QWidget*, const QString&) override {
     ++confirms;
+    if (onConfirm) onConfirm();
     return confirmAnswer;
   }
   std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString&) override {
@@ -148,7 +151,7 @@ TEST_F(ReplayListTest, EnterWatchesDeleteAsksFirstAndADropOpens) {
   ASSERT_EQ(list.shown().size(), 2u);
   EXPECT_EQ(view(list)->currentIndex().row(), 1);  // the next one down
   // The index followed: listing again reads nothing and lists the same.
-  EXPECT_EQ(battle::listReplays(folder.path()).read, 0u);
+  EXPECT_EQ(battle::listReplays(folder.path()).played, 0u);
   EXPECT_EQ(battle::listReplays(folder.path()).replays.size(), 2u);
 
   QMimeData mime;
@@ -175,6 +178,33 @@ TEST_F(ReplayListTest, AFileDeletedFromOutsideLeavesTheListAndIsNeverActedOn) {
   std::filesystem::remove(folder / "1.momiru-replay");
   QTRY_COMPARE_WITH_TIMEOUT(list.shown().size(), std::size_t{1}, 5000);
   EXPECT_EQ(list.shown()[0].file, "2.momiru-replay");
+}
+
+TEST_F(ReplayListTest, AListedFileThatIsNoLongerAReplayIsNeitherWatchedNorDeleted) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  QSignalSpy watch(&list, &ui::ReplayListScreen::watchRequested);
+  ASSERT_EQ(list.shown()[0].file, "3.momiru-replay");
+  const std::string notes = "my notes, not a replay\n";
+  momiru::testing::writeFile(folder / "3.momiru-replay", notes);
+  dialogs.confirmAnswer = true;
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.confirms, 0);
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(momiru::testing::readFile(folder / "3.momiru-replay"), notes);
+  ASSERT_EQ(list.shown().size(), 2u);  // read again: it is gone from the list
+
+  // Changed while the question was open: asked, then refused.
+  ASSERT_EQ(list.shown()[0].file, "2.momiru-replay");
+  dialogs.onConfirm = [&] { momiru::testing::writeFile(folder / "2.momiru-replay", notes); };
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.confirms, 1);
+  EXPECT_EQ(dialogs.notices, 2);
+  EXPECT_EQ(momiru::testing::readFile(folder / "2.momiru-replay"), notes);
+
+  momiru::testing::writeFile(folder / "1.momiru-replay", notes);
+  list.watchSelected();
+  EXPECT_EQ(watch.size(), 0);
+  EXPECT_EQ(dialogs.notices, 3);
 }
 
 TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
