@@ -1,4 +1,4 @@
-// Fuzzes the replay index reader: any bytes must give verdicts or nothing, never a crash; verdicts
+// Fuzzes the replay index reader: any bytes must give entries or nothing, never a crash; entries
 // read must survive writing and a second reading unchanged.
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru::battle;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const std::optional<ReplayVerdicts> verdicts = parseReplayIndex(bytes);
-  if (!verdicts) return 0;
-  const std::optional<ReplayVerdicts> again = parseReplayIndex(replayIndexText(*verdicts));
-  if (!again || *again != *verdicts) std::abort();
+  const std::optional<ReplayIndexEntries> entries = parseReplayIndex(bytes);
+  if (!entries) return 0;
+  const std::optional<ReplayIndexEntries> again = parseReplayIndex(replayIndexText(*entries));
+  if (!again || *again != *entries) std::abort();
   return 0;
 }

@@ -20,14 +20,13 @@ using Json = nlohmann::json;
 
 constexpr std::string_view kIndexFormat = "momiru-replay-index";
 constexpr std::int64_t kIndexVersion = 2;
-// An entry takes some 70 bytes: this holds the verdicts of more than 200,000 replays.
-constexpr std::size_t kIndexMaxBytes = 16u << 20;
-// The root object (depth 0) and its two lists of digests (depth 1): nothing opens deeper.
-constexpr int kIndexMaxDepth = 2;
-constexpr std::string_view kPlays = "as_recorded";
-constexpr std::string_view kDiffers = "not_as_recorded";
+// An entry takes some 250 bytes: this holds those of more than 200,000 files.
+constexpr std::size_t kIndexMaxBytes = 64u << 20;
+// The root object (depth 0), its list of entries (1), an entry (2), its summary (3) and the
+// summary's names (4): nothing opens deeper.
+constexpr int kIndexMaxDepth = 5;
 
-using Verdicts = ReplayVerdicts;
+using Entries = ReplayIndexEntries;
 
 bool isDigest(const Json& j) {
   if (!j.is_string()) return false;
@@ -37,7 +36,65 @@ bool isDigest(const Json& j) {
          });
 }
 
-Verdicts readIndex(const std::filesystem::path& file) {
+// A summary from the index, every value checked: the index lies in a folder others may write.
+std::optional<ReplaySummary> summaryFromJson(const Json& j) {
+  const auto text = [&](const char* key) -> const std::string* {
+    const auto it = j.find(key);
+    if (it == j.end() || !it->is_string() || it->get_ref<const std::string&>().size() > 4096) {
+      return nullptr;
+    }
+    return &it->get_ref<const std::string&>();
+  };
+  const auto flag = [&](const char* key) -> std::optional<bool> {
+    const auto it = j.find(key);
+    if (it == j.end() || !it->is_boolean()) return std::nullopt;
+    return it->get<bool>();
+  };
+  if (!j.is_object()) return std::nullopt;
+  const std::string* date = text("date");
+  const auto names = j.find("names");
+  const auto winner = j.find("winner");
+  const auto turns = j.find("turns");
+  const auto draw = flag("draw");
+  const auto finished = flag("finished");
+  if (date == nullptr || names == j.end() || !names->is_array() || names->size() != kSlots ||
+      winner == j.end() || turns == j.end() || !turns->is_number_integer() || !draw || !finished) {
+    return std::nullopt;
+  }
+  ReplaySummary s;
+  s.date = *date;
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    const Json& n = (*names)[i];
+    if (!n.is_string() || n.get_ref<const std::string&>().size() > 4096) return std::nullopt;
+    s.names[i] = n.get<std::string>();
+  }
+  if (winner->is_number_integer()) {
+    const auto w = winner->get<std::int64_t>();
+    if (w != 0 && w != 1) return std::nullopt;
+    s.winner = static_cast<std::int32_t>(w);
+  } else if (!winner->is_null()) {
+    return std::nullopt;
+  }
+  const auto t = turns->get<std::int64_t>();
+  if (t < 0 || t > INT32_MAX) return std::nullopt;
+  s.turns = static_cast<std::int32_t>(t);
+  s.draw = *draw;
+  s.finished = *finished;
+  return s;
+}
+
+Json summaryToJson(const ReplaySummary& s) {
+  Json j = Json::object();
+  j["date"] = s.date;
+  j["names"] = Json::array({s.names[0], s.names[1]});
+  j["winner"] = s.winner ? Json(*s.winner) : Json(nullptr);
+  j["draw"] = s.draw;
+  j["finished"] = s.finished;
+  j["turns"] = s.turns;
+  return j;
+}
+
+Entries readIndex(const std::filesystem::path& file) {
   try {
     InputFile in(file);
     if (in.status() != InputFile::Status::Open) return {};
@@ -47,14 +104,14 @@ Verdicts readIndex(const std::filesystem::path& file) {
       bytes.append(buf, static_cast<std::size_t>(n));
       if (bytes.size() > kIndexMaxBytes) return {};
     }
-    return parseReplayIndex(bytes).value_or(Verdicts{});
+    return parseReplayIndex(bytes).value_or(Entries{});
   } catch (const std::bad_alloc&) {
     return {};  // an index too large to hold is rebuilt
   }
 }
 
-void writeIndex(const std::filesystem::path& file, const Verdicts& verdicts) {
-  const std::string text = replayIndexText(verdicts);
+void writeIndex(const std::filesystem::path& file, const Entries& entries) {
+  const std::string text = replayIndexText(entries);
   AtomicFile out(file);
   if (out.created()) out.commit(text);
 }
@@ -92,33 +149,30 @@ struct Candidate {
 // What reading one file gave.
 struct Reading {
   std::optional<ReplaySummary> summary;  // listed
-  std::string digest;                    // of a replay, listed or not; empty for other files
-  bool asRecorded = false;
+  std::string digest;                    // of the bytes read; empty when they were not
   bool played = false;
   bool failed = false;  // ran out of memory: neither listed nor kept in the index
 };
 
-Reading readOne(const Candidate& c, const Verdicts& known) {
+Reading readOne(const Candidate& c, const Entries& known) {
   Reading r;
   if (c.size > kReplayMaxBytes) return r;  // refused unread
   const std::optional<std::string> bytes = readReplayBytes(c.path, nullptr);
   if (!bytes) return r;
-  const std::optional<Replay> replay = parseReplay(*bytes, nullptr);
-  if (!replay) return r;
   r.digest = sha256Hex(*bytes);
   if (const auto it = known.find(r.digest); it != known.end()) {
-    r.asRecorded = it->second;
-  } else {
+    r.summary = it->second;
+  } else if (const std::optional<Replay> replay = parseReplay(*bytes, nullptr)) {
     r.played = true;
-    r.asRecorded = !replayMismatch(replay->result, playReplay(*replay));
+    r.summary = summarize(*replay, {});
   }
-  if (r.asRecorded) r.summary = summaryOf(*replay, c.name);
+  if (r.summary) r.summary->file = c.name;
   return r;
 }
 
 // Reads every candidate, on as many threads as there are cores (this one among them); a thread
 // that cannot be started leaves its share to the others. readings[i] is candidates[i]'s.
-std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Verdicts& known) {
+std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Entries& known) {
   std::vector<Reading> readings(candidates.size());
   constexpr std::size_t kChunk = 16;
   std::atomic<std::size_t> next{0};
@@ -156,7 +210,7 @@ std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Ver
 
 }  // namespace
 
-std::optional<ReplayVerdicts> parseReplayIndex(std::string_view text) {
+std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text) {
   if (text.size() > kIndexMaxBytes) return std::nullopt;
   const std::optional<Json> j = parseBoundedJson(text, kIndexMaxDepth, nullptr);
   const auto is = [&](const char* key, const Json& expected) {
@@ -168,34 +222,41 @@ std::optional<ReplayVerdicts> parseReplayIndex(std::string_view text) {
     return std::nullopt;
   }
   try {
-    Verdicts verdicts;
-    for (const auto& [key, plays] : {std::pair{kPlays, true}, std::pair{kDiffers, false}}) {
-      const auto list = j->find(key);
-      if (list == j->end() || !list->is_array()) return std::nullopt;
-      for (const Json& digest : *list) {
-        if (!isDigest(digest)) return std::nullopt;
-        // Bytes said to both play and not: neither is believed.
-        const auto [it, added] = verdicts.emplace(digest.get<std::string>(), plays);
-        if (!added && it->second != plays) return std::nullopt;
+    const auto list = j->find("contents");
+    if (list == j->end() || !list->is_array()) return std::nullopt;
+    Entries entries;
+    for (const Json& e : *list) {
+      if (!e.is_object()) return std::nullopt;
+      const auto digest = e.find("sha256");
+      const auto replay = e.find("replay");
+      if (digest == e.end() || !isDigest(*digest) || replay == e.end()) return std::nullopt;
+      std::optional<ReplaySummary> summary;
+      if (!replay->is_null()) {
+        summary = summaryFromJson(*replay);
+        if (!summary) return std::nullopt;
       }
+      // The same bytes said to be two things: neither is believed.
+      const auto [it, added] = entries.emplace(digest->get<std::string>(), std::move(summary));
+      if (!added) return std::nullopt;
     }
-    return verdicts;
+    return entries;
   } catch (const std::bad_alloc&) {
     return std::nullopt;  // an index too large to hold is rebuilt
   }
 }
 
-std::string replayIndexText(const ReplayVerdicts& verdicts) {
-  Json plays = Json::array();
-  Json differs = Json::array();
-  for (const auto& [digest, asRecorded] : verdicts)
-    (asRecorded ? plays : differs).push_back(digest);
+std::string replayIndexText(const ReplayIndexEntries& entries) {
+  Json contents = Json::array();
+  for (const auto& [digest, summary] : entries) {
+    contents.push_back(
+        {{"sha256", digest}, {"replay", summary ? summaryToJson(*summary) : Json(nullptr)}});
+  }
   const Json j = {{"format", kIndexFormat},
                   {"version", kIndexVersion},
                   {"rules", kRulesVersion},
-                  {std::string(kPlays), std::move(plays)},
-                  {std::string(kDiffers), std::move(differs)}};
-  return j.dump() + "\n";
+                  {"contents", std::move(contents)}};
+  // Texts the list made itself are UTF-8; anything else is replaced, never a reason to fail.
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::optional<ReplaySummary> summarize(const Replay& replay, std::string file) {
@@ -207,7 +268,7 @@ std::optional<ReplaySummary> summarize(const Replay& replay, std::string file) {
 ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
   ReplayListing out;
   const std::filesystem::path indexFile = dir / std::string(kReplayIndexName);
-  Verdicts known;
+  Entries known;
   if (useIndex) known = readIndex(indexFile);
 
   std::vector<Candidate> candidates;
@@ -234,10 +295,14 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
   }
 
   const std::vector<Reading> readings = readAll(candidates, known);
-  Verdicts now;
+  Entries now;
   for (const Reading& r : readings) {
     if (r.played) ++out.played;
-    if (!r.digest.empty() && !r.failed) now.emplace(r.digest, r.asRecorded);
+    if (!r.digest.empty() && !r.failed) {
+      std::optional<ReplaySummary> kept = r.summary;
+      if (kept) kept->file.clear();  // the same bytes may lie under any name
+      now.emplace(r.digest, std::move(kept));
+    }
     if (r.summary) {
       out.replays.push_back(*r.summary);
     } else {

@@ -1,13 +1,14 @@
-// What the replay list shows of the folder of kept replays, and an index that keeps what is slow
-// to work out, so that a folder of thousands of replays lists without playing each one every time.
+// What the replay list shows of the folder of kept replays, and an index that keeps it, so that a
+// folder of thousands of replays lists without parsing and playing each one every time.
 //
-// Everything the list shows comes from the file itself, read at each listing: a file that does
-// not read as a replay is never listed, whatever the index says. The index (index.json in the
-// folder) keeps only whether a replay plays as it was recorded by these rules, keyed by the
-// SHA-256 of the file's bytes and the rules' version (kRulesVersion): any other bytes, or other
-// rules, are played again. Verdicts of replays that are gone are dropped, and the index is then
-// written again, atomically. The index lies in a folder others may write: one that cannot be
-// used is rebuilt, one that cannot be written only costs the next listing its time.
+// Every file is read at each listing (on every core), and what the index holds is used only for
+// the very bytes it was worked out from: the index (index.json in the folder) keeps, by the
+// SHA-256 of a file's bytes, the summary of the replay they hold or that they are not one to
+// list, worked out by the rules of one version (kRulesVersion). Other bytes, or other rules, are
+// read and played again; entries of bytes no longer in the folder are dropped, and the index is
+// then written again, atomically. The index lies in a folder others may write: one that cannot
+// be used is rebuilt, one that cannot be written only costs the next listing its time. It is a
+// cache for listing only: whoever acts on a listed file reads the file itself first.
 #pragma once
 
 #include <array>
@@ -47,7 +48,8 @@ struct ReplayListing {
   std::vector<ReplaySummary> replays;  // newest first (by date, then by file name)
   std::size_t skipped = 0;  // files that are not replays to list (not regular, unreadable,
                             // broken, another program's, another version's or other rules')
-  std::size_t played = 0;   // replays played this time; the others' verdicts were in the index
+  std::size_t played = 0;   // files worked out this time (parsed and played); the others' came
+                            // from the index
 };
 
 // The replays of `dir`. The index is used and brought up to date unless `useIndex` is false.
@@ -56,15 +58,17 @@ struct ReplayListing {
 // one by one.
 ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex = true);
 
-// Whether the replay of the bytes with a SHA-256 (lower-case hex) plays as it was recorded.
-using ReplayVerdicts = std::map<std::string, bool>;
+// What the index keeps of the bytes with a SHA-256 (lower-case hex): the summary of the replay
+// they hold (its file name empty), or nothing for bytes that are not a replay to list.
+using ReplayIndexEntries = std::map<std::string, std::optional<ReplaySummary>>;
 
-// The verdicts an index's text holds, or nothing when it cannot be used: not an index, another
-// version of the file or of the rules, too deep, or contradicting itself.
-std::optional<ReplayVerdicts> parseReplayIndex(std::string_view text);
+// The entries of an index's text, or nothing when it cannot be used: not an index, another
+// version of the file or of the rules, too large or too deep, a value out of range, or the same
+// bytes said to be two things.
+std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text);
 
-// An index's text holding `verdicts`.
-std::string replayIndexText(const ReplayVerdicts& verdicts);
+// An index's text holding `entries`.
+std::string replayIndexText(const ReplayIndexEntries& entries);
 
 // A character's record among listed replays: every battle with `name` on a side (a name given
 // with "(1)"/"(2)" by the entry screen counts without them), from that side's view. A battle of

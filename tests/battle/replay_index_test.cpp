@@ -82,7 +82,7 @@ TEST(ReplayIndex, SkipsWhatIsNotAReplayToListWithoutWaitingOnIt) {
     EXPECT_EQ(listing.replays[0].file, "good.momiru-replay");
     EXPECT_EQ(listing.skipped, 6u) << "index " << useIndex;
   }
-  // The index knows the replay of other rules too: a second listing plays nothing again.
+  // The index knows the skipped files too: a second listing works nothing out again.
   EXPECT_EQ(listReplays(dir.path()).played, 0u);
 }
 
@@ -115,62 +115,72 @@ TEST(ReplayIndex, TheIndexIsUsedWhileItMatchesAndRebuiltWhereItDoesNot) {
   EXPECT_EQ(after.replays[0].date, "2026-02-01T00:00:00Z");
   for (const ReplaySummary& s : after.replays) EXPECT_NE(s.file, "r1.momiru-replay");
   EXPECT_EQ(listReplays(dir.path(), false).replays, after.replays);
-  // The verdicts of gone files were dropped.
-  EXPECT_EQ(indexOf(dir)["as_recorded"].size(), 5u);
+  // The entries of gone files were dropped.
+  EXPECT_EQ(indexOf(dir)["contents"].size(), 5u);
 
   // A broken index is rebuilt.
-  writeFile(dir / "index.json", "{\"format\":\"momiru-replay-index\",\"version\":2,\"as_");
+  writeFile(dir / "index.json", "{\"format\":\"momiru-replay-index\",\"version\":2,\"co");
   EXPECT_EQ(listReplays(dir.path()).replays, after.replays);
   EXPECT_EQ(listReplays(dir.path()).played, 0u);
 }
 
-TEST(ReplayIndex, WhatIsListedIsWhatTheFileHoldsWhateverTheIndexSays) {
+// The index's entry for the bytes of `file`.
+nlohmann::json& entryOf(nlohmann::json& index, const std::filesystem::path& file) {
+  const std::string digest = sha256Hex(momiru::testing::readFile(file));
+  for (nlohmann::json& e : index["contents"]) {
+    if (e["sha256"] == digest) return e;
+  }
+  ADD_FAILURE() << "no entry for " << file;
+  return index;
+}
+
+TEST(ReplayIndex, AnEntryIsUsedOnlyForTheBytesItWasMadeFrom) {
   ScratchDir dir;
   const Replay kept = replayOn("2026-01-01T00:00:00Z", 5);
   keep(dir, "real.momiru-replay", kept);
-  ASSERT_EQ(listReplays(dir.path()).replays.size(), 1u);
+  keep(dir, "other.momiru-replay", replayOn("2026-01-02T00:00:00Z", 6));
+  ASSERT_EQ(listReplays(dir.path()).replays.size(), 2u);
 
-  // An edited index vouches for a text file and for a replay edited to another outcome.
-  const std::string notes = "{\"date\":\"2099-01-01T00:00:00Z\",\"names\":[\"x\",\"y\"]}\n";
-  writeFile(dir / "notes.txt", notes);
-  Replay forged = kept;
-  forged.result.turns += 1;
-  forged.date = "2099-01-01T00:00:00Z";
-  keep(dir, "forged.momiru-replay", forged);
-  nlohmann::json index = indexOf(dir);
-  index["as_recorded"].push_back(sha256Hex(notes));
-  writeFile(dir / "index.json", index.dump());
+  // The replay rewritten with the size and time the index knew, a text file, and a copy of the
+  // replay's bytes under another name.
+  nlohmann::json index;
+  const auto when = std::filesystem::last_write_time(dir / "other.momiru-replay");
+  const std::string bytes = momiru::testing::readFile(dir / "other.momiru-replay");
+  writeFile(dir / "other.momiru-replay", std::string(bytes.size(), ' '));
+  std::filesystem::last_write_time(dir / "other.momiru-replay", when);
+  writeFile(dir / "notes.txt", "not a replay\n");
+  // Copied to another name, the replay's bytes are still known.
+  keep(dir, "copy.momiru-replay", replayOn("2026-01-02T00:00:00Z", 6));
+
   const ReplayListing listing = listReplays(dir.path());
-  ASSERT_EQ(listing.replays.size(), 1u);
-  EXPECT_EQ(listing.replays[0].file, "real.momiru-replay");
-  EXPECT_EQ(listing.replays[0].date, kept.date);
-  EXPECT_EQ(listing.skipped, 2u);
-  EXPECT_EQ(listing.played, 1u);  // the forged replay, whose bytes the index does not know
+  std::vector<std::string> files;
+  for (const ReplaySummary& s : listing.replays) files.push_back(s.file);
+  EXPECT_EQ(files, (std::vector<std::string>{"copy.momiru-replay", "real.momiru-replay"}));
+  EXPECT_EQ(listing.skipped, 2u);  // the spaces and the notes
+  EXPECT_EQ(listing.played, 0u);   // nothing there is a replay the index does not know
 
-  // A verdict is for the bytes: the same size and time with other bytes are played again.
-  const auto when = std::filesystem::last_write_time(dir / "real.momiru-replay");
-  std::string bytes = replayJson(kept);
-  const std::size_t at = bytes.find("\"kuma.dat\"");
-  ASSERT_NE(at, std::string::npos);
-  bytes.replace(at + 1, 4, "KUMA");
-  writeFile(dir / "real.momiru-replay", bytes);
-  std::filesystem::last_write_time(dir / "real.momiru-replay", when);
+  // New bytes under a known name are worked out again.
+  keep(dir, "real.momiru-replay", replayOn("2026-01-01T00:00:00Z", 55));
   const ReplayListing again = listReplays(dir.path());
   EXPECT_EQ(again.played, 1u);
-  ASSERT_EQ(again.replays.size(), 1u);
+  ASSERT_EQ(again.replays.size(), 2u);
+  EXPECT_EQ(again.replays[1].date, "2026-01-01T00:00:00Z");
+  EXPECT_EQ(again.replays[1].names, summarize(replayOn("2026-01-01T00:00:00Z", 55), "")->names);
 
-  // Digests said to both play and not, or that are no digests, make the index unusable.
-  index = indexOf(dir);
-  index["not_as_recorded"].push_back(index["as_recorded"][0]);
-  writeFile(dir / "index.json", index.dump());
-  EXPECT_EQ(listReplays(dir.path()).played, 2u);
-  index = indexOf(dir);
-  index["as_recorded"].push_back(7);
-  writeFile(dir / "index.json", index.dump());
-  EXPECT_EQ(listReplays(dir.path()).played, 2u);
+  // The same bytes said to be two things, a digest that is none, and a value out of range each
+  // make the index unusable: everything is worked out again.
+  for (int edit = 0; edit < 3; ++edit) {
+    index = indexOf(dir);
+    nlohmann::json& e = entryOf(index, dir / "copy.momiru-replay");
+    if (edit == 0) index["contents"].push_back({{"sha256", e["sha256"]}, {"replay", nullptr}});
+    if (edit == 1) e["sha256"] = "ABC";
+    if (edit == 2) e["replay"]["winner"] = 2;
+    writeFile(dir / "index.json", index.dump());
+    EXPECT_EQ(listReplays(dir.path()).played, 2u) << edit;
+  }
 }
 
-TEST(ReplayIndex, VerdictsOfOtherRulesArePlayedAgain) {
+TEST(ReplayIndex, EntriesOfOtherRulesAreWorkedOutAgain) {
   ScratchDir dir;
   keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
   Replay otherRules = replayOn("2026-01-02T00:00:00Z", 2);
@@ -180,7 +190,11 @@ TEST(ReplayIndex, VerdictsOfOtherRulesArePlayedAgain) {
   // Older rules judged the other way round: these rules judge again, and keep their own.
   nlohmann::json index = indexOf(dir);
   ASSERT_EQ(index["rules"], kRulesVersion);
-  std::swap(index["as_recorded"], index["not_as_recorded"]);
+  nlohmann::json& a = entryOf(index, dir / "a.momiru-replay");
+  nlohmann::json& b = entryOf(index, dir / "b.momiru-replay");
+  ASSERT_TRUE(b["replay"].is_null());
+  b["replay"] = a["replay"];
+  a["replay"] = nullptr;
   index["rules"] = kRulesVersion - 1;
   writeFile(dir / "index.json", index.dump());
   const ReplayListing listing = listReplays(dir.path());
@@ -225,7 +239,7 @@ TEST(ReplayIndex, AnIndexNestedDeepIsRefusedBeforeItCostsMemory) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 #endif
   EXPECT_EQ(listReplays(dir.path()).replays.size(), 1u);
-  EXPECT_EQ(indexOf(dir)["as_recorded"].size(), 1u);
+  EXPECT_EQ(indexOf(dir)["contents"].size(), 1u);
 }
 
 TEST(ReplayIndex, ManyFilesListTheSameAsOneByOne) {
