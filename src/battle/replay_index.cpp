@@ -318,6 +318,13 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
   return out;
 }
 
+void forgetInIndex(const std::filesystem::path& dir, const std::filesystem::path& file) {
+  const std::filesystem::path indexFile = dir / std::string(kReplayIndexName);
+  Entries entries = readIndex(indexFile);
+  const std::optional<std::string> bytes = readReplayBytes(file, nullptr);
+  if (bytes && entries.erase(sha256Hex(*bytes)) > 0) writeIndex(indexFile, entries);
+}
+
 std::string_view baseName(std::string_view name) {
   if (name.size() >= 3 && name[name.size() - 3] == '(' && name.back() == ')' &&
       (name[name.size() - 2] == '1' || name[name.size() - 2] == '2')) {

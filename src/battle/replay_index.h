@@ -70,6 +70,10 @@ std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text);
 // An index's text holding `entries`.
 std::string replayIndexText(const ReplayIndexEntries& entries);
 
+// Drops what the index of `dir` says of the present bytes of `file` (in `dir`), so that they are
+// worked out again at the next listing: for a listed file found not to be a replay when acted on.
+void forgetInIndex(const std::filesystem::path& dir, const std::filesystem::path& file);
+
 // A character's record among listed replays: every battle with `name` on a side (a name given
 // with "(1)"/"(2)" by the entry screen counts without them), from that side's view. A battle of
 // the name against itself counts from player 1's view.

@@ -338,6 +338,7 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
   std::string error;
   auto replay = battle::readReplayFile(*file, &error);
   if (!replay) {
+    battle::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
     ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
     reload();
     return std::nullopt;

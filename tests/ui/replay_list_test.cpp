@@ -11,7 +11,9 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "app/screen_flow.h"
 #include "battle/records.h"
@@ -205,6 +207,31 @@ TEST_F(ReplayListTest, AListedFileThatIsNoLongerAReplayIsNeitherWatchedNorDelete
   list.watchSelected();
   EXPECT_EQ(watch.size(), 0);
   EXPECT_EQ(dialogs.notices, 3);
+}
+
+TEST_F(ReplayListTest, AnIndexEntryForAFileThatIsNoReplayIsDroppedWhenItIsActedOn) {
+  // An index edited to give a text file's bytes a replay's summary lists it.
+  battle::listReplays(folder.path());
+  const std::string notes = "my notes, not a replay\n";
+  momiru::testing::writeFile(folder / "notes.txt", notes);
+  auto index = nlohmann::json::parse(momiru::testing::readFile(folder / "index.json"));
+  auto forged = index["contents"][0];
+  forged["sha256"] = battle::sha256Hex(notes);
+  index["contents"].push_back(forged);
+  momiru::testing::writeFile(folder / "index.json", index.dump());
+  ui::ReplayListScreen list(ctx, folder.path());
+  const auto& shown = list.shown();
+  const auto row = std::find_if(shown.begin(), shown.end(), [](const battle::ReplaySummary& r) {
+    return r.file == "notes.txt";
+  });
+  ASSERT_NE(row, shown.end());
+  view(list)->setCurrentIndex(view(list)->model()->index(static_cast<int>(row - shown.begin()), 0));
+  dialogs.confirmAnswer = true;
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(momiru::testing::readFile(folder / "notes.txt"), notes);
+  ASSERT_EQ(list.shown().size(), 3u);
+  for (const auto& r : list.shown()) EXPECT_NE(r.file, "notes.txt");
 }
 
 TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
