@@ -1,5 +1,6 @@
 // The replay list: the folder is listed through its index, so that it opens at once however many
-// replays it holds; every action looks at the file again, since it may have gone meanwhile.
+// replays it holds; every action reads the file again and refuses it unless it is a replay, since
+// it may have gone or changed meanwhile.
 #include "ui/replay_list_screen.h"
 
 #include <QComboBox>
@@ -330,6 +331,7 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
   std::string error;
   auto replay = battle::readReplayFile(*file, &error);
   if (!replay) {
+    battle::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
     ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
     reload();
     return std::nullopt;
@@ -339,8 +341,8 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
 }
 
 void ReplayListScreen::watchSelected() {
-  if (const auto file = selectedFile())
-    emit watchRequested(QString::fromStdString(pathToUtf8(*file)));
+  std::filesystem::path file;
+  if (selectedReplay(&file)) emit watchRequested(QString::fromStdString(pathToUtf8(file)));
 }
 
 void ReplayListScreen::saveSelected() {
@@ -379,13 +381,19 @@ void ReplayListScreen::exportSelected() {
 }
 
 void ReplayListScreen::deleteSelected() {
-  const auto file = selectedFile();
-  if (!file) return;
+  std::filesystem::path file;
+  if (!selectedReplay(&file)) return;
   const QString question = QStringLiteral("このリプレイを削除しますか？\n%1")
-                               .arg(shownName(pathToUtf8(file->filename())));
+                               .arg(shownName(pathToUtf8(file.filename())));
   if (!ctx.dialogs.confirm(this, question)) return;
+  // The question may have been open a long time: the file is read once more just before.
+  if (!battle::readReplayFile(file, nullptr)) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
+    reload();
+    return;
+  }
   std::error_code ec;
-  if (!std::filesystem::remove(*file, ec) && ec) {
+  if (!std::filesystem::remove(file, ec) && ec) {
     ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを削除できませんでした。"));
   }
   const int row = view_->currentIndex().row();
