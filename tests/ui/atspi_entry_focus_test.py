@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""The entry screen's focus as a screen reader finds it, on a real X server.
+
+In a private D-Bus session it starts Xvfb and openbox and the game at its title, and walks with
+the keyboard to the entry screen. Each player opens the real file dialog with 読み込み, names a
+sample file and accepts; a cancelled dialog comes first. After each dialog and each
+registration, the focused object that the reader is told of must be the button that the
+keyboard has: FOCUSED, in the ACTIVE window, and the last to gain the focus.
+
+usage: atspi_entry_focus_test.py GAME SAMPLES_DIR  (it runs itself under dbus-run-session)
+Exit status 0 passed, 1 failed, 77 skipped (a program or module is missing).
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # nothing written beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import atspi_session  # noqa: E402
+
+try:
+    import gi
+
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi, GLib
+except (ImportError, ValueError) as error:
+    atspi_session.skip("python3-gi with gir1.2-atspi-2.0 is needed: %s" % error)
+
+atspi_session.require("Xvfb", "openbox", "xdotool")
+atspi_session.run_privately(deadline_s=200)
+
+STEP_S = 15  # each step's wait for the focus, bounded
+
+
+class Reader:
+    """Follows the focus as a reader does: by the focus events, checked against the states."""
+
+    def __init__(self, env):
+        self.env = env
+        self.gained = None  # the object that last gained the focus, by its event
+        self.listener = Atspi.EventListener.new(self._on_focus)
+        self.listener.register("object:state-changed:focused")
+
+    def _on_focus(self, event):
+        if event.detail1 == 1:
+            self.gained = event.source
+
+    def pump(self, seconds):
+        context = GLib.MainContext.default()
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            while context.pending():
+                context.iteration(False)
+            time.sleep(0.02)
+
+    def key(self, name):
+        subprocess.run(["xdotool", "key", name], env=self.env, check=False)
+
+    def focus(self):
+        """(name of the object that gained the focus last, whether it is FOCUSED, name of its
+        window, whether that window is ACTIVE)."""
+        obj = self.gained
+        if obj is None:
+            return None
+        try:
+            obj.clear_cache()
+            name = obj.get_name() or ""
+            focused = obj.get_state_set().contains(Atspi.StateType.FOCUSED)
+            window = obj
+            while window.get_parent() is not None and \
+                    window.get_parent().get_role() != Atspi.Role.APPLICATION:
+                window = window.get_parent()
+            window.clear_cache()
+            return (name, focused, window.get_name() or "",
+                    window.get_state_set().contains(Atspi.StateType.ACTIVE))
+        except GLib.Error:
+            return None
+
+    def wait_for(self, wanted):
+        """Waits until the focus is on `wanted` (name, window) as a reader finds it; returns what
+        it last found."""
+        end = time.monotonic() + STEP_S
+        found = None
+        while time.monotonic() < end:
+            self.pump(0.1)
+            found = self.focus()
+            if found is not None and (found[0], found[2]) == wanted and found[1] and found[3]:
+                return found
+        return found
+
+    def file_field(self):
+        """The file name field of the dialog that has the focus, once it has it."""
+        end = time.monotonic() + STEP_S
+        while time.monotonic() < end:
+            self.pump(0.1)
+            obj = self.gained
+            try:
+                if obj is not None and obj.get_role() == Atspi.Role.TEXT and \
+                        "EditableText" in obj.get_interfaces():
+                    return obj
+            except GLib.Error:
+                pass
+        return None
+
+
+def main():
+    game, samples = sys.argv[1:3]
+    home = tempfile.mkdtemp(prefix="atspi-entry-")
+    children = []
+    failures = []
+    try:
+        env = atspi_session.start_desktop(children)
+        Atspi.init()
+        reader = Reader(env)
+        with open(os.path.join(home, "game.out"), "w") as out:
+            children.append(subprocess.Popen([game], env=atspi_session.game_environment(env, home),
+                                             stdout=out, stderr=subprocess.STDOUT))
+
+        def expect(moment, name, window):
+            found = reader.wait_for((name, window))
+            if found is None or (found[0], found[2]) != (name, window) or not all(found[1::2]):
+                failures.append("%s: the reader finds %s, not %s focused in the active %s" %
+                                (moment, found, name, window))
+                return False
+            print("%s: %s in %s" % (moment, name, window))
+            return True
+
+        def load(path):
+            reader.key("Return")  # 読み込み
+            field = reader.file_field()
+            if field is None:
+                failures.append("no file dialog took the focus")
+                return False
+            Atspi.EditableText.set_text_contents(field, path)
+            reader.pump(0.3)
+            reader.key("Return")
+            return True
+
+        steps_ok = (expect("the title", "スタート", "タイトル") and
+                    (reader.key("Return") or expect("the options", "ＶＳバトル", "オプション")) and
+                    (reader.key("Return") or expect("the entry", "読み込み", "1Ｐｌａｙｅｒ")))
+        if steps_ok:
+            reader.key("Return")
+            if reader.file_field() is None:
+                failures.append("no file dialog took the focus")
+            else:
+                reader.key("Escape")
+                steps_ok = expect("after a cancelled dialog", "読み込み", "1Ｐｌａｙｅｒ")
+        if steps_ok and load(os.path.join(samples, "pochimaru.dat")):
+            steps_ok = expect("after the first load", "登録", "1Ｐｌａｙｅｒ")
+            if steps_ok:
+                reader.key("Return")
+                steps_ok = expect("after the first registration", "読み込み", "2Ｐｌａｙｅｒ")
+            if steps_ok and load(os.path.join(samples, "rendaa.dat")):
+                expect("after the second load", "登録", "2Ｐｌａｙｅｒ")
+        for failure in failures:
+            print("FAIL: " + failure)
+        return 1 if failures else 0
+    finally:
+        atspi_session.stop(children)
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
