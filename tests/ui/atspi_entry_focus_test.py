@@ -33,6 +33,7 @@ atspi_session.require("Xvfb", "openbox", "xdotool")
 atspi_session.run_privately(deadline_s=200)
 
 STEP_S = 15  # each step's wait for the focus, bounded
+SETTLE_S = 1  # how long the focus must then stay
 
 
 class Reader:
@@ -79,16 +80,22 @@ class Reader:
         except GLib.Error:
             return None
 
-    def wait_for(self, wanted):
-        """Waits until the focus is on `wanted` (name, window) as a reader finds it; returns what
-        it last found."""
+    @staticmethod
+    def matches(found, name, window):
+        return (found[0], found[2]) == (name, window) and found[1] and found[3]
+
+    def wait_for(self, name, window):
+        """Waits until the focus is on `name` in `window` as a reader finds it, and a moment
+        more; returns what it then finds."""
         end = time.monotonic() + STEP_S
         found = None
         while time.monotonic() < end:
             self.pump(0.1)
             found = self.focus()
-            if found is not None and (found[0], found[2]) == wanted and found[1] and found[3]:
-                return found
+            if found is not None and self.matches(found, name, window):
+                # It must stay there, as the keyboard's focus does, not pass through.
+                self.pump(SETTLE_S)
+                return self.focus()
         return found
 
     def file_field(self):
@@ -120,42 +127,58 @@ def main():
                                              stdout=out, stderr=subprocess.STDOUT))
 
         def expect(moment, name, window):
-            found = reader.wait_for((name, window))
-            if found is None or (found[0], found[2]) != (name, window) or not all(found[1::2]):
+            found = reader.wait_for(name, window)
+            if found is None or not reader.matches(found, name, window):
                 failures.append("%s: the reader finds %s, not %s focused in the active %s" %
                                 (moment, found, name, window))
                 return False
-            print("%s: %s in %s" % (moment, name, window))
+            print("%s: %s in %s" % (moment, found[0], found[2]))
             return True
 
-        def load(path):
+        def open_dialog():
             reader.key("Return")  # 読み込み
             field = reader.file_field()
             if field is None:
                 failures.append("no file dialog took the focus")
+            return field
+
+        def load(path):
+            field = open_dialog()
+            if field is None:
                 return False
             Atspi.EditableText.set_text_contents(field, path)
             reader.pump(0.3)
             reader.key("Return")
             return True
 
-        steps_ok = (expect("the title", "スタート", "タイトル") and
-                    (reader.key("Return") or expect("the options", "ＶＳバトル", "オプション")) and
-                    (reader.key("Return") or expect("the entry", "読み込み", "1Ｐｌａｙｅｒ")))
-        if steps_ok:
-            reader.key("Return")
-            if reader.file_field() is None:
-                failures.append("no file dialog took the focus")
-            else:
-                reader.key("Escape")
-                steps_ok = expect("after a cancelled dialog", "読み込み", "1Ｐｌａｙｅｒ")
-        if steps_ok and load(os.path.join(samples, "pochimaru.dat")):
-            steps_ok = expect("after the first load", "登録", "1Ｐｌａｙｅｒ")
-            if steps_ok:
-                reader.key("Return")
-                steps_ok = expect("after the first registration", "読み込み", "2Ｐｌａｙｅｒ")
-            if steps_ok and load(os.path.join(samples, "rendaa.dat")):
-                expect("after the second load", "登録", "2Ｐｌａｙｅｒ")
+        def register():
+            reader.key("Return")  # 登録
+            return True
+
+        def cancel():
+            if open_dialog() is None:
+                return False
+            reader.key("Escape")
+            return True
+
+        def walk(key):
+            reader.key(key)
+            return True
+
+        first = os.path.join(samples, "pochimaru.dat")
+        second = os.path.join(samples, "rendaa.dat")
+        steps = [
+            ("the title", lambda: True, "スタート", "タイトル"),
+            ("the options", lambda: walk("Return"), "ＶＳバトル", "オプション"),
+            ("the entry", lambda: walk("Return"), "読み込み", "1Ｐｌａｙｅｒ"),
+            ("after a cancelled dialog", cancel, "読み込み", "1Ｐｌａｙｅｒ"),
+            ("after the first load", lambda: load(first), "登録", "1Ｐｌａｙｅｒ"),
+            ("after the first registration", register, "読み込み", "2Ｐｌａｙｅｒ"),
+            ("after the second load", lambda: load(second), "登録", "2Ｐｌａｙｅｒ"),
+        ]
+        for moment, act, name, window in steps:
+            if not act() or not expect(moment, name, window):
+                break
         for failure in failures:
             print("FAIL: " + failure)
         return 1 if failures else 0
