@@ -151,8 +151,8 @@ def main():
             reader.key("Return")
             return True
 
-        def register():
-            reader.key("Return")  # 登録
+        def enter():  # the focused button
+            reader.key("Return")
             return True
 
         def cancel():
@@ -161,19 +161,15 @@ def main():
             reader.key("Escape")
             return True
 
-        def walk(key):
-            reader.key(key)
-            return True
-
         first = os.path.join(samples, "pochimaru.dat")
         second = os.path.join(samples, "rendaa.dat")
         steps = [
             ("the title", lambda: True, "スタート", "タイトル"),
-            ("the options", lambda: walk("Return"), "ＶＳバトル", "オプション"),
-            ("the entry", lambda: walk("Return"), "読み込み", "1Ｐｌａｙｅｒ"),
+            ("the options", enter, "ＶＳバトル", "オプション"),
+            ("the entry", enter, "読み込み", "1Ｐｌａｙｅｒ"),
             ("after a cancelled dialog", cancel, "読み込み", "1Ｐｌａｙｅｒ"),
             ("after the first load", lambda: load(first), "登録", "1Ｐｌａｙｅｒ"),
-            ("after the first registration", register, "読み込み", "2Ｐｌａｙｅｒ"),
+            ("after the first registration", enter, "読み込み", "2Ｐｌａｙｅｒ"),
             ("after the second load", lambda: load(second), "登録", "2Ｐｌａｙｅｒ"),
         ]
         for moment, act, name, window in steps:
@@ -181,6 +177,9 @@ def main():
                 break
         for failure in failures:
             print("FAIL: " + failure)
+        if failures:
+            with open(os.path.join(home, "game.out")) as out:
+                print("the game said:\n" + out.read())
         return 1 if failures else 0
     finally:
         atspi_session.stop(children)
