@@ -28,10 +28,14 @@ bool japanese(const QString& text) {
   return false;
 }
 
-// Every shown button, check box, combo box, scroll bar and progress bar of `window`, as the
-// accessibility bridge sees it, has a Japanese name.
+// `window` is a frame named by its caption, and every shown button, check box, combo box, scroll
+// bar and progress bar in it, as the accessibility bridge sees it, has a Japanese name.
 void expectNamed(QWidget& window) {
   SCOPED_TRACE(window.objectName().toStdString());
+  QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->role(), QAccessible::Window);
+  EXPECT_EQ(frame->text(QAccessible::Name), window.windowTitle());
   int controls = 0;
   for (QWidget* w : window.findChildren<QWidget*>()) {
     if (!w->isVisibleTo(&window)) continue;
@@ -85,6 +89,7 @@ TEST(AccessibilityTest, EveryControlOfEveryScreenHasAJapaneseName) {
   ASSERT_NE(battle->moveList(), nullptr);
   EXPECT_EQ(QAccessible::queryAccessibleInterface(battle->moveList())->text(QAccessible::Name),
             QStringLiteral("持ち技"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(battle->moveList())->role(), QAccessible::Window);
   battle->moveList()->close();
   flushDeletes();
   emit battle->battleOver();
