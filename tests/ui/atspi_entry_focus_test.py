@@ -5,7 +5,9 @@ In a private D-Bus session it starts Xvfb and openbox and the game at its title,
 the keyboard to the entry screen. Each player opens the real file dialog with 読み込み, names a
 sample file and accepts; a cancelled dialog comes first. After each dialog and each
 registration, the focused object that the reader is told of must be the button that the
-keyboard has: FOCUSED, in the ACTIVE window, and the last to gain the focus.
+keyboard has: FOCUSED, in the ACTIVE window, and the last to gain the focus. A reader that comes
+without the events must find it too: from the desktop to the game, its active frame, and the one
+FOCUSED object in it.
 
 usage: atspi_entry_focus_test.py GAME SAMPLES_DIR  (it runs itself under dbus-run-session)
 Exit status 0 passed, 1 failed, 77 skipped (a program or module is missing).
@@ -34,6 +36,8 @@ atspi_session.run_privately(deadline_s=200)
 
 STEP_S = 15  # each step's wait for the focus, bounded
 SETTLE_S = 1  # how long the focus must then stay
+# The roles a reader takes for a top-level window it may find the focus in.
+WINDOW_ROLES = (Atspi.Role.FRAME, Atspi.Role.DIALOG, Atspi.Role.WINDOW)
 
 
 class Reader:
@@ -98,6 +102,37 @@ class Reader:
                 return self.focus()
         return found
 
+    @staticmethod
+    def walk(pid):
+        """The focus as a reader finds it without events: from the desktop to the application of
+        process `pid`, the windows it holds that are ACTIVE frames or dialogs, and every FOCUSED
+        object in them. Returns [(window name, [names of its FOCUSED objects])]."""
+        found = []
+        desktop = Atspi.get_desktop(0)
+        try:
+            for i in range(desktop.get_child_count()):
+                app = desktop.get_child_at_index(i)
+                if app is None or app.get_process_id() != pid:
+                    continue
+                for j in range(app.get_child_count()):
+                    window = app.get_child_at_index(j)
+                    if window is None or window.get_role() not in WINDOW_ROLES or \
+                            not window.get_state_set().contains(Atspi.StateType.ACTIVE):
+                        continue
+                    focused = []
+                    nodes = [window]
+                    while nodes:
+                        node = nodes.pop()
+                        if node.get_state_set().contains(Atspi.StateType.FOCUSED):
+                            focused.append(node.get_name() or "")
+                        nodes.extend(node.get_child_at_index(k)
+                                     for k in range(node.get_child_count()))
+                        nodes = [n for n in nodes if n is not None]
+                    found.append((window.get_name() or "", focused))
+        except GLib.Error as error:
+            found.append(("(%s)" % error.message, []))
+        return found
+
     def file_field(self):
         """The file name field of the dialog that has the focus, once it has it."""
         end = time.monotonic() + STEP_S
@@ -123,14 +158,20 @@ def main():
         Atspi.init()
         reader = Reader(env)
         with open(os.path.join(home, "game.out"), "w") as out:
-            children.append(subprocess.Popen([game], env=atspi_session.game_environment(env, home),
-                                             stdout=out, stderr=subprocess.STDOUT))
+            game_process = subprocess.Popen([game], env=atspi_session.game_environment(env, home),
+                                            stdout=out, stderr=subprocess.STDOUT)
+            children.append(game_process)
 
         def expect(moment, name, window):
             found = reader.wait_for(name, window)
             if found is None or not reader.matches(found, name, window):
                 failures.append("%s: the reader finds %s, not %s focused in the active %s" %
                                 (moment, found, name, window))
+                return False
+            walked = reader.walk(game_process.pid)
+            if walked != [(window, [name])]:
+                failures.append("%s: walking from the desktop, the reader finds %s, not %s "
+                                "focused in the active frame %s" % (moment, walked, name, window))
                 return False
             print("%s: %s in %s" % (moment, found[0], found[2]))
             return True
