@@ -178,9 +178,12 @@ TEST_F(NarrationTest, TheBattleIsToldInOrderOnTheFocusedPortrait) {
     if (narration()->carrier() != nullptr) {
       EXPECT_EQ(narration()->carrier(), portrait);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-      // The reader's focus is on the portrait's item that tells the news.
-      QAccessibleInterface* item = QAccessible::queryAccessibleInterface(portrait)->focusChild();
+      // The reader's focus is on the portrait's item that tells the news, and only there.
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(portrait);
+      QAccessibleInterface* item = face->focusChild();
       ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(item->state().focused);
+      EXPECT_FALSE(face->state().focused);
       EXPECT_EQ(item->text(QAccessible::Name), narration()->lastNews());
       EXPECT_EQ(item->role(), QAccessible::StaticText);
       EXPECT_EQ(item->parent()->object(), portrait);
