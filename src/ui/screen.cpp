@@ -71,6 +71,12 @@ bool Screen::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
   }
+  // Qt does not tell a reader that a window's title changed, and a reader keeps the name it
+  // has: the entry screen's title names the player on turn.
+  if (event->type() == QEvent::WindowTitleChange) {
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+  }
   return QWidget::event(event);
 }
 

@@ -7,7 +7,7 @@ sample file and accepts; a cancelled dialog comes first. After each dialog and e
 registration, the focused object that the reader is told of must be the button that the
 keyboard has: FOCUSED, in the ACTIVE window, and the last to gain the focus. A reader that comes
 without the events must find it too: from the desktop to the game, its active frame, and the one
-FOCUSED object in it.
+FOCUSED object in it. The window's new title for the second player is told to the reader.
 
 usage: atspi_entry_focus_test.py GAME SAMPLES_DIR  (it runs itself under dbus-run-session)
 Exit status 0 passed, 1 failed, 77 skipped (a program or module is missing).
@@ -48,10 +48,21 @@ class Reader:
         self.gained = None  # the object that last gained the focus, by its event
         self.listener = Atspi.EventListener.new(self._on_focus)
         self.listener.register("object:state-changed:focused")
+        self.renamed = []  # the new names of windows, as the reader is told of them
+        self.name_listener = Atspi.EventListener.new(self._on_name)
+        self.name_listener.register("object:property-change:accessible-name")
 
     def _on_focus(self, event):
         if event.detail1 == 1:
             self.gained = event.source
+
+    def _on_name(self, event):
+        try:
+            if event.source.get_role() in WINDOW_ROLES:
+                event.source.clear_cache()
+                self.renamed.append(event.source.get_name() or "")
+        except GLib.Error:
+            pass
 
     def pump(self, seconds):
         context = GLib.MainContext.default()
@@ -216,6 +227,10 @@ def main():
         for moment, act, name, window in steps:
             if not act() or not expect(moment, name, window):
                 break
+        # A reader keeps a window's name until it is told of a new one.
+        if not failures and "2Ｐｌａｙｅｒ" not in reader.renamed:
+            failures.append("the reader was not told the entry window's new title, only %s" %
+                            reader.renamed)
         for failure in failures:
             print("FAIL: " + failure)
         if failures:
