@@ -2,6 +2,8 @@
 #include "ui/screen.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -18,12 +20,30 @@
 
 namespace momiru::ui {
 
+namespace {
+
+// A screen is a top-level window, and a reader looks for the focus in the active frame or dialog;
+// Qt makes a plain widget a filler, even as a window, so every screen is made a frame.
+QAccessibleInterface* screenAccessible(const QString&, QObject* object) {
+  if (auto* screen = qobject_cast<Screen*>(object)) {
+    return new QAccessibleWidget(screen, QAccessible::Window);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Screen::Screen(ScreenContext& context, const char* objectName, const QString& caption,
                QSize clientTwips)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
       ctx(context),
       gs(context.gs) {
+  static const bool frames = [] {
+    QAccessible::installFactory(screenAccessible);
+    return true;
+  }();
+  (void)frames;
   setObjectName(QString::fromLatin1(objectName));
   setWindowTitle(caption);
   setAttribute(Qt::WA_DeleteOnClose);
@@ -52,6 +72,12 @@ bool Screen::event(QEvent* event) {
   // that is done, the frame is shown.
   if (event->type() == QEvent::WindowActivate) {
     QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
+  }
+  // Qt does not tell a reader that a window's title changed, and a reader keeps the name it
+  // has: the entry screen's title names the player on turn.
+  if (event->type() == QEvent::WindowTitleChange) {
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
   }
   return QWidget::event(event);
 }

@@ -28,10 +28,14 @@ bool japanese(const QString& text) {
   return false;
 }
 
-// Every shown button, check box, combo box, scroll bar and progress bar of `window`, as the
-// accessibility bridge sees it, has a Japanese name.
+// `window` is a frame named by its caption, and every shown button, check box, combo box, scroll
+// bar and progress bar in it, as the accessibility bridge sees it, has a Japanese name.
 void expectNamed(QWidget& window) {
   SCOPED_TRACE(window.objectName().toStdString());
+  QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->role(), QAccessible::Window);
+  EXPECT_EQ(frame->text(QAccessible::Name), window.windowTitle());
   int controls = 0;
   for (QWidget* w : window.findChildren<QWidget*>()) {
     if (!w->isVisibleTo(&window)) continue;
@@ -85,6 +89,7 @@ TEST(AccessibilityTest, EveryControlOfEveryScreenHasAJapaneseName) {
   ASSERT_NE(battle->moveList(), nullptr);
   EXPECT_EQ(QAccessible::queryAccessibleInterface(battle->moveList())->text(QAccessible::Name),
             QStringLiteral("持ち技"));
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(battle->moveList())->role(), QAccessible::Window);
   battle->moveList()->close();
   flushDeletes();
   emit battle->battleOver();
@@ -173,9 +178,12 @@ TEST_F(NarrationTest, TheBattleIsToldInOrderOnTheFocusedPortrait) {
     if (narration()->carrier() != nullptr) {
       EXPECT_EQ(narration()->carrier(), portrait);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-      // The reader's focus is on the portrait's item that tells the news.
-      QAccessibleInterface* item = QAccessible::queryAccessibleInterface(portrait)->focusChild();
+      // The reader's focus is on the portrait's item that tells the news, and only there.
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(portrait);
+      QAccessibleInterface* item = face->focusChild();
       ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(item->state().focused);
+      EXPECT_FALSE(face->state().focused);
       EXPECT_EQ(item->text(QAccessible::Name), narration()->lastNews());
       EXPECT_EQ(item->role(), QAccessible::StaticText);
       EXPECT_EQ(item->parent()->object(), portrait);
