@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QScreen>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
@@ -135,6 +136,17 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
 }
 
 void ScreenFlow::go(Where next) {
+  // The next screen opens where the player's eyes are: on the centre of the one it replaces.
+  std::optional<QRect> previous;
+  QMargins frame;
+  QScreen* desktop = QGuiApplication::primaryScreen();
+  if (current_ && current_->isVisible()) {
+    previous = current_->geometry();
+    const QRect outer = current_->frameGeometry();
+    frame = QMargins(previous->left() - outer.left(), previous->top() - outer.top(),
+                     outer.right() - previous->right(), outer.bottom() - previous->bottom());
+    desktop = current_->screen();
+  }
   if (current_) {
     switching_ = true;
     current_->close();
@@ -142,7 +154,13 @@ void ScreenFlow::go(Where next) {
   }
   current_ = create(next);
   where_ = current_ ? next : Where::End;
-  if (current_) current_->show();
+  if (!current_) return;
+  if (desktop != nullptr) {
+    const QRect available = desktop->availableGeometry();
+    current_->setGeometry(ui::placedScreen(
+        current_->size(), previous ? previous->center() : available.center(), available, frame));
+  }
+  current_->show();
 }
 
 ui::Screen* ScreenFlow::create(Where where) {

@@ -105,6 +105,19 @@ void Screen::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
+QRect placedScreen(QSize client, QPoint centre, const QRect& available, const QMargins& frame) {
+  QRect placed(QPoint(0, 0), client);
+  placed.moveCenter(centre);
+  const QRect room = available.marginsRemoved(frame);
+  // Right and bottom edges first, then left and top, so that the top left wins when the window
+  // is larger than the room.
+  if (placed.right() > room.right()) placed.moveRight(room.right());
+  if (placed.bottom() > room.bottom()) placed.moveBottom(room.bottom());
+  if (placed.left() < room.left()) placed.moveLeft(room.left());
+  if (placed.top() < room.top()) placed.moveTop(room.top());
+  return placed;
+}
+
 QString displayText(const std::string& text) {
   QString shown = QString::fromStdString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
