@@ -25,25 +25,6 @@ namespace momiru::app {
 
 namespace {
 
-// The settings file's switches and speed for a battle that skips the options screen, brought
-// into the values the options screen's controls can hold; the values that screen first shows
-// when no settings file has been read.
-void useSettingsFile(GameState& gs, const std::filesystem::path& dir) {
-  const Settings before = gs.settings;
-  LoadSettings(gs, dir);
-  if (gs.settings == before && gs.settings.battleSpeed == 0) {
-    for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
-      gs.settings.*Settings::kSwitches[i] = ui::OptionsScreen::kFirstSwitches[i];
-    }
-    gs.settings.battleSpeed = ui::OptionsScreen::kFirstSpeed;
-  }
-  for (std::int32_t Settings::*entry : Settings::kSwitches) {
-    gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
-  }
-  gs.settings.battleSpeed = std::clamp<std::int32_t>(
-      gs.settings.battleSpeed, ui::OptionsScreen::kSpeedMin, ui::OptionsScreen::kSpeedMax);
-}
-
 #ifndef MOMIRU_VERSION
 #define MOMIRU_VERSION "unknown"
 #endif
@@ -78,7 +59,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
-  useSettingsFile(gs, ctx_.settingsDir);
+  LoadSettingsForBattle(gs, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.currentSlot = 0;
   const std::filesystem::path* files[kSlots] = {&first, &second};

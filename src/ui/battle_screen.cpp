@@ -315,7 +315,8 @@ void BattleScreen::startBattle() {
     seed_ = source ? source() : clockSeed();
   }
   gs.randomUnit.seed(seed_);
-  recordedInterval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
+  recordedInterval_ =
+      std::clamp(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   stepInterval_ = recordedInterval_;
 
   PictureBank& bank = ctx.pictures;
