@@ -751,7 +751,7 @@ void BattleScreen::stopEverything() {
   popupTimer_.stop();
   musicKeeperTimer_.stop();
   for (media::MediaPlayer* player : {&sounds_.music, &sounds_.hit, &sounds_.specialHit}) {
-    player->Command("Close");
+    player->close();
   }
   if (moveList_) moveList_->close();
 }
