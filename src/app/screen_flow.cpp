@@ -3,13 +3,13 @@
 #include "app/screen_flow.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 
+#include "app/battle_recording.h"
 #include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
@@ -24,10 +24,6 @@
 namespace momiru::app {
 
 namespace {
-
-#ifndef MOMIRU_VERSION
-#define MOMIRU_VERSION "unknown"
-#endif
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -241,29 +237,10 @@ void ScreenFlow::recordBattle() {
   for (std::size_t s = 0; s < kSlots; ++s) {
     if (files_[s]) files[s] = pathToUtf8(files_[s]->file.filename());
   }
-  const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-  lastReplay_ = battle::makeReplay(*battleStart_, files, battleSeed_, date, MOMIRU_VERSION);
+  BattleRecording recording = app::recordBattle(*battleStart_, files, battleSeed_);
   battleStart_.reset();
-  lastSaved_.reset();
-  // Whatever happens here, the battle and its result screen go on: one line on stderr.
-  std::string error;
-  const std::filesystem::path dir = battle::replayDirectory();
-  if (dir.empty()) {
-    error = "no folder for replays (neither XDG_DATA_HOME nor HOME is set)";
-  } else {
-    lastSaved_ = battle::saveReplay(dir, *lastReplay_, &error);
-  }
-  std::string line;
-  if (lastSaved_) {
-    line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
-  } else {
-    for (char& c : error) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    line = "momiru-battle: the replay could not be saved: " + error + "\n";
-  }
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  lastReplay_ = std::move(recording.replay);
+  lastSaved_ = std::move(recording.saved);
 }
 
 QWidget* ScreenFlow::messageParent() const {
