@@ -127,10 +127,8 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Battle: {
       const std::optional<std::uint64_t> seed = std::exchange(nextSeed_, std::nullopt);
-      if (seed) ui::BattleScreen::setSeedSource([value = *seed] { return value; });
       battleStart_ = ctx_.gs;  // the records as registered, before the battle lowers any HP
-      auto* battle = new ui::BattleScreen(ctx_);  // takes its seed as it loads
-      if (seed) ui::BattleScreen::setSeedSource({});
+      auto* battle = new ui::BattleScreen(ctx_, seed);  // the clock's seed without one
       battleSeed_ = battle->seed();
       connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
         recordBattle();

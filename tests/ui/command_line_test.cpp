@@ -15,6 +15,7 @@
 #include "app/replay_line.h"
 #include "app/screen_flow.h"
 #include "lab/lab_support.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/result_screen.h"
 #include "ui_support.h"
@@ -105,8 +106,6 @@ class WatchBattleTest : public ::testing::Test {
   int ended = 0;
   app::ScreenFlow flow{h.ctx, [this] { ++ended; }};
 
-  ~WatchBattleTest() override { ui::BattleScreen::setSeedSource({}); }
-
   // Runs the battle on screen to its end; false when it stalls.
   bool playToTheEnd() {
     auto* battle = qobject_cast<ui::BattleScreen*>(flow.current());
@@ -163,7 +162,8 @@ TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
     const std::string line = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(h.gs.settings, settings);
     EXPECT_EQ(line.find("--halve") != std::string::npos, settings.halveDamage == 1) << line;
-    EXPECT_EQ(static_cast<ui::BattleScreen*>(flow.current())->stepInterval(), settings.battleSpeed);
+    EXPECT_EQ(ui::BattleScreenProbe(*static_cast<ui::BattleScreen*>(flow.current())).stepInterval(),
+              settings.battleSpeed);
   }
 }
 
