@@ -18,7 +18,7 @@
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/result_screen.h"
-#include "ui_support.h"
+#include "ui/ui_support.h"
 
 namespace momiru::uitest {
 namespace {

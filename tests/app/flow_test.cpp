@@ -13,7 +13,7 @@
 #include "app/screen_flow.h"
 #include "ui/battle_screen.h"
 #include "ui/title_screen.h"
-#include "ui_support.h"
+#include "ui/ui_support.h"
 
 namespace momiru::uitest {
 namespace {
