@@ -27,7 +27,6 @@ using nlohmann::ordered_json;
 constexpr int kMaxDepth = 8;
 constexpr std::string_view kPageScript = R"(<script type="application/json" id="momiru-replay">)";
 constexpr std::string_view kPageScriptEnd = "</script>";
-constexpr std::int32_t kFallbackSpeed = 150;
 
 ordered_json optionalSlot(const std::optional<std::int32_t>& slot) {
   return slot ? ordered_json(*slot) : ordered_json(nullptr);
@@ -199,7 +198,7 @@ Replay readReplay(const json& root) {
   if (!seed.is_number_unsigned()) refuse("seed is not a whole number from 0 to 2^64-1");
   out.seed = seed.get<std::uint64_t>();
   out.halve = boolAt(root, "halve", "");
-  out.speed = int32At(root, "speed", "", 1, 300);
+  out.speed = int32At(root, "speed", "", Settings::kMinSpeed, Settings::kMaxSpeed);
   const json& switches = objectAt(root, "switches", "");
   out.messageBox = boolAt(switches, "message_box", "switches.");
   out.hitBackground = boolAt(switches, "hit_background", "switches.");
@@ -267,8 +266,9 @@ Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>&
   r.seed = seed;
   r.halve = start.settings.halveDamage != 0;
   // A state that never had a speed (the lab's) is kept at the options screen's usual one.
-  r.speed = start.settings.battleSpeed == 0 ? kFallbackSpeed
-                                            : std::clamp(start.settings.battleSpeed, 1, 300);
+  r.speed = start.settings.battleSpeed == 0
+                ? Settings::kDefaultSpeed
+                : std::clamp(start.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   r.messageBox = start.settings.showMessageBox != 0;
   r.hitBackground = start.settings.showHitBackground != 0;
   for (std::size_t s = 0; s < kSlots; ++s) {

@@ -53,8 +53,9 @@ struct Replay {
   std::string date;       // UTC, ISO 8601: 2026-12-08T12:34:56Z
   std::uint64_t seed = 0;
   bool halve = false;
-  std::int32_t speed = 150;  // the battle-step interval it was played at, 1..300 ms
-  bool messageBox = true;    // presentation only: the rules never read these two
+  std::int32_t speed = Settings::kDefaultSpeed;  // the battle-step interval it was played at, in
+                                                 // ms, Settings::kMinSpeed..kMaxSpeed
+  bool messageBox = true;  // presentation only: the rules never read these two
   bool hitBackground = true;
   std::array<ReplayCharacter, kSlots> characters;
   ReplayResult result;
@@ -73,7 +74,8 @@ ReplayResult playReplay(const Replay& replay, std::string* log = nullptr,
 // with its switches and speed: plays it to fill in the result. `files` are the base names shown
 // (anything up to a last '/' is dropped). Texts are kept as valid UTF-8, bytes that are not
 // replaced by U+FFFD; names take no part in the rules, so the battle is the same. A speed
-// outside 1..300 is brought into it, and a state that never had one (0) gets 150.
+// outside Settings::kMinSpeed..kMaxSpeed is brought into it, and a state that never had one (0)
+// gets Settings::kDefaultSpeed.
 Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
                   std::uint64_t seed, std::string date, std::string writtenBy);
 

@@ -268,7 +268,7 @@ int battleCommand(const Args& args) {
     // The lab has no options screen: a replay it makes is watched as that screen starts.
     start.settings.showHitBackground = 1;
     start.settings.showMessageBox = 1;
-    start.settings.battleSpeed = 150;
+    start.settings.battleSpeed = Settings::kDefaultSpeed;
     const battle::Replay replay =
         battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
     if (saveTo && !saveReplayTo(*saveTo, replay)) status = 1;

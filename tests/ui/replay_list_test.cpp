@@ -18,6 +18,7 @@
 #include "app/screen_flow.h"
 #include "battle/records.h"
 #include "battle/replay_store.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/title_screen.h"
@@ -313,7 +314,8 @@ TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
     QCoreApplication::processEvents();  // the flow takes the request after the key
     flushDeletes();
     ASSERT_EQ(flow.where(), Where::Viewer);
-    EXPECT_TRUE(qobject_cast<ui::BattleScreen*>(flow.current())->replayMode());
+    EXPECT_TRUE(
+        ui::BattleScreenProbe(*qobject_cast<ui::BattleScreen*>(flow.current())).replayMode());
     flow.current()->close();  // the viewer's window closed: back to the list
     flushDeletes();
     ASSERT_EQ(flow.where(), Where::Replays);

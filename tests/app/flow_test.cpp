@@ -14,7 +14,7 @@
 #include "ui/battle_screen.h"
 #include "ui/screen.h"
 #include "ui/title_screen.h"
-#include "ui_support.h"
+#include "ui/ui_support.h"
 
 namespace momiru::uitest {
 namespace {
