@@ -302,14 +302,19 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
                         const BattlePageOptions& options) {
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  const OddsCount c =
-      countOutcomes(p.start, options.oddsBattles, replay.seed, jobs, battle::kDefaultMaxTurns);
+  const OddsCount c = countOutcomes(p.start, options.oddsBattles, replay.seed, jobs,
+                                    battle::kDefaultMaxTurns, options.oddsTurns);
   const std::string names[kSlots] = {escapeMarkup(p.start.combatant[0].name),
                                      escapeMarkup(p.start.combatant[1].name)};
   std::string out = "<section id=\"odds\">\n<h2>この組み合わせの勝率</h2>\n";
-  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。" +
-         "それぞれの戦いのシードは、このバトルのシード " + std::to_string(replay.seed) +
-         " から <code>momiru-lab simulate --seed " + std::to_string(replay.seed) +
+  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。";
+  if (c.battles < options.oddsBattles) {
+    out += "戦いが長いので、ターンの合計が " + grouped(options.oddsTurns) +
+           " ターンに達したところで止めました（予定は " + grouped(options.oddsBattles) + " 回）。";
+  }
+  out += std::string() + "それぞれの戦いのシードは、このバトルのシード " +
+         std::to_string(replay.seed) + " から <code>momiru-lab simulate --seed " +
+         std::to_string(replay.seed) +
          "</code> と同じ手順で導いています。区間は95%信頼区間（Wilson）です。" +
          format("%d ターンで終わらない戦いは「決着つかず」です。</p>\n",
                 static_cast<int>(battle::kDefaultMaxTurns));

@@ -130,6 +130,56 @@ TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
 }
 
+TEST(BattlePage, OddsKeepToTheirTurnBudgetAsIfCountedOneByOne) {
+  const GameState gs = testing::sanePair();
+  constexpr std::uint64_t kSeed = 42;
+  constexpr std::uint64_t kBudget = 40000;  // ends in the second chunk of 1024 battles
+  OddsCount expected;
+  battle::BatchBattles<false> runner(gs);
+  for (std::uint64_t i = 0; expected.turns < kBudget; ++i) {
+    const battle::Outcome o = runner.play(battleSeed(kSeed, i));
+    ++expected.battles;
+    expected.turns += static_cast<std::uint64_t>(o.turns);
+    ++(!o.finished     ? expected.unfinished
+       : o.winner == 0 ? expected.player1Wins
+       : o.winner == 1 ? expected.player2Wins
+                       : expected.draws);
+  }
+  ASSERT_GT(expected.battles, 1024u);
+  ASSERT_LT(expected.battles, 2048u);
+  for (const unsigned jobs : {1u, 2u, 3u}) {
+    EXPECT_EQ(countOutcomes(gs, 5000, kSeed, jobs, battle::kDefaultMaxTurns, kBudget), expected)
+        << jobs << " threads";
+  }
+  // Fewer battles than the budget allows: all of them, as without a budget.
+  const OddsCount all = countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns);
+  EXPECT_EQ(all.battles, 5000u);
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 3, battle::kDefaultMaxTurns, all.turns), all);
+  // However small the budget, the first battle counts.
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns, 0).battles, 1u);
+}
+
+TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSaysSo) {
+  const battle::Replay replay = sampleReplay(testing::endlessPair(), 9);
+  ASSERT_FALSE(replay.result.finished);
+  BattlePageOptions one = fromSources(100000);
+  one.jobs = 1;
+  const std::string page = battlePage(replay, one);
+  // Battles of 10,000 turns each, counted while those before them add up to less than 5,000,000.
+  EXPECT_NE(page.find("<p>同じ2体で 500 回戦わせた結果です。戦いが長いので、ターンの合計が "
+                      "5,000,000 ターンに達したところで止めました（予定は 100,000 回）。"),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr data-outcome=\"unfinished\"><td>決着つかず</td><td class=\"n\">500<"),
+            std::string::npos);
+  BattlePageOptions three = one;
+  three.jobs = 3;
+  EXPECT_EQ(battlePage(replay, three), page);
+
+  // An ordinary pairing plays all its battles and says nothing of a budget.
+  const std::string ordinary = battlePage(sampleReplay(), fromSources(100000));
+  EXPECT_NE(ordinary.find("<p>同じ2体で 100,000 回戦わせた結果です。それぞれ"), std::string::npos);
+}
+
 TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
   ScratchDir dir;
   const battle::Replay replay = sampleReplay();
