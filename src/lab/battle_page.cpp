@@ -453,6 +453,13 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   }
+  // Read back as the game and momiru-lab read pages: one that would not open again as this
+  // battle is never written. The bounds on each part of the page keep this from happening.
+  std::string why;
+  const std::optional<battle::Replay> back = battle::parseReplay(page, &why);
+  if (!back) return fail("the page would not open again as its battle (" + why + ")");
+  if (battle::replayJson(*back) != battle::replayJson(replay))
+    return fail("the page would not open again as the same battle");
   AtomicFile out(file);
   if (!out.created()) return fail("cannot be written");
   if (!out.commit(page)) return fail("cannot be written (disk full?)");

@@ -40,7 +40,8 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
 // "</" and no markup, and parses back to the same replay.
 std::string replayJsonForPage(const battle::Replay& replay);
 
-// Writes the page atomically to `file`. False with one line in `error` when it cannot.
+// Writes the page atomically to `file`, after reading it back as a replay: a page that would not
+// open again as the same battle is not written. False with one line in `error` when it cannot.
 bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
                      std::string* error, BattlePageOptions options = {});
 

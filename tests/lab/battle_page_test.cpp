@@ -130,6 +130,48 @@ TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
 }
 
+TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave) {
+  // Portraits as large as a page takes them.
+  ScratchDir pictures;
+  const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>";
+  momiru::testing::writeFile(pictures / "mae03.svg",
+                             svg + std::string(256 * 1024 - svg.size(), ' '));
+  BattlePageOptions options = fromSources(3);
+  options.findFile = [&](const std::filesystem::path& relative) {
+    return pictures.path() / relative.filename();
+  };
+  // Every text at its longest, in the characters that grow most in markup or in JSON, and a
+  // battle long enough to fill both charts and the log.
+  const char* const fills[] = {"\"", "<", "\x01", "\xEF\xBD\xB1" /* ｱ */};
+  for (const std::string fill : fills) {
+    const auto longest = [&](std::string head) {
+      while (head.size() + fill.size() <= battle::kReplayMaxTextBytes) head += fill;
+      return head + std::string(battle::kReplayMaxTextBytes - head.size(), 'x');
+    };
+    GameState gs = testing::endlessPair();
+    for (Combatant& c : gs.combatant) {
+      c.hp = {700, 700, 700, 700};
+      c.portrait = 3;
+      c.name = longest("");
+      for (std::size_t m = 0; m < kMoves; ++m) c.moveNames[m] = longest(m == 0 ? "B--" : "---");
+    }
+    const battle::Replay replay =
+        battle::makeReplay(gs, {longest(""), longest("")}, 5, longest(""), longest(""));
+    ASSERT_GT(replay.result.turns, 1200);
+
+    ScratchDir dir;
+    options.pageName = std::string(255, '\'');
+    std::string error;
+    ASSERT_TRUE(writeBattlePage(dir / "page.html", replay, &error, options)) << error;
+    const std::uintmax_t size = std::filesystem::file_size(dir / "page.html");
+    EXPECT_GT(size, battle::kReplayMaxBytes) << "as long as a page gets";
+    EXPECT_LT(size, battle::kPageMaxBytes / 2);
+    const auto back = battle::readReplayFile(dir / "page.html", &error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
+  }
+}
+
 TEST(BattlePage, OddsKeepToTheirTurnBudgetAsIfCountedOneByOne) {
   const GameState gs = testing::sanePair();
   constexpr std::uint64_t kSeed = 42;
