@@ -51,11 +51,13 @@ void add(OddsCount& c, const battle::Outcome& o) {
 
 OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_t seed,
                         unsigned jobs, std::int32_t maxTurns, std::uint64_t turnBudget) {
-  constexpr std::uint64_t kChunk = 1024;
   const bool budgeted = turnBudget != kNoTurnBudget;
+  // Battles are taken a chunk at a time. With a budget the chunks are small, since the budget is
+  // looked at between them: every thread plays at most one chunk past it.
+  const std::uint64_t chunk = budgeted ? 16 : 1024;
   turnBudget = std::max<std::uint64_t>(turnBudget, 1);  // at least the first battle counts
   jobs = static_cast<unsigned>(
-      std::clamp<std::uint64_t>(jobs, 1, std::max<std::uint64_t>(1, battles / kChunk)));
+      std::clamp<std::uint64_t>(jobs, 1, std::max<std::uint64_t>(1, battles / 1024)));
   std::atomic<std::uint64_t> next{0};
   std::atomic<bool> failed{false};
   // Without a budget each thread counts on its own. With one, every chunk keeps its battles in
@@ -72,9 +74,9 @@ OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_
       battle::BatchBattles<false> runner(gs);
       std::vector<battle::Outcome> played;
       while (!failed && (!budgeted || turnsPlayed.load() < turnBudget)) {
-        const std::uint64_t from = next.fetch_add(kChunk);
+        const std::uint64_t from = next.fetch_add(chunk);
         if (from >= battles) break;
-        const std::uint64_t to = std::min(battles, from + kChunk);
+        const std::uint64_t to = std::min(battles, from + chunk);
         if (!budgeted) {
           for (std::uint64_t i = from; i < to; ++i)
             add(counts[t], runner.play(battleSeed(seed, i), maxTurns));
@@ -126,7 +128,7 @@ OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_
       if (all.turns >= turnBudget) return all;
       add(all, o);
     }
-    expected = from + kChunk;
+    expected = from + chunk;
   }
   return all;
 }
