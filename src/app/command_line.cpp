@@ -5,6 +5,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "data/text_safety.h"
+
 namespace momiru::app {
 
 const char* const kHelpText =
@@ -18,7 +20,8 @@ const char* const kHelpText =
     "player 2, registered as the entry screen registers them (equal names get \"(1)\" and\n"
     "\"(2)\"), with the switches and the speed of the settings file settei.sei (the options\n"
     "screen's first values when there is none). A file whose integrity check fails shows the\n"
-    "game's message and ends the program; a file that cannot be read opens the title instead.\n"
+    "game's message and ends the program with status 1; a file that cannot be read is told in\n"
+    "a message, and the game opens at the title instead.\n"
     "After the battle comes the result screen, and タイトルに戻る leads into the usual round.\n"
     "\n"
     "With one file, a replay (FILE.momiru-replay, or a battle page .html that carries one), the\n"
@@ -100,13 +103,9 @@ CommandLine wrong(std::string message) {
 }  // namespace
 
 std::string usageLine(const std::string& wrong) {
-  // The words quoted in it come from the user: no control character may break the one line or
-  // reach the terminal.
-  std::string shown = wrong;
-  for (char& c : shown) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  return "momiru-battle: " + shown + " (try 'momiru-battle --help')\n";
+  // The words quoted in it come from the user: nothing in them may break the one line, reach the
+  // terminal or reorder the line.
+  return "momiru-battle: " + visibleText(wrong) + " (try 'momiru-battle --help')\n";
 }
 
 CommandLine parseCommandLine(const std::vector<std::string>& words) {

@@ -12,6 +12,8 @@
 namespace momiru::app {
 
 inline constexpr int kUsageError = 64;
+// The exit status after a save-data file named on the command line fails its integrity check.
+inline constexpr int kTamperedFileStatus = 1;
 
 extern const char* const kHelpText;
 

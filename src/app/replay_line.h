@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <string>
 
-#include "lab/text.h"
+#include "data/text_safety.h"
 
 namespace momiru::app {
 
-// One shell word for a file name; the lab's quoting, so that every command we print reads alike.
-using lab::shellQuote;
+// One shell word for a file name: the quoting momiru-lab uses, so that every command printed
+// reads alike.
+using momiru::shellQuote;
 
 struct ReplaySource {
   std::filesystem::path file;     // empty when the slot's record did not come from a file

@@ -10,9 +10,12 @@
 #include <string>
 #include <utility>
 
+#include "app/command_line.h"
+#include "app/replay_line.h"
 #include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
+#include "data/text_safety.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
@@ -56,6 +59,25 @@ std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   return ec ? file : absolute;
 }
 
+// Why a save-data file named on the command line could not be used, in the player's words.
+QString unreadableFileMessage(const std::filesystem::path& file) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  QString why;
+  if (status.type() == std::filesystem::file_type::not_found) {
+    why = QStringLiteral("ファイルが見つかりません。");
+  } else if (status.type() == std::filesystem::file_type::directory) {
+    why = QStringLiteral("フォルダはセーブデータではありません。");
+  } else if (ec || status.type() != std::filesystem::file_type::regular) {
+    why = QStringLiteral("ファイルを開けません。");
+  } else {
+    why = QStringLiteral("モミルＮｏ．１のセーブデータとして読めません。");
+  }
+  return QStringLiteral("セーブデータを読み込めませんでした。\n") +
+         ui::shownName(pathToUtf8(file.filename())) + QLatin1Char('\n') + why +
+         QStringLiteral("\nタイトル画面から始めます。");
+}
+
 }  // namespace
 
 ScreenFlow::ScreenFlow(ui::ScreenContext& context, std::function<void()> endProgram)
@@ -80,18 +102,25 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
   useSettingsFile(gs, ctx_.settingsDir);
   gs.battleLog.clear();
+  gs.shownLog.clear();
   gs.currentSlot = 0;
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
     std::string reason;
-    switch (ui::loadSaveDataFile(gs, slot, *files[slot], ctx_.dialogs, nullptr, &reason)) {
+    // Quoted as the shell would take it: a file name cannot break the one line.
+    const std::string quoted = shellQuote(files[slot]->string());
+    const ui::TamperedEnding ending{
+        kTamperedFileStatus,
+        "momiru-battle: " + quoted + ": the file failed its integrity check; the game ends\n"};
+    switch (ui::loadSaveDataFile(gs, slot, *files[slot], ctx_.dialogs, nullptr, &reason, ending)) {
       case ui::FileLoad::Tampered:
         where_ = Where::End;  // the program has ended
         return false;
       case ui::FileLoad::Failed:
-        // Quoted as the shell would take it: a file name cannot break the one line.
-        std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n",
-                     shellQuote(files[slot]->string()).c_str(), reason.c_str());
+        std::fprintf(stderr, "momiru-battle: %s: %s; the game opens at the title\n", quoted.c_str(),
+                     visibleText(reason).c_str());
+        // A player who double-clicked never sees stderr: the window says it too.
+        ctx_.dialogs.replayMessage(nullptr, unreadableFileMessage(*files[slot]));
         start();
         return false;
       case ui::FileLoad::Loaded:
@@ -276,10 +305,7 @@ void ScreenFlow::recordBattle() {
   if (lastSaved_) {
     line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
   } else {
-    for (char& c : error) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    line = "momiru-battle: the replay could not be saved: " + error + "\n";
+    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
   }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
@@ -305,10 +331,7 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
   if (!replay) {
     if (where_ != from) go(from);
-    std::string shown = error;
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
+    const std::string shown = visibleText(error);
     std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the %s\n",
                  shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
                  from == Where::Replays ? "replay list" : "title");

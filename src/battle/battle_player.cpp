@@ -4,16 +4,24 @@
 #include <limits>
 #include <utility>
 
+#include "data/text_safety.h"
+
 namespace momiru::battle {
 
 BattlePlayer::BattlePlayer(GameState& gs, BattleView& view)
-    : gs_(gs), view_(&view), rules_(gs), texts_(gs), progress_(rules_.start()) {
+    : gs_(gs),
+      view_(&view),
+      rules_(gs),
+      texts_(gs),
+      shownTexts_(gs, plainName),
+      progress_(rules_.start()) {
   message_.reserve(512);
 }
 
 void BattlePlayer::load() {
   randomAtLoad_ = gs_.randomUnit;
   logAtLoad_ = gs_.battleLog;
+  shownLogAtLoad_ = gs_.shownLog;
   winnerAtLoad_ = gs_.winner;
   loserAtLoad_ = gs_.loser;
   restart();
@@ -22,12 +30,14 @@ void BattlePlayer::load() {
 void BattlePlayer::restart() {
   gs_.randomUnit = randomAtLoad_;
   gs_.battleLog = logAtLoad_;
+  gs_.shownLog = shownLogAtLoad_;
   gs_.winner = winnerAtLoad_;
   gs_.loser = loserAtLoad_;
   progress_ = rules_.start();
   nextAttacker_ = kFirstAttacker;
   turn_ = TurnRecord{};
   turnLog_.clear();
+  shownTurnLog_.clear();
   message_.clear();
   inTurn_ = false;
   next_ = Step::Announce;
@@ -133,7 +143,7 @@ void BattlePlayer::stepTick() {
       break;
     case Step::HitCount: {
       std::string text = message_;
-      texts_.appendHits(text, turn_.hits);
+      shownTexts_.appendHits(text, turn_.hits);
       setMessage(std::move(text));
       next_ = Step::Judge;
       break;
@@ -157,22 +167,26 @@ void BattlePlayer::decideTurn() {
   // The whole turn is decided now; the steps that follow only show it.
   decided_.clear();
   turnLog_.clear();
+  shownTurnLog_.clear();
   TurnRecorder recorder(rules_, decided_);
   LogWriter log(texts_, turnLog_);
-  BothSinks<TurnRecorder, LogWriter> sinks{recorder, log};
+  LogWriter shownLog(shownTexts_, shownTurnLog_);
+  BothSinks<LogWriter, LogWriter> logs{log, shownLog};
+  BothSinks<TurnRecorder, BothSinks<LogWriter, LogWriter>> sinks{recorder, logs};
   rules_.playTurn(turn_.attacker, progress_, gs_.randomUnit, sinks);
   turn_ = std::move(decided_.back());
-  setMessage(texts_.announcement(turn_.attacker, turn_.move));
+  setMessage(shownTexts_.announcement(turn_.attacker, turn_.move));
 }
 
 bool BattlePlayer::judgeShownTurn() {
   gs_.battleLog += turnLog_;
+  gs_.shownLog += shownTurnLog_;
   setHp(turn_.hp);
   judgement_ = turn_.judgement;
   if (!isOver(judgement_)) return false;
   gs_.winner = turn_.winner;
   gs_.loser = turn_.loser;
-  setMessage(texts_.judgement(judgement_, turn_.loser));
+  setMessage(shownTexts_.judgement(judgement_, turn_.loser));
   next_ = Step::ShowResult;
   idle_ = kIdleBeforeResult;
   return true;
@@ -191,12 +205,12 @@ void BattlePlayer::showBlow() {
   // A repetition shows its own line: the lines before it are in the log already.
   if (turn_.kind != MoveKind::Repeat) text = message_;
   if (!blow.damage) {
-    text += texts_.missLine();
+    text += shownTexts_.missLine();
     setMessage(std::move(text));
     view_->blowMissed(defender());
     return;
   }
-  texts_.appendDamage(text, defender(), *blow.damage);
+  shownTexts_.appendDamage(text, defender(), *blow.damage);
   setMessage(std::move(text));
   setHp(blow.hpAfter);
   tellStatus();

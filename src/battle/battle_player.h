@@ -94,7 +94,8 @@ class BattlePlayer {
   std::int32_t gaugeShown(int slot) const { return gaugeShown_[slot == 1 ? 1 : 0]; }
   // The HP the view was last told of (a cost paid shows with the next hit).
   const Hp& hpShown() const { return hpShown_; }
-  // The turn's message so far; between turns, the last turn's.
+  // The turn's message so far, its names as a screen shows them (plainName); between turns, the
+  // last turn's.
   const std::string& message() const { return message_; }
 
  private:
@@ -112,13 +113,15 @@ class BattlePlayer {
   GameState& gs_;
   BattleView* view_;  // a view that hears nothing while a seek plays
   Rules rules_;
-  TurnTexts texts_;
+  TurnTexts texts_;       // for the log, with the records' own names
+  TurnTexts shownTexts_;  // for the messages and gs.shownLog, with the names as shown
   BattleProgress progress_;
   int nextAttacker_ = kFirstAttacker;
 
   std::vector<TurnRecord> decided_;  // the turn being shown, as the rules' sink wrote it
   TurnRecord turn_;
   std::string turnLog_;  // its lines for the log
+  std::string shownTurnLog_;
   std::string message_;
   bool inTurn_ = false;
   Step next_ = Step::Announce;
@@ -132,6 +135,7 @@ class BattlePlayer {
   // What load() found, for a seek to start from again.
   RandomUnit randomAtLoad_;
   std::string logAtLoad_;
+  std::string shownLogAtLoad_;
   std::int32_t winnerAtLoad_ = 0;
   std::int32_t loserAtLoad_ = 0;
 };

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "battle/bounded_json.h"
 #include "data/platform.h"
 #include "data/utf8.h"
 
@@ -54,7 +55,6 @@ std::string baseName(std::string_view file) {
 struct Refused {
   std::string why;
 };
-struct TooDeep {};
 
 [[noreturn]] void refuse(std::string why) { throw Refused{std::move(why)}; }
 
@@ -557,23 +557,27 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
   }
   const std::optional<std::string_view> body = page ? pageReplayJson(text, error) : text;
   if (!body) return std::nullopt;
-  // Nesting is refused as the parser meets it, before anything deeper is built.
-  const json::parser_callback_t depthLimit = [](int depth, json::parse_event_t event, json&) {
-    if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
-        depth >= kMaxDepth)
-      throw TooDeep{};
-    return true;
-  };
-  try {
-    const json root = json::parse(body->begin(), body->end(), depthLimit);
-    return readReplay(root);
-  } catch (const TooDeep&) {
-    if (error) *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
-  } catch (const json::parse_error& e) {
-    // The parser's own message quotes the bytes it read, which may be anything.
+  JsonRefusal refusal;
+  const std::optional<json> root = parseBoundedJson(*body, kMaxDepth, &refusal);
+  if (!root) {
     if (error) {
-      *error = "not JSON, or cut off (at byte " + std::to_string(e.byte) + ")";
+      switch (refusal.why) {
+        case JsonRefusal::Why::TooDeep:
+          *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
+          break;
+        case JsonRefusal::Why::TooLarge:
+          *error = "too large to read";
+          break;
+        case JsonRefusal::Why::NotJson:
+          // The parser's own message quotes the bytes it read, which may be anything.
+          *error = "not JSON, or cut off (at byte " + std::to_string(refusal.byte) + ")";
+          break;
+      }
     }
+    return std::nullopt;
+  }
+  try {
+    return readReplay(*root);
   } catch (const Refused& r) {
     if (error) *error = r.why;
   } catch (const json::exception&) {
@@ -582,7 +586,7 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
   return std::nullopt;
 }
 
-std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {
+std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error) {
   errno = 0;
   InputFile in(file);
   switch (in.status()) {
@@ -609,7 +613,13 @@ std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::str
     text.append(chunk, static_cast<std::size_t>(n));
     if (!page) page = looksLikePage(text);
   }
-  return parseReplay(text, error);
+  return text;
+}
+
+std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {
+  const std::optional<std::string> text = readReplayBytes(file, error);
+  if (!text) return std::nullopt;
+  return parseReplay(*text, error);
 }
 
 std::string sha256Hex(std::string_view bytes) {

@@ -110,6 +110,9 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error);
 // at once. `error` does not name the file: the caller shows its name as it shows names.
 std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error);
 
+// The bytes readReplayFile parses, read the same way.
+std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error);
+
 // Lower-case hex SHA-256 of `bytes`.
 std::string sha256Hex(std::string_view bytes);
 

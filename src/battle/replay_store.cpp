@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/platform.h"
+#include "data/text_safety.h"
 
 namespace momiru::battle {
 
@@ -29,13 +30,8 @@ constexpr std::size_t kNameBytes = 60;
 // state no game leaves it in.
 constexpr int kNameAttempts = 1000;
 
-// A path for an error line: control characters would break the line.
-std::string shown(const fs::path& p) {
-  std::string s = pathToUtf8(p);
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return s;
-}
+// A path for an error line: nothing in it may break the line or reorder it.
+std::string shown(const fs::path& p) { return visibleText(pathToUtf8(p)); }
 
 // `name` reduced to characters that are safe in a file name everywhere: letters, digits and
 // marks of any script, and '-', '_', '(', ')' and '.' (after a kept character). Everything else

@@ -114,6 +114,11 @@ struct Outcome {
   std::int32_t loser = -1;
 };
 
+// The rules' version: it goes up with any change that makes a seed give another battle (the
+// battle signatures change with it), so that what was worked out by older rules and kept, such
+// as whether a replay plays as it was recorded, is worked out again.
+inline constexpr std::int32_t kRulesVersion = 1;
+
 // Turns a battle without a screen plays before it gives up and reports the battle unfinished:
 // crafted records with negative powers can fight for ever.
 inline constexpr std::int32_t kDefaultMaxTurns = 10000;

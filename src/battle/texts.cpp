@@ -5,20 +5,27 @@
 
 namespace momiru::battle {
 
-TurnTexts::TurnTexts(const GameState& gs) {
+TurnTexts::TurnTexts(const GameState& gs) : TurnTexts(gs, nullptr) {}
+
+TurnTexts::TurnTexts(const GameState& gs, std::string (*show)(std::string_view)) {
+  const auto shown = [show](std::string_view text) {
+    return show != nullptr ? show(text) : std::string(text);
+  };
   const std::string& lineBreak = gs.lineBreak;
+  std::array<std::string, kSlots> names;
+  for (std::size_t s = 0; s < kSlots; ++s) names[s] = shown(gs.combatant[s].name);
   for (std::size_t s = 0; s < kSlots; ++s) {
     const Combatant& c = gs.combatant[s];
     for (std::size_t m = 0; m < kMoves; ++m) {
       std::string& line = announce_[s][m];
-      line = c.name;
+      line = names[s];
       line += text::kNo;
-      line += parseMoveCode(c.moveNames[m]).displayName(c.moveNames[m]);
+      line += shown(parseMoveCode(c.moveNames[m]).displayName(c.moveNames[m]));
       line += text::kBang;
       line += lineBreak;
     }
-    const std::string& loser = c.name;
-    const std::string& winner = gs.combatant[1 - s].name;
+    const std::string& loser = names[s];
+    const std::string& winner = names[1 - s];
     damaged_[s] = loser + std::string(text::kDamageMid);
     fell_[s] = loser + std::string(text::kFell) + lineBreak + winner + std::string(text::kVictory);
     stuck_[s] =
@@ -37,9 +44,14 @@ const std::string& TurnTexts::judgement(Judgement j, int loser) const {
 }
 
 StatusTexts statusTexts(const GameState& gs, int slot) {
+  return statusTexts(gs, slot, gs.combatant[static_cast<std::size_t>(slot)].name);
+}
+
+StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name) {
   const Combatant& c = gs.combatant[static_cast<std::size_t>(slot)];
   StatusTexts t;
-  t.name12 = "Lv." + decimal(c.level) + "\u3000" + c.name;
+  t.name12 = "Lv." + decimal(c.level) + "\u3000";
+  t.name12 += name;
   t.stas = "ステータス" + gs.lineBreak;
   for (std::size_t p = 0; p < kParts; ++p) {
     t.stas += kPartNames[p];
@@ -67,6 +79,16 @@ ResultTexts resultTexts(const GameState& gs) {
                 gs.combatant[slotOf(gs.loser)].name + "は敗れました";
   }
   return t;
+}
+
+void showTexts(GameState& gs, std::string (*show)(std::string_view)) {
+  for (Combatant& c : gs.combatant) {
+    c.name = show(c.name);
+    for (std::string& move : c.moveNames) {
+      const std::size_t display = parseMoveCode(move).displayOffset;
+      if (display < move.size()) move = move.substr(0, display) + show(move.substr(display));
+    }
+  }
 }
 
 }  // namespace momiru::battle

@@ -43,6 +43,8 @@ inline void appendNumber(std::string& out, std::int32_t v) {
 class TurnTexts {
  public:
   explicit TurnTexts(const GameState& gs);
+  // The same with each name and move name as `show` gives it (the form a reader is shown).
+  TurnTexts(const GameState& gs, std::string (*show)(std::string_view));
 
   // "<name>の<move>！！"
   const std::string& announcement(int attacker, int move) const {
@@ -104,6 +106,8 @@ struct StatusTexts {
   std::string stas;
 };
 StatusTexts statusTexts(const GameState& gs, int slot);
+// The same with `name` in place of the record's name (the name as a screen shows it).
+StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name);
 
 // The result screen's log box (heading, names, empty line, the battle log) and its outcome label
 // (from winner and loser; equal slots mean a draw).
@@ -112,5 +116,10 @@ struct ResultTexts {
   std::string label1;
 };
 ResultTexts resultTexts(const GameState& gs);
+
+// The records' texts as a reader is shown them: each name, and each move name after its code
+// characters, through `show` (a safe form such as visibleText). The codes stay as they are, and
+// names take no part in the rules, so the battle of these records is the same battle.
+void showTexts(GameState& gs, std::string (*show)(std::string_view));
 
 }  // namespace momiru::battle

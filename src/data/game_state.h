@@ -70,6 +70,9 @@ struct GameState {
   std::int32_t currentSlot =
       0;  // slot being entered; during a battle the slot whose moves are listed
   std::string battleLog;
+  // The same log as the screens show it, each name and move name one line with nothing in it
+  // acting (plainName): written beside battleLog by the battle screen, shown by the result screen.
+  std::string shownLog;
   std::array<std::int32_t, kSlots> timeGauge{};
   std::int32_t winner = 0;  // both 0 after a draw
   std::int32_t loser = 0;

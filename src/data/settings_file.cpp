@@ -50,6 +50,14 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
 bool ReadSettings(GameState& gs, std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) return false;
+  // Some editors begin a saved text file with the UTF-8 byte-order mark; it is not data. Bytes
+  // that only start like the mark are no number either, so they end the read as before.
+  if (buf->sgetc() == 0xEF) {
+    for (const int expected : {0xEF, 0xBB, 0xBF}) {
+      if (buf->sgetc() != expected) return false;
+      buf->sbumpc();
+    }
+  }
   std::int32_t* const targets[] = {&gs.settings.showHitBackground, &gs.settings.halveDamage,
                                    &gs.settings.showMessageBox, &gs.settings.battleSpeed};
   for (;;) {

@@ -13,12 +13,12 @@
 #include "battle/replay_store.h"
 #include "battle/texts.h"
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "lab/battle_page.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json_output.h"
 #include "lab/options.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -81,19 +81,6 @@ constexpr const char* kHelp =
     "  momiru-lab battle a.dat b.dat --seed 12345 --save-replay a-vs-b.momiru-replay\n"
     "  momiru-lab battle a-vs-b.momiru-replay\n"
     "  momiru-lab battle a-vs-b.momiru-replay --html a-vs-b.html\n";
-
-// Names and move names as the plain output shows them: control characters escaped. A move's code
-// characters stay as they are, so the battle chooses and plays its moves exactly as with the
-// stored names; names take no part in the rules.
-void showNamesVisibly(GameState& gs) {
-  for (Combatant& c : gs.combatant) {
-    c.name = visibleText(c.name);
-    for (std::string& move : c.moveNames) {
-      const std::size_t display = battle::parseMoveCode(move).displayOffset;
-      move = move.substr(0, display) + visibleText(std::string_view(move).substr(display));
-    }
-  }
-}
 
 const char* kindName(battle::MoveKind k) {
   switch (k) {
@@ -159,7 +146,7 @@ bool endsInDat(const std::string& file) {
 
 // Plays the battle of `gs` from `seed` and prints it; the outcome for the exit status.
 battle::Outcome printBattle(GameState& gs, std::uint64_t seed, bool asJson, bool crlf) {
-  if (!asJson) showNamesVisibly(gs);
+  if (!asJson) battle::showTexts(gs, visibleText);  // control characters shown escaped
   std::vector<battle::TurnRecord> turns;
   const battle::Outcome out =
       battle::playBattle(gs, seed, battle::kDefaultMaxTurns, asJson ? &turns : nullptr);

@@ -16,8 +16,8 @@
 #include "battle/rules.h"
 #include "battle/texts.h"
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "lab/odds.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -57,8 +57,29 @@ std::string grouped(std::uint64_t v) {
 
 std::string percent(double share) { return format("%.2f%%", 100.0 * share); }
 
-// Text with CR LF (or LF) line ends as escaped lines joined by <br/>.
-std::string markupLines(std::string_view text) {
+// Markup with CR LF (or LF) line ends as lines joined by <br/>. Its names are markupName's, which
+// hold no line break, so every break is one of the text's own.
+std::string markupLines(std::string_view markup) {
+  std::string out;
+  std::size_t start = 0;
+  while (start <= markup.size()) {
+    std::size_t end = markup.find('\n', start);
+    if (end == std::string_view::npos) end = markup.size();
+    std::string_view line = markup.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!out.empty()) out += "<br/>";
+    out += line;
+    if (end == markup.size()) break;
+    start = end + 1;
+  }
+  // A text ending in a line break gives no empty line after it.
+  while (out.size() >= 5 && out.compare(out.size() - 5, 5, "<br/>") == 0)
+    out.resize(out.size() - 5);
+  return out;
+}
+
+// Text from a file that is not a name, with its lines kept: each line shown visibly and escaped.
+std::string escapedLines(std::string_view text) {
   std::string out;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -66,15 +87,20 @@ std::string markupLines(std::string_view text) {
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!out.empty()) out += "<br/>";
-    out += escapeMarkup(line);
+    out += escapeMarkup(visibleText(line)) + "\r\n";
     if (end == text.size()) break;
     start = end + 1;
   }
-  // A text ending in a line break gives no empty line after it.
-  while (out.size() >= 5 && out.compare(out.size() - 5, 5, "<br/>") == 0)
-    out.resize(out.size() - 5);
   return out;
+}
+
+// The records of `gs` with their names as markup (markupName).
+GameState markupRecords(const GameState& gs) {
+  GameState shown;
+  shown.combatant = gs.combatant;
+  shown.lineBreak = gs.lineBreak;
+  battle::showTexts(shown, markupName);
+  return shown;
 }
 
 std::string base64(std::string_view bytes) {
@@ -113,31 +139,48 @@ struct Played {
   std::vector<std::string> turnTexts;  // the log cut into its turns
 };
 
-// The log cut at the start of each turn. Each turn's lines but the judgement are told again from
-// its record with the log's own texts; the judgement stays with the last turn. Where the record
-// and the log part ways (they never should), the rest of the log goes to that turn whole.
+// The log cut at the start of each turn, as markup. Each turn's lines are told again from its
+// record, with the log's own texts to follow the log and with the names as markup to show it;
+// the judgement stays with the last turn. Where the record and the log part ways (they never
+// should), the rest of the log goes to that turn whole, each line escaped.
 std::vector<std::string> cutLog(const Played& p) {
   const battle::TurnTexts texts(p.start);
+  const battle::TurnTexts shown(p.start, markupName);
   std::vector<std::string> out;
   std::size_t pos = 0;
   for (std::size_t i = 0; i < p.turns.size(); ++i) {
     const battle::TurnRecord& t = p.turns[i];
     std::string s = texts.announcement(t.attacker, t.move);
+    std::string m = shown.announcement(t.attacker, t.move);
     for (const battle::BlowRecord& b : t.blows) {
       if (b.damage) {
         texts.appendDamage(s, 1 - t.attacker, *b.damage);
+        shown.appendDamage(m, 1 - t.attacker, *b.damage);
       } else {
         s += texts.missLine();
+        m += shown.missLine();
       }
     }
     texts.appendHits(s, t.hits);
-    if (i + 1 == p.turns.size() || p.log.compare(pos, s.size(), s) != 0) {
-      out.push_back(p.log.substr(std::min(pos, p.log.size())));
-      pos = p.log.size();
-      break;
+    shown.appendHits(m, t.hits);
+    const bool follows = p.log.compare(pos, s.size(), s) == 0;
+    if (i + 1 == p.turns.size() && follows) {
+      const std::string_view rest = std::string_view(p.log).substr(pos + s.size());
+      if (rest.empty()) {
+        out.push_back(std::move(m));
+        return out;
+      }
+      if (battle::isOver(t.judgement) && rest == texts.judgement(t.judgement, t.loser)) {
+        out.push_back(m + shown.judgement(t.judgement, t.loser));
+        return out;
+      }
     }
-    out.push_back(std::move(s));
-    pos += out.back().size();
+    if (i + 1 == p.turns.size() || !follows) {
+      out.push_back(escapedLines(std::string_view(p.log).substr(std::min(pos, p.log.size()))));
+      return out;
+    }
+    out.push_back(std::move(m));
+    pos += s.size();
   }
   return out;
 }
@@ -151,13 +194,12 @@ Played play(const battle::Replay& replay) {
   return p;
 }
 
-// The result screen's outcome label for the battle as played.
+// The result screen's outcome label for the battle as played, as markup.
 std::string outcomeLabel(const Played& p) {
   if (!p.result.finished) {
     return format("%d ターンを過ぎても決着がつかなかった。", static_cast<int>(p.result.turns));
   }
-  GameState gs = p.start;
-  gs.battleLog = p.log;
+  GameState gs = markupRecords(p.start);
   gs.winner = p.result.winner.value_or(0);
   gs.loser = p.result.loser.value_or(0);
   return battle::resultTexts(gs).label1;
@@ -167,13 +209,13 @@ std::string characterSection(const battle::Replay& replay, int slot,
                              const BattlePageOptions& options) {
   const Combatant& c = replay.characters[static_cast<std::size_t>(slot)].record;
   std::string out = format("<section class=\"character\" id=\"player%d\">\n", slot + 1);
-  out += format("<h3>プレイヤー%d：", slot + 1) + escapeMarkup(c.name) + "</h3>\n";
+  out += format("<h3>プレイヤー%d：", slot + 1) + markupName(c.name) + "</h3>\n";
   const std::string uri = portraitUri(c.portrait, options);
   if (uri.empty()) {
     out += "<div class=\"portrait empty\" role=\"img\" aria-label=\"絵なし\"></div>\n";
   } else {
-    out += "<img class=\"portrait\" width=\"159\" height=\"183\" alt=\"" + escapeMarkup(c.name) +
-           "の絵\" src=\"" + uri + "\"/>\n";
+    out += "<img class=\"portrait\" width=\"159\" height=\"183\" alt=\"" +
+           escapeMarkup(plainName(c.name)) + "の絵\" src=\"" + uri + "\"/>\n";
   }
   out += "<p class=\"level\">Lv." + number(c.level) + "</p>\n";
   out +=
@@ -190,7 +232,7 @@ std::string characterSection(const battle::Replay& replay, int slot,
     const std::string_view shown = code.displayName(move);
     const std::string_view head =
         std::string_view(move).substr(0, std::min<std::size_t>(code.displayOffset, move.size()));
-    out += "<tr><td>" + escapeMarkup(shown) + "</td><td><code>" + escapeMarkup(head) +
+    out += "<tr><td>" + markupName(shown) + "</td><td><code>" + escapeMarkup(visibleText(head)) +
            "</code></td><td class=\"n\">" + number(c.movePower[m]) + "</td></tr>\n";
   }
   out += "</table>\n</section>\n";
@@ -223,7 +265,7 @@ std::string hpChart(const Played& p, const std::string& name, int slot) {
       "role=\"img\" aria-label=\"",
       slot, static_cast<int>(left + width + 24), static_cast<int>(top + height + 64),
       static_cast<int>(left + width + 24), static_cast<int>(top + height + 64));
-  svg += escapeMarkup(name) + "の部位ごとのHPの推移\">\n";
+  svg += escapeMarkup(plainName(name)) + "の部位ごとのHPの推移\">\n";
   // Axes with the HP at 0, half and most, and the first and last turn.
   svg += format(
       "<rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" fill=\"#fafafa\" "
@@ -304,8 +346,8 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   const OddsCount c = countOutcomes(p.start, options.oddsBattles, replay.seed, jobs,
                                     battle::kDefaultMaxTurns, options.oddsTurns);
-  const std::string names[kSlots] = {escapeMarkup(p.start.combatant[0].name),
-                                     escapeMarkup(p.start.combatant[1].name)};
+  const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
+                                     markupName(p.start.combatant[1].name)};
   std::string out = "<section id=\"odds\">\n<h2>この組み合わせの勝率</h2>\n";
   out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。";
   if (c.battles < options.oddsBattles) {
@@ -390,17 +432,19 @@ std::string replayJsonForPage(const battle::Replay& replay) {
 
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options) {
   const Played p = play(replay);
-  const std::string names[kSlots] = {escapeMarkup(p.start.combatant[0].name),
-                                     escapeMarkup(p.start.combatant[1].name)};
+  const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
+                                     markupName(p.start.combatant[1].name)};
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>\n<title>";
-  out += names[0] + " 対 " + names[1] + "：バトルの記録</title>\n<style>\n" + kStyle +
-         "</style>\n</head>\n<body>\n";
+  // The title holds text only: the names isolated as plain text.
+  out += escapeMarkup(plainName(p.start.combatant[0].name)) + " 対 " +
+         escapeMarkup(plainName(p.start.combatant[1].name)) + "：バトルの記録</title>\n<style>\n" +
+         kStyle + "</style>\n</head>\n<body>\n";
   out += "<h1>バトルの記録：" + names[0] + " 対 " + names[1] + "</h1>\n";
-  out += "<p class=\"meta\">日時 " + escapeMarkup(replay.date) + "（UTC）、シード " +
+  out += "<p class=\"meta\">日時 " + markupName(replay.date) + "（UTC）、シード " +
          std::to_string(replay.seed) + "、ダメージ半減 " + (replay.halve ? "あり" : "なし") +
-         "、記録したプログラム " + escapeMarkup(writer(replay.writtenBy)) + "</p>\n";
+         "、記録したプログラム " + markupName(writer(replay.writtenBy)) + "</p>\n";
 
   out += "<section id=\"result\">\n<h2>結果</h2>\n<p class=\"outcome\">" +
          markupLines(outcomeLabel(p)) + "</p>\n<p>" + number(p.result.turns) + " ターン</p>\n";

@@ -4,7 +4,7 @@
 #include "data/platform.h"
 #include "data/registration.h"
 #include "data/save_data.h"
-#include "lab/text.h"
+#include "data/text_safety.h"
 
 namespace momiru::lab {
 

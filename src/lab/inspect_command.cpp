@@ -7,10 +7,10 @@
 #include "data/game_state.h"
 #include "data/platform.h"
 #include "data/save_data.h"
+#include "data/text_safety.h"
 #include "lab/commands.h"
 #include "lab/json_output.h"
 #include "lab/options.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 

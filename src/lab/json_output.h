@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "lab/text.h"
+#include "data/text_safety.h"
 
 namespace momiru::lab {
 

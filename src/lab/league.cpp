@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "data/random_unit.h"
@@ -77,13 +78,14 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
   auto tallies = std::make_unique<SharedTally[]>(pairings.size());
   std::atomic<std::uint64_t> nextChunk{0};
   std::atomic<std::uint64_t> done{0};
+  std::atomic<bool> failed{false};
 
-  const auto work = [&] {
+  const auto playChunks = [&] {
     std::optional<battle::BatchBattles<false>> runner;
     std::uint64_t runnerPairing = UINT64_MAX;
     for (;;) {
       const std::uint64_t chunk = nextChunk.fetch_add(1, std::memory_order_relaxed);
-      if (chunk >= chunks) break;
+      if (chunk >= chunks || failed) break;
       const std::uint64_t p = chunk / chunksPerPairing;
       const std::uint64_t from = (chunk % chunksPerPairing) * kChunk;
       const std::uint64_t to = std::min(battles, from + kChunk);
@@ -119,6 +121,15 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
       done.fetch_add(to - from, std::memory_order_relaxed);
     }
   };
+  // A worker that runs out of memory stops, and so do the others at their next chunk: the
+  // league is incomplete, which the caller hears as bad_alloc once every thread has ended.
+  const auto work = [&] {
+    try {
+      playChunks();
+    } catch (const std::bad_alloc&) {
+      failed = true;
+    }
+  };
 
   std::vector<std::thread> threads;
   const unsigned wanted = static_cast<unsigned>(
@@ -136,11 +147,12 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
     for (;;) {
       const std::uint64_t d = done.load();
       progress(d, total);
-      if (d >= total) break;
+      if (d >= total || failed) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   }
   for (std::thread& t : threads) t.join();
+  if (failed) throw std::bad_alloc();
   if (progress && threads.empty()) progress(total, total);
 
   out.results.assign(n * n, PairingResult{});

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,13 +17,13 @@
 
 #include "data/platform.h"
 #include "data/save_data.h"
+#include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/league.h"
 #include "lab/league_report.h"
 #include "lab/options.h"
 #include "lab/ratings.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -215,7 +216,13 @@ int leagueCommand(const Args& args) {
       std::fflush(stderr);
     };
   }
-  report.results = runLeague(records, opt.settings, progress);
+  try {
+    report.results = runLeague(records, opt.settings, progress);
+  } catch (const std::bad_alloc&) {
+    if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
+    complain("out of memory");
+    return 1;
+  }
   if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
   if (report.results.threadsStarted < report.results.threadsWanted) {
     complain(report.results.threadsStarted == 0

@@ -1,6 +1,6 @@
-// The league's reports. All three are built from the same standings; names are made valid UTF-8
-// first and then escaped for the format (JSON escapes, markup references, no control characters
-// on a terminal or in XML).
+// The league's reports. All three are built from the same standings; names go out as each format
+// needs them: valid UTF-8 in JSON, shown visibly on a terminal (visibleText), in <bdi> in the
+// page's HTML and isolated plain text in its SVG (markupName, plainName).
 #include "lab/league_report.h"
 
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "data/text_safety.h"
 #include "lab/json_output.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {
@@ -143,7 +143,7 @@ std::string ratingChart(const LeagueReport& report, const std::vector<Standing>&
   }
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const std::size_t c = table[rank].character;
-    const std::string name = escapeMarkup(report.entrants[c].name);
+    const std::string name = escapeMarkup(plainName(report.entrants[c].name));
     const double y = top + rowHeight * (static_cast<double>(rank) + 0.5);
     svg += format("<g class=\"rating\" data-rank=\"%zu\">", rank + 1);
     svg += "<title>" + name + ": " + ratingText(fit.rating[c]) + " (" + ratingText(fit.low[c]) +
@@ -152,7 +152,7 @@ std::string ratingChart(const LeagueReport& report, const std::vector<Standing>&
                "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">"
                "%zu. ",
                labelWidth - 10, y, rank + 1) +
-           escapeMarkup(shortened(report.entrants[c].name, 22)) + "</text>";
+           escapeMarkup(plainName(shortened(visibleText(report.entrants[c].name), 22))) + "</text>";
     if (std::isfinite(fit.low[c]) && std::isfinite(fit.high[c])) {
       svg += format(
           "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2166ac\" "
@@ -199,7 +199,7 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
     const double y = top + cell * static_cast<double>(row);
     if (named || (row + 1) % labelEvery == 0 || row == 0) {
       std::string label = format("%zu", row + 1);
-      if (named) label += ". " + shortened(report.entrants[r].name, 22);
+      if (named) label += ". " + plainName(shortened(visibleText(report.entrants[r].name), 22));
       svg += format("<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">",
                     labelWidth - 6, y + cell / 2.0) +
              escapeMarkup(label) + "</text>\n";
@@ -217,8 +217,9 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
                  "<rect class=\"cell\" x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" "
                  "fill=\"%s\"><title>",
                  x, y, cell, cell, heatColour(rate).c_str()) +
-             escapeMarkup(report.entrants[r].name) + " against " +
-             escapeMarkup(report.entrants[c].name) + ": " + percentText(rate) + "</title></rect>";
+             escapeMarkup(plainName(report.entrants[r].name)) + " against " +
+             escapeMarkup(plainName(report.entrants[c].name)) + ": " + percentText(rate) +
+             "</title></rect>";
       if (cell >= 40 && rate) {
         svg += format(
             "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" "
@@ -405,7 +406,7 @@ std::string htmlReport(const LeagueReport& report) {
   if (!report.leftOut.empty()) {
     out += "<p>使えなかったファイル：</p>\n<ul>\n";
     for (const LeftOut& l : report.leftOut) {
-      out += "<li>" + escapeMarkup(l.file) + ": " + escapeMarkup(l.reason) + "</li>\n";
+      out += "<li>" + markupName(l.file) + ": " + escapeMarkup(visibleText(l.reason)) + "</li>\n";
     }
     out += "</ul>\n";
   }
@@ -417,7 +418,7 @@ std::string htmlReport(const LeagueReport& report) {
     const Standing& s = table[rank];
     const std::size_t c = s.character;
     out += format("<tr><td class=\"n\">%zu</td><td>", rank + 1) +
-           escapeMarkup(report.entrants[c].name) + "</td>";
+           markupName(report.entrants[c].name) + "</td>";
     out += "<td class=\"n\">" + ratingText(fit.rating[c]) + "</td><td class=\"n\">" +
            ratingText(fit.low[c]) + " to " + ratingText(fit.high[c]) + "</td>";
     out += format(

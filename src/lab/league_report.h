@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "data/text_safety.h"
 #include "lab/league.h"
 #include "lab/ratings.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/text_safety.h"
 #include "lab/commands.h"
-#include "lab/text.h"
 
 namespace {
 
@@ -52,6 +52,6 @@ int main(int argc, char** argv) {
     if (name == command.name) return finishOutput(command.run(Args(argv + 2, argv + argc)));
   }
   std::fprintf(stderr, "momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n",
-               visibleText(name).c_str());
+               momiru::visibleText(name).c_str());
   return kUsageError;
 }

@@ -11,6 +11,7 @@
 //   if (parsed.exitStatus) return *parsed.exitStatus;
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -19,8 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/text_safety.h"
 #include "lab/commands.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 
@@ -57,9 +58,13 @@ class OptionParser {
     return *this;
   }
 
+  // A number or a word given twice is refused rather than letting the last one win silently: a
+  // script that passes "--seed 1 ... --seed 2" meant one of them, and we cannot tell which.
+  // Switches may repeat, since saying one twice means the same.
   Result parse(const Args& args) const {
     Result result;
     bool optionsDone = false;
+    std::vector<const Option*> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
       const std::string& word = args[i];
       if (optionsDone || word.size() < 2 || word[0] != '-') {
@@ -84,6 +89,11 @@ class OptionParser {
         *option->on = true;
         continue;
       }
+      if (std::find(given.begin(), given.end(), option) != given.end()) {
+        result.exitStatus = usage(option->name + " is given twice");
+        return result;
+      }
+      given.push_back(option);
       std::string value;
       if (word.size() > option->name.size()) {
         value = word.substr(option->name.size() + 1);

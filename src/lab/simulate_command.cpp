@@ -17,12 +17,12 @@
 
 #include "battle/headless.h"
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json_output.h"
 #include "lab/odds.h"
 #include "lab/options.h"
-#include "lab/text.h"
 
 namespace momiru::lab {
 namespace {

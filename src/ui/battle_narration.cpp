@@ -15,6 +15,7 @@
 #include "battle/battle_player.h"
 #include "battle/rules.h"
 #include "battle/texts.h"
+#include "data/text_safety.h"
 #include "ui/screen.h"
 
 namespace momiru::ui {
@@ -27,7 +28,8 @@ QString objectNameFor(const char* base, int slot) {
   return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(slot);
 }
 
-// Lines of a multi-line text as one spoken line, empty lines dropped.
+// Lines of the screen's own multi-line texts (whose names are shown one line each) as one spoken
+// line, empty lines dropped.
 QString oneLine(const QString& text) {
   QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   for (QString& line : lines) line = line.trimmed();
@@ -37,7 +39,7 @@ QString oneLine(const QString& text) {
 
 QString slotName(const GameState& gs, int slot) {
   if (slot < 0 || slot >= kSlots) return QString();
-  return displayText(gs.combatant[static_cast<std::size_t>(slot)].name);
+  return shownName(gs.combatant[static_cast<std::size_t>(slot)].name);
 }
 
 bool isBattleControl(const QWidget* widget, const char* base) {
@@ -266,7 +268,8 @@ BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
       }
     }
     if (auto* line = screen_.findChild<QLabel*>(objectNameFor("name12", i))) {
-      line->setAccessibleName(displayText(battle::statusTexts(gs_, i).name12));
+      line->setAccessibleName(
+          displayText(battle::statusTexts(gs_, i, plainName(gs_.combatant[s].name)).name12));
     }
     if (auto* status = screen_.findChild<QLabel*>(objectNameFor("stas", i))) {
       status->setAccessibleName(who + QStringLiteral("のステータス"));
@@ -322,7 +325,7 @@ void BattleNarration::messageChanged(std::string_view text, const battle::Battle
   shownMessage_ = shown;
   if (const QString line = oneLine(fresh); !line.isEmpty()) add(line);
   if (!shown.isEmpty() && battle::isOver(player.judgement())) {
-    add(oneLine(displayText(battle::resultTexts(gs_).label1)));
+    add(oneLine(displayText(battle::resultTexts(shownState(gs_)).label1)));
   }
 }
 

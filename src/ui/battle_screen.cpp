@@ -22,6 +22,7 @@
 #include "battle/texts.h"
 #include "data/arith.h"
 #include "data/random_unit.h"
+#include "data/text_safety.h"
 #include "ui/battle_narration.h"
 #include "ui/move_list_screen.h"
 #include "ui/name_line.h"
@@ -324,8 +325,7 @@ void BattleScreen::startBattle() {
     const int picture = c.portrait;
     portraits_[at(i)]->setSource(
         [&bank, picture](qreal dpr) { return bank.portrait(picture, dpr); });
-    portraits_[at(i)]->setAccessibleName(QString::fromStdString(c.name) +
-                                         QStringLiteral("の持ち技"));
+    portraits_[at(i)]->setAccessibleName(shownName(c.name) + QStringLiteral("の持ち技"));
   }
 
   // The player reads the records when it is made, so only now, after both registrations.
@@ -447,7 +447,8 @@ void BattleScreen::statusChanged() { showStatus(gs); }
 
 void BattleScreen::showStatus(const GameState& state) {
   for (int i = 0; i < kSlots; ++i) {
-    const battle::StatusTexts t = battle::statusTexts(state, i);
+    const battle::StatusTexts t =
+        battle::statusTexts(state, i, plainName(state.combatant[at(i)].name));
     // The name line is laid out anew only when it changes: a hit changes the HP, not the names.
     QString nameLine = displayText(t.name12);
     if (nameLine != shownNameLines_[at(i)]) {

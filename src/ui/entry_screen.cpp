@@ -9,11 +9,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "data/registration.h"
 #include "data/save_data.h"
+#include "data/text_safety.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/platform_dialogs.h"
@@ -51,15 +53,20 @@ bool registerCurrentSlot(GameState& gs) {
 }
 
 FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
-                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason) {
+                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason,
+                          const TamperedEnding& ending) {
   const SaveDataResult result = LoadSaveData(gs, slot, file);
   if (reason != nullptr) *reason = result.reason;
   switch (result.outcome) {
     case LoadOutcome::Loaded:
       return FileLoad::Loaded;
     case LoadOutcome::Tampered:
+      if (!ending.stderrLine.empty()) {
+        std::fputs(ending.stderrLine.c_str(), stderr);
+        std::fflush(stderr);
+      }
       dialogs.integrityMessage(parent);
-      dialogs.terminateProgram();
+      dialogs.terminateProgram(ending.exitStatus);
       return FileLoad::Tampered;
     case LoadOutcome::Failed:
       break;
@@ -115,6 +122,7 @@ EntryScreen::EntryScreen(ScreenContext& context)
 
 void EntryScreen::load() {
   gs.battleLog.clear();
+  gs.shownLog.clear();
   showPlayerInCaption();
 }
 
@@ -193,11 +201,12 @@ void EntryScreen::showSlot() {
 
   moves_->clear();
   for (std::size_t m = 0; m < kMoves; ++m) {
-    moves_->addItem(QString::fromStdString(c.moveNames[m] + "：" + std::to_string(c.movePower[m])));
+    moves_->addItem(shownName(c.moveNames[m]) + QStringLiteral("：") +
+                    QString::number(c.movePower[m]));
   }
   moves_->setCurrentIndex(-1);
 
-  std::string text = "Lv." + std::to_string(c.level) + "　" + c.name;
+  std::string text = "Lv." + std::to_string(c.level) + "　" + plainName(c.name);
   text += crlf + "ステータス" + crlf;
   for (std::size_t p = 0; p < kParts; ++p) {
     text += std::string(kPartNames[p]) + crlf;

@@ -30,12 +30,21 @@ bool registerCurrentSlot(GameState& gs);
 // How loading one save-data file into a slot ended, for the entry screen and the command line.
 enum class FileLoad { Loaded, Failed, Tampered };
 
+// How the program ends after the integrity message. On the entry screen it ends as the game
+// always has, with status 0 and nothing said; a file named on the command line ends it with a
+// failure status and one line on stderr, so that whoever started it learns what happened.
+struct TamperedEnding {
+  int exitStatus = 0;
+  std::string stderrLine;  // written before the message, when not empty
+};
+
 // Loads `file` into slot `slot` as "読み込み" does. A file that fails its integrity test shows
-// the integrity message (over `parent`) and ends the program; with test dialogs that return,
-// the result is Tampered and nothing has changed. A file that cannot be used changes nothing;
-// `reason`, when given, then says why.
+// the integrity message (over `parent`) and ends the program as `ending` says; with test dialogs
+// that return, the result is Tampered and nothing has changed. A file that cannot be used
+// changes nothing; `reason`, when given, then says why.
 FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
-                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason = nullptr);
+                          PlatformDialogs& dialogs, QWidget* parent, std::string* reason = nullptr,
+                          const TamperedEnding& ending = {});
 
 class EntryScreen final : public Screen {
   Q_OBJECT

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "data/text_safety.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
@@ -52,9 +53,10 @@ void MoveListScreen::fill() {
   if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the label keeps its first text
     const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
     const std::string& crlf = gs.lineBreak;
-    text_ = c.name + crlf;
+    // The name and the move names each stay one line, whatever the file holds.
+    text_ = plainName(c.name) + crlf;
     for (std::size_t m = 0; m < kMoves; ++m) {
-      text_ += c.moveNames[m] + "／" + std::to_string(c.movePower[m]) + crlf + crlf;
+      text_ += plainName(c.moveNames[m]) + "／" + std::to_string(c.movePower[m]) + crlf + crlf;
     }
     listingLabel_->setText(displayText(text_));
     setAccessibleName(QStringLiteral("持ち技"));

@@ -21,7 +21,8 @@ class MoveListScreen final : public Screen {
   // is shown.
   explicit MoveListScreen(ScreenContext& context, QWidget* owner = nullptr);
 
-  // The listing as built, with its CR LF line ends.
+  // The listing as built, with its CR LF line ends and the texts from the file as every screen
+  // shows them (plainName).
   const std::string& listing() const { return text_; }
   QWidget* owner() const { return owner_.data(); }
 

@@ -60,10 +60,7 @@ std::optional<QString> inTwoLines(const QString& line, const QFontMetricsF& metr
 }  // namespace
 
 NameLineLayout layoutNameLine(const QString& line, const QFont& font, QSize area) {
-  QString shown = line;
-  for (QChar& c : shown) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char(' ');
-  }
+  const QString& shown = line;
   const QSizeF space(area);
   QFont sized = font;
   const qreal base = font.pointSizeF();

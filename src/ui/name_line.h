@@ -25,7 +25,7 @@ inline constexpr qreal kNameLineMinPoints = 6.75;
 //   fit, else between the characters where the first line is fullest;
 // - only when two lines cannot hold it at this size, the same at the next smaller font size,
 //   in steps of 0.75 point down to kNameLineMinPoints.
-// Control characters, which a save-data file may hold in a name, are shown as spaces.
+// `line` holds the name as every screen shows it (shownName): one line, nothing in it acting.
 NameLineLayout layoutNameLine(const QString& line, const QFont& font, QSize area);
 
 // Shows `line` in `label` as layoutNameLine lays it out, starting each time from the label's

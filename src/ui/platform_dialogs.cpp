@@ -124,6 +124,7 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   QMessageBox box(parent);
   box.setIcon(QMessageBox::Question);
   box.setWindowTitle(QString::fromUtf8(kGameName));
+  box.setTextFormat(Qt::PlainText);  // a question may name a file
   box.setText(question);
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
@@ -132,10 +133,10 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   return box.exec() == QMessageBox::Yes;
 }
 
-void QtPlatformDialogs::terminateProgram() {
+void QtPlatformDialogs::terminateProgram(int exitStatus) {
   // At once, as promised: no destructors, no further events; the settings are already on disk.
   std::fflush(nullptr);
-  std::_Exit(0);
+  std::_Exit(exitStatus);
 }
 
 }  // namespace momiru::ui

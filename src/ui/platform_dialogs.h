@@ -28,9 +28,9 @@ class PlatformDialogs {
   // The integrity message with an OK button only; returns once dismissed.
   virtual void integrityMessage(QWidget* parent) = 0;
 
-  // Ends the program at once: no further screen, nothing written. A test's version returns,
-  // and the caller then does nothing more in that event.
-  virtual void terminateProgram() = 0;
+  // Ends the program at once with `exitStatus`: no further screen, nothing written. A test's
+  // version returns, and the caller then does nothing more in that event.
+  virtual void terminateProgram(int exitStatus = 0) = 0;
 
   // A new modal file-save dialog filtered to replay files, starting at `suggestedName`; the file
   // chosen, or nothing when the user cancels.
@@ -62,7 +62,7 @@ class QtPlatformDialogs final : public PlatformDialogs {
  public:
   std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
   void integrityMessage(QWidget* parent) override;
-  [[noreturn]] void terminateProgram() override;
+  [[noreturn]] void terminateProgram(int exitStatus = 0) override;
   std::optional<std::filesystem::path> saveReplayAs(QWidget* parent,
                                                     const QString& suggestedName) override;
   void replayMessage(QWidget* parent, const QString& text) override;

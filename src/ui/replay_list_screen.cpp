@@ -1,5 +1,6 @@
 // The replay list: the folder is listed through its index, so that it opens at once however many
-// replays it holds; every action looks at the file again, since it may have gone meanwhile.
+// replays it holds; every action reads the file again and refuses it unless it is a replay, since
+// it may have gone or changed meanwhile.
 #include "ui/replay_list_screen.h"
 
 #include <QComboBox>
@@ -39,7 +40,7 @@ QString fromUtf8(const std::string& s) {
 // The replay's UTC date as local date and time; the text as it is when it is not a date.
 QString localDate(const std::string& date) {
   QDateTime t = QDateTime::fromString(fromUtf8(date), Qt::ISODate);
-  if (!t.isValid()) return listedName(date);
+  if (!t.isValid()) return shownName(date);
   return t.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
@@ -53,22 +54,10 @@ struct WaitCursor {
 
 }  // namespace
 
-QString listedName(const std::string& name) {
-  QString shown = fromUtf8(name);
-  for (QChar& c : shown) {
-    const QChar::Category cat = c.category();
-    if (cat == QChar::Other_Control || cat == QChar::Other_Format || cat == QChar::Separator_Line ||
-        cat == QChar::Separator_Paragraph) {
-      c = QChar(0xFFFD);
-    }
-  }
-  return shown;
-}
-
 QString outcomeText(const battle::ReplaySummary& replay) {
   if (!replay.finished) return QStringLiteral("決着つかず");
   if (!replay.winner) return QStringLiteral("引き分け");
-  return listedName(replay.names[static_cast<std::size_t>(*replay.winner == 1 ? 1 : 0)]) +
+  return shownName(replay.names[static_cast<std::size_t>(*replay.winner == 1 ? 1 : 0)]) +
          QStringLiteral("の勝利");
 }
 
@@ -92,24 +81,31 @@ QVariant ReplayListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole && index.column() == kTurns) {
     return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
   }
-  // A cell too narrow for its text shows it whole in its tool tip.
   if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole) {
     return {};
   }
+  QString text;
   switch (index.column()) {
     case kDate:
-      return localDate(r.date);
+      text = localDate(r.date);
+      break;
     case kPlayer1:
-      return listedName(r.names[0]);
+      text = shownName(r.names[0]);
+      break;
     case kPlayer2:
-      return listedName(r.names[1]);
+      text = shownName(r.names[1]);
+      break;
     case kOutcome:
-      return outcomeText(r);
+      text = outcomeText(r);
+      break;
     case kTurns:
-      return QString::number(r.turns);
+      text = QString::number(r.turns);
+      break;
     default:
       return {};
   }
+  // A cell too narrow for its text shows it whole in its tool tip, which Qt would read as markup.
+  return role == Qt::ToolTipRole ? plainToolTip(text) : text;
 }
 
 QVariant ReplayListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -226,7 +222,7 @@ void ReplayListScreen::reload() {
   // The filter offers every name among the replays, without what registration added.
   std::set<QString> names;
   for (const battle::ReplaySummary& r : listing_.replays) {
-    for (const std::string& n : r.names) names.insert(listedName(std::string(battle::baseName(n))));
+    for (const std::string& n : r.names) names.insert(shownName(battle::baseName(n)));
   }
   const QString text = filter_->currentText();
   {
@@ -299,12 +295,10 @@ void ReplayListScreen::updateRecord() {
     text = QStringLiteral("キャラクターの名前を入れると、その戦績を表示します");
   } else {
     const battle::CharacterRecord r = battle::recordOf(listing_.replays, *name);
+    // In one pass: a name holding "%2" stays the name.
     text = QStringLiteral("%1の戦績：%2戦 %3勝 %4敗 %5引き分け")
-               .arg(listedName(*name))
-               .arg(r.battles)
-               .arg(r.wins)
-               .arg(r.losses)
-               .arg(r.draws);
+               .arg(shownName(*name), QString::number(r.battles), QString::number(r.wins),
+                    QString::number(r.losses), QString::number(r.draws));
     if (r.unfinished > 0) text += QStringLiteral(" 決着つかず%1").arg(r.unfinished);
     if (r.streakKind == 'W') text += QStringLiteral("　現在%1連勝").arg(r.streak);
     if (r.streakKind == 'L') text += QStringLiteral("　現在%1連敗").arg(r.streak);
@@ -347,6 +341,7 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
   std::string error;
   auto replay = battle::readReplayFile(*file, &error);
   if (!replay) {
+    battle::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
     ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
     reload();
     return std::nullopt;
@@ -356,8 +351,8 @@ std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::
 }
 
 void ReplayListScreen::watchSelected() {
-  if (const auto file = selectedFile())
-    emit watchRequested(QString::fromStdString(pathToUtf8(*file)));
+  std::filesystem::path file;
+  if (selectedReplay(&file)) emit watchRequested(QString::fromStdString(pathToUtf8(file)));
 }
 
 void ReplayListScreen::saveSelected() {
@@ -423,13 +418,19 @@ void ReplayListScreen::exportFinished(bool written, const std::filesystem::path&
 }
 
 void ReplayListScreen::deleteSelected() {
-  const auto file = selectedFile();
-  if (!file) return;
+  std::filesystem::path file;
+  if (!selectedReplay(&file)) return;
   const QString question = QStringLiteral("このリプレイを削除しますか？\n%1")
-                               .arg(listedName(pathToUtf8(file->filename())));
+                               .arg(shownName(pathToUtf8(file.filename())));
   if (!ctx.dialogs.confirm(this, question)) return;
+  // The question may have been open a long time: the file is read once more just before.
+  if (!battle::readReplayFile(file, nullptr)) {
+    ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
+    reload();
+    return;
+  }
   std::error_code ec;
-  if (!std::filesystem::remove(*file, ec) && ec) {
+  if (!std::filesystem::remove(file, ec) && ec) {
     ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを削除できませんでした。"));
   }
   const int row = view_->currentIndex().row();

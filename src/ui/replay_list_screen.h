@@ -105,10 +105,6 @@ class ReplayListScreen final : public Screen {
   bool exporting_ = false;
 };
 
-// A name from a stranger's file as one line of a list: control characters, line and paragraph
-// separators and bidirectional overrides shown as U+FFFD.
-QString listedName(const std::string& name);
-
 // "<name>の勝利", "引き分け" or "決着つかず".
 QString outcomeText(const battle::ReplaySummary& replay);
 

@@ -32,7 +32,8 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   log->horizontalScrollBar()->setAccessibleName(QStringLiteral("ログの横スクロールバー"));
   // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
   // bars drawn anew, and kept, on every visit.
-  log->setPlainText(displayText(texts_.text1));
+  const battle::ResultTexts shown = battle::resultTexts(shownState(context.gs));
+  log->setPlainText(displayText(shown.text1));
 
   auto* outcome = new QLabel(this);
   outcome->setObjectName(QStringLiteral("Label1"));
@@ -44,7 +45,8 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   QPalette labelPal = outcome->palette();
   labelPal.setColor(QPalette::WindowText, bgr(0xE0E0E0));
   outcome->setPalette(labelPal);
-  outcome->setText(displayText(texts_.label1));
+  outcome->setTextFormat(Qt::PlainText);
+  outcome->setText(displayText(shown.label1));
   outcome->setAccessibleName(outcome->text());
 
   auto* backButton = new QPushButton(QStringLiteral("タイトルに戻る"), this);
@@ -84,7 +86,7 @@ void ResultScreen::saveReplayCopy() {
   std::string error;
   if (!battle::writeReplayFile(*file, *replay_, &error)) {
     ctx.dialogs.replayMessage(
-        this, QStringLiteral("リプレイを保存できませんでした。\n") + QString::fromStdString(error));
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + shownName(error));
   }
 }
 

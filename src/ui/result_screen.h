@@ -16,7 +16,8 @@ class ResultScreen final : public Screen {
   // With the replay of the battle shown, its two buttons watch it again and save a copy.
   explicit ResultScreen(ScreenContext& context, const battle::Replay* replay = nullptr);
 
-  // The texts as built, with their CR LF line ends (the controls show them as lines).
+  // The texts as built from the records and the log, with their CR LF line ends; the controls
+  // show them with the names as every screen shows them (shownState).
   const std::string& logText() const { return texts_.text1; }
   const std::string& outcomeText() const { return texts_.label1; }
 

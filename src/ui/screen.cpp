@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "battle/texts.h"
+#include "data/text_safety.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
@@ -80,6 +82,23 @@ void Screen::keyPressEvent(QKeyEvent* event) {
 QString displayText(const std::string& text) {
   QString shown = QString::fromStdString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return shown;
+}
+
+QString shownName(std::string_view name) {
+  const std::string shown = plainName(name);
+  return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+}
+
+QString plainToolTip(const QString& text) {
+  return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
+GameState shownState(const GameState& gs) {
+  GameState shown = gs;
+  battle::showTexts(shown, plainName);
+  shown.battleLog = gs.shownLog;
   return shown;
 }
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "data/game_state.h"
 
@@ -62,8 +63,22 @@ class Screen : public QWidget {
   std::optional<QColor> backdrop_;
 };
 
-// Plain text with this game's CR LF line ends, as the window system shows it.
+// Plain text with this game's CR LF line ends, as the window system shows it. Text from a file
+// in it must be made safe first (shownName, shownState): this keeps every line break.
 QString displayText(const std::string& text);
+
+// A name, or any one-line text from a file (a move name, a date, a file name), as every screen
+// shows it: plainName, one line in which nothing acts.
+QString shownName(std::string_view name);
+
+// `text` as a tool tip that shows it as it is: a tip that looks like markup is taken for rich
+// text (and a name such as <img src=...> would load the file), so it goes escaped, in one
+// paragraph that keeps its spaces.
+QString plainToolTip(const QString& text);
+
+// `gs` with every name and move name as shownName gives it and the log the battle screen showed
+// (shownLog) in place of the log: what the result screen and the screen reader are given.
+GameState shownState(const GameState& gs);
 
 // The one local file of a drop, named as the file system names it; nothing for several files,
 // a remote one or anything but files.

@@ -1,9 +1,12 @@
-// The replay folder as the list sees it: order, what is skipped, the index and when it goes
-// stale, and a character's record.
+// The replay folder as the list sees it: order, what is skipped, the index, when it goes stale
+// and when it is not believed, and a character's record.
 #include "battle/replay_index.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -27,12 +30,6 @@ Replay replayOn(const std::string& date, std::uint64_t seed, GameState gs = test
 void keep(const ScratchDir& dir, const std::string& name, const Replay& replay) {
   std::string error;
   ASSERT_TRUE(writeReplayFile(dir / name, replay, &error)) << error;
-}
-
-// The file's modification time moved on, as a rewrite a little later would leave it.
-void touchLater(const std::filesystem::path& file) {
-  std::filesystem::last_write_time(
-      file, std::filesystem::last_write_time(file) + std::chrono::seconds(5));
 }
 
 TEST(ReplayIndex, ListsNewestFirstWithTheOutcomeTheseRulesPlay) {
@@ -85,8 +82,12 @@ TEST(ReplayIndex, SkipsWhatIsNotAReplayToListWithoutWaitingOnIt) {
     EXPECT_EQ(listing.replays[0].file, "good.momiru-replay");
     EXPECT_EQ(listing.skipped, 6u) << "index " << useIndex;
   }
-  // The index knows the skipped files too: a second listing reads nothing again.
-  EXPECT_EQ(listReplays(dir.path()).read, 0u);
+  // The index knows the skipped files too: a second listing works nothing out again.
+  EXPECT_EQ(listReplays(dir.path()).played, 0u);
+}
+
+nlohmann::json indexOf(const ScratchDir& dir) {
+  return nlohmann::json::parse(std::ifstream(dir / "index.json"));
 }
 
 TEST(ReplayIndex, TheIndexIsUsedWhileItMatchesAndRebuiltWhereItDoesNot) {
@@ -97,35 +98,173 @@ TEST(ReplayIndex, TheIndexIsUsedWhileItMatchesAndRebuiltWhereItDoesNot) {
                   100u + static_cast<unsigned>(i)));
   }
   const ReplayListing first = listReplays(dir.path());
-  EXPECT_EQ(first.read, 5u);
+  EXPECT_EQ(first.played, 5u);
   ASSERT_TRUE(std::filesystem::exists(dir / "index.json"));
   const ReplayListing warm = listReplays(dir.path());
-  EXPECT_EQ(warm.read, 0u);
+  EXPECT_EQ(warm.played, 0u);
   EXPECT_EQ(warm.replays, first.replays);
 
-  // Removed, replaced and added files: only the changed and the new are read.
+  // Removed, replaced and added files: only the changed and the new are played.
   std::filesystem::remove(dir / "r1.momiru-replay");
   keep(dir, "r2.momiru-replay", replayOn("2026-02-01T00:00:00Z", 7));
-  touchLater(dir / "r2.momiru-replay");
   keep(dir, "r9.momiru-replay", replayOn("2026-01-09T00:00:00Z", 9));
   const ReplayListing after = listReplays(dir.path());
-  EXPECT_EQ(after.read, 2u);
+  EXPECT_EQ(after.played, 2u);
   ASSERT_EQ(after.replays.size(), 5u);
   EXPECT_EQ(after.replays[0].file, "r2.momiru-replay");  // its new date is the newest
   EXPECT_EQ(after.replays[0].date, "2026-02-01T00:00:00Z");
   for (const ReplaySummary& s : after.replays) EXPECT_NE(s.file, "r1.momiru-replay");
   EXPECT_EQ(listReplays(dir.path(), false).replays, after.replays);
+  // The entries of gone files were dropped.
+  EXPECT_EQ(indexOf(dir)["contents"].size(), 5u);
 
-  // A broken index, or one that lies about a file, is not believed.
-  writeFile(dir / "index.json", "{\"format\":\"momiru-replay-index\",\"version\":1,\"files\":[");
+  // A broken index is rebuilt.
+  writeFile(dir / "index.json", "{\"format\":\"momiru-replay-index\",\"version\":2,\"co");
   EXPECT_EQ(listReplays(dir.path()).replays, after.replays);
-  nlohmann::json index = nlohmann::json::parse(std::ifstream(dir / "index.json"));
-  index["files"]["r0.momiru-replay"]["replay"]["winner"] = 7;
-  index["files"]["r3.momiru-replay"]["replay"]["names"] = "one name";
+  EXPECT_EQ(listReplays(dir.path()).played, 0u);
+}
+
+// The index's entry for the bytes of `file`.
+nlohmann::json& entryOf(nlohmann::json& index, const std::filesystem::path& file) {
+  const std::string digest = sha256Hex(momiru::testing::readFile(file));
+  for (nlohmann::json& e : index["contents"]) {
+    if (e["sha256"] == digest) return e;
+  }
+  ADD_FAILURE() << "no entry for " << file;
+  return index;
+}
+
+TEST(ReplayIndex, AnEntryIsUsedOnlyForTheBytesItWasMadeFrom) {
+  ScratchDir dir;
+  const Replay kept = replayOn("2026-01-01T00:00:00Z", 5);
+  keep(dir, "real.momiru-replay", kept);
+  keep(dir, "other.momiru-replay", replayOn("2026-01-02T00:00:00Z", 6));
+  ASSERT_EQ(listReplays(dir.path()).replays.size(), 2u);
+
+  // The replay rewritten with the size and time the index knew, a text file, and a copy of the
+  // replay's bytes under another name.
+  nlohmann::json index;
+  const auto when = std::filesystem::last_write_time(dir / "other.momiru-replay");
+  const std::string bytes = momiru::testing::readFile(dir / "other.momiru-replay");
+  writeFile(dir / "other.momiru-replay", std::string(bytes.size(), ' '));
+  std::filesystem::last_write_time(dir / "other.momiru-replay", when);
+  writeFile(dir / "notes.txt", "not a replay\n");
+  // Copied to another name, the replay's bytes are still known.
+  keep(dir, "copy.momiru-replay", replayOn("2026-01-02T00:00:00Z", 6));
+
+  const ReplayListing listing = listReplays(dir.path());
+  std::vector<std::string> files;
+  for (const ReplaySummary& s : listing.replays) files.push_back(s.file);
+  EXPECT_EQ(files, (std::vector<std::string>{"copy.momiru-replay", "real.momiru-replay"}));
+  EXPECT_EQ(listing.skipped, 2u);  // the spaces and the notes
+  EXPECT_EQ(listing.played, 0u);   // nothing there is a replay the index does not know
+
+  // New bytes under a known name are worked out again.
+  keep(dir, "real.momiru-replay", replayOn("2026-01-01T00:00:00Z", 55));
+  const ReplayListing again = listReplays(dir.path());
+  EXPECT_EQ(again.played, 1u);
+  ASSERT_EQ(again.replays.size(), 2u);
+  EXPECT_EQ(again.replays[1].date, "2026-01-01T00:00:00Z");
+  EXPECT_EQ(again.replays[1].names, summarize(replayOn("2026-01-01T00:00:00Z", 55), "")->names);
+
+  // The same bytes said to be two things, a digest that is none, and a value out of range each
+  // make the index unusable: everything is worked out again.
+  for (int edit = 0; edit < 3; ++edit) {
+    index = indexOf(dir);
+    nlohmann::json& e = entryOf(index, dir / "copy.momiru-replay");
+    if (edit == 0) index["contents"].push_back({{"sha256", e["sha256"]}, {"replay", nullptr}});
+    if (edit == 1) e["sha256"] = "ABC";
+    if (edit == 2) e["replay"]["winner"] = 2;
+    writeFile(dir / "index.json", index.dump());
+    EXPECT_EQ(listReplays(dir.path()).played, 2u) << edit;
+  }
+}
+
+TEST(ReplayIndex, EntriesOfOtherRulesAreWorkedOutAgain) {
+  ScratchDir dir;
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  Replay otherRules = replayOn("2026-01-02T00:00:00Z", 2);
+  otherRules.result.turns += 1;
+  keep(dir, "b.momiru-replay", otherRules);
+  listReplays(dir.path());
+  // Older rules judged the other way round: these rules judge again, and keep their own.
+  nlohmann::json index = indexOf(dir);
+  ASSERT_EQ(index["rules"], kRulesVersion);
+  nlohmann::json& a = entryOf(index, dir / "a.momiru-replay");
+  nlohmann::json& b = entryOf(index, dir / "b.momiru-replay");
+  ASSERT_TRUE(b["replay"].is_null());
+  b["replay"] = a["replay"];
+  a["replay"] = nullptr;
+  index["rules"] = kRulesVersion - 1;
   writeFile(dir / "index.json", index.dump());
-  const ReplayListing mended = listReplays(dir.path());
-  EXPECT_EQ(mended.read, 2u);
-  EXPECT_EQ(mended.replays, after.replays);
+  const ReplayListing listing = listReplays(dir.path());
+  EXPECT_EQ(listing.played, 2u);
+  ASSERT_EQ(listing.replays.size(), 1u);
+  EXPECT_EQ(listing.replays[0].file, "a.momiru-replay");
+  EXPECT_EQ(indexOf(dir)["rules"], kRulesVersion);
+  EXPECT_EQ(listReplays(dir.path()).played, 0u);
+}
+
+TEST(ReplayIndex, AReplayWhoseNameIsNotUtf8IsKeptInTheIndex) {
+  ScratchDir dir;
+  const std::string name = "\xff\xfe\x80.momiru-replay";
+  keep(dir, name, replayOn("2026-01-01T00:00:00Z", 3));
+  EXPECT_EQ(listReplays(dir.path()).played, 1u);
+  const auto written = std::filesystem::last_write_time(dir / "index.json");
+  std::filesystem::last_write_time(dir / "index.json", written - std::chrono::seconds(10));
+  const ReplayListing again = listReplays(dir.path());
+  EXPECT_EQ(again.played, 0u);
+  ASSERT_EQ(again.replays.size(), 1u);
+  EXPECT_EQ(again.replays[0].file, name);  // the name's bytes, to act on the file
+  // Nothing changed, so the index was not written again.
+  EXPECT_EQ(std::filesystem::last_write_time(dir / "index.json"),
+            written - std::chrono::seconds(10));
+}
+
+TEST(ReplayIndex, AnIndexNestedDeepIsRefusedBeforeItCostsMemory) {
+  ScratchDir dir;
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  writeFile(dir / "index.json", std::string(12u << 20, '['));
+#if !defined(__SANITIZE_ADDRESS__)
+  // Built as it is met, this nesting takes gigabytes; a child given far fewer lists it.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit cap{512u << 20, 512u << 20};
+    ::setrlimit(RLIMIT_AS, &cap);
+    ::_exit(listReplays(dir.path()).replays.size() == 1 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
+  EXPECT_EQ(listReplays(dir.path()).replays.size(), 1u);
+  EXPECT_EQ(indexOf(dir)["contents"].size(), 1u);
+}
+
+TEST(ReplayIndex, ManyFilesListTheSameAsOneByOne) {
+  ScratchDir dir;
+  std::vector<ReplaySummary> expected;
+  for (int i = 0; i < 80; ++i) {
+    const std::string name = "r" + std::to_string(1000 + i) + ".momiru-replay";
+    if (i % 7 == 3) {
+      writeFile(dir / name, "{}");
+      continue;
+    }
+    // Two dates only, so that most of the order is by file name.
+    const Replay r = replayOn(i % 2 ? "2026-01-01T00:00:00Z" : "2026-01-02T00:00:00Z",
+                              static_cast<std::uint64_t>(i));
+    keep(dir, name, r);
+    expected.push_back(*summarize(r, name));
+  }
+  std::sort(expected.begin(), expected.end(), [](const ReplaySummary& a, const ReplaySummary& b) {
+    return std::tie(a.date, a.file) > std::tie(b.date, b.file);
+  });
+  for (const bool useIndex : {true, true, false}) {
+    const ReplayListing listing = listReplays(dir.path(), useIndex);
+    EXPECT_EQ(listing.replays, expected);
+    EXPECT_EQ(listing.skipped, 11u);
+  }
 }
 
 ReplaySummary summary(std::string a, std::string b, std::optional<std::int32_t> winner,

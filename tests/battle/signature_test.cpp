@@ -242,6 +242,10 @@ class ObservedScreen : public BattleView {
   int statusRefreshes_ = 0;
 };
 
+// The signatures below are those of this rules' version: a change that alters them goes with a
+// new kRulesVersion, so that verdicts kept by older rules are worked out again.
+static_assert(kRulesVersion == 1);
+
 TEST(BattleSignature, EverySamplePairingWithAndWithoutHalving) {
   EXPECT_EQ(samplesSignature(MOMIRU_SOURCE_DIR "/samples"), 0xedbd8f8b6a6b876full);
 }

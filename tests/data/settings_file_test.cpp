@@ -50,6 +50,22 @@ TEST(SettingsRead, CompleteRecordsAndReadsThatStopKeepingWhatTheyRead) {
   expectRead("1\r\n1\r\n1\r\n" + std::string(5000, '9') + "\r\n", {1, 1, 1, 77}, false);
   // A second record that breaks off keeps the first one's values where it did not reach.
   expectRead("1\r\n1\r\n1\r\n100\r\n0\r\n", {0, 1, 1, 100}, false);
+
+  // An editor's UTF-8 byte-order mark before the first line is skipped; only there, and only
+  // whole.
+  expectRead(
+      "\xEF\xBB\xBF"
+      "1\r\n0\r\n1\r\n40\r\n",
+      {1, 0, 1, 40}, true);
+  expectRead("\xEF\xBB\xBF", {7, 7, 7, 77}, true);
+  expectRead(
+      "\xEF\xBB"
+      "1\r\n0\r\n1\r\n40\r\n",
+      {7, 7, 7, 77}, false);
+  expectRead(
+      "1\r\n\xEF\xBB\xBF"
+      "0\r\n1\r\n40\r\n",
+      {1, 7, 7, 77}, false);
 }
 
 // No file, no folder, or no settings folder at all: nothing is read, and nothing is written

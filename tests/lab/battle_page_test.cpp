@@ -9,6 +9,7 @@
 
 #include "battle/records.h"
 #include "data/test_support.h"
+#include "data/text_safety.h"
 #include "lab/markup_check.h"
 #include "lab/odds.h"
 
@@ -93,6 +94,27 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
+}
+
+TEST(BattlePage, ANameNeitherForgesLogLinesNorTurnsTheLineAround) {
+  GameState gs = testing::sanePair();
+  const std::string usual = battlePage(sampleReplay(gs, 5), fromSources(0));
+  gs.combatant[0].name = "k.dat\r\nk.datは力尽きた････\r\nt.datの勝利！！";
+  gs.combatant[1].name = "t.dat\xE2\x80\xAE\xC2\x9B\xE2\x80\xA8";
+  battle::Replay replay = sampleReplay(gs, 5);
+  replay.date = "2026-12-08\xE2\x80\xAE";
+  const std::string page = battlePage(replay, fromSources(0));
+  EXPECT_EQ(momiru::testing::markupProblem(page), "");
+  // What the page shows: all of it but the replay it carries, which keeps the names as they are.
+  const std::string shown = page.substr(0, page.find("<script"));
+  for (const char* raw : {"\xE2\x80\xAE", "\xC2\x9B", "\xE2\x80\xA8", "\r"})
+    EXPECT_EQ(shown.find(raw), std::string::npos) << visibleText(raw);
+  // The same battle has as many lines, in the log and in the outcome, as with plain names.
+  EXPECT_EQ(count(page, "<br/>"), count(usual, "<br/>"));
+  EXPECT_EQ(count(page, "<bdi>k.dat\\r\\nk.datは力尽きた････\\r\\nt.datの勝利！！</bdi>"),
+            count(usual, "<bdi>kuma.datのクマ</bdi>"));
+  EXPECT_NE(page.find("<bdi>t.dat\\u202E\\u009B\\u2028</bdi>"), std::string::npos);
+  EXPECT_NE(page.find("日時 <bdi>2026-12-08\\u202E</bdi>（UTC）"), std::string::npos);
 }
 
 TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {

@@ -115,6 +115,10 @@ TEST(LabCommands, UsageErrors) {
        "a replay holds its own seed and halving switch: no --seed or --halve"},
       {"battle", kPair + " --save-replay", "--save-replay needs a file name"},
       {"league", "x.dat", "give at least two save-data files"},
+      // A value given twice: the parser cannot tell which one was meant, in either spelling.
+      {"battle", kPair + " --seed 1 --seed=2", "--seed is given twice"},
+      {"battle", kPair + " --html a.html --html b.html", "--html is given twice"},
+      {"simulate", kPair + " --battles 5 --battles 5", "--battles is given twice"},
   };
   for (const auto& [command, args, reason] : cases) {
     const std::string name = command.empty() ? "momiru-lab" : "momiru-lab " + command;
@@ -126,6 +130,8 @@ TEST(LabCommands, UsageErrors) {
   // Out of range: a sign, and a count below the least.
   EXPECT_EQ(lab("battle " + kPair + " --seed -1").status, 64);
   EXPECT_EQ(lab("simulate " + kPair + " --battles 0").status, 64);
+  // A switch said twice means the same and is taken.
+  EXPECT_EQ(lab("battle " + kPair + " --seed 3 --halve --halve").status, 0);
   const LabRun help = lab("battle --help");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: momiru-lab battle ", 0), 0u) << help.out;

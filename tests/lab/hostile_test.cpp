@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "data/test_support.h"
+#include "data/text_safety.h"
 #include "lab/lab_support.h"
-#include "lab/text.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST(LabJson, NamesThatAreNotUtf8BecomeValidJson) {
        {"inspect --json " + latin + " " + cut, "battle --json --seed 1 " + latin + " " + cut}) {
     const LabRun run = lab(args);
     ASSERT_EQ(run.status, 0) << args << ": " << run.err;
-    EXPECT_EQ(momiru::lab::validUtf8(run.out), run.out) << args;
+    EXPECT_EQ(momiru::validUtf8(run.out), run.out) << args;
     EXPECT_NE(run.out.find("latin\xEF\xBF\xBD.dat"), std::string::npos) << args;
     EXPECT_NE(run.out.find("cut\xEF\xBF\xBD\xEF\xBF\xBDz.dat"), std::string::npos) << args;
     std::istringstream lines(run.out);

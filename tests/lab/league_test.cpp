@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <numeric>
 #include <random>
 #include <tuple>
@@ -15,6 +17,20 @@
 #include "lab/league_report.h"
 #include "lab/markup_check.h"
 #include "lab/ratings.h"
+
+// Allocations fail on a thread that sets this: a worker that runs out of memory. The operators
+// below replace the global ones as a pair, which GCC cannot see when it inlines the standard
+// allocator's calls, so its mismatch warning does not apply here.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+thread_local bool tFailAllocations = false;
+
+void* operator new(std::size_t size) {
+  if (tFailAllocations) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -176,6 +192,20 @@ TEST(League, ResultsDoNotDependOnThreadsOrOnThreadsThatCannotStart) {
   EXPECT_EQ(partial.threadsStarted, 1u);
   EXPECT_EQ(partial.threadsWanted, 4u);
   EXPECT_TRUE(sameResults(one, partial));
+
+  // A worker that runs out of memory ends the league with bad_alloc for the caller, after every
+  // thread has stopped, and the progress loop does not wait for battles nobody will play.
+  std::vector<Combatant> longNames = characters;
+  for (Combatant& c : longNames) c.name += std::string(64, 'x');  // copies that allocate
+  const auto starving = [](std::function<void()> work) -> std::optional<std::thread> {
+    return std::thread([work = std::move(work)] {
+      tFailAllocations = true;
+      work();
+    });
+  };
+  EXPECT_THROW(runLeague(
+                   longNames, settings, [](std::uint64_t, std::uint64_t) {}, starving),
+               std::bad_alloc);
 
   // Another seed gives another league.
   settings.seed = 100;

@@ -82,14 +82,20 @@ std::string throughBash(const std::string& word) {
 }
 
 TEST(ReplayLineTest, PathsAreQuotedForTheShellOnOneLine) {
-  const std::string paths[] = {"/tmp/plain.dat",          "/tmp/with space/it's.dat",
-                               "/tmp/$(rm -rf x)`y`.dat", "/tmp/line\nbreak\t\x1b.dat",
-                               "/tmp/ぽち\\まる.dat",     "/tmp/\xff\xfe.dat"};
+  const std::string paths[] = {"/tmp/plain.dat",
+                               "/tmp/with space/it's.dat",
+                               "/tmp/$(rm -rf x)`y`.dat",
+                               "/tmp/line\nbreak\t\x1b.dat",
+                               "/tmp/ぽち\\まる.dat",
+                               "/tmp/\xff\xfe.dat",
+                               "/tmp/\xE2\x80\xAEtad.\xC2\x9B\xE2\x80\xA8"};
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     const std::string quoted = app::shellQuote(path);
     EXPECT_EQ(quoted.find('\n'), std::string::npos);
     EXPECT_EQ(quoted.find('\x1b'), std::string::npos);
+    // Nor a C1 control, a separator or an override: the line reads as momiru-lab prints it.
+    EXPECT_EQ(visibleText(quoted), quoted);
     EXPECT_EQ(throughBash(quoted), path);
   }
   EXPECT_EQ(app::replayLine(42, {"/a b/x.dat", false}, {"/y.dat", false}, false),
@@ -168,11 +174,16 @@ TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
 }
 
 TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTitle) {
+  // The integrity message, then the end with a failure status and one line naming the file.
   ::testing::internal::CaptureStderr();
   EXPECT_FALSE(flow.startBattle(kSamples / "pochimaru.dat", kSamples / "altered-check.dat"));
-  ::testing::internal::GetCapturedStderr();
+  const std::string tampered = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(h.dialogs.messages, 1);
   EXPECT_EQ(h.dialogs.terminated, 1);
+  EXPECT_EQ(h.dialogs.lastExitStatus, 1);
+  EXPECT_EQ(tampered,
+            "momiru-battle: " + app::shellQuote((kSamples / "altered-check.dat").string()) +
+                ": the file failed its integrity check; the game ends\n");
   EXPECT_EQ(flow.where(), app::ScreenFlow::Where::End);
 
   const auto empty = h.dir.write("empty.dat", "");
@@ -189,7 +200,17 @@ TEST_F(WatchBattleTest, ATamperedFileEndsTheProgramAndAnUnreadableOneOpensTheTit
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(flow.where(), app::ScreenFlow::Where::Title);
     EXPECT_EQ(h.dialogs.messages, 1);
+    // A player who started the game by a double-click reads it in the window.
+    ASSERT_FALSE(h.dialogs.replayMessages.empty());
+    const std::string shown = h.dialogs.replayMessages.back();
+    EXPECT_EQ(shown.rfind("セーブデータを読み込めませんでした。\n", 0), 0u) << shown;
+    EXPECT_THAT(shown, HasSubstr("タイトル画面から始めます。"));
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos);
   }
+  ASSERT_EQ(h.dialogs.replayMessages.size(), 4u);
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("missing.dat\nファイルが見つかりません。"));
+  EXPECT_THAT(h.dialogs.replayMessages[1], HasSubstr("として読めません。"));
+  EXPECT_THAT(h.dialogs.replayMessages[2], HasSubstr("フォルダはセーブデータではありません。"));
 }
 
 }  // namespace

@@ -187,6 +187,7 @@ TEST_F(EntryScreenTest, ATamperedFileShowsTheMessageThenEndsTheProgram) {
     }
     EXPECT_EQ(h.dialogs.messages, dropped ? 2 : 1);
     EXPECT_EQ(h.dialogs.terminated, dropped ? 2 : 1);
+    EXPECT_EQ(h.dialogs.lastExitStatus, 0);  // the game's own ending, as it always was
     EXPECT_EQ(h.gs.combatant[0].name, "before");
     EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
   }

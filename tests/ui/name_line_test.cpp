@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 
+#include "ui/screen.h"
 #include "ui/ui_font.h"
 
 namespace momiru::uitest {
@@ -77,8 +78,8 @@ TEST(NameLineTest, TheFontShrinksOnlyWhenTwoLinesCannotHoldTheName) {
 
 TEST(NameLineTest, ControlCharactersAndSurrogatePairsAreShownSafely) {
   // A name from a hand-edited file: a line break and a tab inside, and characters outside the
-  // basic plane, which a break must never split.
-  QString line = QStringLiteral("Lv.5　c.datの\n名前\tの");
+  // basic plane, which a break must never split. The line holds the name as shown.
+  QString line = QStringLiteral("Lv.5　") + ui::shownName("c.datの\n名前\tの");
   for (int i = 0; i < 20; ++i) line += QStringLiteral("🐉");
   const auto layout = ui::layoutNameLine(line, designFont(), kLabel);
   EXPECT_FALSE(layout.text.contains(QLatin1Char('\t')));

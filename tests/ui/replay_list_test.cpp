@@ -11,6 +11,9 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
+#include <functional>
+#include <nlohmann/json.hpp>
 
 #include "app/screen_flow.h"
 #include "battle/records.h"
@@ -34,14 +37,16 @@ class ListDialogs final : public ui::PlatformDialogs {
 
   std::optional<std::filesystem::path> openSaveData(QWidget*) override { return std::nullopt; }
   void integrityMessage(QWidget*) override {}
-  void terminateProgram() override {}
+  void terminateProgram(int) override {}
   std::optional<std::filesystem::path> saveFile(QWidget*, const QString&, const QString& pattern,
                                                 const std::filesystem::path&) override {
     lastPattern = pattern;
     return saveAnswer;
   }
+  std::function<void()> onConfirm;  // what happens while the question is open
   bool confirm(QWidget*, const QString&) override {
     ++confirms;
+    if (onConfirm) onConfirm();
     return confirmAnswer;
   }
   std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString&) override {
@@ -148,7 +153,7 @@ TEST_F(ReplayListTest, EnterWatchesDeleteAsksFirstAndADropOpens) {
   ASSERT_EQ(list.shown().size(), 2u);
   EXPECT_EQ(view(list)->currentIndex().row(), 1);  // the next one down
   // The index followed: listing again reads nothing and lists the same.
-  EXPECT_EQ(battle::listReplays(folder.path()).read, 0u);
+  EXPECT_EQ(battle::listReplays(folder.path()).played, 0u);
   EXPECT_EQ(battle::listReplays(folder.path()).replays.size(), 2u);
 
   QMimeData mime;
@@ -175,6 +180,58 @@ TEST_F(ReplayListTest, AFileDeletedFromOutsideLeavesTheListAndIsNeverActedOn) {
   std::filesystem::remove(folder / "1.momiru-replay");
   QTRY_COMPARE_WITH_TIMEOUT(list.shown().size(), std::size_t{1}, 5000);
   EXPECT_EQ(list.shown()[0].file, "2.momiru-replay");
+}
+
+TEST_F(ReplayListTest, AListedFileThatIsNoLongerAReplayIsNeitherWatchedNorDeleted) {
+  ui::ReplayListScreen list(ctx, folder.path());
+  QSignalSpy watch(&list, &ui::ReplayListScreen::watchRequested);
+  ASSERT_EQ(list.shown()[0].file, "3.momiru-replay");
+  const std::string notes = "my notes, not a replay\n";
+  momiru::testing::writeFile(folder / "3.momiru-replay", notes);
+  dialogs.confirmAnswer = true;
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.confirms, 0);
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(momiru::testing::readFile(folder / "3.momiru-replay"), notes);
+  ASSERT_EQ(list.shown().size(), 2u);  // read again: it is gone from the list
+
+  // Changed while the question was open: asked, then refused.
+  ASSERT_EQ(list.shown()[0].file, "2.momiru-replay");
+  dialogs.onConfirm = [&] { momiru::testing::writeFile(folder / "2.momiru-replay", notes); };
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.confirms, 1);
+  EXPECT_EQ(dialogs.notices, 2);
+  EXPECT_EQ(momiru::testing::readFile(folder / "2.momiru-replay"), notes);
+
+  momiru::testing::writeFile(folder / "1.momiru-replay", notes);
+  list.watchSelected();
+  EXPECT_EQ(watch.size(), 0);
+  EXPECT_EQ(dialogs.notices, 3);
+}
+
+TEST_F(ReplayListTest, AnIndexEntryForAFileThatIsNoReplayIsDroppedWhenItIsActedOn) {
+  // An index edited to give a text file's bytes a replay's summary lists it.
+  battle::listReplays(folder.path());
+  const std::string notes = "my notes, not a replay\n";
+  momiru::testing::writeFile(folder / "notes.txt", notes);
+  auto index = nlohmann::json::parse(momiru::testing::readFile(folder / "index.json"));
+  auto forged = index["contents"][0];
+  forged["sha256"] = battle::sha256Hex(notes);
+  index["contents"].push_back(forged);
+  momiru::testing::writeFile(folder / "index.json", index.dump());
+  ui::ReplayListScreen list(ctx, folder.path());
+  const auto& shown = list.shown();
+  const auto row = std::find_if(shown.begin(), shown.end(), [](const battle::ReplaySummary& r) {
+    return r.file == "notes.txt";
+  });
+  ASSERT_NE(row, shown.end());
+  view(list)->setCurrentIndex(view(list)->model()->index(static_cast<int>(row - shown.begin()), 0));
+  dialogs.confirmAnswer = true;
+  list.deleteSelected();
+  EXPECT_EQ(dialogs.notices, 1);
+  EXPECT_EQ(momiru::testing::readFile(folder / "notes.txt"), notes);
+  ASSERT_EQ(list.shown().size(), 3u);
+  for (const auto& r : list.shown()) EXPECT_NE(r.file, "notes.txt");
 }
 
 TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {

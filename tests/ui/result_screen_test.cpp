@@ -19,6 +19,7 @@ class ResultScreenTest : public ::testing::Test {
     h.gs.combatant[0].name = "a.datのぽこ(1)";
     h.gs.combatant[1].name = "a.datのぽこ(2)";
     h.gs.battleLog = "一行目\r\n二行目\r\n";
+    h.gs.shownLog = h.gs.battleLog;  // as the battle screen showed it
   }
 };
 
@@ -49,6 +50,7 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
 
 TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
   for (int i = 0; i < 200; ++i) h.gs.battleLog += std::string(300, 'x') + "\r\n";
+  h.gs.shownLog = h.gs.battleLog;
   const GameState before = h.gs;
   ui::ResultScreen screen(h.ctx);
   screen.show();

@@ -36,7 +36,11 @@ class FakeDialogs final : public ui::PlatformDialogs {
     return answer;
   }
   void integrityMessage(QWidget*) override { ++messages; }
-  void terminateProgram() override { ++terminated; }
+  void terminateProgram(int exitStatus) override {
+    ++terminated;
+    lastExitStatus = exitStatus;
+  }
+  int lastExitStatus = -1;
   std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString& suggested) override {
     suggestedNames.push_back(suggested.toStdString());
     if (saveAnswers.empty()) return std::nullopt;
