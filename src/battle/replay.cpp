@@ -613,6 +613,11 @@ std::optional<std::string> readReplayBytes(const std::filesystem::path& file, st
     text.append(chunk, static_cast<std::size_t>(n));
     if (!page) page = looksLikePage(text);
   }
+  const std::size_t limit = page.value_or(false) ? kPageMaxBytes : kReplayMaxBytes;
+  if (text.size() > limit) {
+    if (error) *error = largerThan(limit);
+    return std::nullopt;
+  }
   return text;
 }
 
