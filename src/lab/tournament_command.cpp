@@ -25,6 +25,7 @@
 #include "lab/options.h"
 #include "lab/text.h"
 #include "report/tournament.h"
+#include "report/tournament_page.h"
 
 namespace momiru::lab {
 namespace {
@@ -40,9 +41,10 @@ constexpr const char* kHelp =
     "                  [--secret-file FILE] [--no-commitment]\n"
     "       momiru-lab tournament add T FILE.dat...\n"
     "       momiru-lab tournament close T\n"
-    "       momiru-lab tournament run T [--secret-file FILE] [--beacon TEXT] [--jobs N]\n"
+    "       momiru-lab tournament run T [--secret-file FILE] [--beacon TEXT] [--html PAGE.html]\n"
+    "                  [--jobs N]\n"
     "       momiru-lab tournament verify T|PAGE.html\n"
-    "       momiru-lab tournament show T [--json]\n"
+    "       momiru-lab tournament show T|PAGE.html [--json] [--html PAGE.html]\n"
     "       momiru-lab tournament battle T|PAGE.html --match ID --battle K [--json] [--crlf]\n"
     "                  [--save-replay FILE] [--html PAGE]\n"
     "\n"
@@ -66,6 +68,10 @@ constexpr const char* kHelp =
     "         everything agrees; 1 with one line naming the first difference; 2 when the\n"
     "         file cannot be read.\n"
     "show     the standings and the matches; --json the tournament as one JSON object.\n"
+    "--html   (run, show) also writes the tournament's page: one page in Japanese that opens\n"
+    "         anywhere without a network, with the fairness statement, the bracket, the\n"
+    "         tables, the standings, every match and battle and the entries. It carries the\n"
+    "         tournament: verify, show and battle read the page as the file.\n"
     "battle   prints one battle as 'momiru-lab battle' prints a replay (--json, --crlf,\n"
     "         --save-replay and --html as there).\n"
     "\n"
@@ -337,12 +343,21 @@ void printTournament(const Tournament& t) {
   }
 }
 
+bool writePage(const char* command, const std::optional<std::string>& page, const Tournament& t) {
+  if (!page) return true;
+  std::string error;
+  if (report::writeTournamentPage(utf8ToPath(*page), t, &error)) return true;
+  fail(command, error);
+  return false;
+}
+
 int runCommand(const Args& args) {
-  std::optional<std::string> secretFile, beacon;
+  std::optional<std::string> secretFile, beacon, page;
   std::optional<std::uint64_t> jobs;
   OptionParser options("tournament", kHelp);
   options.text("--secret-file", "a file name", [&](std::string v) { secretFile = std::move(v); });
   options.text("--beacon", "a text", [&](std::string v) { beacon = std::move(v); });
+  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
   options.number("--jobs", 1, 256, "takes 1 to 256, not", [&](std::uint64_t v) { jobs = v; });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
@@ -389,6 +404,7 @@ int runCommand(const Args& args) {
   }
   if (bar) std::fputs("\n", stderr);
   if (!save("run", file, *t)) return 1;
+  if (!writePage("run", page, *t)) return 1;
   printTournament(*t);
   return 0;
 }
@@ -421,13 +437,16 @@ int verifyCommand(const Args& args) {
 
 int showCommand(const Args& args) {
   bool asJson = false;
+  std::optional<std::string> page;
   OptionParser options("tournament", kHelp);
   options.flag("--json", asJson);
+  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage("show takes one tournament file or page");
   auto t = load("show", parsed.operands[0]);
   if (!t) return 2;
+  if (!writePage("show", page, *t)) return 1;
   if (asJson) {
     std::fputs(jsonText(Json::parse(report::tournamentJson(*t))).c_str(), stdout);
     std::fputs("\n", stdout);
