@@ -55,6 +55,21 @@ std::string entrySvgText(const Tournament& t, const std::optional<int>& e) {
   return "#" + std::to_string(*e) + " " + escapeMarkup(name);
 }
 
+// The tie-breaks' names as the page's column heads.
+std::string tieBreakHead(const std::string& name) {
+  static const std::map<std::string, std::string> kHeads = {
+      {"buchholz", "ブッフホルツ"},
+      {"median_buchholz", "メディアン・ブッフホルツ"},
+      {"sonneborn_berger", "ゾンネボルン・ベルガー"},
+      {"head_to_head", "直接対決"},
+      {"match_wins", "試合勝数"},
+      {"battle_difference", "勝敗差"},
+      {"draw_order", "抽選順"},
+      {"last_place", "同順位の下限"}};
+  const auto it = kHeads.find(name);
+  return it == kHeads.end() ? escapeMarkup(name) : it->second;
+}
+
 std::string points(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", v);
@@ -63,10 +78,11 @@ std::string points(double v) {
 
 // One bracket as columns of match boxes, a column a round, each match centred between the two
 // that feed it.
-std::string bracketSvg(const Tournament& t, const std::string& bracket, const std::string& title) {
+std::string bracketSvg(const Tournament& t, const std::set<std::string>& brackets,
+                       const std::string& title) {
   std::map<int, std::vector<const Match*>> rounds;
   for (const Match& m : t.matches)
-    if (m.bracket == bracket) rounds[m.round].push_back(&m);
+    if (brackets.count(m.bracket) != 0) rounds[m.round].push_back(&m);
   if (rounds.empty()) return {};
   std::size_t tallest = 0;
   for (const auto& [r, ms] : rounds) tallest = std::max(tallest, ms.size());
@@ -127,7 +143,7 @@ std::string standingsSection(const Tournament& t) {
   std::string out =
       "<section><h2>順位</h2>\n<table><thead><tr><th>順位</th><th>参加者</th><th>点</th>";
   for (const auto& [name, v] : t.standings.front().tieBreaks)
-    out += "<th>" + escapeMarkup(name) + "</th>";
+    out += "<th>" + tieBreakHead(name) + "</th>";
   out += "</tr></thead><tbody>\n";
   for (const Standing& s : t.standings) {
     out += "<tr><td>" + std::to_string(s.rank) + "</td><td>" + entryMarkup(t, s.entry) +
@@ -246,13 +262,13 @@ std::string tournamentPage(const Tournament& t, const lab::BattlePageOptions& op
   switch (t.rules.format) {
     case Format::Single:
       out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
-             bracketSvg(t, "winners", "本戦") + bracketSvg(t, "final", "決勝") +
-             bracketSvg(t, "third-place", "3位決定戦") + "</div></section>\n";
+             bracketSvg(t, {"winners", "final", "third-place"}, "本戦（最終列は決勝と3位決定戦）") +
+             "</div></section>\n";
       break;
     case Format::Double:
       out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
-             bracketSvg(t, "winners", "勝者側") + bracketSvg(t, "losers", "敗者側") +
-             bracketSvg(t, "final", "グランドファイナル") + "</div></section>\n";
+             bracketSvg(t, {"winners"}, "勝者側") + bracketSvg(t, {"losers"}, "敗者側") +
+             bracketSvg(t, {"final"}, "グランドファイナル") + "</div></section>\n";
       break;
     case Format::RoundRobin:
       out += crossTable(t);

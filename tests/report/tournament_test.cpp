@@ -12,6 +12,7 @@
 #include "data/platform.h"
 #include "data/save_data.h"
 #include "data/test_support.h"
+#include "report/tournament_page.h"
 
 namespace {
 
@@ -453,6 +454,47 @@ TEST(TournamentFile, AFifoIsRefusedAtOnceAndAnExistingFileIsNotReplacedByANewOne
   momiru::testing::writeFile(dir / "old", "kept");
   EXPECT_FALSE(writeTextFile(dir / "old", "new", true, &error));
   EXPECT_EQ(momiru::testing::readFile(dir / "old"), "kept");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TournamentPage, IsSelfContainedEscapesNamesAndCarriesTheTournament) {
+  Tournament t = field(9, Format::Double, 3);
+  t.name = "<b>春</b>の大会";
+  t.entries[1].storedName = "</script><script>alert(1)</script>\xE2\x80\xAE";
+  t.entries[1].record.name = t.entries[1].file + "の" + t.entries[1].storedName;
+  t.entries[1].sha256 = sha256Hex(entryCanonical(t.entries[1]));
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  playTournament(t);
+  lab::BattlePageOptions options;
+  options.findFile = [](const std::filesystem::path& relative) {
+    return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
+  };
+  const std::string page = tournamentPage(t, options);
+  EXPECT_NE(page.find("<html lang=\"ja\""), std::string::npos);
+  EXPECT_EQ(page.find("<b>春"), std::string::npos);
+  EXPECT_EQ(page.find("<script>"), std::string::npos);
+  for (const char* fetch : {"src=\"http", "href=\"http", "url(http", "<link"})
+    EXPECT_EQ(page.find(fetch), std::string::npos) << fetch;
+  // One script element, the tournament's; one picture per portrait used.
+  std::size_t scripts = 0;
+  for (std::size_t at = 0; (at = page.find("<script", at)) != std::string::npos; ++at) ++scripts;
+  EXPECT_EQ(scripts, 1u);
+  std::set<std::int32_t> portraits;
+  for (const Entry& e : t.entries) portraits.insert(e.record.portrait);
+  std::size_t pictures = 0;
+  for (std::size_t at = 0; (at = page.find("data:image/svg+xml", at)) != std::string::npos; ++at)
+    ++pictures;
+  EXPECT_EQ(pictures, portraits.size());
+  EXPECT_NE(page.find("<svg class=\"bracket\""), std::string::npos);
+  std::string error;
+  const auto back = parseTournament(page, &error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(tournamentJson(*back), tournamentJson(t));
+  EXPECT_EQ(verifyTournament(*back), std::nullopt);
 }
 
 }  // namespace
