@@ -480,6 +480,8 @@ int battleOfCommand(const Args& args) {
   if (*number > match->battles.size())
     return fail("battle",
                 "match " + *matchId + " has " + std::to_string(match->battles.size()) + " battles");
+  if (!match->players[0] || !match->players[1])
+    return fail("battle", "match " + *matchId + " is a bye");
   const report::BattleRecord& b = match->battles[*number - 1];
   const int other = *match->players[0] == b.player1 ? *match->players[1] : *match->players[0];
   const report::Entry& p1 = t->entries[static_cast<std::size_t>(b.player1)];
