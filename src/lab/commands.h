@@ -34,7 +34,7 @@ inline constexpr Command kCommands[] = {
      simulateCommand},
     {"league", "league FILE...", "play every pairing of many characters and rate them",
      leagueCommand},
-    {"tournament", "tournament new|add|close|run|verify|show|battle T",
+    {"tournament", "tournament SUBCOMMAND T",
      "host a tournament whose every battle anyone can check", tournamentCommand},
 };
 

@@ -355,6 +355,8 @@ Tournament readTournament(const ojson& root) {
   for (std::size_t i = 0; i < entries.size(); ++i)
     t.entries.push_back(readEntry(entries[i], "entries[" + std::to_string(i) + "]."));
   const std::size_t n = t.entries.size();
+  if (t.rules.format == Format::RoundRobin && n > kMaxRoundRobinEntries)
+    refuse("a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries");
   const ojson& seeds = arrayAt(root, "seeds", "", kMaxEntries);
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     const auto e = indexAt(seeds[i], "seeds[" + std::to_string(i) + "]", n);
