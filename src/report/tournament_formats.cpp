@@ -26,10 +26,12 @@ namespace {
 // Runs job(0..count-1) on up to `threads` threads, the calling thread among them. A thread the
 // system will not start leaves its share to the others; a job that runs out of memory stops the
 // rest, and bad_alloc is thrown once every thread has ended. Each job writes only its own slot,
-// so the results never depend on the threads.
+// so the results never depend on the threads. `progress` hears, on the calling thread, how many
+// jobs have been done.
 void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& job,
-             const std::function<void()>& afterOwnJob) {
+             const std::function<void(std::size_t)>& progress) {
   std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
   std::atomic<bool> failed{false};
   const auto work = [&](bool caller) {
     try {
@@ -37,7 +39,8 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
         const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
         if (i >= count || failed) break;
         job(i);
-        if (caller && afterOwnJob) afterOwnJob();
+        const std::size_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (caller && progress) progress(finished);
       }
     } catch (const std::bad_alloc&) {
       failed = true;
@@ -286,7 +289,7 @@ bool ready(const Plan& p, const std::vector<Plan>& plans) {
 // Plays the plans wave by wave: every plan whose sources are played goes in the next wave.
 void playPlans(std::vector<Plan>& plans, const MatchContext& c, const RunOptions& options,
                bool doubleElimination) {
-  std::size_t done = 0;
+  std::size_t before = 0;
   for (;;) {
     std::vector<std::size_t> wave;
     for (std::size_t i = 0; i < plans.size(); ++i)
@@ -307,9 +310,10 @@ void playPlans(std::vector<Plan>& plans, const MatchContext& c, const RunOptions
         plans[i].match.players[s] = resolve(plans[i].from[s], plans);
     runJobs(
         wave.size(), options.threads, [&](std::size_t k) { playMatch(plans[wave[k]].match, c); },
-        [&] {
-          if (options.progress) options.progress(++done, plans.size());
+        [&](std::size_t done) {
+          if (options.progress) options.progress(before + done, plans.size());
         });
+    before += wave.size();
     for (const std::size_t i : wave) {
       Plan& p = plans[i];
       p.played = true;
@@ -509,7 +513,7 @@ void playSwiss(Tournament& t, const MatchContext& c, const RunOptions& options) 
   std::vector<int> firsts(n, 0);
   std::vector<std::vector<bool>> met(n, std::vector<bool>(n, false));
   const int rounds = swissRounds(t);
-  std::size_t done = 0;
+  std::size_t before = 0;
   const std::size_t total = static_cast<std::size_t>(rounds) * ((n + 1) / 2);
   for (int r = 1; r <= rounds; ++r) {
     std::vector<int> ranked = t.seeds;
@@ -546,9 +550,10 @@ void playSwiss(Tournament& t, const MatchContext& c, const RunOptions& options) 
     runJobs(
         t.matches.size() - first, options.threads,
         [&](std::size_t k) { playMatch(t.matches[first + k], c); },
-        [&] {
-          if (options.progress) options.progress(++done, total);
+        [&](std::size_t done) {
+          if (options.progress) options.progress(before + done, total);
         });
+    before += t.matches.size() - first;
     for (std::size_t i = first; i < t.matches.size(); ++i) {
       const Match& m = t.matches[i];
       const auto a = static_cast<std::size_t>(*m.players[0]);
@@ -645,11 +650,10 @@ void playTournament(Tournament& t, const RunOptions& options) {
     }
     case Format::RoundRobin: {
       t.matches = roundRobin(t.seeds, t.rules.rounds == 2 ? 2 : 1);
-      std::size_t done = 0;
       runJobs(
           t.matches.size(), options.threads, [&](std::size_t k) { playMatch(t.matches[k], c); },
-          [&] {
-            if (options.progress) options.progress(++done, t.matches.size());
+          [&](std::size_t done) {
+            if (options.progress) options.progress(done, t.matches.size());
           });
       break;
     }
