@@ -334,7 +334,7 @@ void printTournament(const Tournament& t) {
       for (const auto& [key, value] : s.tieBreaks) {
         char v[32];
         std::snprintf(v, sizeof v, "%g", value);
-        breaks += " " + key + "=" + v;
+        breaks += " " + visibleText(key) + "=" + v;
       }
       std::printf("%5d  %4g  %s %s\n", s.rank, s.points, label(t, s.entry).c_str(), breaks.c_str());
     }
@@ -345,8 +345,8 @@ void printTournament(const Tournament& t) {
     for (const report::BattleRecord& b : m.battles)
       battles += " " + (b.winner ? "#" + std::to_string(*b.winner) : std::string("-")) + "/" +
                  std::to_string(b.turns);
-    std::printf("  %-8s %s vs %s: %s%s\n", m.id.c_str(), label(t, m.players[0]).c_str(),
-                label(t, m.players[1]).c_str(),
+    std::printf("  %-8s %s vs %s: %s%s\n", visibleText(m.id).c_str(),
+                label(t, m.players[0]).c_str(), label(t, m.players[1]).c_str(),
                 m.winner ? ("winner #" + std::to_string(*m.winner)).c_str() : "drawn",
                 battles.empty() ? "" : ("  battles" + battles).c_str());
   }

@@ -119,6 +119,19 @@ TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   EXPECT_NE(edited.err.find("matches[0] (R1-1).battles[0].winner"), std::string::npos)
       << edited.err;
 
+  // Texts from the file never reach the terminal raw, wherever they stand.
+  j = Json::parse(good);
+  j["name"] = "cup\x1b[2J";
+  j["matches"][0]["id"] = "R1-1\x1b]0;owned\x07";
+  j["standings"][0]["tie\x1b[31m"] = 1;
+  j["entries"][0]["name"] = "\u202Eevil\n";
+  writeFile(dir / "t.momiru-tournament", j.dump(1));
+  const LabRun shown = lab("tournament show " + t);
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find("\u202E"), std::string::npos);
+  EXPECT_NE(shown.out.find("\\u202Eevil\\n"), std::string::npos) << shown.out;
+
   writeFile(dir / "t.momiru-tournament", good.substr(0, 100));
   EXPECT_EQ(lab("tournament verify " + t).status, 2);
   EXPECT_EQ(lab("tournament verify " + quoted(dir / "none")).status, 2);
@@ -155,6 +168,25 @@ TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
     }
   }
   EXPECT_GE(checked, 14);
+}
+
+// The same secret, entries and beacon give the same file, however many threads start.
+TEST(TournamentCommand, RunsOnTheThreadsThatCouldStart) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+#else
+  ScratchDir dir;
+  const std::string t = hosted(dir, "double");
+  std::filesystem::copy_file(dir / "t.momiru-tournament", dir / "u.momiru-tournament");
+  const std::string u = quoted(dir / "u.momiru-tournament");
+  const std::string secret = " --secret-file " + quoted(dir / "t.momiru-secret");
+  ASSERT_EQ(lab("tournament run " + t + " --beacon b --jobs 1").status, 0);
+  // 200 thread stacks do not fit in 150 MB of address space; the first few do.
+  const LabRun many =
+      labWith("ulimit -v 150000;", "tournament run " + u + secret + " --beacon b --jobs 200", "");
+  EXPECT_EQ(many.status, 0) << many.err;
+  EXPECT_EQ(readFile(dir / "u.momiru-tournament"), readFile(dir / "t.momiru-tournament"));
+#endif
 }
 
 TEST(TournamentCommand, UsageErrors) {
