@@ -677,11 +677,13 @@ std::optional<std::string> verifyTournament(const Tournament& t, const RunOption
     if (sha256Hex(entryCanonical(t.entries[i])) != t.entries[i].sha256)
       return "entries[" + std::to_string(i) +
              "].sha256 does not match its record (a changed entry)";
-  for (std::size_t i = 0; i < t.entries.size(); ++i)
-    for (std::size_t j = 0; j < i; ++j)
-      if (t.entries[i].sha256 == t.entries[j].sha256)
-        return "entries[" + std::to_string(i) + "] is the same record as entries[" +
-               std::to_string(j) + "]";
+  std::map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < t.entries.size(); ++i) {
+    const auto [at, fresh] = seen.emplace(t.entries[i].sha256, i);
+    if (!fresh)
+      return "entries[" + std::to_string(i) + "] is the same record as entries[" +
+             std::to_string(at->second) + "]";
+  }
   if (t.entries.size() < kMinEntries) return "fewer than 2 entries";
   if (!t.secret) return "the secret is missing";
   if (t.commitment && commitmentOf(*t.secret) != *t.commitment)
