@@ -498,3 +498,45 @@ TEST(TournamentPage, IsSelfContainedEscapesNamesAndCarriesTheTournament) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two characters that cannot hurt each other: every battle is unfinished after its turn limit,
+// and counts for neither side.
+Tournament idle(Format format, int bestOf) {
+  Tournament t = field(2, format, bestOf);
+  for (Entry& e : t.entries) {
+    e.record.hp.fill(1000000);
+    e.record.attack.fill(0);
+    e.record.defence.fill(1000);
+    e.record.movePower.fill(0);
+    e.sha256 = sha256Hex(entryCanonical(e));
+  }
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  playTournament(t);
+  return t;
+}
+
+TEST(TournamentMatches, ALevelMatchIsDrawnInRoundsAndDecidedInElimination) {
+  for (const int bestOf : {1, 3}) {
+    const Tournament league = idle(Format::RoundRobin, bestOf);
+    ASSERT_EQ(league.matches.size(), 1u);
+    const Match& drawn = league.matches[0];
+    EXPECT_EQ(drawn.battles.size(), static_cast<std::size_t>(bestOf));
+    for (const BattleRecord& b : drawn.battles) EXPECT_FALSE(b.winner);
+    EXPECT_FALSE(drawn.winner);
+    EXPECT_EQ(league.standings[0].points, 0.5);
+    EXPECT_EQ(league.standings[1].points, 0.5);
+    // Elimination: as many battles again, then the better seed goes through.
+    const Tournament cup = idle(Format::Single, bestOf);
+    const Match& final = cup.matches.back();
+    EXPECT_EQ(final.battles.size(), static_cast<std::size_t>(2 * bestOf));
+    EXPECT_EQ(final.winner, cup.seeds[0]);
+    // The sides alternate battle by battle, players[0] acting first (as player 2) in odd ones.
+    for (std::size_t k = 0; k < final.battles.size(); ++k)
+      EXPECT_EQ(final.battles[k].player1, k % 2 == 0 ? *final.players[1] : *final.players[0]);
+  }
+}
+
+}  // namespace
