@@ -472,12 +472,35 @@ std::optional<SwissRound> pairSwissRound(const std::vector<int>& ranked,
     carried = std::move(left);
     start = end;
   }
-  if (!carried.empty()) {
-    // The last ones could not be paired among themselves: pair the whole field at once.
-    if (field.size() > 4 * kBlock) return std::nullopt;
-    std::vector<int> none;
-    pairs = match(field, looseWeight(field), none);
-    if (!none.empty()) return std::nullopt;
+  // The last ones could not be paired among themselves: pair them again with the lowest placed,
+  // twice as many each time, up to the whole field.
+  for (std::size_t tail = kBlock; !carried.empty(); tail *= 2) {
+    tail = std::min(tail, field.size());
+    std::vector<bool> inTail(place.size(), false);
+    for (std::size_t i = field.size() - tail; i < field.size(); ++i)
+      inTail[static_cast<std::size_t>(field[i])] = true;
+    std::vector<int> pool = carried;
+    std::vector<std::array<int, 2>> kept;
+    for (const auto& p : pairs) {
+      if (inTail[static_cast<std::size_t>(p[0])] || inTail[static_cast<std::size_t>(p[1])]) {
+        pool.push_back(p[0]);
+        pool.push_back(p[1]);
+      } else {
+        kept.push_back(p);
+      }
+    }
+    std::sort(pool.begin(), pool.end(), [&](int a, int b) {
+      return place[static_cast<std::size_t>(a)] < place[static_cast<std::size_t>(b)];
+    });
+    std::vector<int> still;
+    const auto found = match(pool, looseWeight(pool), still);
+    if (still.empty()) {
+      kept.insert(kept.end(), found.begin(), found.end());
+      pairs = std::move(kept);
+      carried.clear();
+    } else if (tail == field.size()) {
+      return std::nullopt;
+    }
   }
   // The first player: the one who has been first less often, else the higher placed.
   for (auto& p : pairs) {

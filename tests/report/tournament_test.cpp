@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "data/platform.h"
@@ -228,6 +229,25 @@ TEST(TournamentFormats, SwissByeGoesToTheLowestPlacedWithoutOne) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->bye, 3);
   EXPECT_EQ(r->pairs.size(), 2u);
+  // The bottom group of a large field has met already: the lowest placed are paired again
+  // together with it.
+  std::vector<int> many(200);
+  std::iota(many.begin(), many.end(), 0);
+  std::vector<int> halves(200, 2);
+  halves[198] = halves[199] = 0;
+  const auto bottomMet = [](int a, int b) {
+    return std::min(a, b) == 198 && std::max(a, b) == 199;
+  };
+  const auto large =
+      pairSwissRound(many, halves, bottomMet, std::vector<bool>(200), std::vector<int>(200));
+  ASSERT_TRUE(large);
+  std::vector<int> everyone;
+  for (const auto& p : large->pairs) {
+    EXPECT_FALSE(bottomMet(p[0], p[1]));
+    everyone.insert(everyone.end(), p.begin(), p.end());
+  }
+  std::sort(everyone.begin(), everyone.end());
+  EXPECT_EQ(everyone, many);
   // Everyone has met: no pairing.
   EXPECT_FALSE(
       pairSwissRound({0, 1}, {0, 0}, [](int, int) { return true; }, {false, false}, {0, 0}));
