@@ -67,11 +67,15 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   EXPECT_TRUE(isHash(closed.out));
   EXPECT_EQ(lab("tournament add " + t + " " + sample("pochimaru.dat")).status, 1);
 
-  const LabRun ran = lab("tournament run " + t + " --beacon 'draw 2026-12-08: 4 8 15'");
+  const std::string page = quoted(dir / "cup.html");
+  const LabRun ran =
+      lab("tournament run " + t + " --beacon 'draw 2026-12-08: 4 8 15' --html " + page);
   ASSERT_EQ(ran.status, 0) << ran.err;
   EXPECT_NE(ran.out.find("standings"), std::string::npos);
-  const LabRun verified = lab("tournament verify " + t);
-  EXPECT_EQ(verified.status, 0) << verified.err;
+  for (const std::string& file : {t, page}) {
+    const LabRun verified = lab("tournament verify " + file);
+    EXPECT_EQ(verified.status, 0) << verified.err;
+  }
   EXPECT_EQ(lab("tournament run " + t).status, 1);
 
   const Json j = parseJson(lab("tournament show " + t + " --json").out);
