@@ -424,6 +424,7 @@ void BattleScreen::buildControlBar() {
   connect(controls_, &ReplayControls::nextRequested, this, &BattleScreen::nextTurn);
   connect(controls_, &ReplayControls::endRequested, this, [this] { seekToTurn(replayTurns_); });
   connect(controls_, &ReplayControls::speedRequested, this, &BattleScreen::setSpeedIndex);
+  connect(controls_, &ReplayControls::closeRequested, this, &BattleScreen::close);
   setTabOrder(messageBox_, controls_->firstControl());
   controls_->watchKeysOf(this);
 }
@@ -440,7 +441,13 @@ void BattleScreen::seekToTurn(std::int32_t n) {
   pendingMoveList_.reset();
   player_->seekToTurn(std::clamp(n, 0, replayTurns_));
   showSeekedState();
-  resumeTimers();
+  // A seek to the judged last turn stays there, paused, for the player to study it; the result
+  // screen follows only a replay played through to its end.
+  if (battle::isOver(player_->judgement())) {
+    setPlaying(false);
+  } else {
+    resumeTimers();
+  }
 }
 
 void BattleScreen::previousTurn() {
