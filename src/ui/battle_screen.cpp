@@ -87,7 +87,9 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> 
 
     nameLabels_[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), panels_[s]);
     nameLabels_[s]->setObjectName(name("name12", i));
-    nameLabels_[s]->setGeometry(twipsRect(210, 105, 2355, 435));
+    // Between the frame's rounded corners (12 px from its sides): a second line of a long name
+    // lies under the frame's top edge but never on a corner.
+    nameLabels_[s]->setGeometry(twipsRect(315, 105, 2220, 435));
     nameLabels_[s]->setFont(uiFont(9.75, true));
     nameLabels_[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     nameLabels_[s]->setTextFormat(Qt::PlainText);
