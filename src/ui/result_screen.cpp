@@ -10,6 +10,7 @@
 #include "battle/replay_store.h"
 #include "ui/name_line.h"
 #include "ui/platform_dialogs.h"
+#include "ui/reason_text.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
@@ -98,7 +99,7 @@ void ResultScreen::saveReplayCopy() {
   std::string error;
   if (!battle::writeReplayFile(*file, *replay_, &error)) {
     ctx.dialogs.replayMessage(
-        this, QStringLiteral("リプレイを保存できませんでした。\n") + shownName(error));
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + japaneseReason(error));
   }
 }
 

@@ -198,6 +198,10 @@ TEST_F(ReplayFlowTest, ABadReplayIsSaidSoAndTheGameGoesOnAtTheTitle) {
   }
   ASSERT_EQ(h.dialogs.replayMessages.size(), 2u);
   EXPECT_THAT(h.dialogs.replayMessages[0], StartsWith("リプレイを開けませんでした"));
+  // The box speaks Japanese; stderr keeps the English reason.
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("JSONではないか、途中で切れています"));
+  EXPECT_THAT(h.dialogs.replayMessages[1],
+              HasSubstr("開けません（フォルダかファイルがありません）"));
   EXPECT_EQ(ended, 0);
 }
 
@@ -217,7 +221,7 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
 
   ASSERT_TRUE(flow->openReplay(file));
   ASSERT_EQ(h.dialogs.replayMessages.size(), 1u);
-  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("turns"));
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("違うところ: ターン数"));
   ASSERT_EQ(flow->where(), Where::Viewer);
   auto* viewer = static_cast<ui::BattleScreen*>(flow->current());
   EXPECT_EQ(ui::BattleScreenProbe(*viewer).replayTurns(), turns);
