@@ -22,6 +22,7 @@
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
 #include "ui/platform_dialogs.h"
+#include "ui/reason_text.h"
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
@@ -29,8 +30,6 @@
 namespace momiru::app {
 
 namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   std::error_code ec;
@@ -314,8 +313,9 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
                  shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
                  from == Where::Replays ? "replay list" : "title");
     std::fflush(stderr);
-    ctx_.dialogs.replayMessage(messageParent(),
-                               QStringLiteral("リプレイを開けませんでした。\n") + fromUtf8(shown));
+    // The box speaks Japanese; the English line above is for scripts.
+    ctx_.dialogs.replayMessage(messageParent(), QStringLiteral("リプレイを開けませんでした。\n") +
+                                                    ui::japaneseReason(error));
     return false;
   }
   const battle::ReplayResult played = battle::playReplay(*replay);
@@ -325,7 +325,7 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
         QStringLiteral("このリプレイは、記録された結果とこのバージョンのルールで戦った結果が"
                        "違います（違うところ: %1）。\nこのバージョンのルールで戦った様子を"
                        "表示します。")
-            .arg(fromUtf8(*differs)));
+            .arg(ui::japaneseMismatch(*differs)));
   }
   viewing_ = std::move(replay);
   openViewer(from);

@@ -238,7 +238,7 @@ std::string heatMap(const LeagueReport& report, const std::vector<Standing>& tab
   svg += format("<text x=\"%d\" y=\"%d\" text-anchor=\"end\">0%%</text>", labelWidth - 4,
                 legendY + 10);
   svg +=
-      format("<text x=\"%d\" y=\"%d\">100%% (row wins)</text>\n", labelWidth + 226, legendY + 10);
+      format("<text x=\"%d\" y=\"%d\">100%%（行の勝ち）</text>\n", labelWidth + 226, legendY + 10);
   svg += "</svg>\n";
   return svg;
 }
@@ -411,9 +411,9 @@ std::string htmlReport(const LeagueReport& report) {
     out += "</ul>\n";
   }
   out +=
-      "<h2>順位表</h2>\n<table>\n<tr><th>rank</th><th>name</th><th>rating</th>"
-      "<th>95% interval</th><th>wins</th><th>draws</th><th>losses</th><th>unfinished</th>"
-      "<th>win share</th><th>mean turns</th></tr>\n";
+      "<h2>順位表</h2>\n<table>\n<tr><th>順位</th><th>名前</th><th>レーティング</th>"
+      "<th>95%区間</th><th>勝ち</th><th>引き分け</th><th>負け</th><th>決着つかず</th>"
+      "<th>勝ち点の割合</th><th>平均ターン数</th></tr>\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const Standing& s = table[rank];
     const std::size_t c = s.character;

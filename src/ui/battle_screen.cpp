@@ -87,7 +87,9 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> 
 
     nameLabels_[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), panels_[s]);
     nameLabels_[s]->setObjectName(name("name12", i));
-    nameLabels_[s]->setGeometry(twipsRect(210, 105, 2355, 435));
+    // Between the frame's rounded corners (12 px from its sides): a second line of a long name
+    // lies under the frame's top edge but never on a corner.
+    nameLabels_[s]->setGeometry(twipsRect(315, 105, 2220, 435));
     nameLabels_[s]->setFont(uiFont(9.75, true));
     nameLabels_[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     nameLabels_[s]->setTextFormat(Qt::PlainText);
@@ -424,6 +426,7 @@ void BattleScreen::buildControlBar() {
   connect(controls_, &ReplayControls::nextRequested, this, &BattleScreen::nextTurn);
   connect(controls_, &ReplayControls::endRequested, this, [this] { seekToTurn(replayTurns_); });
   connect(controls_, &ReplayControls::speedRequested, this, &BattleScreen::setSpeedIndex);
+  connect(controls_, &ReplayControls::closeRequested, this, &BattleScreen::close);
   setTabOrder(messageBox_, controls_->firstControl());
   controls_->watchKeysOf(this);
 }
@@ -440,7 +443,13 @@ void BattleScreen::seekToTurn(std::int32_t n) {
   pendingMoveList_.reset();
   player_->seekToTurn(std::clamp(n, 0, replayTurns_));
   showSeekedState();
-  resumeTimers();
+  // A seek to the judged last turn stays there, paused, for the player to study it; the result
+  // screen follows only a replay played through to its end.
+  if (battle::isOver(player_->judgement())) {
+    setPlaying(false);
+  } else {
+    resumeTimers();
+  }
 }
 
 void BattleScreen::previousTurn() {

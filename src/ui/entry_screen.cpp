@@ -16,6 +16,7 @@
 #include "data/registration.h"
 #include "data/save_data.h"
 #include "data/text_safety.h"
+#include "ui/name_line.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/platform_dialogs.h"
@@ -94,6 +95,7 @@ EntryScreen::EntryScreen(ScreenContext& context)
   status_->setTextFormat(Qt::PlainText);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   fill(status_, bgr(kLightCyan));
+  statusFont_ = status_->font();
 
   auto* registerButton = registerButton_ = new QPushButton(QStringLiteral("登録"), this);
   registerButton->setObjectName(QStringLiteral("Command2"));
@@ -213,23 +215,35 @@ void EntryScreen::showSlot() {
     text += "残りHP　" + std::to_string(c.hp[p]) + " 攻撃力　" + std::to_string(c.attack[p]) +
             "防御力　" + std::to_string(c.defence[p]) + crlf;
   }
-  status_->setText(QString::fromStdString(text));
+  // A long name or long numbers break between characters, or the font shrinks, so that the
+  // whole status stays inside the label; a status that fits is shown as written.
+  const NameLineLayout fitted = layoutLines(QString::fromStdString(text), statusFont_,
+                                            status_->contentsRect().size(), kStatusMinPoints);
+  status_->setWordWrap(false);
+  status_->setFont(fitted.font);
+  status_->setText(fitted.text);
 
   showPicture(c.portrait);
   // The next step: register what is shown, or load a character first.
   (hasCharacter(c) ? registerButton_ : loadButton_)->setFocus(Qt::OtherFocusReason);
 }
 
+void EntryScreen::showStatusMessage(const QString& text) {
+  status_->setFont(statusFont_);
+  status_->setWordWrap(true);
+  status_->setText(text);
+}
+
 void EntryScreen::registerCharacter() {
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   if (!registerCurrentSlot(gs)) {
-    status_->setText(QString::fromUtf8(kNotRegistered));
+    showStatusMessage(QString::fromUtf8(kNotRegistered));
     showPicture(PictureBank::kEmptyPortrait);
     moves_->clear();
     loadButton_->setFocus(Qt::OtherFocusReason);
     return;  // the same player stays on turn
   }
-  status_->clear();
+  showStatusMessage(QString());
   showPicture(PictureBank::kEmptyPortrait);
   moves_->clear();
   showPlayerInCaption();

@@ -1,6 +1,7 @@
 // The entry screen `Form5`: each player loads a save-data file and registers the character.
 #pragma once
 
+#include <QFont>
 #include <filesystem>
 #include <string>
 
@@ -75,9 +76,13 @@ class EntryScreen final : public Screen {
   void registerCharacter();  // "登録"
   void showPlayerInCaption();
   void showPicture(int number);
+  void showStatusMessage(const QString& text);  // a message of the game's, at the label's size
 
   PictureView* picture_ = nullptr;
   QLabel* status_ = nullptr;
+  QFont statusFont_;  // the status label's own font, before any shrinking
+  // The smallest size the status shrinks to for long names and numbers.
+  static constexpr qreal kStatusMinPoints = 6.75;
   QComboBox* moves_ = nullptr;
   QPushButton* registerButton_ = nullptr;  // "登録"
   QPushButton* loadButton_ = nullptr;      // "読み込み"

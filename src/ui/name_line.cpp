@@ -57,7 +57,60 @@ std::optional<QString> inTwoLines(const QString& line, const QFontMetricsF& metr
   return line.left(split) + QLatin1Char('\n') + line.mid(split);
 }
 
+// `line` broken between characters into the fewest lines of at most `width`, each as full as
+// it can be; nothing when a single character is wider.
+std::optional<QStringList> wrapped(const QString& line, const QFontMetricsF& metrics, qreal width) {
+  QStringList lines;
+  QString rest = line;
+  while (!fitsWidth(metrics, rest, width)) {
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, rest);
+    qsizetype split = -1;
+    for (qsizetype at = graphemes.toNextBoundary(); at > 0 && at < rest.size();
+         at = graphemes.toNextBoundary()) {
+      if (!fitsWidth(metrics, rest.left(at), width)) break;
+      split = at;
+    }
+    if (split <= 0) return std::nullopt;
+    lines.append(rest.left(split));
+    rest = rest.mid(split);
+  }
+  lines.append(rest);
+  return lines;
+}
+
+qreal heightOf(const QFontMetricsF& metrics, qsizetype lines) {
+  return metrics.lineSpacing() * static_cast<qreal>(std::max<qsizetype>(lines, 1) - 1) +
+         metrics.height();
+}
+
 }  // namespace
+
+NameLineLayout layoutLines(const QString& text, const QFont& font, QSize area, qreal minPoints) {
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  const qreal base = font.pointSizeF();
+  if (base <= 0) return {text, font};  // a pixel-sized font is shown as it is
+  QFont sized = font;
+  for (qreal points = base; points >= minPoints - 0.001; points -= kStepPoints) {
+    sized.setPointSizeF(points);
+    const QFontMetricsF metrics(sized);
+    QStringList out;
+    bool fits = true;
+    for (const QString& line : lines) {
+      const auto parts = wrapped(line, metrics, area.width());
+      if (!parts) {
+        fits = false;
+        break;
+      }
+      out += *parts;
+    }
+    if (fits && heightOf(metrics, out.size()) <= area.height()) return {out.join('\n'), sized};
+  }
+  sized.setPointSizeF(std::min(base, minPoints));
+  const QFontMetricsF metrics(sized);
+  QStringList out;
+  for (const QString& line : lines) out += metrics.elidedText(line, Qt::ElideMiddle, area.width());
+  return {out.join('\n'), sized};
+}
 
 NameLineLayout layoutNameLine(const QString& line, const QFont& font, QSize area) {
   const QString& shown = line;

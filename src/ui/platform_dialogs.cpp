@@ -4,7 +4,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
@@ -31,6 +34,31 @@ void fitFileColumns(QFileDialog& dialog) {
   header->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
+// The file list's size and date columns written in the default locale.
+class DefaultLocaleDetails final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || files == nullptr || !index.isValid()) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QModelIndex source = mapToSource(index);
+    if (index.column() == kSizeColumn && !files->isDir(source)) {
+      return QLocale().formattedDataSize(files->size(source));
+    }
+    if (index.column() == kDateColumn) {
+      return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+
+ private:
+  static constexpr int kSizeColumn = 1;  // QFileSystemModel's columns
+  static constexpr int kDateColumn = 3;
+};
+
 // True when Qt's own dialog texts come out in Japanese (its catalogue is installed).
 bool qtSpeaksJapanese() {
   return QCoreApplication::translate("QFileDialog", "Look in:") != QLatin1String("Look in:");
@@ -48,6 +76,7 @@ std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QS
     dialog.setLabelText(QFileDialog::Accept, accept);
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("キャンセル"));
   }
+  showFileDetailsInDefaultLocale(dialog);
   dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
   fitFileColumns(dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -71,6 +100,10 @@ std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& 
 }
 
 }  // namespace
+
+void showFileDetailsInDefaultLocale(QFileDialog& dialog) {
+  dialog.setProxyModel(new DefaultLocaleDetails(&dialog));
+}
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* parent) {
   QFileDialog dialog(parent);

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+class QFileDialog;
+
 namespace momiru::ui {
 
 // The open dialog's one filter: display text (ending in one half-width space) and pattern.
@@ -71,5 +73,9 @@ class QtPlatformDialogs final : public PlatformDialogs {
                                                 const std::filesystem::path& suggested) override;
   bool confirm(QWidget* parent, const QString& question) override;
 };
+
+// Has Qt's own file dialog show its sizes and dates in the default locale, as the game's other
+// texts: Qt writes them in the system's locale, which may not be Japanese.
+void showFileDetailsInDefaultLocale(QFileDialog& dialog);
 
 }  // namespace momiru::ui

@@ -19,7 +19,7 @@ namespace {
 
 // The control bar's symbols, drawn here rather than taken from a font: not every desktop's fonts
 // hold ⏮, ⏯ and ⏭.
-enum class BarSymbol { Start, Previous, PlayPause, Next, End };
+enum class BarSymbol { Start, Previous, Play, Pause, Next, End };
 
 QIcon barIcon(BarSymbol symbol) {
   QIcon icon;
@@ -43,10 +43,12 @@ QIcon barIcon(BarSymbol symbol) {
       case BarSymbol::Previous:
         triangle(12, 4);
         break;
-      case BarSymbol::PlayPause:
-        triangle(1, 8);
-        p.drawRect(QRectF(10, 3, 2, 10));
-        p.drawRect(QRectF(13.5, 3, 2, 10));
+      case BarSymbol::Play:
+        triangle(4, 13);
+        break;
+      case BarSymbol::Pause:
+        p.drawRect(QRectF(4, 3, 3, 10));
+        p.drawRect(QRectF(9, 3, 3, 10));
         break;
       case BarSymbol::Next:
         triangle(4, 12);
@@ -88,8 +90,11 @@ ReplayControls::ReplayControls(QWidget* parent) : QWidget(parent) {
                         &ReplayControls::startRequested);
   button("replayPrevious", BarSymbol::Previous, QStringLiteral("前のターン"),
          &ReplayControls::previousRequested);
-  playButton_ = button("replayPlayPause", BarSymbol::PlayPause, QStringLiteral("一時停止"),
+  playButton_ = button("replayPlayPause", BarSymbol::Pause, QStringLiteral("一時停止"),
                        &ReplayControls::playPauseRequested);
+  // Held down while the replay plays; the clicked signal's own toggle is undone by showPlaying.
+  playButton_->setCheckable(true);
+  playButton_->setChecked(true);
   button("replayNext", BarSymbol::Next, QStringLiteral("次のターン"),
          &ReplayControls::nextRequested);
   button("replayEnd", BarSymbol::End, QStringLiteral("最後へ"), &ReplayControls::endRequested);
@@ -121,7 +126,8 @@ QWidget* ReplayControls::firstControl() const { return startButton_; }
 bool ReplayControls::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    const bool repeatable = key->key() != Qt::Key_Space;
+    // A held Space or Escape acts once: a held Escape must not close the list behind the viewer.
+    const bool repeatable = key->key() != Qt::Key_Space && key->key() != Qt::Key_Escape;
     if ((repeatable || !key->isAutoRepeat()) &&
         (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0 &&
         replayKey(key->key())) {
@@ -154,15 +160,21 @@ bool ReplayControls::replayKey(int key) {
     case Qt::Key_Minus:
       emit speedRequested(speedIndex_ - 1);
       return true;
+    case Qt::Key_Escape:
+      emit closeRequested();
+      return true;
     default:
       return false;
   }
 }
 
 void ReplayControls::showPlaying(bool playing) {
+  // The symbol and the name say what a press would do; the button is held down while it plays.
   const QString spoken = playing ? QStringLiteral("一時停止") : QStringLiteral("再生");
+  playButton_->setIcon(barIcon(playing ? BarSymbol::Pause : BarSymbol::Play));
   playButton_->setAccessibleName(spoken);
   playButton_->setToolTip(spoken);
+  playButton_->setChecked(playing);
 }
 
 void ReplayControls::showSpeed(int index) {

@@ -23,12 +23,15 @@ class ReplayControls final : public QWidget {
   explicit ReplayControls(QWidget* parent);
 
   // The bar's keys work wherever the focus is in `window`: Space pauses and plays, Left and
-  // Right step a turn, Home and End go to the start and the end, + and - change the speed.
+  // Right step a turn, Home and End go to the start and the end, + and - change the speed,
+  // Escape asks to close the viewer.
   // Called once every control of the window exists.
   void watchKeysOf(QWidget* window);
 
-  void showPlaying(bool playing);  // the play button says what it would do
-  void showSpeed(int index);       // into kSpeeds
+  // The play button says what it would do (its symbol, name and tip) and is held down while
+  // the replay plays.
+  void showPlaying(bool playing);
+  void showSpeed(int index);  // into kSpeeds
   void showTurn(std::int32_t turn, std::int32_t turns);
   QWidget* firstControl() const;  // where the tab order enters the bar
 
@@ -39,6 +42,7 @@ class ReplayControls final : public QWidget {
   void nextRequested();
   void endRequested();
   void speedRequested(int index);  // into kSpeeds, maybe out of its range
+  void closeRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -456,6 +456,16 @@ bool ReplayListScreen::eventFilter(QObject* watched, QEvent* event) {
   return Screen::eventFilter(watched, event);
 }
 
+void ReplayListScreen::keyPressEvent(QKeyEvent* event) {
+  // The way back by keyboard: the flow leads a closed list back to where it was opened from.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    if (!event->isAutoRepeat()) close();
+    event->accept();
+    return;
+  }
+  Screen::keyPressEvent(event);
+}
+
 void ReplayListScreen::dragEnterEvent(QDragEnterEvent* event) {
   // The files the title screen takes: one replay file or battle page.
   if (TitleScreen::droppedReplay(event->mimeData())) {

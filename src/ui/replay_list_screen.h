@@ -74,6 +74,7 @@ class ReplayListScreen final : public Screen {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;  // Escape closes the list
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

@@ -8,11 +8,18 @@
 #include <QScrollBar>
 
 #include "battle/replay_store.h"
+#include "ui/name_line.h"
 #include "ui/platform_dialogs.h"
+#include "ui/reason_text.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
 namespace momiru::ui {
+
+namespace {
+// The outcome's smallest size: its seven lines of the longest names still fit the label.
+constexpr qreal kOutcomeMinPoints = 8.25;
+}  // namespace
 
 ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
     : Screen(context, "Form7", QStringLiteral("結果発表"), QSize(6915, 4665)),
@@ -46,14 +53,20 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   labelPal.setColor(QPalette::WindowText, bgr(0xE0E0E0));
   outcome->setPalette(labelPal);
   outcome->setTextFormat(Qt::PlainText);
-  outcome->setText(displayText(shown.label1));
-  outcome->setAccessibleName(outcome->text());
+  // Long names and file names wrap, or the font shrinks, so that no line runs past the label's
+  // edges, where a centred line would lose both its ends.
+  const QString outcomeText = displayText(shown.label1);
+  const NameLineLayout fitted =
+      layoutLines(outcomeText, outcome->font(), outcome->contentsRect().size(), kOutcomeMinPoints);
+  outcome->setFont(fitted.font);
+  outcome->setText(fitted.text);
+  outcome->setAccessibleName(outcomeText);
 
   auto* backButton = new QPushButton(QStringLiteral("タイトルに戻る"), this);
   backButton->setObjectName(QStringLiteral("Command1"));
   backButton->setGeometry(twipsRect(2730, 3990, 1590, 540));
   backButton->setAccessibleName(backButton->text());
-  backButton->setAccessibleDescription(outcome->text());  // heard with the focus on the button
+  backButton->setAccessibleDescription(outcomeText);  // heard with the focus on the button
   connect(backButton, &QPushButton::clicked, this, &ResultScreen::backToTitleClicked);
 
   // The replay's buttons stand either side of Command1, in the free strip at its height.
@@ -86,7 +99,7 @@ void ResultScreen::saveReplayCopy() {
   std::string error;
   if (!battle::writeReplayFile(*file, *replay_, &error)) {
     ctx.dialogs.replayMessage(
-        this, QStringLiteral("リプレイを保存できませんでした。\n") + shownName(error));
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + japaneseReason(error));
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
 #include <QTranslator>
 
@@ -23,6 +24,7 @@ QFont uiFont(qreal points, bool bold) {
 }
 
 bool installQtJapanese() {
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   auto* app = QCoreApplication::instance();
   if (app == nullptr) return false;
   const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);

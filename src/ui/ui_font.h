@@ -9,8 +9,10 @@ namespace momiru::ui {
 // (IPAPGothic on Linux, the usual Japanese UI faces elsewhere).
 QFont uiFont(qreal points = 9.0, bool bold = false);
 
-// Loads Qt's own Japanese texts (dialog buttons, "Look in:"…) when they are installed.
-// Returns false when they are not; the dialogs then set their labels themselves.
+// Makes Qt's own widgets speak Japanese whatever the system's locale: the default locale becomes
+// Japanese (sizes, dates and numbers in the file dialog), and Qt's own Japanese texts (dialog
+// buttons, "Look in:"…) are loaded when they are installed. Returns false when they are not;
+// the dialogs then set their labels themselves.
 bool installQtJapanese();
 
 }  // namespace momiru::ui

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/screen_flow.h"
 #include "battle/records.h"
@@ -196,6 +198,10 @@ TEST_F(ReplayFlowTest, ABadReplayIsSaidSoAndTheGameGoesOnAtTheTitle) {
   }
   ASSERT_EQ(h.dialogs.replayMessages.size(), 2u);
   EXPECT_THAT(h.dialogs.replayMessages[0], StartsWith("リプレイを開けませんでした"));
+  // The box speaks Japanese; stderr keeps the English reason.
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("JSONではないか、途中で切れています"));
+  EXPECT_THAT(h.dialogs.replayMessages[1],
+              HasSubstr("開けません（フォルダかファイルがありません）"));
   EXPECT_EQ(ended, 0);
 }
 
@@ -215,7 +221,7 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
 
   ASSERT_TRUE(flow->openReplay(file));
   ASSERT_EQ(h.dialogs.replayMessages.size(), 1u);
-  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("turns"));
+  EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("違うところ: ターン数"));
   ASSERT_EQ(flow->where(), Where::Viewer);
   auto* viewer = static_cast<ui::BattleScreen*>(flow->current());
   EXPECT_EQ(ui::BattleScreenProbe(*viewer).replayTurns(), turns);
@@ -229,6 +235,38 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
   EXPECT_EQ(flow->where(), Where::Title);
   QCoreApplication::processEvents();
   EXPECT_EQ(flow->where(), Where::Viewer);
+  EXPECT_EQ(ended, 0);
+}
+
+// Escape is the way back by keyboard: the viewer to the list it was opened from, the list to the
+// title; a held Escape goes back one step only.
+TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheTitle) {
+  GameState start;
+  start.combatant = momiru::testing::sanePair().combatant;
+  start.settings = {1, 0, 1, 20};
+  const battle::Replay replay =
+      battle::makeReplay(start, {"a.dat", "b.dat"}, 8, "2026-12-08T00:00:00Z", "test");
+  const auto file = h.dir.path() / "kept.momiru-replay";
+  std::string error;
+  ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
+
+  flow->start();
+  emit static_cast<ui::TitleScreen*>(flow->current())->replaysClicked();
+  ASSERT_EQ(flow->where(), Where::Replays);
+  ASSERT_TRUE(flow->openReplay(file, Where::Replays));
+  ASSERT_EQ(flow->where(), Where::Viewer);
+  flow->current()->show();
+  QTest::keyClick(flow->current(), Qt::Key_Escape);
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Replays);
+  // The repeat of the held key does not close the list too.
+  QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+  QCoreApplication::sendEvent(flow->current(), &repeated);
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Replays);
+  QTest::keyClick(flow->current(), Qt::Key_Escape);
+  flushDeletes();
+  EXPECT_EQ(flow->where(), Where::Title);
   EXPECT_EQ(ended, 0);
 }
 

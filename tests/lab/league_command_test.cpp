@@ -94,10 +94,12 @@ TEST(LabLeague, HtmlPageParsesAndDrawsEveryCharacter) {
   EXPECT_NE(html.find("<html lang=\"ja\">"), std::string::npos);
   for (const char* heading :
        {"<h1>リーグ戦</h1>", "<h2>順位表</h2>", "<h2>レーティングと95%区間</h2>", "<h2>勝率</h2>",
-        "シード 3、", "<th>rank</th><th>name</th>"}) {
+        "シード 3、", "<th>順位</th><th>名前</th><th>レーティング</th>", "100%（行の勝ち）"}) {
     EXPECT_NE(html.find(heading), std::string::npos) << heading;
   }
   EXPECT_EQ(html.find("<h2>Ranking</h2>"), std::string::npos);
+  EXPECT_EQ(html.find("<th>rank</th>"), std::string::npos);
+  EXPECT_EQ(html.find("row wins"), std::string::npos);
   // Nothing but the page is left in the folder (no temporary file).
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

@@ -116,6 +116,15 @@ TEST_F(BattleScreenTest, AtLoadTheBoxesLieOverThePanelsAndThePicturesAndTextsSho
   EXPECT_FALSE(probe().stepTimerActive());
 
   EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
+  // The name line, of one line or two, never lies on a corner of the frame around it.
+  for (int i = 0; i < kSlots; ++i) {
+    const QRect frame = child<QWidget>(QStringLiteral("Shape1_%1").arg(i))->geometry();
+    const QRect name = child<QLabel>(QStringLiteral("name12_%1").arg(i))->geometry();
+    const QSize corner(14, 14);  // the 12-pixel radius, drawn 1.5 pixels in
+    EXPECT_FALSE(name.intersects(QRect(frame.topLeft(), corner))) << i;
+    EXPECT_FALSE(name.intersects(QRect(frame.topRight() - QPoint(corner.width() - 1, 0), corner)))
+        << i;
+  }
   // The load clamped the negative HP before the texts were made.
   EXPECT_THAT(child<QLabel>("stas_0")->text().toStdString(), HasSubstr("両脚\nHP:0 OFE:7"));
   EXPECT_EQ(h.gs.combatant[0].hp[2], 0);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -190,6 +191,28 @@ TEST_F(EntryScreenTest, ATamperedFileShowsTheMessageThenEndsTheProgram) {
     EXPECT_EQ(h.dialogs.lastExitStatus, 0);  // the game's own ending, as it always was
     EXPECT_EQ(h.gs.combatant[0].name, "before");
     EXPECT_EQ(myst().left(4), QStringLiteral("読み込み"));
+  }
+}
+
+// The status text lies inside its label, measured with the label's font as it wraps, for short,
+// long and extreme names and numbers.
+TEST_F(EntryScreenTest, TheStatusTextFitsItsLabelWhateverTheNameAndNumbers) {
+  const std::string names[] = {"a.datのぽこ", "gansekimaru-saikyou-backup.datのガンセキ丸(1)",
+                               std::string(251, 'n') + ".datの" + std::string(340, 'x')};
+  for (const std::string& name : names) {
+    for (const std::int32_t sign : {1, -17895697}) {  // -17895697 × 120 is near the int32 end
+      SCOPED_TRACE(name.substr(0, 40) + " " + std::to_string(sign));
+      h.gs.combatant[0] = character(sign);
+      h.gs.combatant[0].name = name;
+      screen().showSlot();
+      auto* label = screen().findChild<QLabel*>("MYST");
+      const QRect area = label->contentsRect();
+      const QRect used =
+          QFontMetrics(label->font())
+              .boundingRect(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, label->text());
+      EXPECT_LE(used.height(), area.height());
+      EXPECT_LE(used.width(), area.width());
+    }
   }
 }
 

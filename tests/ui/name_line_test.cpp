@@ -1,4 +1,4 @@
-// The battle screen's name line in its 157 × 29-pixel label: where it breaks, when the font
+// The battle screen's name line in its 148 × 29-pixel label: where it breaks, when the font
 // shrinks, and that every line stays inside the label.
 #include "ui/name_line.h"
 
@@ -13,7 +13,7 @@
 namespace momiru::uitest {
 namespace {
 
-const QSize kLabel(157, 29);  // name12: 2355 × 435 twips
+const QSize kLabel(148, 29);  // name12: 2220 × 435 twips
 // Made when asked, once the application and its fonts exist.
 QFont designFont() { return ui::uiFont(9.75, true); }
 

@@ -183,5 +183,66 @@ TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
   EXPECT_EQ(turn(), 1);
 }
 
+// End and → while playing stop at the judged last turn, paused, and leave the viewer open; only
+// playing on from there reaches the result. The ⏯ button shows the state: held down with a pause
+// symbol while playing, released with a play symbol when paused.
+TEST_F(ViewerTest, TheEndIsShownPausedAndOnlyPlayingThroughLeaves) {
+  open(5);
+  screen->show();
+  int finished = 0;
+  QObject::connect(screen, &ui::BattleScreen::battleFinished, [&finished] { ++finished; });
+  auto* play = child<QPushButton>("replayPlayPause");
+  const QImage pauseIcon = play->icon().pixmap(16, 16).toImage();
+  EXPECT_TRUE(play->isCheckable());
+  EXPECT_TRUE(play->isChecked());
+  EXPECT_EQ(play->accessibleName(), QStringLiteral("一時停止"));
+  const std::int32_t m = probe().replayTurns();
+
+  for (const int k : {int{Qt::Key_End}, int{Qt::Key_Right}}) {
+    SCOPED_TRACE(k);
+    probe().seekToTurn(k == Qt::Key_End ? 0 : m - 1);
+    play->click();
+    if (!probe().playing()) play->click();
+    ASSERT_TRUE(probe().playing());
+    key(k);
+    EXPECT_EQ(probe().player().turnsStarted(), m);
+    EXPECT_TRUE(battle::isOver(probe().player().judgement()));
+    EXPECT_FALSE(probe().playing());
+    EXPECT_FALSE(probe().gaugeTimerActive() || probe().stepTimerActive());
+    EXPECT_FALSE(play->isChecked());
+    EXPECT_EQ(play->accessibleName(), QStringLiteral("再生"));
+    EXPECT_EQ(play->toolTip(), QStringLiteral("再生"));
+    EXPECT_NE(play->icon().pixmap(16, 16).toImage(), pauseIcon);
+    // Pressed again at the end, → stays there.
+    key(Qt::Key_Right);
+    EXPECT_FALSE(probe().stepTimerActive());
+    EXPECT_EQ(finished, 0);
+  }
+
+  // Played on from the end: the outcome is told as in a live battle.
+  key(Qt::Key_Space);
+  EXPECT_TRUE(play->isChecked());
+  EXPECT_EQ(play->icon().pixmap(16, 16).toImage(), pauseIcon);
+  for (int i = 0; i < 100 && finished == 0 && tick(*screen); ++i) {
+  }
+  EXPECT_EQ(finished, 1);
+}
+
+// Escape closes the viewer from any of its controls, once for a held key.
+TEST_F(ViewerTest, EscapeClosesTheViewer) {
+  for (const char* focused : {"replaySpeed", "replayPlayPause", "bun"}) {
+    SCOPED_TRACE(focused);
+    open(3);
+    screen->show();
+    int closed = 0;
+    QObject::connect(screen, &ui::Screen::closed, [&closed] { ++closed; });
+    QTest::keyClick(child<QWidget>(focused), Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(screen->isVisible());
+    screen = nullptr;  // deleted on its close
+    flushDeletes();
+  }
+}
+
 }  // namespace
 }  // namespace momiru::uitest

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -60,6 +61,48 @@ TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
   EXPECT_GT(text->horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(h.gs.battleLog, before.battleLog);
   EXPECT_EQ(h.gs.combatant, before.combatant);
+}
+
+// Every line of the outcome lies inside its label, measured with the label's own font, for
+// short, long and extreme names; what fits is shown whole, only the extreme is shortened.
+TEST_F(ResultScreenTest, EveryOutcomeLineFitsItsLabelWhateverTheNames) {
+  const std::string longest = std::string(251, 'n') + ".datの" + std::string(340, 'x');
+  const struct {
+    std::string winner, loser;
+    bool whole;
+  } cases[] = {
+      {"a.datのぽこ(1)", "a.datのぽこ(2)", true},
+      {"gansekimaru-saikyou-backup.datのがんせきまる", "nenrikibou-lv22-final.datのねんりきぼう",
+       true},
+      {"nenrikibou-lv22-final-final-really-final.datのねんりきぼうＬＶ２２(1)",
+       "nenrikibou-lv22-final-final-really-final.datのねんりきぼうＬＶ２２(2)", true},
+      {longest, "b.datのＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷＷ", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.winner);
+    h.gs.combatant[0].name = c.winner;
+    h.gs.combatant[1].name = c.loser;
+    h.gs.winner = 0;
+    h.gs.loser = 1;
+    ui::ResultScreen screen(h.ctx);
+    auto* label = screen.findChild<QLabel*>("Label1");
+    const QRect area = label->contentsRect();
+    const QFontMetricsF metrics(label->font());
+    const QStringList lines = label->text().split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+      EXPECT_LE(metrics.horizontalAdvance(line), area.width()) << line.toStdString();
+    }
+    EXPECT_LE(metrics.lineSpacing() * static_cast<qreal>(lines.size() - 1) + metrics.height(),
+              area.height());
+    const QString full = QString::fromStdString(screen.outcomeText()).remove(QLatin1Char('\r'));
+    EXPECT_EQ(label->accessibleName(), full);  // heard whole
+    if (c.whole) {
+      EXPECT_EQ(label->text().remove(QLatin1Char('\n')), QString(full).remove(QLatin1Char('\n')));
+    } else {
+      EXPECT_TRUE(label->text().contains(QChar(0x2026)));
+      EXPECT_TRUE(label->text().contains(QStringLiteral("の勝ち！！")));
+    }
+  }
 }
 
 }  // namespace
