@@ -18,12 +18,12 @@
 
 #include "battle/replay.h"
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/json_output.h"
 #include "lab/league.h"
 #include "lab/options.h"
-#include "data/text_safety.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
 
@@ -334,7 +334,8 @@ void printTournament(const Tournament& t) {
       for (const auto& [key, value] : s.tieBreaks) {
         char v[32];
         std::snprintf(v, sizeof v, "%g", value);
-        breaks += " " + visibleText(key) + "=" + v;
+        // Appended piece by piece: GCC's -O3 misreads `" " + string&&` as an overlapping copy.
+        breaks.append(" ").append(visibleText(key)).append("=").append(v);
       }
       std::printf("%5d  %4g  %s %s\n", s.rank, s.points, label(t, s.entry).c_str(), breaks.c_str());
     }
@@ -343,8 +344,10 @@ void printTournament(const Tournament& t) {
   for (const report::Match& m : t.matches) {
     std::string battles;
     for (const report::BattleRecord& b : m.battles)
-      battles += " " + (b.winner ? "#" + std::to_string(*b.winner) : std::string("-")) + "/" +
-                 std::to_string(b.turns);
+      battles.append(" ")
+          .append(b.winner ? "#" + std::to_string(*b.winner) : std::string("-"))
+          .append("/")
+          .append(std::to_string(b.turns));
     std::printf("  %-8s %s vs %s: %s%s\n", visibleText(m.id).c_str(),
                 label(t, m.players[0]).c_str(), label(t, m.players[1]).c_str(),
                 m.winner ? ("winner #" + std::to_string(*m.winner)).c_str() : "drawn",
