@@ -12,10 +12,10 @@
 
 #include "app/command_line.h"
 #include "app/replay_line.h"
-#include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
 #include "data/text_safety.h"
+#include "replay/replay_store.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"

@@ -20,11 +20,13 @@
 #include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json_output.h"
-#include "lab/odds.h"
 #include "lab/options.h"
+#include "report/json_output.h"
+#include "report/odds.h"
 
 namespace momiru::lab {
+
+using namespace report;
 namespace {
 
 constexpr const char* kHelp =

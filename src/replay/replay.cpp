@@ -1,5 +1,5 @@
 // Replays: a battle's inputs and result as JSON, played again by the rules.
-#include "battle/replay.h"
+#include "replay/replay.h"
 
 #include <nettle/sha2.h>
 
@@ -12,9 +12,9 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "battle/bounded_json.h"
 #include "data/platform.h"
 #include "data/utf8.h"
+#include "replay/bounded_json.h"
 
 namespace momiru::battle {
 

@@ -1,5 +1,5 @@
 // The battle page, built as one string of XHTML-compatible markup.
-#include "lab/battle_page.h"
+#include "report/battle_page.h"
 
 #include <nettle/base64.h>
 
@@ -17,9 +17,9 @@
 #include "battle/texts.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
-#include "lab/odds.h"
+#include "report/odds.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 // Portraits are a few kilobytes; a larger file is not ours and is left out.
@@ -498,4 +498,4 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   return true;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

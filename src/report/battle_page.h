@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 struct BattlePageOptions {
   // The page's file name, for the command that replays it; "PAGE.html" when empty.
@@ -40,4 +40,4 @@ std::string replayJsonForPage(const battle::Replay& replay);
 bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
                      std::string* error, BattlePageOptions options = {});
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

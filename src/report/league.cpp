@@ -1,5 +1,5 @@
 // Playing a league: work in chunks of one pairing's battles, handed out to the threads in turn.
-#include "lab/league.h"
+#include "report/league.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,9 +10,8 @@
 
 #include "data/random_unit.h"
 #include "data/registration.h"
-#include "lab/battle_setup.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 // Battles per piece of work: large enough that handing it out costs nothing, small enough that
@@ -167,4 +166,4 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
   return out;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

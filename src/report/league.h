@@ -10,9 +10,9 @@
 
 #include "battle/headless.h"
 #include "data/game_state.h"
-#include "lab/ratings.h"
+#include "report/ratings.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 struct LeagueSettings {
   std::uint64_t battles = 2000;  // per ordered pairing
@@ -57,4 +57,4 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
                         const std::function<void(std::uint64_t, std::uint64_t)>& progress = {},
                         const ThreadLauncher& launch = startThread);
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -1,7 +1,7 @@
 // The league's reports. All three are built from the same standings; names go out as each format
 // needs them: valid UTF-8 in JSON, shown visibly on a terminal (visibleText), in <bdi> in the
 // page's HTML and isolated plain text in its SVG (markupName, plainName).
-#include "lab/league_report.h"
+#include "report/league_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +10,9 @@
 #include <numeric>
 
 #include "data/text_safety.h"
-#include "lab/json_output.h"
+#include "report/json_output.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -437,4 +437,4 @@ std::string htmlReport(const LeagueReport& report) {
   return out;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

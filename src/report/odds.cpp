@@ -1,5 +1,5 @@
 // Counting a pairing's outcomes over many seeds, on threads.
-#include "lab/odds.h"
+#include "report/odds.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +11,7 @@
 
 #include "battle/headless.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 Share wilson(std::uint64_t k, std::uint64_t n) {
   const double z = 1.959963984540054;
@@ -84,4 +84,4 @@ OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_
   return all;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

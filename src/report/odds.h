@@ -7,7 +7,7 @@
 
 #include "data/game_state.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 // A share of the battles with its 95% interval.
 struct Share {
@@ -36,4 +36,4 @@ struct OddsCount {
 OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_t seed,
                         unsigned jobs, std::int32_t maxTurns);
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace momiru::lab {
+namespace momiru::report {
 
 // The battles of one ordered pairing: one character as player 1, another as player 2.
 struct PairingResult {
@@ -44,4 +44,4 @@ struct RatingFit {
 // its maximum (the observed information), for ratings centred on their mean.
 RatingFit fitRatings(std::size_t n, const std::vector<PairingResult>& results);
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -20,9 +20,9 @@
 #include <set>
 #include <system_error>
 
-#include "battle/replay_store.h"
 #include "data/platform.h"
-#include "lab/battle_page.h"
+#include "replay/replay_store.h"
+#include "report/battle_page.h"
 #include "ui/platform_dialogs.h"
 #include "ui/title_screen.h"
 #include "ui/twips.h"
@@ -371,7 +371,7 @@ void ReplayListScreen::exportSelected() {
   bool written = false;
   {
     const WaitCursor wait;
-    written = lab::writeBattlePage(*target, *replay, &error);
+    written = report::writeBattlePage(*target, *replay, &error);
   }
   if (!written) {
     ctx.dialogs.replayMessage(this, QStringLiteral("ページを書き出せませんでした。"));

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "battle/replay_index.h"
+#include "replay/replay_index.h"
 #include "ui/screen.h"
 
 class QComboBox;

@@ -1,19 +1,19 @@
 // The battle page: well-formed, self-contained, one chart per side, and the replay it carries
 // opens back as the same battle.
-#include "lab/battle_page.h"
+#include "report/battle_page.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <regex>
 
-#include "battle/records.h"
-#include "data/test_support.h"
 #include "data/text_safety.h"
-#include "lab/markup_check.h"
-#include "lab/odds.h"
+#include "report/odds.h"
+#include "support/markup_check.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 using momiru::testing::ScratchDir;
@@ -171,4 +171,4 @@ TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
 }
 
 }  // namespace
-}  // namespace momiru::lab
+}  // namespace momiru::report
