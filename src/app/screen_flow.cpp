@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QScreen>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
 
+#include "app/battle_recording.h"
 #include "app/command_line.h"
 #include "app/replay_line.h"
 #include "data/platform.h"
@@ -27,29 +29,6 @@
 namespace momiru::app {
 
 namespace {
-
-// The settings file's switches and speed for a battle that skips the options screen, brought
-// into the values the options screen's controls can hold; the values that screen first shows
-// when no settings file has been read.
-void useSettingsFile(GameState& gs, const std::filesystem::path& dir) {
-  const Settings before = gs.settings;
-  LoadSettings(gs, dir);
-  if (gs.settings == before && gs.settings.battleSpeed == 0) {
-    for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
-      gs.settings.*Settings::kSwitches[i] = ui::OptionsScreen::kFirstSwitches[i];
-    }
-    gs.settings.battleSpeed = ui::OptionsScreen::kFirstSpeed;
-  }
-  for (std::int32_t Settings::*entry : Settings::kSwitches) {
-    gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
-  }
-  gs.settings.battleSpeed = std::clamp<std::int32_t>(
-      gs.settings.battleSpeed, ui::OptionsScreen::kSpeedMin, ui::OptionsScreen::kSpeedMax);
-}
-
-#ifndef MOMIRU_VERSION
-#define MOMIRU_VERSION "unknown"
-#endif
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
@@ -100,7 +79,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
-  useSettingsFile(gs, ctx_.settingsDir);
+  LoadSettingsForBattle(gs, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.shownLog.clear();
   gs.currentSlot = 0;
@@ -135,6 +114,17 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
 }
 
 void ScreenFlow::go(Where next) {
+  // The next screen opens where the player's eyes are: on the centre of the one it replaces.
+  std::optional<QRect> previous;
+  QMargins frame;
+  QScreen* desktop = QGuiApplication::primaryScreen();
+  if (current_ && current_->isVisible()) {
+    previous = current_->geometry();
+    const QRect outer = current_->frameGeometry();
+    frame = QMargins(previous->left() - outer.left(), previous->top() - outer.top(),
+                     outer.right() - previous->right(), outer.bottom() - previous->bottom());
+    desktop = current_->screen();
+  }
   if (current_) {
     switching_ = true;
     current_->close();
@@ -142,7 +132,13 @@ void ScreenFlow::go(Where next) {
   }
   current_ = create(next);
   where_ = current_ ? next : Where::End;
-  if (current_) current_->show();
+  if (!current_) return;
+  if (desktop != nullptr) {
+    const QRect available = desktop->availableGeometry();
+    current_->setGeometry(ui::placedScreen(
+        current_->size(), previous ? previous->center() : available.center(), available, frame));
+  }
+  current_->show();
 }
 
 ui::Screen* ScreenFlow::create(Where where) {
@@ -179,10 +175,8 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Battle: {
       const std::optional<std::uint64_t> seed = std::exchange(nextSeed_, std::nullopt);
-      if (seed) ui::BattleScreen::setSeedSource([value = *seed] { return value; });
       battleStart_ = ctx_.gs;  // the records as registered, before the battle lowers any HP
-      auto* battle = new ui::BattleScreen(ctx_);  // takes its seed as it loads
-      if (seed) ui::BattleScreen::setSeedSource({});
+      auto* battle = new ui::BattleScreen(ctx_, seed);  // the clock's seed without one
       battleSeed_ = battle->seed();
       connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
         recordBattle();
@@ -289,26 +283,10 @@ void ScreenFlow::recordBattle() {
   for (std::size_t s = 0; s < kSlots; ++s) {
     if (files_[s]) files[s] = pathToUtf8(files_[s]->file.filename());
   }
-  const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-  lastReplay_ = battle::makeReplay(*battleStart_, files, battleSeed_, date, MOMIRU_VERSION);
+  BattleRecording recording = app::recordBattle(*battleStart_, files, battleSeed_);
   battleStart_.reset();
-  lastSaved_.reset();
-  // Whatever happens here, the battle and its result screen go on: one line on stderr.
-  std::string error;
-  const std::filesystem::path dir = battle::replayDirectory();
-  if (dir.empty()) {
-    error = "no folder for replays (neither XDG_DATA_HOME nor HOME is set)";
-  } else {
-    lastSaved_ = battle::saveReplay(dir, *lastReplay_, &error);
-  }
-  std::string line;
-  if (lastSaved_) {
-    line = "replay saved: " + shellQuote(pathToUtf8(*lastSaved_)) + "\n";
-  } else {
-    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
-  }
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  lastReplay_ = std::move(recording.replay);
+  lastSaved_ = std::move(recording.saved);
 }
 
 QWidget* ScreenFlow::messageParent() const {

@@ -68,10 +68,9 @@ class ScreenFlow final : public QObject {
   void screenClosed(ui::Screen* screen);
   void fileLoaded(int slot, const std::filesystem::path& file);
   void reportBattle(std::uint64_t seed) const;
-  void recordBattle();  // the battle on screen has reached its result: keep its replay
-  void openViewer(Where origin);
-  QWidget* messageParent() const;  // the screen a message about a replay stands over  // shows
-                                   // viewing_, and returns to `origin` when it is closed
+  void recordBattle();             // the battle on screen has reached its result: keep its replay
+  void openViewer(Where origin);   // shows viewing_, and returns to `origin` when it is closed
+  QWidget* messageParent() const;  // the screen a message about a replay stands over
 
   // A battle on screen: its records as registered and the switches, kept as it starts, and its
   // seed; the replay is made from them when it reaches its result.

@@ -52,11 +52,18 @@ struct Settings {
   std::int32_t showHitBackground = 0;  // a hit turns the defender's panel background
   std::int32_t halveDamage = 0;        // costs and damage are halved
   std::int32_t showMessageBox = 0;     // the battle's message box is shown during a turn
-  std::int32_t battleSpeed = 0;        // battle-step interval in ms, 1..300 once set
+  std::int32_t battleSpeed = 0;        // battle-step interval in ms, kMinSpeed..kMaxSpeed once set
 
   // The three switches in the order of their check boxes and of the settings file.
   static constexpr std::array<std::int32_t Settings::*, 3> kSwitches = {
       &Settings::showHitBackground, &Settings::halveDamage, &Settings::showMessageBox};
+
+  // The range of the battle speed, and what the options screen shows while no settings have
+  // been read in this run: the speed and the switches in the order of kSwitches.
+  static constexpr std::int32_t kMinSpeed = 1;
+  static constexpr std::int32_t kMaxSpeed = 300;
+  static constexpr std::int32_t kDefaultSpeed = 150;
+  static constexpr std::array<std::int32_t, 3> kFirstSwitches{1, 0, 1};
 
   bool operator==(const Settings&) const = default;
 };

@@ -2,6 +2,7 @@
 // lines.
 #include "data/settings_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <istream>
 #include <optional>
@@ -99,6 +100,22 @@ bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
                                gs.settings.showMessageBox, gs.settings.battleSpeed})
     text += decimal(v) + "\r\n";
   return file.commit(text);
+}
+
+void LoadSettingsForBattle(GameState& gs, const std::filesystem::path& dir) {
+  const Settings before = gs.settings;
+  LoadSettings(gs, dir);
+  if (gs.settings == before && gs.settings.battleSpeed == 0) {
+    for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
+      gs.settings.*Settings::kSwitches[i] = Settings::kFirstSwitches[i];
+    }
+    gs.settings.battleSpeed = Settings::kDefaultSpeed;
+  }
+  for (std::int32_t Settings::*entry : Settings::kSwitches) {
+    gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
+  }
+  gs.settings.battleSpeed =
+      std::clamp<std::int32_t>(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
 }
 
 }  // namespace momiru

@@ -20,6 +20,12 @@ bool LoadSettings(GameState& gs, const std::filesystem::path& dir);
 // The reading half of LoadSettings, on any stream (the fuzzer and the tests feed it bytes).
 bool ReadSettings(GameState& gs, std::istream& in);
 
+// The settings file's switches and speed for a battle that skips the options screen, brought
+// into the values the options screen's controls can hold (switches 0 or 1, the speed within
+// Settings::kMinSpeed..kMaxSpeed); the values that screen first shows when no settings file
+// has been read.
+void LoadSettingsForBattle(GameState& gs, const std::filesystem::path& dir);
+
 // Sets the load values' key to floor(13 × randomUnit()) + 5 and writes one record to
 // `dir`/settei.sei, atomically: a failed write leaves the old file whole. A settings file that
 // cannot be written (read-only, another user's, not a regular file) or an empty `dir` fails

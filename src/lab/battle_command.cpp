@@ -65,8 +65,9 @@ constexpr const char* kHelp =
     "             Japanese that opens anywhere without a network, with both characters, the\n"
     "             outcome, a chart of each side's hit points, the log turn by turn and the\n"
     "             pairing's odds over 100000 battles (seeds derived from the battle's seed as\n"
-    "             simulate --seed derives them). It carries the replay: 'momiru-lab battle\n"
-    "             PAGE' and the game open it as the battle it shows.\n"
+    "             simulate --seed derives them), or over the first of them that play\n"
+    "             5000000 turns, as the page says, when the battles are long. It carries the\n"
+    "             replay: 'momiru-lab battle PAGE' and the game open it as the battle it shows.\n"
     "\n"
     "Control characters in names are shown escaped (\\n, \\x1B, \\u202E) in the plain output.\n"
     "A file that does not load, fails its integrity check or holds no character (level 0) is\n"
@@ -270,7 +271,7 @@ int battleCommand(const Args& args) {
     // The lab has no options screen: a replay it makes is watched as that screen starts.
     start.settings.showHitBackground = 1;
     start.settings.showMessageBox = 1;
-    start.settings.battleSpeed = 150;
+    start.settings.battleSpeed = Settings::kDefaultSpeed;
     const battle::Replay replay =
         battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
     if (saveTo && !saveReplayTo(*saveTo, replay)) status = 1;

@@ -1,4 +1,4 @@
-// The player's command vocabulary over a MediaDevice.
+// The player's operations over a MediaDevice.
 #include "media/media_player.h"
 
 #include "data/platform.h"
@@ -41,43 +41,45 @@ MediaPlayer::MediaPlayer(std::unique_ptr<MediaDevice> device) : impl_(std::make_
   impl_->device = device ? std::move(device) : makeSoundDevice();
 }
 
-MediaPlayer::~MediaPlayer() { Command("Close"); }
+MediaPlayer::~MediaPlayer() { close(); }
 
-void MediaPlayer::Command(std::string_view command) {
-  MediaDevice& device = *impl_->device;
-  if (command == "Close") {
-    if (impl_->open) device.close();
-    impl_->open = false;
-  } else if (command == "Open") {
-    if (impl_->open) device.close();
-    impl_->open = !impl_->fileName.empty() && device.open(impl_->fileName);
-  } else if (command == "Prev") {
-    if (impl_->open) device.rewind();
-  } else if (command == "Play") {
-    if (impl_->open) playOn(device, impl_->repeating);
-  }
+void MediaPlayer::close() {
+  if (impl_->open) impl_->device->close();
+  impl_->open = false;
+}
+
+bool MediaPlayer::open(const std::string& fullName) {
+  close();
+  impl_->fileName = fullName;
+  impl_->open = !fullName.empty() && impl_->device->open(fullName);
+  return impl_->open;
+}
+
+void MediaPlayer::rewind() {
+  if (impl_->open) impl_->device->rewind();
+}
+
+void MediaPlayer::play() {
+  if (impl_->open) playOn(*impl_->device, impl_->repeating);
 }
 
 void MediaPlayer::setRepeating(bool repeating) { impl_->repeating = repeating; }
 
-void MediaPlayer::setFileName(const std::string& fullName) { impl_->fileName = fullName; }
-
 const std::string& MediaPlayer::fileName() const { return impl_->fileName; }
 
-int MediaPlayer::Mode() const {
-  if (!impl_->open) return kModeNotReady;
-  return impl_->device->playing() ? kModePlaying : kModeStopped;
+PlayerState MediaPlayer::state() const {
+  if (!impl_->open) return PlayerState::Closed;
+  return impl_->device->playing() ? PlayerState::Playing : PlayerState::Stopped;
 }
 
 double MediaPlayer::secondsLeft() const { return impl_->open ? impl_->device->secondsLeft() : 0; }
 
 void MediaPlayer::playFromStart(std::string_view fileName) {
-  Command("Close");
-  // A file found nowhere leaves the name empty, so "Open" fails and the player stays silent.
-  setFileName(pathToUtf8(findDataFile(utf8ToPath(std::string(fileName)))));
-  Command("Open");
-  Command("Prev");
-  Command("Play");
+  close();
+  // A file found nowhere leaves the name empty, so the open fails and the player stays silent.
+  open(pathToUtf8(findDataFile(utf8ToPath(std::string(fileName)))));
+  rewind();
+  play();
 }
 
 }  // namespace momiru::media

@@ -1,6 +1,6 @@
-// A media player with the command vocabulary the screens use: "Close", "Open", "Prev", "Play",
-// a file name, and a mode in which 526 means playing. Nothing else in the game knows the sound
-// library; a player that cannot sound (no device, missing or broken file) stays silent.
+// A media player: opens one file, rewinds it, plays it and closes it, and tells whether it is
+// playing. Nothing else in the game knows the sound library; a player that cannot sound (no
+// device, missing or broken file) stays silent.
 #pragma once
 
 #include <memory>
@@ -11,9 +11,11 @@
 
 namespace momiru::media {
 
-inline constexpr int kModeNotReady = 524;  // closed, never opened, or the file would not open
-inline constexpr int kModeStopped = 525;   // open, not sounding (before Play, or at the end)
-inline constexpr int kModePlaying = 526;
+enum class PlayerState {
+  Closed,   // never opened, closed, or the file would not open
+  Stopped,  // open, not sounding (before play(), or at the end)
+  Playing,
+};
 
 class MediaPlayer {
  public:
@@ -23,17 +25,22 @@ class MediaPlayer {
   MediaPlayer(const MediaPlayer&) = delete;
   MediaPlayer& operator=(const MediaPlayer&) = delete;
 
-  void Command(std::string_view command);  // "Close", "Open", "Prev" or "Play"; others ignored
-  // From now on "Play" starts the sound over at its end without a gap, where the device can.
+  void close();  // stops the sound and lets go of it
+  // Opens `fullName`, closing what was open; false, and closed, when it would not open. An empty
+  // name is not tried.
+  bool open(const std::string& fullName);
+  void rewind();  // back to the beginning, when open
+  void play();    // starts the sound and returns at once, when open
+  // From now on play() starts the sound over at its end without a gap, where the device can.
   void setRepeating(bool repeating);
-  void setFileName(const std::string& fullName);
-  const std::string& fileName() const;
-  int Mode() const;  // kModePlaying while playing
+  const std::string& fileName() const;  // what open() was last given
+  PlayerState state() const;
+  bool isPlaying() const { return state() == PlayerState::Playing; }
   // How long the open sound has yet to play, in seconds; 0 when closed or when nobody can tell.
   double secondsLeft() const;
 
-  // The play-from-start sequence on this player: Close; FileName = where `fileName` (for example
-  // "music a.mid") lies beside the program or in the installed data; Open; Prev; Play.
+  // The play-from-start sequence on this player: close, open where `fileName` (for example
+  // "music a.mid") lies beside the program or in the installed data, rewind, play.
   void playFromStart(std::string_view fileName);
 
  private:

@@ -10,7 +10,7 @@
 namespace momiru::media {
 
 void playUnlessPlaying(MediaPlayer& player, std::string_view fileName) {
-  if (player.Mode() != kModePlaying) player.playFromStart(fileName);
+  if (!player.isPlaying()) player.playFromStart(fileName);
 }
 
 int BattleSounds::keepMusicPlaying() {
@@ -18,27 +18,28 @@ int BattleSounds::keepMusicPlaying() {
   // Music that would not start (no sound device, the file missing or refused) stays silent;
   // looking again every tick would only reload it, so a silent battle is looked at as seldom as
   // one whose piece plays on.
-  if (music.Mode() != kModePlaying) return kMusicKeeperLongestWaitMs;
+  if (!music.isPlaying()) return kMusicKeeperLongestWaitMs;
   const double untilMargin = music.secondsLeft() * 1000.0 - kMusicEndMarginMs;
   if (untilMargin <= kMusicKeeperMs) return kMusicKeeperMs;
   return static_cast<int>(std::min<double>(untilMargin, kMusicKeeperLongestWaitMs));
 }
 
 int closeWhenFinished(MediaPlayer& player) {
-  switch (player.Mode()) {
-    case kModeNotReady:
+  switch (player.state()) {
+    case PlayerState::Closed:
       return 0;
-    case kModePlaying: {
+    case PlayerState::Playing: {
       // A device that cannot tell the piece's length (or tells nonsense) is asked again every
       // so often.
       const double left = player.secondsLeft();
       if (!(left > 0)) return kRingOutMs;
       return static_cast<int>(std::min<double>(left * 1000.0, kRingOutMs * 60.0)) + kRingOutMs;
     }
-    default:
-      player.Command("Close");
-      return 0;
+    case PlayerState::Stopped:
+      break;
   }
+  player.close();
+  return 0;
 }
 
 void prepareGameMusic() {

@@ -1,5 +1,6 @@
-// When the game's music and sounds play: the title music, the battle's music keeper (Timer4)
-// and the two hit sounds (snd1, snd2). Screens own the players; these say what to play on them.
+// When the game's music and sounds play: the title music, the battle's music keeper
+// (BattleSounds::keepMusicPlaying, on the battle screen's keeper timer) and the two hit sounds
+// (playHit, playSpecialHit). Screens own the players; these say what to play on them.
 #pragma once
 
 #include <string_view>

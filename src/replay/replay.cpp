@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <istream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <utility>
@@ -27,7 +28,6 @@ using nlohmann::ordered_json;
 constexpr int kMaxDepth = 8;
 constexpr std::string_view kPageScript = R"(<script type="application/json" id="momiru-replay">)";
 constexpr std::string_view kPageScriptEnd = "</script>";
-constexpr std::int32_t kFallbackSpeed = 150;
 
 ordered_json optionalSlot(const std::optional<std::int32_t>& slot) {
   return slot ? ordered_json(*slot) : ordered_json(nullptr);
@@ -199,7 +199,7 @@ Replay readReplay(const json& root) {
   if (!seed.is_number_unsigned()) refuse("seed is not a whole number from 0 to 2^64-1");
   out.seed = seed.get<std::uint64_t>();
   out.halve = boolAt(root, "halve", "");
-  out.speed = int32At(root, "speed", "", 1, 300);
+  out.speed = int32At(root, "speed", "", Settings::kMinSpeed, Settings::kMaxSpeed);
   const json& switches = objectAt(root, "switches", "");
   out.messageBox = boolAt(switches, "message_box", "switches.");
   out.hitBackground = boolAt(switches, "hit_background", "switches.");
@@ -210,27 +210,229 @@ Replay readReplay(const json& root) {
   return out;
 }
 
-// The JSON of a battle page's replay element, or the text itself when it is no page.
-std::optional<std::string_view> replayText(std::string_view text, std::string* error) {
-  std::size_t start = 0;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") start = 3;  // a byte order mark
-  while (start < text.size() && std::strchr(" \t\r\n", text[start]) != nullptr) ++start;
-  if (start >= text.size() || text[start] != '<') return text;
-  const std::size_t open = text.find(kPageScript, start);
-  if (open == std::string_view::npos) {
-    if (error) *error = "not a replay: a page that carries none";
-    return std::nullopt;
+// --- battle pages --------------------------------------------------------------------------
+//
+// A page is read the way a browser's tokenizer reads it, far enough to tell whether the replay
+// element is an element there, and the first of its kind. Whatever a browser might read otherwise
+// (comments, declarations, other scripts, text elements holding markup, markup in a picture that
+// is not plain SVG) is refused rather than modelled: the pages the writer makes hold none of it.
+
+constexpr std::string_view kPageScriptTag = "<script";
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `text` holds `word` (lower-case) at `at`, in any case.
+bool holdsAt(std::string_view text, std::size_t at, std::string_view word) {
+  if (at > text.size() || text.size() - at < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (lower(text[at + i]) != word[i]) return false;
   }
-  const std::size_t begin = open + kPageScript.size();
-  const std::size_t end = text.find(kPageScriptEnd, begin);
-  if (end == std::string_view::npos) {
-    if (error) *error = "the replay in the page is cut off";
-    return std::nullopt;
+  return true;
+}
+
+std::size_t countNoCase(std::string_view text, std::string_view word) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1))
+    if (holdsAt(text, at, word)) ++n;
+  return n;
+}
+
+template <std::size_t N>
+bool oneOf(std::string_view name, const std::string_view (&names)[N]) {
+  return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// Elements whose text a browser reads up to their end tag, markup and all.
+constexpr std::string_view kTextElements[] = {"style",  "title",   "textarea", "xmp",
+                                              "iframe", "noembed", "noframes"};
+// Elements after which a browser reads the rest otherwise, or not into the page at all.
+constexpr std::string_view kHidingElements[] = {"plaintext", "template", "noscript",
+                                                "frameset",  "frame",    "math"};
+// What a page's charts are drawn with; inside a picture nothing else is taken, since other
+// elements there (HTML ones among them) change how a browser reads what follows.
+constexpr std::string_view kChartElements[] = {
+    "svg", "g", "rect", "line", "polyline", "polygon", "path", "circle", "text", "tspan", "title"};
+
+struct Tag {
+  std::string name;  // lower-case
+  bool end = false;
+  bool selfClosing = false;
+  std::size_t next = std::string_view::npos;  // just past its '>'; npos when the page ends first
+};
+
+// The tag whose '<' is at `at` (followed by a letter, or by '/' and a letter), read as a browser's
+// tokenizer reads it: attribute values in quotes may hold '>' and '/'.
+Tag readTag(std::string_view page, std::size_t at) {
+  Tag tag;
+  std::size_t i = at + 1;
+  if (page[i] == '/') {
+    tag.end = true;
+    ++i;
   }
-  return text.substr(begin, end - begin);
+  while (i < page.size() && !isSpace(page[i]) && page[i] != '/' && page[i] != '>')
+    tag.name += lower(page[i++]);
+  enum class State { BeforeName, Name, AfterName, BeforeValue, Unquoted, Quoted, AfterQuoted };
+  State state = State::BeforeName;
+  char quote = '"';
+  for (; i < page.size(); ++i) {
+    const char c = page[i];
+    switch (state) {
+      case State::BeforeName:
+      case State::AfterName:
+      case State::AfterQuoted:
+        if (isSpace(c)) {
+          if (state == State::AfterQuoted) state = State::BeforeName;
+          continue;
+        }
+        if (c == '>') {
+          tag.next = i + 1;
+          return tag;
+        }
+        if (c == '/') {
+          if (i + 1 < page.size() && page[i + 1] == '>') {
+            tag.selfClosing = true;
+            tag.next = i + 2;
+            return tag;
+          }
+          state = State::BeforeName;
+          continue;
+        }
+        state = c == '=' && state == State::AfterName ? State::BeforeValue : State::Name;
+        continue;
+      case State::Name:
+        if (isSpace(c)) state = State::AfterName;
+        if (c == '=') state = State::BeforeValue;
+        if (c == '/' || c == '>') {
+          state = State::BeforeName;
+          --i;
+        }
+        continue;
+      case State::BeforeValue:
+        if (isSpace(c)) continue;
+        if (c == '"' || c == '\'') {
+          quote = c;
+          state = State::Quoted;
+        } else {
+          state = State::Unquoted;
+          --i;
+        }
+        continue;
+      case State::Unquoted:
+        if (isSpace(c)) state = State::BeforeName;
+        if (c == '>') {
+          tag.next = i + 1;
+          return tag;
+        }
+        continue;
+      case State::Quoted:
+        if (c == quote) state = State::AfterQuoted;
+        continue;
+    }
+  }
+  return tag;
+}
+
+std::optional<std::string_view> refusePage(std::string* error, const char* why) {
+  if (error) *error = why;
+  return std::nullopt;
+}
+
+// Whether `text` is a page rather than JSON: its first character, after a byte order mark and
+// white space, is '<'. Nothing while it holds no other character yet.
+std::optional<bool> looksLikePage(std::string_view text) {
+  std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (start < text.size() &&
+         (text[start] == ' ' || text[start] == '\t' || text[start] == '\r' || text[start] == '\n'))
+    ++start;
+  if (start >= text.size()) return std::nullopt;
+  return text[start] == '<';
+}
+
+std::string largerThan(std::size_t limit) {
+  return "larger than " + std::to_string(limit) + " bytes";
 }
 
 }  // namespace
+
+std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error) {
+  // One script in the whole page, wherever it stands: a second, even in a comment or in a text
+  // a browser shows as text, may be the one something else reads.
+  if (countNoCase(page, kPageScriptTag) > 1)
+    return refusePage(error, "the page holds more than one script");
+  int pictures = 0;             // <svg> elements open
+  bool inPictureTitle = false;  // in a picture's <title>, which a browser reads as HTML
+  std::size_t at = 0;
+  while ((at = page.find('<', at)) != std::string_view::npos && at + 1 < page.size()) {
+    const char next = page[at + 1];
+    if (next == '!' && holdsAt(page, at + 2, "doctype")) {
+      at = page.find('>', at);
+      if (at == std::string_view::npos) return refusePage(error, "the page is cut off in a tag");
+      continue;
+    }
+    if (next == '!' && holdsAt(page, at + 2, "--"))
+      return refusePage(error, "the page holds a comment");
+    if (next == '!' || next == '?' ||
+        (next == '/' && at + 2 < page.size() && page[at + 2] != '>' && !isLetter(page[at + 2])))
+      return refusePage(error, "the page holds markup a browser reads as a comment");
+    if (next == '/' && at + 2 < page.size() && page[at + 2] == '>') {
+      at += 3;  // "</>" is nothing to a browser
+      continue;
+    }
+    if (!isLetter(next) && next != '/') {
+      ++at;  // a '<' that starts no tag is text
+      continue;
+    }
+    const Tag tag = readTag(page, at);
+    if (tag.next == std::string_view::npos)
+      return refusePage(error, "the page is cut off in a tag");
+    if (inPictureTitle) {
+      if (!tag.end || tag.name != "title")
+        return refusePage(error, "a picture in the page holds markup in its title");
+      inPictureTitle = false;
+    } else if (pictures > 0) {
+      if (!oneOf(tag.name, kChartElements))
+        return refusePage(error, "a picture in the page holds markup other than a chart's");
+      if (tag.name == "svg" && tag.end) --pictures;
+      if (tag.name == "svg" && !tag.end && !tag.selfClosing) ++pictures;
+      if (tag.name == "title" && !tag.end && !tag.selfClosing) inPictureTitle = true;
+    } else if (tag.end) {
+      // An end tag changes nothing that matters here.
+    } else if (tag.name == "script") {
+      if (page.substr(at, kPageScript.size()) != kPageScript)
+        return refusePage(error, "the page's script is not a replay");
+      const std::size_t begin = at + kPageScript.size();
+      const std::size_t end = page.find('<', begin);
+      if (end == std::string_view::npos)
+        return refusePage(error, "the replay in the page is cut off");
+      if (page.substr(end, kPageScriptEnd.size()) != kPageScriptEnd)
+        return refusePage(error, "the replay in the page holds markup");
+      if (end - begin > kReplayMaxBytes) {
+        if (error) *error = "the replay in the page is " + largerThan(kReplayMaxBytes);
+        return std::nullopt;
+      }
+      return page.substr(begin, end - begin);
+    } else if (tag.name == "svg") {
+      pictures = tag.selfClosing ? 0 : 1;
+    } else if (oneOf(tag.name, kHidingElements)) {
+      return refusePage(error, "the page holds an element that a browser reads otherwise");
+    } else if (oneOf(tag.name, kTextElements)) {
+      // Its text runs to its end tag. Holding no markup, it reads the same to a browser that
+      // takes it as text and to one that does not.
+      const std::size_t close = page.find('<', tag.next);
+      const std::size_t after = close + 2 + tag.name.size();
+      if (close == std::string_view::npos || !holdsAt(page, close + 2, tag.name) ||
+          page[close + 1] != '/' || after >= page.size() ||
+          !(isSpace(page[after]) || page[after] == '/' || page[after] == '>'))
+        return refusePage(error, "a text in the page holds markup, or is cut off");
+      at = close;
+      continue;
+    }
+    at = tag.next;
+  }
+  return refusePage(error, "not a replay: a page that carries none");
+}
 
 GameState replayStartState(const Replay& replay) {
   GameState gs;
@@ -267,8 +469,9 @@ Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>&
   r.seed = seed;
   r.halve = start.settings.halveDamage != 0;
   // A state that never had a speed (the lab's) is kept at the options screen's usual one.
-  r.speed = start.settings.battleSpeed == 0 ? kFallbackSpeed
-                                            : std::clamp(start.settings.battleSpeed, 1, 300);
+  r.speed = start.settings.battleSpeed == 0
+                ? Settings::kDefaultSpeed
+                : std::clamp(start.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   r.messageBox = start.settings.showMessageBox != 0;
   r.hitBackground = start.settings.showHitBackground != 0;
   for (std::size_t s = 0; s < kSlots; ++s) {
@@ -346,11 +549,13 @@ std::string replayJson(const Replay& replay) {
 }
 
 std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
-  if (text.size() > kReplayMaxBytes) {
-    if (error) *error = "larger than " + std::to_string(kReplayMaxBytes) + " bytes";
+  const bool page = looksLikePage(text).value_or(false);
+  const std::size_t limit = page ? kPageMaxBytes : kReplayMaxBytes;
+  if (text.size() > limit) {
+    if (error) *error = largerThan(limit);
     return std::nullopt;
   }
-  const std::optional<std::string_view> body = replayText(text, error);
+  const std::optional<std::string_view> body = page ? pageReplayJson(text, error) : text;
   if (!body) return std::nullopt;
   JsonRefusal refusal;
   const std::optional<json> root = parseBoundedJson(*body, kMaxDepth, &refusal);
@@ -397,16 +602,20 @@ std::optional<std::string> readReplayBytes(const std::filesystem::path& file, st
       if (error) *error = std::string("cannot be opened: ") + std::strerror(errno);
       return std::nullopt;
   }
-  // Read until one byte more than allowed: a larger file is told without reading the rest of it.
+  // Read until one byte more than allowed (for a page once its first character shows it is
+  // one): a larger file is told without reading the rest of it.
   std::string text;
   char chunk[16384];
-  while (text.size() <= kReplayMaxBytes) {
+  std::optional<bool> page;
+  while (text.size() <= (page.value_or(false) ? kPageMaxBytes : kReplayMaxBytes)) {
     const std::streamsize n = in.sgetn(chunk, sizeof chunk);
     if (n <= 0) break;
     text.append(chunk, static_cast<std::size_t>(n));
+    if (!page) page = looksLikePage(text);
   }
-  if (text.size() > kReplayMaxBytes) {
-    if (error) *error = "larger than " + std::to_string(kReplayMaxBytes) + " bytes";
+  const std::size_t limit = page.value_or(false) ? kPageMaxBytes : kReplayMaxBytes;
+  if (text.size() > limit) {
+    if (error) *error = largerThan(limit);
     return std::nullopt;
   }
   return text;

@@ -23,8 +23,14 @@ namespace momiru::battle {
 inline constexpr std::string_view kReplayFormat = "momiru-replay";
 inline constexpr std::int32_t kReplayVersion = 1;
 inline constexpr std::string_view kReplayExtension = ".momiru-replay";
-// Larger files are refused unread: two records and a result take a few kilobytes.
+// Larger files are refused unread: two records and a result take a few kilobytes, and even with
+// every text at its longest and escaped six bytes for one, a replay's JSON stays near half this.
+// The replay inside a battle page is held to it too.
 inline constexpr std::size_t kReplayMaxBytes = 1 << 20;
+// A battle page is larger: it shows the texts many times over, with two pictures, the charts and
+// the log. Its writer keeps each part bounded; with every text at its longest the page stays
+// under a quarter of this, and the writer reads each page back before writing it.
+inline constexpr std::size_t kPageMaxBytes = 8 << 20;
 // A name or a move text longer than this (in bytes of UTF-8) is refused. A save-data text takes
 // up to 1024 bytes of code page 932, which are up to 3072 of UTF-8 (half-width katakana), and a
 // name has the file's name in front of it: every record the game can load fits.
@@ -53,8 +59,9 @@ struct Replay {
   std::string date;       // UTC, ISO 8601: 2026-12-08T12:34:56Z
   std::uint64_t seed = 0;
   bool halve = false;
-  std::int32_t speed = 150;  // the battle-step interval it was played at, 1..300 ms
-  bool messageBox = true;    // presentation only: the rules never read these two
+  std::int32_t speed = Settings::kDefaultSpeed;  // the battle-step interval it was played at, in
+                                                 // ms, Settings::kMinSpeed..kMaxSpeed
+  bool messageBox = true;  // presentation only: the rules never read these two
   bool hitBackground = true;
   std::array<ReplayCharacter, kSlots> characters;
   ReplayResult result;
@@ -73,7 +80,8 @@ ReplayResult playReplay(const Replay& replay, std::string* log = nullptr,
 // with its switches and speed: plays it to fill in the result. `files` are the base names shown
 // (anything up to a last '/' is dropped). Texts are kept as valid UTF-8, bytes that are not
 // replaced by U+FFFD; names take no part in the rules, so the battle is the same. A speed
-// outside 1..300 is brought into it, and a state that never had one (0) gets 150.
+// outside Settings::kMinSpeed..kMaxSpeed is brought into it, and a state that never had one (0)
+// gets Settings::kDefaultSpeed.
 Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
                   std::uint64_t seed, std::string date, std::string writtenBy);
 
@@ -84,16 +92,24 @@ std::optional<std::string> replayMismatch(const ReplayResult& recorded, const Re
 // The replay as one JSON object, ending in a newline.
 std::string replayJson(const Replay& replay);
 
-// A replay from its JSON text, or, from an HTML page, from the JSON of its
-// <script type="application/json" id="momiru-replay"> element (a "</" inside it written "<\/").
+// The JSON text of a battle page's replay, the one
+// <script type="application/json" id="momiru-replay"> element, found as a browser reads the page,
+// so that the game never opens another battle than the page holds. Kept strict and simple: the
+// page holds one script only; no comment, no CDATA or other declaration but a doctype; the
+// element lies outside every other element's text, attribute and picture, with no '<' in it.
+// Anything else is refused with one line in `error`.
+std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error);
+
+// A replay from its JSON text, or, from an HTML page (a text that starts with '<'), from the
+// JSON of its replay element (see pageReplayJson).
 // `error` gets one line that says what is wrong (in English, for the lab and for stderr); it
 // names keys and positions, never quotes the file's bytes. Unknown keys are ignored. Texts keep
 // any characters, control characters included: whoever shows them escapes them.
 std::optional<Replay> parseReplay(std::string_view text, std::string* error);
 
 // Reads and parses a replay file (or a battle page that carries one): a regular file of at most
-// kReplayMaxBytes, opened without blocking, so a FIFO or a device fails at once. `error` does not
-// name the file: the caller shows its name as it shows names.
+// kReplayMaxBytes (kPageMaxBytes for a page), opened without blocking, so a FIFO or a device fails
+// at once. `error` does not name the file: the caller shows its name as it shows names.
 std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error);
 
 // The bytes readReplayFile parses, read the same way.

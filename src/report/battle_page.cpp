@@ -344,14 +344,19 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
                         const BattlePageOptions& options) {
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  const OddsCount c =
-      countOutcomes(p.start, options.oddsBattles, replay.seed, jobs, battle::kDefaultMaxTurns);
+  const OddsCount c = countOutcomes(p.start, options.oddsBattles, replay.seed, jobs,
+                                    battle::kDefaultMaxTurns, options.oddsTurns);
   const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
                                      markupName(p.start.combatant[1].name)};
   std::string out = "<section id=\"odds\">\n<h2>この組み合わせの勝率</h2>\n";
-  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。" +
-         "それぞれの戦いのシードは、このバトルのシード " + std::to_string(replay.seed) +
-         " から <code>momiru-lab simulate --seed " + std::to_string(replay.seed) +
+  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。";
+  if (c.battles < options.oddsBattles) {
+    out += "戦いが長いので、ターンの合計が " + grouped(options.oddsTurns) +
+           " ターンに達したところで止めました（予定は " + grouped(options.oddsBattles) + " 回）。";
+  }
+  out += std::string() + "それぞれの戦いのシードは、このバトルのシード " +
+         std::to_string(replay.seed) + " から <code>momiru-lab simulate --seed " +
+         std::to_string(replay.seed) +
          "</code> と同じ手順で導いています。区間は95%信頼区間（Wilson）です。" +
          format("%d ターンで終わらない戦いは「決着つかず」です。</p>\n",
                 static_cast<int>(battle::kDefaultMaxTurns));
@@ -492,6 +497,13 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   }
+  // Read back as the game and momiru-lab read pages: one that would not open again as this
+  // battle is never written. The bounds on each part of the page keep this from happening.
+  std::string why;
+  const std::optional<battle::Replay> back = battle::parseReplay(page, &why);
+  if (!back) return fail("the page would not open again as its battle (" + why + ")");
+  if (battle::replayJson(*back) != battle::replayJson(replay))
+    return fail("the page would not open again as the same battle");
   AtomicFile out(file);
   if (!out.created()) return fail("cannot be written");
   if (!out.commit(page)) return fail("cannot be written (disk full?)");

@@ -145,7 +145,7 @@ class NewsItem final : public QAccessibleInterface {
   QAccessible::State state() const override {
     QAccessible::State s;
     s.focusable = true;
-    s.focused = current && portrait_->state().focused;
+    s.focused = current && keyboardOnPortrait();
     s.readOnly = true;
     return s;
   }
@@ -154,6 +154,11 @@ class NewsItem final : public QAccessibleInterface {
   bool current = false;
 
  private:
+  bool keyboardOnPortrait() const {
+    const auto* widget = qobject_cast<const QWidget*>(portrait_->object());
+    return widget != nullptr && widget->hasFocus();
+  }
+
   QAccessibleInterface* portrait_;
   QObject* anchor_;
 };
@@ -169,6 +174,13 @@ class PortraitAccessible final : public QAccessibleWidget {
     }
   }
 
+  // While one of its news items has the reader's focus, the portrait has not: a reader finds the
+  // one focused object, where the bridge has told it the focus went.
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    if (s.focused && focusChild() != nullptr) s.focused = false;
+    return s;
+  }
   int childCount() const override { return static_cast<int>(items_.size()); }
   QAccessibleInterface* child(int index) const override {
     return index >= 0 && index < childCount() ? items_[static_cast<std::size_t>(index)] : nullptr;

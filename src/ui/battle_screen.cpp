@@ -3,15 +3,9 @@
 #include "ui/battle_screen.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
-#include <QHBoxLayout>
-#include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QWindow>
@@ -24,57 +18,16 @@
 #include "data/random_unit.h"
 #include "data/text_safety.h"
 #include "ui/battle_narration.h"
+#include "ui/colosseum_widgets.h"
 #include "ui/move_list_screen.h"
 #include "ui/name_line.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
+#include "ui/replay_controls.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
 namespace momiru::ui {
-
-// The portrait `iras`: an image that is also a button, so that the keyboard reaches it too.
-class PortraitButton final : public QAbstractButton {
- public:
-  explicit PortraitButton(QWidget* parent) : QAbstractButton(parent) {
-    setFocusPolicy(Qt::StrongFocus);
-  }
-
-  void setSource(PictureView::Source source) {
-    source_ = std::move(source);
-    cachedRatio_ = 0;
-    update();
-  }
-  QPixmap currentPixmap() const { return source_ ? source_(devicePixelRatioF()) : QPixmap(); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    // Fetched again only when the pixel ratio changes: the popup repaints over it 100 times a
-    // second.
-    if (cachedRatio_ != devicePixelRatioF()) {
-      cachedRatio_ = devicePixelRatioF();
-      cached_ = currentPixmap();
-    }
-    if (!cached_.isNull()) painter.drawPixmap(0, 0, cached_);
-    if (hasFocus()) {
-      painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-      painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-  }
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      click();
-      return;
-    }
-    QAbstractButton::keyPressEvent(event);
-  }
-
- private:
-  PictureView::Source source_;
-  QPixmap cached_;
-  qreal cachedRatio_ = 0;
-};
 
 namespace {
 
@@ -85,94 +38,11 @@ constexpr std::int32_t kGaugeHeight = 6210;  // the height of a gauge's track an
 constexpr std::int32_t kPanelLeft[kSlots] = {0, 4200};
 constexpr std::int32_t kGaugeLeft[kSlots] = {2835, 3885};
 constexpr int kGaugeTickMs = 1;
-constexpr int kPopupTickMs = 10;
 // The move list opens over the clicked panel, this far below the window's top edge.
 constexpr std::int32_t kMoveListBelowTop = 3150;
 
-// The damage popup starts at this top, this far right of the defender's panel, and jumps: each
-// tick moves it by its velocity, and gravity adds kPopupGravity to the velocity until it reaches
-// kPopupLanding; it then rests a few ticks and disappears.
-constexpr std::int32_t kPopupStartTop = 5670;
+// The damage popup lands this far right of the defender's panel.
 constexpr std::int32_t kPopupRightOfPanel = 630;
-constexpr std::int32_t kPopupStartVelocity = -350;
-constexpr std::int32_t kPopupGravity = 50;
-constexpr std::int32_t kPopupLanding = 300;
-constexpr std::int32_t kPopupRestTicks = 10;
-
-// `Shape1`: a rounded-rectangle outline that lets clicks through to what lies beneath.
-class RoundedOutline final : public QWidget {
- public:
-  explicit RoundedOutline(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0, 255, 255), 3));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 12, 12);
-  }
-};
-
-void fill(QWidget* widget, const QColor& colour) {
-  widget->setAutoFillBackground(true);
-  QPalette pal = widget->palette();
-  pal.setColor(QPalette::Window, colour);
-  widget->setPalette(pal);
-}
-
-void textColour(QWidget* widget, const QColor& colour) {
-  QPalette pal = widget->palette();
-  pal.setColor(QPalette::WindowText, colour);
-  widget->setPalette(pal);
-}
-
-// The control bar's symbols, drawn here rather than taken from a font: not every desktop's fonts
-// hold ⏮, ⏯ and ⏭.
-enum class BarSymbol { Start, Previous, PlayPause, Next, End };
-
-QIcon barIcon(BarSymbol symbol) {
-  QIcon icon;
-  for (const int ratio : {1, 2, 3}) {
-    QPixmap pixmap(16 * ratio, 16 * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(32, 32, 32));
-    const auto triangle = [&p](double left, double right) {  // pointing from left to right
-      const QPointF points[] = {{left, 3}, {right, 8}, {left, 13}};
-      p.drawPolygon(points, 3);
-    };
-    switch (symbol) {
-      case BarSymbol::Start:
-        p.drawRect(QRectF(2, 3, 2, 10));
-        triangle(14, 4);
-        break;
-      case BarSymbol::Previous:
-        triangle(12, 4);
-        break;
-      case BarSymbol::PlayPause:
-        triangle(1, 8);
-        p.drawRect(QRectF(10, 3, 2, 10));
-        p.drawRect(QRectF(13.5, 3, 2, 10));
-        break;
-      case BarSymbol::Next:
-        triangle(4, 12);
-        break;
-      case BarSymbol::End:
-        triangle(2, 12);
-        p.drawRect(QRectF(12, 3, 2, 10));
-        break;
-    }
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
 
 QString name(const char* base, int slot) { return QStringLiteral("%1_%2").arg(base).arg(slot); }
 
@@ -180,16 +50,15 @@ std::size_t at(int slot) { return slot == 1 ? std::size_t{1} : std::size_t{0}; }
 
 }  // namespace
 
-BattleScreen::SeedSource& BattleScreen::seedSource() {
-  static SeedSource source;
-  return source;
-}
+BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> seed)
+    : BattleScreen(context, seed, false) {}
 
-void BattleScreen::setSeedSource(SeedSource source) { seedSource() = std::move(source); }
+BattleScreen::BattleScreen(ScreenContext& context, Replay replay)
+    : BattleScreen(context, replay.seed, true) {}
 
-BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
+BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> seed, bool replay)
     : Screen(context, "Form1", QStringLiteral("バトルコロシアム"),
-             QSize(7050, 6225 + (replay ? kControlBarTwips : 0))),
+             QSize(7050, 6225 + (replay ? ReplayControls::kHeightTwips : 0))),
       replay_(replay) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -289,8 +158,7 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
   popup_->setAttribute(Qt::WA_TransparentForMouseEvents);
   popup_->setAccessibleName(QStringLiteral("ダメージ"));
   popup_->setAutoFillBackground(true);
-  popupTop_ = kPopupStartTop;
-  popupLeft_ = kPopupRightOfPanel;
+  bounce_ = PopupBounce(kPopupRightOfPanel);
   placePopup();
   popup_->hide();
 
@@ -300,7 +168,7 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<Replay> replay)
 
   if (replay_) buildControlBar();
   narration_ = new BattleNarration(*this, gs);
-  startBattle();
+  startBattle(seed);
 }
 
 BattleScreen::~BattleScreen() {
@@ -308,15 +176,10 @@ BattleScreen::~BattleScreen() {
   delete moveList_.data();
 }
 
-void BattleScreen::startBattle() {
-  if (replay_) {
-    seed_ = replay_->seed;
-  } else {
-    const SeedSource& source = seedSource();
-    seed_ = source ? source() : clockSeed();
-  }
+void BattleScreen::startBattle(std::optional<std::uint64_t> seed) {
+  seed_ = seed ? *seed : clockSeed();
   gs.randomUnit.seed(seed_);
-  recordedInterval_ = std::clamp(gs.settings.battleSpeed, 1, 300);
+  recordedInterval_ = std::clamp(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   stepInterval_ = recordedInterval_;
 
   PictureBank& bank = ctx.pictures;
@@ -341,8 +204,9 @@ void BattleScreen::startBattle() {
   // A display shows at most one position of the popup a frame; a display that does not tell
   // its rate gets every tick.
   const qreal refresh = screen() != nullptr ? screen()->refreshRate() : 0;
-  popupFrameMs_ = refresh >= 1 ? std::max(kPopupTickMs, static_cast<int>(std::ceil(1000 / refresh)))
-                               : kPopupTickMs;
+  popupFrameMs_ = refresh >= 1
+                      ? std::max(PopupBounce::kTickMs, static_cast<int>(std::ceil(1000 / refresh)))
+                      : PopupBounce::kTickMs;
 
   // They tick once this start has returned. The popup's timer runs once from a velocity of 0:
   // it drops the hidden popup and stops itself.
@@ -362,33 +226,29 @@ void BattleScreen::stepTick() {
 
 void BattleScreen::startPopupClock() {
   popupClock_.start();
-  popupTicksPlayed_ = 0;
+  bounce_.restartClock();
   popupTimer_.start(popupFrameMs_, Qt::PreciseTimer, this);
 }
 
 void BattleScreen::catchUpPopup(std::int64_t due) {
-  while (popupTicksPlayed_ < due && popupTimer_.isActive()) popupTick();
-  if (!popupTimer_.isActive() || popupVelocity_ < kPopupLanding) return;
+  while (bounce_.ticksPlayed() < due && popupTimer_.isActive()) popupTick();
+  if (!popupTimer_.isActive() || !bounce_.landed()) return;
   // Landed: the next tick that changes anything is the one that hides it.
-  const std::int64_t hideTick =
-      popupTicksPlayed_ + std::max(1, kPopupLanding + kPopupRestTicks + 1 - popupVelocity_);
-  const std::int64_t wait = hideTick * kPopupTickMs - popupClock_.elapsed();
+  const std::int64_t wait = bounce_.endTick() * PopupBounce::kTickMs - popupClock_.elapsed();
   popupTimer_.start(static_cast<int>(std::max<std::int64_t>(wait, 1)), Qt::PreciseTimer, this);
 }
 
 void BattleScreen::popupTick() {
-  ++popupTicksPlayed_;
-  std::int32_t& v = popupVelocity_;
-  if (v < kPopupLanding) {
-    v += kPopupGravity;
-    popupTop_ = saturate32(static_cast<double>(popupTop_) + v);
-    placePopup();
-  } else {
-    ++v;
-    if (v > kPopupLanding + kPopupRestTicks) {
+  switch (bounce_.tick()) {
+    case PopupBounce::Step::Moved:
+      placePopup();
+      break;
+    case PopupBounce::Step::Rested:
+      break;
+    case PopupBounce::Step::Ended:
       popupTimer_.stop();
       popup_->hide();
-    }
+      break;
   }
 }
 
@@ -408,7 +268,7 @@ void BattleScreen::timerEvent(QTimerEvent* event) {
   } else if (id == stepTimer_.timerId()) {
     stepTick();
   } else if (id == popupTimer_.timerId()) {
-    catchUpPopup(popupClock_.elapsed() / kPopupTickMs);
+    catchUpPopup(popupClock_.elapsed() / PopupBounce::kTickMs);
   } else if (id == musicKeeperTimer_.timerId()) {
     musicKeeperTick();
   } else {
@@ -417,7 +277,7 @@ void BattleScreen::timerEvent(QTimerEvent* event) {
 }
 
 void BattleScreen::placePopup() {
-  popup_->setGeometry(twipsRect(popupLeft_, popupTop_, 1170, 330));
+  popup_->setGeometry(twipsRect(bounce_.left(), bounce_.top(), 1170, 330));
 }
 
 void BattleScreen::gaugeChanged(int slot) { drawGauge(slot, gs.timeGauge[at(slot)]); }
@@ -507,9 +367,7 @@ void BattleScreen::battleOver() {
 }
 
 void BattleScreen::showPopup(const QString& text, int defender) {
-  popupVelocity_ = kPopupStartVelocity;
-  popupTop_ = kPopupStartTop;
-  popupLeft_ = kPanelLeft[at(defender)] + kPopupRightOfPanel;
+  bounce_.launch(kPanelLeft[at(defender)] + kPopupRightOfPanel);
   popup_->setText(text);
   placePopup();
   popup_->show();
@@ -558,111 +416,22 @@ void BattleScreen::moveListClosed() {
   portraits_[at(gs.currentSlot)]->setFocus();
 }
 
-// The control bar of replay mode, under the colosseum: start, previous turn, pause and play,
-// next turn, end, the speed and the turn shown.
 void BattleScreen::buildControlBar() {
-  auto* bar = new QWidget(this);
-  bar->setObjectName(QStringLiteral("replayBar"));
-  bar->setGeometry(twipsRect(0, 6225, 7050, kControlBarTwips));
-  fill(bar, QColor(32, 32, 32));
-  auto* row = new QHBoxLayout(bar);
-  row->setContentsMargins(6, 5, 6, 5);
-  row->setSpacing(4);
-
-  const auto button = [&](const char* objectName, BarSymbol symbol, const QString& spoken,
-                          auto action) {
-    auto* b = new QPushButton(bar);
-    b->setObjectName(QString::fromLatin1(objectName));
-    b->setIcon(barIcon(symbol));
-    b->setAccessibleName(spoken);
-    b->setToolTip(spoken);
-    b->setFixedWidth(40);
-    connect(b, &QPushButton::clicked, this, action);
-    row->addWidget(b);
-    return b;
-  };
-  startButton_ =
-      button("replayStart", BarSymbol::Start, QStringLiteral("最初へ"), [this] { seekToTurn(0); });
-  previousButton_ = button("replayPrevious", BarSymbol::Previous, QStringLiteral("前のターン"),
-                           [this] { previousTurn(); });
-  playButton_ = button("replayPlayPause", BarSymbol::PlayPause, QStringLiteral("一時停止"),
-                       [this] { setPlaying(!playing_); });
-  nextButton_ =
-      button("replayNext", BarSymbol::Next, QStringLiteral("次のターン"), [this] { nextTurn(); });
-  endButton_ = button("replayEnd", BarSymbol::End, QStringLiteral("最後へ"),
-                      [this] { seekToTurn(replayTurns_); });
-
-  speedBox_ = new QComboBox(bar);
-  speedBox_->setObjectName(QStringLiteral("replaySpeed"));
-  speedBox_->setAccessibleName(QStringLiteral("再生速度"));
-  speedBox_->setToolTip(QStringLiteral("再生速度"));
-  for (const int factor : kReplaySpeeds) speedBox_->addItem(QStringLiteral("×%1").arg(factor));
-  connect(speedBox_, &QComboBox::activated, this, [this](int index) { setSpeedIndex(index); });
-  row->addWidget(speedBox_);
-
-  turnLabel_ = new QLabel(bar);
-  turnLabel_->setObjectName(QStringLiteral("replayTurn"));
-  turnLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  turnLabel_->setFont(uiFont(9.75, true));
-  turnLabel_->setTextFormat(Qt::PlainText);
-  textColour(turnLabel_, Qt::white);
-  row->addWidget(turnLabel_, 1);
-
-  setTabOrder(messageBox_, startButton_);
-  // The bar's keys work wherever the focus is in this window.
-  installEventFilter(this);
-  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
-}
-
-bool BattleScreen::eventFilter(QObject* watched, QEvent* event) {
-  if (replay_ && event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool repeatable = key->key() != Qt::Key_Space;
-    if ((repeatable || !key->isAutoRepeat()) &&
-        (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0 &&
-        replayKey(key->key())) {
-      return true;
-    }
-  }
-  return Screen::eventFilter(watched, event);
-}
-
-bool BattleScreen::replayKey(int key) {
-  switch (key) {
-    case Qt::Key_Space:
-      setPlaying(!playing_);
-      return true;
-    case Qt::Key_Left:
-      previousTurn();
-      return true;
-    case Qt::Key_Right:
-      nextTurn();
-      return true;
-    case Qt::Key_Home:
-      seekToTurn(0);
-      return true;
-    case Qt::Key_End:
-      seekToTurn(replayTurns_);
-      return true;
-    case Qt::Key_Plus:
-      setSpeedIndex(speedIndex_ + 1);
-      return true;
-    case Qt::Key_Minus:
-      setSpeedIndex(speedIndex_ - 1);
-      return true;
-    default:
-      return false;
-  }
+  controls_ = new ReplayControls(this);
+  connect(controls_, &ReplayControls::startRequested, this, [this] { seekToTurn(0); });
+  connect(controls_, &ReplayControls::previousRequested, this, &BattleScreen::previousTurn);
+  connect(controls_, &ReplayControls::playPauseRequested, this, [this] { setPlaying(!playing_); });
+  connect(controls_, &ReplayControls::nextRequested, this, &BattleScreen::nextTurn);
+  connect(controls_, &ReplayControls::endRequested, this, [this] { seekToTurn(replayTurns_); });
+  connect(controls_, &ReplayControls::speedRequested, this, &BattleScreen::setSpeedIndex);
+  setTabOrder(messageBox_, controls_->firstControl());
+  controls_->watchKeysOf(this);
 }
 
 void BattleScreen::setPlaying(bool play) {
   if (!replay_) return;
   playing_ = play;
-  if (playButton_ != nullptr) {
-    const QString spoken = play ? QStringLiteral("一時停止") : QStringLiteral("再生");
-    playButton_->setAccessibleName(spoken);
-    playButton_->setToolTip(spoken);
-  }
+  if (controls_ != nullptr) controls_->showPlaying(play);
   resumeTimers();
 }
 
@@ -688,11 +457,10 @@ void BattleScreen::nextTurn() {
 
 void BattleScreen::setSpeedIndex(int index) {
   if (!replay_) return;
-  speedIndex_ = std::clamp(index, 0, static_cast<int>(kReplaySpeeds.size()) - 1);
-  stepInterval_ = std::max(1, recordedInterval_ / speedFactor());
-  if (speedBox_ != nullptr && speedBox_->currentIndex() != speedIndex_) {
-    speedBox_->setCurrentIndex(speedIndex_);
-  }
+  speedIndex_ = std::clamp(index, 0, static_cast<int>(ReplayControls::kSpeeds.size()) - 1);
+  stepInterval_ = std::max(
+      1, recordedInterval_ / ReplayControls::kSpeeds[static_cast<std::size_t>(speedIndex_)]);
+  if (controls_ != nullptr) controls_->showSpeed(speedIndex_);
   if (stepTimer_.isActive()) stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
 }
 
@@ -737,11 +505,8 @@ void BattleScreen::resumeTimers() {
 }
 
 void BattleScreen::showTurnLabel() {
-  if (turnLabel_ == nullptr || !player_) return;
-  const QString text =
-      QStringLiteral("ターン %1 / %2").arg(player_->turnsStarted()).arg(replayTurns_);
-  turnLabel_->setText(text);
-  turnLabel_->setAccessibleName(text);
+  if (controls_ == nullptr || !player_) return;
+  controls_->showTurn(player_->turnsStarted(), replayTurns_);
 }
 
 void BattleScreen::stopEverything() {
@@ -751,7 +516,7 @@ void BattleScreen::stopEverything() {
   popupTimer_.stop();
   musicKeeperTimer_.stop();
   for (media::MediaPlayer* player : {&sounds_.music, &sounds_.hit, &sounds_.specialHit}) {
-    player->Command("Close");
+    player->close();
   }
   if (moveList_) moveList_->close();
 }

@@ -8,86 +8,43 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
 #include "battle/battle_player.h"
 #include "media/sounds.h"
 #include "ui/move_list_screen.h"
+#include "ui/popup_bounce.h"
 #include "ui/screen.h"
 
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 
 namespace momiru::ui {
 
 class BattleNarration;
+class BattleScreenProbe;
 class PictureView;
 class PortraitButton;
+class ReplayControls;
 
 class BattleScreen final : public Screen, public battle::BattleView {
   Q_OBJECT
  public:
-  // Gives the seed of a battle. The clock's unless a test or the soak tool replays one.
-  using SeedSource = std::function<std::uint64_t()>;
-  static void setSeedSource(SeedSource source);  // an empty source means the clock
-
   // Replay mode: the battle of `seed` between the records in the context's state, played by the
   // same player, with a control bar under the colosseum that pauses, steps, seeks and speeds it.
   struct Replay {
     std::uint64_t seed = 0;
   };
-  // The speeds of a replay, as factors of its recorded step interval.
-  static constexpr std::array<int, 4> kReplaySpeeds = {1, 2, 4, 8};
-  // The control bar's height; the colosseum above it keeps its geometry.
-  static constexpr int kControlBarTwips = 600;
 
-  explicit BattleScreen(ScreenContext& context, std::optional<Replay> replay = std::nullopt);
+  // The battle of `seed` between the registered records; without a seed, of one drawn from the
+  // clock as the battle starts.
+  explicit BattleScreen(ScreenContext& context, std::optional<std::uint64_t> seed = std::nullopt);
+  BattleScreen(ScreenContext& context, Replay replay);
   ~BattleScreen() override;
 
-  // The timer ticks, public so that tests can step the battle without waiting.
-  void gaugeTick();  // fills the time gauges until a turn starts
-  void stepTick();   // shows the turn, one step a tick
-  void popupTick();  // moves the damage popup by one 10 ms tick
-  // Plays the popup's ticks up to the `due`-th since it started, all at once. Its timer wakes
-  // at most once a display frame while it flies, and once for the ticks it rests after landing,
-  // which move nothing; each tick is still one tick of the bounce, at its own time.
-  void catchUpPopup(std::int64_t due);
-  void musicKeeperTick();  // keeps the battle music going
-  bool gaugeTimerActive() const { return gaugeTimer_.isActive(); }
-  bool stepTimerActive() const { return stepTimer_.isActive(); }
-  bool popupTimerActive() const { return popupTimer_.isActive(); }
-  int stepInterval() const { return stepInterval_; }
-
-  // A click on portrait `slot` (0 or 1) opens that slot's move list between turns; a click
-  // during a turn opens it when the turn has ended.
-  void portraitClicked(int slot);
-  std::optional<int> pendingMoveList() const { return pendingMoveList_; }
-
   std::uint64_t seed() const { return seed_; }
-  const battle::BattlePlayer& player() const { return *player_; }
-  // Positions in twips, as the animation moves them.
-  std::int32_t gaugeTop(int slot) const { return gaugeTop_[slot == 1 ? 1 : 0]; }
-  std::int32_t popupTop() const { return popupTop_; }
-  std::int32_t popupLeft() const { return popupLeft_; }
-  MoveListScreen* moveList() const { return moveList_.data(); }
-
-  // Replay mode.
-  bool replayMode() const { return replay_.has_value(); }
-  bool playing() const { return playing_; }
-  void setPlaying(bool play);
-  // Goes to the end of turn n (0: the start), clamped to the battle's turns, and shows there what
-  // playing up to it shows.
-  void seekToTurn(std::int32_t n);
-  void previousTurn();
-  void nextTurn();
-  std::int32_t replayTurns() const { return replayTurns_; }  // M of "ターン N / M"
-  int speedFactor() const { return kReplaySpeeds[static_cast<std::size_t>(speedIndex_)]; }
-  void setSpeedIndex(int index);  // into kReplaySpeeds, clamped
 
   // What the battle tells the screen.
   void gaugeChanged(int slot) override;
@@ -105,11 +62,27 @@ class BattleScreen final : public Screen, public battle::BattleView {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void stopEverything() override;
 
  private:
-  void startBattle();
+  friend class BattleScreenProbe;  // the tests' window on the timers and the player
+
+  BattleScreen(ScreenContext& context, std::optional<std::uint64_t> seed, bool replay);
+  void startBattle(std::optional<std::uint64_t> seed);
+
+  // The timer ticks.
+  void gaugeTick();  // fills the time gauges until a turn starts
+  void stepTick();   // shows the turn, one step a tick
+  void popupTick();  // moves the damage popup by one tick
+  // Plays the popup's ticks up to the `due`-th since it started, all at once. Its timer wakes
+  // at most once a display frame while it flies, and once for the ticks it rests after landing,
+  // which move nothing; each tick is still one tick of the bounce, at its own time.
+  void catchUpPopup(std::int64_t due);
+  void musicKeeperTick();  // keeps the battle music going
+
+  // A click on portrait `slot` (0 or 1) opens that slot's move list between turns; a click
+  // during a turn opens it when the turn has ended.
+  void portraitClicked(int slot);
   void openMoveList(int slot);
   void moveListClosed();
   void showPopup(const QString& text, int defender);
@@ -118,26 +91,29 @@ class BattleScreen final : public Screen, public battle::BattleView {
   void setHitBackground(int slot, bool hit);
   void drawGauge(int slot, std::int32_t level);
   void showStatus(const GameState& state);
+
+  // Replay mode.
   void buildControlBar();
-  bool replayKey(int key);  // a key of the control bar; true when it was one
+  void setPlaying(bool play);
+  // Goes to the end of turn n (0: the start), clamped to the battle's turns, and shows there what
+  // playing up to it shows.
+  void seekToTurn(std::int32_t n);
+  void previousTurn();
+  void nextTurn();
+  void setSpeedIndex(int index);  // into ReplayControls::kSpeeds, clamped
   void showSeekedState();
   void resumeTimers();
   void showTurnLabel();
-
-  static SeedSource& seedSource();
 
   std::uint64_t seed_ = 0;
   int stepInterval_ = 1;
   bool over_ = false;      // the battle has ended: nothing may restart it
   bool stopping_ = false;  // the screen is closing: the move list's close must not resume it
-  std::optional<int> pendingMoveList_;  // a portrait clicked during a turn
-  std::array<std::int32_t, kSlots> gaugeTop_{};
-  std::int32_t popupTop_ = 0;
-  std::int32_t popupLeft_ = 0;
-  std::int32_t popupVelocity_ = 0;  // twips per tick; gravity adds to it
-  QElapsedTimer popupClock_;        // since the popup started
-  std::int64_t popupTicksPlayed_ = 0;
-  int popupFrameMs_ = 10;  // the popup timer's interval while it flies
+  std::optional<int> pendingMoveList_;           // a portrait clicked during a turn
+  std::array<std::int32_t, kSlots> gaugeTop_{};  // in twips, as the animation moves them
+  PopupBounce bounce_;
+  QElapsedTimer popupClock_;                 // since the popup started
+  int popupFrameMs_ = PopupBounce::kTickMs;  // the popup timer's interval while it flies
 
   std::array<QWidget*, kSlots> panels_{};
   std::array<QLabel*, kSlots> nameLabels_{};
@@ -162,19 +138,13 @@ class BattleScreen final : public Screen, public battle::BattleView {
   int musicKeeperWait_ = 0;  // the keeper timer's interval now
   media::BattleSounds sounds_;
 
-  std::optional<Replay> replay_;
+  bool replay_ = false;
   bool playing_ = true;
   int speedIndex_ = 0;
   int recordedInterval_ = 1;  // the step interval the battle was recorded at
   std::int32_t replayTurns_ = 0;
   bool replayFinished_ = true;  // the battle ends within replayTurns_
-  QPushButton* startButton_ = nullptr;
-  QPushButton* previousButton_ = nullptr;
-  QPushButton* playButton_ = nullptr;
-  QPushButton* nextButton_ = nullptr;
-  QPushButton* endButton_ = nullptr;
-  QComboBox* speedBox_ = nullptr;
-  QLabel* turnLabel_ = nullptr;
+  ReplayControls* controls_ = nullptr;
 
   std::unique_ptr<battle::BattlePlayer> player_;  // made at the start, after both registrations
 };

@@ -91,10 +91,10 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   speedBar_ = new SpeedScrollBar(Qt::Horizontal, this);
   speedBar_->setObjectName(QStringLiteral("HScroll1"));
   speedBar_->setGeometry(twipsRect(105, 2415, 4635, 330));
-  speedBar_->setRange(kSpeedMin, kSpeedMax);
+  speedBar_->setRange(Settings::kMinSpeed, Settings::kMaxSpeed);
   speedBar_->setSingleStep(1);
   speedBar_->setPageStep(1);
-  speedBar_->setValue(kFirstSpeed);
+  speedBar_->setValue(Settings::kDefaultSpeed);
   // Without tracking the value, and so the label, changes when a dragged thumb is released.
   speedBar_->setTracking(false);
   speedBar_->setFocusPolicy(Qt::StrongFocus);
@@ -157,13 +157,13 @@ void OptionsScreen::readIntoControls() {
   const bool readSomething = gs.settings != before;
 
   std::array<bool, 3> ticked{};
-  for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = kFirstSwitches[i] != 0;
-  int speed = kFirstSpeed;
+  for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = Settings::kFirstSwitches[i] != 0;
+  int speed = Settings::kDefaultSpeed;
   // With no settings ever read the speed is still 0; the screen then shows its first values.
   if (readSomething || gs.settings.battleSpeed != 0) {
     for (std::size_t i = 0; i < ticked.size(); ++i)
       ticked[i] = gs.settings.*Settings::kSwitches[i] != 0;
-    speed = std::clamp<int>(gs.settings.battleSpeed, kSpeedMin, kSpeedMax);
+    speed = std::clamp<int>(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   }
   for (std::size_t i = 0; i < switchBoxes_.size(); ++i) switchBoxes_[i]->setChecked(ticked[i]);
   if (speedBar_->value() == speed) {

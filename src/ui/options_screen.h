@@ -16,12 +16,6 @@ namespace momiru::ui {
 class OptionsScreen final : public Screen {
   Q_OBJECT
  public:
-  static constexpr int kSpeedMin = 1;
-  static constexpr int kSpeedMax = 300;
-  // What the screen shows while no settings have been read in this run.
-  static constexpr std::array<std::int32_t, 3> kFirstSwitches{1, 0, 1};
-  static constexpr int kFirstSpeed = 150;
-
   explicit OptionsScreen(ScreenContext& context);
 
  signals:

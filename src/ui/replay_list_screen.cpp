@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
@@ -201,6 +202,12 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
   updateButtons();
 }
 
+ReplayListScreen::~ReplayListScreen() {
+  // The thread tells this screen it is done through a queued call; once joined here, nothing is
+  // left to call, and the call it left is dropped with the screen.
+  if (exportThread_.joinable()) exportThread_.join();
+}
+
 void ReplayListScreen::reload() {
   std::string keep;
   if (const QModelIndex current = view_->currentIndex(); current.isValid()) {
@@ -262,6 +269,7 @@ QString ReplayListScreen::statusText() const {
     text += QStringLiteral("　リプレイとして読めないファイル %1 件は表示していません")
                 .arg(listing_.skipped);
   }
+  if (exporting_) text += QStringLiteral("　ページを書き出しています…");
   return text;
 }
 
@@ -308,6 +316,8 @@ void ReplayListScreen::updateButtons() {
   for (QPushButton* b : {watchButton_, saveButton_, exportButton_, deleteButton_}) {
     b->setEnabled(chosen);
   }
+  // One page at a time.
+  if (exporting_) exportButton_->setEnabled(false);
 }
 
 std::optional<std::filesystem::path> ReplayListScreen::selectedFile() {
@@ -359,6 +369,7 @@ void ReplayListScreen::saveSelected() {
 }
 
 void ReplayListScreen::exportSelected() {
+  if (exporting_) return;
   std::filesystem::path file;
   const auto replay = selectedReplay(&file);
   if (!replay) return;
@@ -367,17 +378,43 @@ void ReplayListScreen::exportSelected() {
   const auto target = ctx.dialogs.saveFile(this, QStringLiteral("バトルのページ"),
                                            QStringLiteral("*.html"), suggested);
   if (!target) return;
-  std::string error;
-  bool written = false;
-  {
-    const WaitCursor wait;
-    written = report::writeBattlePage(*target, *replay, &error);
+  exporting_ = true;
+  updateButtons();
+  status_->setText(statusText());
+  status_->setAccessibleName(status_->text());
+  setCursor(Qt::BusyCursor);
+  try {
+    // The thread holds its own copies; the screen outlives it (its destructor joins it).
+    exportThread_ = std::thread([this, page = *target, kept = *replay] {
+      std::string error;
+      const bool written = report::writeBattlePage(page, kept, &error);
+      QMetaObject::invokeMethod(
+          this, [this, written, page] { exportFinished(written, page); }, Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: written here, the window waiting.
+    std::string error;
+    bool written = false;
+    {
+      const WaitCursor wait;
+      written = report::writeBattlePage(*target, *replay, &error);
+    }
+    exportFinished(written, *target);
   }
+}
+
+void ReplayListScreen::exportFinished(bool written, const std::filesystem::path& page) {
+  if (exportThread_.joinable()) exportThread_.join();
+  exporting_ = false;
+  unsetCursor();
+  status_->setText(statusText());
+  status_->setAccessibleName(status_->text());
+  updateButtons();
   if (!written) {
     ctx.dialogs.replayMessage(this, QStringLiteral("ページを書き出せませんでした。"));
     return;
   }
-  openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(*target))));
+  openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(page))));
 }
 
 void ReplayListScreen::deleteSelected() {

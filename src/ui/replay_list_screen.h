@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "replay/replay_index.h"
@@ -44,6 +45,8 @@ class ReplayListScreen final : public Screen {
   Q_OBJECT
  public:
   ReplayListScreen(ScreenContext& context, std::filesystem::path folder);
+  // Waits for a page being written: it is finished, though no longer opened.
+  ~ReplayListScreen() override;
 
   // What is listed now, after the filter, newest first.
   const std::vector<battle::ReplaySummary>& shown() const { return model_.rows(); }
@@ -57,8 +60,11 @@ class ReplayListScreen final : public Screen {
   // The actions on the selected replay, as its buttons and keys run them.
   void watchSelected();
   void saveSelected();
+  // Writes the page on a thread of its own, the list going on meanwhile; when it is written it is
+  // opened, or the player is told that it could not be.
   void exportSelected();
   void deleteSelected();
+  bool exporting() const { return exporting_; }
   // How a written page is opened; QDesktopServices::openUrl unless a test says otherwise.
   void setUrlOpener(std::function<bool(const QUrl&)> open) { openUrl_ = std::move(open); }
 
@@ -79,6 +85,7 @@ class ReplayListScreen final : public Screen {
   // the player and listing the folder again.
   std::optional<std::filesystem::path> selectedFile();
   std::optional<battle::Replay> selectedReplay(std::filesystem::path* file = nullptr);
+  void exportFinished(bool written, const std::filesystem::path& page);
 
   std::filesystem::path folder_;
   battle::ReplayListing listing_;
@@ -94,6 +101,8 @@ class ReplayListScreen final : public Screen {
   QFileSystemWatcher watcher_;
   QTimer reloadTimer_;  // folder changes come in bursts; one listing after them
   std::function<bool(const QUrl&)> openUrl_;
+  std::thread exportThread_;  // writes one page; joined when it has told it is done
+  bool exporting_ = false;
 };
 
 // "<name>の勝利", "引き分け" or "決着つかず".

@@ -2,6 +2,8 @@
 #include "ui/screen.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -18,12 +20,30 @@
 
 namespace momiru::ui {
 
+namespace {
+
+// A screen is a top-level window, and a reader looks for the focus in the active frame or dialog;
+// Qt makes a plain widget a filler, even as a window, so every screen is made a frame.
+QAccessibleInterface* screenAccessible(const QString&, QObject* object) {
+  if (auto* screen = qobject_cast<Screen*>(object)) {
+    return new QAccessibleWidget(screen, QAccessible::Window);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 Screen::Screen(ScreenContext& context, const char* objectName, const QString& caption,
                QSize clientTwips)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint),
       ctx(context),
       gs(context.gs) {
+  static const bool frames = [] {
+    QAccessible::installFactory(screenAccessible);
+    return true;
+  }();
+  (void)frames;
   setObjectName(QString::fromLatin1(objectName));
   setWindowTitle(caption);
   setAttribute(Qt::WA_DeleteOnClose);
@@ -53,6 +73,12 @@ bool Screen::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
   }
+  // Qt does not tell a reader that a window's title changed, and a reader keeps the name it
+  // has: the entry screen's title names the player on turn.
+  if (event->type() == QEvent::WindowTitleChange) {
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+  }
   return QWidget::event(event);
 }
 
@@ -77,6 +103,19 @@ void Screen::keyPressEvent(QKeyEvent* event) {
     }
   }
   QWidget::keyPressEvent(event);
+}
+
+QRect placedScreen(QSize client, QPoint centre, const QRect& available, const QMargins& frame) {
+  QRect placed(QPoint(0, 0), client);
+  placed.moveCenter(centre);
+  const QRect room = available.marginsRemoved(frame);
+  // Right and bottom edges first, then left and top, so that the top left wins when the window
+  // is larger than the room.
+  if (placed.right() > room.right()) placed.moveRight(room.right());
+  if (placed.bottom() > room.bottom()) placed.moveBottom(room.bottom());
+  if (placed.left() < room.left()) placed.moveLeft(room.left());
+  if (placed.top() < room.top()) placed.moveTop(room.top());
+  return placed;
 }
 
 QString displayText(const std::string& text) {

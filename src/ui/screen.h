@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QColor>
+#include <QMargins>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -62,6 +64,12 @@ class Screen : public QWidget {
   bool closing_ = false;
   std::optional<QColor> backdrop_;
 };
+
+// Where a screen opens: its client area of `client` centred on `centre` (the centre of the
+// screen it replaces, or of the desktop for the first one), then moved just enough that it lies
+// on `available` with its window frame's margins `frame` around it. A screen larger than the
+// desktop keeps its top left corner (and so its title bar) on it.
+QRect placedScreen(QSize client, QPoint centre, const QRect& available, const QMargins& frame);
 
 // Plain text with this game's CR LF line ends, as the window system shows it. Text from a file
 // in it must be made safe first (shownName, shownState): this keeps every line break.

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "media/sounds.h"
+#include "replay/replay.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/twips.h"
@@ -135,7 +136,7 @@ TitleScreen::TitleScreen(ScreenContext& context)
 void TitleScreen::load() {
   gs.lineBreak = "\r\n";
   dropStep_ = kFirstDrop;
-  if (music_.Mode() != media::kModePlaying) music_.playFromStart("music b.mid");
+  media::playUnlessPlaying(music_, media::kTitleMusic);
   musicEndTick();
   scrollTimer_.start();
 }
@@ -179,7 +180,7 @@ void TitleScreen::stopEverything() {
   scrollTimer_.stop();
   dropTimer_.stop();
   musicEndTimer_.stop();
-  music_.Command("Close");
+  music_.close();
 }
 
 std::optional<std::filesystem::path> TitleScreen::droppedReplay(const QMimeData* data) {
@@ -188,7 +189,7 @@ std::optional<std::filesystem::path> TitleScreen::droppedReplay(const QMimeData*
   const std::filesystem::path& file = *dropped;
   std::string extension = file.extension().string();
   for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (extension != ".momiru-replay" && extension != ".html" && extension != ".htm") {
+  if (extension != battle::kReplayExtension && extension != ".html" && extension != ".htm") {
     return std::nullopt;
   }
   return file;  // whatever it is, the reader refuses it without blocking and says why

@@ -81,6 +81,34 @@ TEST(SettingsFile, MissingFileOrFolderChangesNothing) {
   EXPECT_EQ(gs.settings, (Settings{1, 0, 1, 99}));
 }
 
+// A battle that skips the options screen: the file's values within the screen's range, the
+// values in memory when there is no file, the screen's first values when neither has any.
+TEST(SettingsForBattle, FileOrMemoryOrFirstValuesBroughtIntoTheScreensRange) {
+  ScratchDir dir;
+  const struct {
+    const char* file;  // nullptr: none
+    Settings inMemory, want;
+  } cases[] = {
+      {nullptr, {}, {1, 0, 1, Settings::kDefaultSpeed}},
+      {nullptr, {0, 1, 0, 40}, {0, 1, 0, 40}},
+      {nullptr, {5, -3, 0, -9}, {1, 1, 0, Settings::kMinSpeed}},
+      // A speed of 0 in memory is one never set: the switches beside it were never set either.
+      {nullptr, {0, 1, 0, 0}, {1, 0, 1, Settings::kDefaultSpeed}},
+      {"2\r\n-1\r\n0\r\n999\r\n", {}, {1, 1, 0, Settings::kMaxSpeed}},
+      {"0\r\n0\r\n0\r\n-4\r\n", {1, 1, 1, 99}, {0, 0, 0, Settings::kMinSpeed}},
+      // A read that stops keeps what it read over the values in memory.
+      {"0\r\n1\r\n", {1, 0, 1, 70}, {0, 1, 1, 70}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file == nullptr ? "no file" : c.file);
+    std::filesystem::remove(dir / kSettingsFileName);
+    if (c.file != nullptr) testing::writeFile(dir / kSettingsFileName, c.file);
+    GameState gs = stateWith(c.inMemory);
+    LoadSettingsForBattle(gs, dir.path());
+    EXPECT_EQ(gs.settings, c.want);
+  }
+}
+
 std::size_t entries(const std::filesystem::path& dir) {
   return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
 }

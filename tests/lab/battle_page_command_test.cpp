@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/lab_support.h"
+#include "support/records.h"
 #include "support/test_support.h"
 
 namespace {
@@ -34,6 +35,8 @@ TEST(LabBattlePage, ThePageOpensAsTheBattleItShowsWithSimulatesOdds) {
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(again.out, played.out);
 
+  EXPECT_NE(page.find("同じ2体で 100,000 回戦わせた結果です。"), std::string::npos);
+  EXPECT_EQ(page.find("止めました"), std::string::npos) << "no budget reached";
   const Json odds = parseJson(lab("simulate " + kPair + " --battles 100000 --seed 77 --json").out);
   const Json& pairing = odds["pairings"][0];
   for (const char* outcome : {"player1_wins", "player2_wins", "draws", "unfinished"}) {
@@ -52,6 +55,29 @@ TEST(LabBattlePage, ThePageOpensAsTheBattleItShowsWithSimulatesOdds) {
   EXPECT_NE(cannot.err.find("p.html"), std::string::npos) << cannot.err;
   // Never over a save-data file.
   EXPECT_EQ(lab("battle " + kPair + " --seed 1 --html " + sample("rendaa.dat")).status, 64);
+}
+
+TEST(LabBattlePage, APairingWhoseBattlesNeverEndGetsItsPageWithTheBattlesItsOddsRestOn) {
+  ScratchDir dir;
+  const momiru::GameState gs = endlessPair();
+  for (std::size_t s = 0; s < momiru::kSlots; ++s) {
+    Character c;
+    c.record = gs.combatant[s];
+    c.record.name = s == 0 ? "カメ" : "イワ";
+    c.values.key = 5;
+    c.values.storedLevels = {c.record.level, 0};
+    c.values.storedNames = {c.record.name, ""};
+    writeFile(dir / (s == 0 ? "a.dat" : "b.dat"), encode(c));
+  }
+  const LabRun played = lab("battle " + quoted(dir / "a.dat") + " " + quoted(dir / "b.dat") +
+                            " --seed 9 --html " + quoted(dir / "page.html"));
+  EXPECT_EQ(played.status, 2) << played.err;  // unfinished, and the page written all the same
+  const std::string page = readFile(dir / "page.html");
+  EXPECT_NE(page.find("同じ2体で 500 回戦わせた結果です。"), std::string::npos);
+  EXPECT_EQ(oddsCount(page, "unfinished"), "500");
+  const LabRun again = lab("battle " + quoted(dir / "page.html"));
+  EXPECT_EQ(again.status, 2) << again.err;
+  EXPECT_EQ(again.out, played.out);
 }
 
 }  // namespace

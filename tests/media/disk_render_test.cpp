@@ -81,14 +81,14 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
     keep(sounds, 50);
     sounds.playSpecialHit();
     keep(sounds, 50);
-    ASSERT_EQ(sounds.music.Mode(), kModePlaying);
+    ASSERT_EQ(sounds.music.state(), PlayerState::Playing);
   }
   ASSERT_TRUE(waitPrepared(music, 30)) << "rendered within 30 s";
   std::this_thread::sleep_for(std::chrono::milliseconds(600));  // a silence between the two
   {
     BattleSounds sounds;
     keep(sounds, 150);
-    ASSERT_EQ(sounds.music.Mode(), kModePlaying);
+    ASSERT_EQ(sounds.music.state(), PlayerState::Playing);
   }
 
   // A one-bar chord held to the bar's end, repeated for more than two bars.
@@ -105,11 +105,10 @@ TEST(DiskRender, BattleMusicIsSoundAndTheSameFromItsRendering) {
   {
     MediaPlayer player;
     player.setRepeating(true);
-    player.setFileName(pathToUtf8(bar));
-    player.Command("Open");
-    player.Command("Play");
+    player.open(pathToUtf8(bar));
+    player.play();
     std::this_thread::sleep_for(std::chrono::milliseconds(2600));  // no keeper looks meanwhile
-    ASSERT_EQ(player.Mode(), kModePlaying);
+    ASSERT_EQ(player.state(), PlayerState::Playing);
   }
 
   // 44.1 kHz, 16-bit, stereo, as the players open the output.

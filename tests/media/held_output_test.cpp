@@ -67,23 +67,23 @@ TEST(HeldOutput, PlayersStartWhatTheyWereToldWhenTheOutputIsReleased) {
   title.playFromStart(kTitleMusic);
   MediaPlayer missing;
   missing.playFromStart("nothing here.wav");
-  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
-  EXPECT_EQ(title.Mode(), kModePlaying);
-  EXPECT_EQ(missing.Mode(), kModeNotReady) << "a missing file is told at once";
-  sounds.specialHit.Command("Close");
-  sounds.hit.Command("Prev");  // stopped before the output opened
-  EXPECT_EQ(sounds.hit.Mode(), kModeStopped);
+  EXPECT_EQ(sounds.hit.state(), PlayerState::Playing);
+  EXPECT_EQ(title.state(), PlayerState::Playing);
+  EXPECT_EQ(missing.state(), PlayerState::Closed) << "a missing file is told at once";
+  sounds.specialHit.close();
+  sounds.hit.rewind();  // stopped before the output opened
+  EXPECT_EQ(sounds.hit.state(), PlayerState::Stopped);
   EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "the output is not opened while held";
 
   releaseAudioOutput();
   if (SDL_WasInit(SDL_INIT_AUDIO) == 0) GTEST_SKIP() << "no audio output here";
-  EXPECT_EQ(title.Mode(), kModePlaying);
+  EXPECT_EQ(title.state(), PlayerState::Playing);
   EXPECT_EQ(plays(), (std::set<std::string>{"music a.mid repeat", "music b.mid play"}))
       << "each piece as it was told, and nothing that was stopped or closed meanwhile";
-  EXPECT_EQ(sounds.hit.Mode(), kModeStopped);
-  EXPECT_EQ(sounds.specialHit.Mode(), kModeNotReady);
+  EXPECT_EQ(sounds.hit.state(), PlayerState::Stopped);
+  EXPECT_EQ(sounds.specialHit.state(), PlayerState::Closed);
   sounds.playHit();
-  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.hit.state(), PlayerState::Playing);
   std::error_code ec;
   std::filesystem::remove_all(cache, ec);
 }

@@ -1,4 +1,4 @@
-// The players' command sequence, modes, music keeper and effects, on recording fake devices.
+// The players' sequence, states, music keeper and effects, on recording fake devices.
 #include "media/media_player.h"
 
 #include <gtest/gtest.h>
@@ -37,47 +37,54 @@ Calls started(const std::string& d, std::string_view name, bool reopened = false
 TEST_F(FakeDevices, PlayFromStartRunsTheSequenceInOrder) {
   ASSERT_FALSE(beside("music a.mid").empty()) << "assets are staged beside the tests";
   MediaPlayer player;
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_EQ(player.state(), PlayerState::Closed);
 
   player.playFromStart("music a.mid");
   // A closed player has nothing to close, so the device hears the sequence from "Open" on.
   EXPECT_EQ(takeCalls(), started("1", "music a.mid"));
   EXPECT_EQ(player.fileName(), beside("music a.mid"));
-  EXPECT_EQ(player.Mode(), kModePlaying);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
 
   player.playFromStart("music a.mid");
   EXPECT_EQ(takeCalls(), started("1", "music a.mid", true));
 }
 
-TEST_F(FakeDevices, ModesFollowTheCommandsAndBadFilesStaySilent) {
+TEST_F(FakeDevices, StatesFollowTheOperationsAndBadFilesStaySilent) {
   MediaPlayer player;
-  player.Command("Play");  // nothing open yet
-  player.Command("Prev");
+  player.play();  // nothing open yet
+  player.rewind();
+  player.close();
   EXPECT_EQ(takeCalls(), Calls{});
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_EQ(player.state(), PlayerState::Closed);
 
-  player.setFileName("/somewhere/tune.mid");
-  player.Command("Open");
-  EXPECT_EQ(player.Mode(), kModeStopped);
-  player.Command("Play");
-  EXPECT_EQ(player.Mode(), kModePlaying);
+  EXPECT_TRUE(player.open("/somewhere/tune.mid"));
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  player.play();
+  EXPECT_TRUE(player.isPlaying());
   devices_[0]->finish();
-  EXPECT_EQ(player.Mode(), kModeStopped);
-  player.Command("Stop");  // not in the vocabulary
-  player.Command("Close");
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
+  EXPECT_FALSE(player.isPlaying());
+  player.close();
+  EXPECT_EQ(player.state(), PlayerState::Closed);
   EXPECT_EQ(takeCalls(), (Calls{"1 open /somewhere/tune.mid", "1 play", "1 close"}));
 
+  // Opening another file closes the one that was open.
+  EXPECT_TRUE(player.open("/somewhere/tune.mid"));
+  EXPECT_TRUE(player.open("/somewhere/other.mid"));
+  EXPECT_EQ(takeCalls(),
+            (Calls{"1 open /somewhere/tune.mid", "1 close", "1 open /somewhere/other.mid"}));
+  player.close();
+  takeCalls();
+
   // A file that will not open leaves the player silent; one found nowhere is not even tried.
-  player.setFileName("/somewhere/broken.mid");
-  player.Command("Open");
-  player.Command("Prev");
-  player.Command("Play");
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_FALSE(player.open("/somewhere/broken.mid"));
+  player.rewind();
+  player.play();
+  EXPECT_EQ(player.state(), PlayerState::Closed);
   EXPECT_EQ(takeCalls(), Calls{"1 open /somewhere/broken.mid"});
   player.playFromStart("no such piece.mid");
   EXPECT_EQ(player.fileName(), "");
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_EQ(player.state(), PlayerState::Closed);
   EXPECT_EQ(takeCalls(), Calls{});
 }
 
@@ -128,12 +135,12 @@ TEST_F(FakeDevices, KeeperLooksSeldomWhileTheMusicCannotStart) {
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperLongestWaitMs);
   EXPECT_EQ(takeCalls(),
             (Calls{"1 open " + beside("music a.mid"), "1 open " + beside("music a.mid")}));
-  EXPECT_EQ(sounds.music.Mode(), kModeNotReady);
+  EXPECT_EQ(sounds.music.state(), PlayerState::Closed);
   EXPECT_EQ(sounds.music.secondsLeft(), 0);
 
   devices_[0]->refuses = false;
   EXPECT_EQ(sounds.keepMusicPlaying(), kMusicKeeperMs);  // started; the fake cannot tell
-  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.music.state(), PlayerState::Playing);
 }
 
 TEST_F(FakeDevices, TitleMusicStartsUnlessAlreadyPlaying) {
@@ -160,12 +167,12 @@ TEST_F(FakeDevices, APiecePlayedOnceClosesOnlyOnceItAndItsRingingHaveEnded) {
     EXPECT_EQ(closeWhenFinished(title), wait) << left;
   }
   EXPECT_EQ(takeCalls(), Calls{});
-  EXPECT_EQ(title.Mode(), kModePlaying);
+  EXPECT_EQ(title.state(), PlayerState::Playing);
 
   devices_[0]->finish();
   EXPECT_EQ(closeWhenFinished(title), 0);
   EXPECT_EQ(takeCalls(), Calls{"1 close"});
-  EXPECT_EQ(title.Mode(), kModeNotReady);
+  EXPECT_EQ(title.state(), PlayerState::Closed);
   EXPECT_EQ(closeWhenFinished(title), 0);
   EXPECT_EQ(takeCalls(), Calls{});
 }
@@ -182,8 +189,8 @@ TEST_F(FakeDevices, EachEffectCutsOnlyItsOwnPlayerAndEveryPlayerClosesWhenItGoes
 
     sounds.playHit();  // the second blow of a multi-hit move
     EXPECT_EQ(takeCalls(), started("2", "snd01.wav", true));
-    EXPECT_EQ(sounds.music.Mode(), kModePlaying);
-    EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
+    EXPECT_EQ(sounds.music.state(), PlayerState::Playing);
+    EXPECT_EQ(sounds.specialHit.state(), PlayerState::Playing);
     sounds.playSpecialHit();
     EXPECT_EQ(takeCalls(), started("3", "snd02.wav", true));
   }

@@ -52,17 +52,16 @@ class SdlPlayers : public ::testing::Test {
   }
 
   static void open(MediaPlayer& player, const std::string& file) {
-    player.Command("Close");
-    player.setFileName(file);
-    player.Command("Open");
-    player.Command("Prev");
-    player.Command("Play");
+    player.close();
+    player.open(file);
+    player.rewind();
+    player.play();
   }
 
-  // Seconds until the player stops reporting 526, or `limit`.
+  // Seconds until the player stops playing, or `limit`.
   static double secondsPlaying(const MediaPlayer& player, double limit) {
     const auto start = Clock::now();
-    while (player.Mode() == kModePlaying) {
+    while (player.isPlaying()) {
       const std::chrono::duration<double> held = Clock::now() - start;
       if (held.count() > limit) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -86,18 +85,18 @@ TEST_F(SdlPlayers, APieceStopsPlayingAtItsLastBarNotWhenTheSynthesizerFallsSilen
   // The synthesizer does not repeat: the piece still ends, for the music keeper to start again.
   player.setRepeating(true);
   open(player, write("short.mid", piece.midi));
-  if (player.Mode() != kModePlaying) GTEST_SKIP() << "no audio output or SoundFont here";
+  if (!player.isPlaying()) GTEST_SKIP() << "no audio output or SoundFont here";
   const double held = secondsPlaying(player, 6);
   EXPECT_GT(held, 0.8);
   EXPECT_LT(held, 1.4);
-  EXPECT_EQ(player.Mode(), kModeStopped);
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
 
   // The next start of the same file plays it again from the beginning.
   open(player, write("short.mid", piece.midi));
-  EXPECT_EQ(player.Mode(), kModePlaying);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
 }
 
-// A rendered piece keeps the player's meaning of 526, from the beginning each time it starts.
+// A rendered piece keeps the player's meaning of playing, from the beginning each time it starts.
 TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBar) {
   const auto piece = music::compileNotes(kOneBar);
   ASSERT_EQ(piece.error, "");
@@ -107,7 +106,7 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBar) {
   MediaPlayer player;
   for (int round = 0; round < 2; ++round) {
     open(player, file);
-    ASSERT_EQ(player.Mode(), kModePlaying);
+    ASSERT_EQ(player.state(), PlayerState::Playing);
     // What the music keeper sleeps by: the whole piece is still to come.
     EXPECT_GT(player.secondsLeft(), 0.8);
     EXPECT_LE(player.secondsLeft(), 1.3);
@@ -115,7 +114,7 @@ TEST_F(SdlPlayers, ARenderedPieceEndsAtItsLastBar) {
     EXPECT_EQ(player.secondsLeft(), 0);
     EXPECT_GT(held, 0.9);
     EXPECT_LT(held, 1.3);
-    EXPECT_EQ(player.Mode(), kModeStopped);
+    EXPECT_EQ(player.state(), PlayerState::Stopped);
   }
 }
 
@@ -127,14 +126,14 @@ TEST_F(SdlPlayers, ARepeatedRenderingPlaysOnUntilStopped) {
   MediaPlayer player;
   player.setRepeating(true);
   open(player, file);
-  ASSERT_EQ(player.Mode(), kModePlaying);
+  ASSERT_EQ(player.state(), PlayerState::Playing);
   EXPECT_EQ(player.secondsLeft(), std::numeric_limits<double>::infinity());
   EXPECT_GE(secondsPlaying(player, 2.6), 2.6) << "on past two ends of the one-bar piece";
-  player.Command("Prev");
-  EXPECT_EQ(player.Mode(), kModeStopped);
+  player.rewind();
+  EXPECT_EQ(player.state(), PlayerState::Stopped);
   EXPECT_EQ(player.secondsLeft(), 0);
-  player.Command("Play");
-  EXPECT_EQ(player.Mode(), kModePlaying);
+  player.play();
+  EXPECT_EQ(player.state(), PlayerState::Playing);
 }
 
 TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
@@ -142,18 +141,18 @@ TEST_F(SdlPlayers, EffectsCutOnlyTheirOwnSoundAndLeaveTheMusicPlaying) {
   sounds.keepMusicPlaying();
   sounds.playSpecialHit();
   sounds.playHit();
-  if (sounds.hit.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
+  if (!sounds.hit.isPlaying()) GTEST_SKIP() << "no audio output here";
   sounds.playHit();  // the second blow of a multi-hit move restarts the hit sound
-  EXPECT_EQ(sounds.hit.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying) << "the special hit sounds on";
-  if (sounds.music.fileName().empty() || sounds.music.Mode() == kModeNotReady)
+  EXPECT_EQ(sounds.hit.state(), PlayerState::Playing);
+  EXPECT_EQ(sounds.specialHit.state(), PlayerState::Playing) << "the special hit sounds on";
+  if (sounds.music.fileName().empty() || sounds.music.state() == PlayerState::Closed)
     GTEST_SKIP() << "no SoundFont for the music";
-  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.music.state(), PlayerState::Playing);
 
   // The hit sound is about a fifth of a second; the special one lasts longer.
   EXPECT_LT(secondsPlaying(sounds.hit, 2), 0.5);
-  EXPECT_EQ(sounds.specialHit.Mode(), kModePlaying);
-  EXPECT_EQ(sounds.music.Mode(), kModePlaying);
+  EXPECT_EQ(sounds.specialHit.state(), PlayerState::Playing);
+  EXPECT_EQ(sounds.music.state(), PlayerState::Playing);
 }
 
 // A hit sound is opened again on every blow: the player keeps its decoding while the file stays
@@ -167,19 +166,19 @@ TEST_F(SdlPlayers, AnEffectOpenedAgainIsReadAgainOnlyWhenItsFileChanged) {
   const std::string file = write("hit.wav", wav);
   MediaPlayer player;
   open(player, file);
-  if (player.Mode() != kModePlaying) GTEST_SKIP() << "no audio output here";
+  if (!player.isPlaying()) GTEST_SKIP() << "no audio output here";
   for (int i = 0; i < 3; ++i) {
     open(player, file);  // the next blow: the sound starts over
-    EXPECT_EQ(player.Mode(), kModePlaying);
+    EXPECT_EQ(player.state(), PlayerState::Playing);
   }
   write("hit.wav", {'R', 'I', 'F', 'F', 9, 9, 9});
   open(player, file);
-  EXPECT_EQ(player.Mode(), kModeNotReady) << "the kept decoding of a file that has changed";
+  EXPECT_EQ(player.state(), PlayerState::Closed) << "the kept decoding of a file that has changed";
   write("hit.wav", wav);
   open(player, file);
-  EXPECT_EQ(player.Mode(), kModePlaying);
-  player.Command("Close");
-  EXPECT_EQ(player.Mode(), kModeNotReady);
+  EXPECT_EQ(player.state(), PlayerState::Playing);
+  player.close();
+  EXPECT_EQ(player.state(), PlayerState::Closed);
 }
 
 TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
@@ -189,7 +188,7 @@ TEST_F(SdlPlayers, MissingAndBrokenFilesAreSilent) {
         write("junk.mid", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 1, 1}),
         write("junk.wav", {'R', 'I', 'F', 'F', 9, 9, 9}), write("empty.wav", {})}) {
     open(player, file);
-    EXPECT_EQ(player.Mode(), kModeNotReady) << file;
+    EXPECT_EQ(player.state(), PlayerState::Closed) << file;
   }
 
   // The keeper retries every 10 ms; a refused file is not handed to the library again.
@@ -236,11 +235,11 @@ TEST_F(SdlPlayers, WithoutAWritableCacheTheMusicStillPlays) {
   const std::string file = write("piece.mid", music::compileNotes(kOneBar).midi);
   MediaPlayer player;
   open(player, file);
-  if (player.Mode() == kModeNotReady) GTEST_SKIP() << "no audio output or SoundFont here";
+  if (player.state() == PlayerState::Closed) GTEST_SKIP() << "no audio output or SoundFont here";
   prepareMusic(file);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(musicPrepared(file));
-  EXPECT_EQ(player.Mode(), kModePlaying) << "through the synthesizer";
+  EXPECT_EQ(player.state(), PlayerState::Playing) << "through the synthesizer";
 }
 
 // Opening the sound output must leave the termination signals alone: a game that ignores SIGTERM

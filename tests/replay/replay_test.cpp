@@ -187,6 +187,107 @@ TEST(Replay, TextThatIsNoReplayIsRefusedWithoutQuotingIt) {
   }
 }
 
+// A page around `inside`, as a browser would get it.
+std::string pageAround(const std::string& inside) {
+  return "\xEF\xBB\xBF\n<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\"/>"
+         "<title>a 対 b</title><style>p { color: #222; }</style></head><body>\n" +
+         inside + "\n</body></html>\n";
+}
+
+std::string element(const std::string& text) {
+  return "<script type=\"application/json\" id=\"momiru-replay\">" + text + "</script>";
+}
+
+TEST(ReplayPage, TheReplayIsTheOneABrowserReadsOrThePageIsRefused) {
+  const Replay shown = sample(1);
+  const Replay other = sample(2);
+  const std::string carried = replayJson(shown);
+  const std::string hidden = element(replayJson(other));
+  const std::string chart =
+      "<svg class=\"hp-chart\" viewBox=\"0 0 10 10\" aria-label=\"a &lt; b\">"
+      "<rect x=\"0\" y=\"0\" width=\"10\" height=\"10\"/><line x1='0' x2=0 />"
+      "<polyline points=\"1,2 3,4\"><title>頭</title></polyline><text x=\"1\">0 < 1</text></svg>";
+  // Pages that open as the battle they carry.
+  for (const std::string& inside : {
+           element(carried),
+           "<p title=\"a > b\" data-x='1/>2' hidden>x < y </> z</p>" + element(carried),
+           chart + "<p>after the chart</p>" + element(carried) + "<p>after</p>",
+           "<textarea>no markup</textarea><svg/>" + element(carried),
+       }) {
+    std::string error;
+    const std::optional<Replay> r = parseReplay(pageAround(inside), &error);
+    ASSERT_TRUE(r) << error << "\n" << inside.substr(0, 200);
+    EXPECT_EQ(r->seed, shown.seed);
+  }
+
+  const struct {
+    std::string inside;
+    const char* says;
+  } refused[] = {
+      // Another battle first, where a browser sees no element, or a second one anywhere.
+      {"<!-- " + hidden + " -->" + element(carried), "more than one script"},
+      {element(carried) + hidden, "more than one script"},
+      {"<SCRIPT id=momiru-replay type=application/json>{}</SCRIPT>" + element(carried),
+       "more than one script"},
+      {"<script>document.title = 1;</script>" + element(carried), "more than one script"},
+      // The only element, but where a browser reads no element.
+      {"<!-- " + element(carried) + " -->", "comment"},
+      {"<!-- a -- b --!>" + element(carried), "comment"},
+      {"<![CDATA[ " + element(carried) + " ]]>", "reads as a comment"},
+      {"<!x " + element(carried), "reads as a comment"},
+      {"<?x " + element(carried), "reads as a comment"},
+      {"</ " + element(carried), "reads as a comment"},
+      {"<title>" + element(carried) + "</title>", "text in the page holds markup"},
+      {"<textarea>" + element(carried), "text in the page holds markup"},
+      {"<p title='" + element(carried) + "'>x</p>", "carries none"},
+      {"<p title=x" + element(carried), "carries none"},
+      {"<p title='" + element(carried), "cut off in a tag"},
+      {"<template>" + element(carried) + "</template>", "reads otherwise"},
+      {"<noscript>" + element(carried) + "</noscript>", "reads otherwise"},
+      {"<math>" + element(carried) + "</math>", "reads otherwise"},
+      {"<svg>" + element(carried) + "</svg>", "markup other than a chart's"},
+      {"<svg><foreignObject>" + element(carried), "markup other than a chart's"},
+      {"<svg><p></svg>" + element(carried), "markup other than a chart's"},
+      {"<svg><title><style></title></svg>" + element(carried), "markup in its title"},
+      // A browser that ignores the style element reads the comment, and no element.
+      {"<select><style><!--</style>" + element(carried) + "-->", "text in the page holds markup"},
+      // Markup in the element: a browser may end it elsewhere.
+      {element(carried.substr(0, 20) + "<!--<script>" + carried.substr(20)),
+       "more than one script"},
+      {element(carried.substr(0, 20) + "<!--" + carried.substr(20)),
+       "replay in the page holds markup"},
+      {element(carried + std::string(kReplayMaxBytes, ' ')), "larger than 1048576 bytes"},
+      {element(carried) + std::string(kPageMaxBytes, ' '), "larger than 8388608 bytes"},
+  };
+  for (const auto& c : refused) {
+    std::string error;
+    EXPECT_FALSE(parseReplay(pageAround(c.inside), &error)) << c.says;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.says << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(ReplayPage, APageFileIsReadUpToThePageLimit) {
+  const ScratchDir dir;
+  const Replay r = sample();
+  // A page larger than a replay file may be, with its replay at the end.
+  const std::string page =
+      pageAround("<p>" + std::string(kReplayMaxBytes + 10, 'x') + "</p>" + element(replayJson(r)));
+  writeFile(dir / "page.html", page);
+  std::string error;
+  const std::optional<Replay> back = readReplayFile(dir / "page.html", &error);
+  ASSERT_TRUE(back) << error;
+  expectSameReplay(r, *back);
+
+  // A JSON file is still held to the smaller limit, and a page to its own.
+  writeFile(dir / "big.momiru-replay", replayJson(r) + std::string(kReplayMaxBytes, ' '));
+  EXPECT_FALSE(readReplayFile(dir / "big.momiru-replay", &error));
+  EXPECT_EQ(error, "larger than 1048576 bytes");
+  std::filesystem::resize_file(dir / "page.html", std::uintmax_t{1} << 32);
+  EXPECT_FALSE(readReplayFile(dir / "page.html", &error));
+  EXPECT_EQ(error, "larger than 8388608 bytes");
+}
+
 TEST(Replay, FilesAreReadOnlyWhenRegularAndSmall) {
   const ScratchDir dir;
   const Replay r = sample();

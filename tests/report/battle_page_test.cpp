@@ -152,6 +152,98 @@ TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
 }
 
+TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave) {
+  // Portraits as large as a page takes them.
+  ScratchDir pictures;
+  const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"/>";
+  momiru::testing::writeFile(pictures / "mae03.svg",
+                             svg + std::string(256 * 1024 - svg.size(), ' '));
+  BattlePageOptions options = fromSources(3);
+  options.findFile = [&](const std::filesystem::path& relative) {
+    return pictures.path() / relative.filename();
+  };
+  // Every text at its longest, in the characters that grow most in markup or in JSON, and a
+  // battle long enough to fill both charts and the log.
+  const char* const fills[] = {"\"", "<", "\x01", "\xEF\xBD\xB1" /* ｱ */};
+  for (const std::string fill : fills) {
+    const auto longest = [&](std::string head) {
+      while (head.size() + fill.size() <= battle::kReplayMaxTextBytes) head += fill;
+      return head + std::string(battle::kReplayMaxTextBytes - head.size(), 'x');
+    };
+    GameState gs = testing::endlessPair();
+    for (Combatant& c : gs.combatant) {
+      c.hp = {700, 700, 700, 700};
+      c.portrait = 3;
+      c.name = longest("");
+      for (std::size_t m = 0; m < kMoves; ++m) c.moveNames[m] = longest(m == 0 ? "B--" : "---");
+    }
+    const battle::Replay replay =
+        battle::makeReplay(gs, {longest(""), longest("")}, 5, longest(""), longest(""));
+    ASSERT_GT(replay.result.turns, 1200);
+
+    ScratchDir dir;
+    options.pageName = std::string(255, '\'');
+    std::string error;
+    ASSERT_TRUE(writeBattlePage(dir / "page.html", replay, &error, options)) << error;
+    const std::uintmax_t size = std::filesystem::file_size(dir / "page.html");
+    EXPECT_GT(size, battle::kReplayMaxBytes) << "as long as a page gets";
+    EXPECT_LT(size, battle::kPageMaxBytes / 2);
+    const auto back = battle::readReplayFile(dir / "page.html", &error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
+  }
+}
+
+TEST(BattlePage, OddsKeepToTheirTurnBudgetAsIfCountedOneByOne) {
+  const GameState gs = testing::sanePair();
+  constexpr std::uint64_t kSeed = 42;
+  constexpr std::uint64_t kBudget = 40000;  // reached within the 1,400th battle or so
+  OddsCount expected;
+  battle::BatchBattles<false> runner(gs);
+  for (std::uint64_t i = 0; expected.turns < kBudget; ++i) {
+    const battle::Outcome o = runner.play(battleSeed(kSeed, i));
+    ++expected.battles;
+    expected.turns += static_cast<std::uint64_t>(o.turns);
+    ++(!o.finished     ? expected.unfinished
+       : o.winner == 0 ? expected.player1Wins
+       : o.winner == 1 ? expected.player2Wins
+                       : expected.draws);
+  }
+  ASSERT_GT(expected.battles, 1024u);
+  ASSERT_LT(expected.battles, 2048u);
+  for (const unsigned jobs : {1u, 2u, 3u}) {
+    EXPECT_EQ(countOutcomes(gs, 5000, kSeed, jobs, battle::kDefaultMaxTurns, kBudget), expected)
+        << jobs << " threads";
+  }
+  // Fewer battles than the budget allows: all of them, as without a budget.
+  const OddsCount all = countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns);
+  EXPECT_EQ(all.battles, 5000u);
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 3, battle::kDefaultMaxTurns, all.turns), all);
+  // However small the budget, the first battle counts.
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns, 0).battles, 1u);
+}
+
+TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSaysSo) {
+  const battle::Replay replay = sampleReplay(testing::endlessPair(), 9);
+  ASSERT_FALSE(replay.result.finished);
+  BattlePageOptions one = fromSources(100000);
+  one.jobs = 1;
+  const std::string page = battlePage(replay, one);
+  // Battles of 10,000 turns each, counted while those before them add up to less than 5,000,000.
+  EXPECT_NE(page.find("<p>同じ2体で 500 回戦わせた結果です。戦いが長いので、ターンの合計が "
+                      "5,000,000 ターンに達したところで止めました（予定は 100,000 回）。"),
+            std::string::npos);
+  EXPECT_NE(page.find("<tr data-outcome=\"unfinished\"><td>決着つかず</td><td class=\"n\">500<"),
+            std::string::npos);
+  BattlePageOptions three = one;
+  three.jobs = 3;
+  EXPECT_EQ(battlePage(replay, three), page);
+
+  // An ordinary pairing plays all its battles and says nothing of a budget.
+  const std::string ordinary = battlePage(sampleReplay(), fromSources(100000));
+  EXPECT_NE(ordinary.find("<p>同じ2体で 100,000 回戦わせた結果です。それぞれ"), std::string::npos);
+}
+
 TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
   ScratchDir dir;
   const battle::Replay replay = sampleReplay();

@@ -57,4 +57,18 @@ inline GameState sanePair() {
   return gs;
 }
 
+// Two characters whose one move costs nothing and hits for the least damage, with hit points
+// that outlast the turn limit: every battle between them is unfinished after 10,000 turns. The
+// values fit a save-data file.
+inline GameState endlessPair() {
+  GameState gs;
+  gs.lineBreak = "\r\n";
+  const char* const names[] = {"a.datのカメ", "b.datのイワ"};
+  for (std::size_t s = 0; s < 2; ++s) {
+    gs.combatant[s] = fighter(names[s], {30000, 30000, 30000, 30000}, {1, 1, 1, 1}, {1, 1, 1, 1},
+                              {"B--体当たり"}, {0});
+  }
+  return gs;
+}
+
 }  // namespace momiru::testing

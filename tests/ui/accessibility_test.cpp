@@ -13,6 +13,7 @@
 #include "battle/texts.h"
 #include "support/records.h"
 #include "ui/battle_narration.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/move_list_screen.h"
 #include "ui_support.h"
@@ -28,10 +29,14 @@ bool japanese(const QString& text) {
   return false;
 }
 
-// Every shown button, check box, combo box, scroll bar and progress bar of `window`, as the
-// accessibility bridge sees it, has a Japanese name.
+// `window` is a frame named by its caption, and every shown button, check box, combo box, scroll
+// bar and progress bar in it, as the accessibility bridge sees it, has a Japanese name.
 void expectNamed(QWidget& window) {
   SCOPED_TRACE(window.objectName().toStdString());
+  QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&window);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->role(), QAccessible::Window);
+  EXPECT_EQ(frame->text(QAccessible::Name), window.windowTitle());
   int controls = 0;
   for (QWidget* w : window.findChildren<QWidget*>()) {
     if (!w->isVisibleTo(&window)) continue;
@@ -81,11 +86,13 @@ TEST(AccessibilityTest, EveryControlOfEveryScreenHasAJapaneseName) {
   auto* battle = static_cast<ui::BattleScreen*>(flow.current());
   ASSERT_NE(battle, nullptr);
   expectNamed(*battle);
-  battle->portraitClicked(0);
-  ASSERT_NE(battle->moveList(), nullptr);
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(battle->moveList())->text(QAccessible::Name),
+  ui::BattleScreenProbe probe(*battle);
+  probe.portraitClicked(0);
+  ASSERT_NE(probe.moveList(), nullptr);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(probe.moveList())->text(QAccessible::Name),
             QStringLiteral("持ち技"));
-  battle->moveList()->close();
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(probe.moveList())->role(), QAccessible::Window);
+  probe.moveList()->close();
   flushDeletes();
   emit battle->battleOver();
   flushDeletes();
@@ -106,17 +113,16 @@ class NarrationTest : public ::testing::Test {
   NarrationTest() {
     h.gs.combatant = momiru::testing::twoFighters().combatant;
     h.gs.settings = {0, 0, 1, 150};
-    ui::BattleScreen::setSeedSource([] { return 20240601; });
-    screen = new ui::BattleScreen(h.ctx);
+    screen = new ui::BattleScreen(h.ctx, 20240601);
     screen->show();
     screen->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(screen));
   }
   ~NarrationTest() override {
-    ui::BattleScreen::setSeedSource({});
     delete screen;
     flushDeletes();
   }
+  ui::BattleScreenProbe probe() const { return ui::BattleScreenProbe(*screen); }
   ui::BattleNarration* narration() const { return screen->findChild<ui::BattleNarration*>(); }
   QAccessibleInterface* gauge(int slot) const {
     return QAccessible::queryAccessibleInterface(
@@ -134,12 +140,12 @@ TEST_F(NarrationTest, TheGaugesAreProgressBarsWithTheirLevelAndThePopupIsHidden)
     EXPECT_EQ(face->valueInterface()->maximumValue().toInt(), 100);
   }
   // The value is what the bar shows: empty, half or full (the timers may have run already).
-  const auto shown = [this](int slot) { return 100 - screen->gaugeTop(slot) * 100 / 6210; };
+  const auto shown = [this](int slot) { return 100 - probe().gaugeTop(slot) * 100 / 6210; };
   for (int i = 0; i < 3; ++i) {
     for (int slot = 0; slot < 2; ++slot) {
       EXPECT_EQ(gauge(slot)->valueInterface()->currentValue().toInt(), shown(slot));
     }
-    screen->gaugeTick();
+    probe().gaugeTick();
   }
 
   QAccessibleInterface* popup =
@@ -160,22 +166,25 @@ TEST_F(NarrationTest, TheBattleIsToldInOrderOnTheFocusedPortrait) {
   std::size_t blowsSeen = 0;  // of the turn on screen
   int blowsTold = 0;
   for (int i = 0; i < 200000 && tick(*screen, true); ++i) {
-    const std::size_t shown = screen->player().blowsShown();
-    if (screen->player().turnInProgress() && shown != blowsSeen && shown > 0) {
-      const battle::BlowRecord& blow = screen->player().turn().blows[shown - 1];
+    const std::size_t shown = probe().player().blowsShown();
+    if (probe().player().turnInProgress() && shown != blowsSeen && shown > 0) {
+      const battle::BlowRecord& blow = probe().player().turn().blows[shown - 1];
       const QString words = ui::BattleNarration::blowWords(
-          h.gs, screen->player().defender(), blow.target, blow.damage ? &*blow.damage : nullptr);
+          h.gs, probe().player().defender(), blow.target, blow.damage ? &*blow.damage : nullptr);
       EXPECT_TRUE(narration()->lastNews().trimmed().endsWith(words))
           << narration()->lastNews().toStdString() << " / " << words.toStdString();
       ++blowsTold;
     }
-    blowsSeen = screen->player().turnInProgress() ? shown : 0;
+    blowsSeen = probe().player().turnInProgress() ? shown : 0;
     if (narration()->carrier() != nullptr) {
       EXPECT_EQ(narration()->carrier(), portrait);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-      // The reader's focus is on the portrait's item that tells the news.
-      QAccessibleInterface* item = QAccessible::queryAccessibleInterface(portrait)->focusChild();
+      // The reader's focus is on the portrait's item that tells the news, and only there.
+      QAccessibleInterface* face = QAccessible::queryAccessibleInterface(portrait);
+      QAccessibleInterface* item = face->focusChild();
       ASSERT_NE(item, nullptr);
+      EXPECT_TRUE(item->state().focused);
+      EXPECT_FALSE(face->state().focused);
       EXPECT_EQ(item->text(QAccessible::Name), narration()->lastNews());
       EXPECT_EQ(item->role(), QAccessible::StaticText);
       EXPECT_EQ(item->parent()->object(), portrait);

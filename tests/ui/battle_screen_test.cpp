@@ -16,6 +16,7 @@
 #include "battle/headless.h"
 #include "battle/texts.h"
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/move_list_screen.h"
 #include "ui/picture_view.h"
 #include "ui_support.h"
@@ -40,17 +41,15 @@ class BattleScreenTest : public ::testing::Test {
     const GameState pair = momiru::testing::twoFighters();
     h.gs.combatant = pair.combatant;
     h.gs.settings = {1, 0, 1, 150};
-    ui::BattleScreen::setSeedSource([] { return kSeed; });
   }
   ~BattleScreenTest() override {
-    ui::BattleScreen::setSeedSource({});
     delete screen;
     flushDeletes();
   }
 
   ui::BattleScreen* open() {
     delete screen;
-    screen = new ui::BattleScreen(h.ctx);
+    screen = new ui::BattleScreen(h.ctx, kSeed);
     return screen;
   }
   template <class T>
@@ -62,7 +61,7 @@ class BattleScreenTest : public ::testing::Test {
   QPixmap haiPicture(int slot) const {
     return child<ui::PictureView>(QStringLiteral("hai_%1").arg(slot))->currentPixmap();
   }
-  std::pair<int, int> gauges() const { return {screen->gaugeTop(0), screen->gaugeTop(1)}; }
+  std::pair<int, int> gauges() const { return {probe().gaugeTop(0), probe().gaugeTop(1)}; }
   bool damVisible() const { return !child<QLineEdit>("dam")->isHidden(); }
   bool bunVisible() const { return !child<QPlainTextEdit>("bun")->isHidden(); }
   bool tick() { return uitest::tick(*screen); }
@@ -77,19 +76,21 @@ class BattleScreenTest : public ::testing::Test {
   }
   // A blow of the turn on screen has hit.
   bool hitShown() const {
-    const battle::TurnRecord& t = screen->player().turn();
-    for (std::size_t b = 0; b < screen->player().blowsShown(); ++b)
+    const battle::TurnRecord& t = probe().player().turn();
+    for (std::size_t b = 0; b < probe().player().blowsShown(); ++b)
       if (t.blows[b].damage) return true;
     return false;
   }
   std::int32_t lastDamage() const {
-    const battle::TurnRecord& t = screen->player().turn();
-    const std::size_t shown = screen->player().blowsShown();
+    const battle::TurnRecord& t = probe().player().turn();
+    const std::size_t shown = probe().player().blowsShown();
     return shown == 0 ? 0 : t.blows[shown - 1].damage.value_or(0);
   }
   bool endOfTurn() {
-    return tickUntil([this] { return screen->gaugeTimerActive(); });
+    return tickUntil([this] { return probe().gaugeTimerActive(); });
   }
+
+  ui::BattleScreenProbe probe() const { return ui::BattleScreenProbe(*screen); }
 
   ui::BattleScreen* screen = nullptr;
 };
@@ -111,8 +112,8 @@ TEST_F(BattleScreenTest, AtLoadTheBoxesLieOverThePanelsAndThePicturesAndTextsSho
   EXPECT_EQ(image(child<QAbstractButton>("iras_1")->grab().copy(0, 0, 159, 183)).pixel(80, 90),
             image(h.pictures.portrait(5)).pixel(80, 90));
   EXPECT_EQ(image(haiPicture(0)), image(h.pictures.background(0)));
-  EXPECT_TRUE(screen->gaugeTimerActive());
-  EXPECT_FALSE(screen->stepTimerActive());
+  EXPECT_TRUE(probe().gaugeTimerActive());
+  EXPECT_FALSE(probe().stepTimerActive());
 
   EXPECT_EQ(child<QLabel>("name12_0")->text(), QStringLiteral("Lv.0　a.datのぽこ"));
   // The load clamped the negative HP before the texts were made.
@@ -128,7 +129,7 @@ TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
     h.gs.settings.battleSpeed = speed;
     h.gs.randomUnit.seed(1);
     open();
-    EXPECT_EQ(screen->stepInterval(), interval) << speed;
+    EXPECT_EQ(probe().stepInterval(), interval) << speed;
     EXPECT_EQ(screen->seed(), kSeed);
     EXPECT_EQ(h.gs.randomUnit.next(), RandomUnit(kSeed).next());
   }
@@ -137,19 +138,19 @@ TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
 TEST_F(BattleScreenTest, GaugesFillHalfThenFullAndSlot1ActsFirst) {
   open();
   EXPECT_EQ(gauges(), std::pair(6210, 6210));
-  screen->gaugeTick();
+  probe().gaugeTick();
   EXPECT_EQ(gauges(), std::pair(3105, 3105));
-  screen->gaugeTick();
+  probe().gaugeTick();
   EXPECT_EQ(gauges(), std::pair(0, 0));
-  EXPECT_EQ(screen->player().attacker(), 1);
-  EXPECT_TRUE(screen->stepTimerActive());
+  EXPECT_EQ(probe().player().attacker(), 1);
+  EXPECT_TRUE(probe().stepTimerActive());
 
   // The side that has acted keeps a full gauge until the next tick draws it half.
   ASSERT_TRUE(endOfTurn());
   EXPECT_EQ(gauges(), std::pair(0, 0));
-  screen->gaugeTick();
+  probe().gaugeTick();
   EXPECT_EQ(gauges(), std::pair(0, 3105));
-  EXPECT_EQ(screen->player().attacker(), 0);
+  EXPECT_EQ(probe().player().attacker(), 0);
 }
 
 // The popup bounces over the defender for 24 ticks; a new hit or miss restarts it, and a miss says
@@ -157,36 +158,28 @@ TEST_F(BattleScreenTest, GaugesFillHalfThenFullAndSlot1ActsFirst) {
 TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderAndEachBlowRestartsIt) {
   open();
   // The run at load starts from a velocity of 0: it only drops the hidden box, then stops.
-  for (int i = 0; i < 17; ++i) screen->popupTick();
-  EXPECT_FALSE(screen->popupTimerActive());
+  for (int i = 0; i < 17; ++i) probe().popupTick();
+  EXPECT_FALSE(probe().popupTimerActive());
   EXPECT_FALSE(damVisible());
-  EXPECT_EQ(screen->popupTop(), 5670 + 1050);
+  EXPECT_EQ(probe().popupTop(), 5670 + 1050);
 
   const int tops[24] = {5370, 5120, 4920, 4770, 4670, 4620, 4620, 4670, 4770, 4920, 5120, 5370,
                         5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670, 5670};
   for (const int defender : {0, 1}) {
     SCOPED_TRACE(defender);
-    ASSERT_TRUE(tickUntil([this] { return screen->popupTimerActive(); }));
-    EXPECT_EQ(screen->player().defender(), defender);  // slot 1 attacks first
+    ASSERT_TRUE(tickUntil([this] { return probe().popupTimerActive(); }));
+    EXPECT_EQ(probe().player().defender(), defender);  // slot 1 attacks first
     EXPECT_TRUE(damVisible());
-    EXPECT_EQ(screen->popupTop(), 5670);
+    EXPECT_EQ(probe().popupTop(), 5670);
     EXPECT_EQ(child<QLineEdit>("dam")->x(), defender == 0 ? 42 : 322);
-    if (defender == 0) {
-      for (int t = 0; t < 24; ++t) {
-        screen->popupTick();
-        EXPECT_EQ(screen->popupTop(), tops[t]) << "tick " << t + 1;
-        EXPECT_EQ(damVisible(), t < 23) << "tick " << t + 1;
-      }
-    } else {
-      // The timer's way: the ticks due at a display frame at once, then the rest in one wait.
-      for (const int due : {2, 5, 13, 23, 24}) {
-        screen->catchUpPopup(due);
-        EXPECT_EQ(screen->popupTop(), tops[due - 1]) << "tick " << due;
-        EXPECT_EQ(damVisible(), due < 24) << "tick " << due;
-        EXPECT_EQ(screen->popupTimerActive(), due < 24) << "tick " << due;
-      }
+    // The timer's way: the ticks due at a display frame at once, then the rest in one wait.
+    for (const int due : {2, 5, 13, 23, 24}) {
+      probe().catchUpPopup(due);
+      EXPECT_EQ(probe().popupTop(), tops[due - 1]) << "tick " << due;
+      EXPECT_EQ(damVisible(), due < 24) << "tick " << due;
+      EXPECT_EQ(probe().popupTimerActive(), due < 24) << "tick " << due;
     }
-    EXPECT_FALSE(screen->popupTimerActive());
+    EXPECT_FALSE(probe().popupTimerActive());
     ASSERT_TRUE(endOfTurn());
   }
 
@@ -194,7 +187,7 @@ TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderAndEachBlowRestartsIt) {
   bool sawMiss = false;
   bool sawNumber = false;
   for (int n = 0; n < 300 && !(sawMiss && sawNumber); ++n) {
-    EXPECT_EQ(screen->popupTop(), 5670);
+    EXPECT_EQ(probe().popupTop(), 5670);
     const QString text = child<QLineEdit>("dam")->text();
     if (text == "MISS!!") {
       sawMiss = true;
@@ -203,11 +196,11 @@ TEST_F(BattleScreenTest, PopupBouncesOverTheDefenderAndEachBlowRestartsIt) {
       EXPECT_EQ(text, QString::number(lastDamage()));
     }
     // Caught mid-air, then the next hit or miss starts it again from the beginning.
-    for (int i = 0; i < 5; ++i) screen->popupTick();
-    EXPECT_EQ(screen->popupTop(), 4670);
-    ASSERT_TRUE(tickUntil([this] { return screen->popupTop() == 5670; }));
+    for (int i = 0; i < 5; ++i) probe().popupTick();
+    EXPECT_EQ(probe().popupTop(), 4670);
+    ASSERT_TRUE(tickUntil([this] { return probe().popupTop() == 5670; }));
     EXPECT_TRUE(damVisible());
-    EXPECT_TRUE(screen->popupTimerActive());
+    EXPECT_TRUE(probe().popupTimerActive());
   }
   EXPECT_TRUE(sawMiss);
   EXPECT_TRUE(sawNumber);
@@ -226,7 +219,7 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     const QImage hit = image(h.pictures.background(1));
     ASSERT_NE(normal, hit);
     ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
-    const int d = screen->player().defender();
+    const int d = probe().player().defender();
     EXPECT_EQ(image(haiPicture(d)), sw == 1 ? hit : normal);
     EXPECT_EQ(image(haiPicture(1 - d)), normal);
     ASSERT_TRUE(endOfTurn());
@@ -237,7 +230,7 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     while (tick()) {
       shown |= bunVisible();
       wrote |= child<QPlainTextEdit>("bun")->toPlainText().contains(QStringLiteral("ダメージ"));
-      if (screen->gaugeTimerActive()) {
+      if (probe().gaugeTimerActive()) {
         EXPECT_FALSE(bunVisible()) << "between turns";
       }
     }
@@ -257,25 +250,25 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   screen->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
   GameState untouched = h.gs;
-  ASSERT_TRUE(tickUntil([this] { return screen->stepTimerActive(); }));
+  ASSERT_TRUE(tickUntil([this] { return probe().stepTimerActive(); }));
   ASSERT_TRUE(tick());
   QTest::mouseClick(child<QAbstractButton>("iras_1"), Qt::LeftButton);
-  screen->portraitClicked(0);
-  EXPECT_EQ(screen->pendingMoveList(), 1);
-  while (screen->stepTimerActive()) {
-    EXPECT_EQ(screen->moveList(), nullptr) << "mid-turn";
+  probe().portraitClicked(0);
+  EXPECT_EQ(probe().pendingMoveList(), 1);
+  while (probe().stepTimerActive()) {
+    EXPECT_EQ(probe().moveList(), nullptr) << "mid-turn";
     ASSERT_TRUE(tick());
   }
-  ui::MoveListScreen* list = screen->moveList();
+  ui::MoveListScreen* list = probe().moveList();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(h.gs.currentSlot, 1);
-  EXPECT_FALSE(screen->pendingMoveList());
+  EXPECT_FALSE(probe().pendingMoveList());
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->windowHandle()->transientParent(), screen->windowHandle());
   EXPECT_EQ(list->pos(), screen->frameGeometry().topLeft() + QPoint(280, 210));
   EXPECT_TRUE(list->listing().starts_with("乙\r\nH-S念力／4\r\n\r\n"));
   EXPECT_FALSE(screen->isEnabled());
-  EXPECT_FALSE(screen->gaugeTimerActive());
+  EXPECT_FALSE(probe().gaugeTimerActive());
   const auto before = gauges();
   QTest::qWait(50);  // real time passes; the gauges stand still
   EXPECT_EQ(gauges(), before);
@@ -283,9 +276,9 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   // A click on the text lets the battle go on.
   QTest::mouseClick(list->findChild<QLabel*>("Label1"), Qt::LeftButton);
   flushDeletes();
-  EXPECT_EQ(screen->moveList(), nullptr);
+  EXPECT_EQ(probe().moveList(), nullptr);
   EXPECT_TRUE(screen->isEnabled());
-  EXPECT_TRUE(screen->gaugeTimerActive());
+  EXPECT_TRUE(probe().gaugeTimerActive());
   while (tick()) {
   }
   // The same battle as one nobody clicked in.
@@ -294,12 +287,12 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   EXPECT_EQ(h.gs.combatant, untouched.combatant);
 
   EXPECT_EQ(over, 1);
-  screen->stepTick();
-  screen->gaugeTick();
-  screen->portraitClicked(1);
-  EXPECT_EQ(screen->moveList(), nullptr);
-  EXPECT_FALSE(screen->gaugeTimerActive());
-  EXPECT_FALSE(screen->stepTimerActive());
+  probe().stepTick();
+  probe().gaugeTick();
+  probe().portraitClicked(1);
+  EXPECT_EQ(probe().moveList(), nullptr);
+  EXPECT_FALSE(probe().gaugeTimerActive());
+  EXPECT_FALSE(probe().stepTimerActive());
   EXPECT_EQ(over, 1);
 }
 
@@ -310,12 +303,12 @@ TEST_F(BattleScreenTest, BetweenTurnsTheListOpensAtOnceAndClosesWithTheBattle) {
   screen->move(100, 50);
   screen->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(screen));
-  ASSERT_TRUE(tickUntil([this] { return screen->stepTimerActive(); }));
+  ASSERT_TRUE(tickUntil([this] { return probe().stepTimerActive(); }));
   ASSERT_TRUE(endOfTurn());
   auto* iras0 = child<QAbstractButton>("iras_0");
   iras0->setFocus();
   QTest::keyClick(iras0, Qt::Key_Space);
-  QPointer<ui::MoveListScreen> left = screen->moveList();
+  QPointer<ui::MoveListScreen> left = probe().moveList();
   ASSERT_FALSE(left.isNull());
   EXPECT_TRUE(left->listing().starts_with("甲\r\n"));
   EXPECT_EQ(left->pos(), screen->frameGeometry().topLeft() + QPoint(0, 210));

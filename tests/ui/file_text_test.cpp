@@ -21,6 +21,7 @@
 #include "ui/move_list_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
+#include "ui/battle_probe.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -99,16 +100,14 @@ class HostileBattleTest : public ::testing::Test {
     h.gs.combatant[1].name = kForger;
     h.gs.combatant[1].moveNames[2] = "A--<h1>ジャブ\r\n</h1>";
     h.gs.settings = {1, 0, 1, 150};
-    ui::BattleScreen::setSeedSource([] { return std::uint64_t{7}; });
   }
-  ~HostileBattleTest() override { ui::BattleScreen::setSeedSource({}); }
 };
 
 TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
   const QString names[] = {q(h.gs.combatant[0].name), kForgerShown};
   GameState start = h.gs;
   {
-    ui::BattleScreen screen(h.ctx);
+    ui::BattleScreen screen(h.ctx, std::uint64_t{7});
     for (int i = 0; i < kSlots; ++i) {
       auto* line = screen.findChild<QLabel*>(QStringLiteral("name12_%1").arg(i));
       EXPECT_EQ(line->textFormat(), Qt::PlainText);
@@ -126,7 +125,7 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
       forgerSpoke = forgerSpoke || box->toPlainText().startsWith(kForgerShown + "の");
     }
     EXPECT_TRUE(forgerSpoke);
-    EXPECT_FALSE(screen.player().message().empty());
+    EXPECT_FALSE(ui::BattleScreenProbe(screen).player().message().empty());
   }
   flushDeletes();
 

@@ -18,6 +18,7 @@
 #include "app/screen_flow.h"
 #include "replay/replay_store.h"
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/title_screen.h"
@@ -251,9 +252,22 @@ TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
     return true;
   });
   dialogs.saveAnswer = out / "page.html";
+  auto* exportButton = list.findChild<QPushButton*>("ExportPage");
   list.exportSelected();
   EXPECT_EQ(dialogs.lastPattern, "*.html");
-  ASSERT_EQ(opened.size(), 1);
+  // Written on a thread of its own: the list goes on meanwhile, with one page at a time.
+  EXPECT_TRUE(list.exporting());
+  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_FALSE(exportButton->isEnabled());
+  EXPECT_TRUE(list.findChild<QPushButton*>("Watch")->isEnabled());
+  EXPECT_TRUE(list.statusText().endsWith("ページを書き出しています…"))
+      << list.statusText().toStdString();
+  list.setFilter("ハチ");
+  EXPECT_EQ(list.shown().size(), 2u);
+  QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 60000);
+  EXPECT_FALSE(list.exporting());
+  EXPECT_TRUE(exportButton->isEnabled());
+  EXPECT_FALSE(list.statusText().contains("書き出し"));
   EXPECT_EQ(opened[0].toLocalFile().toStdString(), (out / "page.html").string());
   const auto fromPage = battle::readReplayFile(out / "page.html", &error);
   ASSERT_TRUE(fromPage) << error;
@@ -262,8 +276,28 @@ TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
   // A page that cannot be written is told, and nothing is opened.
   dialogs.saveAnswer = out / "no such folder" / "page.html";
   list.exportSelected();
+  QTRY_VERIFY_WITH_TIMEOUT(!list.exporting(), 60000);
   EXPECT_EQ(dialogs.notices, 1);
   EXPECT_EQ(opened.size(), 1);
+}
+
+TEST_F(ReplayListTest, ClosingTheListWhileAPageIsWrittenFinishesThePageAndOpensNothing) {
+  ScratchDir out;
+  bool opened = false;
+  {
+    ui::ReplayListScreen list(ctx, folder.path());
+    list.setUrlOpener([&](const QUrl&) { return opened = true; });
+    dialogs.saveAnswer = out / "page.html";
+    list.exportSelected();
+    ASSERT_TRUE(list.exporting());
+  }
+  QCoreApplication::processEvents();  // what the thread left for the list is dropped with it
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(dialogs.notices, 0);
+  std::string error;
+  const auto fromPage = battle::readReplayFile(out / "page.html", &error);
+  ASSERT_TRUE(fromPage) << error;
+  EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
 }
 
 TEST(TitleReplayButton, SitsBelowStartInTheGrownWindowAndAsksForTheList) {
@@ -313,7 +347,8 @@ TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
     QCoreApplication::processEvents();  // the flow takes the request after the key
     flushDeletes();
     ASSERT_EQ(flow.where(), Where::Viewer);
-    EXPECT_TRUE(qobject_cast<ui::BattleScreen*>(flow.current())->replayMode());
+    EXPECT_TRUE(
+        ui::BattleScreenProbe(*qobject_cast<ui::BattleScreen*>(flow.current())).replayMode());
     flow.current()->close();  // the viewer's window closed: back to the list
     flushDeletes();
     ASSERT_EQ(flow.where(), Where::Replays);

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/picture_view.h"
 #include "ui_support.h"
@@ -72,7 +73,7 @@ class ViewerTest : public ::testing::Test {
     Shown s;
     for (int i = 0; i < kSlots; ++i) {
       const auto at = static_cast<std::size_t>(i);
-      s.gaugeTops[at] = screen->gaugeTop(i);
+      s.gaugeTops[at] = probe().gaugeTop(i);
       s.names[at] = screen->findChild<QLabel*>(QStringLiteral("name12_%1").arg(i))->text();
       s.status[at] = screen->findChild<QLabel*>(QStringLiteral("stas_%1").arg(i))->text();
       const QImage bg = screen->findChild<ui::PictureView*>(QStringLiteral("hai_%1").arg(i))
@@ -89,7 +90,7 @@ class ViewerTest : public ::testing::Test {
   // Ticks whichever battle timer runs until turn n has ended or the outcome is told.
   void playToTurn(std::int32_t n) {
     for (int i = 0; i < 1000000; ++i) {
-      const battle::BattlePlayer& p = screen->player();
+      const battle::BattlePlayer& p = probe().player();
       if (battle::isOver(p.judgement()) && p.nextStep() == battle::Step::ShowResult) return;
       if ((!p.turnInProgress() && p.turnsStarted() >= n) || !tick(*screen)) return;
     }
@@ -98,6 +99,8 @@ class ViewerTest : public ::testing::Test {
     QTest::keyClick(screen->focusWidget() ? screen->focusWidget() : screen,
                     static_cast<Qt::Key>(k));
   }
+
+  ui::BattleScreenProbe probe() const { return ui::BattleScreenProbe(*screen); }
 
   ui::BattleScreen* screen = nullptr;
 };
@@ -108,11 +111,11 @@ TEST_F(ViewerTest, ASeekShowsWhatPlayingToThatTurnShows) {
   for (std::uint64_t seed = 1; seed <= 12; ++seed) {
     h.gs.settings.showMessageBox = static_cast<std::int32_t>(seed % 2);
     open(seed);
-    const std::int32_t m = screen->replayTurns();
+    const std::int32_t m = probe().replayTurns();
     ASSERT_GT(m, 2);
     for (const std::int32_t n : {m, 1, 0, m / 2, 2, m - 1}) {
       SCOPED_TRACE(::testing::Message() << "seed " << seed << " turn " << n);
-      screen->seekToTurn(n);
+      probe().seekToTurn(n);
       const Shown seeked = shown();
       open(seed);
       playToTurn(n);
@@ -128,17 +131,17 @@ TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
   h.gs.settings.battleSpeed = 150;
   open(7);
   screen->show();
-  const std::int32_t m = screen->replayTurns();
-  const auto turn = [this] { return screen->player().turnsStarted(); };
+  const std::int32_t m = probe().replayTurns();
+  const auto turn = [this] { return probe().player().turnsStarted(); };
   EXPECT_EQ(child<QComboBox>("replaySpeed")->accessibleName(), QStringLiteral("再生速度"));
   // The colosseum keeps its size; the bar lies under it.
   EXPECT_EQ(screen->height(), 415 + 40);
   EXPECT_EQ(child<QWidget>("replayBar")->geometry().top(), 415);
 
-  EXPECT_TRUE(screen->playing());
+  EXPECT_TRUE(probe().playing());
   key(Qt::Key_Space);
-  EXPECT_FALSE(screen->playing());
-  EXPECT_FALSE(screen->gaugeTimerActive() || screen->stepTimerActive());
+  EXPECT_FALSE(probe().playing());
+  EXPECT_FALSE(probe().gaugeTimerActive() || probe().stepTimerActive());
   EXPECT_EQ(child<QPushButton>("replayPlayPause")->accessibleName(), QStringLiteral("再生"));
 
   // Each key or button (a name) and the turn it leaves; the end goes nowhere further.
@@ -153,30 +156,30 @@ TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
       child<QPushButton>(std::get<const char*>(press))->click();
     }
     EXPECT_EQ(turn(), expected);
-    EXPECT_EQ(battle::isOver(screen->player().judgement()), expected == m);
-    EXPECT_FALSE(screen->gaugeTimerActive() || screen->stepTimerActive());  // still paused
+    EXPECT_EQ(battle::isOver(probe().player().judgement()), expected == m);
+    EXPECT_FALSE(probe().gaugeTimerActive() || probe().stepTimerActive());  // still paused
   }
   EXPECT_EQ(h.gs.battleLog, "");
 
   // Speed: ×1 ×2 ×4 ×8 of the recorded interval, + and - within them.
-  EXPECT_EQ(screen->stepInterval(), 150);
+  EXPECT_EQ(probe().stepInterval(), 150);
   for (const int expected : {75, 37, 18, 18}) {
     key(Qt::Key_Plus);
-    EXPECT_EQ(screen->stepInterval(), expected);
+    EXPECT_EQ(probe().stepInterval(), expected);
   }
   EXPECT_EQ(child<QComboBox>("replaySpeed")->currentText(), QStringLiteral("×8"));
   for (int i = 0; i < 5; ++i) key(Qt::Key_Minus);
-  EXPECT_EQ(screen->stepInterval(), 150);
+  EXPECT_EQ(probe().stepInterval(), 150);
 
   // Playing again runs the turn on with the step timer at the chosen speed.
   key(Qt::Key_Plus);
   child<QPushButton>("replayPlayPause")->click();
-  EXPECT_TRUE(screen->playing());
-  EXPECT_TRUE(screen->gaugeTimerActive());
-  screen->gaugeTick();
-  screen->gaugeTick();
-  EXPECT_TRUE(screen->stepTimerActive());
-  EXPECT_EQ(screen->stepInterval(), 75);
+  EXPECT_TRUE(probe().playing());
+  EXPECT_TRUE(probe().gaugeTimerActive());
+  probe().gaugeTick();
+  probe().gaugeTick();
+  EXPECT_TRUE(probe().stepTimerActive());
+  EXPECT_EQ(probe().stepInterval(), 75);
   EXPECT_EQ(turn(), 1);
 }
 

@@ -92,21 +92,6 @@ using momiru::testing::encode;
 // Runs the deletions that closing screens asked for.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-// One tick of whichever battle timer runs (with the events it posted delivered when `deliver`);
-// false once neither runs.
-template <class BattleScreen>  // ui::BattleScreen
-bool tick(BattleScreen& screen, bool deliver = false) {
-  if (screen.stepTimerActive()) {
-    screen.stepTick();
-  } else if (screen.gaugeTimerActive()) {
-    screen.gaugeTick();
-  } else {
-    return false;
-  }
-  if (deliver) QCoreApplication::processEvents();
-  return true;
-}
-
 // XDG_DATA_HOME pointed at `home` while this lives.
 class DataHome {
  public:

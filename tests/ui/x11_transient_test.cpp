@@ -81,33 +81,47 @@ std::optional<unsigned long> findWindow(const std::string& display, const std::s
   return std::nullopt;
 }
 
-TEST(MoveListOnX11, IsTransientForTheBattleWindowAndClosesByEnter) {
-  for (const char* program : {"Xvfb", "openbox", "xdotool", "xprop", "timeout"}) {
-    const std::string probe = std::string("command -v ") + program + " >/dev/null 2>&1";
-    if (std::system(probe.c_str()) != 0) GTEST_SKIP() << program << " is not installed";
+// An X server of 1280 × 1024 on a free display with openbox running, and the environment that
+// starts the game on it; `display` stays empty when something is missing.
+class X11Desktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* program : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "timeout"}) {
+      const std::string probe = std::string("command -v ") + program + " >/dev/null 2>&1";
+      if (std::system(probe.c_str()) != 0) GTEST_SKIP() << program << " is not installed";
+    }
+    // A free display: Xvfb writes the number it took to the pipe.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    xvfb.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
+                                          "0", "1280x1024x24", "-nolisten", "tcp"},
+                 std::vector<std::string>{}, fds[1]);
+    ::close(fds[1]);
+    std::string number;
+    char c = 0;
+    while (number.size() < 8 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    if (number.empty()) GTEST_SKIP() << "Xvfb did not start";
+    display = ":" + number;
+    env = {"DISPLAY=" + display,
+           "QT_QPA_PLATFORM=xcb",
+           "SDL_AUDIODRIVER=dummy",
+           "XDG_CONFIG_HOME=" + home.path().string(),
+           "HOME=" + home.path().string(),
+           "XDG_CACHE_HOME=" + home.path().string(),
+           "XDG_DATA_HOME=" + home.path().string()};
+    wm.emplace(std::vector<std::string>{"openbox", "--sm-disable"}, env);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
-  // A free display: Xvfb writes the number it took to the pipe.
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  std::optional<Child> xvfb;
-  xvfb.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
-                                        "0", "1280x1024x24", "-nolisten", "tcp"},
-               std::vector<std::string>{}, fds[1]);
-  ::close(fds[1]);
-  std::string number;
-  char c = 0;
-  while (number.size() < 8 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  ::close(fds[0]);
-  if (number.empty()) GTEST_SKIP() << "Xvfb did not start";
-  const std::string display = ":" + number;
 
   momiru::testing::ScratchDir home;
-  const std::vector<std::string> env{
-      "DISPLAY=" + display,           "QT_QPA_PLATFORM=xcb",
-      "SDL_AUDIODRIVER=dummy",        "XDG_CONFIG_HOME=" + home.path().string(),
-      "HOME=" + home.path().string(), "XDG_CACHE_HOME=" + home.path().string()};
-  Child wm({"openbox", "--sm-disable"}, env);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  std::optional<Child> xvfb;
+  std::string display;
+  std::vector<std::string> env;
+  std::optional<Child> wm;
+};
+
+TEST_F(X11Desktop, MoveListIsTransientForTheBattleWindowAndClosesByEnter) {
   const fs::path samples = fs::path(MOMIRU_SOURCE_DIR) / "samples";
   Child game({MOMIRU_GAME, (samples / "pochimaru.dat").string(), (samples / "rendaa.dat").string(),
               "--seed", "7"},
@@ -136,6 +150,66 @@ TEST(MoveListOnX11, IsTransientForTheBattleWindowAndClosesByEnter) {
     if (!closed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(closed) << "Enter did not close the list";
+}
+
+// A window's client area on the root window, as the server holds it.
+struct ClientArea {
+  int x = 0, y = 0, width = 0, height = 0;
+  int centreX() const { return x + width / 2; }
+  int centreY() const { return y + height / 2; }
+};
+
+ClientArea clientArea(const std::string& display, unsigned long window) {
+  const std::string info = output(display, "xwininfo -id " + std::to_string(window));
+  ClientArea area;
+  const auto field = [&](const std::string& label, int& value) {
+    const std::size_t at = info.find(label);
+    if (at != std::string::npos) value = std::atoi(info.c_str() + at + label.size());
+  };
+  field("Absolute upper-left X:", area.x);
+  field("Absolute upper-left Y:", area.y);
+  field("Width:", area.width);
+  field("Height:", area.height);
+  return area;
+}
+
+// Each screen opens centred on the one it replaces, and a screen that would then cross the
+// desktop's edge is moved back onto it; the first opens at the desktop's centre.
+TEST_F(X11Desktop, EachScreenOpensCentredOnTheOneItReplacesAndStaysOnTheDesktop) {
+  Child game({MOMIRU_GAME}, env);
+  const auto title = findWindow(display, "タイトル", 30);
+  ASSERT_TRUE(title) << "no title window";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const ClientArea first = clientArea(display, *title);
+  EXPECT_NEAR(first.centreX(), 640, 2);
+  EXPECT_NEAR(first.centreY(), 512, 40);  // the title bar above the client area
+
+  // The player drags the title to the upper left; Enter on スタート opens the options there.
+  output(display, "xdotool windowmove --sync " + std::to_string(*title) + " 40 60");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const ClientArea moved = clientArea(display, *title);
+  output(display, "xdotool windowactivate --sync " + std::to_string(*title) + " key Return");
+  const auto options = findWindow(display, "オプション", 30);
+  ASSERT_TRUE(options) << "no options window";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const ClientArea second = clientArea(display, *options);
+  EXPECT_NEAR(second.centreX(), moved.centreX(), 2);
+  EXPECT_NEAR(second.centreY(), moved.centreY(), 2);
+
+  // Dragged to the lower right corner, the options lead to an entry screen that is wider: it
+  // is moved back so that the whole window lies on the desktop.
+  output(display, "xdotool windowmove --sync " + std::to_string(*options) + " 900 700");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  output(display, "xdotool windowactivate --sync " + std::to_string(*options) + " key Return");
+  const auto entry = findWindow(display, "1Ｐｌａｙｅｒ", 30);
+  ASSERT_TRUE(entry) << "no entry window";
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const ClientArea third = clientArea(display, *entry);
+  EXPECT_GE(third.x, 0);
+  EXPECT_GE(third.y, 0);
+  EXPECT_LE(third.x + third.width, 1280);
+  EXPECT_LE(third.y + third.height, 1024);
+  EXPECT_GT(third.x, 1280 / 2 - third.width / 2);  // still towards where the player put it
 }
 
 }  // namespace

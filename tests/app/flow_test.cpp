@@ -12,11 +12,27 @@
 
 #include "app/screen_flow.h"
 #include "ui/battle_screen.h"
+#include "ui/screen.h"
 #include "ui/title_screen.h"
-#include "ui_support.h"
+#include "ui/ui_support.h"
 
 namespace momiru::uitest {
 namespace {
+
+// Where a screen opens: centred on the one it replaces, then onto the desktop with its frame.
+TEST(ScreenPlacement, CentredThenKeptOnTheDesktopTopLeftFirst) {
+  const QRect desktop(0, 0, 1280, 1024);
+  const QMargins frame(1, 24, 1, 1);
+  EXPECT_EQ(ui::placedScreen({400, 300}, {640, 512}, desktop, frame), QRect(441, 363, 400, 300));
+  // Past the lower right corner, and past the upper left one.
+  EXPECT_EQ(ui::placedScreen({400, 300}, {1270, 1020}, desktop, frame), QRect(879, 723, 400, 300));
+  EXPECT_EQ(ui::placedScreen({400, 300}, {0, 0}, desktop, frame), QRect(1, 24, 400, 300));
+  // Larger than the desktop: the title bar and the left edge stay on it.
+  EXPECT_EQ(ui::placedScreen({2000, 1500}, {640, 512}, desktop, frame).topLeft(), QPoint(1, 24));
+  // A second monitor to the right is a desktop of its own.
+  EXPECT_EQ(ui::placedScreen({400, 300}, {1300, 100}, QRect(1280, 0, 1920, 1080), frame),
+            QRect(1281, 24, 400, 300));
+}
 
 using Where = app::ScreenFlow::Where;
 

@@ -11,10 +11,11 @@
 #include "replay/replay.h"
 #include "replay/replay_store.h"
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
-#include "ui_support.h"
+#include "ui/ui_support.h"
 
 namespace momiru::uitest {
 namespace {
@@ -109,9 +110,10 @@ class ReplayFlowTest : public ::testing::Test {
   void playViewerToItsResult() {
     auto* viewer = qobject_cast<ui::BattleScreen*>(flow->current());
     ASSERT_NE(viewer, nullptr);
-    ASSERT_TRUE(viewer->replayMode());
-    viewer->seekToTurn(viewer->replayTurns());
-    for (int i = 0; flow->where() == Where::Viewer && i < 100; ++i) viewer->stepTick();
+    ui::BattleScreenProbe probe(*viewer);
+    ASSERT_TRUE(probe.replayMode());
+    probe.seekToTurn(probe.replayTurns());
+    for (int i = 0; flow->where() == Where::Viewer && i < 100; ++i) probe.stepTick();
     flushDeletes();
   }
 };
@@ -216,7 +218,7 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
   EXPECT_THAT(h.dialogs.replayMessages[0], HasSubstr("turns"));
   ASSERT_EQ(flow->where(), Where::Viewer);
   auto* viewer = static_cast<ui::BattleScreen*>(flow->current());
-  EXPECT_EQ(viewer->replayTurns(), turns);
+  EXPECT_EQ(ui::BattleScreenProbe(*viewer).replayTurns(), turns);
   viewer->close();
   flushDeletes();
   EXPECT_EQ(flow->where(), Where::Title);

@@ -1,0 +1,42 @@
+// Recording a finished battle: the replay made, saved in the replay folder, and told on stderr.
+#include "app/battle_recording.h"
+
+#include <QDateTime>
+#include <cstdio>
+
+#include "app/replay_line.h"
+#include "data/platform.h"
+#include "data/text_safety.h"
+#include "replay/replay_store.h"
+
+#ifndef MOMIRU_VERSION
+#define MOMIRU_VERSION "unknown"
+#endif
+
+namespace momiru::app {
+
+BattleRecording recordBattle(const GameState& start, const std::array<std::string, kSlots>& files,
+                             std::uint64_t seed) {
+  BattleRecording out;
+  const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+  out.replay = battle::makeReplay(start, files, seed, date, MOMIRU_VERSION);
+  // Whatever happens here, the battle and its result screen go on: one line on stderr.
+  std::string error;
+  const std::filesystem::path dir = battle::replayDirectory();
+  if (dir.empty()) {
+    error = "no folder for replays (neither XDG_DATA_HOME nor HOME is set)";
+  } else {
+    out.saved = battle::saveReplay(dir, out.replay, &error);
+  }
+  std::string line;
+  if (out.saved) {
+    line = "replay saved: " + shellQuote(pathToUtf8(*out.saved)) + "\n";
+  } else {
+    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
+  }
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+  return out;
+}
+
+}  // namespace momiru::app

@@ -1,0 +1,27 @@
+// The recording of a battle that reached its result on screen: its replay, kept in the replay
+// folder, and one line on stderr that says where, or why not.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "data/game_state.h"
+#include "replay/replay.h"
+
+namespace momiru::app {
+
+struct BattleRecording {
+  battle::Replay replay;
+  std::optional<std::filesystem::path> saved;  // where it was kept; none when it could not be
+};
+
+// The replay of the battle of `seed` that started from `start` (the records as registered and
+// the switches), with `files` as the base names shown, dated now. Whatever happens while it is
+// saved, the battle and its result screen go on: the outcome is one line on stderr.
+BattleRecording recordBattle(const GameState& start, const std::array<std::string, kSlots>& files,
+                             std::uint64_t seed);
+
+}  // namespace momiru::app
