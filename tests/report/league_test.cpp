@@ -222,8 +222,12 @@ TEST(LeagueReport, NamesAreEscapedForEveryFormat) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     report.entrants.push_back({names[i], names[i] + ".dat"});
     for (std::size_t j = 0; j < names.size(); ++j) {
-      if (i != j)
-        report.results.results[i * names.size() + j] = {i < j ? 6u : 3u, 3u, 1u, 0u, 100u};
+      if (i == j) continue;
+      PairingResult& r = report.results.results[i * names.size() + j];
+      r.player1Wins = i < j ? 6u : 3u;
+      r.player2Wins = 3;
+      r.draws = 1;
+      r.turnSum = 100;
     }
   }
   report.leftOut.push_back({"bad\xff<.dat", "the file cannot be opened"});
