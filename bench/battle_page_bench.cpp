@@ -28,8 +28,8 @@ void BM_EndlessPairingOdds(benchmark::State& state) {
   for (auto _ : state) {
     const report::OddsCount c = report::countOutcomes(gs, page.oddsBattles, 9, jobs,
                                                       battle::kDefaultMaxTurns, page.oddsTurns);
-    if (c.unfinished != c.battles) state.SkipWithError("a battle ended");
-    counted = c.battles;
+    if (c.unfinished != c.battles()) state.SkipWithError("a battle ended");
+    counted = c.battles();
   }
   state.counters["battles"] = static_cast<double>(counted);
 }

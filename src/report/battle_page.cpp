@@ -349,8 +349,8 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
   const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
                                      markupName(p.start.combatant[1].name)};
   std::string out = "<section id=\"odds\">\n<h2>この組み合わせの勝率</h2>\n";
-  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。";
-  if (c.battles < options.oddsBattles) {
+  out += "<p>同じ2体で " + grouped(c.battles()) + " 回戦わせた結果です。";
+  if (c.battles() < options.oddsBattles) {
     out += "戦いが長いので、ターンの合計が " + grouped(options.oddsTurns) +
            " ターンに達したところで止めました（予定は " + grouped(options.oddsBattles) + " 回）。";
   }
@@ -369,7 +369,7 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
                                                         {"決着つかず", c.unfinished}};
   const char* keys[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
   for (std::size_t k = 0; k < 4; ++k) {
-    const Share s = wilson(rows[k].second, c.battles);
+    const Share s = wilson(rows[k].second, c.battles());
     out += std::string("<tr data-outcome=\"") + keys[k] + "\"><td>" + rows[k].first +
            "</td><td class=\"n\">" + grouped(rows[k].second) + "</td><td class=\"n\">" +
            percent(s.share) + "</td><td class=\"n\">" + percent(s.low) + " ～ " + percent(s.high) +
