@@ -4,7 +4,6 @@
 #include <nettle/base64.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -17,6 +16,7 @@
 #include "battle/texts.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
+#include "report/format.h"
 #include "report/odds.h"
 
 namespace momiru::report {
@@ -30,17 +30,6 @@ constexpr std::size_t kMaxChartPoints = 1200;
 // so that the page of even the longest battle stays small enough to be opened as a replay.
 constexpr std::size_t kMaxLogMarkup = 320 * 1024;
 constexpr const char* kPartColours[kParts] = {"#c0392b", "#2166ac", "#27ae60", "#8e44ad"};
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  char buf[512];
-  const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return n < 0 ? std::string()
-               : std::string(buf, std::min(static_cast<std::size_t>(n), sizeof buf - 1));
-}
 
 std::string number(std::int64_t v) { return std::to_string(v); }
 
