@@ -16,6 +16,7 @@ int inspectCommand(const Args& args);
 int battleCommand(const Args& args);
 int simulateCommand(const Args& args);
 int leagueCommand(const Args& args);
+int tournamentCommand(const Args& args);
 
 struct Command {
   const char* name;
@@ -33,6 +34,8 @@ inline constexpr Command kCommands[] = {
      simulateCommand},
     {"league", "league FILE...", "play every pairing of many characters and rate them",
      leagueCommand},
+    {"tournament", "tournament SUBCOMMAND T",
+     "host a tournament whose every battle anyone can check", tournamentCommand},
 };
 
 }  // namespace momiru::lab

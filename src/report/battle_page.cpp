@@ -98,7 +98,8 @@ std::string base64(std::string_view bytes) {
   return out;
 }
 
-// The portrait as a data: URI, or nothing when it is the empty one or its file cannot be read.
+}  // namespace
+
 std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options) {
   if (portrait < 0 || portrait >= 14) return {};
   const std::filesystem::path relative =
@@ -117,6 +118,8 @@ std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options)
   if (bytes.find("<svg") == std::string::npos) return {};
   return "data:image/svg+xml;base64," + base64(bytes);
 }
+
+namespace {
 
 // Everything the page shows of the battle, played by these rules.
 struct Played {

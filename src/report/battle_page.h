@@ -32,6 +32,10 @@ struct BattlePageOptions {
   std::function<std::filesystem::path(const std::filesystem::path&)> findFile;
 };
 
+// Portrait number `portrait` as a data: URI, or nothing when it is the empty one or its file
+// cannot be read.
+std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options = {});
+
 // The page of `replay`'s battle as these rules play it.
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options = {});
 

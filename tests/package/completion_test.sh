@@ -37,7 +37,7 @@ expect() {
   fi
 }
 
-expect "momiru-lab " "--help battle inspect league simulate"
+expect "momiru-lab " "--help battle inspect league simulate tournament"
 expect "momiru-lab si" "simulate"
 expect "momiru-lab inspect " "a.dat b.DAT folder"
 expect "momiru-lab battle " "a.dat b.DAT c.momiru-replay folder"
@@ -49,6 +49,12 @@ expect "momiru-lab simulate --seed " ""
 expect "momiru-lab simulate -- " "a.dat b.DAT folder"
 expect "momiru-lab simulate -- --" ""
 expect "momiru-lab unknown " ""
+expect "momiru-lab tournament " "add battle close new run show verify"
+expect "momiru-lab tournament new t.momiru-tournament --format " "double round-robin single swiss"
+expect "momiru-lab tournament new t.momiru-tournament --seeding l" "listed"
+expect "momiru-lab tournament run --be" "--beacon"
+expect "momiru-lab tournament verify " "folder page.html"
+expect "momiru-lab tournament add t.momiru-tournament " "a.dat b.DAT folder"
 
 # The options offered for each command are those of its --help's option list (the indented
 # lines that begin with an option).

@@ -1,0 +1,564 @@
+// momiru-lab tournament: host a tournament whose draw nobody can bend and whose every battle
+// anyone can check.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/platform.h"
+#include "data/text_safety.h"
+#include "lab/battle_setup.h"
+#include "lab/commands.h"
+#include "lab/options.h"
+#include "replay/replay.h"
+#include "report/json_output.h"
+#include "report/league.h"
+#include "report/tournament.h"
+#include "report/tournament_page.h"
+
+namespace momiru::lab {
+
+using namespace report;
+namespace {
+
+using report::Tournament;
+
+constexpr const char* kWrittenBy = "momiru-lab " MOMIRU_VERSION;
+
+constexpr const char* kHelp =
+    "usage: momiru-lab tournament new T.momiru-tournament --name NAME\n"
+    "                  --format single|double|round-robin|swiss [--rounds N] [--best-of N]\n"
+    "                  [--halve] [--seeding draw|listed|strength] [--third-place]\n"
+    "                  [--secret-file FILE] [--no-commitment]\n"
+    "       momiru-lab tournament add T FILE.dat...\n"
+    "       momiru-lab tournament close T\n"
+    "       momiru-lab tournament run T [--secret-file FILE] [--beacon TEXT] [--html PAGE.html]\n"
+    "                  [--jobs N]\n"
+    "       momiru-lab tournament verify T|PAGE.html\n"
+    "       momiru-lab tournament show T|PAGE.html [--json] [--html PAGE.html]\n"
+    "       momiru-lab tournament battle T|PAGE.html --match ID --battle K [--json] [--crlf]\n"
+    "                  [--save-replay FILE] [--html PAGE]\n"
+    "\n"
+    "new      makes the tournament file and a 256-bit secret from the system's random source\n"
+    "         (getrandom), kept in T.momiru-secret (or --secret-file), readable by its owner\n"
+    "         only and never overwritten. Prints the commitment (the secret's SHA-256) to\n"
+    "         publish before entries close.\n"
+    "add      registers save-data files as the entry screen does; a tampered or unreadable\n"
+    "         file, one of level 0, or a record already entered is refused, and then nothing\n"
+    "         is added. Entries are told apart by their number, #0 the first.\n"
+    "close    fixes the field and prints the entries digest to publish.\n"
+    "run      reveals the secret, takes the beacon, plays everything and writes the matches\n"
+    "         and standings into T.\n"
+    "verify   plays the tournament again from its secret, entries and beacon. Exit 0 when\n"
+    "         everything agrees; 1 with one line naming the first difference; 2 when the\n"
+    "         file cannot be read.\n"
+    "show     the standings and the matches.\n"
+    "battle   prints one battle as 'momiru-lab battle' prints a replay.\n"
+    "\n"
+    "options:\n"
+    "  --name NAME        (new) the tournament's name\n"
+    "  --format F         (new) single, double, round-robin or swiss\n"
+    "  --rounds N         (new) Swiss rounds (default: log2 of the field, rounded up), or 2 for\n"
+    "                     a round robin played twice with the sides swapped\n"
+    "  --best-of N        (new) battles a match: 1, 3, 5 or 7\n"
+    "  --halve            (new) halved damage, as the options screen's switch\n"
+    "  --seeding S        (new) draw (default), listed or strength\n"
+    "  --third-place      (new) a match for third place (single elimination)\n"
+    "  --secret-file FILE (new, run) where the secret is kept; T.momiru-secret by default\n"
+    "  --no-commitment    (new) a quick tournament without a commitment, marked as such\n"
+    "  --beacon TEXT      (run) a public value nobody knew when entries closed (a published\n"
+    "                     lottery draw, a public randomness round), with its source named\n"
+    "  --html PAGE        (run, show) also write the tournament's page: one page in Japanese\n"
+    "                     that opens anywhere without a network, with the fairness statement,\n"
+    "                     the bracket, the tables, the standings, every match and the entries;\n"
+    "                     it carries the tournament, so verify, show and battle read it.\n"
+    "                     (battle) the battle's page, as 'momiru-lab battle --html'\n"
+    "  --jobs N           (run, verify) threads (default: all cores); results never depend on it\n"
+    "  --json             (show) the tournament as one JSON object; (battle) as 'battle --json'\n"
+    "  --match ID         (battle) the match, as show lists it (R1-1, W2-3, L4-1, GF1, 3P)\n"
+    "  --battle K         (battle) the battle of the match, from 1\n"
+    "  --crlf             (battle) CR LF line ends, as 'momiru-lab battle --crlf'\n"
+    "  --save-replay FILE (battle) also write the battle as a replay\n"
+    "\n"
+    "Exit status: 0 done; 1 refused (an entry, a wrong secret, a file that exists, a\n"
+    "tournament in the wrong state) or a difference found; 2 a file that cannot be read;\n"
+    "64 usage.\n"
+    "\n"
+    "examples:\n"
+    "  momiru-lab tournament new cup.momiru-tournament --name 'Spring cup' --format swiss\n"
+    "  momiru-lab tournament add cup.momiru-tournament saves/*.dat\n"
+    "  momiru-lab tournament close cup.momiru-tournament\n"
+    "  momiru-lab tournament run cup.momiru-tournament --beacon 'lottery 2026-12-08: 12 34 56'\n"
+    "  momiru-lab tournament verify cup.momiru-tournament\n"
+    "  momiru-lab tournament battle cup.momiru-tournament --match R1-1 --battle 1\n";
+
+int fail(const char* command, const std::string& message, int status = 1) {
+  std::fprintf(stderr, "momiru-lab tournament %s: %s\n", command, visibleText(message).c_str());
+  return status;
+}
+
+std::string defaultSecretFile(const std::string& file) {
+  const std::string ext(report::kTournamentExtension);
+  if (file.size() > ext.size() && file.compare(file.size() - ext.size(), ext.size(), ext) == 0)
+    return file.substr(0, file.size() - ext.size()) + std::string(report::kSecretExtension);
+  return file + std::string(report::kSecretExtension);
+}
+
+std::string baseName(const std::string& file) {
+  const std::size_t slash = file.rfind('/');
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+// "#3 name (file)": the number tells apart entries with equal names and files.
+std::string label(const Tournament& t, std::optional<int> e) {
+  if (!e) return "(bye)";
+  const report::Entry& entry = t.entries[static_cast<std::size_t>(*e)];
+  return "#" + std::to_string(*e) + " " + visibleText(entry.storedName) + " (" +
+         visibleText(entry.file) + ")";
+}
+
+// Reads the tournament `file` for `command`; nothing after one line on stderr.
+std::optional<Tournament> load(const char* command, const std::string& file) {
+  std::string error;
+  auto t = report::readTournamentFile(utf8ToPath(file), &error);
+  if (!t) fail(command, file + ": " + error);
+  return t;
+}
+
+bool save(const char* command, const std::string& file, const Tournament& t) {
+  std::string error;
+  if (report::writeTextFile(utf8ToPath(file), report::tournamentJson(t), false, &error))
+    return true;
+  fail(command, error);
+  return false;
+}
+
+// The secret goes to a file only its owner can read, created here or not at all.
+bool writeSecret(const std::string& file, const std::string& secret, std::string* error) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    *error = file + ": cannot be created: " + std::strerror(errno);
+    return false;
+  }
+  const std::string text = secret + "\n";
+  const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                  ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !ok) {
+    *error = file + ": cannot be written";
+    ::unlink(file.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> readSecret(const std::string& file, std::string* error) {
+  InputFile in(utf8ToPath(file));
+  if (in.status() != InputFile::Status::Open) {
+    *error = file + ": cannot be read";
+    return std::nullopt;
+  }
+  char buf[80];
+  const std::streamsize n = in.sgetn(buf, sizeof buf);
+  std::string text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (text.size() != 64 || !report::hexBytes(text)) {
+    *error = file + ": not a secret (64 hexadecimal digits)";
+    return std::nullopt;
+  }
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+int newCommand(const Args& args) {
+  std::optional<std::string> name, format, seeding, secretFile;
+  std::optional<std::uint64_t> rounds, bestOf;
+  bool halve = false, thirdPlace = false, noCommitment = false;
+  OptionParser options("tournament", kHelp);
+  options.text("--name", "a name", [&](std::string v) { name = std::move(v); });
+  options.text("--format", "a format", [&](std::string v) { format = std::move(v); });
+  options.text("--seeding", "a seeding", [&](std::string v) { seeding = std::move(v); });
+  options.text("--secret-file", "a file name", [&](std::string v) { secretFile = std::move(v); });
+  options.number("--rounds", 1, report::kMaxSwissRounds, "takes 1 to 64, not",
+                 [&](std::uint64_t v) { rounds = v; });
+  options.number("--best-of", 1, 7, "takes 1, 3, 5 or 7, not",
+                 [&](std::uint64_t v) { bestOf = v; });
+  options.flag("--halve", halve).flag("--third-place", thirdPlace);
+  options.flag("--no-commitment", noCommitment);
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1) return options.usage("new takes one tournament file");
+  if (!name) return options.usage("new needs --name");
+  if (!format) return options.usage("new needs --format");
+  Tournament t;
+  t.writtenBy = kWrittenBy;
+  t.name = validUtf8(*name);
+  if (t.name.size() > report::kMaxTextBytes) return options.usage("--name is too long");
+  const auto f = report::formatFromName(*format);
+  if (!f) return options.usage("--format is single, double, round-robin or swiss");
+  t.rules.format = *f;
+  if (bestOf && *bestOf % 2 == 0) return options.usage("--best-of takes 1, 3, 5 or 7");
+  t.rules.bestOf = static_cast<int>(bestOf.value_or(1));
+  t.rules.halve = halve;
+  if (seeding) {
+    const auto s = report::seedingFromName(*seeding);
+    if (!s) return options.usage("--seeding is draw, listed or strength");
+    t.rules.seeding = *s;
+  }
+  if (thirdPlace && *f != report::Format::Single)
+    return options.usage("--third-place is for single elimination");
+  t.rules.thirdPlace = thirdPlace;
+  if (rounds) {
+    if (*f == report::Format::RoundRobin && *rounds > 2)
+      return options.usage("--rounds of a round robin is 1 or 2");
+    if (*f == report::Format::Single || *f == report::Format::Double)
+      return options.usage("--rounds is for swiss and round-robin");
+  }
+  t.rules.rounds = static_cast<int>(rounds.value_or(*f == report::Format::RoundRobin ? 1 : 0));
+  if (noCommitment && secretFile) return options.usage("--no-commitment keeps no secret file");
+
+  const std::string& file = parsed.operands[0];
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::symlink_status(utf8ToPath(file), ec)))
+    return fail("new", file + ": exists already; a tournament is never replaced by a new one");
+  std::string secretPath;
+  if (!noCommitment) {
+    const auto secret = report::randomSecret();
+    if (!secret) return fail("new", "the system's random source gives no secret");
+    secretPath = secretFile.value_or(defaultSecretFile(file));
+    std::string error;
+    if (!writeSecret(secretPath, *secret, &error)) return fail("new", error);
+    t.commitment = report::commitmentOf(*secret);
+  }
+  std::string error;
+  if (!report::writeTextFile(utf8ToPath(file), report::tournamentJson(t), true, &error)) {
+    if (!secretPath.empty()) ::unlink(secretPath.c_str());
+    return fail("new", error);
+  }
+  if (t.commitment) {
+    std::printf("%s\n", t.commitment->c_str());
+    std::fprintf(stderr,
+                 "momiru-lab tournament new: publish the commitment above before entries close; "
+                 "the secret is in %s\n",
+                 visibleText(secretPath).c_str());
+  }
+  return 0;
+}
+
+int addCommand(const Args& args) {
+  OptionParser options("tournament", kHelp);
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() < 2)
+    return options.usage("add takes a tournament and save-data files");
+  const std::string& file = parsed.operands[0];
+  auto t = load("add", file);
+  if (!t) return 2;
+  if (t->stage != report::Stage::Open) return fail("add", file + ": entries are closed");
+  int status = 0;
+  const std::size_t before = t->entries.size();
+  for (std::size_t i = 1; i < parsed.operands.size(); ++i) {
+    const std::string& dat = parsed.operands[i];
+    GameState gs;
+    if (const auto why = whyNotACharacter(gs, 0, dat)) {
+      status = fail("add", dat + ": " + *why);
+      continue;
+    }
+    report::Entry e = report::makeEntry(baseName(dat), gs.combatant[0]);
+    for (std::size_t k = 0; k < t->entries.size(); ++k) {
+      if (t->entries[k].sha256 == e.sha256) {
+        status = fail("add", dat + ": the same record as entry #" + std::to_string(k));
+        break;
+      }
+    }
+    if (status == 0) t->entries.push_back(std::move(e));
+  }
+  const std::size_t most = t->rules.format == report::Format::RoundRobin
+                               ? report::kMaxRoundRobinEntries
+                               : report::kMaxEntries;
+  if (status == 0 && t->entries.size() > most)
+    status = fail("add", "a " + std::string(report::formatName(t->rules.format)) +
+                             " tournament takes at most " + std::to_string(most) + " entries");
+  if (status != 0) return fail("add", "nothing was added");
+  if (!save("add", file, *t)) return 1;
+  for (std::size_t i = before; i < t->entries.size(); ++i)
+    std::printf("%s\n", label(*t, static_cast<int>(i)).c_str());
+  return 0;
+}
+
+int closeCommand(const Args& args) {
+  OptionParser options("tournament", kHelp);
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1) return options.usage("close takes one tournament file");
+  const std::string& file = parsed.operands[0];
+  auto t = load("close", file);
+  if (!t) return 2;
+  if (t->stage != report::Stage::Open) return fail("close", file + ": entries are closed already");
+  if (t->entries.size() < report::kMinEntries)
+    return fail("close", file + ": fewer than 2 entries");
+  t->stage = report::Stage::Closed;
+  t->entriesDigest = report::entriesDigestOf(t->entries);
+  if (!save("close", file, *t)) return 1;
+  std::printf("%s\n", t->entriesDigest->c_str());
+  return 0;
+}
+
+void printTournament(const Tournament& t) {
+  std::printf("%s\n", visibleText(t.name).c_str());
+  std::printf("format %s, best of %d, seeding %s, %zu entries, %s\n",
+              std::string(report::formatName(t.rules.format)).c_str(), t.rules.bestOf,
+              std::string(report::seedingName(t.rules.seeding)).c_str(), t.entries.size(),
+              std::string(report::stageName(t.stage)).c_str());
+  std::printf("%s\n", report::fairnessText(t).c_str());
+  const auto show = [](const char* key, const std::optional<std::string>& v) {
+    std::printf("  %-15s%s\n", key, v ? visibleText(*v).c_str() : "-");
+  };
+  show("commitment", t.commitment);
+  show("entries digest", t.entriesDigest);
+  show("secret", t.secret);
+  show("beacon", t.beacon);
+  show("seed", t.seed);
+  if (!t.standings.empty()) {
+    std::printf("\nstandings\n");
+    for (const report::Standing& s : t.standings) {
+      std::string breaks;
+      for (const auto& [key, value] : s.tieBreaks) {
+        char v[32];
+        std::snprintf(v, sizeof v, "%g", value);
+        breaks += " " + visibleText(key) + "=" + v;
+      }
+      std::printf("%5d  %4g  %s %s\n", s.rank, s.points, label(t, s.entry).c_str(), breaks.c_str());
+    }
+  }
+  if (!t.matches.empty()) std::printf("\nmatches\n");
+  for (const report::Match& m : t.matches) {
+    std::string battles;
+    for (const report::BattleRecord& b : m.battles)
+      battles += " " + (b.winner ? "#" + std::to_string(*b.winner) : std::string("-")) + "/" +
+                 std::to_string(b.turns);
+    std::printf("  %-8s %s vs %s: %s%s\n", visibleText(m.id).c_str(),
+                label(t, m.players[0]).c_str(), label(t, m.players[1]).c_str(),
+                m.winner ? ("winner #" + std::to_string(*m.winner)).c_str() : "drawn",
+                battles.empty() ? "" : ("  battles" + battles).c_str());
+  }
+  if (t.matches.empty() && !t.entries.empty()) {
+    std::printf("\nentries\n");
+    for (std::size_t i = 0; i < t.entries.size(); ++i)
+      std::printf("  %s\n", label(t, static_cast<int>(i)).c_str());
+  }
+}
+
+bool writePage(const char* command, const std::optional<std::string>& page, const Tournament& t) {
+  if (!page) return true;
+  std::string error;
+  if (report::writeTournamentPage(utf8ToPath(*page), t, &error)) return true;
+  fail(command, error);
+  return false;
+}
+
+int runCommand(const Args& args) {
+  std::optional<std::string> secretFile, beacon, page;
+  std::optional<std::uint64_t> jobs;
+  OptionParser options("tournament", kHelp);
+  options.text("--secret-file", "a file name", [&](std::string v) { secretFile = std::move(v); });
+  options.text("--beacon", "a text", [&](std::string v) { beacon = std::move(v); });
+  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
+  options.number("--jobs", 1, 256, "takes 1 to 256, not", [&](std::uint64_t v) { jobs = v; });
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1) return options.usage("run takes one tournament file");
+  const std::string& file = parsed.operands[0];
+  auto t = load("run", file);
+  if (!t) return 2;
+  if (t->stage == report::Stage::Open) return fail("run", file + ": entries are not closed yet");
+  if (t->stage == report::Stage::Finished) return fail("run", file + ": has been run already");
+  if (beacon) {
+    if (beacon->size() > report::kMaxTextBytes) return options.usage("--beacon is too long");
+    t->beacon = validUtf8(*beacon);
+  }
+  std::string error;
+  if (t->commitment) {
+    const auto secret = readSecret(secretFile.value_or(defaultSecretFile(file)), &error);
+    if (!secret) return fail("run", error);
+    if (report::commitmentOf(*secret) != *t->commitment)
+      return fail("run", "the secret does not match the tournament's commitment");
+    t->secret = secret;
+  } else {
+    if (secretFile) return options.usage("a tournament without a commitment has no secret file");
+    t->secret = report::randomSecret();
+    if (!t->secret) return fail("run", "the system's random source gives no secret");
+  }
+  t->entriesDigest = report::entriesDigestOf(t->entries);
+  t->seed = report::tournamentSeedOf(*t->secret, *t->entriesDigest, t->beacon);
+  report::RunOptions run;
+  run.threads =
+      jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
+  const bool bar = stderrIsTerminal();
+  if (bar)
+    run.progress = [](std::size_t done, std::size_t total) {
+      std::fprintf(stderr, "\r試合 %zu / %zu", done, total);
+    };
+  try {
+    report::playTournament(*t, run);
+  } catch (const std::bad_alloc&) {
+    if (bar) std::fputs("\n", stderr);
+    return fail("run", "out of memory");
+  } catch (const std::runtime_error& e) {
+    if (bar) std::fputs("\n", stderr);
+    return fail("run", e.what());
+  }
+  if (bar) std::fputs("\n", stderr);
+  if (!save("run", file, *t)) return 1;
+  if (!writePage("run", page, *t)) return 1;
+  printTournament(*t);
+  return 0;
+}
+
+int verifyCommand(const Args& args) {
+  std::optional<std::uint64_t> jobs;
+  OptionParser options("tournament", kHelp);
+  options.number("--jobs", 1, 256, "takes 1 to 256, not", [&](std::uint64_t v) { jobs = v; });
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1) return options.usage("verify takes one tournament file or page");
+  const std::string& file = parsed.operands[0];
+  auto t = load("verify", file);
+  if (!t) return 2;
+  report::RunOptions run;
+  run.threads =
+      jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
+  std::optional<std::string> difference;
+  try {
+    difference = report::verifyTournament(*t, run);
+  } catch (const std::bad_alloc&) {
+    return fail("verify", "out of memory", 2);
+  } catch (const std::runtime_error& e) {
+    difference = e.what();
+  }
+  if (difference) return fail("verify", file + ": " + *difference);
+  std::printf("%s: every pairing, battle and standing agrees\n", visibleText(file).c_str());
+  return 0;
+}
+
+int showCommand(const Args& args) {
+  bool asJson = false;
+  std::optional<std::string> page;
+  OptionParser options("tournament", kHelp);
+  options.flag("--json", asJson);
+  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1) return options.usage("show takes one tournament file or page");
+  auto t = load("show", parsed.operands[0]);
+  if (!t) return 2;
+  if (!writePage("show", page, *t)) return 1;
+  if (asJson) {
+    std::fputs(jsonText(Json::parse(report::tournamentJson(*t))).c_str(), stdout);
+    std::fputs("\n", stdout);
+  } else {
+    printTournament(*t);
+  }
+  return 0;
+}
+
+int battleOfCommand(const Args& args) {
+  std::optional<std::string> matchId, saveTo, pageTo;
+  std::optional<std::uint64_t> number;
+  bool asJson = false, crlf = false;
+  OptionParser options("tournament", kHelp);
+  options.text("--match", "a match id", [&](std::string v) { matchId = std::move(v); });
+  options.number("--battle", 1, 14, "takes a battle number from 1, not",
+                 [&](std::uint64_t v) { number = v; });
+  options.flag("--json", asJson).flag("--crlf", crlf);
+  options.text("--save-replay", "a file name", [&](std::string v) { saveTo = std::move(v); });
+  options.text("--html", "a file name", [&](std::string v) { pageTo = std::move(v); });
+  const OptionParser::Result parsed = options.parse(args);
+  if (parsed.exitStatus) return *parsed.exitStatus;
+  if (parsed.operands.size() != 1 || !matchId || !number)
+    return options.usage("battle takes one tournament file or page, --match ID and --battle K");
+  auto t = load("battle", parsed.operands[0]);
+  if (!t) return 2;
+  const report::Match* match = nullptr;
+  for (const report::Match& m : t->matches)
+    if (m.id == *matchId) match = &m;
+  if (match == nullptr) return fail("battle", "no match " + *matchId);
+  if (*number > match->battles.size())
+    return fail("battle",
+                "match " + *matchId + " has " + std::to_string(match->battles.size()) + " battles");
+  if (!match->players[0] || !match->players[1])
+    return fail("battle", "match " + *matchId + " is a bye");
+  const report::BattleRecord& b = match->battles[*number - 1];
+  const int other = *match->players[0] == b.player1 ? *match->players[1] : *match->players[0];
+  const report::Entry& p1 = t->entries[static_cast<std::size_t>(b.player1)];
+  const report::Entry& p2 = t->entries[static_cast<std::size_t>(other)];
+  GameState start = pairingState(p1.record, p2.record, t->rules.halve);
+  start.settings.showHitBackground = 1;
+  start.settings.showMessageBox = 1;
+  start.settings.battleSpeed = 150;
+  const battle::Replay replay =
+      battle::makeReplay(start, {p1.file, p2.file}, b.seed, "1970-01-01T00:00:00Z", kWrittenBy);
+  // The battle is printed exactly as 'momiru-lab battle' prints a replay, through that command.
+  std::string dir = std::filesystem::temp_directory_path().string() + "/momiru-battle-XXXXXX";
+  if (::mkdtemp(dir.data()) == nullptr) return fail("battle", "no temporary folder");
+  const std::string replayFile = dir + "/battle.momiru-replay";
+  std::string error;
+  int status = 1;
+  if (!report::writeTextFile(replayFile, battle::replayJson(replay), true, &error)) {
+    fail("battle", error);
+  } else {
+    Args forward{replayFile};
+    if (asJson) forward.push_back("--json");
+    if (crlf) forward.push_back("--crlf");
+    if (saveTo) forward.insert(forward.end(), {"--save-replay", *saveTo});
+    if (pageTo) forward.insert(forward.end(), {"--html", *pageTo});
+    status = battleCommand(forward);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  if (replay.result.logSha256 != b.logSha256 || replay.result.turns != b.turns) {
+    fail("battle", "these rules play another battle than the tournament records");
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int tournamentCommand(const Args& args) {
+  if (args.empty()) {
+    std::fputs("momiru-lab tournament: no subcommand given (try 'momiru-lab tournament --help')\n",
+               stderr);
+    return kUsageError;
+  }
+  const std::string& sub = args[0];
+  const Args rest(args.begin() + 1, args.end());
+  if (sub == "--help" || sub == "-h" || sub == "help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (sub == "new") return newCommand(rest);
+  if (sub == "add") return addCommand(rest);
+  if (sub == "close") return closeCommand(rest);
+  if (sub == "run") return runCommand(rest);
+  if (sub == "verify") return verifyCommand(rest);
+  if (sub == "show") return showCommand(rest);
+  if (sub == "battle") return battleOfCommand(rest);
+  std::fprintf(stderr,
+               "momiru-lab tournament: unknown subcommand '%s' (try 'momiru-lab tournament "
+               "--help')\n",
+               visibleText(sub).c_str());
+  return kUsageError;
+}
+
+}  // namespace momiru::lab

@@ -1,0 +1,201 @@
+// Standings: places by the round reached in elimination, points and tie-breaks elsewhere.
+#include <algorithm>
+#include <climits>
+#include <map>
+
+#include "report/tournament.h"
+
+namespace momiru::report {
+
+namespace {
+
+struct Tally {
+  double points = 0;
+  int matchWins = 0;
+  int battleWins = 0;
+  int battleLosses = 0;
+  std::vector<std::pair<int, double>> opponents;  // an opponent and the score against it
+  std::map<int, double> scoredAgainst;
+};
+
+std::vector<Tally> tally(const Tournament& t) {
+  std::vector<Tally> out(t.entries.size());
+  for (const Match& m : t.matches) {
+    if (!m.players[0] || !m.players[1]) {
+      const std::optional<int> alone = m.players[0] ? m.players[0] : m.players[1];
+      if (alone) {
+        // A bye counts as a won match.
+        out[static_cast<std::size_t>(*alone)].points += 1;
+        out[static_cast<std::size_t>(*alone)].matchWins += 1;
+      }
+      continue;
+    }
+    const int side[2] = {*m.players[0], *m.players[1]};
+    for (int s = 0; s < 2; ++s) {
+      Tally& me = out[static_cast<std::size_t>(side[s])];
+      const int other = side[1 - s];
+      const double score = !m.winner ? 0.5 : (*m.winner == side[s] ? 1.0 : 0.0);
+      me.points += score;
+      if (score == 1.0) ++me.matchWins;
+      me.opponents.emplace_back(other, score);
+      me.scoredAgainst[other] += score;
+      for (const BattleRecord& b : m.battles) {
+        if (!b.winner) continue;
+        (*b.winner == side[s] ? me.battleWins : me.battleLosses) += 1;
+      }
+    }
+  }
+  return out;
+}
+
+std::vector<int> drawOrder(const Tournament& t) {
+  std::vector<int> order(t.entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  if (t.seeds.size() == t.entries.size())
+    for (std::size_t i = 0; i < t.seeds.size(); ++i)
+      order[static_cast<std::size_t>(t.seeds[i])] = static_cast<int>(i);
+  return order;
+}
+
+std::vector<Standing> eliminationStandings(const Tournament& t, const std::vector<Tally>& tallies,
+                                           const std::vector<int>& draw) {
+  const std::size_t n = t.entries.size();
+  // How far each entry came: the stage of the match that put it out, and 1 for the winner of
+  // the match for third place. The champion is never put out.
+  std::vector<std::pair<int, int>> reached(n, {INT_MAX, 0});
+  const bool isDouble = t.rules.format == Format::Double;
+  for (const Match& m : t.matches) {
+    if (!m.players[0] || !m.players[1] || !m.winner) continue;
+    const int loser = *m.winner == *m.players[0] ? *m.players[1] : *m.players[0];
+    int stage = m.round;
+    if (m.bracket == "winners" && isDouble) continue;
+    if (m.bracket == "final") {
+      // The first grand final puts nobody out when the losers' bracket winner takes it.
+      if (isDouble && m.round == 1 && *m.winner == *m.players[1]) continue;
+      stage = (isDouble ? 100000 : m.round + 1) + m.round;
+    }
+    if (m.bracket == "third-place") reached[static_cast<std::size_t>(*m.winner)] = {m.round, 1};
+    reached[static_cast<std::size_t>(loser)] = {stage, 0};
+  }
+  std::vector<int> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto ua = static_cast<std::size_t>(a);
+    const auto ub = static_cast<std::size_t>(b);
+    if (reached[ua] != reached[ub]) return reached[ua] > reached[ub];
+    return draw[ua] < draw[ub];
+  });
+  std::vector<Standing> out;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto e = static_cast<std::size_t>(order[i]);
+    std::size_t first = i;
+    while (first > 0 && reached[static_cast<std::size_t>(order[first - 1])] == reached[e]) --first;
+    std::size_t last = i;
+    while (last + 1 < n && reached[static_cast<std::size_t>(order[last + 1])] == reached[e]) ++last;
+    Standing s;
+    s.rank = static_cast<int>(first) + 1;
+    s.entry = order[i];
+    s.points = tallies[e].points;
+    s.tieBreaks = {{"last_place", static_cast<double>(last + 1)},
+                   {"draw_order", static_cast<double>(draw[e] + 1)}};
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tally>& tallies,
+                                     const std::vector<int>& draw) {
+  const std::size_t n = t.entries.size();
+  const bool swiss = t.rules.format == Format::Swiss;
+  struct Row {
+    int entry;
+    std::vector<std::pair<std::string, double>> keys;  // points first, then the tie-breaks
+  };
+  std::vector<Row> rows;
+  for (std::size_t e = 0; e < n; ++e) {
+    const Tally& me = tallies[e];
+    std::vector<double> opp;
+    double sb = 0;
+    for (const auto& [o, score] : me.opponents) {
+      const double p = tallies[static_cast<std::size_t>(o)].points;
+      opp.push_back(p);
+      sb += p * score;
+    }
+    double buchholz = 0;
+    for (const double p : opp) buchholz += p;
+    double median = buchholz;
+    if (opp.size() >= 3)
+      median -=
+          *std::max_element(opp.begin(), opp.end()) + *std::min_element(opp.begin(), opp.end());
+    Row row{static_cast<int>(e), {{"points", me.points}}};
+    if (swiss) {
+      row.keys.emplace_back("buchholz", buchholz);
+      row.keys.emplace_back("median_buchholz", median);
+    }
+    row.keys.emplace_back("sonneborn_berger", sb);
+    rows.push_back(std::move(row));
+  }
+  // Head-to-head: the score among the entries level on everything before it.
+  const auto before = [](const Row& a, const Row& b) {
+    for (std::size_t k = 0; k < a.keys.size(); ++k)
+      if (a.keys[k].second != b.keys[k].second) return a.keys[k].second > b.keys[k].second;
+    return false;
+  };
+  // In a round robin head-to-head comes right after the points.
+  const std::size_t h2hAfter = swiss ? rows.empty() ? 0 : rows[0].keys.size() : 1;
+  const auto headKeys = [&](const Row& a, const Row& b) {
+    for (std::size_t k = 0; k < h2hAfter; ++k)
+      if (a.keys[k].second != b.keys[k].second) return a.keys[k].second > b.keys[k].second;
+    return false;
+  };
+  std::sort(rows.begin(), rows.end(), headKeys);
+  std::vector<double> h2h(n, 0);
+  for (std::size_t i = 0; i < rows.size();) {
+    std::size_t j = i;
+    while (j < rows.size() && !headKeys(rows[i], rows[j]) && !headKeys(rows[j], rows[i])) ++j;
+    for (std::size_t a = i; a < j; ++a) {
+      const Tally& me = tallies[static_cast<std::size_t>(rows[a].entry)];
+      for (std::size_t b = i; b < j; ++b) {
+        const auto it = me.scoredAgainst.find(rows[b].entry);
+        if (it != me.scoredAgainst.end())
+          h2h[static_cast<std::size_t>(rows[a].entry)] += it->second;
+      }
+    }
+    i = j;
+  }
+  for (Row& row : rows) {
+    const auto e = static_cast<std::size_t>(row.entry);
+    row.keys.insert(row.keys.begin() + static_cast<std::ptrdiff_t>(h2hAfter),
+                    {"head_to_head", h2h[e]});
+    row.keys.emplace_back("match_wins", tallies[e].matchWins);
+    row.keys.emplace_back("battle_difference", tallies[e].battleWins - tallies[e].battleLosses);
+  }
+  std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+    if (before(a, b)) return true;
+    if (before(b, a)) return false;
+    return draw[static_cast<std::size_t>(a.entry)] < draw[static_cast<std::size_t>(b.entry)];
+  });
+  std::vector<Standing> out;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    Standing s;
+    s.rank = static_cast<int>(i) + 1;
+    s.entry = rows[i].entry;
+    s.points = rows[i].keys[0].second;
+    s.tieBreaks.assign(rows[i].keys.begin() + 1, rows[i].keys.end());
+    s.tieBreaks.emplace_back("draw_order", draw[static_cast<std::size_t>(rows[i].entry)] + 1);
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Standing> computeStandings(const Tournament& t) {
+  const std::vector<Tally> tallies = tally(t);
+  const std::vector<int> draw = drawOrder(t);
+  if (t.rules.format == Format::Single || t.rules.format == Format::Double)
+    return eliminationStandings(t, tallies, draw);
+  return pointStandings(t, tallies, draw);
+}
+
+}  // namespace momiru::report

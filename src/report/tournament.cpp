@@ -1,0 +1,668 @@
+// The tournament file: hashing, the draw's values, and the JSON written and read.
+#include "report/tournament.h"
+
+#include <nettle/sha2.h>
+#include <sys/random.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "data/platform.h"
+#include "data/utf8.h"
+
+namespace momiru::report {
+
+namespace {
+
+using nlohmann::ordered_json;
+// Read keeping the file's key order: a standing's tie-breaks are in the order they apply.
+using ojson = nlohmann::ordered_json;
+
+// root, matches, a match, battles, a battle (or entries, an entry, parts, a part).
+constexpr int kMaxDepth = 8;
+constexpr std::string_view kPageScript =
+    R"(<script type="application/json" id="momiru-tournament">)";
+constexpr std::string_view kScriptEnd = "</script>";
+
+std::string rawSha256(std::string_view bytes) {
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  sha256_update(&ctx, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&ctx, sizeof digest, digest);
+  return std::string(reinterpret_cast<const char*>(digest), sizeof digest);
+}
+
+std::string hexOf(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+  }
+  return out;
+}
+
+ordered_json optionalText(const std::optional<std::string>& s) {
+  return s ? ordered_json(*s) : ordered_json(nullptr);
+}
+ordered_json optionalIndex(const std::optional<int>& i) {
+  return i ? ordered_json(*i) : ordered_json(nullptr);
+}
+
+ordered_json entryJson(const Entry& e) {
+  const Combatant& c = e.record;
+  ordered_json j;
+  j["file"] = e.file;
+  j["name"] = e.storedName;
+  j["level"] = c.level;
+  j["picture"] = c.portrait;
+  ordered_json parts = ordered_json::array();
+  for (std::size_t p = 0; p < kParts; ++p)
+    parts.push_back(
+        {{"name", kPartNames[p]}, {"hp", c.hp[p]}, {"ofe", c.attack[p]}, {"def", c.defence[p]}});
+  j["parts"] = std::move(parts);
+  ordered_json moves = ordered_json::array();
+  for (std::size_t m = 0; m < kMoves; ++m)
+    moves.push_back({{"text", c.moveNames[m]}, {"power", c.movePower[m]}});
+  j["moves"] = std::move(moves);
+  return j;
+}
+
+// The points a standing shows: whole numbers as integers, halves as decimals.
+ordered_json pointsJson(double v) {
+  const double whole = static_cast<double>(static_cast<long long>(v));
+  if (whole == v) return static_cast<long long>(v);
+  return v;
+}
+
+ordered_json tournamentObject(const Tournament& t) {
+  ordered_json j;
+  j["format"] = kTournamentFormat;
+  j["version"] = kTournamentVersion;
+  j["written_by"] = t.writtenBy;
+  j["name"] = t.name;
+  j["state"] = stageName(t.stage);
+  ordered_json rules;
+  rules["format"] = formatName(t.rules.format);
+  rules["rounds"] = t.rules.rounds;
+  rules["best_of"] = t.rules.bestOf;
+  rules["halve"] = t.rules.halve;
+  rules["seeding"] = seedingName(t.rules.seeding);
+  rules["third_place"] = t.rules.thirdPlace;
+  j["rules"] = std::move(rules);
+  j["fairness"] = fairnessText(t);
+  j["commitment"] = optionalText(t.commitment);
+  j["secret"] = optionalText(t.secret);
+  j["beacon"] = optionalText(t.beacon);
+  j["entries_digest"] = optionalText(t.entriesDigest);
+  j["seed"] = optionalText(t.seed);
+  ordered_json entries = ordered_json::array();
+  for (const Entry& e : t.entries) {
+    ordered_json one = entryJson(e);
+    one["sha256"] = e.sha256;
+    entries.push_back(std::move(one));
+  }
+  j["entries"] = std::move(entries);
+  j["seeds"] = t.seeds;
+  ordered_json matches = ordered_json::array();
+  for (const Match& m : t.matches) {
+    ordered_json one;
+    one["id"] = m.id;
+    one["round"] = m.round;
+    one["bracket"] = m.bracket;
+    one["players"] = {optionalIndex(m.players[0]), optionalIndex(m.players[1])};
+    ordered_json battles = ordered_json::array();
+    for (const BattleRecord& b : m.battles) {
+      ordered_json battle;
+      battle["seed"] = b.seed;
+      battle["player1"] = b.player1;
+      battle["winner"] = optionalIndex(b.winner);
+      battle["turns"] = b.turns;
+      battle["log_sha256"] = b.logSha256;
+      battles.push_back(std::move(battle));
+    }
+    one["battles"] = std::move(battles);
+    one["winner"] = optionalIndex(m.winner);
+    matches.push_back(std::move(one));
+  }
+  j["matches"] = std::move(matches);
+  ordered_json standings = ordered_json::array();
+  for (const Standing& s : t.standings) {
+    ordered_json one;
+    one["rank"] = s.rank;
+    one["entry"] = s.entry;
+    one["points"] = pointsJson(s.points);
+    for (const auto& [name, value] : s.tieBreaks) one[name] = pointsJson(value);
+    standings.push_back(std::move(one));
+  }
+  j["standings"] = std::move(standings);
+  return j;
+}
+
+// --- reading -------------------------------------------------------------------------------
+
+struct Refused {
+  std::string why;
+};
+struct TooDeep {};
+
+[[noreturn]] void refuse(std::string why) { throw Refused{std::move(why)}; }
+
+const ojson& member(const ojson& object, const char* key, const std::string& where) {
+  const auto it = object.find(key);
+  if (it == object.end()) refuse(where + key + " is missing");
+  return *it;
+}
+
+const ojson& arrayAt(const ojson& parent, const char* key, const std::string& where,
+                     std::size_t maxCount) {
+  const ojson& v = member(parent, key, where);
+  if (!v.is_array()) refuse(where + key + " is not a list");
+  if (v.size() > maxCount)
+    refuse(where + key + " holds more than " + std::to_string(maxCount) + " items");
+  return v;
+}
+
+std::int64_t wholeNumber(const ojson& v, const std::string& name, std::int64_t min,
+                         std::int64_t max) {
+  if (!v.is_number_integer()) refuse(name + " is not a whole number");
+  if (v.is_number_unsigned() &&
+      v.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    refuse(name + " is out of range");
+  const auto n = v.get<std::int64_t>();
+  if (n < min || n > max)
+    refuse(name + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
+  return n;
+}
+
+std::int32_t int32At(const ojson& parent, const char* key, const std::string& where,
+                     std::int32_t min = std::numeric_limits<std::int32_t>::min(),
+                     std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
+  return static_cast<std::int32_t>(wholeNumber(member(parent, key, where), where + key, min, max));
+}
+
+bool boolAt(const ojson& parent, const char* key, const std::string& where) {
+  const ojson& v = member(parent, key, where);
+  if (!v.is_boolean()) refuse(where + key + " is not true or false");
+  return v.get<bool>();
+}
+
+std::string checkedText(const ojson& v, const std::string& name) {
+  if (!v.is_string()) refuse(name + " is not a text");
+  const auto& s = v.get_ref<const std::string&>();
+  if (s.size() > kMaxTextBytes)
+    refuse(name + " is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+  return s;
+}
+
+std::string textAt(const ojson& parent, const char* key, const std::string& where) {
+  return checkedText(member(parent, key, where), where + key);
+}
+
+std::optional<std::string> optionalTextAt(const ojson& parent, const char* key,
+                                          const std::string& where) {
+  const ojson& v = member(parent, key, where);
+  if (v.is_null()) return std::nullopt;
+  return checkedText(v, where + key);
+}
+
+std::optional<std::string> hashAt(const ojson& parent, const char* key, const std::string& where) {
+  std::optional<std::string> h = optionalTextAt(parent, key, where);
+  if (!h) return h;
+  if (h->size() != 64 || !hexBytes(*h)) refuse(where + key + " is not 64 hexadecimal digits");
+  std::transform(h->begin(), h->end(), h->begin(), [](char ch) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  });
+  return h;
+}
+
+std::optional<int> indexAt(const ojson& v, const std::string& name, std::size_t entries) {
+  if (v.is_null()) return std::nullopt;
+  return static_cast<int>(wholeNumber(v, name, 0, static_cast<std::int64_t>(entries) - 1));
+}
+
+double pointsAt(const ojson& v, const std::string& name) {
+  if (!v.is_number()) refuse(name + " is not a number");
+  const double d = v.get<double>();
+  if (!(d >= -1e9 && d <= 1e9)) refuse(name + " is out of range");
+  return d;
+}
+
+Entry readEntry(const ojson& e, const std::string& where) {
+  if (!e.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  Entry out;
+  out.file = textAt(e, "file", where);
+  if (out.file.find('/') != std::string::npos || out.file.find('\0') != std::string::npos)
+    refuse(where + "file is not a bare file name");
+  out.storedName = textAt(e, "name", where);
+  Combatant& r = out.record;
+  r.name = out.file + "の" + out.storedName;
+  r.level = int32At(e, "level", where);
+  if (r.level == 0) refuse(where + "level is 0: no character");
+  r.portrait = int32At(e, "picture", where);
+  const ojson& parts = arrayAt(e, "parts", where, kParts);
+  if (parts.size() != kParts) refuse(where + "parts does not hold " + std::to_string(kParts));
+  for (std::size_t p = 0; p < kParts; ++p) {
+    const std::string at = where + "parts[" + std::to_string(p) + "].";
+    if (!parts[p].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.hp[p] = int32At(parts[p], "hp", at);
+    r.attack[p] = int32At(parts[p], "ofe", at);
+    r.defence[p] = int32At(parts[p], "def", at);
+  }
+  const ojson& moves = arrayAt(e, "moves", where, kMoves);
+  if (moves.size() != kMoves) refuse(where + "moves does not hold " + std::to_string(kMoves));
+  for (std::size_t m = 0; m < kMoves; ++m) {
+    const std::string at = where + "moves[" + std::to_string(m) + "].";
+    if (!moves[m].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.moveNames[m] = textAt(moves[m], "text", at);
+    r.movePower[m] = int32At(moves[m], "power", at);
+  }
+  const std::optional<std::string> h = hashAt(e, "sha256", where);
+  if (!h) refuse(where + "sha256 is missing");
+  out.sha256 = *h;
+  return out;
+}
+
+Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
+  if (!m.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  Match out;
+  out.id = textAt(m, "id", where);
+  out.round = int32At(m, "round", where, 0, 1 << 16);
+  out.bracket = textAt(m, "bracket", where);
+  const ojson& players = arrayAt(m, "players", where, 2);
+  if (players.size() != 2) refuse(where + "players does not hold 2");
+  for (std::size_t s = 0; s < 2; ++s)
+    out.players[s] = indexAt(players[s], where + "players[" + std::to_string(s) + "]", entries);
+  // A match of best of 7 that is level plays at most 7 more.
+  const ojson& battles = arrayAt(m, "battles", where, 14);
+  for (std::size_t k = 0; k < battles.size(); ++k) {
+    const std::string at = where + "battles[" + std::to_string(k) + "].";
+    const ojson& b = battles[k];
+    if (!b.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    BattleRecord r;
+    const ojson& seed = member(b, "seed", at);
+    if (!seed.is_number_unsigned()) refuse(at + "seed is not a whole number from 0 to 2^64-1");
+    r.seed = seed.get<std::uint64_t>();
+    const std::optional<int> p1 = indexAt(member(b, "player1", at), at + "player1", entries);
+    if (!p1) refuse(at + "player1 is null");
+    r.player1 = *p1;
+    r.winner = indexAt(member(b, "winner", at), at + "winner", entries);
+    r.turns = int32At(b, "turns", at, 0);
+    const std::optional<std::string> h = hashAt(b, "log_sha256", at);
+    if (!h) refuse(at + "log_sha256 is null");
+    r.logSha256 = *h;
+    out.battles.push_back(std::move(r));
+  }
+  out.winner = indexAt(member(m, "winner", where), where + "winner", entries);
+  return out;
+}
+
+Tournament readTournament(const ojson& root) {
+  if (!root.is_object()) refuse("not a tournament: the document is not a JSON object");
+  const ojson& format = member(root, "format", "");
+  if (!format.is_string() || format.get_ref<const std::string&>() != kTournamentFormat)
+    refuse("not a tournament: format is not \"" + std::string(kTournamentFormat) + "\"");
+  const ojson& version = member(root, "version", "");
+  if (!version.is_number_integer()) refuse("version is not a whole number");
+  if (version.is_number_unsigned() && version.get<std::uint64_t>() > kTournamentVersion)
+    refuse("written by a newer version of momiru-battle (tournament version " + version.dump() +
+           "; this one reads version " + std::to_string(kTournamentVersion) + ")");
+  if (version.get<std::int64_t>() != kTournamentVersion)
+    refuse("unknown tournament version " + version.dump());
+
+  Tournament t;
+  t.writtenBy = textAt(root, "written_by", "");
+  t.name = textAt(root, "name", "");
+  const std::string state = textAt(root, "state", "");
+  if (state == "open") {
+    t.stage = Stage::Open;
+  } else if (state == "closed") {
+    t.stage = Stage::Closed;
+  } else if (state == "finished") {
+    t.stage = Stage::Finished;
+  } else {
+    refuse("state is not open, closed or finished");
+  }
+  const ojson& rules = member(root, "rules", "");
+  if (!rules.is_object()) refuse("rules is not an object");
+  const auto f = formatFromName(textAt(rules, "format", "rules."));
+  if (!f) refuse("rules.format is not single, double, round-robin or swiss");
+  t.rules.format = *f;
+  t.rules.rounds = int32At(rules, "rounds", "rules.", 0, kMaxSwissRounds);
+  t.rules.bestOf = int32At(rules, "best_of", "rules.", 1, 7);
+  if (t.rules.bestOf % 2 == 0) refuse("rules.best_of is not 1, 3, 5 or 7");
+  t.rules.halve = boolAt(rules, "halve", "rules.");
+  const auto s = seedingFromName(textAt(rules, "seeding", "rules."));
+  if (!s) refuse("rules.seeding is not draw, listed or strength");
+  t.rules.seeding = *s;
+  t.rules.thirdPlace = boolAt(rules, "third_place", "rules.");
+  if (t.rules.format == Format::RoundRobin && t.rules.rounds != 1 && t.rules.rounds != 2)
+    refuse("rules.rounds of a round robin is not 1 or 2");
+
+  t.commitment = hashAt(root, "commitment", "");
+  t.secret = hashAt(root, "secret", "");
+  t.beacon = optionalTextAt(root, "beacon", "");
+  t.entriesDigest = hashAt(root, "entries_digest", "");
+  t.seed = hashAt(root, "seed", "");
+
+  const ojson& entries = arrayAt(root, "entries", "", kMaxEntries);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    t.entries.push_back(readEntry(entries[i], "entries[" + std::to_string(i) + "]."));
+  const std::size_t n = t.entries.size();
+  if (t.rules.format == Format::RoundRobin && n > kMaxRoundRobinEntries)
+    refuse("a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries");
+  const ojson& seeds = arrayAt(root, "seeds", "", kMaxEntries);
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const auto e = indexAt(seeds[i], "seeds[" + std::to_string(i) + "]", n);
+    if (!e) refuse("seeds[" + std::to_string(i) + "] is null");
+    t.seeds.push_back(*e);
+  }
+  const ojson& matches = arrayAt(root, "matches", "", kMaxMatches);
+  for (std::size_t i = 0; i < matches.size(); ++i)
+    t.matches.push_back(readMatch(matches[i], "matches[" + std::to_string(i) + "].", n));
+  const ojson& standings = arrayAt(root, "standings", "", kMaxEntries);
+  for (std::size_t i = 0; i < standings.size(); ++i) {
+    const std::string at = "standings[" + std::to_string(i) + "].";
+    const ojson& row = standings[i];
+    if (!row.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    if (row.size() > 16) refuse(at.substr(0, at.size() - 1) + " holds too many keys");
+    Standing st;
+    st.rank = int32At(row, "rank", at, 1, static_cast<std::int32_t>(kMaxEntries));
+    const auto e = indexAt(member(row, "entry", at), at + "entry", n);
+    if (!e) refuse(at + "entry is null");
+    st.entry = *e;
+    st.points = pointsAt(member(row, "points", at), at + "points");
+    for (const auto& [key, value] : row.items()) {
+      if (key == "rank" || key == "entry" || key == "points") continue;
+      if (key.size() > 64) refuse(at + " holds a key longer than 64 bytes");
+      st.tieBreaks.emplace_back(key, pointsAt(value, at + key));
+    }
+    t.standings.push_back(std::move(st));
+  }
+  return t;
+}
+
+// The JSON of a page's tournament element, or the text itself when it is no page.
+std::optional<std::string_view> tournamentText(std::string_view text, std::string* error) {
+  std::size_t start = 0;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
+  while (start < text.size() && std::strchr(" \t\r\n", text[start]) != nullptr) ++start;
+  if (start >= text.size() || text[start] != '<') return text;
+  const std::size_t open = text.find(kPageScript, start);
+  if (open == std::string_view::npos) {
+    if (error) *error = "not a tournament: a page that carries none";
+    return std::nullopt;
+  }
+  if (text.find(kPageScript, open + 1) != std::string_view::npos) {
+    if (error) *error = "the page carries more than one tournament";
+    return std::nullopt;
+  }
+  // An element inside a comment is not what a browser shows: refuse rather than guess.
+  const std::size_t comment = text.rfind("<!--", open);
+  if (comment != std::string_view::npos) {
+    const std::size_t closed = text.find("-->", comment + 4);
+    if (closed == std::string_view::npos || closed > open) {
+      if (error) *error = "the page's tournament is inside a comment";
+      return std::nullopt;
+    }
+  }
+  const std::size_t begin = open + kPageScript.size();
+  const std::size_t end = text.find(kScriptEnd, begin);
+  if (end == std::string_view::npos) {
+    if (error) *error = "the tournament in the page is cut off";
+    return std::nullopt;
+  }
+  return text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+std::string_view formatName(Format f) {
+  switch (f) {
+    case Format::Double:
+      return "double";
+    case Format::RoundRobin:
+      return "round-robin";
+    case Format::Swiss:
+      return "swiss";
+    case Format::Single:
+      break;
+  }
+  return "single";
+}
+
+std::string_view seedingName(Seeding s) {
+  switch (s) {
+    case Seeding::Listed:
+      return "listed";
+    case Seeding::Strength:
+      return "strength";
+    case Seeding::Draw:
+      break;
+  }
+  return "draw";
+}
+
+std::string_view stageName(Stage s) {
+  switch (s) {
+    case Stage::Closed:
+      return "closed";
+    case Stage::Finished:
+      return "finished";
+    case Stage::Open:
+      break;
+  }
+  return "open";
+}
+
+std::optional<Format> formatFromName(std::string_view name) {
+  for (const Format f : {Format::Single, Format::Double, Format::RoundRobin, Format::Swiss})
+    if (formatName(f) == name) return f;
+  return std::nullopt;
+}
+
+std::optional<Seeding> seedingFromName(std::string_view name) {
+  for (const Seeding s : {Seeding::Draw, Seeding::Listed, Seeding::Strength})
+    if (seedingName(s) == name) return s;
+  return std::nullopt;
+}
+
+std::string sha256Hex(std::string_view bytes) { return hexOf(rawSha256(bytes)); }
+
+std::optional<std::string> hexBytes(std::string_view hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(hex.size() / 2);
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = digit(hex[i]);
+    const int lo = digit(hex[i + 1]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out += static_cast<char>(hi * 16 + lo);
+  }
+  return out;
+}
+
+std::optional<std::string> randomSecret() {
+  std::string bytes(32, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::getrandom(bytes.data() + got, bytes.size() - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  return hexOf(bytes);
+}
+
+std::string commitmentOf(const std::string& secretHex) {
+  return sha256Hex(hexBytes(secretHex).value_or(std::string()));
+}
+
+std::string entryCanonical(const Entry& e) {
+  return entryJson(e).dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+}
+
+Entry makeEntry(const std::string& file, const Combatant& record) {
+  Entry e;
+  e.file = validUtf8(file);
+  std::replace(e.file.begin(), e.file.end(), '\0', '_');
+  e.record = record;
+  // The game names a record "<file>の<stored name>"; the stored name is what follows.
+  const std::string prefix = file + "の";
+  e.storedName = validUtf8(record.name.compare(0, prefix.size(), prefix) == 0
+                               ? record.name.substr(prefix.size())
+                               : record.name);
+  e.record.name = e.file + "の" + e.storedName;
+  for (std::string& move : e.record.moveNames) move = validUtf8(move);
+  e.sha256 = sha256Hex(entryCanonical(e));
+  return e;
+}
+
+std::string entriesDigestOf(const std::vector<Entry>& entries) {
+  std::vector<std::string> hashes;
+  hashes.reserve(entries.size());
+  for (const Entry& e : entries) hashes.push_back(e.sha256);
+  std::sort(hashes.begin(), hashes.end());
+  std::string all;
+  for (const std::string& h : hashes) all += h + "\n";
+  return sha256Hex(all);
+}
+
+std::string tournamentSeedOf(const std::string& secretHex, const std::string& digestHex,
+                             const std::optional<std::string>& beacon) {
+  return sha256Hex(hexBytes(secretHex).value_or("") + hexBytes(digestHex).value_or("") +
+                   beacon.value_or(""));
+}
+
+std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId, int k) {
+  const std::string digest =
+      rawSha256(seedHex + ":" + std::string(matchId) + ":" + std::to_string(k));
+  std::uint64_t v = 0;
+  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | static_cast<unsigned char>(digest[i]);
+  return v;
+}
+
+std::string fairnessText(const Tournament& t) {
+  if (!t.commitment)
+    return "コミットメントのない簡易大会です。主催者は抽選をやり直して結果を選ぶことができました。";
+  if (t.beacon)
+    return "秘密の値は参加締め切り前にコミットメントで固定され、締め切り後に公開されたビーコンと"
+           "組み合わされています。誰も結果を選ぶことはできませんでした。";
+  return "秘密の値は参加締め切り前にコミットメントで固定されていますが、ビーコンがありません。"
+         "主催者は自分の参加者の変種を試して抽選を選ぶことができました。";
+}
+
+std::string tournamentJson(const Tournament& t) {
+  return tournamentObject(t).dump(1, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string tournamentJsonForPage(const Tournament& t) {
+  const std::string text =
+      tournamentObject(t).dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '<') {
+      out += "\\u003c";
+    } else if (c == '>') {
+      out += "\\u003e";
+    } else if (c == '&') {
+      out += "\\u0026";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::optional<Tournament> parseTournament(std::string_view text, std::string* error) {
+  if (text.size() > kTournamentMaxBytes) {
+    if (error) *error = "larger than " + std::to_string(kTournamentMaxBytes) + " bytes";
+    return std::nullopt;
+  }
+  const std::optional<std::string_view> body = tournamentText(text, error);
+  if (!body) return std::nullopt;
+  const ojson::parser_callback_t depthLimit = [](int depth, ojson::parse_event_t event, ojson&) {
+    if ((event == ojson::parse_event_t::object_start ||
+         event == ojson::parse_event_t::array_start) &&
+        depth >= kMaxDepth)
+      throw TooDeep{};
+    return true;
+  };
+  try {
+    const ojson root = ojson::parse(body->begin(), body->end(), depthLimit);
+    return readTournament(root);
+  } catch (const TooDeep&) {
+    if (error) *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
+  } catch (const nlohmann::json::parse_error& e) {
+    if (error) *error = "not JSON, or cut off (at byte " + std::to_string(e.byte) + ")";
+  } catch (const Refused& r) {
+    if (error) *error = r.why;
+  } catch (const nlohmann::json::exception&) {
+    if (error) *error = "not a tournament";
+  }
+  return std::nullopt;
+}
+
+std::optional<Tournament> readTournamentFile(const std::filesystem::path& file,
+                                             std::string* error) {
+  errno = 0;
+  InputFile in(file);
+  switch (in.status()) {
+    case InputFile::Status::Open:
+      break;
+    case InputFile::Status::Folder:
+      if (error) *error = "a folder, not a tournament file";
+      return std::nullopt;
+    case InputFile::Status::NotRegular:
+      if (error) *error = "not a regular file";
+      return std::nullopt;
+    case InputFile::Status::CannotOpen:
+      if (error) *error = std::string("cannot be opened: ") + std::strerror(errno);
+      return std::nullopt;
+  }
+  std::string text;
+  char chunk[16384];
+  while (text.size() <= kTournamentMaxBytes) {
+    const std::streamsize n = in.sgetn(chunk, sizeof chunk);
+    if (n <= 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  if (text.size() > kTournamentMaxBytes) {
+    if (error) *error = "larger than " + std::to_string(kTournamentMaxBytes) + " bytes";
+    return std::nullopt;
+  }
+  return parseTournament(text, error);
+}
+
+bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
+                   std::string* error) {
+  errno = 0;
+  AtomicFile out(file);
+  if (out.created() && (mustBeNew ? out.commitNew(text) : out.commit(text))) return true;
+  if (error) {
+    *error = pathToUtf8(file) + ": cannot be written";
+    if (errno == EEXIST) {
+      *error += ": it exists already";
+    } else if (errno != 0) {
+      *error += std::string(": ") + std::strerror(errno);
+    }
+  }
+  return false;
+}
+
+}  // namespace momiru::report

@@ -1,0 +1,182 @@
+// A tournament a player hosts: the registered entries, the rules, a draw fixed by a committed
+// secret, every match and battle, and the standings. Kept as one UTF-8 JSON object,
+// *.momiru-tournament, which anyone can check battle by battle.
+//
+// A tournament file is a stranger's file: reading one caps its size, never blocks, bounds nesting,
+// lengths and counts, and range-checks every value before anything is built from it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "data/game_state.h"
+
+namespace momiru::report {
+
+inline constexpr std::string_view kTournamentFormat = "momiru-tournament";
+inline constexpr std::int32_t kTournamentVersion = 1;
+inline constexpr std::string_view kTournamentExtension = ".momiru-tournament";
+inline constexpr std::string_view kSecretExtension = ".momiru-secret";
+inline constexpr std::size_t kTournamentMaxBytes = 64u << 20;
+inline constexpr std::size_t kMaxTextBytes = 4096;
+inline constexpr std::size_t kMinEntries = 2;
+inline constexpr std::size_t kMaxEntries = 1024;
+// Every pair plays: a larger field would give matches by the hundred thousand.
+inline constexpr std::size_t kMaxRoundRobinEntries = 256;
+inline constexpr int kMaxSwissRounds = 64;
+inline constexpr std::size_t kMaxMatches = 1u << 17;
+
+enum class Format { Single, Double, RoundRobin, Swiss };
+enum class Seeding { Draw, Listed, Strength };
+enum class Stage { Open, Closed, Finished };
+
+std::string_view formatName(Format f);
+std::string_view seedingName(Seeding s);
+std::string_view stageName(Stage s);
+std::optional<Format> formatFromName(std::string_view name);
+std::optional<Seeding> seedingFromName(std::string_view name);
+
+struct TournamentRules {
+  Format format = Format::Single;
+  int rounds = 0;  // Swiss rounds, or round-robin cycles (1 single, 2 double); 0 elsewhere
+  int bestOf = 1;  // 1, 3, 5 or 7
+  bool halve = false;
+  Seeding seeding = Seeding::Draw;
+  bool thirdPlace = false;  // single elimination only
+};
+
+// One registered record: its base file name, the name stored in it, and the record as the game
+// registers it (its name is file + "の" + stored name).
+struct Entry {
+  std::string file;
+  std::string storedName;
+  Combatant record;
+  std::string sha256;  // of the canonical form, entryCanonical()
+};
+
+struct BattleRecord {
+  std::uint64_t seed = 0;
+  int player1 = 0;            // the entry on the left; the other acts first
+  std::optional<int> winner;  // an entry, or nothing for a draw or an unfinished battle
+  std::int32_t turns = 0;
+  std::string logSha256;
+  bool operator==(const BattleRecord&) const = default;
+};
+
+struct Match {
+  std::string id;
+  int round = 0;
+  std::string bracket;                        // winners, losers, final, third-place, league, swiss
+  std::array<std::optional<int>, 2> players;  // entries; nothing for a bye
+  std::vector<BattleRecord> battles;
+  std::optional<int> winner;  // nothing for a drawn match
+  bool operator==(const Match&) const = default;
+};
+
+struct Standing {
+  int rank = 0;
+  int entry = 0;
+  double points = 0;
+  std::vector<std::pair<std::string, double>> tieBreaks;  // by name, in the order they apply
+  bool operator==(const Standing&) const = default;
+};
+
+struct Tournament {
+  std::string writtenBy;
+  std::string name;
+  TournamentRules rules;
+  Stage stage = Stage::Open;
+  std::optional<std::string> commitment;  // hex SHA-256 of the secret
+  std::optional<std::string> secret;      // hex, 32 bytes, once revealed
+  std::optional<std::string> beacon;
+  std::optional<std::string> entriesDigest;
+  std::optional<std::string> seed;  // hex SHA-256
+  std::vector<Entry> entries;
+  std::vector<int> seeds;  // entries in seeding order, best first
+  std::vector<Match> matches;
+  std::vector<Standing> standings;
+};
+
+// --- hashing and the draw -------------------------------------------------------------------
+
+// Lower-case hex SHA-256 of `bytes`.
+std::string sha256Hex(std::string_view bytes);
+// The bytes of lower-case or upper-case hex text, or nothing when it is not hex of even length.
+std::optional<std::string> hexBytes(std::string_view hex);
+
+// 32 bytes from the system's random source (getrandom(2)); nothing when it fails.
+std::optional<std::string> randomSecret();
+// The commitment to a hex secret: SHA-256 of its 32 bytes.
+std::string commitmentOf(const std::string& secretHex);
+// The compact JSON the entry's hash is taken of, and the entry's hash.
+std::string entryCanonical(const Entry& e);
+Entry makeEntry(const std::string& file, const Combatant& record);
+// SHA-256 over the entries' hashes sorted, each followed by a line feed.
+std::string entriesDigestOf(const std::vector<Entry>& entries);
+// SHA-256(secret bytes ‖ digest bytes ‖ beacon's UTF-8 bytes).
+std::string tournamentSeedOf(const std::string& secretHex, const std::string& digestHex,
+                             const std::optional<std::string>& beacon);
+// Battle `k` (from 1) of match `matchId`: the first 8 bytes, big-endian, of
+// SHA-256(seed hex ‖ ":" ‖ match id ‖ ":" ‖ k).
+std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId, int k);
+
+// What this tournament guarantees, in plain Japanese.
+std::string fairnessText(const Tournament& t);
+
+// --- the file -------------------------------------------------------------------------------
+
+std::string tournamentJson(const Tournament& t);
+// The JSON as it may stand in a <script> element of a page that is also XML.
+std::string tournamentJsonForPage(const Tournament& t);
+// A tournament from its JSON, or from a page's <script type="application/json"
+// id="momiru-tournament"> element (one only, and not inside a comment).
+std::optional<Tournament> parseTournament(std::string_view text, std::string* error);
+std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, std::string* error);
+// Written atomically; `mustBeNew` refuses to replace an existing file.
+bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
+                   std::string* error);
+
+// --- playing --------------------------------------------------------------------------------
+
+struct RunOptions {
+  unsigned threads = 1;
+  std::function<void(std::size_t done, std::size_t total)> progress;
+};
+
+// The entries in seeding order for the tournament's seed and rules.
+std::vector<int> seedOrder(const Tournament& t, const RunOptions& options = {});
+
+// One Swiss round's pairs, first player first, and the entry given the bye. `ranked` lists the
+// entries in standing order; `met` tells whether two entries have met; `hadBye` whether an entry
+// has had a bye; `firsts` how often an entry has been a match's first player; `points` in half
+// points. Nothing when no pairing without a repeat exists.
+struct SwissRound {
+  std::vector<std::array<int, 2>> pairs;
+  std::optional<int> bye;
+};
+std::optional<SwissRound> pairSwissRound(const std::vector<int>& ranked,
+                                         const std::vector<int>& halfPoints,
+                                         const std::function<bool(int, int)>& met,
+                                         const std::vector<bool>& hadBye,
+                                         const std::vector<int>& firsts);
+
+// Plays the whole tournament from t.seed: fills seeds, matches and standings. Throws
+// std::runtime_error when it cannot (a Swiss round that cannot be paired), std::bad_alloc when
+// memory runs out.
+void playTournament(Tournament& t, const RunOptions& options = {});
+
+// The standings from the matches played.
+std::vector<Standing> computeStandings(const Tournament& t);
+
+// Plays `t` again from its secret, entries and beacon and names the first thing that differs
+// from what it records; nothing when everything agrees.
+std::optional<std::string> verifyTournament(const Tournament& t, const RunOptions& options = {});
+
+}  // namespace momiru::report

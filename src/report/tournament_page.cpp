@@ -1,0 +1,291 @@
+// The tournament page: one self-contained page in Japanese with the bracket as SVG, the tables,
+// the standings, every match and battle, the entries with their portraits, and the tournament
+// file itself, so that verify and the game read the page as the tournament.
+#include "report/tournament_page.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "data/text_safety.h"
+#include "report/battle_page.h"
+
+namespace momiru::report {
+
+namespace {
+
+using momiru::escapeMarkup;
+
+std::string formatJapanese(Format f) {
+  switch (f) {
+    case Format::Double:
+      return "ダブルエリミネーション";
+    case Format::RoundRobin:
+      return "総当たり";
+    case Format::Swiss:
+      return "スイス式";
+    case Format::Single:
+      break;
+  }
+  return "シングルエリミネーション";
+}
+
+// "#3 name": the number tells entries with equal names apart.
+std::string entryMarkup(const Tournament& t, const std::optional<int>& e) {
+  if (!e) return "<span class=\"bye\">不戦勝</span>";
+  const Entry& entry = t.entries[static_cast<std::size_t>(*e)];
+  return "<span class=\"no\">#" + std::to_string(*e) + "</span> " + markupName(entry.storedName);
+}
+
+// The same as plain SVG text: the number and the name, cut to fit a box.
+std::string entrySvgText(const Tournament& t, const std::optional<int>& e) {
+  if (!e) return "不戦勝";
+  const Entry& entry = t.entries[static_cast<std::size_t>(*e)];
+  std::string name = momiru::plainName(entry.storedName);
+  // At most 12 characters of the name.
+  std::size_t chars = 0;
+  std::size_t cut = 0;
+  while (cut < name.size() && chars < 12) {
+    ++cut;
+    while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) ++cut;
+    ++chars;
+  }
+  if (cut < name.size()) name = name.substr(0, cut) + "…";
+  return "#" + std::to_string(*e) + " " + escapeMarkup(name);
+}
+
+// The tie-breaks' names as the page's column heads.
+std::string tieBreakHead(const std::string& name) {
+  static const std::map<std::string, std::string> kHeads = {
+      {"buchholz", "ブッフホルツ"},
+      {"median_buchholz", "メディアン・ブッフホルツ"},
+      {"sonneborn_berger", "ゾンネボルン・ベルガー"},
+      {"head_to_head", "直接対決"},
+      {"match_wins", "試合勝数"},
+      {"battle_difference", "勝敗差"},
+      {"draw_order", "抽選順"},
+      {"last_place", "同順位の下限"}};
+  const auto it = kHeads.find(name);
+  return it == kHeads.end() ? escapeMarkup(name) : it->second;
+}
+
+std::string points(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// One bracket as columns of match boxes, a column a round, each match centred between the two
+// that feed it.
+std::string bracketSvg(const Tournament& t, const std::set<std::string>& brackets,
+                       const std::string& title) {
+  std::map<int, std::vector<const Match*>> rounds;
+  for (const Match& m : t.matches)
+    if (brackets.count(m.bracket) != 0) rounds[m.round].push_back(&m);
+  if (rounds.empty()) return {};
+  std::size_t tallest = 0;
+  for (const auto& [r, ms] : rounds) tallest = std::max(tallest, ms.size());
+  constexpr int kBoxW = 190, kBoxH = 36, kGapX = 30, kRowH = 44;
+  const int width = static_cast<int>(rounds.size()) * (kBoxW + kGapX) + 10;
+  const int height = static_cast<int>(tallest) * kRowH + 30;
+  std::string out = "<h3>" + title +
+                    "</h3>\n<svg class=\"bracket\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    std::to_string(width) + "\" height=\"" + std::to_string(height) +
+                    "\" role=\"img\" aria-label=\"" + title + "\">\n";
+  int column = 0;
+  for (const auto& [round, ms] : rounds) {
+    const int x = 5 + column * (kBoxW + kGapX);
+    out += "<text x=\"" + std::to_string(x) + "\" y=\"14\" class=\"head\">" +
+           std::to_string(round) + "回戦</text>\n";
+    const double slot = static_cast<double>(height - 24) / static_cast<double>(ms.size());
+    for (std::size_t j = 0; j < ms.size(); ++j) {
+      const Match& m = *ms[j];
+      const int y = 20 + static_cast<int>(slot * (static_cast<double>(j) + 0.5)) - kBoxH / 2;
+      out += "<g><title>" + escapeMarkup(m.id) + "</title><rect x=\"" + std::to_string(x) +
+             "\" y=\"" + std::to_string(y) + "\" width=\"" + std::to_string(kBoxW) +
+             "\" height=\"" + std::to_string(kBoxH) + "\"/>";
+      for (std::size_t s = 0; s < 2; ++s) {
+        const bool won = m.winner && m.players[s] == m.winner;
+        out += "<text x=\"" + std::to_string(x + 4) + "\" y=\"" +
+               std::to_string(y + 14 + static_cast<int>(s) * 16) + "\"" +
+               (won ? " class=\"won\"" : "") + ">" + entrySvgText(t, m.players[s]) + "</text>";
+      }
+      if (column > 0)
+        out += "<line x1=\"" + std::to_string(x - kGapX) + "\" y1=\"" +
+               std::to_string(y + kBoxH / 2) + "\" x2=\"" + std::to_string(x) + "\" y2=\"" +
+               std::to_string(y + kBoxH / 2) + "\"/>";
+      out += "</g>\n";
+    }
+    ++column;
+  }
+  return out + "</svg>\n";
+}
+
+std::string fairnessSection(const Tournament& t) {
+  std::string out = "<section><h2>公正さ</h2>\n<p>" + escapeMarkup(fairnessText(t)) + "</p>\n<dl>";
+  const auto row = [&out](const char* key, const std::optional<std::string>& v) {
+    out += "<dt>" + std::string(key) + "</dt><dd><code>" +
+           (v ? "<bdi>" + escapeMarkup(*v) + "</bdi>" : std::string("なし")) + "</code></dd>";
+  };
+  row("コミットメント", t.commitment);
+  row("参加者ダイジェスト", t.entriesDigest);
+  row("秘密の値", t.secret);
+  row("ビーコン", t.beacon);
+  row("大会シード", t.seed);
+  return out +
+         "</dl>\n<p>確かめ方: <code>momiru-lab tournament verify "
+         "このページ.html</code></p></section>\n";
+}
+
+std::string standingsSection(const Tournament& t) {
+  if (t.standings.empty()) return {};
+  std::string out =
+      "<section><h2>順位</h2>\n<table><thead><tr><th>順位</th><th>参加者</th><th>点</th>";
+  for (const auto& [name, v] : t.standings.front().tieBreaks)
+    out += "<th>" + tieBreakHead(name) + "</th>";
+  out += "</tr></thead><tbody>\n";
+  for (const Standing& s : t.standings) {
+    out += "<tr><td>" + std::to_string(s.rank) + "</td><td>" + entryMarkup(t, s.entry) +
+           "</td><td>" + points(s.points) + "</td>";
+    for (const auto& [name, v] : s.tieBreaks) out += "<td>" + points(v) + "</td>";
+    out += "</tr>\n";
+  }
+  return out + "</tbody></table></section>\n";
+}
+
+// A cross table: one row an entry, one column an opponent; ○ won, ● lost, △ drawn.
+std::string crossTable(const Tournament& t) {
+  const std::size_t n = t.entries.size();
+  std::vector<std::string> cell(n * n);
+  for (const Match& m : t.matches) {
+    if (!m.players[0] || !m.players[1]) continue;
+    const auto a = static_cast<std::size_t>(*m.players[0]);
+    const auto b = static_cast<std::size_t>(*m.players[1]);
+    const char* forA = !m.winner ? "△" : (*m.winner == *m.players[0] ? "○" : "●");
+    const char* forB = !m.winner ? "△" : (*m.winner == *m.players[1] ? "○" : "●");
+    cell[a * n + b] += forA;
+    cell[b * n + a] += forB;
+  }
+  std::string out = "<section><h2>対戦表</h2>\n<table class=\"cross\"><thead><tr><th></th>";
+  for (std::size_t j = 0; j < n; ++j) out += "<th>#" + std::to_string(j) + "</th>";
+  out += "</tr></thead><tbody>\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    out += "<tr><th>" + entryMarkup(t, static_cast<int>(i)) + "</th>";
+    for (std::size_t j = 0; j < n; ++j)
+      out += "<td>" + (i == j ? std::string("—") : cell[i * n + j]) + "</td>";
+    out += "</tr>\n";
+  }
+  return out + "</tbody></table></section>\n";
+}
+
+std::string matchesSection(const Tournament& t, bool byRound) {
+  std::string out = std::string("<section><h2>") + (byRound ? "ラウンドごとの対戦" : "全試合") +
+                    "</h2>\n<table class=\"matches\"><thead><tr><th>試合</th><th>先</th><th>後</th>"
+                    "<th>各戦 (勝者・手数)</th><th>勝者</th></tr></thead><tbody>\n";
+  int round = -1;
+  std::string bracket;
+  for (const Match& m : t.matches) {
+    if (byRound && (m.round != round || m.bracket != bracket))
+      out += "<tr class=\"round\"><th colspan=\"5\">第" + std::to_string(m.round) +
+             "ラウンド</th></tr>\n";
+    round = m.round;
+    bracket = m.bracket;
+    std::string battles;
+    for (std::size_t k = 0; k < m.battles.size(); ++k) {
+      const BattleRecord& b = m.battles[k];
+      battles += (k ? "、" : "") +
+                 std::string(b.winner ? "#" + std::to_string(*b.winner) : "引き分け") + "・" +
+                 std::to_string(b.turns) + "手";
+    }
+    out += "<tr><td>" + escapeMarkup(m.id) + "</td><td>" + entryMarkup(t, m.players[0]) +
+           "</td><td>" + entryMarkup(t, m.players[1]) + "</td><td>" + battles + "</td><td>" +
+           (m.winner ? entryMarkup(t, m.winner) : std::string("引き分け")) + "</td></tr>\n";
+  }
+  return out + "</tbody></table></section>\n";
+}
+
+// Each portrait once, as a class in the style sheet; the entries name the class.
+std::string portraitStyles(const Tournament& t, const report::BattlePageOptions& options) {
+  std::set<std::int32_t> used;
+  for (const Entry& e : t.entries) used.insert(e.record.portrait);
+  std::string out;
+  for (const std::int32_t p : used) {
+    const std::string uri = report::portraitUri(p, options);
+    if (!uri.empty())
+      out += ".pic" + std::to_string(p) + " { background-image: url(" + uri + "); }\n";
+  }
+  return out;
+}
+
+std::string entriesSection(const Tournament& t) {
+  std::string out = "<section><h2>参加者</h2>\n<ul class=\"entries\">\n";
+  for (std::size_t i = 0; i < t.entries.size(); ++i) {
+    const Entry& e = t.entries[i];
+    out += "<li><div class=\"pic pic" + std::to_string(e.record.portrait) +
+           "\" role=\"img\" aria-label=\"" + escapeMarkup(plainName(e.storedName)) + "\"></div>" +
+           entryMarkup(t, static_cast<int>(i)) + "<br/><small>" + markupName(e.file) + " Lv" +
+           std::to_string(e.record.level) + "</small></li>\n";
+  }
+  return out + "</ul></section>\n";
+}
+
+}  // namespace
+
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options) {
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"ja\" xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
+      "<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n"
+      "<title>" +
+      escapeMarkup(plainName(t.name)) +
+      "</title>\n<style>\n"
+      "body { font-family: sans-serif; margin: 1em 2em; color: #222; }\n"
+      "table { border-collapse: collapse; margin: .5em 0; }\n"
+      "td, th { border: 1px solid #ccc; padding: 2px 6px; text-align: left; }\n"
+      "tr.round th { background: #eef; }\n"
+      ".cross td { text-align: center; }\n"
+      ".no { color: #666; }\n.bye { color: #999; }\n"
+      "svg.bracket rect { fill: #fff; stroke: #888; }\n"
+      "svg.bracket line { stroke: #888; }\n"
+      "svg.bracket text { font-size: 12px; fill: #333; }\n"
+      "svg.bracket text.won { font-weight: bold; fill: #000; }\n"
+      "svg.bracket text.head { font-weight: bold; }\n"
+      ".scroll { overflow-x: auto; }\n"
+      "ul.entries { list-style: none; padding: 0; display: flex; flex-wrap: wrap; }\n"
+      "ul.entries li { width: 120px; margin: 4px; font-size: 12px; }\n"
+      ".pic { width: 80px; height: 92px; background: #f4f4f4 center / contain no-repeat; }\n" +
+      portraitStyles(t, options) + "</style>\n</head>\n<body>\n<h1>" + markupName(t.name) +
+      "</h1>\n<p>" + formatJapanese(t.rules.format) + "、1試合 " + std::to_string(t.rules.bestOf) +
+      " 戦（過半数を勝った側の勝ち）、参加 " + std::to_string(t.entries.size()) + " 人" +
+      (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
+  out += fairnessSection(t);
+  switch (t.rules.format) {
+    case Format::Single:
+      out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
+             bracketSvg(t, {"winners", "final", "third-place"}, "本戦（最終列は決勝と3位決定戦）") +
+             "</div></section>\n";
+      break;
+    case Format::Double:
+      out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
+             bracketSvg(t, {"winners"}, "勝者側") + bracketSvg(t, {"losers"}, "敗者側") +
+             bracketSvg(t, {"final"}, "グランドファイナル") + "</div></section>\n";
+      break;
+    case Format::RoundRobin:
+      out += crossTable(t);
+      break;
+    case Format::Swiss:
+      break;
+  }
+  out += standingsSection(t);
+  out += matchesSection(t, t.rules.format == Format::Swiss);
+  out += entriesSection(t);
+  out += "<script type=\"application/json\" id=\"momiru-tournament\">" + tournamentJsonForPage(t) +
+         "</script>\n</body>\n</html>\n";
+  return out;
+}
+
+bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
+                         const report::BattlePageOptions& options) {
+  return writeTextFile(file, tournamentPage(t, options), false, error);
+}
+
+}  // namespace momiru::report

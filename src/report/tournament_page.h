@@ -1,0 +1,22 @@
+// The tournament page: one self-contained HTML page in Japanese (no script, no network) with the
+// fairness statement, the bracket as inline SVG, the round-robin cross table or the Swiss rounds,
+// the standings, every match with its battles, and the entries with their portraits, each picture
+// embedded once. It carries the tournament file in a <script type="application/json"
+// id="momiru-tournament"> element, so that the page can be verified and opened as the file.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "report/battle_page.h"
+#include "report/tournament.h"
+
+namespace momiru::report {
+
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options = {});
+
+// Written atomically. False with one line in `error` when it cannot be.
+bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
+                         const report::BattlePageOptions& options = {});
+
+}  // namespace momiru::report

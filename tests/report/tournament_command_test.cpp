@@ -1,0 +1,212 @@
+// momiru-lab tournament run as a program on the committed samples: the host's steps, the secret
+// file, refused entries, verify's exit statuses, and every battle against 'momiru-lab battle'.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "report/tournament.h"
+#include "support/lab_support.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace momiru::testing;
+
+const char* const kSamples[] = {"gansekimaru.dat", "hinotori.dat",  "inazuma.dat", "karappo.dat",
+                                "nenrikibou.dat",  "pochimaru.dat", "rendaa.dat",  "zutsukiya.dat"};
+
+std::string allSamples() {
+  std::string out;
+  for (const char* s : kSamples) out += " " + sample(s);
+  return out;
+}
+
+bool isHash(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+// A tournament of the eight samples made, filled and closed in `dir`; its quoted path.
+std::string hosted(const ScratchDir& dir, const std::string& format, const std::string& more = "") {
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  EXPECT_EQ(lab("tournament new " + t + " --name 'テスト杯' --format " + format + more).status, 0);
+  EXPECT_EQ(lab("tournament add " + t + allSamples()).status, 0);
+  EXPECT_EQ(lab("tournament close " + t).status, 0);
+  return t;
+}
+
+TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  const LabRun made = lab("tournament new " + t + " --name 'テスト杯' --format swiss --best-of 3");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(isHash(made.out)) << made.out;
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "t.momiru-secret").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const std::string secret = readFile(dir / "t.momiru-secret");
+  // Neither file is ever replaced by another new.
+  EXPECT_EQ(lab("tournament new " + t + " --name x --format single").status, 1);
+  EXPECT_EQ(lab("tournament new " + quoted(dir / "u.momiru-tournament") +
+                " --name x --format single --secret-file " + quoted(dir / "t.momiru-secret"))
+                .status,
+            1);
+  EXPECT_EQ(readFile(dir / "t.momiru-secret"), secret);
+  EXPECT_FALSE(std::filesystem::exists(dir / "u.momiru-tournament"));
+
+  // Running before the entries close is refused.
+  EXPECT_EQ(lab("tournament run " + t).status, 1);
+  const LabRun added = lab("tournament add " + t + allSamples());
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_NE(added.out.find("#0 ガンセキ丸 (gansekimaru.dat)\n"), std::string::npos) << added.out;
+  const LabRun closed = lab("tournament close " + t);
+  ASSERT_EQ(closed.status, 0) << closed.err;
+  EXPECT_TRUE(isHash(closed.out));
+  EXPECT_EQ(lab("tournament add " + t + " " + sample("pochimaru.dat")).status, 1);
+
+  const std::string page = quoted(dir / "cup.html");
+  const LabRun ran =
+      lab("tournament run " + t + " --beacon 'draw 2026-12-08: 4 8 15' --html " + page);
+  ASSERT_EQ(ran.status, 0) << ran.err;
+  EXPECT_NE(ran.out.find("standings"), std::string::npos);
+  for (const std::string& file : {t, page}) {
+    const LabRun verified = lab("tournament verify " + file);
+    EXPECT_EQ(verified.status, 0) << verified.err;
+  }
+  EXPECT_EQ(lab("tournament run " + t).status, 1);
+
+  const Json j = parseJson(lab("tournament show " + t + " --json").out);
+  EXPECT_EQ(j["format"], "momiru-tournament");
+  EXPECT_EQ(j["secret"], secret.substr(0, 64));
+  EXPECT_EQ(j["beacon"], "draw 2026-12-08: 4 8 15");
+  EXPECT_EQ(j["entries_digest"], closed.out.substr(0, 64));
+  EXPECT_EQ(j["commitment"], made.out.substr(0, 64));
+  EXPECT_EQ(j["entries"].size(), 8u);
+  EXPECT_EQ(j["standings"].size(), 8u);
+  EXPECT_EQ(keysOf(j["matches"][0]["battles"][0]),
+            (std::vector<std::string>{"seed", "player1", "winner", "turns", "log_sha256"}));
+}
+
+TEST(TournamentCommand, RefusesEntriesAsBattleDoesAndTheSameRecordTwice) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  ASSERT_EQ(lab("tournament new " + t + " --name x --format single --no-commitment").status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "t.momiru-secret"));
+  for (const std::string& bad : {sample("altered-check.dat"), quoted(dir / "missing.dat"),
+                                 sample("pochimaru.dat") + " " + sample("pochimaru.dat")}) {
+    const LabRun run = lab("tournament add " + t + " " + sample("rendaa.dat") + " " + bad);
+    EXPECT_EQ(run.status, 1) << bad;
+    EXPECT_NE(run.err.find("nothing was added"), std::string::npos) << run.err;
+  }
+  const Json j = parseJson(lab("tournament show " + t + " --json").out);
+  EXPECT_TRUE(j["entries"].empty());
+  EXPECT_TRUE(j["commitment"].is_null());
+  EXPECT_NE(j["fairness"].get<std::string>().find("簡易大会"), std::string::npos);
+}
+
+TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "single");
+  ASSERT_EQ(lab("tournament run " + t + " --beacon x").status, 0);
+  const std::string good = readFile(dir / "t.momiru-tournament");
+  Json j = Json::parse(good);
+  Json& battle = j["matches"][0]["battles"][0];
+  const Json players = j["matches"][0]["players"];
+  battle["winner"] = battle["winner"] == players[0] ? players[1] : players[0];
+  writeFile(dir / "t.momiru-tournament", j.dump(1));
+  const LabRun edited = lab("tournament verify " + t);
+  EXPECT_EQ(edited.status, 1);
+  EXPECT_EQ(std::count(edited.err.begin(), edited.err.end(), '\n'), 1) << edited.err;
+  EXPECT_NE(edited.err.find("matches[0] (R1-1).battles[0].winner"), std::string::npos)
+      << edited.err;
+
+  // Texts from the file never reach the terminal raw, wherever they stand.
+  j = Json::parse(good);
+  j["name"] = "cup\x1b[2J";
+  j["matches"][0]["id"] = "R1-1\x1b]0;owned\x07";
+  j["standings"][0]["tie\x1b[31m"] = 1;
+  j["entries"][0]["name"] = "\u202Eevil\n";
+  writeFile(dir / "t.momiru-tournament", j.dump(1));
+  const LabRun shown = lab("tournament show " + t);
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find("\u202E"), std::string::npos);
+  EXPECT_NE(shown.out.find("\\u202Eevil\\n"), std::string::npos) << shown.out;
+
+  writeFile(dir / "t.momiru-tournament", good.substr(0, 100));
+  EXPECT_EQ(lab("tournament verify " + t).status, 2);
+  EXPECT_EQ(lab("tournament verify " + quoted(dir / "none")).status, 2);
+}
+
+// Every battle of a match, the second and third too, starts from the records as registered.
+TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "double", " --best-of 3");
+  ASSERT_EQ(lab("tournament run " + t).status, 0);
+  const Json j = parseJson(lab("tournament show " + t + " --json").out);
+  int checked = 0;
+  for (const Json& m : j["matches"]) {
+    for (std::size_t k = 0; k < m["battles"].size(); ++k) {
+      const Json& b = m["battles"][k];
+      const int p1 = b["player1"];
+      const int p2 =
+          m["players"][0] == p1 ? m["players"][1].get<int>() : m["players"][0].get<int>();
+      const std::string file1 = j["entries"][static_cast<std::size_t>(p1)]["file"];
+      const std::string file2 = j["entries"][static_cast<std::size_t>(p2)]["file"];
+      const LabRun direct = lab("battle " + sample(file1.c_str()) + " " + sample(file2.c_str()) +
+                                " --json --seed " + std::to_string(b["seed"].get<std::uint64_t>()));
+      ASSERT_EQ(direct.status, 0) << direct.err;
+      const Json d = parseJson(direct.out);
+      EXPECT_EQ(d["turns"].size(), b["turns"].get<std::size_t>());
+      EXPECT_EQ(momiru::report::sha256Hex(d["log"].get<std::string>()), b["log_sha256"]);
+      const Json winner = d["winner"].is_null() ? Json(nullptr) : Json(d["winner"] == 0 ? p1 : p2);
+      EXPECT_EQ(winner, b["winner"]) << m["id"];
+      // The tournament's own battle command prints the same.
+      const LabRun own = lab("tournament battle " + t + " --match " + m["id"].get<std::string>() +
+                             " --battle " + std::to_string(k + 1) + " --json");
+      ASSERT_EQ(own.status, 0) << own.err;
+      EXPECT_EQ(own.out, direct.out);
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 28);
+}
+
+// The same secret, entries and beacon give the same file, however many threads start.
+TEST(TournamentCommand, RunsOnTheThreadsThatCouldStart) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+#else
+  ScratchDir dir;
+  const std::string t = hosted(dir, "double");
+  std::filesystem::copy_file(dir / "t.momiru-tournament", dir / "u.momiru-tournament");
+  const std::string u = quoted(dir / "u.momiru-tournament");
+  const std::string secret = " --secret-file " + quoted(dir / "t.momiru-secret");
+  ASSERT_EQ(lab("tournament run " + t + " --beacon b --jobs 1").status, 0);
+  // 200 thread stacks do not fit in 150 MB of address space; the first few do.
+  const LabRun many =
+      labWith("ulimit -v 150000;", "tournament run " + u + secret + " --beacon b --jobs 200", "");
+  EXPECT_EQ(many.status, 0) << many.err;
+  EXPECT_EQ(readFile(dir / "u.momiru-tournament"), readFile(dir / "t.momiru-tournament"));
+#endif
+}
+
+TEST(TournamentCommand, UsageErrors) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  for (const std::string& args : std::vector<std::string>{
+           "tournament", "tournament nonsense", "tournament new " + t + " --format single",
+           "tournament new " + t + " --name x --format knockout",
+           "tournament new " + t + " --name x --format single --best-of 2",
+           "tournament new " + t + " --name x --format swiss --third-place",
+           "tournament new " + t + " --name x --format swiss --rounds 3 --rounds 4"}) {
+    EXPECT_EQ(lab(args).status, 64) << args;
+  }
+  EXPECT_EQ(lab("tournament --help").status, 0);
+  EXPECT_EQ(lab("tournament run --help").status, 0);
+}
+
+}  // namespace
