@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "replay/replay.h"
+#include "replay/replay_page.h"
 
 namespace {
 

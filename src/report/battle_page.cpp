@@ -16,6 +16,7 @@
 #include "battle/texts.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
+#include "replay/replay_page.h"
 #include "report/format.h"
 #include "report/odds.h"
 
@@ -400,28 +401,6 @@ std::string writer(const std::string& writtenBy) {
 
 }  // namespace
 
-std::string replayJsonForPage(const battle::Replay& replay) {
-  const std::string json = battle::replayJson(replay);
-  std::string out;
-  out.reserve(json.size() + 64);
-  for (const char ch : json) {
-    switch (ch) {
-      case '<':
-        out += "\\u003c";
-        break;
-      case '>':
-        out += "\\u003e";
-        break;
-      case '&':
-        out += "\\u0026";
-        break;
-      default:
-        out += ch;
-    }
-  }
-  return out;
-}
-
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options) {
   const Played p = play(replay);
   const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
@@ -471,8 +450,7 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
       "</code></pre>\n<p>ゲームで見るには：</p>\n<pre><code>momiru-battle " +
       escapeMarkup(shellQuote(page)) + "</code></pre>\n</section>\n";
 
-  out += "<script type=\"application/json\" id=\"momiru-replay\">" + replayJsonForPage(replay) +
-         "</script>\n</body>\n</html>\n";
+  out += battle::replayElement(replay) + "\n</body>\n</html>\n";
   return out;
 }
 
