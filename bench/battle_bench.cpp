@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "battle/headless.h"
-#include "battle/records.h"
 #include "data/game_state.h"
 #include "data/save_data.h"
+#include "support/records.h"
 
 namespace {
 

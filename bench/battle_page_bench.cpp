@@ -10,11 +10,11 @@
 #include <string>
 #include <thread>
 
-#include "battle/records.h"
-#include "battle/replay.h"
 #include "data/save_data_writer.h"
-#include "lab/battle_page.h"
-#include "lab/odds.h"
+#include "replay/replay.h"
+#include "report/battle_page.h"
+#include "report/odds.h"
+#include "support/records.h"
 
 namespace {
 
@@ -22,14 +22,14 @@ using namespace momiru;
 
 void BM_EndlessPairingOdds(benchmark::State& state) {
   const GameState gs = momiru::testing::endlessPair();
-  const lab::BattlePageOptions page;
+  const report::BattlePageOptions page;
   const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::uint64_t counted = 0;
   for (auto _ : state) {
-    const lab::OddsCount c =
-        lab::countOutcomes(gs, page.oddsBattles, 9, jobs, battle::kDefaultMaxTurns, page.oddsTurns);
-    if (c.unfinished != c.battles) state.SkipWithError("a battle ended");
-    counted = c.battles;
+    const report::OddsCount c = report::countOutcomes(gs, page.oddsBattles, 9, jobs,
+                                                      battle::kDefaultMaxTurns, page.oddsTurns);
+    if (c.unfinished != c.battles()) state.SkipWithError("a battle ended");
+    counted = c.battles();
   }
   state.counters["battles"] = static_cast<double>(counted);
 }
@@ -38,7 +38,7 @@ void BM_EndlessPairingPage(benchmark::State& state) {
   const battle::Replay r = battle::makeReplay(momiru::testing::endlessPair(), {"a.dat", "b.dat"}, 9,
                                               "2026-12-08T00:00:00Z", "bench");
   for (auto _ : state) {
-    const std::string page = lab::battlePage(r);
+    const std::string page = report::battlePage(r);
     benchmark::DoNotOptimize(page);
   }
 }

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <string>
 
-#include "battle/records.h"
-#include "battle/replay.h"
-#include "battle/replay_index.h"
-#include "lab/battle_page.h"
+#include "replay/replay.h"
+#include "replay/replay_index.h"
+#include "report/battle_page.h"
+#include "support/records.h"
 
 namespace {
 
@@ -66,10 +66,10 @@ void BM_ListTenThousandCold(benchmark::State& state) {
 void BM_BattlePageWithOdds(benchmark::State& state) {
   const Replay r = makeReplay(momiru::testing::sanePair(), {"kuma.dat", "tori.dat"}, 7,
                               "2026-12-08T00:00:00Z", "bench");
-  lab::BattlePageOptions options;
+  report::BattlePageOptions options;
   options.jobs = static_cast<unsigned>(state.range(0));
   for (auto _ : state) {
-    const std::string page = lab::battlePage(r, options);
+    const std::string page = report::battlePage(r, options);
     benchmark::DoNotOptimize(page);
   }
 }

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "battle/battle_player.h"
-#include "battle/records.h"
 #include "data/game_state.h"
+#include "support/records.h"
 
 namespace {
 

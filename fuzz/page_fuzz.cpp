@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
+#include "replay/replay_page.h"
 
 namespace {
 

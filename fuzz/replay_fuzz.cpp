@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru::battle;

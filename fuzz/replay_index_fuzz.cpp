@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "battle/replay_index.h"
+#include "replay/replay_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru::battle;

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "app/replay_line.h"
-#include "battle/replay_store.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
+#include "replay/replay_store.h"
 
 #ifndef MOMIRU_VERSION
 #define MOMIRU_VERSION "unknown"

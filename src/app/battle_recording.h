@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "battle/replay.h"
 #include "data/game_state.h"
+#include "replay/replay.h"
 
 namespace momiru::app {
 

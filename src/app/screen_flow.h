@@ -13,7 +13,7 @@
 #include <string>
 
 #include "app/replay_line.h"
-#include "battle/replay.h"
+#include "replay/replay.h"
 #include "ui/screen.h"
 
 namespace momiru::app {

@@ -9,18 +9,20 @@
 
 #include "battle/headless.h"
 #include "battle/move_code.h"
-#include "battle/replay.h"
-#include "battle/replay_store.h"
 #include "battle/texts.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
-#include "lab/battle_page.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json_output.h"
 #include "lab/options.h"
+#include "replay/replay.h"
+#include "replay/replay_store.h"
+#include "report/battle_page.h"
+#include "report/json_output.h"
 
 namespace momiru::lab {
+
+using namespace report;
 namespace {
 
 // What a replay the tool makes says wrote it.

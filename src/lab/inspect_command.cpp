@@ -9,10 +9,12 @@
 #include "data/save_data.h"
 #include "data/text_safety.h"
 #include "lab/commands.h"
-#include "lab/json_output.h"
 #include "lab/options.h"
+#include "report/json_output.h"
 
 namespace momiru::lab {
+
+using namespace report;
 
 namespace {
 

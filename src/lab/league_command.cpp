@@ -20,12 +20,14 @@
 #include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/league.h"
-#include "lab/league_report.h"
 #include "lab/options.h"
-#include "lab/ratings.h"
+#include "report/league.h"
+#include "report/league_report.h"
+#include "report/ratings.h"
 
 namespace momiru::lab {
+
+using namespace report;
 namespace {
 
 namespace fs = std::filesystem;

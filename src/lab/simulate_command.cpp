@@ -2,29 +2,27 @@
 // intervals, battle lengths and a replayable seed for each kind of outcome.
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <map>
 #include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
-#include "battle/headless.h"
+#include "battle/batch_runner.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json_output.h"
-#include "lab/odds.h"
 #include "lab/options.h"
+#include "report/json_output.h"
+#include "report/odds.h"
 
 namespace momiru::lab {
+
+using namespace report;
 namespace {
 
 constexpr const char* kHelp =
@@ -59,34 +57,17 @@ constexpr const char* kHelp =
     "  momiru-lab simulate samples/pochimaru.dat samples/rendaa.dat\n"
     "  momiru-lab simulate a.dat b.dat --battles 100000 --seed 7 --mirror --json\n";
 
-// Outcome kinds, in report order: player 1 wins, player 2 wins, draw, unfinished.
-enum Kind { kWin1, kWin2, kDraw, kUnfinished, kKinds };
-constexpr const char* kKindKeys[kKinds] = {"player1_wins", "player2_wins", "draws", "unfinished"};
+using battle::OutcomeKind;
+using battle::Tally;
 
-Kind kindOf(const battle::Outcome& o) {
-  if (!o.finished) return kUnfinished;
-  if (o.winner == 0) return kWin1;
-  if (o.winner == 1) return kWin2;
-  return kDraw;
+// Outcome kinds, in report order, and their keys in the JSON.
+constexpr OutcomeKind kKinds[] = {OutcomeKind::Player1Wins, OutcomeKind::Player2Wins,
+                                  OutcomeKind::Draw, OutcomeKind::Unfinished};
+constexpr const char* kKindKeys[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
+
+std::uint64_t firstOf(const Tally& t, OutcomeKind k) {
+  return t.firstIndex[static_cast<std::size_t>(k)];
 }
-
-struct Tally {
-  std::uint64_t count[kKinds] = {};
-  std::uint64_t firstIndex[kKinds];             // of the first battle of each kind, for its seed
-  std::map<std::int32_t, std::uint64_t> turns;  // turns of finished battles -> battles
-  double turnSum = 0;
-
-  Tally() { std::fill(std::begin(firstIndex), std::end(firstIndex), UINT64_MAX); }
-
-  void add(const Tally& o) {
-    for (int k = 0; k < kKinds; ++k) {
-      count[k] += o.count[k];
-      firstIndex[k] = std::min(firstIndex[k], o.firstIndex[k]);
-    }
-    for (const auto& [t, n] : o.turns) turns[t] += n;
-    turnSum += o.turnSum;
-  }
-};
 
 struct Options {
   std::uint64_t battles = 10000;
@@ -95,94 +76,28 @@ struct Options {
   unsigned jobs = 1;
 };
 
-// Battles [base, base + opt.battles) of the run's seed sequence, for the pairing in `gs`, on
-// opt.jobs threads or as many of them as the system lets start (the figures do not depend on the
-// count; with none, this thread plays them all). Nothing when memory runs out on the way.
-std::optional<Tally> simulate(const GameState& gs, const Options& opt, std::uint64_t base,
-                              bool progressBar, std::atomic<std::uint64_t>& done,
-                              std::uint64_t total) {
-  constexpr std::uint64_t kChunk = 256;
-  std::atomic<std::uint64_t> next{0};
-  std::atomic<bool> failed{false};
-  std::vector<Tally> tallies(opt.jobs);
-  const auto work = [&](unsigned t) {
-    try {
-      battle::BatchBattles<false> runner(gs);
-      Tally& tally = tallies[t];
-      while (!failed) {
-        const std::uint64_t from = next.fetch_add(kChunk);
-        if (from >= opt.battles) break;
-        const std::uint64_t to = std::min(opt.battles, from + kChunk);
-        for (std::uint64_t i = from; i < to; ++i) {
-          const battle::Outcome o = runner.play(battleSeed(opt.seed, base + i), opt.maxTurns);
-          const Kind k = kindOf(o);
-          ++tally.count[k];
-          tally.firstIndex[k] = std::min(tally.firstIndex[k], base + i);
-          if (o.finished) {
-            ++tally.turns[o.turns];
-            tally.turnSum += o.turns;
-          }
-        }
-        done += to - from;
-      }
-    } catch (const std::bad_alloc&) {
-      failed = true;  // the battles of its chunk are lost: the whole run is
-    }
-  };
-  std::vector<std::thread> threads;
-  threads.reserve(opt.jobs);
-  for (unsigned t = 0; t < opt.jobs; ++t) {
-    try {
-      threads.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      break;  // out of threads or of memory for their stacks: run with those that started
-    }
-  }
-  if (threads.empty()) work(0);
-  if (progressBar) {
-    // Workers play every battle unless one fails, so the count reaches the end of this pairing.
-    const std::uint64_t end = (base / opt.battles + 1) * opt.battles;
-    for (;;) {
-      const std::uint64_t d = done.load();
-      const double part = static_cast<double>(d) / static_cast<double>(total);
-      std::fprintf(stderr, "\r[%-40.*s] %3d%%", static_cast<int>(part * 40),
-                   "########################################", static_cast<int>(part * 100));
-      std::fflush(stderr);
-      if (d >= end || failed) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  for (auto& th : threads) th.join();
-  if (failed) return std::nullopt;
-  Tally all;
-  for (const Tally& t : tallies) all.add(t);
-  return all;
-}
-
 // The smallest turn count with at least q of the finished battles at or below it.
 std::optional<std::int32_t> quantile(const Tally& t, double q) {
   std::uint64_t n = 0;
-  for (const auto& [turns, count] : t.turns) n += count;
+  for (const auto& [turns, count] : t.lengths) n += count;
   if (n == 0) return std::nullopt;
   const auto rank = static_cast<std::uint64_t>(std::ceil(q * static_cast<double>(n)));
   std::uint64_t seen = 0;
-  for (const auto& [turns, count] : t.turns) {
+  for (const auto& [turns, count] : t.lengths) {
     seen += count;
     if (seen >= std::max<std::uint64_t>(rank, 1)) return turns;
   }
-  return t.turns.rbegin()->first;
+  return t.lengths.rbegin()->first;
 }
 
 std::optional<double> meanTurns(const Tally& t) {
-  const std::uint64_t finished = t.count[kWin1] + t.count[kWin2] + t.count[kDraw];
-  if (finished == 0) return std::nullopt;
-  return t.turnSum / static_cast<double>(finished);
+  if (t.finished() == 0) return std::nullopt;
+  return static_cast<double>(t.turnSum) / static_cast<double>(t.finished());
 }
 
 struct Pairing {
   std::string names[2];
   Tally tally;
-  std::uint64_t base;  // index of its first battle in the seed sequence
 };
 
 std::string percent(double p) {
@@ -197,13 +112,13 @@ std::string percent(double p) {
 std::string lengthHistogram(const Tally& t, bool blocks) {
   constexpr std::int64_t kRows = 10;
   constexpr int kBarWidth = 40;
-  if (t.turns.empty()) return {};
-  const std::int64_t lo = t.turns.begin()->first;
-  const std::int64_t hi = t.turns.rbegin()->first;
+  if (t.lengths.empty()) return {};
+  const std::int64_t lo = t.lengths.begin()->first;
+  const std::int64_t hi = t.lengths.rbegin()->first;
   const std::int64_t width = (hi - lo + kRows) / kRows;  // ceil((hi - lo + 1) / kRows)
   std::vector<std::uint64_t> rows(static_cast<std::size_t>((hi - lo) / width + 1), 0);
   std::uint64_t finished = 0;
-  for (const auto& [turns, count] : t.turns) {
+  for (const auto& [turns, count] : t.lengths) {
     rows[static_cast<std::size_t>((turns - lo) / width)] += count;
     finished += count;
   }
@@ -248,16 +163,17 @@ std::string lengthHistogram(const Tally& t, bool blocks) {
 void printPairing(const Pairing& p, const Options& opt, int number, bool blocks) {
   const std::string names[2] = {visibleText(p.names[0]), visibleText(p.names[1])};
   std::printf("pairing %d: player 1 %s, player 2 %s\n", number, names[0].c_str(), names[1].c_str());
-  const std::string labels[kKinds] = {names[0] + " wins", names[1] + " wins", "draws",
-                                      "unfinished"};
-  for (int k = 0; k < kKinds; ++k) {
-    const Share s = wilson(p.tally.count[k], opt.battles);
-    std::printf("  %-8llu %7s  (95%% CI %6s to %6s)  %s",
-                static_cast<unsigned long long>(p.tally.count[k]), percent(s.share).c_str(),
-                percent(s.low).c_str(), percent(s.high).c_str(), labels[k].c_str());
-    if (p.tally.firstIndex[k] != UINT64_MAX) {
+  const std::string labels[] = {names[0] + " wins", names[1] + " wins", "draws", "unfinished"};
+  for (std::size_t k = 0; k < std::size(kKinds); ++k) {
+    const std::uint64_t count = p.tally.count(kKinds[k]);
+    const Share s = wilson(count, opt.battles);
+    std::printf("  %-8llu %7s  (95%% CI %6s to %6s)  %s", static_cast<unsigned long long>(count),
+                percent(s.share).c_str(), percent(s.low).c_str(), percent(s.high).c_str(),
+                labels[k].c_str());
+    const std::uint64_t first = firstOf(p.tally, kKinds[k]);
+    if (first != Tally::kNoBattle) {
       std::printf(", e.g. --seed %llu",
-                  static_cast<unsigned long long>(battleSeed(opt.seed, p.tally.firstIndex[k])));
+                  static_cast<unsigned long long>(battle::battleSeed(opt.seed, first)));
     }
     std::printf("\n");
   }
@@ -292,8 +208,8 @@ struct FirstMover {
 
 FirstMover firstMover(const Pairing& a, const Pairing& b, std::uint64_t battles) {
   FirstMover f;
-  f.first = a.tally.count[kWin2] + b.tally.count[kWin2];
-  f.second = a.tally.count[kWin1] + b.tally.count[kWin1];
+  f.first = a.tally.player2Wins + b.tally.player2Wins;
+  f.second = a.tally.player1Wins + b.tally.player1Wins;
   f.n = 2 * battles;
   const double n = static_cast<double>(f.n);
   const double p1 = static_cast<double>(f.first) / n;
@@ -368,26 +284,40 @@ std::optional<int> run(const Request& request, Report& report) {
     std::fprintf(stderr, "momiru-lab simulate: seed %llu\n",
                  static_cast<unsigned long long>(opt.seed));
   }
-  opt.jobs = static_cast<unsigned>(std::min<std::uint64_t>(opt.jobs, opt.battles));
   report.opt = opt;
   report.halve = request.halve;
   report.mirror = request.mirror;
 
   const bool progressBar = stderrIsTerminal();
-  const std::uint64_t total = opt.battles * setups.size();
-  std::atomic<std::uint64_t> done{0};
+  battle::BatchSettings batch;
+  batch.battles = opt.battles;
+  batch.seed = opt.seed;
+  batch.maxTurns = opt.maxTurns;
+  batch.jobs = opt.jobs;
+  batch.keepLengths = true;
+  if (progressBar) {
+    batch.progress = [](std::uint64_t done, std::uint64_t total) {
+      const double part = static_cast<double>(done) / static_cast<double>(total);
+      std::fprintf(stderr, "\r[%-40.*s] %3d%%", static_cast<int>(part * 40),
+                   "########################################", static_cast<int>(part * 100));
+      std::fflush(stderr);
+    };
+  }
+  // Pairing p plays battles p * battles .. p * battles + battles - 1 of the run's seed sequence.
+  battle::BatchResult played;
+  try {
+    played = battle::runBatch(
+        setups.size(), [&](std::size_t p) { return setups[p]; }, batch);
+  } catch (const std::bad_alloc&) {
+    if (progressBar) std::fputc('\n', stderr);
+    std::fputs("momiru-lab simulate: out of memory\n", stderr);
+    return 1;
+  }
   for (std::size_t p = 0; p < setups.size(); ++p) {
     Pairing pairing;
     pairing.names[0] = setups[p].combatant[0].name;
     pairing.names[1] = setups[p].combatant[1].name;
-    pairing.base = p * opt.battles;
-    auto tally = simulate(setups[p], opt, pairing.base, progressBar, done, total);
-    if (!tally) {
-      if (progressBar) std::fputc('\n', stderr);
-      std::fputs("momiru-lab simulate: out of memory\n", stderr);
-      return 1;
-    }
-    pairing.tally = std::move(*tally);
+    pairing.tally = std::move(played.tallies[p]);
     report.pairings.push_back(std::move(pairing));
   }
   if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
@@ -405,17 +335,17 @@ void printJson(const Report& report) {
   for (const Pairing& p : report.pairings) {
     Json pairing;
     pairing["names"] = {p.names[0], p.names[1]};
-    for (int k = 0; k < kKinds; ++k)
-      pairing[kKindKeys[k]] = jsonShare(p.tally.count[k], opt.battles);
+    for (std::size_t k = 0; k < std::size(kKinds); ++k)
+      pairing[kKindKeys[k]] = jsonShare(p.tally.count(kKinds[k]), opt.battles);
     Json& turns = pairing["turns"];
     turns["mean"] = jsonNumber(meanTurns(p.tally));
     turns["median"] = orNull(quantile(p.tally, 0.5));
     turns["p95"] = orNull(quantile(p.tally, 0.95));
     Json& seeds = pairing["replay_seeds"];
-    for (int k = 0; k < kKinds; ++k) {
-      seeds[kKindKeys[k]] = p.tally.firstIndex[k] == UINT64_MAX
-                                ? Json(nullptr)
-                                : Json(battleSeed(opt.seed, p.tally.firstIndex[k]));
+    for (std::size_t k = 0; k < std::size(kKinds); ++k) {
+      const std::uint64_t first = firstOf(p.tally, kKinds[k]);
+      seeds[kKindKeys[k]] =
+          first == Tally::kNoBattle ? Json(nullptr) : Json(battle::battleSeed(opt.seed, first));
     }
     pairings.push_back(std::move(pairing));
   }

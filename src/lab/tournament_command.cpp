@@ -16,18 +16,20 @@
 #include <thread>
 #include <vector>
 
-#include "battle/replay.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
-#include "lab/json_output.h"
-#include "lab/league.h"
 #include "lab/options.h"
+#include "replay/replay.h"
+#include "report/json_output.h"
+#include "report/league.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
 
 namespace momiru::lab {
+
+using namespace report;
 namespace {
 
 using report::Tournament;

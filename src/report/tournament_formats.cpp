@@ -14,7 +14,8 @@
 
 #include "battle/headless.h"
 #include "data/registration.h"
-#include "lab/ratings.h"
+#include "report/league.h"
+#include "report/ratings.h"
 #include "report/tournament.h"
 
 namespace momiru::report {
@@ -69,16 +70,6 @@ struct MatchContext {
   bool elimination;
 };
 
-GameState pairingOf(const Combatant& a, const Combatant& b, bool halve) {
-  GameState gs;
-  gs.combatant[0] = a;
-  gs.combatant[1] = b;
-  markEqualNames(gs);
-  gs.settings.halveDamage = halve ? 1 : 0;
-  gs.lineBreak = "\r\n";
-  return gs;
-}
-
 // Plays `m` between its players. In odd battles players[0] is player 2, who acts first; in even
 // ones the sides swap. A match of best of N ends when one side has won more than N/2 battles or
 // N battles are played. In elimination a level match goes on for up to N more battles, the
@@ -105,7 +96,7 @@ void playMatch(Match& m, const MatchContext& c) {
   for (int k = 1; k <= limit; ++k) {
     const bool odd = k % 2 == 1;
     auto& runner = odd ? bFirst : aFirst;
-    if (!runner) runner.emplace(odd ? pairingOf(rb, ra, halve) : pairingOf(ra, rb, halve));
+    if (!runner) runner.emplace(odd ? pairingState(rb, ra, halve) : pairingState(ra, rb, halve));
     BattleRecord r;
     r.seed = battleSeedOf(*c.t.seed, m.id, k);
     r.player1 = odd ? b : a;
@@ -602,7 +593,7 @@ void playSwiss(Tournament& t, const MatchContext& c, const RunOptions& options) 
 // the league rates.
 std::vector<double> strengthRatings(const Tournament& t, const RunOptions& options) {
   const std::size_t n = t.entries.size();
-  std::vector<lab::PairingResult> results(n * n);
+  std::vector<report::PairingResult> results(n * n);
   std::vector<std::array<std::size_t, 2>> pairs;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j < n; ++j)
@@ -611,10 +602,10 @@ std::vector<double> strengthRatings(const Tournament& t, const RunOptions& optio
           [&](std::size_t k) {
             const auto [i, j] = pairs[k];
             battle::BatchBattles<false> runner(
-                pairingOf(t.entries[i].record, t.entries[j].record, t.rules.halve));
+                pairingState(t.entries[i].record, t.entries[j].record, t.rules.halve));
             const battle::Outcome o = runner.play(battleSeedOf(
                 *t.seed, "strength-" + std::to_string(i) + "-" + std::to_string(j), 1));
-            lab::PairingResult& r = results[i * n + j];
+            report::PairingResult& r = results[i * n + j];
             if (!o.finished) {
               r.unfinished = 1;
             } else if (o.winner == 0) {
@@ -626,7 +617,7 @@ std::vector<double> strengthRatings(const Tournament& t, const RunOptions& optio
             }
           },
           {});
-  return lab::fitRatings(n, results).rating;
+  return report::fitRatings(n, results).rating;
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <map>
 #include <set>
 
-#include "lab/battle_page.h"
 #include "data/text_safety.h"
+#include "report/battle_page.h"
 
 namespace momiru::report {
 
@@ -34,8 +34,7 @@ std::string formatJapanese(Format f) {
 std::string entryMarkup(const Tournament& t, const std::optional<int>& e) {
   if (!e) return "<span class=\"bye\">不戦勝</span>";
   const Entry& entry = t.entries[static_cast<std::size_t>(*e)];
-  return "<span class=\"no\">#" + std::to_string(*e) + "</span> " +
-         markupName(entry.storedName);
+  return "<span class=\"no\">#" + std::to_string(*e) + "</span> " + markupName(entry.storedName);
 }
 
 // The same as plain SVG text: the number and the name, cut to fit a box.
@@ -206,12 +205,12 @@ std::string matchesSection(const Tournament& t, bool byRound) {
 }
 
 // Each portrait once, as a class in the style sheet; the entries name the class.
-std::string portraitStyles(const Tournament& t, const lab::BattlePageOptions& options) {
+std::string portraitStyles(const Tournament& t, const report::BattlePageOptions& options) {
   std::set<std::int32_t> used;
   for (const Entry& e : t.entries) used.insert(e.record.portrait);
   std::string out;
   for (const std::int32_t p : used) {
-    const std::string uri = lab::portraitUri(p, options);
+    const std::string uri = report::portraitUri(p, options);
     if (!uri.empty())
       out += ".pic" + std::to_string(p) + " { background-image: url(" + uri + "); }\n";
   }
@@ -224,15 +223,15 @@ std::string entriesSection(const Tournament& t) {
     const Entry& e = t.entries[i];
     out += "<li><div class=\"pic pic" + std::to_string(e.record.portrait) +
            "\" role=\"img\" aria-label=\"" + escapeMarkup(plainName(e.storedName)) + "\"></div>" +
-           entryMarkup(t, static_cast<int>(i)) + "<br/><small>" + markupName(e.file) +
-           " Lv" + std::to_string(e.record.level) + "</small></li>\n";
+           entryMarkup(t, static_cast<int>(i)) + "<br/><small>" + markupName(e.file) + " Lv" +
+           std::to_string(e.record.level) + "</small></li>\n";
   }
   return out + "</ul></section>\n";
 }
 
 }  // namespace
 
-std::string tournamentPage(const Tournament& t, const lab::BattlePageOptions& options) {
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\" xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
       "<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n"
@@ -255,9 +254,9 @@ std::string tournamentPage(const Tournament& t, const lab::BattlePageOptions& op
       "ul.entries li { width: 120px; margin: 4px; font-size: 12px; }\n"
       ".pic { width: 80px; height: 92px; background: #f4f4f4 center / contain no-repeat; }\n" +
       portraitStyles(t, options) + "</style>\n</head>\n<body>\n<h1>" + markupName(t.name) +
-      "</h1>\n<p>" + formatJapanese(t.rules.format) + "、1試合 " +
-      std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
-      std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
+      "</h1>\n<p>" + formatJapanese(t.rules.format) + "、1試合 " + std::to_string(t.rules.bestOf) +
+      " 戦（過半数を勝った側の勝ち）、参加 " + std::to_string(t.entries.size()) + " 人" +
+      (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
   out += fairnessSection(t);
   switch (t.rules.format) {
     case Format::Single:
@@ -285,7 +284,7 @@ std::string tournamentPage(const Tournament& t, const lab::BattlePageOptions& op
 }
 
 bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
-                         const lab::BattlePageOptions& options) {
+                         const report::BattlePageOptions& options) {
   return writeTextFile(file, tournamentPage(t, options), false, error);
 }
 

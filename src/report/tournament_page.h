@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <string>
 
-#include "lab/battle_page.h"
+#include "report/battle_page.h"
 #include "report/tournament.h"
 
 namespace momiru::report {
 
-std::string tournamentPage(const Tournament& t, const lab::BattlePageOptions& options = {});
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options = {});
 
 // Written atomically. False with one line in `error` when it cannot be.
 bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
-                         const lab::BattlePageOptions& options = {});
+                         const report::BattlePageOptions& options = {});
 
 }  // namespace momiru::report

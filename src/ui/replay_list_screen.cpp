@@ -21,9 +21,9 @@
 #include <set>
 #include <system_error>
 
-#include "battle/replay_store.h"
 #include "data/platform.h"
-#include "lab/battle_page.h"
+#include "replay/replay_store.h"
+#include "report/battle_page.h"
 #include "ui/platform_dialogs.h"
 #include "ui/title_screen.h"
 #include "ui/twips.h"
@@ -387,7 +387,7 @@ void ReplayListScreen::exportSelected() {
     // The thread holds its own copies; the screen outlives it (its destructor joins it).
     exportThread_ = std::thread([this, page = *target, kept = *replay] {
       std::string error;
-      const bool written = lab::writeBattlePage(page, kept, &error);
+      const bool written = report::writeBattlePage(page, kept, &error);
       QMetaObject::invokeMethod(
           this, [this, written, page] { exportFinished(written, page); }, Qt::QueuedConnection);
     });
@@ -397,7 +397,7 @@ void ReplayListScreen::exportSelected() {
     bool written = false;
     {
       const WaitCursor wait;
-      written = lab::writeBattlePage(*target, *replay, &error);
+      written = report::writeBattlePage(*target, *replay, &error);
     }
     exportFinished(written, *target);
   }

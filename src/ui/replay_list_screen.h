@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "battle/replay_index.h"
+#include "replay/replay_index.h"
 #include "ui/screen.h"
 
 class QComboBox;

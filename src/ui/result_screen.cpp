@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "battle/replay_store.h"
+#include "replay/replay_store.h"
 #include "ui/name_line.h"
 #include "ui/platform_dialogs.h"
 #include "ui/reason_text.h"

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "battle/replay.h"
 #include "battle/texts.h"
+#include "replay/replay.h"
 #include "ui/screen.h"
 
 namespace momiru::ui {

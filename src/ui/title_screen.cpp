@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "battle/replay.h"
 #include "media/sounds.h"
+#include "replay/replay.h"
 #include "ui/picture_bank.h"
 #include "ui/picture_view.h"
 #include "ui/twips.h"

@@ -14,7 +14,7 @@
 
 #include "app/replay_line.h"
 #include "app/screen_flow.h"
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/result_screen.h"

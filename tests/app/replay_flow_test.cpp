@@ -10,9 +10,9 @@
 #include <QTest>
 
 #include "app/screen_flow.h"
-#include "battle/records.h"
-#include "battle/replay.h"
-#include "battle/replay_store.h"
+#include "replay/replay.h"
+#include "replay/replay_store.h"
+#include "support/records.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/result_screen.h"

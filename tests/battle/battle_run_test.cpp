@@ -5,7 +5,7 @@
 
 #include "battle/headless.h"
 #include "battle/texts.h"
-#include "records.h"
+#include "support/records.h"
 
 namespace momiru::battle {
 namespace {

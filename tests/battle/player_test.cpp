@@ -11,7 +11,7 @@
 #include "battle/battle_player.h"
 #include "battle/headless.h"
 #include "battle/steps.h"
-#include "records.h"
+#include "support/records.h"
 
 namespace momiru::battle {
 namespace {

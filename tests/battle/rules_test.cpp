@@ -16,8 +16,8 @@
 #include "battle/move_code.h"
 #include "battle/rounding.h"
 #include "battle/texts.h"
-#include "records.h"
-#include "scripted_random.h"
+#include "support/records.h"
+#include "support/scripted_random.h"
 
 namespace momiru::battle {
 namespace {

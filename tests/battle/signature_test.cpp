@@ -14,8 +14,8 @@
 
 #include "battle/battle_player.h"
 #include "battle/headless.h"
-#include "battle/records.h"
 #include "data/save_data.h"
+#include "support/records.h"
 
 namespace momiru::battle {
 namespace {

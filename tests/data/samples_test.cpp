@@ -5,7 +5,7 @@
 #include <set>
 
 #include "data/save_data.h"
-#include "data/test_support.h"
+#include "support/test_support.h"
 
 namespace momiru {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "data/save_data_writer.h"
-#include "data/test_support.h"
+#include "support/test_support.h"
 
 namespace momiru {
 namespace {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "data/platform.h"
-#include "data/test_support.h"
+#include "support/test_support.h"
 
 namespace momiru {
 namespace {

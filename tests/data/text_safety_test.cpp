@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "data/test_support.h"
+#include "support/test_support.h"
 
 namespace momiru {
 namespace {
@@ -44,6 +44,18 @@ TEST(TextSafety, NothingInANameActsWhenShown) {
     EXPECT_EQ(plainName(c.raw), c.shown);
     EXPECT_EQ(markupName(c.raw), "<bdi>" + c.shown + "</bdi>");
   }
+}
+
+// Each byte that is not part of a valid sequence becomes one U+FFFD, as the plain output shows
+// each such byte; NUL stays (JSON escapes it), and printable() also replaces control characters.
+TEST(TextSafety, EveryInvalidByteBecomesOneReplacementCharacter) {
+  EXPECT_EQ(validUtf8("a\xff!"), "a\xEF\xBF\xBD!");
+  EXPECT_EQ(validUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong '/'
+  EXPECT_EQ(validUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // a surrogate
+  EXPECT_EQ(validUtf8("\xE3\x83"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // cut short at the end
+  EXPECT_EQ(validUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(printable(std::string("a\0\x1b[2J\x7f\xC2\x85z", 10)),
+            "a\xEF\xBF\xBD\xEF\xBF\xBD[2J\xEF\xBF\xBD\xEF\xBF\xBDz");
 }
 
 TEST(TextSafety, ARightToLeftNameIsIsolatedFromTheTextAroundIt) {

@@ -2,9 +2,9 @@
 // lab opens again as the same battle, with the odds simulate reports for the same seed.
 #include <gtest/gtest.h>
 
-#include "battle/records.h"
-#include "data/test_support.h"
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
 namespace {
 

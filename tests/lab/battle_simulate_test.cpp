@@ -6,7 +6,7 @@
 #include <regex>
 #include <tuple>
 
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
 
 namespace {
 

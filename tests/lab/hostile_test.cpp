@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "data/test_support.h"
 #include "data/text_safety.h"
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
 
 namespace {
 

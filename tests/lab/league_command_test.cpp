@@ -6,9 +6,9 @@
 
 #include <regex>
 
-#include "data/test_support.h"
-#include "lab/lab_support.h"
-#include "lab/markup_check.h"
+#include "support/lab_support.h"
+#include "support/markup_check.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "data/test_support.h"
-#include "lab/lab_support.h"
+#include "support/lab_support.h"
+#include "support/test_support.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "data/test_support.h"
-#include "lab/lab_support.h"
 #include "report/tournament.h"
+#include "support/lab_support.h"
+#include "support/test_support.h"
 
 namespace {
 

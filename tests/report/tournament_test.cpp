@@ -12,8 +12,8 @@
 
 #include "data/platform.h"
 #include "data/save_data.h"
-#include "data/test_support.h"
 #include "report/tournament_page.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -489,7 +489,7 @@ TEST(TournamentPage, IsSelfContainedEscapesNamesAndCarriesTheTournament) {
   t.entriesDigest = entriesDigestOf(t.entries);
   t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
   playTournament(t);
-  lab::BattlePageOptions options;
+  report::BattlePageOptions options;
   options.findFile = [](const std::filesystem::path& relative) {
     return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
   };

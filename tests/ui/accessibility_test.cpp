@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "app/screen_flow.h"
-#include "battle/records.h"
 #include "battle/texts.h"
+#include "support/records.h"
 #include "ui/battle_narration.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"

@@ -14,8 +14,8 @@
 #include <QWindow>
 
 #include "battle/headless.h"
-#include "battle/records.h"
 #include "battle/texts.h"
+#include "support/records.h"
 #include "ui/battle_probe.h"
 #include "ui/move_list_screen.h"
 #include "ui/picture_view.h"

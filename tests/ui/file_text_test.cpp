@@ -12,10 +12,10 @@
 #include <QTextDocument>
 
 #include "battle/headless.h"
-#include "battle/records.h"
-#include "battle/replay_store.h"
 #include "battle/texts.h"
 #include "data/text_safety.h"
+#include "replay/replay_store.h"
+#include "support/records.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/move_list_screen.h"

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <QWindow>
 
-#include "battle/records.h"
+#include "support/records.h"
 #include "ui/move_list_screen.h"
 #include "ui_support.h"
 

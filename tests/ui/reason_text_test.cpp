@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {

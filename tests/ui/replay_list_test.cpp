@@ -16,8 +16,8 @@
 #include <nlohmann/json.hpp>
 
 #include "app/screen_flow.h"
-#include "battle/records.h"
-#include "battle/replay_store.h"
+#include "replay/replay_store.h"
+#include "support/records.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/replay_list_screen.h"

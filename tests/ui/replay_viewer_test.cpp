@@ -10,7 +10,7 @@
 #include <QTest>
 #include <variant>
 
-#include "battle/records.h"
+#include "support/records.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/picture_view.h"

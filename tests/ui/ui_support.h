@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "data/game_state.h"
-#include "data/test_support.h"
+#include "support/test_support.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
 #include "ui/screen.h"

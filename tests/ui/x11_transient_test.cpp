@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "data/test_support.h"
+#include "support/test_support.h"
 
 namespace {
 

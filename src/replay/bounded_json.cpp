@@ -1,5 +1,5 @@
 // Parsing JSON with bounded nesting.
-#include "battle/bounded_json.h"
+#include "replay/bounded_json.h"
 
 #include <new>
 

@@ -4,15 +4,14 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
-#include <thread>
 #include <vector>
 
+#include "battle/batch_runner.h"
 #include "battle/headless.h"
 #include "data/game_state.h"
-#include "lab/ratings.h"
+#include "report/ratings.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 struct LeagueSettings {
   std::uint64_t battles = 2000;  // per ordered pairing
@@ -32,15 +31,8 @@ struct OrderedPairing {
 };
 std::vector<OrderedPairing> schedule(std::size_t n);
 
-// The seed of battle `index` of the run's seed sequence (the same rule as simulate's).
-std::uint64_t leagueBattleSeed(std::uint64_t seed, std::uint64_t index);
-
 // The starting state of player 1 `a` against player 2 `b` as the entry screen registers them.
 GameState pairingState(const Combatant& a, const Combatant& b, bool halve);
-
-// Starts a thread running `work`, or gives nothing when the system refuses one.
-using ThreadLauncher = std::function<std::optional<std::thread>(std::function<void()>)>;
-std::optional<std::thread> startThread(std::function<void()> work);
 
 struct LeagueResults {
   std::size_t characters = 0;
@@ -50,11 +42,12 @@ struct LeagueResults {
 };
 
 // Plays the league of `entrants`. `progress(done, total)` is called on the calling thread about
-// ten times a second while the workers run. Up to settings.jobs threads are started through
-// `launch`; when fewer start, those that did play everything, and when none does the calling
-// thread plays. The results depend only on the entrants and the settings, never on the threads.
+// ten times a second while the workers run, and once at the end. Up to settings.jobs threads are
+// started through `launch`; when fewer start, those that did play everything, and when none does
+// the calling thread plays. The results depend only on the entrants and the settings, never on the
+// threads. Throws std::bad_alloc, after every thread has ended, when memory runs out on one.
 LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSettings& settings,
                         const std::function<void(std::uint64_t, std::uint64_t)>& progress = {},
-                        const ThreadLauncher& launch = startThread);
+                        const battle::ThreadLauncher& launch = battle::startThread);
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -1,6 +1,6 @@
 // The replay folder as the list sees it: order, what is skipped, the index, when it goes stale
 // and when it is not believed, and a character's record.
-#include "battle/replay_index.h"
+#include "replay/replay_index.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 #include <tuple>
 
-#include "battle/records.h"
-#include "battle/replay_store.h"
-#include "data/test_support.h"
+#include "replay/replay_store.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
 namespace momiru::battle {
 namespace {

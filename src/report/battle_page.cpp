@@ -1,10 +1,9 @@
 // The battle page, built as one string of XHTML-compatible markup.
-#include "lab/battle_page.h"
+#include "report/battle_page.h"
 
 #include <nettle/base64.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -17,9 +16,11 @@
 #include "battle/texts.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
-#include "lab/odds.h"
+#include "replay/replay_page.h"
+#include "report/format.h"
+#include "report/odds.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 // Portraits are a few kilobytes; a larger file is not ours and is left out.
@@ -30,17 +31,6 @@ constexpr std::size_t kMaxChartPoints = 1200;
 // so that the page of even the longest battle stays small enough to be opened as a replay.
 constexpr std::size_t kMaxLogMarkup = 320 * 1024;
 constexpr const char* kPartColours[kParts] = {"#c0392b", "#2166ac", "#27ae60", "#8e44ad"};
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  char buf[512];
-  const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return n < 0 ? std::string()
-               : std::string(buf, std::min(static_cast<std::size_t>(n), sizeof buf - 1));
-}
 
 std::string number(std::int64_t v) { return std::to_string(v); }
 
@@ -352,8 +342,8 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
   const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
                                      markupName(p.start.combatant[1].name)};
   std::string out = "<section id=\"odds\">\n<h2>この組み合わせの勝率</h2>\n";
-  out += "<p>同じ2体で " + grouped(c.battles) + " 回戦わせた結果です。";
-  if (c.battles < options.oddsBattles) {
+  out += "<p>同じ2体で " + grouped(c.battles()) + " 回戦わせた結果です。";
+  if (c.battles() < options.oddsBattles) {
     out += "戦いが長いので、ターンの合計が " + grouped(options.oddsTurns) +
            " ターンに達したところで止めました（予定は " + grouped(options.oddsBattles) + " 回）。";
   }
@@ -372,7 +362,7 @@ std::string oddsSection(const battle::Replay& replay, const Played& p,
                                                         {"決着つかず", c.unfinished}};
   const char* keys[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
   for (std::size_t k = 0; k < 4; ++k) {
-    const Share s = wilson(rows[k].second, c.battles);
+    const Share s = wilson(rows[k].second, c.battles());
     out += std::string("<tr data-outcome=\"") + keys[k] + "\"><td>" + rows[k].first +
            "</td><td class=\"n\">" + grouped(rows[k].second) + "</td><td class=\"n\">" +
            percent(s.share) + "</td><td class=\"n\">" + percent(s.low) + " ～ " + percent(s.high) +
@@ -410,28 +400,6 @@ std::string writer(const std::string& writtenBy) {
 }
 
 }  // namespace
-
-std::string replayJsonForPage(const battle::Replay& replay) {
-  const std::string json = battle::replayJson(replay);
-  std::string out;
-  out.reserve(json.size() + 64);
-  for (const char ch : json) {
-    switch (ch) {
-      case '<':
-        out += "\\u003c";
-        break;
-      case '>':
-        out += "\\u003e";
-        break;
-      case '&':
-        out += "\\u0026";
-        break;
-      default:
-        out += ch;
-    }
-  }
-  return out;
-}
 
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options) {
   const Played p = play(replay);
@@ -482,8 +450,7 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
       "</code></pre>\n<p>ゲームで見るには：</p>\n<pre><code>momiru-battle " +
       escapeMarkup(shellQuote(page)) + "</code></pre>\n</section>\n";
 
-  out += "<script type=\"application/json\" id=\"momiru-replay\">" + replayJsonForPage(replay) +
-         "</script>\n</body>\n</html>\n";
+  out += battle::replayElement(replay) + "\n</body>\n</html>\n";
   return out;
 }
 
@@ -513,4 +480,4 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   return true;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

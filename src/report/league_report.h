@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "data/text_safety.h"
-#include "lab/league.h"
-#include "lab/ratings.h"
+#include "report/league.h"
+#include "report/ratings.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 struct LeagueEntrant {
   std::string name;  // as the game shows it: "<file>の<stored name>", told apart when equal
@@ -52,4 +52,4 @@ std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t 
 std::string textReport(const LeagueReport& report);
 std::string jsonReport(const LeagueReport& report);
 std::string htmlReport(const LeagueReport& report);
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -1,6 +1,6 @@
 // Replays: the same battle after writing and reading, strangers' files refused with a reason, and
 // a recorded result that these rules do not give told apart.
-#include "battle/replay.h"
+#include "replay/replay.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <string>
 
 #include "battle/headless.h"
-#include "battle/records.h"
-#include "data/test_support.h"
 #include "data/utf8.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
 namespace momiru::battle {
 namespace {

@@ -1,5 +1,5 @@
 // Listing the replay folder through its index.
-#include "battle/replay_index.h"
+#include "replay/replay_index.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,8 +10,8 @@
 #include <thread>
 #include <utility>
 
-#include "battle/bounded_json.h"
 #include "data/platform.h"
+#include "replay/bounded_json.h"
 
 namespace momiru::battle {
 namespace {

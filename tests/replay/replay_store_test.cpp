@@ -1,6 +1,6 @@
 // The replay folder: names that are safe and unique, retention by the dates the replays hold,
 // and saves that fail leaving nothing behind.
-#include "battle/replay_store.h"
+#include "replay/replay_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "battle/records.h"
-#include "data/test_support.h"
 #include "data/utf8.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
 namespace momiru::battle {
 namespace {

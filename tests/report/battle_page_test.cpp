@@ -1,19 +1,19 @@
 // The battle page: well-formed, self-contained, one chart per side, and the replay it carries
 // opens back as the same battle.
-#include "lab/battle_page.h"
+#include "report/battle_page.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <regex>
 
-#include "battle/records.h"
-#include "data/test_support.h"
 #include "data/text_safety.h"
-#include "lab/markup_check.h"
-#include "lab/odds.h"
+#include "report/odds.h"
+#include "support/markup_check.h"
+#include "support/records.h"
+#include "support/test_support.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 using momiru::testing::ScratchDir;
@@ -200,27 +200,20 @@ TEST(BattlePage, OddsKeepToTheirTurnBudgetAsIfCountedOneByOne) {
   constexpr std::uint64_t kBudget = 40000;  // reached within the 1,400th battle or so
   OddsCount expected;
   battle::BatchBattles<false> runner(gs);
-  for (std::uint64_t i = 0; expected.turns < kBudget; ++i) {
-    const battle::Outcome o = runner.play(battleSeed(kSeed, i));
-    ++expected.battles;
-    expected.turns += static_cast<std::uint64_t>(o.turns);
-    ++(!o.finished     ? expected.unfinished
-       : o.winner == 0 ? expected.player1Wins
-       : o.winner == 1 ? expected.player2Wins
-                       : expected.draws);
-  }
-  ASSERT_GT(expected.battles, 1024u);
-  ASSERT_LT(expected.battles, 2048u);
+  for (std::uint64_t i = 0; expected.turnsPlayed < kBudget; ++i)
+    expected.add(i, runner.play(battle::battleSeed(kSeed, i)), false);
+  ASSERT_GT(expected.battles(), 1024u);
+  ASSERT_LT(expected.battles(), 2048u);
   for (const unsigned jobs : {1u, 2u, 3u}) {
     EXPECT_EQ(countOutcomes(gs, 5000, kSeed, jobs, battle::kDefaultMaxTurns, kBudget), expected)
         << jobs << " threads";
   }
   // Fewer battles than the budget allows: all of them, as without a budget.
   const OddsCount all = countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns);
-  EXPECT_EQ(all.battles, 5000u);
-  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 3, battle::kDefaultMaxTurns, all.turns), all);
+  EXPECT_EQ(all.battles(), 5000u);
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 3, battle::kDefaultMaxTurns, all.turnsPlayed), all);
   // However small the budget, the first battle counts.
-  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns, 0).battles, 1u);
+  EXPECT_EQ(countOutcomes(gs, 5000, kSeed, 2, battle::kDefaultMaxTurns, 0).battles(), 1u);
 }
 
 TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSaysSo) {
@@ -263,4 +256,4 @@ TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
 }
 
 }  // namespace
-}  // namespace momiru::lab
+}  // namespace momiru::report

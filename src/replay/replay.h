@@ -92,14 +92,6 @@ std::optional<std::string> replayMismatch(const ReplayResult& recorded, const Re
 // The replay as one JSON object, ending in a newline.
 std::string replayJson(const Replay& replay);
 
-// The JSON text of a battle page's replay, the one
-// <script type="application/json" id="momiru-replay"> element, found as a browser reads the page,
-// so that the game never opens another battle than the page holds. Kept strict and simple: the
-// page holds one script only; no comment, no CDATA or other declaration but a doctype; the
-// element lies outside every other element's text, attribute and picture, with no '<' in it.
-// Anything else is refused with one line in `error`.
-std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error);
-
 // A replay from its JSON text, or, from an HTML page (a text that starts with '<'), from the
 // JSON of its replay element (see pageReplayJson).
 // `error` gets one line that says what is wrong (in English, for the lab and for stderr); it

@@ -12,7 +12,7 @@
 
 #include "data/text_safety.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 using Json = nlohmann::ordered_json;
 
@@ -51,4 +51,4 @@ inline std::string jsonText(Json j) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

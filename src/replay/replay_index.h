@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 
 namespace momiru::battle {
 

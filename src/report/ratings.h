@@ -6,18 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-namespace momiru::lab {
+#include "battle/batch_runner.h"
+
+namespace momiru::report {
 
 // The battles of one ordered pairing: one character as player 1, another as player 2.
-struct PairingResult {
-  std::uint64_t player1Wins = 0;
-  std::uint64_t player2Wins = 0;
-  std::uint64_t draws = 0;
-  std::uint64_t unfinished = 0;
-  std::uint64_t turnSum = 0;  // turns of the finished battles
-
-  std::uint64_t finished() const { return player1Wins + player2Wins + draws; }
-};
+using PairingResult = battle::Tally;
 
 // Rating points per unit of natural log-odds: 400 points are a factor of ten in the odds.
 inline constexpr double kEloPerLogOdds = 173.71779276130072;  // 400 / ln 10
@@ -44,4 +38,4 @@ struct RatingFit {
 // its maximum (the observed information), for ratings centred on their mean.
 RatingFit fitRatings(std::size_t n, const std::vector<PairingResult>& results);
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

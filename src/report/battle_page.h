@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 
 struct BattlePageOptions {
   // The page's file name, for the command that replays it; "PAGE.html" when empty.
@@ -39,14 +39,9 @@ std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options 
 // The page of `replay`'s battle as these rules play it.
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options = {});
 
-// The text of `replayJson(replay)` as it may stand inside a <script> element of a page that is
-// also XML: '<', '>' and '&' (which JSON has only inside strings) as \u escapes, so it holds no
-// "</" and no markup, and parses back to the same replay.
-std::string replayJsonForPage(const battle::Replay& replay);
-
 // Writes the page atomically to `file`, after reading it back as a replay: a page that would not
 // open again as the same battle is not written. False with one line in `error` when it cannot.
 bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
                      std::string* error, BattlePageOptions options = {});
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -1,10 +1,10 @@
 // Bradley–Terry ratings with a first-mover term by Newton's method on the log-likelihood.
-#include "lab/ratings.h"
+#include "report/ratings.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
 
 constexpr double kZ95 = 1.959963984540054;
@@ -221,4 +221,4 @@ RatingFit fitRatings(std::size_t n, const std::vector<PairingResult>& results) {
   return fit;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

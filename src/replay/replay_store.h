@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "battle/replay.h"
+#include "replay/replay.h"
 
 namespace momiru::battle {
 

@@ -1,40 +1,19 @@
 // The league's reports. All three are built from the same standings; names go out as each format
 // needs them: valid UTF-8 in JSON, shown visibly on a terminal (visibleText), in <bdi> in the
 // page's HTML and isolated plain text in its SVG (markupName, plainName).
-#include "lab/league_report.h"
+#include "report/league_report.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <numeric>
 
 #include "data/text_safety.h"
-#include "lab/json_output.h"
+#include "report/format.h"
+#include "report/json_output.h"
 
-namespace momiru::lab {
+namespace momiru::report {
 namespace {
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  va_list again;
-  va_copy(again, args);
-  char buf[256];
-  const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  std::string out;
-  if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf) {
-    out.assign(buf, static_cast<std::size_t>(n));
-  } else if (n >= 0) {
-    out.resize(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(out.data(), out.size(), fmt, again);
-    out.resize(static_cast<std::size_t>(n));
-  }
-  va_end(again);
-  return out;
-}
 
 unsigned long long ull(std::uint64_t v) { return static_cast<unsigned long long>(v); }
 
@@ -437,4 +416,4 @@ std::string htmlReport(const LeagueReport& report) {
   return out;
 }
 
-}  // namespace momiru::lab
+}  // namespace momiru::report

@@ -1,5 +1,5 @@
 // The folder of kept replays: names, saving without taking another's name, and retention.
-#include "battle/replay_store.h"
+#include "replay/replay_store.h"
 
 #include <sys/stat.h>
 #include <unicode/uchar.h>
