@@ -16,6 +16,7 @@
 #include "data/platform.h"
 #include "data/utf8.h"
 #include "replay/bounded_json.h"
+#include "replay/checked_json.h"
 #include "replay/replay_page.h"
 
 namespace momiru::battle {
@@ -49,67 +50,18 @@ std::string baseName(std::string_view file) {
 
 // --- reading -------------------------------------------------------------------------------
 
-// A reason to refuse the replay, thrown while its values are read and caught by parseReplay.
-struct Refused {
-  std::string why;
-};
-
-[[noreturn]] void refuse(std::string why) { throw Refused{std::move(why)}; }
-
-const json& member(const json& object, const char* key, const std::string& where) {
-  const auto it = object.find(key);
-  if (it == object.end()) refuse(where + key + " is missing");
-  return *it;
-}
-
-const json& objectAt(const json& parent, const char* key, const std::string& where) {
-  const json& v = member(parent, key, where);
-  if (!v.is_object()) refuse(where + key + " is not an object");
-  return v;
-}
+// The values of a replay are read by the shared readers of a stranger's JSON; a refusal is
+// caught by parseReplay.
+using Refused = JsonFieldRefused;
+[[noreturn]] void refuse(std::string why) { refuseJson(std::move(why)); }
 
 const json& arrayAt(const json& parent, const char* key, std::size_t count,
                     const std::string& where) {
-  const json& v = member(parent, key, where);
-  if (!v.is_array()) refuse(where + key + " is not a list");
-  if (v.size() != count)
-    refuse(where + key + " holds " + std::to_string(v.size()) + " entries, not " +
-           std::to_string(count));
-  return v;
-}
-
-std::int64_t wholeNumber(const json& v, const std::string& name, std::int64_t min,
-                         std::int64_t max) {
-  if (!v.is_number_integer()) refuse(name + " is not a whole number");
-  // Numbers above the signed 64-bit range are unsigned in the document; they are out of range.
-  if (v.is_number_unsigned() &&
-      v.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-    refuse(name + " is out of range");
-  const auto n = v.get<std::int64_t>();
-  if (n < min || n > max)
-    refuse(name + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
-  return n;
-}
-
-std::int32_t int32At(const json& parent, const char* key, const std::string& where,
-                     std::int32_t min = std::numeric_limits<std::int32_t>::min(),
-                     std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
-  return static_cast<std::int32_t>(wholeNumber(member(parent, key, where), where + key, min, max));
-}
-
-bool boolAt(const json& parent, const char* key, const std::string& where) {
-  const json& v = member(parent, key, where);
-  if (!v.is_boolean()) refuse(where + key + " is not true or false");
-  return v.get<bool>();
+  return listOfSize(parent, key, count, where);
 }
 
 std::string textAt(const json& parent, const char* key, const std::string& where) {
-  const json& v = member(parent, key, where);
-  if (!v.is_string()) refuse(where + key + " is not a text");
-  const auto& s = v.get_ref<const std::string&>();
-  if (s.size() > kReplayMaxTextBytes)
-    refuse(where + key + " is longer than " + std::to_string(kReplayMaxTextBytes) + " bytes");
-  return s;
+  return checkedText(member(parent, key, where), where + key, kReplayMaxTextBytes);
 }
 
 std::optional<std::int32_t> slotAt(const json& parent, const char* key, const std::string& where) {

@@ -12,6 +12,7 @@
 
 #include "data/platform.h"
 #include "data/utf8.h"
+#include "replay/checked_json.h"
 
 namespace momiru::report {
 
@@ -147,58 +148,22 @@ ordered_json tournamentObject(const Tournament& t) {
 
 // --- reading -------------------------------------------------------------------------------
 
-struct Refused {
-  std::string why;
-};
+using battle::boolAt;
+using battle::int32At;
+using battle::member;
+using battle::wholeNumber;
+using Refused = battle::JsonFieldRefused;
 struct TooDeep {};
 
-[[noreturn]] void refuse(std::string why) { throw Refused{std::move(why)}; }
-
-const ojson& member(const ojson& object, const char* key, const std::string& where) {
-  const auto it = object.find(key);
-  if (it == object.end()) refuse(where + key + " is missing");
-  return *it;
-}
+[[noreturn]] void refuse(std::string why) { battle::refuseJson(std::move(why)); }
 
 const ojson& arrayAt(const ojson& parent, const char* key, const std::string& where,
                      std::size_t maxCount) {
-  const ojson& v = member(parent, key, where);
-  if (!v.is_array()) refuse(where + key + " is not a list");
-  if (v.size() > maxCount)
-    refuse(where + key + " holds more than " + std::to_string(maxCount) + " items");
-  return v;
-}
-
-std::int64_t wholeNumber(const ojson& v, const std::string& name, std::int64_t min,
-                         std::int64_t max) {
-  if (!v.is_number_integer()) refuse(name + " is not a whole number");
-  if (v.is_number_unsigned() &&
-      v.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-    refuse(name + " is out of range");
-  const auto n = v.get<std::int64_t>();
-  if (n < min || n > max)
-    refuse(name + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
-  return n;
-}
-
-std::int32_t int32At(const ojson& parent, const char* key, const std::string& where,
-                     std::int32_t min = std::numeric_limits<std::int32_t>::min(),
-                     std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
-  return static_cast<std::int32_t>(wholeNumber(member(parent, key, where), where + key, min, max));
-}
-
-bool boolAt(const ojson& parent, const char* key, const std::string& where) {
-  const ojson& v = member(parent, key, where);
-  if (!v.is_boolean()) refuse(where + key + " is not true or false");
-  return v.get<bool>();
+  return battle::listUpTo(parent, key, where, maxCount);
 }
 
 std::string checkedText(const ojson& v, const std::string& name) {
-  if (!v.is_string()) refuse(name + " is not a text");
-  const auto& s = v.get_ref<const std::string&>();
-  if (s.size() > kMaxTextBytes)
-    refuse(name + " is longer than " + std::to_string(kMaxTextBytes) + " bytes");
-  return s;
+  return battle::checkedText(v, name, kMaxTextBytes);
 }
 
 std::string textAt(const ojson& parent, const char* key, const std::string& where) {

@@ -1,0 +1,98 @@
+// Values read from a JSON document that someone else wrote: each reader checks the value's kind
+// and range, and refuses with a reason that names where the value stood ("characters[1].level is
+// out of range (0 to 100)"). The replay and the tournament readers share them, so a file of
+// either kind is refused for the same faults in the same words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace momiru::battle {
+
+// A reason to refuse the document, thrown by the readers below; the file's reader catches it.
+struct JsonFieldRefused {
+  std::string why;
+};
+[[noreturn]] void refuseJson(std::string why);
+
+// Json is nlohmann::json or nlohmann::ordered_json.
+template <class Json>
+const Json& member(const Json& object, const char* key, const std::string& where) {
+  const auto it = object.find(key);
+  if (it == object.end()) refuseJson(where + key + " is missing");
+  return *it;
+}
+
+template <class Json>
+const Json& objectAt(const Json& parent, const char* key, const std::string& where) {
+  const Json& v = member(parent, key, where);
+  if (!v.is_object()) refuseJson(where + key + " is not an object");
+  return v;
+}
+
+// A list of exactly `count` items.
+template <class Json>
+const Json& listOfSize(const Json& parent, const char* key, std::size_t count,
+                       const std::string& where) {
+  const Json& v = member(parent, key, where);
+  if (!v.is_array()) refuseJson(where + key + " is not a list");
+  if (v.size() != count)
+    refuseJson(where + key + " holds " + std::to_string(v.size()) + " entries, not " +
+               std::to_string(count));
+  return v;
+}
+
+// A list of at most `maxCount` items.
+template <class Json>
+const Json& listUpTo(const Json& parent, const char* key, const std::string& where,
+                     std::size_t maxCount) {
+  const Json& v = member(parent, key, where);
+  if (!v.is_array()) refuseJson(where + key + " is not a list");
+  if (v.size() > maxCount)
+    refuseJson(where + key + " holds more than " + std::to_string(maxCount) + " items");
+  return v;
+}
+
+template <class Json>
+std::int64_t wholeNumber(const Json& v, const std::string& name, std::int64_t min,
+                         std::int64_t max) {
+  if (!v.is_number_integer()) refuseJson(name + " is not a whole number");
+  // Numbers above the signed 64-bit range are unsigned in the document; they are out of range.
+  if (v.is_number_unsigned() &&
+      v.template get<std::uint64_t>() >
+          static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+    refuseJson(name + " is out of range");
+  const auto n = v.template get<std::int64_t>();
+  if (n < min || n > max)
+    refuseJson(name + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) +
+               ")");
+  return n;
+}
+
+template <class Json>
+std::int32_t int32At(const Json& parent, const char* key, const std::string& where,
+                     std::int32_t min = std::numeric_limits<std::int32_t>::min(),
+                     std::int32_t max = std::numeric_limits<std::int32_t>::max()) {
+  return static_cast<std::int32_t>(wholeNumber(member(parent, key, where), where + key, min, max));
+}
+
+template <class Json>
+bool boolAt(const Json& parent, const char* key, const std::string& where) {
+  const Json& v = member(parent, key, where);
+  if (!v.is_boolean()) refuseJson(where + key + " is not true or false");
+  return v.template get<bool>();
+}
+
+// A text of at most `maxBytes` bytes.
+template <class Json>
+std::string checkedText(const Json& v, const std::string& name, std::size_t maxBytes) {
+  if (!v.is_string()) refuseJson(name + " is not a text");
+  const auto& s = v.template get_ref<const std::string&>();
+  if (s.size() > maxBytes)
+    refuseJson(name + " is longer than " + std::to_string(maxBytes) + " bytes");
+  return s;
+}
+
+}  // namespace momiru::battle
