@@ -73,11 +73,15 @@ std::string output(const std::string& display, const std::string& command) {
 // The first window whose name is `name`, waiting at most `seconds`.
 std::optional<unsigned long> findWindow(const std::string& display, const std::string& name,
                                         int seconds) {
-  const std::string ids = output(display, "timeout " + std::to_string(seconds) +
-                                              " xdotool search --sync --name '^" + name + "$'");
-  std::istringstream in(ids);
-  unsigned long id = 0;
-  if (in >> id) return id;
+  // xdotool's own --sync gives up at once when the server is briefly busy: ask again until the
+  // time is up.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  do {
+    std::istringstream in(output(display, "xdotool search --name '^" + name + "$'"));
+    unsigned long id = 0;
+    if (in >> id) return id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  } while (std::chrono::steady_clock::now() < deadline);
   return std::nullopt;
 }
 
