@@ -84,11 +84,11 @@ std::string heatColour(const std::optional<double>& rate) {
   return format("#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
 }
 
-std::string ratingChart(const LeagueReport& report, const std::vector<Standing>& table) {
+std::string ratingChart(const LeagueReport& report, const std::vector<LeagueStanding>& table) {
   const RatingFit& fit = report.fit;
   double lo = kMeanRating;
   double hi = kMeanRating;
-  for (const Standing& s : table) {
+  for (const LeagueStanding& s : table) {
     for (const double v : {fit.rating[s.character], fit.low[s.character], fit.high[s.character]}) {
       if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     }
@@ -152,7 +152,7 @@ std::string ratingChart(const LeagueReport& report, const std::vector<Standing>&
   return svg;
 }
 
-std::string heatMap(const LeagueReport& report, const std::vector<Standing>& table) {
+std::string heatMap(const LeagueReport& report, const std::vector<LeagueStanding>& table) {
   const std::size_t n = table.size();
   const int cell = std::clamp(static_cast<int>(640 / std::max<std::size_t>(n, 1)), 8, 44);
   const bool named = cell >= 14;
@@ -237,11 +237,11 @@ std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t 
   return score / static_cast<double>(finished);
 }
 
-std::vector<Standing> standings(const LeagueReport& report) {
+std::vector<LeagueStanding> standings(const LeagueReport& report) {
   const std::size_t n = report.results.characters;
-  std::vector<Standing> table(n);
+  std::vector<LeagueStanding> table(n);
   for (std::size_t c = 0; c < n; ++c) {
-    Standing& s = table[c];
+    LeagueStanding& s = table[c];
     s.character = c;
     std::uint64_t turns = 0;
     for (std::size_t o = 0; o < n; ++o) {
@@ -261,14 +261,15 @@ std::vector<Standing> standings(const LeagueReport& report) {
       s.meanTurns = static_cast<double>(turns) / static_cast<double>(finished);
     }
   }
-  std::stable_sort(table.begin(), table.end(), [&](const Standing& a, const Standing& b) {
-    return report.fit.rating[a.character] > report.fit.rating[b.character];
-  });
+  std::stable_sort(table.begin(), table.end(),
+                   [&](const LeagueStanding& a, const LeagueStanding& b) {
+                     return report.fit.rating[a.character] > report.fit.rating[b.character];
+                   });
   return table;
 }
 
 std::string textReport(const LeagueReport& report) {
-  const std::vector<Standing> table = standings(report);
+  const std::vector<LeagueStanding> table = standings(report);
   const RatingFit& fit = report.fit;
   std::string out =
       "league: " + settingsLine(report) + "\n" + kMethodLine + "\n" + firstMoverLine(fit) + "\n\n";
@@ -276,7 +277,7 @@ std::string textReport(const LeagueReport& report) {
       "rank   rating       95% interval       wins     draws    losses unfinished  win share  "
       "mean turns  name\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
-    const Standing& s = table[rank];
+    const LeagueStanding& s = table[rank];
     const std::size_t c = s.character;
     out += format("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
                   ratingText(fit.rating[c]).c_str(), ratingText(fit.low[c]).c_str(),
@@ -307,7 +308,7 @@ std::string textReport(const LeagueReport& report) {
 }
 
 std::string jsonReport(const LeagueReport& report) {
-  const std::vector<Standing> table = standings(report);
+  const std::vector<LeagueStanding> table = standings(report);
   const RatingFit& fit = report.fit;
   const std::size_t n = report.entrants.size();
   Json j;
@@ -324,7 +325,7 @@ std::string jsonReport(const LeagueReport& report) {
   firstMover["ci95"] = {jsonNumber(fit.firstMoverLow), jsonNumber(fit.firstMoverHigh)};
   Json ranking = Json::array();
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
-    const Standing& s = table[rank];
+    const LeagueStanding& s = table[rank];
     const std::size_t c = s.character;
     Json row;
     row["rank"] = static_cast<std::uint64_t>(rank + 1);
@@ -364,7 +365,7 @@ std::string jsonReport(const LeagueReport& report) {
 }
 
 std::string htmlReport(const LeagueReport& report) {
-  const std::vector<Standing> table = standings(report);
+  const std::vector<LeagueStanding> table = standings(report);
   const RatingFit& fit = report.fit;
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\"/>\n"
@@ -394,7 +395,7 @@ std::string htmlReport(const LeagueReport& report) {
       "<th>95%区間</th><th>勝ち</th><th>引き分け</th><th>負け</th><th>決着つかず</th>"
       "<th>勝ち点の割合</th><th>平均ターン数</th></tr>\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
-    const Standing& s = table[rank];
+    const LeagueStanding& s = table[rank];
     const std::size_t c = s.character;
     out += format("<tr><td class=\"n\">%zu</td><td>", rank + 1) +
            markupName(report.entrants[c].name) + "</td>";

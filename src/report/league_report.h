@@ -31,8 +31,8 @@ struct LeagueReport {
   std::vector<LeftOut> leftOut;
 };
 
-// One character's line of the table.
-struct Standing {
+// One character's line of the league table (a tournament's is report::Standing).
+struct LeagueStanding {
   std::size_t character = 0;  // index into entrants
   std::uint64_t wins = 0;
   std::uint64_t draws = 0;
@@ -43,7 +43,7 @@ struct Standing {
 };
 
 // The characters from the highest rating down (ties in entry order).
-std::vector<Standing> standings(const LeagueReport& report);
+std::vector<LeagueStanding> standings(const LeagueReport& report);
 
 // Share of the score of `row` against `column` over both orders: (wins + draws / 2) / finished.
 std::optional<double> pairwiseWinRate(const LeagueResults& results, std::size_t row,

@@ -363,10 +363,13 @@ std::vector<std::array<int, 2>> match(
     for (std::size_t j = i + 1; j < n; ++j)
       if (const auto w = weight(i, j)) boost::add_edge(i, j, *w, g);
   std::vector<boost::graph_traits<MatchingGraph>::vertex_descriptor> mate(n);
-  if (n > 1) boost::maximum_weighted_matching(g, &mate[0]);
+  // A graph without edges has nothing to match, and the library would start from twice the
+  // smallest weight there is, which overflows.
+  const bool matched = n > 1 && boost::num_edges(g) > 0;
+  if (matched) boost::maximum_weighted_matching(g, &mate[0]);
   std::vector<std::array<int, 2>> pairs;
   for (std::size_t i = 0; i < n; ++i) {
-    if (n > 1 && mate[i] != boost::graph_traits<MatchingGraph>::null_vertex()) {
+    if (matched && mate[i] != boost::graph_traits<MatchingGraph>::null_vertex()) {
       if (mate[i] > i) pairs.push_back({pool[i], pool[mate[i]]});
     } else {
       left.push_back(pool[i]);

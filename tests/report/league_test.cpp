@@ -31,6 +31,11 @@ void* operator new(std::size_t size) {
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (tFailAllocations) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 

@@ -56,7 +56,12 @@ inline bool tick(ui::BattleScreen& screen, bool deliver = false) {
   } else {
     return false;
   }
-  if (deliver) QCoreApplication::processEvents();
+  // The narration tells its news from a zero-interval timer: deliver until that has run too,
+  // which a slow (sanitized) build may leave for a second pass.
+  if (deliver) {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
   return true;
 }
 

@@ -200,7 +200,8 @@ TEST_F(EntryScreenTest, TheStatusTextFitsItsLabelWhateverTheNameAndNumbers) {
   const std::string names[] = {"a.datのぽこ", "gansekimaru-saikyou-backup.datのガンセキ丸(1)",
                                std::string(251, 'n') + ".datの" + std::string(340, 'x')};
   for (const std::string& name : names) {
-    for (const std::int32_t sign : {1, -17895697}) {  // -17895697 × 120 is near the int32 end
+    for (const std::int32_t sign :
+         {1, -14316557}) {  // × 150, the largest value, is near the int32 end
       SCOPED_TRACE(name.substr(0, 40) + " " + std::to_string(sign));
       h.gs.combatant[0] = character(sign);
       h.gs.combatant[0].name = name;
