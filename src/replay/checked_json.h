@@ -4,10 +4,13 @@
 // either kind is refused for the same faults in the same words.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 namespace momiru::battle {
 
@@ -93,6 +96,38 @@ std::string checkedText(const Json& v, const std::string& name, std::size_t maxB
   if (s.size() > maxBytes)
     refuseJson(name + " is longer than " + std::to_string(maxBytes) + " bytes");
   return s;
+}
+
+// The document's "format" and "version": a document of another kind, of a newer version (said
+// so, for the player to update) or of an unknown one is refused. `kind` names it in the reasons
+// ("replay", "tournament").
+template <class Json>
+void checkFormatAndVersion(const Json& root, const std::string& kind, std::string_view format,
+                           std::int64_t version) {
+  if (!root.is_object()) refuseJson("not a " + kind + ": the document is not a JSON object");
+  const Json& f = member(root, "format", "");
+  if (!f.is_string() || f.template get_ref<const std::string&>() != format)
+    refuseJson("not a " + kind + ": format is not \"" + std::string(format) + "\"");
+  const Json& v = member(root, "version", "");
+  if (!v.is_number_integer()) refuseJson("version is not a whole number");
+  if (v.is_number_unsigned() &&
+      v.template get<std::uint64_t>() > static_cast<std::uint64_t>(version))
+    refuseJson("written by a newer version of momiru-battle (" + kind + " version " + v.dump() +
+               "; this one reads version " + std::to_string(version) + ")");
+  if (v.template get<std::int64_t>() != version)
+    refuseJson("unknown " + kind + " version " + v.dump());
+}
+
+// A SHA-256 digest as 64 hexadecimal digits, in lower case whatever case it was written in.
+inline std::string sha256Digest(std::string text, const std::string& name) {
+  if (text.size() != 64 || !std::all_of(text.begin(), text.end(), [](char ch) {
+        return std::isxdigit(static_cast<unsigned char>(ch)) != 0;
+      }))
+    refuseJson(name + " is not 64 hexadecimal digits");
+  std::transform(text.begin(), text.end(), text.begin(), [](char ch) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  });
+  return text;
 }
 
 }  // namespace momiru::battle

@@ -118,30 +118,12 @@ ReplayResult readResult(const json& root) {
           hp[s][p], name + "[" + std::to_string(p) + "]", std::numeric_limits<std::int32_t>::min(),
           std::numeric_limits<std::int32_t>::max()));
   }
-  std::string digest = textAt(r, "log_sha256", where);
-  if (digest.size() != 64 || !std::all_of(digest.begin(), digest.end(), [](char ch) {
-        return std::isxdigit(static_cast<unsigned char>(ch)) != 0;
-      }))
-    refuse("result.log_sha256 is not 64 hexadecimal digits");
-  std::transform(digest.begin(), digest.end(), digest.begin(), [](char ch) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  });
-  out.logSha256 = std::move(digest);
+  out.logSha256 = sha256Digest(textAt(r, "log_sha256", where), where + "log_sha256");
   return out;
 }
 
 Replay readReplay(const json& root) {
-  if (!root.is_object()) refuse("not a replay: the document is not a JSON object");
-  const json& format = member(root, "format", "");
-  if (!format.is_string() || format.get_ref<const std::string&>() != kReplayFormat)
-    refuse("not a replay: format is not \"" + std::string(kReplayFormat) + "\"");
-  const json& version = member(root, "version", "");
-  if (!version.is_number_integer()) refuse("version is not a whole number");
-  if (version.is_number_unsigned() && version.get<std::uint64_t>() > kReplayVersion)
-    refuse("written by a newer version of momiru-battle (replay version " + version.dump() +
-           "; this one reads version " + std::to_string(kReplayVersion) + ")");
-  if (version.get<std::int64_t>() != kReplayVersion)
-    refuse("unknown replay version " + version.dump());
+  checkFormatAndVersion(root, "replay", kReplayFormat, kReplayVersion);
 
   Replay out;
   out.writtenBy = textAt(root, "written_by", "");

@@ -180,11 +180,7 @@ std::optional<std::string> optionalTextAt(const ojson& parent, const char* key,
 std::optional<std::string> hashAt(const ojson& parent, const char* key, const std::string& where) {
   std::optional<std::string> h = optionalTextAt(parent, key, where);
   if (!h) return h;
-  if (h->size() != 64 || !hexBytes(*h)) refuse(where + key + " is not 64 hexadecimal digits");
-  std::transform(h->begin(), h->end(), h->begin(), [](char ch) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  });
-  return h;
+  return battle::sha256Digest(std::move(*h), where + key);
 }
 
 std::optional<int> indexAt(const ojson& v, const std::string& name, std::size_t entries) {
@@ -269,17 +265,7 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
 }
 
 Tournament readTournament(const ojson& root) {
-  if (!root.is_object()) refuse("not a tournament: the document is not a JSON object");
-  const ojson& format = member(root, "format", "");
-  if (!format.is_string() || format.get_ref<const std::string&>() != kTournamentFormat)
-    refuse("not a tournament: format is not \"" + std::string(kTournamentFormat) + "\"");
-  const ojson& version = member(root, "version", "");
-  if (!version.is_number_integer()) refuse("version is not a whole number");
-  if (version.is_number_unsigned() && version.get<std::uint64_t>() > kTournamentVersion)
-    refuse("written by a newer version of momiru-battle (tournament version " + version.dump() +
-           "; this one reads version " + std::to_string(kTournamentVersion) + ")");
-  if (version.get<std::int64_t>() != kTournamentVersion)
-    refuse("unknown tournament version " + version.dump());
+  battle::checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
 
   Tournament t;
   t.writtenBy = textAt(root, "written_by", "");
