@@ -1,0 +1,97 @@
+// A tournament a player hosts in the game, from the first entry to the last match: gathering
+// the field, closing it, the draw, the matches played one by one, and the file kept after every
+// step. The game's screens and flow share one session; it holds no Qt.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/tournament.h"
+#include "report/tournament_play.h"
+
+namespace momiru::report {
+
+// Why a save-data file is not entered. The screen words each in Japanese; `detail` is the
+// English reason the loader gave, for stderr.
+enum class EntryRefusal {
+  Unreadable,   // not found, a folder, a FIFO, no permission, not save data
+  Tampered,     // failed its integrity check
+  NoCharacter,  // level 0
+  Duplicate,    // the same record as an entry already in
+  Full,         // the format takes no more entries
+  Closed,       // the field is closed
+};
+
+struct EntryResult {
+  std::filesystem::path file;
+  std::optional<int> entry;             // the entry it became
+  std::optional<EntryRefusal> refusal;  // or why not
+  std::optional<int> sameAs;            // Duplicate: that entry
+  std::string detail;
+};
+
+class TournamentSession {
+ public:
+  // A new tournament, open for entries, kept in `file` (written at once, refused when it
+  // exists). With `fairDraw`, a secret is drawn from the system's random source and kept in
+  // `secretFile` (owner only); the commitment is then in tournament().commitment. Nothing, with
+  // `error` set, when a file cannot be written or no secret can be drawn.
+  static std::optional<TournamentSession> create(const std::filesystem::path& file,
+                                                 const std::filesystem::path& secretFile,
+                                                 std::string name, const TournamentRules& rules,
+                                                 bool fairDraw, const std::string& writtenBy,
+                                                 std::string* error);
+  // A tournament file (or page) kept or received; verified when it has been started. Nothing,
+  // with `error` set, when it cannot be read; a tournament that does not verify opens with
+  // verifyProblem() set and is never played on (its matches are shown as the file claims).
+  // `secretFile` is where its secret would be, for one not started yet.
+  static std::optional<TournamentSession> open(const std::filesystem::path& file,
+                                               const std::filesystem::path& secretFile,
+                                               const std::string& writtenBy, std::string* error);
+
+  TournamentSession(TournamentSession&&) noexcept;
+  TournamentSession& operator=(TournamentSession&&) noexcept;
+  ~TournamentSession();
+
+  const Tournament& tournament() const;
+  const std::filesystem::path& file() const;
+  // Set when the file did not verify: the first difference, in English.
+  const std::optional<std::string>& verifyProblem() const;
+
+  // Gathering (stage Open). Each file is read as the entry screen reads it; all are tried, and
+  // those accepted are kept (saved once after all).
+  std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files);
+  bool removeEntry(int entry, std::string* error);
+  // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
+  bool closeEntries(std::string* error);
+  // Reveals the secret (from the secret file, or a fresh one without a commitment), takes the
+  // beacon, makes the tournament seed and draws the seeds; the matches can then be played.
+  bool start(const std::optional<std::string>& beacon, std::string* error);
+  bool started() const;  // has a seed
+
+  // Playing (after start). Null before the start and for a file that did not verify.
+  TournamentPlay* play();
+  const TournamentPlay* play() const;
+  // Records a played match and saves the file (atomically). False, with `error` set, when the
+  // save fails: the match stays recorded in memory.
+  bool record(Match played, std::string* error);
+  // Saves the file as it stands now; and a copy elsewhere (保存), atomically.
+  bool save(std::string* error);
+  bool saveAs(const std::filesystem::path& file, std::string* error) const;
+
+ private:
+  TournamentSession();
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+// Where the game keeps tournaments: $XDG_DATA_HOME/momiru-battle/tournaments (or
+// ~/.local/share/...), created on demand (0700). Nothing when it cannot be made.
+std::optional<std::filesystem::path> tournamentDirectory(std::string* error);
+// The kept tournaments not finished yet, newest first: what the game offers to continue.
+std::vector<std::filesystem::path> unfinishedTournaments(const std::filesystem::path& directory);
+
+}  // namespace momiru::report
