@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,13 @@ class TournamentSession {
   // Records a played match and saves the file (atomically). False, with `error` set, when the
   // save fails: the match stays recorded in memory.
   bool record(Match played, std::string* error);
+  // Plays the ready matches without a screen (TournamentPlay::playRest) on `threads` threads
+  // until the end or `cancelled`, saving at most twice a second and once at the end. Runs on any
+  // one thread; nothing else may touch the session meanwhile. False, with `error` set, when the
+  // last save fails or a Swiss round cannot be paired (what was played stays recorded).
+  bool playRest(unsigned threads, const std::function<bool()>& cancelled,
+                const std::function<void(std::size_t played, std::size_t total)>& progress,
+                std::string* error);
   // Saves the file as it stands now; and a copy elsewhere (保存), atomically.
   bool save(std::string* error);
   bool saveAs(const std::filesystem::path& file, std::string* error) const;
