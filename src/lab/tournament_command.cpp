@@ -331,7 +331,7 @@ void printTournament(const Tournament& t) {
               std::string(report::stageName(t.stage)).c_str());
   std::printf("%s\n", report::fairnessText(t).c_str());
   const auto show = [](const char* key, const std::optional<std::string>& v) {
-    std::printf("  %s%s\n", padRight(key, 15).c_str(), v ? visibleText(*v).c_str() : "-");
+    std::printf("  %s%s\n", (padRight(key, 14) + " ").c_str(), v ? visibleText(*v).c_str() : "-");
   };
   show(_("commitment"), t.commitment);
   show(_("entries digest"), t.entriesDigest);

@@ -300,7 +300,8 @@ std::string textReport(const LeagueReport& report) {
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const LeagueStanding& s = table[rank];
     const std::size_t c = s.character;
-    out += format("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
+    // TRANSLATORS: a row of the table; the words between the numbers keep their widths.
+    out += format(_("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  "), rank + 1,
                   ratingText(fit.rating[c]).c_str(), ratingText(fit.low[c]).c_str(),
                   ratingText(fit.high[c]).c_str(), ull(s.wins), ull(s.draws), ull(s.losses),
                   ull(s.unfinished), percentText(s.winShare).c_str(),
