@@ -44,7 +44,7 @@ void printUsage() {
   using momiru::report::translated;
   std::fputs(_("usage: momiru-lab <command> [options]\n\ncommands:\n"), stdout);
   for (const momiru::lab::Command& c : momiru::lab::kCommands) {
-    std::printf("  %s%s\n", padRight(translated(c.synopsis), 29).c_str(), translated(c.summary));
+    std::printf("  %s%s\n", padRight(c.synopsis, 29).c_str(), translated(c.summary));
   }
   std::fputs(
       _("\nA replay (*.momiru-replay) is one battle kept as its two records, seed and switches:\n"
