@@ -132,6 +132,21 @@ TEST(LabLocale, LeagueLinesAreThePageNotes) {
   EXPECT_NE(ja.out.find("\n順位   レート"), std::string::npos) << ja.out;
 }
 
+// Translated labels are padded by the columns they take, so the numbers stay under their
+// headings: the part names and the Japanese heading take the width of the English one.
+TEST(LabLocale, InspectTableKeepsItsColumns) {
+  const LabRun ja = labWith(kJapanese, "inspect " + sample("rendaa.dat"), "");
+  const LabRun en = labWith(kEnglish, "inspect " + sample("rendaa.dat"), "");
+  ASSERT_EQ(ja.status, 0);
+  EXPECT_NE(en.out.find("\n  part            HP        OFE        DEF\n  頭              70"),
+            std::string::npos)
+      << en.out;
+  EXPECT_NE(ja.out.find("\n  部位            HP        OFE        DEF\n  頭              70"),
+            std::string::npos)
+      << ja.out;
+  EXPECT_NE(ja.out.find("\n  レベル    16\n"), std::string::npos) << ja.out;
+}
+
 // Without the catalogue the lab speaks English under any locale, and a Japanese locale by name
 // works where the system has generated it.
 TEST(LabLocale, CatalogueMissingOrLocaleByName) {
