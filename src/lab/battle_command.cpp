@@ -18,7 +18,9 @@
 #include "replay/replay.h"
 #include "replay/replay_store.h"
 #include "report/battle_page.h"
+#include "report/format.h"
 #include "report/json_output.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -28,7 +30,7 @@ namespace {
 // What a replay the tool makes says wrote it.
 constexpr const char* kWrittenBy = "momiru-lab " MOMIRU_VERSION;
 
-constexpr const char* kHelp =
+constexpr const char* kHelp = N_(
     "usage: momiru-lab battle A.dat B.dat [--seed N] [--halve] [--json] [--crlf]\n"
     "                         [--save-replay FILE] [--html PAGE]\n"
     "       momiru-lab battle REPLAY [--json] [--crlf] [--save-replay FILE] [--html PAGE]\n"
@@ -82,7 +84,7 @@ constexpr const char* kHelp =
     "  momiru-lab battle a.dat b.dat --seed 12345 --json\n"
     "  momiru-lab battle a.dat b.dat --seed 12345 --save-replay a-vs-b.momiru-replay\n"
     "  momiru-lab battle a-vs-b.momiru-replay\n"
-    "  momiru-lab battle a-vs-b.momiru-replay --html a-vs-b.html\n";
+    "  momiru-lab battle a-vs-b.momiru-replay --html a-vs-b.html\n");
 
 const char* kindName(battle::MoveKind k) {
   switch (k) {
@@ -192,7 +194,7 @@ bool writePageTo(const std::string& file, const battle::Replay& replay) {
 
 int finishedStatus(const battle::Outcome& out) {
   if (out.finished) return 0;
-  std::fprintf(stderr, "momiru-lab battle: unfinished after %d turns\n", out.turns);
+  std::fprintf(stderr, _("momiru-lab battle: unfinished after %d turns\n"), out.turns);
   return 2;
 }
 
@@ -215,8 +217,8 @@ int replayBattle(const std::string& file, bool asJson, bool crlf,
   if (pageTo && !writePageTo(*pageTo, *replay)) status = 1;
   if (mismatch) {
     std::fprintf(stderr,
-                 "momiru-lab battle: %s: these rules play another battle than the replay "
-                 "records (%s differ)\n",
+                 _("momiru-lab battle: %s: these rules play another battle than the replay "
+                   "records (%s differ)\n"),
                  visibleText(file).c_str(), mismatch->c_str());
     status = 1;
   }
@@ -234,25 +236,28 @@ int battleCommand(const Args& args) {
   bool crlf = false;
   OptionParser options("battle", kHelp);
   options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(),
-                 "takes a whole number from 0 to 2^64-1, not", [&](std::uint64_t v) { seed = v; });
+                 N_("takes a whole number from 0 to 2^64-1, not"),
+                 [&](std::uint64_t v) { seed = v; });
   options.flag("--halve", halve).flag("--json", asJson).flag("--crlf", crlf);
-  options.text("--save-replay", "a file name", [&](std::string v) { saveTo = std::move(v); });
-  options.text("--html", "a file name", [&](std::string v) { pageTo = std::move(v); });
+  options.text("--save-replay", N_("a file name"), [&](std::string v) { saveTo = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { pageTo = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   const std::vector<std::string>& files = parsed.operands;
   if (files.size() == 1 && !endsInDat(files[0])) {
     if (seed || halve)
-      return options.usage("a replay holds its own seed and halving switch: no --seed or --halve");
+      return options.usage(
+          _("a replay holds its own seed and halving switch: no --seed or --halve"));
     return replayBattle(files[0], asJson, crlf, saveTo, pageTo);
   }
-  if (files.size() != 2) return options.usage("give two save-data files, or one replay");
+  if (files.size() != 2) return options.usage(_("give two save-data files, or one replay"));
 
   for (const auto& [option, target] : {std::pair{"--save-replay", saveTo}, {"--html", pageTo}}) {
     for (const std::string& file : files) {
       std::error_code ec;
       if (target && std::filesystem::equivalent(utf8ToPath(*target), utf8ToPath(file), ec))
-        return options.usage(std::string(option) + " would replace the save-data file " + file);
+        return options.usage(
+            format(_("%s would replace the save-data file %s"), option, file.c_str()));
     }
   }
   GameState gs;
@@ -262,7 +267,8 @@ int battleCommand(const Args& args) {
   }
   if (!seed) {
     seed = clockSeed();
-    std::fprintf(stderr, "momiru-lab battle: seed %llu\n", static_cast<unsigned long long>(*seed));
+    std::fprintf(stderr, _("momiru-lab battle: seed %llu\n"),
+                 static_cast<unsigned long long>(*seed));
   }
   GameState start = gs;
   const battle::Outcome out = printBattle(gs, *seed, asJson, crlf);

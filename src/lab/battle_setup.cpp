@@ -5,16 +5,24 @@
 #include "data/registration.h"
 #include "data/save_data.h"
 #include "data/text_safety.h"
+#include "report/format.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
-std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file) {
+std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file,
+                                            bool translate) {
+  const auto text = [translate](const char* english) {
+    return translate ? report::translated(english) : english;
+  };
   const SaveDataResult r = LoadSaveData(gs, slot, utf8ToPath(file));
   if (r.outcome == LoadOutcome::Tampered) {
-    return "the save data has been altered (" + r.reason + ")";
+    return report::format(text(N_("the save data has been altered (%s)")), r.reason.c_str());
   }
-  if (r.outcome != LoadOutcome::Loaded) return "cannot be used: " + r.reason;
-  if (!hasCharacter(r.record)) return "cannot be used: no character has been entered (level 0)";
+  if (r.outcome != LoadOutcome::Loaded)
+    return report::format(text(N_("cannot be used: %s")), r.reason.c_str());
+  if (!hasCharacter(r.record))
+    return text(N_("cannot be used: no character has been entered (level 0)"));
   return std::nullopt;
 }
 

@@ -16,8 +16,11 @@ namespace momiru::lab {
 // control characters shown escaped.
 std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::string& file);
 
-// The same check, saying only why (unescaped), for callers that word the line themselves.
-std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file);
+// The same check, saying only why (unescaped), for callers that word the line themselves: in
+// the user's language, or in English when not `translate` (for JSON, which never changes with
+// the locale).
+std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file,
+                                            bool translate = true);
 
 // Loads `fileA` into slot 0 and `fileB` into slot 1 of a fresh GameState, registers both as the
 // entry screen does ("(1)"/"(2)" on equal names), sets halved damage from `halve` and the line

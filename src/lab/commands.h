@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "report/translation.h"
+
 namespace momiru::lab {
 
 using Args = std::vector<std::string>;
@@ -21,21 +23,21 @@ int tournamentCommand(const Args& args);
 struct Command {
   const char* name;
   const char* synopsis;  // the command and its operands, for the tool's usage text
-  const char* summary;   // what it does, in one line
+  const char* summary;   // what it does, in one line, marked N_ and shown translated
   int (*run)(const Args& args);
 };
 
 inline constexpr Command kCommands[] = {
     {"inspect", "inspect FILE...",
-     "show what the game reads from save-data files and why it refuses one", inspectCommand},
+     N_("show what the game reads from save-data files and why it refuses one"), inspectCommand},
     {"battle", "battle A.dat B.dat | REPLAY",
-     "play one battle headless, or a replay again, and print the result screen", battleCommand},
-    {"simulate", "simulate A.dat B.dat", "play many battles and report win rates and lengths",
+     N_("play one battle headless, or a replay again, and print the result screen"), battleCommand},
+    {"simulate", "simulate A.dat B.dat", N_("play many battles and report win rates and lengths"),
      simulateCommand},
-    {"league", "league FILE...", "play every pairing of many characters and rate them",
+    {"league", "league FILE...", N_("play every pairing of many characters and rate them"),
      leagueCommand},
     {"tournament", "tournament SUBCOMMAND T",
-     "host a tournament whose every battle anyone can check", tournamentCommand},
+     N_("host a tournament whose every battle anyone can check"), tournamentCommand},
 };
 
 }  // namespace momiru::lab

@@ -10,7 +10,9 @@
 #include "data/text_safety.h"
 #include "lab/commands.h"
 #include "lab/options.h"
+#include "report/format.h"
 #include "report/json_output.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -18,7 +20,7 @@ using namespace report;
 
 namespace {
 
-constexpr const char* kHelp =
+constexpr const char* kHelp = N_(
     "usage: momiru-lab inspect [--json] FILE...\n"
     "\n"
     "Reads each save-data file as the game's first load of a run would, and shows the decoded\n"
@@ -37,18 +39,19 @@ constexpr const char* kHelp =
     "\n"
     "examples:\n"
     "  momiru-lab inspect samples/pochimaru.dat\n"
-    "  momiru-lab inspect --json saves/*.dat\n";
+    "  momiru-lab inspect --json saves/*.dat\n");
 
+// The verdict as JSON names it; the plain output shows it translated.
 const char* verdictOf(LoadOutcome o) {
   switch (o) {
     case LoadOutcome::Loaded:
-      return "ok";
+      return N_("ok");
     case LoadOutcome::Tampered:
-      return "tampered";
+      return N_("tampered");
     case LoadOutcome::Failed:
       break;
   }
-  return "unreadable";
+  return N_("unreadable");
 }
 
 std::string jsonLine(const std::string& file, const SaveDataResult& r) {
@@ -88,19 +91,18 @@ std::string jsonLine(const std::string& file, const SaveDataResult& r) {
 }
 
 std::string plainText(const std::string& file, const SaveDataResult& r) {
-  std::string out = visibleText(file) + ": " + verdictOf(r.outcome);
+  std::string out = visibleText(file) + ": " + translated(verdictOf(r.outcome));
   if (!r.reason.empty()) out += " (" + visibleText(r.reason) + ")";
   out += "\n";
   if (r.outcome == LoadOutcome::Failed) return out;
-  const auto line = [&out](const char* label, const std::string& value) {
-    char head[24];
-    std::snprintf(head, sizeof head, "  %-10s", label);
-    out += head + value + "\n";
+  const auto line = [&out](const std::string& label, const std::string& value) {
+    out += "  " + padRight(label, 9) + " " + value + "\n";
   };
-  line("name", visibleText(r.values.storedNames[0]));
-  line("level", decimal(r.record.level));
-  line("picture", decimal(r.record.portrait));
-  out += "  part            HP        OFE        DEF\n";
+  line(_("name"), visibleText(r.values.storedNames[0]));
+  line(_("level"), decimal(r.record.level));
+  line(_("picture"), decimal(r.record.portrait));
+  // The body part's heading; HP, OFE and DEF are the save data's own names.
+  out += "  " + padRight(_("part"), 8) + "        HP        OFE        DEF\n";
   for (std::size_t p = 0; p < kParts; ++p) {
     char row[96];
     std::snprintf(row, sizeof row, " %11d%11d%11d\n", r.record.hp[p], r.record.attack[p],
@@ -110,16 +112,16 @@ std::string plainText(const std::string& file, const SaveDataResult& r) {
     out += "  " + name + std::string(name.size() == 3 ? 4 : 2, ' ') + row;
   }
   for (std::size_t m = 0; m < kMoves; ++m) {
-    char label[16];
-    std::snprintf(label, sizeof label, "move %zu", m + 1);
-    line(label, visibleText(r.record.moveNames[m]) + "  power " + decimal(r.record.movePower[m]));
+    line(format(_("move %zu"), m + 1),
+         format(_("%s  power %s"), visibleText(r.record.moveNames[m]).c_str(),
+                decimal(r.record.movePower[m]).c_str()));
   }
-  line("key", decimal(r.values.key));
-  line("check", decimal(r.values.checkSum));
-  line("sum", r.sum ? decimal(*r.sum) : std::string("not formed"));
+  line(_("key"), decimal(r.values.key));
+  line(_("check"), decimal(r.values.checkSum));
+  line(_("sum"), r.sum ? decimal(*r.sum) : std::string(_("not formed")));
   std::string names;
   for (const std::string& n : r.notMultiples) names += (names.empty() ? "" : ", ") + n;
-  out += "  not multiples of the key: " + (names.empty() ? std::string("none") : names) + "\n";
+  out += format(_("  not multiples of the key: %s\n"), names.empty() ? _("none") : names.c_str());
   return out;
 }
 
@@ -132,7 +134,7 @@ int inspectCommand(const Args& args) {
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   const std::vector<std::string>& files = parsed.operands;
-  if (files.empty()) return options.usage("no file given");
+  if (files.empty()) return options.usage(_("no file given"));
 
   int status = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {

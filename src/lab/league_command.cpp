@@ -21,9 +21,11 @@
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/options.h"
+#include "report/format.h"
 #include "report/league.h"
 #include "report/league_report.h"
 #include "report/ratings.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -33,41 +35,47 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kHelp =
-    "usage: momiru-lab league FILE... [--battles N] [--seed S] [--halve] [--jobs J]\n"
-    "                         [--max-turns T] [--json] [--html REPORT.html]\n"
-    "\n"
-    "Plays every ordered pairing of the given characters: each meets every other N times as\n"
-    "player 1 and N times as player 2 (player 2 always acts first). Prints a ranked table\n"
-    "(rating and its 95% interval, wins, draws, losses, unfinished battles, win share, mean\n"
-    "turns), the first mover's advantage and the win rate of every pairing.\n"
-    "\n"
-    "Ratings: a Bradley-Terry model fitted by maximum likelihood (Newton's method). Player 2 of\n"
-    "a battle wins with odds 10^((R2 + F - R1) / 400), where F is the fitted first-mover\n"
-    "advantage; a draw counts as half a win to each side, unfinished battles are left out, and\n"
-    "each ordered pairing gets one virtual draw so that a character who wins every battle still\n"
-    "has a finite rating. Ratings are on the Elo scale with mean 1500. The 95% intervals come\n"
-    "from the curvature of the log-likelihood at its maximum (observed information), not from a\n"
-    "bootstrap. Win share is (wins + draws / 2) / finished battles.\n"
-    "\n"
-    "  --battles N    battles per ordered pairing (default 2000)\n"
-    "  --seed S       the seed every battle's seed derives from; without it one is taken from\n"
-    "                 the clock and printed on stderr. With two files the battles are those of\n"
-    "                 'momiru-lab simulate A B --mirror --battles N --seed S'.\n"
-    "  --halve        halved damage, as the options screen's switch\n"
-    "  --jobs J       threads (default: all cores); the report does not depend on it\n"
-    "  --max-turns T  a battle not over after T turns counts as unfinished (default 10000)\n"
-    "  --json         the same report as one JSON object\n"
-    "  --html FILE    also write the report as one self-contained HTML page (table, chart of the\n"
-    "                 ratings, heat map of the win rates; no scripts, no network)\n"
-    "\n"
-    "Characters with equal names are told apart by their files. A file that cannot be read,\n"
-    "fails its integrity check or holds a character of level 0 is left out with one line on\n"
-    "stderr; the league runs over the rest and the exit status is 1. A progress bar is drawn on\n"
-    "stderr when it is a terminal.\n"
-    "\n"
-    "examples:\n"
-    "  momiru-lab league samples/*.dat\n"
-    "  momiru-lab league samples/*.dat --battles 500 --seed 7 --html league.html\n";
+    // xgettext:no-c-format
+    N_("usage: momiru-lab league FILE... [--battles N] [--seed S] [--halve] [--jobs J]\n"
+       "                         [--max-turns T] [--json] [--html REPORT.html]\n"
+       "\n"
+       "Plays every ordered pairing of the given characters: each meets every other N times as\n"
+       "player 1 and N times as player 2 (player 2 always acts first). Prints a ranked table\n"
+       "(rating and its 95% interval, wins, draws, losses, unfinished battles, win share, mean\n"
+       "turns), the first mover's advantage and the win rate of every pairing.\n"
+       "\n"
+       "Ratings: a Bradley-Terry model fitted by maximum likelihood (Newton's method). Player 2 "
+       "of\n"
+       "a battle wins with odds 10^((R2 + F - R1) / 400), where F is the fitted first-mover\n"
+       "advantage; a draw counts as half a win to each side, unfinished battles are left out, and\n"
+       "each ordered pairing gets one virtual draw so that a character who wins every battle "
+       "still\n"
+       "has a finite rating. Ratings are on the Elo scale with mean 1500. The 95% intervals come\n"
+       "from the curvature of the log-likelihood at its maximum (observed information), not from "
+       "a\n"
+       "bootstrap. Win share is (wins + draws / 2) / finished battles.\n"
+       "\n"
+       "  --battles N    battles per ordered pairing (default 2000)\n"
+       "  --seed S       the seed every battle's seed derives from; without it one is taken from\n"
+       "                 the clock and printed on stderr. With two files the battles are those of\n"
+       "                 'momiru-lab simulate A B --mirror --battles N --seed S'.\n"
+       "  --halve        halved damage, as the options screen's switch\n"
+       "  --jobs J       threads (default: all cores); the report does not depend on it\n"
+       "  --max-turns T  a battle not over after T turns counts as unfinished (default 10000)\n"
+       "  --json         the same report as one JSON object\n"
+       "  --html FILE    also write the report as one self-contained HTML page (table, chart of "
+       "the\n"
+       "                 ratings, heat map of the win rates; no scripts, no network)\n"
+       "\n"
+       "Characters with equal names are told apart by their files. A file that cannot be read,\n"
+       "fails its integrity check or holds a character of level 0 is left out with one line on\n"
+       "stderr; the league runs over the rest and the exit status is 1. A progress bar is drawn "
+       "on\n"
+       "stderr when it is a terminal.\n"
+       "\n"
+       "examples:\n"
+       "  momiru-lab league samples/*.dat\n"
+       "  momiru-lab league samples/*.dat --battles 500 --seed 7 --html league.html\n");
 
 struct LeagueOptions {
   std::vector<std::string> files;
@@ -81,10 +89,11 @@ void complain(const std::string& message) {
   std::fprintf(stderr, "momiru-lab league: %s\n", visibleText(message).c_str());
 }
 
-// Loads one character as the entry screen would, or says why it cannot take part.
+// Loads one character as the entry screen would, or says why it cannot take part (in English,
+// as the JSON report keeps it).
 std::optional<std::string> loadEntrant(const std::string& file, Combatant& record) {
   GameState gs;
-  if (auto why = whyNotACharacter(gs, 0, file)) return why;
+  if (auto why = whyNotACharacter(gs, 0, file, false)) return why;
   record = gs.combatant[0];
   return std::nullopt;
 }
@@ -122,7 +131,7 @@ std::optional<std::string> writeReportFile(const std::string& file, const std::s
   fs::path target = utf8ToPath(file);
   std::error_code ec;
   const fs::file_status status = fs::status(target, ec);
-  if (fs::is_directory(status)) return std::string("it is a folder");
+  if (fs::is_directory(status)) return std::string(_("it is a folder"));
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     FILE* out = std::fopen(target.c_str(), "wb");
     if (out == nullptr) return std::string(std::strerror(errno));
@@ -144,10 +153,10 @@ std::optional<std::string> writeReportFile(const std::string& file, const std::s
   }
   AtomicFile out(target);
   if (!out.created())
-    return "cannot create a file in its folder: " + std::string(std::strerror(errno));
+    return format(_("cannot create a file in its folder: %s"), std::strerror(errno));
   errno = 0;
   if (!out.commit(contents)) {
-    return std::string(errno != 0 ? std::strerror(errno) : "the write failed");
+    return std::string(errno != 0 ? std::strerror(errno) : _("the write failed"));
   }
   return std::nullopt;
 }
@@ -164,26 +173,28 @@ int leagueCommand(const Args& args) {
   opt.settings.jobs = std::max(1u, std::thread::hardware_concurrency());
   OptionParser options("league", kHelp);
   options.flag("--halve", opt.settings.halve).flag("--json", opt.json);
-  options.number("--battles", 1, std::uint64_t{1} << 40, "does not take",
+  options.number("--battles", 1, std::uint64_t{1} << 40, N_("does not take"),
                  [&](std::uint64_t v) { opt.settings.battles = v; });
-  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), "does not take",
+  options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), N_("does not take"),
                  [&](std::uint64_t v) { opt.seed = v; });
-  options.number("--jobs", 1, 1024, "does not take",
+  options.number("--jobs", 1, 1024, N_("does not take"),
                  [&](std::uint64_t v) { opt.settings.jobs = static_cast<unsigned>(v); });
-  options.number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), "does not take",
+  options.number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), N_("does not take"),
                  [&](std::uint64_t v) { opt.settings.maxTurns = static_cast<std::int32_t>(v); });
-  options.text("--html", "a file name", [&](std::string v) { opt.html = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { opt.html = std::move(v); });
   OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   opt.files = std::move(parsed.operands);
-  if (opt.files.size() < 2) return options.usage("give at least two save-data files");
+  if (opt.files.size() < 2) return options.usage(_("give at least two save-data files"));
 
   LeagueReport report;
   std::vector<Combatant> records;
   for (const std::string& file : opt.files) {
     Combatant record;
     if (const auto why = loadEntrant(file, record)) {
-      complain(file + ": left out: " + *why);
+      GameState again;
+      complain(format(_("%s: left out: %s"), file.c_str(),
+                      whyNotACharacter(again, 0, file).value_or(*why).c_str()));
       report.leftOut.push_back({file, *why});
       continue;
     }
@@ -191,18 +202,18 @@ int leagueCommand(const Args& args) {
     records.push_back(std::move(record));
   }
   if (records.size() < 2) {
-    complain("fewer than two characters left to play");
+    complain(_("fewer than two characters left to play"));
     return 1;
   }
   const std::uint64_t pairings = records.size() * (records.size() - 1);
   if (pairings > std::numeric_limits<std::uint64_t>::max() / opt.settings.battles) {
-    return options.usage("too many battles for one league");
+    return options.usage(_("too many battles for one league"));
   }
   tellApart(report.entrants);
 
   if (!opt.seed) {
     opt.seed = clockSeed();
-    std::fprintf(stderr, "momiru-lab league: seed %llu\n",
+    std::fprintf(stderr, _("momiru-lab league: seed %llu\n"),
                  static_cast<unsigned long long>(*opt.seed));
   }
   opt.settings.seed = *opt.seed;
@@ -222,15 +233,15 @@ int leagueCommand(const Args& args) {
     report.results = runLeague(records, opt.settings, progress);
   } catch (const std::bad_alloc&) {
     if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
-    complain("out of memory");
+    complain(_("out of memory"));
     return 1;
   }
   if (progressBar) std::fprintf(stderr, "\r%60s\r", "");
   if (report.results.threadsStarted < report.results.threadsWanted) {
     complain(report.results.threadsStarted == 0
-                 ? "no thread could be started; the battles ran on the main thread"
-                 : "only " + std::to_string(report.results.threadsStarted) + " of " +
-                       std::to_string(report.results.threadsWanted) + " threads could be started");
+                 ? std::string(_("no thread could be started; the battles ran on the main thread"))
+                 : format(_("only %u of %u threads could be started"),
+                          report.results.threadsStarted, report.results.threadsWanted));
   }
   report.fit = fitRatings(records.size(), report.results.results);
 
@@ -238,11 +249,11 @@ int leagueCommand(const Args& args) {
   std::optional<std::string> htmlError;
   if (opt.html) htmlError = writeReportFile(*opt.html, htmlReport(report));
   if (!writeStdout(opt.json ? jsonReport(report) : textReport(report))) {
-    complain(std::string("cannot write the report: ") + std::strerror(errno));
+    complain(format(_("cannot write the report: %s"), std::strerror(errno)));
     status = 1;
   }
   if (htmlError) {
-    complain("cannot write " + *opt.html + ": " + *htmlError);
+    complain(format(_("cannot write %s: %s"), opt.html->c_str(), htmlError->c_str()));
     status = 1;
   }
   return status;

@@ -1,24 +1,55 @@
 // momiru-lab: the game's tools on the command line (inspect save data, replay and batch battles).
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "data/platform.h"
 #include "data/text_safety.h"
 #include "lab/commands.h"
+#include "report/format.h"
+#include "report/translation.h"
 
 namespace {
 
+// Where the catalogues are: $MOMIRU_LOCALEDIR when set, else ../share/locale beside the program
+// when it holds ours (an install under any prefix, or the build tree, which puts them there),
+// else the folder the program was installed with.
+std::string localeDirectory() {
+  if (const char* dir = std::getenv("MOMIRU_LOCALEDIR"); dir != nullptr && *dir != '\0') return dir;
+  std::error_code ec;
+  const std::filesystem::path beside = momiru::programDirectory() / ".." / "share" / "locale";
+  if (std::filesystem::exists(beside / "ja" / "LC_MESSAGES" / "momiru-lab.mo", ec))
+    return beside.string();
+  return MOMIRU_LOCALEDIR;
+}
+
+// Messages in the user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) and the character set
+// they are written in; every other category stays "C", so numbers, JSON and sorting read the
+// same in every locale.
+void setUpMessages() {
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_MESSAGES, "");
+  ::bindtextdomain(momiru::report::kTextDomain, localeDirectory().c_str());
+  ::bind_textdomain_codeset(momiru::report::kTextDomain, "UTF-8");
+  ::textdomain(momiru::report::kTextDomain);
+}
+
 void printUsage() {
-  std::fputs("usage: momiru-lab <command> [options]\n\ncommands:\n", stdout);
+  using momiru::report::padRight;
+  using momiru::report::translated;
+  std::fputs(_("usage: momiru-lab <command> [options]\n\ncommands:\n"), stdout);
   for (const momiru::lab::Command& c : momiru::lab::kCommands) {
-    std::printf("  %-29s%s\n", c.synopsis, c.summary);
+    std::printf("  %s%s\n", padRight(c.synopsis, 29).c_str(), translated(c.summary));
   }
   std::fputs(
-      "\nA replay (*.momiru-replay) is one battle kept as its two records, seed and switches:\n"
-      "'battle A.dat B.dat --save-replay FILE' writes one, 'battle FILE' plays it again.\n"
-      "\nRun 'momiru-lab <command> --help' for the options and examples of a command.\n",
+      _("\nA replay (*.momiru-replay) is one battle kept as its two records, seed and switches:\n"
+        "'battle A.dat B.dat --save-replay FILE' writes one, 'battle FILE' plays it again.\n"
+        "\nRun 'momiru-lab <command> --help' for the options and examples of a command.\n"),
       stdout);
 }
 
@@ -30,8 +61,11 @@ int finishOutput(int status) {
   const bool flushed = std::fflush(stdout) == 0;
   if (flushed && std::ferror(stdout) == 0) return status;
   if (errno == EPIPE) return 1;
-  std::fprintf(stderr, "momiru-lab: cannot write the output%s%s\n", flushed ? "" : ": ",
-               flushed ? "" : std::strerror(errno));
+  if (flushed) {
+    std::fputs(_("momiru-lab: cannot write the output\n"), stderr);
+  } else {
+    std::fprintf(stderr, _("momiru-lab: cannot write the output: %s\n"), std::strerror(errno));
+  }
   return 1;
 }
 
@@ -39,8 +73,9 @@ int finishOutput(int status) {
 
 int main(int argc, char** argv) {
   using namespace momiru::lab;
+  setUpMessages();
   if (argc < 2) {
-    std::fputs("momiru-lab: no command given (try 'momiru-lab --help')\n", stderr);
+    std::fputs(_("momiru-lab: no command given (try 'momiru-lab --help')\n"), stderr);
     return kUsageError;
   }
   const std::string_view name = argv[1];
@@ -51,7 +86,7 @@ int main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (name == command.name) return finishOutput(command.run(Args(argv + 2, argv + argc)));
   }
-  std::fprintf(stderr, "momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n",
+  std::fprintf(stderr, _("momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n"),
                momiru::visibleText(name).c_str());
   return kUsageError;
 }

@@ -22,6 +22,8 @@
 
 #include "data/text_safety.h"
 #include "lab/commands.h"
+#include "report/format.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -32,7 +34,8 @@ class OptionParser {
     std::vector<std::string> operands;  // the words that are not options, in order
   };
 
-  // `command` is the command's name in messages; `help` is its help text.
+  // `command` is the command's name in messages; `help` is its help text, marked N_ and shown
+  // translated.
   OptionParser(std::string command, const char* help) : command_(std::move(command)), help_(help) {}
 
   // A switch such as "--json", turned on by its name alone.
@@ -43,16 +46,23 @@ class OptionParser {
 
   // A whole decimal number without sign in [min, max], written "--name N" or "--name=N".
   // Without a value the message is "--name needs a number"; a value outside the rule gives
-  // "--name <refusal> '<value>'".
+  // "--name <refusal> '<value>'". The refusal is marked N_ and shown translated.
   OptionParser& number(std::string name, std::uint64_t min, std::uint64_t max, std::string refusal,
                        std::function<void(std::uint64_t)> set) {
-    options_.push_back(
-        {std::move(name), nullptr, min, max, std::move(refusal), std::move(set), {}, "a number"});
+    options_.push_back({std::move(name),
+                        nullptr,
+                        min,
+                        max,
+                        std::move(refusal),
+                        std::move(set),
+                        {},
+                        N_("a number")});
     return *this;
   }
 
   // A word such as a file name, written "--name WORD" or "--name=WORD". Without a value, or
-  // with an empty one, the message is "--name needs <what>".
+  // with an empty one, the message is "--name needs <what>"; `what` is marked N_ and shown
+  // translated.
   OptionParser& text(std::string name, std::string what, std::function<void(std::string)> set) {
     options_.push_back({std::move(name), nullptr, 0, 0, {}, {}, std::move(set), std::move(what)});
     return *this;
@@ -76,13 +86,13 @@ class OptionParser {
         continue;
       }
       if (word == "--help" || word == "-h") {
-        std::fputs(help_, stdout);
+        std::fputs(report::translated(help_), stdout);
         result.exitStatus = 0;
         return result;
       }
       const Option* option = find(word);
       if (option == nullptr) {
-        result.exitStatus = usage("unknown option '" + word + "'");
+        result.exitStatus = usage(report::format(_("unknown option '%s'"), word.c_str()));
         return result;
       }
       if (option->on != nullptr) {
@@ -90,7 +100,7 @@ class OptionParser {
         continue;
       }
       if (std::find(given.begin(), given.end(), option) != given.end()) {
-        result.exitStatus = usage(option->name + " is given twice");
+        result.exitStatus = usage(report::format(_("%s is given twice"), option->name.c_str()));
         return result;
       }
       given.push_back(option);
@@ -100,12 +110,12 @@ class OptionParser {
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        result.exitStatus = usage(option->name + " needs " + option->needs);
+        result.exitStatus = usage(needs(*option));
         return result;
       }
       if (option->setText) {
         if (value.empty()) {
-          result.exitStatus = usage(option->name + " needs " + option->needs);
+          result.exitStatus = usage(needs(*option));
           return result;
         }
         option->setText(value);
@@ -113,7 +123,11 @@ class OptionParser {
       }
       const std::optional<std::uint64_t> v = parseCount(value, option->min, option->max);
       if (!v) {
-        result.exitStatus = usage(option->name + " " + option->refusal + " '" + value + "'");
+        // TRANSLATORS: an option, what it takes ("does not take", "takes 1 to 64, not") and the
+        // value given.
+        result.exitStatus =
+            usage(report::format(_("%s %s '%s'"), option->name.c_str(),
+                                 report::translated(option->refusal.c_str()), value.c_str()));
         return result;
       }
       option->set(*v);
@@ -124,7 +138,8 @@ class OptionParser {
   // One line on stderr, "momiru-lab <command>: <message> (try ...)", and the usage status.
   // Control characters in the message are shown escaped.
   int usage(const std::string& message) const {
-    std::fprintf(stderr, "momiru-lab %s: %s (try 'momiru-lab %s --help')\n", command_.c_str(),
+    // TRANSLATORS: the command, the message, the command again.
+    std::fprintf(stderr, _("momiru-lab %s: %s (try 'momiru-lab %s --help')\n"), command_.c_str(),
                  visibleText(message).c_str(), command_.c_str());
     return kUsageError;
   }
@@ -156,6 +171,13 @@ class OptionParser {
     std::function<void(std::string)> setText;  // a word's
     std::string needs;                         // what a missing value should have been
   };
+
+  // "--name needs <what>", translated.
+  static std::string needs(const Option& option) {
+    // TRANSLATORS: an option and what it takes ("a number", "a file name").
+    return report::format(_("%s needs %s"), option.name.c_str(),
+                          report::translated(option.needs.c_str()));
+  }
 
   // The option `word` names: a switch by its exact name, a number also as "--name=value".
   const Option* find(const std::string& word) const {

@@ -17,8 +17,10 @@
 #include "lab/battle_setup.h"
 #include "lab/commands.h"
 #include "lab/options.h"
+#include "report/format.h"
 #include "report/json_output.h"
 #include "report/odds.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -26,36 +28,40 @@ using namespace report;
 namespace {
 
 constexpr const char* kHelp =
-    "usage: momiru-lab simulate A.dat B.dat [--battles N] [--seed S] [--halve] [--mirror]\n"
-    "                           [--jobs J] [--max-turns T] [--json]\n"
-    "\n"
-    "Plays N battles of A (player 1) against B (player 2) without a screen and reports the\n"
-    "wins of each, draws and unfinished battles with 95% confidence intervals (Wilson), and the\n"
-    "mean, median and 95th percentile of the turns of the finished battles. Player 2 always\n"
-    "acts first.\n"
-    "\n"
-    "  --battles N    battles per pairing (default 10000)\n"
-    "  --seed S       the seed every battle's seed derives from; without it one is taken from\n"
-    "                 the clock and printed on stderr. The report names one battle's seed for\n"
-    "                 each outcome: 'momiru-lab battle A.dat B.dat --seed X' replays it,\n"
-    "                 and with --save-replay FILE keeps it as a replay file to share.\n"
-    "  --halve        halved damage, as the options screen's switch\n"
-    "  --mirror       also play B as player 1 against A, and report the first mover's advantage\n"
-    "  --jobs J       threads (default: all cores); the figures do not depend on it\n"
-    "  --max-turns T  a battle not over after T turns counts as unfinished (default 10000)\n"
-    "  --json         the same figures as one JSON object; bytes of a name that are not UTF-8\n"
-    "                 are replaced by U+FFFD\n"
-    "\n"
-    "The text report ends each pairing with a bar chart of the battle lengths (block characters\n"
-    "on a terminal, '#' otherwise). Control characters in names are shown escaped (\\n, \\x1B,\n"
-    "\\u202E). A progress bar is drawn on stderr when it is a terminal. A file that does not\n"
-    "load, fails its integrity check or holds no character (level 0) is refused with one line\n"
-    "naming it, exit status 1. When not all threads can be started, the battles run on those\n"
-    "that could.\n"
-    "\n"
-    "examples:\n"
-    "  momiru-lab simulate samples/pochimaru.dat samples/rendaa.dat\n"
-    "  momiru-lab simulate a.dat b.dat --battles 100000 --seed 7 --mirror --json\n";
+    // xgettext:no-c-format
+    N_("usage: momiru-lab simulate A.dat B.dat [--battles N] [--seed S] [--halve] [--mirror]\n"
+       "                           [--jobs J] [--max-turns T] [--json]\n"
+       "\n"
+       "Plays N battles of A (player 1) against B (player 2) without a screen and reports the\n"
+       "wins of each, draws and unfinished battles with 95% confidence intervals (Wilson), and "
+       "the\n"
+       "mean, median and 95th percentile of the turns of the finished battles. Player 2 always\n"
+       "acts first.\n"
+       "\n"
+       "  --battles N    battles per pairing (default 10000)\n"
+       "  --seed S       the seed every battle's seed derives from; without it one is taken from\n"
+       "                 the clock and printed on stderr. The report names one battle's seed for\n"
+       "                 each outcome: 'momiru-lab battle A.dat B.dat --seed X' replays it,\n"
+       "                 and with --save-replay FILE keeps it as a replay file to share.\n"
+       "  --halve        halved damage, as the options screen's switch\n"
+       "  --mirror       also play B as player 1 against A, and report the first mover's "
+       "advantage\n"
+       "  --jobs J       threads (default: all cores); the figures do not depend on it\n"
+       "  --max-turns T  a battle not over after T turns counts as unfinished (default 10000)\n"
+       "  --json         the same figures as one JSON object; bytes of a name that are not UTF-8\n"
+       "                 are replaced by U+FFFD\n"
+       "\n"
+       "The text report ends each pairing with a bar chart of the battle lengths (block "
+       "characters\n"
+       "on a terminal, '#' otherwise). Control characters in names are shown escaped (\\n, \\x1B,\n"
+       "\\u202E). A progress bar is drawn on stderr when it is a terminal. A file that does not\n"
+       "load, fails its integrity check or holds no character (level 0) is refused with one line\n"
+       "naming it, exit status 1. When not all threads can be started, the battles run on those\n"
+       "that could.\n"
+       "\n"
+       "examples:\n"
+       "  momiru-lab simulate samples/pochimaru.dat samples/rendaa.dat\n"
+       "  momiru-lab simulate a.dat b.dat --battles 100000 --seed 7 --mirror --json\n");
 
 using battle::OutcomeKind;
 using battle::Tally;
@@ -126,7 +132,7 @@ std::string lengthHistogram(const Tally& t, bool blocks) {
   const int digits =
       static_cast<int>(std::to_string(lo + static_cast<std::int64_t>(rows.size()) * width).size());
   static constexpr const char* kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
-  std::string out = "  battle lengths in turns (finished battles):\n";
+  std::string out = _("  battle lengths in turns (finished battles):\n");
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const std::int64_t from = lo + static_cast<std::int64_t>(r) * width;
     char label[64];
@@ -162,28 +168,33 @@ std::string lengthHistogram(const Tally& t, bool blocks) {
 
 void printPairing(const Pairing& p, const Options& opt, int number, bool blocks) {
   const std::string names[2] = {visibleText(p.names[0]), visibleText(p.names[1])};
-  std::printf("pairing %d: player 1 %s, player 2 %s\n", number, names[0].c_str(), names[1].c_str());
-  const std::string labels[] = {names[0] + " wins", names[1] + " wins", "draws", "unfinished"};
+  std::printf(_("pairing %d: player 1 %s, player 2 %s\n"), number, names[0].c_str(),
+              names[1].c_str());
+  const std::string labels[] = {format(_("%s wins"), names[0].c_str()),
+                                format(_("%s wins"), names[1].c_str()), _("draws"),
+                                _("unfinished")};
   for (std::size_t k = 0; k < std::size(kKinds); ++k) {
     const std::uint64_t count = p.tally.count(kKinds[k]);
     const Share s = wilson(count, opt.battles);
-    std::printf("  %-8llu %7s  (95%% CI %6s to %6s)  %s", static_cast<unsigned long long>(count),
+    // TRANSLATORS: the count, its share, the interval's ends and what was counted; the numbers
+    // keep their widths so that the lines stay aligned.
+    std::printf(_("  %-8llu %7s  (95%% CI %6s to %6s)  %s"), static_cast<unsigned long long>(count),
                 percent(s.share).c_str(), percent(s.low).c_str(), percent(s.high).c_str(),
                 labels[k].c_str());
     const std::uint64_t first = firstOf(p.tally, kKinds[k]);
     if (first != Tally::kNoBattle) {
-      std::printf(", e.g. --seed %llu",
+      std::printf(_(", e.g. --seed %llu"),
                   static_cast<unsigned long long>(battle::battleSeed(opt.seed, first)));
     }
     std::printf("\n");
   }
   const auto mean = meanTurns(p.tally);
   if (mean) {
-    std::printf("  turns of finished battles: mean %.2f, median %d, 95th percentile %d\n", *mean,
+    std::printf(_("  turns of finished battles: mean %.2f, median %d, 95th percentile %d\n"), *mean,
                 *quantile(p.tally, 0.5), *quantile(p.tally, 0.95));
     std::fputs(lengthHistogram(p.tally, blocks).c_str(), stdout);
   } else {
-    std::printf("  turns of finished battles: none finished\n");
+    std::fputs(_("  turns of finished battles: none finished\n"), stdout);
   }
 }
 
@@ -246,13 +257,13 @@ std::optional<int> parseRequest(const Args& args, Request& request) {
   opt.jobs = std::max(1u, std::thread::hardware_concurrency());
   OptionParser options("simulate", kHelp);
   options
-      .number("--battles", 1, std::uint64_t{1} << 40, "does not take",
+      .number("--battles", 1, std::uint64_t{1} << 40, N_("does not take"),
               [&](std::uint64_t v) { opt.battles = v; })
-      .number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), "does not take",
+      .number("--seed", 0, std::numeric_limits<std::uint64_t>::max(), N_("does not take"),
               [&](std::uint64_t v) { request.seed = v; })
-      .number("--jobs", 1, 1024, "does not take",
+      .number("--jobs", 1, 1024, N_("does not take"),
               [&](std::uint64_t v) { opt.jobs = static_cast<unsigned>(v); })
-      .number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), "does not take",
+      .number("--max-turns", 1, std::numeric_limits<std::int32_t>::max(), N_("does not take"),
               [&](std::uint64_t v) { opt.maxTurns = static_cast<std::int32_t>(v); })
       .flag("--halve", request.halve)
       .flag("--mirror", request.mirror)
@@ -260,7 +271,7 @@ std::optional<int> parseRequest(const Args& args, Request& request) {
   OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return parsed.exitStatus;
   request.files = std::move(parsed.operands);
-  if (request.files.size() != 2) return options.usage("give exactly two save-data files");
+  if (request.files.size() != 2) return options.usage(_("give exactly two save-data files"));
   return std::nullopt;
 }
 
@@ -281,7 +292,7 @@ std::optional<int> run(const Request& request, Report& report) {
     opt.seed = *request.seed;
   } else {
     opt.seed = clockSeed();
-    std::fprintf(stderr, "momiru-lab simulate: seed %llu\n",
+    std::fprintf(stderr, _("momiru-lab simulate: seed %llu\n"),
                  static_cast<unsigned long long>(opt.seed));
   }
   report.opt = opt;
@@ -310,7 +321,7 @@ std::optional<int> run(const Request& request, Report& report) {
         setups.size(), [&](std::size_t p) { return setups[p]; }, batch);
   } catch (const std::bad_alloc&) {
     if (progressBar) std::fputc('\n', stderr);
-    std::fputs("momiru-lab simulate: out of memory\n", stderr);
+    std::fputs(_("momiru-lab simulate: out of memory\n"), stderr);
     return 1;
   }
   for (std::size_t p = 0; p < setups.size(); ++p) {
@@ -364,9 +375,9 @@ void printJson(const Report& report) {
 
 void printText(const Report& report) {
   const Options& opt = report.opt;
-  std::printf("%llu battles per pairing, seed %llu%s, at most %d turns\n",
+  std::printf(_("%llu battles per pairing, seed %llu%s, at most %d turns\n"),
               static_cast<unsigned long long>(opt.battles),
-              static_cast<unsigned long long>(opt.seed), report.halve ? ", halved damage" : "",
+              static_cast<unsigned long long>(opt.seed), report.halve ? _(", halved damage") : "",
               opt.maxTurns);
   const bool blocks = stdoutIsTerminal();
   for (std::size_t p = 0; p < report.pairings.size(); ++p) {
@@ -375,8 +386,8 @@ void printText(const Report& report) {
   if (report.mirror) {
     const FirstMover f = firstMover(report.pairings[0], report.pairings[1], opt.battles);
     std::printf(
-        "first mover (player 2) wins %s, second mover %s: advantage %+.2f points (95%% CI "
-        "%+.2f to %+.2f)\n",
+        _("first mover (player 2) wins %s, second mover %s: advantage %+.2f points (95%% CI "
+          "%+.2f to %+.2f)\n"),
         percent(static_cast<double>(f.first) / static_cast<double>(f.n)).c_str(),
         percent(static_cast<double>(f.second) / static_cast<double>(f.n)).c_str(),
         100 * f.advantage, 100 * f.low, 100 * f.high);
@@ -398,7 +409,7 @@ int simulateCommand(const Args& args) {
     }
     return 0;
   } catch (const std::bad_alloc&) {
-    std::fputs("momiru-lab simulate: out of memory\n", stderr);
+    std::fputs(_("momiru-lab simulate: out of memory\n"), stderr);
     return 1;
   }
 }

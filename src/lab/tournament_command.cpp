@@ -22,11 +22,13 @@
 #include "lab/commands.h"
 #include "lab/options.h"
 #include "replay/replay.h"
+#include "report/format.h"
 #include "report/json_output.h"
 #include "report/league.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
 #include "report/tournament_play.h"
+#include "report/translation.h"
 
 namespace momiru::lab {
 
@@ -37,7 +39,7 @@ using report::Tournament;
 
 constexpr const char* kWrittenBy = "momiru-lab " MOMIRU_VERSION;
 
-constexpr const char* kHelp =
+constexpr const char* kHelp = N_(
     "usage: momiru-lab tournament new T.momiru-tournament --name NAME\n"
     "                  --format single|double|round-robin|swiss [--rounds N] [--best-of N]\n"
     "                  [--halve] [--seeding draw|listed|strength] [--third-place]\n"
@@ -102,7 +104,7 @@ constexpr const char* kHelp =
     "  momiru-lab tournament close cup.momiru-tournament\n"
     "  momiru-lab tournament run cup.momiru-tournament --beacon 'lottery 2026-12-08: 12 34 56'\n"
     "  momiru-lab tournament verify cup.momiru-tournament\n"
-    "  momiru-lab tournament battle cup.momiru-tournament --match R1-1 --battle 1\n";
+    "  momiru-lab tournament battle cup.momiru-tournament --match R1-1 --battle 1\n");
 
 int fail(const char* command, const std::string& message, int status = 1) {
   std::fprintf(stderr, "momiru-lab tournament %s: %s\n", command, visibleText(message).c_str());
@@ -123,7 +125,7 @@ std::string baseName(const std::string& file) {
 
 // "#3 name (file)": the number tells apart entries with equal names and files.
 std::string label(const Tournament& t, std::optional<int> e) {
-  if (!e) return "(bye)";
+  if (!e) return _("(bye)");
   const report::Entry& entry = t.entries[static_cast<std::size_t>(*e)];
   return "#" + std::to_string(*e) + " " + visibleText(entry.storedName) + " (" +
          visibleText(entry.file) + ")";
@@ -159,56 +161,59 @@ int newCommand(const Args& args) {
   std::optional<std::uint64_t> rounds, bestOf;
   bool halve = false, thirdPlace = false, noCommitment = false;
   OptionParser options("tournament", kHelp);
-  options.text("--name", "a name", [&](std::string v) { name = std::move(v); });
-  options.text("--format", "a format", [&](std::string v) { format = std::move(v); });
-  options.text("--seeding", "a seeding", [&](std::string v) { seeding = std::move(v); });
-  options.text("--secret-file", "a file name", [&](std::string v) { secretFile = std::move(v); });
-  options.number("--rounds", 1, report::kMaxSwissRounds, "takes 1 to 64, not",
+  options.text("--name", N_("a name"), [&](std::string v) { name = std::move(v); });
+  options.text("--format", N_("a format"), [&](std::string v) { format = std::move(v); });
+  options.text("--seeding", N_("a seeding"), [&](std::string v) { seeding = std::move(v); });
+  options.text("--secret-file", N_("a file name"),
+               [&](std::string v) { secretFile = std::move(v); });
+  options.number("--rounds", 1, report::kMaxSwissRounds, N_("takes 1 to 64, not"),
                  [&](std::uint64_t v) { rounds = v; });
-  options.number("--best-of", 1, 7, "takes 1, 3, 5 or 7, not",
+  options.number("--best-of", 1, 7, N_("takes 1, 3, 5 or 7, not"),
                  [&](std::uint64_t v) { bestOf = v; });
   options.flag("--halve", halve).flag("--third-place", thirdPlace);
   options.flag("--no-commitment", noCommitment);
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
-  if (parsed.operands.size() != 1) return options.usage("new takes one tournament file");
-  if (!name) return options.usage("new needs --name");
-  if (!format) return options.usage("new needs --format");
+  if (parsed.operands.size() != 1) return options.usage(_("new takes one tournament file"));
+  if (!name) return options.usage(_("new needs --name"));
+  if (!format) return options.usage(_("new needs --format"));
   Tournament t;
   t.writtenBy = kWrittenBy;
   t.name = validUtf8(*name);
-  if (t.name.size() > report::kMaxTextBytes) return options.usage("--name is too long");
+  if (t.name.size() > report::kMaxTextBytes) return options.usage(_("--name is too long"));
   const auto f = report::formatFromName(*format);
-  if (!f) return options.usage("--format is single, double, round-robin or swiss");
+  if (!f) return options.usage(_("--format is single, double, round-robin or swiss"));
   t.rules.format = *f;
-  if (bestOf && *bestOf % 2 == 0) return options.usage("--best-of takes 1, 3, 5 or 7");
+  if (bestOf && *bestOf % 2 == 0) return options.usage(_("--best-of takes 1, 3, 5 or 7"));
   t.rules.bestOf = static_cast<int>(bestOf.value_or(1));
   t.rules.halve = halve;
   if (seeding) {
     const auto s = report::seedingFromName(*seeding);
-    if (!s) return options.usage("--seeding is draw, listed or strength");
+    if (!s) return options.usage(_("--seeding is draw, listed or strength"));
     t.rules.seeding = *s;
   }
   if (thirdPlace && *f != report::Format::Single)
-    return options.usage("--third-place is for single elimination");
+    return options.usage(_("--third-place is for single elimination"));
   t.rules.thirdPlace = thirdPlace;
   if (rounds) {
     if (*f == report::Format::RoundRobin && *rounds > 2)
-      return options.usage("--rounds of a round robin is 1 or 2");
+      return options.usage(_("--rounds of a round robin is 1 or 2"));
     if (*f == report::Format::Single || *f == report::Format::Double)
-      return options.usage("--rounds is for swiss and round-robin");
+      return options.usage(_("--rounds is for swiss and round-robin"));
   }
   t.rules.rounds = static_cast<int>(rounds.value_or(*f == report::Format::RoundRobin ? 1 : 0));
-  if (noCommitment && secretFile) return options.usage("--no-commitment keeps no secret file");
+  if (noCommitment && secretFile) return options.usage(_("--no-commitment keeps no secret file"));
 
   const std::string& file = parsed.operands[0];
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(utf8ToPath(file), ec)))
-    return fail("new", file + ": exists already; a tournament is never replaced by a new one");
+    return fail("new",
+                report::format(_("%s: exists already; a tournament is never replaced by a new one"),
+                               file.c_str()));
   std::string secretPath;
   if (!noCommitment) {
     const auto secret = report::randomSecret();
-    if (!secret) return fail("new", "the system's random source gives no secret");
+    if (!secret) return fail("new", _("the system's random source gives no secret"));
     secretPath = secretFile.value_or(defaultSecretFile(file));
     std::string error;
     if (!writeSecret(secretPath, *secret, &error)) return fail("new", error);
@@ -222,8 +227,8 @@ int newCommand(const Args& args) {
   if (t.commitment) {
     std::printf("%s\n", t.commitment->c_str());
     std::fprintf(stderr,
-                 "momiru-lab tournament new: publish the commitment above before entries close; "
-                 "the secret is in %s\n",
+                 _("momiru-lab tournament new: publish the commitment above before entries "
+                   "close; the secret is in %s\n"),
                  visibleText(secretPath).c_str());
   }
   return 0;
@@ -234,11 +239,12 @@ int addCommand(const Args& args) {
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() < 2)
-    return options.usage("add takes a tournament and save-data files");
+    return options.usage(_("add takes a tournament and save-data files"));
   const std::string& file = parsed.operands[0];
   auto t = load("add", file);
   if (!t) return 2;
-  if (t->stage != report::Stage::Open) return fail("add", file + ": entries are closed");
+  if (t->stage != report::Stage::Open)
+    return fail("add", report::format(_("%s: entries are closed"), file.c_str()));
   int status = 0;
   const std::size_t before = t->entries.size();
   for (std::size_t i = 1; i < parsed.operands.size(); ++i) {
@@ -251,7 +257,8 @@ int addCommand(const Args& args) {
     report::Entry e = report::makeEntry(baseName(dat), gs.combatant[0]);
     for (std::size_t k = 0; k < t->entries.size(); ++k) {
       if (t->entries[k].sha256 == e.sha256) {
-        status = fail("add", dat + ": the same record as entry #" + std::to_string(k));
+        status =
+            fail("add", report::format(_("%s: the same record as entry #%zu"), dat.c_str(), k));
         break;
       }
     }
@@ -261,9 +268,10 @@ int addCommand(const Args& args) {
                                ? report::kMaxRoundRobinEntries
                                : report::kMaxEntries;
   if (status == 0 && t->entries.size() > most)
-    status = fail("add", "a " + std::string(report::formatName(t->rules.format)) +
-                             " tournament takes at most " + std::to_string(most) + " entries");
-  if (status != 0) return fail("add", "nothing was added");
+    status =
+        fail("add", report::format(_("a %s tournament takes at most %zu entries"),
+                                   std::string(report::formatName(t->rules.format)).c_str(), most));
+  if (status != 0) return fail("add", _("nothing was added"));
   if (!save("add", file, *t)) return 1;
   for (std::size_t i = before; i < t->entries.size(); ++i)
     std::printf("%s\n", label(*t, static_cast<int>(i)).c_str());
@@ -274,13 +282,14 @@ int closeCommand(const Args& args) {
   OptionParser options("tournament", kHelp);
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
-  if (parsed.operands.size() != 1) return options.usage("close takes one tournament file");
+  if (parsed.operands.size() != 1) return options.usage(_("close takes one tournament file"));
   const std::string& file = parsed.operands[0];
   auto t = load("close", file);
   if (!t) return 2;
-  if (t->stage != report::Stage::Open) return fail("close", file + ": entries are closed already");
+  if (t->stage != report::Stage::Open)
+    return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
   if (t->entries.size() < report::kMinEntries)
-    return fail("close", file + ": fewer than 2 entries");
+    return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
   t->stage = report::Stage::Closed;
   t->entriesDigest = report::entriesDigestOf(t->entries);
   if (!save("close", file, *t)) return 1;
@@ -290,21 +299,21 @@ int closeCommand(const Args& args) {
 
 void printTournament(const Tournament& t) {
   std::printf("%s\n", visibleText(t.name).c_str());
-  std::printf("format %s, best of %d, seeding %s, %zu entries, %s\n",
+  std::printf(_("format %s, best of %d, seeding %s, %zu entries, %s\n"),
               std::string(report::formatName(t.rules.format)).c_str(), t.rules.bestOf,
               std::string(report::seedingName(t.rules.seeding)).c_str(), t.entries.size(),
               std::string(report::stageName(t.stage)).c_str());
   std::printf("%s\n", report::fairnessText(t).c_str());
   const auto show = [](const char* key, const std::optional<std::string>& v) {
-    std::printf("  %-15s%s\n", key, v ? visibleText(*v).c_str() : "-");
+    std::printf("  %s%s\n", (padRight(key, 14) + " ").c_str(), v ? visibleText(*v).c_str() : "-");
   };
-  show("commitment", t.commitment);
-  show("entries digest", t.entriesDigest);
-  show("secret", t.secret);
-  show("beacon", t.beacon);
-  show("seed", t.seed);
+  show(_("commitment"), t.commitment);
+  show(_("entries digest"), t.entriesDigest);
+  show(_("secret"), t.secret);
+  show(_("beacon"), t.beacon);
+  show(_("seed"), t.seed);
   if (!t.standings.empty()) {
-    std::printf("\nstandings\n");
+    std::fputs(_("\nstandings\n"), stdout);
     for (const report::Standing& s : t.standings) {
       std::string breaks;
       for (const auto& [key, value] : s.tieBreaks) {
@@ -316,7 +325,7 @@ void printTournament(const Tournament& t) {
       std::printf("%5d  %4g  %s %s\n", s.rank, s.points, label(t, s.entry).c_str(), breaks.c_str());
     }
   }
-  if (!t.matches.empty()) std::printf("\nmatches\n");
+  if (!t.matches.empty()) std::fputs(_("\nmatches\n"), stdout);
   for (const report::Match& m : t.matches) {
     std::string battles;
     for (const report::BattleRecord& b : m.battles)
@@ -324,13 +333,13 @@ void printTournament(const Tournament& t) {
           .append(b.winner ? "#" + std::to_string(*b.winner) : std::string("-"))
           .append("/")
           .append(std::to_string(b.turns));
-    std::printf("  %-8s %s vs %s: %s%s\n", visibleText(m.id).c_str(),
+    std::printf(_("  %-8s %s vs %s: %s%s\n"), visibleText(m.id).c_str(),
                 label(t, m.players[0]).c_str(), label(t, m.players[1]).c_str(),
-                m.winner ? ("winner #" + std::to_string(*m.winner)).c_str() : "drawn",
-                battles.empty() ? "" : ("  battles" + battles).c_str());
+                m.winner ? report::format(_("winner #%d"), *m.winner).c_str() : _("drawn"),
+                battles.empty() ? "" : (_("  battles") + battles).c_str());
   }
   if (t.matches.empty() && !t.entries.empty()) {
-    std::printf("\nentries\n");
+    std::fputs(_("\nentries\n"), stdout);
     for (std::size_t i = 0; i < t.entries.size(); ++i)
       std::printf("  %s\n", label(t, static_cast<int>(i)).c_str());
   }
@@ -348,20 +357,23 @@ int runCommand(const Args& args) {
   std::optional<std::string> secretFile, beacon, page;
   std::optional<std::uint64_t> jobs;
   OptionParser options("tournament", kHelp);
-  options.text("--secret-file", "a file name", [&](std::string v) { secretFile = std::move(v); });
-  options.text("--beacon", "a text", [&](std::string v) { beacon = std::move(v); });
-  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
-  options.number("--jobs", 1, 256, "takes 1 to 256, not", [&](std::uint64_t v) { jobs = v; });
+  options.text("--secret-file", N_("a file name"),
+               [&](std::string v) { secretFile = std::move(v); });
+  options.text("--beacon", N_("a text"), [&](std::string v) { beacon = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { page = std::move(v); });
+  options.number("--jobs", 1, 256, N_("takes 1 to 256, not"), [&](std::uint64_t v) { jobs = v; });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
-  if (parsed.operands.size() != 1) return options.usage("run takes one tournament file");
+  if (parsed.operands.size() != 1) return options.usage(_("run takes one tournament file"));
   const std::string& file = parsed.operands[0];
   auto t = load("run", file);
   if (!t) return 2;
-  if (t->stage == report::Stage::Open) return fail("run", file + ": entries are not closed yet");
-  if (t->stage == report::Stage::Finished) return fail("run", file + ": has been run already");
+  if (t->stage == report::Stage::Open)
+    return fail("run", report::format(_("%s: entries are not closed yet"), file.c_str()));
+  if (t->stage == report::Stage::Finished)
+    return fail("run", report::format(_("%s: has been run already"), file.c_str()));
   if (beacon) {
-    if (beacon->size() > report::kMaxTextBytes) return options.usage("--beacon is too long");
+    if (beacon->size() > report::kMaxTextBytes) return options.usage(_("--beacon is too long"));
     t->beacon = validUtf8(*beacon);
   }
   std::string error;
@@ -369,12 +381,12 @@ int runCommand(const Args& args) {
     const auto secret = readSecret(secretFile.value_or(defaultSecretFile(file)), &error);
     if (!secret) return fail("run", error);
     if (report::commitmentOf(*secret) != *t->commitment)
-      return fail("run", "the secret does not match the tournament's commitment");
+      return fail("run", _("the secret does not match the tournament's commitment"));
     t->secret = secret;
   } else {
-    if (secretFile) return options.usage("a tournament without a commitment has no secret file");
+    if (secretFile) return options.usage(_("a tournament without a commitment has no secret file"));
     t->secret = report::randomSecret();
-    if (!t->secret) return fail("run", "the system's random source gives no secret");
+    if (!t->secret) return fail("run", _("the system's random source gives no secret"));
   }
   t->entriesDigest = report::entriesDigestOf(t->entries);
   t->seed = report::tournamentSeedOf(*t->secret, *t->entriesDigest, t->beacon);
@@ -384,13 +396,14 @@ int runCommand(const Args& args) {
   const bool bar = stderrIsTerminal();
   if (bar)
     run.progress = [](std::size_t done, std::size_t total) {
-      std::fprintf(stderr, "\r試合 %zu / %zu", done, total);
+      std::fputc('\r', stderr);
+      std::fprintf(stderr, _("match %zu / %zu"), done, total);
     };
   try {
     report::playTournament(*t, run);
   } catch (const std::bad_alloc&) {
     if (bar) std::fputs("\n", stderr);
-    return fail("run", "out of memory");
+    return fail("run", _("out of memory"));
   } catch (const std::runtime_error& e) {
     if (bar) std::fputs("\n", stderr);
     return fail("run", e.what());
@@ -405,10 +418,11 @@ int runCommand(const Args& args) {
 int verifyCommand(const Args& args) {
   std::optional<std::uint64_t> jobs;
   OptionParser options("tournament", kHelp);
-  options.number("--jobs", 1, 256, "takes 1 to 256, not", [&](std::uint64_t v) { jobs = v; });
+  options.number("--jobs", 1, 256, N_("takes 1 to 256, not"), [&](std::uint64_t v) { jobs = v; });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
-  if (parsed.operands.size() != 1) return options.usage("verify takes one tournament file or page");
+  if (parsed.operands.size() != 1)
+    return options.usage(_("verify takes one tournament file or page"));
   const std::string& file = parsed.operands[0];
   auto t = load("verify", file);
   if (!t) return 2;
@@ -419,12 +433,12 @@ int verifyCommand(const Args& args) {
   try {
     difference = report::verifyTournament(*t, run);
   } catch (const std::bad_alloc&) {
-    return fail("verify", "out of memory", 2);
+    return fail("verify", _("out of memory"), 2);
   } catch (const std::runtime_error& e) {
     difference = e.what();
   }
   if (difference) return fail("verify", file + ": " + *difference);
-  std::printf("%s: every pairing, battle and standing agrees\n", visibleText(file).c_str());
+  std::printf(_("%s: every pairing, battle and standing agrees\n"), visibleText(file).c_str());
   return 0;
 }
 
@@ -433,10 +447,11 @@ int showCommand(const Args& args) {
   std::optional<std::string> page;
   OptionParser options("tournament", kHelp);
   options.flag("--json", asJson);
-  options.text("--html", "a file name", [&](std::string v) { page = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { page = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
-  if (parsed.operands.size() != 1) return options.usage("show takes one tournament file or page");
+  if (parsed.operands.size() != 1)
+    return options.usage(_("show takes one tournament file or page"));
   auto t = load("show", parsed.operands[0]);
   if (!t) return 2;
   if (!writePage("show", page, *t)) return 1;
@@ -454,34 +469,35 @@ int battleOfCommand(const Args& args) {
   std::optional<std::uint64_t> number;
   bool asJson = false, crlf = false;
   OptionParser options("tournament", kHelp);
-  options.text("--match", "a match id", [&](std::string v) { matchId = std::move(v); });
-  options.number("--battle", 1, 14, "takes a battle number from 1, not",
+  options.text("--match", N_("a match id"), [&](std::string v) { matchId = std::move(v); });
+  options.number("--battle", 1, 14, N_("takes a battle number from 1, not"),
                  [&](std::uint64_t v) { number = v; });
   options.flag("--json", asJson).flag("--crlf", crlf);
-  options.text("--save-replay", "a file name", [&](std::string v) { saveTo = std::move(v); });
-  options.text("--html", "a file name", [&](std::string v) { pageTo = std::move(v); });
+  options.text("--save-replay", N_("a file name"), [&](std::string v) { saveTo = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { pageTo = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1 || !matchId || !number)
-    return options.usage("battle takes one tournament file or page, --match ID and --battle K");
+    return options.usage(_("battle takes one tournament file or page, --match ID and --battle K"));
   auto t = load("battle", parsed.operands[0]);
   if (!t) return 2;
   const report::Match* match = nullptr;
   for (const report::Match& m : t->matches)
     if (m.id == *matchId) match = &m;
-  if (match == nullptr) return fail("battle", "no match " + *matchId);
+  if (match == nullptr) return fail("battle", report::format(_("no match %s"), matchId->c_str()));
   if (*number > match->battles.size())
-    return fail("battle",
-                "match " + *matchId + " has " + std::to_string(match->battles.size()) + " battles");
+    return fail("battle", report::format(_("match %s has %zu battles"), matchId->c_str(),
+                                         match->battles.size()));
   if (!match->players[0] || !match->players[1])
-    return fail("battle", "match " + *matchId + " is a bye");
+    return fail("battle", report::format(_("match %s is a bye"), matchId->c_str()));
   const report::BattleRecord& b = match->battles[*number - 1];
   const auto replay =
       report::tournamentBattleReplay(*t, *match, static_cast<int>(*number), kWrittenBy);
-  if (!replay) return fail("battle", "match " + *matchId + " has no such battle");
+  if (!replay)
+    return fail("battle", report::format(_("match %s has no such battle"), matchId->c_str()));
   // The battle is printed exactly as 'momiru-lab battle' prints a replay, through that command.
   std::string dir = std::filesystem::temp_directory_path().string() + "/momiru-battle-XXXXXX";
-  if (::mkdtemp(dir.data()) == nullptr) return fail("battle", "no temporary folder");
+  if (::mkdtemp(dir.data()) == nullptr) return fail("battle", _("no temporary folder"));
   const std::string replayFile = dir + "/battle.momiru-replay";
   std::string error;
   int status = 1;
@@ -498,7 +514,7 @@ int battleOfCommand(const Args& args) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   if (replay->result.logSha256 != b.logSha256 || replay->result.turns != b.turns) {
-    fail("battle", "these rules play another battle than the tournament records");
+    fail("battle", _("these rules play another battle than the tournament records"));
     status = 1;
   }
   return status;
@@ -508,14 +524,15 @@ int battleOfCommand(const Args& args) {
 
 int tournamentCommand(const Args& args) {
   if (args.empty()) {
-    std::fputs("momiru-lab tournament: no subcommand given (try 'momiru-lab tournament --help')\n",
-               stderr);
+    std::fputs(
+        _("momiru-lab tournament: no subcommand given (try 'momiru-lab tournament --help')\n"),
+        stderr);
     return kUsageError;
   }
   const std::string& sub = args[0];
   const Args rest(args.begin() + 1, args.end());
   if (sub == "--help" || sub == "-h" || sub == "help") {
-    std::fputs(kHelp, stdout);
+    std::fputs(translated(kHelp), stdout);
     return 0;
   }
   if (sub == "new") return newCommand(rest);
@@ -526,8 +543,8 @@ int tournamentCommand(const Args& args) {
   if (sub == "show") return showCommand(rest);
   if (sub == "battle") return battleOfCommand(rest);
   std::fprintf(stderr,
-               "momiru-lab tournament: unknown subcommand '%s' (try 'momiru-lab tournament "
-               "--help')\n",
+               _("momiru-lab tournament: unknown subcommand '%s' (try 'momiru-lab tournament "
+                 "--help')\n"),
                visibleText(sub).c_str());
   return kUsageError;
 }

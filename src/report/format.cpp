@@ -1,7 +1,11 @@
 #include "report/format.h"
 
+#include <unicode/uchar.h>
+
 #include <cstdarg>
 #include <cstdio>
+
+#include "data/utf8.h"
 
 namespace momiru::report {
 
@@ -23,6 +27,34 @@ std::string format(const char* fmt, ...) {
     out.resize(static_cast<std::size_t>(n));
   }
   va_end(again);
+  return out;
+}
+
+std::size_t displayWidth(std::string_view text) {
+  std::size_t columns = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto decoded = decodeUtf8(text, i);
+    i += decoded.length;
+    const auto c = static_cast<UChar32>(decoded.codePoint);
+    if (u_getCombiningClass(c) != 0 || u_charType(c) == U_NON_SPACING_MARK) continue;
+    const int width = u_getIntPropertyValue(c, UCHAR_EAST_ASIAN_WIDTH);
+    columns += width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+  }
+  return columns;
+}
+
+std::string padRight(std::string_view text, std::size_t columns) {
+  const std::size_t width = displayWidth(text);
+  std::string out(text);
+  if (width < columns) out.append(columns - width, ' ');
+  return out;
+}
+
+std::string padLeft(std::string_view text, std::size_t columns) {
+  const std::size_t width = displayWidth(text);
+  std::string out;
+  if (width < columns) out.assign(columns - width, ' ');
+  out += text;
   return out;
 }
 

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <utility>
 
 #include "data/text_safety.h"
 #include "report/format.h"
 #include "report/json_output.h"
+#include "report/translation.h"
 
 namespace momiru::report {
 namespace {
@@ -33,28 +35,35 @@ std::string percentText(const std::optional<double>& share) {
 
 std::string ratingText(double r) { return std::isfinite(r) ? format("%.1f", r) : "?"; }
 
+// The text report's lines, in the user's language. Their Japanese translations are the page's
+// notes below, word for word: the page keeps its own copy because it is Japanese in every locale,
+// whether or not the catalogue is installed.
 std::string settingsLine(const LeagueReport& report) {
   const std::size_t n = report.entrants.size();
   const std::uint64_t total = report.settings.battles * n * (n > 0 ? n - 1 : 0);
-  return format(
-      "%zu characters, %llu battles per ordered pairing (%llu in all), seed %llu%s, at "
-      "most %d turns",
-      n, ull(report.settings.battles), ull(total), ull(report.settings.seed),
-      report.settings.halve ? ", halved damage" : "", report.settings.maxTurns);
+  return format(_("%zu characters, %llu battles per ordered pairing (%llu in all), seed %llu%s, at "
+                  "most %d turns"),
+                n, ull(report.settings.battles), ull(total), ull(report.settings.seed),
+                report.settings.halve ? _(", halved damage") : "", report.settings.maxTurns);
 }
 
 std::string firstMoverLine(const RatingFit& fit) {
-  return format(
-      "first mover (player 2) advantage: %+.1f rating points (95%% interval %+.1f to "
-      "%+.1f)",
-      fit.firstMover, fit.firstMoverLow, fit.firstMoverHigh);
+  return format(_("first mover (player 2) advantage: %+.1f rating points (95%% interval %+.1f to "
+                  "%+.1f)"),
+                fit.firstMover, fit.firstMoverLow, fit.firstMoverHigh);
 }
 
 constexpr const char* kMethodLine =
-    "ratings: Bradley-Terry by maximum likelihood, draws half a win, unfinished battles left "
-    "out; Elo scale, mean 1500; 95% intervals from the likelihood's curvature";
+    // xgettext:no-c-format
+    N_("ratings: Bradley-Terry by maximum likelihood, draws half a win, unfinished battles left "
+       "out; Elo scale, mean 1500; 95% intervals from the likelihood's curvature");
 
-// The page's notes, in Japanese: the same figures as the text report's lines.
+constexpr const char* kWinRateLine =
+    N_("win rate of each row against each column (wins and half the draws, both orders; columns "
+       "by rank)");
+
+// The page's notes, in Japanese: the same figures as the text report's lines, and the
+// translations of those lines.
 std::string settingsNote(const LeagueReport& report) {
   const std::size_t n = report.entrants.size();
   const std::uint64_t total = report.settings.battles * n * (n > 0 ? n - 1 : 0);
@@ -271,27 +280,38 @@ std::vector<LeagueStanding> standings(const LeagueReport& report) {
 std::string textReport(const LeagueReport& report) {
   const std::vector<LeagueStanding> table = standings(report);
   const RatingFit& fit = report.fit;
-  std::string out =
-      "league: " + settingsLine(report) + "\n" + kMethodLine + "\n" + firstMoverLine(fit) + "\n\n";
-  out +=
-      "rank   rating       95% interval       wins     draws    losses unfinished  win share  "
-      "mean turns  name\n";
+  std::string out = format(_("league: %s"), settingsLine(report).c_str()) + "\n" +
+                    translated(kMethodLine) + "\n" + firstMoverLine(fit) + "\n\n";
+  // TRANSLATORS: the table's column headings, each right-aligned in its column with a space
+  // before it: rank 4 columns wide, rating 9, 95% interval 19, wins 11, draws 10, losses 10,
+  // unfinished 11, win share 11, mean turns 12 (a wide character takes two).
+  const std::pair<const char*, std::size_t> headings[] = {{_("rank"), 4},
+                                                          {_("rating"), 9},
+                                                          // xgettext:no-c-format
+                                                          {_("95% interval"), 19},
+                                                          {_("wins"), 11},
+                                                          {_("draws"), 10},
+                                                          {_("losses"), 10},
+                                                          {_("unfinished"), 11},
+                                                          {_("win share"), 11},
+                                                          {_("mean turns"), 12}};
+  for (const auto& [heading, width] : headings) out += padLeft(heading, width);
+  out += "  " + std::string(_("name")) + "\n";
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const LeagueStanding& s = table[rank];
     const std::size_t c = s.character;
-    out += format("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  ", rank + 1,
+    // TRANSLATORS: a row of the table; the words between the numbers keep their widths.
+    out += format(_("%4zu %8s  %7s to %-7s %9llu %9llu %9llu %10llu %10s %11s  "), rank + 1,
                   ratingText(fit.rating[c]).c_str(), ratingText(fit.low[c]).c_str(),
                   ratingText(fit.high[c]).c_str(), ull(s.wins), ull(s.draws), ull(s.losses),
                   ull(s.unfinished), percentText(s.winShare).c_str(),
                   s.meanTurns ? format("%.2f", *s.meanTurns).c_str() : "-");
     out += visibleText(report.entrants[c].name) + "\n";
   }
-  out +=
-      "\nwin rate of each row against each column (wins and half the draws, both orders; "
-      "columns by rank)\n";
-  out += "rank";
+  out += "\n" + std::string(translated(kWinRateLine)) + "\n";
+  out += padLeft(_("rank"), 4);
   for (std::size_t col = 0; col < table.size(); ++col) out += format(" %6zu", col + 1);
-  out += "  name\n";
+  out += "  " + std::string(_("name")) + "\n";
   for (std::size_t row = 0; row < table.size(); ++row) {
     out += format("%4zu", row + 1);
     for (std::size_t col = 0; col < table.size(); ++col) {

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
@@ -34,7 +35,18 @@ void fitFileColumns(QFileDialog& dialog) {
   header->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
-// The file list's size and date columns written in the default locale.
+// The type column's words, in Japanese: Qt's catalogue has no translation for them, so its own
+// dialog would say "Folder", "File" and "dat File" in a Japanese game.
+QString fileTypeText(const QFileInfo& info) {
+  if (info.isRoot()) return QStringLiteral("ドライブ");
+  if (info.isDir()) return QStringLiteral("フォルダー");
+  const QString suffix = info.suffix();
+  if (suffix.isEmpty()) return QStringLiteral("ファイル");
+  return suffix.toUpper() + QStringLiteral(" ファイル");
+}
+
+// The file list's size and date columns written in the default locale, its type column in
+// Japanese.
 class DefaultLocaleDetails final : public QIdentityProxyModel {
  public:
   using QIdentityProxyModel::QIdentityProxyModel;
@@ -48,6 +60,7 @@ class DefaultLocaleDetails final : public QIdentityProxyModel {
     if (index.column() == kSizeColumn && !files->isDir(source)) {
       return QLocale().formattedDataSize(files->size(source));
     }
+    if (index.column() == kTypeColumn) return fileTypeText(files->fileInfo(source));
     if (index.column() == kDateColumn) {
       return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
     }
@@ -56,6 +69,7 @@ class DefaultLocaleDetails final : public QIdentityProxyModel {
 
  private:
   static constexpr int kSizeColumn = 1;  // QFileSystemModel's columns
+  static constexpr int kTypeColumn = 2;
   static constexpr int kDateColumn = 3;
 };
 

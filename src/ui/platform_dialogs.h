@@ -75,7 +75,8 @@ class QtPlatformDialogs final : public PlatformDialogs {
 };
 
 // Has Qt's own file dialog show its sizes and dates in the default locale, as the game's other
-// texts: Qt writes them in the system's locale, which may not be Japanese.
+// texts: Qt writes them in the system's locale, which may not be Japanese. Its type column says
+// フォルダー, ファイル or "DAT ファイル", which Qt's catalogue does not translate.
 void showFileDetailsInDefaultLocale(QFileDialog& dialog);
 
 }  // namespace momiru::ui

@@ -1,4 +1,5 @@
-// The one formatting helper of the pages gives the whole text, however long.
+// The one formatting helper of the pages gives the whole text, however long; padding counts the
+// columns a terminal gives each character.
 #include "report/format.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,20 @@ TEST(Format, GivesTheWholeTextAtAnyLength) {
     const std::string long_(size, 'x');
     EXPECT_EQ(format("<%s>%zu", long_.c_str(), size), "<" + long_ + ">" + std::to_string(size));
   }
+}
+
+// Wide and full-width characters take two columns, half-width katakana and combining marks one
+// and none; a text already too long is kept whole.
+TEST(Format, PadsByTerminalColumns) {
+  EXPECT_EQ(displayWidth("rank"), 4u);
+  EXPECT_EQ(displayWidth("順位"), 4u);
+  EXPECT_EQ(displayWidth("ﾚﾝﾀﾞｰ"), 5u);
+  EXPECT_EQ(displayWidth("ＶＳ"), 4u);
+  EXPECT_EQ(displayWidth("e\u0301"), 1u);
+  EXPECT_EQ(padLeft("順位", 6), "  順位");
+  EXPECT_EQ(padRight("技 1", 9), "技 1     ");
+  EXPECT_EQ(padLeft("平均ターン数", 4), "平均ターン数");
+  EXPECT_EQ(padRight("", 2), "  ");
 }
 
 }  // namespace

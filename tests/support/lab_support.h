@@ -20,15 +20,16 @@ struct LabRun {
 };
 
 // Runs momiru-lab with `args` through the shell; `before` goes in front of the command (a ulimit,
-// an environment variable), `after` behind it (a redirection of stdout).
+// an environment variable), `after` behind it (a redirection of stdout). The lab runs in the C
+// locale, so that it speaks English whatever the tester's own locale; `before` may set another.
 inline LabRun labWith(const std::string& before, const std::string& args,
                       const std::string& after) {
   const std::filesystem::path errFile =
       std::filesystem::path(::testing::TempDir()) /
       (std::string("lab-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
        ".stderr");
-  const std::string command =
-      before + " \"" + MOMIRU_LAB + "\" " + args + " 2>\"" + errFile.string() + "\" " + after;
+  const std::string command = "export LC_ALL=C LANGUAGE=; " + before + " \"" + MOMIRU_LAB + "\" " +
+                              args + " 2>\"" + errFile.string() + "\" " + after;
   LabRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return run;

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTranslator>
 #include <QTreeView>
+#include <filesystem>
+#include <map>
 
 #include "ui/platform_dialogs.h"
 #include "ui/ui_font.h"
@@ -39,28 +41,37 @@ TEST(QtJapaneseTest, TheDefaultLocaleAndQtsOwnTextsAreJapanese) {
   EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
 }
 
-// Qt's file dialog writes sizes and dates in the system's locale; the game's shows them in the
-// default one, Japanese at start-up, whatever the system's.
+// Qt's file dialog writes sizes and dates in the system's locale and its types in English; the
+// game's shows sizes and dates in the default one, Japanese at start-up, and types in Japanese.
 TEST(QtJapaneseTest, TheFileDialogShowsSizesAndDatesInTheDefaultLocale) {
   const QLocale before;
   QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   ScratchDir dir;
   dir.write("a.dat", std::string(100, 'x'));
+  dir.write("notes", "x");
+  std::filesystem::create_directory(dir.path() / "saves");
   QFileDialog dialog;
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   ui::showFileDetailsInDefaultLocale(dialog);
   dialog.setDirectory(QString::fromStdString(dir.path().string()));
   auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
   ASSERT_NE(view, nullptr);
-  QModelIndex file;
+  // The rows by name, once the folder has been read in the background.
+  std::map<QString, QModelIndex> rows;
   QElapsedTimer waited;
   waited.start();
-  while (!file.isValid() && waited.elapsed() < 5000) {  // the folder is read in the background
+  while (rows.size() < 3 && waited.elapsed() < 5000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     const QModelIndex root = view->rootIndex();
-    if (view->model()->rowCount(root) > 0) file = view->model()->index(0, 0, root);
+    for (int r = 0; r < view->model()->rowCount(root); ++r) {
+      const QModelIndex row = view->model()->index(r, 0, root);
+      rows[row.data().toString()] = row;
+    }
   }
-  ASSERT_TRUE(file.isValid());
+  ASSERT_EQ(rows.count(QStringLiteral("a.dat")), 1u);
+  ASSERT_EQ(rows.count(QStringLiteral("notes")), 1u);
+  ASSERT_EQ(rows.count(QStringLiteral("saves")), 1u);
+  const QModelIndex file = rows[QStringLiteral("a.dat")];
   const QString size = file.siblingAtColumn(1).data().toString();
   const QString date = file.siblingAtColumn(3).data().toString();
   const QLocale japanese;
@@ -68,6 +79,12 @@ TEST(QtJapaneseTest, TheFileDialogShowsSizesAndDatesInTheDefaultLocale) {
   EXPECT_EQ(size, japanese.formattedDataSize(100));
   EXPECT_NE(size, QLocale(QLocale::English).formattedDataSize(100));
   EXPECT_FALSE(date.isEmpty());
+  // The type column in Japanese, whatever Qt's catalogue holds.
+  EXPECT_EQ(file.siblingAtColumn(2).data().toString(), QStringLiteral("DAT ファイル"));
+  EXPECT_EQ(rows[QStringLiteral("notes")].siblingAtColumn(2).data().toString(),
+            QStringLiteral("ファイル"));
+  EXPECT_EQ(rows[QStringLiteral("saves")].siblingAtColumn(2).data().toString(),
+            QStringLiteral("フォルダー"));
 }
 
 }  // namespace
