@@ -138,7 +138,7 @@ void BracketView::layOut(report::Format format) {
 
   // The tops of the parts: the losers' bracket starts below the winners' once that is laid out.
   const double top0 = kMargin + (twoBrackets ? kTitleH : 0) + kHeadH;
-  std::vector<double> bottom(columns_.size(), top0 - kRowGap - kLabelH);
+  std::vector<double> bottom(columns_.size(), top0 - kRowGap);
   std::vector<double> bottom1;  // the losers' part's own, once it starts
   double losersTop = 0;
   int finalBox = -1;
@@ -195,7 +195,7 @@ void BracketView::layOut(report::Format format) {
   for (const double b : bottom) mainBottom = std::max(mainBottom, b);
   if (twoBrackets) {
     losersTop = mainBottom + kSectionGap + kTitleH + kHeadH;
-    bottom1.assign(columns_.size(), losersTop - kRowGap - kLabelH);
+    bottom1.assign(columns_.size(), losersTop - kRowGap);
     for (std::size_t i = 0; i < boxes_.size(); ++i)
       if (part[i] == 1) place(i, bottom1);
     for (std::size_t i = 0; i < boxes_.size(); ++i)
