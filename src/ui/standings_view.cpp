@@ -2,6 +2,7 @@
 #include "ui/standings_view.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -177,9 +178,19 @@ void StandingsView::fillStandings(const report::Tournament& t) {
     for (const auto& [name, value] : t.standings.front().tieBreaks) heads << tieBreakHead(name);
   if (standings_->columnCount() != heads.size()) {
     standings_->setColumnCount(static_cast<int>(heads.size()));
+    standings_->setHorizontalHeaderLabels(heads);
+    // Each number column as wide as its head or a number of five places, whichever is wider:
+    // sizing to the contents would measure every row of a large field at each update.
     QHeaderView* head = standings_->horizontalHeader();
-    head->setSectionResizeMode(QHeaderView::ResizeToContents);
+    head->setSectionResizeMode(QHeaderView::Interactive);
     head->setSectionResizeMode(1, QHeaderView::Stretch);
+    const QFontMetrics metrics(head->font());
+    for (int c = 0; c < standings_->columnCount(); ++c)
+      if (c != 1)
+        standings_->setColumnWidth(c,
+                                   std::max(metrics.horizontalAdvance(heads[c]),
+                                            metrics.horizontalAdvance(QStringLiteral("-000.5"))) +
+                                       metrics.height());
   }
   standings_->setHorizontalHeaderLabels(heads);
   if (standings_->rowCount() != static_cast<int>(t.standings.size()))
