@@ -67,7 +67,8 @@ int MatchWords::winnerSide(const report::Match& m) {
 }
 
 QString MatchWords::result(const report::ScheduledMatch& m) const {
-  if (!m.played) return QStringLiteral("これから");
+  // A bye is known from the bracket before its player is.
+  if (!m.played) return m.bye ? QStringLiteral("不戦勝") : QStringLiteral("これから");
   const report::Match& match = m.match;
   const int side = winnerSide(match);
   if (match.battles.empty()) {

@@ -29,7 +29,8 @@ class MatchWords {
   // 「第2回戦」, 「勝者側 第2回戦」, 「敗者側 第3回戦」, 「決勝」, 「3位決定戦」,
   // 「グランドファイナル」.
   QString round(const report::Match& m) const;
-  // What came of it: 「2勝1敗でポチの勝ち」, 「ポチの不戦勝」, 「引き分け」, 「これから」.
+  // What came of it: 「2勝1敗でポチの勝ち」, 「ポチの不戦勝」, 「1勝1敗1分で引き分け」,
+  // 「これから」, and 「不戦勝」 for a bye whose player is not known yet.
   QString result(const report::ScheduledMatch& m) const;
   // 「W2-1　勝者側 第2回戦　ポチ 対 タマ　2勝1敗でポチの勝ち」.
   QString sentence(const report::ScheduledMatch& m) const;

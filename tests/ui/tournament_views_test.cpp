@@ -3,6 +3,7 @@
 // With MOMIRU_VIEW_PNGS=DIR set, each view is also drawn into DIR to be looked at.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <map>
 #include <set>
 
+#include "data/save_data.h"
 #include "report/tournament.h"
 #include "report/tournament_play.h"
 #include "ui/bracket_view.h"
@@ -32,6 +34,32 @@ using namespace momiru::report;
 using uitest::elimination;
 using Shown = uitest::ScheduleFixture;
 
+// A real tournament of the samples as play schedules it, stopped after `matches` matches.
+Shown playedFor(std::size_t n, Format format, std::size_t matches) {
+  static const char* const kSamples[] = {"gansekimaru", "hinotori",  "inazuma", "karappo",
+                                         "nenrikibou",  "pochimaru", "rendaa",  "zutsukiya"};
+  Tournament t;
+  t.rules.format = format;
+  t.rules.thirdPlace = format == Format::Single;
+  for (std::size_t i = 0; i < n; ++i) {
+    GameState gs;
+    const std::string file = std::string(kSamples[i % 8]) + ".dat";
+    EXPECT_EQ(LoadSaveData(gs, 0, std::string(MOMIRU_SOURCE_DIR "/samples/") + file).outcome,
+              LoadOutcome::Loaded);
+    gs.combatant[0].hp[3] += static_cast<std::int32_t>(i / 8);
+    t.entries.push_back(makeEntry(file, gs.combatant[0]));
+  }
+  t.secret = std::string(64, '5');
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, std::nullopt);
+  t.stage = Stage::Closed;
+  TournamentPlay play(std::move(t));
+  std::size_t done = 0;
+  play.playRest(
+      1, [&] { return done >= matches; }, [&](std::size_t count, std::size_t) { done = count; });
+  return {play.tournament(), play.schedule()};
+}
+
 QString id(const ScheduledMatch& m) { return QString::fromStdString(m.match.id); }
 
 void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -40,10 +68,12 @@ void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 
 // --- the bracket's layout --------------------------------------------------------------------
 
-class BracketLayout : public ::testing::TestWithParam<Format> {};
+// By format, and whether the schedule is the fixture's or play's own.
+class BracketLayout : public ::testing::TestWithParam<std::tuple<Format, bool>> {};
 
 TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo) {
-  const Shown s = elimination(64, GetParam(), 40);
+  const Format format = std::get<0>(GetParam());
+  const Shown s = std::get<1>(GetParam()) ? playedFor(64, format, 40) : elimination(64, format, 40);
   ui::BracketView view;
   view.resize(900, 600);
   view.setBracket(s.t, s.schedule);
@@ -82,7 +112,7 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
   // elimination the losers' bracket under the winners', the grand final right of both.
   double right = 0;
   for (const auto& [name, r] : boxes) right = std::max(right, r.right());
-  if (GetParam() == Format::Single) {
+  if (format == Format::Single) {
     const QRectF final = boxes.at(QStringLiteral("R6-1"));
     const QRectF third = boxes.at(QStringLiteral("3P"));
     EXPECT_EQ(final.right(), right);
@@ -104,7 +134,8 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
 }
 
 INSTANTIATE_TEST_SUITE_P(Elimination, BracketLayout,
-                         ::testing::Values(Format::Single, Format::Double));
+                         ::testing::Combine(::testing::Values(Format::Single, Format::Double),
+                                            ::testing::Bool()));
 
 // Arrows reach every match, Enter and Space activate it, Home and End go to the ends.
 TEST(BracketKeys, ArrowsReachEveryMatchAndEnterOrSpaceActivatesIt) {
@@ -134,6 +165,16 @@ TEST(BracketKeys, ArrowsReachEveryMatchAndEnterOrSpaceActivatesIt) {
     }
   }
   EXPECT_EQ(reached.size(), s.schedule.size());
+
+  // A reader hears the view's name and, as its description, the selected match in words.
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&view);
+  EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("トーナメント表"));
+  view.selectMatch(QStringLiteral("L3-2"));
+  const ui::MatchWords words(s.t, s.schedule);
+  for (const ScheduledMatch& m : s.schedule)
+    if (m.match.id == "L3-2") {
+      EXPECT_EQ(face->text(QAccessible::Description), words.sentence(m));
+    }
 
   // Right follows the winner, Left goes back the same way.
   view.selectMatch(QStringLiteral("W1-2"));
@@ -285,6 +326,15 @@ TEST(MatchListView, OneSentenceAMatchAndTheSelectionFollowsIds) {
   EXPECT_EQ(byes, 2);
   EXPECT_EQ(played, 1);
   EXPECT_GE(toCome, 3);
+
+  // The same with play's own schedule: its byes are said as byes.
+  const Shown real = playedFor(6, Format::Single, 1);
+  ui::MatchList realList;
+  realList.setTournament(real.t, real.schedule);
+  int realByes = 0;
+  for (int i = 0; i < realList.count(); ++i)
+    realByes += realList.item(i)->text().endsWith(QStringLiteral("の不戦勝"));
+  EXPECT_EQ(realByes, 2);
 
   QSignalSpy selected(&list, &ui::MatchList::matchSelected);
   QSignalSpy activated(&list, &ui::MatchList::matchActivated);
