@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <map>
+#include <string_view>
+#include <unordered_map>
 
 #include "ui/screen.h"
 
@@ -12,7 +14,14 @@ MatchWords::MatchWords(const report::Tournament& t,
                        const std::vector<report::ScheduledMatch>& schedule)
     : format_(t.rules.format) {
   names_.reserve(t.entries.size());
-  for (const report::Entry& e : t.entries) names_.push_back(shownName(e.storedName));
+  std::unordered_map<std::string_view, int> uses;
+  for (const report::Entry& e : t.entries) {
+    names_.push_back(shownName(e.storedName));
+    ++uses[e.storedName];
+  }
+  // Entries of the same name are told apart by their numbers, as the tournament page does.
+  for (std::size_t i = 0; i < t.entries.size(); ++i)
+    if (uses[t.entries[i].storedName] > 1) names_[i] += QStringLiteral("（#%1）").arg(i);
   for (const report::ScheduledMatch& m : schedule)
     if (m.played) decided_.insert(m.match.id);
 }

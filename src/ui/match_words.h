@@ -20,8 +20,8 @@ class MatchWords {
   MatchWords() = default;
   MatchWords(const report::Tournament& t, const std::vector<report::ScheduledMatch>& schedule);
 
-  // An entry's stored name as every screen shows a name; "#n" for an entry the tournament does
-  // not have.
+  // An entry's stored name as every screen shows a name, with 「（#n）」 after it when another
+  // entry has the same name; "#n" for an entry the tournament does not have.
   QString entry(int e) const;
   // Side 0 or 1 of the match: the player's name, 不戦勝 for no one, or 「W1-3 の勝者」 for a
   // player the schedule does not know yet.

@@ -253,6 +253,14 @@ TEST(MatchSentences, PlayedByeAndToCome) {
             QStringLiteral("W2-1　勝者側 第2回戦　ポチ 対 タマ　1勝1敗1分の同点、シード上位で"
                            "ポチの勝ち"));
 
+  // Two entries of one name are told apart by their numbers.
+  Tournament twins = t;
+  twins.entries[1].storedName = "ポチ";
+  EXPECT_EQ(
+      ui::matchSentence(twins, played),
+      QStringLiteral("W2-1　勝者側 第2回戦　ポチ（#0） 対 ポチ（#1）　1勝1敗1分の同点、シード上位で"
+                     "ポチ（#0）の勝ち"));
+
   ScheduledMatch bye;
   bye.match.id = "L1-2";
   bye.match.round = 1;
