@@ -101,10 +101,11 @@ void BracketView::setTournament(const report::Tournament& t,
   elided_.assign(boxes_.size(), {});
   const auto kept = byId_.find(keep.toStdString());
   selected_ = keep.isEmpty() || kept == byId_.end() ? -1 : kept->second;
-  if (cameFrom_ >= static_cast<int>(boxes_.size())) cameFrom_ = -1;
+  cameFrom_ = -1;
   announceSelection();
   updateScrollBars();
   viewport()->update();
+  if (!keep.isEmpty() && selected_ < 0) emit matchSelected(QString());
 }
 
 void BracketView::layOut(report::Format format) {

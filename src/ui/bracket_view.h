@@ -31,7 +31,9 @@ class BracketView final : public QAbstractScrollArea {
 
   // Shows `schedule` (TournamentPlay::schedule()) of `t`. Everything drawn is copied, so the
   // caller may go on playing the tournament on another thread. The selected match and the scroll
-  // position are kept when called again. The same setter as StandingsView and MatchList.
+  // position are kept when called again (a selected match the schedule no longer has
+  // is unselected, with matchSelected of an empty id). The same setter as StandingsView and
+  // MatchList.
   void setTournament(const report::Tournament& t,
                      const std::vector<report::ScheduledMatch>& schedule);
   void setBracket(const report::Tournament& t,

@@ -20,7 +20,9 @@ class MatchList final : public QListWidget {
   explicit MatchList(QWidget* parent = nullptr);
 
   // Shows `schedule` (TournamentPlay::schedule()) of `t`; the selected match and the scroll
-  // position are kept when called again. The same setter as BracketView and StandingsView.
+  // position are kept when called again (a selected match the schedule no longer has
+  // is unselected, with matchSelected of an empty id). The same setter as BracketView and
+  // StandingsView.
   void setTournament(const report::Tournament& t,
                      const std::vector<report::ScheduledMatch>& schedule);
 

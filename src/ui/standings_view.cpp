@@ -56,7 +56,7 @@ StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
 
   auto* roundRow = new QHBoxLayout;
-  auto* roundLabel = new QLabel(QStringLiteral("回戦(&R)"), this);
+  auto* roundLabel = new QLabel(QStringLiteral("回戦"), this);
   rounds_ = new QComboBox(this);
   rounds_->setObjectName(QStringLiteral("roundChooser"));
   rounds_->setAccessibleName(QStringLiteral("表示する回戦"));
@@ -128,6 +128,10 @@ void StandingsView::setTournament(const report::Tournament& t,
   filling_ = false;
   fillPairings();
   fillStandings(t);
+  if (!selected_.isEmpty() && byId_.count(selected_.toStdString()) == 0) {
+    selected_.clear();
+    emit matchSelected(QString());
+  }
 }
 
 int StandingsView::shownRound() const {

@@ -25,7 +25,8 @@ class StandingsView final : public QWidget {
 
   // Shows `schedule` (TournamentPlay::schedule()) and the standings of `t`. Everything shown is
   // copied; the chosen round, the selected match and the tables' scroll positions are kept when
-  // called again. The same setter as BracketView and MatchList.
+  // called again (a selected match the schedule no longer has is unselected, with matchSelected
+  // of an empty id). The same setter as BracketView and MatchList.
   void setTournament(const report::Tournament& t,
                      const std::vector<report::ScheduledMatch>& schedule);
 
