@@ -39,7 +39,7 @@ constexpr double kNamePx = 13;  // the names' size
 constexpr double kLabelPx = 11;
 constexpr double kHeadPx = 13;
 constexpr double kTitlePx = 16;
-// Below this size text is not legible, and the boxes are drawn without it.
+// Below this size in device pixels text is not legible, and the boxes are drawn without it.
 constexpr double kSmallestTextPx = 5;
 constexpr double kMinZoom = 0.2;
 constexpr double kMaxZoom = 4.0;
@@ -390,7 +390,7 @@ void BracketView::paintEvent(QPaintEvent*) {
   const auto rectToView = [&](const QRectF& r) {
     return QRectF(r.topLeft() * z - off, r.size() * z);
   };
-  const bool text = kNamePx * z >= kSmallestTextPx;
+  const bool text = kNamePx * z * devicePixelRatioF() >= kSmallestTextPx;
 
   // Headings.
   if (text) {

@@ -453,9 +453,11 @@ TEST(TournamentViewPictures, DrawnForALook) {
       }
       shown->resize(960, 640);
       shown->show();
+      QApplication::processEvents();
       shown->grab().save(at.arg(name, QStringLiteral("view"), scale));
       if (shown == &bracket) {
         bracket.setZoom(0.3);
+        QApplication::processEvents();
         bracket.grab().save(at.arg(name, QStringLiteral("whole"), scale));
       }
       ui::MatchList list;
