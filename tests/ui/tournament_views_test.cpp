@@ -44,11 +44,12 @@ void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 
 // --- the bracket's layout --------------------------------------------------------------------
 
-class BracketLayout : public ::testing::TestWithParam<Format> {};
+// By format and field size: the smallest, one with byes, and 64.
+class BracketLayout : public ::testing::TestWithParam<std::tuple<Format, std::size_t>> {};
 
 TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo) {
-  const Format format = GetParam();
-  const Shown s = playedFor(64, format, 40);
+  const auto [format, entries] = GetParam();
+  const Shown s = playedFor(entries, format, entries * 2 / 3);
   ui::BracketView view;
   view.resize(900, 600);
   view.setBracket(s.t, s.schedule);
@@ -88,11 +89,15 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
   double right = 0;
   for (const auto& [name, r] : boxes) right = std::max(right, r.right());
   if (format == Format::Single) {
-    const QRectF final = boxes.at(QStringLiteral("R6-1"));
-    const QRectF third = boxes.at(QStringLiteral("3P"));
+    QRectF final;
+    for (const ScheduledMatch& m : s.schedule)
+      if (m.match.bracket == "final") final = boxes.at(id(m));
     EXPECT_EQ(final.right(), right);
-    EXPECT_EQ(third.left(), final.left());
-    EXPECT_GT(third.top(), final.bottom());
+    if (boxes.count(QStringLiteral("3P")) != 0) {
+      const QRectF third = boxes.at(QStringLiteral("3P"));
+      EXPECT_EQ(third.left(), final.left());
+      EXPECT_GT(third.top(), final.bottom());
+    }
   } else {
     double winnersBottom = 0;
     double losersTop = 1e9;
@@ -109,7 +114,52 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
 }
 
 INSTANTIATE_TEST_SUITE_P(Elimination, BracketLayout,
-                         ::testing::Values(Format::Single, Format::Double));
+                         ::testing::Combine(::testing::Values(Format::Single, Format::Double),
+                                            ::testing::Values(2, 5, 64)));
+
+// A schedule no play makes (unknown, repeated and circular sources, entries the tournament does
+// not have, odd rounds) is drawn as far as it goes, without a crash.
+TEST(BracketOutOfShape, IsDrawnWithoutACrash) {
+  Tournament t = uitest::sampleField(2, Format::Double);
+  const auto match = [](const char* name, int round, const char* bracket, SlotSource a,
+                        SlotSource b) {
+    ScheduledMatch m;
+    m.match.id = name;
+    m.match.round = round;
+    m.match.bracket = bracket;
+    m.from = {a, b};
+    return m;
+  };
+  const SlotSource none;
+  std::vector<ScheduledMatch> schedule = {
+      match("A", -5, "winners", {SlotSource::WinnerOf, -1, "B"}, {SlotSource::WinnerOf, -1, "A"}),
+      match("B", 1 << 30, "losers", {SlotSource::LoserOf, -1, "nowhere"}, none),
+      match("A", 2, "final", none, none),
+      match("C", 3, "third-place", {SlotSource::WinnerOf, -1, "A"},
+            {SlotSource::WinnerOf, -1, "A"}),
+      match("D", 0, "??", none, none)};
+  schedule[1].match.players = {7, -3};
+  schedule[1].match.winner = 7;
+  schedule[1].match.battles = {BattleRecord{0, 7, 7, 1, ""}};
+  schedule[1].played = true;
+  ui::BracketView view;
+  view.resize(400, 300);
+  view.setBracket(t, schedule);
+  view.show();
+  for (const char* name : {"A", "B", "C", "D"})
+    EXPECT_FALSE(view.matchRect(QString::fromLatin1(name)).isEmpty()) << name;
+  for (const double z : {0.2, 1.0, 4.0}) {
+    view.setZoom(z);
+    EXPECT_FALSE(view.grab().isNull());
+  }
+  for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_End,
+                            Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home})
+    press(&view, key);
+  view.setBracket(t, {});
+  EXPECT_TRUE(view.selectedMatch().isEmpty());
+  press(&view, Qt::Key_Down);
+  EXPECT_FALSE(view.grab().isNull());
+}
 
 // Arrows reach every match, Enter and Space activate it, Home and End go to the ends.
 TEST(BracketKeys, ArrowsReachEveryMatchAndEnterOrSpaceActivatesIt) {
