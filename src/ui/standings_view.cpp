@@ -90,6 +90,8 @@ StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
   connect(rounds_, &QComboBox::currentIndexChanged, this, [this] {
     if (!filling_) fillPairings();
   });
+  connect(rounds_, &QComboBox::activated, this,
+          [this] { following_ = shownRound() == currentRound_; });
   connect(pairings_, &QTableWidget::itemSelectionChanged, this, [this] { pairingChanged(); });
   connect(pairings_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
     const QTableWidgetItem* item = pairings_->item(row, kId);
@@ -122,7 +124,9 @@ void StandingsView::setTournament(const report::Tournament& t,
     rounds_->clear();
     for (const int r : roundList_) rounds_->addItem(QStringLiteral("第%1回戦").arg(r), r);
   }
-  const int want = shown > 0 && rounds.count(shown) != 0 ? shown : current;
+  // The round being played is followed from round to round, until another one is chosen.
+  const int want = !following_ && rounds.count(shown) != 0 ? shown : current;
+  currentRound_ = current;
   const auto at = std::find(roundList_.begin(), roundList_.end(), want);
   if (at != roundList_.end()) rounds_->setCurrentIndex(static_cast<int>(at - roundList_.begin()));
   filling_ = false;
@@ -139,6 +143,7 @@ int StandingsView::shownRound() const {
 }
 
 void StandingsView::showRound(int round) {
+  following_ = round == currentRound_;
   const auto at = std::find(roundList_.begin(), roundList_.end(), round);
   if (at != roundList_.end()) rounds_->setCurrentIndex(static_cast<int>(at - roundList_.begin()));
 }

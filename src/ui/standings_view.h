@@ -24,7 +24,7 @@ class StandingsView final : public QWidget {
   explicit StandingsView(QWidget* parent = nullptr);
 
   // Shows `schedule` (TournamentPlay::schedule()) and the standings of `t`. Everything shown is
-  // copied; the chosen round, the selected match and the tables' scroll positions are kept when
+  // copied; a chosen round, the selected match and the tables' scroll positions are kept when
   // called again (a selected match the schedule no longer has is unselected, with matchSelected
   // of an empty id). The same setter as BracketView and MatchList.
   void setTournament(const report::Tournament& t,
@@ -35,7 +35,9 @@ class StandingsView final : public QWidget {
   QString selectedMatch() const;
   void selectMatch(const QString& id);
 
-  // The round shown, and choosing one (a round the schedule does not have is ignored).
+  // The round shown, and choosing one (a round the schedule does not have is ignored). The
+  // round being played is shown and followed as the tournament goes on, unless another one has
+  // been chosen (here, by selectMatch or by the user).
   int shownRound() const;
   void showRound(int round);
 
@@ -64,7 +66,9 @@ class StandingsView final : public QWidget {
   std::vector<int> roundList_;  // the rounds in the chooser, in order
   MatchWords words_;
   QString selected_;
-  bool filling_ = false;  // the tables are being refilled: their signals are not the user's
+  int currentRound_ = 0;   // the round of the first match still to play
+  bool following_ = true;  // the round shown is the current one and moves on with it
+  bool filling_ = false;   // the tables are being refilled: their signals are not the user's
 };
 
 }  // namespace momiru::ui

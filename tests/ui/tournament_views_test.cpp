@@ -476,6 +476,17 @@ TEST(StandingsTables, SwissRoundsPairingsWithTheByeAndTheTieBreakColumns) {
   EXPECT_EQ(activated.front().front().toString(), QStringLiteral("R2-3"));
   press(pairings, Qt::Key_Down);
   EXPECT_EQ(view.selectedMatch(), QStringLiteral("R2-4"));
+
+  // The round being played is followed into the next one; a round chosen stays.
+  const Shown next = playedFor(9, Format::Swiss, 8, 3);
+  view.setTournament(next.t, next.schedule);
+  EXPECT_EQ(view.roundChooser()->count(), 3);
+  EXPECT_EQ(view.shownRound(), 3);
+  view.showRound(1);
+  const Shown later = playedFor(9, Format::Swiss, 9, 3);
+  view.setTournament(later.t, later.schedule);
+  EXPECT_EQ(view.shownRound(), 1);
+  EXPECT_EQ(view.selectedMatch(), QStringLiteral("R2-4"));
 }
 
 // --- looking at them ------------------------------------------------------------------------
