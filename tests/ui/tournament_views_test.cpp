@@ -267,6 +267,15 @@ TEST(BracketZoom, TheSelectedBoxStaysInViewAndTheScrollIsKeptAcrossUpdates) {
   EXPECT_GT(view.zoom(), 1.0);
   EXPECT_LE((view.matchViewportRect(far).center() - before.center()).manhattanLength(), 2);
 
+  // Dragging moves the bracket with the pointer.
+  const QPoint from(view.viewport()->width() / 2, view.viewport()->height() / 2);
+  const QPointF scrolled(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+  QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+  QTest::mouseMove(view.viewport(), from + QPoint(30, 40));
+  QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, from + QPoint(30, 40));
+  EXPECT_EQ(view.horizontalScrollBar()->value(), scrolled.x() - 30);
+  EXPECT_EQ(view.verticalScrollBar()->value(), scrolled.y() - 40);
+
   // A new state of the same tournament keeps the selection and the scroll position.
   const int x = view.horizontalScrollBar()->value();
   const int y = view.verticalScrollBar()->value();
