@@ -60,7 +60,15 @@ QString MatchList::selectedMatch() const {
 
 void MatchList::selectMatch(const QString& id) {
   const auto it = rows_.find(id.toStdString());
-  if (it == rows_.end()) return;
+  if (it == rows_.end()) {
+    if (selectedMatch().isEmpty()) return;
+    filling_ = true;
+    setCurrentRow(-1);
+    clearSelection();
+    filling_ = false;
+    emit matchSelected(QString());
+    return;
+  }
   if (currentRow() != it->second)
     setCurrentRow(it->second);
   else

@@ -233,7 +233,15 @@ QString StandingsView::selectedMatch() const { return selected_; }
 
 void StandingsView::selectMatch(const QString& id) {
   const auto it = byId_.find(id.toStdString());
-  if (it == byId_.end()) return;
+  if (it == byId_.end()) {
+    if (selected_.isEmpty()) return;
+    selected_.clear();
+    filling_ = true;
+    pairings_->clearSelection();
+    filling_ = false;
+    emit matchSelected(QString());
+    return;
+  }
   showRound(schedule_[it->second].match.round);
   for (int row = 0; row < pairings_->rowCount(); ++row) {
     const QTableWidgetItem* item = pairings_->item(row, kId);

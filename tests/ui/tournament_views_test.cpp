@@ -390,6 +390,10 @@ TEST(MatchListView, OneSentenceAMatchAndTheSelectionFollowsIds) {
   EXPECT_EQ(list.selectedMatch(), QStringLiteral("R2-1"));
   EXPECT_EQ(selected.count(), 1);
   EXPECT_TRUE(list.currentItem()->text().contains(QStringLiteral("の勝ち")));
+  list.selectMatch(QString());
+  EXPECT_TRUE(list.selectedMatch().isEmpty());
+  ASSERT_EQ(selected.count(), 2);
+  EXPECT_TRUE(selected.back().front().toString().isEmpty());
 }
 
 // Names from files are data: markup, line breaks and a right-to-left override stay text.
