@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <deque>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "ui/match_list.h"
 #include "ui/match_words.h"
 #include "ui/schedule_fixture.h"
+#include "ui/screen.h"
 #include "ui/standings_view.h"
 
 namespace {
@@ -221,6 +223,10 @@ TEST(BracketKeys, ArrowsReachEveryMatchAndEnterOrSpaceActivatesIt) {
   view.selectMatch(QStringLiteral("W1-1"));
   const QRect box = view.matchViewportRect(QStringLiteral("W1-1"));
   ASSERT_TRUE(view.viewport()->rect().contains(box.center()));
+  // Its tip says the whole match, as text.
+  QHelpEvent help(QEvent::ToolTip, box.center(), view.viewport()->mapToGlobal(box.center()));
+  QApplication::sendEvent(view.viewport(), &help);
+  EXPECT_EQ(QToolTip::text(), ui::plainToolTip(words.sentence(s.schedule.front())));
   press(&view, Qt::Key_Right);
   QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, box.center());
   EXPECT_EQ(view.selectedMatch(), QStringLiteral("W1-1"));
