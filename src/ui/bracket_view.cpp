@@ -68,7 +68,7 @@ QFont pixelFont(double px, bool bold) {
 }  // namespace
 
 BracketView::BracketView(QWidget* parent) : QAbstractScrollArea(parent) {
-  setObjectName(QStringLiteral("bracketView"));
+  setObjectName(QStringLiteral("Bracket"));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setFocusProxy(this);
   setAccessibleName(QStringLiteral("トーナメント表"));

@@ -9,7 +9,7 @@
 namespace momiru::ui {
 
 MatchList::MatchList(QWidget* parent) : QListWidget(parent) {
-  setObjectName(QStringLiteral("matchList"));
+  setObjectName(QStringLiteral("Matches"));
   setAccessibleName(QStringLiteral("試合の一覧"));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
