@@ -72,17 +72,24 @@ std::optional<std::string> whyNotRules(const TournamentRules& r) {
   return std::nullopt;
 }
 
-// True when the file's text is a page (its first character, past a byte order mark and spaces,
-// is '<'); such a file carries a tournament but must never be replaced by its JSON.
+// True when the file's text is a page (its first character, past a byte order mark and white
+// space, is '<'); such a file carries a tournament but must never be replaced by its JSON.
 bool isPage(const fs::path& file) {
   InputFile in(file);
   if (in.status() != InputFile::Status::Open) return false;
   char buf[4096];
-  const std::streamsize n = in.sgetn(buf, sizeof buf);
-  std::string_view text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  return first != std::string_view::npos && text[first] == '<';
+  bool first = true;
+  for (std::size_t read = 0; read < kTournamentMaxBytes;) {
+    const std::streamsize n = in.sgetn(buf, sizeof buf);
+    if (n <= 0) return false;
+    read += static_cast<std::size_t>(n);
+    std::string_view text(buf, static_cast<std::size_t>(n));
+    if (first && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    first = false;
+    const std::size_t at = text.find_first_not_of(" \t\r\n");
+    if (at != std::string_view::npos) return text[at] == '<';
+  }
+  return false;
 }
 
 }  // namespace
@@ -291,6 +298,10 @@ bool TournamentSession::start(const std::optional<std::string>& beacon, std::str
     return false;
   }
   Tournament t = s_->t;
+  // The draw fills these, as momiru-lab's run does, whatever a file brought.
+  t.seeds.clear();
+  t.matches.clear();
+  t.standings.clear();
   if (beacon) {
     if (beacon->size() > kMaxTextBytes) {
       setError(error, "the beacon is longer than " + std::to_string(kMaxTextBytes) + " bytes");
