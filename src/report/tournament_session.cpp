@@ -372,11 +372,14 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
     return false;
   }
   auto lastSave = std::chrono::steady_clock::now();
+  std::size_t savedCount = s_->play->playedCount();
   const auto step = [&](std::size_t played, std::size_t total) {
+    // Matches are taken in a round at a time: a save is due only once some are.
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastSave >= kSaveInterval) {
+    if (now - lastSave >= kSaveInterval && s_->play->playedCount() != savedCount) {
       std::string ignored;  // the last save says whether the file holds everything
       save(&ignored);
+      savedCount = s_->play->playedCount();
       lastSave = now;
     }
     if (progress) progress(played, total);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 
+#include "battle/battle_player.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"
 
@@ -56,12 +57,37 @@ TournamentSession closedSession(const ScratchDir& dir, Format f, int bestOf = 1)
   return std::move(*s);
 }
 
-// Plays the first ready match as the screen would record it.
-void playOneMatch(TournamentSession& s) {
+// The battles of a match as the battle screen plays them: the battle player ticked from load()
+// to the result or the turn cap, battle after battle, with nothing to show.
+Match playOnScreen(const Tournament& t, const Match& m) {
+  MatchPlay play(t, m);
+  while (const auto b = play.nextBattle()) {
+    GameState gs = tournamentBattleState(t, *b);
+    gs.randomUnit.seed(b->seed);
+    battle::SilentView view;
+    battle::BattlePlayer player(gs, view);
+    player.load();
+    while (player.turnInProgress() || (!battle::isOver(player.judgement()) &&
+                                       player.turnsStarted() < battle::kDefaultMaxTurns)) {
+      if (player.turnInProgress()) {
+        player.stepTick();
+      } else {
+        player.schedulerTick();
+      }
+    }
+    play.record(battleRecordOf(*b, gs, battle::screenOutcome(player)));
+  }
+  return play.match();
+}
+
+// Plays the first ready match, on screen or without one, and records it.
+void playOneMatch(TournamentSession& s, bool onScreen = false) {
   ASSERT_NE(s.play(), nullptr);
   const auto ready = s.play()->readyMatches();
   ASSERT_FALSE(ready.empty());
-  const Match played = playMatchHeadless(s.tournament(), s.play()->find(ready.front())->match);
+  const Match& m = s.play()->find(ready.front())->match;
+  const Match played =
+      onScreen ? playOnScreen(s.tournament(), m) : playMatchHeadless(s.tournament(), m);
   std::string error;
   ASSERT_TRUE(s.record(played, &error)) << error;
 }
@@ -194,7 +220,7 @@ TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {
 
     ASSERT_TRUE(s.start(beacon, &error)) << error;
     EXPECT_TRUE(s.started());
-    for (int i = 0; i < 3; ++i) playOneMatch(s);
+    for (int i = 0; i < 4; ++i) playOneMatch(s, i % 2 == 0);
     std::size_t lastProgress = 0;
     ASSERT_TRUE(s.playRest(
         2, [] { return false; }, [&](std::size_t played, std::size_t) { lastProgress = played; },
@@ -260,6 +286,15 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
       1, [] { return true; }, {}, &error))
       << error;
   EXPECT_EQ(s->play()->playedCount(), 5u);
+  // Cancelled part way through a round: what was played is kept, in the file too.
+  std::size_t heard = 0;
+  ASSERT_TRUE(s->playRest(
+      1, [&] { return heard >= 6; }, [&](std::size_t played, std::size_t) { heard = played; },
+      &error))
+      << error;
+  EXPECT_GE(s->play()->playedCount(), 6u);
+  EXPECT_FALSE(s->play()->finished());
+  EXPECT_EQ(readFile(other), tournamentJson(s->tournament()));
   ASSERT_TRUE(s->playRest(1, {}, {}, &error)) << error;
   EXPECT_EQ(tournamentJson(s->tournament()), tournamentJson(straight.tournament()));
   EXPECT_TRUE(unfinishedTournaments(dir.path()).empty());
