@@ -392,6 +392,9 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
   } catch (const std::runtime_error& e) {
     failure = e.what();
   }
+  // The jobs' progress is heard only from the calling thread, so the last count may be missed:
+  // the bar is told where play stopped.
+  if (progress) progress(s_->play->playedCount(), s_->play->totalCount());
   const bool saved = save(error);
   if (failure) {
     setError(error, *failure);
