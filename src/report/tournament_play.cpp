@@ -4,7 +4,6 @@
 #include "report/tournament_play.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -353,7 +352,6 @@ struct TournamentPlay::State {
   Tournament t;
   bool stale = true;
   Stage stageGiven = Stage::Closed;
-  bool elimination = false;
   bool isDouble = false;
 
   std::vector<ScheduledMatch> schedule;
@@ -671,7 +669,6 @@ TournamentPlay::TournamentPlay(Tournament t, const RunOptions& options)
   t.standings.clear();
   s.stageGiven = t.stage;
   s.t = std::move(t);
-  s.elimination = s.t.rules.format == Format::Single || s.t.rules.format == Format::Double;
   s.isDouble = s.t.rules.format == Format::Double;
   s.build();
   s.takeIn(recorded);

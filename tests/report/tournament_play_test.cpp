@@ -252,6 +252,10 @@ TEST(TournamentPlay, AStrangersMatchesOutOfStepAreRefusedWithAReason) {
       "does not follow");
   refused(
       "seeds that leave an entry out", [](Tournament& t) { t.seeds[0] = t.seeds[1]; }, "seeds");
+  // One entry makes no bracket at all: refused, never played.
+  EXPECT_NE(refusal(field(1, Format::Single)).find("fewer than 2"), std::string::npos);
+  Tournament alone = field(1, Format::Double);
+  EXPECT_THROW(playTournament(alone), std::runtime_error);
   // Swiss: a second-round match while the first round is not complete.
   const Tournament swiss = playedAtOnce(field(6, Format::Swiss));
   Tournament early = partWay(swiss, 4);
