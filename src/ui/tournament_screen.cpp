@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
@@ -206,8 +207,16 @@ void TournamentScreen::showPage() {
     }
   }
   updateButtons();
-  if (QWidget* first = pages_->currentWidget()->nextInFocusChain();
-      first != nullptr && focusWidget() == nullptr) {
+  // The keyboard starts at the page's first step when it is not on a control still shown.
+  QWidget* focused = focusWidget();
+  if (focused == nullptr || !focused->isVisibleTo(this) || !focused->isEnabled()) {
+    QWidget* first = name_;
+    if (pages_->currentIndex() == 1) {
+      first = loadButton_->isEnabled() ? loadButton_ : startButton_;
+      if (!first->isEnabled()) first = entries_;
+    } else if (pages_->currentIndex() == 2) {
+      first = nextButton_->isEnabled() ? static_cast<QWidget*>(nextButton_) : matchList_;
+    }
     first->setFocus();
   }
 }
