@@ -32,6 +32,14 @@
 #include "ui/tournament_texts.h"
 #include "ui/twips.h"
 
+// The views of the tournament, when they are part of the game.
+#if __has_include("ui/bracket_view.h")
+#include "ui/bracket_view.h"
+#include "ui/match_list.h"
+#include "ui/standings_view.h"
+#define MOMIRU_TOURNAMENT_VIEWS 1
+#endif
+
 namespace momiru::ui {
 
 namespace {
@@ -227,11 +235,9 @@ void TournamentScreen::refresh() {
 }
 
 void TournamentScreen::selectMatch(const QString& id) {
-  refresh();
   selected_ = id;
-  // The views select it when they are embedded; the battles follow the choice.
-  fillBattles();
-  updateButtons();
+  refresh();
+  matchChosen(id);
 }
 
 QWidget* TournamentScreen::buildFollowPage() {
@@ -255,10 +261,29 @@ QWidget* TournamentScreen::buildFollowPage() {
   box->addLayout(lines);
 
   auto* views = new QHBoxLayout;
-  mainView_ = new QWidget(page);  // the bracket, or the pairings and standings, go here
+  mainView_ = new QStackedWidget(page);
   mainView_->setObjectName(QStringLiteral("MainView"));
-  mainView_->setAccessibleName(QStringLiteral("トーナメント表"));
-  matchList_ = new QWidget(page);  // the list of matches goes here
+#ifdef MOMIRU_TOURNAMENT_VIEWS
+  bracket_ = new BracketView(mainView_);
+  bracket_->setObjectName(QStringLiteral("Bracket"));
+  bracket_->setAccessibleName(QStringLiteral("トーナメント表"));
+  standings_ = new StandingsView(mainView_);
+  standings_->setObjectName(QStringLiteral("Standings"));
+  standings_->setAccessibleName(QStringLiteral("各回戦の対戦と順位表"));
+  mainView_->addWidget(bracket_);
+  mainView_->addWidget(standings_);
+  matches_ = new MatchList(page);
+  matchList_ = matches_;
+  connect(bracket_, &BracketView::matchSelected, this, &TournamentScreen::matchChosen);
+  connect(standings_, &StandingsView::matchSelected, this, &TournamentScreen::matchChosen);
+  connect(matches_, &MatchList::matchSelected, this, &TournamentScreen::matchChosen);
+  connect(bracket_, &BracketView::matchActivated, this, &TournamentScreen::matchActivated);
+  connect(standings_, &StandingsView::matchActivated, this, &TournamentScreen::matchActivated);
+  connect(matches_, &MatchList::matchActivated, this, &TournamentScreen::matchActivated);
+#else
+  mainView_->addWidget(new QWidget(mainView_));
+  matchList_ = new QWidget(page);
+#endif
   matchList_->setObjectName(QStringLiteral("Matches"));
   matchList_->setAccessibleName(QStringLiteral("試合の一覧"));
   views->addWidget(mainView_, 3);
@@ -321,7 +346,80 @@ void TournamentScreen::showFollowing() {
     setText(whole_, QString());
   }
   setText(winner_, winnerLine(t));
+  showViews(t);
   fillBattles();
+}
+
+void TournamentScreen::showViews([[maybe_unused]] const report::Tournament& t) {
+#ifdef MOMIRU_TOURNAMENT_VIEWS
+  // A file that did not verify has no schedule: its matches are shown as it claims them.
+  std::vector<report::ScheduledMatch> claimed;
+  const report::TournamentPlay* play = session_->play();
+  if (play == nullptr) {
+    for (const report::Match& m : t.matches) {
+      report::ScheduledMatch shown;
+      shown.match = m;
+      shown.played = !m.battles.empty() || m.winner.has_value();
+      shown.bye = !m.players[0] || !m.players[1];
+      claimed.push_back(std::move(shown));
+    }
+  }
+  const std::vector<report::ScheduledMatch>& schedule =
+      play != nullptr ? play->schedule() : claimed;
+  const bool elimination =
+      t.rules.format == report::Format::Single || t.rules.format == report::Format::Double;
+  const bool quiet = syncing_;
+  syncing_ = true;
+  if (elimination) {
+    bracket_->setTournament(t, schedule);
+    mainView_->setCurrentWidget(bracket_);
+  } else {
+    standings_->setTournament(t, schedule);
+    mainView_->setCurrentWidget(standings_);
+  }
+  matches_->setTournament(t, schedule);
+  if (!selected_.isEmpty()) {
+    if (elimination) {
+      bracket_->selectMatch(selected_);
+    } else {
+      standings_->selectMatch(selected_);
+    }
+    matches_->selectMatch(selected_);
+  }
+  syncing_ = quiet;
+#endif
+}
+
+void TournamentScreen::matchChosen(const QString& id) {
+  if (syncing_) return;
+  syncing_ = true;
+  selected_ = id;
+#ifdef MOMIRU_TOURNAMENT_VIEWS
+  if (mainView_->currentWidget() == bracket_) {
+    bracket_->selectMatch(id);
+  } else {
+    standings_->selectMatch(id);
+  }
+  matches_->selectMatch(id);
+#endif
+  syncing_ = false;
+  fillBattles();
+  updateButtons();
+}
+
+void TournamentScreen::matchActivated(const QString& id) {
+  matchChosen(id);
+  if (!session_ || playing_) return;
+  // A ready match is played; a played one is watched from its first battle.
+  if (const report::TournamentPlay* play = session_->play();
+      play != nullptr && !session_->verifyProblem()) {
+    const std::vector<std::string> ready = play->readyMatches();
+    if (std::find(ready.begin(), ready.end(), id.toStdString()) != ready.end()) {
+      emit playMatchRequested(id);
+      return;
+    }
+  }
+  if (battle_->count() > 0) emit viewBattleRequested(id, 1);
 }
 
 void TournamentScreen::fillBattles() {

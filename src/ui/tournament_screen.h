@@ -30,6 +30,10 @@ class QTreeWidget;
 
 namespace momiru::ui {
 
+class BracketView;
+class MatchList;
+class StandingsView;
+
 class TournamentScreen final : public Screen {
   Q_OBJECT
  public:
@@ -99,6 +103,9 @@ class TournamentScreen final : public Screen {
   void setStatus(const QString& text);
   void showEntries();
   void fillBattles();
+  void showViews(const report::Tournament& t);
+  void matchChosen(const QString& id);     // in any view: the others follow
+  void matchActivated(const QString& id);  // Enter or a double click in a view
   void setSession(report::TournamentSession opened);
   std::filesystem::path secretFileOf(const std::filesystem::path& file) const;
   void playFinished(bool ok, const QString& error);
@@ -149,8 +156,12 @@ class TournamentScreen final : public Screen {
   QLabel* progress_ = nullptr;
   QLabel* whole_ = nullptr;
   QLabel* winner_ = nullptr;
-  QWidget* mainView_ = nullptr;  // the bracket, or the pairings and standings
+  QStackedWidget* mainView_ = nullptr;  // the bracket, or the pairings and standings
+  BracketView* bracket_ = nullptr;
+  StandingsView* standings_ = nullptr;
   QWidget* matchList_ = nullptr;
+  MatchList* matches_ = nullptr;
+  bool syncing_ = false;
   QPushButton* nextButton_ = nullptr;
   QPushButton* restButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
