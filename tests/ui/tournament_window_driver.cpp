@@ -24,6 +24,10 @@
 
 namespace {
 
+using momiru::Combatant;
+using momiru::GameState;
+using momiru::kParts;
+using momiru::LoadValues;
 using momiru::report::TournamentSession;
 
 // Character `n`: a name of its own, a portrait, and numbers that are multiples of its key.
@@ -48,7 +52,7 @@ std::string characterFile(int n) {
   v.storedPortraits = {c.portrait, 0};
   v.storedNames = {c.name, ""};
   std::string error;
-  return EncodeSaveData(c, v, std::nullopt, &error).value_or(std::string());
+  return momiru::EncodeSaveData(c, v, std::nullopt, &error).value_or(std::string());
 }
 
 const char* argument(int argc, char** argv, const char* name, const char* fallback) {
