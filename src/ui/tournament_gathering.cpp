@@ -116,11 +116,14 @@ QWidget* TournamentScreen::buildNewPage() {
 
   auto* form = new QFormLayout;
   form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Fields as wide as they need, not the window's width.
+  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
   name_ = new QLineEdit(page);
   name_->setObjectName(QStringLiteral("Name"));
   name_->setAccessibleName(QStringLiteral("大会の名前"));
   name_->setPlaceholderText(QStringLiteral("大会"));
   name_->setMaxLength(100);
+  name_->setMinimumWidth(px(6000));
   form->addRow(QStringLiteral("大会の名前"), name_);
 
   format_ = new QComboBox(page);
