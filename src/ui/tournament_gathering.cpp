@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFormLayout>
@@ -22,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <system_error>
 
@@ -85,20 +85,6 @@ std::vector<std::filesystem::path> droppedEntries(const QMimeData* data) {
     if (isSaveDataName(p) || std::filesystem::is_directory(p, ec)) files.push_back(p);
   }
   return files;
-}
-
-// A file name for a new tournament in `directory`: the time it was made, never an existing one.
-std::filesystem::path freshTournamentFile(const std::filesystem::path& directory) {
-  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-  for (int n = 1;; ++n) {
-    std::string name = stamp.toStdString();
-    if (n > 1) name += "-" + std::to_string(n);
-    name += std::string(report::kTournamentExtension);
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(directory / name, ec))) {
-      return directory / name;
-    }
-  }
 }
 
 }  // namespace
@@ -213,18 +199,20 @@ void TournamentScreen::createTournament() {
 
   std::filesystem::path file;
   if (directory_) {
-    file = freshTournamentFile(*directory_);
+    file = report::newTournamentFile(*directory_, name.toStdString(),
+                                     std::chrono::system_clock::now());
   } else {
     const auto chosen = ctx.dialogs.saveFile(
         this, QStringLiteral("大会ファイル"), QStringLiteral("*.momiru-tournament"),
-        utf8ToPath(freshTournamentFile({}).filename().string()));
+        report::newTournamentFile({}, name.toStdString(), std::chrono::system_clock::now())
+            .filename());
     activateWindow();
     if (!chosen) return;
     file = *chosen;
   }
   std::string error;
-  auto made = report::TournamentSession::create(file, secretFileOf(file), name.toStdString(), rules,
-                                                fairDraw_->isChecked(),
+  auto made = report::TournamentSession::create(file, report::secretFileOf(file),
+                                                name.toStdString(), rules, fairDraw_->isChecked(),
                                                 tournament_parts::writtenBy(), &error);
   if (!made) {
     std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(file).c_str(), error.c_str());
@@ -417,9 +405,10 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
   if (!session_ || playing_ || session_->tournament().stage != report::Stage::Open) return;
   const std::vector<std::filesystem::path> files = expandFolders(given);
   std::vector<report::EntryResult> results;
+  std::string saveError;
   {
     const WaitCursor wait;
-    results = session_->addEntries(files);
+    results = session_->addEntries(files, &saveError);
   }
   refused_->clear();
   int entered = 0;
@@ -441,6 +430,10 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
   if (refused > 0) text += QStringLiteral("%1件はエントリーできませんでした。").arg(refused);
   if (files.empty()) text = QStringLiteral("セーブデータ（*.dat）が見つかりませんでした。");
   setStatus(text);
+  if (!saveError.empty()) {
+    std::fprintf(stderr, "momiru-battle: %s\n", saveError.c_str());
+    sayUnsaved();
+  }
   if (entered > 0)
     entries_->setCurrentItem(entries_->topLevelItem(entries_->topLevelItemCount() - 1));
 }
@@ -450,22 +443,25 @@ void TournamentScreen::removeSelectedEntry() {
   const int row = entries_->indexOfTopLevelItem(entries_->currentItem());
   const QString name = entries_->currentItem()->text(1);
   std::string error;
-  if (!session_->removeEntry(row, &error)) {
-    std::fprintf(stderr, "momiru-battle: remove entry: %s\n", error.c_str());
+  const bool removed = session_->removeEntry(row, &error);
+  if (!removed) std::fprintf(stderr, "momiru-battle: remove entry: %s\n", error.c_str());
+  if (!removed && !session_->unsaved()) {
     setStatus(QStringLiteral("削除できませんでした。"));
     return;
   }
   showGathering();
   updateButtons();
   setStatus(QStringLiteral("%1を削除しました。").arg(name));
+  if (!removed) sayUnsaved();
   (entries_->topLevelItemCount() > 0 ? static_cast<QWidget*>(entries_) : loadButton_)->setFocus();
 }
 
 void TournamentScreen::closeEntries() {
   if (!session_ || playing_) return;
   std::string error;
-  if (!session_->closeEntries(&error)) {
-    std::fprintf(stderr, "momiru-battle: close entries: %s\n", error.c_str());
+  const bool closed = session_->closeEntries(&error);
+  if (!closed) std::fprintf(stderr, "momiru-battle: close entries: %s\n", error.c_str());
+  if (!closed && !session_->unsaved()) {
     setStatus(session_->tournament().entries.size() < report::kMinEntries
                   ? QStringLiteral("締め切れません。エントリーが2人以上必要です。")
                   : QStringLiteral("締め切れませんでした（ファイルに保存できません）。"));
@@ -474,6 +470,7 @@ void TournamentScreen::closeEntries() {
   showPage();
   setStatus(QStringLiteral("エントリーを締め切りました。要約値を公表してから開始してください。"));
   startButton_->setFocus();
+  if (!closed) sayUnsaved();
 }
 
 void TournamentScreen::startTournament() {
@@ -493,8 +490,8 @@ void TournamentScreen::startTournament() {
     const WaitCursor wait;
     started = session_->start(value, &error);
   }
-  if (!started) {
-    std::fprintf(stderr, "momiru-battle: start: %s\n", error.c_str());
+  if (!started) std::fprintf(stderr, "momiru-battle: start: %s\n", error.c_str());
+  if (!started && !session_->unsaved()) {
     setStatus(
         QStringLiteral("大会を始められませんでした（秘密の値を読めないか、保存できません）。"));
     return;
@@ -502,6 +499,7 @@ void TournamentScreen::startTournament() {
   showPage();
   setStatus(QStringLiteral("抽選をして大会を始めました。"));
   nextButton_->setFocus();
+  if (!started) sayUnsaved();
 }
 
 void TournamentScreen::dragEnterEvent(QDragEnterEvent* event) {

@@ -27,18 +27,13 @@
 #include "battle/batch_runner.h"
 #include "data/platform.h"
 #include "report/tournament_page.h"
+#include "ui/bracket_view.h"
+#include "ui/match_list.h"
 #include "ui/platform_dialogs.h"
+#include "ui/standings_view.h"
 #include "ui/tournament_parts.h"
 #include "ui/tournament_texts.h"
 #include "ui/twips.h"
-
-// The views of the tournament, when they are part of the game.
-#if __has_include("ui/bracket_view.h")
-#include "ui/bracket_view.h"
-#include "ui/match_list.h"
-#include "ui/standings_view.h"
-#define MOMIRU_TOURNAMENT_VIEWS 1
-#endif
 
 namespace momiru::ui {
 
@@ -180,13 +175,13 @@ void TournamentScreen::stopWorkers() {
 
 void TournamentScreen::stopEverything() { stopWorkers(); }
 
-std::filesystem::path TournamentScreen::secretFileOf(const std::filesystem::path& file) const {
-  std::filesystem::path secret = file;
-  secret.replace_extension(std::string(report::kSecretExtension));
-  return secret;
-}
-
 void TournamentScreen::setStatus(const QString& text) { setText(status_, text); }
+
+void TournamentScreen::sayUnsaved() {
+  setStatus(
+      QStringLiteral("大会のファイルに保存できませんでした。変更はこの画面に残っています。保存 "
+                     "で別の場所に保存してください。"));
+}
 
 QString TournamentScreen::statusText() const { return status_->text(); }
 
@@ -232,6 +227,7 @@ void TournamentScreen::showPage() {
 void TournamentScreen::refresh() {
   if (playing_) return;  // the worker has the session; it is shown once it stops
   showPage();
+  if (session_ && session_->unsaved()) sayUnsaved();
 }
 
 void TournamentScreen::selectMatch(const QString& id) {
@@ -263,7 +259,6 @@ QWidget* TournamentScreen::buildFollowPage() {
   auto* views = new QHBoxLayout;
   mainView_ = new QStackedWidget(page);
   mainView_->setObjectName(QStringLiteral("MainView"));
-#ifdef MOMIRU_TOURNAMENT_VIEWS
   bracket_ = new BracketView(mainView_);
   bracket_->setObjectName(QStringLiteral("Bracket"));
   bracket_->setAccessibleName(QStringLiteral("トーナメント表"));
@@ -280,10 +275,6 @@ QWidget* TournamentScreen::buildFollowPage() {
   connect(bracket_, &BracketView::matchActivated, this, &TournamentScreen::matchActivated);
   connect(standings_, &StandingsView::matchActivated, this, &TournamentScreen::matchActivated);
   connect(matches_, &MatchList::matchActivated, this, &TournamentScreen::matchActivated);
-#else
-  mainView_->addWidget(new QWidget(mainView_));
-  matchList_ = new QWidget(page);
-#endif
   matchList_->setObjectName(QStringLiteral("Matches"));
   matchList_->setAccessibleName(QStringLiteral("試合の一覧"));
   views->addWidget(mainView_, 3);
@@ -350,8 +341,7 @@ void TournamentScreen::showFollowing() {
   fillBattles();
 }
 
-void TournamentScreen::showViews([[maybe_unused]] const report::Tournament& t) {
-#ifdef MOMIRU_TOURNAMENT_VIEWS
+void TournamentScreen::showViews(const report::Tournament& t) {
   // A file that did not verify has no schedule: its matches are shown as it claims them.
   std::vector<report::ScheduledMatch> claimed;
   const report::TournamentPlay* play = session_->play();
@@ -387,21 +377,18 @@ void TournamentScreen::showViews([[maybe_unused]] const report::Tournament& t) {
     matches_->selectMatch(selected_);
   }
   syncing_ = quiet;
-#endif
 }
 
 void TournamentScreen::matchChosen(const QString& id) {
   if (syncing_) return;
   syncing_ = true;
   selected_ = id;
-#ifdef MOMIRU_TOURNAMENT_VIEWS
   if (mainView_->currentWidget() == bracket_) {
     bracket_->selectMatch(id);
   } else {
     standings_->selectMatch(id);
   }
   matches_->selectMatch(id);
-#endif
   syncing_ = false;
   fillBattles();
   updateButtons();
@@ -591,7 +578,7 @@ void TournamentScreen::openFile() {
   activateWindow();
   if (!file) return;
   std::string error;
-  auto opened = report::TournamentSession::open(*file, secretFileOf(*file),
+  auto opened = report::TournamentSession::open(*file, report::secretFileOf(*file),
                                                 tournament_parts::writtenBy(), &error);
   if (!opened) {
     std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(*file).c_str(), error.c_str());

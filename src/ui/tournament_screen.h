@@ -101,13 +101,14 @@ class TournamentScreen final : public Screen {
   void updateButtons();
   void updateRuleControls();
   void setStatus(const QString& text);
+  // Tells that the tournament holds a change its file lacks (the last save failed).
+  void sayUnsaved();
   void showEntries();
   void fillBattles();
   void showViews(const report::Tournament& t);
   void matchChosen(const QString& id);     // in any view: the others follow
   void matchActivated(const QString& id);  // Enter or a double click in a view
   void setSession(report::TournamentSession opened);
-  std::filesystem::path secretFileOf(const std::filesystem::path& file) const;
   void playFinished(bool ok, const QString& error);
   void playSlice();
   void pollProgress();

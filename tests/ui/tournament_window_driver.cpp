@@ -94,9 +94,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < entries; ++i) {
       files.push_back(dir / ("entry" + std::to_string(i + 1) + ".dat"));
       FILE* f = std::fopen(files.back().c_str(), "wb");
+      if (f == nullptr) return 1;
       const std::string bytes = characterFile(i);
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
+      const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+      if (std::fclose(f) != 0 || !written) return 1;
     }
     session->addEntries(files);
     if (stage != "gathering") {
@@ -106,9 +107,10 @@ int main(int argc, char** argv) {
       }
       if (stage == "half" || stage == "finished") {
         const std::size_t half = session->play()->totalCount() / 2;
+        std::size_t played = 0;
         session->playRest(
-            1, [&] { return stage == "half" && session->play()->playedCount() >= half; }, {},
-            &error);
+            1, [&] { return stage == "half" && played >= half; },
+            [&](std::size_t done, std::size_t) { played = done; }, &error);
       }
     }
   }
