@@ -7,6 +7,7 @@
 //                                 [--shot FILE.png]
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -124,12 +125,17 @@ int main(int argc, char** argv) {
   });
   momiru::ui::QtPlatformDialogs dialogs;
   momiru::ui::ScreenContext ctx{gs, pictures, dialogs, dir};
+  QElapsedTimer opening;
+  opening.start();
   auto* window = new momiru::ui::TournamentScreen(ctx, session, dir);
   if (session && session->play() != nullptr && !session->play()->readyMatches().empty()) {
     window->selectMatch(QString::fromStdString(session->play()->readyMatches().front()));
   }
   QObject::connect(window, &momiru::ui::Screen::closed, &app, &QApplication::quit);
   window->show();
+  QCoreApplication::processEvents();
+  std::fprintf(stderr, "driver: the window opened and drawn in %lld ms\n",
+               static_cast<long long>(opening.elapsed()));
   const std::size_t matches =
       session && session->play() != nullptr ? session->play()->schedule().size() : 0;
   QTimer::singleShot(800, [&] {
