@@ -99,14 +99,11 @@ std::optional<std::uint64_t> parseSeed(std::string_view text) {
   return value;
 }
 
-// The element a tournament's page carries its tournament in.
-constexpr std::string_view kTournamentScript =
-    R"(<script type="application/json" id="momiru-tournament">)";
-
-// True when `file` reads as a page (past a byte order mark and white space it starts with '<')
-// that holds a tournament's element within the size a tournament is read to. The reader of the
-// tournament checks the rest.
-bool carriesTournament(const std::filesystem::path& file) {
+// True when `file` holds a tournament by its content: a JSON object whose "format" names it
+// within its first 256 bytes (as the MIME type's magic), or a page (past a byte order mark and
+// white space it starts with '<') that holds a tournament's element within the size a tournament
+// is read to. The reader of the tournament checks the rest.
+bool holdsTournament(const std::filesystem::path& file) {
   InputFile in(file);
   if (in.status() != InputFile::Status::Open) return false;
   std::string text;
@@ -122,13 +119,18 @@ bool carriesTournament(const std::filesystem::path& file) {
       if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
       const std::size_t first = start.find_first_not_of(" \t\r\n");
       if (first == std::string_view::npos) continue;
+      if (start[first] == '{') {
+        const std::string_view head = std::string_view(text).substr(0, 256);
+        return head.find(R"("format": "momiru-tournament")") != std::string_view::npos ||
+               head.find(R"("format":"momiru-tournament")") != std::string_view::npos;
+      }
       if (start[first] != '<') return false;
       page = true;
     }
-    if (text.find(kTournamentScript) != std::string::npos) return true;
+    if (text.find(report::kTournamentPageScript) != std::string::npos) return true;
     // Only the tail that could begin the element is kept for the next chunk.
-    if (text.size() > kTournamentScript.size())
-      text.erase(0, text.size() - kTournamentScript.size());
+    if (text.size() > report::kTournamentPageScript.size())
+      text.erase(0, text.size() - report::kTournamentPageScript.size());
   }
   return false;
 }
@@ -138,7 +140,7 @@ bool namesTournament(const std::filesystem::path& file) {
   const std::string_view ext = report::kTournamentExtension;
   return (name.size() >= ext.size() &&
           name.compare(name.size() - ext.size(), ext.size(), ext) == 0) ||
-         carriesTournament(file);
+         holdsTournament(file);
 }
 
 CommandLine wrong(std::string message) {

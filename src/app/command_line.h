@@ -25,13 +25,14 @@ struct CommandLine {
   std::optional<std::uint64_t> seed;
   std::optional<std::filesystem::path> replay;  // FILE.momiru-replay, or a page that carries one
   // T.momiru-tournament, or a tournament's page: the one file named, when its name ends in
-  // .momiru-tournament or it is a page that carries a tournament; any other file is a replay.
+  // .momiru-tournament or its content is a tournament or a page that carries one; any other
+  // file is a replay.
   std::optional<std::filesystem::path> tournament;
   std::string wrong;  // what is wrong, for the one line on stderr
 };
 
 // Reads the words after the program's name. One file is looked into (a bounded read that never
-// blocks) only to tell a tournament's page from a battle page. Qt's own options (-platform NAME,
+// blocks) only to tell a tournament from a replay by its content. Qt's own options (-platform NAME,
 // -style NAME, …) are let through for QApplication; any other word that starts with '-' is wrong.
 CommandLine parseCommandLine(const std::vector<std::string>& words);
 

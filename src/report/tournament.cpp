@@ -24,8 +24,7 @@ using ojson = nlohmann::ordered_json;
 
 // root, matches, a match, battles, a battle (or entries, an entry, parts, a part).
 constexpr int kMaxDepth = 8;
-constexpr std::string_view kPageScript =
-    R"(<script type="application/json" id="momiru-tournament">)";
+constexpr std::string_view kPageScript = kTournamentPageScript;
 constexpr std::string_view kScriptEnd = "</script>";
 
 std::string rawSha256(std::string_view bytes) {

@@ -24,6 +24,9 @@ inline constexpr std::string_view kTournamentFormat = "momiru-tournament";
 inline constexpr std::int32_t kTournamentVersion = 1;
 inline constexpr std::string_view kTournamentExtension = ".momiru-tournament";
 inline constexpr std::string_view kSecretExtension = ".momiru-secret";
+// The element of a page that carries its tournament.
+inline constexpr std::string_view kTournamentPageScript =
+    R"(<script type="application/json" id="momiru-tournament">)";
 inline constexpr std::size_t kTournamentMaxBytes = 64u << 20;
 inline constexpr std::size_t kMaxTextBytes = 4096;
 inline constexpr std::size_t kMinEntries = 2;

@@ -71,8 +71,6 @@ class TournamentSession {
   bool removeEntry(int entry, std::string* error);
   // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
   bool closeEntries(std::string* error);
-  // removeEntry, closeEntries, start and record return false both when refused (nothing
-  // changed) and when the change was made but its save failed; unsaved() tells the two apart.
   // Reveals the secret (from the secret file, or a fresh one without a commitment), takes the
   // beacon, makes the tournament seed and draws the seeds; the matches can then be played.
   bool start(const std::optional<std::string>& beacon, std::string* error);
@@ -97,6 +95,8 @@ class TournamentSession {
   bool save(std::string* error);
   bool saveAs(const std::filesystem::path& file, std::string* error) const;
   // True when the tournament holds a change its file does not have (the last save failed).
+  // removeEntry, closeEntries, start and record return false both when refused (nothing
+  // changed) and when the change was made but not saved; this tells the two apart.
   bool unsaved() const;
 
  private:

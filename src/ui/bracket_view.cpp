@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -66,7 +68,7 @@ QFont pixelFont(double px, bool bold) {
 }  // namespace
 
 BracketView::BracketView(QWidget* parent) : QAbstractScrollArea(parent) {
-  setObjectName(QStringLiteral("bracketView"));
+  setObjectName(QStringLiteral("Bracket"));
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setFocusProxy(this);
   setAccessibleName(QStringLiteral("トーナメント表"));
@@ -143,7 +145,6 @@ void BracketView::layOut(report::Format format) {
   std::vector<double> bottom1;  // the losers' part's own, once it starts
   double losersTop = 0;
   int finalBox = -1;
-  std::vector<int> thirdPlace;
 
   const auto place = [&](std::size_t i, std::vector<double>& colBottom) {
     Box& b = boxes_[i];
@@ -654,6 +655,23 @@ void BracketView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (box < 0) return;
   moveSelection(box, false);
   emit matchActivated(boxes_[static_cast<std::size_t>(box)].id);
+}
+
+bool BracketView::viewportEvent(QEvent* event) {
+  // A box's tip says the whole match, names cut short in the box included.
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const int box = boxAt(help->pos());
+    if (box < 0) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(),
+                         plainToolTip(words_.sentence(boxes_[static_cast<std::size_t>(box)].match)),
+                         viewport());
+    }
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
 }
 
 void BracketView::wheelEvent(QWheelEvent* event) {

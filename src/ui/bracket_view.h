@@ -79,6 +79,7 @@ class BracketView final : public QAbstractScrollArea {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;

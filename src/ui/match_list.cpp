@@ -9,7 +9,7 @@
 namespace momiru::ui {
 
 MatchList::MatchList(QWidget* parent) : QListWidget(parent) {
-  setObjectName(QStringLiteral("matchList"));
+  setObjectName(QStringLiteral("Matches"));
   setAccessibleName(QStringLiteral("試合の一覧"));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
@@ -60,7 +60,15 @@ QString MatchList::selectedMatch() const {
 
 void MatchList::selectMatch(const QString& id) {
   const auto it = rows_.find(id.toStdString());
-  if (it == rows_.end()) return;
+  if (it == rows_.end()) {
+    if (selectedMatch().isEmpty()) return;
+    filling_ = true;
+    setCurrentRow(-1);
+    clearSelection();
+    filling_ = false;
+    emit matchSelected(QString());
+    return;
+  }
   if (currentRow() != it->second)
     setCurrentRow(it->second);
   else

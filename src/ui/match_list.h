@@ -26,8 +26,9 @@ class MatchList final : public QListWidget {
   void setTournament(const report::Tournament& t,
                      const std::vector<report::ScheduledMatch>& schedule);
 
-  // The selected match's id, or an empty string. selectMatch selects the match's item, scrolls
-  // to it and emits matchSelected when the selection changes.
+  // The selected match's id, or an empty string. selectMatch selects the match's item (an
+  // unknown or empty id selects nothing), scrolls to it and emits matchSelected when the
+  // selection changes.
   QString selectedMatch() const;
   void selectMatch(const QString& id);
 

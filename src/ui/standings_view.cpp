@@ -51,14 +51,14 @@ void setCell(QTableWidget* table, int row, int column, const QString& text,
 }  // namespace
 
 StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("standingsView"));
+  setObjectName(QStringLiteral("Standings"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 
   auto* roundRow = new QHBoxLayout;
   auto* roundLabel = new QLabel(QStringLiteral("回戦"), this);
   rounds_ = new QComboBox(this);
-  rounds_->setObjectName(QStringLiteral("roundChooser"));
+  rounds_->setObjectName(QStringLiteral("Round"));
   rounds_->setAccessibleName(QStringLiteral("表示する回戦"));
   roundLabel->setBuddy(rounds_);
   roundRow->addWidget(roundLabel);
@@ -66,7 +66,7 @@ StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
   roundRow->addStretch(1);
   layout->addLayout(roundRow);
 
-  pairings_ = makeTable(this, "pairingsTable", QStringLiteral("組み合わせ"));
+  pairings_ = makeTable(this, "Pairings", QStringLiteral("組み合わせ"));
   pairings_->setColumnCount(kPairingColumns);
   pairings_->setHorizontalHeaderLabels({QStringLiteral("試合"), QStringLiteral("先"),
                                         QStringLiteral("後"), QStringLiteral("勝数"),
@@ -82,7 +82,7 @@ StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
 
   auto* standingsLabel = new QLabel(QStringLiteral("順位表"), this);
   layout->addWidget(standingsLabel);
-  standings_ = makeTable(this, "standingsTable", QStringLiteral("順位表"));
+  standings_ = makeTable(this, "Ranking", QStringLiteral("順位表"));
   standingsLabel->setBuddy(standings_);
   layout->addWidget(standings_, 1);
 
@@ -233,7 +233,15 @@ QString StandingsView::selectedMatch() const { return selected_; }
 
 void StandingsView::selectMatch(const QString& id) {
   const auto it = byId_.find(id.toStdString());
-  if (it == byId_.end()) return;
+  if (it == byId_.end()) {
+    if (selected_.isEmpty()) return;
+    selected_.clear();
+    filling_ = true;
+    pairings_->clearSelection();
+    filling_ = false;
+    emit matchSelected(QString());
+    return;
+  }
   showRound(schedule_[it->second].match.round);
   for (int row = 0; row < pairings_->rowCount(); ++row) {
     const QTableWidgetItem* item = pairings_->item(row, kId);

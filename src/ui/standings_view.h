@@ -30,8 +30,9 @@ class StandingsView final : public QWidget {
   void setTournament(const report::Tournament& t,
                      const std::vector<report::ScheduledMatch>& schedule);
 
-  // The selected match's id, or an empty string. selectMatch chooses the match's round, selects
-  // its row and emits matchSelected when the selection changes.
+  // The selected match's id, or an empty string. selectMatch chooses the match's round and
+  // selects its row (an unknown or empty id selects nothing) and emits matchSelected when the
+  // selection changes.
   QString selectedMatch() const;
   void selectMatch(const QString& id);
 

@@ -70,9 +70,9 @@ TEST(CommandLineTest, TakesNothingTwoFilesWithOrWithoutASeedOrAReplayAndRefusesT
   }
 }
 
-// One file is a tournament by its name or, for a page, by the tournament it carries; a battle
-// page, any other file and a FIFO (looked into without blocking) stay replays.
-TEST(CommandLineTest, OneFileIsATournamentByItsNameOrItsPageAndOtherwiseAReplay) {
+// One file is a tournament by its name or by its content; a battle page, any other file and a
+// FIFO (looked into without blocking) stay replays.
+TEST(CommandLineTest, OneFileIsATournamentByItsNameOrContentAndOtherwiseAReplay) {
   ScratchDir dir;
   const std::string script = R"(<script type="application/json" id="momiru-tournament">)";
   // The element straddles the first two reads of 16 KiB.
@@ -81,12 +81,14 @@ TEST(CommandLineTest, OneFileIsATournamentByItsNameOrItsPageAndOtherwiseAReplay)
       "cup.html", head + std::string(16384 - 10 - head.size(), 'x') + script + "{}</script>");
   const auto battlePage = dir.write(
       "battle.html", R"(<html><script type="application/json" id="momiru-replay">{}</script>)");
-  // A JSON file that merely holds the element's text is no page.
+  // A JSON file that merely holds the element's text is no page; one whose format says so is a
+  // tournament, whatever its name.
   const auto json = dir.write("t.json", "{\"name\": \"" + script + "\"}");
+  const auto renamed = dir.write("renamed", "{\n \"format\": \"momiru-tournament\",\n}");
   ASSERT_EQ(::mkfifo((dir.path() / "fifo.html").c_str(), 0600), 0);
 
   for (const std::filesystem::path& file :
-       {std::filesystem::path("missing.momiru-tournament"), page}) {
+       {std::filesystem::path("missing.momiru-tournament"), page, renamed}) {
     const CommandLine line = app::parseCommandLine({"-style", "fusion", file.string()});
     ASSERT_EQ(line.action, CommandLine::Action::Play) << line.wrong;
     EXPECT_EQ(line.tournament, file);

@@ -164,27 +164,6 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
   EXPECT_FALSE(fs::exists(dir / "u.momiru-secret"));
 }
 
-TEST(TournamentSession, AFullFieldRefusesTheNextEntry) {
-  ScratchDir dir;
-  std::string error;
-  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
-                                     rulesOf(Format::RoundRobin), false, kGame, &error);
-  ASSERT_TRUE(s) << error;
-  // 257 different records: the same character under different names.
-  std::vector<fs::path> files;
-  for (int i = 0; i < 257; ++i) {
-    momiru::testing::Character c = momiru::testing::testCharacter();
-    c.values.storedNames = {"もぐら" + std::to_string(i), "予備"};
-    c.record.name = c.values.storedNames[0];
-    files.push_back(dir / ("c" + std::to_string(i) + ".dat"));
-    momiru::testing::writeFile(files.back(), momiru::testing::encode(c));
-  }
-  const auto results = s->addEntries(files, &error);
-  EXPECT_EQ(results[255].entry, 255) << results[255].detail;
-  EXPECT_EQ(results[256].refusal, EntryRefusal::Full);
-  EXPECT_EQ(s->tournament().entries.size(), kMaxRoundRobinEntries);
-}
-
 // The file the game keeps, after any mix of matches recorded one by one and the rest played at
 // once, is the file momiru-lab's run makes from the same secret, entries and beacon.
 TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <deque>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include "ui/match_list.h"
 #include "ui/match_words.h"
 #include "ui/schedule_fixture.h"
+#include "ui/screen.h"
 #include "ui/standings_view.h"
 
 namespace {
@@ -221,6 +223,10 @@ TEST(BracketKeys, ArrowsReachEveryMatchAndEnterOrSpaceActivatesIt) {
   view.selectMatch(QStringLiteral("W1-1"));
   const QRect box = view.matchViewportRect(QStringLiteral("W1-1"));
   ASSERT_TRUE(view.viewport()->rect().contains(box.center()));
+  // Its tip says the whole match, as text.
+  QHelpEvent help(QEvent::ToolTip, box.center(), view.viewport()->mapToGlobal(box.center()));
+  QApplication::sendEvent(view.viewport(), &help);
+  EXPECT_EQ(QToolTip::text(), ui::plainToolTip(words.sentence(s.schedule.front())));
   press(&view, Qt::Key_Right);
   QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, box.center());
   EXPECT_EQ(view.selectedMatch(), QStringLiteral("W1-1"));
@@ -266,6 +272,15 @@ TEST(BracketZoom, TheSelectedBoxStaysInViewAndTheScrollIsKeptAcrossUpdates) {
   QApplication::sendEvent(view.viewport(), &wheel);
   EXPECT_GT(view.zoom(), 1.0);
   EXPECT_LE((view.matchViewportRect(far).center() - before.center()).manhattanLength(), 2);
+
+  // Dragging moves the bracket with the pointer.
+  const QPoint from(view.viewport()->width() / 2, view.viewport()->height() / 2);
+  const QPointF scrolled(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+  QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+  QTest::mouseMove(view.viewport(), from + QPoint(30, 40));
+  QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, from + QPoint(30, 40));
+  EXPECT_EQ(view.horizontalScrollBar()->value(), scrolled.x() - 30);
+  EXPECT_EQ(view.verticalScrollBar()->value(), scrolled.y() - 40);
 
   // A new state of the same tournament keeps the selection and the scroll position.
   const int x = view.horizontalScrollBar()->value();
@@ -381,6 +396,10 @@ TEST(MatchListView, OneSentenceAMatchAndTheSelectionFollowsIds) {
   EXPECT_EQ(list.selectedMatch(), QStringLiteral("R2-1"));
   EXPECT_EQ(selected.count(), 1);
   EXPECT_TRUE(list.currentItem()->text().contains(QStringLiteral("の勝ち")));
+  list.selectMatch(QString());
+  EXPECT_TRUE(list.selectedMatch().isEmpty());
+  ASSERT_EQ(selected.count(), 2);
+  EXPECT_TRUE(selected.back().front().toString().isEmpty());
 }
 
 // Names from files are data: markup, line breaks and a right-to-left override stay text.
