@@ -28,6 +28,7 @@
 
 #include "report/tournament.h"
 #include "report/tournament_play.h"
+#include "ui/match_list.h"
 #include "ui/title_screen.h"
 #include "ui_support.h"
 
@@ -316,6 +317,19 @@ TEST_F(TournamentScreenTest, NextMatchAsksForTheChosenReadyMatchElseTheFirstRead
   // A match played is not offered again.
   w.playNext();
   EXPECT_EQ(asked[2][0].toString().toStdString(), ready[0]);
+
+  // Enter on a ready match in the list plays it; on a played one, watches its first battle.
+  auto* list = child<ui::MatchList>(w, "Matches");
+  list->selectMatch(QString::fromStdString(ready[1]));
+  EXPECT_EQ(w.selectedMatch().toStdString(), ready[1]);
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_EQ(asked.size(), 4);
+  EXPECT_EQ(asked[3][0].toString().toStdString(), ready[1]);
+  list->selectMatch(QString::fromStdString(ready[2]));
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_EQ(view.size(), 2);
+  EXPECT_EQ(view[1][1].toInt(), 1);
+  EXPECT_EQ(asked.size(), 4);
 }
 
 TEST_F(TournamentScreenTest, QuickPlayAfterALiveMatchGivesTheTournamentPlayedHeadless) {
