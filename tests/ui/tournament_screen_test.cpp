@@ -396,6 +396,45 @@ TEST_F(TournamentScreenTest, WithoutAThreadQuickPlayRunsInSlicesAndGivesTheSameT
   EXPECT_EQ(fileNow(), playedHeadless(started));
 }
 
+TEST_F(TournamentScreenTest, SaveAndThePageKeepTheTournamentAsPlayed) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 2, 1);  // round robin
+  startWith(w, 4);
+  w.playRest();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  const std::string played = report::tournamentJson(session->play()->tournament());
+
+  dialogs.saveAnswer = files / "copy.momiru-tournament";
+  w.saveFile();
+  std::string error;
+  const auto copy = report::readTournamentFile(files / "copy.momiru-tournament", &error);
+  ASSERT_TRUE(copy.has_value()) << error;
+  EXPECT_EQ(report::tournamentJson(*copy), played);
+
+  std::vector<QUrl> opened;
+  w.setUrlOpener([&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  dialogs.saveAnswer = files / "cup.html";
+  w.exportPage();
+  EXPECT_TRUE(w.exporting());
+  EXPECT_FALSE(child<QPushButton>(w, "ExportPage")->isEnabled());  // one page at a time
+  QTRY_VERIFY_WITH_TIMEOUT(!w.exporting(), 60000);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile().toStdString(), (files / "cup.html").string());
+  const auto fromPage = report::readTournamentFile(files / "cup.html", &error);
+  ASSERT_TRUE(fromPage.has_value()) << error;
+  EXPECT_EQ(report::tournamentJson(*fromPage), played);
+
+  // A page that cannot be written is said in the window, and nothing is opened.
+  dialogs.saveAnswer = files / "no-such-folder" / "cup.html";
+  w.exportPage();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.exporting(), 60000);
+  EXPECT_EQ(opened.size(), 1u);
+  EXPECT_TRUE(w.statusText().contains("書き出せません"));
+}
+
 TEST_F(TournamentScreenTest, AFileThatDoesNotVerifyIsSaidFirstAndNeverPlayed) {
   // A finished tournament whose one battle's winner was edited.
   report::Tournament t;
