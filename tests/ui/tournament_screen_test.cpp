@@ -30,6 +30,7 @@
 #include "report/tournament_play.h"
 #include "ui/match_list.h"
 #include "ui/title_screen.h"
+#include "ui/tournament_texts.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -548,6 +549,22 @@ TEST_F(TournamentScreenTest, KeysTabFromTheTopLeftEnterAndSpacePressEscapeCloses
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_EQ(closed.size(), 1);
   flushDeletes();
+}
+
+TEST(TournamentTexts, WinnerLineNamesEveryFirstPlaceAndOnlyOnceFinished) {
+  report::Tournament t;
+  for (const char* name : {"<b>甲</b>", "乙", "丙"}) {
+    report::Entry e;
+    e.storedName = name;
+    t.entries.push_back(e);
+  }
+  t.standings = {{1, 2, 3.0, {}}, {1, 0, 3.0, {}}, {3, 1, 0.0, {}}};
+  t.stage = report::Stage::Closed;
+  EXPECT_TRUE(ui::winnerLine(t).isEmpty());
+  t.stage = report::Stage::Finished;
+  EXPECT_EQ(ui::winnerLine(t), "優勝：丙、<b>甲</b>");
+  EXPECT_EQ(ui::entryName(t, 7), "？");  // an entry a stranger's file does not have
+  EXPECT_EQ(ui::bestOfText(5), "5戦3勝");
 }
 
 TEST(TitleTournamentButton, SitsBelowReplaysInTheGrownWindowAndAsksForTheWindow) {
