@@ -7,6 +7,8 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -65,9 +67,9 @@ bool qtSpeaksJapanese() {
 }
 
 // Runs Qt's own file dialog, its texts in Japanese even where Qt's catalogue is missing, and
-// gives the one file chosen.
-std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QString& title,
-                                                   const QString& lookIn, const QString& accept) {
+// gives the files chosen.
+std::vector<std::filesystem::path> runFilesDialog(QFileDialog& dialog, const QString& title,
+                                                  const QString& lookIn, const QString& accept) {
   if (!qtSpeaksJapanese()) {
     dialog.setWindowTitle(title);
     dialog.setLabelText(QFileDialog::LookIn, lookIn);
@@ -79,10 +81,20 @@ std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QS
   showFileDetailsInDefaultLocale(dialog);
   dialog.resize(dialog.sizeHint().expandedTo(QSize(720, 440)));
   fitFileColumns(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-  return utf8ToPath(files.front().toStdString());
+  if (dialog.exec() != QDialog::Accepted) return {};
+  std::vector<std::filesystem::path> chosen;
+  for (const QString& file : dialog.selectedFiles()) {
+    if (!file.isEmpty()) chosen.push_back(utf8ToPath(file.toStdString()));
+  }
+  return chosen;
+}
+
+// The one file chosen.
+std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QString& title,
+                                                   const QString& lookIn, const QString& accept) {
+  std::vector<std::filesystem::path> files = runFilesDialog(dialog, title, lookIn, accept);
+  if (files.empty()) return std::nullopt;
+  return files.front();
 }
 
 // A save dialog for files of one kind (`filterText`, `pattern` such as "*.html"), offering
@@ -164,6 +176,53 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
   box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+std::vector<std::filesystem::path> QtPlatformDialogs::openFiles(QWidget* parent,
+                                                                const QString& filterText,
+                                                                const QString& pattern) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
+  return runFilesDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
+                        QStringLiteral("開く"));
+}
+
+std::optional<std::filesystem::path> QtPlatformDialogs::openFile(QWidget* parent,
+                                                                 const QString& filterText,
+                                                                 const QString& pattern) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
+  return runFileDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
+                       QStringLiteral("開く"));
+}
+
+std::optional<std::filesystem::path> QtPlatformDialogs::openFolder(QWidget* parent) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  return runFileDialog(dialog, QStringLiteral("フォルダを選ぶ"), QStringLiteral("フォルダの場所:"),
+                       QStringLiteral("選ぶ"));
+}
+
+std::optional<QString> QtPlatformDialogs::askLine(QWidget* parent, const QString& title,
+                                                  const QString& explanation) {
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  dialog.setLabelText(explanation);
+  dialog.setInputMode(QInputDialog::TextInput);
+  dialog.setOkButtonText(QStringLiteral("OK"));
+  dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+  if (auto* label = dialog.findChild<QLabel*>()) {
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
 }
 
 void QtPlatformDialogs::terminateProgram(int exitStatus) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -53,6 +54,29 @@ class PlatformDialogs {
   // A question with "はい" and "いいえ"; true for "はい". (No unless the dialogs are the real
   // ones.)
   virtual bool confirm(QWidget* /*parent*/, const QString& /*question*/) { return false; }
+  // A modal open dialog for several files of one kind (`pattern` such as "*.dat"); the files
+  // chosen, none when the user cancels. (None unless the dialogs are the real ones.)
+  virtual std::vector<std::filesystem::path> openFiles(QWidget* /*parent*/,
+                                                       const QString& /*filterText*/,
+                                                       const QString& /*pattern*/) {
+    return {};
+  }
+  // A modal open dialog for one file of one kind; nothing when the user cancels.
+  virtual std::optional<std::filesystem::path> openFile(QWidget* /*parent*/,
+                                                        const QString& /*filterText*/,
+                                                        const QString& /*pattern*/) {
+    return std::nullopt;
+  }
+  // A modal dialog choosing a folder; nothing when the user cancels.
+  virtual std::optional<std::filesystem::path> openFolder(QWidget* /*parent*/) {
+    return std::nullopt;
+  }
+  // A small modal dialog asking for one line of text, with a line saying what it is for; the
+  // text given (maybe empty), nothing when the user cancels.
+  virtual std::optional<QString> askLine(QWidget* /*parent*/, const QString& /*title*/,
+                                         const QString& /*explanation*/) {
+    return std::nullopt;
+  }
 };
 
 // The save dialog's filter.
@@ -72,6 +96,13 @@ class QtPlatformDialogs final : public PlatformDialogs {
                                                 const QString& pattern,
                                                 const std::filesystem::path& suggested) override;
   bool confirm(QWidget* parent, const QString& question) override;
+  std::vector<std::filesystem::path> openFiles(QWidget* parent, const QString& filterText,
+                                               const QString& pattern) override;
+  std::optional<std::filesystem::path> openFile(QWidget* parent, const QString& filterText,
+                                                const QString& pattern) override;
+  std::optional<std::filesystem::path> openFolder(QWidget* parent) override;
+  std::optional<QString> askLine(QWidget* parent, const QString& title,
+                                 const QString& explanation) override;
 };
 
 // Has Qt's own file dialog show its sizes and dates in the default locale, as the game's other

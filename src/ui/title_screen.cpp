@@ -59,7 +59,7 @@ void InvertOverlay::paintEvent(QPaintEvent*) {
 }
 
 TitleScreen::TitleScreen(ScreenContext& context)
-    : Screen(context, "Form3", QStringLiteral("タイトル"), QSize(4830, 4590)) {
+    : Screen(context, "Form3", QStringLiteral("タイトル"), QSize(4830, 4995)) {
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("WAKUSAN"));
   frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -116,6 +116,13 @@ TitleScreen::TitleScreen(ScreenContext& context)
   replaysButton_->setGeometry(twipsRect(105, 4185, 4635, 330));
   replaysButton_->setAccessibleName(QStringLiteral("リプレイ一覧を開く"));
   connect(replaysButton_, &QPushButton::clicked, this, &TitleScreen::replaysClicked);
+
+  // Below "リプレイ", in one more band of the same height.
+  tournamentButton_ = new QPushButton(QStringLiteral("大会"), this);
+  tournamentButton_->setObjectName(QStringLiteral("CommandTournament"));
+  tournamentButton_->setGeometry(twipsRect(105, 4590, 4635, 330));
+  tournamentButton_->setAccessibleName(QStringLiteral("大会の画面を開く"));
+  connect(tournamentButton_, &QPushButton::clicked, this, &TitleScreen::tournamentClicked);
 
   for (QTimer* timer : {&scrollTimer_, &dropTimer_}) {
     timer->setInterval(kTickMs);

@@ -50,8 +50,9 @@ class TitleScreen final : public Screen {
   int musicEndWaitMs() const { return musicEndTimer_.isActive() ? musicEndTimer_.interval() : 0; }
 
  signals:
-  void startClicked();    // "スタート"
-  void replaysClicked();  // "リプレイ": the list of kept replays
+  void startClicked();       // "スタート"
+  void replaysClicked();     // "リプレイ": the list of kept replays
+  void tournamentClicked();  // "大会": the tournament window
   void replayDropped(const std::filesystem::path& file);  // a replay file dropped on the title
 
  public:
@@ -85,6 +86,7 @@ class TitleScreen final : public Screen {
   QLabel* makerLine_ = nullptr;
   QPushButton* startButton_ = nullptr;
   QPushButton* replaysButton_ = nullptr;
+  QPushButton* tournamentButton_ = nullptr;
   QTimer scrollTimer_;
   QTimer dropTimer_;
   QTimer musicEndTimer_;

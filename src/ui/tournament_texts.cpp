@@ -1,0 +1,105 @@
+#include "ui/tournament_texts.h"
+
+#include <QStringList>
+
+#include "data/platform.h"
+#include "ui/screen.h"
+
+namespace momiru::ui {
+
+QString formatText(report::Format format) {
+  switch (format) {
+    case report::Format::Single:
+      return QStringLiteral("シングルエリミネーション");
+    case report::Format::Double:
+      return QStringLiteral("ダブルエリミネーション");
+    case report::Format::RoundRobin:
+      return QStringLiteral("総当たり");
+    case report::Format::Swiss:
+      return QStringLiteral("スイス式");
+  }
+  return {};
+}
+
+QString seedingText(report::Seeding seeding) {
+  switch (seeding) {
+    case report::Seeding::Draw:
+      return QStringLiteral("抽選");
+    case report::Seeding::Listed:
+      return QStringLiteral("登録順");
+    case report::Seeding::Strength:
+      return QStringLiteral("強さ");
+  }
+  return {};
+}
+
+QString bestOfText(int bestOf) {
+  if (bestOf <= 1) return QStringLiteral("1戦勝負");
+  return QStringLiteral("%1戦%2勝").arg(bestOf).arg(bestOf / 2 + 1);
+}
+
+QString entryName(const report::Tournament& t, int entry) {
+  if (entry < 0 || static_cast<std::size_t>(entry) >= t.entries.size()) return QStringLiteral("？");
+  return shownName(t.entries[static_cast<std::size_t>(entry)].storedName);
+}
+
+QString refusalLine(const report::Tournament& t, const report::EntryResult& result) {
+  QString why;
+  switch (result.refusal.value_or(report::EntryRefusal::Unreadable)) {
+    case report::EntryRefusal::Unreadable:
+      why = QStringLiteral("読めません（ファイルがないか、セーブデータではありません）");
+      break;
+    case report::EntryRefusal::Tampered:
+      why = QStringLiteral("パスワードが変造されています");
+      break;
+    case report::EntryRefusal::NoCharacter:
+      why = QStringLiteral("キャラクターがいません（レベル0）");
+      break;
+    case report::EntryRefusal::Duplicate:
+      why = result.sameAs ? QStringLiteral("エントリー済みの「%1」と同じ記録です")
+                                .arg(entryName(t, *result.sameAs))
+                          : QStringLiteral("エントリー済みの記録と同じです");
+      break;
+    case report::EntryRefusal::Full:
+      why = QStringLiteral("この形式ではこれ以上エントリーできません");
+      break;
+    case report::EntryRefusal::Closed:
+      why = QStringLiteral("エントリーは締め切られています");
+      break;
+  }
+  return shownName(pathToUtf8(result.file.filename())) + QStringLiteral("：") + why;
+}
+
+QString progressLine(const report::TournamentPlay& play) {
+  const int round = play.currentRound();
+  int all = 0;
+  int done = 0;
+  for (const report::ScheduledMatch& m : play.schedule()) {
+    if (m.bye || m.match.round != round) continue;
+    ++all;
+    if (m.played) ++done;
+  }
+  return QStringLiteral("第%1回戦　%2試合中 %3試合終了").arg(round).arg(all).arg(done);
+}
+
+QString wholeLine(const report::TournamentPlay& play) {
+  return QStringLiteral("全体　%1試合中 %2試合終了").arg(play.totalCount()).arg(play.playedCount());
+}
+
+QString winnerLine(const report::Tournament& t) {
+  if (t.stage != report::Stage::Finished) return {};
+  QStringList first;
+  for (const report::Standing& s : t.standings) {
+    if (s.rank == 1) first << entryName(t, s.entry);
+  }
+  if (first.isEmpty()) return {};
+  return QStringLiteral("優勝：") + first.join(QStringLiteral("、"));
+}
+
+QString notVerifiedText() {
+  return QStringLiteral(
+      "この大会のファイルは検証できませんでした。記録されている試合は、秘密の値とエントリーから"
+      "やり直した結果と一致しません。内容は事実として扱えないため、試合は進められません。");
+}
+
+}  // namespace momiru::ui

@@ -1,0 +1,508 @@
+// The tournament window: a new tournament from its form, the field gathered with its refusals
+// said in the window, the close and the start, 次の試合, quick play on a thread, cancelled, and
+// without one, equal to the tournament played headless; a file that does not verify; names from
+// files; the keys; and the title's 大会 button.
+#include "ui/tournament_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrl>
+#include <future>
+
+#include "report/tournament.h"
+#include "report/tournament_play.h"
+#include "ui/title_screen.h"
+#include "ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+using report::TournamentSession;
+
+// Dialogs answered by the test; messages are kept in the order they were said.
+class TournamentDialogs final : public ui::PlatformDialogs {
+ public:
+  std::vector<std::filesystem::path> files;
+  std::optional<std::filesystem::path> folder;
+  std::optional<std::filesystem::path> openAnswer;
+  std::optional<std::filesystem::path> saveAnswer;
+  std::optional<QString> line;
+  std::vector<QString> said;
+  QString askedFor;
+
+  std::optional<std::filesystem::path> openSaveData(QWidget*) override { return std::nullopt; }
+  void integrityMessage(QWidget*) override { said.push_back(QStringLiteral("integrity")); }
+  void terminateProgram(int) override {}
+  std::optional<std::filesystem::path> saveReplayAs(QWidget*, const QString&) override {
+    return std::nullopt;
+  }
+  void replayMessage(QWidget*, const QString& text) override { said.push_back(text); }
+  std::optional<std::filesystem::path> saveFile(QWidget*, const QString&, const QString&,
+                                                const std::filesystem::path&) override {
+    return saveAnswer;
+  }
+  std::vector<std::filesystem::path> openFiles(QWidget*, const QString&, const QString&) override {
+    return files;
+  }
+  std::optional<std::filesystem::path> openFile(QWidget*, const QString&, const QString&) override {
+    return openAnswer;
+  }
+  std::optional<std::filesystem::path> openFolder(QWidget*) override { return folder; }
+  std::optional<QString> askLine(QWidget*, const QString&, const QString& explanation) override {
+    askedFor = explanation;
+    return line;
+  }
+};
+
+// A character of its own for entry `n`: a different name and record each.
+momiru::testing::Character entrant(const std::string& name, int n) {
+  auto c = testCharacter(name, 3 + n % 5);
+  c.record.name = name;
+  c.record.portrait = n % 14;
+  c.record.level = 5 + n;
+  c.values.storedLevels[0] = c.record.level;
+  c.values.storedPortraits[0] = c.record.portrait;
+  for (std::size_t p = 0; p < kParts; ++p) {
+    c.record.hp[p] = c.values.key * (30 + (n * 7 + static_cast<int>(p) * 3) % 40);
+    c.record.attack[p] = c.values.key * (5 + (n * 5 + static_cast<int>(p)) % 20);
+    c.record.defence[p] = c.values.key * (3 + (n * 3 + static_cast<int>(p)) % 10);
+  }
+  for (auto& power : c.record.movePower) power = c.values.key * (power / c.values.key);
+  return c;
+}
+
+class TournamentScreenTest : public ::testing::Test {
+ protected:
+  Harness h;
+  TournamentDialogs dialogs;
+  ScratchDir files;
+  ScratchDir kept;
+  ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
+  std::optional<TournamentSession> session;
+
+  std::filesystem::path character(const std::string& file, const std::string& name, int n) {
+    return files.write(file, encode(entrant(name, n)));
+  }
+  std::vector<std::filesystem::path> field(int count) {
+    std::vector<std::filesystem::path> made;
+    for (int i = 0; i < count; ++i) {
+      made.push_back(
+          character("e" + std::to_string(100 + i) + ".dat", "選手" + std::to_string(i + 1), i));
+    }
+    return made;
+  }
+
+  template <class T>
+  static T* child(ui::TournamentScreen& w, const char* name) {
+    return w.findChild<T*>(QString::fromLatin1(name));
+  }
+
+  // A new tournament with these rules in the window's own way.
+  void create(ui::TournamentScreen& w, int format, int bestOf, bool fair = true) {
+    child<QLineEdit>(w, "Name")->setText(QStringLiteral("春の大会"));
+    child<QComboBox>(w, "Format")->setCurrentIndex(format);
+    auto* best = child<QComboBox>(w, "BestOf");
+    best->setCurrentIndex(best->findData(bestOf));
+    child<QCheckBox>(w, "FairDraw")->setChecked(fair);
+    w.createTournament();
+    ASSERT_TRUE(session.has_value()) << w.statusText().toStdString();
+  }
+  // Gathered, closed and started with `beacon`.
+  void startWith(ui::TournamentScreen& w, int entries, std::optional<QString> beacon = {}) {
+    w.addFiles(field(entries));
+    w.closeEntries();
+    dialogs.line = beacon.value_or(QString());
+    w.startTournament();
+    ASSERT_TRUE(session->started()) << w.statusText().toStdString();
+  }
+
+  // The tournament as `momiru-lab tournament run` makes it from the same start.
+  static std::string playedHeadless(const report::Tournament& started) {
+    report::Tournament t = started;
+    t.matches.clear();
+    t.standings.clear();
+    t.seeds.clear();
+    t.stage = report::Stage::Closed;
+    report::playTournament(t);
+    return report::tournamentJson(t);
+  }
+  std::string fileNow() const {
+    std::string error;
+    const auto t = report::readTournamentFile(session->file(), &error);
+    EXPECT_TRUE(t.has_value()) << error;
+    return t ? report::tournamentJson(*t) : std::string();
+  }
+};
+
+TEST_F(TournamentScreenTest, TheFormMakesATournamentInTheGamesFolderWithItsCommitmentToCopy) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  EXPECT_EQ(w.windowTitle(), "大会");
+  EXPECT_FALSE(child<QLabel>(w, "NoFolder")->isVisibleTo(&w));
+  // The third-place match is a single elimination's only; rounds a Swiss's or a league's.
+  child<QComboBox>(w, "Format")->setCurrentIndex(3);
+  EXPECT_TRUE(child<QWidget>(w, "Rounds")->isEnabled());
+  EXPECT_FALSE(child<QCheckBox>(w, "ThirdPlace")->isEnabled());
+  child<QComboBox>(w, "Format")->setCurrentIndex(0);
+  EXPECT_FALSE(child<QWidget>(w, "Rounds")->isEnabled());
+  child<QCheckBox>(w, "ThirdPlace")->setChecked(true);
+  child<QCheckBox>(w, "Halve")->setChecked(true);
+  create(w, 0, 3);
+
+  const report::Tournament& t = session->tournament();
+  EXPECT_EQ(t.name, "春の大会");
+  EXPECT_EQ(t.rules.format, report::Format::Single);
+  EXPECT_EQ(t.rules.bestOf, 3);
+  EXPECT_TRUE(t.rules.thirdPlace);
+  EXPECT_TRUE(t.rules.halve);
+  EXPECT_EQ(session->file().parent_path(), kept.path());
+  EXPECT_EQ(session->file().extension(), ".momiru-tournament");
+  ASSERT_TRUE(t.commitment.has_value());
+  EXPECT_TRUE(
+      child<QLabel>(w, "Commitment")->text().contains(QString::fromStdString(*t.commitment)));
+  EXPECT_TRUE(child<QLabel>(w, "Publish")->isVisibleTo(&w));
+  child<QPushButton>(w, "CopyCommitment")->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), *t.commitment);
+}
+
+TEST_F(TournamentScreenTest, WithoutTheGamesFolderItSaysSoAndAsksWhereToKeepIt) {
+  ui::TournamentScreen w(ctx, session, std::nullopt);
+  EXPECT_TRUE(child<QLabel>(w, "NoFolder")->isVisibleTo(&w));
+  w.createTournament();  // the dialog cancelled: nothing made
+  EXPECT_FALSE(session.has_value());
+  dialogs.saveAnswer = kept / "mine.momiru-tournament";
+  create(w, 1, 1, false);
+  EXPECT_EQ(session->file(), kept / "mine.momiru-tournament");
+  EXPECT_FALSE(session->tournament().commitment.has_value());
+  EXPECT_FALSE(child<QLabel>(w, "Commitment")->isVisibleTo(&w));
+}
+
+TEST_F(TournamentScreenTest, RefusedFilesAreListedInTheWindowOneLineEachAndEntriesCanBeRemoved) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 0, 1);
+  auto zero = entrant("ゼロ", 9);
+  zero.record.level = 0;
+  zero.values.storedLevels[0] = 0;
+  const auto good = field(3);
+  dialogs.files = {good[0],
+                   good[1],
+                   good[2],
+                   std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / "altered-check.dat",
+                   files.write("zero.dat", encode(zero)),
+                   files.write("again.dat", encode(entrant("選手1", 0))),
+                   files / "missing.dat"};
+  w.loadFiles();
+  EXPECT_EQ(session->tournament().entries.size(), 3u);
+  auto* entries = child<QTreeWidget>(w, "Entries");
+  ASSERT_EQ(entries->topLevelItemCount(), 3);
+  EXPECT_EQ(entries->topLevelItem(1)->text(1), "選手2");
+  EXPECT_EQ(entries->topLevelItem(1)->text(2), "e101.dat");
+  EXPECT_EQ(entries->topLevelItem(1)->text(3), "6");
+
+  const QStringList lines = w.refusals();
+  ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines[0].startsWith("altered-check.dat：")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("変造"));
+  EXPECT_TRUE(lines[1].startsWith("zero.dat：") && lines[1].contains("レベル0"));
+  EXPECT_TRUE(lines[2].startsWith("again.dat：") && lines[2].contains("選手1"));
+  EXPECT_TRUE(lines[3].startsWith("missing.dat：") && lines[3].contains("読めません"));
+  EXPECT_TRUE(dialogs.said.empty());  // no box for any of them
+  EXPECT_TRUE(w.statusText().contains("3件をエントリー"));
+
+  entries->setCurrentItem(entries->topLevelItem(0));
+  w.removeSelectedEntry();
+  ASSERT_EQ(session->tournament().entries.size(), 2u);
+  EXPECT_EQ(session->tournament().entries[0].storedName, "選手2");
+  EXPECT_EQ(entries->topLevelItemCount(), 2);
+
+  w.closeEntries();
+  EXPECT_EQ(session->tournament().stage, report::Stage::Closed);
+  ASSERT_TRUE(session->tournament().entriesDigest.has_value());
+  EXPECT_TRUE(child<QLabel>(w, "Digest")
+                  ->text()
+                  .contains(QString::fromStdString(*session->tournament().entriesDigest)));
+  EXPECT_FALSE(child<QPushButton>(w, "Remove")->isEnabled());
+  EXPECT_FALSE(child<QPushButton>(w, "Load")->isEnabled());
+  child<QPushButton>(w, "CopyDigest")->click();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            *session->tournament().entriesDigest);
+
+  // The beacon's dialog says what it is for; cancelling it starts nothing.
+  w.startTournament();
+  EXPECT_TRUE(dialogs.askedFor.contains("宝くじの当選番号"));
+  EXPECT_FALSE(session->started());
+  dialogs.line = QStringLiteral(" 01 23 45 ");
+  w.startTournament();
+  ASSERT_TRUE(session->started());
+  EXPECT_EQ(session->tournament().beacon, "01 23 45");
+  EXPECT_EQ(child<QLabel>(w, "Progress")->text(), "第1回戦　1試合中 0試合終了");
+}
+
+TEST_F(TournamentScreenTest, FoldersAndDropsEnterTheirSaveDataAndClosingNeedsTwo) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 2, 1);
+  w.closeEntries();
+  EXPECT_EQ(session->tournament().stage, report::Stage::Open);
+  EXPECT_TRUE(w.statusText().contains("2人以上"));
+
+  ScratchDir folder;
+  momiru::testing::writeFile(folder / "a.dat", encode(entrant("フォルダ一", 1)));
+  momiru::testing::writeFile(folder / "B.DAT", encode(entrant("フォルダ二", 2)));
+  momiru::testing::writeFile(folder / "note.txt", "not an entry");
+  dialogs.folder = folder.path();
+  w.loadFolder();
+  EXPECT_EQ(session->tournament().entries.size(), 2u);
+  EXPECT_TRUE(w.refusals().isEmpty());
+
+  QMimeData drop;
+  drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(character("d.dat", "落とし", 3))),
+                QUrl::fromLocalFile(QStringLiteral("/etc/hostname"))});
+  QDropEvent event(QPointF(10, 10), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&w, &event);
+  EXPECT_EQ(session->tournament().entries.size(), 3u);
+  EXPECT_EQ(session->tournament().entries[2].storedName, "落とし");
+}
+
+TEST_F(TournamentScreenTest, NextMatchAsksForTheChosenReadyMatchElseTheFirstReady) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 0, 3);
+  startWith(w, 8);
+  QSignalSpy asked(&w, &ui::TournamentScreen::playMatchRequested);
+  const auto ready = session->play()->readyMatches();
+  ASSERT_EQ(ready.size(), 4u);
+  child<QPushButton>(w, "NextMatch")->click();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_EQ(asked[0][0].toString().toStdString(), ready[0]);
+  w.selectMatch(QString::fromStdString(ready[2]));
+  w.playNext();
+  EXPECT_EQ(asked[1][0].toString().toStdString(), ready[2]);
+
+  // The flow plays it and records it; the window shows it with its battles to watch.
+  const report::ScheduledMatch* m = session->play()->find(ready[2]);
+  std::string error;
+  ASSERT_TRUE(
+      session->record(report::playMatchHeadless(session->play()->tournament(), m->match), &error))
+      << error;
+  w.selectMatch(QString::fromStdString(ready[2]));
+  EXPECT_EQ(child<QLabel>(w, "Progress")->text(), "第1回戦　4試合中 1試合終了");
+  auto* battles = child<QComboBox>(w, "Battle");
+  EXPECT_GE(battles->count(), 2);
+  QSignalSpy view(&w, &ui::TournamentScreen::viewBattleRequested);
+  battles->setCurrentIndex(1);
+  child<QPushButton>(w, "ViewBattle")->click();
+  ASSERT_EQ(view.size(), 1);
+  EXPECT_EQ(view[0][0].toString().toStdString(), ready[2]);
+  EXPECT_EQ(view[0][1].toInt(), 2);
+  // A match played is not offered again.
+  w.playNext();
+  EXPECT_EQ(asked[2][0].toString().toStdString(), ready[0]);
+}
+
+TEST_F(TournamentScreenTest, QuickPlayAfterALiveMatchGivesTheTournamentPlayedHeadless) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 1, 3);  // double elimination
+  startWith(w, 8, QStringLiteral("777"));
+  const report::Tournament started = session->tournament();
+  const std::string first = session->play()->readyMatches().front();
+  std::string error;
+  ASSERT_TRUE(session->record(
+      report::playMatchHeadless(session->play()->tournament(), session->play()->find(first)->match),
+      &error));
+  w.refresh();
+  w.playRest();
+  EXPECT_TRUE(w.playing());
+  EXPECT_FALSE(child<QPushButton>(w, "NextMatch")->isEnabled());
+  EXPECT_TRUE(child<QPushButton>(w, "CancelPlay")->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  ASSERT_TRUE(session->play()->finished());
+  EXPECT_EQ(fileNow(), playedHeadless(started));
+  EXPECT_TRUE(child<QLabel>(w, "Winner")->text().startsWith("優勝："));
+  EXPECT_FALSE(child<QPushButton>(w, "PlayRest")->isEnabled());
+}
+
+TEST_F(TournamentScreenTest, CancelStopsQuickPlayWhileTheWindowKeepsResponding) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 3, 1);  // Swiss
+  startWith(w, 16);
+  // The worker waits until the test lets it go, so that the cancel comes first.
+  std::promise<void> go;
+  std::shared_future<void> gate = go.get_future().share();
+  w.setThreadStarter([gate](std::function<void()> work) -> std::optional<std::thread> {
+    return std::thread([gate, work = std::move(work)] {
+      gate.wait();
+      work();
+    });
+  });
+  w.playRest();
+  ASSERT_TRUE(w.playing());
+  bool ticked = false;
+  QTimer::singleShot(0, &w, [&] { ticked = true; });
+  QTRY_VERIFY(ticked);  // the event loop runs while the worker holds the session
+  child<QPushButton>(w, "CancelPlay")->click();
+  go.set_value();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  EXPECT_TRUE(w.statusText().contains("中止"));
+  EXPECT_FALSE(session->play()->finished());
+  EXPECT_TRUE(child<QPushButton>(w, "PlayRest")->isEnabled());
+  EXPECT_EQ(QApplication::focusWidget() == nullptr || QApplication::focusWidget()->isEnabled(),
+            true);
+}
+
+TEST_F(TournamentScreenTest, WithoutAThreadQuickPlayRunsInSlicesAndGivesTheSameTournament) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 3, 3);  // Swiss
+  startWith(w, 10, QStringLiteral("beacon"));
+  const report::Tournament started = session->tournament();
+  w.setThreadStarter([](std::function<void()>) { return std::optional<std::thread>(); });
+  w.playRest();
+  EXPECT_TRUE(w.playing());
+  EXPECT_TRUE(w.statusText().contains("スレッド"));
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  ASSERT_TRUE(session->play()->finished());
+  EXPECT_EQ(fileNow(), playedHeadless(started));
+}
+
+TEST_F(TournamentScreenTest, AFileThatDoesNotVerifyIsSaidFirstAndNeverPlayed) {
+  // A finished tournament whose one battle's winner was edited.
+  report::Tournament t;
+  {
+    ui::TournamentScreen w(ctx, session, kept.path());
+    create(w, 0, 1);
+    startWith(w, 4);
+    std::string error;
+    ASSERT_TRUE(session->play() != nullptr);
+    session->play()->playRest(1);
+    t = session->play()->tournament();
+  }
+  ASSERT_EQ(t.stage, report::Stage::Finished);
+  for (report::Match& m : t.matches) {
+    if (m.battles.empty()) continue;
+    const int a = *m.players[0], b = *m.players[1];
+    m.winner = m.winner == a ? b : a;
+    m.battles.back().winner = m.winner;
+    break;
+  }
+  std::string error;
+  const auto edited = kept / "edited.momiru-tournament";
+  ASSERT_TRUE(report::writeTextFile(edited, report::tournamentJson(t), true, &error)) << error;
+
+  session.reset();
+  ui::TournamentScreen w(ctx, session, kept.path());
+  dialogs.openAnswer = edited;
+  w.openFile();
+  ASSERT_TRUE(session.has_value());
+  ASSERT_EQ(dialogs.said.size(), 1u);
+  EXPECT_TRUE(dialogs.said[0].contains("検証できません"));
+  EXPECT_TRUE(child<QLabel>(w, "NotVerified")->isVisibleTo(&w));
+  EXPECT_FALSE(child<QPushButton>(w, "NextMatch")->isEnabled());
+  EXPECT_FALSE(child<QPushButton>(w, "PlayRest")->isEnabled());
+  QSignalSpy asked(&w, &ui::TournamentScreen::playMatchRequested);
+  w.playNext();
+  w.playRest();
+  EXPECT_EQ(asked.size(), 0);
+  EXPECT_FALSE(w.playing());
+
+  // A file that is no tournament is refused with a box, and the window keeps what it had.
+  dialogs.openAnswer = files.write("junk.momiru-tournament", "{\"format\":");
+  w.openFile();
+  EXPECT_EQ(dialogs.said.size(), 2u);
+  EXPECT_EQ(session->file(), edited);
+}
+
+TEST_F(TournamentScreenTest, NamesFromFilesAreShownAsPlainText) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 2, 1);
+  const std::string hostile = "<b>太字</b><img src=x>\u202e逆";
+  w.addFiles({character("<i>file</i>.dat", hostile, 1), files / "<a href=x>.dat"});
+  auto* entries = child<QTreeWidget>(w, "Entries");
+  ASSERT_EQ(entries->topLevelItemCount(), 1);
+  EXPECT_EQ(entries->topLevelItem(0)->text(1), ui::shownName(hostile));
+  EXPECT_TRUE(entries->topLevelItem(0)->text(1).contains("<img src=x>"));
+  EXPECT_EQ(entries->topLevelItem(0)->text(2), "<i>file</i>.dat");
+  ASSERT_EQ(w.refusals().size(), 1);
+  EXPECT_TRUE(w.refusals()[0].startsWith("<a href=x>.dat："));
+  for (QLabel* label : w.findChildren<QLabel*>()) {
+    if (!label->objectName().isEmpty()) {
+      EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    }
+  }
+}
+
+TEST_F(TournamentScreenTest, KeysTabFromTheTopLeftEnterAndSpacePressEscapeCloses) {
+  auto* w = new ui::TournamentScreen(ctx, session, kept.path());
+  w->show();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  // The first stop is the top row's first button, then the form from its top.
+  QWidget* first = child<QPushButton>(*w, "Open");
+  first->setFocus();
+  QStringList order;
+  QWidget* at = first;
+  for (int i = 0; i < 12; ++i) {
+    order << at->objectName();
+    QTest::keyClick(at, Qt::Key_Tab);
+    at = QApplication::focusWidget();
+    ASSERT_NE(at, nullptr);
+  }
+  EXPECT_EQ(order.mid(0, 6).join(','), "Open,Name,Format,BestOf,Seeding,ThirdPlace")
+      << order.join(',').toStdString();
+  // Every control has a Japanese name for the reader.
+  for (QWidget* c : w->findChildren<QWidget*>()) {
+    if (qobject_cast<QAbstractButton*>(c) || qobject_cast<QComboBox*>(c) ||
+        qobject_cast<QLineEdit*>(c) || qobject_cast<QAbstractItemView*>(c)) {
+      if (c->parentWidget() != nullptr && qobject_cast<QComboBox*>(c->parentWidget())) continue;
+      EXPECT_FALSE(c->accessibleName().isEmpty()) << c->objectName().toStdString();
+    }
+  }
+  // Space toggles a check box; Enter presses 作成.
+  auto* halve = child<QCheckBox>(*w, "Halve");
+  halve->setFocus();
+  QTest::keyClick(halve, Qt::Key_Space);
+  EXPECT_TRUE(halve->isChecked());
+  auto* make = child<QPushButton>(*w, "Create");
+  make->setFocus();
+  QTest::keyClick(make, Qt::Key_Return);
+  ASSERT_TRUE(session.has_value());
+  EXPECT_TRUE(session->tournament().rules.halve);
+
+  QSignalSpy closed(w, &ui::Screen::closed);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(closed.size(), 1);
+  flushDeletes();
+}
+
+TEST(TitleTournamentButton, SitsBelowReplaysInTheGrownWindowAndAsksForTheWindow) {
+  Harness h;
+  ui::TitleScreen title(h.ctx);
+  auto* replays = title.findChild<QPushButton*>("CommandReplays");
+  auto* button = title.findChild<QPushButton*>("CommandTournament");
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), "大会");
+  EXPECT_FALSE(button->accessibleName().isEmpty());
+  EXPECT_EQ(replays->geometry(), QRect(7, 279, 309, 22));  // as before
+  EXPECT_GT(button->geometry().top(), replays->geometry().bottom());
+  EXPECT_EQ(button->geometry().left(), replays->geometry().left());
+  EXPECT_EQ(button->width(), replays->width());
+  EXPECT_LE(button->geometry().bottom(), title.height() - 1);
+  QSignalSpy asked(&title, &ui::TitleScreen::tournamentClicked);
+  QSignalSpy list(&title, &ui::TitleScreen::replaysClicked);
+  button->click();
+  EXPECT_EQ(asked.size(), 1);
+  EXPECT_EQ(list.size(), 0);
+}
+
+}  // namespace
+}  // namespace momiru::uitest
