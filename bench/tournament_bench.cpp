@@ -1,17 +1,22 @@
 // Tournaments at their largest: one Swiss round of 1,000 entries paired (target 50 ms), a
 // 1,024-entry double elimination of best of 5 run with its page written (target 2 s on two
-// cores), a 1,000-entry Swiss of 10 rounds of best of 3 (target 3 s), and verify of each (no
-// longer than its run). The page's size is reported as a counter (target under 5 MB). With
-// MOMIRU_BENCH_PAGES=DIR set, the pages are also written there to be looked at.
+// cores), a 1,000-entry Swiss of 10 rounds of best of 3 (target 3 s), verify of each (no
+// longer than its run), and a played 1,024-entry file opened as the game's tournament window opens
+// it: read, its matches taken in and the schedule built (target 0.5 s). The page's size is
+// reported as a counter (target under 5 MB). With MOMIRU_BENCH_PAGES=DIR set, the pages are also
+// written there to be looked at.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 
 #include "data/save_data.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
+#include "report/tournament_play.h"
 
 namespace {
 
@@ -109,6 +114,31 @@ void VerifySwiss1000(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(verifyTournament(t, twoThreads()));
 }
 BENCHMARK(VerifySwiss1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void OpenPlayed1024(benchmark::State& state) {
+  Tournament played = field(1024, Format::Double, 5);
+  playTournament(played, twoThreads());
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() /
+      ("momiru-bench-" + std::to_string(::getpid()) + ".momiru-tournament");
+  std::string error;
+  if (!writeTextFile(file, tournamentJson(played), false, &error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  for (auto _ : state) {
+    auto t = readTournamentFile(file, &error);
+    if (!t) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    const TournamentPlay play(std::move(*t));
+    benchmark::DoNotOptimize(play.schedule().data());
+  }
+  std::error_code ec;
+  std::filesystem::remove(file, ec);
+}
+BENCHMARK(OpenPlayed1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The pages looked at in a browser: 8 and 64 entries too, one per format.
 void Pages(benchmark::State& state) {

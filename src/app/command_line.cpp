@@ -5,12 +5,14 @@
 #include <charconv>
 #include <string_view>
 
+#include "data/platform.h"
 #include "data/text_safety.h"
+#include "report/tournament.h"
 
 namespace momiru::app {
 
 const char* const kHelpText =
-    "usage: momiru-battle [A.dat B.dat [--seed N] | REPLAY]\n"
+    "usage: momiru-battle [A.dat B.dat [--seed N] | REPLAY | TOURNAMENT]\n"
     "\n"
     "Without arguments the game opens at its title screen; from there the screens go round:\n"
     "title, options, entry (each player loads a character with 読み込み, or drops a .dat file on\n"
@@ -34,6 +36,10 @@ const char* const kHelpText =
     "is said so in a message, and the game goes on at the title. A replay whose battle these\n"
     "rules play otherwise than recorded (another version's rules, or an edited file) is said so,\n"
     "and the viewer shows the battle as these rules play it.\n"
+    "\n"
+    "With a tournament file (T.momiru-tournament, or a tournament's page .html that carries\n"
+    "one) the game opens the window 大会 on it: a tournament from someone else is checked\n"
+    "battle by battle first, and a difference is said before anything is shown.\n"
     "\n"
     "Every battle on screen that reaches its result is saved as a replay in\n"
     "$XDG_DATA_HOME/momiru-battle/replays/ (~/.local/share/momiru-battle/replays/ without it);\n"
@@ -93,6 +99,48 @@ std::optional<std::uint64_t> parseSeed(std::string_view text) {
   return value;
 }
 
+// The element a tournament's page carries its tournament in.
+constexpr std::string_view kTournamentScript =
+    R"(<script type="application/json" id="momiru-tournament">)";
+
+// True when `file` reads as a page (past a byte order mark and white space it starts with '<')
+// that holds a tournament's element within the size a tournament is read to. The reader of the
+// tournament checks the rest.
+bool carriesTournament(const std::filesystem::path& file) {
+  InputFile in(file);
+  if (in.status() != InputFile::Status::Open) return false;
+  std::string text;
+  char chunk[16384];
+  bool page = false;
+  for (std::size_t read = 0; read < report::kTournamentMaxBytes;) {
+    const std::streamsize n = in.sgetn(chunk, sizeof chunk);
+    if (n <= 0) return false;
+    read += static_cast<std::size_t>(n);
+    text.append(chunk, static_cast<std::size_t>(n));
+    if (!page) {
+      std::string_view start(text);
+      if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+      const std::size_t first = start.find_first_not_of(" \t\r\n");
+      if (first == std::string_view::npos) continue;
+      if (start[first] != '<') return false;
+      page = true;
+    }
+    if (text.find(kTournamentScript) != std::string::npos) return true;
+    // Only the tail that could begin the element is kept for the next chunk.
+    if (text.size() > kTournamentScript.size())
+      text.erase(0, text.size() - kTournamentScript.size());
+  }
+  return false;
+}
+
+bool namesTournament(const std::filesystem::path& file) {
+  const std::string name = file.filename().string();
+  const std::string_view ext = report::kTournamentExtension;
+  return (name.size() >= ext.size() &&
+          name.compare(name.size() - ext.size(), ext.size(), ext) == 0) ||
+         carriesTournament(file);
+}
+
 CommandLine wrong(std::string message) {
   CommandLine line;
   line.action = CommandLine::Action::Wrong;
@@ -150,12 +198,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
     return line;
   }
   if (files.size() == 1) {
-    if (line.seed) return wrong("--seed is for two save-data files, not a replay");
-    line.replay = files[0];
+    const bool tournament = namesTournament(files[0]);
+    if (line.seed) {
+      return wrong(tournament ? "--seed is for two save-data files, not a tournament"
+                              : "--seed is for two save-data files, not a replay");
+    }
+    if (tournament) {
+      line.tournament = files[0];
+    } else {
+      line.replay = files[0];
+    }
     return line;
   }
   if (files.size() != 2) {
-    return wrong("give two save-data files, A.dat and B.dat, one replay file, or none");
+    return wrong(
+        "give two save-data files, A.dat and B.dat, one replay or tournament file, or none");
   }
   line.files = std::array<std::filesystem::path, 2>{files[0], files[1]};
   return line;

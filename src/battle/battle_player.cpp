@@ -231,4 +231,17 @@ void BattlePlayer::setMessage(std::string text) {
   view_->messageChanged(message_);
 }
 
+Outcome screenOutcome(const BattlePlayer& player) {
+  Outcome out;
+  out.turns = player.turnsStarted();
+  if (!isOver(player.judgement())) return out;
+  out.finished = true;
+  out.judgement = player.judgement();
+  if (out.judgement == Judgement::DefenderLost || out.judgement == Judgement::AttackerLost) {
+    out.winner = player.turn().winner;
+    out.loser = player.turn().loser;
+  }
+  return out;
+}
+
 }  // namespace momiru::battle

@@ -140,4 +140,9 @@ class BattlePlayer {
   std::int32_t loserAtLoad_ = 0;
 };
 
+// The battle shown so far as the rules' own run tells it (playBattle, BatchBattles): finished,
+// with its judgement and winner, once a turn ended it; otherwise unfinished after the turns
+// started, which is how a screen that stops at kDefaultMaxTurns turns has it.
+Outcome screenOutcome(const BattlePlayer& player);
+
 }  // namespace momiru::battle

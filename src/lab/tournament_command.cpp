@@ -26,6 +26,7 @@
 #include "report/league.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
+#include "report/tournament_play.h"
 
 namespace momiru::lab {
 
@@ -146,38 +147,11 @@ bool save(const char* command, const std::string& file, const Tournament& t) {
 
 // The secret goes to a file only its owner can read, created here or not at all.
 bool writeSecret(const std::string& file, const std::string& secret, std::string* error) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
-    *error = file + ": cannot be created: " + std::strerror(errno);
-    return false;
-  }
-  const std::string text = secret + "\n";
-  const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                  ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok) {
-    *error = file + ": cannot be written";
-    ::unlink(file.c_str());
-    return false;
-  }
-  return true;
+  return report::writeSecretFile(utf8ToPath(file), secret, error);
 }
 
 std::optional<std::string> readSecret(const std::string& file, std::string* error) {
-  InputFile in(utf8ToPath(file));
-  if (in.status() != InputFile::Status::Open) {
-    *error = file + ": cannot be read";
-    return std::nullopt;
-  }
-  char buf[80];
-  const std::streamsize n = in.sgetn(buf, sizeof buf);
-  std::string text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (text.size() != 64 || !report::hexBytes(text)) {
-    *error = file + ": not a secret (64 hexadecimal digits)";
-    return std::nullopt;
-  }
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+  return report::readSecretFile(utf8ToPath(file), error);
 }
 
 int newCommand(const Args& args) {
@@ -502,22 +476,16 @@ int battleOfCommand(const Args& args) {
   if (!match->players[0] || !match->players[1])
     return fail("battle", "match " + *matchId + " is a bye");
   const report::BattleRecord& b = match->battles[*number - 1];
-  const int other = *match->players[0] == b.player1 ? *match->players[1] : *match->players[0];
-  const report::Entry& p1 = t->entries[static_cast<std::size_t>(b.player1)];
-  const report::Entry& p2 = t->entries[static_cast<std::size_t>(other)];
-  GameState start = pairingState(p1.record, p2.record, t->rules.halve);
-  start.settings.showHitBackground = 1;
-  start.settings.showMessageBox = 1;
-  start.settings.battleSpeed = 150;
-  const battle::Replay replay =
-      battle::makeReplay(start, {p1.file, p2.file}, b.seed, "1970-01-01T00:00:00Z", kWrittenBy);
+  const auto replay =
+      report::tournamentBattleReplay(*t, *match, static_cast<int>(*number), kWrittenBy);
+  if (!replay) return fail("battle", "match " + *matchId + " has no such battle");
   // The battle is printed exactly as 'momiru-lab battle' prints a replay, through that command.
   std::string dir = std::filesystem::temp_directory_path().string() + "/momiru-battle-XXXXXX";
   if (::mkdtemp(dir.data()) == nullptr) return fail("battle", "no temporary folder");
   const std::string replayFile = dir + "/battle.momiru-replay";
   std::string error;
   int status = 1;
-  if (!report::writeTextFile(replayFile, battle::replayJson(replay), true, &error)) {
+  if (!report::writeTextFile(replayFile, battle::replayJson(*replay), true, &error)) {
     fail("battle", error);
   } else {
     Args forward{replayFile};
@@ -529,7 +497,7 @@ int battleOfCommand(const Args& args) {
   }
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
-  if (replay.result.logSha256 != b.logSha256 || replay.result.turns != b.turns) {
+  if (replay->result.logSha256 != b.logSha256 || replay->result.turns != b.turns) {
     fail("battle", "these rules play another battle than the tournament records");
     status = 1;
   }

@@ -33,33 +33,6 @@ constexpr int kNameAttempts = 1000;
 // A path for an error line: nothing in it may break the line or reorder it.
 std::string shown(const fs::path& p) { return visibleText(pathToUtf8(p)); }
 
-// `name` reduced to characters that are safe in a file name everywhere: letters, digits and
-// marks of any script, and '-', '_', '(', ')' and '.' (after a kept character). Everything else
-// (separators, control characters, quotes, spaces, bytes that are not UTF-8) becomes one '_' per
-// run.
-std::string safeName(std::string_view name) {
-  std::string out;
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
-  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), 1 << 20));
-  for (std::int32_t i = 0; i < length;) {
-    const std::int32_t start = i;
-    UChar32 c = 0;
-    U8_NEXT(bytes, i, length, c);
-    const bool keep =
-        c >= 0 && ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_N_MASK | U_GC_M_MASK)) != 0 ||
-                   c == '-' || c == '_' || c == '(' || c == ')' ||
-                   (c == '.' && !out.empty() && out.back() != '_' && out.back() != '.'));
-    const std::size_t add = keep ? static_cast<std::size_t>(i - start) : 1;
-    if (out.size() + add > kNameBytes) break;  // never cut inside a character
-    if (keep) {
-      out.append(name.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
-    } else if (out.empty() || out.back() != '_') {
-      out += '_';
-    }
-  }
-  return out.empty() ? "_" : out;
-}
-
 // "20261208-123456" from "2026-12-08T12:34:56Z"; "replay" for a date of another form.
 std::string datePart(std::string_view date) {
   static constexpr std::string_view kForm = "dddd-dd-ddTdd:dd:dd";
@@ -80,8 +53,8 @@ std::string datePart(std::string_view date) {
 }
 
 std::string stemOf(const Replay& replay) {
-  return datePart(replay.date) + "-" + safeName(replay.characters[0].record.name) + "-vs-" +
-         safeName(replay.characters[1].record.name);
+  return datePart(replay.date) + "-" + safeFileName(replay.characters[0].record.name) + "-vs-" +
+         safeFileName(replay.characters[1].record.name);
 }
 
 bool endsWith(std::string_view s, std::string_view end) {
@@ -126,6 +99,29 @@ void removeOldest(const fs::path& dir, const fs::path& saved, std::size_t keep) 
 }
 
 }  // namespace
+
+std::string safeFileName(std::string_view name) {
+  std::string out;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(name.data());
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(name.size(), 1 << 20));
+  for (std::int32_t i = 0; i < length;) {
+    const std::int32_t start = i;
+    UChar32 c = 0;
+    U8_NEXT(bytes, i, length, c);
+    const bool keep =
+        c >= 0 && ((U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_N_MASK | U_GC_M_MASK)) != 0 ||
+                   c == '-' || c == '_' || c == '(' || c == ')' ||
+                   (c == '.' && !out.empty() && out.back() != '_' && out.back() != '.'));
+    const std::size_t add = keep ? static_cast<std::size_t>(i - start) : 1;
+    if (out.size() + add > kNameBytes) break;  // never cut inside a character
+    if (keep) {
+      out.append(name.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+    } else if (out.empty() || out.back() != '_') {
+      out += '_';
+    }
+  }
+  return out.empty() ? "_" : out;
+}
 
 fs::path replayDirectory() {
   const char* data = std::getenv("XDG_DATA_HOME");

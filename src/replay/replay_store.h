@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "replay/replay.h"
 
@@ -16,6 +17,12 @@ inline constexpr std::size_t kKeptReplays = 500;
 // $XDG_DATA_HOME/momiru-battle/replays, or ~/.local/share/momiru-battle/replays without it.
 // Empty when neither can be told. Not created here.
 std::filesystem::path replayDirectory();
+
+// `name` reduced to characters that are safe in a file name everywhere: letters, digits and
+// marks of any script, and '-', '_', '(', ')' and '.' (after a kept character), at most 60
+// bytes. Everything else (separators, control characters, quotes, spaces, bytes that are not
+// UTF-8) becomes one '_' per run; nothing left gives "_".
+std::string safeFileName(std::string_view name);
 
 // A file name for `replay` from its date and time and the two names: safe on every file system
 // (no separators, no control characters, bounded length) and ending in .momiru-replay.

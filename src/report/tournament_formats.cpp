@@ -1,5 +1,5 @@
-// Playing a tournament: the seeding, the brackets, round-robin and Swiss rounds, the matches on
-// threads, and the check that plays it all again.
+// Playing a tournament: the seeding, the Swiss pairing, jobs on threads, the whole tournament
+// played at once, and the checks that play it again.
 #include <algorithm>
 #include <atomic>
 #include <boost/graph/adjacency_list.hpp>
@@ -16,29 +16,30 @@
 #include "data/registration.h"
 #include "report/league.h"
 #include "report/ratings.h"
+#include "report/run_jobs.h"
 #include "report/tournament.h"
+#include "report/tournament_play.h"
 
 namespace momiru::report {
 
-namespace {
+namespace detail {
 
 // --- threads --------------------------------------------------------------------------------
 
-// Runs job(0..count-1) on up to `threads` threads, the calling thread among them. A thread the
-// system will not start leaves its share to the others; a job that runs out of memory stops the
-// rest, and bad_alloc is thrown once every thread has ended. Each job writes only its own slot,
-// so the results never depend on the threads. `progress` hears, on the calling thread, how many
-// jobs have been done.
 void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& job,
-             const std::function<void(std::size_t)>& progress) {
+             const std::function<void(std::size_t)>& progress,
+             const std::function<bool()>& cancelled) {
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   std::atomic<bool> failed{false};
+  std::atomic<bool> stopped{false};
   const auto work = [&](bool caller) {
     try {
       for (;;) {
+        if (caller && cancelled && cancelled()) stopped = true;
+        if (stopped || failed) break;
         const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= count || failed) break;
+        if (i >= count) break;
         job(i);
         const std::size_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
         if (caller && progress) progress(finished);
@@ -62,290 +63,13 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
   if (failed) throw std::bad_alloc();
 }
 
-// --- one match ------------------------------------------------------------------------------
+}  // namespace detail
 
-struct MatchContext {
-  const Tournament& t;
-  const std::vector<int>& seedRank;  // by entry: its place in the seeding, 0 best
-  bool elimination;
-};
+namespace {
 
-// Plays `m` between its players. In odd battles players[0] is player 2, who acts first; in even
-// ones the sides swap. A match of best of N ends when one side has won more than N/2 battles or
-// N battles are played. In elimination a level match goes on for up to N more battles, the
-// first win deciding; still level, the better seed goes through.
-void playMatch(Match& m, const MatchContext& c) {
-  m.battles.clear();
-  m.winner.reset();
-  if (!m.players[0] || !m.players[1]) {
-    m.winner = m.players[0] ? m.players[0] : m.players[1];
-    return;
-  }
-  const int a = *m.players[0];
-  const int b = *m.players[1];
-  const Combatant& ra = c.t.entries[static_cast<std::size_t>(a)].record;
-  const Combatant& rb = c.t.entries[static_cast<std::size_t>(b)].record;
-  const bool halve = c.t.rules.halve;
-  std::optional<battle::BatchBattles<true>> bFirst;  // b as player 1
-  std::optional<battle::BatchBattles<true>> aFirst;  // a as player 1
-  const int bestOf = c.t.rules.bestOf;
-  const int need = bestOf / 2 + 1;
-  int winsA = 0;
-  int winsB = 0;
-  const int limit = c.elimination ? 2 * bestOf : bestOf;
-  for (int k = 1; k <= limit; ++k) {
-    const bool odd = k % 2 == 1;
-    auto& runner = odd ? bFirst : aFirst;
-    if (!runner) runner.emplace(odd ? pairingState(rb, ra, halve) : pairingState(ra, rb, halve));
-    BattleRecord r;
-    r.seed = battleSeedOf(*c.t.seed, m.id, k);
-    r.player1 = odd ? b : a;
-    const battle::Outcome out = runner->play(r.seed);
-    r.turns = out.turns;
-    r.logSha256 = sha256Hex(runner->state().battleLog);
-    if (out.finished && out.winner >= 0) {
-      const int w = out.winner == 0 ? r.player1 : (odd ? a : b);
-      r.winner = w;
-      (w == a ? winsA : winsB) += 1;
-    }
-    m.battles.push_back(std::move(r));
-    if (k <= bestOf) {
-      if (winsA >= need || winsB >= need) break;
-      if (k == bestOf && winsA != winsB) break;
-    } else if (winsA != winsB) {
-      break;  // sudden death
-    }
-  }
-  if (winsA != winsB) {
-    m.winner = winsA > winsB ? a : b;
-  } else if (c.elimination) {
-    m.winner =
-        c.seedRank[static_cast<std::size_t>(a)] < c.seedRank[static_cast<std::size_t>(b)] ? a : b;
-  }
-}
+using detail::runJobs;
 
-// --- brackets -------------------------------------------------------------------------------
-
-struct Slot {
-  enum Kind { Entry, Winner, Loser } kind = Entry;
-  int ref = -1;  // an entry (-1 for a bye), or a plan's index
-};
-
-struct Plan {
-  Match match;
-  std::array<Slot, 2> from;
-  bool played = false;
-  std::optional<int> loser;
-};
-
-// The seed positions of a bracket of `size` (a power of two): 1 meets size, 2 meets size-1, and
-// the top seeds meet as late as possible.
-std::vector<int> bracketOrder(int size) {
-  std::vector<int> order{1};
-  for (int m = 1; m < size; m *= 2) {
-    std::vector<int> next;
-    for (const int s : order) {
-      next.push_back(s);
-      next.push_back(2 * m + 1 - s);
-    }
-    order = std::move(next);
-  }
-  return order;
-}
-
-int bracketSize(std::size_t n) {
-  int size = 1;
-  while (static_cast<std::size_t>(size) < n) size *= 2;
-  return size;
-}
-
-std::string matchId(const char* prefix, int round, int number) {
-  return std::string(prefix) + std::to_string(round) + "-" + std::to_string(number);
-}
-
-Plan plan(std::string id, int round, const char* bracket, Slot a, Slot b) {
-  Plan p;
-  p.match.id = std::move(id);
-  p.match.round = round;
-  p.match.bracket = bracket;
-  p.from = {a, b};
-  return p;
-}
-
-// The winners' bracket: its rounds' plans, first round first. Returns the first plan of each
-// round.
-std::vector<std::size_t> winnersBracket(std::vector<Plan>& plans, const std::vector<int>& seeds,
-                                        const char* prefix) {
-  const int size = bracketSize(seeds.size());
-  const std::vector<int> order = bracketOrder(size);
-  std::vector<std::size_t> roundStart;
-  roundStart.push_back(plans.size());
-  for (int j = 0; j < size / 2; ++j) {
-    Slot s[2];
-    for (int k = 0; k < 2; ++k) {
-      const int seed = order[static_cast<std::size_t>(2 * j + k)];
-      s[k] = {Slot::Entry, seed <= static_cast<int>(seeds.size())
-                               ? seeds[static_cast<std::size_t>(seed - 1)]
-                               : -1};
-    }
-    plans.push_back(plan(matchId(prefix, 1, j + 1), 1, "winners", s[0], s[1]));
-  }
-  int round = 1;
-  for (int count = size / 4; count >= 1; count /= 2) {
-    const std::size_t prev = roundStart.back();
-    roundStart.push_back(plans.size());
-    ++round;
-    for (int j = 0; j < count; ++j)
-      plans.push_back(plan(matchId(prefix, round, j + 1), round, "winners",
-                           {Slot::Winner, static_cast<int>(prev) + 2 * j},
-                           {Slot::Winner, static_cast<int>(prev) + 2 * j + 1}));
-  }
-  return roundStart;
-}
-
-std::vector<Plan> singleElimination(const std::vector<int>& seeds, bool thirdPlace) {
-  std::vector<Plan> plans;
-  const std::vector<std::size_t> rounds = winnersBracket(plans, seeds, "R");
-  const int last = static_cast<int>(rounds.size());
-  plans.back().match.bracket = "final";
-  if (thirdPlace && last >= 2) {
-    const int semi = static_cast<int>(rounds[rounds.size() - 2]);
-    plans.push_back(plan("3P", last, "third-place", {Slot::Loser, semi}, {Slot::Loser, semi + 1}));
-  }
-  return plans;
-}
-
-// Double elimination: a loser drops into the losers' bracket, whose rounds alternate between
-// meeting the next batch of winners'-bracket losers (in reverse order, so that two entries do not
-// meet again at once) and halving the field. The grand final is played again when the losers'
-// bracket winner wins the first.
-std::vector<Plan> doubleElimination(const std::vector<int>& seeds) {
-  std::vector<Plan> plans;
-  const std::vector<std::size_t> w = winnersBracket(plans, seeds, "W");
-  const int rounds = static_cast<int>(w.size());
-  const int wFinal = static_cast<int>(w.back());
-  Slot lChampionSlot{Slot::Loser, wFinal};
-  if (rounds >= 2) {
-    int lround = 1;
-    std::vector<int> field;  // plans whose winners are in the losers' bracket
-    const int first = static_cast<int>(w[0]);
-    const int firstCount = static_cast<int>(w[1]) - first;
-    for (int j = 0; j < firstCount / 2; ++j) {
-      field.push_back(static_cast<int>(plans.size()));
-      plans.push_back(plan(matchId("L", lround, j + 1), lround, "losers",
-                           {Slot::Loser, first + 2 * j}, {Slot::Loser, first + 2 * j + 1}));
-    }
-    for (int k = 1; k < rounds; ++k) {
-      // Drop-in round: the field meets the losers of winners' round k+1.
-      ++lround;
-      const int wStart = static_cast<int>(w[static_cast<std::size_t>(k)]);
-      const int count = static_cast<int>(field.size());
-      std::vector<int> next;
-      for (int j = 0; j < count; ++j) {
-        next.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, j + 1), lround, "losers",
-                             {Slot::Winner, field[static_cast<std::size_t>(j)]},
-                             {Slot::Loser, wStart + (count - 1 - j)}));
-      }
-      field = std::move(next);
-      if (field.size() == 1) break;
-      ++lround;
-      std::vector<int> halved;
-      for (std::size_t j = 0; j + 1 < field.size(); j += 2) {
-        halved.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, static_cast<int>(j / 2) + 1), lround, "losers",
-                             {Slot::Winner, field[j]}, {Slot::Winner, field[j + 1]}));
-      }
-      field = std::move(halved);
-    }
-    lChampionSlot = {Slot::Winner, field.front()};
-  }
-  plans.push_back(plan("GF1", 1, "final", {Slot::Winner, wFinal}, lChampionSlot));
-  return plans;
-}
-
-// The entry a slot holds once its source is played, or nothing for a bye.
-std::optional<int> resolve(const Slot& s, const std::vector<Plan>& plans) {
-  if (s.kind == Slot::Entry) return s.ref >= 0 ? std::optional<int>(s.ref) : std::nullopt;
-  const Plan& from = plans[static_cast<std::size_t>(s.ref)];
-  return s.kind == Slot::Winner ? from.match.winner : from.loser;
-}
-
-bool ready(const Plan& p, const std::vector<Plan>& plans) {
-  for (const Slot& s : p.from)
-    if (s.kind != Slot::Entry && !plans[static_cast<std::size_t>(s.ref)].played) return false;
-  return true;
-}
-
-// Plays the plans wave by wave: every plan whose sources are played goes in the next wave.
-void playPlans(std::vector<Plan>& plans, const MatchContext& c, const RunOptions& options,
-               bool doubleElimination) {
-  std::size_t before = 0;
-  for (;;) {
-    std::vector<std::size_t> wave;
-    for (std::size_t i = 0; i < plans.size(); ++i)
-      if (!plans[i].played && ready(plans[i], plans)) wave.push_back(i);
-    if (wave.empty()) {
-      // The grand final again, when the losers' bracket winner won the first.
-      Plan& gf = plans.back();
-      if (doubleElimination && gf.match.id == "GF1" && gf.match.players[1] &&
-          gf.match.winner == gf.match.players[1]) {
-        plans.push_back(plan("GF2", 2, "final", {Slot::Winner, static_cast<int>(plans.size()) - 1},
-                             {Slot::Loser, static_cast<int>(plans.size()) - 1}));
-        continue;
-      }
-      break;
-    }
-    for (const std::size_t i : wave)
-      for (std::size_t s = 0; s < 2; ++s)
-        plans[i].match.players[s] = resolve(plans[i].from[s], plans);
-    runJobs(
-        wave.size(), options.threads, [&](std::size_t k) { playMatch(plans[wave[k]].match, c); },
-        [&](std::size_t done) {
-          if (options.progress) options.progress(before + done, plans.size());
-        });
-    before += wave.size();
-    for (const std::size_t i : wave) {
-      Plan& p = plans[i];
-      p.played = true;
-      if (p.match.players[0] && p.match.players[1] && p.match.winner)
-        p.loser = *p.match.winner == *p.match.players[0] ? p.match.players[1] : p.match.players[0];
-    }
-  }
-}
-
-// --- round robin and Swiss ------------------------------------------------------------------
-
-// The circle method: every pair once per cycle; in the second cycle the sides are swapped.
-std::vector<Match> roundRobin(const std::vector<int>& seeds, int cycles) {
-  std::vector<int> ring = seeds;
-  if (ring.size() % 2 != 0) ring.push_back(-1);
-  const std::size_t m = ring.size();
-  std::vector<Match> out;
-  int round = 0;
-  for (int cycle = 0; cycle < cycles; ++cycle) {
-    std::vector<int> r = ring;
-    for (std::size_t step = 0; step + 1 < m; ++step) {
-      ++round;
-      int number = 0;
-      for (std::size_t i = 0; i < m / 2; ++i) {
-        int a = r[i];
-        int b = r[m - 1 - i];
-        if (a < 0 || b < 0) continue;
-        if ((step + i) % 2 == 1) std::swap(a, b);
-        if (cycle == 1) std::swap(a, b);
-        Match match;
-        match.id = matchId("R", round, ++number);
-        match.round = round;
-        match.bracket = "league";
-        match.players = {a, b};
-        out.push_back(std::move(match));
-      }
-      std::rotate(r.begin() + 1, r.end() - 1, r.end());
-    }
-  }
-  return out;
-}
+// --- Swiss pairing --------------------------------------------------------------------------
 
 using MatchingGraph =
     boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS, boost::no_property,
@@ -513,85 +237,6 @@ std::optional<SwissRound> pairSwissRound(const std::vector<int>& ranked,
 
 namespace {
 
-int swissRounds(const Tournament& t) {
-  const int n = static_cast<int>(t.entries.size());
-  int rounds = t.rules.rounds;
-  if (rounds == 0) {
-    rounds = 1;
-    while ((1 << rounds) < n) ++rounds;
-  }
-  return std::min(rounds, n % 2 == 0 ? n - 1 : n);
-}
-
-void playSwiss(Tournament& t, const MatchContext& c, const RunOptions& options) {
-  const std::size_t n = t.entries.size();
-  std::vector<int> halfPoints(n, 0);
-  std::vector<bool> hadBye(n, false);
-  std::vector<int> firsts(n, 0);
-  std::vector<std::vector<bool>> met(n, std::vector<bool>(n, false));
-  const int rounds = swissRounds(t);
-  std::size_t before = 0;
-  const std::size_t total = static_cast<std::size_t>(rounds) * ((n + 1) / 2);
-  for (int r = 1; r <= rounds; ++r) {
-    std::vector<int> ranked = t.seeds;
-    std::stable_sort(ranked.begin(), ranked.end(), [&](int a, int b) {
-      return halfPoints[static_cast<std::size_t>(a)] > halfPoints[static_cast<std::size_t>(b)];
-    });
-    const auto round = pairSwissRound(
-        ranked, halfPoints,
-        [&](int a, int b) {
-          return static_cast<bool>(met[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]);
-        },
-        hadBye, firsts);
-    if (!round)
-      throw std::runtime_error("Swiss round " + std::to_string(r) +
-                               " cannot be paired without a pair meeting twice");
-    const std::size_t first = t.matches.size();
-    int number = 0;
-    for (const auto& p : round->pairs) {
-      Match m;
-      m.id = matchId("R", r, ++number);
-      m.round = r;
-      m.bracket = "swiss";
-      m.players = {p[0], p[1]};
-      t.matches.push_back(std::move(m));
-    }
-    if (round->bye) {
-      Match m;
-      m.id = matchId("R", r, ++number);
-      m.round = r;
-      m.bracket = "swiss";
-      m.players = {*round->bye, std::nullopt};
-      t.matches.push_back(std::move(m));
-    }
-    runJobs(
-        t.matches.size() - first, options.threads,
-        [&](std::size_t k) { playMatch(t.matches[first + k], c); },
-        [&](std::size_t done) {
-          if (options.progress) options.progress(before + done, total);
-        });
-    before += t.matches.size() - first;
-    for (std::size_t i = first; i < t.matches.size(); ++i) {
-      const Match& m = t.matches[i];
-      const auto a = static_cast<std::size_t>(*m.players[0]);
-      if (!m.players[1]) {
-        hadBye[a] = true;
-        halfPoints[a] += 2;
-        continue;
-      }
-      const auto b = static_cast<std::size_t>(*m.players[1]);
-      met[a][b] = met[b][a] = true;
-      ++firsts[a];
-      if (!m.winner) {
-        ++halfPoints[a];
-        ++halfPoints[b];
-      } else {
-        halfPoints[static_cast<std::size_t>(*m.winner)] += 2;
-      }
-    }
-  }
-}
-
 // Strength: a short round robin of the field, each pair twice with the sides swapped, rated as
 // the league rates.
 std::vector<double> strengthRatings(const Tournament& t, const RunOptions& options) {
@@ -646,50 +291,24 @@ std::vector<int> seedOrder(const Tournament& t, const RunOptions& options) {
 
 void playTournament(Tournament& t, const RunOptions& options) {
   if (!t.seed) throw std::runtime_error("the tournament has no seed");
-  t.matches.clear();
-  t.standings.clear();
-  t.seeds = seedOrder(t, options);
-  std::vector<int> seedRank(t.entries.size());
-  for (std::size_t i = 0; i < t.seeds.size(); ++i)
-    seedRank[static_cast<std::size_t>(t.seeds[i])] = static_cast<int>(i);
-  const bool elimination = t.rules.format == Format::Single || t.rules.format == Format::Double;
-  const MatchContext c{t, seedRank, elimination};
-  switch (t.rules.format) {
-    case Format::Single:
-    case Format::Double: {
-      std::vector<Plan> plans = t.rules.format == Format::Single
-                                    ? singleElimination(t.seeds, t.rules.thirdPlace)
-                                    : doubleElimination(t.seeds);
-      playPlans(plans, c, options, t.rules.format == Format::Double);
-      for (const Plan& p : plans)
-        if (p.match.players[0] || p.match.players[1]) t.matches.push_back(p.match);
-      break;
-    }
-    case Format::RoundRobin: {
-      t.matches = roundRobin(t.seeds, t.rules.rounds == 2 ? 2 : 1);
-      runJobs(
-          t.matches.size(), options.threads, [&](std::size_t k) { playMatch(t.matches[k], c); },
-          [&](std::size_t done) {
-            if (options.progress) options.progress(done, t.matches.size());
-          });
-      break;
-    }
-    case Format::Swiss:
-      playSwiss(t, c, options);
-      break;
-  }
-  t.standings = computeStandings(t);
-  t.stage = Stage::Finished;
+  Tournament start = t;
+  start.matches.clear();
+  start.standings.clear();
+  start.seeds.clear();
+  TournamentPlay play(std::move(start), options);
+  play.playRest(options.threads, {}, options.progress);
+  // Only a Swiss round that cannot be paired stops the play early, and it throws.
+  if (!play.finished()) throw std::runtime_error("the tournament stopped before its end");
+  t = play.tournament();
 }
 
 namespace {
 
 std::string describe(const std::optional<int>& v) { return v ? std::to_string(*v) : "null"; }
 
-}  // namespace
-
-std::optional<std::string> verifyTournament(const Tournament& t, const RunOptions& options) {
-  if (t.stage != Stage::Finished) return "the tournament has not been run (state is not finished)";
+// What a tournament's draw rests on: the entries as registered, the secret its commitment
+// promised, the digest and the seed that follow from them.
+std::optional<std::string> drawDifference(const Tournament& t, const RunOptions& options) {
   // Each entry's hash, on the threads the run uses.
   std::vector<char> changed(t.entries.size(), 0);
   runJobs(t.entries.size(), options.threads,
@@ -718,6 +337,53 @@ std::optional<std::string> verifyTournament(const Tournament& t, const RunOption
   if (!t.seed || *t.seed != tournamentSeedOf(*t.secret, digest, t.beacon))
     return "seed does not follow from the secret, the entries digest and the beacon (a wrong "
            "secret or beacon)";
+  return std::nullopt;
+}
+
+// The first thing in which a recorded match differs from the one these rules play; `at` names
+// it.
+std::optional<std::string> matchDifference(const std::string& at, const Match& got,
+                                           const Match& want) {
+  if (got.round != want.round || got.bracket != want.bracket)
+    return at + ": round or bracket differs";
+  if (got.players != want.players)
+    return at + ": players are " + describe(got.players[0]) + " and " + describe(got.players[1]) +
+           ", these rules pair " + describe(want.players[0]) + " and " + describe(want.players[1]);
+  for (std::size_t k = 0; k < std::min(got.battles.size(), want.battles.size()); ++k) {
+    const BattleRecord& g = got.battles[k];
+    const BattleRecord& w = want.battles[k];
+    const std::string b = at + ".battles[" + std::to_string(k) + "]";
+    if (g.seed != w.seed) return b + ".seed differs";
+    if (g.player1 != w.player1) return b + ".player1 differs";
+    if (g.winner != w.winner)
+      return b + ".winner is " + describe(g.winner) + ", these rules give " + describe(w.winner) +
+             " (an edited result)";
+    if (g.turns != w.turns) return b + ".turns differs";
+    if (g.logSha256 != w.logSha256) return b + ".log_sha256 differs";
+  }
+  if (got.battles.size() != want.battles.size())
+    return at + ": holds " + std::to_string(got.battles.size()) + " battles, these rules play " +
+           std::to_string(want.battles.size());
+  if (got.winner != want.winner)
+    return at + ": winner is " + describe(got.winner) + ", these rules give " +
+           describe(want.winner) + " (an edited result)";
+  return std::nullopt;
+}
+
+std::optional<std::string> standingsDifference(const std::vector<Standing>& got,
+                                               const std::vector<Standing>& want) {
+  if (want.size() != got.size()) return "standings differ in length";
+  for (std::size_t i = 0; i < got.size(); ++i)
+    if (!(want[i] == got[i]))
+      return "standings[" + std::to_string(i) + "] differs from the standings these results give";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> verifyTournament(const Tournament& t, const RunOptions& options) {
+  if (t.stage != Stage::Finished) return "the tournament has not been run (state is not finished)";
+  if (auto d = drawDifference(t, options)) return d;
   Tournament again = t;
   playTournament(again, options);
   if (again.seeds != t.seeds) return "seeds differ from the seeding these rules give";
@@ -729,39 +395,50 @@ std::optional<std::string> verifyTournament(const Tournament& t, const RunOption
     if (got.id != want.id)
       return at + ": id is " + got.id + " where these rules play " + want.id +
              " (a reordered match)";
-    if (got.round != want.round || got.bracket != want.bracket)
-      return at + ": round or bracket differs";
-    if (got.players != want.players)
-      return at + ": players are " + describe(got.players[0]) + " and " + describe(got.players[1]) +
-             ", these rules pair " + describe(want.players[0]) + " and " +
-             describe(want.players[1]);
-    for (std::size_t k = 0; k < std::min(got.battles.size(), want.battles.size()); ++k) {
-      const BattleRecord& g = got.battles[k];
-      const BattleRecord& w = want.battles[k];
-      const std::string b = at + ".battles[" + std::to_string(k) + "]";
-      if (g.seed != w.seed) return b + ".seed differs";
-      if (g.player1 != w.player1) return b + ".player1 differs";
-      if (g.winner != w.winner)
-        return b + ".winner is " + describe(g.winner) + ", these rules give " + describe(w.winner) +
-               " (an edited result)";
-      if (g.turns != w.turns) return b + ".turns differs";
-      if (g.logSha256 != w.logSha256) return b + ".log_sha256 differs";
-    }
-    if (got.battles.size() != want.battles.size())
-      return at + ": holds " + std::to_string(got.battles.size()) + " battles, these rules play " +
-             std::to_string(want.battles.size());
-    if (got.winner != want.winner)
-      return at + ": winner is " + describe(got.winner) + ", these rules give " +
-             describe(want.winner) + " (an edited result)";
+    if (auto d = matchDifference(at, got, want)) return d;
   }
   if (again.matches.size() != t.matches.size())
     return "the file holds " + std::to_string(t.matches.size()) + " matches, these rules play " +
            std::to_string(again.matches.size());
-  if (again.standings.size() != t.standings.size()) return "standings differ in length";
-  for (std::size_t i = 0; i < t.standings.size(); ++i)
-    if (!(again.standings[i] == t.standings[i]))
-      return "standings[" + std::to_string(i) + "] differs from the standings these results give";
-  return std::nullopt;
+  return standingsDifference(t.standings, again.standings);
+}
+
+// A tournament part way through: every recorded match is taken in as the schedule would have it
+// at that point (the constructor refuses one out of place), and each is played again from the
+// players the schedule gave it. Since a match follows from its players, its id and the seed
+// alone, this is the whole tournament played again, compared match by match, without playing
+// the matches not recorded yet.
+std::optional<std::string> verifyPartialTournament(const Tournament& t, const RunOptions& options) {
+  if (t.stage == Stage::Finished) return verifyTournament(t, options);
+  if (t.stage != Stage::Closed || !t.seed)
+    return "the tournament has not been started (it has no seed)";
+  if (auto d = drawDifference(t, options)) return d;
+  if (seedOrder(t, options) != t.seeds) return "seeds differ from the seeding these rules give";
+  std::optional<TournamentPlay> play;
+  try {
+    play.emplace(t, options);
+  } catch (const std::runtime_error& e) {
+    return std::string(e.what());
+  }
+  std::vector<Match> again(t.matches.size());
+  runJobs(t.matches.size(), options.threads,
+          [&](std::size_t i) {
+            const Match& got = t.matches[i];
+            if (got.players[0] && got.players[1]) {
+              Match m = got;
+              m.battles.clear();
+              m.winner.reset();
+              again[i] = playMatchHeadless(t, m);
+            } else {
+              again[i] = play->find(got.id)->match;
+            }
+          },
+          {});
+  for (std::size_t i = 0; i < t.matches.size(); ++i)
+    if (auto d = matchDifference("matches[" + std::to_string(i) + "] (" + t.matches[i].id + ")",
+                                 t.matches[i], again[i]))
+      return d;
+  return standingsDifference(t.standings, play->tournament().standings);
 }
 
 }  // namespace momiru::report

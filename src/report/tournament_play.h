@@ -106,6 +106,7 @@ class TournamentPlay {
   // The tournament as played so far: the matches played (with a player) in schedule order and
   // the standings they give. Once every match is played, its stage is Finished and it equals
   // what playTournament makes.
+  // It is brought up to date on the first call after a change: one thread at a time.
   const Tournament& tournament() const;
 
   // Every match known so far, in schedule order: the whole bracket in elimination (the second

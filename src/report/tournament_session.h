@@ -3,6 +3,7 @@
 // step. The game's screens and flow share one session; it holds no Qt.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -63,11 +64,15 @@ class TournamentSession {
   const std::optional<std::string>& verifyProblem() const;
 
   // Gathering (stage Open). Each file is read as the entry screen reads it; all are tried, and
-  // those accepted are kept (saved once after all).
-  std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files);
+  // those accepted are kept (saved once after all). When that save fails, `error` (if given)
+  // says why and the entries stay in memory; it is left empty otherwise.
+  std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files,
+                                      std::string* error = nullptr);
   bool removeEntry(int entry, std::string* error);
   // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
   bool closeEntries(std::string* error);
+  // removeEntry, closeEntries, start and record return false both when refused (nothing
+  // changed) and when the change was made but its save failed; unsaved() tells the two apart.
   // Reveals the secret (from the secret file, or a fresh one without a commitment), takes the
   // beacon, makes the tournament seed and draws the seeds; the matches can then be played.
   bool start(const std::optional<std::string>& beacon, std::string* error);
@@ -87,8 +92,12 @@ class TournamentSession {
                 const std::function<void(std::size_t played, std::size_t total)>& progress,
                 std::string* error);
   // Saves the file as it stands now; and a copy elsewhere (保存), atomically.
+  // A tournament opened from a page is never written back into the page: its saves fail, and
+  // 保存 keeps it as a file.
   bool save(std::string* error);
   bool saveAs(const std::filesystem::path& file, std::string* error) const;
+  // True when the tournament holds a change its file does not have (the last save failed).
+  bool unsaved() const;
 
  private:
   TournamentSession();
@@ -101,5 +110,14 @@ class TournamentSession {
 std::optional<std::filesystem::path> tournamentDirectory(std::string* error);
 // The kept tournaments not finished yet, newest first: what the game offers to continue.
 std::vector<std::filesystem::path> unfinishedTournaments(const std::filesystem::path& directory);
+// A file in `directory` for a new tournament: "2026-12-08-2301-<name>.momiru-tournament" from
+// the local time `now` and the name made safe for any file system; a number is added while that
+// name or its secret file's is taken.
+std::filesystem::path newTournamentFile(const std::filesystem::path& directory,
+                                        const std::string& name,
+                                        std::chrono::system_clock::time_point now);
+// Where the secret of the tournament `file` is kept: beside it, ".momiru-tournament" replaced
+// by ".momiru-secret" (added to any other name), as momiru-lab keeps it.
+std::filesystem::path secretFileOf(const std::filesystem::path& file);
 
 }  // namespace momiru::report

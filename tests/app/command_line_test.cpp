@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -67,6 +68,43 @@ TEST(CommandLineTest, TakesNothingTwoFilesWithOrWithoutASeedOrAReplayAndRefusesT
     EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
   }
+}
+
+// One file is a tournament by its name or, for a page, by the tournament it carries; a battle
+// page, any other file and a FIFO (looked into without blocking) stay replays.
+TEST(CommandLineTest, OneFileIsATournamentByItsNameOrItsPageAndOtherwiseAReplay) {
+  ScratchDir dir;
+  const std::string script = R"(<script type="application/json" id="momiru-tournament">)";
+  // The element straddles the first two reads of 16 KiB.
+  const std::string head = "\xEF\xBB\xBF\n <!DOCTYPE html><html><body>";
+  const auto page = dir.write(
+      "cup.html", head + std::string(16384 - 10 - head.size(), 'x') + script + "{}</script>");
+  const auto battlePage = dir.write(
+      "battle.html", R"(<html><script type="application/json" id="momiru-replay">{}</script>)");
+  // A JSON file that merely holds the element's text is no page.
+  const auto json = dir.write("t.json", "{\"name\": \"" + script + "\"}");
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo.html").c_str(), 0600), 0);
+
+  for (const std::filesystem::path& file :
+       {std::filesystem::path("missing.momiru-tournament"), page}) {
+    const CommandLine line = app::parseCommandLine({"-style", "fusion", file.string()});
+    ASSERT_EQ(line.action, CommandLine::Action::Play) << line.wrong;
+    EXPECT_EQ(line.tournament, file);
+    EXPECT_FALSE(line.replay);
+    EXPECT_FALSE(line.files);
+  }
+  for (const std::filesystem::path& file :
+       {battlePage, json, dir.path() / "fifo.html", dir.path() / "missing.html",
+        dir.path() / "x.momiru-tournament.bak"}) {
+    const CommandLine line = app::parseCommandLine({file.string()});
+    EXPECT_EQ(line.replay, file);
+    EXPECT_FALSE(line.tournament);
+  }
+  const CommandLine seeded = app::parseCommandLine({"t.momiru-tournament", "--seed", "5"});
+  EXPECT_EQ(seeded.action, CommandLine::Action::Wrong);
+  EXPECT_THAT(seeded.wrong, HasSubstr("not a tournament"));
+  EXPECT_EQ(app::parseCommandLine({"t.momiru-tournament", "a.dat", "b.dat"}).action,
+            CommandLine::Action::Wrong);
 }
 
 // What bash makes of a quoted word: the same bytes back.

@@ -1,0 +1,495 @@
+// The game's tournament session: the field gathered as `momiru-lab tournament add` gathers it,
+// closed and drawn as `close` and `run` do, played match by match, and kept on disk after every
+// change.
+#include "report/tournament_session.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "data/platform.h"
+#include "data/registration.h"
+#include "data/save_data.h"
+#include "data/utf8.h"
+#include "replay/replay_store.h"
+
+namespace momiru::report {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Saves while playing without a screen come at most this often; the last one always comes.
+constexpr std::chrono::milliseconds kSaveInterval{500};
+// Names tried for a new tournament's file: `name`, `name-2`, ...
+constexpr int kNameAttempts = 1000;
+
+RunOptions allCores() {
+  RunOptions options;
+  options.threads = std::max(1u, std::thread::hardware_concurrency());
+  return options;
+}
+
+std::size_t mostEntries(Format f) {
+  return f == Format::RoundRobin ? kMaxRoundRobinEntries : kMaxEntries;
+}
+
+bool endsWith(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+void setError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+
+// The rules as `momiru-lab tournament new` accepts them; the reason when not.
+std::optional<std::string> whyNotRules(const TournamentRules& r) {
+  if (r.bestOf < 1 || r.bestOf > 7 || r.bestOf % 2 == 0) return "best of takes 1, 3, 5 or 7";
+  if (r.thirdPlace && r.format != Format::Single)
+    return "a third-place match is for single elimination";
+  switch (r.format) {
+    case Format::Single:
+    case Format::Double:
+      if (r.rounds != 0) return "rounds are for swiss and round-robin";
+      break;
+    case Format::RoundRobin:
+      if (r.rounds != 1 && r.rounds != 2) return "a round robin is played once or twice";
+      break;
+    case Format::Swiss:
+      if (r.rounds < 0 || r.rounds > kMaxSwissRounds) return "Swiss takes 1 to 64 rounds";
+      break;
+  }
+  return std::nullopt;
+}
+
+// True when the file's text is a page (its first character, past a byte order mark and white
+// space, is '<'); such a file carries a tournament but must never be replaced by its JSON.
+bool isPage(const fs::path& file) {
+  InputFile in(file);
+  if (in.status() != InputFile::Status::Open) return false;
+  char buf[4096];
+  bool first = true;
+  for (std::size_t read = 0; read < kTournamentMaxBytes;) {
+    const std::streamsize n = in.sgetn(buf, sizeof buf);
+    if (n <= 0) return false;
+    read += static_cast<std::size_t>(n);
+    std::string_view text(buf, static_cast<std::size_t>(n));
+    if (first && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    first = false;
+    const std::size_t at = text.find_first_not_of(" \t\r\n");
+    if (at != std::string_view::npos) return text[at] == '<';
+  }
+  return false;
+}
+
+}  // namespace
+
+struct TournamentSession::State {
+  Tournament t;  // before the start, and as read when it does not verify
+  std::optional<TournamentPlay> play;
+  fs::path file;
+  fs::path secretFile;
+  std::string writtenBy;
+  std::optional<std::string> verifyProblem;
+  bool fromPage = false;
+  bool unsaved = false;
+};
+
+TournamentSession::TournamentSession() : s_(std::make_unique<State>()) {}
+TournamentSession::TournamentSession(TournamentSession&&) noexcept = default;
+TournamentSession& TournamentSession::operator=(TournamentSession&&) noexcept = default;
+TournamentSession::~TournamentSession() = default;
+
+std::optional<TournamentSession> TournamentSession::create(
+    const fs::path& file, const fs::path& secretFile, std::string name,
+    const TournamentRules& rules, bool fairDraw, const std::string& writtenBy, std::string* error) {
+  TournamentSession session;
+  State& s = *session.s_;
+  s.file = file;
+  s.secretFile = secretFile;
+  s.writtenBy = writtenBy;
+  Tournament& t = s.t;
+  t.writtenBy = writtenBy;
+  t.name = validUtf8(name);
+  if (t.name.size() > kMaxTextBytes) {
+    setError(error, "the name is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+    return std::nullopt;
+  }
+  t.rules = rules;
+  if (t.rules.format == Format::RoundRobin && t.rules.rounds == 0) t.rules.rounds = 1;
+  if (const auto why = whyNotRules(t.rules)) {
+    setError(error, *why);
+    return std::nullopt;
+  }
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(file, ec))) {
+    setError(error, pathToUtf8(file) + ": exists already; a tournament is never replaced");
+    return std::nullopt;
+  }
+  if (fairDraw) {
+    const auto secret = randomSecret();
+    if (!secret) {
+      setError(error, "the system's random source gives no secret");
+      return std::nullopt;
+    }
+    if (!writeSecretFile(secretFile, *secret, error)) return std::nullopt;
+    t.commitment = commitmentOf(*secret);
+  }
+  if (!writeTextFile(file, tournamentJson(t), true, error)) {
+    // The secret of a tournament that was never made commits to nothing.
+    if (fairDraw) ::unlink(secretFile.c_str());
+    return std::nullopt;
+  }
+  return session;
+}
+
+std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
+                                                         const fs::path& secretFile,
+                                                         const std::string& writtenBy,
+                                                         std::string* error) {
+  std::string why;
+  auto read = readTournamentFile(file, &why);
+  if (!read) {
+    setError(error, pathToUtf8(file) + ": " + why);
+    return std::nullopt;
+  }
+  TournamentSession session;
+  State& s = *session.s_;
+  s.file = file;
+  s.secretFile = secretFile;
+  s.writtenBy = writtenBy;
+  s.fromPage = isPage(file);
+  s.t = std::move(*read);
+  const Tournament& t = s.t;
+  if (t.stage == Stage::Open && t.seed) {
+    s.verifyProblem = "an open tournament has a seed";
+  } else if (t.stage != Stage::Open && !t.seed &&
+             t.entriesDigest != std::optional(entriesDigestOf(t.entries))) {
+    // Entries changed after the field closed: the published digest no longer names them.
+    s.verifyProblem = "the entries digest does not match the entries";
+  } else if (t.seed || t.stage == Stage::Finished) {
+    try {
+      s.verifyProblem = verifyPartialTournament(t, allCores());
+      if (!s.verifyProblem) s.play.emplace(t, allCores());
+    } catch (const std::bad_alloc&) {
+      setError(error, pathToUtf8(file) + ": out of memory");
+      return std::nullopt;
+    } catch (const std::exception& e) {
+      s.verifyProblem = e.what();
+      s.play.reset();
+    }
+  }
+  if (s.play) s.t = Tournament{};  // the play holds it from now on
+  return session;
+}
+
+const Tournament& TournamentSession::tournament() const {
+  return s_->play ? s_->play->tournament() : s_->t;
+}
+const fs::path& TournamentSession::file() const { return s_->file; }
+const std::optional<std::string>& TournamentSession::verifyProblem() const {
+  return s_->verifyProblem;
+}
+bool TournamentSession::unsaved() const { return s_->unsaved; }
+
+std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::path>& files,
+                                                       std::string* error) {
+  if (error) error->clear();
+  std::vector<EntryResult> results;
+  Tournament& t = s_->t;
+  const bool open = t.stage == Stage::Open && !s_->play && !s_->verifyProblem;
+  bool added = false;
+  for (const fs::path& file : files) {
+    EntryResult r;
+    r.file = file;
+    if (!open) {
+      r.refusal = EntryRefusal::Closed;
+      r.detail = "entries are closed";
+    } else if (t.entries.size() >= mostEntries(t.rules.format)) {
+      r.refusal = EntryRefusal::Full;
+      r.detail = "a " + std::string(formatName(t.rules.format)) + " tournament takes at most " +
+                 std::to_string(mostEntries(t.rules.format)) + " entries";
+    } else {
+      GameState gs;
+      const SaveDataResult loaded = LoadSaveData(gs, 0, file);
+      if (loaded.outcome == LoadOutcome::Tampered) {
+        r.refusal = EntryRefusal::Tampered;
+        r.detail = "the save data has been altered (" + loaded.reason + ")";
+      } else if (loaded.outcome != LoadOutcome::Loaded) {
+        r.refusal = EntryRefusal::Unreadable;
+        r.detail = "cannot be used: " + loaded.reason;
+      } else if (!hasCharacter(gs.combatant[0])) {
+        r.refusal = EntryRefusal::NoCharacter;
+        r.detail = "cannot be used: no character has been entered (level 0)";
+      } else {
+        Entry e = makeEntry(pathToUtf8(file.filename()), gs.combatant[0]);
+        const auto same = std::find_if(t.entries.begin(), t.entries.end(),
+                                       [&](const Entry& x) { return x.sha256 == e.sha256; });
+        if (same != t.entries.end()) {
+          r.refusal = EntryRefusal::Duplicate;
+          r.sameAs = static_cast<int>(same - t.entries.begin());
+          r.detail = "the same record as entry #" + std::to_string(*r.sameAs);
+        } else {
+          r.entry = static_cast<int>(t.entries.size());
+          t.entries.push_back(std::move(e));
+          added = true;
+        }
+      }
+    }
+    results.push_back(std::move(r));
+  }
+  if (added) {
+    std::string why;
+    if (!save(&why)) setError(error, why);
+  }
+  return results;
+}
+
+bool TournamentSession::removeEntry(int entry, std::string* error) {
+  Tournament& t = s_->t;
+  if (t.stage != Stage::Open || s_->play || s_->verifyProblem) {
+    setError(error, "entries are closed");
+    return false;
+  }
+  if (entry < 0 || static_cast<std::size_t>(entry) >= t.entries.size()) {
+    setError(error, "there is no entry #" + std::to_string(entry));
+    return false;
+  }
+  t.entries.erase(t.entries.begin() + entry);
+  return save(error);
+}
+
+bool TournamentSession::closeEntries(std::string* error) {
+  Tournament& t = s_->t;
+  if (t.stage != Stage::Open || s_->play || s_->verifyProblem) {
+    setError(error, "entries are closed already");
+    return false;
+  }
+  if (t.entries.size() < kMinEntries) {
+    setError(error, "fewer than 2 entries");
+    return false;
+  }
+  t.stage = Stage::Closed;
+  t.entriesDigest = entriesDigestOf(t.entries);
+  return save(error);
+}
+
+bool TournamentSession::start(const std::optional<std::string>& beacon, std::string* error) {
+  if (s_->verifyProblem) {
+    setError(error, "the tournament does not verify: " + *s_->verifyProblem);
+    return false;
+  }
+  if (s_->play || s_->t.seed) {
+    setError(error, "the tournament has started already");
+    return false;
+  }
+  if (s_->t.stage != Stage::Closed) {
+    setError(error, "entries are not closed yet");
+    return false;
+  }
+  Tournament t = s_->t;
+  // The draw fills these, as momiru-lab's run does, whatever a file brought.
+  t.seeds.clear();
+  t.matches.clear();
+  t.standings.clear();
+  if (beacon) {
+    if (beacon->size() > kMaxTextBytes) {
+      setError(error, "the beacon is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+      return false;
+    }
+    t.beacon = validUtf8(*beacon);
+  }
+  if (t.commitment) {
+    const auto secret = readSecretFile(s_->secretFile, error);
+    if (!secret) return false;
+    if (commitmentOf(*secret) != *t.commitment) {
+      setError(error, "the secret does not match the tournament's commitment");
+      return false;
+    }
+    t.secret = secret;
+  } else {
+    t.secret = randomSecret();
+    if (!t.secret) {
+      setError(error, "the system's random source gives no secret");
+      return false;
+    }
+  }
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  try {
+    s_->play.emplace(std::move(t), allCores());
+  } catch (const std::bad_alloc&) {
+    setError(error, "out of memory");
+    return false;
+  } catch (const std::runtime_error& e) {
+    setError(error, e.what());
+    return false;
+  }
+  s_->t = Tournament{};
+  return save(error);
+}
+
+bool TournamentSession::started() const { return tournament().seed.has_value(); }
+
+TournamentPlay* TournamentSession::play() { return s_->play ? &*s_->play : nullptr; }
+const TournamentPlay* TournamentSession::play() const { return s_->play ? &*s_->play : nullptr; }
+
+bool TournamentSession::record(Match played, std::string* error) {
+  if (!s_->play) {
+    setError(error, "the tournament is not being played");
+    return false;
+  }
+  try {
+    s_->play->record(std::move(played));
+  } catch (const std::invalid_argument& e) {
+    setError(error, e.what());
+    return false;
+  } catch (const std::runtime_error& e) {
+    // The next Swiss round cannot be paired: what was recorded is kept all the same.
+    std::string why;
+    save(&why);
+    setError(error, e.what());
+    return false;
+  }
+  return save(error);
+}
+
+bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& cancelled,
+                                 const std::function<void(std::size_t, std::size_t)>& progress,
+                                 std::string* error) {
+  if (!s_->play) {
+    setError(error, "the tournament is not being played");
+    return false;
+  }
+  auto lastSave = std::chrono::steady_clock::now();
+  std::size_t savedCount = s_->play->playedCount();
+  const auto step = [&](std::size_t played, std::size_t total) {
+    // Matches are taken in a round at a time: a save is due only once some are.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastSave >= kSaveInterval && s_->play->playedCount() != savedCount) {
+      std::string ignored;  // the last save says whether the file holds everything
+      save(&ignored);
+      savedCount = s_->play->playedCount();
+      lastSave = now;
+    }
+    if (progress) progress(played, total);
+  };
+  std::optional<std::string> failure;
+  try {
+    s_->play->playRest(std::max(1u, threads), cancelled, step);
+  } catch (const std::bad_alloc&) {
+    failure = "out of memory";
+  } catch (const std::runtime_error& e) {
+    failure = e.what();
+  }
+  const bool saved = save(error);
+  if (failure) {
+    setError(error, *failure);
+    return false;
+  }
+  return saved;
+}
+
+bool TournamentSession::save(std::string* error) {
+  if (s_->fromPage) {
+    s_->unsaved = true;
+    setError(error, pathToUtf8(s_->file) +
+                        ": a page is not rewritten; keep the tournament as a file with 保存");
+    return false;
+  }
+  const bool ok = writeTextFile(s_->file, tournamentJson(tournament()), false, error);
+  s_->unsaved = !ok;
+  return ok;
+}
+
+bool TournamentSession::saveAs(const fs::path& file, std::string* error) const {
+  return writeTextFile(file, tournamentJson(tournament()), false, error);
+}
+
+std::optional<fs::path> tournamentDirectory(std::string* error) {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  fs::path base;
+  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
+  if (data != nullptr && data[0] == '/') {
+    base = data;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    base = fs::path(home) / ".local" / "share";
+  } else {
+    setError(error, "no folder for tournaments (neither XDG_DATA_HOME nor HOME is set)");
+    return std::nullopt;
+  }
+  const fs::path game = base / "momiru-battle";
+  std::error_code ec;
+  fs::create_directories(game, ec);
+  if (ec) {
+    setError(error, pathToUtf8(game) + " cannot be created: " + ec.message());
+    return std::nullopt;
+  }
+  return privateDirectory(game / "tournaments", error);
+}
+
+std::vector<fs::path> unfinishedTournaments(const fs::path& directory) {
+  std::vector<std::pair<fs::file_time_type, fs::path>> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& file = it->path();
+    if (!endsWith(pathToUtf8(file.filename()), kTournamentExtension)) continue;
+    // Links and anything but a regular file are a stranger's: never followed.
+    std::error_code kind;
+    if (!fs::is_regular_file(fs::symlink_status(file, kind))) continue;
+    std::string why;
+    const auto t = readTournamentFile(file, &why);
+    if (!t || t->stage == Stage::Finished) continue;
+    const fs::file_time_type when = fs::last_write_time(file, kind);
+    found.emplace_back(kind ? fs::file_time_type::min() : when, file);
+  }
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::vector<fs::path> files;
+  for (auto& [when, file] : found) files.push_back(std::move(file));
+  return files;
+}
+
+fs::path newTournamentFile(const fs::path& directory, const std::string& name,
+                           std::chrono::system_clock::time_point now) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  char stamp[32] = "tournament";
+  if (::localtime_r(&seconds, &local) != nullptr)
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M", &local);
+  const std::string stem = std::string(stamp) + "-" + battle::safeFileName(name);
+  fs::path file;
+  for (int n = 1; n <= kNameAttempts; ++n) {
+    std::string candidate = stem;
+    if (n > 1) {
+      candidate += '-';
+      candidate += std::to_string(n);
+    }
+    candidate += kTournamentExtension;
+    file = directory / candidate;
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 && ::lstat(secretFileOf(file).c_str(), &st) != 0) break;
+  }
+  return file;
+}
+
+fs::path secretFileOf(const fs::path& file) {
+  std::string name = pathToUtf8(file.filename());
+  if (name.size() > kTournamentExtension.size() && endsWith(name, kTournamentExtension))
+    name.resize(name.size() - kTournamentExtension.size());
+  name += kSecretExtension;
+  return file.parent_path() / utf8ToPath(name);
+}
+
+}  // namespace momiru::report

@@ -1,0 +1,137 @@
+// The elimination bracket drawn in the tournament window: a column a round, the winners' bracket
+// above the losers' bracket, the grand final(s) at the right and the third-place match under the
+// final, each match a box with its two players and the battles they won, and a line from each
+// match to the one its winner goes on to. Scrolled by wheel, scroll bars or dragging, zoomed by
+// Ctrl+wheel, Ctrl+'+', Ctrl+'-' and Ctrl+'0'; arrows, Home and End choose a match.
+//
+// Laid out once per setBracket; a paint draws only the boxes and lines it can see, so that a
+// field of 1,024 entries (2,047 boxes and more) scrolls at the screen's rate.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QRectF>
+#include <QString>
+#include <array>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "report/tournament.h"
+#include "report/tournament_play.h"
+#include "ui/match_words.h"
+
+namespace momiru::ui {
+
+class BracketView final : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  explicit BracketView(QWidget* parent = nullptr);
+
+  // Shows `schedule` (TournamentPlay::schedule()) of `t`. Everything drawn is copied, so the
+  // caller may go on playing the tournament on another thread. The selected match and the scroll
+  // position are kept when called again. The same setter as StandingsView and MatchList.
+  void setTournament(const report::Tournament& t,
+                     const std::vector<report::ScheduledMatch>& schedule);
+  void setBracket(const report::Tournament& t,
+                  const std::vector<report::ScheduledMatch>& schedule) {
+    setTournament(t, schedule);
+  }
+
+  // The selected match's id, or an empty string. selectMatch selects a match by id (an unknown
+  // id selects nothing), scrolls it into view and emits matchSelected when the selection changes.
+  QString selectedMatch() const;
+  void selectMatch(const QString& id);
+
+  // 1 is the natural size; kept between 0.2 and 4. The selected box stays in view.
+  void setZoom(double zoom);
+  double zoom() const { return zoom_; }
+
+  // Where the match's box lies at zoom 1, in the bracket's own coordinates (an empty rectangle
+  // for an unknown id), and where it lies in the viewport now.
+  QRectF matchRect(const QString& id) const;
+  QRect matchViewportRect(const QString& id) const;
+
+  // A line drawn from a match to the match its winner goes on to, at zoom 1.
+  struct Link {
+    QString from;
+    QString to;
+    QPointF start;  // on the right edge of `from`'s box
+    QPointF end;    // on the left edge of `to`'s box
+  };
+  std::vector<Link> links() const;
+
+ signals:
+  // The selection moved to the match `id` (by click, keys or selectMatch).
+  void matchSelected(const QString& id);
+  // Enter, Space or a double click on the match `id`.
+  void matchActivated(const QString& id);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  // One match as drawn: its words, its place and its links, all fixed at setTournament.
+  struct Box {
+    report::ScheduledMatch match;
+    QString id;
+    QString label;  // over the box: the id, and the round's name where the column does not say it
+    std::array<QString, 2> names;
+    std::array<int, 2> wins{0, 0};
+    int winner = -1;                     // the side that won, -1 for none yet
+    QRectF rect;                         // at zoom 1
+    int column = 0;                      // the column of boxes it stands in, left to right
+    std::array<int, 2> feeders{-1, -1};  // the boxes whose winners come here, by side
+    std::vector<int> sources;            // every box a player of this one comes from
+    int next = -1;                       // the box this one's winner goes on to
+  };
+  struct Heading {
+    QString text;
+    QPointF at;  // the text's top left, at zoom 1
+    bool title = false;
+  };
+
+  void layOut(report::Format format);
+  void updateScrollBars();
+  void moveSelection(int box, bool scroll = true);
+  void ensureVisible(int box);
+  void zoomAround(double zoom, QPointF anchor);
+  int boxAt(QPoint viewportPos) const;
+  int neighbour(int box, int key) const;
+  void announceSelection();
+  QPointF scroll() const;
+  const QString& elided(int box, int side) const;
+
+  std::vector<Box> boxes_;
+  std::vector<std::vector<int>> columns_;  // boxes by column, top to bottom
+  std::vector<Heading> headings_;
+  std::unordered_map<std::string, int> byId_;
+  MatchWords words_;
+  QSizeF size_;  // the whole bracket at zoom 1
+  double zoom_ = 1.0;
+  int selected_ = -1;
+  int cameFrom_ = -1;  // the box Right left from, which Left goes back to
+  // Dragging the view with the mouse.
+  QPoint pressAt_;
+  QPointF pressScroll_;
+  bool pressing_ = false;
+  bool dragging_ = false;
+  // Names cut to the width of a box at the present zoom, made when first painted.
+  mutable std::vector<std::array<std::optional<QString>, 2>> elided_;
+  QFont nameFont_;
+  QFont winnerFont_;
+  QFont smallFont_;
+};
+
+}  // namespace momiru::ui

@@ -1,0 +1,69 @@
+// Swiss and round robin in the tournament window: a chooser of rounds (「第N回戦」), the chosen
+// round's pairings as a table (the match, the two players, the battles won, the result; a bye
+// has its row) and the standings table with rank, name, points and the tie-break columns.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "report/tournament.h"
+#include "report/tournament_play.h"
+#include "ui/match_words.h"
+
+class QComboBox;
+class QTableWidget;
+
+namespace momiru::ui {
+
+class StandingsView final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StandingsView(QWidget* parent = nullptr);
+
+  // Shows `schedule` (TournamentPlay::schedule()) and the standings of `t`. Everything shown is
+  // copied; the chosen round, the selected match and the tables' scroll positions are kept when
+  // called again. The same setter as BracketView and MatchList.
+  void setTournament(const report::Tournament& t,
+                     const std::vector<report::ScheduledMatch>& schedule);
+
+  // The selected match's id, or an empty string. selectMatch chooses the match's round, selects
+  // its row and emits matchSelected when the selection changes.
+  QString selectedMatch() const;
+  void selectMatch(const QString& id);
+
+  // The round shown, and choosing one (a round the schedule does not have is ignored).
+  int shownRound() const;
+  void showRound(int round);
+
+  QComboBox* roundChooser() const { return rounds_; }
+  QTableWidget* pairingsTable() const { return pairings_; }
+  QTableWidget* standingsTable() const { return standings_; }
+
+ signals:
+  void matchSelected(const QString& id);
+  // Enter, Space or a double click on a pairing.
+  void matchActivated(const QString& id);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void fillPairings();
+  void fillStandings(const report::Tournament& t);
+  void pairingChanged();
+
+  QComboBox* rounds_;
+  QTableWidget* pairings_;
+  QTableWidget* standings_;
+  std::vector<report::ScheduledMatch> schedule_;
+  std::unordered_map<std::string, std::size_t> byId_;
+  std::vector<int> roundList_;  // the rounds in the chooser, in order
+  MatchWords words_;
+  QString selected_;
+  bool filling_ = false;  // the tables are being refilled: their signals are not the user's
+};
+
+}  // namespace momiru::ui

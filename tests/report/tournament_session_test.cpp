@@ -1,0 +1,491 @@
+// The game's tournament session on the committed samples: gathering and its refusals, the file
+// after every step (equal to what momiru-lab makes), resuming, a stranger's edited file, saves
+// that fail, and the folder of kept tournaments.
+#include "report/tournament_session.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include "battle/battle_player.h"
+#include "support/lab_support.h"
+#include "support/test_support.h"
+
+namespace momiru::report {
+namespace {
+
+namespace fs = std::filesystem;
+using momiru::testing::lab;
+using momiru::testing::quoted;
+using momiru::testing::readFile;
+using momiru::testing::samplePath;
+using momiru::testing::ScratchDir;
+
+constexpr const char* kGame = "momiru-battle 9.9.9";
+const char* const kSamples[] = {"gansekimaru.dat", "hinotori.dat",  "inazuma.dat", "karappo.dat",
+                                "nenrikibou.dat",  "pochimaru.dat", "rendaa.dat",  "zutsukiya.dat"};
+
+std::vector<fs::path> allSamples() {
+  std::vector<fs::path> files;
+  for (const char* s : kSamples) files.push_back(samplePath(s));
+  return files;
+}
+
+TournamentRules rulesOf(Format f, int bestOf = 1) {
+  TournamentRules r;
+  r.format = f;
+  r.bestOf = bestOf;
+  r.rounds = f == Format::RoundRobin ? 1 : f == Format::Swiss ? 3 : 0;
+  r.thirdPlace = f == Format::Single;
+  return r;
+}
+
+// A fair-draw tournament of the eight samples, closed, in `dir`/t.momiru-tournament.
+TournamentSession closedSession(const ScratchDir& dir, Format f, int bestOf = 1) {
+  std::string error;
+  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret",
+                                     "テスト杯", rulesOf(f, bestOf), true, kGame, &error);
+  EXPECT_TRUE(s) << error;
+  for (const EntryResult& r : s->addEntries(allSamples(), &error))
+    EXPECT_TRUE(r.entry) << r.file << ": " << r.detail;
+  EXPECT_TRUE(s->closeEntries(&error)) << error;
+  return std::move(*s);
+}
+
+// The battles of a match as the battle screen plays them: the battle player ticked from load()
+// to the result or the turn cap, battle after battle, with nothing to show.
+Match playOnScreen(const Tournament& t, const Match& m) {
+  MatchPlay play(t, m);
+  while (const auto b = play.nextBattle()) {
+    GameState gs = tournamentBattleState(t, *b);
+    gs.randomUnit.seed(b->seed);
+    battle::SilentView view;
+    battle::BattlePlayer player(gs, view);
+    player.load();
+    while (player.turnInProgress() || (!battle::isOver(player.judgement()) &&
+                                       player.turnsStarted() < battle::kDefaultMaxTurns)) {
+      if (player.turnInProgress()) {
+        player.stepTick();
+      } else {
+        player.schedulerTick();
+      }
+    }
+    play.record(battleRecordOf(*b, gs, battle::screenOutcome(player)));
+  }
+  return play.match();
+}
+
+// Plays the first ready match, on screen or without one, and records it.
+void playOneMatch(TournamentSession& s, bool onScreen = false) {
+  ASSERT_NE(s.play(), nullptr);
+  const auto ready = s.play()->readyMatches();
+  ASSERT_FALSE(ready.empty());
+  const Match& m = s.play()->find(ready.front())->match;
+  const Match played =
+      onScreen ? playOnScreen(s.tournament(), m) : playMatchHeadless(s.tournament(), m);
+  std::string error;
+  ASSERT_TRUE(s.record(played, &error)) << error;
+}
+
+std::string withWriter(Tournament t) {
+  t.writtenBy = "x";
+  return tournamentJson(t);
+}
+
+TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
+  ScratchDir dir;
+  std::string error;
+  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
+                                     rulesOf(Format::Double), false, kGame, &error);
+  ASSERT_TRUE(s) << error;
+  momiru::testing::Character zero = momiru::testing::testCharacter();
+  zero.values.storedLevels = {0, 0};
+  momiru::testing::writeFile(dir / "zero.dat", momiru::testing::encode(zero));
+  fs::create_directory(dir / "sub");
+  fs::copy_file(samplePath("rendaa.dat"), dir / "sub" / "rendaa.dat");
+  fs::create_directory(dir / "folder.dat");
+  ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);  // must not block
+
+  const std::vector<fs::path> files = {samplePath("pochimaru.dat"),
+                                       samplePath("rendaa.dat"),
+                                       samplePath("altered-check.dat"),
+                                       dir / "zero.dat",
+                                       dir / "sub" / "rendaa.dat",
+                                       dir / "fifo.dat",
+                                       dir / "folder.dat",
+                                       dir / "missing.dat"};
+  const auto results = s->addEntries(files, &error);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(results.size(), files.size());
+  EXPECT_EQ(results[0].entry, 0);
+  EXPECT_EQ(results[1].entry, 1);
+  EXPECT_EQ(results[2].refusal, EntryRefusal::Tampered);
+  EXPECT_EQ(results[3].refusal, EntryRefusal::NoCharacter);
+  // The same record from another folder: an entry is its base file name and its record.
+  EXPECT_EQ(results[4].refusal, EntryRefusal::Duplicate);
+  EXPECT_EQ(results[4].sameAs, 1);
+  for (std::size_t i = 5; i < files.size(); ++i) {
+    EXPECT_EQ(results[i].refusal, EntryRefusal::Unreadable) << files[i];
+    EXPECT_FALSE(results[i].entry);
+    EXPECT_FALSE(results[i].detail.empty());
+  }
+  // Kept at once, with the entries registered as the entry screen registers them.
+  auto kept = readTournamentFile(s->file(), &error);
+  ASSERT_TRUE(kept) << error;
+  ASSERT_EQ(kept->entries.size(), 2u);
+  EXPECT_EQ(kept->entries[0].file, "pochimaru.dat");
+  EXPECT_EQ(kept->entries[0].record.name, "pochimaru.datの" + kept->entries[0].storedName);
+
+  // Removal renumbers; closing needs two.
+  EXPECT_FALSE(s->removeEntry(2, &error));
+  ASSERT_TRUE(s->removeEntry(0, &error)) << error;
+  EXPECT_EQ(readTournamentFile(s->file(), &error)->entries.size(), 1u);
+  EXPECT_FALSE(s->closeEntries(&error));
+  EXPECT_EQ(s->tournament().stage, Stage::Open);
+  s->addEntries({samplePath("hinotori.dat")});
+  ASSERT_TRUE(s->closeEntries(&error)) << error;
+  kept = readTournamentFile(s->file(), &error);
+  EXPECT_EQ(kept->stage, Stage::Closed);
+  EXPECT_EQ(kept->entriesDigest, entriesDigestOf(kept->entries));
+  // Closed: nothing more comes in or goes out.
+  EXPECT_EQ(s->addEntries({samplePath("inazuma.dat")})[0].refusal, EntryRefusal::Closed);
+  EXPECT_FALSE(s->removeEntry(0, &error));
+
+  // A new tournament never replaces a file.
+  const std::string before = readFile(s->file());
+  EXPECT_FALSE(TournamentSession::create(s->file(), dir / "u.momiru-secret", "x",
+                                         rulesOf(Format::Single), true, kGame, &error));
+  EXPECT_EQ(readFile(s->file()), before);
+  EXPECT_FALSE(fs::exists(dir / "u.momiru-secret"));
+}
+
+TEST(TournamentSession, AFullFieldRefusesTheNextEntry) {
+  ScratchDir dir;
+  std::string error;
+  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
+                                     rulesOf(Format::RoundRobin), false, kGame, &error);
+  ASSERT_TRUE(s) << error;
+  // 257 different records: the same character under different names.
+  std::vector<fs::path> files;
+  for (int i = 0; i < 257; ++i) {
+    momiru::testing::Character c = momiru::testing::testCharacter();
+    c.values.storedNames = {"もぐら" + std::to_string(i), "予備"};
+    c.record.name = c.values.storedNames[0];
+    files.push_back(dir / ("c" + std::to_string(i) + ".dat"));
+    momiru::testing::writeFile(files.back(), momiru::testing::encode(c));
+  }
+  const auto results = s->addEntries(files, &error);
+  EXPECT_EQ(results[255].entry, 255) << results[255].detail;
+  EXPECT_EQ(results[256].refusal, EntryRefusal::Full);
+  EXPECT_EQ(s->tournament().entries.size(), kMaxRoundRobinEntries);
+}
+
+// The file the game keeps, after any mix of matches recorded one by one and the rest played at
+// once, is the file momiru-lab's run makes from the same secret, entries and beacon.
+TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {
+  for (const Format f : {Format::Single, Format::Double, Format::RoundRobin, Format::Swiss}) {
+    SCOPED_TRACE(std::string(formatName(f)));
+    ScratchDir dir;
+    TournamentSession s = closedSession(dir, f, 3);
+
+    // Gathered as momiru-lab gathers: the same closed file but for who wrote it and the secret.
+    const std::string labFile = quoted(dir / "lab.momiru-tournament");
+    std::string cmd = "tournament new " + labFile + " --name 'テスト杯' --format " +
+                      std::string(formatName(f)) + " --best-of 3 --no-commitment";
+    if (f == Format::Single) cmd += " --third-place";
+    if (f == Format::Swiss) cmd += " --rounds 3";
+    ASSERT_EQ(lab(cmd).status, 0);
+    std::string add = "tournament add " + labFile;
+    for (const char* sample : kSamples) add += " " + momiru::testing::sample(sample);
+    ASSERT_EQ(lab(add).status, 0);
+    ASSERT_EQ(lab("tournament close " + labFile).status, 0);
+    std::string error;
+    auto gathered = readTournamentFile(dir / "lab.momiru-tournament", &error);
+    ASSERT_TRUE(gathered) << error;
+    gathered->commitment = s.tournament().commitment;
+    EXPECT_EQ(withWriter(*gathered), withWriter(s.tournament()));
+
+    // The lab runs a copy of the game's closed file with the game's secret.
+    fs::copy_file(s.file(), dir / "run.momiru-tournament");
+    const std::string beacon = "抽選 2026-12-08: 4 8 15";
+    const auto ran =
+        lab("tournament run " + quoted(dir / "run.momiru-tournament") + " --secret-file " +
+            quoted(dir / "t.momiru-secret") + " --beacon '" + beacon + "' --jobs 2");
+    ASSERT_EQ(ran.status, 0) << ran.err;
+
+    ASSERT_TRUE(s.start(beacon, &error)) << error;
+    EXPECT_TRUE(s.started());
+    for (int i = 0; i < 4; ++i) playOneMatch(s, i % 2 == 0);
+    std::size_t lastProgress = 0;
+    ASSERT_TRUE(s.playRest(
+        2, [] { return false; }, [&](std::size_t played, std::size_t) { lastProgress = played; },
+        &error))
+        << error;
+    ASSERT_TRUE(s.play()->finished());
+    EXPECT_EQ(lastProgress, s.play()->totalCount());
+    EXPECT_EQ(s.tournament().stage, Stage::Finished);
+    auto labs = readTournamentFile(dir / "run.momiru-tournament", &error);
+    ASSERT_TRUE(labs) << error;
+    EXPECT_EQ(withWriter(*labs), withWriter(s.tournament()));
+    // The file on disk holds it all, and verifies.
+    EXPECT_EQ(readFile(s.file()), tournamentJson(s.tournament()));
+    EXPECT_EQ(lab("tournament verify " + quoted(s.file())).status, 0);
+    EXPECT_FALSE(s.unsaved());
+  }
+}
+
+TEST(TournamentSession, AWrongSecretIsRefusedAndNothingStarts) {
+  ScratchDir dir;
+  TournamentSession s = closedSession(dir, Format::Single);
+  const std::string before = readFile(s.file());
+  fs::remove(dir / "t.momiru-secret");
+  ASSERT_TRUE(writeSecretFile(dir / "t.momiru-secret", std::string(64, 'a'), nullptr));
+  std::string error;
+  EXPECT_FALSE(s.start(std::nullopt, &error));
+  EXPECT_NE(error.find("commitment"), std::string::npos) << error;
+  fs::remove(dir / "t.momiru-secret");
+  EXPECT_FALSE(s.start(std::nullopt, &error));
+  EXPECT_FALSE(s.started());
+  EXPECT_EQ(s.play(), nullptr);
+  EXPECT_EQ(readFile(s.file()), before);
+}
+
+// Closing the game mid-tournament and opening its file again continues where it stopped, to the
+// same end as a tournament played straight through.
+TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
+  ScratchDir dir;
+  TournamentSession straight = closedSession(dir, Format::Swiss);
+  const fs::path other = dir / "other.momiru-tournament";
+  fs::copy_file(straight.file(), other);
+  std::string error;
+  ASSERT_TRUE(straight.start("b", &error)) << error;
+  ASSERT_TRUE(straight.playRest(1, {}, {}, &error)) << error;
+
+  {
+    auto s = TournamentSession::open(other, dir / "t.momiru-secret", kGame, &error);
+    ASSERT_TRUE(s) << error;
+    EXPECT_FALSE(s->verifyProblem());
+    EXPECT_FALSE(s->started());
+    ASSERT_TRUE(s->start("b", &error)) << error;
+    for (int i = 0; i < 5; ++i) playOneMatch(*s);
+  }
+  EXPECT_EQ(unfinishedTournaments(dir.path()), std::vector<fs::path>{other});
+  auto s = TournamentSession::open(other, dir / "nowhere", kGame, &error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_FALSE(s->verifyProblem()) << *s->verifyProblem();
+  ASSERT_NE(s->play(), nullptr);
+  EXPECT_EQ(s->play()->playedCount(), 5u);
+  EXPECT_FALSE(s->start("b", &error));  // started already
+  // Cancelled at once: nothing more is played, and what there is stays kept.
+  ASSERT_TRUE(s->playRest(
+      1, [] { return true; }, {}, &error))
+      << error;
+  EXPECT_EQ(s->play()->playedCount(), 5u);
+  // Cancelled part way through a round: what was played is kept, in the file too.
+  std::size_t heard = 0;
+  ASSERT_TRUE(s->playRest(
+      1, [&] { return heard >= 6; }, [&](std::size_t played, std::size_t) { heard = played; },
+      &error))
+      << error;
+  EXPECT_GE(s->play()->playedCount(), 6u);
+  EXPECT_FALSE(s->play()->finished());
+  EXPECT_EQ(readFile(other), tournamentJson(s->tournament()));
+  ASSERT_TRUE(s->playRest(1, {}, {}, &error)) << error;
+  EXPECT_EQ(tournamentJson(s->tournament()), tournamentJson(straight.tournament()));
+  EXPECT_TRUE(unfinishedTournaments(dir.path()).empty());
+}
+
+TEST(TournamentSession, AnEditedTournamentOpensWithItsProblemAndIsNotPlayed) {
+  ScratchDir dir;
+  TournamentSession s = closedSession(dir, Format::Single);
+  std::string error;
+  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  playOneMatch(s);
+  playOneMatch(s);
+  const std::string partial = readFile(s.file());
+  ASSERT_TRUE(s.playRest(1, {}, {}, &error)) << error;
+  const std::string finished = readFile(s.file());
+
+  // The winner of a played match changed to the other player, in a finished and a partial file.
+  const auto edited = [&](const std::string& text) {
+    auto j = nlohmann::ordered_json::parse(text);
+    auto& m = j["matches"][0];
+    m["winner"] = m["players"][0] == m["winner"] ? m["players"][1] : m["players"][0];
+    return j.dump(2);
+  };
+  for (const std::string& text : {partial, finished}) {
+    momiru::testing::writeFile(dir / "edited.momiru-tournament", edited(text));
+    auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &error);
+    ASSERT_TRUE(e) << error;
+    ASSERT_TRUE(e->verifyProblem());
+    EXPECT_EQ(e->play(), nullptr);
+    EXPECT_EQ(e->tournament().matches.size(), nlohmann::json::parse(text)["matches"].size());
+    EXPECT_FALSE(e->start(std::nullopt, &error));
+    EXPECT_FALSE(e->record(s.tournament().matches[0], &error));
+  }
+  // Entries edited after the field closed no longer match the published digest.
+  auto j = nlohmann::ordered_json::parse(partial);
+  j["matches"] = nlohmann::ordered_json::array();
+  j["standings"] = nlohmann::ordered_json::array();
+  j["seeds"] = nlohmann::ordered_json::array();
+  for (const char* key : {"secret", "seed", "beacon"}) j[key] = nullptr;
+  j["entries"].erase(0);
+  momiru::testing::writeFile(dir / "edited.momiru-tournament", j.dump());
+  auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &error);
+  ASSERT_TRUE(e) << error;
+  EXPECT_TRUE(e->verifyProblem());
+  // What does not read as a tournament does not open.
+  momiru::testing::writeFile(dir / "junk.momiru-tournament", "{\"format\": \"momiru-tournament\"");
+  EXPECT_FALSE(TournamentSession::open(dir / "junk.momiru-tournament", dir / "x", kGame, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(TournamentSession, AFailedSaveIsReportedAndLosesNothing) {
+  ScratchDir dir;
+  TournamentSession s = closedSession(dir, Format::Double);
+  std::string error;
+  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  // A file its owner made read-only is not replaced, whoever runs the game.
+  ASSERT_EQ(::chmod(s.file().c_str(), 0444), 0);
+  const std::string before = readFile(s.file());
+  const auto ready = s.play()->readyMatches();
+  const Match played = playMatchHeadless(s.tournament(), s.play()->find(ready[0])->match);
+  EXPECT_FALSE(s.record(played, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(s.unsaved());
+  EXPECT_EQ(s.play()->playedCount(), 1u);  // kept in memory
+  EXPECT_EQ(readFile(s.file()), before);
+  EXPECT_FALSE(s.playRest(1, {}, {}, &error));
+  EXPECT_TRUE(s.play()->finished());
+  EXPECT_FALSE(s.saveAs("/dev/full", &error));
+  EXPECT_FALSE(s.saveAs(dir / "missing" / "x.momiru-tournament", &error));
+  ASSERT_EQ(::chmod(s.file().c_str(), 0644), 0);
+  ASSERT_TRUE(s.save(&error)) << error;
+  EXPECT_FALSE(s.unsaved());
+  EXPECT_EQ(readTournamentFile(s.file(), &error)->stage, Stage::Finished);
+  ASSERT_TRUE(s.saveAs(dir / "copy.momiru-tournament", &error)) << error;
+  EXPECT_EQ(readFile(dir / "copy.momiru-tournament"), readFile(s.file()));
+}
+
+// A tournament's page opens as the tournament it carries, and is never replaced by its JSON.
+TEST(TournamentSession, APageIsPlayedOnButNeverOverwritten) {
+  ScratchDir dir;
+  TournamentSession s = closedSession(dir, Format::Single);
+  std::string error;
+  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  const fs::path page = dir / "cup.html";
+  ASSERT_EQ(lab("tournament show " + quoted(s.file()) + " --html " + quoted(page)).status, 0);
+  const std::string html = readFile(page);
+  auto p = TournamentSession::open(page, dir / "x", kGame, &error);
+  ASSERT_TRUE(p) << error;
+  ASSERT_FALSE(p->verifyProblem()) << *p->verifyProblem();
+  playOneMatch(s);
+  EXPECT_FALSE(p->record(s.tournament().matches[0], &error));
+  EXPECT_TRUE(p->unsaved());
+  EXPECT_EQ(readFile(page), html);
+  ASSERT_TRUE(p->saveAs(dir / "kept.momiru-tournament", &error)) << error;
+  EXPECT_EQ(readTournamentFile(dir / "kept.momiru-tournament", &error)->matches.size(), 1u);
+}
+
+class TournamentFolder : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  void SetUp() override {
+    const char* old = std::getenv("XDG_DATA_HOME");
+    if (old != nullptr) saved_ = old;
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved_) {
+      ::setenv("XDG_DATA_HOME", saved_->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_DATA_HOME");
+    }
+  }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST_F(TournamentFolder, IsMadeForItsOwnerAndListsOnlyTheUnfinishedNewestFirst) {
+  std::string error;
+  const auto folder = tournamentDirectory(&error);
+  ASSERT_TRUE(folder) << error;
+  EXPECT_EQ(*folder, dir / "data" / "momiru-battle" / "tournaments");
+  struct stat st {};
+  ASSERT_EQ(::stat(folder->c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(tournamentDirectory(&error), folder);  // and found again
+
+  const fs::path open = *folder / "a.momiru-tournament";
+  const fs::path closed = *folder / "b.momiru-tournament";
+  ASSERT_TRUE(TournamentSession::create(open, *folder / "a.momiru-secret", "a",
+                                        rulesOf(Format::Single), false, kGame, &error));
+  for (const fs::path& file : {closed, *folder / "finished.momiru-tournament"}) {
+    auto s = TournamentSession::create(file, secretFileOf(file), "b", rulesOf(Format::Single),
+                                       false, kGame, &error);
+    ASSERT_TRUE(s) << error;
+    s->addEntries({samplePath("rendaa.dat"), samplePath("pochimaru.dat")});
+    ASSERT_TRUE(s->closeEntries(&error)) << error;
+    if (file == closed) continue;
+    ASSERT_TRUE(s->start(std::nullopt, &error)) << error;
+    ASSERT_TRUE(s->playRest(1, {}, {}, &error)) << error;
+  }
+  // Junk a stranger may have left: none of it is listed, and none of it blocks.
+  momiru::testing::writeFile(*folder / "junk.momiru-tournament", "not json");
+  momiru::testing::writeFile(*folder / "other.txt", readFile(open));
+  ASSERT_EQ(::mkfifo((*folder / "fifo.momiru-tournament").c_str(), 0600), 0);
+  fs::create_directory(*folder / "folder.momiru-tournament");
+  fs::create_symlink(open, *folder / "link.momiru-tournament");
+  const auto now = fs::file_time_type::clock::now();
+  fs::last_write_time(open, now - std::chrono::hours(2));
+  fs::last_write_time(closed, now - std::chrono::hours(1));
+  EXPECT_EQ(unfinishedTournaments(*folder), (std::vector<fs::path>{closed, open}));
+  fs::last_write_time(open, now);
+  EXPECT_EQ(unfinishedTournaments(*folder), (std::vector<fs::path>{open, closed}));
+  EXPECT_TRUE(unfinishedTournaments(dir / "nowhere").empty());
+}
+
+TEST_F(TournamentFolder, ARelativeDataHomeIsIgnored) {
+  ::setenv("XDG_DATA_HOME", "relative", 1);
+  const char* home = std::getenv("HOME");
+  const std::string saved = home ? home : "";
+  ::setenv("HOME", (dir / "home").c_str(), 1);
+  std::string error;
+  const auto folder = tournamentDirectory(&error);
+  ::setenv("HOME", saved.c_str(), 1);
+  ASSERT_TRUE(folder) << error;
+  EXPECT_EQ(*folder, dir / "home" / ".local" / "share" / "momiru-battle" / "tournaments");
+}
+
+TEST(TournamentFileName, IsSafeForAnyNameAndNeverTaken) {
+  ScratchDir dir;
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  const auto when = std::chrono::sys_days{std::chrono::year{2026} / 12 / 8} +
+                    std::chrono::hours(23) + std::chrono::minutes(1);
+  EXPECT_EQ(newTournamentFile(dir.path(), "春の大会", when),
+            dir / "2026-12-08-2301-春の大会.momiru-tournament");
+  const fs::path odd = newTournamentFile(dir.path(), "../a/b\n\x1b[31m c", when);
+  EXPECT_EQ(odd.parent_path(), dir.path());
+  const std::string name = odd.filename().string();
+  EXPECT_EQ(name.find('/'), std::string::npos);
+  for (const char c : name) EXPECT_GE(static_cast<unsigned char>(c), 0x20);
+  EXPECT_EQ(newTournamentFile(dir.path(), "", when).filename().string(),
+            "2026-12-08-2301-_.momiru-tournament");
+  // Taken names, by a tournament or by a secret of one, get a number.
+  momiru::testing::writeFile(dir / "2026-12-08-2301-x.momiru-tournament", "");
+  momiru::testing::writeFile(dir / "2026-12-08-2301-x-2.momiru-secret", "");
+  EXPECT_EQ(newTournamentFile(dir.path(), "x", when),
+            dir / "2026-12-08-2301-x-3.momiru-tournament");
+  EXPECT_EQ(secretFileOf(dir / "a.momiru-tournament"), dir / "a.momiru-secret");
+  EXPECT_EQ(secretFileOf(dir / "a.json"), dir / "a.json.momiru-secret");
+}
+
+}  // namespace
+}  // namespace momiru::report
