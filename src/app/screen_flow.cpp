@@ -40,13 +40,6 @@ namespace {
 
 constexpr const char* kWrittenBy = "momiru-battle " MOMIRU_VERSION;
 
-// Where a tournament's secret is kept: beside its file, until the draw reveals it.
-std::filesystem::path secretFileOf(const std::filesystem::path& file) {
-  std::filesystem::path secret = file;
-  secret.replace_extension(std::string(report::kSecretExtension));
-  return secret;
-}
-
 std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(file, ec);
@@ -498,7 +491,7 @@ void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
 bool ScreenFlow::openTournament(const std::filesystem::path& file) {
   std::string error;
   std::optional<report::TournamentSession> session =
-      report::TournamentSession::open(file, secretFileOf(file), kWrittenBy, &error);
+      report::TournamentSession::open(file, report::secretFileOf(file), kWrittenBy, &error);
   if (!session) {
     if (where_ != Where::Title) go(Where::Title);
     std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the title\n",
