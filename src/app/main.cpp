@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
   if (commandLine.files) {
     const auto& [first, second] = *commandLine.files;
     flow.startBattle(first, second, commandLine.seed);
+  } else if (commandLine.tournament) {
+    flow.openTournament(*commandLine.tournament);
   } else if (commandLine.replay) {
     flow.openReplay(*commandLine.replay);
   } else {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "data/settings_file.h"
 #include "data/text_safety.h"
 #include "replay/replay_store.h"
+#include "report/tournament_play.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
@@ -26,10 +28,17 @@
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
+#include "ui/tournament_screen.h"
+
+#ifndef MOMIRU_VERSION
+#define MOMIRU_VERSION "unknown"
+#endif
 
 namespace momiru::app {
 
 namespace {
+
+constexpr const char* kWrittenBy = "momiru-battle " MOMIRU_VERSION;
 
 std::filesystem::path absoluteOrAsGiven(const std::filesystem::path& file) {
   std::error_code ec;
@@ -71,7 +80,16 @@ ScreenFlow::~ScreenFlow() {
   delete current_.data();
 }
 
-void ScreenFlow::start() { go(Where::Title); }
+void ScreenFlow::start() {
+  go(Where::Title);
+  if (!offeredContinue_) {
+    offeredContinue_ = true;
+    // Once the title is up: the question stands over it.
+    QTimer::singleShot(0, this, [this] {
+      if (where_ == Where::Title) offerToContinue();
+    });
+  }
+}
 
 bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              const std::filesystem::path& second,
@@ -147,6 +165,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       auto* title = new ui::TitleScreen(ctx_);
       connect(title, &ui::TitleScreen::startClicked, this, [this] { go(Where::Options); });
       connect(title, &ui::TitleScreen::replaysClicked, this, [this] { go(Where::Replays); });
+      connect(title, &ui::TitleScreen::tournamentClicked, this, [this] { go(Where::Tournament); });
       // After the drop has ended: the flow may ask a modal question about the file.
       connect(
           title, &ui::TitleScreen::replayDropped, this,
@@ -219,6 +238,48 @@ ui::Screen* ScreenFlow::create(Where where) {
       screen = list;
       break;
     }
+    case Where::Tournament: {
+      std::string error;
+      std::optional<std::filesystem::path> directory = report::tournamentDirectory(&error);
+      if (!directory) {
+        std::fprintf(stderr, "momiru-battle: tournaments cannot be kept: %s\n",
+                     visibleText(error).c_str());
+      }
+      auto* window = new ui::TournamentScreen(ctx_, tournament_, std::move(directory));
+      // Queued: the press that asked has ended before the window closes.
+      connect(window, &ui::TournamentScreen::playMatchRequested, this, &ScreenFlow::playMatch,
+              Qt::QueuedConnection);
+      connect(window, &ui::TournamentScreen::viewBattleRequested, this,
+              &ScreenFlow::viewTournamentBattle, Qt::QueuedConnection);
+      if (!lastMatch_.isEmpty()) window->selectMatch(lastMatch_);
+      screen = window;
+      break;
+    }
+    case Where::MatchBattle: {
+      if (!matchContext_) {
+        matchContext_ = std::make_unique<ui::ScreenContext>(
+            ui::ScreenContext{matchState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
+      }
+      auto* battle = new ui::BattleScreen(*matchContext_, live_->battle->seed);
+      battle->setTurnLimit(battle::kDefaultMaxTurns);
+      connect(battle, &ui::BattleScreen::battleFinished, this,
+              [this, battle] { matchBattleEnded(battle->outcome()); });
+      screen = battle;
+      break;
+    }
+    case Where::MatchResult: {
+      auto* result = new ui::ResultScreen(*matchContext_, matchReplay_ ? &*matchReplay_ : nullptr);
+      const bool decided = !live_ || live_->play.decided();
+      result->setBackText(decided ? QStringLiteral("大会に戻る") : QStringLiteral("次の対戦へ"));
+      connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { nextMatchBattle(); });
+      connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
+        if (!matchReplay_) return;
+        viewing_ = matchReplay_;
+        openViewer(Where::MatchResult);
+      });
+      screen = result;
+      break;
+    }
     case Where::End:
       return nullptr;
     case Where::Result: {
@@ -245,7 +306,15 @@ void ScreenFlow::screenClosed(ui::Screen* screen) {
     go(viewerOrigin_);
     return;
   }
-  if (where_ == Where::Replays) {
+  if (where_ == Where::MatchBattle || where_ == Where::MatchResult) {
+    // A match left half way is played again from its first battle next time: its battles are
+    // fixed by its seed, so nothing is lost.
+    current_ = nullptr;
+    live_.reset();
+    go(Where::Tournament);
+    return;
+  }
+  if (where_ == Where::Replays || where_ == Where::Tournament) {
     // The list is a window of the title's: closing it leads back there.
     current_ = nullptr;
     go(Where::Title);
@@ -330,6 +399,130 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   viewing_ = std::move(replay);
   openViewer(from);
   return true;
+}
+
+void ScreenFlow::playMatch(const QString& id) {
+  if (where_ != Where::Tournament || !tournament_) return;
+  const report::TournamentPlay* play = tournament_->play();
+  if (play == nullptr) return;
+  const std::string matchId = id.toStdString();
+  const std::vector<std::string> ready = play->readyMatches();
+  if (std::find(ready.begin(), ready.end(), matchId) == ready.end()) return;
+  live_.emplace(LiveMatch{report::MatchPlay(play->tournament(), play->find(matchId)->match), {}});
+  lastMatch_ = id;
+  nextMatchBattle();
+}
+
+void ScreenFlow::nextMatchBattle() {
+  if (!live_ || !tournament_) {
+    go(Where::Tournament);
+    return;
+  }
+  live_->battle = live_->play.nextBattle();
+  if (!live_->battle) {
+    // The match is decided: into the tournament and its file, and the window shows it.
+    std::string error;
+    report::Match played = live_->play.match();
+    live_.reset();
+    bool saved = false;
+    try {
+      saved = tournament_->record(std::move(played), &error);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    go(Where::Tournament);
+    if (!saved) {
+      std::fprintf(stderr, "momiru-battle: the tournament was not saved: %s\n",
+                   visibleText(error).c_str());
+      ctx_.dialogs.replayMessage(
+          messageParent(),
+          QStringLiteral("大会のファイルを保存できませんでした。\n") + ui::japaneseReason(error));
+    }
+    return;
+  }
+  const report::Tournament& t = tournament_->play()->tournament();
+  matchState_ = report::tournamentBattleState(t, *live_->battle);
+  // The player's own switches and speed, the tournament's damage rule.
+  const bool halve = matchState_.settings.halveDamage != 0;
+  LoadSettingsForBattle(matchState_, ctx_.settingsDir);
+  matchState_.settings.halveDamage = halve ? 1 : 0;
+  go(Where::MatchBattle);
+}
+
+void ScreenFlow::matchBattleEnded(const battle::Outcome& outcome) {
+  if (!live_ || !live_->battle || !tournament_) return;
+  const report::MatchBattle b = *live_->battle;
+  try {
+    live_->play.record(report::battleRecordOf(b, matchState_, outcome));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "momiru-battle: %s\n", e.what());
+    live_.reset();
+    go(Where::Tournament);
+    return;
+  }
+  const report::Tournament& t = tournament_->play()->tournament();
+  matchReplay_ = report::tournamentBattleReplay(t, live_->play.match(), b.k, kWrittenBy);
+  if (outcome.finished) {
+    go(Where::MatchResult);
+    return;
+  }
+  // Stopped at the turn limit: no winner, no result to announce; the match goes on.
+  ctx_.dialogs.replayMessage(
+      messageParent(),
+      QStringLiteral("%1ターンたっても決着がつきませんでした。この対戦は勝者なしとします。")
+          .arg(battle::kDefaultMaxTurns));
+  nextMatchBattle();
+}
+
+void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
+  if (where_ != Where::Tournament || !tournament_) return;
+  const report::Tournament& t = tournament_->tournament();
+  for (const report::Match& m : t.matches) {
+    if (m.id != id.toStdString()) continue;
+    std::optional<battle::Replay> replay = report::tournamentBattleReplay(t, m, battle, kWrittenBy);
+    if (!replay) return;
+    lastMatch_ = id;
+    viewing_ = std::move(replay);
+    openViewer(Where::Tournament);
+    return;
+  }
+}
+
+bool ScreenFlow::openTournament(const std::filesystem::path& file) {
+  std::string error;
+  std::optional<report::TournamentSession> session =
+      report::TournamentSession::open(file, report::secretFileOf(file), kWrittenBy, &error);
+  if (!session) {
+    if (where_ != Where::Title) go(Where::Title);
+    std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the title\n",
+                 shellQuote(pathToUtf8(file)).c_str(), visibleText(error).c_str());
+    std::fflush(stderr);
+    ctx_.dialogs.replayMessage(
+        messageParent(),
+        QStringLiteral("大会のファイルを開けませんでした。\n") + ui::japaneseReason(error));
+    return false;
+  }
+  tournament_ = std::move(session);
+  live_.reset();
+  lastMatch_.clear();
+  offeredContinue_ = true;
+  go(Where::Tournament);
+  return true;
+}
+
+void ScreenFlow::offerToContinue() {
+  std::string error;
+  const std::optional<std::filesystem::path> directory = report::tournamentDirectory(&error);
+  if (!directory) return;
+  const std::vector<std::filesystem::path> unfinished = report::unfinishedTournaments(*directory);
+  if (unfinished.empty()) return;
+  std::string reason;
+  const auto t = report::readTournamentFile(unfinished.front(), &reason);
+  if (!t) return;
+  const QString question = QStringLiteral("途中の大会「%1」があります。続きから始めますか？")
+                               .arg(ui::shownName(t->name));
+  if (!ctx_.dialogs.confirm(messageParent(), question)) return;
+  openTournament(unfinished.front());
 }
 
 }  // namespace momiru::app

@@ -14,6 +14,7 @@
 
 #include "app/replay_line.h"
 #include "replay/replay.h"
+#include "report/tournament_session.h"
 #include "ui/screen.h"
 
 namespace momiru::app {
@@ -23,7 +24,22 @@ class ScreenFlow final : public QObject {
  public:
   // Viewer: a replay on the battle screen; ViewerResult: that replay's result screen.
   // Replays: the list of kept replays, opened from the title.
-  enum class Where { End, Title, Options, Entry, Battle, Result, Viewer, ViewerResult, Replays };
+  // Tournament: the window 大会; MatchBattle and MatchResult: a tournament match's battle on the
+  // colosseum and its result screen.
+  enum class Where {
+    End,
+    Title,
+    Options,
+    Entry,
+    Battle,
+    Result,
+    Viewer,
+    ViewerResult,
+    Replays,
+    Tournament,
+    MatchBattle,
+    MatchResult
+  };
 
   // `endProgram` runs when the player closes the visible screen through the window system;
   // by default it quits the event loop.
@@ -50,6 +66,14 @@ class ScreenFlow final : public QObject {
   // Opened from the replay list (`from` Replays), the viewer and a failure lead back to it.
   bool openReplay(const std::filesystem::path& file, Where from = Where::Title);
 
+  // Opens the tournament in `file` (a kept tournament, one from someone else, or a page that
+  // carries one) in the window 大会; one that cannot be read leaves the game at the title with a
+  // message. A tournament that does not verify is said so before it is shown. Returns true when
+  // the window opened.
+  bool openTournament(const std::filesystem::path& file);
+  // The tournament the window 大会 shows, kept while its matches are played on the colosseum.
+  std::optional<report::TournamentSession>& tournament() { return tournament_; }
+
   // The replay of the last battle on screen that reached its result, and where it was saved.
   const std::optional<battle::Replay>& lastReplay() const { return lastReplay_; }
   const std::optional<std::filesystem::path>& lastSaved() const { return lastSaved_; }
@@ -72,6 +96,13 @@ class ScreenFlow final : public QObject {
   void openViewer(Where origin);   // shows viewing_, and returns to `origin` when it is closed
   QWidget* messageParent() const;  // the screen a message about a replay stands over
 
+  // A tournament match on the colosseum, battle by battle.
+  void playMatch(const QString& id);
+  void nextMatchBattle();  // the match's next battle, or the match recorded and the window back
+  void matchBattleEnded(const battle::Outcome& outcome);
+  void viewTournamentBattle(const QString& id, int battle);
+  void offerToContinue();  // a tournament left unfinished, offered once as the game starts
+
   // A battle on screen: its records as registered and the switches, kept as it starts, and its
   // seed; the replay is made from them when it reaches its result.
   std::optional<GameState> battleStart_;
@@ -84,6 +115,20 @@ class ScreenFlow final : public QObject {
   GameState viewerState_;
   std::unique_ptr<ui::ScreenContext> viewerContext_;
   Where viewerOrigin_ = Where::Title;
+
+  // The tournament, and its match being played: the state the colosseum plays it in is its own,
+  // so that the VS battle's registered records stay as they were.
+  struct LiveMatch {
+    report::MatchPlay play;
+    std::optional<report::MatchBattle> battle;
+  };
+  std::optional<report::TournamentSession> tournament_;
+  std::optional<LiveMatch> live_;
+  GameState matchState_;
+  std::unique_ptr<ui::ScreenContext> matchContext_;
+  std::optional<battle::Replay> matchReplay_;  // the battle just played
+  QString lastMatch_;                          // selected when the window comes back
+  bool offeredContinue_ = false;
 
   ui::ScreenContext& ctx_;
   std::function<void()> endProgram_;

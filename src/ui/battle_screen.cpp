@@ -350,6 +350,14 @@ void BattleScreen::turnEnded(int, int defender) {
     setPlaying(false);  // the turns the rules play without a screen end here
     return;
   }
+  if (!replay_ && turnLimit_ && player_->turnsStarted() >= *turnLimit_) {
+    stoppedAtLimit_ = true;
+    over_ = true;
+    pendingMoveList_.reset();
+    gaugeTimer_.stop();
+    emit battleFinished();
+    return;
+  }
   if (pendingMoveList_) {
     const int slot = *pendingMoveList_;
     pendingMoveList_.reset();
@@ -366,6 +374,21 @@ void BattleScreen::battleOver() {
   gaugeTimer_.stop();
   stepTimer_.stop();
   emit battleFinished();
+}
+
+battle::Outcome BattleScreen::outcome() const {
+  battle::Outcome out;
+  if (!player_) return out;
+  out.turns = player_->turnsStarted();
+  if (!over_ || stoppedAtLimit_) return out;
+  out.finished = true;
+  out.judgement = player_->judgement();
+  if (out.judgement == battle::Judgement::DefenderLost ||
+      out.judgement == battle::Judgement::AttackerLost) {
+    out.winner = gs.winner;
+    out.loser = gs.loser;
+  }
+  return out;
 }
 
 void BattleScreen::showPopup(const QString& text, int defender) {

@@ -46,6 +46,13 @@ class BattleScreen final : public Screen, public battle::BattleView {
 
   std::uint64_t seed() const { return seed_; }
 
+  // A live battle that has not ended after `turns` turns stops there, unfinished, as a battle
+  // without a screen stops: a tournament's battle must end where the recorded one ended.
+  void setTurnLimit(std::int32_t turns) { turnLimit_ = turns; }
+  // How the battle went: once battleFinished has been sent, finished with its judgement and
+  // winner, or unfinished after the turn limit.
+  battle::Outcome outcome() const;
+
   // What the battle tells the screen.
   void gaugeChanged(int slot) override;
   void turnStarted(int attacker) override;
@@ -137,6 +144,9 @@ class BattleScreen final : public Screen, public battle::BattleView {
   QBasicTimer musicKeeperTimer_;
   int musicKeeperWait_ = 0;  // the keeper timer's interval now
   media::BattleSounds sounds_;
+
+  std::optional<std::int32_t> turnLimit_;
+  bool stoppedAtLimit_ = false;
 
   bool replay_ = false;
   bool playing_ = true;

@@ -62,7 +62,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   outcome->setText(fitted.text);
   outcome->setAccessibleName(outcomeText);
 
-  auto* backButton = new QPushButton(QStringLiteral("タイトルに戻る"), this);
+  auto* backButton = backButton_ = new QPushButton(QStringLiteral("タイトルに戻る"), this);
   backButton->setObjectName(QStringLiteral("Command1"));
   backButton->setGeometry(twipsRect(2730, 3990, 1590, 540));
   backButton->setAccessibleName(backButton->text());
@@ -101,6 +101,11 @@ void ResultScreen::saveReplayCopy() {
     ctx.dialogs.replayMessage(
         this, QStringLiteral("リプレイを保存できませんでした。\n") + japaneseReason(error));
   }
+}
+
+void ResultScreen::setBackText(const QString& text) {
+  backButton_->setText(text);
+  backButton_->setAccessibleName(text);
 }
 
 }  // namespace momiru::ui

@@ -8,6 +8,8 @@
 #include "replay/replay.h"
 #include "ui/screen.h"
 
+class QPushButton;
+
 namespace momiru::ui {
 
 class ResultScreen final : public Screen {
@@ -21,6 +23,10 @@ class ResultScreen final : public Screen {
   const std::string& logText() const { return texts_.text1; }
   const std::string& outcomeText() const { return texts_.label1; }
 
+  // In a tournament the first button leads on, to the match's next battle or back to the
+  // tournament, and says so.
+  void setBackText(const QString& text);
+
  signals:
   void backToTitleClicked();  // "タイトルに戻る"
   void watchReplayClicked();  // "リプレイを見る"
@@ -29,6 +35,7 @@ class ResultScreen final : public Screen {
   void saveReplayCopy();  // "リプレイを保存"
 
   battle::ResultTexts texts_;
+  QPushButton* backButton_ = nullptr;
   std::optional<battle::Replay> replay_;
 };
 

@@ -328,5 +328,41 @@ TEST_F(BattleScreenTest, BetweenTurnsTheListOpensAtOnceAndClosesWithTheBattle) {
   EXPECT_TRUE(left.isNull());
 }
 
+// A tournament's battle stops where a battle without a screen stops: at the turn limit, once,
+// unfinished, with nothing running after it; one that ends before says how it ended.
+TEST_F(BattleScreenTest, ALiveBattleStopsAtItsTurnLimitUnfinishedAndOnce) {
+  const GameState endless = momiru::testing::endlessPair();
+  h.gs.combatant = endless.combatant;
+  int finished = 0;
+  open()->setTurnLimit(3);
+  QObject::connect(screen, &ui::BattleScreen::battleFinished, [&] { ++finished; });
+  for (int i = 0; i < 100000 && tick(); ++i) {
+  }
+  EXPECT_EQ(finished, 1);
+  EXPECT_FALSE(probe().gaugeTimerActive());
+  EXPECT_FALSE(probe().stepTimerActive());
+  const battle::Outcome stopped = screen->outcome();
+  EXPECT_FALSE(stopped.finished);
+  EXPECT_EQ(stopped.turns, 3);
+  EXPECT_EQ(stopped.winner, -1);
+
+  h.gs.combatant = momiru::testing::twoFighters().combatant;
+  finished = 0;
+  open()->setTurnLimit(battle::kDefaultMaxTurns);
+  QObject::connect(screen, &ui::BattleScreen::battleFinished, [&] { ++finished; });
+  for (int i = 0; i < 1000000 && tick(); ++i) {
+  }
+  EXPECT_EQ(finished, 1);
+  GameState headless = momiru::testing::twoFighters();
+  headless.settings = h.gs.settings;
+  const battle::Outcome want = battle::playBattle(headless, kSeed, battle::kDefaultMaxTurns);
+  const battle::Outcome got = screen->outcome();
+  EXPECT_TRUE(got.finished);
+  EXPECT_EQ(got.turns, want.turns);
+  EXPECT_EQ(got.winner, want.winner);
+  EXPECT_EQ(got.loser, want.loser);
+  EXPECT_EQ(got.judgement, want.judgement);
+}
+
 }  // namespace
 }  // namespace momiru::uitest

@@ -1,0 +1,236 @@
+// A tournament on screen: from the title to the window 大会, a match played battle by battle on
+// the colosseum and back, the file after live and quick play alike, and the way back in after the
+// game was closed mid-tournament.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+
+#include "app/screen_flow.h"
+#include "battle/headless.h"
+#include "report/tournament.h"
+#include "report/tournament_play.h"
+#include "report/tournament_session.h"
+#include "support/records.h"
+#include "ui/battle_probe.h"
+#include "ui/battle_screen.h"
+#include "ui/result_screen.h"
+#include "ui/tournament_screen.h"
+#include "ui/ui_support.h"
+
+namespace momiru::uitest {
+namespace {
+
+using Where = app::ScreenFlow::Where;
+
+class ConfirmingDialogs final : public ui::PlatformDialogs {
+ public:
+  explicit ConfirmingDialogs(FakeDialogs& inner) : inner_(inner) {}
+  std::optional<std::filesystem::path> openSaveData(QWidget* p) override {
+    return inner_.openSaveData(p);
+  }
+  void integrityMessage(QWidget* p) override { inner_.integrityMessage(p); }
+  void terminateProgram(int status) override { inner_.terminateProgram(status); }
+  std::optional<std::filesystem::path> saveReplayAs(QWidget* p, const QString& s) override {
+    return inner_.saveReplayAs(p, s);
+  }
+  void replayMessage(QWidget* p, const QString& text) override { inner_.replayMessage(p, text); }
+  bool confirm(QWidget*, const QString& question) override {
+    questions.push_back(question.toStdString());
+    return answer;
+  }
+  bool answer = true;
+  std::vector<std::string> questions;
+
+ private:
+  FakeDialogs& inner_;
+};
+
+class TournamentFlowTest : public ::testing::Test {
+ protected:
+  Harness h;
+  ConfirmingDialogs dialogs{h.dialogs};
+  ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
+  ScratchDir home;
+  DataHome dataHome{home.path()};
+  int ended = 0;
+  int made = 0;
+  std::unique_ptr<app::ScreenFlow> flow =
+      std::make_unique<app::ScreenFlow>(ctx, [this] { ++ended; });
+
+  ~TournamentFlowTest() override {
+    flow.reset();
+    flushDeletes();
+  }
+
+  // A tournament of `n` entries, closed and drawn, kept where the game keeps tournaments.
+  report::TournamentSession drawnTournament(int n, report::Format format, int bestOf) {
+    std::string error;
+    const auto dir = report::tournamentDirectory(&error);
+    EXPECT_TRUE(dir) << error;
+    report::TournamentRules rules;
+    rules.format = format;
+    rules.bestOf = bestOf;
+    const std::string name = "cup" + std::to_string(++made);
+    auto session = report::TournamentSession::create(*dir / (name + ".momiru-tournament"),
+                                                     *dir / (name + ".momiru-secret"), "春の大会",
+                                                     rules, true, "test", &error);
+    EXPECT_TRUE(session) << error;
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < n; ++i) {
+      auto c = testCharacter("モミ" + std::to_string(i), 3 + i % 9);
+      c.record.hp[0] += i;  // no two records alike
+      files.push_back(h.dir.write("e" + std::to_string(i) + ".dat", encode(c)));
+    }
+    for (const auto& r : session->addEntries(files)) EXPECT_TRUE(r.entry) << r.detail;
+    EXPECT_TRUE(session->closeEntries(&error)) << error;
+    EXPECT_TRUE(session->start(std::string("beacon 2026-12-08"), &error)) << error;
+    return std::move(*session);
+  }
+
+  ui::TournamentScreen* window() const {
+    return qobject_cast<ui::TournamentScreen*>(flow->current());
+  }
+
+  // Plays the battle on the colosseum to its end.
+  void playBattleOnScreen() {
+    auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
+    ASSERT_NE(battle, nullptr);
+    for (int i = 0; i < 10000000 && flow->where() == Where::MatchBattle && tick(*battle); ++i) {
+    }
+  }
+
+  // Plays match `id` on screen from the window to the window.
+  void playMatchOnScreen(const QString& id) {
+    ASSERT_EQ(flow->where(), Where::Tournament);
+    emit window()->playMatchRequested(id);
+    QCoreApplication::processEvents();
+    for (int battles = 0; flow->where() != Where::Tournament; ++battles) {
+      ASSERT_LT(battles, 20);
+      ASSERT_EQ(flow->where(), Where::MatchBattle);
+      playBattleOnScreen();
+      flushDeletes();
+      if (flow->where() == Where::MatchResult) {
+        auto* next = flow->current()->findChild<QPushButton*>("Command1");
+        ASSERT_NE(next, nullptr);
+        next->click();
+      }
+    }
+  }
+};
+
+// Title → 大会 → a match on the colosseum, battle after battle with a result screen between →
+// the window again, the match recorded as a run without a screen plays it, and saved.
+TEST_F(TournamentFlowTest, AMatchPlaysOnTheColosseumAndComesBackRecorded) {
+  flow->start();
+  ASSERT_EQ(flow->where(), Where::Title);
+  auto* button = flow->current()->findChild<QPushButton*>();
+  for (auto* b : flow->current()->findChildren<QPushButton*>())
+    if (b->text() == QStringLiteral("大会")) button = b;
+  ASSERT_EQ(button->text(), QStringLiteral("大会"));
+  button->click();
+  ASSERT_EQ(flow->where(), Where::Tournament);
+
+  flow->tournament() = drawnTournament(4, report::Format::Single, 3);
+  const report::TournamentPlay& play = *flow->tournament()->play();
+  const std::string id = play.readyMatches().front();
+  const report::Match want = report::playMatchHeadless(play.tournament(), play.find(id)->match);
+
+  playMatchOnScreen(QString::fromStdString(id));
+  ASSERT_EQ(flow->where(), Where::Tournament);
+  const report::ScheduledMatch* got = flow->tournament()->play()->find(id);
+  ASSERT_TRUE(got->played);
+  EXPECT_EQ(got->match, want);
+  EXPECT_GE(want.battles.size(), 2u);
+
+  // Kept on disk after the match, as the tournament now stands.
+  std::string error;
+  const auto onDisk = report::readTournamentFile(flow->tournament()->file(), &error);
+  ASSERT_TRUE(onDisk) << error;
+  EXPECT_EQ(report::tournamentJson(*onDisk),
+            report::tournamentJson(flow->tournament()->tournament()));
+  EXPECT_EQ(ended, 0);
+}
+
+// Some matches live, the rest at once: the file equals the one a run without a screen makes
+// from the same secret, entries and beacon.
+TEST_F(TournamentFlowTest, LiveAndQuickPlayGiveTheFileARunGives) {
+  for (const auto format : {report::Format::Double, report::Format::Swiss}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    flow->start();
+    flow->tournament() = drawnTournament(5, format, 1);
+    report::Tournament fresh = flow->tournament()->tournament();
+    fresh.seeds.clear();
+    fresh.matches.clear();
+    fresh.standings.clear();
+    report::playTournament(fresh);
+
+    flow->openTournament(flow->tournament()->file());
+    ASSERT_EQ(flow->where(), Where::Tournament);
+    for (int live = 0; live < 2; ++live)
+      playMatchOnScreen(QString::fromStdString(flow->tournament()->play()->readyMatches().back()));
+    std::string error;
+    ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &error)) << error;
+    report::Tournament done = flow->tournament()->tournament();
+    EXPECT_EQ(done.stage, report::Stage::Finished);
+    done.writtenBy = fresh.writtenBy;
+    EXPECT_EQ(report::tournamentJson(done), report::tournamentJson(fresh));
+    flow->current()->close();
+  }
+}
+
+// The colosseum closed mid-match leads back to the window with nothing recorded; the game closed
+// mid-tournament offers, at its next start, to go on where it stopped.
+TEST_F(TournamentFlowTest, ClosingMidMatchAndMidTournamentLosesNothing) {
+  flow->start();
+  flow->tournament() = drawnTournament(4, report::Format::RoundRobin, 3);
+  flow->openTournament(flow->tournament()->file());
+  const std::string first = flow->tournament()->play()->readyMatches().front();
+  playMatchOnScreen(QString::fromStdString(first));
+  const std::string second = flow->tournament()->play()->readyMatches().front();
+  emit window()->playMatchRequested(QString::fromStdString(second));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(flow->where(), Where::MatchBattle);
+  flow->current()->close();
+  EXPECT_EQ(flow->where(), Where::Tournament);
+  EXPECT_FALSE(flow->tournament()->play()->find(second)->played);
+  EXPECT_EQ(ended, 0);
+
+  const std::filesystem::path file = flow->tournament()->file();
+  flow = std::make_unique<app::ScreenFlow>(ctx, [this] { ++ended; });
+  flushDeletes();
+  flow->start();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_NE(dialogs.questions[0].find("春の大会"), std::string::npos);
+  ASSERT_EQ(flow->where(), Where::Tournament);
+  EXPECT_EQ(flow->tournament()->file(), file);
+  EXPECT_TRUE(flow->tournament()->play()->find(first)->played);
+  EXPECT_EQ(flow->tournament()->play()->playedCount(), 1u);
+}
+
+// A played battle opens in the viewer and the viewer leads back to the window; a tournament file
+// that cannot be read leaves the game at the title with a Japanese message.
+TEST_F(TournamentFlowTest, BattlesOpenInTheViewerAndBadFilesAreTold) {
+  flow->start();
+  flow->tournament() = drawnTournament(3, report::Format::Single, 1);
+  flow->openTournament(flow->tournament()->file());
+  std::string error;
+  ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &error)) << error;
+  const report::Match& m = flow->tournament()->tournament().matches.back();
+  emit window()->viewBattleRequested(QString::fromStdString(m.id), 1);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(flow->where(), Where::Viewer);
+  flow->current()->close();
+  EXPECT_EQ(flow->where(), Where::Tournament);
+
+  const auto junk = h.dir.write("junk.momiru-tournament", "{\"format\":\"momiru-tournament\"");
+  EXPECT_FALSE(flow->openTournament(junk));
+  EXPECT_EQ(flow->where(), Where::Title);
+  ASSERT_FALSE(h.dialogs.replayMessages.empty());
+  EXPECT_EQ(h.dialogs.replayMessages.back().rfind("大会のファイルを開けませんでした。", 0), 0u);
+}
+
+}  // namespace
+}  // namespace momiru::uitest
