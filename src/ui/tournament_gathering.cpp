@@ -26,6 +26,7 @@
 #include <system_error>
 
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
 #include "ui/tournament_parts.h"
@@ -215,7 +216,8 @@ void TournamentScreen::createTournament() {
                                                 name.toStdString(), rules, fairDraw_->isChecked(),
                                                 tournament_parts::writtenBy(), &error);
   if (!made) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(file).c_str(), error.c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(file)).c_str(),
+                 visibleText(error).c_str());
     setStatus(QStringLiteral(
         "大会を作成できませんでした（ファイルを書けないか、秘密の値を作れません）。"));
     return;
@@ -418,7 +420,8 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
       continue;
     }
     if (!r.detail.empty()) {
-      std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(r.file).c_str(), r.detail.c_str());
+      std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(r.file)).c_str(),
+                   visibleText(r.detail).c_str());
     }
     auto* line = new QListWidgetItem(refusalLine(session_->tournament(), r), refused_);
     line->setData(Qt::AccessibleTextRole, line->text());
@@ -431,7 +434,7 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
   if (files.empty()) text = QStringLiteral("セーブデータ（*.dat）が見つかりませんでした。");
   setStatus(text);
   if (!saveError.empty()) {
-    std::fprintf(stderr, "momiru-battle: %s\n", saveError.c_str());
+    std::fprintf(stderr, "momiru-battle: %s\n", visibleText(saveError).c_str());
     sayUnsaved();
   }
   if (entered > 0)
@@ -444,7 +447,8 @@ void TournamentScreen::removeSelectedEntry() {
   const QString name = entries_->currentItem()->text(1);
   std::string error;
   const bool removed = session_->removeEntry(row, &error);
-  if (!removed) std::fprintf(stderr, "momiru-battle: remove entry: %s\n", error.c_str());
+  if (!removed)
+    std::fprintf(stderr, "momiru-battle: remove entry: %s\n", visibleText(error).c_str());
   if (!removed && !session_->unsaved()) {
     setStatus(QStringLiteral("削除できませんでした。"));
     return;
@@ -460,7 +464,8 @@ void TournamentScreen::closeEntries() {
   if (!session_ || playing_) return;
   std::string error;
   const bool closed = session_->closeEntries(&error);
-  if (!closed) std::fprintf(stderr, "momiru-battle: close entries: %s\n", error.c_str());
+  if (!closed)
+    std::fprintf(stderr, "momiru-battle: close entries: %s\n", visibleText(error).c_str());
   if (!closed && !session_->unsaved()) {
     setStatus(session_->tournament().entries.size() < report::kMinEntries
                   ? QStringLiteral("締め切れません。エントリーが2人以上必要です。")
@@ -490,7 +495,7 @@ void TournamentScreen::startTournament() {
     const WaitCursor wait;
     started = session_->start(value, &error);
   }
-  if (!started) std::fprintf(stderr, "momiru-battle: start: %s\n", error.c_str());
+  if (!started) std::fprintf(stderr, "momiru-battle: start: %s\n", visibleText(error).c_str());
   if (!started && !session_->unsaved()) {
     setStatus(
         QStringLiteral("大会を始められませんでした（秘密の値を読めないか、保存できません）。"));

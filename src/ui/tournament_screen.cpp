@@ -26,6 +26,7 @@
 
 #include "battle/batch_runner.h"
 #include "data/platform.h"
+#include "data/text_safety.h"
 #include "report/tournament_page.h"
 #include "ui/bracket_view.h"
 #include "ui/match_list.h"
@@ -154,8 +155,9 @@ TournamentScreen::TournamentScreen(ScreenContext& context,
 
   if (session_ && session_->verifyProblem()) {
     // Said before anything of it is shown as fact.
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(session_->file()).c_str(),
-                 session_->verifyProblem()->c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s\n",
+                 shellQuote(pathToUtf8(session_->file())).c_str(),
+                 visibleText(*session_->verifyProblem()).c_str());
     ctx.dialogs.replayMessage(this, notVerifiedText());
   }
   showPage();
@@ -548,7 +550,8 @@ void TournamentScreen::playFinished(bool ok, const QString& error) {
   slicing_ = false;
   showPage();
   if (!ok) {
-    std::fprintf(stderr, "momiru-battle: quick play: %s\n", error.toStdString().c_str());
+    std::fprintf(stderr, "momiru-battle: quick play: %s\n",
+                 visibleText(error.toStdString()).c_str());
     setStatus(QStringLiteral(
         "途中で止まりました。ファイルに保存できなかったか、次の回戦の組み合わせが作れません。"
         "進んだ試合は残っています。"));
@@ -581,15 +584,16 @@ void TournamentScreen::openFile() {
   auto opened = report::TournamentSession::open(*file, report::secretFileOf(*file),
                                                 tournament_parts::writtenBy(), &error);
   if (!opened) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(*file).c_str(), error.c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(*file)).c_str(),
+                 visibleText(error).c_str());
     ctx.dialogs.replayMessage(this, QStringLiteral("大会のファイルとして読めませんでした。\n") +
                                         shownName(pathToUtf8(file->filename())));
     return;
   }
   if (opened->verifyProblem()) {
     // Said before anything of it is shown as fact.
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(*file).c_str(),
-                 opened->verifyProblem()->c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(*file)).c_str(),
+                 visibleText(*opened->verifyProblem()).c_str());
     ctx.dialogs.replayMessage(this, notVerifiedText());
   }
   selected_.clear();
@@ -607,7 +611,8 @@ void TournamentScreen::saveFile() {
   if (!target) return;
   std::string error;
   if (!session_->saveAs(*target, &error)) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", pathToUtf8(*target).c_str(), error.c_str());
+    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(*target)).c_str(),
+                 visibleText(error).c_str());
     setStatus(QStringLiteral("保存できませんでした：") + shownName(pathToUtf8(target->filename())));
     return;
   }
@@ -632,7 +637,7 @@ void TournamentScreen::exportPage() {
     started = battle::startThread([this, page = *target, copy] {
       std::string error;
       const bool written = report::writeTournamentPage(page, copy, &error);
-      if (!written) std::fprintf(stderr, "momiru-battle: %s\n", error.c_str());
+      if (!written) std::fprintf(stderr, "momiru-battle: %s\n", visibleText(error).c_str());
       QMetaObject::invokeMethod(
           this, [this, written, page] { exportFinished(written, page); }, Qt::QueuedConnection);
     });

@@ -70,16 +70,43 @@ QString refusalLine(const report::Tournament& t, const report::EntryResult& resu
   return shownName(pathToUtf8(result.file.filename())) + QStringLiteral("：") + why;
 }
 
+namespace {
+
+// The part of the draw a match belongs to: in double elimination the winners' and the losers'
+// brackets count their rounds apart, and the grand final stands by itself.
+enum class Part { Main, Losers, GrandFinal };
+
+Part partOf(const report::Tournament& t, const report::Match& m) {
+  if (t.rules.format != report::Format::Double) return Part::Main;
+  if (m.bracket == "losers") return Part::Losers;
+  if (m.bracket == "final") return Part::GrandFinal;
+  return Part::Main;
+}
+
+}  // namespace
+
 QString progressLine(const report::TournamentPlay& play) {
-  const int round = play.currentRound();
+  const report::Tournament& t = play.tournament();
+  const std::vector<std::string> ready = play.readyMatches();
+  if (ready.empty()) return play.finished() ? QStringLiteral("全試合終了") : QString();
+  const report::ScheduledMatch* next = play.find(ready.front());
+  const int round = next->match.round;
+  const Part part = partOf(t, next->match);
   int all = 0;
   int done = 0;
   for (const report::ScheduledMatch& m : play.schedule()) {
-    if (m.bye || m.match.round != round) continue;
+    if (m.bye || m.match.round != round || partOf(t, m.match) != part) continue;
     ++all;
     if (m.played) ++done;
   }
-  return QStringLiteral("第%1回戦　%2試合中 %3試合終了").arg(round).arg(all).arg(done);
+  QString where;
+  if (t.rules.format == report::Format::Double) {
+    if (part == Part::GrandFinal) {
+      return QStringLiteral("グランドファイナル　%1試合中 %2試合終了").arg(all).arg(done);
+    }
+    where = part == Part::Losers ? QStringLiteral("敗者側　") : QStringLiteral("勝者側　");
+  }
+  return where + QStringLiteral("第%1回戦　%2試合中 %3試合終了").arg(round).arg(all).arg(done);
 }
 
 QString wholeLine(const report::TournamentPlay& play) {

@@ -24,8 +24,9 @@ QString entryName(const report::Tournament& t, int entry);
 // One line for a file that was not entered: "<file>：<why>".
 QString refusalLine(const report::Tournament& t, const report::EntryResult& result);
 
-// 「第3回戦　12試合中 5試合終了」: the round the tournament is in and that round's matches
-// (byes are no matches).
+// 「第3回戦　12試合中 5試合終了」: the round of the next match to play and that round's matches
+// (byes are no matches); in double elimination the bracket goes first (「敗者側　第2回戦…」,
+// 「グランドファイナル…」); 「全試合終了」 once every match is played.
 QString progressLine(const report::TournamentPlay& play);
 // 「全体　40試合中 12試合終了」.
 QString wholeLine(const report::TournamentPlay& play);

@@ -28,6 +28,7 @@
 
 #include "report/tournament.h"
 #include "report/tournament_play.h"
+#include "schedule_fixture.h"
 #include "ui/match_list.h"
 #include "ui/title_screen.h"
 #include "ui/tournament_texts.h"
@@ -565,6 +566,31 @@ TEST(TournamentTexts, WinnerLineNamesEveryFirstPlaceAndOnlyOnceFinished) {
   EXPECT_EQ(ui::winnerLine(t), "優勝：丙、<b>甲</b>");
   EXPECT_EQ(ui::entryName(t, 7), "？");  // an entry a stranger's file does not have
   EXPECT_EQ(ui::bestOfText(5), "5戦3勝");
+}
+
+// The progress line follows the next match to play: in double elimination the winners' and
+// losers' rounds are told apart and counted apart, and the grand final stands by itself.
+TEST(TournamentTexts, ProgressLineCountsTheRoundOfTheNextMatchInItsBracket) {
+  report::TournamentPlay single(sampleField(8, report::Format::Single));
+  EXPECT_EQ(ui::progressLine(single), "第1回戦　4試合中 0試合終了");
+  single.record(report::playMatchHeadless(single.tournament(),
+                                          single.find(single.readyMatches().front())->match));
+  EXPECT_EQ(ui::progressLine(single), "第1回戦　4試合中 1試合終了");
+
+  report::TournamentPlay twice(sampleField(8, report::Format::Double));
+  EXPECT_EQ(ui::progressLine(twice), "勝者側　第1回戦　4試合中 0試合終了");
+  std::vector<QString> seen;
+  while (!twice.finished()) {
+    const std::string id = twice.readyMatches().front();
+    twice.record(report::playMatchHeadless(twice.tournament(), twice.find(id)->match));
+    seen.push_back(ui::progressLine(twice));
+  }
+  EXPECT_EQ(seen.back(), "全試合終了");
+  // Every line names one bracket's round, and the grand final comes last.
+  EXPECT_TRUE(std::any_of(seen.begin(), seen.end(),
+                          [](const QString& l) { return l.startsWith("敗者側　第2回戦"); }));
+  EXPECT_TRUE(seen[seen.size() - 2].startsWith("グランドファイナル") ||
+              seen[seen.size() - 3].startsWith("グランドファイナル"));
 }
 
 TEST(TitleTournamentButton, SitsBelowReplaysInTheGrownWindowAndAsksForTheWindow) {
