@@ -54,6 +54,15 @@ fs::path userConfigDirectory() {
   return temp / ("momiru-battle-" + std::to_string(::geteuid()));
 }
 
+fs::path userDataDirectory() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
+  if (data != nullptr && data[0] == '/') return fs::path(data) / "momiru-battle";
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+    return fs::path(home) / ".local" / "share" / "momiru-battle";
+  return {};
+}
+
 std::optional<fs::path> privateDirectory(const fs::path& dir, std::string* why) {
   const auto refuse = [&](const std::string& text) -> std::optional<fs::path> {
     if (why != nullptr) *why = pathToUtf8(dir) + " " + text;

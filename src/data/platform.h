@@ -18,6 +18,11 @@ std::filesystem::path programDirectory();
 // Not created here.
 std::filesystem::path userConfigDirectory();
 
+// The per-user data directory of this game ($XDG_DATA_HOME/momiru-battle, or
+// ~/.local/share/momiru-battle; a relative XDG_DATA_HOME is ignored): where replays and
+// tournaments are kept. Empty when neither variable gives one.
+std::filesystem::path userDataDirectory();
+
 // Where settei.sei lives: the program's directory when it is writable (a build tree or a portable
 // copy), otherwise the per-user configuration directory, which is created on demand. Without a
 // home folder that is a folder of this user's own under the temporary folder; when no such folder

@@ -124,17 +124,8 @@ std::string safeFileName(std::string_view name) {
 }
 
 fs::path replayDirectory() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  fs::path base;
-  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    base = fs::path(home) / ".local" / "share";
-  } else {
-    return {};
-  }
-  return base / "momiru-battle" / "replays";
+  const fs::path game = userDataDirectory();
+  return game.empty() ? game : game / "replays";
 }
 
 std::string replayFileName(const Replay& replay) {

@@ -420,18 +420,11 @@ bool TournamentSession::saveAs(const fs::path& file, std::string* error) const {
 }
 
 std::optional<fs::path> tournamentDirectory(std::string* error) {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  fs::path base;
-  // A relative XDG_DATA_HOME is to be ignored, as the base directory rules say.
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-    base = fs::path(home) / ".local" / "share";
-  } else {
+  const fs::path game = userDataDirectory();
+  if (game.empty()) {
     setError(error, "no folder for tournaments (neither XDG_DATA_HOME nor HOME is set)");
     return std::nullopt;
   }
-  const fs::path game = base / "momiru-battle";
   std::error_code ec;
   fs::create_directories(game, ec);
   if (ec) {
