@@ -13,6 +13,7 @@
 #include "data/save_data.h"
 #include "replay/replay.h"
 #include "support/test_support.h"
+#include "support/tournament_fixture.h"
 
 namespace {
 
@@ -20,70 +21,21 @@ using namespace momiru;
 using namespace momiru::report;
 using momiru::testing::ScratchDir;
 
-const char* const kSamples[] = {"gansekimaru.dat", "hinotori.dat",  "inazuma.dat", "karappo.dat",
-                                "nenrikibou.dat",  "pochimaru.dat", "rendaa.dat",  "zutsukiya.dat"};
+using momiru::testing::FieldOptions;
+using momiru::testing::kSampleFiles;
+using momiru::testing::playOnScreen;
 
-// A field of `n` entries, closed and drawn: the samples, each copy after the first with a little
-// more torso HP so that every record differs.
 Tournament field(std::size_t n, Format format, int bestOf = 1, int rounds = 0) {
-  static const std::vector<Combatant> records = [] {
-    std::vector<Combatant> out;
-    for (const char* name : kSamples) {
-      GameState gs;
-      EXPECT_EQ(
-          LoadSaveData(gs, 0, std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name).outcome,
-          LoadOutcome::Loaded);
-      out.push_back(gs.combatant[0]);
-    }
-    return out;
-  }();
-  Tournament t;
-  t.name = "test";
-  t.rules.format = format;
-  t.rules.bestOf = bestOf;
-  t.rules.rounds = rounds;
-  for (std::size_t i = 0; i < n; ++i) {
-    Combatant c = records[i % 8];
-    c.hp[3] += static_cast<std::int32_t>(i / 8);
-    t.entries.push_back(makeEntry(kSamples[i % 8], c));
-  }
-  t.secret = std::string(63, '0') + "2";
-  t.commitment = commitmentOf(*t.secret);
-  t.beacon = "b";
-  t.entriesDigest = entriesDigestOf(t.entries);
-  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
-  t.stage = Stage::Closed;
-  return t;
+  FieldOptions o;
+  o.bestOf = bestOf;
+  o.rounds = rounds;
+  o.secret = std::string(63, '0') + "2";
+  return momiru::testing::sampleField(n, format, o);
 }
 
 Tournament playedAtOnce(Tournament t) {
   playTournament(t);
   return t;
-}
-
-// The battles of a match as the screen plays them: the battle player ticked from load() to the
-// result, or to the end of the turn cap, with nothing to show.
-Match playOnScreen(const Tournament& t, const Match& m) {
-  MatchPlay play(t, m);
-  while (const auto b = play.nextBattle()) {
-    GameState gs = tournamentBattleState(t, *b);
-    gs.randomUnit.seed(b->seed);
-    battle::SilentView view;
-    battle::BattlePlayer player(gs, view);
-    player.load();
-    for (;;) {
-      if (player.turnInProgress()) {
-        player.stepTick();
-      } else if (battle::isOver(player.judgement()) ||
-                 player.turnsStarted() >= battle::kDefaultMaxTurns) {
-        break;
-      } else {
-        player.schedulerTick();
-      }
-    }
-    play.record(battleRecordOf(*b, gs, battle::screenOutcome(player)));
-  }
-  return play.match();
 }
 
 enum class Order { Forward, Reverse, Random };

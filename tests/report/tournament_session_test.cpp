@@ -15,6 +15,7 @@
 #include "battle/battle_player.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"
+#include "support/tournament_fixture.h"
 
 namespace momiru::report {
 namespace {
@@ -27,8 +28,7 @@ using momiru::testing::samplePath;
 using momiru::testing::ScratchDir;
 
 constexpr const char* kGame = "momiru-battle 9.9.9";
-const char* const kSamples[] = {"gansekimaru.dat", "hinotori.dat",  "inazuma.dat", "karappo.dat",
-                                "nenrikibou.dat",  "pochimaru.dat", "rendaa.dat",  "zutsukiya.dat"};
+const auto& kSamples = momiru::testing::kSampleFiles;
 
 std::vector<fs::path> allSamples() {
   std::vector<fs::path> files;
@@ -57,28 +57,7 @@ TournamentSession closedSession(const ScratchDir& dir, Format f, int bestOf = 1)
   return std::move(*s);
 }
 
-// The battles of a match as the battle screen plays them: the battle player ticked from load()
-// to the result or the turn cap, battle after battle, with nothing to show.
-Match playOnScreen(const Tournament& t, const Match& m) {
-  MatchPlay play(t, m);
-  while (const auto b = play.nextBattle()) {
-    GameState gs = tournamentBattleState(t, *b);
-    gs.randomUnit.seed(b->seed);
-    battle::SilentView view;
-    battle::BattlePlayer player(gs, view);
-    player.load();
-    while (player.turnInProgress() || (!battle::isOver(player.judgement()) &&
-                                       player.turnsStarted() < battle::kDefaultMaxTurns)) {
-      if (player.turnInProgress()) {
-        player.stepTick();
-      } else {
-        player.schedulerTick();
-      }
-    }
-    play.record(battleRecordOf(*b, gs, battle::screenOutcome(player)));
-  }
-  return play.match();
-}
+using momiru::testing::playOnScreen;
 
 // Plays the first ready match, on screen or without one, and records it.
 void playOneMatch(TournamentSession& s, bool onScreen = false) {

@@ -14,6 +14,7 @@
 #include "data/save_data.h"
 #include "report/tournament_page.h"
 #include "support/test_support.h"
+#include "support/tournament_fixture.h"
 
 namespace {
 
@@ -21,43 +22,15 @@ using namespace momiru;
 using namespace momiru::report;
 using momiru::testing::ScratchDir;
 
-const char* const kSamples[] = {"gansekimaru.dat", "hinotori.dat",  "inazuma.dat", "karappo.dat",
-                                "nenrikibou.dat",  "pochimaru.dat", "rendaa.dat",  "zutsukiya.dat"};
-
-const std::vector<Combatant>& sampleRecords() {
-  static const std::vector<Combatant> records = [] {
-    std::vector<Combatant> out;
-    for (const char* name : kSamples) {
-      GameState gs;
-      const auto path = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name;
-      EXPECT_EQ(LoadSaveData(gs, 0, path).outcome, LoadOutcome::Loaded) << name;
-      out.push_back(gs.combatant[0]);
-    }
-    return out;
-  }();
-  return records;
-}
-
 // A field of `n` entries: the samples, each copy after the first with a little more torso HP so
 // that every record differs.
 Tournament field(std::size_t n, Format format, int bestOf = 1, const std::string& beacon = "b") {
-  Tournament t;
-  t.name = "test";
-  t.rules.format = format;
-  t.rules.bestOf = bestOf;
-  t.rules.rounds = format == Format::RoundRobin ? 1 : 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    Combatant c = sampleRecords()[i % 8];
-    c.hp[3] += static_cast<std::int32_t>(i / 8);
-    t.entries.push_back(makeEntry(kSamples[i % 8], c));
-  }
-  t.secret = std::string(63, '0') + "1";
-  t.commitment = commitmentOf(*t.secret);
-  t.beacon = beacon;
-  t.entriesDigest = entriesDigestOf(t.entries);
-  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
-  t.stage = Stage::Closed;
-  return t;
+  momiru::testing::FieldOptions o;
+  o.bestOf = bestOf;
+  o.rounds = format == Format::RoundRobin ? 1 : 0;
+  o.secret = std::string(63, '0') + "1";
+  o.beacon = beacon;
+  return momiru::testing::sampleField(n, format, o);
 }
 
 Tournament played(std::size_t n, Format format, int bestOf = 1, unsigned threads = 2) {
