@@ -219,7 +219,16 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::ViewerResult: {
       auto* result = new ui::ResultScreen(*viewerContext_, &*viewing_);
-      connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { go(Where::Title); });
+      // A tournament's battle watched again leads back into the tournament, not out of it.
+      Where back = Where::Title;
+      if (viewerOrigin_ == Where::Tournament) {
+        back = Where::Tournament;
+        result->setBackText(QStringLiteral("大会に戻る"));
+      } else if (viewerOrigin_ == Where::MatchResult) {
+        back = Where::MatchResult;
+        result->setBackText(QStringLiteral("結果に戻る"));
+      }
+      connect(result, &ui::ResultScreen::backToTitleClicked, this, [this, back] { go(back); });
       connect(result, &ui::ResultScreen::watchReplayClicked, this,
               [this] { openViewer(viewerOrigin_); });
       screen = result;

@@ -224,6 +224,16 @@ TEST_F(TournamentFlowTest, BattlesOpenInTheViewerAndBadFilesAreTold) {
   ASSERT_EQ(flow->where(), Where::Viewer);
   flow->current()->close();
   EXPECT_EQ(flow->where(), Where::Tournament);
+  // Watched to its result, the battle's first button leads back into the tournament.
+  emit window()->viewBattleRequested(QString::fromStdString(m.id), 1);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(flow->where(), Where::Viewer);
+  emit static_cast<ui::BattleScreen*>(flow->current())->battleFinished();
+  ASSERT_EQ(flow->where(), Where::ViewerResult);
+  auto* back = flow->current()->findChild<QPushButton*>("Command1");
+  EXPECT_EQ(back->text(), QStringLiteral("大会に戻る"));
+  back->click();
+  EXPECT_EQ(flow->where(), Where::Tournament);
 
   const auto junk = h.dir.write("junk.momiru-tournament", "{\"format\":\"momiru-tournament\"");
   EXPECT_FALSE(flow->openTournament(junk));
