@@ -520,16 +520,20 @@ bool ScreenFlow::openTournament(const std::filesystem::path& file) {
 }
 
 void ScreenFlow::offerToContinue() {
-  std::string error;
-  const std::optional<std::filesystem::path> directory = report::tournamentDirectory(&error);
-  if (!directory) return;
-  const std::vector<std::filesystem::path> unfinished = report::unfinishedTournaments(*directory);
+  // Looked at, not made: a game that never held a tournament leaves no folder behind.
+  const std::filesystem::path game = userDataDirectory();
+  if (game.empty()) return;
+  const std::vector<std::filesystem::path> unfinished =
+      report::unfinishedTournaments(game / "tournaments");
   if (unfinished.empty()) return;
-  std::string reason;
-  const auto t = report::readTournamentFile(unfinished.front(), &reason);
-  if (!t) return;
+  const std::optional<std::string> bytes =
+      battle::readStrangersFile(unfinished.front(), report::kTournamentMaxBytes,
+                                report::kTournamentMaxBytes, "tournament", nullptr);
+  const std::optional<report::TournamentHead> head =
+      bytes ? report::tournamentHead(*bytes) : std::nullopt;
+  if (!head) return;
   const QString question = QStringLiteral("途中の大会「%1」があります。続きから始めますか？")
-                               .arg(ui::shownName(t->name));
+                               .arg(ui::shownName(head->name));
   if (!ctx_.dialogs.confirm(messageParent(), question)) return;
   openTournament(unfinished.front());
 }

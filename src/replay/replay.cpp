@@ -301,14 +301,16 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
   return std::nullopt;
 }
 
-std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error) {
+std::optional<std::string> readStrangersFile(const std::filesystem::path& file, std::size_t limit,
+                                             std::size_t pageLimit, std::string_view kind,
+                                             std::string* error) {
   errno = 0;
   InputFile in(file);
   switch (in.status()) {
     case InputFile::Status::Open:
       break;
     case InputFile::Status::Folder:
-      if (error) *error = "a folder, not a replay file";
+      if (error) *error = "a folder, not a " + std::string(kind) + " file";
       return std::nullopt;
     case InputFile::Status::NotRegular:
       if (error) *error = "not a regular file";
@@ -317,23 +319,25 @@ std::optional<std::string> readReplayBytes(const std::filesystem::path& file, st
       if (error) *error = std::string("cannot be opened: ") + std::strerror(errno);
       return std::nullopt;
   }
-  // Read until one byte more than allowed (for a page once its first character shows it is
-  // one): a larger file is told without reading the rest of it.
   std::string text;
   char chunk[16384];
   std::optional<bool> page;
-  while (text.size() <= (page.value_or(false) ? kPageMaxBytes : kReplayMaxBytes)) {
+  const auto cap = [&] { return page.value_or(false) ? pageLimit : limit; };
+  while (text.size() <= cap()) {
     const std::streamsize n = in.sgetn(chunk, sizeof chunk);
     if (n <= 0) break;
     text.append(chunk, static_cast<std::size_t>(n));
     if (!page) page = looksLikePage(text);
   }
-  const std::size_t limit = page.value_or(false) ? kPageMaxBytes : kReplayMaxBytes;
-  if (text.size() > limit) {
-    if (error) *error = largerThan(limit);
+  if (text.size() > cap()) {
+    if (error) *error = largerThan(cap());
     return std::nullopt;
   }
   return text;
+}
+
+std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error) {
+  return readStrangersFile(file, kReplayMaxBytes, kPageMaxBytes, "replay", error);
 }
 
 std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {

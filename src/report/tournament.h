@@ -142,6 +142,15 @@ std::string tournamentJsonForPage(const Tournament& t);
 // id="momiru-tournament"> element (one only, and not inside a comment).
 std::optional<Tournament> parseTournament(std::string_view text, std::string* error);
 std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, std::string* error);
+
+// A tournament file's name and state, read from its JSON only as far as its "state" (which the
+// writer puts near the top), for telling the kept tournaments apart without reading them whole.
+// Nothing when the text is no tournament's JSON up to there.
+struct TournamentHead {
+  std::string name;
+  Stage stage = Stage::Open;
+};
+std::optional<TournamentHead> tournamentHead(std::string_view json);
 // Written atomically; `mustBeNew` refuses to replace an existing file.
 bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
                    std::string* error);

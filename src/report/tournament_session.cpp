@@ -21,6 +21,8 @@
 #include "data/registration.h"
 #include "data/save_data.h"
 #include "data/utf8.h"
+#include "replay/replay.h"
+#include "replay/replay_page.h"
 #include "replay/replay_store.h"
 
 namespace momiru::report {
@@ -70,26 +72,6 @@ std::optional<std::string> whyNotRules(const TournamentRules& r) {
       break;
   }
   return std::nullopt;
-}
-
-// True when the file's text is a page (its first character, past a byte order mark and white
-// space, is '<'); such a file carries a tournament but must never be replaced by its JSON.
-bool isPage(const fs::path& file) {
-  InputFile in(file);
-  if (in.status() != InputFile::Status::Open) return false;
-  char buf[4096];
-  bool first = true;
-  for (std::size_t read = 0; read < kTournamentMaxBytes;) {
-    const std::streamsize n = in.sgetn(buf, sizeof buf);
-    if (n <= 0) return false;
-    read += static_cast<std::size_t>(n);
-    std::string_view text(buf, static_cast<std::size_t>(n));
-    if (first && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    first = false;
-    const std::size_t at = text.find_first_not_of(" \t\r\n");
-    if (at != std::string_view::npos) return text[at] == '<';
-  }
-  return false;
 }
 
 }  // namespace
@@ -158,7 +140,10 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
                                                          const std::string& writtenBy,
                                                          std::string* error) {
   std::string why;
-  auto read = readTournamentFile(file, &why);
+  // Read once: the bytes tell both the tournament and whether the file is a page.
+  const std::optional<std::string> bytes =
+      battle::readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &why);
+  std::optional<Tournament> read = bytes ? parseTournament(*bytes, &why) : std::nullopt;
   if (!read) {
     setError(error, pathToUtf8(file) + ": " + why);
     return std::nullopt;
@@ -168,7 +153,8 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
   s.file = file;
   s.secretFile = secretFile;
   s.writtenBy = writtenBy;
-  s.fromPage = isPage(file);
+  // Such a file carries a tournament but must never be replaced by its JSON.
+  s.fromPage = battle::looksLikePage(*bytes).value_or(false);
   s.t = std::move(*read);
   const Tournament& t = s.t;
   if (t.stage == Stage::Open && t.seed) {
@@ -443,9 +429,11 @@ std::vector<fs::path> unfinishedTournaments(const fs::path& directory) {
     // Links and anything but a regular file are a stranger's: never followed.
     std::error_code kind;
     if (!fs::is_regular_file(fs::symlink_status(file, kind))) continue;
-    std::string why;
-    const auto t = readTournamentFile(file, &why);
-    if (!t || t->stage == Stage::Finished) continue;
+    // Only the head: a kept tournament of a thousand entries is not parsed whole at each start.
+    const std::optional<std::string> bytes = battle::readStrangersFile(
+        file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", nullptr);
+    const std::optional<TournamentHead> head = bytes ? tournamentHead(*bytes) : std::nullopt;
+    if (!head || head->stage == Stage::Finished) continue;
     const fs::file_time_type when = fs::last_write_time(file, kind);
     found.emplace_back(kind ? fs::file_time_type::min() : when, file);
   }

@@ -532,4 +532,23 @@ TEST(TournamentMatches, ALevelMatchIsDrawnInRoundsAndDecidedInElimination) {
   }
 }
 
+// The kept tournaments are told apart by their head alone: the name and state as written, the
+// rest never read, and anything else no head.
+TEST(TournamentHead, NameAndStateFromTheTopOfTheFileOnly) {
+  Tournament t = field(3, Format::Single);
+  t.name = "春の<b>大会</b>";
+  const std::string text = tournamentJson(t);
+  const auto head = tournamentHead(text);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->name, t.name);
+  EXPECT_EQ(head->stage, Stage::Closed);
+  // Cut off right after its state, it still has its head.
+  const std::size_t state = text.find("\"state\"");
+  EXPECT_TRUE(tournamentHead(text.substr(0, text.find(',', state) + 1)));
+  EXPECT_FALSE(tournamentHead(R"({"format":"momiru-replay","name":"x","state":"open"})"));
+  EXPECT_FALSE(tournamentHead(R"({"format":"momiru-tournament","name":1,"state":"open"})"));
+  EXPECT_FALSE(tournamentHead(R"({"format":"momiru-tournament","name":"x","state":"later"})"));
+  EXPECT_FALSE(tournamentHead("<!DOCTYPE html>"));
+}
+
 }  // namespace
