@@ -1,6 +1,5 @@
 // The tournament's views: the bracket's layout at 64 entries, its keys and zoom, the Swiss
 // tables, the list of sentences a screen reader walks, and names from files shown as text.
-// With MOMIRU_VIEW_PNGS=DIR set, each view is also drawn into DIR to be looked at.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -506,47 +505,6 @@ TEST(StandingsTables, SwissRoundsPairingsWithTheByeAndTheTieBreakColumns) {
   view.setTournament(later.t, later.schedule);
   EXPECT_EQ(view.shownRound(), 1);
   EXPECT_EQ(view.selectedMatch(), QStringLiteral("R2-4"));
-}
-
-// --- looking at them ------------------------------------------------------------------------
-
-TEST(TournamentViewPictures, DrawnForALook) {
-  const QByteArray dir = qgetenv("MOMIRU_VIEW_PNGS");
-  if (dir.isEmpty()) GTEST_SKIP() << "MOMIRU_VIEW_PNGS is not set";
-  const QString at = QString::fromLocal8Bit(dir) + QStringLiteral("/%1-%2-%3x.png");
-  const QString scale = QString::number(qApp->devicePixelRatio());
-  for (const std::size_t n : {std::size_t{8}, std::size_t{64}}) {
-    for (const Format f : {Format::Single, Format::Double, Format::Swiss}) {
-      const Shown s = playedFor(n, f, n / 2 + 3, f == Format::Swiss ? 5 : 0);
-      const QString name =
-          QStringLiteral("%1%2").arg(QString::fromUtf8(formatName(f).data())).arg(n);
-      QWidget* shown = nullptr;
-      ui::BracketView bracket;
-      ui::StandingsView standings;
-      if (f == Format::Swiss) {
-        standings.setTournament(s.t, s.schedule);
-        shown = &standings;
-      } else {
-        bracket.setBracket(s.t, s.schedule);
-        bracket.selectMatch(id(s.schedule[n / 2]));
-        shown = &bracket;
-      }
-      shown->resize(960, 640);
-      shown->show();
-      QApplication::processEvents();
-      shown->grab().save(at.arg(name, QStringLiteral("view"), scale));
-      if (shown == &bracket) {
-        bracket.setZoom(0.3);
-        QApplication::processEvents();
-        bracket.grab().save(at.arg(name, QStringLiteral("whole"), scale));
-      }
-      ui::MatchList list;
-      list.resize(640, 400);
-      list.setTournament(s.t, s.schedule);
-      list.show();
-      list.grab().save(at.arg(name, QStringLiteral("list"), scale));
-    }
-  }
 }
 
 }  // namespace
