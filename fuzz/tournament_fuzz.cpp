@@ -18,6 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::string error;
   const std::optional<Tournament> t = parseTournament(bytes, &error);
+  // The head reader never fails where the whole reader reads a tournament's JSON, and agrees.
+  const std::optional<TournamentHead> head = tournamentHead(bytes);
+  if (t && head && (head->name != t->name || head->stage != t->stage)) std::abort();
   if (!t) {
     if (error.empty() || error.find('\n') != std::string::npos) std::abort();
     return 0;
