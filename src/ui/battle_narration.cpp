@@ -72,24 +72,10 @@ class GaugeAccessible final : public QAccessibleWidget, public QAccessibleValueI
   int percent() const { return BattleNarration::gaugePercent(*widget()); }
 };
 
-// The damage popup: its number is in the message already, so it is marked invisible to the
-// reader. Its text stays reachable, so that the text updates of the line edit have a text to
-// point at.
-class PopupAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
+// The text side of an accessible control whose text the battle writes: nothing to select, no
+// caret to move, no attributes. `shown` is the whole text.
+class BattleText : public QAccessibleTextInterface {
  public:
-  explicit PopupAccessible(QLineEdit* popup) : QAccessibleWidget(popup, QAccessible::StaticText) {}
-
-  void* interface_cast(QAccessible::InterfaceType type) override {
-    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-    return QAccessibleWidget::interface_cast(type);
-  }
-  QAccessible::State state() const override {
-    QAccessible::State s = QAccessibleWidget::state();
-    s.invisible = true;
-    s.focusable = false;
-    return s;
-  }
-
   void selection(int, int* start, int* end) const override { *start = *end = 0; }
   int selectionCount() const override { return 0; }
   void addSelection(int, int) override {}
@@ -103,7 +89,6 @@ class PopupAccessible final : public QAccessibleWidget, public QAccessibleTextIn
     end = std::clamp(end, start, static_cast<int>(all.size()));
     return all.mid(start, end - start);
   }
-  QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
   int characterCount() const override { return static_cast<int>(shown().size()); }
   QRect characterRect(int) const override { return QRect(); }
   int offsetAtPoint(const QPoint&) const override { return -1; }
@@ -113,87 +98,47 @@ class PopupAccessible final : public QAccessibleWidget, public QAccessibleTextIn
     return QString();
   }
 
- private:
-  QString shown() const { return static_cast<QLineEdit*>(widget())->text(); }
+ protected:
+  virtual QString shown() const = 0;
 };
 
-// One piece of news inside a portrait. The accessibility bridge of Qt 6.4 sends a changed name
-// or description without its text, and Orca 43 speaks only the text sent, so a change alone is
-// not heard; a focus moving to a new object is. Each piece of news therefore takes the focus
-// for the reader, on one of two items that take turns, while the keyboard stays on the portrait.
-class NewsItem final : public QAccessibleInterface {
+// The damage popup: its number is in the message already, so it is marked invisible to the
+// reader. Its text stays reachable, so that the text updates of the line edit have a text to
+// point at.
+class PopupAccessible final : public QAccessibleWidget, public BattleText {
  public:
-  // `anchor` belongs to the portrait's widget: the accessibility cache deletes the item when the
-  // anchor goes, with the portrait.
-  NewsItem(QAccessibleInterface* portrait, QObject* anchor)
-      : portrait_(portrait), anchor_(anchor) {}
+  explicit PopupAccessible(QLineEdit* popup) : QAccessibleWidget(popup, QAccessible::StaticText) {}
 
-  bool isValid() const override { return portrait_->isValid(); }
-  QObject* object() const override { return anchor_; }
-  QWindow* window() const override { return portrait_->window(); }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* parent() const override { return portrait_; }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Name ? news : QString();
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
   }
-  void setText(QAccessible::Text, const QString&) override {}
-  QRect rect() const override { return portrait_->rect(); }
-  QAccessible::Role role() const override { return QAccessible::StaticText; }
-  QAccessible::State state() const override {
-    QAccessible::State s;
-    s.focusable = true;
-    s.focused = current && keyboardOnPortrait();
-    s.readOnly = true;
-    return s;
-  }
-
-  QString news;
-  bool current = false;
-
- private:
-  bool keyboardOnPortrait() const {
-    const auto* widget = qobject_cast<const QWidget*>(portrait_->object());
-    return widget != nullptr && widget->hasFocus();
-  }
-
-  QAccessibleInterface* portrait_;
-  QObject* anchor_;
-};
-
-// A portrait: the button it is, with the two news items as its children.
-class PortraitAccessible final : public QAccessibleWidget {
- public:
-  explicit PortraitAccessible(QWidget* portrait)
-      : QAccessibleWidget(portrait, QAccessible::Button) {
-    for (NewsItem*& item : items_) {
-      item = new NewsItem(this, new QObject(portrait));
-      QAccessible::registerAccessibleInterface(item);
-    }
-  }
-
-  // While one of its news items has the reader's focus, the portrait has not: a reader finds the
-  // one focused object, where the bridge has told it the focus went.
   QAccessible::State state() const override {
     QAccessible::State s = QAccessibleWidget::state();
-    if (s.focused && focusChild() != nullptr) s.focused = false;
+    s.invisible = true;
+    s.focusable = false;
     return s;
   }
-  int childCount() const override { return static_cast<int>(items_.size()); }
-  QAccessibleInterface* child(int index) const override {
-    return index >= 0 && index < childCount() ? items_[static_cast<std::size_t>(index)] : nullptr;
-  }
-  int indexOfChild(const QAccessibleInterface* child) const override {
-    for (std::size_t i = 0; i < items_.size(); ++i)
-      if (items_[i] == child) return static_cast<int>(i);
-    return -1;
-  }
-  QAccessibleInterface* focusChild() const override {
-    for (NewsItem* item : items_)
-      if (item->state().focused) return item;
-    return nullptr;
+  using BattleText::text;
+  QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
+
+ private:
+  QString shown() const override { return static_cast<QLineEdit*>(widget())->text(); }
+};
+
+// A portrait: the button it is, and the battle's news as a text that grows. A screen reader
+// speaks text inserted into the focused object, and the bridge of Qt 6.4 sends inserted text
+// with the event (a changed description goes without its text, and Orca 43 then says nothing),
+// so each piece of news is inserted at the end of this text while the portrait keeps the
+// keyboard and the reader's focus. Enter and Space on it still open its move list.
+class PortraitAccessible final : public QAccessibleWidget, public BattleText {
+ public:
+  explicit PortraitAccessible(QWidget* portrait)
+      : QAccessibleWidget(portrait, QAccessible::Button) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
   }
   QStringList actionNames() const override {
     return QStringList{pressAction()} + QAccessibleWidget::actionNames();
@@ -206,18 +151,32 @@ class PortraitAccessible final : public QAccessibleWidget {
     }
   }
 
-  // The reader's focus moves to the other item, which now tells `news`.
+  // `news` is added as a line of its own at the end of the text, and the reader told of it.
   void tell(const QString& news) {
-    next_ = 1 - next_;
-    for (std::size_t i = 0; i < items_.size(); ++i) items_[i]->current = i == next_;
-    items_[next_]->news = news;
-    QAccessibleEvent focus(items_[next_], QAccessible::Focus);
-    QAccessible::updateAccessibility(&focus);
+    // The text is a record of what was heard, not a log to keep: past its limit its older half
+    // goes, so that a battle of thousands of turns holds no more than this.
+    constexpr qsizetype kKeptCharacters = 1 << 15;
+    if (told_.size() > kKeptCharacters) {
+      const qsizetype cut = told_.indexOf(QLatin1Char('\n'), told_.size() / 2) + 1;
+      const QString dropped = told_.left(cut);
+      told_.remove(0, cut);
+      QAccessibleTextRemoveEvent removed(this, 0, dropped);
+      QAccessible::updateAccessibility(&removed);
+    }
+    const QString line = news + QLatin1Char('\n');
+    const int at = static_cast<int>(told_.size());
+    told_ += line;
+    QAccessibleTextInsertEvent inserted(this, at, line);
+    QAccessible::updateAccessibility(&inserted);
   }
 
+  using BattleText::text;
+  QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
+
  private:
-  std::array<NewsItem*, 2> items_{};
-  std::size_t next_ = 1;
+  QString shown() const override { return told_; }
+
+  QString told_;
 };
 
 QAccessibleInterface* battleAccessible(const QString&, QObject* object) {
@@ -241,7 +200,10 @@ QAccessibleInterface* battleAccessible(const QString&, QObject* object) {
 }  // namespace
 
 BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
-    : QObject(&screen), screen_(screen), gs_(gs) {
+    : QObject(&screen),
+      screen_(screen),
+      gs_(gs),
+      messageBox_(screen.findChild<QWidget*>(QStringLiteral("bun"))) {
   static const bool installed = [] {
     QAccessible::installFactory(battleAccessible);
     return true;
@@ -335,7 +297,7 @@ void BattleNarration::messageChanged(std::string_view text, const battle::Battle
   const bool added = shown.size() > shownMessage_.size() && shown.startsWith(shownMessage_);
   const QString fresh = added ? shown.mid(shownMessage_.size()) : shown;
   shownMessage_ = shown;
-  if (const QString line = oneLine(fresh); !line.isEmpty()) add(line);
+  if (const QString line = oneLine(fresh); !line.isEmpty()) add(line, true);
   if (!shown.isEmpty() && battle::isOver(player.judgement())) {
     add(oneLine(displayText(battle::resultTexts(shownState(gs_)).label1)));
   }
@@ -356,8 +318,8 @@ void BattleNarration::blowMissed(int defender, const battle::BattlePlayer& playe
   add(blowWords(gs_, defender, part, nullptr));
 }
 
-void BattleNarration::add(QString news) {
-  pending_.append(std::move(news));
+void BattleNarration::add(QString news, bool inMessageBox) {
+  pending_.append({std::move(news), inMessageBox});
   if (!flush_.isActive()) flush_.start();
 }
 
@@ -372,30 +334,37 @@ void BattleNarration::describeStatusBlocks() {
 
 void BattleNarration::tell() {
   if (pending_.isEmpty()) return;
-  QString news = pending_.join(kWideSpace);
+  QStringList all;
+  QStringList beyondBox;  // what the message box does not show: the blows in words, the outcome
+  for (const auto& [news, inBox] : pending_) {
+    all.append(news);
+    if (!inBox) beyondBox.append(news);
+  }
   pending_.clear();
   describeStatusBlocks();
+  lastNews_ = all.join(kWideSpace);
 
   QWidget* target = QApplication::focusWidget();
   if (target == nullptr || target->window() != &screen_) target = screen_.focusWidget();
   if (target == nullptr) target = &screen_;
   if (carrier_ && carrier_ != target) carrier_->setAccessibleDescription(QString());
   carrier_ = target;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+  QAccessibleAnnouncementEvent announcement(target, lastNews_);
+  QAccessible::updateAccessibility(&announcement);
+#else
+  if (auto* portrait =
+          dynamic_cast<PortraitAccessible*>(QAccessible::queryAccessibleInterface(target))) {
+    portrait->tell(lastNews_);
+    return;
+  }
+  // The focused message box tells its own new lines; the rest is its description.
+  QString news = target == messageBox_ ? beyondBox.join(kWideSpace) : lastNews_;
+  if (news.isEmpty()) return;
   // The same news twice (two equal blows of a repeat) is still news: a trailing space, which
   // nobody hears, makes it a change.
   if (target->accessibleDescription() == news) news += kWideSpace;
-  lastNews_ = news;
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-  QAccessibleAnnouncementEvent announcement(target, news);
-  QAccessible::updateAccessibility(&announcement);
-#else
   target->setAccessibleDescription(news);
-  if (target->hasFocus()) {
-    if (auto* portrait =
-            dynamic_cast<PortraitAccessible*>(QAccessible::queryAccessibleInterface(target))) {
-      portrait->tell(news);
-    }
-  }
 #endif
 }
 

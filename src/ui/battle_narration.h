@@ -1,15 +1,16 @@
 // The battle told to a screen reader. A screen reader speaks what happens to the object that has
-// the keyboard focus and lets changes elsewhere pass, so the battle's news goes to whatever has
-// the focus in the battle window (a portrait, normally): each new message of the message box,
-// each blow in words and, at the end, the outcome. The focused control's accessible description
-// becomes the news; a focused portrait also hands the reader's focus to one of two news items
-// inside it, which take turns, because the bridge of Qt 6.4 sends a changed description without
-// its text and Orca 43 then says nothing, while it speaks every object that takes the focus.
-// The keyboard focus stays where the player put it, so Enter and Space on a portrait still open
-// its move list. Where Qt has announcements (6.8 on) the news is announced instead. The time
-// gauges are progress bars with a value, the name lines and status blocks are named, and the
-// damage popup, whose number the message already tells, is kept out of the reader's way.
-// Nothing the screen shows changes.
+// the keyboard focus, and announcements, and lets changes elsewhere pass; so the battle's news
+// (each new message of the message box, each blow in words and, at the end, the outcome) goes to
+// whatever has the focus in the battle window, which stays the one FOCUSED object there. A
+// portrait, which has the focus normally, gets each tick's news inserted at the end of its text:
+// the bridge of Qt 6.4 sends inserted text with its event, while a changed description goes
+// without its text and Orca 43 then says nothing. Any other focused control gets the news as its
+// description, and the focused message box, whose new lines a reader hears already, only what
+// it does not show. Where Qt has announcements (6.8 on) the news is announced instead. The
+// keyboard focus stays where the player put it, so Enter and Space on a portrait still open its
+// move list. The time gauges are progress bars with a value, the name lines and status blocks
+// are named, and the damage popup, whose number the message already tells, is kept out of the
+// reader's way. Nothing the screen shows changes.
 #pragma once
 
 #include <QObject>
@@ -20,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "data/game_state.h"
 
@@ -58,14 +60,17 @@ class BattleNarration final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void add(QString news);
+  // `inMessageBox`: the news is a line the message box shows.
+  void add(QString news, bool inMessageBox = false);
   void tell();
   void describeStatusBlocks();  // the status blocks' texts as their descriptions
 
   QWidget& screen_;
   const GameState& gs_;
-  QString shownMessage_;  // the message box's text as last told
-  QStringList pending_;   // this tick's news, not yet told
+  QString shownMessage_;                     // the message box's text as last told
+  QList<std::pair<QString, bool>> pending_;  // this tick's news, not yet told, and whether
+                                             // the message box shows it
+  QWidget* messageBox_ = nullptr;
   QString lastNews_;
   QPointer<QWidget> carrier_;
   QTimer flush_;

@@ -78,6 +78,96 @@ def game_environment(env, home):
                 XDG_DATA_HOME=home, HOME=home)
 
 
+class Listener:
+    """Hears as a screen reader does: the name of an object that gains the focus, text inserted
+    into the focused object, a new name or description of the focused object, and
+    announcements. An event from an object that is not FOCUSED when it is heard passes unheard,
+    as it does for a reader."""
+
+    def __init__(self, atspi, glib):
+        self.atspi, self.glib = atspi, glib
+        self.heard = []  # (kind, text) in order
+        self.focus_names = []  # the names of the objects that gained the focus, in order
+        self.listeners = []
+        self._listen(self._on_focus, "object:state-changed:focused")
+        self._listen(self._on_insert, "object:text-changed:insert")
+        self._listen(self._on_change, "object:property-change:accessible-description",
+                     "object:property-change:accessible-name")
+        self._listen(self._on_announcement, "object:announcement")
+
+    def _listen(self, handler, *kinds):
+        listener = self.atspi.EventListener.new(handler)
+        for kind in kinds:
+            listener.register(kind)
+        self.listeners.append(listener)
+
+    def _focused(self, source):
+        try:
+            source.clear_cache()
+            return source.get_state_set().contains(self.atspi.StateType.FOCUSED)
+        except self.glib.Error:
+            return False
+
+    def _on_focus(self, event):
+        if event.detail1 != 1 or not self._focused(event.source):
+            return
+        try:
+            name = event.source.get_name() or ""
+        except self.glib.Error:
+            name = ""
+        self.focus_names.append(name)
+        if name:
+            self.heard.append(("focus", name))
+
+    def _on_insert(self, event):
+        if isinstance(event.any_data, str) and event.any_data.strip() and \
+                self._focused(event.source):
+            self.heard.append(("inserted", event.any_data))
+
+    def _on_change(self, event):
+        if not self._focused(event.source):
+            return
+        try:
+            text = (event.source.get_description() if "description" in event.type
+                    else event.source.get_name()) or ""
+        except self.glib.Error:
+            text = ""
+        if text.strip():
+            self.heard.append(("description" if "description" in event.type else "name", text))
+
+    def _on_announcement(self, event):
+        if isinstance(event.any_data, str) and event.any_data:
+            self.heard.append(("announcement", event.any_data))
+
+
+def focused_objects(atspi, glib, pid=None):
+    """(role name, name) of every FOCUSED object in the accessible trees on the desktop (of the
+    application of process `pid` only, when given)."""
+    found = []
+
+    def walk(node, depth):
+        if node is None or depth > 14:
+            return
+        try:
+            if node.get_state_set().contains(atspi.StateType.FOCUSED):
+                found.append((node.get_role_name(), node.get_name() or ""))
+            for i in range(node.get_child_count()):
+                walk(node.get_child_at_index(i), depth + 1)
+        except glib.Error:
+            pass
+
+    desktop = atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        try:
+            if app is None or (pid is not None and app.get_process_id() != pid):
+                continue
+        except glib.Error:
+            continue
+        walk(app, 0)
+    return found
+
+
 def stop(children):
     for child in reversed(children):
         if child.poll() is None:
