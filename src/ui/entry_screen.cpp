@@ -144,9 +144,7 @@ void EntryScreen::loadFromDialog() {
   // Only slots 0 and 1 can be entered; the screen closes once both are registered.
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   const auto file = ctx.dialogs.openSaveData(this);
-  // The dialog has gone: the keyboard comes back to this window, whatever the window manager
-  // gave it to when the dialog (or its completer's popup) closed.
-  activateWindow();
+  takeFocusBackFromDialog();
   if (file) {
     loadFile(*file);
     return;

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
@@ -73,6 +74,9 @@ bool Screen::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     QTimer::singleShot(0, this, &Screen::showKeyboardFocus);
   }
+  if (event->type() == QEvent::WindowDeactivate && !dialogGone_.hasExpired()) {
+    QTimer::singleShot(0, this, &Screen::takeActivation);
+  }
   // Qt does not tell a reader that a window's title changed, and a reader keeps the name it
   // has: the entry screen's title names the player on turn.
   if (event->type() == QEvent::WindowTitleChange) {
@@ -80,6 +84,28 @@ bool Screen::event(QEvent* event) {
     QAccessible::updateAccessibility(&named);
   }
   return QWidget::event(event);
+}
+
+void Screen::takeFocusBackFromDialog() {
+  // Once a dialog has closed, the window manager hands the keyboard back to the window it stood
+  // over, but a focus change of the dialog's that reaches Qt after it can leave no window of the
+  // game active, though the window has the keyboard: the focused control then looks focused and
+  // works, yet a reader finds no focus at all, and a new request changes nothing, as the window
+  // is already the active one. So for a moment after the dialog, a screen that no window of the
+  // game holds the activation from takes it.
+  constexpr int kDialogSettleMs = 1500;
+  dialogGone_ = QDeadlineTimer(kDialogSettleMs);
+  activateWindow();
+  QTimer::singleShot(kDialogSettleMs / 3, this, &Screen::takeActivation);
+}
+
+void Screen::takeActivation() {
+  if (dialogGone_.hasExpired() || !isVisible() || QApplication::activeWindow() != nullptr) return;
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+  QApplication::setActiveWindow(this);
+#else
+  activateWindow();
+#endif
 }
 
 void Screen::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QMargins>
 #include <QRect>
 #include <QSize>
@@ -52,6 +53,10 @@ class Screen : public QWidget {
   // gave every visit new drawings, and the game grew by some 1.5 KB with every battle.
   void setBackdrop(const QColor& colour);
 
+  // After a modal dialog of this screen's has gone: the keyboard comes back to this window,
+  // whatever the window manager gave it to when the dialog (or its completer's popup) closed.
+  void takeFocusBackFromDialog();
+
   // Stops whatever runs on its own (timers, media players). Called once, at the close.
   virtual void stopEverything() {}
 
@@ -61,7 +66,10 @@ class Screen : public QWidget {
  private:
   void showKeyboardFocus();
 
+  void takeActivation();
+
   bool closing_ = false;
+  QDeadlineTimer dialogGone_;  // while it runs, a dialog of this screen's has just closed
   std::optional<QColor> backdrop_;
 };
 

@@ -207,7 +207,7 @@ void TournamentScreen::createTournament() {
         this, QStringLiteral("大会ファイル"), QStringLiteral("*.momiru-tournament"),
         report::newTournamentFile({}, name.toStdString(), std::chrono::system_clock::now())
             .filename());
-    activateWindow();
+    takeFocusBackFromDialog();
     if (!chosen) return;
     file = *chosen;
   }
@@ -392,14 +392,14 @@ void TournamentScreen::loadFiles() {
   if (!session_ || playing_) return;
   const auto files = ctx.dialogs.openFiles(this, QString::fromUtf8(kSaveDataFilterText).trimmed(),
                                            QString::fromUtf8(kSaveDataFilterPattern));
-  activateWindow();
+  takeFocusBackFromDialog();
   if (!files.empty()) addFiles(files);
 }
 
 void TournamentScreen::loadFolder() {
   if (!session_ || playing_) return;
   const auto folder = ctx.dialogs.openFolder(this);
-  activateWindow();
+  takeFocusBackFromDialog();
   if (folder) addFiles({*folder});
 }
 
@@ -484,7 +484,7 @@ void TournamentScreen::startTournament() {
       this, QStringLiteral("大会を始める"),
       QStringLiteral("締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、"
                      "主催者にも抽選を操れなかったことを示せます。（空のままでも始められます）"));
-  activateWindow();
+  takeFocusBackFromDialog();
   if (!beacon) return;
   const QString given = beacon->trimmed();
   std::optional<std::string> value;

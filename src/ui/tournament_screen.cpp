@@ -578,7 +578,7 @@ void TournamentScreen::openFile() {
   if (playing_) return;
   const auto file = ctx.dialogs.openFile(this, QStringLiteral("大会ファイル"),
                                          QStringLiteral("*.momiru-tournament *.html"));
-  activateWindow();
+  takeFocusBackFromDialog();
   if (!file) return;
   std::string error;
   auto opened = report::TournamentSession::open(*file, report::secretFileOf(*file),
@@ -607,7 +607,7 @@ void TournamentScreen::saveFile() {
   std::filesystem::path suggested = session_->file().filename();
   const auto target = ctx.dialogs.saveFile(this, QStringLiteral("大会ファイル"),
                                            QStringLiteral("*.momiru-tournament"), suggested);
-  activateWindow();
+  takeFocusBackFromDialog();
   if (!target) return;
   std::string error;
   if (!session_->saveAs(*target, &error)) {
@@ -625,7 +625,7 @@ void TournamentScreen::exportPage() {
   suggested.replace_extension(".html");
   const auto target = ctx.dialogs.saveFile(this, QStringLiteral("大会のページ"),
                                            QStringLiteral("*.html"), suggested);
-  activateWindow();
+  takeFocusBackFromDialog();
   if (!target) return;
   const report::Tournament copy = current(*session_);
   exporting_ = true;
