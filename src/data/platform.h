@@ -152,8 +152,9 @@ class OpenFile {
   // Closes the file. False, with errno, when the system reports a failure (a write that did not
   // reach the disk); the file is closed either way.
   bool close();
-  // Hands the file over to a C stream opened for reading in binary, which owns it from then on.
-  // Null when that fails; the file is closed then. The file is closed afterwards either way.
+  // Hands the file over to a C stream opened for reading in binary, which owns it from then on
+  // (std::fclose closes it). Null when that fails, and the file is closed. Either way this object
+  // holds no file afterwards.
   std::FILE* intoReadingStream() &&;
 
  private:

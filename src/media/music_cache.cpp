@@ -4,10 +4,8 @@
 #include <fluidsynth.h>
 
 #include <bit>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <vector>
