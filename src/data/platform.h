@@ -1,7 +1,19 @@
-// Where things are on this system: the program's directory, the settings, the installed data.
-// The only place with platform-specific code; porting the game means porting platform.cpp.
+// The platform layer: the one place that speaks to the operating system. Everything else in src/
+// is portable C++20 (and Qt), and reaches the system's files, folders, clock, random source,
+// environment, terminals and loadable modules only through the names declared here.
+//
+// platform.cpp holds what is the same on every system (the order of the data and library folders,
+// the steps of an atomic save); platform_posix.cpp is the Linux side, over POSIX and a few Linux
+// calls. A Windows side is to stand beside it as its own file, giving the same guarantees.
+//
+// A call that can fail says so in its result and leaves the system's reason in errno, as the C
+// library's calls do, so that every caller's message (std::strerror) reads the same on each side.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <streambuf>
@@ -10,6 +22,8 @@
 #include <vector>
 
 namespace momiru {
+
+// --- Folders -----------------------------------------------------------------------------------
 
 // The directory that holds the running executable.
 std::filesystem::path programDirectory();
@@ -23,6 +37,11 @@ std::filesystem::path userConfigDirectory();
 // tournaments are kept. Empty when neither variable gives one.
 std::filesystem::path userDataDirectory();
 
+// The per-user cache directory of this game ($XDG_CACHE_HOME/momiru-battle, or
+// ~/.cache/momiru-battle; a relative XDG_CACHE_HOME or HOME is ignored): where rendered music is
+// kept. Empty when neither variable gives one. Not created here.
+std::filesystem::path userCacheDirectory();
+
 // Where settei.sei lives: the program's directory when it is writable (a build tree or a portable
 // copy), otherwise the per-user configuration directory, which is created on demand. Without a
 // home folder that is a folder of this user's own under the temporary folder; when no such folder
@@ -34,6 +53,11 @@ std::filesystem::path settingsDirectory();
 // Otherwise nothing, with the reason in `why`.
 std::optional<std::filesystem::path> privateDirectory(const std::filesystem::path& dir,
                                                       std::string* why = nullptr);
+
+// A new folder in the system's temporary folder, named `prefix` and six random letters or digits,
+// made with mode 0700 so that only this user can use it. Nothing (errno says why) when the system
+// names no temporary folder or none can be made there. The caller removes it.
+std::optional<std::filesystem::path> makePrivateTemporaryFolder(std::string_view prefix);
 
 // Directories searched for pictures, music and sounds, in order: the program's directory, then
 // ../share/momiru-battle beside it, then the data directory the game was installed with.
@@ -47,9 +71,115 @@ std::filesystem::path findDataFile(const std::filesystem::path& relative);
 // was installed with.
 std::vector<std::filesystem::path> libraryDirectories();
 
+// The file name of the game's loadable sound module, as this system names a loadable module
+// ("momiru-sound.so" here).
+std::filesystem::path soundModuleFileName();
+
 // Loads the shared library `file` and returns its symbol `entry`; null when the file is not
 // there or will not load. A library once loaded stays loaded for the rest of the run.
 const void* loadLibraryEntry(const std::filesystem::path& file, const char* entry);
+
+// --- Files -------------------------------------------------------------------------------------
+
+enum class FileKind { Regular, Folder, SymbolicLink, Other };
+
+// What the system tells of a file.
+struct FileStatus {
+  FileKind kind = FileKind::Other;
+  std::uint64_t size = 0;        // in bytes
+  unsigned permissions = 0;      // the permission bits, 0777 at most
+  bool ownedByThisUser = false;  // owned by the user the program runs as
+};
+
+// The status of `file` itself: a symbolic link is told as one and never followed. Nothing when
+// there is no such file or it cannot be examined (errno says which).
+std::optional<FileStatus> fileStatus(const std::filesystem::path& file);
+
+// The status of what `file` names, symbolic links followed (never told as SymbolicLink). Nothing
+// when that is missing or cannot be examined (errno says which).
+std::optional<FileStatus> targetStatus(const std::filesystem::path& file);
+
+// True when this user may write `file` as it is now (its permissions, a read-only file system);
+// false, with errno, otherwise or when it is missing.
+bool mayWrite(const std::filesystem::path& file);
+
+// Removes the file (or link, never what it points to) `file`; never a folder. False, with errno,
+// when it cannot.
+bool removeFile(const std::filesystem::path& file);
+
+// Moves `from` onto `to` in one step, replacing a file there: anyone opening `to` finds the old
+// file or the new one whole, never neither. Both are in one folder. False, with errno, otherwise.
+bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Moves `from` onto `to` in one step only while nothing is named `to`: when something is, nothing
+// moves and errno is EEXIST, so two processes can never both take one name. False, with errno,
+// otherwise; `from` is then left as it was.
+bool renameIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Makes the creation, rename or removal of names in `folder` durable on the disk. A failure
+// cannot be undone and is not reported.
+void flushFolderToDisk(const std::filesystem::path& folder);
+
+// An open file of the system's, closed when destroyed; moved, never copied. Made by
+// createNewFile, createUniqueFile and openRegularFileNoFollow.
+class OpenFile {
+ public:
+  OpenFile() = default;
+  ~OpenFile();
+  OpenFile(OpenFile&& other) noexcept;
+  OpenFile& operator=(OpenFile&& other) noexcept;
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+  bool isOpen() const { return descriptor_ >= 0; }
+  explicit operator bool() const { return isOpen(); }
+
+  // Writes all of `bytes` at the file's position. False, with errno, when a write fails part way
+  // (a full disk, a file-size limit, an I/O error); what was written then stays.
+  bool write(std::string_view bytes);
+  // Reads up to `size` bytes at the file's position into `data`: their count, 0 at the end of the
+  // file or on a read error.
+  std::size_t readSome(char* data, std::size_t size);
+  // Reads exactly `size` bytes at `offset`, leaving the file's position; false when fewer are
+  // there or the read fails.
+  bool readAt(std::uint64_t offset, char* data, std::size_t size) const;
+  // The status of the open file, whatever its name has come to name since it was opened.
+  std::optional<FileStatus> status() const;
+  // Sets the permission bits (0777 at most). False, with errno, on failure.
+  bool setPermissions(unsigned permissions);
+  // Returns only once what was written is on the disk. False, with errno, on failure.
+  bool flushToDisk();
+  // Closes the file. False, with errno, when the system reports a failure (a write that did not
+  // reach the disk); the file is closed either way.
+  bool close();
+  // Hands the file over to a C stream opened for reading in binary, which owns it from then on
+  // (std::fclose closes it). Null when that fails, and the file is closed. Either way this object
+  // holds no file afterwards.
+  std::FILE* intoReadingStream() &&;
+
+ private:
+  explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
+  friend OpenFile createNewFile(const std::filesystem::path&, unsigned);
+  friend OpenFile createUniqueFile(std::string&);
+  friend OpenFile openRegularFileNoFollow(const std::filesystem::path&);
+  friend class InputFile;
+
+  int descriptor_ = -1;
+};
+
+// Creates `file` for writing only when nothing of that name is there, not even a symbolic link
+// (which is never followed), with the permission bits `permissions` less the user's umask. Not
+// open, with errno (EEXIST when the name is taken), otherwise.
+OpenFile createNewFile(const std::filesystem::path& file, unsigned permissions);
+
+// Creates a new file for writing, readable and writable by this user only (mode 0600), whose name
+// is `pathTemplate` with its last six characters, "XXXXXX", replaced (in `pathTemplate`) by
+// letters or digits that make a name nothing has. Not open, with errno, when none can be made.
+OpenFile createUniqueFile(std::string& pathTemplate);
+
+// Opens `file` for reading when it is a regular file. A symbolic link is never followed, and a
+// FIFO or a device is never waited on: each gives a file that is not open.
+OpenFile openRegularFileNoFollow(const std::filesystem::path& file);
 
 // A file opened for reading only when it is a regular file. It is opened without blocking, so a
 // FIFO or a device never holds the caller up, and what was opened is checked, so nothing can be
@@ -69,7 +199,7 @@ class InputFile : public std::streambuf {
   int_type underflow() override;
 
  private:
-  int fd_ = -1;
+  OpenFile file_;
   Status status_ = Status::CannotOpen;
   char buffer_[16384];
 };
@@ -89,7 +219,7 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  bool created() const { return fd_ >= 0; }
+  bool created() const { return file_.isOpen(); }
   // Writes `contents`, flushes it to the disk and renames it over the target.
   bool commit(std::string_view contents);
   // The same, but the file takes the target's name only while no file of that name exists: when
@@ -103,12 +233,28 @@ class AtomicFile {
 
   std::filesystem::path target_;
   std::string temp_;
-  int fd_ = -1;
+  OpenFile file_;
   int keepMode_ = -1;  // the replaced file's permission bits, or -1 for a new file
 };
 
 // True when `name` is what AtomicFile names a temporary file for a target named `target`.
 bool isTemporaryName(std::string_view name, std::string_view target);
+
+// --- Random bytes, the calendar, the environment, terminals, memory ----------------------------
+
+// `count` bytes from the system's random source, fit for a secret; nothing when the source fails.
+std::optional<std::string> systemRandomBytes(std::size_t count);
+
+// The calendar date and time of `when` in the user's time zone, and in UTC; nothing when the
+// system's calendar cannot tell it.
+std::optional<std::tm> localCalendarTime(std::chrono::system_clock::time_point when);
+std::optional<std::tm> utcCalendarTime(std::chrono::system_clock::time_point when);
+
+// The value of the environment variable `name`; nothing when it is not set.
+std::optional<std::string> environmentValue(const char* name);
+
+// The running process's number, told apart from every other process running now.
+std::uint64_t processId();
 
 // True when the standard error stream is a terminal (for progress bars).
 bool stderrIsTerminal();

@@ -1,5 +1,6 @@
 // momiru-lab battle: one whole battle headless, printed as the result screen shows it.
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -170,9 +171,9 @@ battle::Outcome printBattle(GameState& gs, std::uint64_t seed, bool asJson, bool
 // The time now, UTC, as a replay dates itself: 2026-12-08T12:34:56Z.
 std::string utcNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm utc{};
   char buf[32] = "1970-01-01T00:00:00Z";
-  if (::gmtime_r(&now, &utc) != nullptr) std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  if (const auto utc = utcCalendarTime(std::chrono::system_clock::from_time_t(now)))
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &*utc);
   return buf;
 }
 

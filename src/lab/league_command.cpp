@@ -1,8 +1,6 @@
 // momiru-lab league: every ordered pairing of a set of characters, ratings with intervals, and
 // the reports (text, JSON, an HTML page).
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -144,7 +142,7 @@ std::optional<std::string> writeReportFile(const std::string& file, const std::s
   }
   // A page the user may not write stays as it is, even where its folder would let a rename
   // replace it.
-  if (fs::is_regular_file(status) && ::access(target.c_str(), W_OK) != 0) {
+  if (fs::is_regular_file(status) && !mayWrite(target)) {
     return std::string(std::strerror(errno));
   }
   if (fs::is_symlink(fs::symlink_status(target, ec))) {

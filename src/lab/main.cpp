@@ -20,7 +20,8 @@ namespace {
 // when it holds ours (an install under any prefix, or the build tree, which puts them there),
 // else the folder the program was installed with.
 std::string localeDirectory() {
-  if (const char* dir = std::getenv("MOMIRU_LOCALEDIR"); dir != nullptr && *dir != '\0') return dir;
+  if (const auto dir = momiru::environmentValue("MOMIRU_LOCALEDIR"); dir && !dir->empty())
+    return *dir;
   std::error_code ec;
   const std::filesystem::path beside = momiru::programDirectory() / ".." / "share" / "locale";
   if (std::filesystem::exists(beside / "ja" / "LC_MESSAGES" / "momiru-lab.mo", ec))

@@ -1,9 +1,5 @@
 // momiru-lab tournament: host a tournament whose draw nobody can bend and whose every battle
 // anyone can check.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -221,7 +217,7 @@ int newCommand(const Args& args) {
   }
   std::string error;
   if (!report::writeTextFile(utf8ToPath(file), report::tournamentJson(t), true, &error)) {
-    if (!secretPath.empty()) ::unlink(secretPath.c_str());
+    if (!secretPath.empty()) removeFile(utf8ToPath(secretPath));
     return fail("new", error);
   }
   if (t.commitment) {
@@ -496,8 +492,9 @@ int battleOfCommand(const Args& args) {
   if (!replay)
     return fail("battle", report::format(_("match %s has no such battle"), matchId->c_str()));
   // The battle is printed exactly as 'momiru-lab battle' prints a replay, through that command.
-  std::string dir = std::filesystem::temp_directory_path().string() + "/momiru-battle-XXXXXX";
-  if (::mkdtemp(dir.data()) == nullptr) return fail("battle", _("no temporary folder"));
+  const std::optional<std::filesystem::path> folder = makePrivateTemporaryFolder("momiru-battle-");
+  if (!folder) return fail("battle", _("no temporary folder"));
+  const std::string dir = pathToUtf8(*folder);
   const std::string replayFile = dir + "/battle.momiru-replay";
   std::string error;
   int status = 1;

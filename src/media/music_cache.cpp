@@ -1,16 +1,11 @@
 // The cache folder, its file names and keys, and checking and writing its WAV files.
 #include "media/music_cache.h"
 
-#include <fcntl.h>
 #include <fluidsynth.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <bit>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -117,40 +112,27 @@ std::string renderKey(const RenderRecipe& recipe) {
   return key + format;
 }
 
-fs::path MusicCache::defaultDirectory() {
-  // Relative paths in these variables are to be ignored, as if unset.
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "momiru-battle";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return fs::path(home) / ".cache" / "momiru-battle";
-  return {};
-}
+fs::path MusicCache::defaultDirectory() { return userCacheDirectory(); }
 
 fs::path MusicCache::fileFor(const std::string& sourceName) const {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(sourceName.data());
   return directory_ / (hex(fnv1a({bytes, sourceName.size()})) + ".wav");
 }
 
-int MusicCache::open(const std::string& sourceName, const std::string& key, int rate,
-                     std::uint64_t frames) const {
-  if (directory_.empty()) return -1;
+OpenFile MusicCache::open(const std::string& sourceName, const std::string& key, int rate,
+                          std::uint64_t frames) const {
+  if (directory_.empty()) return {};
   const std::vector<std::uint8_t> expected = header(key, rate, frames);
-  if (expected.empty()) return -1;
-  const int fd =
-      ::open(fileFor(sourceName).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat st {};
+  if (expected.empty()) return {};
+  OpenFile file = openRegularFileNoFollow(fileFor(sourceName));
+  if (!file) return {};
+  const std::optional<FileStatus> st = file.status();
   std::vector<std::uint8_t> found(expected.size());
-  const bool whole =
-      ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<std::uint64_t>(st.st_size) == expected.size() + frames * kBytesPerFrame &&
-      ::pread(fd, found.data(), found.size(), 0) == static_cast<ssize_t>(found.size()) &&
-      found == expected;
-  if (!whole) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  const bool whole = st && st->size == expected.size() + frames * kBytesPerFrame &&
+                     file.readAt(0, reinterpret_cast<char*>(found.data()), found.size()) &&
+                     found == expected;
+  if (!whole) return {};
+  return file;
 }
 
 CacheWriter::CacheWriter(const MusicCache& cache, const std::string& sourceName,
@@ -163,29 +145,20 @@ CacheWriter::CacheWriter(const MusicCache& cache, const std::string& sourceName,
   target_ = cache.fileFor(sourceName);
   removeAbandonedTemporaries(target_);
   temp_ = target_.string() + ".XXXXXX";
-  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-  if (fd_ >= 0) writeBytes(head.data(), head.size());
+  file_ = createUniqueFile(temp_);
+  if (file_.isOpen()) writeBytes(head.data(), head.size());
 }
 
 CacheWriter::~CacheWriter() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temp_.c_str());
+  if (file_.isOpen()) {
+    file_.close();
+    removeFile(temp_);
   }
 }
 
 bool CacheWriter::writeBytes(const void* data, std::size_t size) {
-  const auto* at = static_cast<const char*>(data);
-  while (ok_ && size > 0) {
-    const ssize_t n = ::write(fd_, at, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok_ = false;  // a full disk, a file-size limit, an I/O error
-      break;
-    }
-    at += n;
-    size -= static_cast<std::size_t>(n);
-  }
+  // A full disk, a file-size limit or an I/O error fails the writes from then on.
+  if (ok_ && !file_.write({static_cast<const char*>(data), size})) ok_ = false;
   return ok_;
 }
 
@@ -205,11 +178,10 @@ bool CacheWriter::write(const std::int16_t* samples, std::size_t frames) {
 
 bool CacheWriter::commit() {
   if (!ok() || framesLeft_ != 0) return false;
-  const bool flushed = ::fsync(fd_) == 0;
-  const bool closed = ::close(fd_) == 0;
-  fd_ = -1;
-  if (flushed && closed && ::rename(temp_.c_str(), target_.c_str()) == 0) return true;
-  ::unlink(temp_.c_str());
+  const bool flushed = file_.flushToDisk();
+  const bool closed = file_.close();
+  if (flushed && closed && renameOver(temp_, target_)) return true;
+  removeFile(temp_);
   return false;
 }
 

@@ -13,6 +13,8 @@
 #include <span>
 #include <string>
 
+#include "data/platform.h"
+
 namespace momiru::media {
 
 // What a rendering is made from. The key names all of it, the MIDI file by its content, so a
@@ -37,11 +39,11 @@ class MusicCache {
   // The cache file for the music file `sourceName` (UTF-8).
   std::filesystem::path fileFor(const std::string& sourceName) const;
 
-  // A read-only descriptor of the cached rendering of `sourceName`, when it was made with `key`
-  // and holds `frames` frames whole; -1 otherwise. A symbolic link, a FIFO or a device in its
-  // place counts as missing and is never followed or waited on.
-  int open(const std::string& sourceName, const std::string& key, int rate,
-           std::uint64_t frames) const;
+  // The cached rendering of `sourceName` opened for reading, when it was made with `key` and
+  // holds `frames` frames whole; a file that is not open otherwise. A symbolic link, a FIFO or a
+  // device in its place counts as missing and is never followed or waited on.
+  OpenFile open(const std::string& sourceName, const std::string& key, int rate,
+                std::uint64_t frames) const;
 
  private:
   std::filesystem::path directory_;
@@ -58,7 +60,7 @@ class CacheWriter {
   CacheWriter(const CacheWriter&) = delete;
   CacheWriter& operator=(const CacheWriter&) = delete;
 
-  bool ok() const { return fd_ >= 0 && ok_; }
+  bool ok() const { return file_.isOpen() && ok_; }
   // Appends interleaved stereo frames; false once anything has failed.
   bool write(const std::int16_t* samples, std::size_t frames);
   // True when every frame was written, flushed and renamed into place.
@@ -69,7 +71,7 @@ class CacheWriter {
 
   std::filesystem::path target_;
   std::string temp_;
-  int fd_ = -1;
+  OpenFile file_;
   bool ok_ = true;
   std::uint64_t framesLeft_ = 0;
 };

@@ -3,7 +3,6 @@
 // channel of the player's own, so that it cuts only that player's sound.
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,13 +28,10 @@ namespace {
 // plays, or null when the cache has no whole rendering of this version for this output.
 Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
                                const PlannedRendering& plan) {
-  const int fd = cache.open(file.name, plan.key, plan.rate, plan.frames);
-  if (fd < 0) return nullptr;
-  std::FILE* stream = ::fdopen(fd, "rb");
-  if (stream == nullptr) {
-    ::close(fd);
-    return nullptr;
-  }
+  OpenFile cached = cache.open(file.name, plan.key, plan.rate, plan.frames);
+  if (!cached) return nullptr;
+  std::FILE* stream = std::move(cached).intoReadingStream();
+  if (stream == nullptr) return nullptr;
   // The mixer reads one output buffer (4 KiB) at a time; a larger buffer here makes the audio
   // thread read the file some three times a second instead of forty.
   std::setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
@@ -229,11 +225,7 @@ void prepareMusic(const std::string& fileName) {
   if (!planned) return;
   auto& [file, plan] = *planned;
   const MusicCache cache(MusicCache::defaultDirectory());
-  const int fd = cache.open(file.name, plan.key, plan.rate, plan.frames);
-  if (fd >= 0) {
-    ::close(fd);
-    return;
-  }
+  if (cache.open(file.name, plan.key, plan.rate, plan.frames)) return;
   Renderings::get().start(file, cache, std::move(plan));
 }
 
@@ -241,11 +233,9 @@ bool musicPrepared(const std::string& fileName) {
   const auto planned = planFor(fileName);
   if (!planned) return false;
   const auto& [file, plan] = *planned;
-  const int fd =
-      MusicCache(MusicCache::defaultDirectory()).open(file.name, plan.key, plan.rate, plan.frames);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  return MusicCache(MusicCache::defaultDirectory())
+      .open(file.name, plan.key, plan.rate, plan.frames)
+      .isOpen();
 }
 
 std::unique_ptr<MediaDevice> makeSdlDevice() { return std::make_unique<SdlDevice>(); }

@@ -5,9 +5,11 @@
 // load. Without the library the game is silent, as without a sound device.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "data/platform.h"
 #include "media/media_device.h"
 
 namespace momiru::media {
@@ -22,7 +24,7 @@ struct SoundLibrary {
   bool (*musicPrepared)(const std::string& fileName);
 };
 inline constexpr const char* kSoundLibraryEntry = "momiru_sound_library";
-inline constexpr const char* kSoundLibraryFile = "momiru-sound.so";
+inline const std::filesystem::path kSoundLibraryFile = soundModuleFileName();
 
 // A program that links the sound library in (the media tests) names it here, before any player
 // sounds, and nothing is loaded; the game leaves it unset.

@@ -1,10 +1,8 @@
 // The folder of kept replays: names, saving without taking another's name, and retention.
 #include "replay/replay_store.h"
 
-#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -91,10 +89,9 @@ void removeOldest(const fs::path& dir, const fs::path& saved, std::size_t keep) 
   std::partial_sort(replays.begin(), replays.begin() + static_cast<std::ptrdiff_t>(remove),
                     replays.end());
   for (std::size_t i = 0; i < remove; ++i) {
-    struct stat st {};
     // Still the regular file that was read, not something put in its place since.
-    if (::lstat(replays[i].second.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-      ::unlink(replays[i].second.c_str());
+    const std::optional<FileStatus> st = fileStatus(replays[i].second);
+    if (st && st->kind == FileKind::Regular) removeFile(replays[i].second);
   }
 }
 
@@ -139,12 +136,12 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
     return std::nullopt;
   };
   if (dir.empty()) return fail("no folder for replays (neither XDG_DATA_HOME nor HOME is set)");
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0) {
+  const std::optional<FileStatus> folder = targetStatus(dir);
+  if (!folder) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec) return fail("cannot create the replay folder " + shown(dir) + ": " + ec.message());
-  } else if (!S_ISDIR(st.st_mode)) {
+  } else if (folder->kind != FileKind::Folder) {
     return fail("the replay folder " + shown(dir) + " is not a folder");
   }
 
@@ -160,7 +157,7 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
     name += kReplayExtension;
     const fs::path target = dir / name;
     // Anything of that name (a file, a folder, a FIFO, a link) takes it: the next one is tried.
-    if (::lstat(target.c_str(), &st) == 0) continue;
+    if (fileStatus(target)) continue;
     AtomicFile file(target);
     if (!file.created()) {
       return fail("cannot save a replay in " + shown(dir) + ": " +
@@ -179,8 +176,8 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
 }
 
 bool writeReplayFile(const fs::path& file, const Replay& replay, std::string* error) {
-  struct stat st {};
-  if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (const std::optional<FileStatus> st = targetStatus(file);
+      st && st->kind != FileKind::Regular) {
     if (error) *error = shown(file) + " is not a regular file";
     return false;
   }

@@ -2,7 +2,6 @@
 #include "report/tournament.h"
 
 #include <nettle/sha2.h>
-#include <sys/random.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -446,17 +445,9 @@ std::optional<std::string> hexBytes(std::string_view hex) {
 }
 
 std::optional<std::string> randomSecret() {
-  std::string bytes(32, '\0');
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::getrandom(bytes.data() + got, bytes.size() - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    got += static_cast<std::size_t>(n);
-  }
-  return hexOf(bytes);
+  const std::optional<std::string> bytes = systemRandomBytes(32);
+  if (!bytes) return std::nullopt;
+  return hexOf(*bytes);
 }
 
 std::string commitmentOf(const std::string& secretHex) {

@@ -3,9 +3,6 @@
 // secret file.
 #include "report/tournament_play.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -759,17 +756,16 @@ int TournamentPlay::currentRound() const {
 bool writeSecretFile(const std::filesystem::path& file, const std::string& secretHex,
                      std::string* error) {
   const std::string name = pathToUtf8(file);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
+  OpenFile out = createNewFile(file, 0600);
+  if (!out) {
     *error = name + ": cannot be created: " + std::strerror(errno);
     return false;
   }
   const std::string text = secretHex + "\n";
-  const bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                  ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok) {
+  const bool ok = out.write(text) && out.flushToDisk();
+  if (!out.close() || !ok) {
     *error = name + ": cannot be written";
-    ::unlink(file.c_str());
+    removeFile(file);
     return false;
   }
   return true;

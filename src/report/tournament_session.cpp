@@ -3,9 +3,6 @@
 // change.
 #include "report/tournament_session.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -129,7 +126,7 @@ std::optional<TournamentSession> TournamentSession::create(
   }
   if (!writeTextFile(file, tournamentJson(t), true, error)) {
     // The secret of a tournament that was never made commits to nothing.
-    if (fairDraw) ::unlink(secretFile.c_str());
+    if (fairDraw) removeFile(secretFile);
     return std::nullopt;
   }
   return session;
@@ -447,11 +444,9 @@ std::vector<fs::path> unfinishedTournaments(const fs::path& directory) {
 
 fs::path newTournamentFile(const fs::path& directory, const std::string& name,
                            std::chrono::system_clock::time_point now) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
   char stamp[32] = "tournament";
-  if (::localtime_r(&seconds, &local) != nullptr)
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M", &local);
+  if (const std::optional<std::tm> local = localCalendarTime(now))
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M", &*local);
   const std::string stem = std::string(stamp) + "-" + battle::safeFileName(name);
   fs::path file;
   for (int n = 1; n <= kNameAttempts; ++n) {
@@ -462,8 +457,7 @@ fs::path newTournamentFile(const fs::path& directory, const std::string& name,
     }
     candidate += kTournamentExtension;
     file = directory / candidate;
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0 && ::lstat(secretFileOf(file).c_str(), &st) != 0) break;
+    if (!fileStatus(file) && !fileStatus(secretFileOf(file))) break;
   }
   return file;
 }

@@ -46,9 +46,7 @@ class MusicCacheFiles : public ::testing::Test {
   }
 
   static bool found(const MusicCache& cache, const std::string& key, std::uint64_t frames) {
-    const int fd = cache.open("a.mid", key, kRate, frames);
-    if (fd >= 0) ::close(fd);
-    return fd >= 0;
+    return cache.open("a.mid", key, kRate, frames).isOpen();
   }
 
   std::vector<std::string> filesIn(const fs::path& dir) const {
@@ -69,8 +67,8 @@ TEST_F(MusicCacheFiles, ARenderingIsFoundOnlyUnderItsKeyAndOnlyTheNewestIsKept) 
   EXPECT_TRUE(found(cache, "one", 1000));
   EXPECT_FALSE(found(cache, "two", 1000)) << "stale key";
   EXPECT_FALSE(found(cache, "one", 999)) << "another length";
-  EXPECT_FALSE(cache.open("a.mid", "one", 48000, 1000) >= 0) << "another rate";
-  EXPECT_FALSE(cache.open("b.mid", "one", kRate, 1000) >= 0) << "another music file";
+  EXPECT_FALSE(cache.open("a.mid", "one", 48000, 1000).isOpen()) << "another rate";
+  EXPECT_FALSE(cache.open("b.mid", "one", kRate, 1000).isOpen()) << "another music file";
 
   ASSERT_TRUE(writeRendering(cache, "two", 1000));
   EXPECT_TRUE(found(cache, "two", 1000));
