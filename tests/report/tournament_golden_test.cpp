@@ -1,9 +1,10 @@
 // Golden tournaments: each format played from the samples with fixed inputs, and every public
-// value it gives (the commitment, the entries digest, the tournament seed, the seeding, each
-// match's players, battles, seeds, score and winner, the standings with every tie-break) held as
-// literals in tests/report/golden/<case>.txt. A change to any formula, however consistent with
-// verify, changes a line here. A file and a page momiru-lab wrote are kept beside them: they must
-// still read, verify and say what the same case says.
+// value it gives (the fairness statement, the commitment, the entries digest, the tournament
+// seed, the seeding, each match's players, battles, seeds, score and winner, the standings with
+// every tie-break) held as literals in tests/report/golden/<case>.txt. A change to any formula,
+// however consistent with verify, changes a line here; golden_follows_readme.py works the literals
+// out again from the README's formulas. A file and a page momiru-lab wrote are kept beside them:
+// they must still read, verify and say what the same case says.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,11 +66,18 @@ std::string entryText(const std::optional<int>& e) {
   return e ? "#" + std::to_string(*e) : std::string("bye");
 }
 
-// One line a value, a match and its battles, a standing.
+// The inputs, then one line a value, a match and its battles, a standing.
 std::string goldenText(const Tournament& t) {
   std::ostringstream out;
-  out << "commitment " << t.commitment.value_or("-") << "\nentries_digest "
-      << t.entriesDigest.value_or("-") << "\nseed " << t.seed.value_or("-") << "\nseeds";
+  const TournamentRules& r = t.rules;
+  out << "format " << formatName(r.format) << " entries " << t.entries.size() << " best_of "
+      << r.bestOf << " rounds " << r.rounds << " third_place " << r.thirdPlace << " halve "
+      << r.halve << " seeding " << seedingName(r.seeding) << "\nsecret " << t.secret.value_or("-")
+      << "\n"
+      << (t.beacon ? "beacon " + *t.beacon : std::string("no beacon")) << "\n";
+  out << "fairness " << fairnessText(t) << "\ncommitment " << t.commitment.value_or("-")
+      << "\nentries_digest " << t.entriesDigest.value_or("-") << "\nseed " << t.seed.value_or("-")
+      << "\nseeds";
   for (const int s : t.seeds) out << " #" << s;
   out << "\n";
   for (const Match& m : t.matches) {
