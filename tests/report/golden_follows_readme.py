@@ -109,11 +109,24 @@ def check(case, lines, records):
                 if winner is not None:
                     difference[winner] += 1
                     difference[a if winner == b else b] -= 1
+        rows, order = {}, []
         for line in (line for line in lines if line.startswith("rank ")):
             words = line.split()
-            e = int(words[2][1:])
-            tie = dict(zip(words[5::2], map(float, words[6::2])))
-            assert float(words[4]) == points[e], f"#{e} points"
+            values = list(map(float, words[6::2]))
+            rows[int(words[2][1:])] = (float(words[4]), dict(zip(words[5::2], values)))
+            # Ranked by points, then each tie-break in the order written, the draw order last.
+            order.append([float(words[4])] + values[:-1] + [-values[-1]])
+        assert order == sorted(order, reverse=True), "the standings' order"
+        # Head-to-head: the points scored among the entries level on everything before it.
+        before = ("buchholz", "median_buchholz", "sonneborn_berger")
+        level = {e: (p,) + (tuple(t[k] for k in before) if rules["format"] == "swiss" else ())
+                 for e, (p, t) in rows.items()}
+        for e, (_, tie) in rows.items():
+            group = [o for o in rows if o != e and level[o] == level[e]]
+            head_to_head = sum(s for o, s in met[e] if o in group)
+            assert tie["head_to_head"] == head_to_head, f"#{e} head-to-head"
+        for e, (_, tie) in rows.items():
+            assert rows[e][0] == points[e], f"#{e} points"
             assert tie["sonneborn_berger"] == sum(points[o] * s for o, s in met[e]), f"#{e} SB"
             assert tie["match_wins"] == wins[e] and tie["battle_difference"] == difference[e]
             assert tie["draw_order"] == seeds.index(e) + 1, f"#{e} draw order"

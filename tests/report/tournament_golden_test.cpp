@@ -41,7 +41,7 @@ momiru::testing::FieldOptions options(int bestOf, const char* secretTail,
 
 std::vector<GoldenCase> goldenCases() {
   std::vector<GoldenCase> cases;
-  // Byes to the top two seeds; no beacon.
+  // Byes to the top two seeds, a final decided after a drawn battle; no beacon.
   cases.push_back({"single-byes", Format::Single, 6, options(1, "01", std::nullopt)});
   cases.push_back({"single-third-place", Format::Single, 8, options(3, "02", "b")});
   cases.back().options.thirdPlace = true;
@@ -52,12 +52,13 @@ std::vector<GoldenCase> goldenCases() {
   // Byes in both brackets, and a second grand final.
   cases.push_back({"double-reset", Format::Double, 5, options(1, "03", "beacon 0")});
   // An odd field that rests an entry each round, played twice with the sides swapped, seeded by
-  // strength.
-  cases.push_back({"round-robin-strength", Format::RoundRobin, 5, options(1, "04", "b")});
+  // strength; three entries level on points, parted head to head.
+  cases.push_back({"round-robin-strength", Format::RoundRobin, 5, options(1, "04", "beacon 1")});
   cases.back().options.rounds = 2;
   cases.back().options.seeding = Seeding::Strength;
-  // Byes that count as won matches, halved damage, two entries of equal names.
-  cases.push_back({"swiss", Format::Swiss, 9, options(1, "05", "beacon 0")});
+  // Byes that count as won matches, drawn matches, halved damage, two entries of equal names that
+  // meet, and entries level up to Sonneborn–Berger, parted head to head.
+  cases.push_back({"swiss", Format::Swiss, 9, options(1, "05", "beacon 354")});
   cases.back().options.halve = true;
   return cases;
 }
