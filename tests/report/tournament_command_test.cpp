@@ -22,12 +22,9 @@ std::string allSamples() {
   return out;
 }
 
-bool isHash(std::string text) {
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-         });
-}
+// The entries digest of the eight samples, as the golden tournaments hold it.
+constexpr const char* kSamplesDigest =
+    "e1220b1993e55a326a9e041cf7978d475c80af14f3f952bcf6db43ab01e0466f";
 
 // A tournament of the eight samples made, filled and closed in `dir`; its quoted path.
 std::string hosted(const ScratchDir& dir, const std::string& format, const std::string& more = "") {
@@ -43,11 +40,11 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   const std::string t = quoted(dir / "t.momiru-tournament");
   const LabRun made = lab("tournament new " + t + " --name 'テスト杯' --format swiss --best-of 3");
   ASSERT_EQ(made.status, 0) << made.err;
-  EXPECT_TRUE(isHash(made.out)) << made.out;
   struct stat st {};
   ASSERT_EQ(::stat((dir / "t.momiru-secret").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string secret = readFile(dir / "t.momiru-secret");
+  EXPECT_EQ(made.out, momiru::report::commitmentOf(secret.substr(0, 64)) + "\n");
   // Neither file is ever replaced by another new.
   EXPECT_EQ(lab("tournament new " + t + " --name x --format single").status, 1);
   EXPECT_EQ(lab("tournament new " + quoted(dir / "u.momiru-tournament") +
@@ -64,7 +61,7 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   EXPECT_NE(added.out.find("#0 ガンセキ丸 (gansekimaru.dat)\n"), std::string::npos) << added.out;
   const LabRun closed = lab("tournament close " + t);
   ASSERT_EQ(closed.status, 0) << closed.err;
-  EXPECT_TRUE(isHash(closed.out));
+  EXPECT_EQ(closed.out, std::string(kSamplesDigest) + "\n");
   EXPECT_EQ(lab("tournament add " + t + " " + sample("pochimaru.dat")).status, 1);
 
   const std::string page = quoted(dir / "cup.html");
@@ -82,8 +79,10 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   EXPECT_EQ(j["format"], "momiru-tournament");
   EXPECT_EQ(j["secret"], secret.substr(0, 64));
   EXPECT_EQ(j["beacon"], "draw 2026-12-08: 4 8 15");
-  EXPECT_EQ(j["entries_digest"], closed.out.substr(0, 64));
+  EXPECT_EQ(j["entries_digest"], kSamplesDigest);
   EXPECT_EQ(j["commitment"], made.out.substr(0, 64));
+  EXPECT_EQ(j["seed"], momiru::report::tournamentSeedOf(secret.substr(0, 64), kSamplesDigest,
+                                                        "draw 2026-12-08: 4 8 15"));
   EXPECT_EQ(j["entries"].size(), 8u);
   EXPECT_EQ(j["standings"].size(), 8u);
   EXPECT_EQ(keysOf(j["matches"][0]["battles"][0]),

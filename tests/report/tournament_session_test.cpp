@@ -130,7 +130,9 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
   ASSERT_TRUE(s->closeEntries(&error)) << error;
   kept = readTournamentFile(s->file(), &error);
   EXPECT_EQ(kept->stage, Stage::Closed);
-  EXPECT_EQ(kept->entriesDigest, entriesDigestOf(kept->entries));
+  // rendaa's and hinotori's records, as the golden tournaments hold them.
+  EXPECT_EQ(kept->entriesDigest,
+            "ac3409d3e922c6537200a4c1e5f7a08946bf79d8f7ad4e6667289039561fd237");
   // Closed: nothing more comes in or goes out.
   EXPECT_EQ(s->addEntries({samplePath("inazuma.dat")})[0].refusal, EntryRefusal::Closed);
   EXPECT_FALSE(s->removeEntry(0, &error));

@@ -365,27 +365,18 @@ TEST(TournamentDeterminism, TheSameInputsGiveTheSameFileOnAnyThreads) {
   }
 }
 
-TEST(TournamentDeterminism, StrengthSeedingFollowsTheRatings) {
+// The order itself is a golden tournament's literal (round-robin-strength).
+TEST(TournamentDeterminism, StrengthSeedingDoesNotDependOnTheThreads) {
   Tournament t = field(6, Format::Single);
   t.rules.seeding = Seeding::Strength;
-  const std::vector<int> a = seedOrder(t);
   RunOptions four;
   four.threads = 4;
-  EXPECT_EQ(a, seedOrder(t, four));
-  std::vector<int> sorted = a;
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(sorted, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(seedOrder(t), seedOrder(t, four));
 }
 
-TEST(TournamentDraw, SeedsFollowFromTheSecretDigestAndBeacon) {
-  const Tournament t = field(5, Format::Single);
-  EXPECT_EQ(commitmentOf(*t.secret), sha256Hex(std::string(31, '\0') + "\x01"));
-  Tournament reordered = t;
-  std::reverse(reordered.entries.begin(), reordered.entries.end());
-  EXPECT_EQ(entriesDigestOf(reordered.entries), *t.entriesDigest);
-  EXPECT_NE(tournamentSeedOf(*t.secret, *t.entriesDigest, std::nullopt), *t.seed);
-  EXPECT_NE(battleSeedOf(*t.seed, "R1-1", 1), battleSeedOf(*t.seed, "R1-1", 2));
-  EXPECT_NE(battleSeedOf(*t.seed, "R1-1", 1), battleSeedOf(*t.seed, "R1-2", 1));
+// The draw's values are held as literals by the golden tournaments; what they cannot hold is a
+// secret that is new each time.
+TEST(TournamentDraw, EachSecretIsFreshFromTheSystem) {
   const auto a = randomSecret();
   ASSERT_TRUE(a);
   EXPECT_EQ(a->size(), 64u);

@@ -44,6 +44,8 @@ struct FieldOptions {
   int bestOf = 1;
   int rounds = 0;
   bool thirdPlace = false;
+  bool halve = false;
+  report::Seeding seeding = report::Seeding::Draw;
   std::string name = "test";
   std::string secret = std::string(64, '0');
   std::optional<std::string> beacon = std::string("b");
@@ -59,6 +61,8 @@ inline report::Tournament sampleField(std::size_t n, report::Format format,
   t.rules.bestOf = o.bestOf;
   t.rules.rounds = o.rounds;
   t.rules.thirdPlace = o.thirdPlace;
+  t.rules.halve = o.halve;
+  t.rules.seeding = o.seeding;
   for (std::size_t i = 0; i < n; ++i) {
     Combatant c = sampleRecords()[i % 8];
     c.hp[3] += static_cast<std::int32_t>(i / 8);
