@@ -35,22 +35,10 @@ std::string percentText(const std::optional<double>& share) {
 
 std::string ratingText(double r) { return std::isfinite(r) ? format("%.1f", r) : "?"; }
 
-// A rating's 95% interval, from its low end to its high end. This and the page's other words
-// around its figures (the charts' tool tips and labels) are the lab's messages, in the user's
-// language: a Japanese locale makes the page Japanese throughout, and the C locale keeps them as
-// the page has always written them, so that its page stays byte for byte the same.
-std::string intervalText(double low, double high) {
-  // TRANSLATORS: a rating's 95% interval in the league page's table: its low end, its high end.
-  return format(_("%s to %s"), ratingText(low).c_str(), ratingText(high).c_str());
-}
-
-// The tool tip of a character's line in the chart of the ratings: its name (plain text), its
-// rating and its interval.
-std::string ratingTip(const std::string& name, double rating, double low, double high) {
-  // TRANSLATORS: the tool tip of a character's line in the league page's chart of the ratings:
-  // the character's name, its rating, and its 95% interval's low and high ends.
-  return format(_("%s: %s (%s to %s)"), name.c_str(), ratingText(rating).c_str(),
-                ratingText(low).c_str(), ratingText(high).c_str());
+// A rating's 95% interval on the page, from its low end to its high end: in Japanese, like the
+// rest of the page's words, in every locale.
+std::string intervalNote(double low, double high) {
+  return ratingText(low) + " ～ " + ratingText(high);
 }
 
 // The text report's lines, in the user's language. Their Japanese translations are the page's
@@ -138,11 +126,8 @@ std::string ratingChart(const LeagueReport& report, const std::vector<LeagueStan
 
   std::string svg = format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"%d\" height=\"%d\" "
-      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"%s\">\n",
-      width, height, width, height,
-      // TRANSLATORS: what the league page's chart of the ratings shows, for screen readers.
-      // xgettext:no-c-format
-      escapeMarkup(_("ratings with 95% intervals")).c_str());
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"レーティングと95%%区間\">\n",
+      width, height, width, height);
   for (double t = std::ceil(lo / step) * step; t <= hi; t += step) {
     svg += format(
         "<line x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\" stroke=\"%s\"/>"
@@ -152,12 +137,11 @@ std::string ratingChart(const LeagueReport& report, const std::vector<LeagueStan
   }
   for (std::size_t rank = 0; rank < table.size(); ++rank) {
     const std::size_t c = table[rank].character;
+    const std::string name = escapeMarkup(plainName(report.entrants[c].name));
     const double y = top + rowHeight * (static_cast<double>(rank) + 0.5);
     svg += format("<g class=\"rating\" data-rank=\"%zu\">", rank + 1);
-    svg += "<title>" +
-           escapeMarkup(ratingTip(plainName(report.entrants[c].name), fit.rating[c], fit.low[c],
-                                  fit.high[c])) +
-           "</title>";
+    svg += "<title>" + name + "：" + ratingText(fit.rating[c]) + "（" +
+           intervalNote(fit.low[c], fit.high[c]) + "）</title>";
     svg += format(
                "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">"
                "%zu. ",
@@ -196,10 +180,9 @@ std::string heatMap(const LeagueReport& report, const std::vector<LeagueStanding
   const double fontSize = std::min(13.0, std::max(8.0, cell * 0.6));
   std::string svg = format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"heatmap\" width=\"%d\" height=\"%d\" "
-      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"%s\" font-size=\"%.0f\">\n",
-      width, height, width, height,
-      // TRANSLATORS: what the league page's heat map shows, for screen readers.
-      escapeMarkup(_("pairwise win rates")).c_str(), fontSize);
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"組み合わせごとの勝率\" "
+      "font-size=\"%.0f\">\n",
+      width, height, width, height, fontSize);
   for (std::size_t k = 0; k < n; ++k) {
     if ((k + 1) % labelEvery != 0 && k != 0) continue;
     const double centre = labelWidth + cell * (static_cast<double>(k) + 0.5);
@@ -226,14 +209,11 @@ std::string heatMap(const LeagueReport& report, const std::vector<LeagueStanding
       }
       const std::optional<double> rate = pairwiseWinRate(report.results, r, c);
       svg += format(
-          "<rect class=\"cell\" x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" "
-          "fill=\"%s\"><title>",
-          x, y, cell, cell, heatColour(rate).c_str());
-      // TRANSLATORS: the tool tip of a cell of the league page's heat map: the row's character,
-      // the column's character, and the share of the points the row's won against the column's.
-      svg += escapeMarkup(format(_("%s against %s: %s"), plainName(report.entrants[r].name).c_str(),
-                                 plainName(report.entrants[c].name).c_str(),
-                                 percentText(rate).c_str())) +
+                 "<rect class=\"cell\" x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" "
+                 "fill=\"%s\"><title>",
+                 x, y, cell, cell, heatColour(rate).c_str()) +
+             escapeMarkup(plainName(report.entrants[r].name)) + " 対 " +
+             escapeMarkup(plainName(report.entrants[c].name)) + "：" + percentText(rate) +
              "</title></rect>";
       if (cell >= 40 && rate) {
         svg += format(
@@ -447,7 +427,7 @@ std::string htmlReport(const LeagueReport& report) {
     out += format("<tr><td class=\"n\">%zu</td><td>", rank + 1) +
            markupName(report.entrants[c].name) + "</td>";
     out += "<td class=\"n\">" + ratingText(fit.rating[c]) + "</td><td class=\"n\">" +
-           escapeMarkup(intervalText(fit.low[c], fit.high[c])) + "</td>";
+           intervalNote(fit.low[c], fit.high[c]) + "</td>";
     out += format(
         "<td class=\"n\">%llu</td><td class=\"n\">%llu</td><td class=\"n\">%llu</td>"
         "<td class=\"n\">%llu</td>",
