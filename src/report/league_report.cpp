@@ -35,6 +35,12 @@ std::string percentText(const std::optional<double>& share) {
 
 std::string ratingText(double r) { return std::isfinite(r) ? format("%.1f", r) : "?"; }
 
+// A rating's 95% interval on the page, from its low end to its high end: in Japanese, like the
+// rest of the page's words, in every locale.
+std::string intervalNote(double low, double high) {
+  return ratingText(low) + " ～ " + ratingText(high);
+}
+
 // The text report's lines, in the user's language. Their Japanese translations are the page's
 // notes below, word for word: the page keeps its own copy because it is Japanese in every locale,
 // whether or not the catalogue is installed.
@@ -120,7 +126,7 @@ std::string ratingChart(const LeagueReport& report, const std::vector<LeagueStan
 
   std::string svg = format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"%d\" height=\"%d\" "
-      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"ratings with 95%% intervals\">\n",
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"レーティングと95%%区間\">\n",
       width, height, width, height);
   for (double t = std::ceil(lo / step) * step; t <= hi; t += step) {
     svg += format(
@@ -134,8 +140,8 @@ std::string ratingChart(const LeagueReport& report, const std::vector<LeagueStan
     const std::string name = escapeMarkup(plainName(report.entrants[c].name));
     const double y = top + rowHeight * (static_cast<double>(rank) + 0.5);
     svg += format("<g class=\"rating\" data-rank=\"%zu\">", rank + 1);
-    svg += "<title>" + name + ": " + ratingText(fit.rating[c]) + " (" + ratingText(fit.low[c]) +
-           " to " + ratingText(fit.high[c]) + ")</title>";
+    svg += "<title>" + name + "：" + ratingText(fit.rating[c]) + "（" +
+           intervalNote(fit.low[c], fit.high[c]) + "）</title>";
     svg += format(
                "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"middle\">"
                "%zu. ",
@@ -174,7 +180,8 @@ std::string heatMap(const LeagueReport& report, const std::vector<LeagueStanding
   const double fontSize = std::min(13.0, std::max(8.0, cell * 0.6));
   std::string svg = format(
       "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"heatmap\" width=\"%d\" height=\"%d\" "
-      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"pairwise win rates\" font-size=\"%.0f\">\n",
+      "viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"組み合わせごとの勝率\" "
+      "font-size=\"%.0f\">\n",
       width, height, width, height, fontSize);
   for (std::size_t k = 0; k < n; ++k) {
     if ((k + 1) % labelEvery != 0 && k != 0) continue;
@@ -205,8 +212,8 @@ std::string heatMap(const LeagueReport& report, const std::vector<LeagueStanding
                  "<rect class=\"cell\" x=\"%.0f\" y=\"%.0f\" width=\"%d\" height=\"%d\" "
                  "fill=\"%s\"><title>",
                  x, y, cell, cell, heatColour(rate).c_str()) +
-             escapeMarkup(plainName(report.entrants[r].name)) + " against " +
-             escapeMarkup(plainName(report.entrants[c].name)) + ": " + percentText(rate) +
+             escapeMarkup(plainName(report.entrants[r].name)) + " 対 " +
+             escapeMarkup(plainName(report.entrants[c].name)) + "：" + percentText(rate) +
              "</title></rect>";
       if (cell >= 40 && rate) {
         svg += format(
@@ -420,7 +427,7 @@ std::string htmlReport(const LeagueReport& report) {
     out += format("<tr><td class=\"n\">%zu</td><td>", rank + 1) +
            markupName(report.entrants[c].name) + "</td>";
     out += "<td class=\"n\">" + ratingText(fit.rating[c]) + "</td><td class=\"n\">" +
-           ratingText(fit.low[c]) + " to " + ratingText(fit.high[c]) + "</td>";
+           intervalNote(fit.low[c], fit.high[c]) + "</td>";
     out += format(
         "<td class=\"n\">%llu</td><td class=\"n\">%llu</td><td class=\"n\">%llu</td>"
         "<td class=\"n\">%llu</td>",

@@ -1,11 +1,14 @@
 // momiru-lab league run as a program: the report's figures, the same report for any --jobs, the
-// HTML page, files left out, names told apart, failed writes.
+// HTML page (in Japanese throughout, in every locale), files left out, names told apart, failed
+// writes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <regex>
 
+#include "data/text_safety.h"
 #include "support/lab_support.h"
 #include "support/markup_check.h"
 #include "support/test_support.h"
@@ -102,6 +105,84 @@ TEST(LabLeague, HtmlPageParsesAndDrawsEveryCharacter) {
   EXPECT_EQ(html.find("row wins"), std::string::npos);
   // Nothing but the page is left in the folder (no temporary file).
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// What a reader of a page sees or hears: the text outside the markup (the <title>s' included) and
+// the aria-labels, without the style sheet and the names in <bdi>; references are kept.
+std::string readableText(const std::string& page) {
+  static const std::regex label("aria-label=\"([^\"]*)\"");
+  std::string out;
+  for (std::size_t at = 0; at < page.size();) {
+    if (page[at] != '<') {
+      const std::size_t next = std::min(page.find('<', at), page.size());
+      out += page.substr(at, next - at);
+      at = next;
+      continue;
+    }
+    const std::size_t end = std::min(page.find('>', at), page.size() - 1);
+    const std::string tag = page.substr(at, end + 1 - at);
+    at = end + 1;
+    for (const char* skipped : {"style", "bdi"}) {
+      if (tag == "<" + std::string(skipped) + ">") {
+        at = std::min(page.find("</" + std::string(skipped) + ">", at), page.size());
+      }
+    }
+    for (std::sregex_iterator it(tag.begin(), tag.end(), label), none; it != none; ++it) {
+      out += "\n" + (*it)[1].str();
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+// The page is Japanese throughout, in every locale (the C locale here, the tests' own; the locale
+// tests find the page the same in any other): no English word is left in what a reader sees or a
+// screen reader reads, apart from names: the characters' (from their files), the program's and
+// those of the rating model and scale, which Japanese writes in Latin letters.
+TEST(LabLeague, JapanesePageHasNoEnglishWords) {
+  ScratchDir dir;
+  // A name that markup and printf would both take for their own stays a name.
+  const std::string hostile = "<%n%s&>.dat";
+  writeFile(dir / hostile, readFile(samplePath("pochimaru.dat")));
+  const auto page = dir / "リーグ.html";
+  const LabRun run = lab("league " + allSamples() + quoted(dir / hostile) +
+                         " --battles 100 --seed 3 --json --html " + quoted(page));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string html = readFile(page);
+  EXPECT_EQ(markupProblem(html), "");
+  EXPECT_EQ(count(html, "<rect class=\"cell\""), 9u * 8u);
+
+  std::string text = readableText(html);
+  std::vector<std::string> names = {"momiru-lab", "Bradley-Terry", "Elo"};
+  const Json report = parseJson(run.out);
+  for (const Json& row : report.at("ranking")) {
+    names.push_back(momiru::escapeMarkup(momiru::plainName(row.at("name").get<std::string>())));
+  }
+  for (const std::string& name : names) {
+    for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+      text.replace(at, name.size(), " ");
+  }
+  text = std::regex_replace(text, std::regex("&[#0-9A-Za-z]+;"), " ");
+  std::map<std::string, std::string> english;  // each word with the first text it was seen in
+  static const std::regex word("[A-Za-z]{2,}");
+  for (std::sregex_iterator it(text.begin(), text.end(), word), none; it != none; ++it) {
+    const std::size_t at = static_cast<std::size_t>(it->position());
+    const std::size_t from = text.rfind('\n', at) + 1;  // rfind gives npos (+1: 0) at the start
+    english.emplace(it->str(), text.substr(from, text.find('\n', at) - from));
+  }
+  for (const auto& [found, where] : english) ADD_FAILURE() << found << " in: " << where;
+
+  // The words are there, in Japanese: the intervals, the tool tips and the charts' labels.
+  static const std::regex interval("<td class=\"n\">[0-9.]+ ～ [0-9.]+</td>");
+  EXPECT_EQ(std::distance(std::sregex_iterator(html.begin(), html.end(), interval),
+                          std::sregex_iterator()),
+            9);
+  EXPECT_EQ(count(html, "<title>&lt;%n%s&amp;&gt;.datのポチまる 対 "), 8u);
+  EXPECT_TRUE(std::regex_search(
+      html,
+      std::regex("<title>&lt;%n%s&amp;&gt;.datのポチまる：[0-9.]+（[0-9.]+ ～ [0-9.]+）</title>")));
+  EXPECT_NE(html.find("aria-label=\"レーティングと95%区間\""), std::string::npos);
+  EXPECT_NE(html.find("aria-label=\"組み合わせごとの勝率\""), std::string::npos);
 }
 
 TEST(LabLeague, UnusableFilesAreLeftOutAndEqualNamesToldApart) {
