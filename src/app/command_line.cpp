@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "data/platform.h"
+#include "data/strangers_file.h"
 #include "data/text_safety.h"
 #include "report/tournament.h"
 
@@ -115,8 +116,7 @@ bool holdsTournament(const std::filesystem::path& file) {
     read += static_cast<std::size_t>(n);
     text.append(chunk, static_cast<std::size_t>(n));
     if (!page) {
-      std::string_view start(text);
-      if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+      const std::string_view start = withoutByteOrderMark(text);
       const std::size_t first = start.find_first_not_of(" \t\r\n");
       if (first == std::string_view::npos) continue;
       if (start[first] == '{') {

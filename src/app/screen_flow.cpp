@@ -17,6 +17,7 @@
 #include "app/replay_line.h"
 #include "data/platform.h"
 #include "data/settings_file.h"
+#include "data/strangers_file.h"
 #include "data/text_safety.h"
 #include "replay/replay_store.h"
 #include "report/tournament_play.h"
@@ -527,8 +528,8 @@ void ScreenFlow::offerToContinue() {
       report::unfinishedTournaments(game / "tournaments");
   if (unfinished.empty()) return;
   const std::optional<std::string> bytes =
-      battle::readStrangersFile(unfinished.front(), report::kTournamentMaxBytes,
-                                report::kTournamentMaxBytes, "tournament", nullptr);
+      readStrangersFile(unfinished.front(), report::kTournamentMaxBytes,
+                        report::kTournamentMaxBytes, "tournament", nullptr);
   const std::optional<report::TournamentHead> head =
       bytes ? report::tournamentHead(*bytes) : std::nullopt;
   if (!head) return;

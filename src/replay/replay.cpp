@@ -1,8 +1,6 @@
 // Replays: a battle's inputs and result as JSON, played again by the rules.
 #include "replay/replay.h"
 
-#include <nettle/sha2.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -14,8 +12,8 @@
 #include <utility>
 
 #include "data/platform.h"
+#include "data/strangers_file.h"
 #include "data/utf8.h"
-#include "replay/bounded_json.h"
 #include "replay/checked_json.h"
 #include "replay/replay_page.h"
 
@@ -143,10 +141,6 @@ Replay readReplay(const json& root) {
   return out;
 }
 
-std::string largerThan(std::size_t limit) {
-  return "larger than " + std::to_string(limit) + " bytes";
-}
-
 }  // namespace
 
 GameState replayStartState(const Replay& replay) {
@@ -267,28 +261,15 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
   const bool page = looksLikePage(text).value_or(false);
   const std::size_t limit = page ? kPageMaxBytes : kReplayMaxBytes;
   if (text.size() > limit) {
-    if (error) *error = largerThan(limit);
+    if (error) *error = describe(Refusal(Refusal::Kind::TooLarge, "replay", limit));
     return std::nullopt;
   }
   const std::optional<std::string_view> body = page ? pageReplayJson(text, error) : text;
   if (!body) return std::nullopt;
-  JsonRefusal refusal;
-  const std::optional<json> root = parseBoundedJson(*body, kMaxDepth, &refusal);
+  Refusal refusal(Refusal::Kind::NotJson, "replay");
+  const std::optional<json> root = parseBoundedJson<json>(*body, kMaxDepth, &refusal);
   if (!root) {
-    if (error) {
-      switch (refusal.why) {
-        case JsonRefusal::Why::TooDeep:
-          *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
-          break;
-        case JsonRefusal::Why::TooLarge:
-          *error = "too large to read";
-          break;
-        case JsonRefusal::Why::NotJson:
-          // The parser's own message quotes the bytes it read, which may be anything.
-          *error = "not JSON, or cut off (at byte " + std::to_string(refusal.byte) + ")";
-          break;
-      }
-    }
+    if (error) *error = describe(refusal);
     return std::nullopt;
   }
   try {
@@ -301,65 +282,18 @@ std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
   return std::nullopt;
 }
 
-std::optional<std::string> readStrangersFile(const std::filesystem::path& file, std::size_t limit,
-                                             std::size_t pageLimit, std::string_view kind,
-                                             std::string* error) {
-  errno = 0;
-  InputFile in(file);
-  switch (in.status()) {
-    case InputFile::Status::Open:
-      break;
-    case InputFile::Status::Folder:
-      if (error) *error = "a folder, not a " + std::string(kind) + " file";
-      return std::nullopt;
-    case InputFile::Status::NotRegular:
-      if (error) *error = "not a regular file";
-      return std::nullopt;
-    case InputFile::Status::CannotOpen:
-      if (error) *error = std::string("cannot be opened: ") + std::strerror(errno);
-      return std::nullopt;
-  }
-  std::string text;
-  char chunk[16384];
-  std::optional<bool> page;
-  const auto cap = [&] { return page.value_or(false) ? pageLimit : limit; };
-  while (text.size() <= cap()) {
-    const std::streamsize n = in.sgetn(chunk, sizeof chunk);
-    if (n <= 0) break;
-    text.append(chunk, static_cast<std::size_t>(n));
-    if (!page) page = looksLikePage(text);
-  }
-  if (text.size() > cap()) {
-    if (error) *error = largerThan(cap());
-    return std::nullopt;
-  }
-  return text;
-}
-
 std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error) {
-  return readStrangersFile(file, kReplayMaxBytes, kPageMaxBytes, "replay", error);
+  Refusal refusal;
+  std::optional<std::string> bytes =
+      readStrangersFile(file, kReplayMaxBytes, kPageMaxBytes, "replay", &refusal);
+  if (!bytes && error) *error = describe(refusal);
+  return bytes;
 }
 
 std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {
   const std::optional<std::string> text = readReplayBytes(file, error);
   if (!text) return std::nullopt;
   return parseReplay(*text, error);
-}
-
-std::string sha256Hex(std::string_view bytes) {
-  sha256_ctx ctx;
-  sha256_init(&ctx);
-  sha256_update(&ctx, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
-  std::uint8_t digest[SHA256_DIGEST_SIZE];
-  sha256_digest(&ctx, sizeof digest, digest);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(2 * sizeof digest);
-  for (const std::uint8_t b : digest) {
-    out += kHex[b >> 4];
-    out += kHex[b & 0xF];
-  }
-  return out;
 }
 
 }  // namespace momiru::battle

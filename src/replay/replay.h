@@ -17,6 +17,7 @@
 #include "battle/headless.h"
 #include "battle/rules.h"
 #include "data/game_state.h"
+#include "data/strangers_file.h"
 
 namespace momiru::battle {
 
@@ -106,17 +107,5 @@ std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::str
 
 // The bytes readReplayFile parses, read the same way.
 std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error);
-
-// The bytes of a file someone else may have written, for the reader of a `kind` of file
-// ("replay", "tournament", in the messages): a folder, a FIFO or a device is refused without
-// blocking, and reading stops one byte past `limit`, or past `pageLimit` once the first character
-// shows a page, so that a larger file is told without reading the rest of it. Nothing, with the
-// reason in `error`, when it cannot be read or is larger.
-std::optional<std::string> readStrangersFile(const std::filesystem::path& file, std::size_t limit,
-                                             std::size_t pageLimit, std::string_view kind,
-                                             std::string* error);
-
-// Lower-case hex SHA-256 of `bytes`.
-std::string sha256Hex(std::string_view bytes);
 
 }  // namespace momiru::battle

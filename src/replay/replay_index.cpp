@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "data/platform.h"
-#include "replay/bounded_json.h"
+#include "data/strangers_file.h"
 
 namespace momiru::battle {
 namespace {
@@ -212,7 +212,7 @@ std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Ent
 
 std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text) {
   if (text.size() > kIndexMaxBytes) return std::nullopt;
-  const std::optional<Json> j = parseBoundedJson(text, kIndexMaxDepth, nullptr);
+  const std::optional<Json> j = parseBoundedJson<Json>(text, kIndexMaxDepth, nullptr);
   const auto is = [&](const char* key, const Json& expected) {
     const auto it = j->find(key);
     return it != j->end() && *it == expected;

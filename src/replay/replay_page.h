@@ -27,8 +27,4 @@ std::string replayJsonForPage(const Replay& replay);
 // Anything else is refused with one line in `error`.
 std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error);
 
-// Whether `text` is a page rather than JSON: its first character, after a byte order mark and
-// white space, is '<'. Nothing while it holds no other character yet.
-std::optional<bool> looksLikePage(std::string_view text);
-
 }  // namespace momiru::battle

@@ -1,8 +1,6 @@
 // The tournament file: hashing, the draw's values, and the JSON written and read.
 #include "report/tournament.h"
 
-#include <nettle/sha2.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "data/platform.h"
+#include "data/strangers_file.h"
 #include "data/utf8.h"
 #include "replay/checked_json.h"
 #include "replay/replay.h"
@@ -24,29 +23,6 @@ using ojson = nlohmann::ordered_json;
 
 // root, matches, a match, battles, a battle (or entries, an entry, parts, a part).
 constexpr int kMaxDepth = 8;
-constexpr std::string_view kPageScript = kTournamentPageScript;
-constexpr std::string_view kScriptEnd = "</script>";
-
-std::string rawSha256(std::string_view bytes) {
-  sha256_ctx ctx;
-  sha256_init(&ctx);
-  sha256_update(&ctx, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
-  std::uint8_t digest[SHA256_DIGEST_SIZE];
-  sha256_digest(&ctx, sizeof digest, digest);
-  return std::string(reinterpret_cast<const char*>(digest), sizeof digest);
-}
-
-std::string hexOf(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    out += kHex[b >> 4];
-    out += kHex[b & 0xF];
-  }
-  return out;
-}
 
 ordered_json optionalText(const std::optional<std::string>& s) {
   return s ? ordered_json(*s) : ordered_json(nullptr);
@@ -152,7 +128,6 @@ using battle::int32At;
 using battle::member;
 using battle::wholeNumber;
 using Refused = battle::JsonFieldRefused;
-struct TooDeep {};
 
 [[noreturn]] void refuse(std::string why) { battle::refuseJson(std::move(why)); }
 
@@ -338,37 +313,15 @@ Tournament readTournament(const ojson& root) {
   return t;
 }
 
-// The JSON of a page's tournament element, or the text itself when it is no page.
+// The JSON of a page's tournament element, found as a browser finds it, or the text itself when
+// it is no page.
 std::optional<std::string_view> tournamentText(std::string_view text, std::string* error) {
-  std::size_t start = 0;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
-  while (start < text.size() && std::strchr(" \t\r\n", text[start]) != nullptr) ++start;
-  if (start >= text.size() || text[start] != '<') return text;
-  const std::size_t open = text.find(kPageScript, start);
-  if (open == std::string_view::npos) {
-    if (error) *error = "not a tournament: a page that carries none";
-    return std::nullopt;
-  }
-  if (text.find(kPageScript, open + 1) != std::string_view::npos) {
-    if (error) *error = "the page carries more than one tournament";
-    return std::nullopt;
-  }
-  // An element inside a comment is not what a browser shows: refuse rather than guess.
-  const std::size_t comment = text.rfind("<!--", open);
-  if (comment != std::string_view::npos) {
-    const std::size_t closed = text.find("-->", comment + 4);
-    if (closed == std::string_view::npos || closed > open) {
-      if (error) *error = "the page's tournament is inside a comment";
-      return std::nullopt;
-    }
-  }
-  const std::size_t begin = open + kPageScript.size();
-  const std::size_t end = text.find(kScriptEnd, begin);
-  if (end == std::string_view::npos) {
-    if (error) *error = "the tournament in the page is cut off";
-    return std::nullopt;
-  }
-  return text.substr(begin, end - begin);
+  if (!looksLikePage(text).value_or(false)) return text;
+  Refusal refusal;
+  const std::optional<std::string_view> json =
+      pageElementText(text, kTournamentPageScript, kTournamentMaxBytes, "tournament", &refusal);
+  if (!json && error) *error = describe(refusal);
+  return json;
 }
 
 }  // namespace
@@ -423,8 +376,6 @@ std::optional<Seeding> seedingFromName(std::string_view name) {
   return std::nullopt;
 }
 
-std::string sha256Hex(std::string_view bytes) { return hexOf(rawSha256(bytes)); }
-
 std::optional<std::string> hexBytes(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;
   const auto digit = [](char c) -> int {
@@ -447,7 +398,7 @@ std::optional<std::string> hexBytes(std::string_view hex) {
 std::optional<std::string> randomSecret() {
   const std::optional<std::string> bytes = systemRandomBytes(32);
   if (!bytes) return std::nullopt;
-  return hexOf(*bytes);
+  return hexText(*bytes);
 }
 
 std::string commitmentOf(const std::string& secretHex) {
@@ -492,7 +443,7 @@ std::string tournamentSeedOf(const std::string& secretHex, const std::string& di
 
 std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId, int k) {
   const std::string digest =
-      rawSha256(seedHex + ":" + std::string(matchId) + ":" + std::to_string(k));
+      sha256Bytes(seedHex + ":" + std::string(matchId) + ":" + std::to_string(k));
   std::uint64_t v = 0;
   for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | static_cast<unsigned char>(digest[i]);
   return v;
@@ -513,22 +464,8 @@ std::string tournamentJson(const Tournament& t) {
 }
 
 std::string tournamentJsonForPage(const Tournament& t) {
-  const std::string text =
-      tournamentObject(t).dump(-1, ' ', false, ordered_json::error_handler_t::replace);
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (c == '<') {
-      out += "\\u003c";
-    } else if (c == '>') {
-      out += "\\u003e";
-    } else if (c == '&') {
-      out += "\\u0026";
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return jsonForPage(
+      tournamentObject(t).dump(-1, ' ', false, ordered_json::error_handler_t::replace));
 }
 
 std::optional<Tournament> parseTournament(std::string_view text, std::string* error) {
@@ -538,24 +475,20 @@ std::optional<Tournament> parseTournament(std::string_view text, std::string* er
   }
   const std::optional<std::string_view> body = tournamentText(text, error);
   if (!body) return std::nullopt;
-  const ojson::parser_callback_t depthLimit = [](int depth, ojson::parse_event_t event, ojson&) {
-    if ((event == ojson::parse_event_t::object_start ||
-         event == ojson::parse_event_t::array_start) &&
-        depth >= kMaxDepth)
-      throw TooDeep{};
-    return true;
-  };
+  Refusal refusal(Refusal::Kind::NotJson, "tournament");
+  const std::optional<ojson> root = parseBoundedJson<ojson>(*body, kMaxDepth, &refusal);
+  if (!root) {
+    if (error) *error = describe(refusal);
+    return std::nullopt;
+  }
   try {
-    const ojson root = ojson::parse(body->begin(), body->end(), depthLimit);
-    return readTournament(root);
-  } catch (const TooDeep&) {
-    if (error) *error = "nested more than " + std::to_string(kMaxDepth) + " levels deep";
-  } catch (const nlohmann::json::parse_error& e) {
-    if (error) *error = "not JSON, or cut off (at byte " + std::to_string(e.byte) + ")";
+    return readTournament(*root);
   } catch (const Refused& r) {
     if (error) *error = r.why;
   } catch (const nlohmann::json::exception&) {
     if (error) *error = "not a tournament";
+  } catch (const std::bad_alloc&) {
+    if (error) *error = describe(Refusal(Refusal::Kind::OutOfMemory, "tournament"));
   }
   return std::nullopt;
 }
@@ -632,9 +565,13 @@ std::optional<TournamentHead> tournamentHead(std::string_view json) {
 
 std::optional<Tournament> readTournamentFile(const std::filesystem::path& file,
                                              std::string* error) {
-  const std::optional<std::string> text = battle::readStrangersFile(
-      file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", error);
-  if (!text) return std::nullopt;
+  Refusal refusal;
+  const std::optional<std::string> text =
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
+  if (!text) {
+    if (error) *error = describe(refusal);
+    return std::nullopt;
+  }
   return parseTournament(*text, error);
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/game_state.h"
+#include "data/strangers_file.h"
 
 namespace momiru::report {
 
@@ -109,8 +110,6 @@ struct Tournament {
 
 // --- hashing and the draw -------------------------------------------------------------------
 
-// Lower-case hex SHA-256 of `bytes`.
-std::string sha256Hex(std::string_view bytes);
 // The bytes of lower-case or upper-case hex text, or nothing when it is not hex of even length.
 std::optional<std::string> hexBytes(std::string_view hex);
 

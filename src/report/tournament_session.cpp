@@ -17,6 +17,7 @@
 #include "data/platform.h"
 #include "data/registration.h"
 #include "data/save_data.h"
+#include "data/strangers_file.h"
 #include "data/utf8.h"
 #include "replay/replay.h"
 #include "replay/replay_page.h"
@@ -137,9 +138,11 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
                                                          const std::string& writtenBy,
                                                          std::string* error) {
   std::string why;
+  Refusal refusal;
   // Read once: the bytes tell both the tournament and whether the file is a page.
   const std::optional<std::string> bytes =
-      battle::readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &why);
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
+  if (!bytes) why = describe(refusal);
   std::optional<Tournament> read = bytes ? parseTournament(*bytes, &why) : std::nullopt;
   if (!read) {
     setError(error, pathToUtf8(file) + ": " + why);
@@ -151,7 +154,7 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
   s.secretFile = secretFile;
   s.writtenBy = writtenBy;
   // Such a file carries a tournament but must never be replaced by its JSON.
-  s.fromPage = battle::looksLikePage(*bytes).value_or(false);
+  s.fromPage = looksLikePage(*bytes).value_or(false);
   s.t = std::move(*read);
   const Tournament& t = s.t;
   if (t.stage == Stage::Open && t.seed) {
@@ -427,8 +430,8 @@ std::vector<fs::path> unfinishedTournaments(const fs::path& directory) {
     std::error_code kind;
     if (!fs::is_regular_file(fs::symlink_status(file, kind))) continue;
     // Only the head: a kept tournament of a thousand entries is not parsed whole at each start.
-    const std::optional<std::string> bytes = battle::readStrangersFile(
-        file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", nullptr);
+    const std::optional<std::string> bytes =
+        readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", nullptr);
     const std::optional<TournamentHead> head = bytes ? tournamentHead(*bytes) : std::nullopt;
     if (!head || head->stage == Stage::Finished) continue;
     const fs::file_time_type when = fs::last_write_time(file, kind);

@@ -160,7 +160,7 @@ TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
       ASSERT_EQ(direct.status, 0) << direct.err;
       const Json d = parseJson(direct.out);
       EXPECT_EQ(d["turns"].size(), b["turns"].get<std::size_t>());
-      EXPECT_EQ(momiru::report::sha256Hex(d["log"].get<std::string>()), b["log_sha256"]);
+      EXPECT_EQ(momiru::sha256Hex(d["log"].get<std::string>()), b["log_sha256"]);
       const Json winner = d["winner"].is_null() ? Json(nullptr) : Json(d["winner"] == 0 ? p1 : p2);
       EXPECT_EQ(winner, b["winner"]) << m["id"];
       // The tournament's own battle command prints the same.

@@ -217,7 +217,7 @@ TEST_F(ReplayListTest, AnIndexEntryForAFileThatIsNoReplayIsDroppedWhenItIsActedO
   momiru::testing::writeFile(folder / "notes.txt", notes);
   auto index = nlohmann::json::parse(momiru::testing::readFile(folder / "index.json"));
   auto forged = index["contents"][0];
-  forged["sha256"] = battle::sha256Hex(notes);
+  forged["sha256"] = momiru::sha256Hex(notes);
   index["contents"].push_back(forged);
   momiru::testing::writeFile(folder / "index.json", index.dump());
   ui::ReplayListScreen list(ctx, folder.path());
