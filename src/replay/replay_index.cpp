@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <limits>
 #include <map>
 #include <new>
 #include <nlohmann/json.hpp>
@@ -12,6 +14,7 @@
 
 #include "data/platform.h"
 #include "data/strangers_file.h"
+#include "data/utf8.h"
 
 namespace momiru::battle {
 namespace {
@@ -19,14 +22,18 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::string_view kIndexFormat = "momiru-replay-index";
-constexpr std::int64_t kIndexVersion = 2;
-// An entry takes some 250 bytes: this holds those of more than 200,000 files.
+// Version 3 added the files by name and the time of the listing; version 2 is still read.
+constexpr std::int64_t kIndexVersion = 3;
+constexpr std::int64_t kIndexPreviousVersion = 2;
+// An entry takes some 250 bytes and a file some 150: this holds those of more than 150,000 files.
 constexpr std::size_t kIndexMaxBytes = 64u << 20;
-// The root object (depth 0), its list of entries (1), an entry (2), its summary (3) and the
-// summary's names (4): nothing opens deeper.
+// The root object (depth 0), its lists of entries and files (1), an entry or a file (2), an
+// entry's summary (3) and the summary's names (4): nothing opens deeper.
 constexpr int kIndexMaxDepth = 5;
+// A file name longer than any file system allows is no name of a file in the folder.
+constexpr std::size_t kMaxFileName = 4096;
 
-using Entries = ReplayIndexEntries;
+using Contents = decltype(ReplayIndex::contents);
 
 bool isDigest(const Json& j) {
   if (!j.is_string()) return false;
@@ -94,7 +101,7 @@ Json summaryToJson(const ReplaySummary& s) {
   return j;
 }
 
-Entries readIndex(const std::filesystem::path& file) {
+ReplayIndex readIndex(const std::filesystem::path& file) {
   try {
     InputFile in(file);
     if (in.status() != InputFile::Status::Open) return {};
@@ -104,14 +111,14 @@ Entries readIndex(const std::filesystem::path& file) {
       bytes.append(buf, static_cast<std::size_t>(n));
       if (bytes.size() > kIndexMaxBytes) return {};
     }
-    return parseReplayIndex(bytes).value_or(Entries{});
+    return parseReplayIndex(bytes).value_or(ReplayIndex{});
   } catch (const std::bad_alloc&) {
     return {};  // an index too large to hold is rebuilt
   }
 }
 
-void writeIndex(const std::filesystem::path& file, const Entries& entries) {
-  const std::string text = replayIndexText(entries);
+void writeIndex(const std::filesystem::path& file, const ReplayIndex& index) {
+  const std::string text = replayIndexText(index);
   AtomicFile out(file);
   if (out.created()) out.commit(text);
 }
@@ -139,22 +146,53 @@ ReplaySummary summaryOf(const Replay& replay, std::string file) {
   return s;
 }
 
+// A file's modification time in nanoseconds since 1970-01-01 UTC, or nothing when it cannot be
+// held so (a time set past the year 2262, or before 1678).
+std::optional<std::int64_t> unixNanoseconds(std::filesystem::file_time_type time) {
+  using std::chrono::nanoseconds;
+  static const std::int64_t epoch =
+      std::chrono::duration_cast<nanoseconds>(
+          std::chrono::file_clock::to_sys(std::chrono::file_clock::time_point{}).time_since_epoch())
+          .count();
+  const std::int64_t since =
+      std::chrono::duration_cast<nanoseconds>(time.time_since_epoch()).count();
+  std::int64_t out = 0;
+  if (__builtin_add_overflow(since, epoch, &out)) return std::nullopt;
+  return out;
+}
+
+// True when a file of this time was read far enough before `listed` that any change after the
+// reading would have given it another time.
+bool safelyOlder(std::int64_t time, std::int64_t listed) {
+  return listed > std::numeric_limits<std::int64_t>::min() + kIndexTickMargin &&
+         time < listed - kIndexTickMargin;
+}
+
+// A name the index may keep: one a folder can hold, kept as JSON keeps it (valid UTF-8).
+bool keepableName(const std::string& name) {
+  return !name.empty() && name.size() <= kMaxFileName &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos &&
+         validUtf8(name) == name;
+}
+
 // A regular file of the folder, to be read.
 struct Candidate {
   std::filesystem::path path;
   std::string name;
   std::uintmax_t size = 0;
+  std::optional<std::int64_t> time;  // nothing when it could not be had
 };
 
 // What reading one file gave.
 struct Reading {
   std::optional<ReplaySummary> summary;  // listed
   std::string digest;                    // of the bytes read; empty when they were not
+  bool trusted = false;                  // taken from the index unread
   bool played = false;
   bool failed = false;  // ran out of memory: neither listed nor kept in the index
 };
 
-Reading readOne(const Candidate& c, const Entries& known) {
+Reading readOne(const Candidate& c, const Contents& known) {
   Reading r;
   if (c.size > kReplayMaxBytes) return r;  // refused unread
   const std::optional<std::string> bytes = readReplayBytes(c.path, nullptr);
@@ -170,20 +208,49 @@ Reading readOne(const Candidate& c, const Entries& known) {
   return r;
 }
 
-// Reads every candidate, on as many threads as there are cores (this one among them); a thread
-// that cannot be started leaves its share to the others. readings[i] is candidates[i]'s.
-std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Entries& known) {
+// The index's word for a file, when its name, size and time are those the index keeps and its
+// time is safely older than the listing that wrote the index.
+std::optional<Reading> trustedReading(const Candidate& c, const ReplayIndex& index) {
+  if (!c.time) return std::nullopt;
+  const auto file = index.files.find(c.name);
+  if (file == index.files.end() || file->second.size != c.size || file->second.time != *c.time ||
+      !safelyOlder(*c.time, index.listed)) {
+    return std::nullopt;
+  }
+  const auto bytes = index.contents.find(file->second.sha256);
+  if (bytes == index.contents.end()) return std::nullopt;  // never so in an index read
+  Reading r;
+  r.trusted = true;
+  r.digest = bytes->first;
+  r.summary = bytes->second;
+  if (r.summary) r.summary->file = c.name;
+  return r;
+}
+
+// Reads every candidate but those the index vouches for, on as many threads as there are cores
+// (this one among them); a thread that cannot be started leaves its share to the others.
+// readings[i] is candidates[i]'s.
+std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const ReplayIndex& index) {
   std::vector<Reading> readings(candidates.size());
+  std::vector<std::size_t> toRead;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (std::optional<Reading> r = trustedReading(candidates[i], index)) {
+      readings[i] = std::move(*r);
+    } else {
+      toRead.push_back(i);
+    }
+  }
   constexpr std::size_t kChunk = 16;
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (;;) {
       const std::size_t from = next.fetch_add(kChunk);
-      if (from >= candidates.size()) return;
-      const std::size_t to = std::min(candidates.size(), from + kChunk);
-      for (std::size_t i = from; i < to; ++i) {
+      if (from >= toRead.size()) return;
+      const std::size_t to = std::min(toRead.size(), from + kChunk);
+      for (std::size_t k = from; k < to; ++k) {
+        const std::size_t i = toRead[k];
         try {
-          readings[i] = readOne(candidates[i], known);
+          readings[i] = readOne(candidates[i], index.contents);
         } catch (const std::exception&) {
           readings[i] = Reading{};
           readings[i].failed = true;
@@ -192,7 +259,7 @@ std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Ent
     }
   };
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t jobs = std::min({cores, std::size_t{16}, candidates.size() / kChunk + 1});
+  const std::size_t jobs = std::min({cores, std::size_t{16}, toRead.size() / kChunk + 1});
   std::vector<std::thread> threads;
   for (std::size_t t = 1; t < jobs; ++t) {
     try {
@@ -208,23 +275,68 @@ std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Ent
   return readings;
 }
 
+// A whole number of the index within [low, high].
+std::optional<std::int64_t> wholeNumber(const Json& j, std::int64_t low, std::int64_t high) {
+  if (j.is_number_unsigned()) {
+    const auto v = j.get<std::uint64_t>();
+    if (v > static_cast<std::uint64_t>(high)) return std::nullopt;
+    return static_cast<std::int64_t>(v);
+  }
+  if (!j.is_number_integer()) return std::nullopt;
+  const auto v = j.get<std::int64_t>();
+  if (v < low || v > high) return std::nullopt;
+  return v;
+}
+
+// The index's files, every value checked; nothing when one is wrong, is named twice or names bytes
+// the index does not hold.
+std::optional<std::map<std::string, IndexedFile>> filesFromJson(const Json& list,
+                                                                const Contents& contents) {
+  if (!list.is_array()) return std::nullopt;
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  std::map<std::string, IndexedFile> files;
+  for (const Json& f : list) {
+    if (!f.is_object()) return std::nullopt;
+    const auto name = f.find("name");
+    const auto size = f.find("size");
+    const auto time = f.find("time");
+    const auto digest = f.find("sha256");
+    if (name == f.end() || !name->is_string() || size == f.end() || time == f.end() ||
+        digest == f.end() || !isDigest(*digest)) {
+      return std::nullopt;
+    }
+    const auto sizeValue = wholeNumber(*size, 0, kMax);
+    const auto timeValue = wholeNumber(*time, std::numeric_limits<std::int64_t>::min(), kMax);
+    const auto& fileName = name->get_ref<const std::string&>();
+    if (!sizeValue || !timeValue || !keepableName(fileName) ||
+        !contents.contains(digest->get_ref<const std::string&>())) {
+      return std::nullopt;
+    }
+    IndexedFile kept{static_cast<std::uint64_t>(*sizeValue), *timeValue,
+                     digest->get<std::string>()};
+    if (!files.emplace(fileName, std::move(kept)).second) return std::nullopt;
+  }
+  return files;
+}
+
 }  // namespace
 
-std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text) {
+std::optional<ReplayIndex> parseReplayIndex(std::string_view text) {
   if (text.size() > kIndexMaxBytes) return std::nullopt;
   const std::optional<Json> j = parseBoundedJson<Json>(text, kIndexMaxDepth, nullptr);
   const auto is = [&](const char* key, const Json& expected) {
     const auto it = j->find(key);
     return it != j->end() && *it == expected;
   };
-  if (!j || !j->is_object() || !is("format", kIndexFormat) || !is("version", kIndexVersion) ||
-      !is("rules", kRulesVersion)) {
+  if (!j || !j->is_object() || !is("format", kIndexFormat) || !is("rules", kRulesVersion)) {
     return std::nullopt;
   }
+  const bool previous = is("version", kIndexPreviousVersion);
+  if (!previous && !is("version", kIndexVersion)) return std::nullopt;
   try {
     const auto list = j->find("contents");
     if (list == j->end() || !list->is_array()) return std::nullopt;
-    Entries entries;
+    ReplayIndex index;
     for (const Json& e : *list) {
       if (!e.is_object()) return std::nullopt;
       const auto digest = e.find("sha256");
@@ -236,25 +348,40 @@ std::optional<ReplayIndexEntries> parseReplayIndex(std::string_view text) {
         if (!summary) return std::nullopt;
       }
       // The same bytes said to be two things: neither is believed.
-      const auto [it, added] = entries.emplace(digest->get<std::string>(), std::move(summary));
+      const auto [it, added] =
+          index.contents.emplace(digest->get<std::string>(), std::move(summary));
       if (!added) return std::nullopt;
     }
-    return entries;
+    if (previous) return index;  // it knows bytes only: every file is read once
+    const auto listed = j->find("listed");
+    const auto files = j->find("files");
+    if (listed == j->end() || files == j->end()) return std::nullopt;
+    const auto listedValue = wholeNumber(*listed, std::numeric_limits<std::int64_t>::min(),
+                                         std::numeric_limits<std::int64_t>::max());
+    auto fileEntries = filesFromJson(*files, index.contents);
+    if (!listedValue || !fileEntries) return std::nullopt;
+    index.listed = *listedValue;
+    index.files = std::move(*fileEntries);
+    return index;
   } catch (const std::bad_alloc&) {
     return std::nullopt;  // an index too large to hold is rebuilt
   }
 }
 
-std::string replayIndexText(const ReplayIndexEntries& entries) {
+std::string replayIndexText(const ReplayIndex& index) {
   Json contents = Json::array();
-  for (const auto& [digest, summary] : entries) {
+  for (const auto& [digest, summary] : index.contents) {
     contents.push_back(
         {{"sha256", digest}, {"replay", summary ? summaryToJson(*summary) : Json(nullptr)}});
   }
-  const Json j = {{"format", kIndexFormat},
-                  {"version", kIndexVersion},
-                  {"rules", kRulesVersion},
-                  {"contents", std::move(contents)}};
+  Json files = Json::array();
+  for (const auto& [name, file] : index.files) {
+    files.push_back(
+        {{"name", name}, {"size", file.size}, {"time", file.time}, {"sha256", file.sha256}});
+  }
+  const Json j = {{"format", kIndexFormat},          {"version", kIndexVersion},
+                  {"rules", kRulesVersion},          {"listed", index.listed},
+                  {"contents", std::move(contents)}, {"files", std::move(files)}};
   // Texts the list made itself are UTF-8; anything else is replaced, never a reason to fail.
   return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -267,8 +394,11 @@ std::optional<ReplaySummary> summarize(const Replay& replay, std::string file) {
 
 ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
   ReplayListing out;
+  // Taken before any file is looked at: a file changed after its reading has a time from here on.
+  const std::optional<std::int64_t> listed =
+      unixNanoseconds(std::filesystem::file_time_type::clock::now());
   const std::filesystem::path indexFile = dir / std::string(kReplayIndexName);
-  Entries known;
+  ReplayIndex known;
   if (useIndex) known = readIndex(indexFile);
 
   std::vector<Candidate> candidates;
@@ -291,17 +421,36 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
       ++out.skipped;  // gone or unreadable since the folder was read
       continue;
     }
-    candidates.push_back({entry.path(), std::move(name), size});
+    // The time is taken before the bytes are read, so that it is never newer than they are.
+    std::error_code timeError;
+    const std::filesystem::file_time_type time = entry.last_write_time(timeError);
+    Candidate c{entry.path(), std::move(name), size, std::nullopt};
+    if (!timeError) c.time = unixNanoseconds(time);
+    candidates.push_back(std::move(c));
   }
 
   const std::vector<Reading> readings = readAll(candidates, known);
-  Entries now;
-  for (const Reading& r : readings) {
+  ReplayIndex now;
+  now.listed = listed.value_or(0);
+  // A file read this time that the next listing may trust: the index is written for it.
+  bool newlyTrustable = false;
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    const Reading& r = readings[i];
+    const Candidate& c = candidates[i];
+    if (r.trusted) {
+      ++out.trusted;
+    } else if (!r.digest.empty()) {
+      ++out.hashed;
+    }
     if (r.played) ++out.played;
     if (!r.digest.empty() && !r.failed) {
       std::optional<ReplaySummary> kept = r.summary;
       if (kept) kept->file.clear();  // the same bytes may lie under any name
-      now.emplace(r.digest, std::move(kept));
+      now.contents.emplace(r.digest, std::move(kept));
+      if (c.time && listed && keepableName(c.name)) {
+        now.files.emplace(c.name, IndexedFile{c.size, *c.time, r.digest});
+        if (!r.trusted && safelyOlder(*c.time, *listed)) newlyTrustable = true;
+      }
     }
     if (r.summary) {
       out.replays.push_back(*r.summary);
@@ -309,7 +458,10 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
       ++out.skipped;
     }
   }
-  if (useIndex && now != known && !ec) writeIndex(indexFile, now);
+  if (useIndex && !ec &&
+      (now.contents != known.contents || now.files != known.files || newlyTrustable)) {
+    writeIndex(indexFile, now);
+  }
   std::sort(out.replays.begin(), out.replays.end(),
             [](const ReplaySummary& a, const ReplaySummary& b) {
               if (a.date != b.date) return a.date > b.date;
@@ -320,9 +472,17 @@ ReplayListing listReplays(const std::filesystem::path& dir, bool useIndex) {
 
 void forgetInIndex(const std::filesystem::path& dir, const std::filesystem::path& file) {
   const std::filesystem::path indexFile = dir / std::string(kReplayIndexName);
-  Entries entries = readIndex(indexFile);
-  const std::optional<std::string> bytes = readReplayBytes(file, nullptr);
-  if (bytes && entries.erase(sha256Hex(*bytes)) > 0) writeIndex(indexFile, entries);
+  ReplayIndex index = readIndex(indexFile);
+  bool changed = index.files.erase(pathToUtf8(file.filename())) > 0;
+  if (const std::optional<std::string> bytes = readReplayBytes(file, nullptr)) {
+    const std::string digest = sha256Hex(*bytes);
+    if (index.contents.erase(digest) > 0) {
+      changed = true;
+      // Every name kept with those bytes is read again too.
+      std::erase_if(index.files, [&](const auto& f) { return f.second.sha256 == digest; });
+    }
+  }
+  if (changed) writeIndex(indexFile, index);
 }
 
 std::string_view baseName(std::string_view name) {

@@ -1,8 +1,11 @@
 // The replay list: the folder is listed through its index, so that it opens at once however many
 // replays it holds; every action reads the file again and refuses it unless it is a replay, since
-// it may have gone or changed meanwhile.
+// it may have gone or changed meanwhile. A reader is handed the rows in view, each one item, so
+// that opening the list costs the same with a reader listening whatever the rows' number.
 #include "ui/replay_list_screen.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -15,11 +18,14 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <algorithm>
+#include <map>
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "data/platform.h"
 #include "replay/replay_store.h"
@@ -42,6 +48,232 @@ QString localDate(const std::string& date) {
   QDateTime t = QDateTime::fromString(fromUtf8(date), Qt::ISODate);
   if (!t.isValid()) return shownName(date);
   return t.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+// The list's view. Qt's own interface for a table makes one object a cell, 50,000 for 10,000
+// replays, and tells a reader of cells by their place among all of them; this view tells of rows,
+// as ReplayRowsAccessible counts them.
+class ReplayTable;
+
+// One row of the list for a reader: a list item named with its cells in words and its place in
+// the whole list.
+class ReplayRowAccessible final : public QAccessibleInterface {
+ public:
+  ReplayRowAccessible(QTableView* view, int row) : view_(view), row_(row) {}
+
+  bool isValid() const override {
+    return view_ != nullptr && view_->model() != nullptr && row_ < view_->model()->rowCount();
+  }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override {
+    QAccessibleInterface* list = parent();
+    return list != nullptr ? list->window() : nullptr;
+  }
+  QAccessibleInterface* parent() const override {
+    return view_ != nullptr ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
+  }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    if (t != QAccessible::Name || !isValid()) return {};
+    const QAbstractItemModel* model = view_->model();
+    QStringList cells;
+    for (int column = 0; column < model->columnCount(); ++column) {
+      cells << model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() +
+                   QLatin1Char(' ') + model->index(row_, column).data().toString();
+    }
+    return cells.join(QStringLiteral("、")) +
+           QStringLiteral("（%1 件中 %2 件目）").arg(model->rowCount()).arg(row_ + 1);
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const QAbstractItemModel* model = view_->model();
+    const QRect first = view_->visualRect(model->index(row_, 0));
+    const QRect last = view_->visualRect(model->index(row_, model->columnCount() - 1));
+    const QRect inViewport = first.united(last);
+    return QRect(view_->viewport()->mapToGlobal(inViewport.topLeft()), inViewport.size());
+  }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    if (!isValid()) {
+      s.invalid = true;
+      return s;
+    }
+    s.selectable = true;
+    s.focusable = true;
+    s.readOnly = true;
+    s.selected = view_->selectionModel()->isRowSelected(row_, QModelIndex());
+    s.focused = view_->hasFocus() && view_->currentIndex().row() == row_;
+    const QRect shown = view_->visualRect(view_->model()->index(row_, 0));
+    if (!view_->isVisible() || !view_->viewport()->rect().intersects(shown)) {
+      s.offscreen = true;
+      s.invisible = !view_->isVisible();
+    }
+    return s;
+  }
+
+  int row() const { return row_; }
+
+ private:
+  QPointer<QTableView> view_;
+  int row_;
+};
+
+// The list for a reader: the rows in view and the chosen row (in view unless scrolled away),
+// never all of them. An item is made when it is asked for and kept while its row is shown or
+// chosen; all are dropped when the rows change.
+class ReplayRowsAccessible final : public QAccessibleWidget {
+ public:
+  explicit ReplayRowsAccessible(ReplayTable* view);
+  ~ReplayRowsAccessible() override;
+  ReplayRowsAccessible(const ReplayRowsAccessible&) = delete;
+  ReplayRowsAccessible& operator=(const ReplayRowsAccessible&) = delete;
+
+  int childCount() const override { return static_cast<int>(shownRows().size()); }
+  QAccessibleInterface* child(int index) const override {
+    const std::vector<int> rows = shownRows();
+    if (index < 0 || index >= static_cast<int>(rows.size())) return nullptr;
+    return item(rows[static_cast<std::size_t>(index)]);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    const auto* row = dynamic_cast<const ReplayRowAccessible*>(child);
+    if (row == nullptr) return -1;
+    const std::vector<int> rows = shownRows();
+    const auto it = std::find(rows.begin(), rows.end(), row->row());
+    return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QPoint at = view()->viewport()->mapFromGlobal(QPoint(x, y));
+    if (!view()->viewport()->rect().contains(at)) return nullptr;
+    const int row = view()->rowAt(at.y());
+    return row >= 0 ? item(row) : nullptr;
+  }
+  QAccessibleInterface* focusChild() const override {
+    const QModelIndex current = view()->currentIndex();
+    return view()->hasFocus() && current.isValid() ? item(current.row()) : nullptr;
+  }
+
+  // The item of a row, made when first asked for.
+  QAccessibleInterface* item(int row) const {
+    if (const auto it = items_.find(row); it != items_.end()) {
+      if (QAccessibleInterface* kept = QAccessible::accessibleInterface(it->second)) return kept;
+    }
+    auto* made = new ReplayRowAccessible(view(), row);
+    items_[row] = QAccessible::registerAccessibleInterface(made);
+    return made;
+  }
+  // After a scroll: the items of rows no longer shown are dropped.
+  void keepShownOnly() {
+    const std::vector<int> rows = shownRows();
+    for (auto it = items_.begin(); it != items_.end();) {
+      if (std::find(rows.begin(), rows.end(), it->first) == rows.end()) {
+        QAccessible::deleteAccessibleInterface(it->second);
+        it = items_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  // After the rows changed: every item is dropped.
+  void forgetRows() {
+    for (const auto& [row, id] : items_) QAccessible::deleteAccessibleInterface(id);
+    items_.clear();
+  }
+
+ private:
+  QTableView* view() const { return static_cast<QTableView*>(widget()); }
+
+  // The rows a reader is given: those in the view's viewport, top to bottom, and the chosen one.
+  std::vector<int> shownRows() const {
+    std::vector<int> rows;
+    const int count = view()->model() != nullptr ? view()->model()->rowCount() : 0;
+    if (count == 0) return rows;
+    const int top = view()->rowAt(0);
+    if (top >= 0) {
+      int bottom = view()->rowAt(view()->viewport()->height() - 1);
+      if (bottom < 0) bottom = count - 1;
+      for (int row = top; row <= bottom; ++row) rows.push_back(row);
+    }
+    const int current = view()->currentIndex().row();
+    if (current >= 0 && std::find(rows.begin(), rows.end(), current) == rows.end()) {
+      rows.insert(std::upper_bound(rows.begin(), rows.end(), current), current);
+    }
+    return rows;
+  }
+
+  mutable std::map<int, QAccessible::Id> items_;
+};
+
+class ReplayTable final : public QTableView {
+ public:
+  explicit ReplayTable(QWidget* parent) : QTableView(parent) {}
+
+  ReplayRowsAccessible* accessible = nullptr;  // set while the reader's interface lives
+
+  void reset() override {
+    QTableView::reset();
+    // No reorder is told: Qt 6.4's bridge sends it with a signature readers refuse. A reader
+    // learns of the new rows from the focus on the chosen one.
+    if (accessible != nullptr) accessible->forgetRows();
+  }
+
+ protected:
+  // QTableView's own would name a cell by its place among all cells.
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.isValid() && hasFocus()) tellFocus(current.row());
+  }
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!QAccessible::isActive()) return;
+    const auto tell = [this](const QItemSelection& rows, QAccessible::Event what) {
+      const QModelIndex first = rows.indexes().value(0);
+      if (!first.isValid()) return;
+      QAccessibleEvent event(rowItem(first.row()), what);
+      QAccessible::updateAccessibility(&event);
+    };
+    tell(selected, QAccessible::SelectionAdd);
+    tell(deselected, QAccessible::SelectionRemove);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QTableView::focusInEvent(event);
+    // The reader is told which row the keyboard came to, not only that it came to the list.
+    if (currentIndex().isValid()) tellFocus(currentIndex().row());
+  }
+  void scrollContentsBy(int dx, int dy) override {
+    QTableView::scrollContentsBy(dx, dy);
+    if (accessible != nullptr && dy != 0) accessible->keepShownOnly();
+  }
+
+ private:
+  QAccessibleInterface* rowItem(int row) {
+    auto* list = dynamic_cast<ReplayRowsAccessible*>(QAccessible::queryAccessibleInterface(this));
+    return list != nullptr ? list->item(row) : QAccessible::queryAccessibleInterface(this);
+  }
+  void tellFocus(int row) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent focus(rowItem(row), QAccessible::Focus);
+    QAccessible::updateAccessibility(&focus);
+  }
+};
+
+ReplayRowsAccessible::ReplayRowsAccessible(ReplayTable* view)
+    : QAccessibleWidget(view, QAccessible::List) {
+  view->accessible = this;
+}
+
+ReplayRowsAccessible::~ReplayRowsAccessible() {
+  if (auto* table = dynamic_cast<ReplayTable*>(widget())) table->accessible = nullptr;
+  forgetRows();
+}
+
+QAccessibleInterface* replayListAccessible(const QString&, QObject* object) {
+  if (auto* table = dynamic_cast<ReplayTable*>(object)) return new ReplayRowsAccessible(table);
+  return nullptr;
 }
 
 // Changes the cursor for as long as a slow action runs.
@@ -120,6 +352,11 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
       folder_(std::move(folder)),
       model_(this),
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+  static const bool rowsForReaders = [] {
+    QAccessible::installFactory(replayListAccessible);
+    return true;
+  }();
+  (void)rowsForReaders;
   setAcceptDrops(true);
 
   auto* filterLabel = new QLabel(QStringLiteral("キャラクター"), this);
@@ -139,7 +376,7 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
   record_->setGeometry(twipsRect(120, 570, 13260, 330));
   record_->setTextFormat(Qt::PlainText);
 
-  view_ = new QTableView(this);
+  view_ = new ReplayTable(this);
   view_->setObjectName(QStringLiteral("Replays"));
   view_->setAccessibleName(QStringLiteral("リプレイの一覧"));
   view_->setGeometry(twipsRect(120, 960, 13260, 4620));

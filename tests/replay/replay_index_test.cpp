@@ -1,5 +1,5 @@
-// The replay folder as the list sees it: order, what is skipped, the index, when it goes stale
-// and when it is not believed, and a character's record.
+// The replay folder as the list sees it: order, what is skipped, the index, when it goes stale,
+// when a file is taken from it unread and when it is not believed, and a character's record.
 #include "replay/replay_index.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <tuple>
 
@@ -90,6 +92,31 @@ nlohmann::json indexOf(const ScratchDir& dir) {
   return nlohmann::json::parse(std::ifstream(dir / "index.json"));
 }
 
+// Every file of `dir` but the index given one time an hour before the test began, as replays kept
+// from an earlier day have.
+void ageFiles(const ScratchDir& dir) {
+  static const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    if (e.is_regular_file() && e.path().filename() != "index.json") {
+      std::filesystem::last_write_time(e.path(), old);
+    }
+  }
+}
+
+// The counts of a listing: taken from the index unread, read and hashed, parsed and played.
+std::vector<std::size_t> work(const ReplayListing& l) { return {l.trusted, l.hashed, l.played}; }
+
+// `file` rewritten with bytes of the same size: its date moved a day on.
+void redate(const std::filesystem::path& file) {
+  std::string bytes = momiru::testing::readFile(file);
+  const std::size_t at = bytes.find("2026-01-0");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 9] = static_cast<char>(bytes[at + 9] + 1);
+  const auto when = std::filesystem::last_write_time(file);
+  writeFile(file, bytes);
+  std::filesystem::last_write_time(file, when);
+}
+
 TEST(ReplayIndex, TheIndexIsUsedWhileItMatchesAndRebuiltWhereItDoesNot) {
   ScratchDir dir;
   for (int i = 0; i < 5; ++i) {
@@ -141,8 +168,9 @@ TEST(ReplayIndex, AnEntryIsUsedOnlyForTheBytesItWasMadeFrom) {
   keep(dir, "other.momiru-replay", replayOn("2026-01-02T00:00:00Z", 6));
   ASSERT_EQ(listReplays(dir.path()).replays.size(), 2u);
 
-  // The replay rewritten with the size and time the index knew, a text file, and a copy of the
-  // replay's bytes under another name.
+  // The replay rewritten with the size and time the index knew (within the tick of the listing
+  // that wrote the index, so it is read again), a text file, and a copy of the replay's bytes
+  // under another name.
   nlohmann::json index;
   const auto when = std::filesystem::last_write_time(dir / "other.momiru-replay");
   const std::string bytes = momiru::testing::readFile(dir / "other.momiru-replay");
@@ -219,6 +247,11 @@ TEST(ReplayIndex, AReplayWhoseNameIsNotUtf8IsKeptInTheIndex) {
   // Nothing changed, so the index was not written again.
   EXPECT_EQ(std::filesystem::last_write_time(dir / "index.json"),
             written - std::chrono::seconds(10));
+  // The index keeps no name that JSON cannot hold: such a file is read every time.
+  ageFiles(dir);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{0, 1, 0}));
+  }
 }
 
 TEST(ReplayIndex, AnIndexNestedDeepIsRefusedBeforeItCostsMemory) {
@@ -265,6 +298,174 @@ TEST(ReplayIndex, ManyFilesListTheSameAsOneByOne) {
     EXPECT_EQ(listing.replays, expected);
     EXPECT_EQ(listing.skipped, 11u);
   }
+}
+
+TEST(ReplayIndex, AnUnchangedFolderListsFromTheIndexWithoutReadingAFile) {
+  ScratchDir dir;
+  for (int i = 0; i < 4; ++i) {
+    keep(dir, "r" + std::to_string(i) + ".momiru-replay",
+         replayOn("2026-01-0" + std::to_string(i + 1) + "T00:00:00Z",
+                  200u + static_cast<unsigned>(i)));
+  }
+  writeFile(dir / "notes.txt", "not a replay\n");
+  // A name with control characters is kept like any other.
+  keep(dir, "a\nb\x1b[31m.momiru-replay", replayOn("2026-01-08T00:00:00Z", 9));
+  ageFiles(dir);
+  const auto before = std::chrono::system_clock::now();
+  const ReplayListing first = listReplays(dir.path());
+  EXPECT_EQ(work(first), (std::vector<std::size_t>{0, 6, 5}));
+  // The index keeps when its listing began, and each file's name, size and time.
+  const nlohmann::json index = indexOf(dir);
+  EXPECT_EQ(index["version"], 3);
+  EXPECT_GE(
+      index["listed"].get<std::int64_t>(),
+      std::chrono::duration_cast<std::chrono::nanoseconds>(before.time_since_epoch()).count() -
+          1'000'000'000);
+  ASSERT_EQ(index["files"].size(), 6u);
+  for (const auto& f : index["files"]) {
+    const auto name = f["name"].get<std::string>();
+    EXPECT_EQ(f["size"], std::filesystem::file_size(dir / name)) << name;
+    EXPECT_EQ(f["sha256"], sha256Hex(momiru::testing::readFile(dir / name))) << name;
+  }
+
+  const ReplayListing second = listReplays(dir.path());
+  EXPECT_EQ(work(second), (std::vector<std::size_t>{6, 0, 0}));
+  EXPECT_EQ(second.replays, first.replays);
+  EXPECT_EQ(second.skipped, 1u);
+  // Without the index everything is read, and lists the same.
+  const ReplayListing unindexed = listReplays(dir.path(), false);
+  EXPECT_EQ(work(unindexed), (std::vector<std::size_t>{0, 6, 5}));
+  EXPECT_EQ(unindexed.replays, first.replays);
+
+  // A file too large to be a replay is refused unread, every time.
+  writeFile(dir / "huge.momiru-replay", std::string(kReplayMaxBytes + 1, ' '));
+  ageFiles(dir);
+  for (int i = 0; i < 2; ++i) {
+    const ReplayListing l = listReplays(dir.path());
+    EXPECT_EQ(work(l), (std::vector<std::size_t>{6, 0, 0}));
+    EXPECT_EQ(l.skipped, 2u);
+  }
+}
+
+TEST(ReplayIndex, AFileWithANewTimeOrChangedWithinTheIndexsTickIsReadAgain) {
+  ScratchDir dir;
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
+  ageFiles(dir);
+  listReplays(dir.path());
+
+  // The same size, a new time: read again, and listed as it is now.
+  redate(dir / "a.momiru-replay");
+  std::filesystem::last_write_time(
+      dir / "a.momiru-replay",
+      std::filesystem::last_write_time(dir / "a.momiru-replay") + std::chrono::seconds(1));
+  ReplayListing l = listReplays(dir.path());
+  EXPECT_EQ(work(l), (std::vector<std::size_t>{1, 1, 1}));
+  ASSERT_EQ(l.replays.size(), 2u);
+  EXPECT_EQ(l.replays[0].date, "2026-01-02T00:00:00Z");
+  EXPECT_EQ(l.replays[1].date, "2026-01-02T00:00:00Z");
+  EXPECT_EQ(l.replays[1].file, "a.momiru-replay");
+
+  // Files written now lie within the tick of the listing that reads them: a change of the same
+  // size that keeps their time (as a coarse clock gives it) is read at the next listing.
+  keep(dir, "c.momiru-replay", replayOn("2026-01-03T00:00:00Z", 3));
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{2, 1, 1}));
+  redate(dir / "c.momiru-replay");
+  l = listReplays(dir.path());
+  EXPECT_EQ(work(l), (std::vector<std::size_t>{2, 1, 1}));
+  EXPECT_EQ(l.replays[0].date, "2026-01-04T00:00:00Z");
+
+  // Kept by an index whose listing began within the file's tick, an old file is read again, and
+  // the index is written again for it, so that the next listing trusts it.
+  ageFiles(dir);
+  listReplays(dir.path());
+  nlohmann::json index = indexOf(dir);
+  const auto time = index["files"][0]["time"].get<std::int64_t>();
+  index["listed"] = time + 1'000'000'000;
+  writeFile(dir / "index.json", index.dump());
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{0, 3, 0}));
+  EXPECT_GT(indexOf(dir)["listed"].get<std::int64_t>(), time + 1'000'000'000);
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{3, 0, 0}));
+}
+
+TEST(ReplayIndex, AForgedFileEntryIsTrustedOnlyForTheSizeAndTimeOfTheFile) {
+  ScratchDir dir;
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
+  ageFiles(dir);
+  const ReplayListing truth = listReplays(dir.path());
+  const nlohmann::json good = indexOf(dir);
+  const auto fileEntry = [](nlohmann::json& index, const std::string& name) -> nlohmann::json& {
+    for (nlohmann::json& f : index["files"]) {
+      if (f["name"] == name) return f;
+    }
+    ADD_FAILURE() << "no file " << name;
+    return index;
+  };
+
+  // a's name given b's bytes, with a size or a time a does not have: a is read as it is.
+  for (const char* key : {"size", "time"}) {
+    nlohmann::json index = good;
+    nlohmann::json& a = fileEntry(index, "a.momiru-replay");
+    a["sha256"] = fileEntry(index, "b.momiru-replay")["sha256"];
+    a[key] = a[key].get<std::int64_t>() + 1;
+    writeFile(dir / "index.json", index.dump());
+    const ReplayListing l = listReplays(dir.path());
+    EXPECT_EQ(work(l), (std::vector<std::size_t>{1, 1, 0})) << key;
+    EXPECT_EQ(l.replays, truth.replays) << key;
+  }
+
+  // Files the index cannot hold make it unusable: everything is read and worked out again.
+  const std::vector<std::function<void(nlohmann::json&)>> edits = {
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["sha256"] = std::string(64, 'e'); },
+      [&](nlohmann::json& i) { i["files"].push_back(fileEntry(i, "a.momiru-replay")); },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["name"] = "x/a.momiru-replay"; },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["name"] = ""; },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["size"] = -1; },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["size"] = 1.5; },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["time"] = "yesterday"; },
+      [&](nlohmann::json& i) { fileEntry(i, "a.momiru-replay")["time"] = 1e300; },
+      [&](nlohmann::json& i) { i["listed"] = std::numeric_limits<std::uint64_t>::max(); },
+      [&](nlohmann::json& i) { i.erase("listed"); },
+      [&](nlohmann::json& i) { i["files"] = nlohmann::json::object(); },
+  };
+  for (std::size_t edit = 0; edit < edits.size(); ++edit) {
+    nlohmann::json index = good;
+    edits[edit](index);
+    writeFile(dir / "index.json", index.dump());
+    const ReplayListing l = listReplays(dir.path());
+    EXPECT_EQ(work(l), (std::vector<std::size_t>{0, 2, 2})) << edit;
+    EXPECT_EQ(l.replays, truth.replays) << edit;
+  }
+  // An index listed at the very start of time trusts nothing, and does not overflow.
+  nlohmann::json index = good;
+  index["listed"] = std::numeric_limits<std::int64_t>::min();
+  writeFile(dir / "index.json", index.dump());
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{0, 2, 0}));
+}
+
+TEST(ReplayIndex, AnIndexOfThePreviousVersionGivesItsSummariesAndIsWrittenAnew) {
+  ScratchDir dir;
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
+  ageFiles(dir);
+  const ReplayListing truth = listReplays(dir.path());
+  nlohmann::json index = indexOf(dir);
+  index["version"] = 2;
+  index.erase("files");
+  index.erase("listed");
+  writeFile(dir / "index.json", index.dump());
+  // Every file is read, none played; the index comes back in this version, knowing the files.
+  const ReplayListing l = listReplays(dir.path());
+  EXPECT_EQ(work(l), (std::vector<std::size_t>{0, 2, 0}));
+  EXPECT_EQ(l.replays, truth.replays);
+  EXPECT_EQ(indexOf(dir)["version"], 3);
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{2, 0, 0}));
+  // A version after this one is not read.
+  index = indexOf(dir);
+  index["version"] = 4;
+  writeFile(dir / "index.json", index.dump());
+  EXPECT_EQ(work(listReplays(dir.path())), (std::vector<std::size_t>{0, 2, 2}));
 }
 
 ReplaySummary summary(std::string a, std::string b, std::optional<std::int32_t> winner,

@@ -1,9 +1,11 @@
 // The replay list window: its rows, the filter and the record, the keys, the actions, files
-// that change under it; and the title screen's button that opens it.
+// that change under it, what a reader is handed of 10,000 rows; and the title screen's button
+// that opens it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QMimeData>
@@ -298,6 +300,90 @@ TEST_F(ReplayListTest, ClosingTheListWhileAPageIsWrittenFinishesThePageAndOpensN
   const auto fromPage = battle::readReplayFile(out / "page.html", &error);
   ASSERT_TRUE(fromPage) << error;
   EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
+}
+
+// A reader of 10,000 replays is handed the rows in view and the chosen one, each one object named
+// in Japanese with its cells and its place, never the 50,000 cells, and finds the focus on the row
+// the keys moved to. (What the bridge then tells a reader is measured by
+// tools/measure-replay-list, on a real accessibility bus.)
+TEST(ReplayListReader, TenThousandRowsGiveAReaderTheRowsInViewAndTheChosenOne) {
+  Harness h;
+  ListDialogs dialogs;
+  ScratchDir folder;
+  ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
+  std::string error;
+  ASSERT_TRUE(battle::writeReplayFile(
+      folder / "0.momiru-replay", replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 4),
+      &error));
+  // One replay under 10,000 names: read and hashed once each, played once.
+  constexpr int kRows = 10000;
+  for (int i = 1; i < kRows; ++i) {
+    std::filesystem::create_hard_link(folder / "0.momiru-replay",
+                                      folder / (std::to_string(i) + ".momiru-replay"));
+  }
+  ui::ReplayListScreen list(ctx, folder.path());
+  ASSERT_EQ(list.shown().size(), std::size_t{kRows});
+  list.show();
+  list.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
+  QTableView* table = list.findChild<QTableView*>("Replays");
+  table->setFocus();
+  ASSERT_TRUE(table->hasFocus());
+
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(table);
+  ASSERT_NE(face, nullptr);
+  EXPECT_EQ(face->role(), QAccessible::List);
+  EXPECT_EQ(face->text(QAccessible::Name), "リプレイの一覧");
+  const auto bounded = [&](const char* moment) {
+    const int children = face->childCount();
+    EXPECT_GE(children, 5) << moment;
+    EXPECT_LE(children, 40) << moment;
+    for (int i = 0; i < children; ++i) {
+      QAccessibleInterface* row = face->child(i);
+      ASSERT_NE(row, nullptr) << moment;
+      EXPECT_EQ(row->role(), QAccessible::ListItem) << moment;
+      EXPECT_EQ(row->parent(), face) << moment;
+      EXPECT_EQ(face->indexOfChild(row), i) << moment;
+    }
+    // The chosen row is among them, focused, selected and named as the list shows it.
+    QAccessibleInterface* chosen = face->focusChild();
+    ASSERT_NE(chosen, nullptr) << moment;
+    EXPECT_GE(face->indexOfChild(chosen), 0) << moment;
+    EXPECT_TRUE(chosen->state().focused) << moment;
+    EXPECT_TRUE(chosen->state().selected) << moment;
+    const int row = table->currentIndex().row();
+    const QString name = chosen->text(QAccessible::Name);
+    EXPECT_TRUE(name.startsWith("日時 " + table->model()->index(row, 0).data().toString() +
+                                "、プレイヤー1 a.datのポチ、プレイヤー2 b.datのタマ、結果 "))
+        << moment << ": " << name.toStdString();
+    EXPECT_TRUE(name.endsWith(QStringLiteral("（%1 件中 %2 件目）").arg(kRows).arg(row + 1)))
+        << moment << ": " << name.toStdString();
+  };
+  QTest::keyClick(table, Qt::Key_Down);
+  bounded("opened");
+  EXPECT_EQ(table->currentIndex().row(), 1);
+  for (int i = 0; i < 30; ++i) QTest::keyClick(table, Qt::Key_Down);
+  EXPECT_EQ(table->currentIndex().row(), 31);
+  bounded("scrolled by the keys");
+  QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(table->currentIndex().row(), kRows - 1);
+  bounded("at the end");
+  // The chosen row scrolled away by the scroll bar is still the reader's.
+  table->scrollToTop();
+  bounded("scrolled away");
+  EXPECT_EQ(face->focusChild()->text(QAccessible::Name),
+            face->child(face->childCount() - 1)->text(QAccessible::Name));
+  EXPECT_TRUE(face->focusChild()->state().offscreen);
+  QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(table->currentIndex().row(), 0);
+  // A filter that leaves no row leaves the reader nothing; cleared, the rows come back.
+  list.setFilter("いない");
+  EXPECT_EQ(face->childCount(), 0);
+  EXPECT_EQ(face->focusChild(), nullptr);
+  list.setFilter("");
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_Down);
+  bounded("filtered and cleared");
 }
 
 TEST(TitleReplayButton, SitsBelowStartInTheGrownWindowAndAsksForTheList) {
