@@ -60,9 +60,10 @@ bool oneOf(std::string_view name, const std::string_view (&names)[N]) {
 // Elements whose text a browser reads up to their end tag, markup and all.
 constexpr std::string_view kTextElements[] = {"style",  "title",   "textarea", "xmp",
                                               "iframe", "noembed", "noframes"};
-// Elements after which a browser reads the rest otherwise, or not into the page at all.
-constexpr std::string_view kHidingElements[] = {"plaintext", "template", "noscript",
-                                                "frameset",  "frame",    "math"};
+// Elements after which a browser reads the rest otherwise, or not into the page at all; an
+// object or applet shows its contents only when what it embeds fails to load.
+constexpr std::string_view kHidingElements[] = {"plaintext", "template", "noscript", "frameset",
+                                                "frame",     "math",     "object",   "applet"};
 // What a page's charts are drawn with; inside a picture nothing else is taken, since other
 // elements there (HTML ones among them) change how a browser reads what follows.
 constexpr std::string_view kChartElements[] = {

@@ -245,6 +245,7 @@ TEST(ReplayPage, TheReplayIsTheOneABrowserReadsOrThePageIsRefused) {
       {"<template>" + element(carried) + "</template>", "reads otherwise"},
       {"<noscript>" + element(carried) + "</noscript>", "reads otherwise"},
       {"<math>" + element(carried) + "</math>", "reads otherwise"},
+      {"<object data=\"a.svg\">" + element(carried) + "</object>", "reads otherwise"},
       {"<svg>" + element(carried) + "</svg>", "markup other than a chart's"},
       {"<svg><foreignObject>" + element(carried), "markup other than a chart's"},
       {"<svg><p></svg>" + element(carried), "markup other than a chart's"},

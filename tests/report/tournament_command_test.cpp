@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "report/tournament.h"
+#include "report/tournament_session.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"
 
@@ -138,6 +139,53 @@ TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   writeFile(dir / "t.momiru-tournament", good.substr(0, 100));
   EXPECT_EQ(lab("tournament verify " + t).status, 2);
   EXPECT_EQ(lab("tournament verify " + quoted(dir / "none")).status, 2);
+}
+
+// A page whose tournament a browser does not read as the page's element, however verify or the
+// game might find it by its text, is refused by both: in an attribute, in an element whose text
+// a browser shows as text or hides, or after the end of everything a browser reads.
+TEST(TournamentCommand, APageWhoseTournamentABrowserDoesNotReadIsRefused) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "single");
+  const std::string page = quoted(dir / "cup.html");
+  ASSERT_EQ(lab("tournament run " + t + " --html " + page).status, 0);
+  const std::string good = readFile(dir / "cup.html");
+  const std::string open = std::string(momiru::report::kTournamentPageScript);
+  const std::size_t from = good.find(open);
+  const std::size_t to = good.find("</script>", from) + std::string_view("</script>").size();
+  ASSERT_NE(from, std::string::npos);
+  const std::string element = good.substr(from, to - from);
+  const std::string without = good.substr(0, from) + good.substr(to);
+  const std::size_t body = without.find("<body>") + std::string_view("<body>").size();
+  const auto moved = [&](const std::string& before, const std::string& after) {
+    return without.substr(0, body) + before + element + after + without.substr(body);
+  };
+  const std::pair<const char*, std::string> forged[] = {
+      {"attribute", moved("<p title='", "'>x</p>")},
+      {"title", moved("<title>", "</title>")},
+      {"textarea", moved("<textarea>", "</textarea>")},
+      {"template", moved("<template>", "</template>")},
+      {"noscript", moved("<noscript>", "</noscript>")},
+      {"xmp", moved("<xmp>", "</xmp>")},
+      {"iframe", moved("<iframe>", "</iframe>")},
+      {"object", moved("<object data='x.svg'>", "</object>")},
+      {"style", moved("<style>", "</style>")},
+      {"plaintext", moved("<plaintext>", "")},
+  };
+  for (const auto& [where, text] : forged) {
+    writeFile(dir / "forged.html", text);
+    const LabRun verified = lab("tournament verify " + quoted(dir / "forged.html"));
+    EXPECT_NE(verified.status, 0) << where << ": " << verified.out;
+    EXPECT_EQ(std::count(verified.err.begin(), verified.err.end(), '\n'), 1) << verified.err;
+    std::string error;
+    EXPECT_FALSE(
+        momiru::report::TournamentSession::open(dir / "forged.html", dir / "secret", "x", &error))
+        << where;
+    EXPECT_FALSE(error.empty()) << where;
+  }
+  // The page as written still verifies and opens.
+  writeFile(dir / "forged.html", good);
+  EXPECT_EQ(lab("tournament verify " + quoted(dir / "forged.html")).status, 0);
 }
 
 // Every battle of a match, the second and third too, starts from the records as registered.
