@@ -59,26 +59,15 @@ def gauges_seen():
     found = []
     popup_shown = []
 
-    def walk(node, depth):
-        if node is None or depth > 12:
-            return
-        try:
-            if node.get_name() == "ダメージ" and \
-                    node.get_state_set().contains(Atspi.StateType.SHOWING):
-                popup_shown.append(node.get_role_name())
-            if node.get_role() == Atspi.Role.PROGRESS_BAR:
-                value = node.get_value_iface()
-                if value is not None:
-                    found.append((node.get_name(), value.get_current_value(),
-                                  value.get_maximum_value()))
-            for i in range(node.get_child_count()):
-                walk(node.get_child_at_index(i), depth + 1)
-        except GLib.Error:
-            pass
+    def visit(node):
+        if node.get_name() == "ダメージ" and node.get_state_set().contains(Atspi.StateType.SHOWING):
+            popup_shown.append(node.get_role_name())
+        if node.get_role() == Atspi.Role.PROGRESS_BAR:
+            value = node.get_value_iface()
+            if value is not None:
+                found.append((node.get_name(), value.get_current_value(), value.get_maximum_value()))
 
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        walk(desktop.get_child_at_index(i), 0)
+    atspi_session.walk(Atspi, GLib, visit, max_depth=12)
     return [g for g in found if g[0].endswith("の時間ゲージ")], bool(popup_shown)
 
 

@@ -140,19 +140,17 @@ class Listener:
             self.heard.append(("announcement", event.any_data))
 
 
-def focused_objects(atspi, glib, pid=None):
-    """(role name, name) of every FOCUSED object in the accessible trees on the desktop (of the
-    application of process `pid` only, when given)."""
-    found = []
+def walk(atspi, glib, visit, pid=None, max_depth=14):
+    """Calls visit(node) for every object in the accessible trees on the desktop (of the
+    application of process `pid` only, when given); an object gone meanwhile is passed over."""
 
-    def walk(node, depth):
-        if node is None or depth > 14:
+    def down(node, depth):
+        if node is None or depth > max_depth:
             return
         try:
-            if node.get_state_set().contains(atspi.StateType.FOCUSED):
-                found.append((node.get_role_name(), node.get_name() or ""))
+            visit(node)
             for i in range(node.get_child_count()):
-                walk(node.get_child_at_index(i), depth + 1)
+                down(node.get_child_at_index(i), depth + 1)
         except glib.Error:
             pass
 
@@ -164,7 +162,19 @@ def focused_objects(atspi, glib, pid=None):
                 continue
         except glib.Error:
             continue
-        walk(app, 0)
+        down(app, 0)
+
+
+def focused_objects(atspi, glib, pid=None):
+    """(role name, name) of every FOCUSED object in the accessible trees on the desktop (of the
+    application of process `pid` only, when given)."""
+    found = []
+
+    def visit(node):
+        if node.get_state_set().contains(atspi.StateType.FOCUSED):
+            found.append((node.get_role_name(), node.get_name() or ""))
+
+    walk(atspi, glib, visit, pid)
     return found
 
 
