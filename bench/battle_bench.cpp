@@ -21,8 +21,8 @@ GameState pairing(const char* a, const char* b) {
   GameState gs;
   gs.lineBreak = "\r\n";
   const std::string dir = MOMIRU_SOURCE_DIR "/samples/";
-  if (LoadSaveData(gs, 0, dir + a + ".dat").outcome == LoadOutcome::Loaded &&
-      LoadSaveData(gs, 1, dir + b + ".dat").outcome == LoadOutcome::Loaded) {
+  if (loadSaveData(gs, 0, dir + a + ".dat").outcome == LoadOutcome::Loaded &&
+      loadSaveData(gs, 1, dir + b + ".dat").outcome == LoadOutcome::Loaded) {
     return gs;
   }
   return momiru::testing::sanePair();

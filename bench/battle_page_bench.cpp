@@ -56,7 +56,7 @@ void BM_EndlessPairingLabHtml(benchmark::State& state) {
     values.key = 5;
     values.storedLevels = {record.level, 0};
     values.storedNames = {record.name, ""};
-    const auto bytes = EncodeSaveData(record, values);
+    const auto bytes = encodeSaveData(record, values);
     if (!bytes) std::abort();
     std::ofstream(dir / (s == 0 ? "a.dat" : "b.dat"), std::ios::binary) << *bytes;
   }

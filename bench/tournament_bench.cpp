@@ -29,7 +29,7 @@ Tournament field(std::size_t n, Format format, int bestOf, int rounds = 0) {
   std::vector<Combatant> records;
   for (const char* s : kSamples) {
     GameState gs;
-    if (LoadSaveData(gs, 0, std::string(MOMIRU_SOURCE_DIR "/samples/") + s + ".dat").outcome ==
+    if (loadSaveData(gs, 0, std::string(MOMIRU_SOURCE_DIR "/samples/") + s + ".dat").outcome ==
         LoadOutcome::Loaded)
       records.push_back(gs.combatant[0]);
   }

@@ -11,15 +11,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  const SaveDataResult r = ReadSaveData(bytes, "fuzz.dat");
+  const SaveDataResult r = readSaveData(bytes, "fuzz.dat");
   if (r.outcome == LoadOutcome::Loaded) {
     if (!r.reason.empty() || !r.sum || r.record.name != "fuzz.datの" + r.values.storedNames[0])
       std::abort();
-    const auto stored = StoreSaveData(r.record, r.values);
+    const auto stored = storeSaveData(r.record, r.values);
     if (!stored) std::abort();
-    const auto again = WriteSaveData({*stored});
+    const auto again = writeSaveData({*stored});
     if (!again) std::abort();
-    const SaveDataResult second = ReadSaveData(*again, "fuzz.dat");
+    const SaveDataResult second = readSaveData(*again, "fuzz.dat");
     if (second.outcome != LoadOutcome::Loaded || second.record != r.record ||
         second.values != r.values)
       std::abort();

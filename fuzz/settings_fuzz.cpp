@@ -10,6 +10,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   momiru::GameState gs;
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  momiru::ReadSettings(gs, in);
+  momiru::readSettings(gs, in);
   return 0;
 }

@@ -97,7 +97,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
   gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
-  LoadSettingsForBattle(gs, ctx_.settingsDir);
+  loadSettingsForBattle(gs, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.shownLog.clear();
   gs.currentSlot = 0;
@@ -454,7 +454,7 @@ void ScreenFlow::nextMatchBattle() {
   matchState_ = report::tournamentBattleState(t, *live_->battle);
   // The player's own switches and speed, the tournament's damage rule.
   const bool halve = matchState_.settings.halveDamage != 0;
-  LoadSettingsForBattle(matchState_, ctx_.settingsDir);
+  loadSettingsForBattle(matchState_, ctx_.settingsDir);
   matchState_.settings.halveDamage = halve ? 1 : 0;
   go(Where::MatchBattle);
 }

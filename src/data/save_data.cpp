@@ -63,7 +63,7 @@ const std::array<std::string, kSaveDataFields>& fieldNames() {
   return names;
 }
 
-std::string fieldName(int index) { return std::string(SaveDataFieldName(index)); }
+std::string fieldName(int index) { return std::string(saveDataFieldName(index)); }
 
 // Code page 932 bytes to UTF-8 through ICU's Windows converter, which keeps the Windows mappings
 // (0x8160 is U+FF5E, NEC and IBM extensions) and leaves half-width katakana half-width. Bytes
@@ -313,7 +313,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string_view SaveDataFieldName(int index) {
+std::string_view saveDataFieldName(int index) {
   if (index < 0 || index >= kSaveDataFields) return {};
   return fieldNames()[static_cast<std::size_t>(index)];
 }
@@ -329,7 +329,7 @@ std::optional<std::int32_t> SaveDataCheckSum(const Combatant& record, const Load
   return sum;
 }
 
-SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
+SaveDataResult readSaveData(std::istream& in, const std::string& fileName) {
   SaveDataResult result;
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) {
@@ -387,12 +387,12 @@ SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName) {
   return result;
 }
 
-SaveDataResult ReadSaveData(const std::string& bytes, const std::string& fileName) {
+SaveDataResult readSaveData(const std::string& bytes, const std::string& fileName) {
   std::istringstream in(bytes);
-  return ReadSaveData(in, fileName);
+  return readSaveData(in, fileName);
 }
 
-SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path& file) {
+SaveDataResult loadSaveData(GameState& gs, int slot, const std::filesystem::path& file) {
   SaveDataResult result;
   if (slot < 0 || slot >= kSlots) {
     result.reason = "there is no slot " + decimal(slot);
@@ -417,7 +417,7 @@ SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path
       return result;
   }
   std::istream in(&input);
-  result = ReadSaveData(in, pathToUtf8(file));
+  result = readSaveData(in, pathToUtf8(file));
   if (result.outcome == LoadOutcome::Loaded) {
     gs.combatant[static_cast<std::size_t>(slot)] = result.record;
     gs.load = result.values;

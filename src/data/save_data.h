@@ -35,15 +35,15 @@ struct SaveDataResult {
 // Reads `file` as the entry screen's "読み込み" does, into slot `slot` of `gs` (normally
 // gs.currentSlot). On success the record's name becomes the bare file name, "の" and the stored
 // name.
-SaveDataResult LoadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
+SaveDataResult loadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
 
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of
-// LoadSaveData, also used by the inspector and the fuzzer.
-SaveDataResult ReadSaveData(const std::string& bytes, const std::string& fileName);
+// loadSaveData, also used by the inspector and the fuzzer.
+SaveDataResult readSaveData(const std::string& bytes, const std::string& fileName);
 
 // The same, pulling the bytes from a stream a chunk at a time, so that a file of any size costs
 // bounded memory. `fileName` is UTF-8; only its last component goes into the name.
-SaveDataResult ReadSaveData(std::istream& in, const std::string& fileName);
+SaveDataResult readSaveData(std::istream& in, const std::string& fileName);
 
 // One record has 45 fields: the first 34 are numbers, the last 11 are texts.
 inline constexpr int kSaveDataFields = 45;
@@ -53,7 +53,7 @@ inline constexpr int kSaveDataTexts = kSaveDataFields - kSaveDataNumbers;
 // The name of field `index` (0..44) of a record, as the load values and the record call it:
 // "SaveKey", "SaveCheck", "HP[0]", "OFE[0]", ..., "SaveLv[1]", "WazaPow[7]", "SaveF", "SaveA",
 // "SaveText", "SaveName[0]", "WazaName[7]". Empty for an index out of range.
-std::string_view SaveDataFieldName(int index);
+std::string_view saveDataFieldName(int index);
 
 // One record as the file stores it, in file order: numbers undivided (field i is numbers[i]),
 // texts in UTF-8 (field kSaveDataNumbers + j is texts[j]). The reader fills one per record before

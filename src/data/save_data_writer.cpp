@@ -37,7 +37,7 @@ std::optional<std::string> utf8ToCp932(const std::string& utf8) {
 
 }  // namespace
 
-std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadValues& values,
+std::optional<StoredRecord> storeSaveData(const Combatant& record, const LoadValues& values,
                                           std::string* error) {
   StoredRecord stored;
   std::size_t i = 0;
@@ -47,7 +47,7 @@ std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadVal
     const auto v = toInt32(static_cast<double>(product));
     if (!v && ok) {
       ok = false;
-      setError(error, std::string(SaveDataFieldName(static_cast<int>(i))) + " times the key " +
+      setError(error, std::string(saveDataFieldName(static_cast<int>(i))) + " times the key " +
                           decimal(values.key) + " is outside the 32-bit range");
     }
     stored.numbers[i++] = v.value_or(0);
@@ -78,7 +78,7 @@ std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadVal
   return stored;
 }
 
-std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& records,
+std::optional<std::string> writeSaveData(const std::vector<StoredRecord>& records,
                                          std::string* error) {
   // Fields per line, group by group; the texts start at field kSaveDataNumbers.
   static constexpr int kLineFields[] = {2, 3, 3, 3, 3, 2, 2, 1, 1, 1, 1, 1, 1, 1,
@@ -95,12 +95,12 @@ std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& record
         }
         const std::string& text = stored.texts[static_cast<std::size_t>(field - kSaveDataNumbers)];
         if (text.find_first_of("\"\r\n") != std::string::npos) {
-          setError(error, std::string(SaveDataFieldName(field)) + " holds a quote or a line break");
+          setError(error, std::string(saveDataFieldName(field)) + " holds a quote or a line break");
           return std::nullopt;
         }
         const auto bytes = utf8ToCp932(text);
         if (!bytes) {
-          setError(error, std::string(SaveDataFieldName(field)) + " \"" + text +
+          setError(error, std::string(saveDataFieldName(field)) + " \"" + text +
                               "\" has a character that code page 932 lacks");
           return std::nullopt;
         }
@@ -112,7 +112,7 @@ std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& record
   return out;
 }
 
-std::optional<std::string> EncodeSaveData(const Combatant& record, const LoadValues& values,
+std::optional<std::string> encodeSaveData(const Combatant& record, const LoadValues& values,
                                           std::optional<std::int32_t> check, std::string* error) {
   LoadValues v = values;
   if (check) {
@@ -125,9 +125,9 @@ std::optional<std::string> EncodeSaveData(const Combatant& record, const LoadVal
     }
     v.checkSum = *sum;
   }
-  const auto stored = StoreSaveData(record, v, error);
+  const auto stored = storeSaveData(record, v, error);
   if (!stored) return std::nullopt;
-  return WriteSaveData({*stored}, error);
+  return writeSaveData({*stored}, error);
 }
 
 }  // namespace momiru

@@ -17,18 +17,18 @@ namespace momiru {
 // storedPortraits and storedNames (a record's level, portrait and name are only derived from
 // them when reading); SaveCheck is stored as values.checkSum holds it. Fails when a product leaves
 // the 32-bit range.
-std::optional<StoredRecord> StoreSaveData(const Combatant& record, const LoadValues& values,
+std::optional<StoredRecord> storeSaveData(const Combatant& record, const LoadValues& values,
                                           std::string* error = nullptr);
 
 // The bytes of a file holding `records` one after another, each on 28 lines: one line per group,
 // commas between fields, texts quoted, code page 932, CR LF. Fails when a text holds a quote, a
 // line break or a character that code page 932 lacks.
-std::optional<std::string> WriteSaveData(const std::vector<StoredRecord>& records,
+std::optional<std::string> writeSaveData(const std::vector<StoredRecord>& records,
                                          std::string* error = nullptr);
 
 // One character with a correct check value, or with `check` instead when one is given (to make
 // an altered file).
-std::optional<std::string> EncodeSaveData(const Combatant& record, const LoadValues& values,
+std::optional<std::string> encodeSaveData(const Combatant& record, const LoadValues& values,
                                           std::optional<std::int32_t> check = std::nullopt,
                                           std::string* error = nullptr);
 

@@ -48,11 +48,12 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
 
 }  // namespace
 
-bool ReadSettings(GameState& gs, std::istream& in) {
+bool readSettings(GameState& gs, std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) return false;
   // Some editors begin a saved text file with the UTF-8 byte-order mark; it is not data. Bytes
-  // that only start like the mark are no number either, so they end the read as before.
+  // that only start like the mark are no number either, so they end the read as any other text
+  // that is no number does.
   if (buf->sgetc() == 0xEF) {
     for (const int expected : {0xEF, 0xBB, 0xBF}) {
       if (buf->sgetc() != expected) return false;
@@ -74,18 +75,18 @@ bool ReadSettings(GameState& gs, std::istream& in) {
   }
 }
 
-bool LoadSettings(GameState& gs, const std::filesystem::path& dir) {
+bool loadSettings(GameState& gs, const std::filesystem::path& dir) {
   if (dir.empty()) return false;  // no settings folder: nothing is read from the current one
   InputFile file(dir / kSettingsFileName);
   if (file.status() != InputFile::Status::Open) return false;
   std::istream in(&file);
-  return ReadSettings(gs, in);
+  return readSettings(gs, in);
 }
 
 // The old file is replaced only by a complete, flushed new one: the record goes to a temporary
 // file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
 // disk at any point leaves either the old file or the new one, never a torn one.
-bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
+bool saveSettings(GameState& gs, const std::filesystem::path& dir) {
   if (dir.empty()) return false;
   AtomicFile file(dir / kSettingsFileName);
   if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
@@ -102,9 +103,9 @@ bool SaveSettings(GameState& gs, const std::filesystem::path& dir) {
   return file.commit(text);
 }
 
-void LoadSettingsForBattle(GameState& gs, const std::filesystem::path& dir) {
+void loadSettingsForBattle(GameState& gs, const std::filesystem::path& dir) {
   const Settings before = gs.settings;
-  LoadSettings(gs, dir);
+  loadSettings(gs, dir);
   if (gs.settings == before && gs.settings.battleSpeed == 0) {
     for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
       gs.settings.*Settings::kSwitches[i] = Settings::kFirstSwitches[i];

@@ -15,21 +15,21 @@ inline constexpr const char* kSettingsFileName = "settei.sei";
 // the last one. Returns false when the file could not be opened, is not a regular file, `dir` is
 // empty (no settings folder) or a value could not be read (never reported to the player; tools and
 // tests look at it).
-bool LoadSettings(GameState& gs, const std::filesystem::path& dir);
+bool loadSettings(GameState& gs, const std::filesystem::path& dir);
 
-// The reading half of LoadSettings, on any stream (the fuzzer and the tests feed it bytes).
-bool ReadSettings(GameState& gs, std::istream& in);
+// The reading half of loadSettings, on any stream (the fuzzer and the tests feed it bytes).
+bool readSettings(GameState& gs, std::istream& in);
 
 // The settings file's switches and speed for a battle that skips the options screen, brought
 // into the values the options screen's controls can hold (switches 0 or 1, the speed within
 // Settings::kMinSpeed..kMaxSpeed); the values that screen first shows when no settings file
 // has been read.
-void LoadSettingsForBattle(GameState& gs, const std::filesystem::path& dir);
+void loadSettingsForBattle(GameState& gs, const std::filesystem::path& dir);
 
 // Sets the load values' key to floor(13 × randomUnit()) + 5 and writes one record to
 // `dir`/settei.sei, atomically: a failed write leaves the old file whole. A settings file that
 // cannot be written (read-only, another user's, not a regular file) or an empty `dir` fails
 // before the key is drawn. The settings in memory are never touched.
-bool SaveSettings(GameState& gs, const std::filesystem::path& dir);
+bool saveSettings(GameState& gs, const std::filesystem::path& dir);
 
 }  // namespace momiru

@@ -15,7 +15,7 @@ std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::
   const auto text = [translate](const char* english) {
     return translate ? report::translated(english) : english;
   };
-  const SaveDataResult r = LoadSaveData(gs, slot, utf8ToPath(file));
+  const SaveDataResult r = loadSaveData(gs, slot, utf8ToPath(file));
   if (r.outcome == LoadOutcome::Tampered) {
     return report::format(text(N_("the save data has been altered (%s)")), r.reason.c_str());
   }

@@ -140,7 +140,7 @@ int inspectCommand(const Args& args) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     // A fresh state per file: each is read as the first load of a run.
     GameState gs;
-    const SaveDataResult r = LoadSaveData(gs, 0, utf8ToPath(files[i]));
+    const SaveDataResult r = loadSaveData(gs, 0, utf8ToPath(files[i]));
     if (r.outcome == LoadOutcome::Failed) {
       status = 2;
     } else if (r.outcome == LoadOutcome::Tampered && status == 0) {

@@ -55,7 +55,7 @@ void printUsage() {
 }
 
 // A failed or short write of the output is an error, not a success: one line on stderr and
-// status 1. A reader that closed the pipe ends the program by SIGPIPE, quietly, as before; when
+// status 1. A reader that closed the pipe ends the program by SIGPIPE, quietly, as a pipe does; when
 // SIGPIPE is ignored the end is quiet too.
 int finishOutput(int status) {
   errno = 0;

@@ -207,7 +207,7 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
                  std::to_string(mostEntries(t.rules.format)) + " entries";
     } else {
       GameState gs;
-      const SaveDataResult loaded = LoadSaveData(gs, 0, file);
+      const SaveDataResult loaded = loadSaveData(gs, 0, file);
       if (loaded.outcome == LoadOutcome::Tampered) {
         r.refusal = EntryRefusal::Tampered;
         r.detail = "the save data has been altered (" + loaded.reason + ")";

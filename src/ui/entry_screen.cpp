@@ -56,7 +56,7 @@ bool registerCurrentSlot(GameState& gs) {
 FileLoad loadSaveDataFile(GameState& gs, int slot, const std::filesystem::path& file,
                           PlatformDialogs& dialogs, QWidget* parent, std::string* reason,
                           const TamperedEnding& ending) {
-  const SaveDataResult result = LoadSaveData(gs, slot, file);
+  const SaveDataResult result = loadSaveData(gs, slot, file);
   if (reason != nullptr) *reason = result.reason;
   switch (result.outcome) {
     case LoadOutcome::Loaded:

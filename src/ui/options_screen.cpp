@@ -153,7 +153,7 @@ void OptionsScreen::load() {
 
 void OptionsScreen::readIntoControls() {
   const Settings before = gs.settings;
-  LoadSettings(gs, ctx.settingsDir);
+  loadSettings(gs, ctx.settingsDir);
   const bool readSomething = gs.settings != before;
 
   std::array<bool, 3> ticked{};
@@ -177,7 +177,7 @@ void OptionsScreen::saveFromControls() {
   for (std::size_t i = 0; i < switchBoxes_.size(); ++i)
     gs.settings.*Settings::kSwitches[i] = switchBoxes_[i]->isChecked() ? 1 : 0;
   gs.settings.battleSpeed = speedBar_->value();
-  SaveSettings(gs, ctx.settingsDir);
+  saveSettings(gs, ctx.settingsDir);
 }
 
 void OptionsScreen::showSpeed(int value) {

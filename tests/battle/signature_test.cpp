@@ -83,7 +83,7 @@ std::uint64_t samplesSignature(const std::string& dir) {
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     GameState probe;
     if (e.path().extension() == ".dat" &&
-        LoadSaveData(probe, 0, e.path()).outcome == LoadOutcome::Loaded)
+        loadSaveData(probe, 0, e.path()).outcome == LoadOutcome::Loaded)
       files.push_back(e.path());
   }
   std::sort(files.begin(), files.end());
@@ -94,8 +94,8 @@ std::uint64_t samplesSignature(const std::string& dir) {
         GameState gs;
         gs.lineBreak = "\r\n";
         gs.settings.halveDamage = halve;
-        LoadSaveData(gs, 0, a);
-        LoadSaveData(gs, 1, b);
+        loadSaveData(gs, 0, a);
+        loadSaveData(gs, 1, b);
         battles(hash, gs, 12, kDefaultMaxTurns);
       }
   return hash.h;

@@ -42,7 +42,7 @@ TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
   bool halfWidthKana = false, waveOrCircled = false, emptySlots = false;
   for (const std::string& name : datFiles(kSamples)) {
     GameState gs;
-    const SaveDataResult r = LoadSaveData(gs, 1, kSamples / name);
+    const SaveDataResult r = loadSaveData(gs, 1, kSamples / name);
     if (altered(name)) {
       EXPECT_EQ(r.outcome, LoadOutcome::Tampered) << name << ": " << r.reason;
       ++refused;

@@ -21,10 +21,10 @@ using testing::testCharacter;
 StoredRecord store(const Character& c) {
   Character withCheck = c;
   withCheck.values.checkSum = *SaveDataCheckSum(c.record, c.values);
-  return *StoreSaveData(withCheck.record, withCheck.values);
+  return *storeSaveData(withCheck.record, withCheck.values);
 }
 
-std::string write(const std::vector<StoredRecord>& records) { return *WriteSaveData(records); }
+std::string write(const std::vector<StoredRecord>& records) { return *writeSaveData(records); }
 
 // A GameState whose slots and load values hold something, to see that a failed load keeps it.
 GameState busyState() {
@@ -60,14 +60,14 @@ TEST(SaveDataEncoder, RefusesWhatTheFileCannotHold) {
   Character c = testCharacter();
   std::string error;
   c.record.hp[1] = std::numeric_limits<std::int32_t>::max() / 7 + 1;
-  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  EXPECT_FALSE(encodeSaveData(c.record, c.values, std::nullopt, &error));
   EXPECT_NE(error.find("HP[1]"), std::string::npos) << error;
 
   c = testCharacter();
   c.record.moveNames[2] = "A--\"引用\"";
-  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  EXPECT_FALSE(encodeSaveData(c.record, c.values, std::nullopt, &error));
   c.record.moveNames[2] = "A--😀";  // not in code page 932
-  EXPECT_FALSE(EncodeSaveData(c.record, c.values, std::nullopt, &error));
+  EXPECT_FALSE(encodeSaveData(c.record, c.values, std::nullopt, &error));
   EXPECT_NE(error.find("WazaName[2]"), std::string::npos) << error;
 }
 
@@ -76,7 +76,7 @@ TEST(SaveDataRead, GoodFileLoadsIntoTheChosenSlotWithTheBareFileNameInTheName) {
   ScratchDir dir;
   testing::writeFile(dir / "mogura.dat", encode(c));
   GameState gs = busyState();
-  const SaveDataResult r = LoadSaveData(gs, 1, dir / "mogura.dat");
+  const SaveDataResult r = loadSaveData(gs, 1, dir / "mogura.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   Combatant expected = c.record;
   expected.name = "mogura.datのもぐら丸";
@@ -97,9 +97,9 @@ TEST(SaveDataRead, EachScaledNumberOrCheckValueOffByOneIsTampered) {
     GameState gs = busyState();
     ScratchDir dir;
     testing::writeFile(dir / "x.dat", write({stored}));
-    const SaveDataResult r = LoadSaveData(gs, 0, dir / "x.dat");
-    EXPECT_EQ(r.outcome, LoadOutcome::Tampered) << SaveDataFieldName(i);
-    EXPECT_EQ(r.notMultiples, std::vector<std::string>{std::string(SaveDataFieldName(i))});
+    const SaveDataResult r = loadSaveData(gs, 0, dir / "x.dat");
+    EXPECT_EQ(r.outcome, LoadOutcome::Tampered) << saveDataFieldName(i);
+    EXPECT_EQ(r.notMultiples, std::vector<std::string>{std::string(saveDataFieldName(i))});
     EXPECT_EQ(r.values.tampered, 1);
     expectUnchanged(gs);
   }
@@ -108,7 +108,7 @@ TEST(SaveDataRead, EachScaledNumberOrCheckValueOffByOneIsTampered) {
   StoredRecord stored = store(c);
   stored.numbers[8] += 1;   // HP[2], stored 721 → 722
   stored.numbers[28] -= 3;  // SaveH
-  const SaveDataResult r = ReadSaveData(write({stored}), "t.dat");
+  const SaveDataResult r = readSaveData(write({stored}), "t.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Tampered);
   EXPECT_EQ(r.record.hp[2], 722);  // not a multiple: kept as stored
   EXPECT_EQ(r.record.hp[1], 102);  // the others divided
@@ -119,7 +119,7 @@ TEST(SaveDataRead, EachScaledNumberOrCheckValueOffByOneIsTampered) {
   EXPECT_EQ(r.sum, 259 - 103 + 722);
 
   for (const std::int32_t check : {258, 260}) {
-    const SaveDataResult off = ReadSaveData(encode(testCharacter(), check), "x.dat");
+    const SaveDataResult off = readSaveData(encode(testCharacter(), check), "x.dat");
     EXPECT_EQ(off.outcome, LoadOutcome::Tampered);
     EXPECT_TRUE(off.notMultiples.empty());
     EXPECT_EQ(off.sum, 259);
@@ -132,7 +132,7 @@ TEST(SaveDataRead, NegativeKeysAndZeroValuesDecode) {
   c.values.fiveNumbers[2] = -4;
   const std::string bytes = encode(c);
   EXPECT_NE(bytes.find("-303,"), std::string::npos);  // HP[0] 101 stored as a negative multiple
-  const SaveDataResult r = ReadSaveData(bytes, "neg.dat");
+  const SaveDataResult r = readSaveData(bytes, "neg.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   EXPECT_EQ(r.values.fiveNumbers[2], -4);
   EXPECT_EQ(r.sum, 259 - 7 - 3);  // the key's sign counts in the sum
@@ -145,19 +145,19 @@ TEST(SaveDataRead, OnlyTheLastOfSeveralRecordsCounts) {
   StoredRecord bad = store(first);
   bad.numbers[2] += 1;
 
-  SaveDataResult r = ReadSaveData(write({store(first), store(second)}), "two.dat");
+  SaveDataResult r = readSaveData(write({store(first), store(second)}), "two.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   EXPECT_EQ(r.record.name, "two.datの二番手");
 
-  r = ReadSaveData(write({bad, store(second)}), "two.dat");
+  r = readSaveData(write({bad, store(second)}), "two.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << "an earlier record is not tested";
 
-  r = ReadSaveData(write({store(second), bad}), "two.dat");
+  r = readSaveData(write({store(second), bad}), "two.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Tampered);
 
   // A later record that is broken fails the whole load, however good the first.
   const std::string good = write({store(first)});
-  r = ReadSaveData(good + good.substr(0, good.size() / 2), "two.dat");
+  r = readSaveData(good + good.substr(0, good.size() / 2), "two.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
   EXPECT_NE(r.reason.find("record 2"), std::string::npos) << r.reason;
 }
@@ -170,7 +170,7 @@ TEST(SaveDataRead, CodePage932SpecialsDecodeAsWindowsDoes) {
   std::string bytes = encode(c);
   const std::string stored = "\"\x82\xe0\x82\xae\x82\xe7\x8a\xdb\"";
   bytes.replace(bytes.find(stored), stored.size(), "\"" + name + "\"");
-  const SaveDataResult r = ReadSaveData(bytes, "s.dat");
+  const SaveDataResult r = readSaveData(bytes, "s.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   EXPECT_EQ(r.values.storedNames[0], "\uFF5E\u2460\uFF71\uFF72表");
   // And the encoder writes the same bytes back.
@@ -184,7 +184,7 @@ TEST(SaveDataRead, FieldRulesAllowBlanksUnquotedTextsAndOtherLineBreaks) {
   for (const char ch : bytes) loose += ch == ',' ? "  ,\t " : ch == '\r' ? " " : std::string(1, ch);
   loose.replace(loose.find("\"---NO DATA\""), 12, "---NO DATA  ");  // unquoted
   loose += "\n\n   \r\n";  // blank lines after the last record
-  SaveDataResult r = ReadSaveData(loose, "l.dat");
+  SaveDataResult r = readSaveData(loose, "l.dat");
   ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
   EXPECT_EQ(r.record.moveNames[5], "---NO DATA");
 
@@ -193,7 +193,7 @@ TEST(SaveDataRead, FieldRulesAllowBlanksUnquotedTextsAndOtherLineBreaks) {
   std::size_t at = 0;
   while ((at = flat.find("\r\n")) != std::string::npos) flat.replace(at, 2, ",");
   flat.pop_back();
-  r = ReadSaveData(flat, "f.dat");
+  r = readSaveData(flat, "f.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
 }
 
@@ -206,7 +206,7 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   keyZero.numbers[0] = 0;
   Character big = testCharacter(1);
   big.record.hp[0] = std::numeric_limits<std::int32_t>::max() - 5;
-  StoredRecord overflowSum = *StoreSaveData(big.record, big.values);
+  StoredRecord overflowSum = *storeSaveData(big.record, big.values);
   StoredRecord overflowQuotient = store(testCharacter(-1));
   overflowQuotient.numbers[5] = std::numeric_limits<std::int32_t>::min();
 
@@ -232,7 +232,7 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
     ScratchDir dir;
     testing::writeFile(dir / "bad.dat", bytes);
     GameState gs = busyState();
-    const SaveDataResult r = LoadSaveData(gs, 0, dir / "bad.dat");
+    const SaveDataResult r = loadSaveData(gs, 0, dir / "bad.dat");
     EXPECT_EQ(r.outcome, LoadOutcome::Failed) << what;
     EXPECT_FALSE(r.reason.empty()) << what;
     expectUnchanged(gs);
@@ -240,14 +240,14 @@ TEST(SaveDataRead, SilentFailuresLeaveTheStateAsItWas) {
   ScratchDir dir;
   testing::writeFile(dir / "ok.dat", good);
   GameState gs = busyState();
-  EXPECT_EQ(LoadSaveData(gs, 0, {}).outcome, LoadOutcome::Failed);  // the dialog was cancelled
-  EXPECT_EQ(LoadSaveData(gs, 0, dir / "missing.dat").outcome, LoadOutcome::Failed);
-  EXPECT_EQ(LoadSaveData(gs, 2, dir / "ok.dat").outcome, LoadOutcome::Failed);
-  EXPECT_EQ(LoadSaveData(gs, -1, dir / "ok.dat").outcome, LoadOutcome::Failed);
+  EXPECT_EQ(loadSaveData(gs, 0, {}).outcome, LoadOutcome::Failed);  // the dialog was cancelled
+  EXPECT_EQ(loadSaveData(gs, 0, dir / "missing.dat").outcome, LoadOutcome::Failed);
+  EXPECT_EQ(loadSaveData(gs, 2, dir / "ok.dat").outcome, LoadOutcome::Failed);
+  EXPECT_EQ(loadSaveData(gs, -1, dir / "ok.dat").outcome, LoadOutcome::Failed);
   expectUnchanged(gs);
 
   // Fault mended: a file with no record used to be checked against whatever the state held.
-  const SaveDataResult r = ReadSaveData("", "empty.dat");
+  const SaveDataResult r = readSaveData("", "empty.dat");
   EXPECT_FALSE(r.recordRead);
   EXPECT_FALSE(r.sum);
   EXPECT_NE(r.reason.find("no record"), std::string::npos) << r.reason;
@@ -260,11 +260,11 @@ TEST(SaveDataRead, AFifoOrADeviceFailsAtOnceLikeAnUnreadableFile) {
   GameState gs = busyState();
   SaveDataResult r;
   EXPECT_TRUE(testing::returnsWithoutWriter(dir / "x.dat",
-                                            [&] { r = LoadSaveData(gs, 0, dir / "x.dat"); }));
+                                            [&] { r = loadSaveData(gs, 0, dir / "x.dat"); }));
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
   EXPECT_EQ(r.reason, "the file cannot be opened: it is not a regular file");
-  EXPECT_EQ(LoadSaveData(gs, 0, "/dev/null").reason, r.reason);
-  r = LoadSaveData(gs, 0, dir.path());
+  EXPECT_EQ(loadSaveData(gs, 0, "/dev/null").reason, r.reason);
+  r = loadSaveData(gs, 0, dir.path());
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
   EXPECT_EQ(r.reason, "the file cannot be opened: it is a folder");
   expectUnchanged(gs);
@@ -274,20 +274,20 @@ TEST(SaveDataRead, LargeFilesStreamAndOverlongFieldsAreRefused) {
   const std::string good = encode(testCharacter());
   std::string longText = good;
   longText.replace(longText.find("NO DATA"), 7, std::string(1 << 20, 'x'));
-  SaveDataResult r = ReadSaveData(longText, "l.dat");
+  SaveDataResult r = readSaveData(longText, "l.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
   EXPECT_NE(r.reason.find("longer"), std::string::npos) << r.reason;
 
-  r = ReadSaveData("7," + std::string(100, '0') + "259" + good.substr(good.find("\r\n")), "z.dat");
+  r = readSaveData("7," + std::string(100, '0') + "259" + good.substr(good.find("\r\n")), "z.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Failed);
 
   // Blanks cost nothing to skip: a megabyte of them before a good record is fine.
-  r = ReadSaveData(std::string(1 << 20, ' ') + good, "b.dat");
+  r = readSaveData(std::string(1 << 20, ' ') + good, "b.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
 
   std::stringstream many;
   for (int i = 0; i < 20000; ++i) many << good;
-  r = ReadSaveData(many, "many.dat");
+  r = readSaveData(many, "many.dat");
   EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << r.reason;
 }
 

@@ -27,7 +27,7 @@ GameState stateWith(Settings s) {
 void expectRead(const std::string& text, Settings want, bool ok) {
   GameState gs = stateWith({7, 7, 7, 77});
   std::istringstream in(text);
-  EXPECT_EQ(ReadSettings(gs, in), ok) << text;
+  EXPECT_EQ(readSettings(gs, in), ok) << text;
   EXPECT_EQ(gs.settings, want) << text;
 }
 
@@ -73,10 +73,10 @@ TEST(SettingsRead, CompleteRecordsAndReadsThatStopKeepingWhatTheyRead) {
 TEST(SettingsFile, MissingFileOrFolderChangesNothing) {
   ScratchDir dir;
   GameState gs = stateWith({1, 0, 1, 99});
-  EXPECT_FALSE(LoadSettings(gs, dir.path()));
-  EXPECT_FALSE(LoadSettings(gs, dir / "no-such-folder"));
-  EXPECT_FALSE(LoadSettings(gs, {}));
-  EXPECT_FALSE(SaveSettings(gs, {}));
+  EXPECT_FALSE(loadSettings(gs, dir.path()));
+  EXPECT_FALSE(loadSettings(gs, dir / "no-such-folder"));
+  EXPECT_FALSE(loadSettings(gs, {}));
+  EXPECT_FALSE(saveSettings(gs, {}));
   EXPECT_FALSE(std::filesystem::exists(kSettingsFileName));
   EXPECT_EQ(gs.settings, (Settings{1, 0, 1, 99}));
 }
@@ -104,7 +104,7 @@ TEST(SettingsForBattle, FileOrMemoryOrFirstValuesBroughtIntoTheScreensRange) {
     std::filesystem::remove(dir / kSettingsFileName);
     if (c.file != nullptr) testing::writeFile(dir / kSettingsFileName, c.file);
     GameState gs = stateWith(c.inMemory);
-    LoadSettingsForBattle(gs, dir.path());
+    loadSettingsForBattle(gs, dir.path());
     EXPECT_EQ(gs.settings, c.want);
   }
 }
@@ -119,7 +119,7 @@ TEST(SettingsFile, SaveWritesFourCrLfLinesAndDrawsAFreshKeyEachTime) {
   gs.randomUnit.seed(42);
   RandomUnit copy = gs.randomUnit;
   for (int i = 0; i < 30; ++i) {
-    ASSERT_TRUE(SaveSettings(gs, dir.path()));
+    ASSERT_TRUE(saveSettings(gs, dir.path()));
     EXPECT_EQ(gs.load.key, static_cast<std::int32_t>(std::floor(13.0 * copy())) + 5);
   }
   EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
@@ -131,7 +131,7 @@ TEST(SettingsFile, WritesAtomicallyAndLeavesNoTemporaryFiles) {
   testing::writeFile(dir / "settei.sei",
                      "0\r\n0\r\n0\r\n300\r\n0\r\n0\r\n0\r\n300\r\nold tail\r\n");
   GameState gs = stateWith({1, 1, 1, 5});
-  ASSERT_TRUE(SaveSettings(gs, dir.path()));
+  ASSERT_TRUE(saveSettings(gs, dir.path()));
   EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n1\r\n1\r\n5\r\n");
   EXPECT_EQ(entries(dir.path()), 1u);
 
@@ -140,7 +140,7 @@ TEST(SettingsFile, WritesAtomicallyAndLeavesNoTemporaryFiles) {
   std::filesystem::create_directory(dir / "settei.sei");
   testing::writeFile(dir / "settei.sei" / "keep", "x");
   gs = stateWith({1, 0, 0, 42});
-  EXPECT_FALSE(SaveSettings(gs, dir.path()));
+  EXPECT_FALSE(saveSettings(gs, dir.path()));
   EXPECT_EQ(testing::readFile(dir / "settei.sei" / "keep"), "x");
   EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -159,10 +159,10 @@ TEST(SettingsFile, AFifoIsNeitherWaitedForNorReplaced) {
   GameState gs = stateWith({1, 0, 1, 99});
   bool loaded = true;
   EXPECT_TRUE(testing::returnsWithoutWriter(dir / "settei.sei",
-                                            [&] { loaded = LoadSettings(gs, dir.path()); }));
+                                            [&] { loaded = loadSettings(gs, dir.path()); }));
   EXPECT_FALSE(loaded);
   EXPECT_EQ(gs.settings, (Settings{1, 0, 1, 99}));
-  EXPECT_FALSE(SaveSettings(gs, dir.path()));
+  EXPECT_FALSE(saveSettings(gs, dir.path()));
   EXPECT_TRUE(std::filesystem::is_fifo(dir / "settei.sei"));
   EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -182,7 +182,7 @@ TEST(SettingsFile, AReadOnlyFileOrAPlainFileForAFolderFailsWithoutDrawingTheKey)
     GameState gs = stateWith({1, 1, 1, 5});
     gs.load.key = 3;
     const RandomUnit before = gs.randomUnit;
-    EXPECT_FALSE(SaveSettings(gs, readOnly ? dir.path() : kept));
+    EXPECT_FALSE(saveSettings(gs, readOnly ? dir.path() : kept));
     EXPECT_EQ(testing::readFile(kept), "0\r\n0\r\n0\r\n300\r\n");
     if (readOnly) {
       EXPECT_EQ(modeOf(kept), 0444);
@@ -212,7 +212,7 @@ TEST(SettingsFile, AKilledSaveLeavesAtMostOneTemporaryFileAndTheNextSaveRemovesI
     EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei.backup and one temporary file
   }
   GameState gs = stateWith({0, 1, 0, 7});
-  ASSERT_TRUE(SaveSettings(gs, dir.path()));
+  ASSERT_TRUE(saveSettings(gs, dir.path()));
   EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei and settei.sei.backup
   EXPECT_EQ(testing::readFile(dir / "settei.sei.backup"), "not ours");
   EXPECT_TRUE(isTemporaryName("settei.sei.saving-aZ09xy", "settei.sei"));
@@ -226,12 +226,12 @@ TEST(SettingsFile, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode) {
   ScratchDir dir;
   GameState gs = stateWith({0, 0, 0, 1});
   const mode_t before = ::umask(027);
-  const bool saved = SaveSettings(gs, dir.path());
+  const bool saved = saveSettings(gs, dir.path());
   ::umask(before);
   ASSERT_TRUE(saved);
   EXPECT_EQ(modeOf(dir / "settei.sei"), 0640);
   ASSERT_EQ(::chmod((dir / "settei.sei").c_str(), 0600), 0);
-  ASSERT_TRUE(SaveSettings(gs, dir.path()));
+  ASSERT_TRUE(saveSettings(gs, dir.path()));
   EXPECT_EQ(modeOf(dir / "settei.sei"), 0600);
 }
 

@@ -139,7 +139,7 @@ std::vector<Combatant> sampleCharacters() {
   std::vector<Combatant> out;
   for (const char* name : {"pochimaru.dat", "rendaa.dat", "gansekimaru.dat", "hinotori.dat"}) {
     GameState gs;
-    const auto r = LoadSaveData(gs, 0, std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name);
+    const auto r = loadSaveData(gs, 0, std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded) << name;
     out.push_back(gs.combatant[0]);
   }

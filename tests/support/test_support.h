@@ -50,7 +50,7 @@ inline Character testCharacter(std::int32_t key = 7) {
 // The save-data file of `c`, with its true check value unless one is given.
 inline std::string encode(const Character& c, std::optional<std::int32_t> check = std::nullopt) {
   std::string error;
-  const auto bytes = EncodeSaveData(c.record, c.values, check, &error);
+  const auto bytes = encodeSaveData(c.record, c.values, check, &error);
   EXPECT_TRUE(bytes.has_value()) << error;
   return bytes.value_or(std::string());
 }

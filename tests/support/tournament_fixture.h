@@ -29,7 +29,7 @@ inline const std::vector<Combatant>& sampleRecords() {
       GameState gs;
       const auto path = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples" / name;
       // The samples are committed: a field without them would test nothing.
-      if (LoadSaveData(gs, 0, path).outcome != LoadOutcome::Loaded) {
+      if (loadSaveData(gs, 0, path).outcome != LoadOutcome::Loaded) {
         std::fprintf(stderr, "sample %s cannot be loaded\n", name);
         std::abort();
       }

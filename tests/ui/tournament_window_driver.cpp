@@ -53,7 +53,7 @@ std::string characterFile(int n) {
   v.storedPortraits = {c.portrait, 0};
   v.storedNames = {c.name, ""};
   std::string error;
-  return momiru::EncodeSaveData(c, v, std::nullopt, &error).value_or(std::string());
+  return momiru::encodeSaveData(c, v, std::nullopt, &error).value_or(std::string());
 }
 
 const char* argument(int argc, char** argv, const char* name, const char* fallback) {

@@ -172,19 +172,19 @@ std::string encode(const Sample& s) {
     if (!sum) throw ParseError{s.line, s.file + ": the check sum is outside the 32-bit range"};
     values.checkSum = *sum;
   }
-  auto stored = StoreSaveData(s.record, values, &error);
+  auto stored = storeSaveData(s.record, values, &error);
   if (!stored) throw ParseError{s.line, s.file + ": " + error};
   for (const auto& [field, amount] : s.alter) {
     int index = -1;
     for (int i = 0; i < kSaveDataNumbers; ++i)
-      if (SaveDataFieldName(i) == field) index = i;
+      if (saveDataFieldName(i) == field) index = i;
     if (index < 0) throw ParseError{s.line, s.file + ": no number field '" + field + "'"};
     std::int32_t& n = stored->numbers[static_cast<std::size_t>(index)];
     const auto changed = checkedAdd(n, amount);
     if (!changed) throw ParseError{s.line, s.file + ": altering " + field + " overflows"};
     n = *changed;
   }
-  auto bytes = WriteSaveData({*stored}, &error);
+  auto bytes = writeSaveData({*stored}, &error);
   if (!bytes) throw ParseError{s.line, s.file + ": " + error};
   return *bytes;
 }
