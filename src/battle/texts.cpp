@@ -50,16 +50,16 @@ StatusTexts statusTexts(const GameState& gs, int slot) {
 StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name) {
   const Combatant& c = gs.combatant[static_cast<std::size_t>(slot)];
   StatusTexts t;
-  t.name12 = "Lv." + decimal(c.level) + "\u3000";
-  t.name12 += name;
-  t.stas = "ステータス" + gs.lineBreak;
+  t.nameLine = "Lv." + decimal(c.level) + "\u3000";
+  t.nameLine += name;
+  t.statusBlock = "ステータス" + gs.lineBreak;
   for (std::size_t p = 0; p < kParts; ++p) {
-    t.stas += kPartNames[p];
-    t.stas += gs.lineBreak;
-    t.stas +=
+    t.statusBlock += kPartNames[p];
+    t.statusBlock += gs.lineBreak;
+    t.statusBlock +=
         "HP:" + decimal(c.hp[p]) + " OFE:" + decimal(c.attack[p]) + " DEF:" + decimal(c.defence[p]);
-    t.stas += gs.lineBreak;
-    t.stas += gs.lineBreak;
+    t.statusBlock += gs.lineBreak;
+    t.statusBlock += gs.lineBreak;
   }
   return t;
 }
@@ -67,15 +67,15 @@ StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name) {
 ResultTexts resultTexts(const GameState& gs) {
   ResultTexts t;
   const std::string& crlf = gs.lineBreak;
-  t.text1 = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " + gs.combatant[1].name +
+  t.logBox = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " + gs.combatant[1].name +
             crlf + crlf + gs.battleLog;
-  t.label1 = "今回の勝負は" + crlf + crlf;
+  t.outcome = "今回の勝負は" + crlf + crlf;
   if (gs.winner == gs.loser) {
-    t.label1 += "引き分け！！";
+    t.outcome += "引き分け！！";
   } else {
     // Winner and loser are slots once a battle has ended; anything else reads as slot 0.
     const auto slotOf = [](std::int32_t n) { return n == 1 ? std::size_t{1} : std::size_t{0}; };
-    t.label1 += gs.combatant[slotOf(gs.winner)].name + "の勝ち！！" + crlf +
+    t.outcome += gs.combatant[slotOf(gs.winner)].name + "の勝ち！！" + crlf +
                 gs.combatant[slotOf(gs.loser)].name + "は敗れました";
   }
   return t;

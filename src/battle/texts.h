@@ -99,21 +99,22 @@ class LogWriter {
   std::string& log_;
 };
 
-// The status labels of one slot: `name12` ("Lv." level, a full-width space, the name) and
-// `stas` (the heading and, per body part, its name, its values and an empty line).
+// The status labels of one slot (`name12_N` and `stas_N` on the colosseum): its name line ("Lv."
+// level, a full-width space, the name) and its status block (the heading and, per body part, its
+// name, its values and an empty line).
 struct StatusTexts {
-  std::string name12;
-  std::string stas;
+  std::string nameLine;
+  std::string statusBlock;
 };
 StatusTexts statusTexts(const GameState& gs, int slot);
 // The same with `name` in place of the record's name (the name as a screen shows it).
 StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name);
 
-// The result screen's log box (heading, names, empty line, the battle log) and its outcome label
-// (from winner and loser; equal slots mean a draw).
+// The result screen's texts: its log box (`Text1`: heading, names, empty line, the battle log)
+// and its outcome label (`Label1`: from winner and loser; equal slots mean a draw).
 struct ResultTexts {
-  std::string text1;
-  std::string label1;
+  std::string logBox;
+  std::string outcome;
 };
 ResultTexts resultTexts(const GameState& gs);
 

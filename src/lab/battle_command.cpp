@@ -112,8 +112,8 @@ std::string json(const GameState& gs, std::uint64_t seed, const battle::Outcome&
   j["seed"] = seed;
   j["names"] = {gs.combatant[0].name, gs.combatant[1].name};
   j["log"] = gs.battleLog;
-  j["result_text"] = texts.text1;
-  j["result_label"] = out.finished ? Json(texts.label1) : Json(nullptr);
+  j["result_text"] = texts.logBox;
+  j["result_label"] = out.finished ? Json(texts.outcome) : Json(nullptr);
   j["winner"] = out.winner >= 0 ? Json(out.winner) : Json(nullptr);
   j["loser"] = out.loser >= 0 ? Json(out.loser) : Json(nullptr);
   j["draw"] = out.finished && out.winner < 0;
@@ -159,10 +159,10 @@ battle::Outcome printBattle(GameState& gs, std::uint64_t seed, bool asJson, bool
     std::fputs(json(gs, seed, out, turns).c_str(), stdout);
   } else {
     const battle::ResultTexts texts = battle::resultTexts(gs);
-    std::string page = texts.text1;
+    std::string page = texts.logBox;
     if (page.size() < 2 || page.compare(page.size() - 2, 2, "\r\n") != 0) page += "\r\n";
     page += "\r\n";
-    if (out.finished) page += texts.label1 + "\r\n";
+    if (out.finished) page += texts.outcome + "\r\n";
     std::fputs(lineEnds(page, crlf).c_str(), stdout);
   }
   return out;

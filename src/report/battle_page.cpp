@@ -195,7 +195,7 @@ std::string outcomeLabel(const Played& p) {
   GameState gs = markupRecords(p.start);
   gs.winner = p.result.winner.value_or(0);
   gs.loser = p.result.loser.value_or(0);
-  return battle::resultTexts(gs).label1;
+  return battle::resultTexts(gs).outcome;
 }
 
 std::string characterSection(const battle::Replay& replay, int slot,

@@ -243,7 +243,7 @@ BattleNarration::BattleNarration(QWidget& screen, const GameState& gs)
     }
     if (auto* line = screen_.findChild<QLabel*>(objectNameFor("name12", i))) {
       line->setAccessibleName(
-          displayText(battle::statusTexts(gs_, i, plainName(gs_.combatant[s].name)).name12));
+          displayText(battle::statusTexts(gs_, i, plainName(gs_.combatant[s].name)).nameLine));
     }
     if (auto* status = screen_.findChild<QLabel*>(objectNameFor("stas", i))) {
       status->setAccessibleName(who + QStringLiteral("のステータス"));
@@ -299,7 +299,7 @@ void BattleNarration::messageChanged(std::string_view text, const battle::Battle
   shownMessage_ = shown;
   if (const QString line = oneLine(fresh); !line.isEmpty()) add(line, true);
   if (!shown.isEmpty() && battle::isOver(player.judgement())) {
-    add(oneLine(displayText(battle::resultTexts(shownState(gs_)).label1)));
+    add(oneLine(displayText(battle::resultTexts(shownState(gs_)).outcome)));
   }
 }
 

@@ -312,13 +312,13 @@ void BattleScreen::showStatus(const GameState& state) {
     const battle::StatusTexts t =
         battle::statusTexts(state, i, plainName(state.combatant[at(i)].name));
     // The name line is laid out anew only when it changes: a hit changes the HP, not the names.
-    QString nameLine = displayText(t.name12);
+    QString nameLine = displayText(t.nameLine);
     if (nameLine != shownNameLines_[at(i)]) {
       showNameLine(nameLabels_[at(i)], nameLine);
       shownNameLines_[at(i)] = std::move(nameLine);
     }
     // A hit changes one side's HP: the other side's label is left alone, not laid out again.
-    const QString status = displayText(t.stas);
+    const QString status = displayText(t.statusBlock);
     if (statusLabels_[at(i)]->text() != status) statusLabels_[at(i)]->setText(status);
   }
 }

@@ -40,7 +40,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
   // bars drawn anew, and kept, on every visit.
   const battle::ResultTexts shown = battle::resultTexts(shownState(context.gs));
-  log->setPlainText(displayText(shown.text1));
+  log->setPlainText(displayText(shown.logBox));
 
   auto* outcome = new QLabel(this);
   outcome->setObjectName(QStringLiteral("Label1"));
@@ -55,7 +55,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
   outcome->setTextFormat(Qt::PlainText);
   // Long names and file names wrap, or the font shrinks, so that no line runs past the label's
   // edges, where a centred line would lose both its ends.
-  const QString outcomeText = displayText(shown.label1);
+  const QString outcomeText = displayText(shown.outcome);
   const NameLineLayout fitted =
       layoutLines(outcomeText, outcome->font(), outcome->contentsRect().size(), kOutcomeMinPoints);
   outcome->setFont(fitted.font);

@@ -20,8 +20,8 @@ class ResultScreen final : public Screen {
 
   // The texts as built from the records and the log, with their CR LF line ends; the controls
   // show them with the names as every screen shows them (shownState).
-  const std::string& logText() const { return texts_.text1; }
-  const std::string& outcomeText() const { return texts_.label1; }
+  const std::string& logText() const { return texts_.logBox; }
+  const std::string& outcomeText() const { return texts_.outcome; }
 
   // In a tournament the first button leads on, to the match's next battle or back to the
   // tournament, and says so.

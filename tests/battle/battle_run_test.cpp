@@ -34,8 +34,8 @@ TEST(Texts, StatusLabelsOfOneSlotAndTheResult) {
   gs.combatant[1].level = 0;
   gs.combatant[1].hp = {0, 12, -3, 7};
   const StatusTexts t = statusTexts(gs, 1);
-  EXPECT_EQ(t.name12, "Lv.0\u3000tori.datのトリ");
-  EXPECT_EQ(t.stas,
+  EXPECT_EQ(t.nameLine, "Lv.0\u3000tori.datのトリ");
+  EXPECT_EQ(t.statusBlock,
             "ステータス\r\n"
             "頭\r\nHP:0 OFE:12 DEF:5\r\n\r\n"
             "両腕\r\nHP:12 OFE:10 DEF:7\r\n\r\n"
@@ -46,11 +46,11 @@ TEST(Texts, StatusLabelsOfOneSlotAndTheResult) {
   gs.winner = 1;
   gs.loser = 0;
   ResultTexts r = resultTexts(gs);
-  EXPECT_EQ(r.text1, "戦いの時の文章のログ\r\nkuma.datのクマ ＶＳ tori.datのトリ\r\n\r\nログ\r\n");
-  EXPECT_EQ(r.label1, "今回の勝負は\r\n\r\ntori.datのトリの勝ち！！\r\nkuma.datのクマは敗れました");
+  EXPECT_EQ(r.logBox, "戦いの時の文章のログ\r\nkuma.datのクマ ＶＳ tori.datのトリ\r\n\r\nログ\r\n");
+  EXPECT_EQ(r.outcome, "今回の勝負は\r\n\r\ntori.datのトリの勝ち！！\r\nkuma.datのクマは敗れました");
   gs.winner = 0;
   r = resultTexts(gs);
-  EXPECT_EQ(r.label1, "今回の勝負は\r\n\r\n引き分け！！");
+  EXPECT_EQ(r.outcome, "今回の勝負は\r\n\r\n引き分け！！");
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST_F(NarrationTest, TheBattleIsHeardInOrderOnTheFocusedPortrait) {
             ui::displayText(h.gs.battleLog).count(QStringLiteral("回ヒットした！")));
   // The outcome, as the result screen shows it, came last.
   const QString outcome =
-      ui::displayText(battle::resultTexts(h.gs).label1).split(QLatin1Char('\n')).last();
+      ui::displayText(battle::resultTexts(h.gs).outcome).split(QLatin1Char('\n')).last();
   EXPECT_TRUE(heard.back().trimmed().endsWith(outcome)) << heard.back().toStdString();
 }
 

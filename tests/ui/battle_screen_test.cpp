@@ -130,7 +130,7 @@ TEST_F(BattleScreenTest, AtLoadTheBoxesLieOverThePanelsAndThePicturesAndTextsSho
   EXPECT_EQ(h.gs.combatant[0].hp[2], 0);
   // Every hit redraws the defender's status.
   ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
-  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).stas));
+  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).statusBlock));
 }
 
 TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {

@@ -140,9 +140,9 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
   GameState shown = start;
   battle::showTexts(shown, plainName);
   battle::playBattle(shown, 7);
-  EXPECT_EQ(log, ui::displayText(battle::resultTexts(shown).text1));
+  EXPECT_EQ(log, ui::displayText(battle::resultTexts(shown).logBox));
   // The texts kept for the record are the battle's own.
-  EXPECT_EQ(result.logText(), battle::resultTexts(h.gs).text1);
+  EXPECT_EQ(result.logText(), battle::resultTexts(h.gs).logBox);
 }
 
 TEST_F(HostileBattleTest, TheMoveListAndTheEntryScreenShowTheNamesAsWritten) {
