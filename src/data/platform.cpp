@@ -121,21 +121,14 @@ void AtomicFile::syncFolder() const {
   flushFolderToDisk(target_.parent_path().empty() ? "." : target_.parent_path());
 }
 
-bool AtomicFile::commit(std::string_view contents) {
-  if (!file_.isOpen()) return false;  // temp_ may name a file of someone else's
-  if (!writeAndClose(contents) || !renameOver(temp_, target_)) {
-    const int saved = errno;
-    removeFile(temp_);
-    errno = saved;
-    return false;
-  }
-  syncFolder();
-  return true;
-}
+bool AtomicFile::commit(std::string_view contents) { return install(contents, renameOver); }
 
-bool AtomicFile::commitNew(std::string_view contents) {
-  if (!file_.isOpen()) return false;
-  if (!writeAndClose(contents) || !renameIfAbsent(temp_, target_)) {
+bool AtomicFile::commitNew(std::string_view contents) { return install(contents, renameIfAbsent); }
+
+bool AtomicFile::install(std::string_view contents, bool (*rename)(const std::filesystem::path&,
+                                                                   const std::filesystem::path&)) {
+  if (!file_.isOpen()) return false;  // temp_ may name a file of someone else's
+  if (!writeAndClose(contents) || !rename(temp_, target_)) {
     const int saved = errno;
     removeFile(temp_);
     errno = saved;

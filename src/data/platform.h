@@ -228,6 +228,9 @@ class AtomicFile {
   bool commitNew(std::string_view contents);
 
  private:
+  // Writes `contents`, then puts the temporary file in the target's place by `rename`.
+  bool install(std::string_view contents,
+               bool (*rename)(const std::filesystem::path&, const std::filesystem::path&));
   bool writeAndClose(std::string_view contents);
   void syncFolder() const;
 
