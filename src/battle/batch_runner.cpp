@@ -1,12 +1,9 @@
-// Many battles on threads: chunks of one pairing's battles handed out in order, each counted in a
-// tally of its own and added to its pairing's under a lock.
+// Many battles on the worker pool: chunks of one pairing's battles handed out in order, each
+// counted in a tally of its own and added to its pairing's under a lock.
 #include "battle/batch_runner.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -77,14 +74,6 @@ void Tally::merge(const Tally& other) {
   for (const auto& [turns, battles] : other.lengths) lengths[turns] += battles;
 }
 
-std::optional<std::thread> startThread(std::function<void()> work) {
-  try {
-    return std::thread(std::move(work));
-  } catch (const std::system_error&) {
-    return std::nullopt;
-  }
-}
-
 BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::size_t)>& startOf,
                      const BatchSettings& settings) {
   BatchResult out;
@@ -98,14 +87,9 @@ BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::si
   const std::uint64_t chunks = chunksPerPairing * pairings;
   const std::uint64_t total = battles * pairings;
 
-  std::atomic<std::uint64_t> nextChunk{0};
   std::atomic<std::uint64_t> done{0};
-  std::atomic<bool> failed{false};
-  // Guards the tallies, the budgeted chunks, the error and the count of running threads.
+  // Guards the tallies and the budgeted chunks.
   std::mutex lock;
-  std::condition_variable ended;
-  std::exception_ptr error;
-  unsigned running = 0;
   // With a budget each chunk keeps its outcomes in order, by its first battle, to be counted up
   // to the budget at the end: which battles count never depends on which thread played them
   // first. The turns of the chunks played to their end, in whatever order they ended: chunks are
@@ -114,110 +98,62 @@ BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::si
   std::vector<std::map<std::uint64_t, std::vector<Outcome>>> played(budgeted ? pairings : 0);
   const auto turnsPlayed = std::make_unique<std::atomic<std::uint64_t>[]>(budgeted ? pairings : 0);
 
-  const auto playChunks = [&] {
-    std::optional<BatchBattles<false>> runner;
-    std::size_t runnerPairing = pairings;
-    std::vector<Outcome> outcomes;
-    while (!failed) {
-      const std::uint64_t c = nextChunk.fetch_add(1, std::memory_order_relaxed);
-      if (c >= chunks) break;
-      const auto p = static_cast<std::size_t>(c / chunksPerPairing);
-      if (budgeted && turnsPlayed[p].load() >= budget) continue;
-      const std::uint64_t from = (c % chunksPerPairing) * chunk;
-      const std::uint64_t to = std::min(battles, from + chunk);
-      const std::uint64_t base = p * battles;
-      if (p != runnerPairing) {
-        runner.emplace(startOf(p));
-        runnerPairing = p;
-      }
-      if (budgeted) {
-        outcomes.clear();
-        std::uint64_t turns = 0;
-        for (std::uint64_t k = from; k < to; ++k) {
-          outcomes.push_back(runner->play(battleSeed(settings.seed, base + k), settings.maxTurns));
-          turns += static_cast<std::uint64_t>(std::max(outcomes.back().turns, 0));
-        }
-        {
-          const std::lock_guard<std::mutex> hold(lock);
-          played[p].emplace(from, outcomes);
-        }
-        turnsPlayed[p] += turns;
-      } else {
-        Tally local;
-        for (std::uint64_t k = from; k < to; ++k) {
-          local.add(base + k, runner->play(battleSeed(settings.seed, base + k), settings.maxTurns),
-                    settings.keepLengths);
-        }
-        const std::lock_guard<std::mutex> hold(lock);
-        out.tallies[p].merge(local);
-      }
-      done.fetch_add(to - from, std::memory_order_relaxed);
-    }
-  };
-  // A battle that throws (memory running out) stops every thread at its next chunk: the count is
-  // incomplete, which the caller hears once every thread has ended.
-  const auto work = [&] {
-    try {
-      playChunks();
-    } catch (...) {
-      const std::lock_guard<std::mutex> hold(lock);
-      if (!error) error = std::current_exception();
-      failed = true;
-    }
-  };
-  const auto threadWork = [&] {
-    work();
-    {
-      const std::lock_guard<std::mutex> hold(lock);
-      --running;
-    }
-    ended.notify_all();
-  };
-
   const auto wanted = static_cast<unsigned>(
       std::min<std::uint64_t>(std::max(settings.jobs, 1u), std::max<std::uint64_t>(chunks, 1)));
   out.threadsWanted = chunks > 0 ? wanted : 0;
-  std::vector<std::thread> threads;
-  threads.reserve(out.threadsWanted);
-  for (unsigned t = 0; t < out.threadsWanted; ++t) {
-    {
-      const std::lock_guard<std::mutex> hold(lock);
-      ++running;
-    }
-    std::optional<std::thread> thread;
-    try {
-      thread = settings.launch(threadWork);
-    } catch (...) {
-      const std::lock_guard<std::mutex> hold(lock);
-      if (!error) error = std::current_exception();
-      failed = true;
-    }
-    if (!thread) {
-      // The system has no more threads to give: go on with those running.
-      const std::lock_guard<std::mutex> hold(lock);
-      --running;
-      break;
-    }
-    threads.push_back(std::move(*thread));
-  }
-  out.threadsStarted = static_cast<unsigned>(threads.size());
+  // What each worker keeps from one chunk to its next: the runner of the pairing it played last.
+  struct alignas(64) Worker {
+    std::optional<BatchBattles<false>> runner;
+    std::size_t pairing = 0;
+    std::vector<Outcome> outcomes;
+  };
+  std::vector<Worker> workers(out.threadsWanted + 1);
 
-  if (threads.empty()) {
-    if (!failed) work();
-  } else if (settings.progress) {
-    std::unique_lock<std::mutex> hold(lock);
-    for (;;) {
-      const bool last = running == 0;
-      hold.unlock();
-      settings.progress(done.load(), total);
-      hold.lock();
-      if (last) break;
-      ended.wait_for(hold, std::chrono::milliseconds(100), [&] { return running == 0; });
+  const auto playChunk = [&](std::size_t c, unsigned worker) {
+    const auto p = static_cast<std::size_t>(c / chunksPerPairing);
+    if (budgeted && turnsPlayed[p].load() >= budget) return;
+    const std::uint64_t from = (c % chunksPerPairing) * chunk;
+    const std::uint64_t to = std::min(battles, from + chunk);
+    const std::uint64_t base = p * battles;
+    Worker& w = workers[worker];
+    if (!w.runner || p != w.pairing) {
+      w.runner.emplace(startOf(p));
+      w.pairing = p;
     }
-  }
-  for (std::thread& t : threads) t.join();
-  if (error) std::rethrow_exception(error);
-  if (settings.progress && threads.empty()) settings.progress(done.load(), total);
+    if (budgeted) {
+      w.outcomes.clear();
+      std::uint64_t turns = 0;
+      for (std::uint64_t k = from; k < to; ++k) {
+        w.outcomes.push_back(
+            w.runner->play(battleSeed(settings.seed, base + k), settings.maxTurns));
+        turns += static_cast<std::uint64_t>(std::max(w.outcomes.back().turns, 0));
+      }
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        played[p].emplace(from, w.outcomes);
+      }
+      turnsPlayed[p] += turns;
+    } else {
+      Tally local;
+      for (std::uint64_t k = from; k < to; ++k) {
+        local.add(base + k, w.runner->play(battleSeed(settings.seed, base + k), settings.maxTurns),
+                  settings.keepLengths);
+      }
+      const std::lock_guard<std::mutex> hold(lock);
+      out.tallies[p].merge(local);
+    }
+    done.fetch_add(to - from, std::memory_order_relaxed);
+  };
+
+  // The calling thread tells the progress while the threads play, and plays only when none
+  // starts.
+  PoolSettings pool;
+  pool.threads = out.threadsWanted;
+  pool.callerWorks = false;
+  pool.launch = settings.launch;
+  if (settings.progress) pool.waiting = [&] { settings.progress(done.load(), total); };
+  out.threadsStarted = runPool(static_cast<std::size_t>(chunks), playChunk, pool);
+  if (settings.progress && out.threadsStarted == 0) settings.progress(done.load(), total);
 
   if (budgeted) {
     for (std::size_t p = 0; p < pairings; ++p) {

@@ -10,10 +10,10 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "battle/headless.h"
+#include "battle/worker_pool.h"
 #include "data/game_state.h"
 
 namespace momiru::battle {
@@ -54,10 +54,6 @@ struct Tally {
 
   bool operator==(const Tally&) const = default;
 };
-
-// Starts a thread running `work`, or gives nothing when the system refuses one.
-using ThreadLauncher = std::function<std::optional<std::thread>(std::function<void()>)>;
-std::optional<std::thread> startThread(std::function<void()> work);
 
 // No cap on the turns of a pairing: every battle asked for counts.
 inline constexpr std::uint64_t kNoTurnBudget = std::numeric_limits<std::uint64_t>::max();

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "battle/worker_pool.h"
 #include "data/platform.h"
 #include "data/strangers_file.h"
 #include "data/utf8.h"
@@ -240,38 +241,30 @@ std::vector<Reading> readAll(const std::vector<Candidate>& candidates, const Rep
       toRead.push_back(i);
     }
   }
-  constexpr std::size_t kChunk = 16;
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (;;) {
-      const std::size_t from = next.fetch_add(kChunk);
-      if (from >= toRead.size()) return;
-      const std::size_t to = std::min(toRead.size(), from + kChunk);
-      for (std::size_t k = from; k < to; ++k) {
-        const std::size_t i = toRead[k];
-        try {
-          readings[i] = readOne(candidates[i], index.contents);
-        } catch (const std::exception&) {
-          readings[i] = Reading{};
-          readings[i].failed = true;
-        }
-      }
+  // A file that cannot be read is a failed reading, whatever went wrong, memory included.
+  const auto read = [&](std::size_t k, unsigned) {
+    const std::size_t i = toRead[k];
+    try {
+      readings[i] = readOne(candidates[i], index.contents);
+    } catch (const std::exception&) {
+      readings[i] = Reading{};
+      readings[i].failed = true;
     }
   };
+  battle::PoolSettings pool;
+  pool.chunk = 16;
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t jobs = std::min({cores, std::size_t{16}, toRead.size() / kChunk + 1});
-  std::vector<std::thread> threads;
-  for (std::size_t t = 1; t < jobs; ++t) {
+  pool.threads =
+      static_cast<unsigned>(std::min({cores, std::size_t{16}, toRead.size() / pool.chunk + 1}) - 1);
+  // No memory for one more thread is one thread fewer, as when the system refuses it.
+  pool.launch = [](std::function<void()> work) -> std::optional<std::thread> {
     try {
-      threads.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;
+      return battle::startThread(std::move(work));
     } catch (const std::bad_alloc&) {
-      break;
+      return std::nullopt;
     }
-  }
-  work();
-  for (std::thread& th : threads) th.join();
+  };
+  battle::runPool(toRead.size(), read, pool);
   return readings;
 }
 

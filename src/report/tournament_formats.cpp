@@ -1,4 +1,4 @@
-// Playing a tournament: the seeding, the Swiss pairing, jobs on threads, the whole tournament
+// Playing a tournament: the seeding, the Swiss pairing, the whole tournament
 // played at once, and the checks that play it again.
 #include <algorithm>
 #include <atomic>
@@ -21,49 +21,6 @@
 #include "report/tournament_play.h"
 
 namespace momiru::report {
-
-namespace detail {
-
-// --- threads --------------------------------------------------------------------------------
-
-void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& job,
-             const std::function<void(std::size_t)>& progress,
-             const std::function<bool()>& cancelled) {
-  std::atomic<std::size_t> next{0};
-  std::atomic<std::size_t> done{0};
-  std::atomic<bool> failed{false};
-  std::atomic<bool> stopped{false};
-  const auto work = [&](bool caller) {
-    try {
-      for (;;) {
-        if (caller && cancelled && cancelled()) stopped = true;
-        if (stopped || failed) break;
-        const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= count) break;
-        job(i);
-        const std::size_t finished = done.fetch_add(1, std::memory_order_relaxed) + 1;
-        if (caller && progress) progress(finished);
-      }
-    } catch (const std::bad_alloc&) {
-      failed = true;
-    }
-  };
-  std::vector<std::thread> started;
-  const unsigned extra =
-      static_cast<unsigned>(std::min<std::size_t>(threads > 0 ? threads - 1 : 0, count));
-  for (unsigned k = 0; k < extra; ++k) {
-    try {
-      started.emplace_back(work, false);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  work(true);
-  for (std::thread& t : started) t.join();
-  if (failed) throw std::bad_alloc();
-}
-
-}  // namespace detail
 
 namespace {
 

@@ -11,12 +11,10 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -276,14 +274,6 @@ QAccessibleInterface* replayListAccessible(const QString&, QObject* object) {
   return nullptr;
 }
 
-// Changes the cursor for as long as a slow action runs.
-struct WaitCursor {
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
 QString outcomeText(const battle::ReplaySummary& replay) {
@@ -442,7 +432,7 @@ ReplayListScreen::ReplayListScreen(ScreenContext& context, std::filesystem::path
 ReplayListScreen::~ReplayListScreen() {
   // The thread tells this screen it is done through a queued call; once joined here, nothing is
   // left to call, and the call it left is dropped with the screen.
-  if (exportThread_.joinable()) exportThread_.join();
+  pageWriter_.wait();
 }
 
 void ReplayListScreen::reload() {
@@ -620,28 +610,17 @@ void ReplayListScreen::exportSelected() {
   status_->setText(statusText());
   status_->setAccessibleName(status_->text());
   setCursor(Qt::BusyCursor);
-  try {
-    // The thread holds its own copies; the screen outlives it (its destructor joins it).
-    exportThread_ = std::thread([this, page = *target, kept = *replay] {
-      std::string error;
-      const bool written = report::writeBattlePage(page, kept, &error);
-      QMetaObject::invokeMethod(
-          this, [this, written, page] { exportFinished(written, page); }, Qt::QueuedConnection);
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: written here, the window waiting.
-    std::string error;
-    bool written = false;
-    {
-      const WaitCursor wait;
-      written = report::writeBattlePage(*target, *replay, &error);
-    }
-    exportFinished(written, *target);
-  }
+  // The work holds its own copies; the screen outlives it (its destructor waits for it).
+  pageWriter_.run(
+      this,
+      [page = *target, kept = *replay] {
+        std::string error;
+        return report::writeBattlePage(page, kept, &error);
+      },
+      [this, page = *target](bool written) { exportFinished(written, page); });
 }
 
 void ReplayListScreen::exportFinished(bool written, const std::filesystem::path& page) {
-  if (exportThread_.joinable()) exportThread_.join();
   exporting_ = false;
   unsetCursor();
   status_->setText(statusText());

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "replay/replay_index.h"
+#include "ui/background_task.h"
 #include "ui/screen.h"
 
 class QComboBox;
@@ -102,7 +102,7 @@ class ReplayListScreen final : public Screen {
   QFileSystemWatcher watcher_;
   QTimer reloadTimer_;  // folder changes come in bursts; one listing after them
   std::function<bool(const QUrl&)> openUrl_;
-  std::thread exportThread_;  // writes one page; joined when it has told it is done
+  BackgroundTask pageWriter_;  // writes one page; joined when it has told it is done
   bool exporting_ = false;
 };
 

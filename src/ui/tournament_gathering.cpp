@@ -33,6 +33,7 @@
 #include "ui/tournament_screen.h"
 #include "ui/tournament_texts.h"
 #include "ui/twips.h"
+#include "ui/wait_cursor.h"
 
 namespace momiru::ui {
 
@@ -42,13 +43,6 @@ namespace {
 
 constexpr int kDefaultSwissRounds = 5;
 constexpr QSize kIconSize{26, 30};
-
-struct WaitCursor {
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 bool isSaveDataName(const std::filesystem::path& file) {
   std::string extension = file.extension().string();

@@ -9,7 +9,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,7 +23,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "battle/batch_runner.h"
+#include "battle/worker_pool.h"
 #include "data/platform.h"
 #include "data/text_safety.h"
 #include "report/tournament_page.h"
@@ -45,13 +44,6 @@ constexpr int kWidthTwips = 14400;
 constexpr int kHeightTwips = 9600;
 // How long a slice of quick play on this thread may take before the window gets a turn.
 constexpr qint64 kSliceMs = 15;
-
-struct WaitCursor {
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 unsigned quickPlayThreads() {
   // One core is left to the window.
@@ -170,7 +162,7 @@ void TournamentScreen::stopWorkers() {
   // The threads tell the window they are done through queued calls; once joined here, nothing is
   // left to call, and the calls they left are dropped with the window.
   if (worker_.joinable()) worker_.join();
-  if (exportThread_.joinable()) exportThread_.join();
+  pageWriter_.wait();
   sliceTimer_.stop();
   pollTimer_.stop();
 }
@@ -627,38 +619,23 @@ void TournamentScreen::exportPage() {
                                            QStringLiteral("*.html"), suggested);
   takeFocusBackFromDialog();
   if (!target) return;
-  const report::Tournament copy = current(*session_);
+  report::Tournament copy = current(*session_);
   exporting_ = true;
   updateButtons();
   setStatus(QStringLiteral("ページを書き出しています…"));
-  std::optional<std::thread> started;
-  try {
-    // The thread holds its own copy; the window outlives it (it joins it when it goes).
-    started = battle::startThread([this, page = *target, copy] {
-      std::string error;
-      const bool written = report::writeTournamentPage(page, copy, &error);
-      if (!written) std::fprintf(stderr, "momiru-battle: %s\n", visibleText(error).c_str());
-      QMetaObject::invokeMethod(
-          this, [this, written, page] { exportFinished(written, page); }, Qt::QueuedConnection);
-    });
-  } catch (const std::system_error&) {
-    started.reset();
-  }
-  if (started) {
-    exportThread_ = std::move(*started);
-    return;
-  }
-  std::string error;
-  bool written = false;
-  {
-    const WaitCursor wait;
-    written = report::writeTournamentPage(*target, copy, &error);
-  }
-  exportFinished(written, *target);
+  // The work holds its own copy; the window outlives it (it waits for it when it goes).
+  pageWriter_.run(
+      this,
+      [page = *target, copy = std::move(copy)] {
+        std::string error;
+        const bool written = report::writeTournamentPage(page, copy, &error);
+        if (!written) std::fprintf(stderr, "momiru-battle: %s\n", visibleText(error).c_str());
+        return written;
+      },
+      [this, page = *target](bool written) { exportFinished(written, page); });
 }
 
 void TournamentScreen::exportFinished(bool written, const std::filesystem::path& page) {
-  if (exportThread_.joinable()) exportThread_.join();
   exporting_ = false;
   updateButtons();
   if (!written) {

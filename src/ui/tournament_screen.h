@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "report/tournament_session.h"
+#include "ui/background_task.h"
 #include "ui/screen.h"
 
 class QCheckBox;
@@ -183,7 +184,7 @@ class TournamentScreen final : public Screen {
   QTimer sliceTimer_;
 
   std::function<bool(const QUrl&)> openUrl_;
-  std::thread exportThread_;
+  BackgroundTask pageWriter_;
   bool exporting_ = false;
 };
 
