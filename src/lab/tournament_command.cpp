@@ -316,7 +316,7 @@ void printTournament(const Tournament& t) {
         char v[32];
         std::snprintf(v, sizeof v, "%g", value);
         // Appended piece by piece: GCC's -O3 misreads `" " + string&&` as an overlapping copy.
-        breaks.append(" ").append(visibleText(key)).append("=").append(v);
+        breaks.append(" ").append(report::tieBreakName(key)).append("=").append(v);
       }
       std::printf("%5d  %4g  %s %s\n", s.rank, s.points, label(t, s.entry).c_str(), breaks.c_str());
     }

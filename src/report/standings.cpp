@@ -25,7 +25,7 @@ std::vector<Tally> tally(const Tournament& t) {
       const std::optional<int> alone = m.players[0] ? m.players[0] : m.players[1];
       if (alone) {
         // A bye counts as a won match.
-        out[static_cast<std::size_t>(*alone)].points += 1;
+        out[static_cast<std::size_t>(*alone)].points += matchHalfPoints(m, *alone) / 2.0;
         out[static_cast<std::size_t>(*alone)].matchWins += 1;
       }
       continue;
@@ -34,7 +34,8 @@ std::vector<Tally> tally(const Tournament& t) {
     for (int s = 0; s < 2; ++s) {
       Tally& me = out[static_cast<std::size_t>(side[s])];
       const int other = side[1 - s];
-      const double score = !m.winner ? 0.5 : (*m.winner == side[s] ? 1.0 : 0.0);
+      // 1, ½ or 0: halves are exact in a double, so every sum of them is too.
+      const double score = matchHalfPoints(m, side[s]) / 2.0;
       me.points += score;
       if (score == 1.0) ++me.matchWins;
       me.opponents.emplace_back(other, score);
@@ -68,13 +69,14 @@ std::vector<Standing> eliminationStandings(const Tournament& t, const std::vecto
     if (!m.players[0] || !m.players[1] || !m.winner) continue;
     const int loser = *m.winner == *m.players[0] ? *m.players[1] : *m.players[0];
     int stage = m.round;
-    if (m.bracket == "winners" && isDouble) continue;
-    if (m.bracket == "final") {
+    if (m.bracket == Bracket::Winners && isDouble) continue;
+    if (m.bracket == Bracket::Final) {
       // The first grand final puts nobody out when the losers' bracket winner takes it.
       if (isDouble && m.round == 1 && *m.winner == *m.players[1]) continue;
       stage = (isDouble ? 100000 : m.round + 1) + m.round;
     }
-    if (m.bracket == "third-place") reached[static_cast<std::size_t>(*m.winner)] = {m.round, 1};
+    if (m.bracket == Bracket::ThirdPlace)
+      reached[static_cast<std::size_t>(*m.winner)] = {m.round, 1};
     reached[static_cast<std::size_t>(loser)] = {stage, 0};
   }
   std::vector<int> order(n);
@@ -96,8 +98,8 @@ std::vector<Standing> eliminationStandings(const Tournament& t, const std::vecto
     s.rank = static_cast<int>(first) + 1;
     s.entry = order[i];
     s.points = tallies[e].points;
-    s.tieBreaks = {{"last_place", static_cast<double>(last + 1)},
-                   {"draw_order", static_cast<double>(draw[e] + 1)}};
+    s.tieBreaks = {{TieBreak::LastPlace, static_cast<double>(last + 1)},
+                   {TieBreak::DrawOrder, static_cast<double>(draw[e] + 1)}};
     out.push_back(std::move(s));
   }
   return out;
@@ -109,7 +111,11 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
   const bool swiss = t.rules.format == Format::Swiss;
   struct Row {
     int entry;
-    std::vector<std::pair<std::string, double>> keys;  // points first, then the tie-breaks
+    double points;
+    std::vector<std::pair<TieBreak, double>> tieBreaks;
+    // What the order looks at: key 0 the points, then the tie-breaks.
+    std::size_t keyCount() const { return 1 + tieBreaks.size(); }
+    double key(std::size_t k) const { return k == 0 ? points : tieBreaks[k - 1].second; }
   };
   std::vector<Row> rows;
   for (std::size_t e = 0; e < n; ++e) {
@@ -127,25 +133,25 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
     if (opp.size() >= 3)
       median -=
           *std::max_element(opp.begin(), opp.end()) + *std::min_element(opp.begin(), opp.end());
-    Row row{static_cast<int>(e), {{"points", me.points}}};
+    Row row{static_cast<int>(e), me.points, {}};
     if (swiss) {
-      row.keys.emplace_back("buchholz", buchholz);
-      row.keys.emplace_back("median_buchholz", median);
+      row.tieBreaks.emplace_back(TieBreak::Buchholz, buchholz);
+      row.tieBreaks.emplace_back(TieBreak::MedianBuchholz, median);
     }
-    row.keys.emplace_back("sonneborn_berger", sb);
+    row.tieBreaks.emplace_back(TieBreak::SonnebornBerger, sb);
     rows.push_back(std::move(row));
   }
   // Head-to-head: the score among the entries level on everything before it.
   const auto before = [](const Row& a, const Row& b) {
-    for (std::size_t k = 0; k < a.keys.size(); ++k)
-      if (a.keys[k].second != b.keys[k].second) return a.keys[k].second > b.keys[k].second;
+    for (std::size_t k = 0; k < a.keyCount(); ++k)
+      if (a.key(k) != b.key(k)) return a.key(k) > b.key(k);
     return false;
   };
   // In a round robin head-to-head comes right after the points.
-  const std::size_t h2hAfter = swiss ? rows.empty() ? 0 : rows[0].keys.size() : 1;
+  const std::size_t h2hAfter = swiss ? rows.empty() ? 0 : rows[0].keyCount() : 1;
   const auto headKeys = [&](const Row& a, const Row& b) {
     for (std::size_t k = 0; k < h2hAfter; ++k)
-      if (a.keys[k].second != b.keys[k].second) return a.keys[k].second > b.keys[k].second;
+      if (a.key(k) != b.key(k)) return a.key(k) > b.key(k);
     return false;
   };
   std::sort(rows.begin(), rows.end(), headKeys);
@@ -165,10 +171,11 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
   }
   for (Row& row : rows) {
     const auto e = static_cast<std::size_t>(row.entry);
-    row.keys.insert(row.keys.begin() + static_cast<std::ptrdiff_t>(h2hAfter),
-                    {"head_to_head", h2h[e]});
-    row.keys.emplace_back("match_wins", tallies[e].matchWins);
-    row.keys.emplace_back("battle_difference", tallies[e].battleWins - tallies[e].battleLosses);
+    row.tieBreaks.insert(row.tieBreaks.begin() + static_cast<std::ptrdiff_t>(h2hAfter - 1),
+                         {TieBreak::HeadToHead, h2h[e]});
+    row.tieBreaks.emplace_back(TieBreak::MatchWins, tallies[e].matchWins);
+    row.tieBreaks.emplace_back(TieBreak::BattleDifference,
+                               tallies[e].battleWins - tallies[e].battleLosses);
   }
   std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
     if (before(a, b)) return true;
@@ -180,15 +187,23 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
     Standing s;
     s.rank = static_cast<int>(i) + 1;
     s.entry = rows[i].entry;
-    s.points = rows[i].keys[0].second;
-    s.tieBreaks.assign(rows[i].keys.begin() + 1, rows[i].keys.end());
-    s.tieBreaks.emplace_back("draw_order", draw[static_cast<std::size_t>(rows[i].entry)] + 1);
+    s.points = rows[i].points;
+    s.tieBreaks = std::move(rows[i].tieBreaks);
+    s.tieBreaks.emplace_back(TieBreak::DrawOrder,
+                             draw[static_cast<std::size_t>(rows[i].entry)] + 1);
     out.push_back(std::move(s));
   }
   return out;
 }
 
 }  // namespace
+
+int matchHalfPoints(const Match& m, int entry) {
+  if (m.players[0] != entry && m.players[1] != entry) return 0;
+  if (!m.players[0] || !m.players[1]) return 2;
+  if (!m.winner) return 1;
+  return *m.winner == entry ? 2 : 0;
+}
 
 std::vector<Standing> computeStandings(const Tournament& t) {
   const std::vector<Tally> tallies = tally(t);

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <ostream>
 
 #include "data/platform.h"
 #include "data/strangers_file.h"
+#include "data/text_safety.h"
 #include "data/utf8.h"
 #include "replay/checked_json.h"
 #include "replay/replay.h"
@@ -91,7 +93,7 @@ ordered_json tournamentObject(const Tournament& t) {
     ordered_json one;
     one["id"] = m.id;
     one["round"] = m.round;
-    one["bracket"] = m.bracket;
+    one["bracket"] = bracketName(m.bracket);
     one["players"] = {optionalIndex(m.players[0]), optionalIndex(m.players[1])};
     ordered_json battles = ordered_json::array();
     for (const BattleRecord& b : m.battles) {
@@ -114,7 +116,8 @@ ordered_json tournamentObject(const Tournament& t) {
     one["rank"] = s.rank;
     one["entry"] = s.entry;
     one["points"] = pointsJson(s.points);
-    for (const auto& [name, value] : s.tieBreaks) one[name] = pointsJson(value);
+    for (const auto& [tieBreak, value] : s.tieBreaks)
+      one[std::string(tieBreakName(tieBreak))] = pointsJson(value);
     standings.push_back(std::move(one));
   }
   j["standings"] = std::move(standings);
@@ -209,7 +212,10 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
   Match out;
   out.id = textAt(m, "id", where);
   out.round = int32At(m, "round", where, 0, 1 << 16);
-  out.bracket = textAt(m, "bracket", where);
+  const std::optional<Bracket> bracket = bracketFromName(textAt(m, "bracket", where));
+  if (!bracket)
+    refuse(where + "bracket is not winners, losers, final, third-place, league or swiss");
+  out.bracket = *bracket;
   const ojson& players = arrayAt(m, "players", where, 2);
   if (players.size() != 2) refuse(where + "players does not hold 2");
   for (std::size_t s = 0; s < 2; ++s)
@@ -306,7 +312,10 @@ Tournament readTournament(const ojson& root) {
     for (const auto& [key, value] : row.items()) {
       if (key == "rank" || key == "entry" || key == "points") continue;
       if (key.size() > 64) refuse(at + " holds a key longer than 64 bytes");
-      st.tieBreaks.emplace_back(key, pointsAt(value, at + key));
+      const std::optional<TieBreak> tieBreak = tieBreakFromName(key);
+      // The key is the file's: shown with its control characters escaped.
+      if (!tieBreak) refuse(at + visibleText(key) + " is no tie-break of these rules");
+      st.tieBreaks.emplace_back(*tieBreak, pointsAt(value, at + key));
     }
     t.standings.push_back(std::move(st));
   }
@@ -375,6 +384,46 @@ std::optional<Seeding> seedingFromName(std::string_view name) {
     if (seedingName(s) == name) return s;
   return std::nullopt;
 }
+
+namespace {
+
+// Each table lists every value at its own place, so a name is found by the value alone.
+template <class Enum, std::size_t N>
+constexpr bool inEnumOrder(const std::array<Named<Enum>, N>& table) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (static_cast<std::size_t>(table[i].value) != i) return false;
+  return true;
+}
+static_assert(inEnumOrder(kBracketNames));
+static_assert(inEnumOrder(kTieBreakNames));
+
+template <class Enum, std::size_t N>
+std::optional<Enum> fromName(const std::array<Named<Enum>, N>& table, std::string_view name) {
+  for (const Named<Enum>& row : table)
+    if (row.name == name) return row.value;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string_view bracketName(Bracket b) {
+  return kBracketNames.at(static_cast<std::size_t>(b)).name;
+}
+
+std::optional<Bracket> bracketFromName(std::string_view name) {
+  return fromName(kBracketNames, name);
+}
+
+std::string_view tieBreakName(TieBreak b) {
+  return kTieBreakNames.at(static_cast<std::size_t>(b)).name;
+}
+
+std::optional<TieBreak> tieBreakFromName(std::string_view name) {
+  return fromName(kTieBreakNames, name);
+}
+
+std::ostream& operator<<(std::ostream& out, Bracket b) { return out << bracketName(b); }
+std::ostream& operator<<(std::ostream& out, TieBreak b) { return out << tieBreakName(b); }
 
 std::optional<std::string> hexBytes(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,60 @@ std::string_view stageName(Stage s);
 std::optional<Format> formatFromName(std::string_view name);
 std::optional<Seeding> seedingFromName(std::string_view name);
 
+// A value and its name in the file: one row of an enum's one table of names.
+template <class Enum>
+struct Named {
+  Enum value;
+  std::string_view name;
+};
+
+// The part of the draw a match belongs to: the winners' and the losers' brackets, the final (the
+// grand finals of a double elimination), the match for third place, a round robin's or a Swiss
+// round's match.
+enum class Bracket { Winners, Losers, Final, ThirdPlace, League, Swiss };
+// Every value, in the enum's order, with its name in the file.
+inline constexpr std::array<Named<Bracket>, 6> kBracketNames = {{
+    {Bracket::Winners, "winners"},
+    {Bracket::Losers, "losers"},
+    {Bracket::Final, "final"},
+    {Bracket::ThirdPlace, "third-place"},
+    {Bracket::League, "league"},
+    {Bracket::Swiss, "swiss"},
+}};
+std::string_view bracketName(Bracket b);
+// Nothing for a name that is none of the table's.
+std::optional<Bracket> bracketFromName(std::string_view name);
+
+// The standings' tie-breaks.
+enum class TieBreak {
+  Buchholz,
+  MedianBuchholz,
+  SonnebornBerger,
+  HeadToHead,
+  MatchWins,
+  BattleDifference,
+  DrawOrder,
+  LastPlace,  // in elimination: the lowest of the places an entry shares
+};
+// Every value, in the enum's order, with its name in the file.
+inline constexpr std::array<Named<TieBreak>, 8> kTieBreakNames = {{
+    {TieBreak::Buchholz, "buchholz"},
+    {TieBreak::MedianBuchholz, "median_buchholz"},
+    {TieBreak::SonnebornBerger, "sonneborn_berger"},
+    {TieBreak::HeadToHead, "head_to_head"},
+    {TieBreak::MatchWins, "match_wins"},
+    {TieBreak::BattleDifference, "battle_difference"},
+    {TieBreak::DrawOrder, "draw_order"},
+    {TieBreak::LastPlace, "last_place"},
+}};
+std::string_view tieBreakName(TieBreak b);
+// Nothing for a name that is none of the table's.
+std::optional<TieBreak> tieBreakFromName(std::string_view name);
+
+// The names, as the file has them.
+std::ostream& operator<<(std::ostream& out, Bracket b);
+std::ostream& operator<<(std::ostream& out, TieBreak b);
+
 struct TournamentRules {
   Format format = Format::Single;
   int rounds = 0;  // Swiss rounds, or round-robin cycles (1 single, 2 double); 0 elsewhere
@@ -77,7 +132,7 @@ struct BattleRecord {
 struct Match {
   std::string id;
   int round = 0;
-  std::string bracket;                        // winners, losers, final, third-place, league, swiss
+  Bracket bracket = Bracket::Winners;
   std::array<std::optional<int>, 2> players;  // entries; nothing for a bye
   std::vector<BattleRecord> battles;
   std::optional<int> winner;  // nothing for a drawn match
@@ -88,7 +143,7 @@ struct Standing {
   int rank = 0;
   int entry = 0;
   double points = 0;
-  std::vector<std::pair<std::string, double>> tieBreaks;  // by name, in the order they apply
+  std::vector<std::pair<TieBreak, double>> tieBreaks;  // in the order they apply
   bool operator==(const Standing&) const = default;
 };
 
@@ -185,6 +240,10 @@ void playTournament(Tournament& t, const RunOptions& options = {});
 
 // The standings from the matches played.
 std::vector<Standing> computeStandings(const Tournament& t);
+
+// What a match gives `entry`, in half points: a won match 2, a bye 2 (it counts as a won match),
+// a drawn match 1, a lost match 0; nothing when the entry does not play in it.
+int matchHalfPoints(const Match& m, int entry);
 
 // Plays `t` again from its secret, entries and beacon and names the first thing that differs
 // from what it records; nothing when everything agrees.

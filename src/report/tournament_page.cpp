@@ -9,26 +9,13 @@
 
 #include "data/text_safety.h"
 #include "report/battle_page.h"
+#include "report/tournament_words.h"
 
 namespace momiru::report {
 
 namespace {
 
 using momiru::escapeMarkup;
-
-std::string formatJapanese(Format f) {
-  switch (f) {
-    case Format::Double:
-      return "ダブルエリミネーション";
-    case Format::RoundRobin:
-      return "総当たり";
-    case Format::Swiss:
-      return "スイス式";
-    case Format::Single:
-      break;
-  }
-  return "シングルエリミネーション";
-}
 
 // "#3 name": the number tells entries with equal names apart.
 std::string entryMarkup(const Tournament& t, const std::optional<int>& e) {
@@ -54,21 +41,6 @@ std::string entrySvgText(const Tournament& t, const std::optional<int>& e) {
   return "#" + std::to_string(*e) + " " + escapeMarkup(name);
 }
 
-// The tie-breaks' names as the page's column heads.
-std::string tieBreakHead(const std::string& name) {
-  static const std::map<std::string, std::string> kHeads = {
-      {"buchholz", "ブッフホルツ"},
-      {"median_buchholz", "メディアン・ブッフホルツ"},
-      {"sonneborn_berger", "ゾンネボルン・ベルガー"},
-      {"head_to_head", "直接対決"},
-      {"match_wins", "試合勝数"},
-      {"battle_difference", "勝敗差"},
-      {"draw_order", "抽選順"},
-      {"last_place", "同順位の下限"}};
-  const auto it = kHeads.find(name);
-  return it == kHeads.end() ? escapeMarkup(name) : it->second;
-}
-
 std::string points(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", v);
@@ -77,8 +49,8 @@ std::string points(double v) {
 
 // One bracket as columns of match boxes, a column a round, each match centred between the two
 // that feed it.
-std::string bracketSvg(const Tournament& t, const std::set<std::string>& brackets,
-                       const std::string& title) {
+std::string bracketSvg(const Tournament& t, const std::set<Bracket>& brackets,
+                       std::string_view title) {
   std::map<int, std::vector<const Match*>> rounds;
   for (const Match& m : t.matches)
     if (brackets.count(m.bracket) != 0) rounds[m.round].push_back(&m);
@@ -88,10 +60,10 @@ std::string bracketSvg(const Tournament& t, const std::set<std::string>& bracket
   constexpr int kBoxW = 190, kBoxH = 36, kGapX = 30, kRowH = 44;
   const int width = static_cast<int>(rounds.size()) * (kBoxW + kGapX) + 10;
   const int height = static_cast<int>(tallest) * kRowH + 30;
-  std::string out = "<h3>" + title +
+  std::string out = "<h3>" + std::string(title) +
                     "</h3>\n<svg class=\"bracket\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                     std::to_string(width) + "\" height=\"" + std::to_string(height) +
-                    "\" role=\"img\" aria-label=\"" + title + "\">\n";
+                    "\" role=\"img\" aria-label=\"" + std::string(title) + "\">\n";
   int column = 0;
   for (const auto& [round, ms] : rounds) {
     const int x = 5 + column * (kBoxW + kGapX);
@@ -141,13 +113,13 @@ std::string standingsSection(const Tournament& t) {
   if (t.standings.empty()) return {};
   std::string out =
       "<section><h2>順位</h2>\n<table><thead><tr><th>順位</th><th>参加者</th><th>点</th>";
-  for (const auto& [name, v] : t.standings.front().tieBreaks)
-    out += "<th>" + tieBreakHead(name) + "</th>";
+  for (const auto& [tieBreak, v] : t.standings.front().tieBreaks)
+    out += "<th>" + std::string(tieBreakWords(tieBreak)) + "</th>";
   out += "</tr></thead><tbody>\n";
   for (const Standing& s : t.standings) {
     out += "<tr><td>" + std::to_string(s.rank) + "</td><td>" + entryMarkup(t, s.entry) +
            "</td><td>" + points(s.points) + "</td>";
-    for (const auto& [name, v] : s.tieBreaks) out += "<td>" + points(v) + "</td>";
+    for (const auto& [tieBreak, v] : s.tieBreaks) out += "<td>" + points(v) + "</td>";
     out += "</tr>\n";
   }
   return out + "</tbody></table></section>\n";
@@ -183,7 +155,7 @@ std::string matchesSection(const Tournament& t, bool byRound) {
                     "</h2>\n<table class=\"matches\"><thead><tr><th>試合</th><th>先</th><th>後</th>"
                     "<th>各戦 (勝者・手数)</th><th>勝者</th></tr></thead><tbody>\n";
   int round = -1;
-  std::string bracket;
+  std::optional<Bracket> bracket;
   for (const Match& m : t.matches) {
     if (byRound && (m.round != round || m.bracket != bracket))
       out += "<tr class=\"round\"><th colspan=\"5\">第" + std::to_string(m.round) +
@@ -254,20 +226,23 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
       "ul.entries li { width: 120px; margin: 4px; font-size: 12px; }\n"
       ".pic { width: 80px; height: 92px; background: #f4f4f4 center / contain no-repeat; }\n" +
       portraitStyles(t, options) + "</style>\n</head>\n<body>\n<h1>" + markupName(t.name) +
-      "</h1>\n<p>" + formatJapanese(t.rules.format) + "、1試合 " + std::to_string(t.rules.bestOf) +
-      " 戦（過半数を勝った側の勝ち）、参加 " + std::to_string(t.entries.size()) + " 人" +
-      (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
+      "</h1>\n<p>" + std::string(formatWords(t.rules.format)) + "、1試合 " +
+      std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
+      std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
   out += fairnessSection(t);
   switch (t.rules.format) {
     case Format::Single:
       out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
-             bracketSvg(t, {"winners", "final", "third-place"}, "本戦（最終列は決勝と3位決定戦）") +
+             bracketSvg(t, {Bracket::Winners, Bracket::Final, Bracket::ThirdPlace},
+                        "本戦（最終列は決勝と3位決定戦）") +
              "</div></section>\n";
       break;
     case Format::Double:
       out += "<section><h2>トーナメント表</h2><div class=\"scroll\">" +
-             bracketSvg(t, {"winners"}, "勝者側") + bracketSvg(t, {"losers"}, "敗者側") +
-             bracketSvg(t, {"final"}, "グランドファイナル") + "</div></section>\n";
+             bracketSvg(t, {Bracket::Winners}, bracketWords(Bracket::Winners, Format::Double)) +
+             bracketSvg(t, {Bracket::Losers}, bracketWords(Bracket::Losers, Format::Double)) +
+             bracketSvg(t, {Bracket::Final}, bracketWords(Bracket::Final, Format::Double)) +
+             "</div></section>\n";
       break;
     case Format::RoundRobin:
       out += crossTable(t);

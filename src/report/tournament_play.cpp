@@ -186,7 +186,7 @@ std::string matchId(const char* prefix, int round, int number) {
   return std::string(prefix) + std::to_string(round) + "-" + std::to_string(number);
 }
 
-Plan plan(std::string id, int round, const char* bracket, Slot a, Slot b) {
+Plan plan(std::string id, int round, Bracket bracket, Slot a, Slot b) {
   Plan p;
   p.match.id = std::move(id);
   p.match.round = round;
@@ -211,7 +211,7 @@ std::vector<std::size_t> winnersBracket(std::vector<Plan>& plans, const std::vec
                                ? seeds[static_cast<std::size_t>(seed - 1)]
                                : -1};
     }
-    plans.push_back(plan(matchId(prefix, 1, j + 1), 1, "winners", s[0], s[1]));
+    plans.push_back(plan(matchId(prefix, 1, j + 1), 1, Bracket::Winners, s[0], s[1]));
   }
   int round = 1;
   for (int count = size / 4; count >= 1; count /= 2) {
@@ -219,7 +219,7 @@ std::vector<std::size_t> winnersBracket(std::vector<Plan>& plans, const std::vec
     roundStart.push_back(plans.size());
     ++round;
     for (int j = 0; j < count; ++j)
-      plans.push_back(plan(matchId(prefix, round, j + 1), round, "winners",
+      plans.push_back(plan(matchId(prefix, round, j + 1), round, Bracket::Winners,
                            {Slot::Winner, static_cast<int>(prev) + 2 * j},
                            {Slot::Winner, static_cast<int>(prev) + 2 * j + 1}));
   }
@@ -230,10 +230,11 @@ std::vector<Plan> singleElimination(const std::vector<int>& seeds, bool thirdPla
   std::vector<Plan> plans;
   const std::vector<std::size_t> rounds = winnersBracket(plans, seeds, "R");
   const int last = static_cast<int>(rounds.size());
-  plans.back().match.bracket = "final";
+  plans.back().match.bracket = Bracket::Final;
   if (thirdPlace && last >= 2) {
     const int semi = static_cast<int>(rounds[rounds.size() - 2]);
-    plans.push_back(plan("3P", last, "third-place", {Slot::Loser, semi}, {Slot::Loser, semi + 1}));
+    plans.push_back(
+        plan("3P", last, Bracket::ThirdPlace, {Slot::Loser, semi}, {Slot::Loser, semi + 1}));
   }
   return plans;
 }
@@ -255,7 +256,7 @@ std::vector<Plan> doubleElimination(const std::vector<int>& seeds) {
     const int firstCount = static_cast<int>(w[1]) - first;
     for (int j = 0; j < firstCount / 2; ++j) {
       field.push_back(static_cast<int>(plans.size()));
-      plans.push_back(plan(matchId("L", lround, j + 1), lround, "losers",
+      plans.push_back(plan(matchId("L", lround, j + 1), lround, Bracket::Losers,
                            {Slot::Loser, first + 2 * j}, {Slot::Loser, first + 2 * j + 1}));
     }
     for (int k = 1; k < rounds; ++k) {
@@ -266,7 +267,7 @@ std::vector<Plan> doubleElimination(const std::vector<int>& seeds) {
       std::vector<int> next;
       for (int j = 0; j < count; ++j) {
         next.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, j + 1), lround, "losers",
+        plans.push_back(plan(matchId("L", lround, j + 1), lround, Bracket::Losers,
                              {Slot::Winner, field[static_cast<std::size_t>(j)]},
                              {Slot::Loser, wStart + (count - 1 - j)}));
       }
@@ -276,14 +277,15 @@ std::vector<Plan> doubleElimination(const std::vector<int>& seeds) {
       std::vector<int> halved;
       for (std::size_t j = 0; j + 1 < field.size(); j += 2) {
         halved.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, static_cast<int>(j / 2) + 1), lround, "losers",
-                             {Slot::Winner, field[j]}, {Slot::Winner, field[j + 1]}));
+        plans.push_back(plan(matchId("L", lround, static_cast<int>(j / 2) + 1), lround,
+                             Bracket::Losers, {Slot::Winner, field[j]},
+                             {Slot::Winner, field[j + 1]}));
       }
       field = std::move(halved);
     }
     lChampionSlot = {Slot::Winner, field.front()};
   }
-  plans.push_back(plan("GF1", 1, "final", {Slot::Winner, wFinal}, lChampionSlot));
+  plans.push_back(plan("GF1", 1, Bracket::Final, {Slot::Winner, wFinal}, lChampionSlot));
   return plans;
 }
 
@@ -310,7 +312,7 @@ std::vector<Match> roundRobin(const std::vector<int>& seeds, int cycles) {
         Match match;
         match.id = matchId("R", round, ++number);
         match.round = round;
-        match.bracket = "league";
+        match.bracket = Bracket::League;
         match.players = {a, b};
         out.push_back(std::move(match));
       }
@@ -429,7 +431,7 @@ struct TournamentPlay::State {
       Match again;
       again.id = "GF2";
       again.round = 2;
-      again.bracket = "final";
+      again.bracket = Bracket::Final;
       const int gf1 = static_cast<int>(i);
       add(std::move(again), {Slot{Slot::Winner, gf1}, Slot{Slot::Loser, gf1}}, false);
     }
@@ -456,20 +458,15 @@ struct TournamentPlay::State {
 
   void countSwiss(const Match& m) {
     const auto a = static_cast<std::size_t>(*m.players[0]);
+    halfPoints[a] += matchHalfPoints(m, *m.players[0]);
     if (!m.players[1]) {
       hadBye[a] = true;
-      halfPoints[a] += 2;
       return;
     }
     const auto b = static_cast<std::size_t>(*m.players[1]);
+    halfPoints[b] += matchHalfPoints(m, *m.players[1]);
     met[a][b] = met[b][a] = true;
     ++firsts[a];
-    if (!m.winner) {
-      ++halfPoints[a];
-      ++halfPoints[b];
-    } else {
-      halfPoints[static_cast<std::size_t>(*m.winner)] += 2;
-    }
     --roundLeft;
   }
 
@@ -497,7 +494,7 @@ struct TournamentPlay::State {
       Match m;
       m.id = matchId("R", r, ++number);
       m.round = r;
-      m.bracket = "swiss";
+      m.bracket = Bracket::Swiss;
       return m;
     };
     for (const auto& p : round->pairs)

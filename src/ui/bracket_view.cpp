@@ -16,6 +16,7 @@
 #include <cmath>
 #include <map>
 
+#include "report/tournament_words.h"
 #include "ui/screen.h"
 #include "ui/ui_font.h"
 
@@ -119,13 +120,13 @@ void BracketView::layOut(report::Format format) {
   std::vector<int> part(boxes_.size(), 0);
   std::array<std::map<int, int>, 3> roundColumn;  // by part: round -> column within it
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    const std::string& bracket = boxes_[i].match.match.bracket;
+    const report::Bracket bracket = boxes_[i].match.match.bracket;
     int p = 0;
-    if (bracket == "third-place")
+    if (bracket == report::Bracket::ThirdPlace)
       p = 3;
-    else if (bracket == "losers")
+    else if (bracket == report::Bracket::Losers)
       p = 1;
-    else if (bracket == "final" && twoBrackets)
+    else if (bracket == report::Bracket::Final && twoBrackets)
       p = 2;
     part[i] = p;
     if (p < 3) roundColumn[static_cast<std::size_t>(p)][boxes_[i].match.match.round] = 0;
@@ -191,7 +192,7 @@ void BracketView::layOut(report::Format format) {
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
     if (part[i] != 0) continue;
     place(i, bottom);
-    if (boxes_[i].match.match.bracket == "final") finalBox = static_cast<int>(i);
+    if (boxes_[i].match.match.bracket == report::Bracket::Final) finalBox = static_cast<int>(i);
   }
   double mainBottom = top0;
   for (const double b : bottom) mainBottom = std::max(mainBottom, b);
@@ -218,17 +219,18 @@ void BracketView::layOut(report::Format format) {
   }
 
   // Headings: each column's round, the brackets' titles.
+  const auto named = [&](report::Bracket b) { return wordsText(report::bracketWords(b, format)); };
   const auto headingFor = [&](int p, double titleTop) {
     if (twoBrackets && p < 2)
-      headings_.push_back({p == 0 ? QStringLiteral("勝者側") : QStringLiteral("敗者側"),
+      headings_.push_back({named(p == 0 ? report::Bracket::Winners : report::Bracket::Losers),
                            QPointF(kMargin, titleTop), true});
     const double headTop = titleTop + (twoBrackets ? kTitleH : 0);
     for (const auto& [round, c] : roundColumn[static_cast<std::size_t>(p)]) {
       const int column = p == 2 ? finalsFrom + c : c;
-      QString text = QStringLiteral("第%1回戦").arg(round);
-      if (p == 2) text = c == 0 ? QStringLiteral("グランドファイナル") : QStringLiteral("再戦");
+      QString text = wordsText(report::roundWords(round));
+      if (p == 2) text = c == 0 ? named(report::Bracket::Final) : QStringLiteral("再戦");
       if (p == 0 && finalBox >= 0 && boxes_[static_cast<std::size_t>(finalBox)].column == column)
-        text = QStringLiteral("決勝");
+        text = wordsText(report::bracketWords(report::Bracket::Final, report::Format::Single));
       headings_.push_back({text, QPointF(columnX(column), headTop), false});
     }
   };

@@ -2,10 +2,10 @@
 #include "ui/match_words.h"
 
 #include <cstdio>
-#include <map>
 #include <string_view>
 #include <unordered_map>
 
+#include "report/tournament_words.h"
 #include "ui/screen.h"
 
 namespace momiru::ui {
@@ -47,17 +47,7 @@ QString MatchWords::player(const report::ScheduledMatch& m, int side) const {
 }
 
 QString MatchWords::round(const report::Match& m) const {
-  const QString nth = QStringLiteral("第%1回戦").arg(m.round);
-  if (m.bracket == "third-place") return QStringLiteral("3位決定戦");
-  if (m.bracket == "losers") return QStringLiteral("敗者側 ") + nth;
-  if (m.bracket == "final") {
-    if (format_ != report::Format::Double) return QStringLiteral("決勝");
-    return m.round > 1 ? QStringLiteral("グランドファイナル（%1回目）").arg(m.round)
-                       : QStringLiteral("グランドファイナル");
-  }
-  if (m.bracket == "winners" && format_ == report::Format::Double)
-    return QStringLiteral("勝者側 ") + nth;
-  return nth;
+  return wordsText(report::matchRoundWords(format_, m));
 }
 
 std::array<int, 2> MatchWords::wins(const report::Match& m) {
@@ -106,18 +96,12 @@ QString matchSentence(const report::Tournament& t, const report::ScheduledMatch&
   return MatchWords(t, {}).sentence(m);
 }
 
-QString tieBreakHead(const std::string& name) {
-  static const std::map<std::string, QString> kHeads = {
-      {"buchholz", QStringLiteral("ブッフホルツ")},
-      {"median_buchholz", QStringLiteral("メディアン・ブッフホルツ")},
-      {"sonneborn_berger", QStringLiteral("ゾンネボルン・ベルガー")},
-      {"head_to_head", QStringLiteral("直接対決")},
-      {"match_wins", QStringLiteral("試合勝数")},
-      {"battle_difference", QStringLiteral("勝敗差")},
-      {"draw_order", QStringLiteral("抽選順")},
-      {"last_place", QStringLiteral("同順位の下限")}};
-  const auto it = kHeads.find(name);
-  return it == kHeads.end() ? shownName(name) : it->second;
+QString tieBreakHead(report::TieBreak tieBreak) {
+  return wordsText(report::tieBreakWords(tieBreak));
+}
+
+QString wordsText(std::string_view words) {
+  return QString::fromUtf8(words.data(), static_cast<qsizetype>(words.size()));
 }
 
 QString pointsText(double points) {

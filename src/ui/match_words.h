@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -50,7 +51,10 @@ class MatchWords {
 QString matchSentence(const report::Tournament& t, const report::ScheduledMatch& m);
 
 // A tie-break's name as the standings' column head, in the tournament page's words.
-QString tieBreakHead(const std::string& name);
+QString tieBreakHead(report::TieBreak tieBreak);
+
+// The tournament's own words (report/tournament_words.h, UTF-8) as a screen shows them.
+QString wordsText(std::string_view words);
 
 // Points as the standings show them: 3, 2.5.
 QString pointsText(double points);

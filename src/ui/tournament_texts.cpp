@@ -3,23 +3,13 @@
 #include <QStringList>
 
 #include "data/platform.h"
+#include "report/tournament_words.h"
+#include "ui/match_words.h"
 #include "ui/screen.h"
 
 namespace momiru::ui {
 
-QString formatText(report::Format format) {
-  switch (format) {
-    case report::Format::Single:
-      return QStringLiteral("シングルエリミネーション");
-    case report::Format::Double:
-      return QStringLiteral("ダブルエリミネーション");
-    case report::Format::RoundRobin:
-      return QStringLiteral("総当たり");
-    case report::Format::Swiss:
-      return QStringLiteral("スイス式");
-  }
-  return {};
-}
+QString formatText(report::Format format) { return wordsText(report::formatWords(format)); }
 
 QString seedingText(report::Seeding seeding) {
   switch (seeding) {
@@ -72,15 +62,12 @@ QString refusalLine(const report::Tournament& t, const report::EntryResult& resu
 
 namespace {
 
-// The part of the draw a match belongs to: in double elimination the winners' and the losers'
-// brackets count their rounds apart, and the grand final stands by itself.
-enum class Part { Main, Losers, GrandFinal };
-
-Part partOf(const report::Tournament& t, const report::Match& m) {
-  if (t.rules.format != report::Format::Double) return Part::Main;
-  if (m.bracket == "losers") return Part::Losers;
-  if (m.bracket == "final") return Part::GrandFinal;
-  return Part::Main;
+// The part of the draw a match counts its round in: in double elimination the winners' and the
+// losers' brackets count their rounds apart, and the grand final stands by itself; elsewhere every
+// match is of the one part.
+report::Bracket partOf(const report::Tournament& t, const report::Match& m) {
+  const bool apart = m.bracket == report::Bracket::Losers || m.bracket == report::Bracket::Final;
+  return t.rules.format == report::Format::Double && apart ? m.bracket : report::Bracket::Winners;
 }
 
 }  // namespace
@@ -91,7 +78,7 @@ QString progressLine(const report::TournamentPlay& play) {
   if (ready.empty()) return play.finished() ? QStringLiteral("全試合終了") : QString();
   const report::ScheduledMatch* next = play.find(ready.front());
   const int round = next->match.round;
-  const Part part = partOf(t, next->match);
+  const report::Bracket part = partOf(t, next->match);
   int all = 0;
   int done = 0;
   for (const report::ScheduledMatch& m : play.schedule()) {
@@ -99,14 +86,12 @@ QString progressLine(const report::TournamentPlay& play) {
     ++all;
     if (m.played) ++done;
   }
-  QString where;
-  if (t.rules.format == report::Format::Double) {
-    if (part == Part::GrandFinal) {
-      return QStringLiteral("グランドファイナル　%1試合中 %2試合終了").arg(all).arg(done);
-    }
-    where = part == Part::Losers ? QStringLiteral("敗者側　") : QStringLiteral("勝者側　");
-  }
-  return where + QStringLiteral("第%1回戦　%2試合中 %3試合終了").arg(round).arg(all).arg(done);
+  const QString count = QStringLiteral("　%1試合中 %2試合終了").arg(all).arg(done);
+  const QString nth = wordsText(report::roundWords(round));
+  if (t.rules.format != report::Format::Double) return nth + count;
+  const QString where = wordsText(report::bracketWords(part, report::Format::Double));
+  if (part == report::Bracket::Final) return where + count;
+  return where + QStringLiteral("　") + nth + count;
 }
 
 QString wholeLine(const report::TournamentPlay& play) {

@@ -127,7 +127,6 @@ TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   j = Json::parse(good);
   j["name"] = "cup\x1b[2J";
   j["matches"][0]["id"] = "R1-1\x1b]0;owned\x07";
-  j["standings"][0]["tie\x1b[31m"] = 1;
   j["entries"][0]["name"] = "\u202Eevil\n";
   writeFile(dir / "t.momiru-tournament", j.dump(1));
   const LabRun shown = lab("tournament show " + t);
@@ -135,6 +134,14 @@ TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
   EXPECT_EQ(shown.out.find("\u202E"), std::string::npos);
   EXPECT_NE(shown.out.find("\\u202Eevil\\n"), std::string::npos) << shown.out;
+  // A standing's key that is no tie-break: the file is refused, the key escaped in the reason.
+  j["standings"][0]["tie\x1b[31m"] = 1;
+  writeFile(dir / "t.momiru-tournament", j.dump(1));
+  const LabRun odd = lab("tournament show " + t);
+  EXPECT_EQ(odd.status, 2);
+  EXPECT_EQ(odd.err.find('\x1b'), std::string::npos) << odd.err;
+  EXPECT_NE(odd.err.find("standings[0].tie\\x1B[31m is no tie-break"), std::string::npos)
+      << odd.err;
 
   writeFile(dir / "t.momiru-tournament", good.substr(0, 100));
   EXPECT_EQ(lab("tournament verify " + t).status, 2);

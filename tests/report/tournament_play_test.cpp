@@ -291,7 +291,7 @@ TEST(MatchPlay, ABattleStoppedAtTheTurnCapOnScreenIsTheHeadlessOne) {
   Match m;
   m.id = "R1-1";
   m.round = 1;
-  m.bracket = "league";
+  m.bracket = Bracket::League;
   m.players = {0, 1};
   const Match screen = playOnScreen(t, m);
   ASSERT_EQ(screen.battles.size(), 1u);

@@ -252,21 +252,22 @@ TEST(TournamentStandings, SwissTieBreaksOnACraftedTable) {
   ASSERT_EQ(s.size(), 4u);
   EXPECT_EQ(s[0].entry, 0);
   EXPECT_EQ(s[0].points, 3);
-  const std::map<std::string, double> top(s[0].tieBreaks.begin(), s[0].tieBreaks.end());
-  EXPECT_EQ(top.at("buchholz"), 2 + 0.5 + 0.5);
-  EXPECT_EQ(top.at("median_buchholz"), 0.5);  // highest and lowest dropped
-  EXPECT_EQ(top.at("sonneborn_berger"), 3);
-  EXPECT_EQ(top.at("match_wins"), 3);
+  const std::map<TieBreak, double> top(s[0].tieBreaks.begin(), s[0].tieBreaks.end());
+  EXPECT_EQ(top.at(TieBreak::Buchholz), 2 + 0.5 + 0.5);
+  EXPECT_EQ(top.at(TieBreak::MedianBuchholz), 0.5);  // highest and lowest dropped
+  EXPECT_EQ(top.at(TieBreak::SonnebornBerger), 3);
+  EXPECT_EQ(top.at(TieBreak::MatchWins), 3);
   // Entries 2 and 3 are level on points; 3's opponents scored more (Buchholz 5.5 against 5.5),
   // Sonneborn–Berger is half of 2's points for 3 and half of 3's for 2: level; head-to-head
   // level (a draw); match wins level; the draw order decides.
   EXPECT_EQ(s[2].entry, 2);
   EXPECT_EQ(s[3].entry, 3);
-  std::vector<std::string> names;
-  for (const auto& [name, v] : s[0].tieBreaks) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"buchholz", "median_buchholz", "sonneborn_berger",
-                                             "head_to_head", "match_wins", "battle_difference",
-                                             "draw_order"}));
+  std::vector<TieBreak> order;
+  for (const auto& [tieBreak, v] : s[0].tieBreaks) order.push_back(tieBreak);
+  EXPECT_EQ(order, (std::vector<TieBreak>{TieBreak::Buchholz, TieBreak::MedianBuchholz,
+                                          TieBreak::SonnebornBerger, TieBreak::HeadToHead,
+                                          TieBreak::MatchWins, TieBreak::BattleDifference,
+                                          TieBreak::DrawOrder}));
 }
 
 TEST(TournamentStandings, RoundRobinHeadToHeadComesBeforeSonnebornBerger) {
@@ -292,7 +293,7 @@ TEST(TournamentStandings, RoundRobinHeadToHeadComesBeforeSonnebornBerger) {
   // 0 and 3 level; 3 beat 0.
   EXPECT_EQ(s[2].entry, 3);
   EXPECT_EQ(s[3].entry, 0);
-  EXPECT_EQ(s[0].tieBreaks.front().first, "head_to_head");
+  EXPECT_EQ(s[0].tieBreaks.front().first, TieBreak::HeadToHead);
 }
 
 TEST(TournamentStandings, AByeCountsAsAWonMatch) {
@@ -425,6 +426,59 @@ TEST(TournamentFile, RefusesHostileFiles) {
           "longer than");
   refused(replaced("\"seed\": \"", "\"seed\": \"zz"), "hexadecimal");
   refused(std::string(kTournamentMaxBytes + 1, ' '), "larger than");
+}
+
+// Every bracket and tie-break has one name that reads back as itself; a file of every format reads
+// back as written; a name of none of them is refused, its control characters not echoed.
+TEST(TournamentFile, BracketAndTieBreakNamesReadBackAndUnknownOnesAreRefused) {
+  std::set<std::string_view> names;
+  for (const auto& [bracket, name] : kBracketNames) {
+    EXPECT_EQ(bracketFromName(bracketName(bracket)), bracket) << name;
+    names.insert(name);
+  }
+  for (const auto& [tieBreak, name] : kTieBreakNames) {
+    EXPECT_EQ(tieBreakFromName(tieBreakName(tieBreak)), tieBreak) << name;
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), kBracketNames.size() + kTieBreakNames.size());
+  EXPECT_FALSE(bracketFromName("Final"));
+  EXPECT_FALSE(bracketFromName(""));
+  EXPECT_FALSE(tieBreakFromName("points"));
+
+  std::set<Bracket> seenBrackets;
+  std::set<TieBreak> seenTieBreaks;
+  for (const Format format : {Format::Single, Format::Double, Format::RoundRobin, Format::Swiss}) {
+    Tournament t = field(5, format);
+    t.rules.thirdPlace = format == Format::Single;
+    playTournament(t);
+    for (const Match& m : t.matches) seenBrackets.insert(m.bracket);
+    for (const Standing& st : t.standings)
+      for (const auto& [tieBreak, v] : st.tieBreaks) seenTieBreaks.insert(tieBreak);
+    std::string error;
+    const auto back = parseTournament(tournamentJson(t), &error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(tournamentJson(*back), tournamentJson(t));
+  }
+  EXPECT_EQ(seenBrackets.size(), kBracketNames.size());
+  EXPECT_EQ(seenTieBreaks.size(), kTieBreakNames.size());
+
+  const std::string good = tournamentJson(played(3, Format::Single));
+  const auto refused = [&](const std::string& from, const std::string& to,
+                           const std::string& words) {
+    std::string text = good;
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    std::string error;
+    EXPECT_FALSE(parseTournament(text, &error)) << to;
+    EXPECT_NE(error.find(words), std::string::npos) << error;
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+  };
+  refused("\"bracket\": \"final\"", "\"bracket\": \"Final\"", "bracket is not winners");
+  refused("\"bracket\": \"final\"", "\"bracket\": \"fin\\u001bal\"", "bracket is not winners");
+  refused("\"bracket\": \"final\"", "\"bracket\": 1", "bracket");
+  refused("\"draw_order\":", "\"draw\\u001border\":", "is no tie-break");
+  refused("\"draw_order\":", "\"Draw_order\":", "Draw_order is no tie-break");
 }
 
 TEST(TournamentFile, AFifoIsRefusedAtOnceAndAnExistingFileIsNotReplacedByANewOne) {

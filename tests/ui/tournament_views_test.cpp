@@ -92,7 +92,7 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
   if (format == Format::Single) {
     QRectF final;
     for (const ScheduledMatch& m : s.schedule)
-      if (m.match.bracket == "final") final = boxes.at(id(m));
+      if (m.match.bracket == Bracket::Final) final = boxes.at(id(m));
     EXPECT_EQ(final.right(), right);
     if (boxes.count(QStringLiteral("3P")) != 0) {
       const QRectF third = boxes.at(QStringLiteral("3P"));
@@ -105,9 +105,9 @@ TEST_P(BracketLayout, EveryMatchHasABoxApartAndTheLinesJoinWinnersToWhereTheyGo)
     double othersRight = 0;
     for (const ScheduledMatch& m : s.schedule) {
       const QRectF r = boxes.at(id(m));
-      if (m.match.bracket == "winners") winnersBottom = std::max(winnersBottom, r.bottom());
-      if (m.match.bracket == "losers") losersTop = std::min(losersTop, r.top());
-      if (m.match.bracket != "final") othersRight = std::max(othersRight, r.right());
+      if (m.match.bracket == Bracket::Winners) winnersBottom = std::max(winnersBottom, r.bottom());
+      if (m.match.bracket == Bracket::Losers) losersTop = std::min(losersTop, r.top());
+      if (m.match.bracket != Bracket::Final) othersRight = std::max(othersRight, r.right());
     }
     EXPECT_LT(winnersBottom, losersTop);
     EXPECT_GT(boxes.at(QStringLiteral("GF1")).left(), othersRight);
@@ -122,8 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Elimination, BracketLayout,
 // not have, odd rounds) is drawn as far as it goes, without a crash.
 TEST(BracketOutOfShape, IsDrawnWithoutACrash) {
   Tournament t = uitest::sampleField(2, Format::Double);
-  const auto match = [](const char* name, int round, const char* bracket, SlotSource a,
-                        SlotSource b) {
+  const auto match = [](const char* name, int round, Bracket bracket, SlotSource a, SlotSource b) {
     ScheduledMatch m;
     m.match.id = name;
     m.match.round = round;
@@ -133,12 +132,13 @@ TEST(BracketOutOfShape, IsDrawnWithoutACrash) {
   };
   const SlotSource none;
   std::vector<ScheduledMatch> schedule = {
-      match("A", -5, "winners", {SlotSource::WinnerOf, -1, "B"}, {SlotSource::WinnerOf, -1, "A"}),
-      match("B", 1 << 30, "losers", {SlotSource::LoserOf, -1, "nowhere"}, none),
-      match("A", 2, "final", none, none),
-      match("C", 3, "third-place", {SlotSource::WinnerOf, -1, "A"},
+      match("A", -5, Bracket::Winners, {SlotSource::WinnerOf, -1, "B"},
             {SlotSource::WinnerOf, -1, "A"}),
-      match("D", 0, "??", none, none)};
+      match("B", 1 << 30, Bracket::Losers, {SlotSource::LoserOf, -1, "nowhere"}, none),
+      match("A", 2, Bracket::Final, none, none),
+      match("C", 3, Bracket::ThirdPlace, {SlotSource::WinnerOf, -1, "A"},
+            {SlotSource::WinnerOf, -1, "A"}),
+      match("D", 0, Bracket::Swiss, none, none)};
   schedule[1].match.players = {7, -3};
   schedule[1].match.winner = 7;
   schedule[1].match.battles = {BattleRecord{0, 7, 7, 1, ""}};
@@ -302,7 +302,7 @@ TEST(MatchSentences, PlayedByeAndToCome) {
   ScheduledMatch played;
   played.match.id = "W2-1";
   played.match.round = 2;
-  played.match.bracket = "winners";
+  played.match.bracket = Bracket::Winners;
   played.match.players = {0, 1};
   for (const int w : {0, 1, 0}) played.match.battles.push_back(BattleRecord{0, 0, w, 10, ""});
   played.match.winner = 0;
@@ -328,7 +328,7 @@ TEST(MatchSentences, PlayedByeAndToCome) {
   ScheduledMatch bye;
   bye.match.id = "L1-2";
   bye.match.round = 1;
-  bye.match.bracket = "losers";
+  bye.match.bracket = Bracket::Losers;
   bye.match.players = {1, std::nullopt};
   bye.match.winner = 1;
   bye.from = {SlotSource{SlotSource::LoserOf, -1, "W1-3"},
@@ -340,7 +340,7 @@ TEST(MatchSentences, PlayedByeAndToCome) {
   ScheduledMatch toCome;
   toCome.match.id = "GF1";
   toCome.match.round = 1;
-  toCome.match.bracket = "final";
+  toCome.match.bracket = Bracket::Final;
   toCome.match.players = {0, std::nullopt};
   toCome.from = {SlotSource{SlotSource::WinnerOf, -1, "W6-1"},
                  SlotSource{SlotSource::WinnerOf, -1, "L10-1"}};
