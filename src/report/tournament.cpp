@@ -213,8 +213,16 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
   out.id = textAt(m, "id", where);
   out.round = int32At(m, "round", where, 0, 1 << 16);
   const std::optional<Bracket> bracket = bracketFromName(textAt(m, "bracket", where));
-  if (!bracket)
-    refuse(where + "bracket is not winners, losers, final, third-place, league or swiss");
+  if (!bracket) {
+    // The names from their one table: "winners, losers, ... or swiss".
+    std::string names;
+    for (std::size_t i = 0; i < kBracketNames.size(); ++i)
+      names.append(i == 0                          ? ""
+                   : i + 1 == kBracketNames.size() ? " or "
+                                                   : ", ")
+          .append(kBracketNames[i].name);
+    refuse(where + "bracket is not " + names);
+  }
   out.bracket = *bracket;
   const ojson& players = arrayAt(m, "players", where, 2);
   if (players.size() != 2) refuse(where + "players does not hold 2");
