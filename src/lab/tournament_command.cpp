@@ -2,11 +2,8 @@
 // anyone can check. Each command is one step of the tournament session
 // (report/tournament_session.h), which holds every rule; here are the options, the words in the
 // user's language and the output.
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
@@ -22,7 +19,6 @@
 #include "replay/replay.h"
 #include "report/format.h"
 #include "report/json_output.h"
-#include "report/league.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
 #include "report/tournament_play.h"
