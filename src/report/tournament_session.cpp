@@ -297,10 +297,12 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
           r.refusal = EntryRefusal::Duplicate;
           r.sameAs = static_cast<int>(same - t.entries.begin());
           r.detail = "the same record as entry #" + std::to_string(*r.sameAs);
-        } else {
+        } else if (!allOrNothing || !refusedOne) {
           r.entry = static_cast<int>(t.entries.size());
           t.entries.push_back(std::move(e));
         }
+        // After a refusal nothing comes in all or nothing: a good file is then taken by no
+        // number, and no later file is told it is the same record as one that never came in.
       }
     }
     refusedOne = refusedOne || r.refusal.has_value();

@@ -116,12 +116,13 @@ class TournamentSession {
   const std::optional<std::string>& verifyProblem() const;
 
   // Gathering (stage Open). Each file is read as the entry screen reads it, all are tried, and
-  // each is told against the entries and the files accepted before it. KeepAccepted keeps those
-  // accepted (a file past the format's limit is not read: Full). AllOrNothing keeps them only
-  // when none is refused and the field stays within the limit; otherwise none has an entry, and
-  // when nothing else was refused the files past the limit are Full. What is kept is saved once,
-  // after all; when that save fails, `error` (if given) says why and the entries stay in memory;
-  // it is left empty otherwise.
+  // each is told against the entries and the files accepted before it (AllOrNothing: accepted
+  // before the first refusal; a good file after it has neither entry nor refusal). KeepAccepted
+  // keeps those accepted (a file past the format's limit is not read: Full). AllOrNothing keeps
+  // them only when none is refused and the field stays within the limit; otherwise none has an
+  // entry, and when nothing else was refused the files past the limit are Full. What is kept is
+  // saved once, after all; when that save fails, `error` (if given) says why and the entries stay
+  // in memory; it is left empty otherwise.
   std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files,
                                       std::string* error = nullptr,
                                       EntriesAdded mode = EntriesAdded::KeepAccepted);

@@ -157,21 +157,25 @@ TEST(TournamentSession, AllOrNothingTakesNoneWhenOneIsRefusedAndTellsEach) {
   fs::create_directory(dir / "sub");
   fs::copy_file(samplePath("rendaa.dat"), dir / "sub" / "rendaa.dat");
   ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);  // must not block
-  const std::vector<fs::path> files = {samplePath("pochimaru.dat"), samplePath("altered-check.dat"),
-                                       samplePath("rendaa.dat"), dir / "sub" / "rendaa.dat",
-                                       dir / "fifo.dat"};
+  const std::vector<fs::path> files = {samplePath("pochimaru.dat"),
+                                       samplePath("altered-check.dat"),
+                                       samplePath("rendaa.dat"),
+                                       dir / "sub" / "rendaa.dat",
+                                       dir / "fifo.dat",
+                                       samplePath("pochimaru.dat")};
   const auto results = s->addEntries(files, &error, EntriesAdded::AllOrNothing);
   EXPECT_EQ(error, "");
   ASSERT_EQ(results.size(), files.size());
-  for (const std::size_t good : {0u, 2u}) {
+  for (const std::size_t good : {0u, 2u, 3u}) {
     EXPECT_FALSE(results[good].refusal) << files[good];
     EXPECT_FALSE(results[good].entry) << files[good];
   }
   EXPECT_EQ(results[1].refusal, EntryRefusal::Tampered);
   EXPECT_NE(results[1].reason.find("check value"), std::string::npos) << results[1].reason;
-  // rendaa came after the refused file, and still counts for the files after it.
-  EXPECT_EQ(results[3].refusal, EntryRefusal::Duplicate);
-  EXPECT_EQ(results[3].sameAs, 1);
+  // As momiru-lab always told it: pochimaru, accepted before the refusal, counts for the files
+  // after it; rendaa, after the refusal, never came in, so the second rendaa is no duplicate.
+  EXPECT_EQ(results[5].refusal, EntryRefusal::Duplicate);
+  EXPECT_EQ(results[5].sameAs, 0);
   EXPECT_EQ(results[4].refusal, EntryRefusal::Unreadable);
   EXPECT_FALSE(results[4].reason.empty());
   EXPECT_TRUE(s->tournament().entries.empty());
