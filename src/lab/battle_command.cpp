@@ -199,9 +199,7 @@ int finishedStatus(const battle::Outcome& out) {
   return 2;
 }
 
-int replayBattle(const std::string& file, bool asJson, bool crlf,
-                 const std::optional<std::string>& saveTo,
-                 const std::optional<std::string>& pageTo) {
+int replayBattle(const std::string& file, const BattleOutput& output) {
   std::string error;
   const std::optional<battle::Replay> replay = battle::readReplayFile(utf8ToPath(file), &error);
   if (!replay) {
@@ -209,13 +207,11 @@ int replayBattle(const std::string& file, bool asJson, bool crlf,
                  visibleText(error).c_str());
     return 2;
   }
-  GameState gs = battle::replayStartState(*replay);
-  const battle::Outcome out = printBattle(gs, replay->seed, asJson, crlf);
+  // Written again as it was read.
+  int status = showBattle(
+      {battle::replayStartState(*replay), replay->seed, [&] { return *replay; }}, output);
   // Played from the stored names: the log the recorded hash was taken of.
   const auto mismatch = battle::replayMismatch(replay->result, battle::playReplay(*replay));
-  int status = finishedStatus(out);
-  if (saveTo && !saveReplayTo(*saveTo, *replay)) status = 1;
-  if (pageTo && !writePageTo(*pageTo, *replay)) status = 1;
   if (mismatch) {
     std::fprintf(stderr,
                  _("momiru-lab battle: %s: these rules play another battle than the replay "
@@ -228,20 +224,30 @@ int replayBattle(const std::string& file, bool asJson, bool crlf,
 
 }  // namespace
 
+int showBattle(const BattleStart& start, const BattleOutput& output) {
+  GameState gs = start.state;
+  const battle::Outcome out = printBattle(gs, start.seed, output.asJson, output.crlf);
+  int status = finishedStatus(out);
+  if (output.saveReplayTo || output.pageTo) {
+    const battle::Replay replay = start.replay();
+    if (output.saveReplayTo && !saveReplayTo(*output.saveReplayTo, replay)) status = 1;
+    if (output.pageTo && !writePageTo(*output.pageTo, replay)) status = 1;
+  }
+  return status;
+}
+
 int battleCommand(const Args& args) {
   std::optional<std::uint64_t> seed;
-  std::optional<std::string> saveTo;
-  std::optional<std::string> pageTo;
+  BattleOutput output;
   bool halve = false;
-  bool asJson = false;
-  bool crlf = false;
   OptionParser options("battle", kHelp);
   options.number("--seed", 0, std::numeric_limits<std::uint64_t>::max(),
                  N_("takes a whole number from 0 to 2^64-1, not"),
                  [&](std::uint64_t v) { seed = v; });
-  options.flag("--halve", halve).flag("--json", asJson).flag("--crlf", crlf);
-  options.text("--save-replay", N_("a file name"), [&](std::string v) { saveTo = std::move(v); });
-  options.text("--html", N_("a file name"), [&](std::string v) { pageTo = std::move(v); });
+  options.flag("--halve", halve).flag("--json", output.asJson).flag("--crlf", output.crlf);
+  options.text("--save-replay", N_("a file name"),
+               [&](std::string v) { output.saveReplayTo = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { output.pageTo = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   const std::vector<std::string>& files = parsed.operands;
@@ -249,11 +255,12 @@ int battleCommand(const Args& args) {
     if (seed || halve)
       return options.usage(
           _("a replay holds its own seed and halving switch: no --seed or --halve"));
-    return replayBattle(files[0], asJson, crlf, saveTo, pageTo);
+    return replayBattle(files[0], output);
   }
   if (files.size() != 2) return options.usage(_("give two save-data files, or one replay"));
 
-  for (const auto& [option, target] : {std::pair{"--save-replay", saveTo}, {"--html", pageTo}}) {
+  for (const auto& [option, target] :
+       {std::pair{"--save-replay", output.saveReplayTo}, {"--html", output.pageTo}}) {
     for (const std::string& file : files) {
       std::error_code ec;
       if (target && std::filesystem::equivalent(utf8ToPath(*target), utf8ToPath(file), ec))
@@ -271,20 +278,15 @@ int battleCommand(const Args& args) {
     std::fprintf(stderr, _("momiru-lab battle: seed %llu\n"),
                  static_cast<unsigned long long>(*seed));
   }
-  GameState start = gs;
-  const battle::Outcome out = printBattle(gs, *seed, asJson, crlf);
-  int status = finishedStatus(out);
-  if (saveTo || pageTo) {
+  const auto replay = [&] {
     // The lab has no options screen: a replay it makes is watched as that screen starts.
+    GameState start = gs;
     start.settings.showHitBackground = 1;
     start.settings.showMessageBox = 1;
     start.settings.battleSpeed = Settings::kDefaultSpeed;
-    const battle::Replay replay =
-        battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
-    if (saveTo && !saveReplayTo(*saveTo, replay)) status = 1;
-    if (pageTo && !writePageTo(*pageTo, replay)) status = 1;
-  }
-  return status;
+    return battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
+  };
+  return showBattle({gs, *seed, replay}, output);
 }
 
 }  // namespace momiru::lab

@@ -1,12 +1,18 @@
 // What the commands that play battles share: loading characters as the entry screen registers
-// them, and the line ends of printed text.
+// them, the line ends of printed text, and one battle printed as `momiru-lab battle` prints it.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "data/game_state.h"
+
+namespace momiru::battle {
+struct Replay;
+}
 
 namespace momiru::lab {
 
@@ -30,5 +36,27 @@ std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
 
 // Text with the game's CR LF line ends turned into LF unless `crlf`.
 std::string lineEnds(std::string_view text, bool crlf);
+
+// The start of one battle: the records as registered, with the switches and CR LF line breaks;
+// the seed; and the battle's replay, made only when one is written.
+struct BattleStart {
+  GameState state;
+  std::uint64_t seed = 0;
+  std::function<battle::Replay()> replay;
+};
+
+// What `momiru-lab battle` prints and writes of a battle.
+struct BattleOutput {
+  bool asJson = false;                      // --json
+  bool crlf = false;                        // --crlf
+  std::optional<std::string> saveReplayTo;  // --save-replay
+  std::optional<std::string> pageTo;        // --html
+};
+
+// Plays the battle of `start` and prints it as the result screen shows it (or as one JSON
+// object), then writes its replay and its page when asked. The exit status: 0 finished; 2
+// unfinished, 1 a file that cannot be written, each after one line on stderr. Defined with the
+// battle command, which `momiru-lab tournament battle` prints its battles as.
+int showBattle(const BattleStart& start, const BattleOutput& output);
 
 }  // namespace momiru::lab

@@ -1,10 +1,9 @@
 // momiru-lab tournament: host a tournament whose draw nobody can bend and whose every battle
-// anyone can check.
-#include <cerrno>
+// anyone can check. Each command is one step of the tournament session
+// (report/tournament_session.h), which holds every rule; here are the options, the words in the
+// user's language and the output.
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
@@ -20,10 +19,10 @@
 #include "replay/replay.h"
 #include "report/format.h"
 #include "report/json_output.h"
-#include "report/league.h"
 #include "report/tournament.h"
 #include "report/tournament_page.h"
 #include "report/tournament_play.h"
+#include "report/tournament_session.h"
 #include "report/translation.h"
 
 namespace momiru::lab {
@@ -32,6 +31,7 @@ using namespace report;
 namespace {
 
 using report::Tournament;
+using report::TournamentSession;
 
 constexpr const char* kWrittenBy = "momiru-lab " MOMIRU_VERSION;
 
@@ -107,18 +107,6 @@ int fail(const char* command, const std::string& message, int status = 1) {
   return status;
 }
 
-std::string defaultSecretFile(const std::string& file) {
-  const std::string ext(report::kTournamentExtension);
-  if (file.size() > ext.size() && file.compare(file.size() - ext.size(), ext.size(), ext) == 0)
-    return file.substr(0, file.size() - ext.size()) + std::string(report::kSecretExtension);
-  return file + std::string(report::kSecretExtension);
-}
-
-std::string baseName(const std::string& file) {
-  const std::size_t slash = file.rfind('/');
-  return slash == std::string::npos ? file : file.substr(slash + 1);
-}
-
 // "#3 name (file)": the number tells apart entries with equal names and files.
 std::string label(const Tournament& t, std::optional<int> e) {
   if (!e) return _("(bye)");
@@ -135,21 +123,33 @@ std::optional<Tournament> load(const char* command, const std::string& file) {
   return t;
 }
 
-bool save(const char* command, const std::string& file, const Tournament& t) {
+// Opens the tournament `file` for `command`, one step of its session: the file as it stands,
+// its secret in `secretFile`. Nothing after one line on stderr.
+std::optional<TournamentSession> openStep(const char* command, const std::string& file,
+                                          const std::filesystem::path& secretFile = {}) {
   std::string error;
-  if (report::writeTextFile(utf8ToPath(file), report::tournamentJson(t), false, &error))
-    return true;
-  fail(command, error);
-  return false;
+  auto session = TournamentSession::open(utf8ToPath(file), secretFile, kWrittenBy, &error,
+                                         report::Opening::AsItStands);
+  if (!session) fail(command, error);
+  return session;
 }
 
-// The secret goes to a file only its owner can read, created here or not at all.
-bool writeSecret(const std::string& file, const std::string& secret, std::string* error) {
-  return report::writeSecretFile(utf8ToPath(file), secret, error);
-}
-
-std::optional<std::string> readSecret(const std::string& file, std::string* error) {
-  return report::readSecretFile(utf8ToPath(file), error);
+// What new says of rules the session refuses, as the options that gave them.
+std::string rulesUsage(report::RulesProblem problem, int rounds) {
+  switch (problem) {
+    case report::RulesProblem::BestOf:
+      return _("--best-of takes 1, 3, 5 or 7");
+    case report::RulesProblem::ThirdPlace:
+      return _("--third-place is for single elimination");
+    case report::RulesProblem::EliminationRounds:
+      return _("--rounds is for swiss and round-robin");
+    case report::RulesProblem::RoundRobinRounds:
+      return _("--rounds of a round robin is 1 or 2");
+    case report::RulesProblem::SwissRounds:
+      break;
+  }
+  return report::format(_("%s %s '%s'"), "--rounds", translated(N_("takes 1 to 64, not")),
+                        std::to_string(rounds).c_str());
 }
 
 int newCommand(const Args& args) {
@@ -173,59 +173,47 @@ int newCommand(const Args& args) {
   if (parsed.operands.size() != 1) return options.usage(_("new takes one tournament file"));
   if (!name) return options.usage(_("new needs --name"));
   if (!format) return options.usage(_("new needs --format"));
-  Tournament t;
-  t.writtenBy = kWrittenBy;
-  t.name = validUtf8(*name);
-  if (t.name.size() > report::kMaxTextBytes) return options.usage(_("--name is too long"));
   const auto f = report::formatFromName(*format);
+  const auto s = seeding ? report::seedingFromName(*seeding) : std::optional(report::Seeding::Draw);
+  report::TournamentRules rules;
+  rules.format = f.value_or(report::Format::Single);
+  rules.rounds = static_cast<int>(rounds.value_or(0));
+  rules.bestOf = static_cast<int>(bestOf.value_or(1));
+  rules.halve = halve;
+  rules.seeding = s.value_or(report::Seeding::Draw);
+  rules.thirdPlace = thirdPlace;
+  // The session's checks, each told as the option that fails it, between the names read.
+  if (TournamentSession::whyNotNew(*name, rules) == report::SessionRefusal::NameTooLong)
+    return options.usage(_("--name is too long"));
   if (!f) return options.usage(_("--format is single, double, round-robin or swiss"));
-  t.rules.format = *f;
-  if (bestOf && *bestOf % 2 == 0) return options.usage(_("--best-of takes 1, 3, 5 or 7"));
-  t.rules.bestOf = static_cast<int>(bestOf.value_or(1));
-  t.rules.halve = halve;
-  if (seeding) {
-    const auto s = report::seedingFromName(*seeding);
-    if (!s) return options.usage(_("--seeding is draw, listed or strength"));
-    t.rules.seeding = *s;
-  }
-  if (thirdPlace && *f != report::Format::Single)
-    return options.usage(_("--third-place is for single elimination"));
-  t.rules.thirdPlace = thirdPlace;
-  if (rounds) {
-    if (*f == report::Format::RoundRobin && *rounds > 2)
-      return options.usage(_("--rounds of a round robin is 1 or 2"));
-    if (*f == report::Format::Single || *f == report::Format::Double)
-      return options.usage(_("--rounds is for swiss and round-robin"));
-  }
-  t.rules.rounds = static_cast<int>(rounds.value_or(*f == report::Format::RoundRobin ? 1 : 0));
+  const auto problem = report::rulesProblem(TournamentSession::newRules(rules));
+  if (problem == report::RulesProblem::BestOf) return options.usage(rulesUsage(*problem, 0));
+  if (!s) return options.usage(_("--seeding is draw, listed or strength"));
+  if (problem) return options.usage(rulesUsage(*problem, rules.rounds));
   if (noCommitment && secretFile) return options.usage(_("--no-commitment keeps no secret file"));
 
   const std::string& file = parsed.operands[0];
-  std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::symlink_status(utf8ToPath(file), ec)))
-    return fail("new",
-                report::format(_("%s: exists already; a tournament is never replaced by a new one"),
-                               file.c_str()));
-  std::string secretPath;
-  if (!noCommitment) {
-    const auto secret = report::randomSecret();
-    if (!secret) return fail("new", _("the system's random source gives no secret"));
-    secretPath = secretFile.value_or(defaultSecretFile(file));
-    std::string error;
-    if (!writeSecret(secretPath, *secret, &error)) return fail("new", error);
-    t.commitment = report::commitmentOf(*secret);
-  }
+  const std::filesystem::path secretPath =
+      secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file));
   std::string error;
-  if (!report::writeTextFile(utf8ToPath(file), report::tournamentJson(t), true, &error)) {
-    if (!secretPath.empty()) removeFile(utf8ToPath(secretPath));
+  report::SessionRefusal why{};
+  const auto session = TournamentSession::create(utf8ToPath(file), secretPath, *name, rules,
+                                                 !noCommitment, kWrittenBy, &error, &why);
+  if (!session) {
+    if (why == report::SessionRefusal::Exists)
+      return fail("new", report::format(
+                             _("%s: exists already; a tournament is never replaced by a new one"),
+                             file.c_str()));
+    if (why == report::SessionRefusal::NoRandomSource)
+      return fail("new", _("the system's random source gives no secret"));
     return fail("new", error);
   }
-  if (t.commitment) {
-    std::printf("%s\n", t.commitment->c_str());
+  if (const auto& commitment = session->tournament().commitment) {
+    std::printf("%s\n", commitment->c_str());
     std::fprintf(stderr,
                  _("momiru-lab tournament new: publish the commitment above before entries "
                    "close; the secret is in %s\n"),
-                 visibleText(secretPath).c_str());
+                 visibleText(pathToUtf8(secretPath)).c_str());
   }
   return 0;
 }
@@ -237,40 +225,51 @@ int addCommand(const Args& args) {
   if (parsed.operands.size() < 2)
     return options.usage(_("add takes a tournament and save-data files"));
   const std::string& file = parsed.operands[0];
-  auto t = load("add", file);
-  if (!t) return 2;
-  if (t->stage != report::Stage::Open)
+  auto session = openStep("add", file);
+  if (!session) return 2;
+  std::vector<std::filesystem::path> files;
+  for (std::size_t i = 1; i < parsed.operands.size(); ++i)
+    files.push_back(utf8ToPath(parsed.operands[i]));
+  std::string saveError;
+  const std::vector<report::EntryResult> results =
+      session->addEntries(files, &saveError, report::EntriesAdded::AllOrNothing);
+  if (results.front().refusal == report::EntryRefusal::Closed)
     return fail("add", report::format(_("%s: entries are closed"), file.c_str()));
-  int status = 0;
-  const std::size_t before = t->entries.size();
-  for (std::size_t i = 1; i < parsed.operands.size(); ++i) {
-    const std::string& dat = parsed.operands[i];
-    GameState gs;
-    if (const auto why = whyNotACharacter(gs, 0, dat)) {
-      status = fail("add", dat + ": " + *why);
-      continue;
-    }
-    report::Entry e = report::makeEntry(baseName(dat), gs.combatant[0]);
-    for (std::size_t k = 0; k < t->entries.size(); ++k) {
-      if (t->entries[k].sha256 == e.sha256) {
-        status =
-            fail("add", report::format(_("%s: the same record as entry #%zu"), dat.c_str(), k));
+  bool refused = false, full = false;
+  for (const report::EntryResult& r : results) {
+    if (!r.refusal) continue;
+    refused = true;
+    const std::string dat = pathToUtf8(r.file);
+    switch (*r.refusal) {
+      case report::EntryRefusal::Tampered:
+        fail("add", dat + ": " +
+                        report::format(_("the save data has been altered (%s)"), r.reason.c_str()));
         break;
-      }
+      case report::EntryRefusal::Unreadable:
+        fail("add", dat + ": " + report::format(_("cannot be used: %s"), r.reason.c_str()));
+        break;
+      case report::EntryRefusal::NoCharacter:
+        fail("add", dat + ": " + _("cannot be used: no character has been entered (level 0)"));
+        break;
+      case report::EntryRefusal::Duplicate:
+        fail("add", report::format(_("%s: the same record as entry #%zu"), dat.c_str(),
+                                   static_cast<std::size_t>(r.sameAs.value_or(0))));
+        break;
+      case report::EntryRefusal::Full:
+        full = true;
+        break;
+      case report::EntryRefusal::Closed:  // every file or none, told above
+        break;
     }
-    if (status == 0) t->entries.push_back(std::move(e));
   }
-  const std::size_t most = t->rules.format == report::Format::RoundRobin
-                               ? report::kMaxRoundRobinEntries
-                               : report::kMaxEntries;
-  if (status == 0 && t->entries.size() > most)
-    status =
-        fail("add", report::format(_("a %s tournament takes at most %zu entries"),
-                                   std::string(report::formatName(t->rules.format)).c_str(), most));
-  if (status != 0) return fail("add", _("nothing was added"));
-  if (!save("add", file, *t)) return 1;
-  for (std::size_t i = before; i < t->entries.size(); ++i)
-    std::printf("%s\n", label(*t, static_cast<int>(i)).c_str());
+  const report::Format f = session->tournament().rules.format;
+  if (full)
+    fail("add", report::format(_("a %s tournament takes at most %zu entries"),
+                               std::string(report::formatName(f)).c_str(), report::mostEntries(f)));
+  if (refused) return fail("add", _("nothing was added"));
+  if (!saveError.empty()) return fail("add", saveError);
+  for (const report::EntryResult& r : results)
+    if (r.entry) std::printf("%s\n", label(session->tournament(), r.entry).c_str());
   return 0;
 }
 
@@ -280,16 +279,18 @@ int closeCommand(const Args& args) {
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage(_("close takes one tournament file"));
   const std::string& file = parsed.operands[0];
-  auto t = load("close", file);
-  if (!t) return 2;
-  if (t->stage != report::Stage::Open)
-    return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
-  if (t->entries.size() < report::kMinEntries)
-    return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
-  t->stage = report::Stage::Closed;
-  t->entriesDigest = report::entriesDigestOf(t->entries);
-  if (!save("close", file, *t)) return 1;
-  std::printf("%s\n", t->entriesDigest->c_str());
+  auto session = openStep("close", file);
+  if (!session) return 2;
+  std::string error;
+  report::SessionRefusal why{};
+  if (!session->closeEntries(&error, &why)) {
+    if (why == report::SessionRefusal::Closed)
+      return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
+    if (why == report::SessionRefusal::FewerThanTwo)
+      return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
+    return fail("close", error);
+  }
+  std::printf("%s\n", session->tournament().entriesDigest->c_str());
   return 0;
 }
 
@@ -362,30 +363,9 @@ int runCommand(const Args& args) {
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage(_("run takes one tournament file"));
   const std::string& file = parsed.operands[0];
-  auto t = load("run", file);
-  if (!t) return 2;
-  if (t->stage == report::Stage::Open)
-    return fail("run", report::format(_("%s: entries are not closed yet"), file.c_str()));
-  if (t->stage == report::Stage::Finished)
-    return fail("run", report::format(_("%s: has been run already"), file.c_str()));
-  if (beacon) {
-    if (beacon->size() > report::kMaxTextBytes) return options.usage(_("--beacon is too long"));
-    t->beacon = validUtf8(*beacon);
-  }
-  std::string error;
-  if (t->commitment) {
-    const auto secret = readSecret(secretFile.value_or(defaultSecretFile(file)), &error);
-    if (!secret) return fail("run", error);
-    if (report::commitmentOf(*secret) != *t->commitment)
-      return fail("run", _("the secret does not match the tournament's commitment"));
-    t->secret = secret;
-  } else {
-    if (secretFile) return options.usage(_("a tournament without a commitment has no secret file"));
-    t->secret = report::randomSecret();
-    if (!t->secret) return fail("run", _("the system's random source gives no secret"));
-  }
-  t->entriesDigest = report::entriesDigestOf(t->entries);
-  t->seed = report::tournamentSeedOf(*t->secret, *t->entriesDigest, t->beacon);
+  auto session = openStep(
+      "run", file, secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file)));
+  if (!session) return 2;
   report::RunOptions run;
   run.threads =
       jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
@@ -395,19 +375,36 @@ int runCommand(const Args& args) {
       std::fputc('\r', stderr);
       std::fprintf(stderr, _("match %zu / %zu"), done, total);
     };
-  try {
-    report::playTournament(*t, run);
-  } catch (const std::bad_alloc&) {
-    if (bar) std::fputs("\n", stderr);
-    return fail("run", _("out of memory"));
-  } catch (const std::runtime_error& e) {
-    if (bar) std::fputs("\n", stderr);
-    return fail("run", e.what());
+  std::string error;
+  report::SessionRefusal why{};
+  const bool ran = session->run(beacon, secretFile.has_value(), run, &error, &why);
+  // The progress line, once matches were being played, is ended before anything else is said.
+  const bool played = ran || why == report::SessionRefusal::NotPlayable ||
+                      why == report::SessionRefusal::OutOfMemory ||
+                      why == report::SessionRefusal::Unsaved;
+  if (bar && played) std::fputs("\n", stderr);
+  if (!ran) {
+    switch (why) {
+      case report::SessionRefusal::NotClosed:
+        return fail("run", report::format(_("%s: entries are not closed yet"), file.c_str()));
+      case report::SessionRefusal::Finished:
+        return fail("run", report::format(_("%s: has been run already"), file.c_str()));
+      case report::SessionRefusal::BeaconTooLong:
+        return options.usage(_("--beacon is too long"));
+      case report::SessionRefusal::SecretFileNamed:
+        return options.usage(_("a tournament without a commitment has no secret file"));
+      case report::SessionRefusal::WrongSecret:
+        return fail("run", _("the secret does not match the tournament's commitment"));
+      case report::SessionRefusal::NoRandomSource:
+        return fail("run", _("the system's random source gives no secret"));
+      case report::SessionRefusal::OutOfMemory:
+        return fail("run", _("out of memory"));
+      default:  // the secret file's own words, a round that cannot be paired, a failed save
+        return fail("run", error);
+    }
   }
-  if (bar) std::fputs("\n", stderr);
-  if (!save("run", file, *t)) return 1;
-  if (!writePage("run", page, *t)) return 1;
-  printTournament(*t);
+  if (!writePage("run", page, session->tournament())) return 1;
+  printTournament(session->tournament());
   return 0;
 }
 
@@ -461,16 +458,17 @@ int showCommand(const Args& args) {
 }
 
 int battleOfCommand(const Args& args) {
-  std::optional<std::string> matchId, saveTo, pageTo;
+  std::optional<std::string> matchId;
   std::optional<std::uint64_t> number;
-  bool asJson = false, crlf = false;
+  BattleOutput output;
   OptionParser options("tournament", kHelp);
   options.text("--match", N_("a match id"), [&](std::string v) { matchId = std::move(v); });
   options.number("--battle", 1, 14, N_("takes a battle number from 1, not"),
                  [&](std::uint64_t v) { number = v; });
-  options.flag("--json", asJson).flag("--crlf", crlf);
-  options.text("--save-replay", N_("a file name"), [&](std::string v) { saveTo = std::move(v); });
-  options.text("--html", N_("a file name"), [&](std::string v) { pageTo = std::move(v); });
+  options.flag("--json", output.asJson).flag("--crlf", output.crlf);
+  options.text("--save-replay", N_("a file name"),
+               [&](std::string v) { output.saveReplayTo = std::move(v); });
+  options.text("--html", N_("a file name"), [&](std::string v) { output.pageTo = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1 || !matchId || !number)
@@ -491,25 +489,9 @@ int battleOfCommand(const Args& args) {
       report::tournamentBattleReplay(*t, *match, static_cast<int>(*number), kWrittenBy);
   if (!replay)
     return fail("battle", report::format(_("match %s has no such battle"), matchId->c_str()));
-  // The battle is printed exactly as 'momiru-lab battle' prints a replay, through that command.
-  const std::optional<std::filesystem::path> folder = makePrivateTemporaryFolder("momiru-battle-");
-  if (!folder) return fail("battle", _("no temporary folder"));
-  const std::string dir = pathToUtf8(*folder);
-  const std::string replayFile = dir + "/battle.momiru-replay";
-  std::string error;
-  int status = 1;
-  if (!report::writeTextFile(replayFile, battle::replayJson(*replay), true, &error)) {
-    fail("battle", error);
-  } else {
-    Args forward{replayFile};
-    if (asJson) forward.push_back("--json");
-    if (crlf) forward.push_back("--crlf");
-    if (saveTo) forward.insert(forward.end(), {"--save-replay", *saveTo});
-    if (pageTo) forward.insert(forward.end(), {"--html", *pageTo});
-    status = battleCommand(forward);
-  }
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
+  // Printed exactly as 'momiru-lab battle' prints this replay.
+  int status = showBattle(
+      {battle::replayStartState(*replay), replay->seed, [&] { return *replay; }}, output);
   if (replay->result.logSha256 != b.logSha256 || replay->result.turns != b.turns) {
     fail("battle", _("these rules play another battle than the tournament records"));
     status = 1;

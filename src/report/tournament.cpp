@@ -252,6 +252,23 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
   return out;
 }
 
+// What the reader says of rules no tournament is played by, naming the keys.
+std::string rulesRefusal(RulesProblem p) {
+  switch (p) {
+    case RulesProblem::BestOf:
+      return "rules.best_of is not 1, 3, 5 or 7";
+    case RulesProblem::ThirdPlace:
+      return "rules.third_place is true outside single elimination";
+    case RulesProblem::EliminationRounds:
+      return "rules.rounds is not 0 in elimination";
+    case RulesProblem::RoundRobinRounds:
+      return "rules.rounds of a round robin is not 1 or 2";
+    case RulesProblem::SwissRounds:
+      break;
+  }
+  return "rules.rounds of Swiss is more than " + std::to_string(kMaxSwissRounds);
+}
+
 Tournament readTournament(const ojson& root) {
   battle::checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
 
@@ -275,14 +292,13 @@ Tournament readTournament(const ojson& root) {
   t.rules.format = *f;
   t.rules.rounds = int32At(rules, "rounds", "rules.", 0, kMaxSwissRounds);
   t.rules.bestOf = int32At(rules, "best_of", "rules.", 1, 7);
-  if (t.rules.bestOf % 2 == 0) refuse("rules.best_of is not 1, 3, 5 or 7");
   t.rules.halve = boolAt(rules, "halve", "rules.");
   const auto s = seedingFromName(textAt(rules, "seeding", "rules."));
   if (!s) refuse("rules.seeding is not draw, listed or strength");
   t.rules.seeding = *s;
   t.rules.thirdPlace = boolAt(rules, "third_place", "rules.");
-  if (t.rules.format == Format::RoundRobin && t.rules.rounds != 1 && t.rules.rounds != 2)
-    refuse("rules.rounds of a round robin is not 1 or 2");
+  if (const std::optional<RulesProblem> problem = rulesProblem(t.rules))
+    refuse(rulesRefusal(*problem));
 
   t.commitment = hashAt(root, "commitment", "");
   t.secret = hashAt(root, "secret", "");
@@ -294,7 +310,8 @@ Tournament readTournament(const ojson& root) {
   for (std::size_t i = 0; i < entries.size(); ++i)
     t.entries.push_back(readEntry(entries[i], "entries[" + std::to_string(i) + "]."));
   const std::size_t n = t.entries.size();
-  if (t.rules.format == Format::RoundRobin && n > kMaxRoundRobinEntries)
+  // Past the list's own limit, only a round robin has too many.
+  if (n > mostEntries(t.rules.format))
     refuse("a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries");
   const ojson& seeds = arrayAt(root, "seeds", "", kMaxEntries);
   for (std::size_t i = 0; i < seeds.size(); ++i) {
@@ -432,6 +449,28 @@ std::optional<TieBreak> tieBreakFromName(std::string_view name) {
 
 std::ostream& operator<<(std::ostream& out, Bracket b) { return out << bracketName(b); }
 std::ostream& operator<<(std::ostream& out, TieBreak b) { return out << tieBreakName(b); }
+
+std::optional<RulesProblem> rulesProblem(const TournamentRules& r) {
+  if (r.bestOf < 1 || r.bestOf > 7 || r.bestOf % 2 == 0) return RulesProblem::BestOf;
+  if (r.thirdPlace && r.format != Format::Single) return RulesProblem::ThirdPlace;
+  switch (r.format) {
+    case Format::Single:
+    case Format::Double:
+      if (r.rounds != 0) return RulesProblem::EliminationRounds;
+      break;
+    case Format::RoundRobin:
+      if (r.rounds != 1 && r.rounds != 2) return RulesProblem::RoundRobinRounds;
+      break;
+    case Format::Swiss:
+      if (r.rounds < 0 || r.rounds > kMaxSwissRounds) return RulesProblem::SwissRounds;
+      break;
+  }
+  return std::nullopt;
+}
+
+std::size_t mostEntries(Format f) {
+  return f == Format::RoundRobin ? kMaxRoundRobinEntries : kMaxEntries;
+}
 
 std::optional<std::string> hexBytes(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;

@@ -111,6 +111,20 @@ struct TournamentRules {
   bool thirdPlace = false;  // single elimination only
 };
 
+// What makes rules other than a tournament is played by, checked in this order.
+enum class RulesProblem {
+  BestOf,             // not 1, 3, 5 or 7
+  ThirdPlace,         // a third-place match outside single elimination
+  EliminationRounds,  // rounds other than 0 in elimination
+  RoundRobinRounds,   // a round robin played other than once or twice
+  SwissRounds,        // Swiss rounds beyond 0 (the default) to kMaxSwissRounds
+};
+// The first problem of `r`, or nothing: the one check of the rules, for a new tournament and
+// for a file read.
+std::optional<RulesProblem> rulesProblem(const TournamentRules& r);
+// The most entries a field of format `f` takes.
+std::size_t mostEntries(Format f);
+
 // One registered record: its base file name, the name stored in it, and the record as the game
 // registers it (its name is file + "の" + stored name).
 struct Entry {

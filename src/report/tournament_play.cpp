@@ -1,6 +1,6 @@
 // A tournament played a match at a time: one match battle by battle, the schedule of each
-// format growing as results come in, the matches of a stranger's file taken in with care, and the
-// secret file.
+// format growing as results come in, the matches of a stranger's file taken in with care, the
+// secret file and the draw's values made from it.
 #include "report/tournament_play.h"
 
 #include <algorithm>
@@ -755,13 +755,13 @@ bool writeSecretFile(const std::filesystem::path& file, const std::string& secre
   const std::string name = pathToUtf8(file);
   OpenFile out = createNewFile(file, 0600);
   if (!out) {
-    *error = name + ": cannot be created: " + std::strerror(errno);
+    if (error) *error = name + ": cannot be created: " + std::strerror(errno);
     return false;
   }
   const std::string text = secretHex + "\n";
   const bool ok = out.write(text) && out.flushToDisk();
   if (!out.close() || !ok) {
-    *error = name + ": cannot be written";
+    if (error) *error = name + ": cannot be written";
     removeFile(file);
     return false;
   }
@@ -772,7 +772,7 @@ std::optional<std::string> readSecretFile(const std::filesystem::path& file, std
   const std::string name = pathToUtf8(file);
   InputFile in(file);
   if (in.status() != InputFile::Status::Open) {
-    *error = name + ": cannot be read";
+    if (error) *error = name + ": cannot be read";
     return std::nullopt;
   }
   char buf[80];
@@ -780,11 +780,38 @@ std::optional<std::string> readSecretFile(const std::filesystem::path& file, std
   std::string text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   if (text.size() != 64 || !hexBytes(text)) {
-    *error = name + ": not a secret (64 hexadecimal digits)";
+    if (error) *error = name + ": not a secret (64 hexadecimal digits)";
     return std::nullopt;
   }
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
+}
+
+std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path& secretFile,
+                                      std::string* error) {
+  std::optional<std::string> secret;
+  if (t.commitment) {
+    std::string why;
+    secret = readSecretFile(secretFile, &why);
+    if (!secret) {
+      if (error) *error = why;
+      return DrawRefusal::SecretUnreadable;
+    }
+    if (commitmentOf(*secret) != *t.commitment) {
+      if (error) *error = "the secret does not match the tournament's commitment";
+      return DrawRefusal::WrongSecret;
+    }
+  } else {
+    secret = randomSecret();
+    if (!secret) {
+      if (error) *error = "the system's random source gives no secret";
+      return DrawRefusal::NoRandomSource;
+    }
+  }
+  t.secret = std::move(secret);
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  return std::nullopt;
 }
 
 }  // namespace momiru::report

@@ -1,6 +1,6 @@
-// The game's tournament session: the field gathered as `momiru-lab tournament add` gathers it,
-// closed and drawn as `close` and `run` do, played match by match, and kept on disk after every
-// change.
+// The one tournament session: the field gathered, closed and drawn, played match by match or at
+// once, and kept on disk after every change, for the game's screens and momiru-lab's commands
+// alike.
 #include "report/tournament_session.h"
 
 #include <algorithm>
@@ -40,10 +40,6 @@ RunOptions allCores() {
   return options;
 }
 
-std::size_t mostEntries(Format f) {
-  return f == Format::RoundRobin ? kMaxRoundRobinEntries : kMaxEntries;
-}
-
 bool endsWith(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
@@ -52,24 +48,39 @@ void setError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
 
-// The rules as `momiru-lab tournament new` accepts them; the reason when not.
-std::optional<std::string> whyNotRules(const TournamentRules& r) {
-  if (r.bestOf < 1 || r.bestOf > 7 || r.bestOf % 2 == 0) return "best of takes 1, 3, 5 or 7";
-  if (r.thirdPlace && r.format != Format::Single)
-    return "a third-place match is for single elimination";
-  switch (r.format) {
-    case Format::Single:
-    case Format::Double:
-      if (r.rounds != 0) return "rounds are for swiss and round-robin";
-      break;
-    case Format::RoundRobin:
-      if (r.rounds != 1 && r.rounds != 2) return "a round robin is played once or twice";
-      break;
-    case Format::Swiss:
-      if (r.rounds < 0 || r.rounds > kMaxSwissRounds) return "Swiss takes 1 to 64 rounds";
+// A refusal: `why` and `error` (each if given) set, and false.
+bool refuse(std::string* error, SessionRefusal* why, SessionRefusal kind, std::string text) {
+  if (why) *why = kind;
+  setError(error, std::move(text));
+  return false;
+}
+
+std::string rulesText(RulesProblem p) {
+  switch (p) {
+    case RulesProblem::BestOf:
+      return "best of takes 1, 3, 5 or 7";
+    case RulesProblem::ThirdPlace:
+      return "a third-place match is for single elimination";
+    case RulesProblem::EliminationRounds:
+      return "rounds are for swiss and round-robin";
+    case RulesProblem::RoundRobinRounds:
+      return "a round robin is played once or twice";
+    case RulesProblem::SwissRounds:
       break;
   }
-  return std::nullopt;
+  return "Swiss takes 1 to " + std::to_string(kMaxSwissRounds) + " rounds";
+}
+
+SessionRefusal sessionRefusal(DrawRefusal d) {
+  switch (d) {
+    case DrawRefusal::SecretUnreadable:
+      return SessionRefusal::SecretUnreadable;
+    case DrawRefusal::WrongSecret:
+      return SessionRefusal::WrongSecret;
+    case DrawRefusal::NoRandomSource:
+      break;
+  }
+  return SessionRefusal::NoRandomSource;
 }
 
 }  // namespace
@@ -83,16 +94,78 @@ struct TournamentSession::State {
   std::optional<std::string> verifyProblem;
   bool fromPage = false;
   bool unsaved = false;
+
+  // The draw of start and run, made in a copy of the tournament as gathered: nothing when
+  // refused, with `why` and `error` set.
+  std::optional<Tournament> drawn(const std::optional<std::string>& beacon, bool secretFileNamed,
+                                  std::string* error, SessionRefusal* why) const;
 };
+
+std::optional<Tournament> TournamentSession::State::drawn(const std::optional<std::string>& beacon,
+                                                          bool secretFileNamed, std::string* error,
+                                                          SessionRefusal* why) const {
+  const auto refused = [&](SessionRefusal kind, std::string text) {
+    refuse(error, why, kind, std::move(text));
+    return std::nullopt;
+  };
+  if (verifyProblem)
+    return refused(SessionRefusal::DoesNotVerify,
+                   "the tournament does not verify: " + *verifyProblem);
+  if (play) return refused(SessionRefusal::Started, "the tournament has started already");
+  if (t.stage == Stage::Open)
+    return refused(SessionRefusal::NotClosed, "entries are not closed yet");
+  if (t.stage == Stage::Finished)
+    return refused(SessionRefusal::Finished, "the tournament has been run already");
+  Tournament d = t;
+  // The draw fills these, whatever a file brought.
+  d.seeds.clear();
+  d.matches.clear();
+  d.standings.clear();
+  if (beacon) {
+    if (beacon->size() > kMaxTextBytes)
+      return refused(SessionRefusal::BeaconTooLong,
+                     "the beacon is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+    d.beacon = validUtf8(*beacon);
+  }
+  if (!d.commitment && secretFileNamed)
+    return refused(SessionRefusal::SecretFileNamed,
+                   "a tournament without a commitment has no secret file");
+  std::string text;
+  if (const std::optional<DrawRefusal> r = revealDraw(d, secretFile, &text))
+    return refused(sessionRefusal(*r), std::move(text));
+  return d;
+}
 
 TournamentSession::TournamentSession() : s_(std::make_unique<State>()) {}
 TournamentSession::TournamentSession(TournamentSession&&) noexcept = default;
 TournamentSession& TournamentSession::operator=(TournamentSession&&) noexcept = default;
 TournamentSession::~TournamentSession() = default;
 
+TournamentRules TournamentSession::newRules(TournamentRules rules) {
+  if (rules.format == Format::RoundRobin && rules.rounds == 0) rules.rounds = 1;
+  return rules;
+}
+
+std::optional<SessionRefusal> TournamentSession::whyNotNew(const std::string& name,
+                                                           const TournamentRules& rules) {
+  if (validUtf8(name).size() > kMaxTextBytes) return SessionRefusal::NameTooLong;
+  if (rulesProblem(newRules(rules))) return SessionRefusal::Rules;
+  return std::nullopt;
+}
+
 std::optional<TournamentSession> TournamentSession::create(
     const fs::path& file, const fs::path& secretFile, std::string name,
-    const TournamentRules& rules, bool fairDraw, const std::string& writtenBy, std::string* error) {
+    const TournamentRules& rules, bool fairDraw, const std::string& writtenBy, std::string* error,
+    SessionRefusal* why) {
+  const auto refused = [&](SessionRefusal kind, std::string text) {
+    refuse(error, why, kind, std::move(text));
+    return std::nullopt;
+  };
+  if (const std::optional<SessionRefusal> bad = whyNotNew(name, rules)) {
+    if (*bad == SessionRefusal::NameTooLong)
+      return refused(*bad, "the name is longer than " + std::to_string(kMaxTextBytes) + " bytes");
+    return refused(*bad, rulesText(*rulesProblem(newRules(rules))));
+  }
   TournamentSession session;
   State& s = *session.s_;
   s.file = file;
@@ -101,34 +174,25 @@ std::optional<TournamentSession> TournamentSession::create(
   Tournament& t = s.t;
   t.writtenBy = writtenBy;
   t.name = validUtf8(name);
-  if (t.name.size() > kMaxTextBytes) {
-    setError(error, "the name is longer than " + std::to_string(kMaxTextBytes) + " bytes");
-    return std::nullopt;
-  }
-  t.rules = rules;
-  if (t.rules.format == Format::RoundRobin && t.rules.rounds == 0) t.rules.rounds = 1;
-  if (const auto why = whyNotRules(t.rules)) {
-    setError(error, *why);
-    return std::nullopt;
-  }
+  t.rules = newRules(rules);
   std::error_code ec;
-  if (fs::exists(fs::symlink_status(file, ec))) {
-    setError(error, pathToUtf8(file) + ": exists already; a tournament is never replaced");
-    return std::nullopt;
-  }
+  if (fs::exists(fs::symlink_status(file, ec)))
+    return refused(SessionRefusal::Exists,
+                   pathToUtf8(file) + ": exists already; a tournament is never replaced");
   if (fairDraw) {
     const auto secret = randomSecret();
-    if (!secret) {
-      setError(error, "the system's random source gives no secret");
-      return std::nullopt;
-    }
-    if (!writeSecretFile(secretFile, *secret, error)) return std::nullopt;
+    if (!secret)
+      return refused(SessionRefusal::NoRandomSource, "the system's random source gives no secret");
+    std::string text;
+    if (!writeSecretFile(secretFile, *secret, &text))
+      return refused(SessionRefusal::Unwritable, std::move(text));
     t.commitment = commitmentOf(*secret);
   }
-  if (!writeTextFile(file, tournamentJson(t), true, error)) {
+  std::string text;
+  if (!writeTextFile(file, tournamentJson(t), true, &text)) {
     // The secret of a tournament that was never made commits to nothing.
     if (fairDraw) removeFile(secretFile);
-    return std::nullopt;
+    return refused(SessionRefusal::Unwritable, std::move(text));
   }
   return session;
 }
@@ -136,7 +200,7 @@ std::optional<TournamentSession> TournamentSession::create(
 std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
                                                          const fs::path& secretFile,
                                                          const std::string& writtenBy,
-                                                         std::string* error) {
+                                                         std::string* error, Opening opening) {
   std::string why;
   Refusal refusal;
   // Read once: the bytes tell both the tournament and whether the file is a page.
@@ -153,9 +217,10 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
   s.file = file;
   s.secretFile = secretFile;
   s.writtenBy = writtenBy;
+  s.t = std::move(*read);
+  if (opening == Opening::AsItStands) return session;
   // Such a file carries a tournament but must never be replaced by its JSON.
   s.fromPage = looksLikePage(*bytes).value_or(false);
-  s.t = std::move(*read);
   const Tournament& t = s.t;
   if (t.stage == Stage::Open && t.seed) {
     s.verifyProblem = "an open tournament has a seed";
@@ -189,30 +254,37 @@ const std::optional<std::string>& TournamentSession::verifyProblem() const {
 bool TournamentSession::unsaved() const { return s_->unsaved; }
 
 std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::path>& files,
-                                                       std::string* error) {
+                                                       std::string* error, EntriesAdded mode) {
   if (error) error->clear();
   std::vector<EntryResult> results;
   Tournament& t = s_->t;
   const bool open = t.stage == Stage::Open && !s_->play && !s_->verifyProblem;
-  bool added = false;
+  const std::size_t most = mostEntries(t.rules.format);
+  const std::string fullText = "a " + std::string(formatName(t.rules.format)) +
+                               " tournament takes at most " + std::to_string(most) + " entries";
+  const bool allOrNothing = mode == EntriesAdded::AllOrNothing;
+  const std::size_t before = t.entries.size();
+  bool refusedOne = false;
   for (const fs::path& file : files) {
     EntryResult r;
     r.file = file;
     if (!open) {
       r.refusal = EntryRefusal::Closed;
       r.detail = "entries are closed";
-    } else if (t.entries.size() >= mostEntries(t.rules.format)) {
+    } else if (!allOrNothing && t.entries.size() >= most) {
+      // A file that cannot come in is not read.
       r.refusal = EntryRefusal::Full;
-      r.detail = "a " + std::string(formatName(t.rules.format)) + " tournament takes at most " +
-                 std::to_string(mostEntries(t.rules.format)) + " entries";
+      r.detail = fullText;
     } else {
       GameState gs;
       const SaveDataResult loaded = loadSaveData(gs, 0, file);
       if (loaded.outcome == LoadOutcome::Tampered) {
         r.refusal = EntryRefusal::Tampered;
+        r.reason = loaded.reason;
         r.detail = "the save data has been altered (" + loaded.reason + ")";
       } else if (loaded.outcome != LoadOutcome::Loaded) {
         r.refusal = EntryRefusal::Unreadable;
+        r.reason = loaded.reason;
         r.detail = "cannot be used: " + loaded.reason;
       } else if (!hasCharacter(gs.combatant[0])) {
         r.refusal = EntryRefusal::NoCharacter;
@@ -225,104 +297,91 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
           r.refusal = EntryRefusal::Duplicate;
           r.sameAs = static_cast<int>(same - t.entries.begin());
           r.detail = "the same record as entry #" + std::to_string(*r.sameAs);
-        } else {
+        } else if (!allOrNothing || !refusedOne) {
           r.entry = static_cast<int>(t.entries.size());
           t.entries.push_back(std::move(e));
-          added = true;
         }
+        // After a refusal nothing comes in all or nothing: a good file is then taken by no
+        // number, and no later file is told it is the same record as one that never came in.
       }
     }
+    refusedOne = refusedOne || r.refusal.has_value();
     results.push_back(std::move(r));
   }
-  if (added) {
+  if (allOrNothing && (refusedOne || t.entries.size() > most)) {
+    // Past the limit with nothing else refused: the files that would go beyond it say so.
+    for (EntryResult& r : results) {
+      if (!refusedOne && r.entry && static_cast<std::size_t>(*r.entry) >= most) {
+        r.refusal = EntryRefusal::Full;
+        r.detail = fullText;
+      }
+      r.entry.reset();
+    }
+    t.entries.erase(t.entries.begin() + static_cast<std::ptrdiff_t>(before), t.entries.end());
+  }
+  if (t.entries.size() > before) {
     std::string why;
     if (!save(&why)) setError(error, why);
   }
   return results;
 }
 
-bool TournamentSession::removeEntry(int entry, std::string* error) {
+bool TournamentSession::removeEntry(int entry, std::string* error, SessionRefusal* why) {
   Tournament& t = s_->t;
-  if (t.stage != Stage::Open || s_->play || s_->verifyProblem) {
-    setError(error, "entries are closed");
-    return false;
-  }
-  if (entry < 0 || static_cast<std::size_t>(entry) >= t.entries.size()) {
-    setError(error, "there is no entry #" + std::to_string(entry));
-    return false;
-  }
+  if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
+    return refuse(error, why, SessionRefusal::Closed, "entries are closed");
+  if (entry < 0 || static_cast<std::size_t>(entry) >= t.entries.size())
+    return refuse(error, why, SessionRefusal::NoSuchEntry,
+                  "there is no entry #" + std::to_string(entry));
   t.entries.erase(t.entries.begin() + entry);
-  return save(error);
+  return saved(error, why);
 }
 
-bool TournamentSession::closeEntries(std::string* error) {
+bool TournamentSession::closeEntries(std::string* error, SessionRefusal* why) {
   Tournament& t = s_->t;
-  if (t.stage != Stage::Open || s_->play || s_->verifyProblem) {
-    setError(error, "entries are closed already");
-    return false;
-  }
-  if (t.entries.size() < kMinEntries) {
-    setError(error, "fewer than 2 entries");
-    return false;
-  }
+  if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
+    return refuse(error, why, SessionRefusal::Closed, "entries are closed already");
+  if (t.entries.size() < kMinEntries)
+    return refuse(error, why, SessionRefusal::FewerThanTwo, "fewer than 2 entries");
   t.stage = Stage::Closed;
   t.entriesDigest = entriesDigestOf(t.entries);
-  return save(error);
+  return saved(error, why);
 }
 
-bool TournamentSession::start(const std::optional<std::string>& beacon, std::string* error) {
-  if (s_->verifyProblem) {
-    setError(error, "the tournament does not verify: " + *s_->verifyProblem);
-    return false;
-  }
-  if (s_->play || s_->t.seed) {
-    setError(error, "the tournament has started already");
-    return false;
-  }
-  if (s_->t.stage != Stage::Closed) {
-    setError(error, "entries are not closed yet");
-    return false;
-  }
-  Tournament t = s_->t;
-  // The draw fills these, as momiru-lab's run does, whatever a file brought.
-  t.seeds.clear();
-  t.matches.clear();
-  t.standings.clear();
-  if (beacon) {
-    if (beacon->size() > kMaxTextBytes) {
-      setError(error, "the beacon is longer than " + std::to_string(kMaxTextBytes) + " bytes");
-      return false;
-    }
-    t.beacon = validUtf8(*beacon);
-  }
-  if (t.commitment) {
-    const auto secret = readSecretFile(s_->secretFile, error);
-    if (!secret) return false;
-    if (commitmentOf(*secret) != *t.commitment) {
-      setError(error, "the secret does not match the tournament's commitment");
-      return false;
-    }
-    t.secret = secret;
-  } else {
-    t.secret = randomSecret();
-    if (!t.secret) {
-      setError(error, "the system's random source gives no secret");
-      return false;
-    }
-  }
-  t.entriesDigest = entriesDigestOf(t.entries);
-  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+bool TournamentSession::start(const std::optional<std::string>& beacon, std::string* error,
+                              SessionRefusal* why) {
+  std::optional<Tournament> t = s_->drawn(beacon, false, error, why);
+  if (!t) return false;
   try {
-    s_->play.emplace(std::move(t), allCores());
+    s_->play.emplace(std::move(*t), allCores());
   } catch (const std::bad_alloc&) {
-    setError(error, "out of memory");
-    return false;
+    return refuse(error, why, SessionRefusal::OutOfMemory, "out of memory");
   } catch (const std::runtime_error& e) {
-    setError(error, e.what());
-    return false;
+    return refuse(error, why, SessionRefusal::NotPlayable, e.what());
   }
   s_->t = Tournament{};
-  return save(error);
+  return saved(error, why);
+}
+
+bool TournamentSession::run(const std::optional<std::string>& beacon, bool secretFileNamed,
+                            const RunOptions& options, std::string* error, SessionRefusal* why) {
+  std::optional<Tournament> t = s_->drawn(beacon, secretFileNamed, error, why);
+  if (!t) return false;
+  std::optional<TournamentPlay> play;
+  try {
+    play.emplace(std::move(*t), options);
+    play->playRest(options.threads, {}, options.progress);
+  } catch (const std::bad_alloc&) {
+    return refuse(error, why, SessionRefusal::OutOfMemory, "out of memory");
+  } catch (const std::runtime_error& e) {
+    return refuse(error, why, SessionRefusal::NotPlayable, e.what());
+  }
+  // Only a Swiss round that cannot be paired stops the play early, and it throws.
+  if (!play->finished())
+    return refuse(error, why, SessionRefusal::NotPlayable, "the tournament stopped before its end");
+  s_->play = std::move(play);
+  s_->t = Tournament{};
+  return saved(error, why);
 }
 
 bool TournamentSession::started() const { return tournament().seed.has_value(); }
@@ -331,15 +390,12 @@ TournamentPlay* TournamentSession::play() { return s_->play ? &*s_->play : nullp
 const TournamentPlay* TournamentSession::play() const { return s_->play ? &*s_->play : nullptr; }
 
 bool TournamentSession::record(Match played, std::string* error) {
-  if (!s_->play) {
-    setError(error, "the tournament is not being played");
-    return false;
-  }
+  if (!s_->play)
+    return refuse(error, nullptr, SessionRefusal::NotPlaying, "the tournament is not being played");
   try {
     s_->play->record(std::move(played));
   } catch (const std::invalid_argument& e) {
-    setError(error, e.what());
-    return false;
+    return refuse(error, nullptr, SessionRefusal::NotPlayable, e.what());
   } catch (const std::runtime_error& e) {
     // The next Swiss round cannot be paired: what was recorded is kept all the same.
     std::string why;
@@ -399,6 +455,12 @@ bool TournamentSession::save(std::string* error) {
   const bool ok = writeTextFile(s_->file, tournamentJson(tournament()), false, error);
   s_->unsaved = !ok;
   return ok;
+}
+
+bool TournamentSession::saved(std::string* error, SessionRefusal* why) {
+  if (save(error)) return true;
+  if (why) *why = SessionRefusal::Unsaved;
+  return false;
 }
 
 bool TournamentSession::saveAs(const fs::path& file, std::string* error) const {

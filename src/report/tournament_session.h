@@ -1,6 +1,7 @@
-// A tournament a player hosts in the game, from the first entry to the last match: gathering
-// the field, closing it, the draw, the matches played one by one, and the file kept after every
-// step. The game's screens and flow share one session; it holds no Qt.
+// A tournament a host runs, from the first entry to the last match: gathering the field, closing
+// it, the draw, the matches played one by one or all at once, and the file kept after every
+// step. The game's screens and flow share one session, and each of momiru-lab's tournament
+// commands is one step of one; it holds no Qt.
 #pragma once
 
 #include <chrono>
@@ -32,7 +33,49 @@ struct EntryResult {
   std::optional<int> entry;             // the entry it became
   std::optional<EntryRefusal> refusal;  // or why not
   std::optional<int> sameAs;            // Duplicate: that entry
+  std::string reason;                   // Tampered, Unreadable: the save-data reader's reason
   std::string detail;
+};
+
+// What an add does when some files are refused.
+enum class EntriesAdded {
+  KeepAccepted,  // the game: the good files come in, the refused ones are listed
+  AllOrNothing,  // momiru-lab: one refused file (or too many for the format) and none come in
+};
+
+// Why the session refused a step; `error` says it in English, for stderr.
+enum class SessionRefusal {
+  NameTooLong,       // create: longer than kMaxTextBytes once made valid UTF-8
+  Rules,             // create: rulesProblem() names what
+  Exists,            // create: the file is there already; a tournament is never replaced
+  NoRandomSource,    // no secret from the system's random source
+  Unwritable,        // create: the secret file or the tournament file cannot be written
+  Closed,            // entries are closed: nothing comes in, goes out, or closes again
+  NoSuchEntry,       // removeEntry: no entry of that number
+  FewerThanTwo,      // closeEntries: a field needs two entries
+  Full,              // addEntries, all or nothing: more entries than the format takes
+  NotClosed,         // the draw before the field is closed
+  Started,           // the draw of a tournament that has one
+  Finished,          // the draw of a tournament that has been run
+  DoesNotVerify,     // a file that did not verify is never played on
+  BeaconTooLong,     // longer than kMaxTextBytes
+  SecretUnreadable,  // the secret file cannot be read or holds no secret
+  WrongSecret,       // the secret is not the one the commitment promised
+  SecretFileNamed,   // a secret file named for a tournament without a commitment (it has none)
+  NotPlaying,        // record and playRest before the draw
+  NotPlayable,       // a match or a round these rules do not play (a Swiss round unpaired)
+  OutOfMemory,
+  Unsaved,  // the change is made, but the file could not be written
+};
+
+// How a kept file is opened.
+enum class Opening {
+  // The game plays on it and keeps it: a started tournament is verified first (one that does not
+  // verify is never played on), and a page is never written back.
+  ToPlay,
+  // One step of momiru-lab: the file as it stands, checked only by the step, written back as the
+  // file it was named.
+  AsItStands,
 };
 
 class TournamentSession {
@@ -41,18 +84,27 @@ class TournamentSession {
   // exists). With `fairDraw`, a secret is drawn from the system's random source and kept in
   // `secretFile` (owner only); the commitment is then in tournament().commitment. Nothing, with
   // `error` set, when a file cannot be written or no secret can be drawn.
+  // A round robin's rounds 0 stand for once. Refused (`why`, if given, says which way) for a
+  // name or rules whyNotNew refuses, before anything is written.
   static std::optional<TournamentSession> create(const std::filesystem::path& file,
                                                  const std::filesystem::path& secretFile,
                                                  std::string name, const TournamentRules& rules,
                                                  bool fairDraw, const std::string& writtenBy,
-                                                 std::string* error);
+                                                 std::string* error, SessionRefusal* why = nullptr);
+  // What create refuses of a name and rules, in its order: NameTooLong, then Rules.
+  static std::optional<SessionRefusal> whyNotNew(const std::string& name,
+                                                 const TournamentRules& rules);
+  // The rules create makes a tournament with: a round robin's rounds 0 made 1.
+  static TournamentRules newRules(TournamentRules rules);
   // A tournament file (or page) kept or received; verified when it has been started. Nothing,
   // with `error` set, when it cannot be read; a tournament that does not verify opens with
   // verifyProblem() set and is never played on (its matches are shown as the file claims).
   // `secretFile` is where its secret would be, for one not started yet.
+  // Opened AsItStands, nothing is verified and the file is written back whatever it was.
   static std::optional<TournamentSession> open(const std::filesystem::path& file,
                                                const std::filesystem::path& secretFile,
-                                               const std::string& writtenBy, std::string* error);
+                                               const std::string& writtenBy, std::string* error,
+                                               Opening opening = Opening::ToPlay);
 
   TournamentSession(TournamentSession&&) noexcept;
   TournamentSession& operator=(TournamentSession&&) noexcept;
@@ -63,17 +115,32 @@ class TournamentSession {
   // Set when the file did not verify: the first difference, in English.
   const std::optional<std::string>& verifyProblem() const;
 
-  // Gathering (stage Open). Each file is read as the entry screen reads it; all are tried, and
-  // those accepted are kept (saved once after all). When that save fails, `error` (if given)
-  // says why and the entries stay in memory; it is left empty otherwise.
+  // Gathering (stage Open). Each file is read as the entry screen reads it, all are tried, and
+  // each is told against the entries and the files accepted before it (AllOrNothing: accepted
+  // before the first refusal; a good file after it has neither entry nor refusal). KeepAccepted
+  // keeps those accepted (a file past the format's limit is not read: Full). AllOrNothing keeps
+  // them only when none is refused and the field stays within the limit; otherwise none has an
+  // entry, and when nothing else was refused the files past the limit are Full. What is kept is
+  // saved once, after all; when that save fails, `error` (if given) says why and the entries stay
+  // in memory; it is left empty otherwise.
   std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files,
-                                      std::string* error = nullptr);
-  bool removeEntry(int entry, std::string* error);
+                                      std::string* error = nullptr,
+                                      EntriesAdded mode = EntriesAdded::KeepAccepted);
+  bool removeEntry(int entry, std::string* error, SessionRefusal* why = nullptr);
   // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
-  bool closeEntries(std::string* error);
-  // Reveals the secret (from the secret file, or a fresh one without a commitment), takes the
-  // beacon, makes the tournament seed and draws the seeds; the matches can then be played.
-  bool start(const std::optional<std::string>& beacon, std::string* error);
+  bool closeEntries(std::string* error, SessionRefusal* why = nullptr);
+  // The draw: reveals the secret (from the secret file, or a fresh one without a commitment),
+  // takes the beacon, makes the entries digest and the tournament seed (revealDraw) and draws
+  // the seeds; the matches can then be played. Saved at once.
+  bool start(const std::optional<std::string>& beacon, std::string* error,
+             SessionRefusal* why = nullptr);
+  // momiru-lab's run: the draw as start makes it (whatever matches the file brought), then every
+  // match without a screen on `options.threads` threads, `options.progress` hearing each, and the
+  // file written once, at the end: refused or failed, the file is left as it was.
+  // `secretFileNamed`: the caller named the secret file, which a tournament without a commitment
+  // refuses.
+  bool run(const std::optional<std::string>& beacon, bool secretFileNamed,
+           const RunOptions& options, std::string* error, SessionRefusal* why = nullptr);
   bool started() const;  // has a seed
 
   // Playing (after start). Null before the start and for a file that did not verify.
@@ -101,6 +168,8 @@ class TournamentSession {
 
  private:
   TournamentSession();
+  // save, with `why` Unsaved when it fails.
+  bool saved(std::string* error, SessionRefusal* why);
   struct State;
   std::unique_ptr<State> s_;
 };

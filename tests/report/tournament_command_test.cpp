@@ -101,10 +101,47 @@ TEST(TournamentCommand, RefusesEntriesAsBattleDoesAndTheSameRecordTwice) {
     EXPECT_EQ(run.status, 1) << bad;
     EXPECT_NE(run.err.find("nothing was added"), std::string::npos) << run.err;
   }
+  // Every refused file is told; a record given twice is the same record only as one taken before
+  // the first refusal, after which nothing is taken.
+  const LabRun after = lab("tournament add " + t + " " + sample("altered-check.dat") + " " +
+                           sample("rendaa.dat") + " " + sample("rendaa.dat"));
+  EXPECT_EQ(after.status, 1);
+  EXPECT_NE(after.err.find("altered-check.dat: the save data has been altered ("),
+            std::string::npos)
+      << after.err;
+  EXPECT_EQ(after.err.find("the same record"), std::string::npos) << after.err;
+  const LabRun both = lab("tournament add " + t + " " + sample("rendaa.dat") + " " +
+                          sample("altered-check.dat") + " " + sample("rendaa.dat"));
+  EXPECT_EQ(both.status, 1);
+  EXPECT_NE(both.err.find("rendaa.dat: the same record as entry #0\n"), std::string::npos)
+      << both.err;
   const Json j = parseJson(lab("tournament show " + t + " --json").out);
   EXPECT_TRUE(j["entries"].empty());
   EXPECT_TRUE(j["commitment"].is_null());
   EXPECT_NE(j["fairness"].get<std::string>().find("簡易大会"), std::string::npos);
+}
+
+// A field past the format's limit is refused whole, with one line for the limit.
+TEST(TournamentCommand, AFieldPastItsLimitIsRefusedWhole) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  ASSERT_EQ(lab("tournament new " + t + " --name x --format round-robin --no-commitment").status,
+            0);
+  const std::string before = readFile(dir / "t.momiru-tournament");
+  std::string files;
+  for (int i = 0; i <= 256; ++i) {
+    Character c = testCharacter();
+    c.record.hp[3] = 104 + i;  // every record its own
+    const std::filesystem::path file = dir / ("c" + std::to_string(i) + ".dat");
+    writeFile(file, encode(c));
+    files += " " + quoted(file);
+  }
+  const LabRun run = lab("tournament add " + t + files);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "momiru-lab tournament add: a round-robin tournament takes at most 256 entries\n"
+            "momiru-lab tournament add: nothing was added\n");
+  EXPECT_EQ(readFile(dir / "t.momiru-tournament"), before);
 }
 
 TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
@@ -227,6 +264,34 @@ TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
     }
   }
   EXPECT_GE(checked, 28);
+}
+
+// A tournament's battle is printed and written as 'momiru-lab battle' prints and writes it, with
+// no temporary file: it works where there is no temporary folder.
+TEST(TournamentCommand, ABattleIsWrittenAsTheBattleCommandWritesItWithoutATemporaryFile) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "single", " --best-of 3");
+  ASSERT_EQ(lab("tournament run " + t + " --beacon b").status, 0);
+  const std::string replay = quoted(dir / "b.momiru-replay");
+  const std::string page = quoted(dir / "b.html");
+  const LabRun own = labWith("TMPDIR=" + quoted(dir / "nowhere"),
+                             "tournament battle " + t + " --match R1-2 --battle 2 --save-replay " +
+                                 replay + " --html " + page,
+                             "");
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_EQ(own.err, "");
+  for (const std::string& file : {replay, page}) {
+    const LabRun again = lab("battle " + file);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, own.out) << file;
+  }
+  EXPECT_EQ(parseJson(readFile(dir / "b.momiru-replay"))["date"], "1970-01-01T00:00:00Z");
+  // A replay that cannot be written is said, by the battle command's own words.
+  const LabRun unwritable =
+      lab("tournament battle " + t + " --match R1-2 --battle 1 --save-replay " +
+          quoted(dir / "missing" / "r.momiru-replay"));
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.err.rfind("momiru-lab battle: ", 0), 0u) << unwritable.err;
 }
 
 // The same secret, entries and beacon give the same file, however many threads start.

@@ -145,6 +145,215 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
   EXPECT_FALSE(fs::exists(dir / "u.momiru-secret"));
 }
 
+// momiru-lab's add: one refused file and none comes in, each refused file told, a record given
+// twice told even after another file was refused; the file is not touched.
+TEST(TournamentSession, AllOrNothingTakesNoneWhenOneIsRefusedAndTellsEach) {
+  ScratchDir dir;
+  std::string error;
+  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
+                                     rulesOf(Format::Single), false, kGame, &error);
+  ASSERT_TRUE(s) << error;
+  const std::string before = readFile(s->file());
+  fs::create_directory(dir / "sub");
+  fs::copy_file(samplePath("rendaa.dat"), dir / "sub" / "rendaa.dat");
+  ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);  // must not block
+  const std::vector<fs::path> files = {samplePath("pochimaru.dat"),
+                                       samplePath("altered-check.dat"),
+                                       samplePath("rendaa.dat"),
+                                       dir / "sub" / "rendaa.dat",
+                                       dir / "fifo.dat",
+                                       samplePath("pochimaru.dat")};
+  const auto results = s->addEntries(files, &error, EntriesAdded::AllOrNothing);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(results.size(), files.size());
+  for (const std::size_t good : {0u, 2u, 3u}) {
+    EXPECT_FALSE(results[good].refusal) << files[good];
+    EXPECT_FALSE(results[good].entry) << files[good];
+  }
+  EXPECT_EQ(results[1].refusal, EntryRefusal::Tampered);
+  EXPECT_NE(results[1].reason.find("check value"), std::string::npos) << results[1].reason;
+  // As momiru-lab always told it: pochimaru, accepted before the refusal, counts for the files
+  // after it; rendaa, after the refusal, never came in, so the second rendaa is no duplicate.
+  EXPECT_EQ(results[5].refusal, EntryRefusal::Duplicate);
+  EXPECT_EQ(results[5].sameAs, 0);
+  EXPECT_EQ(results[4].refusal, EntryRefusal::Unreadable);
+  EXPECT_FALSE(results[4].reason.empty());
+  EXPECT_TRUE(s->tournament().entries.empty());
+  EXPECT_EQ(readFile(s->file()), before);
+
+  const auto good = s->addEntries({files[0], files[2]}, &error, EntriesAdded::AllOrNothing);
+  EXPECT_EQ(good[0].entry, 0);
+  EXPECT_EQ(good[1].entry, 1);
+  EXPECT_EQ(readTournamentFile(s->file(), &error)->entries.size(), 2u);
+  ASSERT_TRUE(s->closeEntries(&error)) << error;
+  const auto closed =
+      s->addEntries({samplePath("inazuma.dat")}, &error, EntriesAdded::AllOrNothing);
+  EXPECT_EQ(closed[0].refusal, EntryRefusal::Closed);
+}
+
+// The format's limit, the one for both ways of adding: the game takes what fits and does not read
+// the rest; momiru-lab takes nothing and says which files go beyond it.
+TEST(TournamentSession, TheEntryLimitHoldsForBothWaysOfAdding) {
+  ScratchDir dir;
+  std::vector<fs::path> files;
+  for (std::size_t i = 0; i <= mostEntries(Format::RoundRobin); ++i) {
+    momiru::testing::Character c = momiru::testing::testCharacter();
+    c.record.hp[3] = 104 + static_cast<std::int32_t>(i);  // every record its own
+    files.push_back(dir / ("c" + std::to_string(i) + ".dat"));
+    momiru::testing::writeFile(files.back(), momiru::testing::encode(c));
+  }
+  files.push_back(dir / "missing.dat");
+  std::string error;
+  for (const EntriesAdded mode : {EntriesAdded::AllOrNothing, EntriesAdded::KeepAccepted}) {
+    const bool all = mode == EntriesAdded::AllOrNothing;
+    SCOPED_TRACE(all ? "all or nothing" : "keep accepted");
+    const fs::path file = dir / (all ? "a.momiru-tournament" : "k.momiru-tournament");
+    auto s = TournamentSession::create(file, secretFileOf(file), "x", rulesOf(Format::RoundRobin),
+                                       false, kGame, &error);
+    ASSERT_TRUE(s) << error;
+    // Without the unreadable file last, momiru-lab's add is refused for the limit alone.
+    const std::vector<fs::path> given(files.begin(), files.end() - (all ? 1 : 0));
+    const auto results = s->addEntries(given, &error, mode);
+    ASSERT_EQ(results.size(), given.size());
+    const std::size_t most = mostEntries(Format::RoundRobin);
+    EXPECT_EQ(results[most].refusal, EntryRefusal::Full);
+    EXPECT_EQ(results[most - 1].entry, all ? std::nullopt : std::optional<int>(255));
+    EXPECT_FALSE(results[most - 1].refusal);
+    // Past the limit the game reads no file at all: the missing one is full, not unreadable.
+    if (!all) {
+      EXPECT_EQ(results.back().refusal, EntryRefusal::Full);
+    }
+    EXPECT_EQ(s->tournament().entries.size(), all ? 0u : most);
+    EXPECT_EQ(readTournamentFile(file, &error)->entries.size(), all ? 0u : most) << error;
+  }
+}
+
+// The rules a new tournament is refused for are the rules a file is refused for: one check.
+TEST(TournamentSession, RulesRefusedAtCreateAreRefusedInAFile) {
+  ScratchDir dir;
+  std::string error;
+  auto good = TournamentSession::create(dir / "good.momiru-tournament", dir / "x", "杯",
+                                        rulesOf(Format::Swiss), false, kGame, &error);
+  ASSERT_TRUE(good) << error;
+  const std::string text = readFile(good->file());
+  struct Case {
+    TournamentRules rules;
+    RulesProblem problem;
+  };
+  std::vector<Case> cases;
+  const auto add = [&](Format f, int bestOf, int rounds, bool thirdPlace, RulesProblem p) {
+    TournamentRules r = rulesOf(f, bestOf);
+    r.rounds = rounds;
+    r.thirdPlace = thirdPlace;
+    cases.push_back({r, p});
+  };
+  add(Format::Single, 2, 0, false, RulesProblem::BestOf);
+  add(Format::Double, 1, 0, true, RulesProblem::ThirdPlace);
+  add(Format::Single, 1, 3, true, RulesProblem::EliminationRounds);
+  add(Format::RoundRobin, 3, 3, false, RulesProblem::RoundRobinRounds);
+  add(Format::Swiss, 1, kMaxSwissRounds + 1, false, RulesProblem::SwissRounds);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.problem));
+    EXPECT_EQ(rulesProblem(c.rules), c.problem);
+    EXPECT_EQ(TournamentSession::whyNotNew("杯", c.rules), SessionRefusal::Rules);
+    SessionRefusal why{};
+    EXPECT_FALSE(TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret",
+                                           "杯", c.rules, true, kGame, &error, &why));
+    EXPECT_EQ(why, SessionRefusal::Rules);
+    EXPECT_FALSE(fs::exists(dir / "t.momiru-tournament"));
+    EXPECT_FALSE(fs::exists(dir / "t.momiru-secret"));
+    if (c.problem == RulesProblem::SwissRounds) continue;  // beyond what the reader's number takes
+    auto j = nlohmann::ordered_json::parse(text);
+    j["rules"]["format"] = std::string(formatName(c.rules.format));
+    j["rules"]["best_of"] = c.rules.bestOf;
+    j["rules"]["rounds"] = c.rules.rounds;
+    j["rules"]["third_place"] = c.rules.thirdPlace;
+    EXPECT_FALSE(parseTournament(j.dump(), &error));
+    EXPECT_NE(error.find("rules."), std::string::npos) << error;
+  }
+  // A round robin's rounds 0 stand for once; a name too long is refused before the rules.
+  TournamentRules once = rulesOf(Format::RoundRobin);
+  once.rounds = 0;
+  EXPECT_EQ(TournamentSession::newRules(once).rounds, 1);
+  EXPECT_FALSE(TournamentSession::whyNotNew("杯", once));
+  EXPECT_EQ(TournamentSession::whyNotNew(std::string(kMaxTextBytes + 1, 'x'), cases[0].rules),
+            SessionRefusal::NameTooLong);
+  // Bytes that are not UTF-8 count as the U+FFFD they become.
+  EXPECT_EQ(TournamentSession::whyNotNew(std::string(kMaxTextBytes / 2, '\xff'), once),
+            SessionRefusal::NameTooLong);
+}
+
+// momiru-lab's run opens the file as it stands (nothing verified, so a finished file is refused
+// as run already, not played again) and is refused with a reason it can word.
+TEST(TournamentSession, ARunIsOneStepOnTheFileAsItStands) {
+  ScratchDir dir;
+  std::string error;
+  SessionRefusal why{};
+  RunOptions options;
+  options.threads = 2;
+  const fs::path file = dir / "t.momiru-tournament";
+  const auto reopen = [&](const fs::path& secret = fs::path()) {
+    auto s = TournamentSession::open(file, secret.empty() ? dir / "t.momiru-secret" : secret, kGame,
+                                     &error, Opening::AsItStands);
+    EXPECT_TRUE(s) << error;
+    return std::move(*s);
+  };
+  {
+    auto s = TournamentSession::create(file, dir / "t.momiru-secret", "杯", rulesOf(Format::Double),
+                                       true, kGame, &error);
+    ASSERT_TRUE(s) << error;
+    s->addEntries(allSamples());
+  }
+  EXPECT_FALSE(reopen().run(std::nullopt, false, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::NotClosed);
+  ASSERT_TRUE(reopen().closeEntries(&error)) << error;
+  const std::string closed = readFile(file);
+  EXPECT_FALSE(reopen().run(std::string(kMaxTextBytes + 1, 'b'), false, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::BeaconTooLong);
+  EXPECT_FALSE(reopen(dir / "missing").run("b", true, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::SecretUnreadable);
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  ASSERT_TRUE(writeSecretFile(dir / "wrong", std::string(64, 'a'), &error)) << error;
+  EXPECT_FALSE(reopen(dir / "wrong").run("b", true, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::WrongSecret);
+  EXPECT_EQ(readFile(file), closed);
+
+  ASSERT_TRUE(reopen().run("b", false, options, &error, &why)) << error;
+  auto done = readTournamentFile(file, &error);
+  ASSERT_TRUE(done) << error;
+  EXPECT_EQ(done->stage, Stage::Finished);
+  EXPECT_EQ(verifyTournament(*done, options), std::nullopt);
+
+  // An edited finished file: the game finds the difference, the step only sees it is run.
+  auto j = nlohmann::ordered_json::parse(readFile(file));
+  auto& m = j["matches"][0];
+  m["winner"] = m["players"][0] == m["winner"] ? m["players"][1] : m["players"][0];
+  momiru::testing::writeFile(file, j.dump(1));
+  EXPECT_FALSE(reopen().run("b", false, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::Finished);
+  auto played = TournamentSession::open(file, dir / "t.momiru-secret", kGame, &error);
+  ASSERT_TRUE(played) << error;
+  EXPECT_TRUE(played->verifyProblem());
+  EXPECT_FALSE(played->start("b", &error, &why));
+  EXPECT_EQ(why, SessionRefusal::DoesNotVerify);
+
+  // A quick tournament draws its secret at the run, and has no secret file to be named.
+  const fs::path quick = dir / "q.momiru-tournament";
+  {
+    auto q = TournamentSession::create(quick, secretFileOf(quick), "q", rulesOf(Format::Single),
+                                       false, kGame, &error);
+    ASSERT_TRUE(q) << error;
+    q->addEntries({samplePath("rendaa.dat"), samplePath("pochimaru.dat")});
+    ASSERT_TRUE(q->closeEntries(&error)) << error;
+  }
+  auto q = TournamentSession::open(quick, dir / "x", kGame, &error, Opening::AsItStands);
+  ASSERT_TRUE(q) << error;
+  EXPECT_FALSE(q->run(std::nullopt, true, options, &error, &why));
+  EXPECT_EQ(why, SessionRefusal::SecretFileNamed);
+  ASSERT_TRUE(q->run(std::nullopt, false, options, &error, &why)) << error;
+  EXPECT_TRUE(q->tournament().secret);
+}
+
 // The file the game keeps, after any mix of matches recorded one by one and the rest played at
 // once, is the file momiru-lab's run makes from the same secret, entries and beacon.
 TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {
