@@ -103,6 +103,15 @@ void ageFiles(const ScratchDir& dir) {
   }
 }
 
+// Two replays kept in `dir` from an earlier day, listed once so that the index knows them; that
+// first listing.
+ReplayListing twoKeptAndListed(const ScratchDir& dir) {
+  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
+  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
+  ageFiles(dir);
+  return listReplays(dir.path());
+}
+
 // The counts of a listing: taken from the index unread, read and hashed, parsed and played.
 std::vector<std::size_t> work(const ReplayListing& l) { return {l.trusted, l.hashed, l.played}; }
 
@@ -349,10 +358,7 @@ TEST(ReplayIndex, AnUnchangedFolderListsFromTheIndexWithoutReadingAFile) {
 
 TEST(ReplayIndex, AFileWithANewTimeOrChangedWithinTheIndexsTickIsReadAgain) {
   ScratchDir dir;
-  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
-  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
-  ageFiles(dir);
-  listReplays(dir.path());
+  twoKeptAndListed(dir);
 
   // The same size, a new time: read again, and listed as it is now.
   redate(dir / "a.momiru-replay");
@@ -390,10 +396,7 @@ TEST(ReplayIndex, AFileWithANewTimeOrChangedWithinTheIndexsTickIsReadAgain) {
 
 TEST(ReplayIndex, AForgedFileEntryIsTrustedOnlyForTheSizeAndTimeOfTheFile) {
   ScratchDir dir;
-  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
-  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
-  ageFiles(dir);
-  const ReplayListing truth = listReplays(dir.path());
+  const ReplayListing truth = twoKeptAndListed(dir);
   const nlohmann::json good = indexOf(dir);
   const auto fileEntry = [](nlohmann::json& index, const std::string& name) -> nlohmann::json& {
     for (nlohmann::json& f : index["files"]) {
@@ -446,10 +449,7 @@ TEST(ReplayIndex, AForgedFileEntryIsTrustedOnlyForTheSizeAndTimeOfTheFile) {
 
 TEST(ReplayIndex, AnIndexOfThePreviousVersionGivesItsSummariesAndIsWrittenAnew) {
   ScratchDir dir;
-  keep(dir, "a.momiru-replay", replayOn("2026-01-01T00:00:00Z", 1));
-  keep(dir, "b.momiru-replay", replayOn("2026-01-02T00:00:00Z", 2));
-  ageFiles(dir);
-  const ReplayListing truth = listReplays(dir.path());
+  const ReplayListing truth = twoKeptAndListed(dir);
   nlohmann::json index = indexOf(dir);
   index["version"] = 2;
   index.erase("files");
