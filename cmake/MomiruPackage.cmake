@@ -26,7 +26,8 @@ install(FILES "${CMAKE_SOURCE_DIR}/completion/momiru-lab"
 # The licence lives in the machine-readable copyright file; the changelog and the manual pages
 # are compressed as Debian keeps them (gzip -9n: the best compression, no name or time stamp,
 # so the same source gives the same bytes).
-install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/packaging/copyright"
+install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/FORMATS.md"
+              "${CMAKE_SOURCE_DIR}/packaging/copyright"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 find_program(MOMIRU_GZIP gzip REQUIRED)
 set(compressed "")
