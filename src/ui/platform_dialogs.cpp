@@ -103,12 +103,31 @@ std::vector<std::filesystem::path> runFilesDialog(QFileDialog& dialog, const QSt
   return chosen;
 }
 
-// The one file chosen.
-std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QString& title,
-                                                   const QString& lookIn, const QString& accept) {
-  std::vector<std::filesystem::path> files = runFilesDialog(dialog, title, lookIn, accept);
+// The first file of `files`, where a dialog lets one be chosen.
+std::optional<std::filesystem::path> firstOf(std::vector<std::filesystem::path> files) {
   if (files.empty()) return std::nullopt;
   return files.front();
+}
+
+std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog, const QString& title,
+                                                   const QString& lookIn, const QString& accept) {
+  return firstOf(runFilesDialog(dialog, title, lookIn, accept));
+}
+
+// Qt's filter syntax: "text (pattern)".
+QString nameFilter(const QString& filterText, const QString& pattern) {
+  return filterText + QLatin1String(" (") + pattern + QLatin1Char(')');
+}
+
+// The files chosen in an open dialog of `mode` (one file, or several) for `filter`.
+std::vector<std::filesystem::path> openDialog(QWidget* parent, QFileDialog::FileMode mode,
+                                              const QString& filter) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(mode);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filter);
+  return runFilesDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
+                        QStringLiteral("開く"));
 }
 
 // A save dialog for files of one kind (`filterText`, `pattern` such as "*.html"), offering
@@ -119,7 +138,7 @@ std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& 
   QFileDialog dialog(parent);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
+  dialog.setNameFilter(nameFilter(filterText, pattern));
   dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
   dialog.selectFile(suggested);
   return runFileDialog(dialog, title, QStringLiteral("保存する場所:"), QStringLiteral("保存"));
@@ -132,14 +151,10 @@ void showFileDetailsInDefaultLocale(QFileDialog& dialog) {
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openSaveData(QWidget* parent) {
-  QFileDialog dialog(parent);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  // Qt's filter syntax is "text (pattern)"; the display text already ends in its space.
-  dialog.setNameFilter(QString::fromUtf8(kSaveDataFilterText) + QLatin1Char('(') +
-                       QString::fromUtf8(kSaveDataFilterPattern) + QLatin1Char(')'));
-  return runFileDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
-                       QStringLiteral("開く"));
+  // The display text already ends in its space.
+  return firstOf(openDialog(parent, QFileDialog::ExistingFile,
+                            QString::fromUtf8(kSaveDataFilterText) + QLatin1Char('(') +
+                                QString::fromUtf8(kSaveDataFilterPattern) + QLatin1Char(')')));
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::saveReplayAs(QWidget* parent,
@@ -195,23 +210,13 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
 std::vector<std::filesystem::path> QtPlatformDialogs::openFiles(QWidget* parent,
                                                                 const QString& filterText,
                                                                 const QString& pattern) {
-  QFileDialog dialog(parent);
-  dialog.setFileMode(QFileDialog::ExistingFiles);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
-  return runFilesDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
-                        QStringLiteral("開く"));
+  return openDialog(parent, QFileDialog::ExistingFiles, nameFilter(filterText, pattern));
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openFile(QWidget* parent,
                                                                  const QString& filterText,
                                                                  const QString& pattern) {
-  QFileDialog dialog(parent);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setNameFilter(filterText + QLatin1String(" (") + pattern + QLatin1Char(')'));
-  return runFileDialog(dialog, QStringLiteral("ファイルを開く"), QStringLiteral("ファイルの場所:"),
-                       QStringLiteral("開く"));
+  return firstOf(openDialog(parent, QFileDialog::ExistingFile, nameFilter(filterText, pattern)));
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openFolder(QWidget* parent) {
