@@ -1,9 +1,9 @@
 // Standings: places by the round reached in elimination, points and tie-breaks elsewhere.
+#include "report/standings.h"
+
 #include <algorithm>
 #include <climits>
 #include <map>
-
-#include "report/tournament.h"
 
 namespace momiru::report {
 

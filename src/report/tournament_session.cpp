@@ -22,6 +22,13 @@
 #include "replay/replay.h"
 #include "replay/replay_page.h"
 #include "replay/replay_store.h"
+#include "report/secret_file.h"
+#include "report/text_file.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_head.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 
 namespace momiru::report {
 
