@@ -14,9 +14,14 @@
 #include <numeric>
 
 #include "data/save_data.h"
+#include "report/swiss_pairing.h"
+#include "report/text_file.h"
 #include "report/tournament.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
 #include "report/tournament_page.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 
 namespace {
 

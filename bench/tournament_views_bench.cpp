@@ -11,7 +11,6 @@
 #include <QScrollBar>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
 #include "ui/bracket_view.h"
 #include "ui/match_list.h"
 #include "ui/schedule_fixture.h"

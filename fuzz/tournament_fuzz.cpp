@@ -9,9 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "report/standings.h"
 #include "report/tournament.h"
+#include "report/tournament_file.h"
+#include "report/tournament_head.h"
 #include "report/tournament_page.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru::report;

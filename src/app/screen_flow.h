@@ -14,6 +14,7 @@
 
 #include "app/replay_line.h"
 #include "replay/replay.h"
+#include "report/match_play.h"
 #include "report/tournament_session.h"
 #include "ui/screen.h"
 

@@ -22,7 +22,7 @@ OutcomeKind outcomeKind(const Outcome& o) {
   return OutcomeKind::Draw;
 }
 
-std::uint64_t Tally::count(OutcomeKind kind) const {
+std::uint64_t PairingTally::count(OutcomeKind kind) const {
   switch (kind) {
     case OutcomeKind::Player1Wins:
       return player1Wins;
@@ -36,7 +36,7 @@ std::uint64_t Tally::count(OutcomeKind kind) const {
   return 0;
 }
 
-void Tally::add(std::uint64_t index, const Outcome& o, bool keepLengths) {
+void PairingTally::add(std::uint64_t index, const Outcome& o, bool keepLengths) {
   const OutcomeKind kind = outcomeKind(o);
   switch (kind) {
     case OutcomeKind::Player1Wins:
@@ -62,7 +62,7 @@ void Tally::add(std::uint64_t index, const Outcome& o, bool keepLengths) {
   first = std::min(first, index);
 }
 
-void Tally::merge(const Tally& other) {
+void PairingTally::merge(const PairingTally& other) {
   player1Wins += other.player1Wins;
   player2Wins += other.player2Wins;
   draws += other.draws;
@@ -77,7 +77,7 @@ void Tally::merge(const Tally& other) {
 BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::size_t)>& startOf,
                      const BatchSettings& settings) {
   BatchResult out;
-  out.tallies.assign(pairings, Tally{});
+  out.tallies.assign(pairings, PairingTally{});
   const std::uint64_t battles = settings.battles;
   const bool budgeted = settings.turnBudget != kNoTurnBudget;
   const std::uint64_t budget = std::max<std::uint64_t>(settings.turnBudget, 1);
@@ -134,7 +134,7 @@ BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::si
       }
       turnsPlayed[p] += turns;
     } else {
-      Tally local;
+      PairingTally local;
       for (std::uint64_t k = from; k < to; ++k) {
         local.add(base + k, w.runner->play(battleSeed(settings.seed, base + k), settings.maxTurns),
                   settings.keepLengths);
@@ -157,7 +157,7 @@ BatchResult runBatch(std::size_t pairings, const std::function<GameState(std::si
 
   if (budgeted) {
     for (std::size_t p = 0; p < pairings; ++p) {
-      Tally& tally = out.tallies[p];
+      PairingTally& tally = out.tallies[p];
       std::uint64_t expected = 0;
       for (const auto& [from, outcomes] : played[p]) {
         if (from != expected) break;  // never: the chunks taken run on from the first

@@ -30,7 +30,7 @@ OutcomeKind outcomeKind(const Outcome& o);
 
 // The count of some battles of one pairing. Only sums and minimums, so two tallies of the same
 // battles are equal whatever order the battles were added in.
-struct Tally {
+struct PairingTally {
   static constexpr std::uint64_t kNoBattle = std::numeric_limits<std::uint64_t>::max();
 
   std::uint64_t player1Wins = 0;
@@ -50,9 +50,9 @@ struct Tally {
 
   // Battle `index` of the run, which ended as `o`.
   void add(std::uint64_t index, const Outcome& o, bool keepLengths);
-  void merge(const Tally& other);
+  void merge(const PairingTally& other);
 
-  bool operator==(const Tally&) const = default;
+  bool operator==(const PairingTally&) const = default;
 };
 
 // No cap on the turns of a pairing: every battle asked for counts.
@@ -82,9 +82,9 @@ struct BatchSettings {
 };
 
 struct BatchResult {
-  std::vector<Tally> tallies;   // by pairing
-  unsigned threadsWanted = 0;   // settings.jobs, or fewer when there is less work
-  unsigned threadsStarted = 0;  // 0 when every battle ran on the calling thread
+  std::vector<PairingTally> tallies;  // by pairing
+  unsigned threadsWanted = 0;         // settings.jobs, or fewer when there is less work
+  unsigned threadsStarted = 0;        // 0 when every battle ran on the calling thread
 };
 
 // Plays `pairings` pairings of settings.battles battles each; pairing p starts from

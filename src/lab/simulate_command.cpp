@@ -64,14 +64,14 @@ constexpr const char* kHelp =
        "  momiru-lab simulate a.dat b.dat --battles 100000 --seed 7 --mirror --json\n");
 
 using battle::OutcomeKind;
-using battle::Tally;
+using battle::PairingTally;
 
 // Outcome kinds, in report order, and their keys in the JSON.
 constexpr OutcomeKind kKinds[] = {OutcomeKind::Player1Wins, OutcomeKind::Player2Wins,
                                   OutcomeKind::Draw, OutcomeKind::Unfinished};
 constexpr const char* kKindKeys[] = {"player1_wins", "player2_wins", "draws", "unfinished"};
 
-std::uint64_t firstOf(const Tally& t, OutcomeKind k) {
+std::uint64_t firstOf(const PairingTally& t, OutcomeKind k) {
   return t.firstIndex[static_cast<std::size_t>(k)];
 }
 
@@ -83,7 +83,7 @@ struct Options {
 };
 
 // The smallest turn count with at least q of the finished battles at or below it.
-std::optional<std::int32_t> quantile(const Tally& t, double q) {
+std::optional<std::int32_t> quantile(const PairingTally& t, double q) {
   std::uint64_t n = 0;
   for (const auto& [turns, count] : t.lengths) n += count;
   if (n == 0) return std::nullopt;
@@ -96,14 +96,14 @@ std::optional<std::int32_t> quantile(const Tally& t, double q) {
   return t.lengths.rbegin()->first;
 }
 
-std::optional<double> meanTurns(const Tally& t) {
+std::optional<double> meanTurns(const PairingTally& t) {
   if (t.finished() == 0) return std::nullopt;
   return static_cast<double>(t.turnSum) / static_cast<double>(t.finished());
 }
 
 struct Pairing {
   std::string names[2];
-  Tally tally;
+  PairingTally tally;
 };
 
 std::string percent(double p) {
@@ -115,7 +115,7 @@ std::string percent(double p) {
 // The battle lengths of the finished battles as a small bar chart, one line per range of turns:
 // at most kRows ranges of equal width from the shortest to the longest battle. `blocks` draws the
 // bars in block characters with eighths (for a terminal), otherwise in '#'.
-std::string lengthHistogram(const Tally& t, bool blocks) {
+std::string lengthHistogram(const PairingTally& t, bool blocks) {
   constexpr std::int64_t kRows = 10;
   constexpr int kBarWidth = 40;
   if (t.lengths.empty()) return {};
@@ -182,7 +182,7 @@ void printPairing(const Pairing& p, const Options& opt, int number, bool blocks)
                 percent(s.share).c_str(), percent(s.low).c_str(), percent(s.high).c_str(),
                 labels[k].c_str());
     const std::uint64_t first = firstOf(p.tally, kKinds[k]);
-    if (first != Tally::kNoBattle) {
+    if (first != PairingTally::kNoBattle) {
       std::printf(_(", e.g. --seed %llu"),
                   static_cast<unsigned long long>(battle::battleSeed(opt.seed, first)));
     }
@@ -355,8 +355,9 @@ void printJson(const Report& report) {
     Json& seeds = pairing["replay_seeds"];
     for (std::size_t k = 0; k < std::size(kKinds); ++k) {
       const std::uint64_t first = firstOf(p.tally, kKinds[k]);
-      seeds[kKindKeys[k]] =
-          first == Tally::kNoBattle ? Json(nullptr) : Json(battle::battleSeed(opt.seed, first));
+      seeds[kKindKeys[k]] = first == PairingTally::kNoBattle
+                                ? Json(nullptr)
+                                : Json(battle::battleSeed(opt.seed, first));
     }
     pairings.push_back(std::move(pairing));
   }

@@ -19,10 +19,13 @@
 #include "replay/replay.h"
 #include "report/format.h"
 #include "report/json_output.h"
+#include "report/match_play.h"
 #include "report/tournament.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
 #include "report/tournament_page.h"
-#include "report/tournament_play.h"
 #include "report/tournament_session.h"
+#include "report/tournament_verify.h"
 #include "report/translation.h"
 
 namespace momiru::lab {

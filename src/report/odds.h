@@ -27,7 +27,7 @@ Share wilson(std::uint64_t k, std::uint64_t n);
 // machine. Played on up to `jobs` threads, or on those that could be started (on this one when
 // none could); the counts do not depend on how many. Throws std::bad_alloc when memory runs out
 // on the way.
-using OddsCount = battle::Tally;
+using OddsCount = battle::PairingTally;
 OddsCount countOutcomes(const GameState& gs, std::uint64_t battles, std::uint64_t seed,
                         unsigned jobs, std::int32_t maxTurns,
                         std::uint64_t turnBudget = battle::kNoTurnBudget);

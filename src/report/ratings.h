@@ -11,7 +11,7 @@
 namespace momiru::report {
 
 // The battles of one ordered pairing: one character as player 1, another as player 2.
-using PairingResult = battle::Tally;
+using PairingResult = battle::PairingTally;
 
 // Rating points per unit of natural log-odds: 400 points are a factor of ten in the odds.
 inline constexpr double kEloPerLogOdds = 173.71779276130072;  // 400 / ln 10

@@ -1,15 +1,17 @@
 // Standings: places by the round reached in elimination, points and tie-breaks elsewhere.
+#include "report/standings.h"
+
 #include <algorithm>
 #include <climits>
 #include <map>
-
-#include "report/tournament.h"
 
 namespace momiru::report {
 
 namespace {
 
-struct Tally {
+// What an entry's matches add up to, for its standing: its points, its won matches, its battles
+// won and lost, and each opponent it met with the score against it.
+struct EntryTally {
   double points = 0;
   int matchWins = 0;
   int battleWins = 0;
@@ -18,8 +20,8 @@ struct Tally {
   std::map<int, double> scoredAgainst;
 };
 
-std::vector<Tally> tally(const Tournament& t) {
-  std::vector<Tally> out(t.entries.size());
+std::vector<EntryTally> tally(const Tournament& t) {
+  std::vector<EntryTally> out(t.entries.size());
   for (const Match& m : t.matches) {
     if (!m.players[0] || !m.players[1]) {
       const std::optional<int> alone = m.players[0] ? m.players[0] : m.players[1];
@@ -32,7 +34,7 @@ std::vector<Tally> tally(const Tournament& t) {
     }
     const int side[2] = {*m.players[0], *m.players[1]};
     for (int s = 0; s < 2; ++s) {
-      Tally& me = out[static_cast<std::size_t>(side[s])];
+      EntryTally& me = out[static_cast<std::size_t>(side[s])];
       const int other = side[1 - s];
       // 1, ½ or 0: halves are exact in a double, so every sum of them is too.
       const double score = matchHalfPoints(m, side[s]) / 2.0;
@@ -58,7 +60,8 @@ std::vector<int> drawOrder(const Tournament& t) {
   return order;
 }
 
-std::vector<Standing> eliminationStandings(const Tournament& t, const std::vector<Tally>& tallies,
+std::vector<Standing> eliminationStandings(const Tournament& t,
+                                           const std::vector<EntryTally>& tallies,
                                            const std::vector<int>& draw) {
   const std::size_t n = t.entries.size();
   // How far each entry came: the stage of the match that put it out, and 1 for the winner of
@@ -105,7 +108,7 @@ std::vector<Standing> eliminationStandings(const Tournament& t, const std::vecto
   return out;
 }
 
-std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tally>& tallies,
+std::vector<Standing> pointStandings(const Tournament& t, const std::vector<EntryTally>& tallies,
                                      const std::vector<int>& draw) {
   const std::size_t n = t.entries.size();
   const bool swiss = t.rules.format == Format::Swiss;
@@ -119,7 +122,7 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
   };
   std::vector<Row> rows;
   for (std::size_t e = 0; e < n; ++e) {
-    const Tally& me = tallies[e];
+    const EntryTally& me = tallies[e];
     std::vector<double> opp;
     double sb = 0;
     for (const auto& [o, score] : me.opponents) {
@@ -160,7 +163,7 @@ std::vector<Standing> pointStandings(const Tournament& t, const std::vector<Tall
     std::size_t j = i;
     while (j < rows.size() && !headKeys(rows[i], rows[j]) && !headKeys(rows[j], rows[i])) ++j;
     for (std::size_t a = i; a < j; ++a) {
-      const Tally& me = tallies[static_cast<std::size_t>(rows[a].entry)];
+      const EntryTally& me = tallies[static_cast<std::size_t>(rows[a].entry)];
       for (std::size_t b = i; b < j; ++b) {
         const auto it = me.scoredAgainst.find(rows[b].entry);
         if (it != me.scoredAgainst.end())
@@ -206,7 +209,7 @@ int matchHalfPoints(const Match& m, int entry) {
 }
 
 std::vector<Standing> computeStandings(const Tournament& t) {
-  const std::vector<Tally> tallies = tally(t);
+  const std::vector<EntryTally> tallies = tally(t);
   const std::vector<int> draw = drawOrder(t);
   if (t.rules.format == Format::Single || t.rules.format == Format::Double)
     return eliminationStandings(t, tallies, draw);

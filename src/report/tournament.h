@@ -1,14 +1,10 @@
-// A tournament a player hosts: the registered entries, the rules, a draw fixed by a committed
-// secret, every match and battle, and the standings. Kept as one UTF-8 JSON object,
-// *.momiru-tournament, which anyone can check battle by battle.
-//
-// A tournament file is a stranger's file: reading one caps its size, never blocks, bounds nesting,
-// lengths and counts, and range-checks every value before anything is built from it.
+// A tournament a player hosts: the rules, the registered entries, the draw's values, every match
+// and battle, and the standings, as its file *.momiru-tournament keeps them; the names each value
+// has in the file, the limits a file is read within, and the one check of the rules.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -177,90 +173,10 @@ struct Tournament {
   std::vector<Standing> standings;
 };
 
-// --- hashing and the draw -------------------------------------------------------------------
-
-// The bytes of lower-case or upper-case hex text, or nothing when it is not hex of even length.
-std::optional<std::string> hexBytes(std::string_view hex);
-
-// 32 bytes from the system's random source (getrandom(2)); nothing when it fails.
-std::optional<std::string> randomSecret();
-// The commitment to a hex secret: SHA-256 of its 32 bytes.
-std::string commitmentOf(const std::string& secretHex);
-// The compact JSON the entry's hash is taken of, and the entry's hash.
-std::string entryCanonical(const Entry& e);
-Entry makeEntry(const std::string& file, const Combatant& record);
-// SHA-256 over the entries' hashes sorted, each followed by a line feed.
-std::string entriesDigestOf(const std::vector<Entry>& entries);
-// SHA-256(secret bytes ‖ digest bytes ‖ beacon's UTF-8 bytes).
-std::string tournamentSeedOf(const std::string& secretHex, const std::string& digestHex,
-                             const std::optional<std::string>& beacon);
-// Battle `k` (from 1) of match `matchId`: the first 8 bytes, big-endian, of
-// SHA-256(seed hex ‖ ":" ‖ match id ‖ ":" ‖ k).
-std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId, int k);
-
-// What this tournament guarantees, in plain Japanese.
-std::string fairnessText(const Tournament& t);
-
-// --- the file -------------------------------------------------------------------------------
-
-std::string tournamentJson(const Tournament& t);
-// The JSON as it may stand in a <script> element of a page that is also XML.
-std::string tournamentJsonForPage(const Tournament& t);
-// A tournament from its JSON, or from a page's <script type="application/json"
-// id="momiru-tournament"> element (one only, and not inside a comment).
-std::optional<Tournament> parseTournament(std::string_view text, std::string* error);
-std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, std::string* error);
-
-// A tournament file's name and state, read from its JSON only as far as its "state" (which the
-// writer puts near the top), for telling the kept tournaments apart without reading them whole.
-// Nothing when the text is no tournament's JSON up to there.
-struct TournamentHead {
-  std::string name;
-  Stage stage = Stage::Open;
-};
-std::optional<TournamentHead> tournamentHead(std::string_view json);
-// Written atomically; `mustBeNew` refuses to replace an existing file.
-bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
-                   std::string* error);
-
-// --- playing --------------------------------------------------------------------------------
-
+// How a tournament is played or checked: on how many threads, and who hears the progress.
 struct RunOptions {
   unsigned threads = 1;
   std::function<void(std::size_t done, std::size_t total)> progress;
 };
-
-// The entries in seeding order for the tournament's seed and rules.
-std::vector<int> seedOrder(const Tournament& t, const RunOptions& options = {});
-
-// One Swiss round's pairs, first player first, and the entry given the bye. `ranked` lists the
-// entries in standing order; `met` tells whether two entries have met; `hadBye` whether an entry
-// has had a bye; `firsts` how often an entry has been a match's first player; `points` in half
-// points. Nothing when no pairing without a repeat exists.
-struct SwissRound {
-  std::vector<std::array<int, 2>> pairs;
-  std::optional<int> bye;
-};
-std::optional<SwissRound> pairSwissRound(const std::vector<int>& ranked,
-                                         const std::vector<int>& halfPoints,
-                                         const std::function<bool(int, int)>& met,
-                                         const std::vector<bool>& hadBye,
-                                         const std::vector<int>& firsts);
-
-// Plays the whole tournament from t.seed: fills seeds, matches and standings. Throws
-// std::runtime_error when it cannot (a Swiss round that cannot be paired), std::bad_alloc when
-// memory runs out.
-void playTournament(Tournament& t, const RunOptions& options = {});
-
-// The standings from the matches played.
-std::vector<Standing> computeStandings(const Tournament& t);
-
-// What a match gives `entry`, in half points: a won match 2, a bye 2 (it counts as a won match),
-// a drawn match 1, a lost match 0; nothing when the entry does not play in it.
-int matchHalfPoints(const Match& m, int entry);
-
-// Plays `t` again from its secret, entries and beacon and names the first thing that differs
-// from what it records; nothing when everything agrees.
-std::optional<std::string> verifyTournament(const Tournament& t, const RunOptions& options = {});
 
 }  // namespace momiru::report

@@ -9,6 +9,9 @@
 
 #include "data/text_safety.h"
 #include "report/battle_page.h"
+#include "report/text_file.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
 #include "report/tournament_words.h"
 
 namespace momiru::report {

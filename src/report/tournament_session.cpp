@@ -22,6 +22,13 @@
 #include "replay/replay.h"
 #include "replay/replay_page.h"
 #include "replay/replay_store.h"
+#include "report/secret_file.h"
+#include "report/text_file.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_head.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 
 namespace momiru::report {
 
@@ -416,7 +423,9 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
   auto lastSave = std::chrono::steady_clock::now();
   std::size_t savedCount = s_->play->playedCount();
   const auto step = [&](std::size_t played, std::size_t total) {
-    // Matches are taken in a round at a time: a save is due only once some are.
+    // Played matches are taken in only once every match that was ready with them has been
+    // played: a Swiss round, in elimination every match whose players were known, a round
+    // robin whole. A save is due only once some have been taken in.
     const auto now = std::chrono::steady_clock::now();
     if (now - lastSave >= kSaveInterval && s_->play->playedCount() != savedCount) {
       std::string ignored;  // the last save says whether the file holds everything
@@ -434,8 +443,8 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
   } catch (const std::runtime_error& e) {
     failure = e.what();
   }
-  // The jobs' progress is heard only from the calling thread, so the last count may be missed:
-  // the bar is told where play stopped.
+  // The calling thread tells the progress after each match it plays itself, so the matches the
+  // other threads end after its last one go untold: the bar is told where play stopped.
   if (progress) progress(s_->play->playedCount(), s_->play->totalCount());
   const bool saved = save(error);
   if (failure) {

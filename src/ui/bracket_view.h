@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
 #include "ui/match_words.h"
 
 namespace momiru::ui {

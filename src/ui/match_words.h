@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
 
 namespace momiru::ui {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
 #include "report/tournament_session.h"
 
 namespace momiru::ui {

@@ -9,8 +9,10 @@
 
 #include "app/screen_flow.h"
 #include "battle/headless.h"
+#include "report/match_play.h"
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_file.h"
+#include "report/tournament_schedule.h"
 #include "report/tournament_session.h"
 #include "support/records.h"
 #include "ui/battle_probe.h"

@@ -39,8 +39,8 @@ struct Expected {
   std::uint64_t draws = 0;
   std::uint64_t unfinished = 0;
   std::uint64_t turnSum = 0;
-  std::uint64_t firstUnfinished = Tally::kNoBattle;
-  std::uint64_t firstDraw = Tally::kNoBattle;
+  std::uint64_t firstUnfinished = PairingTally::kNoBattle;
+  std::uint64_t firstDraw = PairingTally::kNoBattle;
 };
 
 Expected oneByOne(std::size_t p, std::int32_t maxTurns) {
@@ -50,13 +50,13 @@ Expected oneByOne(std::size_t p, std::int32_t maxTurns) {
     const Outcome o = runner.play(battleSeed(kSeed, i), maxTurns);
     if (!o.finished) {
       ++e.unfinished;
-      if (e.firstUnfinished == Tally::kNoBattle) e.firstUnfinished = i;
+      if (e.firstUnfinished == PairingTally::kNoBattle) e.firstUnfinished = i;
     } else if (o.winner == 0 || o.winner == 1) {
       ++e.wins[o.winner];
       e.turnSum += static_cast<std::uint64_t>(o.turns);
     } else {
       ++e.draws;
-      if (e.firstDraw == Tally::kNoBattle) e.firstDraw = i;
+      if (e.firstDraw == PairingTally::kNoBattle) e.firstDraw = i;
       e.turnSum += static_cast<std::uint64_t>(o.turns);
     }
   }
@@ -71,7 +71,7 @@ TEST(BatchRunner, CountsWhatTheBattlesGiveOneByOneOnAnyNumberOfThreads) {
   ASSERT_EQ(one.tallies.size(), 2u);
   for (std::size_t p = 0; p < 2; ++p) {
     const Expected e = oneByOne(p, s.maxTurns);
-    const Tally& t = one.tallies[p];
+    const PairingTally& t = one.tallies[p];
     EXPECT_EQ(t.player1Wins, e.wins[0]);
     EXPECT_EQ(t.player2Wins, e.wins[1]);
     EXPECT_EQ(t.draws, e.draws);
@@ -120,7 +120,7 @@ TEST(BatchRunner, PlaysOnTheCallingThreadWhenNoThreadStarts) {
   s.battles = 0;
   const BatchResult none = runBatch(2, pairing, s);
   EXPECT_EQ(none.threadsWanted, 0u);
-  EXPECT_EQ(none.tallies, std::vector<Tally>(2));
+  EXPECT_EQ(none.tallies, std::vector<PairingTally>(2));
 }
 
 // That every thread has ended first is the worker pool's to keep (worker_pool_test).

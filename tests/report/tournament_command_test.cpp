@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "report/tournament.h"
+#include "report/tournament_draw.h"
 #include "report/tournament_session.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"

@@ -12,6 +12,10 @@
 #include <sstream>
 
 #include "report/tournament.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 #include "support/test_support.h"
 #include "support/tournament_fixture.h"
 

@@ -1,8 +1,6 @@
 // A tournament played a match at a time: whatever the order and whether a match was played on
 // the screen's battle player or without one, the tournament equals the one played at once; a
 // file saved part way resumes into the same end; a stranger's file out of step is refused.
-#include "report/tournament_play.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,6 +10,12 @@
 #include "battle/battle_player.h"
 #include "data/save_data.h"
 #include "replay/replay.h"
+#include "report/match_play.h"
+#include "report/secret_file.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 #include "support/test_support.h"
 #include "support/tournament_fixture.h"
 

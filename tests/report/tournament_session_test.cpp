@@ -13,6 +13,10 @@
 #include <nlohmann/json.hpp>
 
 #include "battle/battle_player.h"
+#include "report/match_play.h"
+#include "report/secret_file.h"
+#include "report/tournament_file.h"
+#include "report/tournament_verify.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"
 #include "support/tournament_fixture.h"

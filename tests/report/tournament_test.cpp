@@ -12,7 +12,16 @@
 
 #include "data/platform.h"
 #include "data/save_data.h"
+#include "report/seeding.h"
+#include "report/standings.h"
+#include "report/swiss_pairing.h"
+#include "report/text_file.h"
+#include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_head.h"
 #include "report/tournament_page.h"
+#include "report/tournament_schedule.h"
+#include "report/tournament_verify.h"
 #include "support/test_support.h"
 #include "support/tournament_fixture.h"
 

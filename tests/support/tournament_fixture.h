@@ -12,8 +12,9 @@
 
 #include "battle/battle_player.h"
 #include "data/save_data.h"
+#include "report/match_play.h"
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_draw.h"
 
 namespace momiru::testing {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
 #include "support/tournament_fixture.h"
 
 namespace momiru::uitest {

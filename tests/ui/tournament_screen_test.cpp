@@ -26,8 +26,11 @@
 #include <algorithm>
 #include <future>
 
+#include "report/match_play.h"
+#include "report/text_file.h"
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_file.h"
+#include "report/tournament_schedule.h"
 #include "schedule_fixture.h"
 #include "ui/match_list.h"
 #include "ui/title_screen.h"

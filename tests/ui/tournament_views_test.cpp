@@ -18,7 +18,7 @@
 #include <set>
 
 #include "report/tournament.h"
-#include "report/tournament_play.h"
+#include "report/tournament_schedule.h"
 #include "ui/bracket_view.h"
 #include "ui/match_list.h"
 #include "ui/match_words.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,13 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "battle/headless.h"
-#include "data/game_state.h"
 #include "report/tournament.h"
-
-namespace momiru::battle {
-struct Replay;
-}
 
 namespace momiru::report {
 
@@ -41,55 +35,6 @@ struct ScheduledMatch {
   // as its players are known, and is kept in the file only when it has a player.
   bool bye = false;
 };
-
-// The next battle of a match: battle k (from 1) with its derived seed, `player1` on the left and
-// `player2`, who acts first, on the right.
-struct MatchBattle {
-  int k = 0;
-  std::uint64_t seed = 0;
-  int player1 = 0;
-  int player2 = 0;
-};
-
-// One match, battle by battle: the best-of count, the sides swapping, sudden death and the
-// better seed's tie-break of elimination, written once for the headless run and the screen.
-class MatchPlay {
- public:
-  // `m` has both players; `t` has its seed and seeds.
-  MatchPlay(const Tournament& t, Match m);
-
-  // The battle to play next, or nothing once the match is decided.
-  std::optional<MatchBattle> nextBattle() const;
-  // Records the battle nextBattle() named, played. Throws std::invalid_argument when `r` is not
-  // that battle (another seed or left player).
-  void record(BattleRecord r);
-  bool decided() const { return !nextBattle(); }
-  // The match so far; its winner is set once decided.
-  const Match& match() const { return match_; }
-
- private:
-  const Tournament* t_;
-  Match match_;
-  bool elimination_ = false;
-  int winsA_ = 0;
-  int winsB_ = 0;
-  bool over_ = false;
-  void decide();
-};
-
-// The state a battle of the tournament starts from: the two records as registered ("(1)"/"(2)"
-// on equal names), the tournament's halving, CR LF line breaks.
-GameState tournamentBattleState(const Tournament& t, const MatchBattle& b);
-// The record of battle `b`, played from tournamentBattleState to its end (finished or stopped at
-// battle::kDefaultMaxTurns turns) and left in `end`.
-BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
-                            const battle::Outcome& outcome);
-// Battle k (from 1) of a played match as a replay, for the viewer and `tournament battle`.
-// Nothing when the match has no such battle.
-std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
-                                                     const std::string& writtenBy);
-// The battles of a match played without a screen.
-Match playMatchHeadless(const Tournament& t, const Match& m);
 
 class TournamentPlay {
  public:
@@ -141,31 +86,9 @@ class TournamentPlay {
   std::unique_ptr<State> s_;
 };
 
-// Checks a tournament from someone else. A finished one as verifyTournament does; a closed one
-// with a seed (played part way) by playing the whole tournament again: every recorded match must
-// equal the match of that id. Nothing when everything agrees, otherwise the first difference in
-// English.
-std::optional<std::string> verifyPartialTournament(const Tournament& t,
-                                                   const RunOptions& options = {});
-
-// The secret file: created for its owner only (0600) and never replaced, holding the secret's
-// 64 hex digits and a line feed. Reading gives the lower-case hex or nothing, with `error` set.
-bool writeSecretFile(const std::filesystem::path& file, const std::string& secretHex,
-                     std::string* error);
-std::optional<std::string> readSecretFile(const std::filesystem::path& file, std::string* error);
-
-// Why the draw's values cannot be made.
-enum class DrawRefusal {
-  SecretUnreadable,  // the secret file cannot be read or holds no secret (`error` says which)
-  WrongSecret,       // its SHA-256 is not the commitment
-  NoRandomSource,    // a tournament without a commitment, and the system gives no secret
-};
-// Makes the draw's values in `t`, once its entries are closed: reveals the secret (read from
-// `secretFile` and checked against the commitment; for a tournament without a commitment, drawn
-// from the system's random source), then the entries digest and the tournament seed from the
-// secret, the entries and t.beacon. Refused, with `error` (if given) saying why in English:
-// `t` is left as it was.
-std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path& secretFile,
-                                      std::string* error);
+// Plays the whole tournament from t.seed: fills seeds, matches and standings. Throws
+// std::runtime_error when it cannot (a Swiss round that cannot be paired), std::bad_alloc when
+// memory runs out.
+void playTournament(Tournament& t, const RunOptions& options = {});
 
 }  // namespace momiru::report

@@ -1,326 +1,29 @@
-// A tournament played a match at a time: one match battle by battle, the schedule of each
-// format growing as results come in, the matches of a stranger's file taken in with care, the
-// secret file and the draw's values made from it.
-#include "report/tournament_play.h"
+// The schedule of each format growing as results come in, the matches of a stranger's file taken
+// in with care, and the whole tournament played at once.
+#include "report/tournament_schedule.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
 
-#include "battle/battle_player.h"
-#include "data/platform.h"
-#include "replay/replay.h"
-#include "report/league.h"
+#include "report/bracket_plans.h"
+#include "report/match_play.h"
 #include "report/run_jobs.h"
+#include "report/seeding.h"
+#include "report/standings.h"
+#include "report/swiss_pairing.h"
 
 namespace momiru::report {
 
-// --- one match ------------------------------------------------------------------------------
-
-// In odd battles players[0] is player 2, who acts first; in even ones the sides swap. A match of
-// best of N ends when one side has won more than N/2 battles or N battles are played. In
-// elimination a level match goes on for up to N more battles, the first win deciding; still
-// level, the better seed goes through.
-MatchPlay::MatchPlay(const Tournament& t, Match m) : t_(&t), match_(std::move(m)) {
-  if (!t.seed) throw std::invalid_argument("the tournament has no seed");
-  if (!match_.players[0] || !match_.players[1])
-    throw std::invalid_argument("match " + match_.id + " is a bye, not played");
-  match_.battles.clear();
-  match_.winner.reset();
-  elimination_ = t.rules.format == Format::Single || t.rules.format == Format::Double;
-  if (t.rules.bestOf < 1) decide();
-}
-
-std::optional<MatchBattle> MatchPlay::nextBattle() const {
-  if (over_) return std::nullopt;
-  MatchBattle b;
-  b.k = static_cast<int>(match_.battles.size()) + 1;
-  const int a = *match_.players[0];
-  const int other = *match_.players[1];
-  const bool odd = b.k % 2 == 1;
-  b.player1 = odd ? other : a;
-  b.player2 = odd ? a : other;
-  b.seed = battleSeedOf(*t_->seed, match_.id, b.k);
-  return b;
-}
-
-void MatchPlay::record(BattleRecord r) {
-  const std::optional<MatchBattle> next = nextBattle();
-  if (!next) throw std::invalid_argument("match " + match_.id + " is decided already");
-  const std::string which = "battle " + std::to_string(next->k) + " of match " + match_.id;
-  if (r.seed != next->seed) throw std::invalid_argument(which + " has another seed");
-  if (r.player1 != next->player1)
-    throw std::invalid_argument(which + " has entry " + std::to_string(next->player1) +
-                                " on the left, not " + std::to_string(r.player1));
-  if (r.winner && *r.winner != next->player1 && *r.winner != next->player2)
-    throw std::invalid_argument(which + " is won by entry " + std::to_string(*r.winner) +
-                                ", who does not play in it");
-  if (r.winner) (*r.winner == *match_.players[0] ? winsA_ : winsB_) += 1;
-  match_.battles.push_back(std::move(r));
-  const int k = next->k;
-  const int bestOf = t_->rules.bestOf;
-  const int need = bestOf / 2 + 1;
-  const int limit = elimination_ ? 2 * bestOf : bestOf;
-  bool stop = k >= limit;
-  if (k <= bestOf) {
-    stop = stop || winsA_ >= need || winsB_ >= need || (k == bestOf && winsA_ != winsB_);
-  } else {
-    stop = stop || winsA_ != winsB_;  // sudden death
-  }
-  if (stop) decide();
-}
-
-void MatchPlay::decide() {
-  over_ = true;
-  const int a = *match_.players[0];
-  const int b = *match_.players[1];
-  if (winsA_ != winsB_) {
-    match_.winner = winsA_ > winsB_ ? a : b;
-  } else if (elimination_) {
-    const auto rank = [&](int e) {
-      return std::find(t_->seeds.begin(), t_->seeds.end(), e) - t_->seeds.begin();
-    };
-    match_.winner = rank(a) < rank(b) ? a : b;
-  }
-}
-
-GameState tournamentBattleState(const Tournament& t, const MatchBattle& b) {
-  return pairingState(t.entries.at(static_cast<std::size_t>(b.player1)).record,
-                      t.entries.at(static_cast<std::size_t>(b.player2)).record, t.rules.halve);
-}
-
-BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
-                            const battle::Outcome& outcome) {
-  BattleRecord r;
-  r.seed = b.seed;
-  r.player1 = b.player1;
-  r.turns = outcome.turns;
-  r.logSha256 = sha256Hex(end.battleLog);
-  if (outcome.finished && outcome.winner >= 0)
-    r.winner = outcome.winner == 0 ? b.player1 : b.player2;
-  return r;
-}
-
-std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
-                                                     const std::string& writtenBy) {
-  if (k < 1 || static_cast<std::size_t>(k) > m.battles.size() || !m.players[0] || !m.players[1])
-    return std::nullopt;
-  const BattleRecord& r = m.battles[static_cast<std::size_t>(k - 1)];
-  MatchBattle b;
-  b.k = k;
-  b.seed = r.seed;
-  b.player1 = r.player1;
-  b.player2 = *m.players[0] == r.player1 ? *m.players[1] : *m.players[0];
-  const std::size_t n = t.entries.size();
-  if (static_cast<std::size_t>(b.player1) >= n || static_cast<std::size_t>(b.player2) >= n)
-    return std::nullopt;
-  GameState start = tournamentBattleState(t, b);
-  start.settings.showHitBackground = 1;
-  start.settings.showMessageBox = 1;
-  start.settings.battleSpeed = 150;
-  return battle::makeReplay(start,
-                            {t.entries[static_cast<std::size_t>(b.player1)].file,
-                             t.entries[static_cast<std::size_t>(b.player2)].file},
-                            b.seed, "1970-01-01T00:00:00Z", writtenBy);
-}
-
-Match playMatchHeadless(const Tournament& t, const Match& m) {
-  if (!m.players[0] || !m.players[1]) {
-    Match bye = m;
-    bye.battles.clear();
-    bye.winner = m.players[0] ? m.players[0] : m.players[1];
-    return bye;
-  }
-  MatchPlay play(t, m);
-  // One runner for each way round: the records are read once a match, not once a battle.
-  std::optional<battle::BatchBattles<true>> runners[2];
-  while (const std::optional<MatchBattle> b = play.nextBattle()) {
-    auto& runner = runners[b->k % 2];
-    if (!runner) runner.emplace(tournamentBattleState(t, *b));
-    const battle::Outcome out = runner->play(b->seed);
-    play.record(battleRecordOf(*b, runner->state(), out));
-  }
-  return play.match();
-}
-
 namespace {
 
-// --- brackets -------------------------------------------------------------------------------
-
-struct Slot {
-  enum Kind { Entry, Winner, Loser } kind = Entry;
-  int ref = -1;  // an entry (-1 for a bye), or a plan's index
-};
-
-struct Plan {
-  Match match;
-  std::array<Slot, 2> from;
-};
-
-// The seed positions of a bracket of `size` (a power of two): 1 meets size, 2 meets size-1, and
-// the top seeds meet as late as possible.
-std::vector<int> bracketOrder(int size) {
-  std::vector<int> order{1};
-  for (int m = 1; m < size; m *= 2) {
-    std::vector<int> next;
-    for (const int s : order) {
-      next.push_back(s);
-      next.push_back(2 * m + 1 - s);
-    }
-    order = std::move(next);
-  }
-  return order;
-}
-
-int bracketSize(std::size_t n) {
-  int size = 1;
-  while (static_cast<std::size_t>(size) < n) size *= 2;
-  return size;
-}
-
-std::string matchId(const char* prefix, int round, int number) {
-  return std::string(prefix) + std::to_string(round) + "-" + std::to_string(number);
-}
-
-Plan plan(std::string id, int round, Bracket bracket, Slot a, Slot b) {
-  Plan p;
-  p.match.id = std::move(id);
-  p.match.round = round;
-  p.match.bracket = bracket;
-  p.from = {a, b};
-  return p;
-}
-
-// The winners' bracket: its rounds' plans, first round first. Returns the first plan of each
-// round.
-std::vector<std::size_t> winnersBracket(std::vector<Plan>& plans, const std::vector<int>& seeds,
-                                        const char* prefix) {
-  const int size = bracketSize(seeds.size());
-  const std::vector<int> order = bracketOrder(size);
-  std::vector<std::size_t> roundStart;
-  roundStart.push_back(plans.size());
-  for (int j = 0; j < size / 2; ++j) {
-    Slot s[2];
-    for (int k = 0; k < 2; ++k) {
-      const int seed = order[static_cast<std::size_t>(2 * j + k)];
-      s[k] = {Slot::Entry, seed <= static_cast<int>(seeds.size())
-                               ? seeds[static_cast<std::size_t>(seed - 1)]
-                               : -1};
-    }
-    plans.push_back(plan(matchId(prefix, 1, j + 1), 1, Bracket::Winners, s[0], s[1]));
-  }
-  int round = 1;
-  for (int count = size / 4; count >= 1; count /= 2) {
-    const std::size_t prev = roundStart.back();
-    roundStart.push_back(plans.size());
-    ++round;
-    for (int j = 0; j < count; ++j)
-      plans.push_back(plan(matchId(prefix, round, j + 1), round, Bracket::Winners,
-                           {Slot::Winner, static_cast<int>(prev) + 2 * j},
-                           {Slot::Winner, static_cast<int>(prev) + 2 * j + 1}));
-  }
-  return roundStart;
-}
-
-std::vector<Plan> singleElimination(const std::vector<int>& seeds, bool thirdPlace) {
-  std::vector<Plan> plans;
-  const std::vector<std::size_t> rounds = winnersBracket(plans, seeds, "R");
-  const int last = static_cast<int>(rounds.size());
-  plans.back().match.bracket = Bracket::Final;
-  if (thirdPlace && last >= 2) {
-    const int semi = static_cast<int>(rounds[rounds.size() - 2]);
-    plans.push_back(
-        plan("3P", last, Bracket::ThirdPlace, {Slot::Loser, semi}, {Slot::Loser, semi + 1}));
-  }
-  return plans;
-}
-
-// Double elimination: a loser drops into the losers' bracket, whose rounds alternate between
-// meeting the next batch of winners'-bracket losers (in reverse order, so that two entries do not
-// meet again at once) and halving the field. The grand final is played again when the losers'
-// bracket winner wins the first.
-std::vector<Plan> doubleElimination(const std::vector<int>& seeds) {
-  std::vector<Plan> plans;
-  const std::vector<std::size_t> w = winnersBracket(plans, seeds, "W");
-  const int rounds = static_cast<int>(w.size());
-  const int wFinal = static_cast<int>(w.back());
-  Slot lChampionSlot{Slot::Loser, wFinal};
-  if (rounds >= 2) {
-    int lround = 1;
-    std::vector<int> field;  // plans whose winners are in the losers' bracket
-    const int first = static_cast<int>(w[0]);
-    const int firstCount = static_cast<int>(w[1]) - first;
-    for (int j = 0; j < firstCount / 2; ++j) {
-      field.push_back(static_cast<int>(plans.size()));
-      plans.push_back(plan(matchId("L", lround, j + 1), lround, Bracket::Losers,
-                           {Slot::Loser, first + 2 * j}, {Slot::Loser, first + 2 * j + 1}));
-    }
-    for (int k = 1; k < rounds; ++k) {
-      // Drop-in round: the field meets the losers of winners' round k+1.
-      ++lround;
-      const int wStart = static_cast<int>(w[static_cast<std::size_t>(k)]);
-      const int count = static_cast<int>(field.size());
-      std::vector<int> next;
-      for (int j = 0; j < count; ++j) {
-        next.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, j + 1), lround, Bracket::Losers,
-                             {Slot::Winner, field[static_cast<std::size_t>(j)]},
-                             {Slot::Loser, wStart + (count - 1 - j)}));
-      }
-      field = std::move(next);
-      if (field.size() == 1) break;
-      ++lround;
-      std::vector<int> halved;
-      for (std::size_t j = 0; j + 1 < field.size(); j += 2) {
-        halved.push_back(static_cast<int>(plans.size()));
-        plans.push_back(plan(matchId("L", lround, static_cast<int>(j / 2) + 1), lround,
-                             Bracket::Losers, {Slot::Winner, field[j]},
-                             {Slot::Winner, field[j + 1]}));
-      }
-      field = std::move(halved);
-    }
-    lChampionSlot = {Slot::Winner, field.front()};
-  }
-  plans.push_back(plan("GF1", 1, Bracket::Final, {Slot::Winner, wFinal}, lChampionSlot));
-  return plans;
-}
-
-// --- round robin and Swiss ------------------------------------------------------------------
-
-// The circle method: every pair once per cycle; in the second cycle the sides are swapped.
-std::vector<Match> roundRobin(const std::vector<int>& seeds, int cycles) {
-  std::vector<int> ring = seeds;
-  if (ring.size() % 2 != 0) ring.push_back(-1);
-  const std::size_t m = ring.size();
-  std::vector<Match> out;
-  int round = 0;
-  for (int cycle = 0; cycle < cycles; ++cycle) {
-    std::vector<int> r = ring;
-    for (std::size_t step = 0; step + 1 < m; ++step) {
-      ++round;
-      int number = 0;
-      for (std::size_t i = 0; i < m / 2; ++i) {
-        int a = r[i];
-        int b = r[m - 1 - i];
-        if (a < 0 || b < 0) continue;
-        if ((step + i) % 2 == 1) std::swap(a, b);
-        if (cycle == 1) std::swap(a, b);
-        Match match;
-        match.id = matchId("R", round, ++number);
-        match.round = round;
-        match.bracket = Bracket::League;
-        match.players = {a, b};
-        out.push_back(std::move(match));
-      }
-      std::rotate(r.begin() + 1, r.end() - 1, r.end());
-    }
-  }
-  return out;
-}
+using detail::doubleElimination;
+using detail::matchId;
+using detail::Plan;
+using detail::roundRobin;
+using detail::singleElimination;
+using detail::Slot;
 
 // Rounds of a Swiss: as asked, or enough to find one winner (log2 of the field, rounded up);
 // never more than there are opponents.
@@ -342,8 +45,6 @@ std::string describePlayers(const std::array<std::optional<int>, 2>& p) {
 }
 
 }  // namespace
-
-// --- the schedule ---------------------------------------------------------------------------
 
 struct TournamentPlay::State {
   // Rules, entries, seeds and seed; its matches and standings are rebuilt from the schedule
@@ -748,70 +449,17 @@ int TournamentPlay::currentRound() const {
   return s.schedule.empty() ? 0 : s.schedule.back().match.round;
 }
 
-// --- the secret file ------------------------------------------------------------------------
-
-bool writeSecretFile(const std::filesystem::path& file, const std::string& secretHex,
-                     std::string* error) {
-  const std::string name = pathToUtf8(file);
-  OpenFile out = createNewFile(file, 0600);
-  if (!out) {
-    if (error) *error = name + ": cannot be created: " + std::strerror(errno);
-    return false;
-  }
-  const std::string text = secretHex + "\n";
-  const bool ok = out.write(text) && out.flushToDisk();
-  if (!out.close() || !ok) {
-    if (error) *error = name + ": cannot be written";
-    removeFile(file);
-    return false;
-  }
-  return true;
-}
-
-std::optional<std::string> readSecretFile(const std::filesystem::path& file, std::string* error) {
-  const std::string name = pathToUtf8(file);
-  InputFile in(file);
-  if (in.status() != InputFile::Status::Open) {
-    if (error) *error = name + ": cannot be read";
-    return std::nullopt;
-  }
-  char buf[80];
-  const std::streamsize n = in.sgetn(buf, sizeof buf);
-  std::string text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  if (text.size() != 64 || !hexBytes(text)) {
-    if (error) *error = name + ": not a secret (64 hexadecimal digits)";
-    return std::nullopt;
-  }
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path& secretFile,
-                                      std::string* error) {
-  std::optional<std::string> secret;
-  if (t.commitment) {
-    std::string why;
-    secret = readSecretFile(secretFile, &why);
-    if (!secret) {
-      if (error) *error = why;
-      return DrawRefusal::SecretUnreadable;
-    }
-    if (commitmentOf(*secret) != *t.commitment) {
-      if (error) *error = "the secret does not match the tournament's commitment";
-      return DrawRefusal::WrongSecret;
-    }
-  } else {
-    secret = randomSecret();
-    if (!secret) {
-      if (error) *error = "the system's random source gives no secret";
-      return DrawRefusal::NoRandomSource;
-    }
-  }
-  t.secret = std::move(secret);
-  t.entriesDigest = entriesDigestOf(t.entries);
-  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
-  return std::nullopt;
+void playTournament(Tournament& t, const RunOptions& options) {
+  if (!t.seed) throw std::runtime_error("the tournament has no seed");
+  Tournament start = t;
+  start.matches.clear();
+  start.standings.clear();
+  start.seeds.clear();
+  TournamentPlay play(std::move(start), options);
+  play.playRest(options.threads, {}, options.progress);
+  // Only a Swiss round that cannot be paired stops the play early, and it throws.
+  if (!play.finished()) throw std::runtime_error("the tournament stopped before its end");
+  t = play.tournament();
 }
 
 }  // namespace momiru::report

@@ -1,0 +1,410 @@
+// The tournament file: the JSON written, and read with every value checked.
+#include "report/tournament_file.h"
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "data/strangers_file.h"
+#include "data/text_safety.h"
+#include "replay/checked_json.h"
+#include "replay/replay.h"
+#include "report/entry_json.h"
+#include "report/tournament_draw.h"
+
+namespace momiru::report {
+
+namespace {
+
+using nlohmann::ordered_json;
+// Read keeping the file's key order: a standing's tie-breaks are in the order they apply.
+using ojson = nlohmann::ordered_json;
+
+// root, matches, a match, battles, a battle (or entries, an entry, parts, a part).
+constexpr int kMaxDepth = 8;
+
+ordered_json optionalText(const std::optional<std::string>& s) {
+  return s ? ordered_json(*s) : ordered_json(nullptr);
+}
+ordered_json optionalIndex(const std::optional<int>& i) {
+  return i ? ordered_json(*i) : ordered_json(nullptr);
+}
+
+}  // namespace
+
+nlohmann::ordered_json detail::entryJson(const Entry& e) {
+  const Combatant& c = e.record;
+  ordered_json j;
+  j["file"] = e.file;
+  j["name"] = e.storedName;
+  j["level"] = c.level;
+  j["picture"] = c.portrait;
+  ordered_json parts = ordered_json::array();
+  for (std::size_t p = 0; p < kParts; ++p)
+    parts.push_back(
+        {{"name", kPartNames[p]}, {"hp", c.hp[p]}, {"ofe", c.attack[p]}, {"def", c.defence[p]}});
+  j["parts"] = std::move(parts);
+  ordered_json moves = ordered_json::array();
+  for (std::size_t m = 0; m < kMoves; ++m)
+    moves.push_back({{"text", c.moveNames[m]}, {"power", c.movePower[m]}});
+  j["moves"] = std::move(moves);
+  return j;
+}
+
+namespace {
+
+using detail::entryJson;
+// The points a standing shows: whole numbers as integers, halves as decimals.
+ordered_json pointsJson(double v) {
+  const double whole = static_cast<double>(static_cast<long long>(v));
+  if (whole == v) return static_cast<long long>(v);
+  return v;
+}
+
+ordered_json tournamentObject(const Tournament& t) {
+  ordered_json j;
+  j["format"] = kTournamentFormat;
+  j["version"] = kTournamentVersion;
+  j["written_by"] = t.writtenBy;
+  j["name"] = t.name;
+  j["state"] = stageName(t.stage);
+  ordered_json rules;
+  rules["format"] = formatName(t.rules.format);
+  rules["rounds"] = t.rules.rounds;
+  rules["best_of"] = t.rules.bestOf;
+  rules["halve"] = t.rules.halve;
+  rules["seeding"] = seedingName(t.rules.seeding);
+  rules["third_place"] = t.rules.thirdPlace;
+  j["rules"] = std::move(rules);
+  j["fairness"] = fairnessText(t);
+  j["commitment"] = optionalText(t.commitment);
+  j["secret"] = optionalText(t.secret);
+  j["beacon"] = optionalText(t.beacon);
+  j["entries_digest"] = optionalText(t.entriesDigest);
+  j["seed"] = optionalText(t.seed);
+  ordered_json entries = ordered_json::array();
+  for (const Entry& e : t.entries) {
+    ordered_json one = entryJson(e);
+    one["sha256"] = e.sha256;
+    entries.push_back(std::move(one));
+  }
+  j["entries"] = std::move(entries);
+  j["seeds"] = t.seeds;
+  ordered_json matches = ordered_json::array();
+  for (const Match& m : t.matches) {
+    ordered_json one;
+    one["id"] = m.id;
+    one["round"] = m.round;
+    one["bracket"] = bracketName(m.bracket);
+    one["players"] = {optionalIndex(m.players[0]), optionalIndex(m.players[1])};
+    ordered_json battles = ordered_json::array();
+    for (const BattleRecord& b : m.battles) {
+      ordered_json battle;
+      battle["seed"] = b.seed;
+      battle["player1"] = b.player1;
+      battle["winner"] = optionalIndex(b.winner);
+      battle["turns"] = b.turns;
+      battle["log_sha256"] = b.logSha256;
+      battles.push_back(std::move(battle));
+    }
+    one["battles"] = std::move(battles);
+    one["winner"] = optionalIndex(m.winner);
+    matches.push_back(std::move(one));
+  }
+  j["matches"] = std::move(matches);
+  ordered_json standings = ordered_json::array();
+  for (const Standing& s : t.standings) {
+    ordered_json one;
+    one["rank"] = s.rank;
+    one["entry"] = s.entry;
+    one["points"] = pointsJson(s.points);
+    for (const auto& [tieBreak, value] : s.tieBreaks)
+      one[std::string(tieBreakName(tieBreak))] = pointsJson(value);
+    standings.push_back(std::move(one));
+  }
+  j["standings"] = std::move(standings);
+  return j;
+}
+
+// --- reading -------------------------------------------------------------------------------
+
+using battle::boolAt;
+using battle::int32At;
+using battle::member;
+using battle::wholeNumber;
+using Refused = battle::JsonFieldRefused;
+
+[[noreturn]] void refuse(std::string why) { battle::refuseJson(std::move(why)); }
+
+const ojson& arrayAt(const ojson& parent, const char* key, const std::string& where,
+                     std::size_t maxCount) {
+  return battle::listUpTo(parent, key, where, maxCount);
+}
+
+std::string checkedText(const ojson& v, const std::string& name) {
+  return battle::checkedText(v, name, kMaxTextBytes);
+}
+
+std::string textAt(const ojson& parent, const char* key, const std::string& where) {
+  return checkedText(member(parent, key, where), where + key);
+}
+
+std::optional<std::string> optionalTextAt(const ojson& parent, const char* key,
+                                          const std::string& where) {
+  const ojson& v = member(parent, key, where);
+  if (v.is_null()) return std::nullopt;
+  return checkedText(v, where + key);
+}
+
+std::optional<std::string> hashAt(const ojson& parent, const char* key, const std::string& where) {
+  std::optional<std::string> h = optionalTextAt(parent, key, where);
+  if (!h) return h;
+  return battle::sha256Digest(std::move(*h), where + key);
+}
+
+std::optional<int> indexAt(const ojson& v, const std::string& name, std::size_t entries) {
+  if (v.is_null()) return std::nullopt;
+  return static_cast<int>(wholeNumber(v, name, 0, static_cast<std::int64_t>(entries) - 1));
+}
+
+double pointsAt(const ojson& v, const std::string& name) {
+  if (!v.is_number()) refuse(name + " is not a number");
+  const double d = v.get<double>();
+  if (!(d >= -1e9 && d <= 1e9)) refuse(name + " is out of range");
+  return d;
+}
+
+Entry readEntry(const ojson& e, const std::string& where) {
+  if (!e.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  Entry out;
+  out.file = textAt(e, "file", where);
+  if (out.file.find('/') != std::string::npos || out.file.find('\0') != std::string::npos)
+    refuse(where + "file is not a bare file name");
+  out.storedName = textAt(e, "name", where);
+  Combatant& r = out.record;
+  r.name = out.file + "の" + out.storedName;
+  r.level = int32At(e, "level", where);
+  if (r.level == 0) refuse(where + "level is 0: no character");
+  r.portrait = int32At(e, "picture", where);
+  const ojson& parts = arrayAt(e, "parts", where, kParts);
+  if (parts.size() != kParts) refuse(where + "parts does not hold " + std::to_string(kParts));
+  for (std::size_t p = 0; p < kParts; ++p) {
+    const std::string at = where + "parts[" + std::to_string(p) + "].";
+    if (!parts[p].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.hp[p] = int32At(parts[p], "hp", at);
+    r.attack[p] = int32At(parts[p], "ofe", at);
+    r.defence[p] = int32At(parts[p], "def", at);
+  }
+  const ojson& moves = arrayAt(e, "moves", where, kMoves);
+  if (moves.size() != kMoves) refuse(where + "moves does not hold " + std::to_string(kMoves));
+  for (std::size_t m = 0; m < kMoves; ++m) {
+    const std::string at = where + "moves[" + std::to_string(m) + "].";
+    if (!moves[m].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    r.moveNames[m] = textAt(moves[m], "text", at);
+    r.movePower[m] = int32At(moves[m], "power", at);
+  }
+  const std::optional<std::string> h = hashAt(e, "sha256", where);
+  if (!h) refuse(where + "sha256 is missing");
+  out.sha256 = *h;
+  return out;
+}
+
+Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
+  if (!m.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  Match out;
+  out.id = textAt(m, "id", where);
+  out.round = int32At(m, "round", where, 0, 1 << 16);
+  const std::optional<Bracket> bracket = bracketFromName(textAt(m, "bracket", where));
+  if (!bracket) {
+    // The names from their one table: "winners, losers, ... or swiss".
+    std::string names;
+    for (std::size_t i = 0; i < kBracketNames.size(); ++i)
+      names.append(i == 0                          ? ""
+                   : i + 1 == kBracketNames.size() ? " or "
+                                                   : ", ")
+          .append(kBracketNames[i].name);
+    refuse(where + "bracket is not " + names);
+  }
+  out.bracket = *bracket;
+  const ojson& players = arrayAt(m, "players", where, 2);
+  if (players.size() != 2) refuse(where + "players does not hold 2");
+  for (std::size_t s = 0; s < 2; ++s)
+    out.players[s] = indexAt(players[s], where + "players[" + std::to_string(s) + "]", entries);
+  // A match of best of 7 that is level plays at most 7 more.
+  const ojson& battles = arrayAt(m, "battles", where, 14);
+  for (std::size_t k = 0; k < battles.size(); ++k) {
+    const std::string at = where + "battles[" + std::to_string(k) + "].";
+    const ojson& b = battles[k];
+    if (!b.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    BattleRecord r;
+    const ojson& seed = member(b, "seed", at);
+    if (!seed.is_number_unsigned()) refuse(at + "seed is not a whole number from 0 to 2^64-1");
+    r.seed = seed.get<std::uint64_t>();
+    const std::optional<int> p1 = indexAt(member(b, "player1", at), at + "player1", entries);
+    if (!p1) refuse(at + "player1 is null");
+    r.player1 = *p1;
+    r.winner = indexAt(member(b, "winner", at), at + "winner", entries);
+    r.turns = int32At(b, "turns", at, 0);
+    const std::optional<std::string> h = hashAt(b, "log_sha256", at);
+    if (!h) refuse(at + "log_sha256 is null");
+    r.logSha256 = *h;
+    out.battles.push_back(std::move(r));
+  }
+  out.winner = indexAt(member(m, "winner", where), where + "winner", entries);
+  return out;
+}
+
+// What the reader says of rules no tournament is played by, naming the keys.
+std::string rulesRefusal(RulesProblem p) {
+  switch (p) {
+    case RulesProblem::BestOf:
+      return "rules.best_of is not 1, 3, 5 or 7";
+    case RulesProblem::ThirdPlace:
+      return "rules.third_place is true outside single elimination";
+    case RulesProblem::EliminationRounds:
+      return "rules.rounds is not 0 in elimination";
+    case RulesProblem::RoundRobinRounds:
+      return "rules.rounds of a round robin is not 1 or 2";
+    case RulesProblem::SwissRounds:
+      break;
+  }
+  return "rules.rounds of Swiss is more than " + std::to_string(kMaxSwissRounds);
+}
+
+Tournament readTournament(const ojson& root) {
+  battle::checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
+
+  Tournament t;
+  t.writtenBy = textAt(root, "written_by", "");
+  t.name = textAt(root, "name", "");
+  const std::string state = textAt(root, "state", "");
+  if (state == "open") {
+    t.stage = Stage::Open;
+  } else if (state == "closed") {
+    t.stage = Stage::Closed;
+  } else if (state == "finished") {
+    t.stage = Stage::Finished;
+  } else {
+    refuse("state is not open, closed or finished");
+  }
+  const ojson& rules = member(root, "rules", "");
+  if (!rules.is_object()) refuse("rules is not an object");
+  const auto f = formatFromName(textAt(rules, "format", "rules."));
+  if (!f) refuse("rules.format is not single, double, round-robin or swiss");
+  t.rules.format = *f;
+  t.rules.rounds = int32At(rules, "rounds", "rules.", 0, kMaxSwissRounds);
+  t.rules.bestOf = int32At(rules, "best_of", "rules.", 1, 7);
+  t.rules.halve = boolAt(rules, "halve", "rules.");
+  const auto s = seedingFromName(textAt(rules, "seeding", "rules."));
+  if (!s) refuse("rules.seeding is not draw, listed or strength");
+  t.rules.seeding = *s;
+  t.rules.thirdPlace = boolAt(rules, "third_place", "rules.");
+  if (const std::optional<RulesProblem> problem = rulesProblem(t.rules))
+    refuse(rulesRefusal(*problem));
+
+  t.commitment = hashAt(root, "commitment", "");
+  t.secret = hashAt(root, "secret", "");
+  t.beacon = optionalTextAt(root, "beacon", "");
+  t.entriesDigest = hashAt(root, "entries_digest", "");
+  t.seed = hashAt(root, "seed", "");
+
+  const ojson& entries = arrayAt(root, "entries", "", kMaxEntries);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    t.entries.push_back(readEntry(entries[i], "entries[" + std::to_string(i) + "]."));
+  const std::size_t n = t.entries.size();
+  // Past the list's own limit, only a round robin has too many.
+  if (n > mostEntries(t.rules.format))
+    refuse("a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries");
+  const ojson& seeds = arrayAt(root, "seeds", "", kMaxEntries);
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const auto e = indexAt(seeds[i], "seeds[" + std::to_string(i) + "]", n);
+    if (!e) refuse("seeds[" + std::to_string(i) + "] is null");
+    t.seeds.push_back(*e);
+  }
+  const ojson& matches = arrayAt(root, "matches", "", kMaxMatches);
+  for (std::size_t i = 0; i < matches.size(); ++i)
+    t.matches.push_back(readMatch(matches[i], "matches[" + std::to_string(i) + "].", n));
+  const ojson& standings = arrayAt(root, "standings", "", kMaxEntries);
+  for (std::size_t i = 0; i < standings.size(); ++i) {
+    const std::string at = "standings[" + std::to_string(i) + "].";
+    const ojson& row = standings[i];
+    if (!row.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    if (row.size() > 16) refuse(at.substr(0, at.size() - 1) + " holds too many keys");
+    Standing st;
+    st.rank = int32At(row, "rank", at, 1, static_cast<std::int32_t>(kMaxEntries));
+    const auto e = indexAt(member(row, "entry", at), at + "entry", n);
+    if (!e) refuse(at + "entry is null");
+    st.entry = *e;
+    st.points = pointsAt(member(row, "points", at), at + "points");
+    for (const auto& [key, value] : row.items()) {
+      if (key == "rank" || key == "entry" || key == "points") continue;
+      if (key.size() > 64) refuse(at + " holds a key longer than 64 bytes");
+      const std::optional<TieBreak> tieBreak = tieBreakFromName(key);
+      // The key is the file's: shown with its control characters escaped.
+      if (!tieBreak) refuse(at + visibleText(key) + " is no tie-break of these rules");
+      st.tieBreaks.emplace_back(*tieBreak, pointsAt(value, at + key));
+    }
+    t.standings.push_back(std::move(st));
+  }
+  return t;
+}
+
+// The JSON of a page's tournament element, found as a browser finds it, or the text itself when
+// it is no page.
+std::optional<std::string_view> tournamentText(std::string_view text, std::string* error) {
+  if (!looksLikePage(text).value_or(false)) return text;
+  Refusal refusal;
+  const std::optional<std::string_view> json =
+      pageElementText(text, kTournamentPageScript, kTournamentMaxBytes, "tournament", &refusal);
+  if (!json && error) *error = describe(refusal);
+  return json;
+}
+
+}  // namespace
+
+std::string tournamentJson(const Tournament& t) {
+  return tournamentObject(t).dump(1, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string tournamentJsonForPage(const Tournament& t) {
+  return jsonForPage(
+      tournamentObject(t).dump(-1, ' ', false, ordered_json::error_handler_t::replace));
+}
+
+std::optional<Tournament> parseTournament(std::string_view text, std::string* error) {
+  if (text.size() > kTournamentMaxBytes) {
+    if (error) *error = "larger than " + std::to_string(kTournamentMaxBytes) + " bytes";
+    return std::nullopt;
+  }
+  const std::optional<std::string_view> body = tournamentText(text, error);
+  if (!body) return std::nullopt;
+  Refusal refusal(Refusal::Kind::NotJson, "tournament");
+  const std::optional<ojson> root = parseBoundedJson<ojson>(*body, kMaxDepth, &refusal);
+  if (!root) {
+    if (error) *error = describe(refusal);
+    return std::nullopt;
+  }
+  try {
+    return readTournament(*root);
+  } catch (const Refused& r) {
+    if (error) *error = r.why;
+  } catch (const nlohmann::json::exception&) {
+    if (error) *error = "not a tournament";
+  } catch (const std::bad_alloc&) {
+    if (error) *error = describe(Refusal(Refusal::Kind::OutOfMemory, "tournament"));
+  }
+  return std::nullopt;
+}
+
+std::optional<Tournament> readTournamentFile(const std::filesystem::path& file,
+                                             std::string* error) {
+  Refusal refusal;
+  const std::optional<std::string> text =
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
+  if (!text) {
+    if (error) *error = describe(refusal);
+    return std::nullopt;
+  }
+  return parseTournament(*text, error);
+}
+
+}  // namespace momiru::report
