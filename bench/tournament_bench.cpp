@@ -126,15 +126,15 @@ void OpenPlayed1024(benchmark::State& state) {
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() /
       ("momiru-bench-" + std::to_string(::getpid()) + ".momiru-tournament");
-  std::string error;
-  if (!writeTextFile(file, tournamentJson(played), false, &error)) {
-    state.SkipWithError(error.c_str());
+  momiru::Refusal refusal;
+  if (!writeTextFile(file, tournamentJson(played), false, &refusal)) {
+    state.SkipWithError(describe(refusal).c_str());
     return;
   }
   for (auto _ : state) {
-    auto t = readTournamentFile(file, &error);
+    auto t = readTournamentFile(file, &refusal);
     if (!t) {
-      state.SkipWithError(error.c_str());
+      state.SkipWithError(describe(refusal).c_str());
       break;
     }
     const TournamentPlay play(std::move(*t));

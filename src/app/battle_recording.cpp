@@ -21,18 +21,13 @@ BattleRecording recordBattle(const GameState& start, const std::array<std::strin
   const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
   out.replay = battle::makeReplay(start, files, seed, date, MOMIRU_VERSION);
   // Whatever happens here, the battle and its result screen go on: one line on stderr.
-  std::string error;
-  const std::filesystem::path dir = battle::replayDirectory();
-  if (dir.empty()) {
-    error = "no folder for replays (neither XDG_DATA_HOME nor HOME is set)";
-  } else {
-    out.saved = battle::saveReplay(dir, out.replay, &error);
-  }
+  Refusal why;
+  out.saved = battle::saveReplay(battle::replayDirectory(), out.replay, &why);
   std::string line;
   if (out.saved) {
     line = "replay saved: " + shellQuote(pathToUtf8(*out.saved)) + "\n";
   } else {
-    line = "momiru-battle: the replay could not be saved: " + visibleText(error) + "\n";
+    line = "momiru-battle: the replay could not be saved: " + visibleText(describe(why)) + "\n";
   }
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);

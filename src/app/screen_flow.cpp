@@ -27,7 +27,7 @@
 #include "ui/entry_screen.h"
 #include "ui/options_screen.h"
 #include "ui/platform_dialogs.h"
-#include "ui/reason_text.h"
+#include "ui/refusal_text.h"
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
@@ -251,11 +251,11 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Tournament: {
-      std::string error;
-      std::optional<std::filesystem::path> directory = report::tournamentDirectory(&error);
+      Refusal why;
+      std::optional<std::filesystem::path> directory = report::tournamentDirectory(&why);
       if (!directory) {
         std::fprintf(stderr, "momiru-battle: tournaments cannot be kept: %s\n",
-                     visibleText(error).c_str());
+                     visibleText(describe(why)).c_str());
       }
       auto* window = new ui::TournamentScreen(ctx_, tournament_, std::move(directory));
       // Queued: the press that asked has ended before the window closes.
@@ -385,18 +385,18 @@ void ScreenFlow::openViewer(Where origin) {
 }
 
 bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
-  std::string error;
-  std::optional<battle::Replay> replay = battle::readReplayFile(file, &error);
+  Refusal why;
+  std::optional<battle::Replay> replay = battle::readReplayFile(file, &why);
   if (!replay) {
     if (where_ != from) go(from);
-    const std::string shown = visibleText(error);
+    const std::string shown = visibleText(describe(why));
     std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the %s\n",
                  shellQuote(pathToUtf8(file)).c_str(), shown.c_str(),
                  from == Where::Replays ? "replay list" : "title");
     std::fflush(stderr);
     // The box speaks Japanese; the English line above is for scripts.
-    ctx_.dialogs.replayMessage(messageParent(), QStringLiteral("リプレイを開けませんでした。\n") +
-                                                    ui::japaneseReason(error));
+    ctx_.dialogs.replayMessage(
+        messageParent(), QStringLiteral("リプレイを開けませんでした。\n") + ui::refusalText(why));
     return false;
   }
   const battle::ReplayResult played = battle::playReplay(*replay);
@@ -433,22 +433,23 @@ void ScreenFlow::nextMatchBattle() {
   live_->battle = live_->play.nextBattle();
   if (!live_->battle) {
     // The match is decided: into the tournament and its file, and the window shows it.
-    std::string error;
+    report::SessionProblem problem;
     report::Match played = live_->play.match();
     live_.reset();
     bool saved = false;
     try {
-      saved = tournament_->record(std::move(played), &error);
-    } catch (const std::exception& e) {
-      error = e.what();
+      saved = tournament_->record(std::move(played), &problem);
+    } catch (const std::bad_alloc&) {
+      problem.why = report::SessionRefusal::OutOfMemory;
+      problem.english = "out of memory";
     }
     go(Where::Tournament);
     if (!saved) {
       std::fprintf(stderr, "momiru-battle: the tournament was not saved: %s\n",
-                   visibleText(error).c_str());
-      ctx_.dialogs.replayMessage(
-          messageParent(),
-          QStringLiteral("大会のファイルを保存できませんでした。\n") + ui::japaneseReason(error));
+                   visibleText(problem.english).c_str());
+      ctx_.dialogs.replayMessage(messageParent(),
+                                 QStringLiteral("大会のファイルを保存できませんでした。\n") +
+                                     ui::sessionProblemText(problem));
     }
     return;
   }
@@ -501,17 +502,17 @@ void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
 }
 
 bool ScreenFlow::openTournament(const std::filesystem::path& file) {
-  std::string error;
+  report::SessionProblem problem;
   std::optional<report::TournamentSession> session =
-      report::TournamentSession::open(file, report::secretFileOf(file), kWrittenBy, &error);
+      report::TournamentSession::open(file, report::secretFileOf(file), kWrittenBy, &problem);
   if (!session) {
     if (where_ != Where::Title) go(Where::Title);
-    std::fprintf(stderr, "momiru-battle: %s: %s; the game goes on at the title\n",
-                 shellQuote(pathToUtf8(file)).c_str(), visibleText(error).c_str());
+    std::fprintf(stderr, "momiru-battle: %s; the game goes on at the title\n",
+                 visibleText(problem.english).c_str());
     std::fflush(stderr);
     ctx_.dialogs.replayMessage(
         messageParent(),
-        QStringLiteral("大会のファイルを開けませんでした。\n") + ui::japaneseReason(error));
+        QStringLiteral("大会のファイルを開けませんでした。\n") + ui::sessionProblemText(problem));
     return false;
   }
   tournament_ = std::move(session);

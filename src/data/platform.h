@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/refusal.h"
+
 namespace momiru {
 
 // --- Folders -----------------------------------------------------------------------------------
@@ -52,7 +54,7 @@ std::filesystem::path settingsDirectory();
 // when it is a real folder (not a symbolic link) owned by this user that no one else may enter.
 // Otherwise nothing, with the reason in `why`.
 std::optional<std::filesystem::path> privateDirectory(const std::filesystem::path& dir,
-                                                      std::string* why = nullptr);
+                                                      Refusal* why = nullptr);
 
 // A new folder in the system's temporary folder, named `prefix` and six random letters or digits,
 // made with mode 0700 so that only this user can use it. Nothing (errno says why) when the system

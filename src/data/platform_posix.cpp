@@ -86,19 +86,28 @@ fs::path userCacheDirectory() {
   return {};
 }
 
-std::optional<fs::path> privateDirectory(const fs::path& dir, std::string* why) {
-  const auto refuse = [&](const std::string& text) -> std::optional<fs::path> {
-    if (why != nullptr) *why = pathToUtf8(dir) + " " + text;
+std::optional<fs::path> privateDirectory(const fs::path& dir, Refusal* why) {
+  const auto refuse = [&](Refusal::Kind kind, const std::string& text,
+                          int systemError = 0) -> std::optional<fs::path> {
+    if (why != nullptr) {
+      const std::string name = pathToUtf8(dir);
+      *why = Refusal::said(kind, name + " " + text, name, systemError);
+    }
     return std::nullopt;
   };
   if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    return refuse("cannot be created: " + errnoText());
+    const int error = errno;
+    return refuse(Refusal::Kind::CannotCreateFolder, "cannot be created: " + errnoText(), error);
   }
   const std::optional<FileStatus> st = fileStatus(dir);
-  if (!st) return refuse("cannot be examined: " + errnoText());
-  if (st->kind != FileKind::Folder) return refuse("is not a folder");
-  if (!st->ownedByThisUser) return refuse("belongs to another user");
-  if ((st->permissions & 077) != 0) return refuse("is open to other users");
+  if (!st) {
+    const int error = errno;
+    return refuse(Refusal::Kind::CannotOpen, "cannot be examined: " + errnoText(), error);
+  }
+  if (st->kind != FileKind::Folder) return refuse(Refusal::Kind::NotAFolder, "is not a folder");
+  if (!st->ownedByThisUser) return refuse(Refusal::Kind::NotPrivate, "belongs to another user");
+  if ((st->permissions & 077) != 0)
+    return refuse(Refusal::Kind::NotPrivate, "is open to other users");
   return dir;
 }
 
@@ -110,12 +119,12 @@ fs::path settingsDirectory() {
     fs::create_directories(*home, ec);
     return *home;
   }
-  std::string why;
+  Refusal why;
   if (auto own = privateDirectory(userConfigDirectory(), &why)) return *own;
   static bool told = false;
   if (!told) {
     told = true;
-    std::fprintf(stderr, "momiru-battle: settings are not saved: %s\n", why.c_str());
+    std::fprintf(stderr, "momiru-battle: settings are not saved: %s\n", describe(why).c_str());
   }
   return {};
 }

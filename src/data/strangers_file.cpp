@@ -19,10 +19,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kScriptEnd = "</script>";
 
-std::string largerThan(std::size_t limit) {
-  return "larger than " + std::to_string(limit) + " bytes";
-}
-
 // --- pages -----------------------------------------------------------------------------------
 //
 // A page is read the way a browser's tokenizer reads it, far enough to tell whether the element
@@ -149,55 +145,6 @@ Tag readTag(std::string_view page, std::size_t at) {
 }
 
 }  // namespace
-
-std::string describe(const Refusal& r) {
-  const std::string what(r.what);
-  using K = Refusal::Kind;
-  switch (r.kind) {
-    case K::Folder:
-      return "a folder, not a " + what + " file";
-    case K::NotRegular:
-      return "not a regular file";
-    case K::CannotOpen:
-      return std::string("cannot be opened: ") + std::strerror(r.systemError);
-    case K::TooLarge:
-      return largerThan(r.limit);
-    case K::OutOfMemory:
-      return "too large to read";
-    case K::NotJson:
-      // The parser's own message quotes the bytes it read, which may be anything.
-      return "not JSON, or cut off (at byte " + std::to_string(r.at) + ")";
-    case K::TooDeep:
-      return "nested more than " + std::to_string(r.limit) + " levels deep";
-    case K::PageCutOff:
-      return "the page is cut off in a tag";
-    case K::PageComment:
-      return "the page holds a comment";
-    case K::PageDeclaration:
-      return "the page holds markup a browser reads as a comment";
-    case K::PageScripts:
-      return "the page holds more than one script";
-    case K::PageOtherScript:
-      return "the page's script is not a " + what;
-    case K::PageTextMarkup:
-      return "a text in the page holds markup, or is cut off";
-    case K::PageHidingElement:
-      return "the page holds an element that a browser reads otherwise";
-    case K::PagePictureMarkup:
-      return "a picture in the page holds markup other than a chart's";
-    case K::PagePictureTitle:
-      return "a picture in the page holds markup in its title";
-    case K::PageNone:
-      return "not a " + what + ": a page that carries none";
-    case K::ElementCutOff:
-      return "the " + what + " in the page is cut off";
-    case K::ElementMarkup:
-      return "the " + what + " in the page holds markup";
-    case K::ElementTooLarge:
-      return "the " + what + " in the page is " + largerThan(r.limit);
-  }
-  return "not a " + what;
-}
 
 std::string_view withoutByteOrderMark(std::string_view text) {
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)

@@ -1,7 +1,6 @@
 // Files that someone else may have written (replays, battle and tournament pages, tournaments,
 // indexes), read one way: bounded as they are read, parsed with bounded nesting, and the one
-// element a page carries found as a browser finds it. What goes wrong is a Refusal, a value that
-// each front end words for its own reader.
+// element a page carries found as a browser finds it. What goes wrong is a Refusal.
 #pragma once
 
 #include <cstddef>
@@ -12,46 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "data/refusal.h"
+
 namespace momiru {
-
-// Why a stranger's file, or a part of it, was not taken.
-struct Refusal {
-  enum class Kind {
-    Folder,             // a folder, not a file of `what`
-    NotRegular,         // a FIFO, a device, a socket
-    CannotOpen,         // systemError says why
-    TooLarge,           // larger than `limit` bytes
-    OutOfMemory,        // too large to hold while it was read or parsed
-    NotJson,            // not JSON, or cut off, at byte `at`
-    TooDeep,            // nested `limit` levels deep or more
-    PageCutOff,         // the page ends inside a tag
-    PageComment,        // the page holds a comment
-    PageDeclaration,    // markup a browser reads as a comment (a declaration, "<?", "</!")
-    PageScripts,        // more than one script
-    PageOtherScript,    // the page's script is not the element of `what`
-    PageTextMarkup,     // an element whose text a browser reads as text holds markup, or is cut off
-    PageHidingElement,  // an element after which a browser reads the page otherwise
-    PagePictureMarkup,  // a picture holds markup other than a chart's
-    PagePictureTitle,   // a picture's title holds markup
-    PageNone,           // the page carries no element of `what`
-    ElementCutOff,      // the element of `what` is cut off
-    ElementMarkup,      // the element of `what` holds markup
-    ElementTooLarge,    // the element of `what` is larger than `limit` bytes
-  };
-  Refusal() = default;
-  explicit Refusal(Kind k, std::string_view of = {}, std::size_t limitOf = 0)
-      : kind(k), what(of), limit(limitOf) {}
-
-  Kind kind = Kind::NotJson;
-  std::string_view what;  // the kind of file: "replay", "tournament", "index"
-  std::size_t limit = 0;  // TooLarge, TooDeep, ElementTooLarge
-  std::size_t at = 0;     // NotJson: the byte where the text stops being JSON
-  int systemError = 0;    // CannotOpen: the system's error number
-};
-
-// The refusal in the lab's and the log's English, one line: the words every reader of these files
-// has always given, which callers and catalogues know.
-std::string describe(const Refusal& refusal);
 
 // `text` without a UTF-8 byte order mark at its start.
 std::string_view withoutByteOrderMark(std::string_view text);

@@ -179,17 +179,17 @@ std::string utcNow() {
 
 // Writes `replay` to `file`; false after one line on stderr.
 bool saveReplayTo(const std::string& file, const battle::Replay& replay) {
-  std::string error;
-  if (battle::writeReplayFile(utf8ToPath(file), replay, &error)) return true;
-  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(error).c_str());
+  Refusal refusal;
+  if (battle::writeReplayFile(utf8ToPath(file), replay, &refusal)) return true;
+  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
   return false;
 }
 
 // Writes the battle page of `replay` to `file`; false after one line on stderr.
 bool writePageTo(const std::string& file, const battle::Replay& replay) {
-  std::string error;
-  if (writeBattlePage(utf8ToPath(file), replay, &error)) return true;
-  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(error).c_str());
+  Refusal refusal;
+  if (writeBattlePage(utf8ToPath(file), replay, &refusal)) return true;
+  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
   return false;
 }
 
@@ -200,11 +200,11 @@ int finishedStatus(const battle::Outcome& out) {
 }
 
 int replayBattle(const std::string& file, const BattleOutput& output) {
-  std::string error;
-  const std::optional<battle::Replay> replay = battle::readReplayFile(utf8ToPath(file), &error);
+  Refusal refusal;
+  const std::optional<battle::Replay> replay = battle::readReplayFile(utf8ToPath(file), &refusal);
   if (!replay) {
     std::fprintf(stderr, "momiru-lab battle: %s: %s\n", visibleText(file).c_str(),
-                 visibleText(error).c_str());
+                 visibleText(describe(refusal)).c_str());
     return 2;
   }
   // Written again as it was read.

@@ -120,9 +120,9 @@ std::string label(const Tournament& t, std::optional<int> e) {
 
 // Reads the tournament `file` for `command`; nothing after one line on stderr.
 std::optional<Tournament> load(const char* command, const std::string& file) {
-  std::string error;
-  auto t = report::readTournamentFile(utf8ToPath(file), &error);
-  if (!t) fail(command, file + ": " + error);
+  Refusal refusal;
+  auto t = report::readTournamentFile(utf8ToPath(file), &refusal);
+  if (!t) fail(command, file + ": " + describe(refusal));
   return t;
 }
 
@@ -130,10 +130,10 @@ std::optional<Tournament> load(const char* command, const std::string& file) {
 // its secret in `secretFile`. Nothing after one line on stderr.
 std::optional<TournamentSession> openStep(const char* command, const std::string& file,
                                           const std::filesystem::path& secretFile = {}) {
-  std::string error;
-  auto session = TournamentSession::open(utf8ToPath(file), secretFile, kWrittenBy, &error,
+  report::SessionProblem problem;
+  auto session = TournamentSession::open(utf8ToPath(file), secretFile, kWrittenBy, &problem,
                                          report::Opening::AsItStands);
-  if (!session) fail(command, error);
+  if (!session) fail(command, problem.english);
   return session;
 }
 
@@ -198,18 +198,18 @@ int newCommand(const Args& args) {
   const std::string& file = parsed.operands[0];
   const std::filesystem::path secretPath =
       secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file));
-  std::string error;
-  report::SessionRefusal why{};
+  report::SessionProblem refused;
   const auto session = TournamentSession::create(utf8ToPath(file), secretPath, *name, rules,
-                                                 !noCommitment, kWrittenBy, &error, &why);
+                                                 !noCommitment, kWrittenBy, &refused);
   if (!session) {
+    const report::SessionRefusal why = refused.why;
     if (why == report::SessionRefusal::Exists)
       return fail("new", report::format(
                              _("%s: exists already; a tournament is never replaced by a new one"),
                              file.c_str()));
     if (why == report::SessionRefusal::NoRandomSource)
       return fail("new", _("the system's random source gives no secret"));
-    return fail("new", error);
+    return fail("new", refused.english);
   }
   if (const auto& commitment = session->tournament().commitment) {
     std::printf("%s\n", commitment->c_str());
@@ -233,9 +233,9 @@ int addCommand(const Args& args) {
   std::vector<std::filesystem::path> files;
   for (std::size_t i = 1; i < parsed.operands.size(); ++i)
     files.push_back(utf8ToPath(parsed.operands[i]));
-  std::string saveError;
+  std::optional<report::SessionProblem> unsaved;
   const std::vector<report::EntryResult> results =
-      session->addEntries(files, &saveError, report::EntriesAdded::AllOrNothing);
+      session->addEntries(files, &unsaved, report::EntriesAdded::AllOrNothing);
   if (results.front().refusal == report::EntryRefusal::Closed)
     return fail("add", report::format(_("%s: entries are closed"), file.c_str()));
   bool refused = false, full = false;
@@ -270,7 +270,7 @@ int addCommand(const Args& args) {
     fail("add", report::format(_("a %s tournament takes at most %zu entries"),
                                std::string(report::formatName(f)).c_str(), report::mostEntries(f)));
   if (refused) return fail("add", _("nothing was added"));
-  if (!saveError.empty()) return fail("add", saveError);
+  if (unsaved) return fail("add", unsaved->english);
   for (const report::EntryResult& r : results)
     if (r.entry) std::printf("%s\n", label(session->tournament(), r.entry).c_str());
   return 0;
@@ -284,14 +284,14 @@ int closeCommand(const Args& args) {
   const std::string& file = parsed.operands[0];
   auto session = openStep("close", file);
   if (!session) return 2;
-  std::string error;
-  report::SessionRefusal why{};
-  if (!session->closeEntries(&error, &why)) {
+  report::SessionProblem problem;
+  if (!session->closeEntries(&problem)) {
+    const report::SessionRefusal why = problem.why;
     if (why == report::SessionRefusal::Closed)
       return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
     if (why == report::SessionRefusal::FewerThanTwo)
       return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
-    return fail("close", error);
+    return fail("close", problem.english);
   }
   std::printf("%s\n", session->tournament().entriesDigest->c_str());
   return 0;
@@ -347,9 +347,9 @@ void printTournament(const Tournament& t) {
 
 bool writePage(const char* command, const std::optional<std::string>& page, const Tournament& t) {
   if (!page) return true;
-  std::string error;
-  if (report::writeTournamentPage(utf8ToPath(*page), t, &error)) return true;
-  fail(command, error);
+  Refusal refusal;
+  if (report::writeTournamentPage(utf8ToPath(*page), t, &refusal)) return true;
+  fail(command, describe(refusal));
   return false;
 }
 
@@ -378,9 +378,9 @@ int runCommand(const Args& args) {
       std::fputc('\r', stderr);
       std::fprintf(stderr, _("match %zu / %zu"), done, total);
     };
-  std::string error;
-  report::SessionRefusal why{};
-  const bool ran = session->run(beacon, secretFile.has_value(), run, &error, &why);
+  report::SessionProblem problem;
+  const bool ran = session->run(beacon, secretFile.has_value(), run, &problem);
+  const report::SessionRefusal why = problem.why;
   // The progress line, once matches were being played, is ended before anything else is said.
   const bool played = ran || why == report::SessionRefusal::NotPlayable ||
                       why == report::SessionRefusal::OutOfMemory ||
@@ -403,7 +403,7 @@ int runCommand(const Args& args) {
       case report::SessionRefusal::OutOfMemory:
         return fail("run", _("out of memory"));
       default:  // the secret file's own words, a round that cannot be paired, a failed save
-        return fail("run", error);
+        return fail("run", problem.english);
     }
   }
   if (!writePage("run", page, session->tournament())) return 1;

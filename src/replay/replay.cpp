@@ -11,10 +11,11 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "data/checked_json.h"
 #include "data/platform.h"
+#include "data/record_json.h"
 #include "data/strangers_file.h"
 #include "data/utf8.h"
-#include "replay/checked_json.h"
 #include "replay/replay_page.h"
 
 namespace momiru::battle {
@@ -51,7 +52,6 @@ std::string baseName(std::string_view file) {
 // The values of a replay are read by the shared readers of a stranger's JSON; a refusal is
 // caught by parseReplay.
 using Refused = JsonFieldRefused;
-[[noreturn]] void refuse(std::string why) { refuseJson(std::move(why)); }
 
 const json& arrayAt(const json& parent, const char* key, std::size_t count,
                     const std::string& where) {
@@ -69,31 +69,15 @@ std::optional<std::int32_t> slotAt(const json& parent, const char* key, const st
 }
 
 ReplayCharacter readCharacter(const json& c, const std::string& where) {
-  if (!c.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  if (!c.is_object())
+    refuseValue(Refusal::Kind::WrongType, where.substr(0, where.size() - 1), " is not an object");
   ReplayCharacter out;
   out.file = textAt(c, "file", where);
   // The name is only ever shown; it must never lead anywhere on this machine.
   if (out.file.find('/') != std::string::npos || out.file.find('\0') != std::string::npos)
-    refuse(where + "file is not a bare file name");
-  Combatant& r = out.record;
-  r.name = textAt(c, "name", where);
-  r.level = int32At(c, "level", where);
-  r.portrait = int32At(c, "picture", where);
-  const json& parts = arrayAt(c, "parts", kParts, where);
-  for (std::size_t p = 0; p < kParts; ++p) {
-    const std::string at = where + "parts[" + std::to_string(p) + "].";
-    if (!parts[p].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
-    r.hp[p] = int32At(parts[p], "hp", at);
-    r.attack[p] = int32At(parts[p], "ofe", at);
-    r.defence[p] = int32At(parts[p], "def", at);
-  }
-  const json& moves = arrayAt(c, "moves", kMoves, where);
-  for (std::size_t m = 0; m < kMoves; ++m) {
-    const std::string at = where + "moves[" + std::to_string(m) + "].";
-    if (!moves[m].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
-    r.moveNames[m] = textAt(moves[m], "text", at);
-    r.movePower[m] = int32At(moves[m], "power", at);
-  }
+    refuseValue(Refusal::Kind::NotAllowed, where + "file", " is not a bare file name");
+  out.record.name = textAt(c, "name", where);
+  readRecord(c, where, kReplayMaxTextBytes, out.record);
   return out;
 }
 
@@ -110,7 +94,8 @@ ReplayResult readResult(const json& root) {
   for (std::size_t s = 0; s < kSlots; ++s) {
     const std::string name = where + "final_hp[" + std::to_string(s) + "]";
     if (!hp[s].is_array() || hp[s].size() != kParts)
-      refuse(name + " is not a list of " + std::to_string(kParts) + " numbers");
+      refuseValue(Refusal::Kind::WrongType, name,
+                  " is not a list of " + std::to_string(kParts) + " numbers");
     for (std::size_t p = 0; p < kParts; ++p)
       out.finalHp[s][p] = static_cast<std::int32_t>(wholeNumber(
           hp[s][p], name + "[" + std::to_string(p) + "]", std::numeric_limits<std::int32_t>::min(),
@@ -127,7 +112,8 @@ Replay readReplay(const json& root) {
   out.writtenBy = textAt(root, "written_by", "");
   out.date = textAt(root, "date", "");
   const json& seed = member(root, "seed", "");
-  if (!seed.is_number_unsigned()) refuse("seed is not a whole number from 0 to 2^64-1");
+  if (!seed.is_number_unsigned())
+    refuseValue(Refusal::Kind::WrongType, "seed", " is not a whole number from 0 to 2^64-1");
   out.seed = seed.get<std::uint64_t>();
   out.halve = boolAt(root, "halve", "");
   out.speed = int32At(root, "speed", "", Settings::kMinSpeed, Settings::kMaxSpeed);
@@ -225,20 +211,10 @@ std::string replayJson(const Replay& replay) {
   j["switches"] = {{"message_box", replay.messageBox}, {"hit_background", replay.hitBackground}};
   ordered_json characters = ordered_json::array();
   for (const ReplayCharacter& ch : replay.characters) {
-    const Combatant& c = ch.record;
-    ordered_json parts = ordered_json::array();
-    for (std::size_t p = 0; p < kParts; ++p)
-      parts.push_back({{"hp", c.hp[p]}, {"ofe", c.attack[p]}, {"def", c.defence[p]}});
-    ordered_json moves = ordered_json::array();
-    for (std::size_t m = 0; m < kMoves; ++m)
-      moves.push_back({{"text", c.moveNames[m]}, {"power", c.movePower[m]}});
     ordered_json one;
     one["file"] = ch.file;
-    one["name"] = c.name;
-    one["level"] = c.level;
-    one["picture"] = c.portrait;
-    one["parts"] = std::move(parts);
-    one["moves"] = std::move(moves);
+    one["name"] = ch.record.name;
+    putRecord(one, ch.record, PartNames::Omitted);
     characters.push_back(std::move(one));
   }
   j["characters"] = std::move(characters);
@@ -257,43 +233,39 @@ std::string replayJson(const Replay& replay) {
   return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
-std::optional<Replay> parseReplay(std::string_view text, std::string* error) {
+std::optional<Replay> parseReplay(std::string_view text, Refusal* refusal) {
   const bool page = looksLikePage(text).value_or(false);
   const std::size_t limit = page ? kPageMaxBytes : kReplayMaxBytes;
   if (text.size() > limit) {
-    if (error) *error = describe(Refusal(Refusal::Kind::TooLarge, "replay", limit));
+    refuse(refusal, Refusal(Refusal::Kind::TooLarge, "replay", limit));
     return std::nullopt;
   }
-  const std::optional<std::string_view> body = page ? pageReplayJson(text, error) : text;
+  const std::optional<std::string_view> body = page ? pageReplayJson(text, refusal) : text;
   if (!body) return std::nullopt;
-  Refusal refusal(Refusal::Kind::NotJson, "replay");
-  const std::optional<json> root = parseBoundedJson<json>(*body, kMaxDepth, &refusal);
+  Refusal why(Refusal::Kind::NotJson, "replay");
+  const std::optional<json> root = parseBoundedJson<json>(*body, kMaxDepth, &why);
   if (!root) {
-    if (error) *error = describe(refusal);
+    refuse(refusal, why);
     return std::nullopt;
   }
   try {
     return readReplay(*root);
   } catch (const Refused& r) {
-    if (error) *error = r.why;
+    refuse(refusal, r.refusal);
   } catch (const json::exception&) {
-    if (error) *error = "not a replay";
+    refuse(refusal, Refusal(Refusal::Kind::NotOfKind, "replay"));
   }
   return std::nullopt;
 }
 
-std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error) {
-  Refusal refusal;
-  std::optional<std::string> bytes =
-      readStrangersFile(file, kReplayMaxBytes, kPageMaxBytes, "replay", &refusal);
-  if (!bytes && error) *error = describe(refusal);
-  return bytes;
+std::optional<std::string> readReplayBytes(const std::filesystem::path& file, Refusal* refusal) {
+  return readStrangersFile(file, kReplayMaxBytes, kPageMaxBytes, "replay", refusal);
 }
 
-std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error) {
-  const std::optional<std::string> text = readReplayBytes(file, error);
+std::optional<Replay> readReplayFile(const std::filesystem::path& file, Refusal* refusal) {
+  const std::optional<std::string> text = readReplayBytes(file, refusal);
   if (!text) return std::nullopt;
-  return parseReplay(*text, error);
+  return parseReplay(*text, refusal);
 }
 
 }  // namespace momiru::battle

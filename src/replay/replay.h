@@ -95,17 +95,17 @@ std::string replayJson(const Replay& replay);
 
 // A replay from its JSON text, or, from an HTML page (a text that starts with '<'), from the
 // JSON of its replay element (see pageReplayJson).
-// `error` gets one line that says what is wrong (in English, for the lab and for stderr); it
-// names keys and positions, never quotes the file's bytes. Unknown keys are ignored. Texts keep
+// `refusal` says what is wrong: its kind, and where a value stood; its English (describe) names
+// keys and positions, never quotes the file's bytes. Unknown keys are ignored. Texts keep
 // any characters, control characters included: whoever shows them escapes them.
-std::optional<Replay> parseReplay(std::string_view text, std::string* error);
+std::optional<Replay> parseReplay(std::string_view text, Refusal* refusal);
 
 // Reads and parses a replay file (or a battle page that carries one): a regular file of at most
 // kReplayMaxBytes (kPageMaxBytes for a page), opened without blocking, so a FIFO or a device fails
-// at once. `error` does not name the file: the caller shows its name as it shows names.
-std::optional<Replay> readReplayFile(const std::filesystem::path& file, std::string* error);
+// at once. `refusal` does not name the file: the caller shows its name as it shows names.
+std::optional<Replay> readReplayFile(const std::filesystem::path& file, Refusal* refusal);
 
 // The bytes readReplayFile parses, read the same way.
-std::optional<std::string> readReplayBytes(const std::filesystem::path& file, std::string* error);
+std::optional<std::string> readReplayBytes(const std::filesystem::path& file, Refusal* refusal);
 
 }  // namespace momiru::battle

@@ -14,12 +14,8 @@ constexpr std::string_view kPageScriptEnd = "</script>";
 
 }  // namespace
 
-std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error) {
-  Refusal refusal;
-  const std::optional<std::string_view> json =
-      pageElementText(page, kPageScript, kReplayMaxBytes, "replay", &refusal);
-  if (!json && error) *error = describe(refusal);
-  return json;
+std::optional<std::string_view> pageReplayJson(std::string_view page, Refusal* refusal) {
+  return pageElementText(page, kPageScript, kReplayMaxBytes, "replay", refusal);
 }
 
 std::string replayJsonForPage(const Replay& replay) { return jsonForPage(replayJson(replay)); }

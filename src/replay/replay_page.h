@@ -24,7 +24,7 @@ std::string replayJsonForPage(const Replay& replay);
 // so that the game never opens another battle than the page holds. Kept strict and simple: the
 // page holds one script only; no comment, no CDATA or other declaration but a doctype; the
 // element lies outside every other element's text, attribute and picture, with no '<' in it.
-// Anything else is refused with one line in `error`.
-std::optional<std::string_view> pageReplayJson(std::string_view page, std::string* error);
+// Anything else is refused, with its kind in `refusal`.
+std::optional<std::string_view> pageReplayJson(std::string_view page, Refusal* refusal);
 
 }  // namespace momiru::battle

@@ -74,8 +74,7 @@ void removeOldest(const fs::path& dir, const fs::path& saved, std::size_t keep) 
   std::vector<std::pair<std::string, fs::path>> replays;
   bool savedCounted = false;
   for (fs::path& file : candidates) {
-    std::string why;
-    const std::optional<Replay> r = readReplayFile(file, &why);
+    const std::optional<Replay> r = readReplayFile(file, nullptr);
     if (!r) continue;
     if (file == saved) {
       savedCounted = true;
@@ -129,20 +128,28 @@ std::string replayFileName(const Replay& replay) {
   return stemOf(replay) + std::string(kReplayExtension);
 }
 
-std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, std::string* error,
+std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, Refusal* refusal,
                                    std::size_t keep) {
-  const auto fail = [error](std::string why) -> std::optional<fs::path> {
-    if (error) *error = std::move(why);
+  const auto fail = [&](Refusal::Kind kind, std::string english,
+                        int systemError = 0) -> std::optional<fs::path> {
+    refuse(refusal, Refusal::said(kind, std::move(english), shown(dir), systemError));
     return std::nullopt;
   };
-  if (dir.empty()) return fail("no folder for replays (neither XDG_DATA_HOME nor HOME is set)");
+  if (dir.empty()) {
+    refuse(refusal, Refusal::said(Refusal::Kind::NoHomeFolder,
+                                  "no folder for replays (neither XDG_DATA_HOME nor HOME is set)"));
+    return std::nullopt;
+  }
   const std::optional<FileStatus> folder = targetStatus(dir);
   if (!folder) {
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (ec) return fail("cannot create the replay folder " + shown(dir) + ": " + ec.message());
+    if (ec)
+      return fail(Refusal::Kind::CannotCreateFolder,
+                  "cannot create the replay folder " + shown(dir) + ": " + ec.message(),
+                  ec.value());
   } else if (folder->kind != FileKind::Folder) {
-    return fail("the replay folder " + shown(dir) + " is not a folder");
+    return fail(Refusal::Kind::NotAFolder, "the replay folder " + shown(dir) + " is not a folder");
   }
 
   const std::string contents = replayJson(replay);
@@ -160,8 +167,9 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
     if (fileStatus(target)) continue;
     AtomicFile file(target);
     if (!file.created()) {
-      return fail("cannot save a replay in " + shown(dir) + ": " +
-                  std::strerror(errno != 0 ? errno : EACCES));
+      const int why = errno != 0 ? errno : EACCES;
+      return fail(Refusal::Kind::CannotWrite,
+                  "cannot save a replay in " + shown(dir) + ": " + std::strerror(why), why);
     }
     if (file.commitNew(contents)) {
       removeOldest(dir, target, keep);
@@ -169,24 +177,27 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, st
     }
     // Taken meanwhile by another game, or its temporary file removed by one saving the same
     // name: the next name is tried. Anything else is the disk's or the folder's failure.
-    if (errno != EEXIST && errno != ENOENT)
-      return fail("cannot save a replay in " + shown(dir) + ": " + std::strerror(errno));
+    if (const int why = errno; why != EEXIST && why != ENOENT)
+      return fail(Refusal::Kind::CannotWrite,
+                  "cannot save a replay in " + shown(dir) + ": " + std::strerror(why), why);
   }
-  return fail("cannot save a replay in " + shown(dir) + ": every name for it is taken");
+  return fail(Refusal::Kind::NamesTaken,
+              "cannot save a replay in " + shown(dir) + ": every name for it is taken");
 }
 
-bool writeReplayFile(const fs::path& file, const Replay& replay, std::string* error) {
+bool writeReplayFile(const fs::path& file, const Replay& replay, Refusal* refusal) {
   if (const std::optional<FileStatus> st = targetStatus(file);
       st && st->kind != FileKind::Regular) {
-    if (error) *error = shown(file) + " is not a regular file";
-    return false;
+    return refuse(refusal, Refusal::said(Refusal::Kind::NotAFile,
+                                         shown(file) + " is not a regular file", shown(file)));
   }
   errno = 0;
   AtomicFile out(file);
   if (!out.created() || !out.commit(replayJson(replay))) {
-    if (error)
-      *error = "cannot write " + shown(file) + ": " + std::strerror(errno != 0 ? errno : EACCES);
-    return false;
+    const int why = errno != 0 ? errno : EACCES;
+    return refuse(refusal, Refusal::said(Refusal::Kind::CannotWrite,
+                                         "cannot write " + shown(file) + ": " + std::strerror(why),
+                                         shown(file), why));
   }
   return true;
 }

@@ -30,13 +30,13 @@ std::string replayFileName(const Replay& replay);
 
 // Saves `replay` atomically in `dir` (created when missing) under a name no other file there
 // has, even for two battles in the same second or two games saving at once, then removes the
-// oldest replays beyond `keep`. Returns the saved file, or nothing with one line in `error`;
+// oldest replays beyond `keep`. Returns the saved file, or nothing with the reason in `refusal`;
 // a failed save leaves no partial file.
 std::optional<std::filesystem::path> saveReplay(const std::filesystem::path& dir,
-                                                const Replay& replay, std::string* error,
+                                                const Replay& replay, Refusal* refusal,
                                                 std::size_t keep = kKeptReplays);
 
 // Writes `replay` atomically to `file` (a copy the player asked for).
-bool writeReplayFile(const std::filesystem::path& file, const Replay& replay, std::string* error);
+bool writeReplayFile(const std::filesystem::path& file, const Replay& replay, Refusal* refusal);
 
 }  // namespace momiru::battle

@@ -4,6 +4,7 @@
 #include <nettle/base64.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -455,10 +456,11 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
 }
 
 bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
-                     std::string* error, BattlePageOptions options) {
-  const auto fail = [&](const std::string& why) {
-    if (error != nullptr) *error = pathToUtf8(file) + ": " + why;
-    return false;
+                     Refusal* refusal, BattlePageOptions options) {
+  const std::string name = pathToUtf8(file);
+  const auto fail = [&](const std::string& why, Refusal::Kind kind = Refusal::Kind::OutOfMemory,
+                        int systemError = 0) {
+    return refuse(refusal, Refusal::said(kind, name + ": " + why, name, systemError));
   };
   if (options.pageName.empty()) options.pageName = pathToUtf8(file.filename());
   std::string page;
@@ -469,14 +471,19 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   }
   // Read back as the game and momiru-lab read pages: one that would not open again as this
   // battle is never written. The bounds on each part of the page keep this from happening.
-  std::string why;
+  Refusal why;
   const std::optional<battle::Replay> back = battle::parseReplay(page, &why);
-  if (!back) return fail("the page would not open again as its battle (" + why + ")");
+  if (!back) {
+    return fail("the page would not open again as its battle (" + describe(why) + ")",
+                Refusal::Kind::NotAllowed);
+  }
   if (battle::replayJson(*back) != battle::replayJson(replay))
-    return fail("the page would not open again as the same battle");
+    return fail("the page would not open again as the same battle", Refusal::Kind::NotAllowed);
+  errno = 0;
   AtomicFile out(file);
-  if (!out.created()) return fail("cannot be written");
-  if (!out.commit(page)) return fail("cannot be written (disk full?)");
+  if (!out.created()) return fail("cannot be written", Refusal::Kind::CannotWrite, errno);
+  if (!out.commit(page))
+    return fail("cannot be written (disk full?)", Refusal::Kind::CannotWrite, errno);
   return true;
 }
 

@@ -40,8 +40,8 @@ std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options 
 std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options = {});
 
 // Writes the page atomically to `file`, after reading it back as a replay: a page that would not
-// open again as the same battle is not written. False with one line in `error` when it cannot.
+// open again as the same battle is not written. False, with `refusal` set, when it cannot.
 bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
-                     std::string* error, BattlePageOptions options = {});
+                     Refusal* refusal, BattlePageOptions options = {});
 
 }  // namespace momiru::report

@@ -13,28 +13,34 @@
 namespace momiru::report {
 
 bool writeSecretFile(const std::filesystem::path& file, const std::string& secretHex,
-                     std::string* error) {
+                     Refusal* refusal) {
   const std::string name = pathToUtf8(file);
   OpenFile out = createNewFile(file, 0600);
   if (!out) {
-    if (error) *error = name + ": cannot be created: " + std::strerror(errno);
-    return false;
+    const int why = errno;
+    return refuse(refusal,
+                  Refusal::said(why == EEXIST ? Refusal::Kind::Exists : Refusal::Kind::CannotWrite,
+                                name + ": cannot be created: " + std::strerror(why), name, why));
   }
   const std::string text = secretHex + "\n";
   const bool ok = out.write(text) && out.flushToDisk();
   if (!out.close() || !ok) {
-    if (error) *error = name + ": cannot be written";
+    const int why = errno;
     removeFile(file);
-    return false;
+    return refuse(refusal, Refusal::said(Refusal::Kind::CannotWrite, name + ": cannot be written",
+                                         name, why));
   }
   return true;
 }
 
-std::optional<std::string> readSecretFile(const std::filesystem::path& file, std::string* error) {
+std::optional<std::string> readSecretFile(const std::filesystem::path& file, Refusal* refusal) {
   const std::string name = pathToUtf8(file);
   InputFile in(file);
   if (in.status() != InputFile::Status::Open) {
-    if (error) *error = name + ": cannot be read";
+    Refusal cannot =
+        Refusal::said(Refusal::Kind::CannotOpen, name + ": cannot be read", name, errno);
+    cannot.what = "secret";
+    refuse(refusal, std::move(cannot));
     return std::nullopt;
   }
   char buf[80];
@@ -42,7 +48,10 @@ std::optional<std::string> readSecretFile(const std::filesystem::path& file, std
   std::string text(buf, static_cast<std::size_t>(std::max<std::streamsize>(n, 0)));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   if (text.size() != 64 || !hexBytes(text)) {
-    if (error) *error = name + ": not a secret (64 hexadecimal digits)";
+    Refusal notSecret = Refusal::said(Refusal::Kind::NotOfKind,
+                                      name + ": not a secret (64 hexadecimal digits)", name);
+    notSecret.what = "secret";
+    refuse(refusal, std::move(notSecret));
     return std::nullopt;
   }
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -50,23 +59,24 @@ std::optional<std::string> readSecretFile(const std::filesystem::path& file, std
 }
 
 std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path& secretFile,
-                                      std::string* error) {
+                                      Refusal* refusal) {
   std::optional<std::string> secret;
   if (t.commitment) {
-    std::string why;
-    secret = readSecretFile(secretFile, &why);
-    if (!secret) {
-      if (error) *error = why;
-      return DrawRefusal::SecretUnreadable;
-    }
+    secret = readSecretFile(secretFile, refusal);
+    if (!secret) return DrawRefusal::SecretUnreadable;
     if (commitmentOf(*secret) != *t.commitment) {
-      if (error) *error = "the secret does not match the tournament's commitment";
+      Refusal wrong = Refusal::said(Refusal::Kind::NotAllowed,
+                                    "the secret does not match the tournament's commitment",
+                                    pathToUtf8(secretFile));
+      wrong.what = "secret";
+      refuse(refusal, std::move(wrong));
       return DrawRefusal::WrongSecret;
     }
   } else {
     secret = randomSecret();
     if (!secret) {
-      if (error) *error = "the system's random source gives no secret";
+      refuse(refusal, Refusal::said(Refusal::Kind::CannotOpen,
+                                    "the system's random source gives no secret"));
       return DrawRefusal::NoRandomSource;
     }
   }

@@ -9,19 +9,21 @@
 namespace momiru::report {
 
 bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
-                   std::string* error) {
+                   Refusal* refusal) {
   errno = 0;
   AtomicFile out(file);
   if (out.created() && (mustBeNew ? out.commitNew(text) : out.commit(text))) return true;
-  if (error) {
-    *error = pathToUtf8(file) + ": cannot be written";
-    if (errno == EEXIST) {
-      *error += ": it exists already";
-    } else if (errno != 0) {
-      *error += std::string(": ") + std::strerror(errno);
-    }
+  const int why = errno;
+  const std::string name = pathToUtf8(file);
+  std::string english = name + ": cannot be written";
+  if (why == EEXIST) {
+    english += ": it exists already";
+  } else if (why != 0) {
+    english += std::string(": ") + std::strerror(why);
   }
-  return false;
+  return refuse(refusal,
+                Refusal::said(why == EEXIST ? Refusal::Kind::Exists : Refusal::Kind::CannotWrite,
+                              std::move(english), name, why));
 }
 
 }  // namespace momiru::report

@@ -5,10 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "data/refusal.h"
+
 namespace momiru::report {
 
-// Written atomically; `mustBeNew` refuses to replace an existing file.
+// Written atomically; `mustBeNew` refuses to replace an existing file (Exists). Otherwise false
+// with `refusal` CannotWrite.
 bool writeTextFile(const std::filesystem::path& file, std::string_view text, bool mustBeNew,
-                   std::string* error);
+                   Refusal* refusal);
 
 }  // namespace momiru::report

@@ -4,9 +4,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "data/checked_json.h"
+#include "data/record_json.h"
 #include "data/strangers_file.h"
 #include "data/text_safety.h"
-#include "replay/checked_json.h"
 #include "replay/replay.h"
 #include "report/entry_json.h"
 #include "report/tournament_draw.h"
@@ -36,17 +37,7 @@ nlohmann::ordered_json detail::entryJson(const Entry& e) {
   ordered_json j;
   j["file"] = e.file;
   j["name"] = e.storedName;
-  j["level"] = c.level;
-  j["picture"] = c.portrait;
-  ordered_json parts = ordered_json::array();
-  for (std::size_t p = 0; p < kParts; ++p)
-    parts.push_back(
-        {{"name", kPartNames[p]}, {"hp", c.hp[p]}, {"ofe", c.attack[p]}, {"def", c.defence[p]}});
-  j["parts"] = std::move(parts);
-  ordered_json moves = ordered_json::array();
-  for (std::size_t m = 0; m < kMoves; ++m)
-    moves.push_back({{"text", c.moveNames[m]}, {"power", c.movePower[m]}});
-  j["moves"] = std::move(moves);
+  putRecord(j, c, PartNames::Named);
   return j;
 }
 
@@ -127,21 +118,16 @@ ordered_json tournamentObject(const Tournament& t) {
 
 // --- reading -------------------------------------------------------------------------------
 
-using battle::boolAt;
-using battle::int32At;
-using battle::member;
-using battle::wholeNumber;
-using Refused = battle::JsonFieldRefused;
-
-[[noreturn]] void refuse(std::string why) { battle::refuseJson(std::move(why)); }
+using Refused = JsonFieldRefused;
+using Kind = Refusal::Kind;
 
 const ojson& arrayAt(const ojson& parent, const char* key, const std::string& where,
                      std::size_t maxCount) {
-  return battle::listUpTo(parent, key, where, maxCount);
+  return listUpTo(parent, key, where, maxCount);
 }
 
 std::string checkedText(const ojson& v, const std::string& name) {
-  return battle::checkedText(v, name, kMaxTextBytes);
+  return momiru::checkedText(v, name, kMaxTextBytes);
 }
 
 std::string textAt(const ojson& parent, const char* key, const std::string& where) {
@@ -158,7 +144,7 @@ std::optional<std::string> optionalTextAt(const ojson& parent, const char* key,
 std::optional<std::string> hashAt(const ojson& parent, const char* key, const std::string& where) {
   std::optional<std::string> h = optionalTextAt(parent, key, where);
   if (!h) return h;
-  return battle::sha256Digest(std::move(*h), where + key);
+  return sha256Digest(std::move(*h), where + key);
 }
 
 std::optional<int> indexAt(const ojson& v, const std::string& name, std::size_t entries) {
@@ -167,49 +153,33 @@ std::optional<int> indexAt(const ojson& v, const std::string& name, std::size_t 
 }
 
 double pointsAt(const ojson& v, const std::string& name) {
-  if (!v.is_number()) refuse(name + " is not a number");
+  if (!v.is_number()) refuseValue(Kind::WrongType, name, " is not a number");
   const double d = v.get<double>();
-  if (!(d >= -1e9 && d <= 1e9)) refuse(name + " is out of range");
+  if (!(d >= -1e9 && d <= 1e9)) refuseValue(Kind::OutOfRange, name, " is out of range");
   return d;
 }
 
 Entry readEntry(const ojson& e, const std::string& where) {
-  if (!e.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  if (!e.is_object())
+    refuseValue(Kind::WrongType, where.substr(0, where.size() - 1), " is not an object");
   Entry out;
   out.file = textAt(e, "file", where);
   if (out.file.find('/') != std::string::npos || out.file.find('\0') != std::string::npos)
-    refuse(where + "file is not a bare file name");
+    refuseValue(Kind::NotAllowed, where + "file", " is not a bare file name");
   out.storedName = textAt(e, "name", where);
   Combatant& r = out.record;
   r.name = out.file + "の" + out.storedName;
-  r.level = int32At(e, "level", where);
-  if (r.level == 0) refuse(where + "level is 0: no character");
-  r.portrait = int32At(e, "picture", where);
-  const ojson& parts = arrayAt(e, "parts", where, kParts);
-  if (parts.size() != kParts) refuse(where + "parts does not hold " + std::to_string(kParts));
-  for (std::size_t p = 0; p < kParts; ++p) {
-    const std::string at = where + "parts[" + std::to_string(p) + "].";
-    if (!parts[p].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
-    r.hp[p] = int32At(parts[p], "hp", at);
-    r.attack[p] = int32At(parts[p], "ofe", at);
-    r.defence[p] = int32At(parts[p], "def", at);
-  }
-  const ojson& moves = arrayAt(e, "moves", where, kMoves);
-  if (moves.size() != kMoves) refuse(where + "moves does not hold " + std::to_string(kMoves));
-  for (std::size_t m = 0; m < kMoves; ++m) {
-    const std::string at = where + "moves[" + std::to_string(m) + "].";
-    if (!moves[m].is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
-    r.moveNames[m] = textAt(moves[m], "text", at);
-    r.movePower[m] = int32At(moves[m], "power", at);
-  }
+  readRecord(e, where, kMaxTextBytes, r);
+  if (r.level == 0) refuseValue(Kind::NotAllowed, where + "level", " is 0: no character");
   const std::optional<std::string> h = hashAt(e, "sha256", where);
-  if (!h) refuse(where + "sha256 is missing");
+  if (!h) refuseValue(Kind::Missing, where + "sha256", " is missing");
   out.sha256 = *h;
   return out;
 }
 
 Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
-  if (!m.is_object()) refuse(where.substr(0, where.size() - 1) + " is not an object");
+  if (!m.is_object())
+    refuseValue(Kind::WrongType, where.substr(0, where.size() - 1), " is not an object");
   Match out;
   out.id = textAt(m, "id", where);
   out.round = int32At(m, "round", where, 0, 1 << 16);
@@ -222,11 +192,11 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
                    : i + 1 == kBracketNames.size() ? " or "
                                                    : ", ")
           .append(kBracketNames[i].name);
-    refuse(where + "bracket is not " + names);
+    refuseValue(Kind::NotAllowed, where + "bracket", " is not " + names);
   }
   out.bracket = *bracket;
   const ojson& players = arrayAt(m, "players", where, 2);
-  if (players.size() != 2) refuse(where + "players does not hold 2");
+  if (players.size() != 2) refuseValue(Kind::OutOfRange, where + "players", " does not hold 2");
   for (std::size_t s = 0; s < 2; ++s)
     out.players[s] = indexAt(players[s], where + "players[" + std::to_string(s) + "]", entries);
   // A match of best of 7 that is level plays at most 7 more.
@@ -234,18 +204,20 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
   for (std::size_t k = 0; k < battles.size(); ++k) {
     const std::string at = where + "battles[" + std::to_string(k) + "].";
     const ojson& b = battles[k];
-    if (!b.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
+    if (!b.is_object())
+      refuseValue(Kind::WrongType, at.substr(0, at.size() - 1), " is not an object");
     BattleRecord r;
     const ojson& seed = member(b, "seed", at);
-    if (!seed.is_number_unsigned()) refuse(at + "seed is not a whole number from 0 to 2^64-1");
+    if (!seed.is_number_unsigned())
+      refuseValue(Kind::WrongType, at + "seed", " is not a whole number from 0 to 2^64-1");
     r.seed = seed.get<std::uint64_t>();
     const std::optional<int> p1 = indexAt(member(b, "player1", at), at + "player1", entries);
-    if (!p1) refuse(at + "player1 is null");
+    if (!p1) refuseValue(Kind::Missing, at + "player1", " is null");
     r.player1 = *p1;
     r.winner = indexAt(member(b, "winner", at), at + "winner", entries);
     r.turns = int32At(b, "turns", at, 0);
     const std::optional<std::string> h = hashAt(b, "log_sha256", at);
-    if (!h) refuse(at + "log_sha256 is null");
+    if (!h) refuseValue(Kind::Missing, at + "log_sha256", " is null");
     r.logSha256 = *h;
     out.battles.push_back(std::move(r));
   }
@@ -253,25 +225,26 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
   return out;
 }
 
-// What the reader says of rules no tournament is played by, naming the keys.
-std::string rulesRefusal(RulesProblem p) {
+// What the reader says of rules no tournament is played by, naming the key.
+[[noreturn]] void refuseRules(RulesProblem p) {
   switch (p) {
     case RulesProblem::BestOf:
-      return "rules.best_of is not 1, 3, 5 or 7";
+      refuseValue(Kind::NotAllowed, "rules.best_of", " is not 1, 3, 5 or 7");
     case RulesProblem::ThirdPlace:
-      return "rules.third_place is true outside single elimination";
+      refuseValue(Kind::NotAllowed, "rules.third_place", " is true outside single elimination");
     case RulesProblem::EliminationRounds:
-      return "rules.rounds is not 0 in elimination";
+      refuseValue(Kind::NotAllowed, "rules.rounds", " is not 0 in elimination");
     case RulesProblem::RoundRobinRounds:
-      return "rules.rounds of a round robin is not 1 or 2";
+      refuseValue(Kind::NotAllowed, "rules.rounds", " of a round robin is not 1 or 2");
     case RulesProblem::SwissRounds:
       break;
   }
-  return "rules.rounds of Swiss is more than " + std::to_string(kMaxSwissRounds);
+  refuseValue(Kind::OutOfRange, "rules.rounds",
+              " of Swiss is more than " + std::to_string(kMaxSwissRounds));
 }
 
 Tournament readTournament(const ojson& root) {
-  battle::checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
+  checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
 
   Tournament t;
   t.writtenBy = textAt(root, "written_by", "");
@@ -284,22 +257,22 @@ Tournament readTournament(const ojson& root) {
   } else if (state == "finished") {
     t.stage = Stage::Finished;
   } else {
-    refuse("state is not open, closed or finished");
+    refuseValue(Kind::NotAllowed, "state", " is not open, closed or finished");
   }
   const ojson& rules = member(root, "rules", "");
-  if (!rules.is_object()) refuse("rules is not an object");
+  if (!rules.is_object()) refuseValue(Kind::WrongType, "rules", " is not an object");
   const auto f = formatFromName(textAt(rules, "format", "rules."));
-  if (!f) refuse("rules.format is not single, double, round-robin or swiss");
+  if (!f)
+    refuseValue(Kind::NotAllowed, "rules.format", " is not single, double, round-robin or swiss");
   t.rules.format = *f;
   t.rules.rounds = int32At(rules, "rounds", "rules.", 0, kMaxSwissRounds);
   t.rules.bestOf = int32At(rules, "best_of", "rules.", 1, 7);
   t.rules.halve = boolAt(rules, "halve", "rules.");
   const auto s = seedingFromName(textAt(rules, "seeding", "rules."));
-  if (!s) refuse("rules.seeding is not draw, listed or strength");
+  if (!s) refuseValue(Kind::NotAllowed, "rules.seeding", " is not draw, listed or strength");
   t.rules.seeding = *s;
   t.rules.thirdPlace = boolAt(rules, "third_place", "rules.");
-  if (const std::optional<RulesProblem> problem = rulesProblem(t.rules))
-    refuse(rulesRefusal(*problem));
+  if (const std::optional<RulesProblem> problem = rulesProblem(t.rules)) refuseRules(*problem);
 
   t.commitment = hashAt(root, "commitment", "");
   t.secret = hashAt(root, "secret", "");
@@ -313,11 +286,14 @@ Tournament readTournament(const ojson& root) {
   const std::size_t n = t.entries.size();
   // Past the list's own limit, only a round robin has too many.
   if (n > mostEntries(t.rules.format))
-    refuse("a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries");
+    throw Refused{Refusal::said(
+        Kind::OutOfRange,
+        "a round robin of more than " + std::to_string(kMaxRoundRobinEntries) + " entries",
+        "entries")};
   const ojson& seeds = arrayAt(root, "seeds", "", kMaxEntries);
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     const auto e = indexAt(seeds[i], "seeds[" + std::to_string(i) + "]", n);
-    if (!e) refuse("seeds[" + std::to_string(i) + "] is null");
+    if (!e) refuseValue(Kind::Missing, "seeds[" + std::to_string(i) + "]", " is null");
     t.seeds.push_back(*e);
   }
   const ojson& matches = arrayAt(root, "matches", "", kMaxMatches);
@@ -327,20 +303,22 @@ Tournament readTournament(const ojson& root) {
   for (std::size_t i = 0; i < standings.size(); ++i) {
     const std::string at = "standings[" + std::to_string(i) + "].";
     const ojson& row = standings[i];
-    if (!row.is_object()) refuse(at.substr(0, at.size() - 1) + " is not an object");
-    if (row.size() > 16) refuse(at.substr(0, at.size() - 1) + " holds too many keys");
+    const std::string rowName = at.substr(0, at.size() - 1);
+    if (!row.is_object()) refuseValue(Kind::WrongType, rowName, " is not an object");
+    if (row.size() > 16) refuseValue(Kind::OutOfRange, rowName, " holds too many keys");
     Standing st;
     st.rank = int32At(row, "rank", at, 1, static_cast<std::int32_t>(kMaxEntries));
     const auto e = indexAt(member(row, "entry", at), at + "entry", n);
-    if (!e) refuse(at + "entry is null");
+    if (!e) refuseValue(Kind::Missing, at + "entry", " is null");
     st.entry = *e;
     st.points = pointsAt(member(row, "points", at), at + "points");
     for (const auto& [key, value] : row.items()) {
       if (key == "rank" || key == "entry" || key == "points") continue;
-      if (key.size() > 64) refuse(at + " holds a key longer than 64 bytes");
+      if (key.size() > 64) refuseValue(Kind::OutOfRange, at, " holds a key longer than 64 bytes");
       const std::optional<TieBreak> tieBreak = tieBreakFromName(key);
       // The key is the file's: shown with its control characters escaped.
-      if (!tieBreak) refuse(at + visibleText(key) + " is no tie-break of these rules");
+      if (!tieBreak)
+        refuseValue(Kind::NotAllowed, at + visibleText(key), " is no tie-break of these rules");
       st.tieBreaks.emplace_back(*tieBreak, pointsAt(value, at + key));
     }
     t.standings.push_back(std::move(st));
@@ -350,13 +328,9 @@ Tournament readTournament(const ojson& root) {
 
 // The JSON of a page's tournament element, found as a browser finds it, or the text itself when
 // it is no page.
-std::optional<std::string_view> tournamentText(std::string_view text, std::string* error) {
+std::optional<std::string_view> tournamentText(std::string_view text, Refusal* refusal) {
   if (!looksLikePage(text).value_or(false)) return text;
-  Refusal refusal;
-  const std::optional<std::string_view> json =
-      pageElementText(text, kTournamentPageScript, kTournamentMaxBytes, "tournament", &refusal);
-  if (!json && error) *error = describe(refusal);
-  return json;
+  return pageElementText(text, kTournamentPageScript, kTournamentMaxBytes, "tournament", refusal);
 }
 
 }  // namespace
@@ -370,41 +344,36 @@ std::string tournamentJsonForPage(const Tournament& t) {
       tournamentObject(t).dump(-1, ' ', false, ordered_json::error_handler_t::replace));
 }
 
-std::optional<Tournament> parseTournament(std::string_view text, std::string* error) {
+std::optional<Tournament> parseTournament(std::string_view text, Refusal* refusal) {
   if (text.size() > kTournamentMaxBytes) {
-    if (error) *error = "larger than " + std::to_string(kTournamentMaxBytes) + " bytes";
+    refuse(refusal, Refusal(Kind::TooLarge, "tournament", kTournamentMaxBytes));
     return std::nullopt;
   }
-  const std::optional<std::string_view> body = tournamentText(text, error);
+  const std::optional<std::string_view> body = tournamentText(text, refusal);
   if (!body) return std::nullopt;
-  Refusal refusal(Refusal::Kind::NotJson, "tournament");
-  const std::optional<ojson> root = parseBoundedJson<ojson>(*body, kMaxDepth, &refusal);
+  Refusal why(Kind::NotJson, "tournament");
+  const std::optional<ojson> root = parseBoundedJson<ojson>(*body, kMaxDepth, &why);
   if (!root) {
-    if (error) *error = describe(refusal);
+    refuse(refusal, why);
     return std::nullopt;
   }
   try {
     return readTournament(*root);
   } catch (const Refused& r) {
-    if (error) *error = r.why;
+    refuse(refusal, r.refusal);
   } catch (const nlohmann::json::exception&) {
-    if (error) *error = "not a tournament";
+    refuse(refusal, Refusal(Kind::NotOfKind, "tournament"));
   } catch (const std::bad_alloc&) {
-    if (error) *error = describe(Refusal(Refusal::Kind::OutOfMemory, "tournament"));
+    refuse(refusal, Refusal(Kind::OutOfMemory, "tournament"));
   }
   return std::nullopt;
 }
 
-std::optional<Tournament> readTournamentFile(const std::filesystem::path& file,
-                                             std::string* error) {
-  Refusal refusal;
+std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, Refusal* refusal) {
   const std::optional<std::string> text =
-      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
-  if (!text) {
-    if (error) *error = describe(refusal);
-    return std::nullopt;
-  }
-  return parseTournament(*text, error);
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", refusal);
+  if (!text) return std::nullopt;
+  return parseTournament(*text, refusal);
 }
 
 }  // namespace momiru::report

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/refusal.h"
 #include "report/tournament.h"
 
 namespace momiru::report {
@@ -19,7 +20,8 @@ std::string tournamentJson(const Tournament& t);
 std::string tournamentJsonForPage(const Tournament& t);
 // A tournament from its JSON, or from a page's <script type="application/json"
 // id="momiru-tournament"> element (one only, and not inside a comment).
-std::optional<Tournament> parseTournament(std::string_view text, std::string* error);
-std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, std::string* error);
+// `refusal` says why not.
+std::optional<Tournament> parseTournament(std::string_view text, Refusal* refusal);
+std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, Refusal* refusal);
 
 }  // namespace momiru::report

@@ -261,9 +261,9 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
   return out;
 }
 
-bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
+bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, Refusal* refusal,
                          const report::BattlePageOptions& options) {
-  return writeTextFile(file, tournamentPage(t, options), false, error);
+  return writeTextFile(file, tournamentPage(t, options), false, refusal);
 }
 
 }  // namespace momiru::report

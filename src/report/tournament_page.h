@@ -15,8 +15,8 @@ namespace momiru::report {
 
 std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options = {});
 
-// Written atomically. False with one line in `error` when it cannot be.
-bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, std::string* error,
+// Written atomically. False, with `refusal` set, when it cannot be.
+bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, Refusal* refusal,
                          const report::BattlePageOptions& options = {});
 
 }  // namespace momiru::report

@@ -51,15 +51,21 @@ bool endsWith(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
 
-void setError(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-}
-
-// A refusal: `why` and `error` (each if given) set, and false.
-bool refuse(std::string* error, SessionRefusal* why, SessionRefusal kind, std::string text) {
-  if (why) *why = kind;
-  setError(error, std::move(text));
+// A refusal: `problem` (if given) set, and false.
+bool refuse(SessionProblem* problem, SessionRefusal kind, std::string english,
+            std::optional<Refusal> cause = std::nullopt) {
+  if (problem != nullptr) {
+    problem->why = kind;
+    problem->cause = std::move(cause);
+    problem->rules.reset();
+    problem->english = std::move(english);
+  }
   return false;
+}
+// The same for the file's own refusal, said in its words.
+bool refuse(SessionProblem* problem, SessionRefusal kind, Refusal cause) {
+  std::string english = describe(cause);
+  return refuse(problem, kind, std::move(english), std::move(cause));
 }
 
 std::string rulesText(RulesProblem p) {
@@ -103,16 +109,17 @@ struct TournamentSession::State {
   bool unsaved = false;
 
   // The draw of start and run, made in a copy of the tournament as gathered: nothing when
-  // refused, with `why` and `error` set.
+  // refused, with `problem` set.
   std::optional<Tournament> drawn(const std::optional<std::string>& beacon, bool secretFileNamed,
-                                  std::string* error, SessionRefusal* why) const;
+                                  SessionProblem* problem) const;
 };
 
 std::optional<Tournament> TournamentSession::State::drawn(const std::optional<std::string>& beacon,
-                                                          bool secretFileNamed, std::string* error,
-                                                          SessionRefusal* why) const {
-  const auto refused = [&](SessionRefusal kind, std::string text) {
-    refuse(error, why, kind, std::move(text));
+                                                          bool secretFileNamed,
+                                                          SessionProblem* problem) const {
+  const auto refused = [&](SessionRefusal kind, std::string text,
+                           std::optional<Refusal> cause = std::nullopt) {
+    refuse(problem, kind, std::move(text), std::move(cause));
     return std::nullopt;
   };
   if (verifyProblem)
@@ -137,9 +144,9 @@ std::optional<Tournament> TournamentSession::State::drawn(const std::optional<st
   if (!d.commitment && secretFileNamed)
     return refused(SessionRefusal::SecretFileNamed,
                    "a tournament without a commitment has no secret file");
-  std::string text;
-  if (const std::optional<DrawRefusal> r = revealDraw(d, secretFile, &text))
-    return refused(sessionRefusal(*r), std::move(text));
+  Refusal cause;
+  if (const std::optional<DrawRefusal> r = revealDraw(d, secretFile, &cause))
+    return refused(sessionRefusal(*r), describe(cause), cause);
   return d;
 }
 
@@ -162,16 +169,20 @@ std::optional<SessionRefusal> TournamentSession::whyNotNew(const std::string& na
 
 std::optional<TournamentSession> TournamentSession::create(
     const fs::path& file, const fs::path& secretFile, std::string name,
-    const TournamentRules& rules, bool fairDraw, const std::string& writtenBy, std::string* error,
-    SessionRefusal* why) {
-  const auto refused = [&](SessionRefusal kind, std::string text) {
-    refuse(error, why, kind, std::move(text));
+    const TournamentRules& rules, bool fairDraw, const std::string& writtenBy,
+    SessionProblem* problem) {
+  const auto refused = [&](SessionRefusal kind, std::string text,
+                           std::optional<Refusal> cause = std::nullopt) {
+    refuse(problem, kind, std::move(text), std::move(cause));
     return std::nullopt;
   };
   if (const std::optional<SessionRefusal> bad = whyNotNew(name, rules)) {
     if (*bad == SessionRefusal::NameTooLong)
       return refused(*bad, "the name is longer than " + std::to_string(kMaxTextBytes) + " bytes");
-    return refused(*bad, rulesText(*rulesProblem(newRules(rules))));
+    const RulesProblem wrong = *rulesProblem(newRules(rules));
+    refused(*bad, rulesText(wrong));
+    if (problem != nullptr) problem->rules = wrong;
+    return std::nullopt;
   }
   TournamentSession session;
   State& s = *session.s_;
@@ -190,16 +201,16 @@ std::optional<TournamentSession> TournamentSession::create(
     const auto secret = randomSecret();
     if (!secret)
       return refused(SessionRefusal::NoRandomSource, "the system's random source gives no secret");
-    std::string text;
-    if (!writeSecretFile(secretFile, *secret, &text))
-      return refused(SessionRefusal::Unwritable, std::move(text));
+    Refusal cause;
+    if (!writeSecretFile(secretFile, *secret, &cause))
+      return refused(SessionRefusal::Unwritable, describe(cause), cause);
     t.commitment = commitmentOf(*secret);
   }
-  std::string text;
-  if (!writeTextFile(file, tournamentJson(t), true, &text)) {
+  Refusal cause;
+  if (!writeTextFile(file, tournamentJson(t), true, &cause)) {
     // The secret of a tournament that was never made commits to nothing.
     if (fairDraw) removeFile(secretFile);
-    return refused(SessionRefusal::Unwritable, std::move(text));
+    return refused(SessionRefusal::Unwritable, describe(cause), cause);
   }
   return session;
 }
@@ -207,16 +218,15 @@ std::optional<TournamentSession> TournamentSession::create(
 std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
                                                          const fs::path& secretFile,
                                                          const std::string& writtenBy,
-                                                         std::string* error, Opening opening) {
-  std::string why;
+                                                         SessionProblem* problem, Opening opening) {
   Refusal refusal;
   // Read once: the bytes tell both the tournament and whether the file is a page.
   const std::optional<std::string> bytes =
       readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
-  if (!bytes) why = describe(refusal);
-  std::optional<Tournament> read = bytes ? parseTournament(*bytes, &why) : std::nullopt;
+  std::optional<Tournament> read = bytes ? parseTournament(*bytes, &refusal) : std::nullopt;
   if (!read) {
-    setError(error, pathToUtf8(file) + ": " + why);
+    refuse(problem, SessionRefusal::Unreadable, pathToUtf8(file) + ": " + describe(refusal),
+           refusal);
     return std::nullopt;
   }
   TournamentSession session;
@@ -240,7 +250,7 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
       s.verifyProblem = verifyPartialTournament(t, allCores());
       if (!s.verifyProblem) s.play.emplace(t, allCores());
     } catch (const std::bad_alloc&) {
-      setError(error, pathToUtf8(file) + ": out of memory");
+      refuse(problem, SessionRefusal::OutOfMemory, pathToUtf8(file) + ": out of memory");
       return std::nullopt;
     } catch (const std::exception& e) {
       s.verifyProblem = e.what();
@@ -261,8 +271,9 @@ const std::optional<std::string>& TournamentSession::verifyProblem() const {
 bool TournamentSession::unsaved() const { return s_->unsaved; }
 
 std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::path>& files,
-                                                       std::string* error, EntriesAdded mode) {
-  if (error) error->clear();
+                                                       std::optional<SessionProblem>* unsaved,
+                                                       EntriesAdded mode) {
+  if (unsaved != nullptr) unsaved->reset();
   std::vector<EntryResult> results;
   Tournament& t = s_->t;
   const bool open = t.stage == Stage::Open && !s_->play && !s_->verifyProblem;
@@ -327,68 +338,67 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
     t.entries.erase(t.entries.begin() + static_cast<std::ptrdiff_t>(before), t.entries.end());
   }
   if (t.entries.size() > before) {
-    std::string why;
-    if (!save(&why)) setError(error, why);
+    SessionProblem why;
+    if (!save(&why) && unsaved != nullptr) *unsaved = std::move(why);
   }
   return results;
 }
 
-bool TournamentSession::removeEntry(int entry, std::string* error, SessionRefusal* why) {
+bool TournamentSession::removeEntry(int entry, SessionProblem* problem) {
   Tournament& t = s_->t;
   if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
-    return refuse(error, why, SessionRefusal::Closed, "entries are closed");
+    return refuse(problem, SessionRefusal::Closed, "entries are closed");
   if (entry < 0 || static_cast<std::size_t>(entry) >= t.entries.size())
-    return refuse(error, why, SessionRefusal::NoSuchEntry,
+    return refuse(problem, SessionRefusal::NoSuchEntry,
                   "there is no entry #" + std::to_string(entry));
   t.entries.erase(t.entries.begin() + entry);
-  return saved(error, why);
+  return saved(problem);
 }
 
-bool TournamentSession::closeEntries(std::string* error, SessionRefusal* why) {
+bool TournamentSession::closeEntries(SessionProblem* problem) {
   Tournament& t = s_->t;
   if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
-    return refuse(error, why, SessionRefusal::Closed, "entries are closed already");
+    return refuse(problem, SessionRefusal::Closed, "entries are closed already");
   if (t.entries.size() < kMinEntries)
-    return refuse(error, why, SessionRefusal::FewerThanTwo, "fewer than 2 entries");
+    return refuse(problem, SessionRefusal::FewerThanTwo, "fewer than 2 entries");
   t.stage = Stage::Closed;
   t.entriesDigest = entriesDigestOf(t.entries);
-  return saved(error, why);
+  return saved(problem);
 }
 
-bool TournamentSession::start(const std::optional<std::string>& beacon, std::string* error,
-                              SessionRefusal* why) {
-  std::optional<Tournament> t = s_->drawn(beacon, false, error, why);
+bool TournamentSession::start(const std::optional<std::string>& beacon, SessionProblem* problem) {
+  std::optional<Tournament> t = s_->drawn(beacon, false, problem);
   if (!t) return false;
   try {
     s_->play.emplace(std::move(*t), allCores());
   } catch (const std::bad_alloc&) {
-    return refuse(error, why, SessionRefusal::OutOfMemory, "out of memory");
+    return refuse(problem, SessionRefusal::OutOfMemory, "out of memory");
   } catch (const std::runtime_error& e) {
-    return refuse(error, why, SessionRefusal::NotPlayable, e.what());
+    return refuse(problem, SessionRefusal::NotPlayable, e.what());
   }
   s_->t = Tournament{};
-  return saved(error, why);
+  return saved(problem);
 }
 
 bool TournamentSession::run(const std::optional<std::string>& beacon, bool secretFileNamed,
-                            const RunOptions& options, std::string* error, SessionRefusal* why) {
-  std::optional<Tournament> t = s_->drawn(beacon, secretFileNamed, error, why);
+                            const RunOptions& options, SessionProblem* problem) {
+  std::optional<Tournament> t = s_->drawn(beacon, secretFileNamed, problem);
   if (!t) return false;
   std::optional<TournamentPlay> play;
   try {
     play.emplace(std::move(*t), options);
     play->playRest(options.threads, {}, options.progress);
   } catch (const std::bad_alloc&) {
-    return refuse(error, why, SessionRefusal::OutOfMemory, "out of memory");
+    return refuse(problem, SessionRefusal::OutOfMemory, "out of memory");
   } catch (const std::runtime_error& e) {
-    return refuse(error, why, SessionRefusal::NotPlayable, e.what());
+    return refuse(problem, SessionRefusal::NotPlayable, e.what());
   }
   // Only a Swiss round that cannot be paired stops the play early, and it throws.
   if (!play->finished())
-    return refuse(error, why, SessionRefusal::NotPlayable, "the tournament stopped before its end");
+    return refuse(problem, SessionRefusal::NotPlayable, "the tournament stopped before its end");
   s_->play = std::move(play);
   s_->t = Tournament{};
-  return saved(error, why);
+  return saved(problem);
 }
 
 bool TournamentSession::started() const { return tournament().seed.has_value(); }
@@ -396,30 +406,26 @@ bool TournamentSession::started() const { return tournament().seed.has_value(); 
 TournamentPlay* TournamentSession::play() { return s_->play ? &*s_->play : nullptr; }
 const TournamentPlay* TournamentSession::play() const { return s_->play ? &*s_->play : nullptr; }
 
-bool TournamentSession::record(Match played, std::string* error) {
+bool TournamentSession::record(Match played, SessionProblem* problem) {
   if (!s_->play)
-    return refuse(error, nullptr, SessionRefusal::NotPlaying, "the tournament is not being played");
+    return refuse(problem, SessionRefusal::NotPlaying, "the tournament is not being played");
   try {
     s_->play->record(std::move(played));
   } catch (const std::invalid_argument& e) {
-    return refuse(error, nullptr, SessionRefusal::NotPlayable, e.what());
+    return refuse(problem, SessionRefusal::NotPlayable, e.what());
   } catch (const std::runtime_error& e) {
     // The next Swiss round cannot be paired: what was recorded is kept all the same.
-    std::string why;
-    save(&why);
-    setError(error, e.what());
-    return false;
+    save(nullptr);
+    return refuse(problem, SessionRefusal::NotPlayable, e.what());
   }
-  return save(error);
+  return save(problem);
 }
 
 bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& cancelled,
                                  const std::function<void(std::size_t, std::size_t)>& progress,
-                                 std::string* error) {
-  if (!s_->play) {
-    setError(error, "the tournament is not being played");
-    return false;
-  }
+                                 SessionProblem* problem) {
+  if (!s_->play)
+    return refuse(problem, SessionRefusal::NotPlaying, "the tournament is not being played");
   auto lastSave = std::chrono::steady_clock::now();
   std::size_t savedCount = s_->play->playedCount();
   const auto step = [&](std::size_t played, std::size_t total) {
@@ -428,67 +434,71 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
     // robin whole. A save is due only once some have been taken in.
     const auto now = std::chrono::steady_clock::now();
     if (now - lastSave >= kSaveInterval && s_->play->playedCount() != savedCount) {
-      std::string ignored;  // the last save says whether the file holds everything
-      save(&ignored);
+      save(nullptr);  // the last save says whether the file holds everything
       savedCount = s_->play->playedCount();
       lastSave = now;
     }
     if (progress) progress(played, total);
   };
-  std::optional<std::string> failure;
+  std::optional<std::pair<SessionRefusal, std::string>> failure;
   try {
     s_->play->playRest(std::max(1u, threads), cancelled, step);
   } catch (const std::bad_alloc&) {
-    failure = "out of memory";
+    failure.emplace(SessionRefusal::OutOfMemory, "out of memory");
   } catch (const std::runtime_error& e) {
-    failure = e.what();
+    failure.emplace(SessionRefusal::NotPlayable, e.what());
   }
   // The calling thread tells the progress after each match it plays itself, so the matches the
   // other threads end after its last one go untold: the bar is told where play stopped.
   if (progress) progress(s_->play->playedCount(), s_->play->totalCount());
-  const bool saved = save(error);
-  if (failure) {
-    setError(error, *failure);
-    return false;
-  }
+  const bool saved = save(problem);
+  if (failure) return refuse(problem, failure->first, std::move(failure->second));
   return saved;
 }
 
-bool TournamentSession::save(std::string* error) {
+bool TournamentSession::save(SessionProblem* problem) {
   if (s_->fromPage) {
     s_->unsaved = true;
-    setError(error, pathToUtf8(s_->file) +
-                        ": a page is not rewritten; keep the tournament as a file with 保存");
-    return false;
+    const std::string name = pathToUtf8(s_->file);
+    return refuse(problem, SessionRefusal::Unsaved,
+                  Refusal::said(Refusal::Kind::IsAPage,
+                                name + ": a page is not rewritten; keep the tournament as a file "
+                                       "with 保存",
+                                name));
   }
-  const bool ok = writeTextFile(s_->file, tournamentJson(tournament()), false, error);
+  Refusal cause;
+  const bool ok = writeTextFile(s_->file, tournamentJson(tournament()), false, &cause);
   s_->unsaved = !ok;
-  return ok;
+  return ok || refuse(problem, SessionRefusal::Unsaved, std::move(cause));
 }
 
-bool TournamentSession::saved(std::string* error, SessionRefusal* why) {
-  if (save(error)) return true;
-  if (why) *why = SessionRefusal::Unsaved;
-  return false;
+bool TournamentSession::saved(SessionProblem* problem) { return save(problem); }
+
+bool TournamentSession::saveAs(const fs::path& file, SessionProblem* problem) const {
+  Refusal cause;
+  return writeTextFile(file, tournamentJson(tournament()), false, &cause) ||
+         refuse(problem, SessionRefusal::Unwritable, std::move(cause));
 }
 
-bool TournamentSession::saveAs(const fs::path& file, std::string* error) const {
-  return writeTextFile(file, tournamentJson(tournament()), false, error);
-}
-
-std::optional<fs::path> tournamentDirectory(std::string* error) {
+std::optional<fs::path> tournamentDirectory(Refusal* refusal) {
   const fs::path game = userDataDirectory();
   if (game.empty()) {
-    setError(error, "no folder for tournaments (neither XDG_DATA_HOME nor HOME is set)");
+    Refusal none =
+        Refusal::said(Refusal::Kind::NoHomeFolder,
+                      "no folder for tournaments (neither XDG_DATA_HOME nor HOME is set)");
+    none.what = "tournament";
+    refuse(refusal, std::move(none));
     return std::nullopt;
   }
   std::error_code ec;
   fs::create_directories(game, ec);
   if (ec) {
-    setError(error, pathToUtf8(game) + " cannot be created: " + ec.message());
+    refuse(refusal, Refusal::said(Refusal::Kind::CannotCreateFolder,
+                                  pathToUtf8(game) + " cannot be created: " + ec.message(),
+                                  pathToUtf8(game), ec.value()));
     return std::nullopt;
   }
-  return privateDirectory(game / "tournaments", error);
+  return privateDirectory(game / "tournaments", refusal);
 }
 
 std::vector<fs::path> unfinishedTournaments(const fs::path& directory) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "data/refusal.h"
 #include "report/tournament.h"
 #include "report/tournament_schedule.h"
 
@@ -43,13 +44,14 @@ enum class EntriesAdded {
   AllOrNothing,  // momiru-lab: one refused file (or too many for the format) and none come in
 };
 
-// Why the session refused a step; `error` says it in English, for stderr.
+// Why the session refused a step, or what went wrong in it.
 enum class SessionRefusal {
+  Unreadable,        // open: the file cannot be read or holds no tournament (the cause says why)
   NameTooLong,       // create: longer than kMaxTextBytes once made valid UTF-8
   Rules,             // create: rulesProblem() names what
   Exists,            // create: the file is there already; a tournament is never replaced
   NoRandomSource,    // no secret from the system's random source
-  Unwritable,        // create: the secret file or the tournament file cannot be written
+  Unwritable,        // create, saveAs: the secret file or the tournament file cannot be written
   Closed,            // entries are closed: nothing comes in, goes out, or closes again
   NoSuchEntry,       // removeEntry: no entry of that number
   FewerThanTwo,      // closeEntries: a field needs two entries
@@ -65,7 +67,17 @@ enum class SessionRefusal {
   NotPlaying,        // record and playRest before the draw
   NotPlayable,       // a match or a round these rules do not play (a Swiss round unpaired)
   OutOfMemory,
-  Unsaved,  // the change is made, but the file could not be written
+  Unsaved,  // the change is made, but the file could not be written (the cause says why)
+};
+
+// A refused step, as a value each front end words: the kind, the file's own refusal beneath it
+// where a file was read or written, the rules' problem, and the English the lab prints and the
+// game writes to stderr.
+struct SessionProblem {
+  SessionRefusal why = SessionRefusal::Unsaved;
+  std::optional<Refusal> cause;       // Unreadable, Unwritable, Unsaved, SecretUnreadable
+  std::optional<RulesProblem> rules;  // Rules
+  std::string english;
 };
 
 // How a kept file is opened.
@@ -83,27 +95,28 @@ class TournamentSession {
   // A new tournament, open for entries, kept in `file` (written at once, refused when it
   // exists). With `fairDraw`, a secret is drawn from the system's random source and kept in
   // `secretFile` (owner only); the commitment is then in tournament().commitment. Nothing, with
-  // `error` set, when a file cannot be written or no secret can be drawn.
-  // A round robin's rounds 0 stand for once. Refused (`why`, if given, says which way) for a
-  // name or rules whyNotNew refuses, before anything is written.
+  // `problem` set, when a file cannot be written or no secret can be drawn.
+  // A round robin's rounds 0 stand for once. Refused for a name or rules whyNotNew refuses,
+  // before anything is written.
   static std::optional<TournamentSession> create(const std::filesystem::path& file,
                                                  const std::filesystem::path& secretFile,
                                                  std::string name, const TournamentRules& rules,
                                                  bool fairDraw, const std::string& writtenBy,
-                                                 std::string* error, SessionRefusal* why = nullptr);
+                                                 SessionProblem* problem);
   // What create refuses of a name and rules, in its order: NameTooLong, then Rules.
   static std::optional<SessionRefusal> whyNotNew(const std::string& name,
                                                  const TournamentRules& rules);
   // The rules create makes a tournament with: a round robin's rounds 0 made 1.
   static TournamentRules newRules(TournamentRules rules);
   // A tournament file (or page) kept or received; verified when it has been started. Nothing,
-  // with `error` set, when it cannot be read; a tournament that does not verify opens with
+  // with `problem` set, when it cannot be read; a tournament that does not verify opens with
   // verifyProblem() set and is never played on (its matches are shown as the file claims).
   // `secretFile` is where its secret would be, for one not started yet.
   // Opened AsItStands, nothing is verified and the file is written back whatever it was.
   static std::optional<TournamentSession> open(const std::filesystem::path& file,
                                                const std::filesystem::path& secretFile,
-                                               const std::string& writtenBy, std::string* error,
+                                               const std::string& writtenBy,
+                                               SessionProblem* problem,
                                                Opening opening = Opening::ToPlay);
 
   TournamentSession(TournamentSession&&) noexcept;
@@ -121,46 +134,45 @@ class TournamentSession {
   // keeps those accepted (a file past the format's limit is not read: Full). AllOrNothing keeps
   // them only when none is refused and the field stays within the limit; otherwise none has an
   // entry, and when nothing else was refused the files past the limit are Full. What is kept is
-  // saved once, after all; when that save fails, `error` (if given) says why and the entries stay
-  // in memory; it is left empty otherwise.
+  // saved once, after all; when that save fails, `unsaved` (if given) says why and the entries
+  // stay in memory; it is left empty otherwise.
   std::vector<EntryResult> addEntries(const std::vector<std::filesystem::path>& files,
-                                      std::string* error = nullptr,
+                                      std::optional<SessionProblem>* unsaved = nullptr,
                                       EntriesAdded mode = EntriesAdded::KeepAccepted);
-  bool removeEntry(int entry, std::string* error, SessionRefusal* why = nullptr);
+  bool removeEntry(int entry, SessionProblem* problem);
   // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
-  bool closeEntries(std::string* error, SessionRefusal* why = nullptr);
+  bool closeEntries(SessionProblem* problem);
   // The draw: reveals the secret (from the secret file, or a fresh one without a commitment),
   // takes the beacon, makes the entries digest and the tournament seed (revealDraw) and draws
   // the seeds; the matches can then be played. Saved at once.
-  bool start(const std::optional<std::string>& beacon, std::string* error,
-             SessionRefusal* why = nullptr);
+  bool start(const std::optional<std::string>& beacon, SessionProblem* problem);
   // momiru-lab's run: the draw as start makes it (whatever matches the file brought), then every
   // match without a screen on `options.threads` threads, `options.progress` hearing each, and the
   // file written once, at the end: refused or failed, the file is left as it was.
   // `secretFileNamed`: the caller named the secret file, which a tournament without a commitment
   // refuses.
   bool run(const std::optional<std::string>& beacon, bool secretFileNamed,
-           const RunOptions& options, std::string* error, SessionRefusal* why = nullptr);
+           const RunOptions& options, SessionProblem* problem);
   bool started() const;  // has a seed
 
   // Playing (after start). Null before the start and for a file that did not verify.
   TournamentPlay* play();
   const TournamentPlay* play() const;
-  // Records a played match and saves the file (atomically). False, with `error` set, when the
+  // Records a played match and saves the file (atomically). False, with `problem` set, when the
   // save fails: the match stays recorded in memory.
-  bool record(Match played, std::string* error);
+  bool record(Match played, SessionProblem* problem);
   // Plays the ready matches without a screen (TournamentPlay::playRest) on `threads` threads
   // until the end or `cancelled`, saving at most twice a second and once at the end. Runs on any
-  // one thread; nothing else may touch the session meanwhile. False, with `error` set, when the
+  // one thread; nothing else may touch the session meanwhile. False, with `problem` set, when the
   // last save fails or a Swiss round cannot be paired (what was played stays recorded).
   bool playRest(unsigned threads, const std::function<bool()>& cancelled,
                 const std::function<void(std::size_t played, std::size_t total)>& progress,
-                std::string* error);
+                SessionProblem* problem);
   // Saves the file as it stands now; and a copy elsewhere (保存), atomically.
   // A tournament opened from a page is never written back into the page: its saves fail, and
   // 保存 keeps it as a file.
-  bool save(std::string* error);
-  bool saveAs(const std::filesystem::path& file, std::string* error) const;
+  bool save(SessionProblem* problem);
+  bool saveAs(const std::filesystem::path& file, SessionProblem* problem) const;
   // True when the tournament holds a change its file does not have (the last save failed).
   // removeEntry, closeEntries, start and record return false both when refused (nothing
   // changed) and when the change was made but not saved; this tells the two apart.
@@ -168,15 +180,15 @@ class TournamentSession {
 
  private:
   TournamentSession();
-  // save, with `why` Unsaved when it fails.
-  bool saved(std::string* error, SessionRefusal* why);
+  // save, with the problem Unsaved when it fails.
+  bool saved(SessionProblem* problem);
   struct State;
   std::unique_ptr<State> s_;
 };
 
 // Where the game keeps tournaments: $XDG_DATA_HOME/momiru-battle/tournaments (or
 // ~/.local/share/...), created on demand (0700). Nothing when it cannot be made.
-std::optional<std::filesystem::path> tournamentDirectory(std::string* error);
+std::optional<std::filesystem::path> tournamentDirectory(Refusal* refusal);
 // The kept tournaments not finished yet, newest first: what the game offers to continue.
 std::vector<std::filesystem::path> unfinishedTournaments(const std::filesystem::path& directory);
 // A file in `directory` for a new tournament: "2026-12-08-2301-<name>.momiru-tournament" from

@@ -21,6 +21,7 @@
 #include <QTableView>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "replay/replay_store.h"
 #include "report/battle_page.h"
 #include "ui/platform_dialogs.h"
+#include "ui/refusal_text.h"
 #include "ui/title_screen.h"
 #include "ui/twips.h"
 
@@ -565,11 +567,12 @@ std::optional<std::filesystem::path> ReplayListScreen::selectedFile() {
 std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::path* chosen) {
   const auto file = selectedFile();
   if (!file) return std::nullopt;
-  std::string error;
-  auto replay = battle::readReplayFile(*file, &error);
+  Refusal why;
+  auto replay = battle::readReplayFile(*file, &why);
   if (!replay) {
     battle::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
-    ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
+    ctx.dialogs.replayMessage(this,
+                              QStringLiteral("このリプレイは読めません。\n") + refusalText(why));
     reload();
     return std::nullopt;
   }
@@ -589,9 +592,10 @@ void ReplayListScreen::saveSelected() {
   const auto target =
       ctx.dialogs.saveReplayAs(this, QString::fromStdString(pathToUtf8(file.filename())));
   if (!target) return;
-  std::string error;
-  if (!battle::writeReplayFile(*target, *replay, &error)) {
-    ctx.dialogs.replayMessage(this, QStringLiteral("リプレイを保存できませんでした。"));
+  Refusal why;
+  if (!battle::writeReplayFile(*target, *replay, &why)) {
+    ctx.dialogs.replayMessage(
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + refusalText(why));
   }
 }
 
@@ -611,23 +615,26 @@ void ReplayListScreen::exportSelected() {
   status_->setAccessibleName(status_->text());
   setCursor(Qt::BusyCursor);
   // The work holds its own copies; the screen outlives it (its destructor waits for it).
+  // The reason is written by the work and read once it has ended.
+  auto why = std::make_shared<Refusal>();
   pageWriter_.run(
       this,
-      [page = *target, kept = *replay] {
-        std::string error;
-        return report::writeBattlePage(page, kept, &error);
+      [page = *target, kept = *replay, why] {
+        return report::writeBattlePage(page, kept, why.get());
       },
-      [this, page = *target](bool written) { exportFinished(written, page); });
+      [this, page = *target, why](bool written) { exportFinished(written, page, *why); });
 }
 
-void ReplayListScreen::exportFinished(bool written, const std::filesystem::path& page) {
+void ReplayListScreen::exportFinished(bool written, const std::filesystem::path& page,
+                                      const Refusal& why) {
   exporting_ = false;
   unsetCursor();
   status_->setText(statusText());
   status_->setAccessibleName(status_->text());
   updateButtons();
   if (!written) {
-    ctx.dialogs.replayMessage(this, QStringLiteral("ページを書き出せませんでした。"));
+    ctx.dialogs.replayMessage(
+        this, QStringLiteral("ページを書き出せませんでした。\n") + refusalText(why));
     return;
   }
   openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(page))));

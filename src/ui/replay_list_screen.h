@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/refusal.h"
 #include "replay/replay_index.h"
 #include "ui/background_task.h"
 #include "ui/screen.h"
@@ -86,7 +87,7 @@ class ReplayListScreen final : public Screen {
   // the player and listing the folder again.
   std::optional<std::filesystem::path> selectedFile();
   std::optional<battle::Replay> selectedReplay(std::filesystem::path* file = nullptr);
-  void exportFinished(bool written, const std::filesystem::path& page);
+  void exportFinished(bool written, const std::filesystem::path& page, const Refusal& why);
 
   std::filesystem::path folder_;
   battle::ReplayListing listing_;

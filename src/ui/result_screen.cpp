@@ -10,7 +10,7 @@
 #include "replay/replay_store.h"
 #include "ui/name_line.h"
 #include "ui/platform_dialogs.h"
-#include "ui/reason_text.h"
+#include "ui/refusal_text.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
 
@@ -96,10 +96,10 @@ void ResultScreen::saveReplayCopy() {
   const QString suggested = QString::fromStdString(battle::replayFileName(*replay_));
   const auto file = ctx.dialogs.saveReplayAs(this, suggested);
   if (!file) return;
-  std::string error;
-  if (!battle::writeReplayFile(*file, *replay_, &error)) {
+  Refusal why;
+  if (!battle::writeReplayFile(*file, *replay_, &why)) {
     ctx.dialogs.replayMessage(
-        this, QStringLiteral("リプレイを保存できませんでした。\n") + japaneseReason(error));
+        this, QStringLiteral("リプレイを保存できませんでした。\n") + refusalText(why));
   }
 }
 

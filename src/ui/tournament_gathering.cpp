@@ -29,6 +29,7 @@
 #include "data/text_safety.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
+#include "ui/refusal_text.h"
 #include "ui/tournament_parts.h"
 #include "ui/tournament_screen.h"
 #include "ui/tournament_texts.h"
@@ -205,15 +206,14 @@ void TournamentScreen::createTournament() {
     if (!chosen) return;
     file = *chosen;
   }
-  std::string error;
+  report::SessionProblem problem;
   auto made = report::TournamentSession::create(file, report::secretFileOf(file),
                                                 name.toStdString(), rules, fairDraw_->isChecked(),
-                                                tournament_parts::writtenBy(), &error);
+                                                tournament_parts::writtenBy(), &problem);
   if (!made) {
     std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(file)).c_str(),
-                 visibleText(error).c_str());
-    setStatus(QStringLiteral(
-        "大会を作成できませんでした（ファイルを書けないか、秘密の値を作れません）。"));
+                 visibleText(problem.english).c_str());
+    setStatus(QStringLiteral("大会を作成できませんでした。") + sessionProblemText(problem));
     return;
   }
   session_.emplace(std::move(*made));
@@ -401,10 +401,10 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
   if (!session_ || playing_ || session_->tournament().stage != report::Stage::Open) return;
   const std::vector<std::filesystem::path> files = expandFolders(given);
   std::vector<report::EntryResult> results;
-  std::string saveError;
+  std::optional<report::SessionProblem> unsaved;
   {
     const WaitCursor wait;
-    results = session_->addEntries(files, &saveError);
+    results = session_->addEntries(files, &unsaved);
   }
   refused_->clear();
   int entered = 0;
@@ -427,9 +427,9 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
   if (refused > 0) text += QStringLiteral("%1件はエントリーできませんでした。").arg(refused);
   if (files.empty()) text = QStringLiteral("セーブデータ（*.dat）が見つかりませんでした。");
   setStatus(text);
-  if (!saveError.empty()) {
-    std::fprintf(stderr, "momiru-battle: %s\n", visibleText(saveError).c_str());
-    sayUnsaved();
+  if (unsaved) {
+    std::fprintf(stderr, "momiru-battle: %s\n", visibleText(unsaved->english).c_str());
+    sayUnsaved(&*unsaved);
   }
   if (entered > 0)
     entries_->setCurrentItem(entries_->topLevelItem(entries_->topLevelItemCount() - 1));
@@ -439,37 +439,36 @@ void TournamentScreen::removeSelectedEntry() {
   if (!session_ || playing_ || entries_->currentItem() == nullptr) return;
   const int row = entries_->indexOfTopLevelItem(entries_->currentItem());
   const QString name = entries_->currentItem()->text(1);
-  std::string error;
-  const bool removed = session_->removeEntry(row, &error);
+  report::SessionProblem problem;
+  const bool removed = session_->removeEntry(row, &problem);
   if (!removed)
-    std::fprintf(stderr, "momiru-battle: remove entry: %s\n", visibleText(error).c_str());
+    std::fprintf(stderr, "momiru-battle: remove entry: %s\n", visibleText(problem.english).c_str());
   if (!removed && !session_->unsaved()) {
-    setStatus(QStringLiteral("削除できませんでした。"));
+    setStatus(QStringLiteral("削除できませんでした。") + sessionProblemText(problem));
     return;
   }
   showGathering();
   updateButtons();
   setStatus(QStringLiteral("%1を削除しました。").arg(name));
-  if (!removed) sayUnsaved();
+  if (!removed) sayUnsaved(&problem);
   (entries_->topLevelItemCount() > 0 ? static_cast<QWidget*>(entries_) : loadButton_)->setFocus();
 }
 
 void TournamentScreen::closeEntries() {
   if (!session_ || playing_) return;
-  std::string error;
-  const bool closed = session_->closeEntries(&error);
+  report::SessionProblem problem;
+  const bool closed = session_->closeEntries(&problem);
   if (!closed)
-    std::fprintf(stderr, "momiru-battle: close entries: %s\n", visibleText(error).c_str());
+    std::fprintf(stderr, "momiru-battle: close entries: %s\n",
+                 visibleText(problem.english).c_str());
   if (!closed && !session_->unsaved()) {
-    setStatus(session_->tournament().entries.size() < report::kMinEntries
-                  ? QStringLiteral("締め切れません。エントリーが2人以上必要です。")
-                  : QStringLiteral("締め切れませんでした（ファイルに保存できません）。"));
+    setStatus(QStringLiteral("締め切れません。") + sessionProblemText(problem));
     return;
   }
   showPage();
   setStatus(QStringLiteral("エントリーを締め切りました。要約値を公表してから開始してください。"));
   startButton_->setFocus();
-  if (!closed) sayUnsaved();
+  if (!closed) sayUnsaved(&problem);
 }
 
 void TournamentScreen::startTournament() {
@@ -483,22 +482,22 @@ void TournamentScreen::startTournament() {
   const QString given = beacon->trimmed();
   std::optional<std::string> value;
   if (!given.isEmpty()) value = given.toStdString();
-  std::string error;
+  report::SessionProblem problem;
   bool started = false;
   {
     const WaitCursor wait;
-    started = session_->start(value, &error);
+    started = session_->start(value, &problem);
   }
-  if (!started) std::fprintf(stderr, "momiru-battle: start: %s\n", visibleText(error).c_str());
+  if (!started)
+    std::fprintf(stderr, "momiru-battle: start: %s\n", visibleText(problem.english).c_str());
   if (!started && !session_->unsaved()) {
-    setStatus(
-        QStringLiteral("大会を始められませんでした（秘密の値を読めないか、保存できません）。"));
+    setStatus(QStringLiteral("大会を始められませんでした。") + sessionProblemText(problem));
     return;
   }
   showPage();
   setStatus(QStringLiteral("抽選をして大会を始めました。"));
   nextButton_->setFocus();
-  if (!started) sayUnsaved();
+  if (!started) sayUnsaved(&problem);
 }
 
 void TournamentScreen::dragEnterEvent(QDragEnterEvent* event) {

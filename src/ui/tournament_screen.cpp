@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 
 #include "battle/worker_pool.h"
@@ -30,6 +31,7 @@
 #include "ui/bracket_view.h"
 #include "ui/match_list.h"
 #include "ui/platform_dialogs.h"
+#include "ui/refusal_text.h"
 #include "ui/standings_view.h"
 #include "ui/tournament_parts.h"
 #include "ui/tournament_texts.h"
@@ -171,10 +173,10 @@ void TournamentScreen::stopEverything() { stopWorkers(); }
 
 void TournamentScreen::setStatus(const QString& text) { setText(status_, text); }
 
-void TournamentScreen::sayUnsaved() {
-  setStatus(
-      QStringLiteral("大会のファイルに保存できませんでした。変更はこの画面に残っています。保存 "
-                     "で別の場所に保存してください。"));
+void TournamentScreen::sayUnsaved(const report::SessionProblem* problem) {
+  setStatus(QStringLiteral("大会のファイルに保存できませんでした。") +
+            (problem != nullptr ? sessionProblemText(*problem) : QString()) +
+            QStringLiteral("変更はこの画面に残っています。保存 で別の場所に保存してください。"));
 }
 
 QString TournamentScreen::statusText() const { return status_->text(); }
@@ -472,17 +474,16 @@ void TournamentScreen::playRest() {
   std::optional<std::thread> started;
   try {
     started = startThread_([this, s] {
-      std::string error;
+      report::SessionProblem problem;
       const bool ok = s->playRest(
           quickPlayThreads(), [this] { return cancel_.load(); },
           [this](std::size_t done, std::size_t all) {
             played_ = done;
             total_ = all;
           },
-          &error);
+          &problem);
       QMetaObject::invokeMethod(
-          this, [this, ok, why = QString::fromStdString(error)] { playFinished(ok, why); },
-          Qt::QueuedConnection);
+          this, [this, ok, problem] { playFinished(ok, problem); }, Qt::QueuedConnection);
     });
   } catch (const std::system_error&) {
     started.reset();
@@ -505,17 +506,17 @@ void TournamentScreen::playSlice() {
   if (!playing_ || !session_) return;
   QElapsedTimer clock;
   clock.start();
-  std::string error;
+  report::SessionProblem problem;
   const bool ok = session_->playRest(
       1, [this, &clock] { return cancel_.load() || clock.elapsed() >= kSliceMs; },
       [this](std::size_t done, std::size_t all) {
         played_ = done;
         total_ = all;
       },
-      &error);
+      &problem);
   const report::TournamentPlay* play = session_->play();
   if (!ok || cancel_ || play == nullptr || play->readyMatches().empty()) {
-    playFinished(ok, QString::fromStdString(error));
+    playFinished(ok, problem);
     return;
   }
   pollProgress();
@@ -533,7 +534,7 @@ void TournamentScreen::cancelPlay() {
   setStatus(QStringLiteral("中止しています…（今の試合が終わると止まります）"));
 }
 
-void TournamentScreen::playFinished(bool ok, const QString& error) {
+void TournamentScreen::playFinished(bool ok, const report::SessionProblem& problem) {
   if (worker_.joinable()) worker_.join();
   sliceTimer_.stop();
   pollTimer_.stop();
@@ -542,11 +543,9 @@ void TournamentScreen::playFinished(bool ok, const QString& error) {
   slicing_ = false;
   showPage();
   if (!ok) {
-    std::fprintf(stderr, "momiru-battle: quick play: %s\n",
-                 visibleText(error.toStdString()).c_str());
-    setStatus(QStringLiteral(
-        "途中で止まりました。ファイルに保存できなかったか、次の回戦の組み合わせが作れません。"
-        "進んだ試合は残っています。"));
+    std::fprintf(stderr, "momiru-battle: quick play: %s\n", visibleText(problem.english).c_str());
+    setStatus(QStringLiteral("途中で止まりました。") + sessionProblemText(problem) +
+              QStringLiteral("進んだ試合は残っています。"));
   } else if (cancelled) {
     setStatus(QStringLiteral("中止しました。ここまでの試合は保存してあります。"));
   } else {
@@ -572,14 +571,14 @@ void TournamentScreen::openFile() {
                                          QStringLiteral("*.momiru-tournament *.html"));
   takeFocusBackFromDialog();
   if (!file) return;
-  std::string error;
+  report::SessionProblem problem;
   auto opened = report::TournamentSession::open(*file, report::secretFileOf(*file),
-                                                tournament_parts::writtenBy(), &error);
+                                                tournament_parts::writtenBy(), &problem);
   if (!opened) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(*file)).c_str(),
-                 visibleText(error).c_str());
+    std::fprintf(stderr, "momiru-battle: %s\n", visibleText(problem.english).c_str());
     ctx.dialogs.replayMessage(this, QStringLiteral("大会のファイルとして読めませんでした。\n") +
-                                        shownName(pathToUtf8(file->filename())));
+                                        shownName(pathToUtf8(file->filename())) +
+                                        QStringLiteral("\n") + sessionProblemText(problem));
     return;
   }
   if (opened->verifyProblem()) {
@@ -601,11 +600,11 @@ void TournamentScreen::saveFile() {
                                            QStringLiteral("*.momiru-tournament"), suggested);
   takeFocusBackFromDialog();
   if (!target) return;
-  std::string error;
-  if (!session_->saveAs(*target, &error)) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(*target)).c_str(),
-                 visibleText(error).c_str());
-    setStatus(QStringLiteral("保存できませんでした：") + shownName(pathToUtf8(target->filename())));
+  report::SessionProblem problem;
+  if (!session_->saveAs(*target, &problem)) {
+    std::fprintf(stderr, "momiru-battle: %s\n", visibleText(problem.english).c_str());
+    setStatus(QStringLiteral("保存できませんでした：") + shownName(pathToUtf8(target->filename())) +
+              QStringLiteral("。") + sessionProblemText(problem));
     return;
   }
   setStatus(QStringLiteral("保存しました：") + shownName(pathToUtf8(target->filename())));
@@ -624,22 +623,25 @@ void TournamentScreen::exportPage() {
   updateButtons();
   setStatus(QStringLiteral("ページを書き出しています…"));
   // The work holds its own copy; the window outlives it (it waits for it when it goes).
+  // The reason is written by the work and read once it has ended.
+  auto why = std::make_shared<Refusal>();
   pageWriter_.run(
       this,
-      [page = *target, copy = std::move(copy)] {
-        std::string error;
-        const bool written = report::writeTournamentPage(page, copy, &error);
-        if (!written) std::fprintf(stderr, "momiru-battle: %s\n", visibleText(error).c_str());
+      [page = *target, copy = std::move(copy), why] {
+        const bool written = report::writeTournamentPage(page, copy, why.get());
+        if (!written)
+          std::fprintf(stderr, "momiru-battle: %s\n", visibleText(describe(*why)).c_str());
         return written;
       },
-      [this, page = *target](bool written) { exportFinished(written, page); });
+      [this, page = *target, why](bool written) { exportFinished(written, page, *why); });
 }
 
-void TournamentScreen::exportFinished(bool written, const std::filesystem::path& page) {
+void TournamentScreen::exportFinished(bool written, const std::filesystem::path& page,
+                                      const Refusal& why) {
   exporting_ = false;
   updateButtons();
   if (!written) {
-    setStatus(QStringLiteral("ページを書き出せませんでした。"));
+    setStatus(QStringLiteral("ページを書き出せませんでした。") + refusalText(why));
     return;
   }
   setStatus(QStringLiteral("ページを書き出しました：") + shownName(pathToUtf8(page.filename())));

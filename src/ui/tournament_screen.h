@@ -103,17 +103,18 @@ class TournamentScreen final : public Screen {
   void updateRuleControls();
   void setStatus(const QString& text);
   // Tells that the tournament holds a change its file lacks (the last save failed).
-  void sayUnsaved();
+  // Says the file holds less than the window; `problem`, when given, says why.
+  void sayUnsaved(const report::SessionProblem* problem = nullptr);
   void showEntries();
   void fillBattles();
   void showViews(const report::Tournament& t);
   void matchChosen(const QString& id);     // in any view: the others follow
   void matchActivated(const QString& id);  // Enter or a double click in a view
   void setSession(report::TournamentSession opened);
-  void playFinished(bool ok, const QString& error);
+  void playFinished(bool ok, const report::SessionProblem& problem);
   void playSlice();
   void pollProgress();
-  void exportFinished(bool written, const std::filesystem::path& page);
+  void exportFinished(bool written, const std::filesystem::path& page, const Refusal& why);
   void stopWorkers();
 
   std::optional<report::TournamentSession>& session_;

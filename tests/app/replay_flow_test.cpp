@@ -59,7 +59,7 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   const auto target = h.dir.path() / "copy.momiru-replay";
   h.dialogs.saveAnswers = {target};
   save->click();
-  std::string error;
+  Refusal error;
   const auto back = battle::readReplayFile(target, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->seed, 5u);
@@ -133,7 +133,7 @@ TEST_F(ReplayFlowTest, ABattleOnScreenIsSavedAndWatchedAgainFromItsResult) {
   EXPECT_EQ(err.substr(firstLine.size()),
             "replay saved: " + app::shellQuote(flow->lastSaved()->string()) + "\n");
 
-  std::string error;
+  Refusal error;
   const auto replay = battle::readReplayFile(saved()[0], &error);
   ASSERT_TRUE(replay) << error;
   EXPECT_EQ(replay->seed, 321u);
@@ -216,7 +216,7 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
   const std::int32_t turns = replay.result.turns;
   replay.result.turns += 3;
   const auto file = h.dir.path() / "edited.momiru-replay";
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
 
   ASSERT_TRUE(flow->openReplay(file));
@@ -247,7 +247,7 @@ TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheT
   const battle::Replay replay =
       battle::makeReplay(start, {"a.dat", "b.dat"}, 8, "2026-12-08T00:00:00Z", "test");
   const auto file = h.dir.path() / "kept.momiru-replay";
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
 
   flow->start();

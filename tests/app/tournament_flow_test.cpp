@@ -68,7 +68,8 @@ class TournamentFlowTest : public ::testing::Test {
 
   // A tournament of `n` entries, closed and drawn, kept where the game keeps tournaments.
   report::TournamentSession drawnTournament(int n, report::Format format, int bestOf) {
-    std::string error;
+    Refusal error;
+    report::SessionProblem problem;
     const auto dir = report::tournamentDirectory(&error);
     EXPECT_TRUE(dir) << error;
     report::TournamentRules rules;
@@ -77,8 +78,8 @@ class TournamentFlowTest : public ::testing::Test {
     const std::string name = "cup" + std::to_string(++made);
     auto session = report::TournamentSession::create(*dir / (name + ".momiru-tournament"),
                                                      *dir / (name + ".momiru-secret"), "春の大会",
-                                                     rules, true, "test", &error);
-    EXPECT_TRUE(session) << error;
+                                                     rules, true, "test", &problem);
+    EXPECT_TRUE(session) << problem.english;
     std::vector<std::filesystem::path> files;
     for (int i = 0; i < n; ++i) {
       auto c = testCharacter("モミ" + std::to_string(i), 3 + i % 9);
@@ -86,8 +87,8 @@ class TournamentFlowTest : public ::testing::Test {
       files.push_back(h.dir.write("e" + std::to_string(i) + ".dat", encode(c)));
     }
     for (const auto& r : session->addEntries(files)) EXPECT_TRUE(r.entry) << r.detail;
-    EXPECT_TRUE(session->closeEntries(&error)) << error;
-    EXPECT_TRUE(session->start(std::string("beacon 2026-12-08"), &error)) << error;
+    EXPECT_TRUE(session->closeEntries(&problem)) << problem.english;
+    EXPECT_TRUE(session->start(std::string("beacon 2026-12-08"), &problem)) << problem.english;
     return std::move(*session);
   }
 
@@ -147,7 +148,7 @@ TEST_F(TournamentFlowTest, AMatchPlaysOnTheColosseumAndComesBackRecorded) {
   EXPECT_GE(want.battles.size(), 2u);
 
   // Kept on disk after the match, as the tournament now stands.
-  std::string error;
+  Refusal error;
   const auto onDisk = report::readTournamentFile(flow->tournament()->file(), &error);
   ASSERT_TRUE(onDisk) << error;
   EXPECT_EQ(report::tournamentJson(*onDisk),
@@ -172,8 +173,8 @@ TEST_F(TournamentFlowTest, LiveAndQuickPlayGiveTheFileARunGives) {
     ASSERT_EQ(flow->where(), Where::Tournament);
     for (int live = 0; live < 2; ++live)
       playMatchOnScreen(QString::fromStdString(flow->tournament()->play()->readyMatches().back()));
-    std::string error;
-    ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &error)) << error;
+    report::SessionProblem problem;
+    ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &problem)) << problem.english;
     report::Tournament done = flow->tournament()->tournament();
     EXPECT_EQ(done.stage, report::Stage::Finished);
     done.writtenBy = fresh.writtenBy;
@@ -218,8 +219,8 @@ TEST_F(TournamentFlowTest, BattlesOpenInTheViewerAndBadFilesAreTold) {
   flow->start();
   flow->tournament() = drawnTournament(3, report::Format::Single, 1);
   flow->openTournament(flow->tournament()->file());
-  std::string error;
-  ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &error)) << error;
+  report::SessionProblem problem;
+  ASSERT_TRUE(flow->tournament()->playRest(1, {}, {}, &problem)) << problem.english;
   const report::Match& m = flow->tournament()->tournament().matches.back();
   emit window()->viewBattleRequested(QString::fromStdString(m.id), 1);
   QCoreApplication::processEvents();

@@ -239,7 +239,7 @@ TEST(SettingsFile, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode) {
 // user could create first.
 TEST(SettingsFolder, TheLastResortFolderMustBeThisUsersOwn) {
   ScratchDir dir;
-  std::string why;
+  Refusal why;
   const auto fresh = privateDirectory(dir / "fresh", &why);
   ASSERT_TRUE(fresh) << why;
   EXPECT_EQ(modeOf(*fresh), 0700);
@@ -248,18 +248,18 @@ TEST(SettingsFolder, TheLastResortFolderMustBeThisUsersOwn) {
   std::filesystem::create_directory(dir / "open");
   ASSERT_EQ(::chmod((dir / "open").c_str(), 0777), 0);
   EXPECT_FALSE(privateDirectory(dir / "open", &why));
-  EXPECT_NE(why.find("open to other users"), std::string::npos) << why;
+  EXPECT_NE(describe(why).find("open to other users"), std::string::npos) << why;
 
   std::filesystem::create_directory_symlink(dir / "fresh", dir / "link");
   EXPECT_FALSE(privateDirectory(dir / "link", &why));
-  EXPECT_NE(why.find("not a folder"), std::string::npos) << why;
+  EXPECT_NE(describe(why).find("not a folder"), std::string::npos) << why;
 
   if (::geteuid() == 0) {
     std::filesystem::create_directory(dir / "theirs");
     ASSERT_EQ(::chmod((dir / "theirs").c_str(), 0700), 0);
     ASSERT_EQ(::chown((dir / "theirs").c_str(), 65534, 65534), 0);
     EXPECT_FALSE(privateDirectory(dir / "theirs", &why));
-    EXPECT_NE(why.find("another user"), std::string::npos) << why;
+    EXPECT_NE(describe(why).find("another user"), std::string::npos) << why;
   }
   // Without HOME and XDG_CONFIG_HOME the folder's name carries this user's id.
   std::vector<std::pair<const char*, std::optional<std::string>>> env;

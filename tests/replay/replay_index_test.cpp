@@ -30,7 +30,7 @@ Replay replayOn(const std::string& date, std::uint64_t seed, GameState gs = test
 }
 
 void keep(const ScratchDir& dir, const std::string& name, const Replay& replay) {
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(writeReplayFile(dir / name, replay, &error)) << error;
 }
 

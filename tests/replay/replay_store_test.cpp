@@ -66,7 +66,7 @@ TEST(ReplayStore, SavesInTheSameSecondTakeNamesOfTheirOwn) {
                      ".momiru-replay");
   };
   const Replay r = replayOn("2026-12-08T12:34:56Z");
-  std::string error;
+  Refusal error;
   const auto first = saveReplay(folder, r, &error);
   ASSERT_TRUE(first) << error;
   const auto second = saveReplay(folder, r, &error);
@@ -91,7 +91,7 @@ TEST(ReplayStore, SavesAtOnceNeverShareAName) {
   std::atomic<int> failures{0};
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&] {
-      std::string error;
+      Refusal error;
       for (int i = 0; i < 10; ++i) failures += !saveReplay(dir.path(), r, &error);
     });
   }
@@ -111,7 +111,7 @@ TEST(ReplayStore, FiveHundredAreKept) {
     writeFile(dir / (std::to_string(1000 - i) + ".momiru-replay"), replayJson(replayOn(date)));
   }
   writeFile(dir / "notes.momiru-replay", "not a replay");
-  std::string error;
+  Refusal error;
   const auto saved = saveReplay(dir.path(), replayOn("2026-12-08T12:34:56Z"), &error);
   ASSERT_TRUE(saved) << error;
   EXPECT_EQ(namesIn(dir.path()).size(), kKeptReplays + 1);
@@ -124,15 +124,14 @@ TEST(ReplayStore, FiveHundredAreKept) {
 TEST(ReplayStore, AFailedSaveSaysWhyAndLeavesNothing) {
   const ScratchDir dir;
   const Replay r = replayOn("2026-12-08T12:34:56Z");
-  std::string error;
-
+  Refusal error;
   // A FIFO or a plain file where the folder should be: no one can make it, not even root.
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   EXPECT_FALSE(saveReplay(dir / "fifo", r, &error));
-  EXPECT_NE(error.find("is not a folder"), std::string::npos) << error;
+  EXPECT_NE(describe(error).find("is not a folder"), std::string::npos) << error;
   writeFile(dir / "plain", "x");
   EXPECT_FALSE(saveReplay(dir / "plain" / "replays", r, &error));
-  EXPECT_NE(error.find("cannot create the replay folder"), std::string::npos) << error;
+  EXPECT_NE(describe(error).find("cannot create the replay folder"), std::string::npos) << error;
 
   // A read-only folder (the superuser may write anyway).
   const fs::path locked = dir / "locked";
@@ -140,7 +139,7 @@ TEST(ReplayStore, AFailedSaveSaysWhyAndLeavesNothing) {
   ::chmod(locked.c_str(), 0500);
   if (::geteuid() != 0) {
     EXPECT_FALSE(saveReplay(locked, r, &error));
-    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_NE(describe(error).find("Permission denied"), std::string::npos) << error;
   }
   ::chmod(locked.c_str(), 0700);
 
@@ -156,13 +155,13 @@ TEST(ReplayStore, AFailedSaveSaysWhyAndLeavesNothing) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(saved);
-  EXPECT_NE(error.find("File too large"), std::string::npos) << error;
-  EXPECT_EQ(error.find('\n'), std::string::npos);
+  EXPECT_NE(describe(error).find("File too large"), std::string::npos) << error;
+  EXPECT_EQ(describe(error).find('\n'), std::string::npos);
   EXPECT_TRUE(namesIn(full).empty()) << "the partial file was removed";
 
   // A copy the player asked for.
   EXPECT_FALSE(writeReplayFile(dir / "fifo", r, &error));
-  EXPECT_NE(error.find("is not a regular file"), std::string::npos) << error;
+  EXPECT_NE(describe(error).find("is not a regular file"), std::string::npos) << error;
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
   EXPECT_FALSE(writeReplayFile("/dev/full", r, &error));
   EXPECT_TRUE(fs::is_character_file("/dev/full"));

@@ -47,7 +47,7 @@ Replay sample(std::uint64_t seed = kBigSeed) {
 }
 
 Replay roundTrip(const Replay& r) {
-  std::string error;
+  Refusal error;
   const std::optional<Replay> back = parseReplay(replayJson(r), &error);
   EXPECT_TRUE(back.has_value()) << error;
   return back.value_or(Replay{});
@@ -150,15 +150,15 @@ TEST(Replay, StrangersFilesAreRefusedWithOneLineThatNamesTheFault) {
   for (const Hostile& h : cases) {
     json j = good;
     h.edit(j);
-    std::string error;
+    Refusal error;
     EXPECT_FALSE(parseReplay(j.dump(), &error)) << h.what;
-    EXPECT_NE(error.find(h.says), std::string::npos) << h.what << ": " << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos) << h.what;
+    EXPECT_NE(describe(error).find(h.says), std::string::npos) << h.what << ": " << error;
+    EXPECT_EQ(describe(error).find('\n'), std::string::npos) << h.what;
   }
 
   json j = good;
   j["characters"][0]["parts"][0]["name"] = "頭";  // unknown keys are ignored
-  std::string error;
+  Refusal error;
   EXPECT_TRUE(parseReplay(j.dump(), &error)) << error;
 }
 
@@ -180,10 +180,10 @@ TEST(Replay, TextThatIsNoReplayIsRefusedWithoutQuotingIt) {
        "the replay in the page is cut off"},
   };
   for (const auto& c : cases) {
-    std::string error;
+    Refusal error;
     EXPECT_FALSE(parseReplay(c.input, &error)) << c.says;
-    EXPECT_NE(error.find(c.says), std::string::npos) << error;
-    EXPECT_EQ(error.find('\x1b'), std::string::npos);
+    EXPECT_NE(describe(error).find(c.says), std::string::npos) << error;
+    EXPECT_EQ(describe(error).find('\x1b'), std::string::npos);
   }
 }
 
@@ -214,7 +214,7 @@ TEST(ReplayPage, TheReplayIsTheOneABrowserReadsOrThePageIsRefused) {
            chart + "<p>after the chart</p>" + element(carried) + "<p>after</p>",
            "<textarea>no markup</textarea><svg/>" + element(carried),
        }) {
-    std::string error;
+    Refusal error;
     const std::optional<Replay> r = parseReplay(pageAround(inside), &error);
     ASSERT_TRUE(r) << error << "\n" << inside.substr(0, 200);
     EXPECT_EQ(r->seed, shown.seed);
@@ -261,10 +261,10 @@ TEST(ReplayPage, TheReplayIsTheOneABrowserReadsOrThePageIsRefused) {
       {element(carried) + std::string(kPageMaxBytes, ' '), "larger than 8388608 bytes"},
   };
   for (const auto& c : refused) {
-    std::string error;
+    Refusal error;
     EXPECT_FALSE(parseReplay(pageAround(c.inside), &error)) << c.says;
-    EXPECT_NE(error.find(c.says), std::string::npos) << c.says << ": " << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_NE(describe(error).find(c.says), std::string::npos) << c.says << ": " << error;
+    EXPECT_EQ(describe(error).find('\n'), std::string::npos);
   }
 }
 
@@ -275,7 +275,7 @@ TEST(ReplayPage, APageFileIsReadUpToThePageLimit) {
   const std::string page =
       pageAround("<p>" + std::string(kReplayMaxBytes + 10, 'x') + "</p>" + element(replayJson(r)));
   writeFile(dir / "page.html", page);
-  std::string error;
+  Refusal error;
   const std::optional<Replay> back = readReplayFile(dir / "page.html", &error);
   ASSERT_TRUE(back) << error;
   expectSameReplay(r, *back);
@@ -283,17 +283,17 @@ TEST(ReplayPage, APageFileIsReadUpToThePageLimit) {
   // A JSON file is still held to the smaller limit, and a page to its own.
   writeFile(dir / "big.momiru-replay", replayJson(r) + std::string(kReplayMaxBytes, ' '));
   EXPECT_FALSE(readReplayFile(dir / "big.momiru-replay", &error));
-  EXPECT_EQ(error, "larger than 1048576 bytes");
+  EXPECT_EQ(describe(error), "larger than 1048576 bytes");
   std::filesystem::resize_file(dir / "page.html", std::uintmax_t{1} << 32);
   EXPECT_FALSE(readReplayFile(dir / "page.html", &error));
-  EXPECT_EQ(error, "larger than 8388608 bytes");
+  EXPECT_EQ(describe(error), "larger than 8388608 bytes");
 }
 
 TEST(Replay, FilesAreReadOnlyWhenRegularAndSmall) {
   const ScratchDir dir;
   const Replay r = sample();
   writeFile(dir / "a.momiru-replay", replayJson(r));
-  std::string error;
+  Refusal error;
   const std::optional<Replay> back = readReplayFile(dir / "a.momiru-replay", &error);
   ASSERT_TRUE(back) << error;
   expectSameReplay(r, *back);
@@ -301,18 +301,18 @@ TEST(Replay, FilesAreReadOnlyWhenRegularAndSmall) {
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   EXPECT_TRUE(testing::returnsWithoutWriter(
       dir / "fifo", [&] { return readReplayFile(dir / "fifo", &error).has_value(); }));
-  EXPECT_EQ(error, "not a regular file");
+  EXPECT_EQ(describe(error), "not a regular file");
   EXPECT_FALSE(readReplayFile(dir.path(), &error));
-  EXPECT_EQ(error, "a folder, not a replay file");
+  EXPECT_EQ(describe(error), "a folder, not a replay file");
   EXPECT_FALSE(readReplayFile(dir / "missing", &error));
-  EXPECT_EQ(error, "cannot be opened: No such file or directory");
+  EXPECT_EQ(describe(error), "cannot be opened: No such file or directory");
   EXPECT_FALSE(readReplayFile("/dev/zero", &error)) << "a device that never ends";
-  EXPECT_EQ(error, "not a regular file");
+  EXPECT_EQ(describe(error), "not a regular file");
 
   // A huge (sparse) file is refused after reading just past the limit.
   std::filesystem::resize_file(dir / "a.momiru-replay", std::uintmax_t{1} << 32);
   EXPECT_FALSE(readReplayFile(dir / "a.momiru-replay", &error));
-  EXPECT_EQ(error, "larger than 1048576 bytes");
+  EXPECT_EQ(describe(error), "larger than 1048576 bytes");
 }
 
 TEST(Replay, AResultTheseRulesDoNotGiveIsNamed) {
@@ -332,7 +332,7 @@ TEST(Replay, AResultTheseRulesDoNotGiveIsNamed) {
   // Edited records (or other rules) play another battle than the one recorded.
   json j = json::parse(replayJson(r));
   for (json& move : j["characters"][0]["moves"]) move["power"] = 1;
-  std::string error;
+  Refusal error;
   const std::optional<Replay> tampered = parseReplay(j.dump(), &error);
   ASSERT_TRUE(tampered) << error;
   const std::optional<std::string> what = replayMismatch(tampered->result, playReplay(*tampered));

@@ -65,7 +65,7 @@ TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
   EXPECT_EQ(count(page, "<li><span class=\"who\">ターン"), static_cast<std::size_t>(played.turns));
 
   // The page opens back as the same battle.
-  std::string error;
+  Refusal error;
   const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
@@ -90,7 +90,7 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   EXPECT_EQ(json.find_first_of("<&"), std::string::npos);
   EXPECT_EQ(page.find("id=\"odds\""), std::string::npos);  // asked without odds
 
-  std::string error;
+  Refusal error;
   const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
@@ -132,7 +132,7 @@ TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
   EXPECT_LT(page.size(), battle::kReplayMaxBytes / 2);
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
   EXPECT_NE(page.find("ターン10000（"), std::string::npos);  // the last turn is shown
-  std::string error;
+  Refusal error;
   const auto back = battle::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->result, replay.result);
@@ -183,7 +183,7 @@ TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave
 
     ScratchDir dir;
     options.pageName = std::string(255, '\'');
-    std::string error;
+    Refusal error;
     ASSERT_TRUE(writeBattlePage(dir / "page.html", replay, &error, options)) << error;
     const std::uintmax_t size = std::filesystem::file_size(dir / "page.html");
     EXPECT_GT(size, battle::kReplayMaxBytes) << "as long as a page gets";
@@ -240,14 +240,14 @@ TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSays
 TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
   ScratchDir dir;
   const battle::Replay replay = sampleReplay();
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(writeBattlePage(dir / "バトル 1.html", replay, &error, fromSources(100))) << error;
   const std::string page = momiru::testing::readFile(dir / "バトル 1.html");
   EXPECT_NE(page.find("momiru-lab battle &#39;バトル 1.html&#39;"), std::string::npos);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
   EXPECT_FALSE(writeBattlePage(dir / "missing" / "page.html", replay, &error, fromSources(0)));
-  EXPECT_NE(error.find("page.html"), std::string::npos);
+  EXPECT_NE(describe(error).find("page.html"), std::string::npos);
   if (::geteuid() != 0) {
     std::filesystem::create_directory(dir / "locked");
     ::chmod((dir / "locked").c_str(), 0500);

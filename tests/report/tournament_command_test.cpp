@@ -222,11 +222,11 @@ TEST(TournamentCommand, APageWhoseTournamentABrowserDoesNotReadIsRefused) {
     const LabRun verified = lab("tournament verify " + quoted(dir / "forged.html"));
     EXPECT_NE(verified.status, 0) << where << ": " << verified.out;
     EXPECT_EQ(std::count(verified.err.begin(), verified.err.end(), '\n'), 1) << verified.err;
-    std::string error;
+    momiru::report::SessionProblem problem;
     EXPECT_FALSE(
-        momiru::report::TournamentSession::open(dir / "forged.html", dir / "secret", "x", &error))
+        momiru::report::TournamentSession::open(dir / "forged.html", dir / "secret", "x", &problem))
         << where;
-    EXPECT_FALSE(error.empty()) << where;
+    EXPECT_FALSE(problem.english.empty()) << where;
   }
   // The page as written still verifies and opens.
   writeFile(dir / "forged.html", good);

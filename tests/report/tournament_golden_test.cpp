@@ -130,7 +130,7 @@ TEST(TournamentGolden, EveryFormatGivesItsRecordedValues) {
     const std::string text = momiru::testing::readFile(file);
     for (const fs::path& kept : {file, kGolden / (std::string(c.labFile) + ".html")}) {
       SCOPED_TRACE(kept.filename().string());
-      std::string error;
+      momiru::Refusal error;
       const auto back = readTournamentFile(kept, &error);
       ASSERT_TRUE(back) << error;
       EXPECT_EQ(verifyTournament(*back), std::nullopt);

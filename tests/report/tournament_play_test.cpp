@@ -86,7 +86,7 @@ TEST(TournamentPlay, AnyOrderAndAnyWayOfPlayingGivesTheTournamentPlayedAtOnce) {
         // Saved part way and opened again, the play goes on from the file alone.
         if (!resumed && 2 * recorded >= total && !play->finished()) {
           resumed = true;
-          std::string error;
+          Refusal error;
           auto saved = parseTournament(tournamentJson(play->tournament()), &error);
           ASSERT_TRUE(saved) << error;
           EXPECT_EQ(saved->stage, Stage::Closed) << what;
@@ -324,9 +324,9 @@ TEST(TournamentPlay, ABattleOfAPlayedMatchOpensAsItsReplay) {
 
 TEST(SecretFile, IsNewOwnerOnlyAndReadBackInLowerCase) {
   ScratchDir dir;
-  std::string error;
+  Refusal error;
   const std::string secret(64, 'A');
-  ASSERT_TRUE(writeSecretFile(dir / "s", secret, &error)) << error;
+  ASSERT_TRUE(writeSecretFile(dir / "s", secret, &error)) << describe(error);
   struct stat st {};
   ASSERT_EQ(::stat((dir / "s").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -339,7 +339,7 @@ TEST(SecretFile, IsNewOwnerOnlyAndReadBackInLowerCase) {
   EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
   ASSERT_TRUE(writeSecretFile(dir / "short", "abc", &error));
   EXPECT_FALSE(readSecretFile(dir / "short", &error));
-  EXPECT_NE(error.find("64 hexadecimal digits"), std::string::npos);
+  EXPECT_NE(describe(error).find("64 hexadecimal digits"), std::string::npos);
   EXPECT_FALSE(readSecretFile(dir / "missing", &error));
 }
 

@@ -51,13 +51,14 @@ TournamentRules rulesOf(Format f, int bestOf = 1) {
 
 // A fair-draw tournament of the eight samples, closed, in `dir`/t.momiru-tournament.
 TournamentSession closedSession(const ScratchDir& dir, Format f, int bestOf = 1) {
-  std::string error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
   auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret",
-                                     "テスト杯", rulesOf(f, bestOf), true, kGame, &error);
-  EXPECT_TRUE(s) << error;
-  for (const EntryResult& r : s->addEntries(allSamples(), &error))
+                                     "テスト杯", rulesOf(f, bestOf), true, kGame, &problem);
+  EXPECT_TRUE(s) << problem.english;
+  for (const EntryResult& r : s->addEntries(allSamples(), &unsaved))
     EXPECT_TRUE(r.entry) << r.file << ": " << r.detail;
-  EXPECT_TRUE(s->closeEntries(&error)) << error;
+  EXPECT_TRUE(s->closeEntries(&problem)) << problem.english;
   return std::move(*s);
 }
 
@@ -71,8 +72,8 @@ void playOneMatch(TournamentSession& s, bool onScreen = false) {
   const Match& m = s.play()->find(ready.front())->match;
   const Match played =
       onScreen ? playOnScreen(s.tournament(), m) : playMatchHeadless(s.tournament(), m);
-  std::string error;
-  ASSERT_TRUE(s.record(played, &error)) << error;
+  report::SessionProblem problem;
+  ASSERT_TRUE(s.record(played, &problem)) << problem.english;
 }
 
 std::string withWriter(Tournament t) {
@@ -82,10 +83,12 @@ std::string withWriter(Tournament t) {
 
 TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
   ScratchDir dir;
-  std::string error;
+  Refusal error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
   auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
-                                     rulesOf(Format::Double), false, kGame, &error);
-  ASSERT_TRUE(s) << error;
+                                     rulesOf(Format::Double), false, kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
   momiru::testing::Character zero = momiru::testing::testCharacter();
   zero.values.storedLevels = {0, 0};
   momiru::testing::writeFile(dir / "zero.dat", momiru::testing::encode(zero));
@@ -102,8 +105,8 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
                                        dir / "fifo.dat",
                                        dir / "folder.dat",
                                        dir / "missing.dat"};
-  const auto results = s->addEntries(files, &error);
-  EXPECT_EQ(error, "");
+  const auto results = s->addEntries(files, &unsaved);
+  EXPECT_FALSE(unsaved);
   ASSERT_EQ(results.size(), files.size());
   EXPECT_EQ(results[0].entry, 0);
   EXPECT_EQ(results[1].entry, 1);
@@ -125,13 +128,13 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
   EXPECT_EQ(kept->entries[0].record.name, "pochimaru.datの" + kept->entries[0].storedName);
 
   // Removal renumbers; closing needs two.
-  EXPECT_FALSE(s->removeEntry(2, &error));
-  ASSERT_TRUE(s->removeEntry(0, &error)) << error;
+  EXPECT_FALSE(s->removeEntry(2, &problem));
+  ASSERT_TRUE(s->removeEntry(0, &problem)) << problem.english;
   EXPECT_EQ(readTournamentFile(s->file(), &error)->entries.size(), 1u);
-  EXPECT_FALSE(s->closeEntries(&error));
+  EXPECT_FALSE(s->closeEntries(&problem));
   EXPECT_EQ(s->tournament().stage, Stage::Open);
   s->addEntries({samplePath("hinotori.dat")});
-  ASSERT_TRUE(s->closeEntries(&error)) << error;
+  ASSERT_TRUE(s->closeEntries(&problem)) << problem.english;
   kept = readTournamentFile(s->file(), &error);
   EXPECT_EQ(kept->stage, Stage::Closed);
   // rendaa's and hinotori's records, as the golden tournaments hold them.
@@ -139,12 +142,12 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
             "ac3409d3e922c6537200a4c1e5f7a08946bf79d8f7ad4e6667289039561fd237");
   // Closed: nothing more comes in or goes out.
   EXPECT_EQ(s->addEntries({samplePath("inazuma.dat")})[0].refusal, EntryRefusal::Closed);
-  EXPECT_FALSE(s->removeEntry(0, &error));
+  EXPECT_FALSE(s->removeEntry(0, &problem));
 
   // A new tournament never replaces a file.
   const std::string before = readFile(s->file());
   EXPECT_FALSE(TournamentSession::create(s->file(), dir / "u.momiru-secret", "x",
-                                         rulesOf(Format::Single), true, kGame, &error));
+                                         rulesOf(Format::Single), true, kGame, &problem));
   EXPECT_EQ(readFile(s->file()), before);
   EXPECT_FALSE(fs::exists(dir / "u.momiru-secret"));
 }
@@ -153,10 +156,12 @@ TEST(TournamentSession, GatheringRefusesWhatTheEntryScreenRefusesAndSaysWhy) {
 // twice told even after another file was refused; the file is not touched.
 TEST(TournamentSession, AllOrNothingTakesNoneWhenOneIsRefusedAndTellsEach) {
   ScratchDir dir;
-  std::string error;
+  Refusal error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
   auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
-                                     rulesOf(Format::Single), false, kGame, &error);
-  ASSERT_TRUE(s) << error;
+                                     rulesOf(Format::Single), false, kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
   const std::string before = readFile(s->file());
   fs::create_directory(dir / "sub");
   fs::copy_file(samplePath("rendaa.dat"), dir / "sub" / "rendaa.dat");
@@ -167,8 +172,8 @@ TEST(TournamentSession, AllOrNothingTakesNoneWhenOneIsRefusedAndTellsEach) {
                                        dir / "sub" / "rendaa.dat",
                                        dir / "fifo.dat",
                                        samplePath("pochimaru.dat")};
-  const auto results = s->addEntries(files, &error, EntriesAdded::AllOrNothing);
-  EXPECT_EQ(error, "");
+  const auto results = s->addEntries(files, &unsaved, EntriesAdded::AllOrNothing);
+  EXPECT_FALSE(unsaved);
   ASSERT_EQ(results.size(), files.size());
   for (const std::size_t good : {0u, 2u, 3u}) {
     EXPECT_FALSE(results[good].refusal) << files[good];
@@ -185,13 +190,13 @@ TEST(TournamentSession, AllOrNothingTakesNoneWhenOneIsRefusedAndTellsEach) {
   EXPECT_TRUE(s->tournament().entries.empty());
   EXPECT_EQ(readFile(s->file()), before);
 
-  const auto good = s->addEntries({files[0], files[2]}, &error, EntriesAdded::AllOrNothing);
+  const auto good = s->addEntries({files[0], files[2]}, &unsaved, EntriesAdded::AllOrNothing);
   EXPECT_EQ(good[0].entry, 0);
   EXPECT_EQ(good[1].entry, 1);
   EXPECT_EQ(readTournamentFile(s->file(), &error)->entries.size(), 2u);
-  ASSERT_TRUE(s->closeEntries(&error)) << error;
+  ASSERT_TRUE(s->closeEntries(&problem)) << problem.english;
   const auto closed =
-      s->addEntries({samplePath("inazuma.dat")}, &error, EntriesAdded::AllOrNothing);
+      s->addEntries({samplePath("inazuma.dat")}, &unsaved, EntriesAdded::AllOrNothing);
   EXPECT_EQ(closed[0].refusal, EntryRefusal::Closed);
 }
 
@@ -207,17 +212,19 @@ TEST(TournamentSession, TheEntryLimitHoldsForBothWaysOfAdding) {
     momiru::testing::writeFile(files.back(), momiru::testing::encode(c));
   }
   files.push_back(dir / "missing.dat");
-  std::string error;
+  Refusal error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
   for (const EntriesAdded mode : {EntriesAdded::AllOrNothing, EntriesAdded::KeepAccepted}) {
     const bool all = mode == EntriesAdded::AllOrNothing;
     SCOPED_TRACE(all ? "all or nothing" : "keep accepted");
     const fs::path file = dir / (all ? "a.momiru-tournament" : "k.momiru-tournament");
     auto s = TournamentSession::create(file, secretFileOf(file), "x", rulesOf(Format::RoundRobin),
-                                       false, kGame, &error);
-    ASSERT_TRUE(s) << error;
+                                       false, kGame, &problem);
+    ASSERT_TRUE(s) << problem.english;
     // Without the unreadable file last, momiru-lab's add is refused for the limit alone.
     const std::vector<fs::path> given(files.begin(), files.end() - (all ? 1 : 0));
-    const auto results = s->addEntries(given, &error, mode);
+    const auto results = s->addEntries(given, &unsaved, mode);
     ASSERT_EQ(results.size(), given.size());
     const std::size_t most = mostEntries(Format::RoundRobin);
     EXPECT_EQ(results[most].refusal, EntryRefusal::Full);
@@ -228,17 +235,18 @@ TEST(TournamentSession, TheEntryLimitHoldsForBothWaysOfAdding) {
       EXPECT_EQ(results.back().refusal, EntryRefusal::Full);
     }
     EXPECT_EQ(s->tournament().entries.size(), all ? 0u : most);
-    EXPECT_EQ(readTournamentFile(file, &error)->entries.size(), all ? 0u : most) << error;
+    EXPECT_EQ(readTournamentFile(file, &error)->entries.size(), all ? 0u : most) << describe(error);
   }
 }
 
 // The rules a new tournament is refused for are the rules a file is refused for: one check.
 TEST(TournamentSession, RulesRefusedAtCreateAreRefusedInAFile) {
   ScratchDir dir;
-  std::string error;
+  Refusal error;
+  report::SessionProblem problem;
   auto good = TournamentSession::create(dir / "good.momiru-tournament", dir / "x", "杯",
-                                        rulesOf(Format::Swiss), false, kGame, &error);
-  ASSERT_TRUE(good) << error;
+                                        rulesOf(Format::Swiss), false, kGame, &problem);
+  ASSERT_TRUE(good) << problem.english;
   const std::string text = readFile(good->file());
   struct Case {
     TournamentRules rules;
@@ -260,10 +268,9 @@ TEST(TournamentSession, RulesRefusedAtCreateAreRefusedInAFile) {
     SCOPED_TRACE(static_cast<int>(c.problem));
     EXPECT_EQ(rulesProblem(c.rules), c.problem);
     EXPECT_EQ(TournamentSession::whyNotNew("杯", c.rules), SessionRefusal::Rules);
-    SessionRefusal why{};
     EXPECT_FALSE(TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret",
-                                           "杯", c.rules, true, kGame, &error, &why));
-    EXPECT_EQ(why, SessionRefusal::Rules);
+                                           "杯", c.rules, true, kGame, &problem));
+    EXPECT_EQ(problem.why, SessionRefusal::Rules);
     EXPECT_FALSE(fs::exists(dir / "t.momiru-tournament"));
     EXPECT_FALSE(fs::exists(dir / "t.momiru-secret"));
     if (c.problem == RulesProblem::SwissRounds) continue;  // beyond what the reader's number takes
@@ -273,7 +280,7 @@ TEST(TournamentSession, RulesRefusedAtCreateAreRefusedInAFile) {
     j["rules"]["rounds"] = c.rules.rounds;
     j["rules"]["third_place"] = c.rules.thirdPlace;
     EXPECT_FALSE(parseTournament(j.dump(), &error));
-    EXPECT_NE(error.find("rules."), std::string::npos) << error;
+    EXPECT_NE(describe(error).find("rules."), std::string::npos) << error;
   }
   // A round robin's rounds 0 stand for once; a name too long is refused before the rules.
   TournamentRules once = rulesOf(Format::RoundRobin);
@@ -291,38 +298,38 @@ TEST(TournamentSession, RulesRefusedAtCreateAreRefusedInAFile) {
 // as run already, not played again) and is refused with a reason it can word.
 TEST(TournamentSession, ARunIsOneStepOnTheFileAsItStands) {
   ScratchDir dir;
-  std::string error;
-  SessionRefusal why{};
+  Refusal error;
+  report::SessionProblem problem;
   RunOptions options;
   options.threads = 2;
   const fs::path file = dir / "t.momiru-tournament";
   const auto reopen = [&](const fs::path& secret = fs::path()) {
     auto s = TournamentSession::open(file, secret.empty() ? dir / "t.momiru-secret" : secret, kGame,
-                                     &error, Opening::AsItStands);
-    EXPECT_TRUE(s) << error;
+                                     &problem, Opening::AsItStands);
+    EXPECT_TRUE(s) << problem.english;
     return std::move(*s);
   };
   {
     auto s = TournamentSession::create(file, dir / "t.momiru-secret", "杯", rulesOf(Format::Double),
-                                       true, kGame, &error);
-    ASSERT_TRUE(s) << error;
+                                       true, kGame, &problem);
+    ASSERT_TRUE(s) << problem.english;
     s->addEntries(allSamples());
   }
-  EXPECT_FALSE(reopen().run(std::nullopt, false, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::NotClosed);
-  ASSERT_TRUE(reopen().closeEntries(&error)) << error;
+  EXPECT_FALSE(reopen().run(std::nullopt, false, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::NotClosed);
+  ASSERT_TRUE(reopen().closeEntries(&problem)) << problem.english;
   const std::string closed = readFile(file);
-  EXPECT_FALSE(reopen().run(std::string(kMaxTextBytes + 1, 'b'), false, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::BeaconTooLong);
-  EXPECT_FALSE(reopen(dir / "missing").run("b", true, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::SecretUnreadable);
-  EXPECT_NE(error.find("missing"), std::string::npos) << error;
-  ASSERT_TRUE(writeSecretFile(dir / "wrong", std::string(64, 'a'), &error)) << error;
-  EXPECT_FALSE(reopen(dir / "wrong").run("b", true, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::WrongSecret);
+  EXPECT_FALSE(reopen().run(std::string(kMaxTextBytes + 1, 'b'), false, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::BeaconTooLong);
+  EXPECT_FALSE(reopen(dir / "missing").run("b", true, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::SecretUnreadable);
+  EXPECT_NE(problem.english.find("missing"), std::string::npos) << problem.english;
+  ASSERT_TRUE(writeSecretFile(dir / "wrong", std::string(64, 'a'), &error)) << describe(error);
+  EXPECT_FALSE(reopen(dir / "wrong").run("b", true, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::WrongSecret);
   EXPECT_EQ(readFile(file), closed);
 
-  ASSERT_TRUE(reopen().run("b", false, options, &error, &why)) << error;
+  ASSERT_TRUE(reopen().run("b", false, options, &problem)) << problem.english;
   auto done = readTournamentFile(file, &error);
   ASSERT_TRUE(done) << error;
   EXPECT_EQ(done->stage, Stage::Finished);
@@ -333,28 +340,28 @@ TEST(TournamentSession, ARunIsOneStepOnTheFileAsItStands) {
   auto& m = j["matches"][0];
   m["winner"] = m["players"][0] == m["winner"] ? m["players"][1] : m["players"][0];
   momiru::testing::writeFile(file, j.dump(1));
-  EXPECT_FALSE(reopen().run("b", false, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::Finished);
-  auto played = TournamentSession::open(file, dir / "t.momiru-secret", kGame, &error);
+  EXPECT_FALSE(reopen().run("b", false, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::Finished);
+  auto played = TournamentSession::open(file, dir / "t.momiru-secret", kGame, &problem);
   ASSERT_TRUE(played) << error;
   EXPECT_TRUE(played->verifyProblem());
-  EXPECT_FALSE(played->start("b", &error, &why));
-  EXPECT_EQ(why, SessionRefusal::DoesNotVerify);
+  EXPECT_FALSE(played->start("b", &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::DoesNotVerify);
 
   // A quick tournament draws its secret at the run, and has no secret file to be named.
   const fs::path quick = dir / "q.momiru-tournament";
   {
     auto q = TournamentSession::create(quick, secretFileOf(quick), "q", rulesOf(Format::Single),
-                                       false, kGame, &error);
+                                       false, kGame, &problem);
     ASSERT_TRUE(q) << error;
     q->addEntries({samplePath("rendaa.dat"), samplePath("pochimaru.dat")});
-    ASSERT_TRUE(q->closeEntries(&error)) << error;
+    ASSERT_TRUE(q->closeEntries(&problem)) << problem.english;
   }
-  auto q = TournamentSession::open(quick, dir / "x", kGame, &error, Opening::AsItStands);
+  auto q = TournamentSession::open(quick, dir / "x", kGame, &problem, Opening::AsItStands);
   ASSERT_TRUE(q) << error;
-  EXPECT_FALSE(q->run(std::nullopt, true, options, &error, &why));
-  EXPECT_EQ(why, SessionRefusal::SecretFileNamed);
-  ASSERT_TRUE(q->run(std::nullopt, false, options, &error, &why)) << error;
+  EXPECT_FALSE(q->run(std::nullopt, true, options, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::SecretFileNamed);
+  ASSERT_TRUE(q->run(std::nullopt, false, options, &problem)) << problem.english;
   EXPECT_TRUE(q->tournament().secret);
 }
 
@@ -377,7 +384,9 @@ TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {
     for (const char* sample : kSamples) add += " " + momiru::testing::sample(sample);
     ASSERT_EQ(lab(add).status, 0);
     ASSERT_EQ(lab("tournament close " + labFile).status, 0);
-    std::string error;
+    Refusal error;
+    report::SessionProblem problem;
+    std::optional<report::SessionProblem> unsaved;
     auto gathered = readTournamentFile(dir / "lab.momiru-tournament", &error);
     ASSERT_TRUE(gathered) << error;
     gathered->commitment = s.tournament().commitment;
@@ -391,14 +400,14 @@ TEST(TournamentSession, PlayedToTheEndItIsTheFileMomiruLabRunMakes) {
             quoted(dir / "t.momiru-secret") + " --beacon '" + beacon + "' --jobs 2");
     ASSERT_EQ(ran.status, 0) << ran.err;
 
-    ASSERT_TRUE(s.start(beacon, &error)) << error;
+    ASSERT_TRUE(s.start(beacon, &problem)) << problem.english;
     EXPECT_TRUE(s.started());
     for (int i = 0; i < 4; ++i) playOneMatch(s, i % 2 == 0);
     std::size_t lastProgress = 0;
     ASSERT_TRUE(s.playRest(
         2, [] { return false; }, [&](std::size_t played, std::size_t) { lastProgress = played; },
-        &error))
-        << error;
+        &problem))
+        << problem.english;
     ASSERT_TRUE(s.play()->finished());
     EXPECT_EQ(lastProgress, s.play()->totalCount());
     EXPECT_EQ(s.tournament().stage, Stage::Finished);
@@ -418,11 +427,12 @@ TEST(TournamentSession, AWrongSecretIsRefusedAndNothingStarts) {
   const std::string before = readFile(s.file());
   fs::remove(dir / "t.momiru-secret");
   ASSERT_TRUE(writeSecretFile(dir / "t.momiru-secret", std::string(64, 'a'), nullptr));
-  std::string error;
-  EXPECT_FALSE(s.start(std::nullopt, &error));
-  EXPECT_NE(error.find("commitment"), std::string::npos) << error;
+  Refusal error;
+  report::SessionProblem problem;
+  EXPECT_FALSE(s.start(std::nullopt, &problem));
+  EXPECT_NE(problem.english.find("commitment"), std::string::npos) << error;
   fs::remove(dir / "t.momiru-secret");
-  EXPECT_FALSE(s.start(std::nullopt, &error));
+  EXPECT_FALSE(s.start(std::nullopt, &problem));
   EXPECT_FALSE(s.started());
   EXPECT_EQ(s.play(), nullptr);
   EXPECT_EQ(readFile(s.file()), before);
@@ -435,40 +445,40 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
   TournamentSession straight = closedSession(dir, Format::Swiss);
   const fs::path other = dir / "other.momiru-tournament";
   fs::copy_file(straight.file(), other);
-  std::string error;
-  ASSERT_TRUE(straight.start("b", &error)) << error;
-  ASSERT_TRUE(straight.playRest(1, {}, {}, &error)) << error;
+  report::SessionProblem problem;
+  ASSERT_TRUE(straight.start("b", &problem)) << problem.english;
+  ASSERT_TRUE(straight.playRest(1, {}, {}, &problem)) << problem.english;
 
   {
-    auto s = TournamentSession::open(other, dir / "t.momiru-secret", kGame, &error);
-    ASSERT_TRUE(s) << error;
+    auto s = TournamentSession::open(other, dir / "t.momiru-secret", kGame, &problem);
+    ASSERT_TRUE(s) << problem.english;
     EXPECT_FALSE(s->verifyProblem());
     EXPECT_FALSE(s->started());
-    ASSERT_TRUE(s->start("b", &error)) << error;
+    ASSERT_TRUE(s->start("b", &problem)) << problem.english;
     for (int i = 0; i < 5; ++i) playOneMatch(*s);
   }
   EXPECT_EQ(unfinishedTournaments(dir.path()), std::vector<fs::path>{other});
-  auto s = TournamentSession::open(other, dir / "nowhere", kGame, &error);
-  ASSERT_TRUE(s) << error;
+  auto s = TournamentSession::open(other, dir / "nowhere", kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
   EXPECT_FALSE(s->verifyProblem()) << *s->verifyProblem();
   ASSERT_NE(s->play(), nullptr);
   EXPECT_EQ(s->play()->playedCount(), 5u);
-  EXPECT_FALSE(s->start("b", &error));  // started already
+  EXPECT_FALSE(s->start("b", &problem));  // started already
   // Cancelled at once: nothing more is played, and what there is stays kept.
   ASSERT_TRUE(s->playRest(
-      1, [] { return true; }, {}, &error))
-      << error;
+      1, [] { return true; }, {}, &problem))
+      << problem.english;
   EXPECT_EQ(s->play()->playedCount(), 5u);
   // Cancelled part way through a round: what was played is kept, in the file too.
   std::size_t heard = 0;
   ASSERT_TRUE(s->playRest(
       1, [&] { return heard >= 6; }, [&](std::size_t played, std::size_t) { heard = played; },
-      &error))
-      << error;
+      &problem))
+      << problem.english;
   EXPECT_GE(s->play()->playedCount(), 6u);
   EXPECT_FALSE(s->play()->finished());
   EXPECT_EQ(readFile(other), tournamentJson(s->tournament()));
-  ASSERT_TRUE(s->playRest(1, {}, {}, &error)) << error;
+  ASSERT_TRUE(s->playRest(1, {}, {}, &problem)) << problem.english;
   EXPECT_EQ(tournamentJson(s->tournament()), tournamentJson(straight.tournament()));
   EXPECT_TRUE(unfinishedTournaments(dir.path()).empty());
 }
@@ -476,12 +486,13 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
 TEST(TournamentSession, AnEditedTournamentOpensWithItsProblemAndIsNotPlayed) {
   ScratchDir dir;
   TournamentSession s = closedSession(dir, Format::Single);
-  std::string error;
-  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  Refusal error;
+  report::SessionProblem problem;
+  ASSERT_TRUE(s.start(std::nullopt, &problem)) << problem.english;
   playOneMatch(s);
   playOneMatch(s);
   const std::string partial = readFile(s.file());
-  ASSERT_TRUE(s.playRest(1, {}, {}, &error)) << error;
+  ASSERT_TRUE(s.playRest(1, {}, {}, &problem)) << problem.english;
   const std::string finished = readFile(s.file());
 
   // The winner of a played match changed to the other player, in a finished and a partial file.
@@ -493,13 +504,13 @@ TEST(TournamentSession, AnEditedTournamentOpensWithItsProblemAndIsNotPlayed) {
   };
   for (const std::string& text : {partial, finished}) {
     momiru::testing::writeFile(dir / "edited.momiru-tournament", edited(text));
-    auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &error);
+    auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &problem);
     ASSERT_TRUE(e) << error;
     ASSERT_TRUE(e->verifyProblem());
     EXPECT_EQ(e->play(), nullptr);
     EXPECT_EQ(e->tournament().matches.size(), nlohmann::json::parse(text)["matches"].size());
-    EXPECT_FALSE(e->start(std::nullopt, &error));
-    EXPECT_FALSE(e->record(s.tournament().matches[0], &error));
+    EXPECT_FALSE(e->start(std::nullopt, &problem));
+    EXPECT_FALSE(e->record(s.tournament().matches[0], &problem));
   }
   // Entries edited after the field closed no longer match the published digest.
   auto j = nlohmann::ordered_json::parse(partial);
@@ -509,45 +520,47 @@ TEST(TournamentSession, AnEditedTournamentOpensWithItsProblemAndIsNotPlayed) {
   for (const char* key : {"secret", "seed", "beacon"}) j[key] = nullptr;
   j["entries"].erase(0);
   momiru::testing::writeFile(dir / "edited.momiru-tournament", j.dump());
-  auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &error);
+  auto e = TournamentSession::open(dir / "edited.momiru-tournament", dir / "x", kGame, &problem);
   ASSERT_TRUE(e) << error;
   EXPECT_TRUE(e->verifyProblem());
   // What does not read as a tournament does not open.
   momiru::testing::writeFile(dir / "junk.momiru-tournament", "{\"format\": \"momiru-tournament\"");
-  EXPECT_FALSE(TournamentSession::open(dir / "junk.momiru-tournament", dir / "x", kGame, &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(TournamentSession::open(dir / "junk.momiru-tournament", dir / "x", kGame, &problem));
+  EXPECT_FALSE(problem.english.empty());
 }
 
 TEST(TournamentSession, AFailedSaveIsReportedAndLosesNothing) {
   ScratchDir dir;
   TournamentSession s = closedSession(dir, Format::Double);
-  std::string error;
-  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  Refusal error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
+  ASSERT_TRUE(s.start(std::nullopt, &problem)) << problem.english;
   // A file its owner made read-only is not replaced, whoever runs the game.
   ASSERT_EQ(::chmod(s.file().c_str(), 0444), 0);
   const std::string before = readFile(s.file());
   const auto ready = s.play()->readyMatches();
   const Match played = playMatchHeadless(s.tournament(), s.play()->find(ready[0])->match);
-  EXPECT_FALSE(s.record(played, &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(s.record(played, &problem));
+  EXPECT_FALSE(problem.english.empty());
   EXPECT_TRUE(s.unsaved());
   EXPECT_EQ(s.play()->playedCount(), 1u);  // kept in memory
   EXPECT_EQ(readFile(s.file()), before);
-  EXPECT_FALSE(s.playRest(1, {}, {}, &error));
+  EXPECT_FALSE(s.playRest(1, {}, {}, &problem));
   EXPECT_TRUE(s.play()->finished());
-  EXPECT_FALSE(s.saveAs("/dev/full", &error));
-  EXPECT_FALSE(s.saveAs(dir / "missing" / "x.momiru-tournament", &error));
+  EXPECT_FALSE(s.saveAs("/dev/full", &problem));
+  EXPECT_FALSE(s.saveAs(dir / "missing" / "x.momiru-tournament", &problem));
   if (::geteuid() != 0) {  // a folder's write bit binds all but root
     fs::create_directory(dir / "locked");
     ASSERT_EQ(::chmod((dir / "locked").c_str(), 0500), 0);
-    EXPECT_FALSE(s.saveAs(dir / "locked" / "x.momiru-tournament", &error));
+    EXPECT_FALSE(s.saveAs(dir / "locked" / "x.momiru-tournament", &problem));
     ::chmod((dir / "locked").c_str(), 0700);
   }
   ASSERT_EQ(::chmod(s.file().c_str(), 0644), 0);
-  ASSERT_TRUE(s.save(&error)) << error;
+  ASSERT_TRUE(s.save(&problem)) << problem.english;
   EXPECT_FALSE(s.unsaved());
   EXPECT_EQ(readTournamentFile(s.file(), &error)->stage, Stage::Finished);
-  ASSERT_TRUE(s.saveAs(dir / "copy.momiru-tournament", &error)) << error;
+  ASSERT_TRUE(s.saveAs(dir / "copy.momiru-tournament", &problem)) << problem.english;
   EXPECT_EQ(readFile(dir / "copy.momiru-tournament"), readFile(s.file()));
 }
 
@@ -555,19 +568,21 @@ TEST(TournamentSession, AFailedSaveIsReportedAndLosesNothing) {
 TEST(TournamentSession, APageIsPlayedOnButNeverOverwritten) {
   ScratchDir dir;
   TournamentSession s = closedSession(dir, Format::Single);
-  std::string error;
-  ASSERT_TRUE(s.start(std::nullopt, &error)) << error;
+  Refusal error;
+  report::SessionProblem problem;
+  std::optional<report::SessionProblem> unsaved;
+  ASSERT_TRUE(s.start(std::nullopt, &problem)) << problem.english;
   const fs::path page = dir / "cup.html";
   ASSERT_EQ(lab("tournament show " + quoted(s.file()) + " --html " + quoted(page)).status, 0);
   const std::string html = readFile(page);
-  auto p = TournamentSession::open(page, dir / "x", kGame, &error);
+  auto p = TournamentSession::open(page, dir / "x", kGame, &problem);
   ASSERT_TRUE(p) << error;
   ASSERT_FALSE(p->verifyProblem()) << *p->verifyProblem();
   playOneMatch(s);
-  EXPECT_FALSE(p->record(s.tournament().matches[0], &error));
+  EXPECT_FALSE(p->record(s.tournament().matches[0], &problem));
   EXPECT_TRUE(p->unsaved());
   EXPECT_EQ(readFile(page), html);
-  ASSERT_TRUE(p->saveAs(dir / "kept.momiru-tournament", &error)) << error;
+  ASSERT_TRUE(p->saveAs(dir / "kept.momiru-tournament", &problem)) << problem.english;
   EXPECT_EQ(readTournamentFile(dir / "kept.momiru-tournament", &error)->matches.size(), 1u);
 }
 
@@ -592,7 +607,8 @@ class TournamentFolder : public ::testing::Test {
 };
 
 TEST_F(TournamentFolder, IsMadeForItsOwnerAndListsOnlyTheUnfinishedNewestFirst) {
-  std::string error;
+  Refusal error;
+  report::SessionProblem problem;
   const auto folder = tournamentDirectory(&error);
   ASSERT_TRUE(folder) << error;
   EXPECT_EQ(*folder, dir / "data" / "momiru-battle" / "tournaments");
@@ -604,16 +620,16 @@ TEST_F(TournamentFolder, IsMadeForItsOwnerAndListsOnlyTheUnfinishedNewestFirst) 
   const fs::path open = *folder / "a.momiru-tournament";
   const fs::path closed = *folder / "b.momiru-tournament";
   ASSERT_TRUE(TournamentSession::create(open, *folder / "a.momiru-secret", "a",
-                                        rulesOf(Format::Single), false, kGame, &error));
+                                        rulesOf(Format::Single), false, kGame, &problem));
   for (const fs::path& file : {closed, *folder / "finished.momiru-tournament"}) {
     auto s = TournamentSession::create(file, secretFileOf(file), "b", rulesOf(Format::Single),
-                                       false, kGame, &error);
-    ASSERT_TRUE(s) << error;
+                                       false, kGame, &problem);
+    ASSERT_TRUE(s) << problem.english;
     s->addEntries({samplePath("rendaa.dat"), samplePath("pochimaru.dat")});
-    ASSERT_TRUE(s->closeEntries(&error)) << error;
+    ASSERT_TRUE(s->closeEntries(&problem)) << problem.english;
     if (file == closed) continue;
-    ASSERT_TRUE(s->start(std::nullopt, &error)) << error;
-    ASSERT_TRUE(s->playRest(1, {}, {}, &error)) << error;
+    ASSERT_TRUE(s->start(std::nullopt, &problem)) << problem.english;
+    ASSERT_TRUE(s->playRest(1, {}, {}, &problem)) << problem.english;
   }
   // Junk a stranger may have left: none of it is listed, and none of it blocks.
   momiru::testing::writeFile(*folder / "junk.momiru-tournament", "not json");

@@ -395,7 +395,7 @@ TEST(TournamentDraw, EachSecretIsFreshFromTheSystem) {
 
 TEST(TournamentFile, RoundTripsAndReadsFromAPage) {
   const Tournament t = played(5, Format::Double, 3);
-  std::string error;
+  Refusal error;
   const auto back = parseTournament(tournamentJson(t), &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(tournamentJson(*back), tournamentJson(t));
@@ -404,18 +404,18 @@ TEST(TournamentFile, RoundTripsAndReadsFromAPage) {
       "<!DOCTYPE html><html><body>" + script + tournamentJsonForPage(t) + "</script></body></html>";
   ASSERT_TRUE(parseTournament(page, &error)) << error;
   EXPECT_FALSE(parseTournament("<html>" + script + "{}</script>" + script + "{}</script>", &error));
-  EXPECT_NE(error.find("more than one"), std::string::npos);
+  EXPECT_NE(describe(error).find("more than one"), std::string::npos);
   EXPECT_FALSE(
       parseTournament("<html><!-- " + script + tournamentJsonForPage(t) + "</script> -->", &error));
-  EXPECT_NE(error.find("comment"), std::string::npos);
+  EXPECT_NE(describe(error).find("comment"), std::string::npos);
 }
 
 TEST(TournamentFile, RefusesHostileFiles) {
   const std::string good = tournamentJson(played(3, Format::Single));
   const auto refused = [](const std::string& text, const std::string& words) {
-    std::string error;
+    Refusal error;
     EXPECT_FALSE(parseTournament(text, &error)) << words;
-    EXPECT_NE(error.find(words), std::string::npos) << error;
+    EXPECT_NE(describe(error).find(words), std::string::npos) << error;
   };
   const auto replaced = [&](const std::string& from, const std::string& to) {
     std::string s = good;
@@ -463,7 +463,7 @@ TEST(TournamentFile, BracketAndTieBreakNamesReadBackAndUnknownOnesAreRefused) {
     for (const Match& m : t.matches) seenBrackets.insert(m.bracket);
     for (const Standing& st : t.standings)
       for (const auto& [tieBreak, v] : st.tieBreaks) seenTieBreaks.insert(tieBreak);
-    std::string error;
+    Refusal error;
     const auto back = parseTournament(tournamentJson(t), &error);
     ASSERT_TRUE(back) << error;
     EXPECT_EQ(tournamentJson(*back), tournamentJson(t));
@@ -478,10 +478,10 @@ TEST(TournamentFile, BracketAndTieBreakNamesReadBackAndUnknownOnesAreRefused) {
     const std::size_t at = text.find(from);
     ASSERT_NE(at, std::string::npos) << from;
     text.replace(at, from.size(), to);
-    std::string error;
+    Refusal error;
     EXPECT_FALSE(parseTournament(text, &error)) << to;
-    EXPECT_NE(error.find(words), std::string::npos) << error;
-    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+    EXPECT_NE(describe(error).find(words), std::string::npos) << error;
+    EXPECT_EQ(describe(error).find('\x1b'), std::string::npos) << error;
   };
   refused("\"bracket\": \"final\"", "\"bracket\": \"Final\"", "bracket is not winners");
   refused("\"bracket\": \"final\"", "\"bracket\": \"fin\\u001bal\"", "bracket is not winners");
@@ -493,11 +493,11 @@ TEST(TournamentFile, BracketAndTieBreakNamesReadBackAndUnknownOnesAreRefused) {
 TEST(TournamentFile, AFifoIsRefusedAtOnceAndAnExistingFileIsNotReplacedByANewOne) {
   ScratchDir dir;
   ASSERT_EQ(::mkfifo((dir / "t.momiru-tournament").c_str(), 0600), 0);
-  std::string error;
+  Refusal error;
   EXPECT_TRUE(momiru::testing::returnsWithoutWriter(dir / "t.momiru-tournament", [&] {
     return readTournamentFile(dir / "t.momiru-tournament", &error).has_value();
   }));
-  EXPECT_EQ(error, "not a regular file");
+  EXPECT_EQ(describe(error), "not a regular file");
   momiru::testing::writeFile(dir / "old", "kept");
   EXPECT_FALSE(writeTextFile(dir / "old", "new", true, &error));
   EXPECT_EQ(momiru::testing::readFile(dir / "old"), "kept");
@@ -537,7 +537,7 @@ TEST(TournamentPage, IsSelfContainedEscapesNamesAndCarriesTheTournament) {
     ++pictures;
   EXPECT_EQ(pictures, portraits.size());
   EXPECT_NE(page.find("<svg class=\"bracket\""), std::string::npos);
-  std::string error;
+  Refusal error;
   const auto back = parseTournament(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(tournamentJson(*back), tournamentJson(t));

@@ -12,10 +12,19 @@
 #include <future>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "data/game_state.h"
+#include "data/refusal.h"
 #include "data/save_data_writer.h"
+
+namespace momiru {
+// A refusal in a test's message reads as the lab's English.
+inline std::ostream& operator<<(std::ostream& out, const Refusal& refusal) {
+  return out << describe(refusal);
+}
+}  // namespace momiru
 
 namespace momiru::testing {
 

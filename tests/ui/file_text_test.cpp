@@ -16,12 +16,12 @@
 #include "data/text_safety.h"
 #include "replay/replay_store.h"
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/move_list_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
-#include "ui/battle_probe.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -60,7 +60,7 @@ TEST(FileText, ReplayListCellsAndTipsShowTheNamesAndTheDateAsWritten) {
     // A date that is no date is shown as the text it is.
     const battle::Replay replay =
         battle::makeReplay(gs, {"a.dat", "b.dat"}, i, "<b>" + std::to_string(i) + "</b>", "test");
-    std::string error;
+    Refusal error;
     ASSERT_TRUE(
         battle::writeReplayFile(folder / (std::to_string(i) + ".momiru-replay"), replay, &error))
         << error;

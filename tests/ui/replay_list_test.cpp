@@ -76,7 +76,7 @@ class ReplayListTest : public ::testing::Test {
   std::vector<battle::Replay> kept;
 
   void keep(const std::string& name, const battle::Replay& replay) {
-    std::string error;
+    Refusal error;
     ASSERT_TRUE(battle::writeReplayFile(folder / name, replay, &error)) << error;
     kept.push_back(replay);
   }
@@ -243,7 +243,7 @@ TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
   dialogs.saveAnswer = out / "copy.momiru-replay";
   list.saveSelected();
   EXPECT_EQ(dialogs.lastPattern, "*.momiru-replay");
-  std::string error;
+  Refusal error;
   const auto copy = battle::readReplayFile(out / "copy.momiru-replay", &error);
   ASSERT_TRUE(copy) << error;
   EXPECT_EQ(battle::replayJson(*copy), battle::replayJson(kept[2]));
@@ -296,7 +296,7 @@ TEST_F(ReplayListTest, ClosingTheListWhileAPageIsWrittenFinishesThePageAndOpensN
   QCoreApplication::processEvents();  // what the thread left for the list is dropped with it
   EXPECT_FALSE(opened);
   EXPECT_EQ(dialogs.notices, 0);
-  std::string error;
+  Refusal error;
   const auto fromPage = battle::readReplayFile(out / "page.html", &error);
   ASSERT_TRUE(fromPage) << error;
   EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
@@ -311,7 +311,7 @@ TEST(ReplayListReader, TenThousandRowsGiveAReaderTheRowsInViewAndTheChosenOne) {
   ListDialogs dialogs;
   ScratchDir folder;
   ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(battle::writeReplayFile(
       folder / "0.momiru-replay", replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 4),
       &error));
@@ -415,7 +415,7 @@ TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
   DataHome home(h.dir.path() / "data");
   const std::filesystem::path replays = h.dir.path() / "data" / "momiru-battle" / "replays";
   std::filesystem::create_directories(replays);
-  std::string error;
+  Refusal error;
   ASSERT_TRUE(battle::writeReplayFile(
       replays / "kept.momiru-replay",
       replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 8), &error));

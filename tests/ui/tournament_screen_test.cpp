@@ -150,7 +150,7 @@ class TournamentScreenTest : public ::testing::Test {
     return report::tournamentJson(t);
   }
   std::string fileNow() const {
-    std::string error;
+    Refusal error;
     const auto t = report::readTournamentFile(session->file(), &error);
     EXPECT_TRUE(t.has_value()) << error;
     return t ? report::tournamentJson(*t) : std::string();
@@ -305,10 +305,10 @@ TEST_F(TournamentScreenTest, NextMatchAsksForTheChosenReadyMatchElseTheFirstRead
 
   // The flow plays it and records it; the window shows it with its battles to watch.
   const report::ScheduledMatch* m = session->play()->find(ready[2]);
-  std::string error;
+  report::SessionProblem problem;
   ASSERT_TRUE(
-      session->record(report::playMatchHeadless(session->play()->tournament(), m->match), &error))
-      << error;
+      session->record(report::playMatchHeadless(session->play()->tournament(), m->match), &problem))
+      << problem.english;
   w.selectMatch(QString::fromStdString(ready[2]));
   EXPECT_EQ(child<QLabel>(w, "Progress")->text(), "第1回戦　4試合中 1試合終了");
   auto* battles = child<QComboBox>(w, "Battle");
@@ -343,10 +343,10 @@ TEST_F(TournamentScreenTest, QuickPlayAfterALiveMatchGivesTheTournamentPlayedHea
   startWith(w, 8, QStringLiteral("777"));
   const report::Tournament started = session->tournament();
   const std::string first = session->play()->readyMatches().front();
-  std::string error;
+  report::SessionProblem problem;
   ASSERT_TRUE(session->record(
       report::playMatchHeadless(session->play()->tournament(), session->play()->find(first)->match),
-      &error));
+      &problem));
   w.refresh();
   w.playRest();
   EXPECT_TRUE(w.playing());
@@ -411,7 +411,7 @@ TEST_F(TournamentScreenTest, SaveAndThePageKeepTheTournamentAsPlayed) {
 
   dialogs.saveAnswer = files / "copy.momiru-tournament";
   w.saveFile();
-  std::string error;
+  Refusal error;
   const auto copy = report::readTournamentFile(files / "copy.momiru-tournament", &error);
   ASSERT_TRUE(copy.has_value()) << error;
   EXPECT_EQ(report::tournamentJson(*copy), played);
@@ -447,7 +447,7 @@ TEST_F(TournamentScreenTest, AFileThatDoesNotVerifyIsSaidFirstAndNeverPlayed) {
     ui::TournamentScreen w(ctx, session, kept.path());
     create(w, 0, 1);
     startWith(w, 4);
-    std::string error;
+    Refusal error;
     ASSERT_TRUE(session->play() != nullptr);
     session->play()->playRest(1);
     t = session->play()->tournament();
@@ -460,9 +460,10 @@ TEST_F(TournamentScreenTest, AFileThatDoesNotVerifyIsSaidFirstAndNeverPlayed) {
     m.battles.back().winner = m.winner;
     break;
   }
-  std::string error;
+  Refusal error;
   const auto edited = kept / "edited.momiru-tournament";
-  ASSERT_TRUE(report::writeTextFile(edited, report::tournamentJson(t), true, &error)) << error;
+  ASSERT_TRUE(report::writeTextFile(edited, report::tournamentJson(t), true, &error))
+      << describe(error);
 
   session.reset();
   ui::TournamentScreen w(ctx, session, kept.path());

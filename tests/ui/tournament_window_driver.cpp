@@ -84,11 +84,11 @@ int main(int argc, char** argv) {
     rules.rounds = rules.format == momiru::report::Format::Swiss        ? 5
                    : rules.format == momiru::report::Format::RoundRobin ? 1
                                                                         : 0;
-    std::string error;
+    momiru::report::SessionProblem problem;
     session = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret",
-                                        "秋の大会", rules, true, "driver", &error);
+                                        "秋の大会", rules, true, "driver", &problem);
     if (!session) {
-      std::fprintf(stderr, "driver: %s\n", error.c_str());
+      std::fprintf(stderr, "driver: %s\n", problem.english.c_str());
       return 1;
     }
     std::vector<std::filesystem::path> files;
@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
     }
     session->addEntries(files);
     if (stage != "gathering") {
-      if (!session->closeEntries(&error) || !session->start(std::string("12345"), &error)) {
-        std::fprintf(stderr, "driver: %s\n", error.c_str());
+      if (!session->closeEntries(&problem) || !session->start(std::string("12345"), &problem)) {
+        std::fprintf(stderr, "driver: %s\n", problem.english.c_str());
         return 1;
       }
       if (stage == "half" || stage == "finished") {
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         std::size_t played = 0;
         session->playRest(
             1, [&] { return stage == "half" && played >= half; },
-            [&](std::size_t done, std::size_t) { played = done; }, &error);
+            [&](std::size_t done, std::size_t) { played = done; }, &problem);
       }
     }
   }
