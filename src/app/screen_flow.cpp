@@ -98,7 +98,6 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              const std::filesystem::path& second,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
-  gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
   loadSettingsForBattle(gs, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.shownLog.clear();

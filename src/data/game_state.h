@@ -83,7 +83,6 @@ struct GameState {
   std::array<std::int32_t, kSlots> timeGauge{};
   std::int32_t winner = 0;  // both 0 after a draw
   std::int32_t loser = 0;
-  std::string lineBreak;  // CR LF, set by the title screen's load step
 
   RandomUnit randomUnit;  // the one random source of the program
 };

@@ -40,7 +40,6 @@ std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
   }
   markEqualNames(gs);
   gs.settings.halveDamage = halve ? 1 : 0;
-  gs.lineBreak = "\r\n";
   return std::nullopt;
 }
 

@@ -150,7 +150,6 @@ GameState replayStartState(const Replay& replay) {
   gs.settings.showMessageBox = replay.messageBox ? 1 : 0;
   gs.settings.showHitBackground = replay.hitBackground ? 1 : 0;
   gs.settings.battleSpeed = replay.speed;
-  gs.lineBreak = "\r\n";
   return gs;
 }
 

@@ -88,7 +88,6 @@ std::string escapedLines(std::string_view text) {
 GameState markupRecords(const GameState& gs) {
   GameState shown;
   shown.combatant = gs.combatant;
-  shown.lineBreak = gs.lineBreak;
   battle::showTexts(shown, markupName);
   return shown;
 }

@@ -22,7 +22,6 @@ GameState pairingState(const Combatant& a, const Combatant& b, bool halve) {
   gs.combatant[1] = b;
   markEqualNames(gs);
   gs.settings.halveDamage = halve ? 1 : 0;
-  gs.lineBreak = "\r\n";
   return gs;
 }
 

@@ -85,7 +85,6 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
   EXPECT_EQ(replayed.combatant, start.combatant);
   EXPECT_EQ(replayed.settings.battleSpeed, 40);
   EXPECT_EQ(replayed.settings.showMessageBox, 1);
-  EXPECT_EQ(replayed.lineBreak, "\r\n");
   EXPECT_TRUE(replayed.battleLog.empty());
 }
 

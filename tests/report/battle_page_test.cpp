@@ -120,7 +120,6 @@ TEST(BattlePage, ANameNeitherForgesLogLinesNorTurnsTheLineAround) {
 TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
   // Two billion hit points a part and moves that cost nothing: unfinished after 10,000 turns.
   GameState gs;
-  gs.lineBreak = "\r\n";
   for (std::size_t s = 0; s < kSlots; ++s) {
     gs.combatant[s] = testing::fighter(s == 0 ? "a.datのカメ" : "b.datのイワ",
                                        {2000000000, 2000000000, 2000000000, 2000000000},
