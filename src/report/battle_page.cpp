@@ -179,7 +179,7 @@ std::vector<std::string> cutLog(const Played& p) {
 
 Played play(const battle::Replay& replay) {
   Played p;
-  p.start = battle::replayStartState(replay);
+  p.start = battle::startState(battle::replayStart(replay));
   p.result = battle::playReplay(replay, &p.log, &p.turns);
   p.startHp = battle::Rules(p.start).start().hp;
   p.turnTexts = cutLog(p);

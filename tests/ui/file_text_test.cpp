@@ -16,12 +16,12 @@
 #include "data/text_safety.h"
 #include "replay/replay_store.h"
 #include "support/records.h"
+#include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
 #include "ui/move_list_screen.h"
 #include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
-#include "ui/battle_probe.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -58,8 +58,8 @@ TEST(FileText, ReplayListCellsAndTipsShowTheNamesAndTheDateAsWritten) {
     gs.combatant[0].name = kMarkupNames[i];
     gs.combatant[1].name = "%2" + kMarkupNames[(i + 1) % std::size(kMarkupNames)];
     // A date that is no date is shown as the text it is.
-    const battle::Replay replay =
-        battle::makeReplay(gs, {"a.dat", "b.dat"}, i, "<b>" + std::to_string(i) + "</b>", "test");
+    const battle::Replay replay = battle::makeReplay(battle::startOf(gs, i), {"a.dat", "b.dat"},
+                                                     "<b>" + std::to_string(i) + "</b>", "test");
     std::string error;
     ASSERT_TRUE(
         battle::writeReplayFile(folder / (std::to_string(i) + ".momiru-replay"), replay, &error))
