@@ -19,7 +19,6 @@ using namespace momiru::battle;
 // The pairing measured: two committed samples, or records made here when they are not found.
 GameState pairing(const char* a, const char* b) {
   GameState gs;
-  gs.lineBreak = "\r\n";
   const std::string dir = MOMIRU_SOURCE_DIR "/samples/";
   if (loadSaveData(gs, 0, dir + a + ".dat").outcome == LoadOutcome::Loaded &&
       loadSaveData(gs, 1, dir + b + ".dat").outcome == LoadOutcome::Loaded) {

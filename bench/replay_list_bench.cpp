@@ -41,8 +41,8 @@ const std::filesystem::path& folder() {
       char date[32];
       std::snprintf(date, sizeof date, "2026-%02d-%02dT%02d:%02d:%02dZ", 1 + i % 12, 1 + i % 28,
                     i % 24, i % 60, (i / 60) % 60);
-      const Replay r =
-          makeReplay(gs, {"kuma.dat", "tori.dat"}, static_cast<std::uint64_t>(i), date, "bench");
+      const Replay r = makeReplay(startOf(gs, static_cast<std::uint64_t>(i)),
+                                  {"kuma.dat", "tori.dat"}, date, "bench");
       std::ofstream(std::filesystem::path(pattern) / ("r" + std::to_string(i) + ".momiru-replay"))
           << replayJson(r);
     }
@@ -134,7 +134,7 @@ void BM_ListTenThousandCold(benchmark::State& state) {
 }
 
 void BM_BattlePageWithOdds(benchmark::State& state) {
-  const Replay r = makeReplay(momiru::testing::sanePair(), {"kuma.dat", "tori.dat"}, 7,
+  const Replay r = makeReplay(startOf(momiru::testing::sanePair(), 7), {"kuma.dat", "tori.dat"},
                               "2026-12-08T00:00:00Z", "bench");
   report::BattlePageOptions options;
   options.jobs = static_cast<unsigned>(state.range(0));

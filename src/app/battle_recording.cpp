@@ -15,11 +15,11 @@
 
 namespace momiru::app {
 
-BattleRecording recordBattle(const GameState& start, const std::array<std::string, kSlots>& files,
-                             std::uint64_t seed) {
+BattleRecording recordBattle(const battle::BattleStart& start,
+                             const std::array<std::string, kSlots>& files) {
   BattleRecording out;
   const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-  out.replay = battle::makeReplay(start, files, seed, date, MOMIRU_VERSION);
+  out.replay = battle::makeReplay(start, files, date, MOMIRU_VERSION);
   // Whatever happens here, the battle and its result screen go on: one line on stderr.
   Refusal why;
   out.saved = battle::saveReplay(battle::replayDirectory(), out.replay, &why);

@@ -18,10 +18,10 @@ struct BattleRecording {
   std::optional<std::filesystem::path> saved;  // where it was kept; none when it could not be
 };
 
-// The replay of the battle of `seed` that started from `start` (the records as registered and
-// the switches), with `files` as the base names shown, dated now. Whatever happens while it is
+// The replay of the battle of `start` (the records as registered, the seed, the switches and the
+// speed), with `files` as the base names shown, dated now. Whatever happens while it is
 // saved, the battle and its result screen go on: the outcome is one line on stderr.
-BattleRecording recordBattle(const GameState& start, const std::array<std::string, kSlots>& files,
-                             std::uint64_t seed);
+BattleRecording recordBattle(const battle::BattleStart& start,
+                             const std::array<std::string, kSlots>& files);
 
 }  // namespace momiru::app

@@ -15,7 +15,9 @@
 #include "app/battle_recording.h"
 #include "app/command_line.h"
 #include "app/replay_line.h"
+#include "battle/battle_start.h"
 #include "data/platform.h"
+#include "data/random_unit.h"
 #include "data/settings_file.h"
 #include "data/strangers_file.h"
 #include "data/text_safety.h"
@@ -68,6 +70,16 @@ QString unreadableFileMessage(const std::filesystem::path& file) {
          QStringLiteral("\nタイトル画面から始めます。");
 }
 
+// The run's state as the battle of `start` begins: the battle's part is made from the start
+// alone; the settings, the load values and the slot belong to the screens and stay.
+void beginBattle(GameState& gs, const battle::BattleStart& start) {
+  GameState played = battle::startState(start);
+  played.settings = gs.settings;
+  played.load = gs.load;
+  played.currentSlot = gs.currentSlot;
+  gs = std::move(played);
+}
+
 }  // namespace
 
 ScreenFlow::ScreenFlow(ui::ScreenContext& context, std::function<void()> endProgram)
@@ -98,7 +110,6 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              const std::filesystem::path& second,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
-  gs.lineBreak = "\r\n";  // set by the title screen's load step on the usual way
   loadSettingsForBattle(gs, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.shownLog.clear();
@@ -195,10 +206,12 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Battle: {
-      const std::optional<std::uint64_t> seed = std::exchange(nextSeed_, std::nullopt);
-      battleStart_ = ctx_.gs;  // the records as registered, before the battle lowers any HP
-      auto* battle = new ui::BattleScreen(ctx_, seed);  // the clock's seed without one
-      battleSeed_ = battle->seed();
+      // The records as registered, before the battle lowers any HP, with the player's switches
+      // and speed; the seed given, or one from the clock.
+      battleStart_ =
+          battle::startOf(ctx_.gs, std::exchange(nextSeed_, std::nullopt).value_or(clockSeed()));
+      beginBattle(ctx_.gs, *battleStart_);
+      auto* battle = new ui::BattleScreen(ctx_, battleStart_->seed);
       connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
         recordBattle();
         go(Where::Result);
@@ -208,7 +221,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Viewer: {
-      viewerState_ = battle::replayStartState(*viewing_);
+      viewerState_ = battle::startState(battle::replayStart(*viewing_));
       // Made once: a closed viewer or result, not yet deleted, may still hold it.
       if (!viewerContext_) {
         viewerContext_ = std::make_unique<ui::ScreenContext>(
@@ -363,7 +376,7 @@ void ScreenFlow::recordBattle() {
   for (std::size_t s = 0; s < kSlots; ++s) {
     if (files_[s]) files[s] = pathToUtf8(files_[s]->file.filename());
   }
-  BattleRecording recording = app::recordBattle(*battleStart_, files, battleSeed_);
+  BattleRecording recording = app::recordBattle(*battleStart_, files);
   battleStart_.reset();
   lastReplay_ = std::move(recording.replay);
   lastSaved_ = std::move(recording.saved);
@@ -454,11 +467,16 @@ void ScreenFlow::nextMatchBattle() {
     return;
   }
   const report::Tournament& t = tournament_->play()->tournament();
-  matchState_ = report::tournamentBattleState(t, *live_->battle);
-  // The player's own switches and speed, the tournament's damage rule.
-  const bool halve = matchState_.settings.halveDamage != 0;
-  loadSettingsForBattle(matchState_, ctx_.settingsDir);
-  matchState_.settings.halveDamage = halve ? 1 : 0;
+  battle::BattleStart start = report::tournamentBattleStart(t, *live_->battle);
+  // The player's own switches and speed, the tournament's damage rule. The settings file is
+  // read over the tournament's halving, as over any state that holds it.
+  GameState player;
+  player.settings.halveDamage = start.halve ? 1 : 0;
+  loadSettingsForBattle(player, ctx_.settingsDir);
+  start.hitBackground = player.settings.showHitBackground != 0;
+  start.messageBox = player.settings.showMessageBox != 0;
+  start.speed = player.settings.battleSpeed;
+  matchState_ = battle::startState(start);
   go(Where::MatchBattle);
 }
 

@@ -104,10 +104,8 @@ class ScreenFlow final : public QObject {
   void viewTournamentBattle(const QString& id, int battle);
   void offerToContinue();  // a tournament left unfinished, offered once as the game starts
 
-  // A battle on screen: its records as registered and the switches, kept as it starts, and its
-  // seed; the replay is made from them when it reaches its result.
-  std::optional<GameState> battleStart_;
-  std::uint64_t battleSeed_ = 0;
+  // The start of the battle on screen; its replay is made from it when it reaches its result.
+  std::optional<battle::BattleStart> battleStart_;
   std::optional<battle::Replay> lastReplay_;
   std::optional<std::filesystem::path> lastSaved_;
 

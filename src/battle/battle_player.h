@@ -2,7 +2,7 @@
 // decided whole by the rules when it starts, played out over the ticks of the step timer.
 //
 // Using it on a screen:
-//   1. Both characters are registered in gs.combatant; gs.lineBreak is set.
+//   1. Both characters are registered in gs.combatant.
 //   2. Seed the one random source, gs.randomUnit, with the battle's seed.
 //   3. Make the player (it reads the records then) and call load(): both gauges empty, every HP
 //      below 1 raised to 0, the status shown.

@@ -84,7 +84,7 @@ class TurnRecorder {
 
 // Plays one whole battle of gs's two records with texts, as the screen would show it: gs.randomUnit
 // is seeded with `seed`; the HP, battleLog, winner and loser are left as the result screen reads
-// them. gs.lineBreak must be set. Turns are recorded when `record` is given.
+// them. Turns are recorded when `record` is given.
 Outcome playBattle(GameState& gs, std::uint64_t seed, std::int32_t maxTurns = kDefaultMaxTurns,
                    std::vector<TurnRecord>* record = nullptr);
 

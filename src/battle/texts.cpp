@@ -11,7 +11,7 @@ TurnTexts::TurnTexts(const GameState& gs, std::string (*show)(std::string_view))
   const auto shown = [show](std::string_view text) {
     return show != nullptr ? show(text) : std::string(text);
   };
-  const std::string& lineBreak = gs.lineBreak;
+  const std::string lineBreak(kLineBreak);
   std::array<std::string, kSlots> names;
   for (std::size_t s = 0; s < kSlots; ++s) names[s] = shown(gs.combatant[s].name);
   for (std::size_t s = 0; s < kSlots; ++s) {
@@ -52,23 +52,24 @@ StatusTexts statusTexts(const GameState& gs, int slot, std::string_view name) {
   StatusTexts t;
   t.nameLine = "Lv." + decimal(c.level) + "\u3000";
   t.nameLine += name;
-  t.statusBlock = "ステータス" + gs.lineBreak;
+  t.statusBlock = "ステータス";
+  t.statusBlock += kLineBreak;
   for (std::size_t p = 0; p < kParts; ++p) {
     t.statusBlock += kPartNames[p];
-    t.statusBlock += gs.lineBreak;
+    t.statusBlock += kLineBreak;
     t.statusBlock +=
         "HP:" + decimal(c.hp[p]) + " OFE:" + decimal(c.attack[p]) + " DEF:" + decimal(c.defence[p]);
-    t.statusBlock += gs.lineBreak;
-    t.statusBlock += gs.lineBreak;
+    t.statusBlock += kLineBreak;
+    t.statusBlock += kLineBreak;
   }
   return t;
 }
 
 ResultTexts resultTexts(const GameState& gs) {
   ResultTexts t;
-  const std::string& crlf = gs.lineBreak;
-  t.logBox = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " + gs.combatant[1].name +
-            crlf + crlf + gs.battleLog;
+  const std::string crlf(kLineBreak);
+  t.logBox = "戦いの時の文章のログ" + crlf + gs.combatant[0].name + " ＶＳ " +
+             gs.combatant[1].name + crlf + crlf + gs.battleLog;
   t.outcome = "今回の勝負は" + crlf + crlf;
   if (gs.winner == gs.loser) {
     t.outcome += "引き分け！！";
@@ -76,7 +77,7 @@ ResultTexts resultTexts(const GameState& gs) {
     // Winner and loser are slots once a battle has ended; anything else reads as slot 0.
     const auto slotOf = [](std::int32_t n) { return n == 1 ? std::size_t{1} : std::size_t{0}; };
     t.outcome += gs.combatant[slotOf(gs.winner)].name + "の勝ち！！" + crlf +
-                gs.combatant[slotOf(gs.loser)].name + "は敗れました";
+                 gs.combatant[slotOf(gs.loser)].name + "は敗れました";
   }
   return t;
 }

@@ -30,6 +30,10 @@ inline constexpr std::string_view kVictory = "の勝利！！";
 inline constexpr std::string_view kMissPopup = "MISS!!";
 }  // namespace text
 
+// The line break of the battle log and of every text the battle says: CR LF, whoever plays the
+// battle. Each log_sha256 is taken over a log with these line ends.
+inline constexpr std::string_view kLineBreak = "\r\n";
+
 // Appends the decimal digits of v. (By pointer and length: the iterator-pair append goes
 // through the string's general replace, which cost a sixth of a battle with its log.)
 inline void appendNumber(std::string& out, std::int32_t v) {
@@ -38,7 +42,7 @@ inline void appendNumber(std::string& out, std::int32_t v) {
   out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
-// The lines of a turn for one pairing, each ending in the state's line break. What depends only
+// The lines of a turn for one pairing, each ending in kLineBreak. What depends only
 // on the records is put together once.
 class TurnTexts {
  public:

@@ -1,4 +1,6 @@
-// The shared module: everything that lives for the whole run and crosses screens.
+// One character's record, and the state a battle runs in (the two records, the log, the time
+// gauges, the outcome, the random source), with the settings and load values that the screens
+// keep beside the battle they lead to.
 #pragma once
 
 #include <array>
@@ -68,7 +70,9 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-// Created once at start-up, all zero and empty, and handed to every screen by reference.
+// A battle's state (battle::startState makes it from a battle's start) and what the screens
+// keep with it. The run's own is created once at start-up, all zero and empty, and handed to
+// every screen by reference.
 struct GameState {
   std::array<Combatant, kSlots> combatant;
   LoadValues load;
@@ -83,7 +87,6 @@ struct GameState {
   std::array<std::int32_t, kSlots> timeGauge{};
   std::int32_t winner = 0;  // both 0 after a draw
   std::int32_t loser = 0;
-  std::string lineBreak;  // CR LF, set by the title screen's load step
 
   RandomUnit randomUnit;  // the one random source of the program
 };

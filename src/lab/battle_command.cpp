@@ -209,7 +209,7 @@ int replayBattle(const std::string& file, const BattleOutput& output) {
   }
   // Written again as it was read.
   int status = showBattle(
-      {battle::replayStartState(*replay), replay->seed, [&] { return *replay; }}, output);
+      battle::replayStart(*replay), [&] { return *replay; }, output);
   // Played from the stored names: the log the recorded hash was taken of.
   const auto mismatch = battle::replayMismatch(replay->result, battle::playReplay(*replay));
   if (mismatch) {
@@ -224,14 +224,15 @@ int replayBattle(const std::string& file, const BattleOutput& output) {
 
 }  // namespace
 
-int showBattle(const BattleStart& start, const BattleOutput& output) {
-  GameState gs = start.state;
+int showBattle(const battle::BattleStart& start, const std::function<battle::Replay()>& replay,
+               const BattleOutput& output) {
+  GameState gs = battle::startState(start);
   const battle::Outcome out = printBattle(gs, start.seed, output.asJson, output.crlf);
   int status = finishedStatus(out);
   if (output.saveReplayTo || output.pageTo) {
-    const battle::Replay replay = start.replay();
-    if (output.saveReplayTo && !saveReplayTo(*output.saveReplayTo, replay)) status = 1;
-    if (output.pageTo && !writePageTo(*output.pageTo, replay)) status = 1;
+    const battle::Replay made = replay();
+    if (output.saveReplayTo && !saveReplayTo(*output.saveReplayTo, made)) status = 1;
+    if (output.pageTo && !writePageTo(*output.pageTo, made)) status = 1;
   }
   return status;
 }
@@ -268,8 +269,8 @@ int battleCommand(const Args& args) {
             format(_("%s would replace the save-data file %s"), option, file.c_str()));
     }
   }
-  GameState gs;
-  if (const auto error = loadPairing(gs, files[0], files[1], halve)) {
+  battle::BattleStart start;
+  if (const auto error = loadPairing(start, files[0], files[1], halve)) {
     std::fprintf(stderr, "momiru-lab battle: %s\n", error->c_str());
     return 1;
   }
@@ -278,15 +279,15 @@ int battleCommand(const Args& args) {
     std::fprintf(stderr, _("momiru-lab battle: seed %llu\n"),
                  static_cast<unsigned long long>(*seed));
   }
+  start.seed = *seed;
   const auto replay = [&] {
     // The lab has no options screen: a replay it makes is watched as that screen starts.
-    GameState start = gs;
-    start.settings.showHitBackground = 1;
-    start.settings.showMessageBox = 1;
-    start.settings.battleSpeed = Settings::kDefaultSpeed;
-    return battle::makeReplay(start, {files[0], files[1]}, *seed, utcNow(), kWrittenBy);
+    battle::BattleStart shown = start;
+    shown.hitBackground = true;
+    shown.messageBox = true;
+    return battle::makeReplay(shown, {files[0], files[1]}, utcNow(), kWrittenBy);
   };
-  return showBattle({gs, *seed, replay}, output);
+  return showBattle(start, replay, output);
 }
 
 }  // namespace momiru::lab

@@ -32,15 +32,14 @@ std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::str
   return visibleText(file + ": " + *why);
 }
 
-std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
+std::optional<std::string> loadPairing(battle::BattleStart& start, const std::string& fileA,
                                        const std::string& fileB, bool halve) {
+  GameState gs;
   const std::string* files[kSlots] = {&fileA, &fileB};
   for (int slot = 0; slot < kSlots; ++slot) {
     if (auto error = loadCharacter(gs, slot, *files[slot])) return error;
   }
-  markEqualNames(gs);
-  gs.settings.halveDamage = halve ? 1 : 0;
-  gs.lineBreak = "\r\n";
+  start = battle::pairingStart(gs.combatant[0], gs.combatant[1], halve, start.seed);
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "battle/battle_start.h"
 #include "data/game_state.h"
 
 namespace momiru::battle {
@@ -28,22 +29,14 @@ std::optional<std::string> loadCharacter(GameState& gs, int slot, const std::str
 std::optional<std::string> whyNotACharacter(GameState& gs, int slot, const std::string& file,
                                             bool translate = true);
 
-// Loads `fileA` into slot 0 and `fileB` into slot 1 of a fresh GameState, registers both as the
-// entry screen does ("(1)"/"(2)" on equal names), sets halved damage from `halve` and the line
-// break to CR LF. Returns the message for stderr when a file cannot be used.
-std::optional<std::string> loadPairing(GameState& gs, const std::string& fileA,
+// Loads `fileA` into slot 0 and `fileB` into slot 1 and makes `start` their battle as the entry
+// screen registers them ("(1)"/"(2)" on equal names), with halved damage from `halve`; the seed
+// is the caller's. Returns the message for stderr when a file cannot be used.
+std::optional<std::string> loadPairing(battle::BattleStart& start, const std::string& fileA,
                                        const std::string& fileB, bool halve);
 
 // Text with the game's CR LF line ends turned into LF unless `crlf`.
 std::string lineEnds(std::string_view text, bool crlf);
-
-// The start of one battle: the records as registered, with the switches and CR LF line breaks;
-// the seed; and the battle's replay, made only when one is written.
-struct BattleStart {
-  GameState state;
-  std::uint64_t seed = 0;
-  std::function<battle::Replay()> replay;
-};
 
 // What `momiru-lab battle` prints and writes of a battle.
 struct BattleOutput {
@@ -54,9 +47,11 @@ struct BattleOutput {
 };
 
 // Plays the battle of `start` and prints it as the result screen shows it (or as one JSON
-// object), then writes its replay and its page when asked. The exit status: 0 finished; 2
-// unfinished, 1 a file that cannot be written, each after one line on stderr. Defined with the
-// battle command, which `momiru-lab tournament battle` prints its battles as.
-int showBattle(const BattleStart& start, const BattleOutput& output);
+// object), then writes its replay (made by `replay`, only when one is written) and its page
+// when asked. The exit status: 0 finished; 2 unfinished, 1 a file that cannot be written, each
+// after one line on stderr. Defined with the battle command, which `momiru-lab tournament
+// battle` prints its battles as.
+int showBattle(const battle::BattleStart& start, const std::function<battle::Replay()>& replay,
+               const BattleOutput& output);
 
 }  // namespace momiru::lab

@@ -278,7 +278,7 @@ std::optional<int> parseRequest(const Args& args, Request& request) {
 // Loads the pairing (both ways with --mirror) and plays it. Fills `report`, or gives the exit
 // status after one line on stderr.
 std::optional<int> run(const Request& request, Report& report) {
-  std::vector<GameState> setups(request.mirror ? 2 : 1);
+  std::vector<battle::BattleStart> setups(request.mirror ? 2 : 1);
   for (std::size_t p = 0; p < setups.size(); ++p) {
     const std::string& first = request.files[p];
     const std::string& second = request.files[1 - p];
@@ -318,7 +318,7 @@ std::optional<int> run(const Request& request, Report& report) {
   battle::BatchResult played;
   try {
     played = battle::runBatch(
-        setups.size(), [&](std::size_t p) { return setups[p]; }, batch);
+        setups.size(), [&](std::size_t p) { return battle::startState(setups[p]); }, batch);
   } catch (const std::bad_alloc&) {
     if (progressBar) std::fputc('\n', stderr);
     std::fputs(_("momiru-lab simulate: out of memory\n"), stderr);
@@ -326,8 +326,8 @@ std::optional<int> run(const Request& request, Report& report) {
   }
   for (std::size_t p = 0; p < setups.size(); ++p) {
     Pairing pairing;
-    pairing.names[0] = setups[p].combatant[0].name;
-    pairing.names[1] = setups[p].combatant[1].name;
+    pairing.names[0] = setups[p].records[0].name;
+    pairing.names[1] = setups[p].records[1].name;
     pairing.tally = std::move(played.tallies[p]);
     report.pairings.push_back(std::move(pairing));
   }

@@ -129,19 +129,19 @@ Replay readReplay(const json& root) {
 
 }  // namespace
 
-GameState replayStartState(const Replay& replay) {
-  GameState gs;
-  for (std::size_t s = 0; s < kSlots; ++s) gs.combatant[s] = replay.characters[s].record;
-  gs.settings.halveDamage = replay.halve ? 1 : 0;
-  gs.settings.showMessageBox = replay.messageBox ? 1 : 0;
-  gs.settings.showHitBackground = replay.hitBackground ? 1 : 0;
-  gs.settings.battleSpeed = replay.speed;
-  gs.lineBreak = "\r\n";
-  return gs;
+BattleStart replayStart(const Replay& replay) {
+  BattleStart start;
+  for (std::size_t s = 0; s < kSlots; ++s) start.records[s] = replay.characters[s].record;
+  start.seed = replay.seed;
+  start.halve = replay.halve;
+  start.messageBox = replay.messageBox;
+  start.hitBackground = replay.hitBackground;
+  start.speed = replay.speed;
+  return start;
 }
 
 ReplayResult playReplay(const Replay& replay, std::string* log, std::vector<TurnRecord>* turns) {
-  GameState gs = replayStartState(replay);
+  GameState gs = startState(replayStart(replay));
   if (turns != nullptr) turns->clear();
   const Outcome out = playBattle(gs, replay.seed, kDefaultMaxTurns, turns);
   ReplayResult r;
@@ -156,23 +156,20 @@ ReplayResult playReplay(const Replay& replay, std::string* log, std::vector<Turn
   return r;
 }
 
-Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
-                  std::uint64_t seed, std::string date, std::string writtenBy) {
+Replay makeReplay(const BattleStart& start, const std::array<std::string, kSlots>& files,
+                  std::string date, std::string writtenBy) {
   Replay r;
   r.writtenBy = validUtf8(writtenBy);
   r.date = validUtf8(date);
-  r.seed = seed;
-  r.halve = start.settings.halveDamage != 0;
-  // A state that never had a speed (the lab's) is kept at the options screen's usual one.
-  r.speed = start.settings.battleSpeed == 0
-                ? Settings::kDefaultSpeed
-                : std::clamp(start.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
-  r.messageBox = start.settings.showMessageBox != 0;
-  r.hitBackground = start.settings.showHitBackground != 0;
+  r.seed = start.seed;
+  r.halve = start.halve;
+  r.speed = std::clamp(start.speed, Settings::kMinSpeed, Settings::kMaxSpeed);
+  r.messageBox = start.messageBox;
+  r.hitBackground = start.hitBackground;
   for (std::size_t s = 0; s < kSlots; ++s) {
     r.characters[s].file = baseName(files[s]);
     Combatant& c = r.characters[s].record;
-    c = start.combatant[s];
+    c = start.records[s];
     // The file holds valid UTF-8 only, and the result must be the one its records give: names
     // take no part in the rules, so this changes only the log's texts.
     c.name = validUtf8(c.name);

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "battle/battle_start.h"
 #include "battle/headless.h"
 #include "battle/rules.h"
 #include "data/game_state.h"
@@ -68,23 +69,21 @@ struct Replay {
   ReplayResult result;
 };
 
-// The state a replayed battle starts from: both records, the switches and speed, CR LF line
-// breaks, the log empty. Seeding the random source is the player's.
-GameState replayStartState(const Replay& replay);
+// The start of a replayed battle: both records, the seed, the switches and the speed.
+BattleStart replayStart(const Replay& replay);
 
 // Plays the replay's battle by these rules, up to kDefaultMaxTurns turns. The log and the
 // turns are handed back when asked for.
 ReplayResult playReplay(const Replay& replay, std::string* log = nullptr,
                         std::vector<TurnRecord>* turns = nullptr);
 
-// The replay of a battle between the records of `start` (as registered, before the battle),
-// with its switches and speed: plays it to fill in the result. `files` are the base names shown
-// (anything up to a last '/' is dropped). Texts are kept as valid UTF-8, bytes that are not
-// replaced by U+FFFD; names take no part in the rules, so the battle is the same. A speed
-// outside Settings::kMinSpeed..kMaxSpeed is brought into it, and a state that never had one (0)
-// gets Settings::kDefaultSpeed.
-Replay makeReplay(const GameState& start, const std::array<std::string, kSlots>& files,
-                  std::uint64_t seed, std::string date, std::string writtenBy);
+// The replay of the battle of `start` (the records as registered, before the battle): plays it
+// to fill in the result. `files` are the base names shown (anything up to a last '/' is
+// dropped). Texts are kept as valid UTF-8, bytes that are not replaced by U+FFFD; names take no
+// part in the rules, so the battle is the same. A speed outside Settings::kMinSpeed..kMaxSpeed
+// is brought into it.
+Replay makeReplay(const BattleStart& start, const std::array<std::string, kSlots>& files,
+                  std::string date, std::string writtenBy);
 
 // What differs between the recorded result and the one these rules play ("winner", "turns",
 // "final_hp", "log_sha256", ...), comma-separated; nothing when they agree.

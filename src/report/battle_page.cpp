@@ -89,7 +89,6 @@ std::string escapedLines(std::string_view text) {
 GameState markupRecords(const GameState& gs) {
   GameState shown;
   shown.combatant = gs.combatant;
-  shown.lineBreak = gs.lineBreak;
   battle::showTexts(shown, markupName);
   return shown;
 }
@@ -181,7 +180,7 @@ std::vector<std::string> cutLog(const Played& p) {
 
 Played play(const battle::Replay& replay) {
   Played p;
-  p.start = battle::replayStartState(replay);
+  p.start = battle::startState(battle::replayStart(replay));
   p.result = battle::playReplay(replay, &p.log, &p.turns);
   p.startHp = battle::Rules(p.start).start().hp;
   p.turnTexts = cutLog(p);

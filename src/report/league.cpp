@@ -1,8 +1,6 @@
 // Playing a league: every ordered pairing as one pairing of the batch runner.
 #include "report/league.h"
 
-#include "data/registration.h"
-
 namespace momiru::report {
 
 std::vector<OrderedPairing> schedule(std::size_t n) {
@@ -14,16 +12,6 @@ std::vector<OrderedPairing> schedule(std::size_t n) {
     }
   }
   return pairings;
-}
-
-GameState pairingState(const Combatant& a, const Combatant& b, bool halve) {
-  GameState gs;
-  gs.combatant[0] = a;
-  gs.combatant[1] = b;
-  markEqualNames(gs);
-  gs.settings.halveDamage = halve ? 1 : 0;
-  gs.lineBreak = "\r\n";
-  return gs;
 }
 
 LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSettings& settings,
@@ -44,8 +32,8 @@ LeagueResults runLeague(const std::vector<Combatant>& entrants, const LeagueSett
   battle::BatchResult played = battle::runBatch(
       pairings.size(),
       [&](std::size_t p) {
-        return pairingState(entrants[pairings[p].player1], entrants[pairings[p].player2],
-                            settings.halve);
+        return battle::startState(battle::pairingStart(
+            entrants[pairings[p].player1], entrants[pairings[p].player2], settings.halve));
       },
       batch);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "battle/batch_runner.h"
+#include "battle/battle_start.h"
 #include "battle/headless.h"
 #include "data/game_state.h"
 #include "report/ratings.h"
@@ -30,9 +31,6 @@ struct OrderedPairing {
   std::size_t player2;
 };
 std::vector<OrderedPairing> schedule(std::size_t n);
-
-// The starting state of player 1 `a` against player 2 `b` as the entry screen registers them.
-GameState pairingState(const Combatant& a, const Combatant& b, bool halve);
 
 struct LeagueResults {
   std::size_t characters = 0;

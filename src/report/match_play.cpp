@@ -80,9 +80,13 @@ void MatchPlay::decide() {
   }
 }
 
-GameState tournamentBattleState(const Tournament& t, const MatchBattle& b) {
-  return pairingState(t.entries.at(static_cast<std::size_t>(b.player1)).record,
-                      t.entries.at(static_cast<std::size_t>(b.player2)).record, t.rules.halve);
+battle::BattleStart tournamentBattleStart(const Tournament& t, const MatchBattle& b) {
+  battle::BattleStart start = battle::pairingStart(
+      t.entries.at(static_cast<std::size_t>(b.player1)).record,
+      t.entries.at(static_cast<std::size_t>(b.player2)).record, t.rules.halve, b.seed);
+  start.hitBackground = true;
+  start.messageBox = true;
+  return start;
 }
 
 BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
@@ -110,14 +114,10 @@ std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const 
   const std::size_t n = t.entries.size();
   if (static_cast<std::size_t>(b.player1) >= n || static_cast<std::size_t>(b.player2) >= n)
     return std::nullopt;
-  GameState start = tournamentBattleState(t, b);
-  start.settings.showHitBackground = 1;
-  start.settings.showMessageBox = 1;
-  start.settings.battleSpeed = 150;
-  return battle::makeReplay(start,
+  return battle::makeReplay(tournamentBattleStart(t, b),
                             {t.entries[static_cast<std::size_t>(b.player1)].file,
                              t.entries[static_cast<std::size_t>(b.player2)].file},
-                            b.seed, "1970-01-01T00:00:00Z", writtenBy);
+                            "1970-01-01T00:00:00Z", writtenBy);
 }
 
 Match playMatchHeadless(const Tournament& t, const Match& m) {
@@ -132,7 +132,7 @@ Match playMatchHeadless(const Tournament& t, const Match& m) {
   std::optional<battle::BatchBattles<true>> runners[2];
   while (const std::optional<MatchBattle> b = play.nextBattle()) {
     auto& runner = runners[b->k % 2];
-    if (!runner) runner.emplace(tournamentBattleState(t, *b));
+    if (!runner) runner.emplace(battle::startState(tournamentBattleStart(t, *b)));
     const battle::Outcome out = runner->play(b->seed);
     play.record(battleRecordOf(*b, runner->state(), out));
   }

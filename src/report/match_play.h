@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "battle/battle_start.h"
 #include "battle/headless.h"
 #include "data/game_state.h"
 #include "report/tournament.h"
@@ -51,10 +52,11 @@ class MatchPlay {
   void decide();
 };
 
-// The state a battle of the tournament starts from: the two records as registered ("(1)"/"(2)"
-// on equal names), the tournament's halving, CR LF line breaks.
-GameState tournamentBattleState(const Tournament& t, const MatchBattle& b);
-// The record of battle `b`, played from tournamentBattleState to its end (finished or stopped at
+// The start of battle `b` of the tournament: the two records as registered ("(1)"/"(2)" on equal
+// names), its seed, the tournament's halving, and both switches on at the usual speed, as a
+// tournament's battle is watched unless the player's own switches are put in.
+battle::BattleStart tournamentBattleStart(const Tournament& t, const MatchBattle& b);
+// The record of battle `b`, played from tournamentBattleStart to its end (finished or stopped at
 // battle::kDefaultMaxTurns turns) and left in `end`.
 BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
                             const battle::Outcome& outcome);

@@ -31,8 +31,8 @@ std::vector<double> strengthRatings(const Tournament& t, const RunOptions& optio
   runJobs(pairs.size(), options.threads,
           [&](std::size_t k) {
             const auto [i, j] = pairs[k];
-            battle::BatchBattles<false> runner(
-                pairingState(t.entries[i].record, t.entries[j].record, t.rules.halve));
+            battle::BatchBattles<false> runner(battle::startState(
+                battle::pairingStart(t.entries[i].record, t.entries[j].record, t.rules.halve)));
             const battle::Outcome o = runner.play(battleSeedOf(
                 *t.seed, "strength-" + std::to_string(i) + "-" + std::to_string(j), 1));
             report::PairingResult& r = results[i * n + j];

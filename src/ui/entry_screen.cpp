@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "battle/texts.h"
 #include "data/registration.h"
 #include "data/save_data.h"
 #include "data/text_safety.h"
@@ -197,7 +198,7 @@ void EntryScreen::dropEvent(QDropEvent* event) {
 void EntryScreen::showSlot() {
   if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
   const Combatant& c = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
-  const std::string& crlf = gs.lineBreak;
+  const std::string crlf(battle::kLineBreak);
 
   moves_->clear();
   for (std::size_t m = 0; m < kMoves; ++m) {

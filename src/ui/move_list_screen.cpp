@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "battle/texts.h"
 #include "data/text_safety.h"
 #include "ui/twips.h"
 #include "ui/ui_font.h"
@@ -52,7 +53,7 @@ void MoveListScreen::fill() {
   const std::int32_t s = gs.currentSlot;
   if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the label keeps its first text
     const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
-    const std::string& crlf = gs.lineBreak;
+    const std::string crlf(battle::kLineBreak);
     // The name and the move names each stay one line, whatever the file holds.
     text_ = plainName(c.name) + crlf;
     for (std::size_t m = 0; m < kMoves; ++m) {

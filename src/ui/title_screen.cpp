@@ -141,7 +141,6 @@ TitleScreen::TitleScreen(ScreenContext& context)
 }
 
 void TitleScreen::load() {
-  gs.lineBreak = "\r\n";
   dropStep_ = kFirstDrop;
   media::playUnlessPlaying(music_, media::kTitleMusic);
   musicEndTick();

@@ -30,8 +30,8 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   Harness h;
   h.gs.combatant = momiru::testing::sanePair().combatant;
   h.gs.settings = {1, 0, 1, 150};
-  const battle::Replay replay =
-      battle::makeReplay(h.gs, {"kuma.dat", "tori.dat"}, 5, "2026-12-08T12:00:00Z", "test");
+  const battle::Replay replay = battle::makeReplay(
+      battle::startOf(h.gs, 5), {"kuma.dat", "tori.dat"}, "2026-12-08T12:00:00Z", "test");
   ui::ResultScreen screen(h.ctx, &replay);
   const QRect text1 = screen.findChild<QWidget*>("Text1")->geometry();
   const QRect label1 = screen.findChild<QWidget*>("Label1")->geometry();
@@ -211,8 +211,8 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
   start.settings = {1, 0, 1, 20};
-  battle::Replay replay =
-      battle::makeReplay(start, {"a.dat", "b.dat"}, 12, "2026-12-08T00:00:00Z", "other");
+  battle::Replay replay = battle::makeReplay(battle::startOf(start, 12), {"a.dat", "b.dat"},
+                                             "2026-12-08T00:00:00Z", "other");
   const std::int32_t turns = replay.result.turns;
   replay.result.turns += 3;
   const auto file = h.dir.path() / "edited.momiru-replay";
@@ -244,8 +244,8 @@ TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheT
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
   start.settings = {1, 0, 1, 20};
-  const battle::Replay replay =
-      battle::makeReplay(start, {"a.dat", "b.dat"}, 8, "2026-12-08T00:00:00Z", "test");
+  const battle::Replay replay = battle::makeReplay(battle::startOf(start, 8), {"a.dat", "b.dat"},
+                                                   "2026-12-08T00:00:00Z", "test");
   const auto file = h.dir.path() / "kept.momiru-replay";
   Refusal error;
   ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;

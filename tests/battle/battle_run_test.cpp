@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "battle/battle_start.h"
 #include "battle/headless.h"
 #include "battle/texts.h"
 #include "support/records.h"
@@ -47,10 +48,65 @@ TEST(Texts, StatusLabelsOfOneSlotAndTheResult) {
   gs.loser = 0;
   ResultTexts r = resultTexts(gs);
   EXPECT_EQ(r.logBox, "戦いの時の文章のログ\r\nkuma.datのクマ ＶＳ tori.datのトリ\r\n\r\nログ\r\n");
-  EXPECT_EQ(r.outcome, "今回の勝負は\r\n\r\ntori.datのトリの勝ち！！\r\nkuma.datのクマは敗れました");
+  EXPECT_EQ(r.outcome,
+            "今回の勝負は\r\n\r\ntori.datのトリの勝ち！！\r\nkuma.datのクマは敗れました");
   gs.winner = 0;
   r = resultTexts(gs);
   EXPECT_EQ(r.outcome, "今回の勝負は\r\n\r\n引き分け！！");
+}
+
+// A battle's start: registered as the entry screen registers, read back from a state, and made
+// into the state a battle runs from, which plays the battle of the same records and seed.
+TEST(Start, PairingMarksEqualNamesAndKeepsTheRest) {
+  const GameState pair = sanePair();
+  const BattleStart apart = pairingStart(pair.combatant[0], pair.combatant[1], true, 9);
+  EXPECT_EQ(apart.records, pair.combatant);
+  EXPECT_EQ(apart.seed, 9u);
+  EXPECT_TRUE(apart.halve);
+  EXPECT_FALSE(apart.hitBackground);
+  EXPECT_EQ(apart.speed, Settings::kDefaultSpeed);
+
+  const BattleStart mirror = pairingStart(pair.combatant[0], pair.combatant[0], false);
+  EXPECT_EQ(mirror.records[0].name, "kuma.datのクマ(1)");
+  EXPECT_EQ(mirror.records[1].name, "kuma.datのクマ(2)");
+  EXPECT_EQ(mirror.records[0].hp, pair.combatant[0].hp);
+}
+
+TEST(Start, ReadFromAStateWithItsSwitchesAndASpeedInRange) {
+  GameState gs = sanePair();
+  gs.settings = {1, 1, 0, 0};
+  BattleStart start = startOf(gs, 4);
+  EXPECT_TRUE(start.hitBackground && start.halve && !start.messageBox);
+  EXPECT_EQ(start.speed, Settings::kDefaultSpeed);  // a speed never set
+  for (const auto& [speed, kept] : {std::pair{-5, Settings::kMinSpeed}, {40, 40}, {9999, 300}}) {
+    gs.settings.battleSpeed = speed;
+    EXPECT_EQ(startOf(gs, 4).speed, kept);
+  }
+  start.messageBox = true;
+  start.speed = 77;
+  EXPECT_EQ(startOf(startState(start), start.seed), start);
+}
+
+TEST(Start, TheStatePlaysTheBattleOfItsRecordsAndSeedWithCrLfLines) {
+  BattleStart start = pairingStart(sanePair().combatant[0], sanePair().combatant[1], true, 31);
+  GameState fromStart = startState(start);
+  EXPECT_TRUE(fromStart.battleLog.empty());
+  EXPECT_EQ(fromStart.winner, 0);
+  GameState byHand = sanePair();
+  byHand.settings.halveDamage = 1;
+  const Outcome a = playBattle(fromStart, start.seed);
+  const Outcome b = playBattle(byHand, start.seed);
+  EXPECT_EQ(a.turns, b.turns);
+  EXPECT_EQ(fromStart.battleLog, byHand.battleLog);
+  EXPECT_EQ(fromStart.combatant, byHand.combatant);
+  // Every line of the log ends in CR LF.
+  const std::string& log = fromStart.battleLog;
+  ASSERT_FALSE(log.empty());
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == '\n') {
+      EXPECT_TRUE(i > 0 && log[i - 1] == '\r') << "at " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ using momiru::testing::ScratchDir;
 using momiru::testing::writeFile;
 
 Replay replayOn(const std::string& date, std::uint64_t seed, GameState gs = testing::sanePair()) {
-  return makeReplay(gs, {"kuma.dat", "tori.dat"}, seed, date, "test");
+  return makeReplay(startOf(gs, seed), {"kuma.dat", "tori.dat"}, date, "test");
 }
 
 void keep(const ScratchDir& dir, const std::string& name, const Replay& replay) {

@@ -32,7 +32,7 @@ Replay replayOn(const std::string& date, std::string name1 = "kuma.datのクマ"
   GameState gs = testing::sanePair();
   gs.combatant[0].name = std::move(name1);
   gs.combatant[1].name = std::move(name2);
-  return makeReplay(gs, {"kuma.dat", "tori.dat"}, 99, date, "test");
+  return makeReplay(startOf(gs, 99), {"kuma.dat", "tori.dat"}, date, "test");
 }
 
 std::vector<std::string> namesIn(const fs::path& dir) {

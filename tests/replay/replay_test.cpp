@@ -42,7 +42,7 @@ GameState secondBattle() {
 }
 
 Replay sample(std::uint64_t seed = kBigSeed) {
-  return makeReplay(secondBattle(), {"kuma.dat", "kuma.dat"}, seed, "2026-12-08T12:34:56Z",
+  return makeReplay(startOf(secondBattle(), seed), {"kuma.dat", "kuma.dat"}, "2026-12-08T12:34:56Z",
                     "momiru-battle 0.1.0");
 }
 
@@ -81,11 +81,10 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
   EXPECT_EQ(played.logSha256, sha256Hex(live.battleLog));
 
   // The start state the viewer plays from.
-  const GameState replayed = replayStartState(read);
+  const GameState replayed = startState(replayStart(read));
   EXPECT_EQ(replayed.combatant, start.combatant);
   EXPECT_EQ(replayed.settings.battleSpeed, 40);
   EXPECT_EQ(replayed.settings.showMessageBox, 1);
-  EXPECT_EQ(replayed.lineBreak, "\r\n");
   EXPECT_TRUE(replayed.battleLog.empty());
 }
 
@@ -98,7 +97,8 @@ TEST(Replay, NamesKeepTheirControlCharactersAndBecomeValidUtf8) {
   GameState gs = testing::sanePair();
   gs.combatant[0].name = std::string("a\nb\x1b[2J\0\u202E", 11);
   gs.combatant[1].name = "bad\xff\xfe name";
-  const Replay r = makeReplay(gs, {"dir/evil\xff.dat", "b.dat"}, 1, "2026-12-08T00:00:00Z", "t");
+  const Replay r =
+      makeReplay(startOf(gs, 1), {"dir/evil\xff.dat", "b.dat"}, "2026-12-08T00:00:00Z", "t");
   EXPECT_EQ(r.characters[0].file, "evil\xEF\xBF\xBD.dat") << "a base name, valid UTF-8";
   EXPECT_EQ(r.characters[1].record.name, "bad\xEF\xBF\xBD\xEF\xBF\xBD name");
 

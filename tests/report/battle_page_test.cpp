@@ -36,7 +36,8 @@ BattlePageOptions fromSources(std::uint64_t oddsBattles = 2000) {
 battle::Replay sampleReplay(GameState gs = testing::sanePair(), std::uint64_t seed = 42) {
   gs.combatant[0].portrait = 3;
   gs.combatant[1].portrait = 14;  // the empty one
-  return battle::makeReplay(gs, {"kuma.dat", "tori.dat"}, seed, "2026-12-08T12:34:56Z", "0.1.0");
+  return battle::makeReplay(battle::startOf(gs, seed), {"kuma.dat", "tori.dat"},
+                            "2026-12-08T12:34:56Z", "0.1.0");
 }
 
 TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
@@ -120,7 +121,6 @@ TEST(BattlePage, ANameNeitherForgesLogLinesNorTurnsTheLineAround) {
 TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
   // Two billion hit points a part and moves that cost nothing: unfinished after 10,000 turns.
   GameState gs;
-  gs.lineBreak = "\r\n";
   for (std::size_t s = 0; s < kSlots; ++s) {
     gs.combatant[s] = testing::fighter(s == 0 ? "a.datのカメ" : "b.datのイワ",
                                        {2000000000, 2000000000, 2000000000, 2000000000},
@@ -147,7 +147,7 @@ TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
   three.jobs = 3;
   EXPECT_EQ(battlePage(replay, one), battlePage(replay, three));
 
-  const GameState start = battle::replayStartState(replay);
+  const GameState start = battle::startState(battle::replayStart(replay));
   const OddsCount c = countOutcomes(start, 3000, replay.seed, 2, battle::kDefaultMaxTurns);
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
 }
@@ -177,8 +177,8 @@ TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave
       c.name = longest("");
       for (std::size_t m = 0; m < kMoves; ++m) c.moveNames[m] = longest(m == 0 ? "B--" : "---");
     }
-    const battle::Replay replay =
-        battle::makeReplay(gs, {longest(""), longest("")}, 5, longest(""), longest(""));
+    const battle::Replay replay = battle::makeReplay(
+        battle::startOf(gs, 5), {longest(""), longest("")}, longest(""), longest(""));
     ASSERT_GT(replay.result.turns, 1200);
 
     ScratchDir dir;

@@ -33,7 +33,6 @@ inline Combatant fighter(std::string name, Parts hp, Parts ofe, Parts def,
 // 5 to 7 empty.
 inline GameState twoFighters() {
   GameState gs;
-  gs.lineBreak = "\r\n";
   const char* const names[] = {"甲", "乙"};
   for (std::size_t s = 0; s < 2; ++s) {
     gs.combatant[s] = fighter(
@@ -46,7 +45,6 @@ inline GameState twoFighters() {
 // Two sane characters with ordinary values, with every kind of move.
 inline GameState sanePair() {
   GameState gs;
-  gs.lineBreak = "\r\n";
   gs.combatant[0] = fighter("kuma.datのクマ", {62, 48, 55, 80}, {9, 14, 12, 8}, {6, 5, 7, 9},
                             {"H-S念力", "A--パンチ", "AR-連続パンチ", "L--キック", "B--体当たり"},
                             {8, 4, 6, 5, 7});
@@ -62,7 +60,6 @@ inline GameState sanePair() {
 // values fit a save-data file.
 inline GameState endlessPair() {
   GameState gs;
-  gs.lineBreak = "\r\n";
   const char* const names[] = {"a.datのカメ", "b.datのイワ"};
   for (std::size_t s = 0; s < 2; ++s) {
     gs.combatant[s] = fighter(names[s], {30000, 30000, 30000, 30000}, {1, 1, 1, 1}, {1, 1, 1, 1},

@@ -83,7 +83,7 @@ inline report::Tournament sampleField(std::size_t n, report::Format format,
 inline report::Match playOnScreen(const report::Tournament& t, const report::Match& m) {
   report::MatchPlay play(t, m);
   while (const auto b = play.nextBattle()) {
-    GameState gs = report::tournamentBattleState(t, *b);
+    GameState gs = battle::startState(report::tournamentBattleStart(t, *b));
     gs.randomUnit.seed(b->seed);
     battle::SilentView view;
     battle::BattlePlayer player(gs, view);

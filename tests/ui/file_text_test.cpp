@@ -58,8 +58,8 @@ TEST(FileText, ReplayListCellsAndTipsShowTheNamesAndTheDateAsWritten) {
     gs.combatant[0].name = kMarkupNames[i];
     gs.combatant[1].name = "%2" + kMarkupNames[(i + 1) % std::size(kMarkupNames)];
     // A date that is no date is shown as the text it is.
-    const battle::Replay replay =
-        battle::makeReplay(gs, {"a.dat", "b.dat"}, i, "<b>" + std::to_string(i) + "</b>", "test");
+    const battle::Replay replay = battle::makeReplay(battle::startOf(gs, i), {"a.dat", "b.dat"},
+                                                     "<b>" + std::to_string(i) + "</b>", "test");
     Refusal error;
     ASSERT_TRUE(
         battle::writeReplayFile(folder / (std::to_string(i) + ".momiru-replay"), replay, &error))

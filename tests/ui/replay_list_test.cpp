@@ -64,7 +64,7 @@ battle::Replay replayOf(const std::string& a, const std::string& b, const std::s
   GameState gs = momiru::testing::sanePair();
   gs.combatant[0].name = a;
   gs.combatant[1].name = b;
-  return battle::makeReplay(gs, {"a.dat", "b.dat"}, seed, date, "test");
+  return battle::makeReplay(battle::startOf(gs, seed), {"a.dat", "b.dat"}, date, "test");
 }
 
 class ReplayListTest : public ::testing::Test {

@@ -57,7 +57,6 @@ class ViewerTest : public ::testing::Test {
     delete screen;
     const Settings settings = h.gs.settings;
     h.gs = GameState();
-    h.gs.lineBreak = "\r\n";
     h.gs.combatant = momiru::testing::sanePair().combatant;
     h.gs.settings = settings;
     screen = new ui::BattleScreen(h.ctx, ui::BattleScreen::Replay{seed});

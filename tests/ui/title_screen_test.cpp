@@ -40,13 +40,11 @@ class TitleScreenTest : public ::testing::Test {
   TitleScreenTest() {
     std::filesystem::create_directories(pics.path() / "pictures");
     pics.write("pictures/title.svg", kStripes);
-    h.gs.lineBreak.clear();
   }
 };
 
 TEST_F(TitleScreenTest, ScrollEndsOnTick124AndTheLogoStopsAt1530) {
   ui::TitleScreen title(ctx);
-  EXPECT_EQ(h.gs.lineBreak, "\r\n");  // built by the load step
   EXPECT_EQ(title.dropStep(), 75);
   EXPECT_TRUE(title.scrolling());
   EXPECT_EQ(title.scrollIntervalMs(), ui::TitleScreen::kTickMs);

@@ -117,7 +117,6 @@ int main(int argc, char** argv) {
   }
 
   GameState gs;
-  gs.lineBreak = "\r\n";
   const std::filesystem::path assets = std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets";
   momiru::ui::PictureBank pictures([assets](const std::filesystem::path& relative) {
     const auto p = assets / relative;

@@ -76,8 +76,6 @@ struct Harness {
   FakeDialogs dialogs;
   ScratchDir dir;
   ui::ScreenContext ctx{gs, pictures, dialogs, dir.path()};
-
-  Harness() { gs.lineBreak = "\r\n"; }
 };
 
 // The data tests' character (level 12, key 3 here) under the stored name `name`.

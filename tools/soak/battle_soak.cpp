@@ -209,7 +209,6 @@ int main(int argc, char** argv) {
     momiru::GameState headless;
     headless.combatant = gs.combatant;
     headless.settings = gs.settings;
-    headless.lineBreak = gs.lineBreak;
     const std::uint64_t seed = screen->seed();
 
     QEventLoop loop;
