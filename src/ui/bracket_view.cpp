@@ -14,9 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <map>
 
-#include "report/tournament_words.h"
 #include "ui/screen.h"
 #include "ui/ui_font.h"
 
@@ -24,17 +22,13 @@ namespace momiru::ui {
 
 namespace {
 
-// The bracket's measures at zoom 1, in pixels.
-constexpr double kBoxW = 210;
-constexpr double kLineH = 20;
-constexpr double kBoxH = 2 * kLineH + 4;
-constexpr double kLabelH = 16;  // the id over each box
-constexpr double kRowGap = 8;
-constexpr double kColGap = 44;  // where the lines run
-constexpr double kMargin = 14;
-constexpr double kHeadH = 24;   // a column's heading
-constexpr double kTitleH = 30;  // a bracket's title (勝者側, 敗者側)
-constexpr double kSectionGap = 36;
+// The bracket's measures at zoom 1, in pixels: the layout's, and the insides of a box.
+using Measures = report::BracketMeasures;
+constexpr double kBoxW = Measures::boxWidth;
+constexpr double kLineH = Measures::lineHeight;
+constexpr double kBoxH = Measures::boxHeight;
+constexpr double kLabelH = Measures::labelHeight;
+constexpr double kRowGap = Measures::rowGap;
 constexpr double kPad = 5;
 constexpr double kMarkW = 14;   // the winner's mark
 constexpr double kWinsW = 22;   // the battles won
@@ -66,6 +60,10 @@ QFont pixelFont(double px, bool bold) {
   return f;
 }
 
+QRectF toRect(const report::LayoutRect& r) { return QRectF(r.x, r.y, r.width, r.height); }
+
+QPointF toPoint(const report::LayoutPoint& p) { return QPointF(p.x, p.y); }
+
 }  // namespace
 
 BracketView::BracketView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -85,14 +83,16 @@ void BracketView::setTournament(const report::Tournament& t,
                                 const std::vector<report::ScheduledMatch>& schedule) {
   const QString keep = selectedMatch();
   words_ = MatchWords(t, schedule);
+  layout_ = report::layOutBracket(t.rules.format, schedule);
   boxes_.clear();
-  boxes_.reserve(schedule.size());
-  byId_.clear();
-  for (const report::ScheduledMatch& m : schedule) {
-    if (!byId_.emplace(m.match.id, static_cast<int>(boxes_.size())).second) continue;
+  boxes_.reserve(layout_.boxes.size());
+  for (const report::BracketBox& placed : layout_.boxes) {
+    const report::ScheduledMatch& m = schedule[placed.match];
     Box b;
     b.match = m;
     b.id = QString::fromStdString(m.match.id);
+    b.label = shownName(m.match.id);
+    if (!placed.roundWords.empty()) b.label += QStringLiteral("　") + wordsText(placed.roundWords);
     for (int s = 0; s < 2; ++s) b.names[static_cast<std::size_t>(s)] = words_.player(m, s);
     if (m.played) {
       b.wins = MatchWords::wins(m.match);
@@ -100,10 +100,9 @@ void BracketView::setTournament(const report::Tournament& t,
     }
     boxes_.push_back(std::move(b));
   }
-  layOut(t.rules.format);
   elided_.assign(boxes_.size(), {});
-  const auto kept = byId_.find(keep.toStdString());
-  selected_ = keep.isEmpty() || kept == byId_.end() ? -1 : kept->second;
+  const int kept = keep.isEmpty() ? -1 : layout_.find(keep.toStdString());
+  selected_ = kept;
   cameFrom_ = -1;
   announceSelection();
   updateScrollBars();
@@ -111,159 +110,16 @@ void BracketView::setTournament(const report::Tournament& t,
   if (!keep.isEmpty() && selected_ < 0) emit matchSelected(QString());
 }
 
-void BracketView::layOut(report::Format format) {
-  headings_.clear();
-  columns_.clear();
-  const bool twoBrackets = format == report::Format::Double;
-  // Each box's part: 0 the main or winners' bracket, 1 the losers', 2 the grand finals,
-  // 3 the third-place match.
-  std::vector<int> part(boxes_.size(), 0);
-  std::array<std::map<int, int>, 3> roundColumn;  // by part: round -> column within it
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    const report::Bracket bracket = boxes_[i].match.match.bracket;
-    int p = 0;
-    if (bracket == report::Bracket::ThirdPlace)
-      p = 3;
-    else if (bracket == report::Bracket::Losers)
-      p = 1;
-    else if (bracket == report::Bracket::Final && twoBrackets)
-      p = 2;
-    part[i] = p;
-    if (p < 3) roundColumn[static_cast<std::size_t>(p)][boxes_[i].match.match.round] = 0;
-  }
-  for (auto& rounds : roundColumn) {
-    int c = 0;
-    for (auto& [round, column] : rounds) column = c++;
-  }
-  const int finalsFrom = static_cast<int>(std::max(roundColumn[0].size(), roundColumn[1].size()));
-  const int columnCount = finalsFrom + static_cast<int>(roundColumn[2].size());
-  columns_.assign(static_cast<std::size_t>(std::max(columnCount, 1)), {});
-  const auto columnX = [](int c) { return kMargin + c * (kBoxW + kColGap); };
-
-  // The tops of the parts: the losers' bracket starts below the winners' once that is laid out.
-  const double top0 = kMargin + (twoBrackets ? kTitleH : 0) + kHeadH;
-  std::vector<double> bottom(columns_.size(), top0 - kRowGap);
-  std::vector<double> bottom1;  // the losers' part's own, once it starts
-  double losersTop = 0;
-  int finalBox = -1;
-
-  const auto place = [&](std::size_t i, std::vector<double>& colBottom) {
-    Box& b = boxes_[i];
-    // Centred on the boxes that feed it, or under the last box of its column.
-    double centre = 0;
-    int fed = 0;
-    for (const int f : b.feeders)
-      if (f >= 0 && boxes_[static_cast<std::size_t>(f)].rect.isValid()) {
-        centre += boxes_[static_cast<std::size_t>(f)].rect.center().y();
-        ++fed;
-      }
-    const double lowest = colBottom[static_cast<std::size_t>(b.column)] + kRowGap + kLabelH;
-    const double top = fed > 0 ? std::max(lowest, centre / fed - kBoxH / 2) : lowest;
-    b.rect = QRectF(columnX(b.column), top, kBoxW, kBoxH);
-    colBottom[static_cast<std::size_t>(b.column)] = b.rect.bottom();
-  };
-
-  // Links first: the sources of every slot, found by id.
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    Box& b = boxes_[i];
-    for (std::size_t s = 0; s < 2; ++s) {
-      const report::SlotSource& from = b.match.from[s];
-      if (from.kind != report::SlotSource::WinnerOf && from.kind != report::SlotSource::LoserOf)
-        continue;
-      const auto it = byId_.find(from.matchId);
-      if (it == byId_.end() || it->second == static_cast<int>(i)) continue;
-      b.sources.push_back(it->second);
-      Box& source = boxes_[static_cast<std::size_t>(it->second)];
-      if (from.kind == report::SlotSource::WinnerOf && source.next < 0 &&
-          it->second < static_cast<int>(i)) {
-        source.next = static_cast<int>(i);
-        b.feeders[s] = it->second;
-      }
-    }
-    const int p = part[i];
-    if (p < 3) {
-      const int c = roundColumn[static_cast<std::size_t>(p)].at(b.match.match.round);
-      b.column = p == 2 ? finalsFrom + c : c;
-    }
-    b.label = shownName(b.match.match.id);
-  }
-
-  // The main or winners' part, then the losers' below it, then the finals and third place.
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    if (part[i] != 0) continue;
-    place(i, bottom);
-    if (boxes_[i].match.match.bracket == report::Bracket::Final) finalBox = static_cast<int>(i);
-  }
-  double mainBottom = top0;
-  for (const double b : bottom) mainBottom = std::max(mainBottom, b);
-  if (twoBrackets) {
-    losersTop = mainBottom + kSectionGap + kTitleH + kHeadH;
-    bottom1.assign(columns_.size(), losersTop - kRowGap);
-    for (std::size_t i = 0; i < boxes_.size(); ++i)
-      if (part[i] == 1) place(i, bottom1);
-    for (std::size_t i = 0; i < boxes_.size(); ++i)
-      if (part[i] == 2) {
-        place(i, bottom);
-        boxes_[i].label += QStringLiteral("　") + words_.round(boxes_[i].match.match);
-      }
-  }
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    if (part[i] != 3) continue;
-    Box& b = boxes_[i];
-    // Under the final, a little apart from it.
-    b.column = finalBox >= 0 ? boxes_[static_cast<std::size_t>(finalBox)].column
-                             : std::max(0, static_cast<int>(roundColumn[0].size()) - 1);
-    bottom[static_cast<std::size_t>(b.column)] += kRowGap * 2;
-    place(i, bottom);
-    b.label += QStringLiteral("　") + words_.round(b.match.match);
-  }
-
-  // Headings: each column's round, the brackets' titles.
-  const auto named = [&](report::Bracket b) { return wordsText(report::bracketWords(b, format)); };
-  const auto headingFor = [&](int p, double titleTop) {
-    if (twoBrackets && p < 2)
-      headings_.push_back({named(p == 0 ? report::Bracket::Winners : report::Bracket::Losers),
-                           QPointF(kMargin, titleTop), true});
-    const double headTop = titleTop + (twoBrackets ? kTitleH : 0);
-    for (const auto& [round, c] : roundColumn[static_cast<std::size_t>(p)]) {
-      const int column = p == 2 ? finalsFrom + c : c;
-      QString text = wordsText(report::roundWords(round));
-      if (p == 2) text = c == 0 ? named(report::Bracket::Final) : QStringLiteral("再戦");
-      if (p == 0 && finalBox >= 0 && boxes_[static_cast<std::size_t>(finalBox)].column == column)
-        text = wordsText(report::bracketWords(report::Bracket::Final, report::Format::Single));
-      headings_.push_back({text, QPointF(columnX(column), headTop), false});
-    }
-  };
-  headingFor(0, kMargin);
-  if (twoBrackets) {
-    headingFor(1, losersTop - kHeadH - kTitleH);
-    headingFor(2, kMargin);
-  }
-
-  double right = kMargin;
-  double lowest = kMargin;
-  for (std::size_t i = 0; i < boxes_.size(); ++i) {
-    const Box& b = boxes_[i];
-    columns_[static_cast<std::size_t>(b.column)].push_back(static_cast<int>(i));
-    right = std::max(right, b.rect.right());
-    lowest = std::max(lowest, b.rect.bottom());
-  }
-  for (auto& column : columns_)
-    std::sort(column.begin(), column.end(), [this](int a, int b) {
-      return boxes_[static_cast<std::size_t>(a)].rect.top() <
-             boxes_[static_cast<std::size_t>(b)].rect.top();
-    });
-  size_ = QSizeF(right + kMargin, lowest + kMargin);
-}
+QRectF BracketView::rectOf(int box) const { return toRect(placed(box).rect); }
 
 QString BracketView::selectedMatch() const {
   return selected_ >= 0 ? boxes_[static_cast<std::size_t>(selected_)].id : QString();
 }
 
 void BracketView::selectMatch(const QString& id) {
-  const auto it = byId_.find(id.toStdString());
-  if (it != byId_.end()) {
-    moveSelection(it->second);
+  const int box = layout_.find(id.toStdString());
+  if (box >= 0) {
+    moveSelection(box);
     return;
   }
   if (selected_ >= 0) {
@@ -295,8 +151,8 @@ QPointF BracketView::scroll() const {
 }
 
 QRectF BracketView::matchRect(const QString& id) const {
-  const auto it = byId_.find(id.toStdString());
-  return it == byId_.end() ? QRectF() : boxes_[static_cast<std::size_t>(it->second)].rect;
+  const int box = layout_.find(id.toStdString());
+  return box < 0 ? QRectF() : rectOf(box);
 }
 
 QRect BracketView::matchViewportRect(const QString& id) const {
@@ -307,18 +163,15 @@ QRect BracketView::matchViewportRect(const QString& id) const {
 
 std::vector<BracketView::Link> BracketView::links() const {
   std::vector<Link> out;
-  for (const Box& b : boxes_) {
-    if (b.next < 0) continue;
-    const Box& to = boxes_[static_cast<std::size_t>(b.next)];
-    out.push_back({b.id, to.id, QPointF(b.rect.right(), b.rect.center().y()),
-                   QPointF(to.rect.left(), to.rect.center().y())});
-  }
+  for (const report::BracketConnector& c : layout_.connectors)
+    out.push_back({boxes_[static_cast<std::size_t>(c.from)].id,
+                   boxes_[static_cast<std::size_t>(c.to)].id, toPoint(c.start()),
+                   toPoint(c.end())});
   return out;
 }
 
 void BracketView::ensureVisible(int box) {
-  const Box& b = boxes_[static_cast<std::size_t>(box)];
-  const QRectF whole = b.rect.adjusted(-kPad, -kLabelH - kPad, kPad, kPad);
+  const QRectF whole = rectOf(box).adjusted(-kPad, -kLabelH - kPad, kPad, kPad);
   const QRectF at(whole.topLeft() * zoom_, whole.size() * zoom_);
   const QSizeF view = viewport()->size();
   QScrollBar* h = horizontalScrollBar();
@@ -334,8 +187,8 @@ void BracketView::ensureVisible(int box) {
 
 void BracketView::updateScrollBars() {
   const QSize view = viewport()->size();
-  const int w = static_cast<int>(std::ceil(size_.width() * zoom_));
-  const int h = static_cast<int>(std::ceil(size_.height() * zoom_));
+  const int w = static_cast<int>(std::ceil(layout_.width * zoom_));
+  const int h = static_cast<int>(std::ceil(layout_.height * zoom_));
   horizontalScrollBar()->setRange(0, std::max(0, w - view.width()));
   horizontalScrollBar()->setPageStep(std::max(1, view.width()));
   horizontalScrollBar()->setSingleStep(24);
@@ -349,7 +202,7 @@ void BracketView::setZoom(double zoom) {
   if (zoom == zoom_) return;
   QPointF anchor(viewport()->width() / 2.0, viewport()->height() / 2.0);
   if (selected_ >= 0) {
-    const QRectF r = boxes_[static_cast<std::size_t>(selected_)].rect;
+    const QRectF r = rectOf(selected_);
     const QPointF centre = r.center() * zoom_ - scroll();
     if (viewport()->rect().contains(centre.toPoint())) anchor = centre;
   }
@@ -397,12 +250,13 @@ void BracketView::paintEvent(QPaintEvent*) {
 
   // Headings.
   if (text) {
-    for (const Heading& h : headings_) {
-      const QRectF r(h.at, QSizeF(kBoxW * 2, h.title ? kTitleH : kHeadH));
+    for (const report::BracketHeading& h : layout_.headings) {
+      const QRectF r = toRect(h.rect);
       if (!r.intersects(seen)) continue;
       p.setFont(pixelFont((h.title ? kTitlePx : kHeadPx) * z, true));
       p.setPen(kText);
-      p.drawText(rectToView(r), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, h.text);
+      p.drawText(rectToView(r), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                 wordsText(h.text));
     }
   }
 
@@ -411,29 +265,27 @@ void BracketView::paintEvent(QPaintEvent*) {
   linePen.setJoinStyle(Qt::MiterJoin);
   p.setPen(linePen);
   p.setBrush(Qt::NoBrush);
-  for (const Box& b : boxes_) {
-    if (b.next < 0) continue;
-    const Box& to = boxes_[static_cast<std::size_t>(b.next)];
-    const QPointF start(b.rect.right(), b.rect.center().y());
-    const QPointF end(to.rect.left(), to.rect.center().y());
+  for (const report::BracketConnector& c : layout_.connectors) {
+    const QPointF start = toPoint(c.start());
+    const QPointF end = toPoint(c.end());
     if (!QRectF(start, end).normalized().adjusted(-2, -2, 2, 2).intersects(seen)) continue;
-    const double bend = end.x() - kColGap / 2;
-    const QPointF points[] = {toView(start), toView(QPointF(bend, start.y())),
-                              toView(QPointF(bend, end.y())), toView(end)};
+    const QPointF points[] = {toView(start), toView(toPoint(c.points[1])),
+                              toView(toPoint(c.points[2])), toView(end)};
     p.drawPolyline(points, 4);
   }
 
   // The boxes.
   for (std::size_t i = 0; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
-    if (!b.rect.adjusted(0, -kLabelH, 0, 0).intersects(seen)) continue;
+    const QRectF boxRect = rectOf(static_cast<int>(i));
+    if (!boxRect.adjusted(0, -kLabelH, 0, 0).intersects(seen)) continue;
     const bool selected = static_cast<int>(i) == selected_;
-    const QRectF r = rectToView(b.rect);
+    const QRectF r = rectToView(boxRect);
     p.setPen(QPen(selected ? kSelectedEdge : kBoxEdge, selected ? std::max(2.0, 3 * z) : 1.0));
     p.setBrush(selected ? kSelectedFill : kBoxFill);
     p.drawRect(r);
     if (b.winner >= 0 && !selected) {
-      const QRectF line(b.rect.left(), b.rect.top() + 2 + b.winner * kLineH, kBoxW, kLineH);
+      const QRectF line(boxRect.left(), boxRect.top() + 2 + b.winner * kLineH, kBoxW, kLineH);
       p.fillRect(rectToView(line).adjusted(1, 0, -1, 0), kWinnerFill);
     }
     if (selected && hasFocus()) {
@@ -445,28 +297,28 @@ void BracketView::paintEvent(QPaintEvent*) {
     if (!text) continue;
     p.setFont(smallFont_);
     p.setPen(kFaint);
-    p.drawText(rectToView(QRectF(b.rect.left(), b.rect.top() - kLabelH, kBoxW * 1.5, kLabelH)),
+    p.drawText(rectToView(QRectF(boxRect.left(), boxRect.top() - kLabelH, kBoxW * 1.5, kLabelH)),
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, b.label);
     for (int s = 0; s < 2; ++s) {
       const auto side = static_cast<std::size_t>(s);
-      const double top = b.rect.top() + 2 + s * kLineH;
+      const double top = boxRect.top() + 2 + s * kLineH;
       const bool known = b.match.match.players[side].has_value();
       const bool won = b.winner == s;
       if (won) {
         p.setFont(winnerFont_);
         p.setPen(kText);
-        p.drawText(rectToView(QRectF(b.rect.left() + kPad, top, kMarkW, kLineH)),
+        p.drawText(rectToView(QRectF(boxRect.left() + kPad, top, kMarkW, kLineH)),
                    Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("▶"));
       } else {
         p.setFont(nameFont_);
         p.setPen(known ? kText : kFaint);
       }
-      p.drawText(rectToView(QRectF(b.rect.left() + kPad + kMarkW, top,
+      p.drawText(rectToView(QRectF(boxRect.left() + kPad + kMarkW, top,
                                    kBoxW - kMarkW - kWinsW - 2 * kPad, kLineH)),
                  Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                  elided(static_cast<int>(i), s));
       if (b.match.played && !b.match.match.battles.empty())
-        p.drawText(rectToView(QRectF(b.rect.right() - kPad - kWinsW, top, kWinsW, kLineH)),
+        p.drawText(rectToView(QRectF(boxRect.right() - kPad - kWinsW, top, kWinsW, kLineH)),
                    Qt::AlignRight | Qt::AlignVCenter, QString::number(b.wins[side]));
     }
   }
@@ -492,21 +344,22 @@ void BracketView::focusOutEvent(QFocusEvent* event) {
 int BracketView::boxAt(QPoint viewportPos) const {
   const QPointF at = (QPointF(viewportPos) + scroll()) / zoom_;
   for (std::size_t i = 0; i < boxes_.size(); ++i)
-    if (boxes_[i].rect.contains(at)) return static_cast<int>(i);
+    if (rectOf(static_cast<int>(i)).contains(at)) return static_cast<int>(i);
   return -1;
 }
 
 int BracketView::neighbour(int box, int key) const {
-  const Box& b = boxes_[static_cast<std::size_t>(box)];
-  const auto& column = columns_[static_cast<std::size_t>(b.column)];
+  const report::BracketBox& b = placed(box);
+  const std::vector<std::vector<int>>& columns = layout_.columns;
+  const auto& column = columns[static_cast<std::size_t>(b.column)];
   const auto here = std::find(column.begin(), column.end(), box) - column.begin();
-  const double y = b.rect.center().y();
+  const double y = rectOf(box).center().y();
   // The box of column `c` nearest to the height `y`.
   const auto nearest = [&](const std::vector<int>& candidates) {
     int best = -1;
     double distance = 0;
     for (const int c : candidates) {
-      const double d = std::abs(boxes_[static_cast<std::size_t>(c)].rect.center().y() - y);
+      const double d = std::abs(rectOf(c).center().y() - y);
       if (best < 0 || d < distance) {
         best = c;
         distance = d;
@@ -515,9 +368,9 @@ int BracketView::neighbour(int box, int key) const {
     return best;
   };
   const auto nextColumn = [&](int step) {
-    for (int c = b.column + step; c >= 0 && c < static_cast<int>(columns_.size()); c += step)
-      if (!columns_[static_cast<std::size_t>(c)].empty())
-        return nearest(columns_[static_cast<std::size_t>(c)]);
+    for (int c = b.column + step; c >= 0 && c < static_cast<int>(columns.size()); c += step)
+      if (!columns[static_cast<std::size_t>(c)].empty())
+        return nearest(columns[static_cast<std::size_t>(c)]);
     return -1;
   };
   const int page =

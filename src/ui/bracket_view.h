@@ -4,8 +4,9 @@
 // match to the one its winner goes on to. Scrolled by wheel, scroll bars or dragging, zoomed by
 // Ctrl+wheel, Ctrl+'+', Ctrl+'-' and Ctrl+'0'; arrows, Home and End choose a match.
 //
-// Laid out once per setBracket; a paint draws only the boxes and lines it can see, so that a
-// field of 1,024 entries (2,047 boxes and more) scrolls at the screen's rate.
+// Laid out once per setBracket (report/bracket_layout.h); a paint draws only the boxes and lines
+// it can see, so that a field of 1,024 entries (2,047 boxes and more) scrolls at the screen's
+// rate.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -15,9 +16,9 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "report/bracket_layout.h"
 #include "report/tournament.h"
 #include "report/tournament_schedule.h"
 #include "ui/match_words.h"
@@ -85,27 +86,21 @@ class BracketView final : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  // One match as drawn: its words, its place and its links, all fixed at setTournament.
+  // One match as drawn: its words, fixed at setTournament; its place is the layout's box of the
+  // same index.
   struct Box {
     report::ScheduledMatch match;
     QString id;
     QString label;  // over the box: the id, and the round's name where the column does not say it
     std::array<QString, 2> names;
     std::array<int, 2> wins{0, 0};
-    int winner = -1;                     // the side that won, -1 for none yet
-    QRectF rect;                         // at zoom 1
-    int column = 0;                      // the column of boxes it stands in, left to right
-    std::array<int, 2> feeders{-1, -1};  // the boxes whose winners come here, by side
-    std::vector<int> sources;            // every box a player of this one comes from
-    int next = -1;                       // the box this one's winner goes on to
-  };
-  struct Heading {
-    QString text;
-    QPointF at;  // the text's top left, at zoom 1
-    bool title = false;
+    int winner = -1;  // the side that won, -1 for none yet
   };
 
-  void layOut(report::Format format);
+  const report::BracketBox& placed(int box) const {
+    return layout_.boxes[static_cast<std::size_t>(box)];
+  }
+  QRectF rectOf(int box) const;
   void updateScrollBars();
   void moveSelection(int box, bool scroll = true);
   void ensureVisible(int box);
@@ -117,11 +112,8 @@ class BracketView final : public QAbstractScrollArea {
   const QString& elided(int box, int side) const;
 
   std::vector<Box> boxes_;
-  std::vector<std::vector<int>> columns_;  // boxes by column, top to bottom
-  std::vector<Heading> headings_;
-  std::unordered_map<std::string, int> byId_;
+  report::BracketLayout layout_;
   MatchWords words_;
-  QSizeF size_;  // the whole bracket at zoom 1
   double zoom_ = 1.0;
   int selected_ = -1;
   int cameFrom_ = -1;  // the box Right left from, which Left goes back to

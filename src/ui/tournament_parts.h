@@ -1,4 +1,5 @@
-// What the tournament window's two source files share: its buttons and labels made alike.
+// What the tournament window's pages share: their buttons and labels made alike, and what each
+// asks of the window that holds them.
 #pragma once
 
 #include <QString>
@@ -8,6 +9,30 @@
 class QLabel;
 class QPushButton;
 class QWidget;
+
+namespace momiru::ui {
+
+// What a page of the tournament window asks of the window, which holds the session.
+class TournamentHost {
+ public:
+  virtual ~TournamentHost() = default;
+  // The status line under the pages; and its words for a change the file lacks (the last save
+  // failed).
+  virtual void setStatus(const QString& text) = 0;
+  // `problem`, when given, says why.
+  virtual void sayUnsaved(const report::SessionProblem* problem = nullptr) = 0;
+  // The page the session's stage calls for, shown as the session stands, with its buttons.
+  virtual void showPage() = 0;
+  // Every button of the window enabled as the session and quick play allow.
+  virtual void updateButtons() = 0;
+  // While quick play runs, only its worker touches the session.
+  virtual bool playing() const = 0;
+  // The window a dialog stands over, and the keyboard taken back to it once the dialog has gone.
+  virtual QWidget* dialogParent() = 0;
+  virtual void dialogClosed() = 0;
+};
+
+}  // namespace momiru::ui
 
 namespace momiru::ui::tournament_parts {
 

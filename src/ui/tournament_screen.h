@@ -1,12 +1,12 @@
 // The window "大会": a new tournament's rules, the gathering of its field, the draw, and the
 // tournament followed match by match, played live (by the flow, on the colosseum) or all at once
-// without a screen, kept in its file after every step.
+// without a screen, kept in its file after every step. It holds the session and shows the page
+// the session's stage calls for, under a row with the tournament's name and its file.
 #pragma once
 
 #include <QString>
-#include <QTimer>
+#include <QStringList>
 #include <QUrl>
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -14,28 +14,21 @@
 #include <vector>
 
 #include "report/tournament_session.h"
-#include "ui/background_task.h"
 #include "ui/screen.h"
+#include "ui/tournament_parts.h"
+#include "ui/tournament_quick_play.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
-class QSpinBox;
 class QStackedWidget;
-class QTreeWidget;
 
 namespace momiru::ui {
 
-class BracketView;
-class MatchList;
-class StandingsView;
+class TournamentEntriesPage;
+class TournamentFormPage;
+class TournamentPlayPage;
 
-class TournamentScreen final : public Screen {
+class TournamentScreen final : public Screen, private TournamentHost {
   Q_OBJECT
  public:
   // `session` lives in the flow and outlives the window; when empty the window offers a new
@@ -50,7 +43,7 @@ class TournamentScreen final : public Screen {
   // The window is first shown as the session now stands.
   void selectMatch(const QString& id);
   // The match chosen in the views, or empty.
-  QString selectedMatch() const { return selected_; }
+  QString selectedMatch() const;
 
   // Shows the session as it stands (after the flow recorded a match).
   void refresh();
@@ -71,15 +64,15 @@ class TournamentScreen final : public Screen {
   void saveFile();         // 保存
   void exportPage();       // ページに書き出す
 
-  bool playing() const { return playing_; }
-  bool exporting() const { return exporting_; }
+  bool playing() const override { return quickPlay_.playing(); }
+  bool exporting() const;
   QString statusText() const;
   QStringList refusals() const;
   // How a written page is opened; QDesktopServices::openUrl unless a test says otherwise.
-  void setUrlOpener(std::function<bool(const QUrl&)> open) { openUrl_ = std::move(open); }
+  void setUrlOpener(std::function<bool(const QUrl&)> open);
   // How quick play gets its thread; battle::startThread unless a test says otherwise.
   void setThreadStarter(std::function<std::optional<std::thread>(std::function<void()>)> start) {
-    startThread_ = std::move(start);
+    quickPlay_.setThreadStarter(std::move(start));
   }
 
  signals:
@@ -93,100 +86,28 @@ class TournamentScreen final : public Screen {
   void stopEverything() override;
 
  private:
-  QWidget* buildNewPage();
-  QWidget* buildGatherPage();
-  QWidget* buildFollowPage();
-  void showPage();
-  void showGathering();
-  void showFollowing();
-  void updateButtons();
-  void updateRuleControls();
-  void setStatus(const QString& text);
-  // Tells that the tournament holds a change its file lacks (the last save failed).
-  // Says the file holds less than the window; `problem`, when given, says why.
-  void sayUnsaved(const report::SessionProblem* problem = nullptr);
-  void showEntries();
-  void fillBattles();
-  void showViews(const report::Tournament& t);
-  void matchChosen(const QString& id);     // in any view: the others follow
-  void matchActivated(const QString& id);  // Enter or a double click in a view
-  void setSession(report::TournamentSession opened);
-  void playFinished(bool ok, const report::SessionProblem& problem);
-  void playSlice();
-  void pollProgress();
-  void exportFinished(bool written, const std::filesystem::path& page, const Refusal& why);
+  // What the pages ask of the window.
+  void setStatus(const QString& text) override;
+  void sayUnsaved(const report::SessionProblem* problem = nullptr) override;
+  void showPage() override;
+  void updateButtons() override;
+  QWidget* dialogParent() override { return this; }
+  void dialogClosed() override { takeFocusBackFromDialog(); }
+
   void stopWorkers();
 
   std::optional<report::TournamentSession>& session_;
-  std::optional<std::filesystem::path> directory_;
-  QString selected_;
+  // Quick play: on a worker thread, or in slices on this one when no thread can start.
+  TournamentQuickPlay quickPlay_;
 
   QStackedWidget* pages_ = nullptr;
   QLabel* title_ = nullptr;  // the tournament's name and rules
   QLabel* status_ = nullptr;
   QPushButton* openButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
-
-  // New tournament.
-  QLabel* noDirectory_ = nullptr;
-  QLineEdit* name_ = nullptr;
-  QComboBox* format_ = nullptr;
-  QComboBox* bestOf_ = nullptr;
-  QSpinBox* rounds_ = nullptr;
-  QComboBox* seeding_ = nullptr;
-  QCheckBox* thirdPlace_ = nullptr;
-  QCheckBox* halve_ = nullptr;
-  QCheckBox* fairDraw_ = nullptr;
-  QPushButton* createButton_ = nullptr;
-
-  // Gathering.
-  QLabel* commitment_ = nullptr;
-  QPushButton* copyCommitment_ = nullptr;
-  QLabel* publishLine_ = nullptr;
-  QPushButton* loadButton_ = nullptr;
-  QPushButton* folderButton_ = nullptr;
-  QPushButton* removeButton_ = nullptr;
-  QPushButton* closeButton_ = nullptr;
-  QPushButton* startButton_ = nullptr;
-  QLabel* count_ = nullptr;
-  QTreeWidget* entries_ = nullptr;
-  QListWidget* refused_ = nullptr;
-  QLabel* digest_ = nullptr;
-  QPushButton* copyDigest_ = nullptr;
-
-  // Following.
-  QLabel* notVerified_ = nullptr;
-  QLabel* progress_ = nullptr;
-  QLabel* whole_ = nullptr;
-  QLabel* winner_ = nullptr;
-  QStackedWidget* mainView_ = nullptr;  // the bracket, or the pairings and standings
-  BracketView* bracket_ = nullptr;
-  StandingsView* standings_ = nullptr;
-  QWidget* matchList_ = nullptr;
-  MatchList* matches_ = nullptr;
-  bool syncing_ = false;
-  QPushButton* nextButton_ = nullptr;
-  QPushButton* restButton_ = nullptr;
-  QPushButton* cancelButton_ = nullptr;
-  QProgressBar* bar_ = nullptr;
-  QComboBox* battle_ = nullptr;
-  QPushButton* viewButton_ = nullptr;
-  QPushButton* exportButton_ = nullptr;
-
-  // Quick play: on a worker thread, or in slices on this one when no thread can start.
-  std::function<std::optional<std::thread>(std::function<void()>)> startThread_;
-  std::thread worker_;
-  std::atomic<bool> cancel_{false};
-  std::atomic<std::size_t> played_{0};
-  std::atomic<std::size_t> total_{0};
-  bool playing_ = false;
-  bool slicing_ = false;
-  QTimer pollTimer_;
-  QTimer sliceTimer_;
-
-  std::function<bool(const QUrl&)> openUrl_;
-  BackgroundTask pageWriter_;
-  bool exporting_ = false;
+  TournamentFormPage* form_ = nullptr;
+  TournamentEntriesPage* entries_ = nullptr;
+  TournamentPlayPage* play_ = nullptr;
 };
 
 }  // namespace momiru::ui

@@ -1,27 +1,21 @@
-// The tournament window before the draw: a new tournament's rules, the field gathered from files,
-// folders and drops, its closing and its start.
+// The tournament window before the draw: the field gathered from files, folders and drops, its
+// closing and its start.
+#include "ui/tournament_entries_page.h"
+
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <system_error>
 
@@ -31,7 +25,6 @@
 #include "ui/platform_dialogs.h"
 #include "ui/refusal_text.h"
 #include "ui/tournament_parts.h"
-#include "ui/tournament_screen.h"
 #include "ui/tournament_texts.h"
 #include "ui/twips.h"
 #include "ui/wait_cursor.h"
@@ -42,7 +35,6 @@ using tournament_parts::setText;
 
 namespace {
 
-constexpr int kDefaultSwissRounds = 5;
 constexpr QSize kIconSize{26, 30};
 
 bool isSaveDataName(const std::filesystem::path& file) {
@@ -70,8 +62,9 @@ std::vector<std::filesystem::path> expandFolders(const std::vector<std::filesyst
   return files;
 }
 
-// The local files and folders of a drop that may be entries.
-std::vector<std::filesystem::path> droppedEntries(const QMimeData* data) {
+}  // namespace
+
+std::vector<std::filesystem::path> TournamentEntriesPage::droppedEntries(const QMimeData* data) {
   std::vector<std::filesystem::path> files;
   if (data == nullptr || !data->hasUrls()) return files;
   for (const QUrl& url : data->urls()) {
@@ -83,160 +76,23 @@ std::vector<std::filesystem::path> droppedEntries(const QMimeData* data) {
   return files;
 }
 
-}  // namespace
-
-QWidget* TournamentScreen::buildNewPage() {
-  auto* page = new QWidget(this);
-  auto* box = new QVBoxLayout(page);
-  box->setContentsMargins(0, px(120), 0, 0);
-  noDirectory_ = tournament_parts::label(page, "NoFolder");
-  setText(
-      noDirectory_,
-      QStringLiteral("大会を置くフォルダを作れませんでした。作成のときに保存する場所を尋ねます。"));
-  noDirectory_->setVisible(!directory_.has_value());
-  box->addWidget(noDirectory_);
-
-  auto* form = new QFormLayout;
-  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // Fields as wide as they need, not the window's width.
-  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-  name_ = new QLineEdit(page);
-  name_->setObjectName(QStringLiteral("Name"));
-  name_->setAccessibleName(QStringLiteral("大会の名前"));
-  name_->setPlaceholderText(QStringLiteral("大会"));
-  name_->setMaxLength(100);
-  name_->setMinimumWidth(px(6000));
-  form->addRow(QStringLiteral("大会の名前"), name_);
-
-  format_ = new QComboBox(page);
-  format_->setObjectName(QStringLiteral("Format"));
-  format_->setAccessibleName(QStringLiteral("大会の形式"));
-  for (report::Format f : {report::Format::Single, report::Format::Double,
-                           report::Format::RoundRobin, report::Format::Swiss}) {
-    format_->addItem(formatText(f), static_cast<int>(f));
-  }
-  form->addRow(QStringLiteral("形式"), format_);
-
-  bestOf_ = new QComboBox(page);
-  bestOf_->setObjectName(QStringLiteral("BestOf"));
-  bestOf_->setAccessibleName(QStringLiteral("1試合のバトルの数"));
-  for (int n : {1, 3, 5, 7}) bestOf_->addItem(bestOfText(n), n);
-  form->addRow(QStringLiteral("1試合"), bestOf_);
-
-  rounds_ = new QSpinBox(page);
-  rounds_->setObjectName(QStringLiteral("Rounds"));
-  rounds_->setAccessibleName(QStringLiteral("スイス式の回戦数、または総当たりの回数"));
-  rounds_->setRange(1, report::kMaxSwissRounds);
-  rounds_->setValue(kDefaultSwissRounds);
-  form->addRow(QStringLiteral("回戦数"), rounds_);
-
-  seeding_ = new QComboBox(page);
-  seeding_->setObjectName(QStringLiteral("Seeding"));
-  seeding_->setAccessibleName(QStringLiteral("シードの決め方"));
-  for (report::Seeding s :
-       {report::Seeding::Draw, report::Seeding::Listed, report::Seeding::Strength}) {
-    seeding_->addItem(seedingText(s), static_cast<int>(s));
-  }
-  form->addRow(QStringLiteral("シード"), seeding_);
-
-  thirdPlace_ = new QCheckBox(QStringLiteral("3位決定戦"), page);
-  thirdPlace_->setObjectName(QStringLiteral("ThirdPlace"));
-  thirdPlace_->setAccessibleName(QStringLiteral("3位決定戦を行う"));
-  form->addRow(QString(), thirdPlace_);
-  halve_ = new QCheckBox(QStringLiteral("ダメージ半減"), page);
-  halve_->setObjectName(QStringLiteral("Halve"));
-  halve_->setAccessibleName(QStringLiteral("ダメージ半減"));
-  form->addRow(QString(), halve_);
-  fairDraw_ = new QCheckBox(QStringLiteral("公正な抽選"), page);
-  fairDraw_->setObjectName(QStringLiteral("FairDraw"));
-  fairDraw_->setAccessibleName(QStringLiteral("公正な抽選（秘密の値を先に約束する）"));
-  fairDraw_->setChecked(true);
-  form->addRow(QString(), fairDraw_);
-  box->addLayout(form);
-
-  auto* row = new QHBoxLayout;
-  createButton_ = tournament_parts::button(page, "作成", "Create", "この設定で大会を作成する");
-  row->addWidget(createButton_);
-  row->addStretch(1);
-  box->addLayout(row);
-  box->addStretch(1);
-
-  connect(format_, &QComboBox::currentIndexChanged, this, [this] { updateRuleControls(); });
-  connect(createButton_, &QPushButton::clicked, this, &TournamentScreen::createTournament);
-  updateRuleControls();
-  return page;
-}
-
-void TournamentScreen::updateRuleControls() {
-  const auto f = static_cast<report::Format>(format_->currentData().toInt());
-  const bool swiss = f == report::Format::Swiss;
-  const bool league = f == report::Format::RoundRobin;
-  rounds_->setEnabled(swiss || league);
-  rounds_->setMaximum(league ? 2 : report::kMaxSwissRounds);
-  if (league && rounds_->value() > 2) rounds_->setValue(1);
-  if (swiss && rounds_->value() < 1) rounds_->setValue(kDefaultSwissRounds);
-  thirdPlace_->setEnabled(f == report::Format::Single);
-  if (f != report::Format::Single) thirdPlace_->setChecked(false);
-}
-
-void TournamentScreen::createTournament() {
-  if (session_) return;
-  report::TournamentRules rules;
-  rules.format = static_cast<report::Format>(format_->currentData().toInt());
-  rules.bestOf = bestOf_->currentData().toInt();
-  rules.rounds = rules.format == report::Format::Swiss || rules.format == report::Format::RoundRobin
-                     ? rounds_->value()
-                     : 0;
-  rules.seeding = static_cast<report::Seeding>(seeding_->currentData().toInt());
-  rules.thirdPlace = rules.format == report::Format::Single && thirdPlace_->isChecked();
-  rules.halve = halve_->isChecked();
-  QString name = name_->text().trimmed();
-  if (name.isEmpty()) name = name_->placeholderText();
-
-  std::filesystem::path file;
-  if (directory_) {
-    file = report::newTournamentFile(*directory_, name.toStdString(),
-                                     std::chrono::system_clock::now());
-  } else {
-    const auto chosen = ctx.dialogs.saveFile(
-        this, QStringLiteral("大会ファイル"), QStringLiteral("*.momiru-tournament"),
-        report::newTournamentFile({}, name.toStdString(), std::chrono::system_clock::now())
-            .filename());
-    takeFocusBackFromDialog();
-    if (!chosen) return;
-    file = *chosen;
-  }
-  report::SessionProblem problem;
-  auto made = report::TournamentSession::create(file, report::secretFileOf(file),
-                                                name.toStdString(), rules, fairDraw_->isChecked(),
-                                                tournament_parts::writtenBy(), &problem);
-  if (!made) {
-    std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(file)).c_str(),
-                 visibleText(problem.english).c_str());
-    setStatus(QStringLiteral("大会を作成できませんでした。") + sessionProblemText(problem));
-    return;
-  }
-  session_.emplace(std::move(*made));
-  showPage();
-  setStatus(QStringLiteral("大会を作成しました。エントリーを読み込んでください。"));
-  loadButton_->setFocus();
-}
-
-QWidget* TournamentScreen::buildGatherPage() {
-  auto* page = new QWidget(this);
-  auto* box = new QVBoxLayout(page);
+TournamentEntriesPage::TournamentEntriesPage(ScreenContext& context, TournamentHost& host,
+                                             std::optional<report::TournamentSession>& session,
+                                             QWidget* parent)
+    : QWidget(parent), ctx(context), host_(host), session_(session) {
+  auto* box = new QVBoxLayout(this);
   box->setContentsMargins(0, 0, 0, 0);
 
   auto* promise = new QHBoxLayout;
-  commitment_ = tournament_parts::label(page, "Commitment");
+  commitment_ = tournament_parts::label(this, "Commitment");
   commitment_->setWordWrap(false);
   commitment_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   copyCommitment_ =
-      tournament_parts::button(page, "コピー", "CopyCommitment", "約束の値をコピーする");
+      tournament_parts::button(this, "コピー", "CopyCommitment", "約束の値をコピーする");
   promise->addWidget(commitment_, 1);
   promise->addWidget(copyCommitment_);
   box->addLayout(promise);
-  publishLine_ = tournament_parts::label(page, "Publish");
+  publishLine_ = tournament_parts::label(this, "Publish");
   setText(publishLine_,
           QStringLiteral("この約束の値を、エントリーを締め切る前に参加者へ公表してください。"));
   box->addWidget(publishLine_);
@@ -249,26 +105,26 @@ QWidget* TournamentScreen::buildGatherPage() {
 
   auto* actions = new QHBoxLayout;
   loadButton_ =
-      tournament_parts::button(page, "読み込み", "Load", "セーブデータを読み込んでエントリーする");
-  folderButton_ = tournament_parts::button(page, "フォルダから読み込み", "LoadFolder",
+      tournament_parts::button(this, "読み込み", "Load", "セーブデータを読み込んでエントリーする");
+  folderButton_ = tournament_parts::button(this, "フォルダから読み込み", "LoadFolder",
                                            "フォルダの中のセーブデータをすべてエントリーする");
-  removeButton_ = tournament_parts::button(page, "削除", "Remove", "選んだエントリーを削除する");
-  closeButton_ = tournament_parts::button(page, "締め切り", "CloseEntries", "エントリーを締め切る");
-  startButton_ = tournament_parts::button(page, "開始", "Start", "抽選をして大会を始める");
+  removeButton_ = tournament_parts::button(this, "削除", "Remove", "選んだエントリーを削除する");
+  closeButton_ = tournament_parts::button(this, "締め切り", "CloseEntries", "エントリーを締め切る");
+  startButton_ = tournament_parts::button(this, "開始", "Start", "抽選をして大会を始める");
   for (QPushButton* b : {loadButton_, folderButton_, removeButton_}) actions->addWidget(b);
   actions->addStretch(1);
   actions->addWidget(closeButton_);
   actions->addWidget(startButton_);
   box->addLayout(actions);
-  connect(loadButton_, &QPushButton::clicked, this, &TournamentScreen::loadFiles);
-  connect(folderButton_, &QPushButton::clicked, this, &TournamentScreen::loadFolder);
-  connect(removeButton_, &QPushButton::clicked, this, &TournamentScreen::removeSelectedEntry);
-  connect(closeButton_, &QPushButton::clicked, this, &TournamentScreen::closeEntries);
-  connect(startButton_, &QPushButton::clicked, this, &TournamentScreen::startTournament);
+  connect(loadButton_, &QPushButton::clicked, this, &TournamentEntriesPage::loadFiles);
+  connect(folderButton_, &QPushButton::clicked, this, &TournamentEntriesPage::loadFolder);
+  connect(removeButton_, &QPushButton::clicked, this, &TournamentEntriesPage::removeSelectedEntry);
+  connect(closeButton_, &QPushButton::clicked, this, &TournamentEntriesPage::closeEntries);
+  connect(startButton_, &QPushButton::clicked, this, &TournamentEntriesPage::startTournament);
 
-  count_ = tournament_parts::label(page, "EntryCount");
+  count_ = tournament_parts::label(this, "EntryCount");
   box->addWidget(count_);
-  entries_ = new QTreeWidget(page);
+  entries_ = new QTreeWidget(this);
   entries_->setObjectName(QStringLiteral("Entries"));
   entries_->setAccessibleName(QStringLiteral("エントリーの一覧"));
   entries_->setColumnCount(4);
@@ -286,9 +142,9 @@ QWidget* TournamentScreen::buildGatherPage() {
   box->addWidget(entries_, 3);
   connect(entries_, &QTreeWidget::currentItemChanged, this, [this] { updateButtons(); });
 
-  auto* refusedLabel = new QLabel(QStringLiteral("エントリーできなかったファイル"), page);
+  auto* refusedLabel = new QLabel(QStringLiteral("エントリーできなかったファイル"), this);
   box->addWidget(refusedLabel);
-  refused_ = new QListWidget(page);
+  refused_ = new QListWidget(this);
   refused_->setObjectName(QStringLiteral("Refused"));
   refused_->setAccessibleName(QStringLiteral("エントリーできなかったファイルと理由"));
   refused_->setWordWrap(true);
@@ -296,11 +152,11 @@ QWidget* TournamentScreen::buildGatherPage() {
   box->addWidget(refused_, 1);
 
   auto* digestRow = new QHBoxLayout;
-  digest_ = tournament_parts::label(page, "Digest");
+  digest_ = tournament_parts::label(this, "Digest");
   digest_->setWordWrap(false);
   digest_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   copyDigest_ =
-      tournament_parts::button(page, "コピー", "CopyDigest", "エントリーの要約値をコピーする");
+      tournament_parts::button(this, "コピー", "CopyDigest", "エントリーの要約値をコピーする");
   digestRow->addWidget(digest_, 1);
   digestRow->addWidget(copyDigest_);
   box->addLayout(digestRow);
@@ -310,10 +166,27 @@ QWidget* TournamentScreen::buildGatherPage() {
         QString::fromStdString(*session_->tournament().entriesDigest));
     setStatus(QStringLiteral("エントリーの要約値をコピーしました。"));
   });
-  return page;
 }
 
-void TournamentScreen::showGathering() {
+QWidget* TournamentEntriesPage::firstStep() const {
+  QWidget* first = loadButton_->isEnabled() ? loadButton_ : startButton_;
+  if (!first->isEnabled()) first = entries_;
+  return first;
+}
+
+void TournamentEntriesPage::focusLoad() { loadButton_->setFocus(); }
+
+void TournamentEntriesPage::enableButtons(bool idle) {
+  const report::Tournament& t = session_->tournament();
+  const bool open = t.stage == report::Stage::Open;
+  loadButton_->setEnabled(idle && open);
+  folderButton_->setEnabled(idle && open);
+  removeButton_->setEnabled(idle && open && entries_->currentItem() != nullptr);
+  closeButton_->setEnabled(idle && open);
+  startButton_->setEnabled(idle && t.stage == report::Stage::Closed && !session_->started());
+}
+
+void TournamentEntriesPage::showGathering() {
   const report::Tournament& t = session_->tournament();
   const bool promised = t.commitment.has_value();
   commitment_->setVisible(promised);
@@ -333,7 +206,7 @@ void TournamentScreen::showGathering() {
   showEntries();
 }
 
-void TournamentScreen::showEntries() {
+void TournamentEntriesPage::showEntries() {
   const report::Tournament& t = session_->tournament();
   const int keep = entries_->currentItem() != nullptr
                        ? entries_->indexOfTopLevelItem(entries_->currentItem())
@@ -376,29 +249,30 @@ void TournamentScreen::showEntries() {
   setText(count_, QStringLiteral("エントリー %1人（%2）").arg(t.entries.size()).arg(stage));
 }
 
-QStringList TournamentScreen::refusals() const {
+QStringList TournamentEntriesPage::refusals() const {
   QStringList lines;
   for (int i = 0; i < refused_->count(); ++i) lines << refused_->item(i)->text();
   return lines;
 }
 
-void TournamentScreen::loadFiles() {
-  if (!session_ || playing_) return;
-  const auto files = ctx.dialogs.openFiles(this, QString::fromUtf8(kSaveDataFilterText).trimmed(),
-                                           QString::fromUtf8(kSaveDataFilterPattern));
+void TournamentEntriesPage::loadFiles() {
+  if (!session_ || playing()) return;
+  const auto files =
+      ctx.dialogs.openFiles(host_.dialogParent(), QString::fromUtf8(kSaveDataFilterText).trimmed(),
+                            QString::fromUtf8(kSaveDataFilterPattern));
   takeFocusBackFromDialog();
   if (!files.empty()) addFiles(files);
 }
 
-void TournamentScreen::loadFolder() {
-  if (!session_ || playing_) return;
-  const auto folder = ctx.dialogs.openFolder(this);
+void TournamentEntriesPage::loadFolder() {
+  if (!session_ || playing()) return;
+  const auto folder = ctx.dialogs.openFolder(host_.dialogParent());
   takeFocusBackFromDialog();
   if (folder) addFiles({*folder});
 }
 
-void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given) {
-  if (!session_ || playing_ || session_->tournament().stage != report::Stage::Open) return;
+void TournamentEntriesPage::addFiles(const std::vector<std::filesystem::path>& given) {
+  if (!session_ || playing() || session_->tournament().stage != report::Stage::Open) return;
   const std::vector<std::filesystem::path> files = expandFolders(given);
   std::vector<report::EntryResult> results;
   std::optional<report::SessionProblem> unsaved;
@@ -435,8 +309,8 @@ void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& given)
     entries_->setCurrentItem(entries_->topLevelItem(entries_->topLevelItemCount() - 1));
 }
 
-void TournamentScreen::removeSelectedEntry() {
-  if (!session_ || playing_ || entries_->currentItem() == nullptr) return;
+void TournamentEntriesPage::removeSelectedEntry() {
+  if (!session_ || playing() || entries_->currentItem() == nullptr) return;
   const int row = entries_->indexOfTopLevelItem(entries_->currentItem());
   const QString name = entries_->currentItem()->text(1);
   report::SessionProblem problem;
@@ -454,8 +328,8 @@ void TournamentScreen::removeSelectedEntry() {
   (entries_->topLevelItemCount() > 0 ? static_cast<QWidget*>(entries_) : loadButton_)->setFocus();
 }
 
-void TournamentScreen::closeEntries() {
-  if (!session_ || playing_) return;
+void TournamentEntriesPage::closeEntries() {
+  if (!session_ || playing()) return;
   report::SessionProblem problem;
   const bool closed = session_->closeEntries(&problem);
   if (!closed)
@@ -471,10 +345,10 @@ void TournamentScreen::closeEntries() {
   if (!closed) sayUnsaved(&problem);
 }
 
-void TournamentScreen::startTournament() {
-  if (!session_ || playing_ || session_->started()) return;
+void TournamentEntriesPage::startTournament() {
+  if (!session_ || playing() || session_->started()) return;
   const auto beacon = ctx.dialogs.askLine(
-      this, QStringLiteral("大会を始める"),
+      host_.dialogParent(), QStringLiteral("大会を始める"),
       QStringLiteral("締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、"
                      "主催者にも抽選を操れなかったことを示せます。（空のままでも始められます）"));
   takeFocusBackFromDialog();
@@ -496,27 +370,8 @@ void TournamentScreen::startTournament() {
   }
   showPage();
   setStatus(QStringLiteral("抽選をして大会を始めました。"));
-  nextButton_->setFocus();
+  emit tournamentStarted();
   if (!started) sayUnsaved(&problem);
-}
-
-void TournamentScreen::dragEnterEvent(QDragEnterEvent* event) {
-  if (session_ && !playing_ && session_->tournament().stage == report::Stage::Open &&
-      !droppedEntries(event->mimeData()).empty()) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
-
-void TournamentScreen::dropEvent(QDropEvent* event) {
-  const auto files = droppedEntries(event->mimeData());
-  if (files.empty() || !session_ || playing_) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-  addFiles(files);
 }
 
 }  // namespace momiru::ui
