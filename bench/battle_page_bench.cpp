@@ -35,7 +35,7 @@ void BM_EndlessPairingOdds(benchmark::State& state) {
 }
 
 void BM_EndlessPairingPage(benchmark::State& state) {
-  const battle::Replay r = battle::makeReplay(battle::startOf(momiru::testing::endlessPair(), 9),
+  const replay::Replay r = replay::makeReplay(battle::startOf(momiru::testing::endlessPair(), 9),
                                               {"a.dat", "b.dat"}, "2026-12-08T00:00:00Z", "bench");
   for (auto _ : state) {
     const std::string page = report::battlePage(r);

@@ -26,6 +26,7 @@ namespace {
 
 using namespace momiru;
 using namespace momiru::battle;
+using namespace momiru::replay;
 
 constexpr int kReplays = 10000;
 

@@ -29,12 +29,14 @@ std::size_t scripts(std::string_view page) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace momiru::battle;
+  using namespace momiru::replay;
   const std::string_view page(reinterpret_cast<const char*>(data), size);
-  std::string error;
-  const std::optional<std::string_view> json = pageReplayJson(page, &error);
+  momiru::Refusal refusal;
+  const std::optional<std::string_view> json = pageReplayJson(page, &refusal);
   if (!json) {
-    if (error.empty() || error.find('\n') != std::string::npos) std::abort();
+    if (const std::string said = describe(refusal);
+        said.empty() || said.find('\n') != std::string::npos)
+      std::abort();
     return 0;
   }
   const auto begin = static_cast<std::size_t>(json->data() - page.data());

@@ -9,15 +9,17 @@
 #include "replay/replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace momiru::battle;
+  using namespace momiru::replay;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  std::string error;
-  const std::optional<Replay> r = parseReplay(bytes, &error);
+  momiru::Refusal refusal;
+  const std::optional<Replay> r = parseReplay(bytes, &refusal);
   if (!r) {
-    if (error.empty() || error.find('\n') != std::string::npos) std::abort();
+    if (const std::string said = describe(refusal);
+        said.empty() || said.find('\n') != std::string::npos)
+      std::abort();
     return 0;
   }
-  const std::optional<Replay> again = parseReplay(replayJson(*r), &error);
+  const std::optional<Replay> again = parseReplay(replayJson(*r), &refusal);
   if (!again || again->seed != r->seed || again->date != r->date || again->speed != r->speed ||
       again->result != r->result)
     std::abort();

@@ -9,7 +9,7 @@
 #include "replay/replay_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace momiru::battle;
+  using namespace momiru::replay;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::optional<ReplayIndex> index = parseReplayIndex(bytes);
   if (!index) return 0;

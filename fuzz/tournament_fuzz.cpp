@@ -20,19 +20,21 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace momiru::report;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  std::string error;
-  const std::optional<Tournament> t = parseTournament(bytes, &error);
+  momiru::Refusal refusal;
+  const std::optional<Tournament> t = parseTournament(bytes, &refusal);
   // The head reader never fails where the whole reader reads a tournament's JSON, and agrees.
   const std::optional<TournamentHead> head = tournamentHead(bytes);
   if (t && head && (head->name != t->name || head->stage != t->stage)) std::abort();
   if (!t) {
-    if (error.empty() || error.find('\n') != std::string::npos) std::abort();
+    if (const std::string said = describe(refusal);
+        said.empty() || said.find('\n') != std::string::npos)
+      std::abort();
     return 0;
   }
   const std::string text = tournamentJson(*t);
-  const std::optional<Tournament> again = parseTournament(text, &error);
+  const std::optional<Tournament> again = parseTournament(text, &refusal);
   if (!again || tournamentJson(*again) != text) std::abort();
-  const std::optional<Tournament> fromPage = parseTournament(tournamentPage(*t), &error);
+  const std::optional<Tournament> fromPage = parseTournament(tournamentPage(*t), &refusal);
   if (!fromPage || tournamentJson(*fromPage) != text) std::abort();
   computeStandings(*t);
   // A field this small plays in moments; a larger one is the benchmark's.

@@ -19,10 +19,10 @@ BattleRecording recordBattle(const battle::BattleStart& start,
                              const std::array<std::string, kSlots>& files) {
   BattleRecording out;
   const std::string date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-  out.replay = battle::makeReplay(start, files, date, MOMIRU_VERSION);
+  out.replay = replay::makeReplay(start, files, date, MOMIRU_VERSION);
   // Whatever happens here, the battle and its result screen go on: one line on stderr.
   Refusal why;
-  out.saved = battle::saveReplay(battle::replayDirectory(), out.replay, &why);
+  out.saved = replay::saveReplay(replay::replayDirectory(), out.replay, &why);
   std::string line;
   if (out.saved) {
     line = "replay saved: " + shellQuote(pathToUtf8(*out.saved)) + "\n";

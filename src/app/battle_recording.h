@@ -14,7 +14,7 @@
 namespace momiru::app {
 
 struct BattleRecording {
-  battle::Replay replay;
+  replay::Replay replay;
   std::optional<std::filesystem::path> saved;  // where it was kept; none when it could not be
 };
 

@@ -221,7 +221,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Viewer: {
-      viewerState_ = battle::startState(battle::replayStart(*viewing_));
+      viewerState_ = battle::startState(replay::replayStart(*viewing_));
       // Made once: a closed viewer or result, not yet deleted, may still hold it.
       if (!viewerContext_) {
         viewerContext_ = std::make_unique<ui::ScreenContext>(
@@ -251,7 +251,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Replays: {
-      auto* list = new ui::ReplayListScreen(ctx_, battle::replayDirectory());
+      auto* list = new ui::ReplayListScreen(ctx_, replay::replayDirectory());
       // Queued, as for the title: a drop or a key has ended before a message may be asked.
       connect(
           list, &ui::ReplayListScreen::watchRequested, this,
@@ -399,7 +399,7 @@ void ScreenFlow::openViewer(Where origin) {
 
 bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
   Refusal why;
-  std::optional<battle::Replay> replay = battle::readReplayFile(file, &why);
+  std::optional<replay::Replay> replay = replay::readReplayFile(file, &why);
   if (!replay) {
     if (where_ != from) go(from);
     const std::string shown = visibleText(describe(why));
@@ -412,8 +412,8 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
         messageParent(), QStringLiteral("リプレイを開けませんでした。\n") + ui::refusalText(why));
     return false;
   }
-  const battle::ReplayResult played = battle::playReplay(*replay);
-  if (const auto differs = battle::replayMismatch(replay->result, played)) {
+  const replay::ReplayResult played = replay::playReplay(*replay);
+  if (const auto differs = replay::replayMismatch(replay->result, played)) {
     ctx_.dialogs.replayMessage(
         messageParent(),
         QStringLiteral("このリプレイは、記録された結果とこのバージョンのルールで戦った結果が"
@@ -510,7 +510,7 @@ void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
   const report::Tournament& t = tournament_->tournament();
   for (const report::Match& m : t.matches) {
     if (m.id != id.toStdString()) continue;
-    std::optional<battle::Replay> replay = report::tournamentBattleReplay(t, m, battle, kWrittenBy);
+    std::optional<replay::Replay> replay = report::tournamentBattleReplay(t, m, battle, kWrittenBy);
     if (!replay) return;
     lastMatch_ = id;
     viewing_ = std::move(replay);

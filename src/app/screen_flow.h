@@ -76,7 +76,7 @@ class ScreenFlow final : public QObject {
   std::optional<report::TournamentSession>& tournament() { return tournament_; }
 
   // The replay of the last battle on screen that reached its result, and where it was saved.
-  const std::optional<battle::Replay>& lastReplay() const { return lastReplay_; }
+  const std::optional<replay::Replay>& lastReplay() const { return lastReplay_; }
   const std::optional<std::filesystem::path>& lastSaved() const { return lastSaved_; }
 
   Where where() const { return where_; }
@@ -106,11 +106,11 @@ class ScreenFlow final : public QObject {
 
   // The start of the battle on screen; its replay is made from it when it reaches its result.
   std::optional<battle::BattleStart> battleStart_;
-  std::optional<battle::Replay> lastReplay_;
+  std::optional<replay::Replay> lastReplay_;
   std::optional<std::filesystem::path> lastSaved_;
 
   // The viewer plays in a state of its own: the run's records, log and outcome stay untouched.
-  std::optional<battle::Replay> viewing_;
+  std::optional<replay::Replay> viewing_;
   GameState viewerState_;
   std::unique_ptr<ui::ScreenContext> viewerContext_;
   Where viewerOrigin_ = Where::Title;
@@ -125,7 +125,7 @@ class ScreenFlow final : public QObject {
   std::optional<LiveMatch> live_;
   GameState matchState_;
   std::unique_ptr<ui::ScreenContext> matchContext_;
-  std::optional<battle::Replay> matchReplay_;  // the battle just played
+  std::optional<replay::Replay> matchReplay_;  // the battle just played
   QString lastMatch_;                          // selected when the window comes back
   bool offeredContinue_ = false;
 

@@ -178,15 +178,15 @@ std::string utcNow() {
 }
 
 // Writes `replay` to `file`; false after one line on stderr.
-bool saveReplayTo(const std::string& file, const battle::Replay& replay) {
+bool saveReplayTo(const std::string& file, const replay::Replay& replay) {
   Refusal refusal;
-  if (battle::writeReplayFile(utf8ToPath(file), replay, &refusal)) return true;
+  if (replay::writeReplayFile(utf8ToPath(file), replay, &refusal)) return true;
   std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
   return false;
 }
 
 // Writes the battle page of `replay` to `file`; false after one line on stderr.
-bool writePageTo(const std::string& file, const battle::Replay& replay) {
+bool writePageTo(const std::string& file, const replay::Replay& replay) {
   Refusal refusal;
   if (writeBattlePage(utf8ToPath(file), replay, &refusal)) return true;
   std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
@@ -201,7 +201,7 @@ int finishedStatus(const battle::Outcome& out) {
 
 int replayBattle(const std::string& file, const BattleOutput& output) {
   Refusal refusal;
-  const std::optional<battle::Replay> replay = battle::readReplayFile(utf8ToPath(file), &refusal);
+  const std::optional<replay::Replay> replay = replay::readReplayFile(utf8ToPath(file), &refusal);
   if (!replay) {
     std::fprintf(stderr, "momiru-lab battle: %s: %s\n", visibleText(file).c_str(),
                  visibleText(describe(refusal)).c_str());
@@ -209,9 +209,9 @@ int replayBattle(const std::string& file, const BattleOutput& output) {
   }
   // Written again as it was read.
   int status = showBattle(
-      battle::replayStart(*replay), [&] { return *replay; }, output);
+      replay::replayStart(*replay), [&] { return *replay; }, output);
   // Played from the stored names: the log the recorded hash was taken of.
-  const auto mismatch = battle::replayMismatch(replay->result, battle::playReplay(*replay));
+  const auto mismatch = replay::replayMismatch(replay->result, replay::playReplay(*replay));
   if (mismatch) {
     std::fprintf(stderr,
                  _("momiru-lab battle: %s: these rules play another battle than the replay "
@@ -224,13 +224,13 @@ int replayBattle(const std::string& file, const BattleOutput& output) {
 
 }  // namespace
 
-int showBattle(const battle::BattleStart& start, const std::function<battle::Replay()>& replay,
+int showBattle(const battle::BattleStart& start, const std::function<replay::Replay()>& replay,
                const BattleOutput& output) {
   GameState gs = battle::startState(start);
   const battle::Outcome out = printBattle(gs, start.seed, output.asJson, output.crlf);
   int status = finishedStatus(out);
   if (output.saveReplayTo || output.pageTo) {
-    const battle::Replay made = replay();
+    const replay::Replay made = replay();
     if (output.saveReplayTo && !saveReplayTo(*output.saveReplayTo, made)) status = 1;
     if (output.pageTo && !writePageTo(*output.pageTo, made)) status = 1;
   }
@@ -285,7 +285,7 @@ int battleCommand(const Args& args) {
     battle::BattleStart shown = start;
     shown.hitBackground = true;
     shown.messageBox = true;
-    return battle::makeReplay(shown, {files[0], files[1]}, utcNow(), kWrittenBy);
+    return replay::makeReplay(shown, {files[0], files[1]}, utcNow(), kWrittenBy);
   };
   return showBattle(start, replay, output);
 }

@@ -11,7 +11,7 @@
 #include "battle/battle_start.h"
 #include "data/game_state.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 struct Replay;
 }
 
@@ -51,7 +51,7 @@ struct BattleOutput {
 // when asked. The exit status: 0 finished; 2 unfinished, 1 a file that cannot be written, each
 // after one line on stderr. Defined with the battle command, which `momiru-lab tournament
 // battle` prints its battles as.
-int showBattle(const battle::BattleStart& start, const std::function<battle::Replay()>& replay,
+int showBattle(const battle::BattleStart& start, const std::function<replay::Replay()>& replay,
                const BattleOutput& output);
 
 }  // namespace momiru::lab

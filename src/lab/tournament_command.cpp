@@ -494,7 +494,7 @@ int battleOfCommand(const Args& args) {
     return fail("battle", report::format(_("match %s has no such battle"), matchId->c_str()));
   // Printed exactly as 'momiru-lab battle' prints this replay.
   int status = showBattle(
-      battle::replayStart(*replay), [&] { return *replay; }, output);
+      replay::replayStart(*replay), [&] { return *replay; }, output);
   if (replay->result.logSha256 != b.logSha256 || replay->result.turns != b.turns) {
     fail("battle", _("these rules play another battle than the tournament records"));
     status = 1;

@@ -18,7 +18,7 @@
 #include "data/utf8.h"
 #include "replay/replay_page.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 
 namespace {
 
@@ -34,7 +34,7 @@ ordered_json optionalSlot(const std::optional<std::int32_t>& slot) {
 
 ordered_json hpJson(const Hp& hp) {
   ordered_json sides = ordered_json::array();
-  for (const SideHp& side : hp) sides.push_back(side);
+  for (const battle::SideHp& side : hp) sides.push_back(side);
   return sides;
 }
 
@@ -141,9 +141,9 @@ BattleStart replayStart(const Replay& replay) {
 }
 
 ReplayResult playReplay(const Replay& replay, std::string* log, std::vector<TurnRecord>* turns) {
-  GameState gs = startState(replayStart(replay));
+  GameState gs = battle::startState(replayStart(replay));
   if (turns != nullptr) turns->clear();
-  const Outcome out = playBattle(gs, replay.seed, kDefaultMaxTurns, turns);
+  const battle::Outcome out = battle::playBattle(gs, replay.seed, battle::kDefaultMaxTurns, turns);
   ReplayResult r;
   if (out.winner >= 0) r.winner = out.winner;
   if (out.loser >= 0) r.loser = out.loser;
@@ -265,4 +265,4 @@ std::optional<Replay> readReplayFile(const std::filesystem::path& file, Refusal*
   return parseReplay(*text, refusal);
 }
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

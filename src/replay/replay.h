@@ -20,7 +20,12 @@
 #include "data/game_state.h"
 #include "data/strangers_file.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
+
+// What a replay is made of is the engine's: its start, its parts' hit points, its turns.
+using battle::BattleStart;
+using battle::Hp;
+using battle::TurnRecord;
 
 inline constexpr std::string_view kReplayFormat = "momiru-replay";
 inline constexpr std::int32_t kReplayVersion = 1;
@@ -107,4 +112,4 @@ std::optional<Replay> readReplayFile(const std::filesystem::path& file, Refusal*
 // The bytes readReplayFile parses, read the same way.
 std::optional<std::string> readReplayBytes(const std::filesystem::path& file, Refusal* refusal);
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

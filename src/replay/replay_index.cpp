@@ -17,7 +17,7 @@
 #include "data/strangers_file.h"
 #include "data/utf8.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 namespace {
 
 using Json = nlohmann::json;
@@ -321,7 +321,7 @@ std::optional<ReplayIndex> parseReplayIndex(std::string_view text) {
     const auto it = j->find(key);
     return it != j->end() && *it == expected;
   };
-  if (!j || !j->is_object() || !is("format", kIndexFormat) || !is("rules", kRulesVersion)) {
+  if (!j || !j->is_object() || !is("format", kIndexFormat) || !is("rules", battle::kRulesVersion)) {
     return std::nullopt;
   }
   const bool previous = is("version", kIndexPreviousVersion);
@@ -373,7 +373,7 @@ std::string replayIndexText(const ReplayIndex& index) {
         {{"name", name}, {"size", file.size}, {"time", file.time}, {"sha256", file.sha256}});
   }
   const Json j = {{"format", kIndexFormat},          {"version", kIndexVersion},
-                  {"rules", kRulesVersion},          {"listed", index.listed},
+                  {"rules", battle::kRulesVersion},  {"listed", index.listed},
                   {"contents", std::move(contents)}, {"files", std::move(files)}};
   // Texts the list made itself are UTF-8; anything else is replaced, never a reason to fail.
   return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -526,4 +526,4 @@ CharacterRecord recordOf(const std::vector<ReplaySummary>& replays, std::string_
   return r;
 }
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

@@ -28,7 +28,7 @@
 
 #include "replay/replay.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 
 inline constexpr std::string_view kReplayIndexName = "index.json";
 
@@ -132,4 +132,4 @@ bool matchesName(const ReplaySummary& replay, std::string_view filter);
 // The record of the name `name` (compared as baseName) in `replays`, newest first.
 CharacterRecord recordOf(const std::vector<ReplaySummary>& replays, std::string_view name);
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

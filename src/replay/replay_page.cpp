@@ -6,7 +6,7 @@
 
 #include "data/strangers_file.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 namespace {
 
 constexpr std::string_view kPageScript = R"(<script type="application/json" id="momiru-replay">)";
@@ -27,4 +27,4 @@ std::string replayElement(const Replay& replay) {
   return out;
 }
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

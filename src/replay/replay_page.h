@@ -8,7 +8,7 @@
 
 #include "replay/replay.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 
 // The element that carries `replay` in a page:
 // <script type="application/json" id="momiru-replay">, the JSON of replayJsonForPage, </script>.
@@ -27,4 +27,4 @@ std::string replayJsonForPage(const Replay& replay);
 // Anything else is refused, with its kind in `refusal`.
 std::optional<std::string_view> pageReplayJson(std::string_view page, Refusal* refusal);
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

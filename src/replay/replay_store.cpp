@@ -15,7 +15,7 @@
 #include "data/platform.h"
 #include "data/text_safety.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 
 namespace fs = std::filesystem;
 
@@ -202,4 +202,4 @@ bool writeReplayFile(const fs::path& file, const Replay& replay, Refusal* refusa
   return true;
 }
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

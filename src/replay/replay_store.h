@@ -9,7 +9,7 @@
 
 #include "replay/replay.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 
 // At most this many replays are kept; saving one more removes the oldest by the date they hold.
 inline constexpr std::size_t kKeptReplays = 500;
@@ -39,4 +39,4 @@ std::optional<std::filesystem::path> saveReplay(const std::filesystem::path& dir
 // Writes `replay` atomically to `file` (a copy the player asked for).
 bool writeReplayFile(const std::filesystem::path& file, const Replay& replay, Refusal* refusal);
 
-}  // namespace momiru::battle
+}  // namespace momiru::replay

@@ -125,7 +125,7 @@ namespace {
 // Everything the page shows of the battle, played by these rules.
 struct Played {
   GameState start;  // the records as registered
-  battle::ReplayResult result;
+  replay::ReplayResult result;
   std::string log;
   std::vector<battle::TurnRecord> turns;
   battle::Hp startHp{};
@@ -178,10 +178,10 @@ std::vector<std::string> cutLog(const Played& p) {
   return out;
 }
 
-Played play(const battle::Replay& replay) {
+Played play(const replay::Replay& replay) {
   Played p;
-  p.start = battle::startState(battle::replayStart(replay));
-  p.result = battle::playReplay(replay, &p.log, &p.turns);
+  p.start = battle::startState(replay::replayStart(replay));
+  p.result = replay::playReplay(replay, &p.log, &p.turns);
   p.startHp = battle::Rules(p.start).start().hp;
   p.turnTexts = cutLog(p);
   return p;
@@ -198,7 +198,7 @@ std::string outcomeLabel(const Played& p) {
   return battle::resultTexts(gs).outcome;
 }
 
-std::string characterSection(const battle::Replay& replay, int slot,
+std::string characterSection(const replay::Replay& replay, int slot,
                              const BattlePageOptions& options) {
   const Combatant& c = replay.characters[static_cast<std::size_t>(slot)].record;
   std::string out = format("<section class=\"character\" id=\"player%d\">\n", slot + 1);
@@ -333,7 +333,7 @@ std::string logList(const Played& p, const std::string (&names)[kSlots]) {
   return out + "</ol>\n";
 }
 
-std::string oddsSection(const battle::Replay& replay, const Played& p,
+std::string oddsSection(const replay::Replay& replay, const Played& p,
                         const BattlePageOptions& options) {
   const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -401,7 +401,7 @@ std::string writer(const std::string& writtenBy) {
 
 }  // namespace
 
-std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options) {
+std::string battlePage(const replay::Replay& replay, const BattlePageOptions& options) {
   const Played p = play(replay);
   const std::string names[kSlots] = {markupName(p.start.combatant[0].name),
                                      markupName(p.start.combatant[1].name)};
@@ -419,7 +419,7 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
 
   out += "<section id=\"result\">\n<h2>結果</h2>\n<p class=\"outcome\">" +
          markupLines(outcomeLabel(p)) + "</p>\n<p>" + number(p.result.turns) + " ターン</p>\n";
-  if (battle::replayMismatch(replay.result, p.result)) {
+  if (replay::replayMismatch(replay.result, p.result)) {
     out +=
         "<p class=\"warning\">この記録に残る結果は、いまのルールで戦わせた結果と違います。"
         "このページは、いまのルールで戦わせたとおりに表しています。</p>\n";
@@ -450,11 +450,11 @@ std::string battlePage(const battle::Replay& replay, const BattlePageOptions& op
       "</code></pre>\n<p>ゲームで見るには：</p>\n<pre><code>momiru-battle " +
       escapeMarkup(shellQuote(page)) + "</code></pre>\n</section>\n";
 
-  out += battle::replayElement(replay) + "\n</body>\n</html>\n";
+  out += replay::replayElement(replay) + "\n</body>\n</html>\n";
   return out;
 }
 
-bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
+bool writeBattlePage(const std::filesystem::path& file, const replay::Replay& replay,
                      Refusal* refusal, BattlePageOptions options) {
   const std::string name = pathToUtf8(file);
   const auto fail = [&](const std::string& why, Refusal::Kind kind = Refusal::Kind::OutOfMemory,
@@ -471,12 +471,12 @@ bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& re
   // Read back as the game and momiru-lab read pages: one that would not open again as this
   // battle is never written. The bounds on each part of the page keep this from happening.
   Refusal why;
-  const std::optional<battle::Replay> back = battle::parseReplay(page, &why);
+  const std::optional<replay::Replay> back = replay::parseReplay(page, &why);
   if (!back) {
     return fail("the page would not open again as its battle (" + describe(why) + ")",
                 Refusal::Kind::NotAllowed);
   }
-  if (battle::replayJson(*back) != battle::replayJson(replay))
+  if (replay::replayJson(*back) != replay::replayJson(replay))
     return fail("the page would not open again as the same battle", Refusal::Kind::NotAllowed);
   errno = 0;
   AtomicFile out(file);

@@ -37,11 +37,11 @@ struct BattlePageOptions {
 std::string portraitUri(std::int32_t portrait, const BattlePageOptions& options = {});
 
 // The page of `replay`'s battle as these rules play it.
-std::string battlePage(const battle::Replay& replay, const BattlePageOptions& options = {});
+std::string battlePage(const replay::Replay& replay, const BattlePageOptions& options = {});
 
 // Writes the page atomically to `file`, after reading it back as a replay: a page that would not
 // open again as the same battle is not written. False, with `refusal` set, when it cannot.
-bool writeBattlePage(const std::filesystem::path& file, const battle::Replay& replay,
+bool writeBattlePage(const std::filesystem::path& file, const replay::Replay& replay,
                      Refusal* refusal, BattlePageOptions options = {});
 
 }  // namespace momiru::report

@@ -101,7 +101,7 @@ BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
   return r;
 }
 
-std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
+std::optional<replay::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
                                                      const std::string& writtenBy) {
   if (k < 1 || static_cast<std::size_t>(k) > m.battles.size() || !m.players[0] || !m.players[1])
     return std::nullopt;
@@ -114,7 +114,7 @@ std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const 
   const std::size_t n = t.entries.size();
   if (static_cast<std::size_t>(b.player1) >= n || static_cast<std::size_t>(b.player2) >= n)
     return std::nullopt;
-  return battle::makeReplay(tournamentBattleStart(t, b),
+  return replay::makeReplay(tournamentBattleStart(t, b),
                             {t.entries[static_cast<std::size_t>(b.player1)].file,
                              t.entries[static_cast<std::size_t>(b.player2)].file},
                             "1970-01-01T00:00:00Z", writtenBy);

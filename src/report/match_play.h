@@ -11,7 +11,7 @@
 #include "data/game_state.h"
 #include "report/tournament.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 struct Replay;
 }
 
@@ -62,7 +62,7 @@ BattleRecord battleRecordOf(const MatchBattle& b, const GameState& end,
                             const battle::Outcome& outcome);
 // Battle k (from 1) of a played match as a replay, for the viewer and `tournament battle`.
 // Nothing when the match has no such battle.
-std::optional<battle::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
+std::optional<replay::Replay> tournamentBattleReplay(const Tournament& t, const Match& m, int k,
                                                      const std::string& writtenBy);
 // The battles of a match played without a screen.
 Match playMatchHeadless(const Tournament& t, const Match& m);

@@ -531,7 +531,7 @@ fs::path newTournamentFile(const fs::path& directory, const std::string& name,
   char stamp[32] = "tournament";
   if (const std::optional<std::tm> local = localCalendarTime(now))
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d-%H%M", &*local);
-  const std::string stem = std::string(stamp) + "-" + battle::safeFileName(name);
+  const std::string stem = std::string(stamp) + "-" + replay::safeFileName(name);
   fs::path file;
   for (int n = 1; n <= kNameAttempts; ++n) {
     std::string candidate = stem;

@@ -278,14 +278,14 @@ QAccessibleInterface* replayListAccessible(const QString&, QObject* object) {
 
 }  // namespace
 
-QString outcomeText(const battle::ReplaySummary& replay) {
+QString outcomeText(const replay::ReplaySummary& replay) {
   if (!replay.finished) return QStringLiteral("決着つかず");
   if (!replay.winner) return QStringLiteral("引き分け");
   return shownName(replay.names[static_cast<std::size_t>(*replay.winner == 1 ? 1 : 0)]) +
          QStringLiteral("の勝利");
 }
 
-void ReplayListModel::setRows(std::vector<battle::ReplaySummary> rows) {
+void ReplayListModel::setRows(std::vector<replay::ReplaySummary> rows) {
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
@@ -301,7 +301,7 @@ int ReplayListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant ReplayListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-  const battle::ReplaySummary& r = rows_[static_cast<std::size_t>(index.row())];
+  const replay::ReplaySummary& r = rows_[static_cast<std::size_t>(index.row())];
   if (role == Qt::TextAlignmentRole && index.column() == kTurns) {
     return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
   }
@@ -442,7 +442,7 @@ void ReplayListScreen::reload() {
   if (const QModelIndex current = view_->currentIndex(); current.isValid()) {
     keep = model_.rows()[static_cast<std::size_t>(current.row())].file;
   }
-  listing_ = battle::listReplays(folder_);
+  listing_ = replay::listReplays(folder_);
   const QString dir = QString::fromStdString(pathToUtf8(folder_));
   if (!watcher_.directories().contains(dir)) {
     std::error_code ec;
@@ -450,8 +450,8 @@ void ReplayListScreen::reload() {
   }
   // The filter offers every name among the replays, without what registration added.
   std::set<QString> names;
-  for (const battle::ReplaySummary& r : listing_.replays) {
-    for (const std::string& n : r.names) names.insert(shownName(battle::baseName(n)));
+  for (const replay::ReplaySummary& r : listing_.replays) {
+    for (const std::string& n : r.names) names.insert(shownName(replay::baseName(n)));
   }
   const QString text = filter_->currentText();
   {
@@ -463,7 +463,7 @@ void ReplayListScreen::reload() {
   applyFilter();
   const auto& rows = model_.rows();
   const auto it = std::find_if(rows.begin(), rows.end(),
-                               [&](const battle::ReplaySummary& r) { return r.file == keep; });
+                               [&](const replay::ReplaySummary& r) { return r.file == keep; });
   if (it != rows.end()) {
     view_->setCurrentIndex(model_.index(static_cast<int>(it - rows.begin()), 0));
   } else if (!rows.empty()) {
@@ -476,9 +476,9 @@ void ReplayListScreen::setFilter(const QString& text) { filter_->setEditText(tex
 
 void ReplayListScreen::applyFilter() {
   const std::string filter = filter_->currentText().trimmed().toStdString();
-  std::vector<battle::ReplaySummary> rows;
-  for (const battle::ReplaySummary& r : listing_.replays) {
-    if (battle::matchesName(r, filter)) rows.push_back(r);
+  std::vector<replay::ReplaySummary> rows;
+  for (const replay::ReplaySummary& r : listing_.replays) {
+    if (replay::matchesName(r, filter)) rows.push_back(r);
   }
   model_.setRows(std::move(rows));
   if (model_.rowCount() > 0) view_->setCurrentIndex(model_.index(0, 0));
@@ -510,9 +510,9 @@ void ReplayListScreen::updateRecord() {
   std::optional<std::string> name;
   if (!filter.empty()) {
     std::set<std::string> holding;
-    for (const battle::ReplaySummary& r : listing_.replays) {
+    for (const replay::ReplaySummary& r : listing_.replays) {
       for (const std::string& n : r.names) {
-        const std::string base(battle::baseName(n));
+        const std::string base(replay::baseName(n));
         if (base == filter) name = base;
         if (base.find(filter) != std::string::npos) holding.insert(base);
       }
@@ -523,7 +523,7 @@ void ReplayListScreen::updateRecord() {
   if (!name) {
     text = QStringLiteral("キャラクターの名前を入れると、その戦績を表示します");
   } else {
-    const battle::CharacterRecord r = battle::recordOf(listing_.replays, *name);
+    const replay::CharacterRecord r = replay::recordOf(listing_.replays, *name);
     // In one pass: a name holding "%2" stays the name.
     text = QStringLiteral("%1の戦績：%2戦 %3勝 %4敗 %5引き分け")
                .arg(shownName(*name), QString::number(r.battles), QString::number(r.wins),
@@ -564,13 +564,13 @@ std::optional<std::filesystem::path> ReplayListScreen::selectedFile() {
   return file;
 }
 
-std::optional<battle::Replay> ReplayListScreen::selectedReplay(std::filesystem::path* chosen) {
+std::optional<replay::Replay> ReplayListScreen::selectedReplay(std::filesystem::path* chosen) {
   const auto file = selectedFile();
   if (!file) return std::nullopt;
   Refusal why;
-  auto replay = battle::readReplayFile(*file, &why);
+  auto replay = replay::readReplayFile(*file, &why);
   if (!replay) {
-    battle::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
+    replay::forgetInIndex(folder_, *file);  // whatever the index said of it, it is no replay
     ctx.dialogs.replayMessage(this,
                               QStringLiteral("このリプレイは読めません。\n") + refusalText(why));
     reload();
@@ -593,7 +593,7 @@ void ReplayListScreen::saveSelected() {
       ctx.dialogs.saveReplayAs(this, QString::fromStdString(pathToUtf8(file.filename())));
   if (!target) return;
   Refusal why;
-  if (!battle::writeReplayFile(*target, *replay, &why)) {
+  if (!replay::writeReplayFile(*target, *replay, &why)) {
     ctx.dialogs.replayMessage(
         this, QStringLiteral("リプレイを保存できませんでした。\n") + refusalText(why));
   }
@@ -647,7 +647,7 @@ void ReplayListScreen::deleteSelected() {
                                .arg(shownName(pathToUtf8(file.filename())));
   if (!ctx.dialogs.confirm(this, question)) return;
   // The question may have been open a long time: the file is read once more just before.
-  if (!battle::readReplayFile(file, nullptr)) {
+  if (!replay::readReplayFile(file, nullptr)) {
     ctx.dialogs.replayMessage(this, QStringLiteral("このリプレイは読めません。"));
     reload();
     return;

@@ -30,8 +30,8 @@ class ReplayListModel final : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
-  void setRows(std::vector<battle::ReplaySummary> rows);
-  const std::vector<battle::ReplaySummary>& rows() const { return rows_; }
+  void setRows(std::vector<replay::ReplaySummary> rows);
+  const std::vector<replay::ReplaySummary>& rows() const { return rows_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -39,7 +39,7 @@ class ReplayListModel final : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  std::vector<battle::ReplaySummary> rows_;
+  std::vector<replay::ReplaySummary> rows_;
 };
 
 class ReplayListScreen final : public Screen {
@@ -50,7 +50,7 @@ class ReplayListScreen final : public Screen {
   ~ReplayListScreen() override;
 
   // What is listed now, after the filter, newest first.
-  const std::vector<battle::ReplaySummary>& shown() const { return model_.rows(); }
+  const std::vector<replay::ReplaySummary>& shown() const { return model_.rows(); }
   QString statusText() const;
   QString recordText() const;
 
@@ -86,11 +86,11 @@ class ReplayListScreen final : public Screen {
   // The selected replay's file when it is still in the folder; otherwise nothing, after telling
   // the player and listing the folder again.
   std::optional<std::filesystem::path> selectedFile();
-  std::optional<battle::Replay> selectedReplay(std::filesystem::path* file = nullptr);
+  std::optional<replay::Replay> selectedReplay(std::filesystem::path* file = nullptr);
   void exportFinished(bool written, const std::filesystem::path& page, const Refusal& why);
 
   std::filesystem::path folder_;
-  battle::ReplayListing listing_;
+  replay::ReplayListing listing_;
   ReplayListModel model_;
   QComboBox* filter_ = nullptr;
   QLabel* record_ = nullptr;
@@ -108,6 +108,6 @@ class ReplayListScreen final : public Screen {
 };
 
 // "<name>の勝利", "引き分け" or "決着つかず".
-QString outcomeText(const battle::ReplaySummary& replay);
+QString outcomeText(const replay::ReplaySummary& replay);
 
 }  // namespace momiru::ui

@@ -21,7 +21,7 @@ namespace {
 constexpr qreal kOutcomeMinPoints = 8.25;
 }  // namespace
 
-ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
+ResultScreen::ResultScreen(ScreenContext& context, const replay::Replay* replay)
     : Screen(context, "Form7", QStringLiteral("結果発表"), QSize(6915, 4665)),
       texts_(battle::resultTexts(context.gs)) {
   if (replay != nullptr) replay_ = *replay;
@@ -93,11 +93,11 @@ ResultScreen::ResultScreen(ScreenContext& context, const battle::Replay* replay)
 
 void ResultScreen::saveReplayCopy() {
   if (!replay_) return;
-  const QString suggested = QString::fromStdString(battle::replayFileName(*replay_));
+  const QString suggested = QString::fromStdString(replay::replayFileName(*replay_));
   const auto file = ctx.dialogs.saveReplayAs(this, suggested);
   if (!file) return;
   Refusal why;
-  if (!battle::writeReplayFile(*file, *replay_, &why)) {
+  if (!replay::writeReplayFile(*file, *replay_, &why)) {
     ctx.dialogs.replayMessage(
         this, QStringLiteral("リプレイを保存できませんでした。\n") + refusalText(why));
   }

@@ -16,7 +16,7 @@ class ResultScreen final : public Screen {
   Q_OBJECT
  public:
   // With the replay of the battle shown, its two buttons watch it again and save a copy.
-  explicit ResultScreen(ScreenContext& context, const battle::Replay* replay = nullptr);
+  explicit ResultScreen(ScreenContext& context, const replay::Replay* replay = nullptr);
 
   // The texts as built from the records and the log, with their CR LF line ends; the controls
   // show them with the names as every screen shows them (shownState).
@@ -36,7 +36,7 @@ class ResultScreen final : public Screen {
 
   battle::ResultTexts texts_;
   QPushButton* backButton_ = nullptr;
-  std::optional<battle::Replay> replay_;
+  std::optional<replay::Replay> replay_;
 };
 
 }  // namespace momiru::ui

@@ -195,7 +195,7 @@ std::optional<std::filesystem::path> TitleScreen::droppedReplay(const QMimeData*
   const std::filesystem::path& file = *dropped;
   std::string extension = file.extension().string();
   for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (extension != battle::kReplayExtension && extension != ".html" && extension != ".htm") {
+  if (extension != replay::kReplayExtension && extension != ".html" && extension != ".htm") {
     return std::nullopt;
   }
   return file;  // whatever it is, the reader refuses it without blocking and says why

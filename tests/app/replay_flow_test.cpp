@@ -30,7 +30,7 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   Harness h;
   h.gs.combatant = momiru::testing::sanePair().combatant;
   h.gs.settings = {1, 0, 1, 150};
-  const battle::Replay replay = battle::makeReplay(
+  const replay::Replay replay = replay::makeReplay(
       battle::startOf(h.gs, 5), {"kuma.dat", "tori.dat"}, "2026-12-08T12:00:00Z", "test");
   ui::ResultScreen screen(h.ctx, &replay);
   const QRect text1 = screen.findChild<QWidget*>("Text1")->geometry();
@@ -55,12 +55,12 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   // Cancelled: nothing written. Chosen: the replay is there. A folder in the way: a message.
   auto* save = screen.findChild<QPushButton*>("replaySave");
   save->click();
-  EXPECT_EQ(h.dialogs.suggestedNames, std::vector<std::string>{battle::replayFileName(replay)});
+  EXPECT_EQ(h.dialogs.suggestedNames, std::vector<std::string>{replay::replayFileName(replay)});
   const auto target = h.dir.path() / "copy.momiru-replay";
   h.dialogs.saveAnswers = {target};
   save->click();
   Refusal error;
-  const auto back = battle::readReplayFile(target, &error);
+  const auto back = replay::readReplayFile(target, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->seed, 5u);
   EXPECT_TRUE(h.dialogs.replayMessages.empty());
@@ -134,12 +134,12 @@ TEST_F(ReplayFlowTest, ABattleOnScreenIsSavedAndWatchedAgainFromItsResult) {
             "replay saved: " + app::shellQuote(flow->lastSaved()->string()) + "\n");
 
   Refusal error;
-  const auto replay = battle::readReplayFile(saved()[0], &error);
+  const auto replay = replay::readReplayFile(saved()[0], &error);
   ASSERT_TRUE(replay) << error;
   EXPECT_EQ(replay->seed, 321u);
   EXPECT_EQ(replay->characters[0].file, "pochimaru.dat");
   EXPECT_EQ(replay->characters[0].record.name, h.gs.combatant[0].name);
-  EXPECT_FALSE(battle::replayMismatch(replay->result, battle::playReplay(*replay)));
+  EXPECT_FALSE(replay::replayMismatch(replay->result, replay::playReplay(*replay)));
 
   const std::string log = result()->logText();
   const std::string outcome = result()->outcomeText();
@@ -211,13 +211,13 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
   start.settings = {1, 0, 1, 20};
-  battle::Replay replay = battle::makeReplay(battle::startOf(start, 12), {"a.dat", "b.dat"},
+  replay::Replay replay = replay::makeReplay(battle::startOf(start, 12), {"a.dat", "b.dat"},
                                              "2026-12-08T00:00:00Z", "other");
   const std::int32_t turns = replay.result.turns;
   replay.result.turns += 3;
   const auto file = h.dir.path() / "edited.momiru-replay";
   Refusal error;
-  ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
+  ASSERT_TRUE(replay::writeReplayFile(file, replay, &error)) << error;
 
   ASSERT_TRUE(flow->openReplay(file));
   ASSERT_EQ(h.dialogs.replayMessages.size(), 1u);
@@ -244,11 +244,11 @@ TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheT
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
   start.settings = {1, 0, 1, 20};
-  const battle::Replay replay = battle::makeReplay(battle::startOf(start, 8), {"a.dat", "b.dat"},
+  const replay::Replay replay = replay::makeReplay(battle::startOf(start, 8), {"a.dat", "b.dat"},
                                                    "2026-12-08T00:00:00Z", "test");
   const auto file = h.dir.path() / "kept.momiru-replay";
   Refusal error;
-  ASSERT_TRUE(battle::writeReplayFile(file, replay, &error)) << error;
+  ASSERT_TRUE(replay::writeReplayFile(file, replay, &error)) << error;
 
   flow->start();
   emit static_cast<ui::TitleScreen*>(flow->current())->replaysClicked();

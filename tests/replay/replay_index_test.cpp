@@ -19,14 +19,14 @@
 #include "support/records.h"
 #include "support/test_support.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 namespace {
 
 using momiru::testing::ScratchDir;
 using momiru::testing::writeFile;
 
 Replay replayOn(const std::string& date, std::uint64_t seed, GameState gs = testing::sanePair()) {
-  return makeReplay(startOf(gs, seed), {"kuma.dat", "tori.dat"}, date, "test");
+  return makeReplay(battle::startOf(gs, seed), {"kuma.dat", "tori.dat"}, date, "test");
 }
 
 void keep(const ScratchDir& dir, const std::string& name, const Replay& replay) {
@@ -226,19 +226,19 @@ TEST(ReplayIndex, EntriesOfOtherRulesAreWorkedOutAgain) {
   listReplays(dir.path());
   // Older rules judged the other way round: these rules judge again, and keep their own.
   nlohmann::json index = indexOf(dir);
-  ASSERT_EQ(index["rules"], kRulesVersion);
+  ASSERT_EQ(index["rules"], battle::kRulesVersion);
   nlohmann::json& a = entryOf(index, dir / "a.momiru-replay");
   nlohmann::json& b = entryOf(index, dir / "b.momiru-replay");
   ASSERT_TRUE(b["replay"].is_null());
   b["replay"] = a["replay"];
   a["replay"] = nullptr;
-  index["rules"] = kRulesVersion - 1;
+  index["rules"] = battle::kRulesVersion - 1;
   writeFile(dir / "index.json", index.dump());
   const ReplayListing listing = listReplays(dir.path());
   EXPECT_EQ(listing.played, 2u);
   ASSERT_EQ(listing.replays.size(), 1u);
   EXPECT_EQ(listing.replays[0].file, "a.momiru-replay");
-  EXPECT_EQ(indexOf(dir)["rules"], kRulesVersion);
+  EXPECT_EQ(indexOf(dir)["rules"], battle::kRulesVersion);
   EXPECT_EQ(listReplays(dir.path()).played, 0u);
 }
 
@@ -509,4 +509,4 @@ TEST(ReplayIndex, ACharactersRecordCountsItsSideAndItsCurrentStreak) {
 }
 
 }  // namespace
-}  // namespace momiru::battle
+}  // namespace momiru::replay

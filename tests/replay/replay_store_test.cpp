@@ -20,7 +20,7 @@
 #include "support/records.h"
 #include "support/test_support.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,7 +32,7 @@ Replay replayOn(const std::string& date, std::string name1 = "kuma.datのクマ"
   GameState gs = testing::sanePair();
   gs.combatant[0].name = std::move(name1);
   gs.combatant[1].name = std::move(name2);
-  return makeReplay(startOf(gs, 99), {"kuma.dat", "tori.dat"}, date, "test");
+  return makeReplay(battle::startOf(gs, 99), {"kuma.dat", "tori.dat"}, date, "test");
 }
 
 std::vector<std::string> namesIn(const fs::path& dir) {
@@ -168,4 +168,4 @@ TEST(ReplayStore, AFailedSaveSaysWhyAndLeavesNothing) {
 }
 
 }  // namespace
-}  // namespace momiru::battle
+}  // namespace momiru::replay

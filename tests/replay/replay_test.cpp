@@ -16,7 +16,7 @@
 #include "support/records.h"
 #include "support/test_support.h"
 
-namespace momiru::battle {
+namespace momiru::replay {
 namespace {
 
 using nlohmann::json;
@@ -32,7 +32,7 @@ GameState secondBattle() {
   GameState gs = testing::sanePair();
   gs.combatant[1] = gs.combatant[0];
   gs.combatant[1].portrait = 5;
-  playBattle(gs, 42, 6);  // stopped after six turns, their damage kept
+  battle::playBattle(gs, 42, 6);  // stopped after six turns, their damage kept
   gs.battleLog.clear();
   gs.combatant[0].name += "(1)";
   gs.combatant[1].name += "(2)";
@@ -42,8 +42,8 @@ GameState secondBattle() {
 }
 
 Replay sample(std::uint64_t seed = kBigSeed) {
-  return makeReplay(startOf(secondBattle(), seed), {"kuma.dat", "kuma.dat"}, "2026-12-08T12:34:56Z",
-                    "momiru-battle 0.1.0");
+  return makeReplay(battle::startOf(secondBattle(), seed), {"kuma.dat", "kuma.dat"},
+                    "2026-12-08T12:34:56Z", "momiru-battle 0.1.0");
 }
 
 Replay roundTrip(const Replay& r) {
@@ -68,7 +68,7 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
 
   // The battle the game played from those records, with that seed.
   GameState live = start;
-  const Outcome out = playBattle(live, kBigSeed);
+  const battle::Outcome out = battle::playBattle(live, kBigSeed);
   std::string log;
   std::vector<TurnRecord> turns;
   const ReplayResult played = playReplay(read, &log, &turns);
@@ -81,7 +81,7 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
   EXPECT_EQ(played.logSha256, sha256Hex(live.battleLog));
 
   // The start state the viewer plays from.
-  const GameState replayed = startState(replayStart(read));
+  const GameState replayed = battle::startState(replayStart(read));
   EXPECT_EQ(replayed.combatant, start.combatant);
   EXPECT_EQ(replayed.settings.battleSpeed, 40);
   EXPECT_EQ(replayed.settings.showMessageBox, 1);
@@ -97,8 +97,8 @@ TEST(Replay, NamesKeepTheirControlCharactersAndBecomeValidUtf8) {
   GameState gs = testing::sanePair();
   gs.combatant[0].name = std::string("a\nb\x1b[2J\0\u202E", 11);
   gs.combatant[1].name = "bad\xff\xfe name";
-  const Replay r =
-      makeReplay(startOf(gs, 1), {"dir/evil\xff.dat", "b.dat"}, "2026-12-08T00:00:00Z", "t");
+  const Replay r = makeReplay(battle::startOf(gs, 1), {"dir/evil\xff.dat", "b.dat"},
+                              "2026-12-08T00:00:00Z", "t");
   EXPECT_EQ(r.characters[0].file, "evil\xEF\xBF\xBD.dat") << "a base name, valid UTF-8";
   EXPECT_EQ(r.characters[1].record.name, "bad\xEF\xBF\xBD\xEF\xBF\xBD name");
 
@@ -341,4 +341,4 @@ TEST(Replay, AResultTheseRulesDoNotGiveIsNamed) {
 }
 
 }  // namespace
-}  // namespace momiru::battle
+}  // namespace momiru::replay

@@ -33,15 +33,15 @@ BattlePageOptions fromSources(std::uint64_t oddsBattles = 2000) {
   return options;
 }
 
-battle::Replay sampleReplay(GameState gs = testing::sanePair(), std::uint64_t seed = 42) {
+replay::Replay sampleReplay(GameState gs = testing::sanePair(), std::uint64_t seed = 42) {
   gs.combatant[0].portrait = 3;
   gs.combatant[1].portrait = 14;  // the empty one
-  return battle::makeReplay(battle::startOf(gs, seed), {"kuma.dat", "tori.dat"},
+  return replay::makeReplay(battle::startOf(gs, seed), {"kuma.dat", "tori.dat"},
                             "2026-12-08T12:34:56Z", "0.1.0");
 }
 
 TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
-  const battle::Replay replay = sampleReplay();
+  const replay::Replay replay = sampleReplay();
   const std::string page = battlePage(replay, fromSources());
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
 
@@ -62,15 +62,15 @@ TEST(BattlePage, IsWellFormedSelfContainedAndCarriesItsReplay) {
   EXPECT_EQ(count(page, "<script type=\"application/json\" id=\"momiru-replay\">"), 1u);
 
   // A line of the log for each turn.
-  const battle::ReplayResult played = battle::playReplay(replay);
+  const replay::ReplayResult played = replay::playReplay(replay);
   EXPECT_EQ(count(page, "<li><span class=\"who\">ターン"), static_cast<std::size_t>(played.turns));
 
   // The page opens back as the same battle.
   Refusal error;
-  const auto back = battle::parseReplay(page, &error);
+  const auto back = replay::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
-  EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
-  EXPECT_EQ(battle::playReplay(*back), played);
+  EXPECT_EQ(replay::replayJson(*back), replay::replayJson(replay));
+  EXPECT_EQ(replay::playReplay(*back), played);
 }
 
 TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
@@ -78,7 +78,7 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   gs.combatant[0].name = "</script><script>alert(1)</script>&amp;<b>";
   gs.combatant[1].name = "x.datの\x1b[31m\u202e名前\r\n]]>";
   gs.combatant[1].moveNames[1] = "A--</title><img src=x>";
-  const battle::Replay replay = sampleReplay(gs, 5);
+  const replay::Replay replay = sampleReplay(gs, 5);
   const std::string page = battlePage(replay, fromSources(0));
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
   EXPECT_EQ(count(page, "<script"), 1u);
@@ -92,9 +92,9 @@ TEST(BattlePage, HostileNamesStayTextAndComeBackUnchanged) {
   EXPECT_EQ(page.find("id=\"odds\""), std::string::npos);  // asked without odds
 
   Refusal error;
-  const auto back = battle::parseReplay(page, &error);
+  const auto back = replay::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
-  EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
+  EXPECT_EQ(replay::replayJson(*back), replay::replayJson(replay));
 }
 
 TEST(BattlePage, ANameNeitherForgesLogLinesNorTurnsTheLineAround) {
@@ -102,7 +102,7 @@ TEST(BattlePage, ANameNeitherForgesLogLinesNorTurnsTheLineAround) {
   const std::string usual = battlePage(sampleReplay(gs, 5), fromSources(0));
   gs.combatant[0].name = "k.dat\r\nk.datは力尽きた････\r\nt.datの勝利！！";
   gs.combatant[1].name = "t.dat\xE2\x80\xAE\xC2\x9B\xE2\x80\xA8";
-  battle::Replay replay = sampleReplay(gs, 5);
+  replay::Replay replay = sampleReplay(gs, 5);
   replay.date = "2026-12-08\xE2\x80\xAE";
   const std::string page = battlePage(replay, fromSources(0));
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
@@ -126,28 +126,28 @@ TEST(BattlePage, TheLongestBattleStillMakesAPageThatOpensAsItsReplay) {
                                        {2000000000, 2000000000, 2000000000, 2000000000},
                                        {1, 1, 1, 1}, {1, 1, 1, 1}, {"B--体当たり"}, {0});
   }
-  const battle::Replay replay = sampleReplay(gs, 9);
+  const replay::Replay replay = sampleReplay(gs, 9);
   ASSERT_FALSE(replay.result.finished);
   const std::string page = battlePage(replay, fromSources(0));
-  EXPECT_LT(page.size(), battle::kReplayMaxBytes / 2);
+  EXPECT_LT(page.size(), replay::kReplayMaxBytes / 2);
   EXPECT_EQ(momiru::testing::markupProblem(page), "");
   EXPECT_NE(page.find("ターン10000（"), std::string::npos);  // the last turn is shown
   Refusal error;
-  const auto back = battle::parseReplay(page, &error);
+  const auto back = replay::parseReplay(page, &error);
   ASSERT_TRUE(back) << error;
   EXPECT_EQ(back->result, replay.result);
-  EXPECT_EQ(battle::playReplay(*back), replay.result);
+  EXPECT_EQ(replay::playReplay(*back), replay.result);
 }
 
 TEST(BattlePage, OddsAreTheSameOnAnyNumberOfThreadsAndAddUp) {
-  const battle::Replay replay = sampleReplay();
+  const replay::Replay replay = sampleReplay();
   BattlePageOptions one = fromSources(3000);
   one.jobs = 1;
   BattlePageOptions three = one;
   three.jobs = 3;
   EXPECT_EQ(battlePage(replay, one), battlePage(replay, three));
 
-  const GameState start = battle::startState(battle::replayStart(replay));
+  const GameState start = battle::startState(replay::replayStart(replay));
   const OddsCount c = countOutcomes(start, 3000, replay.seed, 2, battle::kDefaultMaxTurns);
   EXPECT_EQ(c.player1Wins + c.player2Wins + c.draws + c.unfinished, 3000u);
 }
@@ -167,8 +167,8 @@ TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave
   const char* const fills[] = {"\"", "<", "\x01", "\xEF\xBD\xB1" /* ｱ */};
   for (const std::string fill : fills) {
     const auto longest = [&](std::string head) {
-      while (head.size() + fill.size() <= battle::kReplayMaxTextBytes) head += fill;
-      return head + std::string(battle::kReplayMaxTextBytes - head.size(), 'x');
+      while (head.size() + fill.size() <= replay::kReplayMaxTextBytes) head += fill;
+      return head + std::string(replay::kReplayMaxTextBytes - head.size(), 'x');
     };
     GameState gs = testing::endlessPair();
     for (Combatant& c : gs.combatant) {
@@ -177,7 +177,7 @@ TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave
       c.name = longest("");
       for (std::size_t m = 0; m < kMoves; ++m) c.moveNames[m] = longest(m == 0 ? "B--" : "---");
     }
-    const battle::Replay replay = battle::makeReplay(
+    const replay::Replay replay = replay::makeReplay(
         battle::startOf(gs, 5), {longest(""), longest("")}, longest(""), longest(""));
     ASSERT_GT(replay.result.turns, 1200);
 
@@ -186,11 +186,11 @@ TEST(BattlePage, EveryPageOpensAgainWithTheLongestTextsAndPicturesAReplayMayHave
     Refusal error;
     ASSERT_TRUE(writeBattlePage(dir / "page.html", replay, &error, options)) << error;
     const std::uintmax_t size = std::filesystem::file_size(dir / "page.html");
-    EXPECT_GT(size, battle::kReplayMaxBytes) << "as long as a page gets";
-    EXPECT_LT(size, battle::kPageMaxBytes / 2);
-    const auto back = battle::readReplayFile(dir / "page.html", &error);
+    EXPECT_GT(size, replay::kReplayMaxBytes) << "as long as a page gets";
+    EXPECT_LT(size, replay::kPageMaxBytes / 2);
+    const auto back = replay::readReplayFile(dir / "page.html", &error);
     ASSERT_TRUE(back) << error;
-    EXPECT_EQ(battle::replayJson(*back), battle::replayJson(replay));
+    EXPECT_EQ(replay::replayJson(*back), replay::replayJson(replay));
   }
 }
 
@@ -217,7 +217,7 @@ TEST(BattlePage, OddsKeepToTheirTurnBudgetAsIfCountedOneByOne) {
 }
 
 TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSaysSo) {
-  const battle::Replay replay = sampleReplay(testing::endlessPair(), 9);
+  const replay::Replay replay = sampleReplay(testing::endlessPair(), 9);
   ASSERT_FALSE(replay.result.finished);
   BattlePageOptions one = fromSources(100000);
   one.jobs = 1;
@@ -239,7 +239,7 @@ TEST(BattlePage, ThePairingOfABattleThatNeverEndsGetsTheOddsOfAFewHundredAndSays
 
 TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
   ScratchDir dir;
-  const battle::Replay replay = sampleReplay();
+  const replay::Replay replay = sampleReplay();
   Refusal error;
   ASSERT_TRUE(writeBattlePage(dir / "バトル 1.html", replay, &error, fromSources(100))) << error;
   const std::string page = momiru::testing::readFile(dir / "バトル 1.html");

@@ -58,18 +58,18 @@ TEST(FileText, ReplayListCellsAndTipsShowTheNamesAndTheDateAsWritten) {
     gs.combatant[0].name = kMarkupNames[i];
     gs.combatant[1].name = "%2" + kMarkupNames[(i + 1) % std::size(kMarkupNames)];
     // A date that is no date is shown as the text it is.
-    const battle::Replay replay = battle::makeReplay(battle::startOf(gs, i), {"a.dat", "b.dat"},
+    const replay::Replay replay = replay::makeReplay(battle::startOf(gs, i), {"a.dat", "b.dat"},
                                                      "<b>" + std::to_string(i) + "</b>", "test");
     Refusal error;
     ASSERT_TRUE(
-        battle::writeReplayFile(folder / (std::to_string(i) + ".momiru-replay"), replay, &error))
+        replay::writeReplayFile(folder / (std::to_string(i) + ".momiru-replay"), replay, &error))
         << error;
   }
   ui::ReplayListScreen list(h.ctx, folder.path());
   const QAbstractItemModel* model = list.findChild<QTableView*>("Replays")->model();
   ASSERT_EQ(model->rowCount(), 3);
   for (int row = 0; row < 3; ++row) {
-    const battle::ReplaySummary& r = list.shown()[static_cast<std::size_t>(row)];
+    const replay::ReplaySummary& r = list.shown()[static_cast<std::size_t>(row)];
     const QString expected[] = {q(r.date), q(r.names[0]), q(r.names[1])};
     for (int column = 0; column < model->columnCount(); ++column) {
       const QModelIndex cell = model->index(row, column);

@@ -95,7 +95,7 @@ TEST(RefusalTextTest, RealReadFailuresHaveNoEnglishInTheirJapanese) {
   for (const auto& file : {cut, empty, other, dir.path() / "folder.momiru-replay",
                            dir.path() / "missing.momiru-replay"}) {
     Refusal why;
-    ASSERT_FALSE(battle::readReplayFile(file, &why));
+    ASSERT_FALSE(replay::readReplayFile(file, &why));
     SCOPED_TRACE(describe(why));
     EXPECT_FALSE(hasLatinWord(ui::refusalText(why))) << ui::refusalText(why).toStdString();
   }

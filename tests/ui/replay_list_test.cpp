@@ -59,12 +59,12 @@ class ListDialogs final : public ui::PlatformDialogs {
   void replayMessage(QWidget*, const QString&) override { ++notices; }
 };
 
-battle::Replay replayOf(const std::string& a, const std::string& b, const std::string& date,
+replay::Replay replayOf(const std::string& a, const std::string& b, const std::string& date,
                         std::uint64_t seed) {
   GameState gs = momiru::testing::sanePair();
   gs.combatant[0].name = a;
   gs.combatant[1].name = b;
-  return battle::makeReplay(battle::startOf(gs, seed), {"a.dat", "b.dat"}, date, "test");
+  return replay::makeReplay(battle::startOf(gs, seed), {"a.dat", "b.dat"}, date, "test");
 }
 
 class ReplayListTest : public ::testing::Test {
@@ -73,11 +73,11 @@ class ReplayListTest : public ::testing::Test {
   ListDialogs dialogs;
   ScratchDir folder;
   ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
-  std::vector<battle::Replay> kept;
+  std::vector<replay::Replay> kept;
 
-  void keep(const std::string& name, const battle::Replay& replay) {
+  void keep(const std::string& name, const replay::Replay& replay) {
     Refusal error;
-    ASSERT_TRUE(battle::writeReplayFile(folder / name, replay, &error)) << error;
+    ASSERT_TRUE(replay::writeReplayFile(folder / name, replay, &error)) << error;
     kept.push_back(replay);
   }
 
@@ -106,7 +106,7 @@ TEST_F(ReplayListTest, ListsNewestFirstFocusedOnTheFirstRowAndCountsWhatItSkippe
 
   // The row shows the date, the names, the outcome and the turns as the rules play them.
   const auto* model = view(list)->model();
-  const battle::ReplayResult played = battle::playReplay(kept[2]);
+  const replay::ReplayResult played = replay::playReplay(kept[2]);
   EXPECT_EQ(model->data(model->index(0, 1)).toString(), "b.datのタマ");
   EXPECT_EQ(model->data(model->index(0, 4)).toString(), QString::number(played.turns));
   EXPECT_EQ(model->data(model->index(0, 3)).toString(), ui::outcomeText(list.shown()[0]));
@@ -124,8 +124,8 @@ TEST_F(ReplayListTest, TheFilterNarrowsTheListAndShowsTheCharactersRecord) {
   ui::ReplayListScreen list(ctx, folder.path());
   list.setFilter("ポチ");
   ASSERT_EQ(list.shown().size(), 2u);
-  const battle::CharacterRecord r =
-      battle::recordOf(battle::listReplays(folder.path()).replays, "a.datのポチ");
+  const replay::CharacterRecord r =
+      replay::recordOf(replay::listReplays(folder.path()).replays, "a.datのポチ");
   EXPECT_EQ(r.battles, 2u);
   EXPECT_TRUE(list.recordText().contains(
       QStringLiteral("a.datのポチの戦績：2戦 %1勝 %2敗").arg(r.wins).arg(r.losses)))
@@ -156,8 +156,8 @@ TEST_F(ReplayListTest, EnterWatchesDeleteAsksFirstAndADropOpens) {
   ASSERT_EQ(list.shown().size(), 2u);
   EXPECT_EQ(view(list)->currentIndex().row(), 1);  // the next one down
   // The index followed: listing again reads nothing and lists the same.
-  EXPECT_EQ(battle::listReplays(folder.path()).played, 0u);
-  EXPECT_EQ(battle::listReplays(folder.path()).replays.size(), 2u);
+  EXPECT_EQ(replay::listReplays(folder.path()).played, 0u);
+  EXPECT_EQ(replay::listReplays(folder.path()).replays.size(), 2u);
 
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile("/somewhere/else.momiru-replay")});
@@ -214,7 +214,7 @@ TEST_F(ReplayListTest, AListedFileThatIsNoLongerAReplayIsNeitherWatchedNorDelete
 
 TEST_F(ReplayListTest, AnIndexEntryForAFileThatIsNoReplayIsDroppedWhenItIsActedOn) {
   // An index edited to give a text file's bytes a replay's summary lists it.
-  battle::listReplays(folder.path());
+  replay::listReplays(folder.path());
   const std::string notes = "my notes, not a replay\n";
   momiru::testing::writeFile(folder / "notes.txt", notes);
   auto index = nlohmann::json::parse(momiru::testing::readFile(folder / "index.json"));
@@ -224,7 +224,7 @@ TEST_F(ReplayListTest, AnIndexEntryForAFileThatIsNoReplayIsDroppedWhenItIsActedO
   momiru::testing::writeFile(folder / "index.json", index.dump());
   ui::ReplayListScreen list(ctx, folder.path());
   const auto& shown = list.shown();
-  const auto row = std::find_if(shown.begin(), shown.end(), [](const battle::ReplaySummary& r) {
+  const auto row = std::find_if(shown.begin(), shown.end(), [](const replay::ReplaySummary& r) {
     return r.file == "notes.txt";
   });
   ASSERT_NE(row, shown.end());
@@ -244,9 +244,9 @@ TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
   list.saveSelected();
   EXPECT_EQ(dialogs.lastPattern, "*.momiru-replay");
   Refusal error;
-  const auto copy = battle::readReplayFile(out / "copy.momiru-replay", &error);
+  const auto copy = replay::readReplayFile(out / "copy.momiru-replay", &error);
   ASSERT_TRUE(copy) << error;
-  EXPECT_EQ(battle::replayJson(*copy), battle::replayJson(kept[2]));
+  EXPECT_EQ(replay::replayJson(*copy), replay::replayJson(kept[2]));
 
   QList<QUrl> opened;
   list.setUrlOpener([&](const QUrl& url) {
@@ -271,9 +271,9 @@ TEST_F(ReplayListTest, SaveCopiesTheReplayAndThePageIsWrittenAndOpened) {
   EXPECT_TRUE(exportButton->isEnabled());
   EXPECT_FALSE(list.statusText().contains("書き出し"));
   EXPECT_EQ(opened[0].toLocalFile().toStdString(), (out / "page.html").string());
-  const auto fromPage = battle::readReplayFile(out / "page.html", &error);
+  const auto fromPage = replay::readReplayFile(out / "page.html", &error);
   ASSERT_TRUE(fromPage) << error;
-  EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
+  EXPECT_EQ(replay::replayJson(*fromPage), replay::replayJson(kept[2]));
 
   // A page that cannot be written is told, and nothing is opened.
   dialogs.saveAnswer = out / "no such folder" / "page.html";
@@ -297,9 +297,9 @@ TEST_F(ReplayListTest, ClosingTheListWhileAPageIsWrittenFinishesThePageAndOpensN
   EXPECT_FALSE(opened);
   EXPECT_EQ(dialogs.notices, 0);
   Refusal error;
-  const auto fromPage = battle::readReplayFile(out / "page.html", &error);
+  const auto fromPage = replay::readReplayFile(out / "page.html", &error);
   ASSERT_TRUE(fromPage) << error;
-  EXPECT_EQ(battle::replayJson(*fromPage), battle::replayJson(kept[2]));
+  EXPECT_EQ(replay::replayJson(*fromPage), replay::replayJson(kept[2]));
 }
 
 // A reader of 10,000 replays is handed the rows in view and the chosen one, each one object named
@@ -312,7 +312,7 @@ TEST(ReplayListReader, TenThousandRowsGiveAReaderTheRowsInViewAndTheChosenOne) {
   ScratchDir folder;
   ui::ScreenContext ctx{h.gs, h.pictures, dialogs, h.dir.path()};
   Refusal error;
-  ASSERT_TRUE(battle::writeReplayFile(
+  ASSERT_TRUE(replay::writeReplayFile(
       folder / "0.momiru-replay", replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 4),
       &error));
   // One replay under 10,000 names: read and hashed once each, played once.
@@ -416,7 +416,7 @@ TEST(ReplayListFlow, TitleListViewerAndBackAgain) {
   const std::filesystem::path replays = h.dir.path() / "data" / "momiru-battle" / "replays";
   std::filesystem::create_directories(replays);
   Refusal error;
-  ASSERT_TRUE(battle::writeReplayFile(
+  ASSERT_TRUE(replay::writeReplayFile(
       replays / "kept.momiru-replay",
       replayOf("a.datのポチ", "b.datのタマ", "2026-01-01T00:00:00Z", 8), &error));
   {
