@@ -116,9 +116,7 @@ QString refusalText(const Refusal& r) {
     case K::NotOfKind:
       return QStringLiteral("%1ではありません。").arg(file);
     case K::NewerVersion:
-      return QStringLiteral(
-                 "新しいバージョンのゲームで書かれた%1です。ゲームを新しくしてください。")
-          .arg(file);
+      return QStringLiteral("新しいバージョンのゲームで書かれた%1です。").arg(file);
     case K::UnknownVersion:
       return QStringLiteral("知らないバージョンの%1です。").arg(file);
     case K::Missing:

@@ -54,8 +54,7 @@ TEST(RefusalTextTest, EveryKindIsToldInJapaneseWithItsDetails) {
   unknown.systemError = 9999;
   EXPECT_EQ(ui::refusalText(unknown), QStringLiteral("書き込めません。"));
   EXPECT_EQ(ui::refusalText(Refusal(Kind::NewerVersion, "tournament", 1)),
-            QStringLiteral("新しいバージョンのゲームで書かれた大会のファイルです。"
-                           "ゲームを新しくしてください。"));
+            QStringLiteral("新しいバージョンのゲームで書かれた大会のファイルです。"));
 }
 
 TEST(RefusalTextTest, EveryTournamentStepIsToldInJapaneseWithTheFilesReason) {
