@@ -150,7 +150,12 @@ std::optional<Tournament> TournamentSession::State::drawn(const std::optional<st
   return d;
 }
 
-TournamentSession::TournamentSession() : s_(std::make_unique<State>()) {}
+TournamentSession::TournamentSession(fs::path file, fs::path secretFile, std::string writtenBy)
+    : s_(std::make_unique<State>()) {
+  s_->file = std::move(file);
+  s_->secretFile = std::move(secretFile);
+  s_->writtenBy = std::move(writtenBy);
+}
 TournamentSession::TournamentSession(TournamentSession&&) noexcept = default;
 TournamentSession& TournamentSession::operator=(TournamentSession&&) noexcept = default;
 TournamentSession::~TournamentSession() = default;
@@ -184,11 +189,8 @@ std::optional<TournamentSession> TournamentSession::create(
     if (problem != nullptr) problem->rules = wrong;
     return std::nullopt;
   }
-  TournamentSession session;
+  TournamentSession session(file, secretFile, writtenBy);
   State& s = *session.s_;
-  s.file = file;
-  s.secretFile = secretFile;
-  s.writtenBy = writtenBy;
   Tournament& t = s.t;
   t.writtenBy = writtenBy;
   t.name = validUtf8(name);
@@ -229,11 +231,8 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
            refusal);
     return std::nullopt;
   }
-  TournamentSession session;
+  TournamentSession session(file, secretFile, writtenBy);
   State& s = *session.s_;
-  s.file = file;
-  s.secretFile = secretFile;
-  s.writtenBy = writtenBy;
   s.t = std::move(*read);
   if (opening == Opening::AsItStands) return session;
   // Such a file carries a tournament but must never be replaced by its JSON.

@@ -179,7 +179,9 @@ class TournamentSession {
   bool unsaved() const;
 
  private:
-  TournamentSession();
+  // A session kept in `file`, its secret in `secretFile`, its saves written by `writtenBy`.
+  TournamentSession(std::filesystem::path file, std::filesystem::path secretFile,
+                    std::string writtenBy);
   // save, with the problem Unsaved when it fails.
   bool saved(SessionProblem* problem);
   struct State;

@@ -79,7 +79,7 @@ std::vector<std::filesystem::path> TournamentEntriesPage::droppedEntries(const Q
 TournamentEntriesPage::TournamentEntriesPage(ScreenContext& context, TournamentHost& host,
                                              std::optional<report::TournamentSession>& session,
                                              QWidget* parent)
-    : QWidget(parent), ctx(context), host_(host), session_(session) {
+    : TournamentPage(context, host, session, parent) {
   auto* box = new QVBoxLayout(this);
   box->setContentsMargins(0, 0, 0, 0);
 

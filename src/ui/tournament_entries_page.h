@@ -21,7 +21,7 @@ class QTreeWidget;
 
 namespace momiru::ui {
 
-class TournamentEntriesPage final : public QWidget {
+class TournamentEntriesPage final : public TournamentPage {
   Q_OBJECT
  public:
   // `session` as the window has it; `parent` is the window.
@@ -55,16 +55,6 @@ class TournamentEntriesPage final : public QWidget {
 
  private:
   void showEntries();
-  bool playing() const { return host_.playing(); }
-  void setStatus(const QString& text) { host_.setStatus(text); }
-  void sayUnsaved(const report::SessionProblem* problem = nullptr) { host_.sayUnsaved(problem); }
-  void showPage() { host_.showPage(); }
-  void updateButtons() { host_.updateButtons(); }
-  void takeFocusBackFromDialog() { host_.dialogClosed(); }
-
-  ScreenContext& ctx;
-  TournamentHost& host_;
-  std::optional<report::TournamentSession>& session_;
 
   QLabel* commitment_ = nullptr;
   QPushButton* copyCommitment_ = nullptr;

@@ -36,11 +36,7 @@ TournamentFormPage::TournamentFormPage(ScreenContext& context, TournamentHost& h
                                        std::optional<report::TournamentSession>& session,
                                        std::optional<std::filesystem::path> directory,
                                        QWidget* parent)
-    : QWidget(parent),
-      ctx(context),
-      host_(host),
-      session_(session),
-      directory_(std::move(directory)) {
+    : TournamentPage(context, host, session, parent), directory_(std::move(directory)) {
   auto* box = new QVBoxLayout(this);
   box->setContentsMargins(0, px(120), 0, 0);
   noDirectory_ = tournament_parts::label(this, "NoFolder");

@@ -19,7 +19,7 @@ class QSpinBox;
 
 namespace momiru::ui {
 
-class TournamentFormPage final : public QWidget {
+class TournamentFormPage final : public TournamentPage {
   Q_OBJECT
  public:
   // `session` and `directory` as the window has them; `parent` is the window.
@@ -38,13 +38,7 @@ class TournamentFormPage final : public QWidget {
 
  private:
   void updateRuleControls();
-  void setStatus(const QString& text) { host_.setStatus(text); }
-  void showPage() { host_.showPage(); }
-  void takeFocusBackFromDialog() { host_.dialogClosed(); }
 
-  ScreenContext& ctx;
-  TournamentHost& host_;
-  std::optional<report::TournamentSession>& session_;
   std::optional<std::filesystem::path> directory_;
 
   QLabel* noDirectory_ = nullptr;

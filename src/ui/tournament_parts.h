@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
+#include <optional>
 
 #include "report/tournament_session.h"
 
@@ -30,6 +32,29 @@ class TournamentHost {
   // The window a dialog stands over, and the keyboard taken back to it once the dialog has gone.
   virtual QWidget* dialogParent() = 0;
   virtual void dialogClosed() = 0;
+};
+
+struct ScreenContext;
+
+// A page of the tournament window: the screen's context, the window that holds it and the
+// session they share, and what it asks of the window in short.
+class TournamentPage : public QWidget {
+ public:
+  TournamentPage(ScreenContext& context, TournamentHost& host,
+                 std::optional<report::TournamentSession>& session, QWidget* parent)
+      : QWidget(parent), ctx(context), host_(host), session_(session) {}
+
+ protected:
+  bool playing() const { return host_.playing(); }
+  void setStatus(const QString& text) { host_.setStatus(text); }
+  void sayUnsaved(const report::SessionProblem* problem = nullptr) { host_.sayUnsaved(problem); }
+  void showPage() { host_.showPage(); }
+  void updateButtons() { host_.updateButtons(); }
+  void takeFocusBackFromDialog() { host_.dialogClosed(); }
+
+  ScreenContext& ctx;
+  TournamentHost& host_;
+  std::optional<report::TournamentSession>& session_;
 };
 
 }  // namespace momiru::ui

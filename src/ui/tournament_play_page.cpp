@@ -38,10 +38,7 @@ using tournament_parts::setText;
 TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& host,
                                        std::optional<report::TournamentSession>& session,
                                        TournamentQuickPlay& quickPlay, QWidget* parent)
-    : QWidget(parent),
-      ctx(context),
-      host_(host),
-      session_(session),
+    : TournamentPage(context, host, session, parent),
       quickPlay_(quickPlay),
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   auto* box = new QVBoxLayout(this);

@@ -30,7 +30,7 @@ class MatchList;
 class StandingsView;
 class TournamentQuickPlay;
 
-class TournamentPlayPage final : public QWidget {
+class TournamentPlayPage final : public TournamentPage {
   Q_OBJECT
  public:
   // `session` and `quickPlay` as the window has them; `parent` is the window.
@@ -79,15 +79,7 @@ class TournamentPlayPage final : public QWidget {
   void playFinished(bool ok, const report::SessionProblem& problem, bool cancelled);
   void pollProgress(std::size_t played, std::size_t total);
   void exportFinished(bool written, const std::filesystem::path& page, const Refusal& why);
-  bool playing() const { return host_.playing(); }
-  void setStatus(const QString& text) { host_.setStatus(text); }
-  void showPage() { host_.showPage(); }
-  void updateButtons() { host_.updateButtons(); }
-  void takeFocusBackFromDialog() { host_.dialogClosed(); }
 
-  ScreenContext& ctx;
-  TournamentHost& host_;
-  std::optional<report::TournamentSession>& session_;
   TournamentQuickPlay& quickPlay_;
   QString selected_;
 
