@@ -1,65 +1,91 @@
-// The English words of each refusal.
+// The English words of each refusal, each sentence one of the lab's catalogue.
 #include "data/refusal.h"
 
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace momiru {
-namespace {
+namespace {}  // namespace
 
-std::string largerThan(std::size_t limit) {
-  return "larger than " + std::to_string(limit) + " bytes";
-}
+// Texts marked for the lab's catalogue; describe() looks each up through the caller's translation.
+#define N_(text) text
 
-}  // namespace
-
-std::string describe(const Refusal& r) {
-  const std::string what(r.what);
+std::string describe(const Refusal& r, Translate translate) {
   // A writer's or a checker's own words, where it gave them, say the most.
   if (!r.english.empty()) return r.english;
+  const auto tr = [translate](const char* text) {
+    return translate != nullptr ? translate(text) : text;
+  };
+  // The kind of file in the same words as the sentence.
+  static const char* const kWhats[] = {N_("replay"), N_("tournament"), N_("index"), N_("secret")};
+  std::string what(r.what);
+  for (const char* known : kWhats) {
+    if (r.what == known) what = tr(known);
+  }
+  // One sentence of the catalogue with its values: a file's kind, then a number.
+  const auto say = [&](const char* text, std::optional<std::size_t> number = std::nullopt) {
+    const char* form = tr(text);
+    char out[512];
+    if (number) {
+      std::snprintf(out, sizeof out, form, what.c_str(), *number);
+    } else {
+      std::snprintf(out, sizeof out, form, what.c_str());
+    }
+    return std::string(out);
+  };
+  const auto sayNumber = [&](const char* text, std::size_t number) {
+    char out[512];
+    std::snprintf(out, sizeof out, tr(text), number);
+    return std::string(out);
+  };
   using K = Refusal::Kind;
   switch (r.kind) {
     case K::Folder:
-      return "a folder, not a " + what + " file";
+      return say(N_("a folder, not a %s file"));
     case K::NotRegular:
-      return "not a regular file";
-    case K::CannotOpen:
-      return std::string("cannot be opened: ") + std::strerror(r.systemError);
+      return tr(N_("not a regular file"));
+    case K::CannotOpen: {
+      char out[512];
+      std::snprintf(out, sizeof out, tr(N_("cannot be opened: %s")), std::strerror(r.systemError));
+      return out;
+    }
     case K::TooLarge:
-      return largerThan(r.limit);
+      return sayNumber(N_("larger than %zu bytes"), r.limit);
     case K::OutOfMemory:
-      return "too large to read";
+      return tr(N_("too large to read"));
     case K::NotJson:
       // The parser's own message quotes the bytes it read, which may be anything.
-      return "not JSON, or cut off (at byte " + std::to_string(r.at) + ")";
+      return sayNumber(N_("not JSON, or cut off (at byte %zu)"), r.at);
     case K::TooDeep:
-      return "nested more than " + std::to_string(r.limit) + " levels deep";
+      return sayNumber(N_("nested more than %zu levels deep"), r.limit);
     case K::PageCutOff:
-      return "the page is cut off in a tag";
+      return tr(N_("the page is cut off in a tag"));
     case K::PageComment:
-      return "the page holds a comment";
+      return tr(N_("the page holds a comment"));
     case K::PageDeclaration:
-      return "the page holds markup a browser reads as a comment";
+      return tr(N_("the page holds markup a browser reads as a comment"));
     case K::PageScripts:
-      return "the page holds more than one script";
+      return tr(N_("the page holds more than one script"));
     case K::PageOtherScript:
-      return "the page's script is not a " + what;
+      return say(N_("the page's script is not a %s"));
     case K::PageTextMarkup:
-      return "a text in the page holds markup, or is cut off";
+      return tr(N_("a text in the page holds markup, or is cut off"));
     case K::PageHidingElement:
-      return "the page holds an element that a browser reads otherwise";
+      return tr(N_("the page holds an element that a browser reads otherwise"));
     case K::PagePictureMarkup:
-      return "a picture in the page holds markup other than a chart's";
+      return tr(N_("a picture in the page holds markup other than a chart's"));
     case K::PagePictureTitle:
-      return "a picture in the page holds markup in its title";
+      return tr(N_("a picture in the page holds markup in its title"));
     case K::PageNone:
-      return "not a " + what + ": a page that carries none";
+      return say(N_("not a %s: a page that carries none"));
     case K::ElementCutOff:
-      return "the " + what + " in the page is cut off";
+      return say(N_("the %s in the page is cut off"));
     case K::ElementMarkup:
-      return "the " + what + " in the page holds markup";
+      return say(N_("the %s in the page holds markup"));
     case K::ElementTooLarge:
-      return "the " + what + " in the page is " + largerThan(r.limit);
+      return say(N_("the %s in the page is larger than %zu bytes"), r.limit);
     case K::NotOfKind:
     case K::NewerVersion:
     case K::UnknownVersion:
@@ -78,7 +104,7 @@ std::string describe(const Refusal& r) {
     case K::NamesTaken:
       break;
   }
-  return "not a " + what;
+  return say(N_("not a %s"));
 }
 
 bool refuse(Refusal* refusal, Refusal why) {

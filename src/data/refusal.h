@@ -76,7 +76,10 @@ struct Refusal {
 
 // The refusal in the lab's and the log's English, one line: the words every reader and writer
 // of these files has always given, which callers and catalogues know.
-std::string describe(const Refusal& refusal);
+// Each sentence is looked up through `translate` when one is given (the lab's catalogue); a
+// writer's or a checker's own English is kept as it is.
+using Translate = const char* (*)(const char*);
+std::string describe(const Refusal& refusal, Translate translate = nullptr);
 
 // The reasons a caller gives as English text for the log, each with its kind: `refusal` (if
 // given) set, and false.

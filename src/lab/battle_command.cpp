@@ -181,7 +181,8 @@ std::string utcNow() {
 bool saveReplayTo(const std::string& file, const replay::Replay& replay) {
   Refusal refusal;
   if (replay::writeReplayFile(utf8ToPath(file), replay, &refusal)) return true;
-  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
+  std::fprintf(stderr, "momiru-lab battle: %s\n",
+               visibleText(describe(refusal, report::translated)).c_str());
   return false;
 }
 
@@ -189,7 +190,8 @@ bool saveReplayTo(const std::string& file, const replay::Replay& replay) {
 bool writePageTo(const std::string& file, const replay::Replay& replay) {
   Refusal refusal;
   if (writeBattlePage(utf8ToPath(file), replay, &refusal)) return true;
-  std::fprintf(stderr, "momiru-lab battle: %s\n", visibleText(describe(refusal)).c_str());
+  std::fprintf(stderr, "momiru-lab battle: %s\n",
+               visibleText(describe(refusal, report::translated)).c_str());
   return false;
 }
 
@@ -204,7 +206,7 @@ int replayBattle(const std::string& file, const BattleOutput& output) {
   const std::optional<replay::Replay> replay = replay::readReplayFile(utf8ToPath(file), &refusal);
   if (!replay) {
     std::fprintf(stderr, "momiru-lab battle: %s: %s\n", visibleText(file).c_str(),
-                 visibleText(describe(refusal)).c_str());
+                 visibleText(describe(refusal, report::translated)).c_str());
     return 2;
   }
   // Written again as it was read.

@@ -122,7 +122,7 @@ std::string label(const Tournament& t, std::optional<int> e) {
 std::optional<Tournament> load(const char* command, const std::string& file) {
   Refusal refusal;
   auto t = report::readTournamentFile(utf8ToPath(file), &refusal);
-  if (!t) fail(command, file + ": " + describe(refusal));
+  if (!t) fail(command, file + ": " + describe(refusal, translated));
   return t;
 }
 
@@ -133,7 +133,12 @@ std::optional<TournamentSession> openStep(const char* command, const std::string
   report::SessionProblem problem;
   auto session = TournamentSession::open(utf8ToPath(file), secretFile, kWrittenBy, &problem,
                                          report::Opening::AsItStands);
-  if (!session) fail(command, problem.english);
+  if (!session) {
+    // A file that cannot be read says why in the lab's words; other steps say theirs.
+    fail(command, problem.why == report::SessionRefusal::Unreadable && problem.cause
+                      ? pathToUtf8(utf8ToPath(file)) + ": " + describe(*problem.cause, translated)
+                      : problem.english);
+  }
   return session;
 }
 
@@ -349,7 +354,7 @@ bool writePage(const char* command, const std::optional<std::string>& page, cons
   if (!page) return true;
   Refusal refusal;
   if (report::writeTournamentPage(utf8ToPath(*page), t, &refusal)) return true;
-  fail(command, describe(refusal));
+  fail(command, describe(refusal, translated));
   return false;
 }
 

@@ -1,6 +1,7 @@
 // momiru-lab in the user's language: Japanese under a Japanese locale, English otherwise, with the
 // same exit statuses, the same JSON and the same pages in both.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -72,6 +73,38 @@ TEST(LabLocale, UsageErrorsInEitherLanguageWithTheSameStatus) {
   EXPECT_EQ(labWith(kJapanese, "simulate --battles x " + pair, "").err,
             "momiru-lab simulate: --battles には次の値は使えません: "
             "'x'（'momiru-lab simulate --help' を参照）\n");
+}
+
+// A file the lab refuses to read is told in the user's language; a script in the C locale
+// keeps the English words.
+TEST(LabLocale, RefusedFilesAreToldInEitherLanguage) {
+  const fs::path dir = fs::temp_directory_path() / ("momiru-locale-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "folder.momiru-replay");
+  {
+    std::ofstream cut(dir / "cut.momiru-tournament");
+    cut << "<!DOCTYPE html><title><script type=\"application/json\" id=\"momiru-tournament\">"
+           "{}</script></title>";
+  }
+  const struct {
+    std::string args, english, japanese;
+  } cases[] = {
+      {"battle " + (dir / "folder.momiru-replay").string(), "a folder, not a replay file",
+       "フォルダです。リプレイのファイルではありません"},
+      {"tournament show " + (dir / "cut.momiru-tournament").string(),
+       "a text in the page holds markup, or is cut off",
+       "ページの文章にマークアップがあるか、途中で切れています"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const LabRun ja = labWith(kJapanese, c.args, "");
+    const LabRun en = labWith(kEnglish, c.args, "");
+    EXPECT_NE(ja.status, 0);
+    EXPECT_EQ(ja.status, en.status);
+    EXPECT_NE(ja.err.find(c.japanese), std::string::npos) << ja.err;
+    EXPECT_NE(en.err.find(c.english), std::string::npos) << en.err;
+    EXPECT_FALSE(hasJapanese(en.err)) << en.err;
+  }
+  fs::remove_all(dir);
 }
 
 // JSON keys and values, reasons included, never change with the locale; neither do the pages,
