@@ -35,26 +35,29 @@ inline void putRecord(nlohmann::ordered_json& into, const Combatant& c, PartName
 template <class Json>
 void readRecord(const Json& object, const std::string& where, std::size_t maxTextBytes,
                 Combatant& record) {
+  // `at` ends in '.', as the accessors take it; a refusal of the item itself names it without.
   const auto objectIn = [](const Json& v, const std::string& at) -> const Json& {
-    if (!v.is_object()) refuseValue(Refusal::Kind::WrongType, at, " is not an object");
+    if (!v.is_object())
+      refuseValue(Refusal::Kind::WrongType, at.substr(0, at.size() - 1), " is not an object");
     return v;
   };
   record.level = int32At(object, "level", where);
   record.portrait = int32At(object, "picture", where);
   const Json& parts = listOfSize(object, "parts", kParts, where);
+  std::string at;
   for (std::size_t p = 0; p < kParts; ++p) {
-    const std::string at = where + "parts[" + std::to_string(p) + "]";
+    at.assign(where).append("parts[").append(std::to_string(p)).append("].");
     const Json& part = objectIn(parts[p], at);
-    record.hp[p] = int32At(part, "hp", at + ".");
-    record.attack[p] = int32At(part, "ofe", at + ".");
-    record.defence[p] = int32At(part, "def", at + ".");
+    record.hp[p] = int32At(part, "hp", at);
+    record.attack[p] = int32At(part, "ofe", at);
+    record.defence[p] = int32At(part, "def", at);
   }
   const Json& moves = listOfSize(object, "moves", kMoves, where);
   for (std::size_t m = 0; m < kMoves; ++m) {
-    const std::string at = where + "moves[" + std::to_string(m) + "]";
+    at.assign(where).append("moves[").append(std::to_string(m)).append("].");
     const Json& move = objectIn(moves[m], at);
-    record.moveNames[m] = checkedText(member(move, "text", at + "."), at + ".text", maxTextBytes);
-    record.movePower[m] = int32At(move, "power", at + ".");
+    record.moveNames[m] = checkedText(member(move, "text", at), at + "text", maxTextBytes);
+    record.movePower[m] = int32At(move, "power", at);
   }
 }
 

@@ -208,50 +208,8 @@ std::optional<std::string> readStrangersFile(const std::filesystem::path& file, 
 
 namespace {
 
-// Nesting checked as the text is read, building nothing: a parser callback at every value takes
-// some six times as long as this pass and the plain parse that follows it.
-template <class Json>
-struct DepthCheck final : nlohmann::json_sax<Json> {
-  using Base = nlohmann::json_sax<Json>;
-  explicit DepthCheck(int limit) : maxDepth(limit) {}
-
-  int maxDepth;
-  int depth = 0;
-  bool tooDeep = false;
-  std::optional<std::size_t> errorAt;
-
-  bool open() {
-    if (depth >= maxDepth) {
-      tooDeep = true;
-      return false;
-    }
-    ++depth;
-    return true;
-  }
-  bool close() {
-    --depth;
-    return true;
-  }
-  bool start_object(std::size_t) override { return open(); }
-  bool start_array(std::size_t) override { return open(); }
-  bool end_object() override { return close(); }
-  bool end_array() override { return close(); }
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(typename Base::number_integer_t) override { return true; }
-  bool number_unsigned(typename Base::number_unsigned_t) override { return true; }
-  bool number_float(typename Base::number_float_t, const typename Base::string_t&) override {
-    return true;
-  }
-  bool string(typename Base::string_t&) override { return true; }
-  bool binary(typename Base::binary_t&) override { return true; }
-  bool key(typename Base::string_t&) override { return true; }
-  bool parse_error(std::size_t position, const std::string&,
-                   const nlohmann::detail::exception&) override {
-    errorAt = position;
-    return false;
-  }
-};
+// Thrown by the parser's callback at the first object or list that opens too deep.
+struct TooDeep {};
 
 }  // namespace
 
@@ -259,16 +217,18 @@ template <class Json>
 std::optional<Json> parseBoundedJson(std::string_view text, int maxDepth, Refusal* refusal) {
   Refusal why;
   try {
-    DepthCheck<Json> check(maxDepth);
-    if (Json::sax_parse(text.begin(), text.end(), &check))
-      return Json::parse(text.begin(), text.end());
-    if (check.tooDeep) {
-      why.kind = Refusal::Kind::TooDeep;
-      why.limit = static_cast<std::size_t>(maxDepth);
-    } else {
-      why.kind = Refusal::Kind::NotJson;
-      why.at = check.errorAt.value_or(0);
-    }
+    // The depth is told as each object or list opens, before anything inside it is built.
+    const auto bounded = [maxDepth](int depth, typename Json::parse_event_t event, Json&) {
+      if ((event == Json::parse_event_t::object_start ||
+           event == Json::parse_event_t::array_start) &&
+          depth >= maxDepth)
+        throw TooDeep{};
+      return true;
+    };
+    return Json::parse(text.begin(), text.end(), bounded);
+  } catch (const TooDeep&) {
+    why.kind = Refusal::Kind::TooDeep;
+    why.limit = static_cast<std::size_t>(maxDepth);
   } catch (const nlohmann::json::parse_error& e) {
     why.kind = Refusal::Kind::NotJson;
     why.at = e.byte;

@@ -10,8 +10,8 @@ namespace momiru::report {
 
 // One Swiss round's pairs, first player first, and the entry given the bye. `ranked` lists the
 // entries in standing order; `met` tells whether two entries have met; `hadBye` whether an entry
-// has had a bye; `firsts` how often an entry has been a match's first player; `points` in half
-// points. Nothing when no pairing without a repeat exists.
+// has had a bye; `firsts` how often an entry has been a match's first player; `halfPoints` each
+// entry's points, counted in halves. Nothing when no pairing without a repeat exists.
 struct SwissRound {
   std::vector<std::array<int, 2>> pairs;
   std::optional<int> bye;

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "data/game_state.h"
-#include "data/strangers_file.h"
 
 namespace momiru::report {
 

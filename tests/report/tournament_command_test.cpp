@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "data/strangers_file.h"
 #include "report/tournament.h"
 #include "report/tournament_draw.h"
 #include "report/tournament_session.h"
