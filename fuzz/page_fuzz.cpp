@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t first =
       page.find_first_not_of(" \t\r\n", page.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
   if (first == std::string_view::npos || page[first] != '<') return 0;
-  std::string whole, alone;
+  momiru::Refusal whole, alone;
   const std::optional<Replay> fromPage = parseReplay(page, &whole);
   const std::optional<Replay> fromJson = parseReplay(*json, &alone);
   if (fromPage.has_value() != fromJson.has_value()) std::abort();
