@@ -71,11 +71,10 @@ QString unreadableFileMessage(const std::filesystem::path& file) {
 }
 
 // The run's state as the battle of `start` begins: the battle's part is made from the start
-// alone; the settings, the load values and the slot belong to the screens and stay.
+// alone; the settings and the slot belong to the screens and stay.
 void beginBattle(GameState& gs, const battle::BattleStart& start) {
   GameState played = battle::startState(start);
   played.settings = gs.settings;
-  played.load = gs.load;
   played.currentSlot = gs.currentSlot;
   gs = std::move(played);
 }

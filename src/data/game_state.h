@@ -1,6 +1,6 @@
-// One character's record, and the state a battle runs in (the two records, the log, the time
-// gauges, the outcome, the random source), with the settings and load values that the screens
-// keep beside the battle they lead to.
+// One character's record, the values a save-data load finds beside it, and the state a battle
+// runs in (the two records, the log, the time gauges, the outcome, the random source), with the
+// settings and the slot that the screens keep beside the battle they lead to.
 #pragma once
 
 #include <array>
@@ -32,9 +32,9 @@ struct Combatant {
   bool operator==(const Combatant&) const = default;
 };
 
-// The values of the last successful save-data load, kept for whoever wants to look at them.
-// Only the key has a second writer: saving the settings sets it to a fresh random key. The
-// file's field names, which `momiru-lab inspect` prints, are given beside each member.
+// The values a save-data load found beside the record (SaveDataResult::values); the game keeps
+// none of them. The file's field names, which `momiru-lab inspect` prints, are given beside each
+// member.
 struct LoadValues {
   std::int32_t key = 0;                        // SaveKey: every stored number is a multiple of it
   std::int32_t checkSum = 0;                   // SaveCheck
@@ -75,7 +75,6 @@ struct Settings {
 // every screen by reference.
 struct GameState {
   std::array<Combatant, kSlots> combatant;
-  LoadValues load;
 
   Settings settings;
   std::int32_t currentSlot =

@@ -86,7 +86,7 @@ bool loadSettings(GameState& gs, const std::filesystem::path& dir) {
 // The old file is replaced only by a complete, flushed new one: the record goes to a temporary
 // file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
 // disk at any point leaves either the old file or the new one, never a torn one.
-bool saveSettings(GameState& gs, const std::filesystem::path& dir) {
+bool saveSettings(GameState& gs, const std::filesystem::path& dir, std::int32_t* drawnKey) {
   if (dir.empty()) return false;
   AtomicFile file(dir / kSettingsFileName);
   if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
@@ -94,7 +94,7 @@ bool saveSettings(GameState& gs, const std::filesystem::path& dir) {
   // The key is drawn after the file is created and before anything is written: a save that cannot
   // create its file draws nothing.
   const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
-  gs.load.key = static_cast<std::int32_t>(draw) + 5;
+  if (drawnKey != nullptr) *drawnKey = static_cast<std::int32_t>(draw) + 5;
 
   std::string text;
   for (const std::int32_t v : {gs.settings.showHitBackground, gs.settings.halveDamage,

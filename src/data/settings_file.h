@@ -1,6 +1,7 @@
 // The settings file "settei.sei": three switches and the battle speed, four CR LF lines.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 
@@ -26,10 +27,11 @@ bool readSettings(GameState& gs, std::istream& in);
 // has been read.
 void loadSettingsForBattle(GameState& gs, const std::filesystem::path& dir);
 
-// Sets the load values' key to floor(13 × randomUnit()) + 5 and writes one record to
-// `dir`/settei.sei, atomically: a failed write leaves the old file whole. A settings file that
-// cannot be written (read-only, another user's, not a regular file) or an empty `dir` fails
-// before the key is drawn. The settings in memory are never touched.
-bool saveSettings(GameState& gs, const std::filesystem::path& dir);
+// Draws a fresh save key, floor(13 × randomUnit()) + 5, put in `drawnKey` when given, and writes
+// one record to `dir`/settei.sei, atomically: a failed write leaves the old file whole. A
+// settings file that cannot be written (read-only, another user's, not a regular file) or an
+// empty `dir` fails before the key is drawn. The settings in memory are never touched.
+bool saveSettings(GameState& gs, const std::filesystem::path& dir,
+                  std::int32_t* drawnKey = nullptr);
 
 }  // namespace momiru

@@ -119,8 +119,9 @@ TEST(SettingsFile, SaveWritesFourCrLfLinesAndDrawsAFreshKeyEachTime) {
   gs.randomUnit.seed(42);
   RandomUnit copy = gs.randomUnit;
   for (int i = 0; i < 30; ++i) {
-    ASSERT_TRUE(saveSettings(gs, dir.path()));
-    EXPECT_EQ(gs.load.key, static_cast<std::int32_t>(std::floor(13.0 * copy())) + 5);
+    std::int32_t key = 0;
+    ASSERT_TRUE(saveSettings(gs, dir.path(), &key));
+    EXPECT_EQ(key, static_cast<std::int32_t>(std::floor(13.0 * copy())) + 5);
   }
   EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
 }
@@ -180,14 +181,14 @@ TEST(SettingsFile, AReadOnlyFileOrAPlainFileForAFolderFailsWithoutDrawingTheKey)
       ASSERT_EQ(::chmod(kept.c_str(), 0444), 0);
     }
     GameState gs = stateWith({1, 1, 1, 5});
-    gs.load.key = 3;
+    std::int32_t key = 3;
     const RandomUnit before = gs.randomUnit;
-    EXPECT_FALSE(saveSettings(gs, readOnly ? dir.path() : kept));
+    EXPECT_FALSE(saveSettings(gs, readOnly ? dir.path() : kept, &key));
     EXPECT_EQ(testing::readFile(kept), "0\r\n0\r\n0\r\n300\r\n");
     if (readOnly) {
       EXPECT_EQ(modeOf(kept), 0444);
     }
-    EXPECT_EQ(gs.load.key, 3);
+    EXPECT_EQ(key, 3);
     EXPECT_EQ(gs.randomUnit.last(), before.last());
     EXPECT_EQ(entries(dir.path()), 1u);
   }
