@@ -124,6 +124,7 @@ class ScreenFlow final : public QObject {
   std::optional<report::TournamentSession> tournament_;
   std::optional<LiveMatch> live_;
   GameState matchState_;
+  Settings matchShown_;  // the switches and speed the match's battle is shown with
   std::unique_ptr<ui::ScreenContext> matchContext_;
   std::optional<replay::Replay> matchReplay_;  // the battle just played
   QString lastMatch_;                          // selected when the window comes back

@@ -1,6 +1,7 @@
-// One character's record, the values a save-data load finds beside it, and the state a battle
-// runs in (the two records, the log, the time gauges, the outcome, the random source), with the
-// settings and the slot that the screens keep beside the battle they lead to.
+// One character's record, the values a save-data load finds beside it, the settings file's
+// options, and the state a battle runs in (the two records, the damage rule, the log, the time
+// gauges, the outcome, the random source), with the slot and the shown log that the screens keep
+// beside the battle they lead to.
 #pragma once
 
 #include <array>
@@ -72,11 +73,13 @@ struct Settings {
 
 // A battle's state (battle::startState makes it from a battle's start) and what the screens
 // keep with it. The run's own is created once at start-up, all zero and empty, and handed to
-// every screen by reference.
+// every screen by reference. The switches and speed a battle is shown with are not part of it:
+// they are the run's settings (ui::ScreenContext::settings) and the battle's start.
 struct GameState {
   std::array<Combatant, kSlots> combatant;
-
-  Settings settings;
+  // The halving switch the rules divide costs and damage by (the value + 1): 0 or 1 from a
+  // battle's start.
+  std::int32_t halveDamage = 0;
   std::int32_t currentSlot =
       0;  // slot being entered; during a battle the slot whose moves are listed
   std::string battleLog;

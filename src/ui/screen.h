@@ -27,6 +27,11 @@ struct ScreenContext {
   PictureBank& pictures;
   PlatformDialogs& dialogs;
   std::filesystem::path settingsDir;  // where settei.sei is read and written
+  // The run's settings, which the options screen shows and writes and a battle's start takes its
+  // switches and speed from; in a context of a battle's own, that battle's (battle::settingsOf).
+  // The battle screen shows its battle with their speed, message box and hit background; the
+  // damage rule it plays by is the state's (GameState::halveDamage).
+  Settings settings{};
 };
 
 // A top-level screen with a fixed client area. Closing it (by the flow or through the window

@@ -99,7 +99,7 @@ class HostileBattleTest : public ::testing::Test {
     h.gs.combatant[0].name = "a.datの" + kMarkupNames[0];
     h.gs.combatant[1].name = kForger;
     h.gs.combatant[1].moveNames[2] = "A--<h1>ジャブ\r\n</h1>";
-    h.gs.settings = {1, 0, 1, 150};
+    h.ctx.settings = {1, 0, 1, 150};
   }
 };
 

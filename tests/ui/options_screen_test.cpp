@@ -55,8 +55,8 @@ TEST_F(OptionsScreenTest, LoadStepShowsTheFileThenTheMemoryThenTheDesignValues) 
     SCOPED_TRACE(c.file != nullptr ? c.file : "none");
     std::filesystem::remove(h.dir.path() / "settei.sei");
     if (c.file != nullptr) writeSettings(c.file);
-    h.gs.settings = {};
-    h.gs.settings.battleSpeed = c.speedInMemory;
+    h.ctx.settings = {};
+    h.ctx.settings.battleSpeed = c.speedInMemory;
     h.gs.currentSlot = 2;
     open();
     EXPECT_EQ(h.gs.currentSlot, 0);
@@ -64,7 +64,7 @@ TEST_F(OptionsScreenTest, LoadStepShowsTheFileThenTheMemoryThenTheDesignValues) 
     EXPECT_EQ(speed()->value(), c.speed);
     EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
     click("Command2");
-    EXPECT_EQ(h.gs.settings.battleSpeed, c.speed);
+    EXPECT_EQ(h.ctx.settings.battleSpeed, c.speed);
   }
 }
 
@@ -84,7 +84,7 @@ TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
     QSignalSpy vs(screen.get(), &ui::OptionsScreen::vsBattleClicked);
     click(button);
     EXPECT_EQ(fileWhenLeaving, "0\r\n1\r\n1\r\n77\r\n");
-    EXPECT_EQ(h.gs.settings, (Settings{0, 1, 1, 77}));
+    EXPECT_EQ(h.ctx.settings, (Settings{0, 1, 1, 77}));
     EXPECT_EQ(change.count(), std::string(button) == "Command2" ? 1 : 0);
     EXPECT_EQ(vs.count(), std::string(button) == "Command4" ? 1 : 0);
     writeSettings("1\r\n0\r\n1\r\n150\r\n");
