@@ -70,12 +70,9 @@ QString unreadableFileMessage(const std::filesystem::path& file) {
          QStringLiteral("\nタイトル画面から始めます。");
 }
 
-// The run's state as the battle of `start` begins: the battle's part is made from the start
-// alone; the slot belongs to the screens and stays.
+// The run's state as the battle of `start` begins: made from the start alone.
 void beginBattle(GameState& gs, const battle::BattleStart& start) {
-  GameState played = battle::startState(start);
-  played.currentSlot = gs.currentSlot;
-  gs = std::move(played);
+  gs = battle::startState(start);
 }
 
 }  // namespace
@@ -111,7 +108,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   loadSettingsForBattle(ctx_.settings, ctx_.settingsDir);
   gs.battleLog.clear();
   gs.shownLog.clear();
-  gs.currentSlot = 0;
+  int entering = 0;  // the slot being registered, as on the entry screen
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
     std::string reason;
@@ -133,7 +130,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
         return false;
       case ui::FileLoad::Loaded:
         fileLoaded(slot, *files[slot]);
-        ui::registerCurrentSlot(gs);
+        ui::registerCurrentSlot(gs, entering);
         break;
     }
   }

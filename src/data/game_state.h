@@ -1,7 +1,7 @@
 // One character's record, the values a save-data load finds beside it, the settings file's
 // options, and the state a battle runs in (the two records, the damage rule, the log, the time
-// gauges, the outcome, the random source), with the slot and the shown log that the screens keep
-// beside the battle they lead to.
+// gauges, the outcome, the random source), with the shown log that the screens keep beside the
+// battle they lead to.
 #pragma once
 
 #include <array>
@@ -80,8 +80,6 @@ struct GameState {
   // The halving switch the rules divide costs and damage by (the value + 1): 0 or 1 from a
   // battle's start.
   std::int32_t halveDamage = 0;
-  std::int32_t currentSlot =
-      0;  // slot being entered; during a battle the slot whose moves are listed
   std::string battleLog;
   // The same log as the screens show it, each name and move name one line with nothing in it
   // acting (plainName): written beside battleLog by the battle screen, shown by the result screen.

@@ -34,8 +34,8 @@ struct SaveDataResult {
 };
 
 // Reads `file` as the entry screen's "読み込み" does, into slot `slot` of `gs` (normally
-// gs.currentSlot). On success the record's name becomes the bare file name, "の" and the stored
-// name.
+// the slot the entry screen is entering). On success the record's name becomes the bare file name,
+// "の" and the stored name.
 SaveDataResult loadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
 
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of

@@ -423,8 +423,9 @@ void BattleScreen::portraitClicked(int slot) {
 
 void BattleScreen::openMoveList(int slot) {
   gaugeTimer_.stop();
-  gs.currentSlot = slot;
-  auto* list = new MoveListScreen(ctx, this);  // owned: kept above this window and moved with it
+  listedSlot_ = slot;
+  auto* list =
+      new MoveListScreen(ctx, slot, this);  // owned: kept above this window and moved with it
   moveList_ = list;
   connect(list, &Screen::closed, this, &BattleScreen::moveListClosed);
   list->move(frameGeometry().topLeft() + QPoint(px(kPanelLeft[at(slot)]), px(kMoveListBelowTop)));
@@ -439,7 +440,7 @@ void BattleScreen::moveListClosed() {
   if (playing_ && !gaugeTimer_.isActive()) gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
   setEnabled(true);
   activateWindow();
-  portraits_[at(gs.currentSlot)]->setFocus();
+  portraits_[at(listedSlot_)]->setFocus();
 }
 
 void BattleScreen::buildControlBar() {

@@ -116,6 +116,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   int stepInterval_ = 1;
   bool over_ = false;      // the battle has ended: nothing may restart it
   bool stopping_ = false;  // the screen is closing: the move list's close must not resume it
+  int listedSlot_ = 0;     // the slot whose moves the list shows
   std::optional<int> pendingMoveList_;           // a portrait clicked during a turn
   std::array<std::int32_t, kSlots> gaugeTop_{};  // in twips, as the animation moves them
   PopupBounce bounce_;

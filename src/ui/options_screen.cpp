@@ -145,11 +145,7 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   load();
 }
 
-void OptionsScreen::load() {
-  // Every way to the entry screen passes here, so each entry starts with player 1.
-  gs.currentSlot = 0;
-  readIntoControls();
-}
+void OptionsScreen::load() { readIntoControls(); }
 
 void OptionsScreen::readIntoControls() {
   const Settings before = ctx.settings;

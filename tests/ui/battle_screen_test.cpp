@@ -271,7 +271,7 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   }
   ui::MoveListScreen* list = probe().moveList();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(h.gs.currentSlot, 1);
+  EXPECT_EQ(list->slot(), 1);
   EXPECT_FALSE(probe().pendingMoveList());
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->windowHandle()->transientParent(), screen->windowHandle());

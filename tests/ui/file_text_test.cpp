@@ -146,8 +146,7 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
 }
 
 TEST_F(HostileBattleTest, TheMoveListAndTheEntryScreenShowTheNamesAsWritten) {
-  h.gs.currentSlot = 1;
-  ui::MoveListScreen moves(h.ctx, nullptr);
+  ui::MoveListScreen moves(h.ctx, 1, nullptr);
   const QString listing = moves.findChild<QLabel*>("Label1")->text();
   EXPECT_TRUE(listing.startsWith(kForgerShown + "\n")) << listing.toStdString();
   EXPECT_TRUE(listing.contains(QStringLiteral("\nA--<h1>ジャブ\\r\\n</h1>／2\n")));

@@ -57,9 +57,7 @@ TEST_F(OptionsScreenTest, LoadStepShowsTheFileThenTheMemoryThenTheDesignValues) 
     if (c.file != nullptr) writeSettings(c.file);
     h.ctx.settings = {};
     h.ctx.settings.battleSpeed = c.speedInMemory;
-    h.gs.currentSlot = 2;
     open();
-    EXPECT_EQ(h.gs.currentSlot, 0);
     EXPECT_EQ(ticks(), c.ticks);
     EXPECT_EQ(speed()->value(), c.speed);
     EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
@@ -94,7 +92,6 @@ TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
 TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   writeSettings("0\r\n1\r\n0\r\n20\r\n");
   open();
-  h.gs.currentSlot = 1;
   check(0)->setChecked(true);
   speed()->setValue(250);
   writeSettings("0\r\n1\r\n0\r\n20\r\n1\r\n1\r\n0\r\n30\r\n");  // two records: the last counts
@@ -102,7 +99,6 @@ TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, false}));
   EXPECT_EQ(speed()->value(), 30);
   EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：30"));
-  EXPECT_EQ(h.gs.currentSlot, 1);
 }
 
 TEST_F(OptionsScreenTest, TheLabelFollowsTheScrollBarToBothEndsButNotWhileDragging) {
