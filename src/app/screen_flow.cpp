@@ -107,7 +107,6 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
   GameState& gs = ctx_.gs;
   loadSettingsForBattle(ctx_.settings, ctx_.settingsDir);
   gs.battleLog.clear();
-  gs.shownLog.clear();
   int entering = 0;  // the slot being registered, as on the entry screen
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
@@ -207,7 +206,8 @@ ui::Screen* ScreenFlow::create(Where where) {
                                      std::exchange(nextSeed_, std::nullopt).value_or(clockSeed()));
       beginBattle(ctx_.gs, *battleStart_);
       auto* battle = new ui::BattleScreen(ctx_, battleStart_->seed);
-      connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this, battle] {
+        shownLog_ = battle->shownLog();
         recordBattle();
         go(Where::Result);
       });
@@ -226,12 +226,15 @@ ui::Screen* ScreenFlow::create(Where where) {
       viewerContext_->settings = battle::settingsOf(start);
       auto* viewer =
           new ui::BattleScreen(*viewerContext_, ui::BattleScreen::Replay{viewing_->seed});
-      connect(viewer, &ui::BattleScreen::battleFinished, this, [this] { go(Where::ViewerResult); });
+      connect(viewer, &ui::BattleScreen::battleFinished, this, [this, viewer] {
+        viewerShownLog_ = viewer->shownLog();
+        go(Where::ViewerResult);
+      });
       screen = viewer;
       break;
     }
     case Where::ViewerResult: {
-      auto* result = new ui::ResultScreen(*viewerContext_, &*viewing_);
+      auto* result = new ui::ResultScreen(*viewerContext_, viewerShownLog_, &*viewing_);
       // A tournament's battle watched again leads back into the tournament, not out of it.
       Where back = Where::Title;
       if (viewerOrigin_ == Where::Tournament) {
@@ -285,13 +288,16 @@ ui::Screen* ScreenFlow::create(Where where) {
       matchContext_->settings = matchShown_;
       auto* battle = new ui::BattleScreen(*matchContext_, live_->battle->seed);
       battle->setTurnLimit(battle::kDefaultMaxTurns);
-      connect(battle, &ui::BattleScreen::battleFinished, this,
-              [this, battle] { matchBattleEnded(battle->outcome()); });
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this, battle] {
+        matchShownLog_ = battle->shownLog();
+        matchBattleEnded(battle->outcome());
+      });
       screen = battle;
       break;
     }
     case Where::MatchResult: {
-      auto* result = new ui::ResultScreen(*matchContext_, matchReplay_ ? &*matchReplay_ : nullptr);
+      auto* result = new ui::ResultScreen(*matchContext_, matchShownLog_,
+                                          matchReplay_ ? &*matchReplay_ : nullptr);
       const bool decided = !live_ || live_->play.decided();
       result->setBackText(decided ? QStringLiteral("大会に戻る") : QStringLiteral("次の対戦へ"));
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { nextMatchBattle(); });
@@ -306,7 +312,7 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::End:
       return nullptr;
     case Where::Result: {
-      auto* result = new ui::ResultScreen(ctx_, lastReplay_ ? &*lastReplay_ : nullptr);
+      auto* result = new ui::ResultScreen(ctx_, shownLog_, lastReplay_ ? &*lastReplay_ : nullptr);
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { go(Where::Title); });
       connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
         if (!lastReplay_) return;

@@ -1,7 +1,6 @@
 // One character's record, the values a save-data load finds beside it, the settings file's
 // options, and the state a battle runs in (the two records, the damage rule, the log, the time
-// gauges, the outcome, the random source), with the shown log that the screens keep beside the
-// battle they lead to.
+// gauges, the outcome, the random source).
 #pragma once
 
 #include <array>
@@ -71,19 +70,16 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-// A battle's state (battle::startState makes it from a battle's start) and what the screens
-// keep with it. The run's own is created once at start-up, all zero and empty, and handed to
-// every screen by reference. The switches and speed a battle is shown with are not part of it:
-// they are the run's settings (ui::ScreenContext::settings) and the battle's start.
+// A battle's state and nothing else (battle::startState makes it from a battle's start). The
+// run's own is created once at start-up, all zero and empty, and handed to every screen by
+// reference. What the screens keep is theirs: the switches and speed a battle is shown with
+// (ui::ScreenContext::settings), the slot being entered, the log as shown.
 struct GameState {
   std::array<Combatant, kSlots> combatant;
   // The halving switch the rules divide costs and damage by (the value + 1): 0 or 1 from a
   // battle's start.
   std::int32_t halveDamage = 0;
   std::string battleLog;
-  // The same log as the screens show it, each name and move name one line with nothing in it
-  // acting (plainName): written beside battleLog by the battle screen, shown by the result screen.
-  std::string shownLog;
   std::array<std::int32_t, kSlots> timeGauge{};
   std::int32_t winner = 0;  // both 0 after a draw
   std::int32_t loser = 0;

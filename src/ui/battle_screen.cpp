@@ -377,6 +377,8 @@ void BattleScreen::battleOver() {
   emit battleFinished();
 }
 
+std::string BattleScreen::shownLog() const { return player_ ? player_->shownLog() : std::string(); }
+
 battle::Outcome BattleScreen::outcome() const {
   battle::Outcome out;
   if (!player_) return out;

@@ -52,6 +52,8 @@ class BattleScreen final : public Screen, public battle::BattleView {
   // How the battle went: once battleFinished has been sent, finished with its judgement and
   // winner, or unfinished after the turn limit.
   battle::Outcome outcome() const;
+  // The battle's log as this screen showed it, for the result screen.
+  std::string shownLog() const;
 
   // What the battle tells the screen.
   void gaugeChanged(int slot) override;

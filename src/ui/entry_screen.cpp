@@ -125,7 +125,6 @@ EntryScreen::EntryScreen(ScreenContext& context)
 
 void EntryScreen::load() {
   gs.battleLog.clear();
-  gs.shownLog.clear();
   showPlayerInCaption();
 }
 

@@ -97,9 +97,9 @@ QString shownName(std::string_view name);
 // paragraph that keeps its spaces.
 QString plainToolTip(const QString& text);
 
-// `gs` with every name and move name as shownName gives it and the log the battle screen showed
-// (shownLog) in place of the log: what the result screen and the screen reader are given.
-GameState shownState(const GameState& gs);
+// `gs` with every name and move name as shownName gives it and `shownLog`, the log as the battle
+// screen showed it, in place of the log: what the result screen and the screen reader are given.
+GameState shownState(const GameState& gs, const std::string& shownLog);
 
 // The one local file of a drop, named as the file system names it; nothing for several files,
 // a remote one or anything but files.

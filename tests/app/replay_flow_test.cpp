@@ -32,7 +32,7 @@ TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroug
   const replay::Replay replay =
       replay::makeReplay(battle::startOf(h.gs, Settings{1, 0, 1, 150}, 5), {"kuma.dat", "tori.dat"},
                          "2026-12-08T12:00:00Z", "test");
-  ui::ResultScreen screen(h.ctx, &replay);
+  ui::ResultScreen screen(h.ctx, h.gs.battleLog, &replay);
   const QRect text1 = screen.findChild<QWidget*>("Text1")->geometry();
   const QRect label1 = screen.findChild<QWidget*>("Label1")->geometry();
   const QRect command1 = screen.findChild<QWidget*>("Command1")->geometry();

@@ -106,6 +106,7 @@ class HostileBattleTest : public ::testing::Test {
 TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
   const QString names[] = {q(h.gs.combatant[0].name), kForgerShown};
   GameState start = h.gs;
+  std::string shownLog;
   {
     ui::BattleScreen screen(h.ctx, std::uint64_t{7});
     for (int i = 0; i < kSlots; ++i) {
@@ -126,10 +127,11 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
     }
     EXPECT_TRUE(forgerSpoke);
     EXPECT_FALSE(ui::BattleScreenProbe(screen).player().message().empty());
+    shownLog = screen.shownLog();
   }
   flushDeletes();
 
-  ui::ResultScreen result(h.ctx);
+  ui::ResultScreen result(h.ctx, shownLog);
   const QString log = result.findChild<QPlainTextEdit*>("Text1")->toPlainText();
   auto* outcome = result.findChild<QLabel*>("Label1");
   expectNothingActs(log);

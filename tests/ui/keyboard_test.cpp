@@ -69,7 +69,7 @@ TEST_F(KeyboardTest, EnterAndSpaceClickTheFocusedButtonOfEachScreen) {
       EXPECT_EQ(h.dialogs.opened, opened + 1);
     }
     {
-      ui::ResultScreen result(h.ctx);
+      ui::ResultScreen result(h.ctx, h.gs.battleLog);
       QSignalSpy back(&result, &ui::ResultScreen::backToTitleClicked);
       press(result, "Command1", key);
       EXPECT_EQ(back.count(), 1);
