@@ -19,7 +19,6 @@ using namespace momiru::battle;
 // battle never ends, and every kind of move is played.
 GameState endless() {
   GameState gs;
-  gs.settings.showMessageBox = 1;
   for (std::size_t s = 0; s < kSlots; ++s) {
     gs.combatant[s] = momiru::testing::fighter(
         s == 0 ? "kuma.datのクマ" : "tori.datのトリ", {10, 10, 10, 10}, {5, 5, 5, 5},

@@ -8,8 +8,8 @@
 #include "data/settings_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  momiru::GameState gs;
+  momiru::Settings settings;
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  momiru::readSettings(gs, in);
+  momiru::readSettings(settings, in);
   return 0;
 }

@@ -70,14 +70,9 @@ QString unreadableFileMessage(const std::filesystem::path& file) {
          QStringLiteral("\nタイトル画面から始めます。");
 }
 
-// The run's state as the battle of `start` begins: the battle's part is made from the start
-// alone; the settings, the load values and the slot belong to the screens and stay.
+// The run's state as the battle of `start` begins: made from the start alone.
 void beginBattle(GameState& gs, const battle::BattleStart& start) {
-  GameState played = battle::startState(start);
-  played.settings = gs.settings;
-  played.load = gs.load;
-  played.currentSlot = gs.currentSlot;
-  gs = std::move(played);
+  gs = battle::startState(start);
 }
 
 }  // namespace
@@ -110,10 +105,9 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
                              const std::filesystem::path& second,
                              std::optional<std::uint64_t> seed) {
   GameState& gs = ctx_.gs;
-  loadSettingsForBattle(gs, ctx_.settingsDir);
+  loadSettingsForBattle(ctx_.settings, ctx_.settingsDir);
   gs.battleLog.clear();
-  gs.shownLog.clear();
-  gs.currentSlot = 0;
+  int entering = 0;  // the slot being registered, as on the entry screen
   const std::filesystem::path* files[kSlots] = {&first, &second};
   for (int slot = 0; slot < kSlots; ++slot) {
     std::string reason;
@@ -135,7 +129,7 @@ bool ScreenFlow::startBattle(const std::filesystem::path& first,
         return false;
       case ui::FileLoad::Loaded:
         fileLoaded(slot, *files[slot]);
-        ui::registerCurrentSlot(gs);
+        ui::registerCurrentSlot(gs, entering);
         break;
     }
   }
@@ -208,11 +202,12 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::Battle: {
       // The records as registered, before the battle lowers any HP, with the player's switches
       // and speed; the seed given, or one from the clock.
-      battleStart_ =
-          battle::startOf(ctx_.gs, std::exchange(nextSeed_, std::nullopt).value_or(clockSeed()));
+      battleStart_ = battle::startOf(ctx_.gs, ctx_.settings,
+                                     std::exchange(nextSeed_, std::nullopt).value_or(clockSeed()));
       beginBattle(ctx_.gs, *battleStart_);
       auto* battle = new ui::BattleScreen(ctx_, battleStart_->seed);
-      connect(battle, &ui::BattleScreen::battleFinished, this, [this] {
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this, battle] {
+        shownLog_ = battle->shownLog();
         recordBattle();
         go(Where::Result);
       });
@@ -221,20 +216,25 @@ ui::Screen* ScreenFlow::create(Where where) {
       break;
     }
     case Where::Viewer: {
-      viewerState_ = battle::startState(replay::replayStart(*viewing_));
+      const battle::BattleStart start = replay::replayStart(*viewing_);
+      viewerState_ = battle::startState(start);
       // Made once: a closed viewer or result, not yet deleted, may still hold it.
       if (!viewerContext_) {
         viewerContext_ = std::make_unique<ui::ScreenContext>(
             ui::ScreenContext{viewerState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
       }
+      viewerContext_->settings = battle::settingsOf(start);
       auto* viewer =
           new ui::BattleScreen(*viewerContext_, ui::BattleScreen::Replay{viewing_->seed});
-      connect(viewer, &ui::BattleScreen::battleFinished, this, [this] { go(Where::ViewerResult); });
+      connect(viewer, &ui::BattleScreen::battleFinished, this, [this, viewer] {
+        viewerShownLog_ = viewer->shownLog();
+        go(Where::ViewerResult);
+      });
       screen = viewer;
       break;
     }
     case Where::ViewerResult: {
-      auto* result = new ui::ResultScreen(*viewerContext_, &*viewing_);
+      auto* result = new ui::ResultScreen(*viewerContext_, viewerShownLog_, &*viewing_);
       // A tournament's battle watched again leads back into the tournament, not out of it.
       Where back = Where::Title;
       if (viewerOrigin_ == Where::Tournament) {
@@ -285,15 +285,19 @@ ui::Screen* ScreenFlow::create(Where where) {
         matchContext_ = std::make_unique<ui::ScreenContext>(
             ui::ScreenContext{matchState_, ctx_.pictures, ctx_.dialogs, ctx_.settingsDir});
       }
+      matchContext_->settings = matchShown_;
       auto* battle = new ui::BattleScreen(*matchContext_, live_->battle->seed);
       battle->setTurnLimit(battle::kDefaultMaxTurns);
-      connect(battle, &ui::BattleScreen::battleFinished, this,
-              [this, battle] { matchBattleEnded(battle->outcome()); });
+      connect(battle, &ui::BattleScreen::battleFinished, this, [this, battle] {
+        matchShownLog_ = battle->shownLog();
+        matchBattleEnded(battle->outcome());
+      });
       screen = battle;
       break;
     }
     case Where::MatchResult: {
-      auto* result = new ui::ResultScreen(*matchContext_, matchReplay_ ? &*matchReplay_ : nullptr);
+      auto* result = new ui::ResultScreen(*matchContext_, matchShownLog_,
+                                          matchReplay_ ? &*matchReplay_ : nullptr);
       const bool decided = !live_ || live_->play.decided();
       result->setBackText(decided ? QStringLiteral("大会に戻る") : QStringLiteral("次の対戦へ"));
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { nextMatchBattle(); });
@@ -308,7 +312,7 @@ ui::Screen* ScreenFlow::create(Where where) {
     case Where::End:
       return nullptr;
     case Where::Result: {
-      auto* result = new ui::ResultScreen(ctx_, lastReplay_ ? &*lastReplay_ : nullptr);
+      auto* result = new ui::ResultScreen(ctx_, shownLog_, lastReplay_ ? &*lastReplay_ : nullptr);
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { go(Where::Title); });
       connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
         if (!lastReplay_) return;
@@ -364,8 +368,7 @@ void ScreenFlow::reportBattle(std::uint64_t seed) const {
     sources[s].file = files_[s]->file;
     sources[s].changedSinceLoad = files_[s]->hp != ctx_.gs.combatant[s].hp;
   }
-  const std::string line =
-      replayLine(seed, sources[0], sources[1], ctx_.gs.settings.halveDamage != 0);
+  const std::string line = replayLine(seed, sources[0], sources[1], ctx_.settings.halveDamage != 0);
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
@@ -470,13 +473,14 @@ void ScreenFlow::nextMatchBattle() {
   battle::BattleStart start = report::tournamentBattleStart(t, *live_->battle);
   // The player's own switches and speed, the tournament's damage rule. The settings file is
   // read over the tournament's halving, as over any state that holds it.
-  GameState player;
-  player.settings.halveDamage = start.halve ? 1 : 0;
+  Settings player;
+  player.halveDamage = start.halve ? 1 : 0;
   loadSettingsForBattle(player, ctx_.settingsDir);
-  start.hitBackground = player.settings.showHitBackground != 0;
-  start.messageBox = player.settings.showMessageBox != 0;
-  start.speed = player.settings.battleSpeed;
+  start.hitBackground = player.showHitBackground != 0;
+  start.messageBox = player.showMessageBox != 0;
+  start.speed = player.battleSpeed;
   matchState_ = battle::startState(start);
+  matchShown_ = battle::settingsOf(start);
   go(Where::MatchBattle);
 }
 

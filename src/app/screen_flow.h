@@ -108,6 +108,11 @@ class ScreenFlow final : public QObject {
   std::optional<battle::BattleStart> battleStart_;
   std::optional<replay::Replay> lastReplay_;
   std::optional<std::filesystem::path> lastSaved_;
+  // Each battle's log as its screen showed it, for its result screen: the run's, the viewer's
+  // and the match's, as each keeps a state of its own.
+  std::string shownLog_;
+  std::string viewerShownLog_;
+  std::string matchShownLog_;
 
   // The viewer plays in a state of its own: the run's records, log and outcome stay untouched.
   std::optional<replay::Replay> viewing_;
@@ -124,6 +129,7 @@ class ScreenFlow final : public QObject {
   std::optional<report::TournamentSession> tournament_;
   std::optional<LiveMatch> live_;
   GameState matchState_;
+  Settings matchShown_;  // the switches and speed the match's battle is shown with
   std::unique_ptr<ui::ScreenContext> matchContext_;
   std::optional<replay::Replay> matchReplay_;  // the battle just played
   QString lastMatch_;                          // selected when the window comes back

@@ -21,7 +21,6 @@ BattlePlayer::BattlePlayer(GameState& gs, BattleView& view)
 void BattlePlayer::load() {
   randomAtLoad_ = gs_.randomUnit;
   logAtLoad_ = gs_.battleLog;
-  shownLogAtLoad_ = gs_.shownLog;
   winnerAtLoad_ = gs_.winner;
   loserAtLoad_ = gs_.loser;
   restart();
@@ -30,7 +29,7 @@ void BattlePlayer::load() {
 void BattlePlayer::restart() {
   gs_.randomUnit = randomAtLoad_;
   gs_.battleLog = logAtLoad_;
-  gs_.shownLog = shownLogAtLoad_;
+  shownLog_.clear();
   gs_.winner = winnerAtLoad_;
   gs_.loser = loserAtLoad_;
   progress_ = rules_.start();
@@ -180,7 +179,7 @@ void BattlePlayer::decideTurn() {
 
 bool BattlePlayer::judgeShownTurn() {
   gs_.battleLog += turnLog_;
-  gs_.shownLog += shownTurnLog_;
+  shownLog_ += shownTurnLog_;
   setHp(turn_.hp);
   judgement_ = turn_.judgement;
   if (!isOver(judgement_)) return false;

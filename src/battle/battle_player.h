@@ -94,6 +94,7 @@ class BattlePlayer {
   std::int32_t gaugeShown(int slot) const { return gaugeShown_[slot == 1 ? 1 : 0]; }
   // The HP the view was last told of (a cost paid shows with the next hit).
   const Hp& hpShown() const { return hpShown_; }
+  const std::string& shownLog() const { return shownLog_; }  // since load()
   // The turn's message so far, its names as a screen shows them (plainName); between turns, the
   // last turn's.
   const std::string& message() const { return message_; }
@@ -114,7 +115,7 @@ class BattlePlayer {
   BattleView* view_;  // a view that hears nothing while a seek plays
   Rules rules_;
   TurnTexts texts_;       // for the log, with the records' own names
-  TurnTexts shownTexts_;  // for the messages and gs.shownLog, with the names as shown
+  TurnTexts shownTexts_;  // for the messages and shownLog_, with the names as shown
   BattleProgress progress_;
   int nextAttacker_ = kFirstAttacker;
 
@@ -131,11 +132,13 @@ class BattlePlayer {
   std::int32_t turnsStarted_ = 0;
   std::array<std::int32_t, kSlots> gaugeShown_{};
   Hp hpShown_{};
+  // The log as the screens show it, each name and move name one line with nothing in it acting
+  // (plainName): written beside gs.battleLog from load(), shown by the result screen.
+  std::string shownLog_;
 
   // What load() found, for a seek to start from again.
   RandomUnit randomAtLoad_;
   std::string logAtLoad_;
-  std::string shownLogAtLoad_;
   std::int32_t winnerAtLoad_ = 0;
   std::int32_t loserAtLoad_ = 0;
 };

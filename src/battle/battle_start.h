@@ -28,13 +28,21 @@ struct BattleStart {
 BattleStart pairingStart(const Combatant& first, const Combatant& second, bool halve,
                          std::uint64_t seed = 0);
 
-// The start of the battle of `seed` between the records of `gs` with its switches and speed
-// (a speed of 0, never set, is Settings::kDefaultSpeed; one outside kMinSpeed..kMaxSpeed is
-// brought into it).
+// The start of the battle of `seed` between the records of `gs` with the switches and speed of
+// `settings` (a speed of 0, never set, is Settings::kDefaultSpeed; one outside
+// kMinSpeed..kMaxSpeed is brought into it).
+BattleStart startOf(const GameState& gs, const Settings& settings, std::uint64_t seed);
+
+// The same for a battle without a screen: the records and the halving of `gs`, neither the hit
+// background nor the message box, the default speed.
 BattleStart startOf(const GameState& gs, std::uint64_t seed);
 
-// The state the battle of `start` runs from: both records, the switches (0 or 1) and the speed;
-// the log empty, the gauges at 0, no winner; the random source seeded with the start's seed.
+// The switches (0 or 1) and the speed of `start` as the settings hold them: what the battle
+// screen shows the battle with.
+Settings settingsOf(const BattleStart& start);
+
+// The state the battle of `start` runs from: both records and the halving (0 or 1); the log
+// empty, the gauges at 0, no winner; the random source seeded with the start's seed.
 GameState startState(const BattleStart& start);
 
 }  // namespace momiru::battle

@@ -3,7 +3,7 @@
 
 namespace momiru::battle {
 
-Rules::Rules(const GameState& gs) : halving_(formula::halving(gs.settings.halveDamage)) {
+Rules::Rules(const GameState& gs) : halving_(formula::halving(gs.halveDamage)) {
   for (std::size_t s = 0; s < kSlots; ++s) {
     const Combatant& c = gs.combatant[s];
     Side& side = sides_[s];

@@ -1,6 +1,6 @@
-// One character's record, and the state a battle runs in (the two records, the log, the time
-// gauges, the outcome, the random source), with the settings and load values that the screens
-// keep beside the battle they lead to.
+// One character's record, the values a save-data load finds beside it, the settings file's
+// options, and the state a battle runs in (the two records, the damage rule, the log, the time
+// gauges, the outcome, the random source).
 #pragma once
 
 #include <array>
@@ -32,9 +32,9 @@ struct Combatant {
   bool operator==(const Combatant&) const = default;
 };
 
-// The values of the last successful save-data load, kept for whoever wants to look at them.
-// Only the key has a second writer: saving the settings sets it to a fresh random key. The
-// file's field names, which `momiru-lab inspect` prints, are given beside each member.
+// The values a save-data load found beside the record (SaveDataResult::values); the game keeps
+// none of them. The file's field names, which `momiru-lab inspect` prints, are given beside each
+// member.
 struct LoadValues {
   std::int32_t key = 0;                        // SaveKey: every stored number is a multiple of it
   std::int32_t checkSum = 0;                   // SaveCheck
@@ -70,20 +70,16 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-// A battle's state (battle::startState makes it from a battle's start) and what the screens
-// keep with it. The run's own is created once at start-up, all zero and empty, and handed to
-// every screen by reference.
+// A battle's state and nothing else (battle::startState makes it from a battle's start). The
+// run's own is created once at start-up, all zero and empty, and handed to every screen by
+// reference. What the screens keep is theirs: the switches and speed a battle is shown with
+// (ui::ScreenContext::settings), the slot being entered, the log as shown.
 struct GameState {
   std::array<Combatant, kSlots> combatant;
-  LoadValues load;
-
-  Settings settings;
-  std::int32_t currentSlot =
-      0;  // slot being entered; during a battle the slot whose moves are listed
+  // The halving switch the rules divide costs and damage by (the value + 1): 0 or 1 from a
+  // battle's start.
+  std::int32_t halveDamage = 0;
   std::string battleLog;
-  // The same log as the screens show it, each name and move name one line with nothing in it
-  // acting (plainName): written beside battleLog by the battle screen, shown by the result screen.
-  std::string shownLog;
   std::array<std::int32_t, kSlots> timeGauge{};
   std::int32_t winner = 0;  // both 0 after a draw
   std::int32_t loser = 0;

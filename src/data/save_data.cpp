@@ -420,7 +420,6 @@ SaveDataResult loadSaveData(GameState& gs, int slot, const std::filesystem::path
   result = readSaveData(in, pathToUtf8(file));
   if (result.outcome == LoadOutcome::Loaded) {
     gs.combatant[static_cast<std::size_t>(slot)] = result.record;
-    gs.load = result.values;
   }
   return result;
 }

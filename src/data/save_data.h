@@ -15,13 +15,14 @@
 namespace momiru {
 
 enum class LoadOutcome {
-  Loaded,    // the record is in the slot and the load values are replaced
+  Loaded,    // the record is in the slot
   Failed,    // silent failure: nothing changed; `reason` says why, for tools
   Tampered,  // integrity failure: the game shows its message and ends; nothing changed
 };
 
-// What one load found. The slot and the load values of the GameState change only when the
-// outcome is Loaded; the decoded scratch copy is kept here for tools in every case it exists.
+// What one load found. The slot of the GameState changes only when the outcome is Loaded; the
+// load values are here, never in the GameState; the decoded scratch copy is kept here for tools in
+// every case it exists.
 struct SaveDataResult {
   LoadOutcome outcome = LoadOutcome::Failed;
   std::string reason;                     // empty when Loaded
@@ -33,8 +34,8 @@ struct SaveDataResult {
 };
 
 // Reads `file` as the entry screen's "読み込み" does, into slot `slot` of `gs` (normally
-// gs.currentSlot). On success the record's name becomes the bare file name, "の" and the stored
-// name.
+// the slot the entry screen is entering). On success the record's name becomes the bare file name,
+// "の" and the stored name.
 SaveDataResult loadSaveData(GameState& gs, int slot, const std::filesystem::path& file);
 
 // Reads bytes that came from a file named `fileName` without touching any GameState; the core of

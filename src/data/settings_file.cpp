@@ -48,7 +48,7 @@ std::optional<std::int32_t> readNumber(std::streambuf& buf) {
 
 }  // namespace
 
-bool readSettings(GameState& gs, std::istream& in) {
+bool readSettings(Settings& settings, std::istream& in) {
   std::streambuf* buf = in.rdbuf();
   if (buf == nullptr) return false;
   // Some editors begin a saved text file with the UTF-8 byte-order mark; it is not data. Bytes
@@ -60,8 +60,8 @@ bool readSettings(GameState& gs, std::istream& in) {
       buf->sbumpc();
     }
   }
-  std::int32_t* const targets[] = {&gs.settings.showHitBackground, &gs.settings.halveDamage,
-                                   &gs.settings.showMessageBox, &gs.settings.battleSpeed};
+  std::int32_t* const targets[] = {&settings.showHitBackground, &settings.halveDamage,
+                                   &settings.showMessageBox, &settings.battleSpeed};
   for (;;) {
     // "While the file has unread data": blank space and empty lines after a record are not data.
     for (int c = buf->sgetc(); c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = buf->sgetc())
@@ -75,48 +75,49 @@ bool readSettings(GameState& gs, std::istream& in) {
   }
 }
 
-bool loadSettings(GameState& gs, const std::filesystem::path& dir) {
+bool loadSettings(Settings& settings, const std::filesystem::path& dir) {
   if (dir.empty()) return false;  // no settings folder: nothing is read from the current one
   InputFile file(dir / kSettingsFileName);
   if (file.status() != InputFile::Status::Open) return false;
   std::istream in(&file);
-  return readSettings(gs, in);
+  return readSettings(settings, in);
 }
 
 // The old file is replaced only by a complete, flushed new one: the record goes to a temporary
 // file beside it, which is synced and then renamed over settei.sei. A crash, a kill or a full
 // disk at any point leaves either the old file or the new one, never a torn one.
-bool saveSettings(GameState& gs, const std::filesystem::path& dir) {
+bool saveSettings(const Settings& settings, RandomUnit& random, const std::filesystem::path& dir,
+                  std::int32_t* drawnKey) {
   if (dir.empty()) return false;
   AtomicFile file(dir / kSettingsFileName);
   if (!file.created()) return false;  // like a file that cannot be created: no key is drawn either
 
   // The key is drawn after the file is created and before anything is written: a save that cannot
   // create its file draws nothing.
-  const double draw = std::floor(13.0 * static_cast<double>(gs.randomUnit()));
-  gs.load.key = static_cast<std::int32_t>(draw) + 5;
+  const double draw = std::floor(13.0 * static_cast<double>(random()));
+  if (drawnKey != nullptr) *drawnKey = static_cast<std::int32_t>(draw) + 5;
 
   std::string text;
-  for (const std::int32_t v : {gs.settings.showHitBackground, gs.settings.halveDamage,
-                               gs.settings.showMessageBox, gs.settings.battleSpeed})
+  for (const std::int32_t v : {settings.showHitBackground, settings.halveDamage,
+                               settings.showMessageBox, settings.battleSpeed})
     text += decimal(v) + "\r\n";
   return file.commit(text);
 }
 
-void loadSettingsForBattle(GameState& gs, const std::filesystem::path& dir) {
-  const Settings before = gs.settings;
-  loadSettings(gs, dir);
-  if (gs.settings == before && gs.settings.battleSpeed == 0) {
+void loadSettingsForBattle(Settings& settings, const std::filesystem::path& dir) {
+  const Settings before = settings;
+  loadSettings(settings, dir);
+  if (settings == before && settings.battleSpeed == 0) {
     for (std::size_t i = 0; i < Settings::kSwitches.size(); ++i) {
-      gs.settings.*Settings::kSwitches[i] = Settings::kFirstSwitches[i];
+      settings.*Settings::kSwitches[i] = Settings::kFirstSwitches[i];
     }
-    gs.settings.battleSpeed = Settings::kDefaultSpeed;
+    settings.battleSpeed = Settings::kDefaultSpeed;
   }
   for (std::int32_t Settings::*entry : Settings::kSwitches) {
-    gs.settings.*entry = gs.settings.*entry != 0 ? 1 : 0;
+    settings.*entry = settings.*entry != 0 ? 1 : 0;
   }
-  gs.settings.battleSpeed =
-      std::clamp<std::int32_t>(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
+  settings.battleSpeed =
+      std::clamp<std::int32_t>(settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
 }
 
 }  // namespace momiru

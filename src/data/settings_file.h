@@ -1,6 +1,7 @@
 // The settings file "settei.sei": three switches and the battle speed, four CR LF lines.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 
@@ -10,26 +11,27 @@ namespace momiru {
 
 inline constexpr const char* kSettingsFileName = "settei.sei";
 
-// Reads `dir`/settei.sei into the three switches and the battle speed of gs.settings. Each value is
+// Reads `dir`/settei.sei into the three switches and the battle speed of `settings`. Each value is
 // assigned as soon as it is read; a read that stops keeps what it has read; several records leave
 // the last one. Returns false when the file could not be opened, is not a regular file, `dir` is
 // empty (no settings folder) or a value could not be read (never reported to the player; tools and
 // tests look at it).
-bool loadSettings(GameState& gs, const std::filesystem::path& dir);
+bool loadSettings(Settings& settings, const std::filesystem::path& dir);
 
 // The reading half of loadSettings, on any stream (the fuzzer and the tests feed it bytes).
-bool readSettings(GameState& gs, std::istream& in);
+bool readSettings(Settings& settings, std::istream& in);
 
 // The settings file's switches and speed for a battle that skips the options screen, brought
 // into the values the options screen's controls can hold (switches 0 or 1, the speed within
 // Settings::kMinSpeed..kMaxSpeed); the values that screen first shows when no settings file
 // has been read.
-void loadSettingsForBattle(GameState& gs, const std::filesystem::path& dir);
+void loadSettingsForBattle(Settings& settings, const std::filesystem::path& dir);
 
-// Sets the load values' key to floor(13 × randomUnit()) + 5 and writes one record to
-// `dir`/settei.sei, atomically: a failed write leaves the old file whole. A settings file that
-// cannot be written (read-only, another user's, not a regular file) or an empty `dir` fails
-// before the key is drawn. The settings in memory are never touched.
-bool saveSettings(GameState& gs, const std::filesystem::path& dir);
+// Draws a fresh save key, floor(13 × random()) + 5, put in `drawnKey` when given, and writes
+// `settings` as one record to `dir`/settei.sei, atomically: a failed write leaves the old file
+// whole. A settings file that cannot be written (read-only, another user's, not a regular file) or
+// an empty `dir` fails before the key is drawn. The settings in memory are never touched.
+bool saveSettings(const Settings& settings, RandomUnit& random, const std::filesystem::path& dir,
+                  std::int32_t* drawnKey = nullptr);
 
 }  // namespace momiru

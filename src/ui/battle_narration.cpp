@@ -299,7 +299,7 @@ void BattleNarration::messageChanged(std::string_view text, const battle::Battle
   shownMessage_ = shown;
   if (const QString line = oneLine(fresh); !line.isEmpty()) add(line, true);
   if (!shown.isEmpty() && battle::isOver(player.judgement())) {
-    add(oneLine(displayText(battle::resultTexts(shownState(gs_)).outcome)));
+    add(oneLine(displayText(battle::resultTexts(shownState(gs_, {})).outcome)));
   }
 }
 

@@ -181,7 +181,8 @@ BattleScreen::~BattleScreen() {
 void BattleScreen::startBattle(std::optional<std::uint64_t> seed) {
   seed_ = seed ? *seed : clockSeed();
   gs.randomUnit.seed(seed_);
-  recordedInterval_ = std::clamp(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
+  recordedInterval_ =
+      std::clamp(ctx.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   stepInterval_ = recordedInterval_;
 
   PictureBank& bank = ctx.pictures;
@@ -294,7 +295,7 @@ void BattleScreen::drawGauge(int slot, std::int32_t shown) {
 }
 
 void BattleScreen::turnStarted(int) {
-  if (gs.settings.showMessageBox == 1) messageBox_->show();
+  if (ctx.settings.showMessageBox == 1) messageBox_->show();
   if (replay_) showTurnLabel();
   gaugeTimer_.stop();
   if (!over_ && !stopping_) stepTimer_.start(stepInterval_, Qt::PreciseTimer, this);
@@ -329,7 +330,7 @@ void BattleScreen::blowLanded(int defender, std::int32_t damage, battle::MoveKin
   } else {
     sounds_.playHit();
   }
-  if (gs.settings.showHitBackground == 1) setHitBackground(defender, true);
+  if (ctx.settings.showHitBackground == 1) setHitBackground(defender, true);
   showPopup(QString::number(damage), defender);
   narration_->blowLanded(defender, damage, *player_);
 }
@@ -342,7 +343,7 @@ void BattleScreen::blowMissed(int defender) {
 }
 
 void BattleScreen::turnEnded(int, int defender) {
-  if (gs.settings.showHitBackground == 1) setHitBackground(defender, false);
+  if (ctx.settings.showHitBackground == 1) setHitBackground(defender, false);
   messageBox_->hide();
   stepTimer_.stop();
   if (over_ || stopping_) return;
@@ -375,6 +376,8 @@ void BattleScreen::battleOver() {
   stepTimer_.stop();
   emit battleFinished();
 }
+
+std::string BattleScreen::shownLog() const { return player_ ? player_->shownLog() : std::string(); }
 
 battle::Outcome BattleScreen::outcome() const {
   battle::Outcome out;
@@ -422,8 +425,9 @@ void BattleScreen::portraitClicked(int slot) {
 
 void BattleScreen::openMoveList(int slot) {
   gaugeTimer_.stop();
-  gs.currentSlot = slot;
-  auto* list = new MoveListScreen(ctx, this);  // owned: kept above this window and moved with it
+  listedSlot_ = slot;
+  auto* list =
+      new MoveListScreen(ctx, slot, this);  // owned: kept above this window and moved with it
   moveList_ = list;
   connect(list, &Screen::closed, this, &BattleScreen::moveListClosed);
   list->move(frameGeometry().topLeft() + QPoint(px(kPanelLeft[at(slot)]), px(kMoveListBelowTop)));
@@ -438,7 +442,7 @@ void BattleScreen::moveListClosed() {
   if (playing_ && !gaugeTimer_.isActive()) gaugeTimer_.start(kGaugeTickMs, Qt::PreciseTimer, this);
   setEnabled(true);
   activateWindow();
-  portraits_[at(gs.currentSlot)]->setFocus();
+  portraits_[at(listedSlot_)]->setFocus();
 }
 
 void BattleScreen::buildControlBar() {
@@ -513,9 +517,9 @@ void BattleScreen::showSeekedState() {
     messageChanged(player_->message());
   }
   const bool inTurn = player_->turnInProgress();
-  messageBox_->setVisible(inTurn && gs.settings.showMessageBox == 1);
+  messageBox_->setVisible(inTurn && ctx.settings.showMessageBox == 1);
   for (int i = 0; i < kSlots; ++i) setHitBackground(i, false);
-  if (inTurn && gs.settings.showHitBackground == 1) {
+  if (inTurn && ctx.settings.showHitBackground == 1) {
     const auto& blows = player_->turn().blows;
     if (std::any_of(blows.begin(), blows.end(), [](const auto& b) { return b.damage.has_value(); }))
       setHitBackground(player_->defender(), true);

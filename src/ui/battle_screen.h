@@ -52,6 +52,8 @@ class BattleScreen final : public Screen, public battle::BattleView {
   // How the battle went: once battleFinished has been sent, finished with its judgement and
   // winner, or unfinished after the turn limit.
   battle::Outcome outcome() const;
+  // The battle's log as this screen showed it, for the result screen.
+  std::string shownLog() const;
 
   // What the battle tells the screen.
   void gaugeChanged(int slot) override;
@@ -116,6 +118,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   int stepInterval_ = 1;
   bool over_ = false;      // the battle has ended: nothing may restart it
   bool stopping_ = false;  // the screen is closing: the move list's close must not resume it
+  int listedSlot_ = 0;     // the slot whose moves the list shows
   std::optional<int> pendingMoveList_;           // a portrait clicked during a turn
   std::array<std::int32_t, kSlots> gaugeTop_{};  // in twips, as the animation moves them
   PopupBounce bounce_;

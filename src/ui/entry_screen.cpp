@@ -46,11 +46,11 @@ std::optional<std::filesystem::path> droppedFile(const QMimeData* data) {
 
 }  // namespace
 
-bool registerCurrentSlot(GameState& gs) {
-  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return false;
-  if (!hasCharacter(gs.combatant[static_cast<std::size_t>(gs.currentSlot)])) return false;
+bool registerCurrentSlot(GameState& gs, int& slot) {
+  if (slot < 0 || slot >= kSlots) return false;
+  if (!hasCharacter(gs.combatant[static_cast<std::size_t>(slot)])) return false;
   markEqualNames(gs);
-  ++gs.currentSlot;
+  ++slot;
   return true;
 }
 
@@ -125,12 +125,11 @@ EntryScreen::EntryScreen(ScreenContext& context)
 
 void EntryScreen::load() {
   gs.battleLog.clear();
-  gs.shownLog.clear();
   showPlayerInCaption();
 }
 
 void EntryScreen::showPlayerInCaption() {
-  setWindowTitle(QString::number(gs.currentSlot + 1) + QStringLiteral("Ｐｌａｙｅｒ"));
+  setWindowTitle(QString::number(slot_ + 1) + QStringLiteral("Ｐｌａｙｅｒ"));
 }
 
 void EntryScreen::showPicture(int number) {
@@ -143,7 +142,7 @@ void EntryScreen::showPicture(int number) {
 
 void EntryScreen::loadFromDialog() {
   // Only slots 0 and 1 can be entered; the screen closes once both are registered.
-  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
+  if (slot_ < 0 || slot_ >= kSlots) return;
   const auto file = ctx.dialogs.openSaveData(this);
   takeFocusBackFromDialog();
   if (file) {
@@ -154,8 +153,8 @@ void EntryScreen::loadFromDialog() {
 }
 
 void EntryScreen::loadFile(const std::filesystem::path& file) {
-  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
-  const int slot = gs.currentSlot;
+  if (slot_ < 0 || slot_ >= kSlots) return;
+  const int slot = slot_;
   switch (loadSaveDataFile(gs, slot, file, ctx.dialogs, this)) {
     case FileLoad::Tampered:
       return;  // the program has ended; nothing more happens in this event
@@ -178,7 +177,7 @@ bool EntryScreen::isDroppableSaveData(const std::filesystem::path& file) {
 }
 
 void EntryScreen::dragEnterEvent(QDragEnterEvent* event) {
-  if (gs.currentSlot >= 0 && gs.currentSlot < kSlots && droppedFile(event->mimeData())) {
+  if (slot_ >= 0 && slot_ < kSlots && droppedFile(event->mimeData())) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -187,7 +186,7 @@ void EntryScreen::dragEnterEvent(QDragEnterEvent* event) {
 
 void EntryScreen::dropEvent(QDropEvent* event) {
   const auto file = droppedFile(event->mimeData());
-  if (!file || gs.currentSlot < 0 || gs.currentSlot >= kSlots) {
+  if (!file || slot_ < 0 || slot_ >= kSlots) {
     event->ignore();
     return;
   }
@@ -196,8 +195,8 @@ void EntryScreen::dropEvent(QDropEvent* event) {
 }
 
 void EntryScreen::showSlot() {
-  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
-  const Combatant& c = gs.combatant[static_cast<std::size_t>(gs.currentSlot)];
+  if (slot_ < 0 || slot_ >= kSlots) return;
+  const Combatant& c = gs.combatant[static_cast<std::size_t>(slot_)];
   const std::string crlf(battle::kLineBreak);
 
   moves_->clear();
@@ -234,8 +233,8 @@ void EntryScreen::showStatusMessage(const QString& text) {
 }
 
 void EntryScreen::registerCharacter() {
-  if (gs.currentSlot < 0 || gs.currentSlot >= kSlots) return;
-  if (!registerCurrentSlot(gs)) {
+  if (slot_ < 0 || slot_ >= kSlots) return;
+  if (!registerCurrentSlot(gs, slot_)) {
     showStatusMessage(QString::fromUtf8(kNotRegistered));
     showPicture(PictureBank::kEmptyPortrait);
     moves_->clear();
@@ -247,7 +246,7 @@ void EntryScreen::registerCharacter() {
   moves_->clear();
   showPlayerInCaption();
   loadButton_->setFocus(Qt::OtherFocusReason);  // the next player starts by loading
-  if (gs.currentSlot == kSlots) emit bothRegistered();
+  if (slot_ == kSlots) emit bothRegistered();
 }
 
 }  // namespace momiru::ui

@@ -22,11 +22,11 @@ inline constexpr const char* kEntryInstruction =
     "読み込みでモミルＮｏ．１の                       SAVEDATAを開いてください";
 inline constexpr const char* kNotRegistered = "データが登録されてません";
 
-// Registers the character in slot gs.currentSlot and passes the turn to the next slot. A slot
+// Registers the character in slot `slot` and passes the turn to the next slot (++slot). A slot
 // whose level is 0 holds no character: nothing changes and the result is false. When both slots
 // then hold the same name, each name gets its slot number in parentheses, "(1)" and "(2)".
 // The one place where a registration happens, on the screen and from the command line alike.
-bool registerCurrentSlot(GameState& gs);
+bool registerCurrentSlot(GameState& gs, int& slot);
 
 // How loading one save-data file into a slot ended, for the entry screen and the command line.
 enum class FileLoad { Loaded, Failed, Tampered };
@@ -52,8 +52,12 @@ class EntryScreen final : public Screen {
  public:
   explicit EntryScreen(ScreenContext& context);
 
-  // Shows slot gs.currentSlot: the moves, the status text and the picture.
+  // Shows the slot being entered: the moves, the status text and the picture.
   void showSlot();
+
+  // The slot being entered: player 1's (0) when the screen opens, player 2's after the first
+  // registration, kSlots once both are registered.
+  int slot() const { return slot_; }
 
   // Loads `file` into the current slot, then shows the slot, as "読み込み" with that file.
   void loadFile(const std::filesystem::path& file);
@@ -86,6 +90,7 @@ class EntryScreen final : public Screen {
   QComboBox* moves_ = nullptr;
   QPushButton* registerButton_ = nullptr;  // "登録"
   QPushButton* loadButton_ = nullptr;      // "読み込み"
+  int slot_ = 0;
 };
 
 }  // namespace momiru::ui

@@ -22,8 +22,8 @@ constexpr int kMarginPx = 6;  // keeps the text off the window's edges
 
 }  // namespace
 
-MoveListScreen::MoveListScreen(ScreenContext& context, QWidget* owner)
-    : Screen(context, "Form6", QStringLiteral("持ち技"), QSize(2970, 3120)) {
+MoveListScreen::MoveListScreen(ScreenContext& context, int slot, QWidget* owner)
+    : Screen(context, "Form6", QStringLiteral("持ち技"), QSize(2970, 3120)), slot_(slot) {
   // A dialog-type window: the X11 platform writes WM_TRANSIENT_FOR (the owner) only for
   // dialogs and tool windows, and the window manager then keeps the list with its owner.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -50,7 +50,7 @@ MoveListScreen::MoveListScreen(ScreenContext& context, QWidget* owner)
 }
 
 void MoveListScreen::fill() {
-  const std::int32_t s = gs.currentSlot;
+  const int s = slot_;
   if (s >= 0 && s < kSlots) {  // only a slot has moves; otherwise the label keeps its first text
     const Combatant& c = gs.combatant[static_cast<std::size_t>(s)];
     const std::string crlf(battle::kLineBreak);

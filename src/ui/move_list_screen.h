@@ -14,12 +14,14 @@ namespace momiru::ui {
 class MoveListScreen final : public Screen {
   Q_OBJECT
  public:
-  // Lists the moves of slot gs.currentSlot, which the opener sets first. The window belongs to
+  // Lists the moves of slot `slot` (any other number lists nothing). The window belongs to
   // `owner` (the battle screen): the window system keeps it above its owner and moves it with
   // it, and whenever the owner is activated, a click on it included, the list comes back to the
   // front. Without an owner it takes the window it has been made transient for, if any, when it
   // is shown.
-  explicit MoveListScreen(ScreenContext& context, QWidget* owner = nullptr);
+  MoveListScreen(ScreenContext& context, int slot, QWidget* owner = nullptr);
+
+  int slot() const { return slot_; }  // the slot whose moves are listed
 
   // The listing as built, with its CR LF line ends and the texts from the file as every screen
   // shows them (plainName).
@@ -41,6 +43,7 @@ class MoveListScreen final : public Screen {
   std::string text_;
   QLabel* listingLabel_ = nullptr;
   QPointer<QWidget> owner_;
+  int slot_ = 0;
 };
 
 }  // namespace momiru::ui

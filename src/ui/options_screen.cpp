@@ -145,25 +145,21 @@ OptionsScreen::OptionsScreen(ScreenContext& context)
   load();
 }
 
-void OptionsScreen::load() {
-  // Every way to the entry screen passes here, so each entry starts with player 1.
-  gs.currentSlot = 0;
-  readIntoControls();
-}
+void OptionsScreen::load() { readIntoControls(); }
 
 void OptionsScreen::readIntoControls() {
-  const Settings before = gs.settings;
-  loadSettings(gs, ctx.settingsDir);
-  const bool readSomething = gs.settings != before;
+  const Settings before = ctx.settings;
+  loadSettings(ctx.settings, ctx.settingsDir);
+  const bool readSomething = ctx.settings != before;
 
   std::array<bool, 3> ticked{};
   for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = Settings::kFirstSwitches[i] != 0;
   int speed = Settings::kDefaultSpeed;
   // With no settings ever read the speed is still 0; the screen then shows its first values.
-  if (readSomething || gs.settings.battleSpeed != 0) {
+  if (readSomething || ctx.settings.battleSpeed != 0) {
     for (std::size_t i = 0; i < ticked.size(); ++i)
-      ticked[i] = gs.settings.*Settings::kSwitches[i] != 0;
-    speed = std::clamp<int>(gs.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
+      ticked[i] = ctx.settings.*Settings::kSwitches[i] != 0;
+    speed = std::clamp<int>(ctx.settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
   }
   for (std::size_t i = 0; i < switchBoxes_.size(); ++i) switchBoxes_[i]->setChecked(ticked[i]);
   if (speedBar_->value() == speed) {
@@ -175,9 +171,9 @@ void OptionsScreen::readIntoControls() {
 
 void OptionsScreen::saveFromControls() {
   for (std::size_t i = 0; i < switchBoxes_.size(); ++i)
-    gs.settings.*Settings::kSwitches[i] = switchBoxes_[i]->isChecked() ? 1 : 0;
-  gs.settings.battleSpeed = speedBar_->value();
-  saveSettings(gs, ctx.settingsDir);
+    ctx.settings.*Settings::kSwitches[i] = switchBoxes_[i]->isChecked() ? 1 : 0;
+  ctx.settings.battleSpeed = speedBar_->value();
+  saveSettings(ctx.settings, gs.randomUnit, ctx.settingsDir);
 }
 
 void OptionsScreen::showSpeed(int value) {

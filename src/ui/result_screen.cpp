@@ -21,7 +21,8 @@ namespace {
 constexpr qreal kOutcomeMinPoints = 8.25;
 }  // namespace
 
-ResultScreen::ResultScreen(ScreenContext& context, const replay::Replay* replay)
+ResultScreen::ResultScreen(ScreenContext& context, const std::string& shownLog,
+                           const replay::Replay* replay)
     : Screen(context, "Form7", QStringLiteral("結果発表"), QSize(6915, 4665)),
       texts_(battle::resultTexts(context.gs)) {
   if (replay != nullptr) replay_ = *replay;
@@ -39,7 +40,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const replay::Replay* replay)
   log->horizontalScrollBar()->setAccessibleName(QStringLiteral("ログの横スクロールバー"));
   // The log keeps the desktop's text-box colours: a palette of its own would have its scroll
   // bars drawn anew, and kept, on every visit.
-  const battle::ResultTexts shown = battle::resultTexts(shownState(context.gs));
+  const battle::ResultTexts shown = battle::resultTexts(shownState(context.gs, shownLog));
   log->setPlainText(displayText(shown.logBox));
 
   auto* outcome = new QLabel(this);

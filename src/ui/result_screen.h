@@ -15,8 +15,11 @@ namespace momiru::ui {
 class ResultScreen final : public Screen {
   Q_OBJECT
  public:
-  // With the replay of the battle shown, its two buttons watch it again and save a copy.
-  explicit ResultScreen(ScreenContext& context, const replay::Replay* replay = nullptr);
+  // The result of the battle in the context's state; `shownLog` is its log as the battle screen
+  // showed it (BattleScreen::shownLog). With the replay of the battle shown, its two buttons
+  // watch it again and save a copy.
+  ResultScreen(ScreenContext& context, const std::string& shownLog,
+               const replay::Replay* replay = nullptr);
 
   // The texts as built from the records and the log, with their CR LF line ends; the controls
   // show them with the names as every screen shows them (shownState).

@@ -160,10 +160,10 @@ QString plainToolTip(const QString& text) {
          QStringLiteral("</p>");
 }
 
-GameState shownState(const GameState& gs) {
+GameState shownState(const GameState& gs, const std::string& shownLog) {
   GameState shown = gs;
   battle::showTexts(shown, plainName);
-  shown.battleLog = gs.shownLog;
+  shown.battleLog = shownLog;
   return shown;
 }
 

@@ -27,6 +27,11 @@ struct ScreenContext {
   PictureBank& pictures;
   PlatformDialogs& dialogs;
   std::filesystem::path settingsDir;  // where settei.sei is read and written
+  // The run's settings, which the options screen shows and writes and a battle's start takes its
+  // switches and speed from; in a context of a battle's own, that battle's (battle::settingsOf).
+  // The battle screen shows its battle with their speed, message box and hit background; the
+  // damage rule it plays by is the state's (GameState::halveDamage).
+  Settings settings{};
 };
 
 // A top-level screen with a fixed client area. Closing it (by the flow or through the window
@@ -92,9 +97,9 @@ QString shownName(std::string_view name);
 // paragraph that keeps its spaces.
 QString plainToolTip(const QString& text);
 
-// `gs` with every name and move name as shownName gives it and the log the battle screen showed
-// (shownLog) in place of the log: what the result screen and the screen reader are given.
-GameState shownState(const GameState& gs);
+// `gs` with every name and move name as shownName gives it and `shownLog`, the log as the battle
+// screen showed it, in place of the log: what the result screen and the screen reader are given.
+GameState shownState(const GameState& gs, const std::string& shownLog);
 
 // The one local file of a drop, named as the file system names it; nothing for several files,
 // a remote one or anything but files.

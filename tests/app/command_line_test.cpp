@@ -202,11 +202,11 @@ TEST_F(WatchBattleTest, SettingsComeFromTheFileWithinTheOptionsScreensRange) {
     SCOPED_TRACE(settings.battleSpeed);
     std::filesystem::remove(h.dir.path() / "settei.sei");
     if (file != nullptr) h.dir.write("settei.sei", file);
-    h.gs.settings = {};
+    h.ctx.settings = {};
     ::testing::internal::CaptureStderr();
     ASSERT_TRUE(flow.startBattle(kSamples / "pochimaru.dat", kSamples / "rendaa.dat"));
     const std::string line = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(h.gs.settings, settings);
+    EXPECT_EQ(h.ctx.settings, settings);
     EXPECT_EQ(line.find("--halve") != std::string::npos, settings.halveDamage == 1) << line;
     EXPECT_EQ(ui::BattleScreenProbe(*static_cast<ui::BattleScreen*>(flow.current())).stepInterval(),
               settings.battleSpeed);

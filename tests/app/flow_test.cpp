@@ -119,7 +119,7 @@ TEST_F(FlowTest, CancelAndChangeReturnToTheTitleAndOnlyChangeWrites) {
   click("Command1");  // 取り消し
   EXPECT_EQ(flow.where(), Where::Title);
   EXPECT_EQ(h.dir.read("settei.sei"), "1\r\n1\r\n1\r\n9\r\n");
-  EXPECT_EQ(h.gs.settings.battleSpeed, 9);
+  EXPECT_EQ(h.ctx.settings.battleSpeed, 9);
   click("Command2");
   speed()->setValue(150);
   click("Command2");  // 変更

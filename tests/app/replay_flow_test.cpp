@@ -29,10 +29,10 @@ using Where = app::ScreenFlow::Where;
 TEST(ResultButtonsTest, TwoReplayButtonsCoverNoneOfTheThreeControlsAndSaveThroughTheDialog) {
   Harness h;
   h.gs.combatant = momiru::testing::sanePair().combatant;
-  h.gs.settings = {1, 0, 1, 150};
-  const replay::Replay replay = replay::makeReplay(
-      battle::startOf(h.gs, 5), {"kuma.dat", "tori.dat"}, "2026-12-08T12:00:00Z", "test");
-  ui::ResultScreen screen(h.ctx, &replay);
+  const replay::Replay replay =
+      replay::makeReplay(battle::startOf(h.gs, Settings{1, 0, 1, 150}, 5), {"kuma.dat", "tori.dat"},
+                         "2026-12-08T12:00:00Z", "test");
+  ui::ResultScreen screen(h.ctx, h.gs.battleLog, &replay);
   const QRect text1 = screen.findChild<QWidget*>("Text1")->geometry();
   const QRect label1 = screen.findChild<QWidget*>("Label1")->geometry();
   const QRect command1 = screen.findChild<QWidget*>("Command1")->geometry();
@@ -210,9 +210,8 @@ TEST_F(ReplayFlowTest, ABadReplayIsSaidSoAndTheGameGoesOnAtTheTitle) {
 TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlayIt) {
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
-  start.settings = {1, 0, 1, 20};
-  replay::Replay replay = replay::makeReplay(battle::startOf(start, 12), {"a.dat", "b.dat"},
-                                             "2026-12-08T00:00:00Z", "other");
+  replay::Replay replay = replay::makeReplay(battle::startOf(start, Settings{1, 0, 1, 20}, 12),
+                                             {"a.dat", "b.dat"}, "2026-12-08T00:00:00Z", "other");
   const std::int32_t turns = replay.result.turns;
   replay.result.turns += 3;
   const auto file = h.dir.path() / "edited.momiru-replay";
@@ -243,9 +242,9 @@ TEST_F(ReplayFlowTest, AReplayThatPlaysOtherwiseIsSaidSoAndShownAsTheseRulesPlay
 TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheTitle) {
   GameState start;
   start.combatant = momiru::testing::sanePair().combatant;
-  start.settings = {1, 0, 1, 20};
-  const replay::Replay replay = replay::makeReplay(battle::startOf(start, 8), {"a.dat", "b.dat"},
-                                                   "2026-12-08T00:00:00Z", "test");
+  const replay::Replay replay =
+      replay::makeReplay(battle::startOf(start, Settings{1, 0, 1, 20}, 8), {"a.dat", "b.dat"},
+                         "2026-12-08T00:00:00Z", "test");
   const auto file = h.dir.path() / "kept.momiru-replay";
   Refusal error;
   ASSERT_TRUE(replay::writeReplayFile(file, replay, &error)) << error;

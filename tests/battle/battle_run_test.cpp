@@ -73,18 +73,23 @@ TEST(Start, PairingMarksEqualNamesAndKeepsTheRest) {
 }
 
 TEST(Start, ReadFromAStateWithItsSwitchesAndASpeedInRange) {
-  GameState gs = sanePair();
-  gs.settings = {1, 1, 0, 0};
-  BattleStart start = startOf(gs, 4);
+  const GameState gs = sanePair();
+  Settings settings{1, 1, 0, 0};
+  BattleStart start = startOf(gs, settings, 4);
   EXPECT_TRUE(start.hitBackground && start.halve && !start.messageBox);
   EXPECT_EQ(start.speed, Settings::kDefaultSpeed);  // a speed never set
   for (const auto& [speed, kept] : {std::pair{-5, Settings::kMinSpeed}, {40, 40}, {9999, 300}}) {
-    gs.settings.battleSpeed = speed;
-    EXPECT_EQ(startOf(gs, 4).speed, kept);
+    settings.battleSpeed = speed;
+    EXPECT_EQ(startOf(gs, settings, 4).speed, kept);
   }
   start.messageBox = true;
   start.speed = 77;
-  EXPECT_EQ(startOf(startState(start), start.seed), start);
+  EXPECT_EQ(startOf(startState(start), settingsOf(start), start.seed), start);
+  // Without a screen: the state's records and halving, shown plainly at the default speed.
+  const BattleStart plain = startOf(startState(start), start.seed);
+  EXPECT_EQ(plain.records, start.records);
+  EXPECT_TRUE(plain.halve && !plain.hitBackground && !plain.messageBox);
+  EXPECT_EQ(plain.speed, Settings::kDefaultSpeed);
 }
 
 TEST(Start, TheStatePlaysTheBattleOfItsRecordsAndSeedWithCrLfLines) {
@@ -93,7 +98,7 @@ TEST(Start, TheStatePlaysTheBattleOfItsRecordsAndSeedWithCrLfLines) {
   EXPECT_TRUE(fromStart.battleLog.empty());
   EXPECT_EQ(fromStart.winner, 0);
   GameState byHand = sanePair();
-  byHand.settings.halveDamage = 1;
+  byHand.halveDamage = 1;
   const Outcome a = playBattle(fromStart, start.seed);
   const Outcome b = playBattle(byHand, start.seed);
   EXPECT_EQ(a.turns, b.turns);

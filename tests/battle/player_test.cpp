@@ -108,7 +108,7 @@ TEST_F(Player, EachStepShowsWhatTheDecidedTurnSaysAtThatPoint) {
 TEST_F(Player, PlaysTheBattleTheHeadlessRunPlays) {
   for (seed = 1; seed <= 200; ++seed) {
     gs = momiru::testing::sanePair();
-    gs.settings = {1, static_cast<std::int32_t>(seed % 2), 1, 0};
+    gs.halveDamage = static_cast<std::int32_t>(seed % 2);
     GameState headless = gs;
     view = RecordingView();
     start();
@@ -177,7 +177,7 @@ void tickToTurn(BattlePlayer& player, std::int32_t n) {
 TEST_F(Player, SeekingToATurnLeavesWhatTickingToItLeaves) {
   for (seed = 1; seed <= 60; ++seed) {
     gs = seed % 3 == 0 ? momiru::testing::twoFighters() : momiru::testing::sanePair();
-    gs.settings = {1, static_cast<std::int32_t>(seed % 2), 1, 0};
+    gs.halveDamage = static_cast<std::int32_t>(seed % 2);
     // A log and an outcome left by an earlier battle: kept as they were until this one ends.
     gs.battleLog = "前の戦い\r\n";
     gs.winner = gs.loser = 1;

@@ -185,7 +185,7 @@ TEST(Blow, FormulasRoundingAndArgumentModes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " power " << c.power);
     GameState gs = momiru::testing::twoFighters();
-    gs.settings.halveDamage = c.halve;
+    gs.halveDamage = c.halve;
     gs.combatant[0].defence[3] = c.defence;
     const int slot = c.kind == Normal ? 2 : c.kind == Repeat ? 1 : 0;
     const int part = c.kind == Normal ? 1 : 0;

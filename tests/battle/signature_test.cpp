@@ -104,7 +104,7 @@ std::uint64_t samplesSignature(const std::string& dir) {
     for (const auto& b : files)
       for (const std::int32_t halve : {0, 1}) {
         GameState gs;
-        gs.settings.halveDamage = halve;
+        gs.halveDamage = halve;
         loadSaveData(gs, 0, a);
         loadSaveData(gs, 1, b);
         battles(hash, gs, 12, kDefaultMaxTurns);
@@ -129,7 +129,7 @@ std::uint64_t craftedSignature() {
   Hash hash;
   for (int record = 0; record < 400; ++record) {
     GameState gs;
-    gs.settings.halveDamage = any(halvings);
+    gs.halveDamage = any(halvings);
     const bool sane = record % 3 == 0;
     for (std::size_t s = 0; s < kSlots; ++s) {
       Combatant& c = gs.combatant[s];
@@ -176,11 +176,12 @@ std::uint64_t craftedSignature() {
 // What a player sees on the battle screen after each tick, kept from what the player reports.
 class ObservedScreen : public BattleView {
  public:
-  explicit ObservedScreen(const GameState& gs) : gs_(gs) {}
+  // `shown`: the switches the screen shows the battle with.
+  ObservedScreen(const GameState& gs, const Settings& shown) : gs_(gs), shown_(shown) {}
 
   void gaugeChanged(int) override {}
   void turnStarted(int) override {
-    box_ = gs_.settings.showMessageBox == 1;
+    box_ = shown_.showMessageBox == 1;
     stepTimer = true;
   }
   void messageChanged(std::string_view text) override { message_ = text; }
@@ -192,14 +193,12 @@ class ObservedScreen : public BattleView {
   }
   void blowLanded(int defender, std::int32_t damage, MoveKind kind) override {
     ++sounds_[kind == MoveKind::Special ? 1 : 0];
-    if (gs_.settings.showHitBackground == 1)
-      hitBackground_[static_cast<std::size_t>(defender)] = true;
+    if (shown_.showHitBackground == 1) hitBackground_[static_cast<std::size_t>(defender)] = true;
     popup(std::to_string(damage), defender);
   }
   void blowMissed(int defender) override { popup("MISS!!", defender); }
   void turnEnded(int, int defender) override {
-    if (gs_.settings.showHitBackground == 1)
-      hitBackground_[static_cast<std::size_t>(defender)] = false;
+    if (shown_.showHitBackground == 1) hitBackground_[static_cast<std::size_t>(defender)] = false;
     box_ = false;
     stepTimer = false;
   }
@@ -241,6 +240,7 @@ class ObservedScreen : public BattleView {
   }
 
   const GameState& gs_;
+  const Settings shown_;
   std::string message_;
   bool box_ = false;
   std::array<bool, kSlots> hitBackground_{};
@@ -267,10 +267,12 @@ TEST(BattleSignature, WhatTheScreenShowsAtEachTick) {
   long ticks = 0;
   for (std::uint64_t seed = 1; seed <= 200; ++seed) {
     GameState gs = momiru::testing::sanePair();
-    gs.settings = {static_cast<std::int32_t>(seed % 2), static_cast<std::int32_t>(seed % 3 == 0),
-                   static_cast<std::int32_t>(seed % 5 != 0), 0};
+    const Settings shown{static_cast<std::int32_t>(seed % 2),
+                         static_cast<std::int32_t>(seed % 3 == 0),
+                         static_cast<std::int32_t>(seed % 5 != 0), 0};
+    gs.halveDamage = shown.halveDamage;
     gs.randomUnit.seed(seed);
-    ObservedScreen screen(gs);
+    ObservedScreen screen(gs, shown);
     BattlePlayer player(gs, screen);
     player.load();
     screen.hash(h, 0);

@@ -51,8 +51,8 @@ TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
     ASSERT_EQ(r.outcome, LoadOutcome::Loaded) << name << ": " << r.reason;
     ++good;
     const Combatant& c = gs.combatant[1];
-    EXPECT_EQ(c.name, name + "の" + gs.load.storedNames[0]);
-    EXPECT_TRUE(gs.load.key >= 5 && gs.load.key <= 17) << name << " key " << gs.load.key;
+    EXPECT_EQ(c.name, name + "の" + r.values.storedNames[0]);
+    EXPECT_TRUE(r.values.key >= 5 && r.values.key <= 17) << name << " key " << r.values.key;
     EXPECT_TRUE(c.portrait >= 0 && c.portrait <= 13) << name << " portrait " << c.portrait;
     EXPECT_GT(c.level, 0) << name;
     for (std::size_t m = 0; m < kMoves; ++m) {
@@ -61,7 +61,7 @@ TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
       EXPECT_NE(std::string("HALB-").find(move[0]), std::string::npos) << name << " " << move;
       if (move[0] == '-') emptySlots = true;
     }
-    const std::string& stored = gs.load.storedNames[0];
+    const std::string& stored = r.values.storedNames[0];
     halfWidthKana |= stored.find("\xEF\xBD") != std::string::npos ||  // U+FF61..U+FF7F
                      stored.find("\xEF\xBE") != std::string::npos;    // U+FF80..U+FF9F
     waveOrCircled |=

@@ -17,18 +17,20 @@ namespace {
 
 using testing::ScratchDir;
 
-GameState stateWith(Settings s) {
-  GameState gs;
-  gs.settings = s;
-  return gs;
-}
+// The run's settings and its random source, which a save draws the key from.
+struct RunState {
+  Settings settings;
+  RandomUnit randomUnit;
+};
+
+RunState stateWith(Settings s) { return RunState{s, RandomUnit()}; }
 
 // Reads `text` over settings 7, 7, 7, 77: what they became and whether the read went to the end.
 void expectRead(const std::string& text, Settings want, bool ok) {
-  GameState gs = stateWith({7, 7, 7, 77});
+  RunState run = stateWith({7, 7, 7, 77});
   std::istringstream in(text);
-  EXPECT_EQ(readSettings(gs, in), ok) << text;
-  EXPECT_EQ(gs.settings, want) << text;
+  EXPECT_EQ(readSettings(run.settings, in), ok) << text;
+  EXPECT_EQ(run.settings, want) << text;
 }
 
 TEST(SettingsRead, CompleteRecordsAndReadsThatStopKeepingWhatTheyRead) {
@@ -72,13 +74,13 @@ TEST(SettingsRead, CompleteRecordsAndReadsThatStopKeepingWhatTheyRead) {
 // where there is no folder.
 TEST(SettingsFile, MissingFileOrFolderChangesNothing) {
   ScratchDir dir;
-  GameState gs = stateWith({1, 0, 1, 99});
-  EXPECT_FALSE(loadSettings(gs, dir.path()));
-  EXPECT_FALSE(loadSettings(gs, dir / "no-such-folder"));
-  EXPECT_FALSE(loadSettings(gs, {}));
-  EXPECT_FALSE(saveSettings(gs, {}));
+  RunState run = stateWith({1, 0, 1, 99});
+  EXPECT_FALSE(loadSettings(run.settings, dir.path()));
+  EXPECT_FALSE(loadSettings(run.settings, dir / "no-such-folder"));
+  EXPECT_FALSE(loadSettings(run.settings, {}));
+  EXPECT_FALSE(saveSettings(run.settings, run.randomUnit, {}));
   EXPECT_FALSE(std::filesystem::exists(kSettingsFileName));
-  EXPECT_EQ(gs.settings, (Settings{1, 0, 1, 99}));
+  EXPECT_EQ(run.settings, (Settings{1, 0, 1, 99}));
 }
 
 // A battle that skips the options screen: the file's values within the screen's range, the
@@ -103,9 +105,9 @@ TEST(SettingsForBattle, FileOrMemoryOrFirstValuesBroughtIntoTheScreensRange) {
     SCOPED_TRACE(c.file == nullptr ? "no file" : c.file);
     std::filesystem::remove(dir / kSettingsFileName);
     if (c.file != nullptr) testing::writeFile(dir / kSettingsFileName, c.file);
-    GameState gs = stateWith(c.inMemory);
-    loadSettingsForBattle(gs, dir.path());
-    EXPECT_EQ(gs.settings, c.want);
+    RunState run = stateWith(c.inMemory);
+    loadSettingsForBattle(run.settings, dir.path());
+    EXPECT_EQ(run.settings, c.want);
   }
 }
 
@@ -115,12 +117,13 @@ std::size_t entries(const std::filesystem::path& dir) {
 
 TEST(SettingsFile, SaveWritesFourCrLfLinesAndDrawsAFreshKeyEachTime) {
   ScratchDir dir;
-  GameState gs = stateWith({1, 0, 1, 150});
-  gs.randomUnit.seed(42);
-  RandomUnit copy = gs.randomUnit;
+  RunState run = stateWith({1, 0, 1, 150});
+  run.randomUnit.seed(42);
+  RandomUnit copy = run.randomUnit;
   for (int i = 0; i < 30; ++i) {
-    ASSERT_TRUE(saveSettings(gs, dir.path()));
-    EXPECT_EQ(gs.load.key, static_cast<std::int32_t>(std::floor(13.0 * copy())) + 5);
+    std::int32_t key = 0;
+    ASSERT_TRUE(saveSettings(run.settings, run.randomUnit, dir.path(), &key));
+    EXPECT_EQ(key, static_cast<std::int32_t>(std::floor(13.0 * copy())) + 5);
   }
   EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
 }
@@ -130,8 +133,8 @@ TEST(SettingsFile, WritesAtomicallyAndLeavesNoTemporaryFiles) {
   ScratchDir dir;
   testing::writeFile(dir / "settei.sei",
                      "0\r\n0\r\n0\r\n300\r\n0\r\n0\r\n0\r\n300\r\nold tail\r\n");
-  GameState gs = stateWith({1, 1, 1, 5});
-  ASSERT_TRUE(saveSettings(gs, dir.path()));
+  RunState run = stateWith({1, 1, 1, 5});
+  ASSERT_TRUE(saveSettings(run.settings, run.randomUnit, dir.path()));
   EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n1\r\n1\r\n5\r\n");
   EXPECT_EQ(entries(dir.path()), 1u);
 
@@ -139,8 +142,8 @@ TEST(SettingsFile, WritesAtomicallyAndLeavesNoTemporaryFiles) {
   std::filesystem::remove(dir / "settei.sei");
   std::filesystem::create_directory(dir / "settei.sei");
   testing::writeFile(dir / "settei.sei" / "keep", "x");
-  gs = stateWith({1, 0, 0, 42});
-  EXPECT_FALSE(saveSettings(gs, dir.path()));
+  run = stateWith({1, 0, 0, 42});
+  EXPECT_FALSE(saveSettings(run.settings, run.randomUnit, dir.path()));
   EXPECT_EQ(testing::readFile(dir / "settei.sei" / "keep"), "x");
   EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -156,13 +159,13 @@ int modeOf(const std::filesystem::path& p) {
 TEST(SettingsFile, AFifoIsNeitherWaitedForNorReplaced) {
   ScratchDir dir;
   ASSERT_EQ(::mkfifo((dir / "settei.sei").c_str(), 0644), 0);
-  GameState gs = stateWith({1, 0, 1, 99});
+  RunState run = stateWith({1, 0, 1, 99});
   bool loaded = true;
-  EXPECT_TRUE(testing::returnsWithoutWriter(dir / "settei.sei",
-                                            [&] { loaded = loadSettings(gs, dir.path()); }));
+  EXPECT_TRUE(testing::returnsWithoutWriter(
+      dir / "settei.sei", [&] { loaded = loadSettings(run.settings, dir.path()); }));
   EXPECT_FALSE(loaded);
-  EXPECT_EQ(gs.settings, (Settings{1, 0, 1, 99}));
-  EXPECT_FALSE(saveSettings(gs, dir.path()));
+  EXPECT_EQ(run.settings, (Settings{1, 0, 1, 99}));
+  EXPECT_FALSE(saveSettings(run.settings, run.randomUnit, dir.path()));
   EXPECT_TRUE(std::filesystem::is_fifo(dir / "settei.sei"));
   EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -179,16 +182,16 @@ TEST(SettingsFile, AReadOnlyFileOrAPlainFileForAFolderFailsWithoutDrawingTheKey)
     if (readOnly) {
       ASSERT_EQ(::chmod(kept.c_str(), 0444), 0);
     }
-    GameState gs = stateWith({1, 1, 1, 5});
-    gs.load.key = 3;
-    const RandomUnit before = gs.randomUnit;
-    EXPECT_FALSE(saveSettings(gs, readOnly ? dir.path() : kept));
+    RunState run = stateWith({1, 1, 1, 5});
+    std::int32_t key = 3;
+    const RandomUnit before = run.randomUnit;
+    EXPECT_FALSE(saveSettings(run.settings, run.randomUnit, readOnly ? dir.path() : kept, &key));
     EXPECT_EQ(testing::readFile(kept), "0\r\n0\r\n0\r\n300\r\n");
     if (readOnly) {
       EXPECT_EQ(modeOf(kept), 0444);
     }
-    EXPECT_EQ(gs.load.key, 3);
-    EXPECT_EQ(gs.randomUnit.last(), before.last());
+    EXPECT_EQ(key, 3);
+    EXPECT_EQ(run.randomUnit.last(), before.last());
     EXPECT_EQ(entries(dir.path()), 1u);
   }
 }
@@ -211,8 +214,8 @@ TEST(SettingsFile, AKilledSaveLeavesAtMostOneTemporaryFileAndTheNextSaveRemovesI
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei.backup and one temporary file
   }
-  GameState gs = stateWith({0, 1, 0, 7});
-  ASSERT_TRUE(saveSettings(gs, dir.path()));
+  RunState run = stateWith({0, 1, 0, 7});
+  ASSERT_TRUE(saveSettings(run.settings, run.randomUnit, dir.path()));
   EXPECT_EQ(entries(dir.path()), 2u);  // settei.sei and settei.sei.backup
   EXPECT_EQ(testing::readFile(dir / "settei.sei.backup"), "not ours");
   EXPECT_TRUE(isTemporaryName("settei.sei.saving-aZ09xy", "settei.sei"));
@@ -224,14 +227,14 @@ TEST(SettingsFile, AKilledSaveLeavesAtMostOneTemporaryFileAndTheNextSaveRemovesI
 // Fault mended: a saved file used to be 0644 whatever the umask.
 TEST(SettingsFile, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode) {
   ScratchDir dir;
-  GameState gs = stateWith({0, 0, 0, 1});
+  RunState run = stateWith({0, 0, 0, 1});
   const mode_t before = ::umask(027);
-  const bool saved = saveSettings(gs, dir.path());
+  const bool saved = saveSettings(run.settings, run.randomUnit, dir.path());
   ::umask(before);
   ASSERT_TRUE(saved);
   EXPECT_EQ(modeOf(dir / "settei.sei"), 0640);
   ASSERT_EQ(::chmod((dir / "settei.sei").c_str(), 0600), 0);
-  ASSERT_TRUE(saveSettings(gs, dir.path()));
+  ASSERT_TRUE(saveSettings(run.settings, run.randomUnit, dir.path()));
   EXPECT_EQ(modeOf(dir / "settei.sei"), 0600);
 }
 

@@ -36,13 +36,14 @@ GameState secondBattle() {
   gs.battleLog.clear();
   gs.combatant[0].name += "(1)";
   gs.combatant[1].name += "(2)";
-  gs.settings.battleSpeed = 40;
-  gs.settings.showMessageBox = 1;
   return gs;
 }
 
+// The switches and speed the second battle is shown with.
+constexpr Settings kShown{0, 0, 1, 40};
+
 Replay sample(std::uint64_t seed = kBigSeed) {
-  return makeReplay(battle::startOf(secondBattle(), seed), {"kuma.dat", "kuma.dat"},
+  return makeReplay(battle::startOf(secondBattle(), kShown, seed), {"kuma.dat", "kuma.dat"},
                     "2026-12-08T12:34:56Z", "momiru-battle 0.1.0");
 }
 
@@ -83,8 +84,7 @@ TEST(Replay, ReadBackPlaysTheBattleOfItsRecordsAsTheyWereRegistered) {
   // The start state the viewer plays from.
   const GameState replayed = battle::startState(replayStart(read));
   EXPECT_EQ(replayed.combatant, start.combatant);
-  EXPECT_EQ(replayed.settings.battleSpeed, 40);
-  EXPECT_EQ(replayed.settings.showMessageBox, 1);
+  EXPECT_EQ(battle::settingsOf(replayStart(read)), kShown);
   EXPECT_TRUE(replayed.battleLog.empty());
 }
 

@@ -112,7 +112,7 @@ class NarrationTest : public ::testing::Test {
 
   NarrationTest() {
     h.gs.combatant = momiru::testing::twoFighters().combatant;
-    h.gs.settings = {0, 0, 1, 150};
+    h.ctx.settings = {0, 0, 1, 150};
     screen = new ui::BattleScreen(h.ctx, 20240601);
     screen->show();
     screen->activateWindow();

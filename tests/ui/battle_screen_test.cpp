@@ -40,7 +40,7 @@ class BattleScreenTest : public ::testing::Test {
     });
     const GameState pair = momiru::testing::twoFighters();
     h.gs.combatant = pair.combatant;
-    h.gs.settings = {1, 0, 1, 150};
+    h.ctx.settings = {1, 0, 1, 150};
   }
   ~BattleScreenTest() override {
     delete screen;
@@ -130,12 +130,13 @@ TEST_F(BattleScreenTest, AtLoadTheBoxesLieOverThePanelsAndThePicturesAndTextsSho
   EXPECT_EQ(h.gs.combatant[0].hp[2], 0);
   // Every hit redraws the defender's status.
   ASSERT_TRUE(tickUntil([this] { return hitShown(); }));
-  EXPECT_EQ(child<QLabel>("stas_0")->text(), ui::displayText(battle::statusTexts(h.gs, 0).statusBlock));
+  EXPECT_EQ(child<QLabel>("stas_0")->text(),
+            ui::displayText(battle::statusTexts(h.gs, 0).statusBlock));
 }
 
 TEST_F(BattleScreenTest, LoadSeedsTheRandomSourceAndClampsTheSpeed) {
   for (const auto& [speed, interval] : {std::pair{0, 1}, {1, 1}, {300, 300}, {5000, 300}}) {
-    h.gs.settings.battleSpeed = speed;
+    h.ctx.settings.battleSpeed = speed;
     h.gs.randomUnit.seed(1);
     open();
     EXPECT_EQ(probe().stepInterval(), interval) << speed;
@@ -222,7 +223,7 @@ TEST_F(BattleScreenTest, HitBackgroundAndMessageBoxFollowTheSwitches) {
     SCOPED_TRACE(sw);
     h.gs.combatant = momiru::testing::twoFighters().combatant;
     h.gs.battleLog.clear();
-    h.gs.settings.showHitBackground = h.gs.settings.showMessageBox = sw;
+    h.ctx.settings.showHitBackground = h.ctx.settings.showMessageBox = sw;
     open();
     const QImage normal = image(h.pictures.background(0));
     const QImage hit = image(h.pictures.background(1));
@@ -270,7 +271,7 @@ TEST_F(BattleScreenTest, AClickDuringATurnOpensTheListAtTheEndOfThatTurn) {
   }
   ui::MoveListScreen* list = probe().moveList();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(h.gs.currentSlot, 1);
+  EXPECT_EQ(list->slot(), 1);
   EXPECT_FALSE(probe().pendingMoveList());
   EXPECT_TRUE(list->isVisible());
   EXPECT_EQ(list->windowHandle()->transientParent(), screen->windowHandle());
@@ -354,7 +355,7 @@ TEST_F(BattleScreenTest, ALiveBattleStopsAtItsTurnLimitUnfinishedAndOnce) {
   }
   EXPECT_EQ(finished, 1);
   GameState headless = momiru::testing::twoFighters();
-  headless.settings = h.gs.settings;
+  headless.halveDamage = h.ctx.settings.halveDamage;
   const battle::Outcome want = battle::playBattle(headless, kSeed, battle::kDefaultMaxTurns);
   const battle::Outcome got = screen->outcome();
   EXPECT_TRUE(got.finished);

@@ -68,13 +68,13 @@ TEST_F(EntryScreenTest, TwoRegistrationsPassTheTurnAndThenAskForTheBattle) {
   QSignalSpy done(&screen(), &ui::EntryScreen::bothRegistered);
   screen().showSlot();
   click("Command2");
-  EXPECT_EQ(h.gs.currentSlot, 1);
+  EXPECT_EQ(screen().slot(), 1);
   EXPECT_EQ(screen().windowTitle(), QStringLiteral("2Ｐｌａｙｅｒ"));
   EXPECT_TRUE(myst().isEmpty());
   EXPECT_EQ(waza()->count(), 0);
   EXPECT_EQ(done.count(), 0);
   click("Command2");
-  EXPECT_EQ(h.gs.currentSlot, 2);
+  EXPECT_EQ(screen().slot(), 2);
   EXPECT_EQ(done.count(), 1);
   EXPECT_EQ(h.gs.combatant[0].name, "a.datのぽこ");  // different names keep no number
 }
@@ -104,7 +104,7 @@ TEST_F(EntryScreenTest, AnEmptySlotCannotBeRegisteredAndFailedLoadsLeaveTheSlot)
   EXPECT_EQ(myst(), QString::fromUtf8(ui::kNotRegistered));
   EXPECT_EQ(waza()->count(), 0);
   EXPECT_TRUE(myga()->isEmptyPicture());
-  EXPECT_EQ(h.gs.currentSlot, 0);
+  EXPECT_EQ(screen().slot(), 0);
 
   const auto good = h.dir.write("good.dat", encode(testCharacter("ぽこ")));
   h.dialogs.answers = {good};

@@ -99,13 +99,14 @@ class HostileBattleTest : public ::testing::Test {
     h.gs.combatant[0].name = "a.datの" + kMarkupNames[0];
     h.gs.combatant[1].name = kForger;
     h.gs.combatant[1].moveNames[2] = "A--<h1>ジャブ\r\n</h1>";
-    h.gs.settings = {1, 0, 1, 150};
+    h.ctx.settings = {1, 0, 1, 150};
   }
 };
 
 TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
   const QString names[] = {q(h.gs.combatant[0].name), kForgerShown};
   GameState start = h.gs;
+  std::string shownLog;
   {
     ui::BattleScreen screen(h.ctx, std::uint64_t{7});
     for (int i = 0; i < kSlots; ++i) {
@@ -126,10 +127,11 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
     }
     EXPECT_TRUE(forgerSpoke);
     EXPECT_FALSE(ui::BattleScreenProbe(screen).player().message().empty());
+    shownLog = screen.shownLog();
   }
   flushDeletes();
 
-  ui::ResultScreen result(h.ctx);
+  ui::ResultScreen result(h.ctx, shownLog);
   const QString log = result.findChild<QPlainTextEdit*>("Text1")->toPlainText();
   auto* outcome = result.findChild<QLabel*>("Label1");
   expectNothingActs(log);
@@ -146,8 +148,7 @@ TEST_F(HostileBattleTest, EveryScreenOfTheBattleShowsTheNamesAsOneInertLine) {
 }
 
 TEST_F(HostileBattleTest, TheMoveListAndTheEntryScreenShowTheNamesAsWritten) {
-  h.gs.currentSlot = 1;
-  ui::MoveListScreen moves(h.ctx, nullptr);
+  ui::MoveListScreen moves(h.ctx, 1, nullptr);
   const QString listing = moves.findChild<QLabel*>("Label1")->text();
   EXPECT_TRUE(listing.startsWith(kForgerShown + "\n")) << listing.toStdString();
   EXPECT_TRUE(listing.contains(QStringLiteral("\nA--<h1>ジャブ\\r\\n</h1>／2\n")));

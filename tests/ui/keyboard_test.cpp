@@ -63,14 +63,13 @@ TEST_F(KeyboardTest, EnterAndSpaceClickTheFocusedButtonOfEachScreen) {
       EXPECT_NE(halve->isChecked(), before);
     }
     {
-      h.gs.currentSlot = 0;
       ui::EntryScreen entry(h.ctx);
       const int opened = h.dialogs.opened;
       press(entry, "Command1", key);
       EXPECT_EQ(h.dialogs.opened, opened + 1);
     }
     {
-      ui::ResultScreen result(h.ctx);
+      ui::ResultScreen result(h.ctx, h.gs.battleLog);
       QSignalSpy back(&result, &ui::ResultScreen::backToTitleClicked);
       press(result, "Command1", key);
       EXPECT_EQ(back.count(), 1);
@@ -173,7 +172,6 @@ TEST_F(KeyboardTest, TheCircleWalkedWithEnterAloneFindsTheFocusOnTheNextStep) {
 
 // A registration attempt on an empty slot and a cancelled load leave the focus on 読み込み.
 TEST_F(KeyboardTest, AnEmptySlotKeepsTheFocusOnLoad) {
-  h.gs.currentSlot = 0;
   ui::EntryScreen entry(h.ctx);
   entry.show();
   entry.activateWindow();

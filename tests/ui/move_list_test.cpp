@@ -27,18 +27,18 @@ class MoveListTest : public ::testing::Test {
     c.moveNames[5] = "";
     c.movePower[5] = -3;
     c.hp = {1, 0, -4, 2};  // what the battle has left; the listing does not show it
-    h.gs.currentSlot = 1;
   }
 
   // A fresh window, and a count of its closed() signals.
   QPointer<ui::MoveListScreen> open() {
-    auto* list = new ui::MoveListScreen(h.ctx);
+    auto* list = new ui::MoveListScreen(h.ctx, slot);
     QObject::connect(list, &ui::Screen::closed, [this] { ++closed; });
     list->show();
     return list;
   }
 
   int closed = 0;
+  int slot = 1;  // the slot whose moves are listed
 };
 
 TEST_F(MoveListTest, ListsTheNameAndTheMovesAsLoaded) {
@@ -67,7 +67,7 @@ TEST_F(MoveListTest, ListsTheNameAndTheMovesAsLoaded) {
 }
 
 TEST_F(MoveListTest, NoSlotKeepsTheDesignText) {
-  h.gs.currentSlot = 2;
+  slot = 2;
   QPointer<ui::MoveListScreen> list = open();
   EXPECT_TRUE(list->listing().empty());
   EXPECT_EQ(list->findChild<QLabel*>("Label1")->text(), "Label1");
@@ -109,7 +109,7 @@ TEST_F(MoveListTest, BelongsToItsOwnerAndComesBackToTheFrontWhenTheOwnerIsActiva
   QWidget owner;
   owner.resize(300, 300);
   owner.show();
-  QPointer<ui::MoveListScreen> list = new ui::MoveListScreen(h.ctx, &owner);
+  QPointer<ui::MoveListScreen> list = new ui::MoveListScreen(h.ctx, slot, &owner);
   list->show();
   ASSERT_NE(list->windowHandle(), nullptr);
   EXPECT_EQ(list->windowHandle()->transientParent(), owner.windowHandle());

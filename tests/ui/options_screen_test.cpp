@@ -55,16 +55,14 @@ TEST_F(OptionsScreenTest, LoadStepShowsTheFileThenTheMemoryThenTheDesignValues) 
     SCOPED_TRACE(c.file != nullptr ? c.file : "none");
     std::filesystem::remove(h.dir.path() / "settei.sei");
     if (c.file != nullptr) writeSettings(c.file);
-    h.gs.settings = {};
-    h.gs.settings.battleSpeed = c.speedInMemory;
-    h.gs.currentSlot = 2;
+    h.ctx.settings = {};
+    h.ctx.settings.battleSpeed = c.speedInMemory;
     open();
-    EXPECT_EQ(h.gs.currentSlot, 0);
     EXPECT_EQ(ticks(), c.ticks);
     EXPECT_EQ(speed()->value(), c.speed);
     EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：%1").arg(c.speed));
     click("Command2");
-    EXPECT_EQ(h.gs.settings.battleSpeed, c.speed);
+    EXPECT_EQ(h.ctx.settings.battleSpeed, c.speed);
   }
 }
 
@@ -84,7 +82,7 @@ TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
     QSignalSpy vs(screen.get(), &ui::OptionsScreen::vsBattleClicked);
     click(button);
     EXPECT_EQ(fileWhenLeaving, "0\r\n1\r\n1\r\n77\r\n");
-    EXPECT_EQ(h.gs.settings, (Settings{0, 1, 1, 77}));
+    EXPECT_EQ(h.ctx.settings, (Settings{0, 1, 1, 77}));
     EXPECT_EQ(change.count(), std::string(button) == "Command2" ? 1 : 0);
     EXPECT_EQ(vs.count(), std::string(button) == "Command4" ? 1 : 0);
     writeSettings("1\r\n0\r\n1\r\n150\r\n");
@@ -94,7 +92,6 @@ TEST_F(OptionsScreenTest, ChangeAndVsBattleWriteTheControlsBeforeLeaving) {
 TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   writeSettings("0\r\n1\r\n0\r\n20\r\n");
   open();
-  h.gs.currentSlot = 1;
   check(0)->setChecked(true);
   speed()->setValue(250);
   writeSettings("0\r\n1\r\n0\r\n20\r\n1\r\n1\r\n0\r\n30\r\n");  // two records: the last counts
@@ -102,7 +99,6 @@ TEST_F(OptionsScreenTest, LoadButtonPutsTheFileBackIntoTheControls) {
   EXPECT_EQ(ticks(), (std::array<bool, 3>{true, true, false}));
   EXPECT_EQ(speed()->value(), 30);
   EXPECT_EQ(speedLabel(), QStringLiteral("バトルスピード：30"));
-  EXPECT_EQ(h.gs.currentSlot, 1);
 }
 
 TEST_F(OptionsScreenTest, TheLabelFollowsTheScrollBarToBothEndsButNotWhileDragging) {

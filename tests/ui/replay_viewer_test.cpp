@@ -45,7 +45,7 @@ class ViewerTest : public ::testing::Test {
       return std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets" / relative;
     });
     h.gs.combatant = momiru::testing::sanePair().combatant;
-    h.gs.settings = {1, 0, 1, 40};
+    h.ctx.settings = {1, 0, 1, 40};
   }
   ~ViewerTest() override {
     delete screen;
@@ -55,10 +55,8 @@ class ViewerTest : public ::testing::Test {
   // A viewer starts from the records as registered, as the flow hands them over.
   ui::BattleScreen* open(std::uint64_t seed) {
     delete screen;
-    const Settings settings = h.gs.settings;
     h.gs = GameState();
     h.gs.combatant = momiru::testing::sanePair().combatant;
-    h.gs.settings = settings;
     screen = new ui::BattleScreen(h.ctx, ui::BattleScreen::Replay{seed});
     return screen;
   }
@@ -108,7 +106,7 @@ class ViewerTest : public ::testing::Test {
 // leaves: gauges, names, status, the message and its box, the backgrounds, the log, the turn.
 TEST_F(ViewerTest, ASeekShowsWhatPlayingToThatTurnShows) {
   for (std::uint64_t seed = 1; seed <= 12; ++seed) {
-    h.gs.settings.showMessageBox = static_cast<std::int32_t>(seed % 2);
+    h.ctx.settings.showMessageBox = static_cast<std::int32_t>(seed % 2);
     open(seed);
     const std::int32_t m = probe().replayTurns();
     ASSERT_GT(m, 2);
@@ -127,7 +125,7 @@ TEST_F(ViewerTest, ASeekShowsWhatPlayingToThatTurnShows) {
 
 // The keys and the buttons of the bar: pause and play, a turn back and on, start and end, speed.
 TEST_F(ViewerTest, TheBarsKeysAndButtonsPauseStepSeekAndSpeed) {
-  h.gs.settings.battleSpeed = 150;
+  h.ctx.settings.battleSpeed = 150;
   open(7);
   screen->show();
   const std::int32_t m = probe().replayTurns();

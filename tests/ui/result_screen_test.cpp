@@ -20,7 +20,6 @@ class ResultScreenTest : public ::testing::Test {
     h.gs.combatant[0].name = "a.datのぽこ(1)";
     h.gs.combatant[1].name = "a.datのぽこ(2)";
     h.gs.battleLog = "一行目\r\n二行目\r\n";
-    h.gs.shownLog = h.gs.battleLog;  // as the battle screen showed it
   }
 };
 
@@ -38,7 +37,7 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
     if (c.win == 0 && c.lose == 0) h.gs.battleLog.clear();  // and an empty log
     h.gs.winner = c.win;
     h.gs.loser = c.lose;
-    ui::ResultScreen screen(h.ctx);
+    ui::ResultScreen screen(h.ctx, h.gs.battleLog);  // shown as written
     EXPECT_EQ(screen.outcomeText(), c.outcome);
     EXPECT_EQ(screen.findChild<QLabel*>("Label1")->text(),
               QString::fromUtf8(c.outcome).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
@@ -51,9 +50,8 @@ TEST_F(ResultScreenTest, OutcomeNamesTheWinnerFirstWhicheverSlotWon) {
 
 TEST_F(ResultScreenTest, LongLogIsReachedWithTheScrollBarsAndChangesNoState) {
   for (int i = 0; i < 200; ++i) h.gs.battleLog += std::string(300, 'x') + "\r\n";
-  h.gs.shownLog = h.gs.battleLog;
   const GameState before = h.gs;
-  ui::ResultScreen screen(h.ctx);
+  ui::ResultScreen screen(h.ctx, h.gs.battleLog);  // shown as written
   screen.show();
   auto* text = screen.findChild<QPlainTextEdit*>("Text1");
   EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -84,7 +82,7 @@ TEST_F(ResultScreenTest, EveryOutcomeLineFitsItsLabelWhateverTheNames) {
     h.gs.combatant[1].name = c.loser;
     h.gs.winner = 0;
     h.gs.loser = 1;
-    ui::ResultScreen screen(h.ctx);
+    ui::ResultScreen screen(h.ctx, h.gs.battleLog);  // shown as written
     auto* label = screen.findChild<QLabel*>("Label1");
     const QRect area = label->contentsRect();
     const QFontMetricsF metrics(label->font());

@@ -200,7 +200,6 @@ void report(const std::vector<Sample>& samples) {
       GameState gs;
       gs.combatant[0] = good[a]->record;
       gs.combatant[1] = good[b]->record;
-      gs.settings = {0, 0, 0, 1};
       battle::BatchBattles<false> batch(gs);
       std::int64_t total = 0;
       std::int32_t least = 1 << 30, most = 0, leftWins = 0;

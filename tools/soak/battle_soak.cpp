@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
     auto* screen = static_cast<momiru::ui::BattleScreen*>(flow.current());
     momiru::GameState headless;
     headless.combatant = gs.combatant;
-    headless.settings = gs.settings;
+    headless.halveDamage = gs.halveDamage;
     const std::uint64_t seed = screen->seed();
 
     QEventLoop loop;
