@@ -208,8 +208,43 @@ std::optional<std::string> readStrangersFile(const std::filesystem::path& file, 
 
 namespace {
 
-// Thrown by the parser's callback at the first object or list that opens too deep.
+// Thrown by the builder at the first object or list that opens too deep.
 struct TooDeep {};
+
+// The document built as the plain parser builds it, in the same one pass, with the nesting
+// counted as each object or list opens: one too deep is refused before anything inside it is
+// built.
+template <class Json>
+class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
+  using Base = nlohmann::detail::json_sax_dom_parser<Json>;
+
+ public:
+  BoundedBuilder(Json& document, int maxDepth) : Base(document, true), maxDepth_(maxDepth) {}
+  bool start_object(std::size_t size) {
+    open();
+    return Base::start_object(size);
+  }
+  bool start_array(std::size_t size) {
+    open();
+    return Base::start_array(size);
+  }
+  bool end_object() {
+    --depth_;
+    return Base::end_object();
+  }
+  bool end_array() {
+    --depth_;
+    return Base::end_array();
+  }
+
+ private:
+  void open() {
+    if (depth_ >= maxDepth_) throw TooDeep{};
+    ++depth_;
+  }
+  int maxDepth_;
+  int depth_ = 0;
+};
 
 }  // namespace
 
@@ -217,15 +252,10 @@ template <class Json>
 std::optional<Json> parseBoundedJson(std::string_view text, int maxDepth, Refusal* refusal) {
   Refusal why;
   try {
-    // The depth is told as each object or list opens, before anything inside it is built.
-    const auto bounded = [maxDepth](int depth, typename Json::parse_event_t event, Json&) {
-      if ((event == Json::parse_event_t::object_start ||
-           event == Json::parse_event_t::array_start) &&
-          depth >= maxDepth)
-        throw TooDeep{};
-      return true;
-    };
-    return Json::parse(text.begin(), text.end(), bounded);
+    Json root;
+    BoundedBuilder<Json> builder(root, maxDepth);
+    if (Json::sax_parse(text.begin(), text.end(), &builder)) return root;
+    why.kind = Refusal::Kind::NotJson;
   } catch (const TooDeep&) {
     why.kind = Refusal::Kind::TooDeep;
     why.limit = static_cast<std::size_t>(maxDepth);
