@@ -33,6 +33,7 @@ BracketLayout layOutBracket(Format format, const std::vector<ScheduledMatch>& sc
   BracketLayout out;
   std::vector<BracketBox>& boxes = out.boxes;
   boxes.reserve(schedule.size());
+  out.byId.reserve(schedule.size());
   for (std::size_t k = 0; k < schedule.size(); ++k) {
     const Match& m = schedule[k].match;
     if (!out.byId.emplace(m.id, static_cast<int>(boxes.size())).second) continue;
