@@ -433,6 +433,7 @@ int verifyCommand(const Args& args) {
   std::optional<std::string> difference;
   try {
     difference = report::verifyTournament(*t, run);
+    if (!difference) difference = report::pageFileDifference(utf8ToPath(file), *t);
   } catch (const std::bad_alloc&) {
     return fail("verify", _("out of memory"), 2);
   } catch (const std::runtime_error& e) {

@@ -29,6 +29,14 @@ int BracketLayout::find(std::string_view id) const {
   return it == byId.end() ? -1 : it->second;
 }
 
+std::array<int, 2> battlesWon(const Match& m) {
+  std::array<int, 2> won{0, 0};
+  for (const BattleRecord& b : m.battles)
+    for (std::size_t s = 0; s < 2; ++s)
+      if (b.winner && m.players[s] && *b.winner == *m.players[s]) ++won[s];
+  return won;
+}
+
 BracketLayout layOutBracket(Format format, const std::vector<ScheduledMatch>& schedule) {
   BracketLayout out;
   std::vector<BracketBox>& boxes = out.boxes;

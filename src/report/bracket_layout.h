@@ -109,6 +109,9 @@ struct BracketLayout {
   std::unordered_map<std::string, int> byId;
 };
 
+// The battles each side of `m` won, by side: the score a box shows beside its players.
+std::array<int, 2> battlesWon(const Match& m);
+
 // Lays out `schedule` (TournamentPlay::schedule(), or the matches a file claims) of a tournament
 // of `format`. The same schedule always gives the same layout.
 BracketLayout layOutBracket(Format format, const std::vector<ScheduledMatch>& schedule);

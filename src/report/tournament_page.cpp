@@ -4,11 +4,14 @@
 #include "report/tournament_page.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
+#include "data/strangers_file.h"
 #include "data/text_safety.h"
 #include "report/battle_page.h"
+#include "report/bracket_layout.h"
 #include "report/text_file.h"
 #include "report/tournament_draw.h"
 #include "report/tournament_file.h"
@@ -20,11 +23,14 @@ namespace {
 
 using momiru::escapeMarkup;
 
+// An entry's number as people count, from #1 for the first entry; the file counts from 0.
+std::string entryNumber(int e) { return "#" + std::to_string(e + 1); }
+
 // "#3 name": the number tells entries with equal names apart.
 std::string entryMarkup(const Tournament& t, const std::optional<int>& e) {
   if (!e) return "<span class=\"bye\">不戦勝</span>";
   const Entry& entry = t.entries[static_cast<std::size_t>(*e)];
-  return "<span class=\"no\">#" + std::to_string(*e) + "</span> " + markupName(entry.storedName);
+  return "<span class=\"no\">" + entryNumber(*e) + "</span> " + markupName(entry.storedName);
 }
 
 // The same as plain SVG text: the number and the name, cut to fit a box.
@@ -41,7 +47,7 @@ std::string entrySvgText(const Tournament& t, const std::optional<int>& e) {
     ++chars;
   }
   if (cut < name.size()) name = name.substr(0, cut) + "…";
-  return "#" + std::to_string(*e) + " " + escapeMarkup(name);
+  return entryNumber(*e) + " " + escapeMarkup(name);
 }
 
 std::string points(double v) {
@@ -60,7 +66,7 @@ std::string bracketSvg(const Tournament& t, const std::set<Bracket>& brackets,
   if (rounds.empty()) return {};
   std::size_t tallest = 0;
   for (const auto& [r, ms] : rounds) tallest = std::max(tallest, ms.size());
-  constexpr int kBoxW = 190, kBoxH = 36, kGapX = 30, kRowH = 44;
+  constexpr int kBoxW = 210, kBoxH = 36, kGapX = 30, kRowH = 44;
   const int width = static_cast<int>(rounds.size()) * (kBoxW + kGapX) + 10;
   const int height = static_cast<int>(tallest) * kRowH + 30;
   std::string out = "<h3>" + std::string(title) +
@@ -79,11 +85,17 @@ std::string bracketSvg(const Tournament& t, const std::set<Bracket>& brackets,
       out += "<g><title>" + escapeMarkup(m.id) + "</title><rect x=\"" + std::to_string(x) +
              "\" y=\"" + std::to_string(y) + "\" width=\"" + std::to_string(kBoxW) +
              "\" height=\"" + std::to_string(kBoxH) + "\"/>";
+      // The battles each side won, at the box's right edge, once the match has battles.
+      const std::array<int, 2> score = battlesWon(m);
       for (std::size_t s = 0; s < 2; ++s) {
         const bool won = m.winner && m.players[s] == m.winner;
-        out += "<text x=\"" + std::to_string(x + 4) + "\" y=\"" +
-               std::to_string(y + 14 + static_cast<int>(s) * 16) + "\"" +
+        const std::string baseline = std::to_string(y + 14 + static_cast<int>(s) * 16);
+        out += "<text x=\"" + std::to_string(x + 4) + "\" y=\"" + baseline + "\"" +
                (won ? " class=\"won\"" : "") + ">" + entrySvgText(t, m.players[s]) + "</text>";
+        if (!m.battles.empty())
+          out += "<text x=\"" + std::to_string(x + kBoxW - 6) + "\" y=\"" + baseline +
+                 "\" class=\"" + (won ? "score won" : "score") + "\">" + std::to_string(score[s]) +
+                 "</text>";
       }
       if (column > 0)
         out += "<line x1=\"" + std::to_string(x - kGapX) + "\" y1=\"" +
@@ -94,6 +106,27 @@ std::string bracketSvg(const Tournament& t, const std::set<Bracket>& brackets,
     ++column;
   }
   return out + "</svg>\n";
+}
+
+// A few characters of `text` from byte `at`, quoted, as a line of a terminal may show them.
+std::string excerpt(std::string_view text, std::size_t at) {
+  // From the start of the character `at` falls in, 40 bytes and the rest of the last character.
+  while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+  std::size_t end = std::min(text.size(), at + 40);
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  return "'" + momiru::visibleText(text.substr(at, end - at)) + "'";
+}
+
+// Whether `page` embeds a portrait of `t` that cannot be found here.
+bool missingPortrait(std::string_view page, const Tournament& t,
+                     const report::BattlePageOptions& options) {
+  std::set<std::int32_t> used;
+  for (const Entry& e : t.entries) used.insert(e.record.portrait);
+  for (const std::int32_t p : used)
+    if (page.find(".pic" + std::to_string(p) + " { background-image") != std::string_view::npos &&
+        report::portraitUri(p, options).empty())
+      return true;
+  return false;
 }
 
 std::string fairnessSection(const Tournament& t) {
@@ -142,7 +175,7 @@ std::string crossTable(const Tournament& t) {
     cell[b * n + a] += forB;
   }
   std::string out = "<section><h2>対戦表</h2>\n<table class=\"cross\"><thead><tr><th></th>";
-  for (std::size_t j = 0; j < n; ++j) out += "<th>#" + std::to_string(j) + "</th>";
+  for (std::size_t j = 0; j < n; ++j) out += "<th>" + entryNumber(static_cast<int>(j)) + "</th>";
   out += "</tr></thead><tbody>\n";
   for (std::size_t i = 0; i < n; ++i) {
     out += "<tr><th>" + entryMarkup(t, static_cast<int>(i)) + "</th>";
@@ -168,9 +201,8 @@ std::string matchesSection(const Tournament& t, bool byRound) {
     std::string battles;
     for (std::size_t k = 0; k < m.battles.size(); ++k) {
       const BattleRecord& b = m.battles[k];
-      battles += (k ? "、" : "") +
-                 std::string(b.winner ? "#" + std::to_string(*b.winner) : "引き分け") + "・" +
-                 std::to_string(b.turns) + "手";
+      battles += (k ? "、" : "") + (b.winner ? entryNumber(*b.winner) : std::string("引き分け")) +
+                 "・" + std::to_string(b.turns) + "手";
     }
     out += "<tr><td>" + escapeMarkup(m.id) + "</td><td>" + entryMarkup(t, m.players[0]) +
            "</td><td>" + entryMarkup(t, m.players[1]) + "</td><td>" + battles + "</td><td>" +
@@ -206,7 +238,8 @@ std::string entriesSection(const Tournament& t) {
 
 }  // namespace
 
-std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options) {
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options,
+                           PageVerdict verdict) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\" xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
       "<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n"
@@ -224,14 +257,21 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
       "svg.bracket text { font-size: 12px; fill: #333; }\n"
       "svg.bracket text.won { font-weight: bold; fill: #000; }\n"
       "svg.bracket text.head { font-weight: bold; }\n"
+      "svg.bracket text.score { text-anchor: end; }\n"
       ".scroll { overflow-x: auto; }\n"
+      "p.not-verified { color: #b00000; font-weight: bold; border: 2px solid #b00000; "
+      "padding: .5em; }\n"
       "ul.entries { list-style: none; padding: 0; display: flex; flex-wrap: wrap; }\n"
       "ul.entries li { width: 120px; margin: 4px; font-size: 12px; }\n"
       ".pic { width: 80px; height: 92px; background: #f4f4f4 center / contain no-repeat; }\n" +
-      portraitStyles(t, options) + "</style>\n</head>\n<body>\n<h1>" + markupName(t.name) +
-      "</h1>\n<p>" + std::string(formatWords(t.rules.format)) + "、1試合 " +
-      std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
-      std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
+      portraitStyles(t, options) + "</style>\n</head>\n<body>\n";
+  // Said before anything the page shows of the tournament.
+  if (verdict == PageVerdict::NotVerified)
+    out += "<p class=\"not-verified\" role=\"alert\">検証できなかった大会です。</p>\n";
+  out += "<h1>" + markupName(t.name) + "</h1>\n<p>" + std::string(formatWords(t.rules.format)) +
+         "、1試合 " + std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
+         std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") +
+         "</p>\n";
   out += fairnessSection(t);
   switch (t.rules.format) {
     case Format::Single:
@@ -262,8 +302,53 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
 }
 
 bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, Refusal* refusal,
-                         const report::BattlePageOptions& options) {
-  return writeTextFile(file, tournamentPage(t, options), false, refusal);
+                         const report::BattlePageOptions& options, PageVerdict verdict) {
+  return writeTextFile(file, tournamentPage(t, options, verdict), false, refusal);
+}
+
+std::optional<std::string> pageDifference(std::string_view text, const Tournament& t,
+                                          const report::BattlePageOptions& options) {
+  if (!looksLikePage(text).value_or(false)) return std::nullopt;
+  const std::string want = tournamentPage(t, options);
+  if (text == want) return std::nullopt;
+  const std::size_t at = static_cast<std::size_t>(
+      std::mismatch(text.begin(), text.end(), want.begin(), want.end()).first - text.begin());
+  const auto line = std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n'));
+  std::string said;
+  if (at == want.size()) {
+    said = "the page goes on after its end, at line " + line;
+  } else if (at == text.size()) {
+    said = "the page stops short at line " + line;
+  } else {
+    said = "line " + line + " holds " + excerpt(text, at) + " where this version writes " +
+           excerpt(want, at);
+  }
+  said += ": what the page shows is not the page this version writes from its data";
+  if (missingPortrait(text, t, options))
+    said += " (the game's pictures, which the page embeds, are not found here)";
+  return said +
+         "; a page another version of the game wrote differs as well, and its data, which "
+         "verifies, gives this version's page with 'momiru-lab tournament show PAGE --html "
+         "NEW.html'";
+}
+
+std::optional<std::string> pageFileDifference(const std::filesystem::path& file,
+                                              const Tournament& t,
+                                              const report::BattlePageOptions& options) {
+  Refusal refusal;
+  const std::optional<std::string> text =
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
+  if (!text) return "the page cannot be read again to compare what it shows";
+  if (!looksLikePage(*text).value_or(false)) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".html" || extension == ".htm" || extension == ".xhtml")
+      return "the file is named as a page but holds the tournament's JSON, which a browser "
+             "would show as markup";
+    return std::nullopt;
+  }
+  return pageDifference(*text, t, options);
 }
 
 }  // namespace momiru::report

@@ -235,6 +235,64 @@ TEST(TournamentCommand, APageWhoseTournamentABrowserDoesNotReadIsRefused) {
 }
 
 // Every battle of a match, the second and third too, starts from the records as registered.
+// Each forgery shows a browser other results than the page's data gives, and verify refuses it.
+TEST(TournamentCommand, APageVerifiesOnlyIfWhatItShowsIsWhatItsDataGives) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "single", " --best-of 3");
+  ASSERT_EQ(lab("tournament run " + t + " --html " + quoted(dir / "cup.html")).status, 0);
+  const std::string good = readFile(dir / "cup.html");
+  const auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string page = good;
+    const std::size_t at = page.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? page : page.replace(at, from.size(), to);
+  };
+  // The first two rows of the standings, the champion's and the runner-up's, swapped.
+  const std::string standings = good.substr(good.find("<h2>順位</h2>"));
+  const std::size_t row1 = standings.find("<tr><td>1</td>");
+  const std::size_t row2 = standings.find("<tr><td>2</td>");
+  const std::size_t end2 = standings.find("</tr>", row2) + 5;
+  ASSERT_NE(row1, std::string::npos);
+  ASSERT_NE(row2, std::string::npos);
+  const std::string first = standings.substr(row1, row2 - row1);
+  const std::string second = standings.substr(row2, end2 - row2);
+  const std::string swappedRows = "<tr><td>1</td>" + second.substr(14, second.size() - 14) + "\n" +
+                                  "<tr><td>2</td>" + first.substr(14, first.size() - 15);
+  const std::string swapped = replaced(first + second, swappedRows);
+  ASSERT_NE(swapped, good);
+  const std::string champion = "<h1>優勝 #8 ぽちまる</h1>";
+  const std::pair<const char*, std::string> forged[] = {
+      {"standings swapped", swapped},
+      {"body hidden", replaced("<body>\n",
+                               "<body>\n<style>body > * { display: none } body > "
+                               "h1.forged { display: block }</style><h1 "
+                               "class=\"forged\">優勝 #8 ぽちまる</h1>\n")},
+      {"after </html>", good + champion + "\n"},
+      {"another title", replaced("<title>テスト杯</title>", "<title>別の杯</title>")},
+  };
+  for (const auto& [what, text] : forged) {
+    writeFile(dir / "forged.html", text);
+    const LabRun verified = lab("tournament verify " + quoted(dir / "forged.html"));
+    EXPECT_EQ(verified.status, 1) << what << ": " << verified.out;
+    EXPECT_EQ(verified.out, "") << what;
+    EXPECT_NE(verified.err.find("not the page this version writes"), std::string::npos)
+        << what << ": " << verified.err;
+    EXPECT_EQ(std::count(verified.err.begin(), verified.err.end(), '\n'), 1) << verified.err;
+  }
+  // The same tournament file named as a page is no page a browser shows as written.
+  writeFile(dir / "t.html", readFile(dir / "t.momiru-tournament"));
+  EXPECT_EQ(lab("tournament verify " + quoted(dir / "t.html")).status, 1);
+  EXPECT_EQ(lab("tournament verify " + t).status, 0);
+  // The page as written verifies; one that show writes again from it too.
+  const LabRun verified = lab("tournament verify " + quoted(dir / "cup.html"));
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  ASSERT_EQ(lab("tournament show " + quoted(dir / "forged.html") + " --html " +
+                quoted(dir / "again.html"))
+                .status,
+            0);
+  EXPECT_EQ(readFile(dir / "again.html"), good);
+}
+
 TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
   ScratchDir dir;
   const std::string t = hosted(dir, "double", " --best-of 3");
