@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <string>
 
+#include "data/strangers_file.h"
 #include "report/bracket_layout.h"
+#include "report/tournament_draw.h"
 #include "report/tournament_file.h"
 #include "report/tournament_schedule.h"
 #include "report/tournament_verify.h"
@@ -46,10 +48,26 @@ std::size_t count(std::string_view text, std::string_view what) {
   return n;
 }
 
+// Names that are markup, control characters and a right-to-left override, as a hostile entrant
+// may send them.
+Tournament hostileNames(std::size_t n, Format format) {
+  momiru::testing::FieldOptions o;
+  o.name = "<b>春</b>の大会\x01";
+  Tournament t = momiru::testing::sampleField(n, format, o);
+  t.entries[1].storedName = "</script><style>body{display:none}</style>\xE2\x80\xAE\t&amp;";
+  t.entries[1].record.name = t.entries[1].file + "の" + t.entries[1].storedName;
+  t.entries[1].sha256 = momiru::sha256Hex(entryCanonical(t.entries[1]));
+  t.entriesDigest = entriesDigestOf(t.entries);
+  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  playTournament(t);
+  return t;
+}
+
 TEST(TournamentPageCheck, EveryFormatsPageIsWrittenAgainFromItsOwnData) {
   const BattlePageOptions options = withPictures();
   for (const Tournament& t : {played(8, Format::Single, 3, true), played(7, Format::Double, 1),
-                              played(5, Format::RoundRobin, 1), played(9, Format::Swiss, 3)}) {
+                              played(5, Format::RoundRobin, 1), played(9, Format::Swiss, 3),
+                              hostileNames(4, Format::Double)}) {
     SCOPED_TRACE(formatName(t.rules.format));
     const std::string page = tournamentPage(t, options);
     momiru::Refusal error;
