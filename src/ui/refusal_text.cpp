@@ -147,15 +147,15 @@ QString refusalText(const Refusal& r) {
     case K::NamesTaken:
       return QStringLiteral("空いているファイル名がありません。");
     case K::HeldElsewhere:
-      return QStringLiteral("ほかのゲームかmomiru-labがこの大会を開いています。");
+      return QStringLiteral("ほかのプログラム（別に起動したゲームなど）がこの大会を開いています。");
     case K::CannotHold:
       return r.systemError == 0
                  ? QStringLiteral(
-                       "大会のファイルのそばにある印のファイル（.lock）が、普通のファイル"
-                       "ではありません。")
+                       "大会のファイルのそばの、同時に書き込まないための印のファイルが、"
+                       "普通のファイルではありません。")
                  : withSystemError(
                        "大会のファイルのそばに、ほかのゲームと同時に書き込まないための"
-                       "印のファイル（.lock）を作れません",
+                       "印のファイルを作れません",
                        r.systemError);
     case K::ChangedSince:
       return QStringLiteral(
@@ -213,7 +213,7 @@ QString sessionProblemText(const report::SessionProblem& p) {
       return QStringLiteral("メモリが足りません。");
     case S::HeldElsewhere:
       return QStringLiteral(
-          "ほかのゲームかmomiru-labがこの大会を開いています。見るだけで、"
+          "ほかのプログラム（別に起動したゲームなど）がこの大会を開いています。見るだけで、"
           "試合を進めることもファイルに書き込むこともできません。");
     case S::CannotHold:
       return cause + QStringLiteral(
