@@ -432,7 +432,8 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
 void ScreenFlow::playMatch(const QString& id) {
   if (where_ != Where::Tournament || !tournament_) return;
   const report::TournamentPlay* play = tournament_->play();
-  if (play == nullptr) return;
+  // A tournament only looked at is not played on: its result could not be kept.
+  if (play == nullptr || tournament_->lookOnly()) return;
   const std::string matchId = id.toStdString();
   const std::vector<std::string> ready = play->readyMatches();
   if (std::find(ready.begin(), ready.end(), matchId) == ready.end()) return;
@@ -524,6 +525,13 @@ void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
 }
 
 bool ScreenFlow::openTournament(const std::filesystem::path& file) {
+  std::error_code same;
+  if (tournament_ && !tournament_->lookOnly() &&
+      std::filesystem::equivalent(file, tournament_->file(), same)) {
+    // Opened again beside itself, it would only be looked at: the game has it already.
+    go(Where::Tournament);
+    return true;
+  }
   report::SessionProblem problem;
   std::optional<report::TournamentSession> session =
       report::TournamentSession::open(file, report::secretFileOf(file), kWrittenBy, &problem);
@@ -542,6 +550,11 @@ bool ScreenFlow::openTournament(const std::filesystem::path& file) {
   lastMatch_.clear();
   offeredContinue_ = true;
   go(Where::Tournament);
+  if (const std::optional<report::SessionProblem>& notHeld = tournament_->lookOnly()) {
+    std::fprintf(stderr, "momiru-battle: %s: opened to look only\n",
+                 visibleText(notHeld->english).c_str());
+    ctx_.dialogs.replayMessage(messageParent(), ui::lookingOnlyText(*notHeld));
+  }
   return true;
 }
 

@@ -1,5 +1,6 @@
 // What the platform layer does the same way on every system, over the calls each system's side
-// gives (platform_posix.cpp here): the order of the data and library folders, and AtomicFile.
+// gives (platform_posix.cpp here): the order of the data and library folders, AtomicFile, and the
+// name of a hold's lock file.
 #include "data/platform.h"
 
 #include <cerrno>
@@ -68,6 +69,12 @@ void removeLeftovers(const fs::path& target) {
 
 }  // namespace
 
+fs::path lockFileOf(const fs::path& file) {
+  fs::path lock = file;
+  lock += ".lock";
+  return lock;
+}
+
 bool isTemporaryName(std::string_view name, std::string_view target) {
   if (name.size() != target.size() + kTemporaryInfix.size() + kTemporarySuffix) return false;
   if (name.substr(0, target.size()) != target) return false;
@@ -125,10 +132,26 @@ bool AtomicFile::commit(std::string_view contents) { return install(contents, re
 
 bool AtomicFile::commitNew(std::string_view contents) { return install(contents, renameIfAbsent); }
 
-bool AtomicFile::install(std::string_view contents, bool (*rename)(const std::filesystem::path&,
-                                                                   const std::filesystem::path&)) {
+bool AtomicFile::commitIf(std::string_view contents, const std::function<bool()>& mayReplace) {
+  return install(contents, renameOver, mayReplace);
+}
+
+bool AtomicFile::install(std::string_view contents,
+                         bool (*rename)(const std::filesystem::path&, const std::filesystem::path&),
+                         const std::function<bool()>& mayReplace) {
   if (!file_.isOpen()) return false;  // temp_ may name a file of someone else's
-  if (!writeAndClose(contents) || !rename(temp_, target_)) {
+  if (!writeAndClose(contents)) {
+    const int saved = errno;
+    removeFile(temp_);
+    errno = saved;
+    return false;
+  }
+  if (mayReplace && !mayReplace()) {
+    removeFile(temp_);
+    errno = 0;
+    return false;
+  }
+  if (!rename(temp_, target_)) {
     const int saved = errno;
     removeFile(temp_);
     errno = saved;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <streambuf>
 #include <string>
@@ -228,11 +229,17 @@ class AtomicFile {
   // one does by then (another process took the name), it fails with errno EEXIST and the
   // temporary file is removed. Two processes can so never take the same name.
   bool commitNew(std::string_view contents);
+  // The same as commit, but `mayReplace` is asked once the new file is whole on the disk, just
+  // before the rename (the last moment another writer could have changed the target unseen):
+  // when it says no, the temporary file is removed, the target is left as it is, and the result
+  // is false with errno 0.
+  bool commitIf(std::string_view contents, const std::function<bool()>& mayReplace);
 
  private:
   // Writes `contents`, then puts the temporary file in the target's place by `rename`.
   bool install(std::string_view contents,
-               bool (*rename)(const std::filesystem::path&, const std::filesystem::path&));
+               bool (*rename)(const std::filesystem::path&, const std::filesystem::path&),
+               const std::function<bool()>& mayReplace = {});
   bool writeAndClose(std::string_view contents);
   void syncFolder() const;
 
@@ -244,6 +251,79 @@ class AtomicFile {
 
 // True when `name` is what AtomicFile names a temporary file for a target named `target`.
 bool isTemporaryName(std::string_view name, std::string_view target);
+
+// What tells one version of a file from another without reading it: the file itself (its device
+// and its number there), its size and the time it was last written. A file replaced by rename is
+// another file; one written in place has another size or time, unless the writer set both back.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;
+  std::uint64_t size = 0;
+  std::int64_t writtenNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of `file` itself (a symbolic link is never followed). Nothing when there is no
+// such file or it cannot be examined (errno says which).
+std::optional<FileIdentity> fileIdentity(const std::filesystem::path& file);
+
+// --- One writer at a time ----------------------------------------------------------------------
+
+// The hold of a file: while one FileHold holds a file, nobody else can take it, in this process
+// or in any other of any user, and a second taker is refused at once, never made to wait. Whoever
+// means to write a file that is replaced by rename on every save (a kept tournament) takes its
+// hold first and keeps it while the file is open.
+//
+// The contract each system's side gives:
+// - It is the system's advisory lock on a lock file of its own beside the file, `file` with
+//   ".lock" added (lockFileOf): a lock on the file itself would go with it at the first rename.
+// - The system drops it when its holder's process ends in any way (a crash, a kill, a power cut),
+//   so no hold outlives its holder; a lock file left behind is taken over by the next taker.
+// - Two holds in one process exclude each other as holds in two processes do.
+// - It binds only those who take it: a program that writes the file without holding it is to be
+//   caught by the writer's own check that the file is still the one it read (fileIdentity).
+// - Released (destroyed, moved over, release()), it removes its lock file while still holding it;
+//   a taker that opened the old lock file meanwhile finds the name gone and takes the new one.
+// POSIX: flock(2) on the lock file, opened for reading (a file system that has no flock, such as
+// some network mounts, gives Failed). Windows: LockFileEx on the lock file, which is opened
+// sharing reading, writing and deletion.
+class FileHold {
+ public:
+  enum class Outcome {
+    Held,           // this value holds the file
+    HeldElsewhere,  // another holder has it, in this process or another
+    NotAFile,       // a folder, a FIFO, a device or a link has the lock file's name
+    Failed,         // errno says why (EACCES or EROFS: a folder where no lock file can be made)
+  };
+
+  FileHold() = default;
+  ~FileHold();  // releases
+  FileHold(FileHold&& other) noexcept;
+  FileHold& operator=(FileHold&& other) noexcept;
+  FileHold(const FileHold&) = delete;
+  FileHold& operator=(const FileHold&) = delete;
+
+  // Takes the hold of `file` (which need not exist yet). Not held otherwise, with `outcome` (if
+  // given) saying why.
+  static FileHold take(const std::filesystem::path& file, Outcome* outcome);
+
+  bool held() const { return handle_ != -1; }
+  explicit operator bool() const { return held(); }
+  // Lets the hold go (and removes the lock file); nothing when nothing is held.
+  void release();
+  // The lock file of what is held; empty when nothing is.
+  const std::filesystem::path& lockFile() const { return lockFile_; }
+
+ private:
+  FileHold(std::intptr_t handle, std::filesystem::path lockFile)
+      : handle_(handle), lockFile_(std::move(lockFile)) {}
+
+  std::intptr_t handle_ = -1;  // the lock file: a descriptor (POSIX) or a HANDLE (Windows)
+  std::filesystem::path lockFile_;
+};
+
+// The lock file that FileHold keeps beside `file`: its name with ".lock" added.
+std::filesystem::path lockFileOf(const std::filesystem::path& file);
 
 // --- Random bytes, the calendar, the environment, terminals, memory ----------------------------
 

@@ -1,10 +1,11 @@
 // The platform layer's Linux side, over POSIX and a few Linux calls: /proc/self/exe, the XDG
-// base directories, open(2) and its flags, renameat2(2), getrandom(2), dlopen(3).
+// base directories, open(2) and its flags, renameat2(2), flock(2), getrandom(2), dlopen(3).
 #include <dlfcn.h>
 #include <fcntl.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,6 +190,100 @@ void flushFolderToDisk(const fs::path& folder) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
+}
+
+std::optional<FileIdentity> fileIdentity(const fs::path& file) {
+  struct stat st {};
+  if (::lstat(file.c_str(), &st) != 0) return std::nullopt;
+  FileIdentity id;
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.number = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::uint64_t>(st.st_size);
+  id.writtenNanoseconds =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return id;
+}
+
+// --- One writer at a time ----------------------------------------------------------------------
+
+namespace {
+
+// Each retry of a take means that a holder let go between its open and its lock; bounded all
+// the same.
+constexpr int kHoldAttempts = 100;
+
+}  // namespace
+
+FileHold FileHold::take(const fs::path& file, Outcome* outcome) {
+  Outcome ignored;
+  Outcome& said = outcome != nullptr ? *outcome : ignored;
+  const fs::path lock = lockFileOf(file);
+  for (int attempt = 0; attempt < kHoldAttempts; ++attempt) {
+    // Reading is enough to lock; O_NOFOLLOW refuses a link, O_NONBLOCK never waits on a FIFO.
+    const int fd = ::open(
+        lock.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+      said = errno == ELOOP || errno == EISDIR ? Outcome::NotAFile : Outcome::Failed;
+      return {};
+    }
+    // Not held: the lock file is left as it is, another holder's or a stranger's.
+    const auto notHeld = [&](Outcome why) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      said = why;
+      return FileHold();
+    };
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0) return notHeld(Outcome::Failed);
+    if (!S_ISREG(opened.st_mode)) return notHeld(Outcome::NotAFile);
+    int locked;
+    do {
+      locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0)
+      return notHeld(errno == EWOULDBLOCK ? Outcome::HeldElsewhere : Outcome::Failed);
+    // A holder that let go removed the name after this open: the lock is then on a file nobody
+    // else will find, and the name is taken afresh.
+    struct stat named {};
+    if (::lstat(lock.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+        named.st_ino == opened.st_ino) {
+      said = Outcome::Held;
+      return FileHold(fd, lock);
+    }
+    ::close(fd);
+  }
+  errno = EAGAIN;
+  said = Outcome::Failed;
+  return {};
+}
+
+void FileHold::release() {
+  if (handle_ == -1) return;
+  // Removed while still locked, so that nobody takes the name's file and then finds it gone.
+  ::unlink(lockFile_.c_str());
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+  lockFile_.clear();
+}
+
+FileHold::~FileHold() { release(); }
+
+FileHold::FileHold(FileHold&& other) noexcept
+    : handle_(other.handle_), lockFile_(std::move(other.lockFile_)) {
+  other.handle_ = -1;
+  other.lockFile_.clear();
+}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept {
+  if (this != &other) {
+    release();
+    handle_ = other.handle_;
+    lockFile_ = std::move(other.lockFile_);
+    other.handle_ = -1;
+    other.lockFile_.clear();
+  }
+  return *this;
 }
 
 OpenFile::~OpenFile() {

@@ -103,6 +103,14 @@ std::string describe(const Refusal& r, Translate translate) {
     case K::CannotWrite:
     case K::NamesTaken:
       break;
+    case K::HeldElsewhere:
+      return tr(
+          N_("another game or momiru-lab has the tournament open; try again once it is "
+             "closed"));
+    case K::CannotHold:
+      return tr(N_("no hold of the file can be had beside it"));
+    case K::ChangedSince:
+      return tr(N_("another program has written the file since it was read; it is left as it is"));
   }
   return say(N_("not a %s"));
 }

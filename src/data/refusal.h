@@ -51,6 +51,11 @@ struct Refusal {
     Exists,              // `subject` exists already and is never replaced
     CannotWrite,         // systemError says why (0 when the system gave none)
     NamesTaken,          // every free name for a new file in `subject` is taken
+    // One writer at a time (`subject`: the file).
+    HeldElsewhere,  // another game or momiru-lab has `subject` open and holds it
+    CannotHold,     // no hold of `subject` can be had: systemError says why (0: its lock file is
+                    // a folder, a FIFO, a device or a link)
+    ChangedSince,   // `subject` is no longer the file read: another program wrote or removed it
   };
   Refusal() = default;
   explicit Refusal(Kind k, std::string_view of = {}, std::size_t limitOf = 0)
@@ -69,7 +74,8 @@ struct Refusal {
   std::string_view what;  // the kind of file: "replay", "tournament", "index", "secret"
   std::size_t limit = 0;  // TooLarge, TooDeep, ElementTooLarge, NewerVersion
   std::size_t at = 0;     // NotJson: the byte where the text stops being JSON
-  int systemError = 0;    // CannotOpen, CannotCreateFolder, CannotWrite: the system's error number
+  int systemError = 0;    // CannotOpen, CannotCreateFolder, CannotWrite, CannotHold: the system's
+                          // error number
   std::string subject;    // where a value stood, or the file or folder written
   std::string english;    // the lab's words, where they say more than the kind (describe)
 };

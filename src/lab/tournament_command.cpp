@@ -4,6 +4,7 @@
 // user's language and the output.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
@@ -95,7 +96,8 @@ constexpr const char* kHelp = N_(
     "\n"
     "Exit status: 0 done; 1 refused (an entry, a wrong secret, a file that exists, a\n"
     "tournament in the wrong state) or a difference found; 2 a file that cannot be read;\n"
-    "64 usage.\n"
+    "64 usage; 75 another game or momiru-lab has the tournament open, or another\n"
+    "program wrote it meanwhile: nothing was written; try again once it is closed.\n"
     "\n"
     "examples:\n"
     "  momiru-lab tournament new cup.momiru-tournament --name 'Spring cup' --format swiss\n"
@@ -126,18 +128,60 @@ std::optional<Tournament> load(const char* command, const std::string& file) {
   return t;
 }
 
+// The exit status of a tournament another has open or has written meanwhile: the step may
+// simply be tried again.
+constexpr int kHeldElsewhere = 75;
+
+// A step refused or a save that failed, in the lab's words, with its exit status: the file held
+// by another, or written by another since it was read, is kHeldElsewhere; the rest 1.
+int stepFailed(const char* command, const report::SessionProblem& problem) {
+  const std::optional<Refusal>& cause = problem.cause;
+  const std::string file = cause ? cause->subject : std::string();
+  if (cause && cause->kind == Refusal::Kind::HeldElsewhere)
+    return fail(command,
+                report::format(_("%s: another game or momiru-lab has the tournament open; nothing "
+                                 "was written (try again once it is closed)"),
+                               file.c_str()),
+                kHeldElsewhere);
+  if (cause && cause->kind == Refusal::Kind::ChangedSince)
+    return fail(command,
+                report::format(_("%s: another program has written the file since it was read; "
+                                 "nothing was written, and it is left as it is"),
+                               file.c_str()),
+                kHeldElsewhere);
+  if (cause && cause->kind == Refusal::Kind::CannotHold) {
+    const std::string why = cause->systemError != 0 ? std::strerror(cause->systemError)
+                                                    : translated(N_("not a regular file"));
+    return fail(command,
+                report::format(_("%s: the tournament cannot be held, so nothing was written "
+                                 "(%s: %s)"),
+                               file.c_str(), pathToUtf8(lockFileOf(utf8ToPath(file))).c_str(),
+                               why.c_str()));
+  }
+  return fail(command, problem.english);
+}
+
 // Opens the tournament `file` for `command`, one step of its session: the file as it stands,
-// its secret in `secretFile`. Nothing after one line on stderr.
+// its secret in `secretFile`, held for the step's whole length. Nothing after one line on
+// stderr, with the exit status in `status`: 2 for a file that cannot be read, the status of
+// stepFailed for one that cannot be held.
 std::optional<TournamentSession> openStep(const char* command, const std::string& file,
-                                          const std::filesystem::path& secretFile = {}) {
+                                          const std::filesystem::path& secretFile, int* status) {
   report::SessionProblem problem;
   auto session = TournamentSession::open(utf8ToPath(file), secretFile, kWrittenBy, &problem,
                                          report::Opening::AsItStands);
   if (!session) {
     // A file that cannot be read says why in the lab's words; other steps say theirs.
-    fail(command, problem.why == report::SessionRefusal::Unreadable && problem.cause
-                      ? pathToUtf8(utf8ToPath(file)) + ": " + describe(*problem.cause, translated)
-                      : problem.english);
+    *status = fail(command,
+                   problem.why == report::SessionRefusal::Unreadable && problem.cause
+                       ? pathToUtf8(utf8ToPath(file)) + ": " + describe(*problem.cause, translated)
+                       : problem.english,
+                   2);
+    return session;
+  }
+  if (const auto& notHeld = session->lookOnly()) {
+    *status = stepFailed(command, *notHeld);
+    return std::nullopt;
   }
   return session;
 }
@@ -214,7 +258,7 @@ int newCommand(const Args& args) {
                              file.c_str()));
     if (why == report::SessionRefusal::NoRandomSource)
       return fail("new", _("the system's random source gives no secret"));
-    return fail("new", refused.english);
+    return stepFailed("new", refused);
   }
   if (const auto& commitment = session->tournament().commitment) {
     std::printf("%s\n", commitment->c_str());
@@ -233,8 +277,9 @@ int addCommand(const Args& args) {
   if (parsed.operands.size() < 2)
     return options.usage(_("add takes a tournament and save-data files"));
   const std::string& file = parsed.operands[0];
-  auto session = openStep("add", file);
-  if (!session) return 2;
+  int status = 2;
+  auto session = openStep("add", file, {}, &status);
+  if (!session) return status;
   std::vector<std::filesystem::path> files;
   for (std::size_t i = 1; i < parsed.operands.size(); ++i)
     files.push_back(utf8ToPath(parsed.operands[i]));
@@ -275,7 +320,7 @@ int addCommand(const Args& args) {
     fail("add", report::format(_("a %s tournament takes at most %zu entries"),
                                std::string(report::formatName(f)).c_str(), report::mostEntries(f)));
   if (refused) return fail("add", _("nothing was added"));
-  if (unsaved) return fail("add", unsaved->english);
+  if (unsaved) return stepFailed("add", *unsaved);
   for (const report::EntryResult& r : results)
     if (r.entry) std::printf("%s\n", label(session->tournament(), r.entry).c_str());
   return 0;
@@ -287,8 +332,9 @@ int closeCommand(const Args& args) {
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage(_("close takes one tournament file"));
   const std::string& file = parsed.operands[0];
-  auto session = openStep("close", file);
-  if (!session) return 2;
+  int status = 2;
+  auto session = openStep("close", file, {}, &status);
+  if (!session) return status;
   report::SessionProblem problem;
   if (!session->closeEntries(&problem)) {
     const report::SessionRefusal why = problem.why;
@@ -296,7 +342,7 @@ int closeCommand(const Args& args) {
       return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
     if (why == report::SessionRefusal::FewerThanTwo)
       return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
-    return fail("close", problem.english);
+    return stepFailed("close", problem);
   }
   std::printf("%s\n", session->tournament().entriesDigest->c_str());
   return 0;
@@ -371,9 +417,11 @@ int runCommand(const Args& args) {
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage(_("run takes one tournament file"));
   const std::string& file = parsed.operands[0];
+  int status = 2;
   auto session = openStep(
-      "run", file, secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file)));
-  if (!session) return 2;
+      "run", file, secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file)),
+      &status);
+  if (!session) return status;
   report::RunOptions run;
   run.threads =
       jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
@@ -408,7 +456,7 @@ int runCommand(const Args& args) {
       case report::SessionRefusal::OutOfMemory:
         return fail("run", _("out of memory"));
       default:  // the secret file's own words, a round that cannot be paired, a failed save
-        return fail("run", problem.english);
+        return stepFailed("run", problem);
     }
   }
   if (!writePage("run", page, session->tournament())) return 1;

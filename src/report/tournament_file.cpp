@@ -1,6 +1,8 @@
-// The tournament file: the JSON written, and read with every value checked.
+// The tournament file: the JSON written, and read with every value checked; a kept file saved
+// only over the version it was read as.
 #include "report/tournament_file.h"
 
+#include <cerrno>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -10,6 +12,7 @@
 #include "data/text_safety.h"
 #include "replay/replay.h"
 #include "report/entry_json.h"
+#include "report/text_file.h"
 #include "report/tournament_draw.h"
 
 namespace momiru::report {
@@ -374,6 +377,68 @@ std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, 
       readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", refusal);
   if (!text) return std::nullopt;
   return parseTournament(*text, refusal);
+}
+
+// --- saving -------------------------------------------------------------------------------
+
+KeptVersion keptVersion(const std::filesystem::path& file, std::string_view bytes,
+                        const std::optional<FileIdentity>& before) {
+  KeptVersion kept;
+  kept.exists = true;
+  kept.sha256 = sha256Bytes(bytes);
+  // Written between the two looks, the file read may be either: only its bytes then tell.
+  const std::optional<FileIdentity> after = fileIdentity(file);
+  if (before && after == before && after->size == bytes.size()) kept.identity = after;
+  return kept;
+}
+
+std::optional<Refusal> changedSince(const std::filesystem::path& file, const KeptVersion& kept) {
+  const std::string name = pathToUtf8(file);
+  const auto changed = [&](const char* how) {
+    return Refusal::said(Kind::ChangedSince,
+                         name + ": " + how + " since it was read; it is left as it is", name);
+  };
+  const std::optional<FileIdentity> now = fileIdentity(file);
+  if (!now) {
+    if (errno == ENOENT && !kept.exists) return std::nullopt;
+    return changed("another program has removed it");
+  }
+  if (!kept.exists) return changed("another program has made it");
+  if (kept.identity && *now == *kept.identity) return std::nullopt;
+  const std::optional<std::string> bytes =
+      readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", nullptr);
+  if (bytes && sha256Bytes(*bytes) == kept.sha256) return std::nullopt;
+  return changed("another program has written it");
+}
+
+namespace {
+
+// `kept` as the file `file` just written with `text`. Looked at after the rename: a writer that
+// holds the file keeps every other holder out meanwhile.
+void keepWritten(const std::filesystem::path& file, std::string_view text, KeptVersion& kept) {
+  kept.exists = true;
+  kept.sha256 = sha256Bytes(text);
+  kept.identity = fileIdentity(file);
+  if (kept.identity && kept.identity->size != text.size()) kept.identity.reset();
+}
+
+}  // namespace
+
+bool saveTournamentFile(const std::filesystem::path& file, const Tournament& t, KeptVersion& kept,
+                        Refusal* refusal) {
+  const std::string text = tournamentJson(t);
+  const auto whyNot = [&] { return changedSince(file, kept); };
+  if (!replaceTextFileIf(file, text, whyNot, refusal)) return false;
+  keepWritten(file, text, kept);
+  return true;
+}
+
+bool saveNewTournamentFile(const std::filesystem::path& file, const Tournament& t,
+                           KeptVersion& kept, Refusal* refusal) {
+  const std::string text = tournamentJson(t);
+  if (!writeTextFile(file, text, true, refusal)) return false;
+  keepWritten(file, text, kept);
+  return true;
 }
 
 }  // namespace momiru::report

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/platform.h"
 #include "data/refusal.h"
 #include "report/tournament.h"
 
@@ -23,5 +24,34 @@ std::string tournamentJsonForPage(const Tournament& t);
 // `refusal` says why not.
 std::optional<Tournament> parseTournament(std::string_view text, Refusal* refusal);
 std::optional<Tournament> readTournamentFile(const std::filesystem::path& file, Refusal* refusal);
+
+// A kept tournament file as this program last read or wrote it: what a save checks the file still
+// is, so that what another writer put there is never replaced unseen.
+struct KeptVersion {
+  bool exists = false;                   // a file was there
+  std::optional<FileIdentity> identity;  // empty when it could not be told for sure
+  std::string sha256;                    // of its bytes (sha256Bytes)
+};
+
+// The version of `file` whose bytes, just read, are `bytes`; `before` is its identity taken just
+// before they were read, which must still be its identity for a save to trust it unread.
+KeptVersion keptVersion(const std::filesystem::path& file, std::string_view bytes,
+                        const std::optional<FileIdentity>& before);
+
+// Why `file` is no longer `kept` (ChangedSince: written, replaced or removed by another), or
+// nothing. A file of the same identity is the same; one of another is read, and the same when
+// its bytes are.
+std::optional<Refusal> changedSince(const std::filesystem::path& file, const KeptVersion& kept);
+
+// Writes `t` over `file` atomically, only while the file is still `kept` (checked once the new
+// file is whole on the disk, just before the replace); `kept` is then the file written.
+// Otherwise false with `refusal` ChangedSince (the file left as the other writer made it) or
+// CannotWrite, and `kept` as it was.
+bool saveTournamentFile(const std::filesystem::path& file, const Tournament& t, KeptVersion& kept,
+                        Refusal* refusal);
+// Writes `t` as the new file `file`, refused (Exists) when anything has that name; `kept` is
+// then the file written.
+bool saveNewTournamentFile(const std::filesystem::path& file, const Tournament& t,
+                           KeptVersion& kept, Refusal* refusal);
 
 }  // namespace momiru::report

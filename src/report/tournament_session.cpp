@@ -84,6 +84,38 @@ std::string rulesText(RulesProblem p) {
   return "Swiss takes 1 to " + std::to_string(kMaxSwissRounds) + " rounds";
 }
 
+// The hold of `file`; when it cannot be had, nothing, and `notHeld` says why.
+FileHold holdOf(const fs::path& file, std::optional<SessionProblem>& notHeld) {
+  FileHold::Outcome outcome = FileHold::Outcome::Failed;
+  errno = 0;
+  FileHold hold = FileHold::take(file, &outcome);
+  if (hold) return hold;
+  const int error = errno;
+  const std::string name = pathToUtf8(file);
+  const std::string lock = pathToUtf8(lockFileOf(file));
+  SessionProblem p;
+  if (outcome == FileHold::Outcome::HeldElsewhere) {
+    p.why = SessionRefusal::HeldElsewhere;
+    p.cause = Refusal::said(Refusal::Kind::HeldElsewhere,
+                            name + ": another game or momiru-lab has the tournament open", name);
+  } else if (outcome == FileHold::Outcome::NotAFile) {
+    p.why = SessionRefusal::CannotHold;
+    p.cause = Refusal::said(
+        Refusal::Kind::CannotHold,
+        name + ": the tournament cannot be held: " + lock + " is not a regular file", name);
+  } else {
+    p.why = SessionRefusal::CannotHold;
+    p.cause = Refusal::said(
+        Refusal::Kind::CannotHold,
+        name + ": the tournament cannot be held: " + lock + ": " + std::strerror(error), name,
+        error);
+  }
+  p.cause->what = "tournament";
+  p.english = p.cause->english;
+  notHeld = std::move(p);
+  return {};
+}
+
 SessionRefusal sessionRefusal(DrawRefusal d) {
   switch (d) {
     case DrawRefusal::SecretUnreadable:
@@ -107,6 +139,16 @@ struct TournamentSession::State {
   std::optional<std::string> verifyProblem;
   bool fromPage = false;
   bool unsaved = false;
+  FileHold hold;                           // of `file`, while the session may write it
+  std::optional<SessionProblem> lookOnly;  // why it may not
+  KeptVersion kept;                        // what a save checks the file still is
+
+  // A step that would write the file, refused when the session may only look at it.
+  bool mayNotWrite(SessionProblem* problem) const {
+    if (!lookOnly) return false;
+    if (problem != nullptr) *problem = *lookOnly;
+    return true;
+  }
 
   // The draw of start and run, made in a copy of the tournament as gathered: nothing when
   // refused, with `problem` set.
@@ -199,6 +241,15 @@ std::optional<TournamentSession> TournamentSession::create(
   if (fs::exists(fs::symlink_status(file, ec)))
     return refused(SessionRefusal::Exists,
                    pathToUtf8(file) + ": exists already; a tournament is never replaced");
+  // Held before anything is written: a tournament being made by another is never made twice.
+  std::optional<SessionProblem> notHeld;
+  s.hold = holdOf(file, notHeld);
+  if (notHeld) {
+    const SessionRefusal why = notHeld->why == SessionRefusal::HeldElsewhere
+                                   ? SessionRefusal::HeldElsewhere
+                                   : SessionRefusal::Unwritable;
+    return refused(why, notHeld->english, notHeld->cause);
+  }
   if (fairDraw) {
     const auto secret = randomSecret();
     if (!secret)
@@ -209,7 +260,7 @@ std::optional<TournamentSession> TournamentSession::create(
     t.commitment = commitmentOf(*secret);
   }
   Refusal cause;
-  if (!writeTextFile(file, tournamentJson(t), true, &cause)) {
+  if (!saveNewTournamentFile(file, t, s.kept, &cause)) {
     // The secret of a tournament that was never made commits to nothing.
     if (fairDraw) removeFile(secretFile);
     return refused(SessionRefusal::Unwritable, describe(cause), cause);
@@ -222,6 +273,10 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
                                                          const std::string& writtenBy,
                                                          SessionProblem* problem, Opening opening) {
   Refusal refusal;
+  // Held before it is read, so that no other holder writes it between the read and a save.
+  std::optional<SessionProblem> notHeld;
+  FileHold hold = holdOf(file, notHeld);
+  const std::optional<FileIdentity> before = fileIdentity(file);
   // Read once: the bytes tell both the tournament and whether the file is a page.
   const std::optional<std::string> bytes =
       readStrangersFile(file, kTournamentMaxBytes, kTournamentMaxBytes, "tournament", &refusal);
@@ -234,9 +289,16 @@ std::optional<TournamentSession> TournamentSession::open(const fs::path& file,
   TournamentSession session(file, secretFile, writtenBy);
   State& s = *session.s_;
   s.t = std::move(*read);
+  s.hold = std::move(hold);
+  s.lookOnly = std::move(notHeld);
+  s.kept = keptVersion(file, *bytes, before);
   if (opening == Opening::AsItStands) return session;
-  // Such a file carries a tournament but must never be replaced by its JSON.
+  // Such a file carries a tournament but must never be replaced by its JSON; nor is it held.
   s.fromPage = looksLikePage(*bytes).value_or(false);
+  if (s.fromPage) {
+    s.hold.release();
+    s.lookOnly.reset();
+  }
   const Tournament& t = s.t;
   if (t.stage == Stage::Open && t.seed) {
     s.verifyProblem = "an open tournament has a seed";
@@ -268,6 +330,7 @@ const std::optional<std::string>& TournamentSession::verifyProblem() const {
   return s_->verifyProblem;
 }
 bool TournamentSession::unsaved() const { return s_->unsaved; }
+const std::optional<SessionProblem>& TournamentSession::lookOnly() const { return s_->lookOnly; }
 
 std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::path>& files,
                                                        std::optional<SessionProblem>* unsaved,
@@ -276,6 +339,18 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
   std::vector<EntryResult> results;
   Tournament& t = s_->t;
   const bool open = t.stage == Stage::Open && !s_->play && !s_->verifyProblem;
+  // Looked at only: nothing comes in, and `unsaved` says why.
+  if (open && s_->lookOnly) {
+    for (const fs::path& file : files) {
+      EntryResult r;
+      r.file = file;
+      r.refusal = EntryRefusal::Closed;
+      r.detail = s_->lookOnly->english;
+      results.push_back(std::move(r));
+    }
+    if (unsaved != nullptr) *unsaved = *s_->lookOnly;
+    return results;
+  }
   const std::size_t most = mostEntries(t.rules.format);
   const std::string fullText = "a " + std::string(formatName(t.rules.format)) +
                                " tournament takes at most " + std::to_string(most) + " entries";
@@ -344,6 +419,7 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
 }
 
 bool TournamentSession::removeEntry(int entry, SessionProblem* problem) {
+  if (s_->mayNotWrite(problem)) return false;
   Tournament& t = s_->t;
   if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
     return refuse(problem, SessionRefusal::Closed, "entries are closed");
@@ -355,6 +431,7 @@ bool TournamentSession::removeEntry(int entry, SessionProblem* problem) {
 }
 
 bool TournamentSession::closeEntries(SessionProblem* problem) {
+  if (s_->mayNotWrite(problem)) return false;
   Tournament& t = s_->t;
   if (t.stage != Stage::Open || s_->play || s_->verifyProblem)
     return refuse(problem, SessionRefusal::Closed, "entries are closed already");
@@ -366,6 +443,7 @@ bool TournamentSession::closeEntries(SessionProblem* problem) {
 }
 
 bool TournamentSession::start(const std::optional<std::string>& beacon, SessionProblem* problem) {
+  if (s_->mayNotWrite(problem)) return false;
   std::optional<Tournament> t = s_->drawn(beacon, false, problem);
   if (!t) return false;
   try {
@@ -381,6 +459,7 @@ bool TournamentSession::start(const std::optional<std::string>& beacon, SessionP
 
 bool TournamentSession::run(const std::optional<std::string>& beacon, bool secretFileNamed,
                             const RunOptions& options, SessionProblem* problem) {
+  if (s_->mayNotWrite(problem)) return false;
   std::optional<Tournament> t = s_->drawn(beacon, secretFileNamed, problem);
   if (!t) return false;
   std::optional<TournamentPlay> play;
@@ -408,6 +487,7 @@ const TournamentPlay* TournamentSession::play() const { return s_->play ? &*s_->
 bool TournamentSession::record(Match played, SessionProblem* problem) {
   if (!s_->play)
     return refuse(problem, SessionRefusal::NotPlaying, "the tournament is not being played");
+  if (s_->mayNotWrite(problem)) return false;
   try {
     s_->play->record(std::move(played));
   } catch (const std::invalid_argument& e) {
@@ -425,6 +505,7 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
                                  SessionProblem* problem) {
   if (!s_->play)
     return refuse(problem, SessionRefusal::NotPlaying, "the tournament is not being played");
+  if (s_->mayNotWrite(problem)) return false;
   auto lastSave = std::chrono::steady_clock::now();
   std::size_t savedCount = s_->play->playedCount();
   const auto step = [&](std::size_t played, std::size_t total) {
@@ -456,6 +537,7 @@ bool TournamentSession::playRest(unsigned threads, const std::function<bool()>& 
 }
 
 bool TournamentSession::save(SessionProblem* problem) {
+  if (s_->mayNotWrite(problem)) return false;
   if (s_->fromPage) {
     s_->unsaved = true;
     const std::string name = pathToUtf8(s_->file);
@@ -466,14 +548,21 @@ bool TournamentSession::save(SessionProblem* problem) {
                                 name));
   }
   Refusal cause;
-  const bool ok = writeTextFile(s_->file, tournamentJson(tournament()), false, &cause);
+  const bool ok = saveTournamentFile(s_->file, tournament(), s_->kept, &cause);
   s_->unsaved = !ok;
   return ok || refuse(problem, SessionRefusal::Unsaved, std::move(cause));
 }
 
 bool TournamentSession::saved(SessionProblem* problem) { return save(problem); }
 
-bool TournamentSession::saveAs(const fs::path& file, SessionProblem* problem) const {
+bool TournamentSession::saveAs(const fs::path& file, SessionProblem* problem) {
+  std::error_code ec;
+  if (fs::equivalent(file, s_->file, ec) && !s_->fromPage) return save(problem);
+  // Held while it is written, when it can be: a file another has open is never written over.
+  std::optional<SessionProblem> notHeld;
+  const FileHold hold = holdOf(file, notHeld);
+  if (notHeld && notHeld->why == SessionRefusal::HeldElsewhere)
+    return refuse(problem, SessionRefusal::Unwritable, *notHeld->cause);
   Refusal cause;
   return writeTextFile(file, tournamentJson(tournament()), false, &cause) ||
          refuse(problem, SessionRefusal::Unwritable, std::move(cause));

@@ -68,6 +68,10 @@ enum class SessionRefusal {
   NotPlayable,       // a match or a round these rules do not play (a Swiss round unpaired)
   OutOfMemory,
   Unsaved,  // the change is made, but the file could not be written (the cause says why)
+  // One writer at a time: the session may only look at its file (lookOnly()), and every step that
+  // would write it is refused with this, before anything changes.
+  HeldElsewhere,  // another game or momiru-lab has the file open and holds it
+  CannotHold,     // no hold of the file can be had (the cause says why: a read-only folder, ...)
 };
 
 // A refused step, as a value each front end words: the kind, the file's own refusal beneath it
@@ -75,7 +79,8 @@ enum class SessionRefusal {
 // game writes to stderr.
 struct SessionProblem {
   SessionRefusal why = SessionRefusal::Unsaved;
-  std::optional<Refusal> cause;       // Unreadable, Unwritable, Unsaved, SecretUnreadable
+  std::optional<Refusal> cause;       // Unreadable, Unwritable, Unsaved, SecretUnreadable,
+                                      // HeldElsewhere, CannotHold
   std::optional<RulesProblem> rules;  // Rules
   std::string english;
 };
@@ -90,14 +95,20 @@ enum class Opening {
   AsItStands,
 };
 
+// One writer at a time: a session holds its file (FileHold) from its creation or its opening to
+// its end, so that another game or momiru-lab that opens the same file may only look at it, and
+// nobody writes it but the holder. And each save checks, just before it replaces the file, that
+// the file is still the one the session read or last wrote: when another program changed it
+// anyway, the save is refused (Unsaved, its cause ChangedSince), the file is left as that program
+// made it and the session keeps its own in memory.
 class TournamentSession {
  public:
   // A new tournament, open for entries, kept in `file` (written at once, refused when it
-  // exists). With `fairDraw`, a secret is drawn from the system's random source and kept in
-  // `secretFile` (owner only); the commitment is then in tournament().commitment. Nothing, with
-  // `problem` set, when a file cannot be written or no secret can be drawn.
-  // A round robin's rounds 0 stand for once. Refused for a name or rules whyNotNew refuses,
-  // before anything is written.
+  // exists, or when its hold is another's: HeldElsewhere). With `fairDraw`, a secret is drawn from
+  // the system's random source and kept in `secretFile` (owner only); the commitment is then in
+  // tournament().commitment. Nothing, with `problem` set, when a file cannot be written or no
+  // secret can be drawn. A round robin's rounds 0 stand for once. Refused for a name or rules
+  // whyNotNew refuses, before anything is written.
   static std::optional<TournamentSession> create(const std::filesystem::path& file,
                                                  const std::filesystem::path& secretFile,
                                                  std::string name, const TournamentRules& rules,
@@ -113,6 +124,9 @@ class TournamentSession {
   // verifyProblem() set and is never played on (its matches are shown as the file claims).
   // `secretFile` is where its secret would be, for one not started yet.
   // Opened AsItStands, nothing is verified and the file is written back whatever it was.
+  // The file is held as it is opened; when another holds it or no hold can be had, the session
+  // opens all the same, to look only (lookOnly()). A page opened ToPlay, never written back, is
+  // not held.
   static std::optional<TournamentSession> open(const std::filesystem::path& file,
                                                const std::filesystem::path& secretFile,
                                                const std::string& writtenBy,
@@ -127,6 +141,10 @@ class TournamentSession {
   const std::filesystem::path& file() const;
   // Set when the file did not verify: the first difference, in English.
   const std::optional<std::string>& verifyProblem() const;
+  // Set when the session may only look at its file: another holds it (HeldElsewhere), or no hold
+  // of it can be had (CannotHold, the cause says why). Every step that would write the file is
+  // then refused with this problem before anything changes; saveAs still keeps a copy elsewhere.
+  const std::optional<SessionProblem>& lookOnly() const;
 
   // Gathering (stage Open). Each file is read as the entry screen reads it, all are tried, and
   // each is told against the entries and the files accepted before it (AllOrNothing: accepted
@@ -170,9 +188,10 @@ class TournamentSession {
                 SessionProblem* problem);
   // Saves the file as it stands now; and a copy elsewhere (保存), atomically.
   // A tournament opened from a page is never written back into the page: its saves fail, and
-  // 保存 keeps it as a file.
+  // 保存 keeps it as a file. A copy is never written over a file another holds (Unwritable, its
+  // cause HeldElsewhere); one over the session's own file is its save.
   bool save(SessionProblem* problem);
-  bool saveAs(const std::filesystem::path& file, SessionProblem* problem) const;
+  bool saveAs(const std::filesystem::path& file, SessionProblem* problem);
   // True when the tournament holds a change its file does not have (the last save failed).
   // removeEntry, closeEntries, start and record return false both when refused (nothing
   // changed) and when the change was made but not saved; this tells the two apart.

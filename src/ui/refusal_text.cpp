@@ -146,6 +146,21 @@ QString refusalText(const Refusal& r) {
       return withSystemError("書き込めません", r.systemError);
     case K::NamesTaken:
       return QStringLiteral("空いているファイル名がありません。");
+    case K::HeldElsewhere:
+      return QStringLiteral("ほかのプログラム（別に起動したゲームなど）がこの大会を開いています。");
+    case K::CannotHold:
+      return r.systemError == 0
+                 ? QStringLiteral(
+                       "大会のファイルのそばの、同時に書き込まないための印のファイルが、"
+                       "普通のファイルではありません。")
+                 : withSystemError(
+                       "大会のファイルのそばに、ほかのゲームと同時に書き込まないための"
+                       "印のファイルを作れません",
+                       r.systemError);
+    case K::ChangedSince:
+      return QStringLiteral(
+          "開いた後に、ほかのゲームかプログラムが大会のファイルを書き換えました。"
+          "そのファイルはそのままにしてあります。");
   }
   return QStringLiteral("中身が正しくありません。");
 }
@@ -196,8 +211,23 @@ QString sessionProblemText(const report::SessionProblem& p) {
       return QStringLiteral("この規則では、次の試合を組めません。");
     case S::OutOfMemory:
       return QStringLiteral("メモリが足りません。");
+    case S::HeldElsewhere:
+      return QStringLiteral(
+          "ほかのプログラム（別に起動したゲームなど）がこの大会を開いています。見るだけで、"
+          "試合を進めることもファイルに書き込むこともできません。");
+    case S::CannotHold:
+      return cause + QStringLiteral(
+                         "見るだけで、試合を進めることもファイルに書き込むことも"
+                         "できません。");
   }
   return cause;
+}
+
+QString lookingOnlyText(const report::SessionProblem& p) {
+  QString text = QStringLiteral("この大会は見るだけで開きました。\n") + sessionProblemText(p);
+  if (p.why == report::SessionRefusal::HeldElsewhere)
+    text += QStringLiteral("\n向こうで大会を閉じてから開き直すと、続きを進められます。");
+  return text;
 }
 
 QString japaneseMismatch(std::string_view keys) {

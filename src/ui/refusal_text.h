@@ -17,6 +17,9 @@ QString refusalText(const Refusal& refusal);
 // Why a step of a tournament was refused or failed, with the file's own reason where there is
 // one.
 QString sessionProblemText(const report::SessionProblem& problem);
+// The message of a tournament opened to look only (`problem`: the session's lookOnly()): that it
+// is only looked at, why, and what to do.
+QString lookingOnlyText(const report::SessionProblem& problem);
 
 // The keys of a replay's recorded result that differ from the result played ("winner, loser"),
 // as Japanese words joined by "、".

@@ -137,7 +137,7 @@ void TournamentPlayPage::focusNext() { nextButton_->setFocus(); }
 void TournamentPlayPage::enableButtons(bool idle) {
   const report::TournamentPlay* play = session_->play();
   const bool playable = idle && play != nullptr && !session_->verifyProblem() &&
-                        !play->finished() && !play->readyMatches().empty();
+                        !session_->lookOnly() && !play->finished() && !play->readyMatches().empty();
   nextButton_->setEnabled(playable);
   restButton_->setEnabled(playable);
   cancelButton_->setEnabled(!idle);

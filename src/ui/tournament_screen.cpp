@@ -130,7 +130,10 @@ void TournamentScreen::showPage() {
     rules += QStringLiteral("・シード：") + seedingText(t.rules.seeding);
     if (t.rules.thirdPlace) rules += QStringLiteral("・3位決定戦あり");
     if (t.rules.halve) rules += QStringLiteral("・ダメージ半減");
-    setText(title_, shownName(t.name) + QStringLiteral("　") + rules);
+    // Said where it stays in view: a window that may only look writes nothing.
+    const QString looking =
+        session_->lookOnly() ? QStringLiteral("　（見るだけで開いています）") : QString();
+    setText(title_, shownName(t.name) + QStringLiteral("　") + rules + looking);
     if (session_->started() || session_->verifyProblem() || t.stage == report::Stage::Finished) {
       pages_->setCurrentIndex(2);
       play_->showFollowing();
@@ -172,7 +175,8 @@ void TournamentScreen::updateButtons() {
   openButton_->setEnabled(idle);
   saveButton_->setEnabled(idle && session_.has_value());
   if (!session_) return;
-  entries_->enableButtons(idle);
+  // A tournament only looked at takes no entry and no step.
+  entries_->enableButtons(idle && !session_->lookOnly());
   play_->enableButtons(idle);
 }
 
@@ -202,6 +206,14 @@ void TournamentScreen::openFile() {
                                          QStringLiteral("*.momiru-tournament *.html"));
   takeFocusBackFromDialog();
   if (!file) return;
+  std::error_code same;
+  if (session_ && !session_->lookOnly() &&
+      std::filesystem::equivalent(*file, session_->file(), same)) {
+    // Opened again beside itself, it would only be looked at: the window has it already.
+    setStatus(QStringLiteral("この大会はもう開いています：") +
+              shownName(pathToUtf8(file->filename())));
+    return;
+  }
   report::SessionProblem problem;
   auto opened = report::TournamentSession::open(*file, report::secretFileOf(*file),
                                                 tournament_parts::writtenBy(), &problem);
@@ -222,6 +234,16 @@ void TournamentScreen::openFile() {
   session_.emplace(std::move(*opened));
   showPage();
   setStatus(QStringLiteral("開きました：") + shownName(pathToUtf8(file->filename())));
+  sayLookingOnly(*session_, *file);
+}
+
+void TournamentScreen::sayLookingOnly(const report::TournamentSession& session,
+                                      const std::filesystem::path& file) {
+  if (!session.lookOnly()) return;
+  std::fprintf(stderr, "momiru-battle: %s: opened to look only\n",
+               visibleText(session.lookOnly()->english).c_str());
+  setStatus(QStringLiteral("見るだけで開きました：") + shownName(pathToUtf8(file.filename())));
+  ctx.dialogs.replayMessage(this, lookingOnlyText(*session.lookOnly()));
 }
 
 void TournamentScreen::saveFile() {
@@ -252,7 +274,8 @@ void TournamentScreen::keyPressEvent(QKeyEvent* event) {
 }
 
 void TournamentScreen::dragEnterEvent(QDragEnterEvent* event) {
-  if (session_ && !playing() && session_->tournament().stage == report::Stage::Open &&
+  if (session_ && !playing() && !session_->lookOnly() &&
+      session_->tournament().stage == report::Stage::Open &&
       !TournamentEntriesPage::droppedEntries(event->mimeData()).empty()) {
     event->acceptProposedAction();
   } else {
@@ -262,7 +285,7 @@ void TournamentScreen::dragEnterEvent(QDragEnterEvent* event) {
 
 void TournamentScreen::dropEvent(QDropEvent* event) {
   const auto files = TournamentEntriesPage::droppedEntries(event->mimeData());
-  if (files.empty() || !session_ || playing()) {
+  if (files.empty() || !session_ || playing() || session_->lookOnly()) {
     event->ignore();
     return;
   }

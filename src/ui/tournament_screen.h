@@ -95,6 +95,9 @@ class TournamentScreen final : public Screen, private TournamentHost {
   void dialogClosed() override { takeFocusBackFromDialog(); }
 
   void stopWorkers();
+  // Tells, on stderr, in the status line and in a message, that `session` (opened from `file`)
+  // may only be looked at, and why; nothing when it holds its file.
+  void sayLookingOnly(const report::TournamentSession& session, const std::filesystem::path& file);
 
   std::optional<report::TournamentSession>& session_;
   // Quick play: on a worker thread, or in slices on this one when no thread can start.

@@ -1,10 +1,14 @@
 // The platform layer: the memory set-up, and the guarantees of its calls that callers rely on
 // (a new file never takes an existing name or follows a link, a status never follows a link,
-// the random source fills what is asked, the calendar agrees with known instants).
+// the random source fills what is asked, the calendar agrees with known instants, one holder of a
+// file at a time, across processes, and never after its holder died).
 #include "data/platform.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -163,6 +167,151 @@ TEST(Platform, APrivateTemporaryFolderIsMadeOrRefused) {
   } else {
     ::unsetenv("TMPDIR");
   }
+}
+
+TEST(Platform, AFileHasOneHolderAtATimeAndItsLockFileGoesWithIt) {
+  const testing::ScratchDir dir;
+  const fs::path file = dir / "t.momiru-tournament";
+  FileHold::Outcome outcome = FileHold::Outcome::Failed;
+  FileHold first = FileHold::take(file, &outcome);
+  ASSERT_TRUE(first.held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+  EXPECT_EQ(first.lockFile(), dir / "t.momiru-tournament.lock");
+  EXPECT_TRUE(fs::is_regular_file(first.lockFile()));
+  EXPECT_FALSE(fs::exists(file)) << "the file itself is not made";
+
+  // A second taker in the same process is refused at once, as one in another would be.
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::HeldElsewhere);
+  EXPECT_TRUE(fs::exists(first.lockFile())) << "a refused taker leaves the holder's lock file";
+
+  // Moved, the hold goes with the value; released, the lock file goes.
+  FileHold moved = std::move(first);
+  EXPECT_FALSE(first.held());
+  EXPECT_TRUE(moved.held());
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  moved.release();
+  EXPECT_FALSE(fs::exists(dir / "t.momiru-tournament.lock"));
+  FileHold again = FileHold::take(file, &outcome);
+  EXPECT_TRUE(again.held());
+  again = FileHold();
+  EXPECT_FALSE(fs::exists(dir / "t.momiru-tournament.lock"));
+
+  // A lock file left behind (a holder that crashed) is taken over.
+  std::ofstream(dir / "t.momiru-tournament.lock") << "left";
+  EXPECT_TRUE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+}
+
+// The lock is the system's: a holder in another process keeps it until that process dies in
+// any way, and then it is free at once.
+TEST(Platform, AHoldEndsWithItsProcessHoweverItEnds) {
+  const testing::ScratchDir dir;
+  const fs::path file = dir / "t.momiru-tournament";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    FileHold hold = FileHold::take(file, nullptr);
+    const char said = hold.held() ? 'y' : 'n';
+    if (::write(ready[1], &said, 1) != 1) ::_exit(1);
+    ::pause();  // killed here, never releasing
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char said = 0;
+  ASSERT_EQ(::read(ready[0], &said, 1), 1);
+  ::close(ready[0]);
+  EXPECT_EQ(said, 'y');
+  FileHold::Outcome outcome = FileHold::Outcome::Failed;
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::HeldElsewhere);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(fs::exists(lockFileOf(file))) << "a killed holder removes nothing";
+  EXPECT_TRUE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+}
+
+// What stands in the lock file's place is never followed, waited on or removed.
+TEST(Platform, AHoldIsRefusedWhereNoLockFileCanBe) {
+  const testing::ScratchDir dir;
+  FileHold::Outcome outcome = FileHold::Outcome::Held;
+  ASSERT_EQ(::mkfifo((dir / "fifo.lock").c_str(), 0600), 0);
+  EXPECT_TRUE(testing::returnsWithoutWriter(
+      dir / "fifo.lock", [&] { return FileHold::take(dir / "fifo", &outcome).held(); }));
+  EXPECT_EQ(outcome, FileHold::Outcome::NotAFile);
+  fs::create_directory(dir / "folder.lock");
+  EXPECT_FALSE(FileHold::take(dir / "folder", &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::NotAFile);
+  fs::create_symlink(dir / "elsewhere", dir / "link.lock");
+  EXPECT_FALSE(FileHold::take(dir / "link", &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::NotAFile);
+  EXPECT_FALSE(fs::exists(dir / "elsewhere")) << "the link was not followed";
+  for (const char* name : {"fifo.lock", "folder.lock", "link.lock"})
+    EXPECT_TRUE(fs::exists(fs::symlink_status(dir / name))) << name;
+
+  std::ofstream(dir / "plain") << "x";
+  errno = 0;
+  EXPECT_FALSE(FileHold::take(dir / "plain" / "t", &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Failed);
+  EXPECT_EQ(errno, ENOTDIR);
+  if (::geteuid() != 0) {  // a folder's write bit binds all but root
+    fs::create_directory(dir / "locked");
+    ASSERT_EQ(::chmod((dir / "locked").c_str(), 0500), 0);
+    errno = 0;
+    EXPECT_FALSE(FileHold::take(dir / "locked" / "t", &outcome).held());
+    EXPECT_EQ(outcome, FileHold::Outcome::Failed);
+    EXPECT_EQ(errno, EACCES);
+    ::chmod((dir / "locked").c_str(), 0700);
+  }
+}
+
+TEST(Platform, AFileReplacedOrWrittenInPlaceHasAnotherIdentity) {
+  const testing::ScratchDir dir;
+  const fs::path file = dir / "file";
+  std::ofstream(file) << "one";
+  const std::optional<FileIdentity> first = fileIdentity(file);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->size, 3u);
+  EXPECT_EQ(fileIdentity(file), first);
+  std::ofstream(file, std::ios::app) << "two";
+  EXPECT_NE(fileIdentity(file), first);
+  const std::optional<FileIdentity> grown = fileIdentity(file);
+  AtomicFile replaced(file);
+  ASSERT_TRUE(replaced.commit("onetwo"));
+  ASSERT_TRUE(fileIdentity(file));
+  EXPECT_NE(fileIdentity(file)->number, grown->number) << "a rename makes another file";
+  errno = 0;
+  EXPECT_FALSE(fileIdentity(dir / "missing"));
+  EXPECT_EQ(errno, ENOENT);
+}
+
+// A replace that is told no at the last moment leaves the target and no temporary file.
+TEST(Platform, AConditionalReplaceToldNoLeavesEverythingAsItWas) {
+  const testing::ScratchDir dir;
+  const fs::path file = dir / "file";
+  std::ofstream(file) << "theirs";
+  bool asked = false;
+  {
+    AtomicFile out(file);
+    ASSERT_TRUE(out.created());
+    EXPECT_FALSE(out.commitIf("mine", [&] {
+      asked = true;
+      // The new file is whole on the disk by now, beside the target.
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+      return false;
+    }));
+    EXPECT_EQ(errno, 0);
+  }
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(testing::readFile(file), "theirs");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+  AtomicFile out(file);
+  EXPECT_TRUE(out.commitIf("mine", [] { return true; }));
+  EXPECT_EQ(testing::readFile(file), "mine");
 }
 
 }  // namespace

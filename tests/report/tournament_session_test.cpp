@@ -1,6 +1,6 @@
 // The game's tournament session on the committed samples: gathering and its refusals, the file
 // after every step (equal to what momiru-lab makes), resuming, a stranger's edited file, saves
-// that fail, and the folder of kept tournaments.
+// that fail, one writer at a time, and the folder of kept tournaments.
 #include "report/tournament_session.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "battle/battle_player.h"
 #include "report/match_play.h"
 #include "report/secret_file.h"
+#include "report/text_file.h"
 #include "report/tournament_file.h"
 #include "report/tournament_verify.h"
 #include "support/lab_support.h"
@@ -584,6 +585,213 @@ TEST(TournamentSession, APageIsPlayedOnButNeverOverwritten) {
   EXPECT_EQ(readFile(page), html);
   ASSERT_TRUE(p->saveAs(dir / "kept.momiru-tournament", &problem)) << problem.english;
   EXPECT_EQ(readTournamentFile(dir / "kept.momiru-tournament", &error)->matches.size(), 1u);
+}
+
+// A kept round robin of four, drawn and saved before any match: six matches to play. The
+// session that made it has ended, and its hold with it.
+fs::path keptRoundRobin(const ScratchDir& dir) {
+  report::SessionProblem problem;
+  const fs::path file = dir / "t.momiru-tournament";
+  auto s = TournamentSession::create(file, secretFileOf(file), "四人杯",
+                                     rulesOf(Format::RoundRobin), true, kGame, &problem);
+  EXPECT_TRUE(s) << problem.english;
+  const std::vector<fs::path> all = allSamples();
+  s->addEntries({all.begin(), all.begin() + 4});
+  EXPECT_TRUE(s->closeEntries(&problem)) << problem.english;
+  EXPECT_TRUE(s->start("b", &problem)) << problem.english;
+  return file;
+}
+
+// The first match ready in `s`, played without a screen.
+Match nextMatchOf(const TournamentSession& s) {
+  const auto ready = s.play()->readyMatches();
+  return playMatchHeadless(s.tournament(), s.play()->find(ready.front())->match);
+}
+
+std::size_t filesIn(const fs::path& dir) {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), {}));
+}
+
+// Fault mended: two games that resumed one kept tournament both wrote it, and the second's save
+// of its one match replaced the first's six without a word.
+TEST(TournamentSession, TwoSessionsOnOneKeptFileLoseNothing) {
+  ScratchDir dir;
+  const fs::path file = keptRoundRobin(dir);
+  Refusal error;
+  report::SessionProblem problem;
+  auto first = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+  ASSERT_TRUE(first) << problem.english;
+  auto second = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+  ASSERT_TRUE(second) << problem.english;
+  EXPECT_FALSE(first->lookOnly());
+  ASSERT_TRUE(second->lookOnly());
+  EXPECT_EQ(second->lookOnly()->why, SessionRefusal::HeldElsewhere);
+  ASSERT_TRUE(second->lookOnly()->cause);
+  EXPECT_EQ(second->lookOnly()->cause->kind, Refusal::Kind::HeldElsewhere);
+  // Looked at, it shows the tournament as the file holds it.
+  ASSERT_NE(second->play(), nullptr);
+  EXPECT_EQ(second->play()->playedCount(), 0u);
+
+  ASSERT_TRUE(first->playRest(1, {}, {}, &problem)) << problem.english;
+  ASSERT_EQ(first->tournament().stage, Stage::Finished);
+  const std::string finished = readFile(file);
+
+  const Match played = nextMatchOf(*second);
+  EXPECT_FALSE(second->record(played, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::HeldElsewhere);
+  EXPECT_EQ(second->play()->playedCount(), 0u) << "refused before anything changed";
+  EXPECT_FALSE(second->save(&problem));
+  EXPECT_FALSE(second->playRest(1, {}, {}, &problem));
+  EXPECT_FALSE(second->unsaved());
+  // Still looking only once the first has gone: what it read is not the file any more.
+  first.reset();
+  EXPECT_FALSE(second->record(played, &problem));
+  EXPECT_EQ(readFile(file), finished);
+  const auto kept = readTournamentFile(file, &error);
+  ASSERT_TRUE(kept) << error;
+  EXPECT_EQ(kept->stage, Stage::Finished);
+  EXPECT_EQ(kept->matches.size(), 6u);
+
+  // Opened afresh, it is the first's finished tournament, held.
+  second.reset();
+  auto again = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+  ASSERT_TRUE(again) << problem.english;
+  EXPECT_FALSE(again->lookOnly());
+  EXPECT_EQ(again->tournament().matches.size(), 6u);
+}
+
+// A writer that takes no hold (an older game, an editor, a copy back) is caught by the check just
+// before the replace: its file stays, and the session keeps its own in memory.
+TEST(TournamentSession, ASaveNeverReplacesWhatAnotherWroteMeanwhile) {
+  ScratchDir dir;
+  const fs::path file = keptRoundRobin(dir);
+  const fs::path other = dir / "other.momiru-tournament";
+  fs::copy_file(file, other);
+  Refusal error;
+  report::SessionProblem problem;
+  {
+    auto o = TournamentSession::open(other, secretFileOf(file), kGame, &problem);
+    ASSERT_TRUE(o) << problem.english;
+    ASSERT_TRUE(o->playRest(1, {}, {}, &problem)) << problem.english;
+  }
+  const std::string theirs = readFile(other);
+  auto s = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
+  ASSERT_FALSE(s->lookOnly());
+
+  // The same bytes written again in place are no change.
+  momiru::testing::writeFile(file, readFile(file));
+  ASSERT_TRUE(s->record(nextMatchOf(*s), &problem)) << problem.english;
+  ASSERT_NE(readFile(file), theirs);
+
+  const std::size_t before = filesIn(dir.path());
+  const auto refusedFor = [&](const char* how) {
+    SCOPED_TRACE(how);
+    EXPECT_FALSE(s->record(nextMatchOf(*s), &problem));
+    EXPECT_EQ(problem.why, SessionRefusal::Unsaved);
+    ASSERT_TRUE(problem.cause);
+    EXPECT_EQ(problem.cause->kind, Refusal::Kind::ChangedSince);
+    EXPECT_NE(problem.english.find("since it was read"), std::string::npos) << problem.english;
+    EXPECT_TRUE(s->unsaved());
+  };
+  // Replaced by rename, as a save of the game's replaces it.
+  ASSERT_TRUE(writeTextFile(file, theirs, false, &error)) << error;
+  refusedFor("replaced");
+  EXPECT_EQ(readFile(file), theirs);
+  EXPECT_EQ(filesIn(dir.path()), before) << "no temporary file is left";
+  // Written in place.
+  momiru::testing::writeFile(file, theirs + "\n");
+  refusedFor("written in place");
+  EXPECT_EQ(readFile(file), theirs + "\n");
+  // Removed: not made again behind the remover's back.
+  fs::remove(file);
+  refusedFor("removed");
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(s->play()->playedCount(), 4u) << "every match stays in memory";
+  // 保存 keeps the session's own tournament elsewhere.
+  ASSERT_TRUE(s->saveAs(dir / "mine.momiru-tournament", &problem)) << problem.english;
+  EXPECT_EQ(readTournamentFile(dir / "mine.momiru-tournament", &error)->matches.size(), 4u);
+}
+
+// No hold can be had where the lock file's place is taken: the file opens to look only, says
+// why, and is never written; nothing waits on a FIFO.
+TEST(TournamentSession, WithoutAHoldATournamentIsOnlyLookedAt) {
+  ScratchDir dir;
+  const fs::path file = keptRoundRobin(dir);
+  const std::string drawn = readFile(file);
+  Refusal error;
+  report::SessionProblem problem;
+  for (const bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "a FIFO" : "a folder");
+    const fs::path lock = lockFileOf(file);
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    } else {
+      fs::create_directory(lock);
+    }
+    std::optional<TournamentSession> s;
+    EXPECT_TRUE(momiru::testing::returnsWithoutWriter(lock, [&] {
+      s = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+      return true;
+    }));
+    ASSERT_TRUE(s) << problem.english;
+    ASSERT_TRUE(s->lookOnly());
+    EXPECT_EQ(s->lookOnly()->why, SessionRefusal::CannotHold);
+    ASSERT_TRUE(s->lookOnly()->cause);
+    EXPECT_EQ(s->lookOnly()->cause->kind, Refusal::Kind::CannotHold);
+    EXPECT_NE(s->lookOnly()->english.find("t.momiru-tournament.lock"), std::string::npos)
+        << s->lookOnly()->english;
+    EXPECT_FALSE(s->record(nextMatchOf(*s), &problem));
+    EXPECT_EQ(problem.why, SessionRefusal::CannotHold);
+    EXPECT_FALSE(s->playRest(1, {}, {}, &problem));
+    // A copy elsewhere is no write of the file.
+    ASSERT_TRUE(s->saveAs(dir / "copy.momiru-tournament", &problem)) << problem.english;
+    EXPECT_FALSE(s->saveAs(file, &problem)) << "the file itself is not written by another name";
+    EXPECT_EQ(readFile(file), drawn);
+    s.reset();
+    EXPECT_TRUE(fs::exists(fs::symlink_status(lock))) << "what had the name is left";
+    fs::remove(lock);
+  }
+  // Nor is a new tournament made where it could never be held.
+  const fs::path made = dir / "new.momiru-tournament";
+  fs::create_directory(lockFileOf(made));
+  EXPECT_FALSE(TournamentSession::create(made, secretFileOf(made), "杯", rulesOf(Format::Single),
+                                         true, kGame, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::Unwritable);
+  EXPECT_FALSE(fs::exists(made));
+  EXPECT_FALSE(fs::exists(secretFileOf(made)));
+}
+
+TEST(TournamentSession, NothingIsWrittenOverAFileAnotherHolds) {
+  ScratchDir dir;
+  const fs::path file = keptRoundRobin(dir);
+  const std::string drawn = readFile(file);
+  report::SessionProblem problem;
+  auto s = TournamentSession::open(file, secretFileOf(file), kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
+  // 保存 of another tournament over this one is refused while it is held.
+  const fs::path other = dir / "other.momiru-tournament";
+  auto o = TournamentSession::create(other, secretFileOf(other), "杯", rulesOf(Format::Single),
+                                     false, kGame, &problem);
+  ASSERT_TRUE(o) << problem.english;
+  EXPECT_FALSE(o->saveAs(file, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::Unwritable);
+  ASSERT_TRUE(problem.cause);
+  EXPECT_EQ(problem.cause->kind, Refusal::Kind::HeldElsewhere);
+  EXPECT_EQ(readFile(file), drawn);
+  // 保存 onto its own file is its save.
+  ASSERT_TRUE(s->record(nextMatchOf(*s), &problem)) << problem.english;
+  ASSERT_TRUE(s->saveAs(file, &problem)) << problem.english;
+  EXPECT_EQ(readFile(file), tournamentJson(s->tournament()));
+  // A tournament being made under a held name is refused before anything is written.
+  const fs::path taken = dir / "taken.momiru-tournament";
+  const FileHold hold = FileHold::take(taken, nullptr);
+  ASSERT_TRUE(hold.held());
+  EXPECT_FALSE(TournamentSession::create(taken, secretFileOf(taken), "杯", rulesOf(Format::Single),
+                                         true, kGame, &problem));
+  EXPECT_EQ(problem.why, SessionRefusal::HeldElsewhere);
+  EXPECT_FALSE(fs::exists(taken));
+  EXPECT_FALSE(fs::exists(secretFileOf(taken)));
 }
 
 class TournamentFolder : public ::testing::Test {

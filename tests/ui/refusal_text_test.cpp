@@ -30,7 +30,7 @@ bool hasLatinWord(QString text) {
 // A kind of refusal gets its own words, which hold no English, and no two kinds of a reader share
 // a sentence unless they say the same thing.
 TEST(RefusalTextTest, EveryKindIsToldInJapaneseWithItsDetails) {
-  for (int k = 0; k <= static_cast<int>(Kind::NamesTaken); ++k) {
+  for (int k = 0; k <= static_cast<int>(Kind::ChangedSince); ++k) {
     for (const char* what : {"replay", "tournament", "secret", "index"}) {
       Refusal r(static_cast<Kind>(k), what, 64);
       r.english = "some English words the lab prints";
@@ -59,7 +59,7 @@ TEST(RefusalTextTest, EveryKindIsToldInJapaneseWithItsDetails) {
 
 TEST(RefusalTextTest, EveryTournamentStepIsToldInJapaneseWithTheFilesReason) {
   using report::SessionRefusal;
-  for (int k = 0; k <= static_cast<int>(SessionRefusal::Unsaved); ++k) {
+  for (int k = 0; k <= static_cast<int>(SessionRefusal::CannotHold); ++k) {
     report::SessionProblem p;
     p.why = static_cast<SessionRefusal>(k);
     p.english = "the English of the step";
