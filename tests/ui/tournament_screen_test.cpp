@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,6 +29,7 @@
 #include <algorithm>
 #include <future>
 
+#include "data/settings_file.h"
 #include "report/match_play.h"
 #include "report/text_file.h"
 #include "report/tournament.h"
@@ -747,6 +749,29 @@ TEST_F(TournamentScreenTest, APageNoBrowserOpenedIsSaidWithWhereItIs) {
       << w.statusText().toStdString();
   EXPECT_TRUE(w.statusText().contains(QString::fromStdString((files / "cup.html").string())));
   EXPECT_TRUE(std::filesystem::exists(files / "cup.html"));
+}
+
+// Each kind of file dialog starts where it last was: entries (files or a folder of them), a
+// tournament opened, a tournament saved, a page; a folder since gone gives the home folder.
+TEST(DialogFolders, EachKindStartsInItsOwnLastFolder) {
+  ScratchDir settings;
+  ScratchDir pages;
+  ScratchDir entries;
+  ASSERT_TRUE(saveFolders(
+      {{ui::QtPlatformDialogs::folderKind(true, "*.html"), pages.path()},
+       {ui::QtPlatformDialogs::folderKind(false, "*.dat"), entries.path()},
+       {ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament"), pages / "gone"}},
+      settings.path()));
+  const ui::QtPlatformDialogs dialogs(settings.path());
+  EXPECT_EQ(ui::QtPlatformDialogs::folderKind(false, "*.dat"), "entries");
+  EXPECT_NE(ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament"),
+            ui::QtPlatformDialogs::folderKind(false, "*.momiru-tournament *.html"));
+  EXPECT_EQ(dialogs.startFolder(ui::QtPlatformDialogs::folderKind(true, "*.html")).toStdString(),
+            pages.path().string());
+  EXPECT_EQ(dialogs.startFolder("entries").toStdString(), entries.path().string());
+  EXPECT_EQ(dialogs.startFolder(ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament")),
+            QDir::homePath());
+  EXPECT_EQ(dialogs.startFolder("open *.momiru-tournament *.html"), QDir::homePath());
 }
 
 TEST(TournamentTexts, WinnerLineNamesEveryFirstPlaceAndOnlyOnceFinished) {

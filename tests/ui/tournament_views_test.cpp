@@ -343,7 +343,9 @@ TEST(BracketZoom, TheControlsOnScreenFollowTheKeysAndCtrl0KeepsTheSelectedMatchI
   press(view, Qt::Key_0, Qt::ControlModifier);
   EXPECT_DOUBLE_EQ(view->zoom(), 1.0);
   EXPECT_TRUE(view->viewport()->rect().contains(view->matchViewportRect(far)));
-  EXPECT_LE((view->matchViewportRect(far).center() - before).manhattanLength(), 2);
+  // Only as far as its grown box needs to stay whole in view.
+  EXPECT_LE((view->matchViewportRect(far).center() - before).manhattanLength(),
+            view->matchViewportRect(far).height() / 2);
   reset->click();
   EXPECT_EQ(slider->value(), 100);
 }
