@@ -20,6 +20,7 @@ MatchList::MatchList(QWidget* parent) : QListWidget(parent) {
   setResizeMode(QListView::Adjust);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setAlternatingRowColors(true);  // each match's two lines go together
   connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
     if (!filling_ && item != nullptr) emit matchSelected(item->data(Qt::UserRole).toString());
   });

@@ -112,10 +112,10 @@ TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& h
   auto* side = new QVBoxLayout(side_);
   side->setContentsMargins(0, 0, 0, 0);
   side->addWidget(matchList_, 3);
-  auto* placesLabel = new QLabel(QStringLiteral("順位"), side_);
-  side->addWidget(placesLabel);
+  placesLabel_ = new QLabel(QStringLiteral("順位"), side_);
+  side->addWidget(placesLabel_);
   places_ = makeStandingsTable(side_, "Places", QStringLiteral("順位"));
-  placesLabel->setBuddy(places_);
+  placesLabel_->setBuddy(places_);
   side->addWidget(places_, 2);
   views->addWidget(side_, 2);
   box->addLayout(views, 1);
@@ -273,7 +273,15 @@ void TournamentPlayPage::showViews(const report::Tournament& t) {
   if (elimination) {
     bracket_->setTournament(t, schedule);
     mainView_->setCurrentWidget(bracketPane_);
-    fillStandingsTable(places_, t, MatchWords(t, schedule));
+    // An elimination's places are known once it is over; before, they would be guesses.
+    const bool over = t.stage == report::Stage::Finished;
+    placesLabel_->setVisible(over);
+    places_->setVisible(over);
+    if (over) {
+      report::Tournament placed = t;
+      for (report::Standing& st : placed.standings) st.tieBreaks.clear();  // the draw's own
+      fillStandingsTable(places_, placed, MatchWords(t, schedule));
+    }
   } else {
     standings_->setTournament(t, schedule);
     mainView_->setCurrentWidget(standings_);

@@ -111,7 +111,8 @@ class TournamentPlayPage final : public TournamentPage {
   // Beside the bracket: the list of matches and the places; the Swiss and league tables have
   // both already, and take the whole width.
   QWidget* side_ = nullptr;
-  QTableWidget* places_ = nullptr;
+  QLabel* placesLabel_ = nullptr;
+  QTableWidget* places_ = nullptr;  // once an elimination is over
   bool syncing_ = false;
   QPushButton* nextButton_ = nullptr;
   QPushButton* restButton_ = nullptr;
