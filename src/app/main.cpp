@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
 
   momiru::GameState state;
   momiru::ui::PictureBank pictures;
-  momiru::ui::QtPlatformDialogs dialogs;
-  momiru::ui::ScreenContext context{state, pictures, dialogs, momiru::settingsDirectory()};
+  const std::filesystem::path settings = momiru::settingsDirectory();
+  momiru::ui::QtPlatformDialogs dialogs(settings);
+  momiru::ui::ScreenContext context{state, pictures, dialogs, settings};
   momiru::app::ScreenFlow flow(context);
   if (commandLine.files) {
     const auto& [first, second] = *commandLine.files;

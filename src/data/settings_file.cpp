@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <istream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "data/arith.h"
 #include "data/platform.h"
+#include "data/strangers_file.h"
 
 namespace momiru {
 
@@ -118,6 +120,46 @@ void loadSettingsForBattle(Settings& settings, const std::filesystem::path& dir)
   }
   settings.battleSpeed =
       std::clamp<std::int32_t>(settings.battleSpeed, Settings::kMinSpeed, Settings::kMaxSpeed);
+}
+
+namespace {
+
+// A folder worth offering again: absolute, and nothing a line or a terminal would act on.
+bool plainFolder(const std::string& text) {
+  if (text.empty() || text.front() != '/') return false;
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+}  // namespace
+
+std::map<std::string, std::filesystem::path> loadFolders(const std::filesystem::path& dir) {
+  std::map<std::string, std::filesystem::path> folders;
+  if (dir.empty()) return folders;
+  const std::optional<std::string> text = readStrangersFile(
+      dir / kFoldersFileName, kMaxFoldersBytes, kMaxFoldersBytes, "folders", nullptr);
+  if (!text || text->size() > kMaxFoldersBytes) return folders;
+  const auto json = parseBoundedJson<nlohmann::json>(*text, 2, nullptr);
+  if (!json || !json->is_object()) return folders;
+  for (const auto& [kind, folder] : json->items()) {
+    if (!folder.is_string()) continue;
+    const std::string& value = folder.get_ref<const std::string&>();
+    if (plainFolder(value)) folders.emplace(kind, utf8ToPath(value));
+  }
+  return folders;
+}
+
+bool saveFolders(const std::map<std::string, std::filesystem::path>& folders,
+                 const std::filesystem::path& dir) {
+  if (dir.empty()) return false;
+  nlohmann::json json = nlohmann::json::object();
+  for (const auto& [kind, folder] : folders) {
+    const std::string value = pathToUtf8(folder);
+    if (plainFolder(value)) json[kind] = value;
+  }
+  AtomicFile file(dir / kFoldersFileName);
+  if (!file.created()) return false;
+  return file.commit(json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 }  // namespace momiru

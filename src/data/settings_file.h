@@ -1,9 +1,12 @@
-// The settings file "settei.sei": three switches and the battle speed, four CR LF lines.
+// The settings file "settei.sei": three switches and the battle speed, four CR LF lines; and
+// beside it, the file dialogs' last folders.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
+#include <map>
+#include <string>
 
 #include "data/game_state.h"
 
@@ -33,5 +36,17 @@ void loadSettingsForBattle(Settings& settings, const std::filesystem::path& dir)
 // an empty `dir` fails before the key is drawn. The settings in memory are never touched.
 bool saveSettings(const Settings& settings, RandomUnit& random, const std::filesystem::path& dir,
                   std::int32_t* drawnKey = nullptr);
+
+// The folders the game's file dialogs last used, one a kind of dialog ("save *.html", ...), kept
+// in `dir`/folders.json beside settei.sei, which stays the four lines it always was. The file
+// is the game's own: a JSON object of strings, read whole up to kMaxFoldersBytes; a value that is
+// no string, no absolute path, or holds a control character is left out, and a file that is not
+// such an object (or not there, or a FIFO) gives none. Saving writes them all, atomically; false
+// when the file cannot be written or `dir` is empty.
+inline constexpr const char* kFoldersFileName = "folders.json";
+inline constexpr std::size_t kMaxFoldersBytes = 64 * 1024;
+std::map<std::string, std::filesystem::path> loadFolders(const std::filesystem::path& dir);
+bool saveFolders(const std::map<std::string, std::filesystem::path>& folders,
+                 const std::filesystem::path& dir);
 
 }  // namespace momiru

@@ -462,4 +462,6 @@ void playTournament(Tournament& t, const RunOptions& options) {
   t = play.tournament();
 }
 
+int swissRounds(const Tournament& t) { return swissRoundCount(t); }
+
 }  // namespace momiru::report

@@ -86,6 +86,10 @@ class TournamentPlay {
   std::unique_ptr<State> s_;
 };
 
+// The rounds a Swiss tournament of `t`'s entries plays: its rules' rounds, or for 0 the smallest
+// N with 2^N at least the field; never more than there are opponents.
+int swissRounds(const Tournament& t);
+
 // Plays the whole tournament from t.seed: fills seeds, matches and standings. Throws
 // std::runtime_error when it cannot (a Swiss round that cannot be paired), std::bad_alloc when
 // memory runs out.

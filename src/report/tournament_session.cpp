@@ -36,6 +36,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// One character is one entry, whatever file it came in: a copy of a save file under another name
+// holds the same record, which only the file's name (in the entry and in the record's name) tells
+// apart.
+bool sameCharacter(const Entry& a, const Entry& b) {
+  if (a.sha256 == b.sha256) return true;
+  if (a.storedName != b.storedName) return false;
+  Combatant x = a.record;
+  Combatant y = b.record;
+  x.name.clear();
+  y.name.clear();
+  return x == y;
+}
+
 // Saves while playing without a screen come at most this often; the last one always comes.
 constexpr std::chrono::milliseconds kSaveInterval{500};
 // Names tried for a new tournament's file: `name`, `name-2`, ...
@@ -384,7 +397,7 @@ std::vector<EntryResult> TournamentSession::addEntries(const std::vector<fs::pat
       } else {
         Entry e = makeEntry(pathToUtf8(file.filename()), gs.combatant[0]);
         const auto same = std::find_if(t.entries.begin(), t.entries.end(),
-                                       [&](const Entry& x) { return x.sha256 == e.sha256; });
+                                       [&](const Entry& x) { return sameCharacter(x, e); });
         if (same != t.entries.end()) {
           r.refusal = EntryRefusal::Duplicate;
           r.sameAs = static_cast<int>(same - t.entries.begin());

@@ -4,12 +4,16 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QSlider>
+#include <QToolButton>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
@@ -38,8 +42,8 @@ constexpr double kHeadPx = 13;
 constexpr double kTitlePx = 16;
 // Below this size in device pixels text is not legible, and the boxes are drawn without it.
 constexpr double kSmallestTextPx = 5;
-constexpr double kMinZoom = 0.2;
-constexpr double kMaxZoom = 4.0;
+constexpr double kMinZoom = BracketView::kMinZoom;
+constexpr double kMaxZoom = BracketView::kMaxZoom;
 
 const QColor kBackground(0xf3, 0xf3, 0xee);
 const QColor kBoxFill(0xff, 0xff, 0xff);
@@ -52,7 +56,8 @@ const QColor kSelectedFill(0xe6, 0xef, 0xff);
 const QColor kWinnerFill(0xf0, 0xf0, 0xe4);
 
 const QString kHelp = QStringLiteral(
-    "矢印キーで試合を選び、Enter で開きます。Ctrl と＋、－、0 で拡大、縮小、元の大きさ。");
+    "矢印キーで試合を選び、Enter で開きます。Ctrl と＋、－、0 で拡大、縮小、元の大きさ。"
+    "Ctrl を押しながらホイールでも拡大、縮小します。");
 
 QFont pixelFont(double px, bool bold) {
   QFont f = uiFont(9.0, bold);
@@ -212,6 +217,7 @@ void BracketView::setZoom(double zoom) {
 
 void BracketView::zoomAround(double zoom, QPointF anchor) {
   const QPointF at = (anchor + scroll()) / zoom_;
+  const double before = zoom_;
   zoom_ = std::clamp(zoom, kMinZoom, kMaxZoom);
   nameFont_ = pixelFont(kNamePx * zoom_, false);
   winnerFont_ = pixelFont(kNamePx * zoom_, true);
@@ -222,6 +228,7 @@ void BracketView::zoomAround(double zoom, QPointF anchor) {
   horizontalScrollBar()->setValue(static_cast<int>(std::lround(to.x())));
   verticalScrollBar()->setValue(static_cast<int>(std::lround(to.y())));
   viewport()->update();
+  if (zoom_ != before) emit zoomChanged(zoom_);
 }
 
 const QString& BracketView::elided(int box, int side) const {
@@ -537,6 +544,59 @@ void BracketView::wheelEvent(QWheelEvent* event) {
     return;
   }
   QAbstractScrollArea::wheelEvent(event);
+}
+
+BracketZoomBar::BracketZoomBar(BracketView* view, QWidget* parent) : QWidget(parent), view_(view) {
+  setObjectName(QStringLiteral("BracketZoom"));
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 0, 0, 0);
+  const auto tool = [this, row](const QString& text, const char* name, const QString& accessible,
+                                const QString& tip) {
+    auto* b = new QToolButton(this);
+    b->setText(text);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(accessible);
+    b->setToolTip(tip);
+    row->addWidget(b);
+    return b;
+  };
+  auto* out = tool(QStringLiteral("－"), "ZoomOut", QStringLiteral("トーナメント表を縮小する"),
+                   QStringLiteral("縮小（Ctrl+－、Ctrl+ホイール）"));
+  slider_ = new QSlider(Qt::Horizontal, this);
+  slider_->setObjectName(QStringLiteral("Zoom"));
+  slider_->setAccessibleName(QStringLiteral("トーナメント表の大きさ"));
+  slider_->setToolTip(QStringLiteral("表示の大きさ（Ctrl+ホイール、Ctrl+＋、Ctrl+－）"));
+  slider_->setRange(static_cast<int>(std::lround(kMinZoom * 100)),
+                    static_cast<int>(std::lround(kMaxZoom * 100)));
+  slider_->setPageStep(25);
+  slider_->setMaximumWidth(160);
+  row->addWidget(slider_);
+  auto* in = tool(QStringLiteral("＋"), "ZoomIn", QStringLiteral("トーナメント表を拡大する"),
+                  QStringLiteral("拡大（Ctrl+＋、Ctrl+ホイール）"));
+  auto* reset =
+      tool(QStringLiteral("100%"), "ZoomReset", QStringLiteral("トーナメント表を元の大きさに戻す"),
+           QStringLiteral("元の大きさ（Ctrl+0）"));
+  shown_ = new QLabel(this);
+  shown_->setObjectName(QStringLiteral("ZoomShown"));
+  shown_->setTextFormat(Qt::PlainText);
+  row->addWidget(shown_);
+  row->addStretch(1);
+  connect(out, &QToolButton::clicked, this, [this] { view_->setZoom(view_->zoom() / 1.25); });
+  connect(in, &QToolButton::clicked, this, [this] { view_->setZoom(view_->zoom() * 1.25); });
+  connect(reset, &QToolButton::clicked, this, [this] { view_->setZoom(1.0); });
+  connect(slider_, &QSlider::valueChanged, this, [this](int percent) {
+    // The slider follows the view too; only a move of its own changes the zoom.
+    if (percent != static_cast<int>(std::lround(view_->zoom() * 100)))
+      view_->setZoom(percent / 100.0);
+  });
+  connect(view_, &BracketView::zoomChanged, this, &BracketZoomBar::follow);
+  follow(view_->zoom());
+}
+
+void BracketZoomBar::follow(double zoom) {
+  const int percent = static_cast<int>(std::lround(zoom * 100));
+  if (slider_->value() != percent) slider_->setValue(percent);
+  shown_->setText(QStringLiteral("%1%").arg(percent));
 }
 
 }  // namespace momiru::ui

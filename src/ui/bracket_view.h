@@ -23,6 +23,9 @@
 #include "report/tournament_schedule.h"
 #include "ui/match_words.h"
 
+class QLabel;
+class QSlider;
+
 namespace momiru::ui {
 
 class BracketView final : public QAbstractScrollArea {
@@ -47,7 +50,10 @@ class BracketView final : public QAbstractScrollArea {
   QString selectedMatch() const;
   void selectMatch(const QString& id);
 
-  // 1 is the natural size; kept between 0.2 and 4. The selected box stays in view.
+  // 1 is the natural size; kept between kMinZoom, where every name can still be read, and
+  // kMaxZoom. The selected box stays in view, where it was when it was in view.
+  static constexpr double kMinZoom = 0.7;
+  static constexpr double kMaxZoom = 4.0;
   void setZoom(double zoom);
   double zoom() const { return zoom_; }
 
@@ -70,6 +76,8 @@ class BracketView final : public QAbstractScrollArea {
   void matchSelected(const QString& id);
   // Enter, Space or a double click on the match `id`.
   void matchActivated(const QString& id);
+  // The zoom changed (by keys, wheel or setZoom).
+  void zoomChanged(double zoom);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -127,6 +135,20 @@ class BracketView final : public QAbstractScrollArea {
   QFont nameFont_;
   QFont winnerFont_;
   QFont smallFont_;
+};
+
+// The bracket's zoom on screen: 縮小, a slider, 拡大 and 100%, each saying its key in its tip.
+class BracketZoomBar final : public QWidget {
+  Q_OBJECT
+ public:
+  BracketZoomBar(BracketView* view, QWidget* parent = nullptr);
+
+ private:
+  void follow(double zoom);
+
+  BracketView* view_;
+  QSlider* slider_;
+  QLabel* shown_;
 };
 
 }  // namespace momiru::ui

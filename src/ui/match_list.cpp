@@ -12,9 +12,15 @@ MatchList::MatchList(QWidget* parent) : QListWidget(parent) {
   setObjectName(QStringLiteral("Matches"));
   setAccessibleName(QStringLiteral("試合の一覧"));
   setSelectionMode(QAbstractItemView::SingleSelection);
-  setUniformItemSizes(true);
-  setWordWrap(false);
-  setTextElideMode(Qt::ElideRight);
+  // Each sentence whole, its result last: wrapped at the list's width, never cut short. The rows
+  // then differ in height, and are laid out again when the list's width changes.
+  setUniformItemSizes(false);
+  setWordWrap(true);
+  setTextElideMode(Qt::ElideNone);
+  setResizeMode(QListView::Adjust);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setAlternatingRowColors(true);  // each match's two lines go together
   connect(this, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
     if (!filling_ && item != nullptr) emit matchSelected(item->data(Qt::UserRole).toString());
   });
@@ -37,14 +43,17 @@ void MatchList::setTournament(const report::Tournament& t,
   for (std::size_t i = 0; i < schedule.size(); ++i) {
     const report::ScheduledMatch& m = schedule[i];
     const int row = static_cast<int>(i);
-    const QString text = words.sentence(m);
-    if (row < count()) {
-      if (item(row)->text() != text) item(row)->setText(text);
-    } else {
-      auto* added = new QListWidgetItem(text);
-      added->setData(Qt::UserRole, QString::fromStdString(m.match.id));
-      addItem(added);
+    const QString text = words.twoLines(m);
+    QListWidgetItem* shown = row < count() ? item(row) : nullptr;
+    if (shown == nullptr) {
+      shown = new QListWidgetItem(text);
+      shown->setData(Qt::UserRole, QString::fromStdString(m.match.id));
+      addItem(shown);
+    } else if (shown->text() != text) {
+      shown->setText(text);
     }
+    // A screen reader hears the one sentence.
+    shown->setData(Qt::AccessibleTextRole, words.sentence(m));
     rows_.emplace(m.match.id, row);
   }
   const auto it = rows_.find(keep.toStdString());

@@ -19,9 +19,10 @@ MatchWords::MatchWords(const report::Tournament& t,
     names_.push_back(shownName(e.storedName));
     ++uses[e.storedName];
   }
-  // Entries of the same name are told apart by their numbers, as the tournament page does.
+  // Entries of the same name are told apart by their numbers, counted from 1 as the entries'
+  // list, the tournament page and the lab count them.
   for (std::size_t i = 0; i < t.entries.size(); ++i)
-    if (uses[t.entries[i].storedName] > 1) names_[i] += QStringLiteral("（#%1）").arg(i);
+    if (uses[t.entries[i].storedName] > 1) names_[i] += QStringLiteral("（#%1）").arg(i + 1);
   for (const report::ScheduledMatch& m : schedule)
     if (m.played) decided_.insert(m.match.id);
 }
@@ -29,7 +30,7 @@ MatchWords::MatchWords(const report::Tournament& t,
 QString MatchWords::entry(int e) const {
   if (e >= 0 && static_cast<std::size_t>(e) < names_.size())
     return names_[static_cast<std::size_t>(e)];
-  return QStringLiteral("#%1").arg(e);
+  return QStringLiteral("#%1").arg(static_cast<qint64>(e) + 1);
 }
 
 QString MatchWords::player(const report::ScheduledMatch& m, int side) const {
@@ -90,6 +91,11 @@ QString MatchWords::result(const report::ScheduledMatch& m) const {
 QString MatchWords::sentence(const report::ScheduledMatch& m) const {
   return shownName(m.match.id) + QStringLiteral("　") + round(m.match) + QStringLiteral("　") +
          player(m, 0) + QStringLiteral(" 対 ") + player(m, 1) + QStringLiteral("　") + result(m);
+}
+
+QString MatchWords::twoLines(const report::ScheduledMatch& m) const {
+  return shownName(m.match.id) + QStringLiteral("　") + round(m.match) + QStringLiteral("　") +
+         player(m, 0) + QStringLiteral(" 対 ") + player(m, 1) + QLatin1Char('\n') + result(m);
 }
 
 QString matchSentence(const report::Tournament& t, const report::ScheduledMatch& m) {

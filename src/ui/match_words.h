@@ -22,7 +22,8 @@ class MatchWords {
   MatchWords(const report::Tournament& t, const std::vector<report::ScheduledMatch>& schedule);
 
   // An entry's stored name as every screen shows a name, with 「（#n）」 after it when another
-  // entry has the same name; "#n" for an entry the tournament does not have.
+  // entry has the same name; "#n" for an entry the tournament does not have (n from 1, as
+  // every list counts entries).
   QString entry(int e) const;
   // Side 0 or 1 of the match: the player's name, 不戦勝 for no one, or 「W1-3 の勝者」 for a
   // player the schedule does not know yet.
@@ -35,6 +36,9 @@ class MatchWords {
   QString result(const report::ScheduledMatch& m) const;
   // 「W2-1　勝者側 第2回戦　ポチ 対 タマ　2勝1敗でポチの勝ち」.
   QString sentence(const report::ScheduledMatch& m) const;
+  // The same in two lines, the result on the second, as the list of matches shows it:
+  // 「W2-1　勝者側 第2回戦　ポチ 対 タマ」 and 「2勝1敗でポチの勝ち」.
+  QString twoLines(const report::ScheduledMatch& m) const;
 
   // Battles won by each side, and the side that won the match (-1 for none).
   static std::array<int, 2> wins(const report::Match& m);

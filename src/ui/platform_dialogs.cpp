@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
@@ -13,11 +15,14 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeView>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "data/platform.h"
+#include "data/settings_file.h"
 
 namespace momiru::ui {
 
@@ -119,10 +124,13 @@ QString nameFilter(const QString& filterText, const QString& pattern) {
   return filterText + QLatin1String(" (") + pattern + QLatin1Char(')');
 }
 
-// The files chosen in an open dialog of `mode` (one file, or several) for `filter`.
+// The files chosen in an open dialog of `mode` (one file, or several) for `filter`, starting in
+// `folder` when given.
 std::vector<std::filesystem::path> openDialog(QWidget* parent, QFileDialog::FileMode mode,
-                                              const QString& filter) {
+                                              const QString& filter,
+                                              const QString& folder = QString()) {
   QFileDialog dialog(parent);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
   dialog.setFileMode(mode);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilter(filter);
@@ -140,6 +148,8 @@ std::optional<std::filesystem::path> saveDialog(QWidget* parent, const QString& 
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(nameFilter(filterText, pattern));
   dialog.setDefaultSuffix(QString(pattern).remove(QLatin1String("*.")));
+  const QFileInfo offered(suggested);
+  if (offered.isAbsolute()) dialog.setDirectory(offered.absolutePath());
   dialog.selectFile(suggested);
   return runFileDialog(dialog, title, QStringLiteral("保存する場所:"), QStringLiteral("保存"));
 }
@@ -187,11 +197,42 @@ void QtPlatformDialogs::integrityMessage(QWidget* parent) {
   box.exec();
 }
 
+QtPlatformDialogs::QtPlatformDialogs(std::filesystem::path settingsDir)
+    : settingsDir_(std::move(settingsDir)), folders_(loadFolders(settingsDir_)) {}
+
+std::string QtPlatformDialogs::folderKind(bool saving, const QString& pattern) {
+  if (pattern == QString::fromUtf8(kSaveDataFilterPattern)) return "entries";
+  return (saving ? "save " : "open ") + pattern.toStdString();
+}
+
+QString QtPlatformDialogs::startFolder(const std::string& kind) const {
+  const auto it = folders_.find(kind);
+  if (it != folders_.end()) {
+    const QString folder = QString::fromStdString(pathToUtf8(it->second));
+    if (QFileInfo(folder).isDir()) return folder;
+  }
+  return QDir::homePath();
+}
+
+void QtPlatformDialogs::remember(const std::string& kind, const std::filesystem::path& folder) {
+  if (folder.empty() || folders_[kind] == folder) return;
+  folders_[kind] = folder;
+  // Not kept is no harm: the dialog then starts in the home folder next time.
+  if (!settingsDir_.empty() && !saveFolders(folders_, settingsDir_))
+    std::fprintf(stderr, "momiru-battle: the file dialogs' folders could not be kept in %s\n",
+                 pathToUtf8(settingsDir_ / kFoldersFileName).c_str());
+}
+
 std::optional<std::filesystem::path> QtPlatformDialogs::saveFile(
     QWidget* parent, const QString& filterText, const QString& pattern,
     const std::filesystem::path& suggested) {
-  return saveDialog(parent, QStringLiteral("名前を付けて保存"), filterText, pattern,
-                    QString::fromStdString(pathToUtf8(suggested)));
+  const std::string kind = folderKind(true, pattern);
+  QString offered = QString::fromStdString(pathToUtf8(suggested));
+  if (!suggested.is_absolute()) offered = QDir(startFolder(kind)).filePath(offered);
+  auto chosen =
+      saveDialog(parent, QStringLiteral("名前を付けて保存"), filterText, pattern, offered);
+  if (chosen) remember(kind, chosen->parent_path());
+  return chosen;
 }
 
 bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
@@ -210,22 +251,35 @@ bool QtPlatformDialogs::confirm(QWidget* parent, const QString& question) {
 std::vector<std::filesystem::path> QtPlatformDialogs::openFiles(QWidget* parent,
                                                                 const QString& filterText,
                                                                 const QString& pattern) {
-  return openDialog(parent, QFileDialog::ExistingFiles, nameFilter(filterText, pattern));
+  const std::string kind = folderKind(false, pattern);
+  auto chosen = openDialog(parent, QFileDialog::ExistingFiles, nameFilter(filterText, pattern),
+                           startFolder(kind));
+  if (!chosen.empty()) remember(kind, chosen.front().parent_path());
+  return chosen;
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openFile(QWidget* parent,
                                                                  const QString& filterText,
                                                                  const QString& pattern) {
-  return firstOf(openDialog(parent, QFileDialog::ExistingFile, nameFilter(filterText, pattern)));
+  const std::string kind = folderKind(false, pattern);
+  auto chosen = firstOf(openDialog(parent, QFileDialog::ExistingFile,
+                                   nameFilter(filterText, pattern), startFolder(kind)));
+  if (chosen) remember(kind, chosen->parent_path());
+  return chosen;
 }
 
 std::optional<std::filesystem::path> QtPlatformDialogs::openFolder(QWidget* parent) {
+  // Only entries are opened by folder: the folder chosen is where their files are.
+  const std::string kind = folderKind(false, QString::fromUtf8(kSaveDataFilterPattern));
   QFileDialog dialog(parent);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  return runFileDialog(dialog, QStringLiteral("フォルダを選ぶ"), QStringLiteral("フォルダの場所:"),
-                       QStringLiteral("選ぶ"));
+  dialog.setDirectory(startFolder(kind));
+  auto chosen = runFileDialog(dialog, QStringLiteral("フォルダを選ぶ"),
+                              QStringLiteral("フォルダの場所:"), QStringLiteral("選ぶ"));
+  if (chosen) remember(kind, *chosen);
+  return chosen;
 }
 
 std::optional<QString> QtPlatformDialogs::askLine(QWidget* parent, const QString& title,
@@ -239,6 +293,15 @@ std::optional<QString> QtPlatformDialogs::askLine(QWidget* parent, const QString
   if (auto* label = dialog.findChild<QLabel*>()) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
+    // As wide as the explanation's longest line, so that it breaks only where its text breaks
+    // (at a phrase's end), not inside a word; within the screen, where it wraps as it must.
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : explanation.split(QLatin1Char('\n')))
+      widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    const int most = screen != nullptr ? screen->availableGeometry().width() * 4 / 5 : 800;
+    label->setMinimumWidth(std::min(widest + metrics.averageCharWidth(), most));
   }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.textValue();

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QWidget;
@@ -83,9 +85,13 @@ class PlatformDialogs {
 inline constexpr const char* kReplayFilterText = "リプレイファイル ";
 inline constexpr const char* kReplayFilterPattern = "*.momiru-replay";
 
-// The real dialogs of the window system.
+// The real dialogs of the window system. Each kind of file dialog (saving a tournament, writing
+// a page, opening entries, opening a tournament, ...) opens in the folder it last used, kept in
+// the settings folder (loadFolders), else in the home folder.
 class QtPlatformDialogs final : public PlatformDialogs {
  public:
+  // `settingsDir`: where the folders are kept; with none, they are remembered for this run only.
+  explicit QtPlatformDialogs(std::filesystem::path settingsDir = {});
   std::optional<std::filesystem::path> openSaveData(QWidget* parent) override;
   void integrityMessage(QWidget* parent) override;
   [[noreturn]] void terminateProgram(int exitStatus = 0) override;
@@ -103,6 +109,20 @@ class QtPlatformDialogs final : public PlatformDialogs {
   std::optional<std::filesystem::path> openFolder(QWidget* parent) override;
   std::optional<QString> askLine(QWidget* parent, const QString& title,
                                  const QString& explanation) override;
+
+  // The kind of a file dialog for `pattern` ("*.html"), saving or opening: the save-data files
+  // and the folder of them are one kind, the entries.
+  static std::string folderKind(bool saving, const QString& pattern);
+  // The folder a dialog of `kind` starts in: the one it last used while it is still a folder,
+  // else the home folder.
+  QString startFolder(const std::string& kind) const;
+
+ private:
+  // Keeps `folder` for `kind`, in the settings folder too.
+  void remember(const std::string& kind, const std::filesystem::path& folder);
+
+  std::filesystem::path settingsDir_;
+  std::map<std::string, std::filesystem::path> folders_;
 };
 
 // Has Qt's own file dialog show its sizes and dates in the default locale, as the game's other

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "ui/screen.h"
 
@@ -48,12 +50,107 @@ void setCell(QTableWidget* table, int row, int column, const QString& text,
   if (item->textAlignment() != static_cast<int>(align)) item->setTextAlignment(align);
 }
 
+// The standings' columns fitted to the table's width at each resize: the numbers as wide as
+// their heads where there is room, else narrower (to a number's own width, the head cut short
+// and said whole in its tip), and the name column the rest, so that no column is out of view.
+class FitColumns final : public QObject {
+ public:
+  explicit FitColumns(QTableWidget* table) : QObject(table), table_(table) {
+    table->installEventFilter(this);
+  }
+
+  void fit() const {
+    const int columns = table_->columnCount();
+    if (columns < 2) return;
+    const QFontMetrics metrics(table_->horizontalHeader()->font());
+    const int pad = metrics.height() / 2 + 6;
+    const int number = metrics.horizontalAdvance(QStringLiteral("-000.5")) + pad;
+    std::vector<int> wanted(static_cast<std::size_t>(columns), 0);
+    int sum = 0;
+    for (int c = 0; c < columns; ++c) {
+      if (c == 1) continue;
+      const QTableWidgetItem* head = table_->horizontalHeaderItem(c);
+      const int w =
+          std::max(number, (head != nullptr ? metrics.horizontalAdvance(head->text()) : 0) + pad);
+      wanted[static_cast<std::size_t>(c)] = w;
+      sum += w;
+    }
+    const int room = table_->viewport()->width();
+    const int names = std::max(room / 4, metrics.horizontalAdvance(QStringLiteral("名前名前名前")));
+    const double scale = sum + names <= room || sum == 0 ? 1.0 : double(room - names) / sum;
+    for (int c = 0; c < columns; ++c)
+      if (c != 1)
+        table_->setColumnWidth(
+            c, std::max(number * 3 / 4,
+                        static_cast<int>(wanted[static_cast<std::size_t>(c)] * scale)));
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == table_ && event->type() == QEvent::Resize) fit();
+    return false;
+  }
+
+ private:
+  QTableWidget* table_;
+};
+
 }  // namespace
+
+QTableWidget* makeStandingsTable(QWidget* parent, const char* objectName,
+                                 const QString& accessible) {
+  QTableWidget* table = makeTable(parent, objectName, accessible);
+  // Every column in view: the name column takes what the numbers leave.
+  table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+  new FitColumns(table);
+  return table;
+}
+
+void fillStandingsTable(QTableWidget* table, const report::Tournament& t, const MatchWords& words) {
+  QStringList heads = {QStringLiteral("順位"), QStringLiteral("参加者"), QStringLiteral("点")};
+  if (!t.standings.empty())
+    for (const auto& [name, value] : t.standings.front().tieBreaks) heads << tieBreakHead(name);
+  if (table->columnCount() != heads.size()) {
+    table->setColumnCount(static_cast<int>(heads.size()));
+    table->setHorizontalHeaderLabels(heads);
+    // Fitted to the table's width by the heads, not the contents: sizing to the contents would
+    // measure every row of a large field at each update.
+    QHeaderView* head = table->horizontalHeader();
+    head->setSectionResizeMode(QHeaderView::Interactive);
+    head->setSectionResizeMode(1, QHeaderView::Stretch);
+    table->setHorizontalHeaderLabels(heads);
+    for (const QObject* child : table->children())
+      if (const auto* fit = dynamic_cast<const FitColumns*>(child)) fit->fit();
+  }
+  table->setHorizontalHeaderLabels(heads);
+  for (int c = 0; c < table->columnCount(); ++c)
+    if (QTableWidgetItem* h = table->horizontalHeaderItem(c)) h->setToolTip(heads[c]);
+  if (table->rowCount() != static_cast<int>(t.standings.size()))
+    table->setRowCount(static_cast<int>(t.standings.size()));
+  const Qt::Alignment number = Qt::AlignRight | Qt::AlignVCenter;
+  for (std::size_t i = 0; i < t.standings.size(); ++i) {
+    const report::Standing& s = t.standings[i];
+    const int row = static_cast<int>(i);
+    setCell(table, row, 0, QString::number(s.rank), number);
+    setCell(table, row, 1, words.entry(s.entry));
+    setCell(table, row, 2, pointsText(s.points), number);
+    for (std::size_t k = 0;
+         k < s.tieBreaks.size() && 3 + k < static_cast<std::size_t>(heads.size()); ++k)
+      setCell(table, row, static_cast<int>(3 + k), pointsText(s.tieBreaks[k].second), number);
+  }
+}
 
 StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Standings"));
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  // The round's pairings beside the standings, each with the whole height: the standings show
+  // many rows, and neither needs sideways scrolling.
+  auto* sideBySide = new QHBoxLayout(this);
+  sideBySide->setContentsMargins(0, 0, 0, 0);
+  auto* layout = new QVBoxLayout;
+  sideBySide->addLayout(layout, 4);
+  auto* ranking = new QVBoxLayout;
+  sideBySide->addLayout(ranking, 5);
 
   auto* roundRow = new QHBoxLayout;
   auto* roundLabel = new QLabel(QStringLiteral("回戦"), this);
@@ -78,13 +175,16 @@ StandingsView::StandingsView(QWidget* parent) : QWidget(parent) {
   head->setSectionResizeMode(kResult, QHeaderView::Stretch);
   pairings_->setColumnWidth(kId, 64);
   pairings_->setColumnWidth(kScore, 56);
+  pairings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   layout->addWidget(pairings_, 1);
 
   auto* standingsLabel = new QLabel(QStringLiteral("順位表"), this);
-  layout->addWidget(standingsLabel);
-  standings_ = makeTable(this, "Ranking", QStringLiteral("順位表"));
+  // As high as the round's row, so that the two tables start level.
+  standingsLabel->setMinimumHeight(rounds_->sizeHint().height());
+  ranking->addWidget(standingsLabel);
+  standings_ = makeStandingsTable(this, "Ranking", QStringLiteral("順位表"));
   standingsLabel->setBuddy(standings_);
-  layout->addWidget(standings_, 1);
+  ranking->addWidget(standings_, 1);
 
   pairings_->installEventFilter(this);
   connect(rounds_, &QComboBox::currentIndexChanged, this, [this] {
@@ -131,7 +231,7 @@ void StandingsView::setTournament(const report::Tournament& t,
   if (at != roundList_.end()) rounds_->setCurrentIndex(static_cast<int>(at - roundList_.begin()));
   filling_ = false;
   fillPairings();
-  fillStandings(t);
+  fillStandingsTable(standings_, t, words_);
   if (!selected_.isEmpty() && byId_.count(selected_.toStdString()) == 0) {
     selected_.clear();
     emit matchSelected(QString());
@@ -179,42 +279,6 @@ void StandingsView::fillPairings() {
   else
     pairings_->clearSelection();
   filling_ = false;
-}
-
-void StandingsView::fillStandings(const report::Tournament& t) {
-  QStringList heads = {QStringLiteral("順位"), QStringLiteral("参加者"), QStringLiteral("点")};
-  if (!t.standings.empty())
-    for (const auto& [name, value] : t.standings.front().tieBreaks) heads << tieBreakHead(name);
-  if (standings_->columnCount() != heads.size()) {
-    standings_->setColumnCount(static_cast<int>(heads.size()));
-    standings_->setHorizontalHeaderLabels(heads);
-    // Each number column as wide as its head or a number of five places, whichever is wider:
-    // sizing to the contents would measure every row of a large field at each update.
-    QHeaderView* head = standings_->horizontalHeader();
-    head->setSectionResizeMode(QHeaderView::Interactive);
-    head->setSectionResizeMode(1, QHeaderView::Stretch);
-    const QFontMetrics metrics(head->font());
-    for (int c = 0; c < standings_->columnCount(); ++c)
-      if (c != 1)
-        standings_->setColumnWidth(c,
-                                   std::max(metrics.horizontalAdvance(heads[c]),
-                                            metrics.horizontalAdvance(QStringLiteral("-000.5"))) +
-                                       metrics.height());
-  }
-  standings_->setHorizontalHeaderLabels(heads);
-  if (standings_->rowCount() != static_cast<int>(t.standings.size()))
-    standings_->setRowCount(static_cast<int>(t.standings.size()));
-  const Qt::Alignment number = Qt::AlignRight | Qt::AlignVCenter;
-  for (std::size_t i = 0; i < t.standings.size(); ++i) {
-    const report::Standing& s = t.standings[i];
-    const int row = static_cast<int>(i);
-    setCell(standings_, row, 0, QString::number(s.rank), number);
-    setCell(standings_, row, 1, words_.entry(s.entry));
-    setCell(standings_, row, 2, pointsText(s.points), number);
-    for (std::size_t k = 0;
-         k < s.tieBreaks.size() && 3 + k < static_cast<std::size_t>(heads.size()); ++k)
-      setCell(standings_, row, static_cast<int>(3 + k), pointsText(s.tieBreaks[k].second), number);
-  }
 }
 
 void StandingsView::pairingChanged() {

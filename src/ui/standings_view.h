@@ -18,6 +18,13 @@ class QTableWidget;
 
 namespace momiru::ui {
 
+// A table of standings: rank, name, points and the tie-break columns `t`'s standings have (none
+// for an elimination's places), named for the reader; and its rows as `t` stands, names in
+// `words`. The Swiss and league tables and the elimination's places are both made so.
+QTableWidget* makeStandingsTable(QWidget* parent, const char* objectName,
+                                 const QString& accessible);
+void fillStandingsTable(QTableWidget* table, const report::Tournament& t, const MatchWords& words);
+
 class StandingsView final : public QWidget {
   Q_OBJECT
  public:
@@ -56,7 +63,6 @@ class StandingsView final : public QWidget {
 
  private:
   void fillPairings();
-  void fillStandings(const report::Tournament& t);
   void pairingChanged();
 
   QComboBox* rounds_;

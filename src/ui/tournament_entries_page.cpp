@@ -182,7 +182,7 @@ void TournamentEntriesPage::enableButtons(bool idle) {
   loadButton_->setEnabled(idle && open);
   folderButton_->setEnabled(idle && open);
   removeButton_->setEnabled(idle && open && entries_->currentItem() != nullptr);
-  closeButton_->setEnabled(idle && open);
+  closeButton_->setEnabled(idle && open && t.entries.size() >= 2);  // a field needs two
   startButton_->setEnabled(idle && t.stage == report::Stage::Closed && !session_->started());
 }
 
@@ -294,8 +294,7 @@ void TournamentEntriesPage::addFiles(const std::vector<std::filesystem::path>& g
     auto* line = new QListWidgetItem(refusalLine(session_->tournament(), r), refused_);
     line->setData(Qt::AccessibleTextRole, line->text());
   }
-  showGathering();
-  updateButtons();
+  showPage();  // the title's rounds follow the field
   const int refused = static_cast<int>(results.size()) - entered;
   QString text = QStringLiteral("%1件をエントリーしました。").arg(entered);
   if (refused > 0) text += QStringLiteral("%1件はエントリーできませんでした。").arg(refused);
@@ -312,7 +311,17 @@ void TournamentEntriesPage::addFiles(const std::vector<std::filesystem::path>& g
 void TournamentEntriesPage::removeSelectedEntry() {
   if (!session_ || playing() || entries_->currentItem() == nullptr) return;
   const int row = entries_->indexOfTopLevelItem(entries_->currentItem());
-  const QString name = entries_->currentItem()->text(1);
+  const report::Tournament& t = session_->tournament();
+  if (row < 0 || static_cast<std::size_t>(row) >= t.entries.size()) return;
+  // Told by its number and file as well as its name: two entries may share a name.
+  const QString which = QStringLiteral("#%1「%2」（%3）")
+                            .arg(row + 1)
+                            .arg(shownName(t.entries[static_cast<std::size_t>(row)].storedName),
+                                 shownName(t.entries[static_cast<std::size_t>(row)].file));
+  const bool sure = ctx.dialogs.confirm(
+      host_.dialogParent(), QStringLiteral("エントリー %1 を削除しますか？").arg(which));
+  takeFocusBackFromDialog();
+  if (!sure) return;
   report::SessionProblem problem;
   const bool removed = session_->removeEntry(row, &problem);
   if (!removed)
@@ -321,15 +330,25 @@ void TournamentEntriesPage::removeSelectedEntry() {
     setStatus(QStringLiteral("削除できませんでした。") + sessionProblemText(problem));
     return;
   }
-  showGathering();
-  updateButtons();
-  setStatus(QStringLiteral("%1を削除しました。").arg(name));
+  showPage();
+  setStatus(QStringLiteral("エントリー %1 を削除しました。").arg(which));
   if (!removed) sayUnsaved(&problem);
   (entries_->topLevelItemCount() > 0 ? static_cast<QWidget*>(entries_) : loadButton_)->setFocus();
 }
 
 void TournamentEntriesPage::closeEntries() {
   if (!session_ || playing()) return;
+  // Two entries at least, as the session requires: below that it says why without asking.
+  if (session_->tournament().stage == report::Stage::Open &&
+      session_->tournament().entries.size() >= 2) {
+    const bool sure = ctx.dialogs.confirm(
+        host_.dialogParent(),
+        QStringLiteral("%1人でエントリーを締め切りますか？締め切った後は、エントリーの追加も削除も"
+                       "できません。")
+            .arg(session_->tournament().entries.size()));
+    takeFocusBackFromDialog();
+    if (!sure) return;
+  }
   report::SessionProblem problem;
   const bool closed = session_->closeEntries(&problem);
   if (!closed)
@@ -349,8 +368,10 @@ void TournamentEntriesPage::startTournament() {
   if (!session_ || playing() || session_->started()) return;
   const auto beacon = ctx.dialogs.askLine(
       host_.dialogParent(), QStringLiteral("大会を始める"),
-      QStringLiteral("締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、"
-                     "主催者にも抽選を操れなかったことを示せます。（空のままでも始められます）"));
+      // A line a phrase: the dialog is made as wide as the longest.
+      QStringLiteral("締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、\n"
+                     "主催者にも抽選を操れなかったことを示せます。\n"
+                     "（空のままでも始められます）"));
   takeFocusBackFromDialog();
   if (!beacon) return;
   const QString given = beacon->trimmed();

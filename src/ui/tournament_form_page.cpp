@@ -26,12 +26,6 @@ namespace momiru::ui {
 
 using tournament_parts::setText;
 
-namespace {
-
-constexpr int kDefaultSwissRounds = 5;
-
-}  // namespace
-
 TournamentFormPage::TournamentFormPage(ScreenContext& context, TournamentHost& host,
                                        std::optional<report::TournamentSession>& session,
                                        std::optional<std::filesystem::path> directory,
@@ -76,8 +70,14 @@ TournamentFormPage::TournamentFormPage(ScreenContext& context, TournamentHost& h
   rounds_ = new QSpinBox(this);
   rounds_->setObjectName(QStringLiteral("Rounds"));
   rounds_->setAccessibleName(QStringLiteral("スイス式の回戦数、または総当たりの回数"));
-  rounds_->setRange(1, report::kMaxSwissRounds);
-  rounds_->setValue(kDefaultSwissRounds);
+  // A Swiss's rounds are 自動 (0 in the file) unless chosen: as many as it takes to find one
+  // winner, the rule the lab and the README give.
+  rounds_->setRange(0, report::kMaxSwissRounds);
+  rounds_->setSpecialValueText(QStringLiteral("自動"));
+  rounds_->setToolTip(
+      QStringLiteral("スイス式の「自動」は、2のN乗が人数以上になる最小のN回戦です（8人なら3回戦、10"
+                     "人なら4回戦）。"));
+  rounds_->setValue(0);
   form->addRow(QStringLiteral("回戦数"), rounds_);
 
   seeding_ = new QComboBox(this);
@@ -123,9 +123,17 @@ void TournamentFormPage::updateRuleControls() {
   const bool swiss = f == report::Format::Swiss;
   const bool league = f == report::Format::RoundRobin;
   rounds_->setEnabled(swiss || league);
-  rounds_->setMaximum(league ? 2 : report::kMaxSwissRounds);
-  if (league && rounds_->value() > 2) rounds_->setValue(1);
-  if (swiss && rounds_->value() < 1) rounds_->setValue(kDefaultSwissRounds);
+  if (league) {
+    // Once or twice around; 自動 means nothing here.
+    rounds_->setSpecialValueText(QString());
+    if (rounds_->value() < 1 || rounds_->value() > 2) rounds_->setValue(1);
+    rounds_->setRange(1, 2);
+  } else {
+    const bool fromLeague = rounds_->minimum() == 1;
+    rounds_->setRange(0, report::kMaxSwissRounds);
+    rounds_->setSpecialValueText(QStringLiteral("自動"));
+    if (fromLeague) rounds_->setValue(0);
+  }
   thirdPlace_->setEnabled(f == report::Format::Single);
   if (f != report::Format::Single) thirdPlace_->setChecked(false);
 }

@@ -3,13 +3,17 @@
 // it again once the worker has stopped.
 #include "ui/tournament_play_page.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
@@ -59,6 +63,23 @@ TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& h
   lines->addWidget(winner_, 3);
   box->addLayout(lines);
 
+  // The draw's values stay on screen with the tournament, for the host to publish and compare.
+  fairness_ = new QWidget(this);
+  fairness_->setObjectName(QStringLiteral("Fairness"));
+  auto* fair = new QHBoxLayout(fairness_);
+  fair->setContentsMargins(0, 0, 0, 0);
+  commitment_ =
+      addFairValue(fair, "約束の値", "ShownCommitment", "約束の値（公正な抽選）",
+                   "CopyShownCommitment", "約束の値をコピーする", "約束の値をコピーしました。",
+                   [](const report::Tournament& t) { return t.commitment; });
+  digest_ = addFairValue(fair, "要約値", "ShownDigest", "エントリーの要約値", "CopyShownDigest",
+                         "エントリーの要約値をコピーする", "エントリーの要約値をコピーしました。",
+                         [](const report::Tournament& t) { return t.entriesDigest; });
+  beacon_ = addFairValue(fair, "ビーコン", "ShownBeacon", "締め切りの後に公表された値（ビーコン）",
+                         "CopyShownBeacon", "ビーコンをコピーする", "ビーコンをコピーしました。",
+                         [](const report::Tournament& t) { return t.beacon; });
+  box->addWidget(fairness_);
+
   auto* views = new QHBoxLayout;
   mainView_ = new QStackedWidget(this);
   mainView_->setObjectName(QStringLiteral("MainView"));
@@ -68,7 +89,13 @@ TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& h
   standings_ = new StandingsView(mainView_);
   standings_->setObjectName(QStringLiteral("Standings"));
   standings_->setAccessibleName(QStringLiteral("各回戦の対戦と順位表"));
-  mainView_->addWidget(bracket_);
+  // The bracket under its zoom's controls.
+  bracketPane_ = new QWidget(mainView_);
+  auto* pane = new QVBoxLayout(bracketPane_);
+  pane->setContentsMargins(0, 0, 0, 0);
+  pane->addWidget(new BracketZoomBar(bracket_, bracketPane_));
+  pane->addWidget(bracket_, 1);
+  mainView_->addWidget(bracketPane_);
   mainView_->addWidget(standings_);
   matches_ = new MatchList(this);
   matchList_ = matches_;
@@ -81,7 +108,16 @@ TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& h
   matchList_->setObjectName(QStringLiteral("Matches"));
   matchList_->setAccessibleName(QStringLiteral("試合の一覧"));
   views->addWidget(mainView_, 3);
-  views->addWidget(matchList_, 2);
+  side_ = new QWidget(this);
+  auto* side = new QVBoxLayout(side_);
+  side->setContentsMargins(0, 0, 0, 0);
+  side->addWidget(matchList_, 3);
+  placesLabel_ = new QLabel(QStringLiteral("順位"), side_);
+  side->addWidget(placesLabel_);
+  places_ = makeStandingsTable(side_, "Places", QStringLiteral("順位"));
+  placesLabel_->setBuddy(places_);
+  side->addWidget(places_, 2);
+  views->addWidget(side_, 2);
   box->addLayout(views, 1);
 
   auto* play = new QHBoxLayout;
@@ -128,8 +164,55 @@ TournamentPlayPage::TournamentPlayPage(ScreenContext& context, TournamentHost& h
 
 TournamentPlayPage::~TournamentPlayPage() { pageWriter_.wait(); }
 
+QLineEdit* TournamentPlayPage::addFairValue(
+    QHBoxLayout* row, const char* title, const char* name, const char* accessible,
+    const char* copyName, const char* copyAccessible, const char* copied,
+    std::function<std::optional<std::string>(const report::Tournament&)> value) {
+  auto* parent = row->parentWidget();
+  auto* label = new QLabel(QString::fromUtf8(title), parent);
+  auto* shown = new QLineEdit(parent);
+  shown->setObjectName(QString::fromLatin1(name));
+  shown->setAccessibleName(QString::fromUtf8(accessible));
+  shown->setReadOnly(true);
+  shown->setMinimumWidth(px(1800));
+  label->setBuddy(shown);
+  auto* copy = tournament_parts::button(parent, "コピー", copyName, copyAccessible);
+  row->addWidget(label);
+  row->addWidget(shown, 1);
+  row->addWidget(copy);
+  connect(copy, &QPushButton::clicked, this, [this, value = std::move(value), copied] {
+    if (!session_) return;
+    const std::optional<std::string> v = value(current(*session_));
+    if (!v) return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(*v));
+    setStatus(QString::fromUtf8(copied));
+  });
+  return shown;
+}
+
+void TournamentPlayPage::showFairness(const report::Tournament& t) {
+  const auto show = [](QLineEdit* line, const std::optional<std::string>& v) {
+    // The label, the line and the button of one value go together.
+    const bool has = v.has_value();
+    QLayout* row = line->parentWidget()->layout();
+    const int at = row->indexOf(line);
+    for (int i = at - 1; i <= at + 1; ++i) row->itemAt(i)->widget()->setVisible(has);
+    const QString text = has ? shownName(*v) : QString();  // a stranger's beacon is text
+    if (line->text() != text) {
+      line->setText(text);
+      line->setCursorPosition(0);
+    }
+    line->setToolTip(text);
+  };
+  show(commitment_, t.commitment);
+  show(digest_, t.entriesDigest);
+  show(beacon_, t.beacon);
+  fairness_->setVisible(t.commitment || t.entriesDigest || t.beacon);
+}
+
 QWidget* TournamentPlayPage::firstStep() const {
-  return nextButton_->isEnabled() ? static_cast<QWidget*>(nextButton_) : matchList_;
+  if (nextButton_->isEnabled()) return nextButton_;
+  return side_->isHidden() ? static_cast<QWidget*>(standings_->pairingsTable()) : matchList_;
 }
 
 void TournamentPlayPage::focusNext() { nextButton_->setFocus(); }
@@ -162,6 +245,7 @@ void TournamentPlayPage::showFollowing() {
     setText(whole_, QString());
   }
   setText(winner_, winnerLine(t));
+  showFairness(t);
   showViews(t);
   fillBattles();
 }
@@ -185,9 +269,19 @@ void TournamentPlayPage::showViews(const report::Tournament& t) {
       t.rules.format == report::Format::Single || t.rules.format == report::Format::Double;
   const bool quiet = syncing_;
   syncing_ = true;
+  side_->setVisible(elimination);
   if (elimination) {
     bracket_->setTournament(t, schedule);
-    mainView_->setCurrentWidget(bracket_);
+    mainView_->setCurrentWidget(bracketPane_);
+    // An elimination's places are known once it is over; before, they would be guesses.
+    const bool over = t.stage == report::Stage::Finished;
+    placesLabel_->setVisible(over);
+    places_->setVisible(over);
+    if (over) {
+      report::Tournament placed = t;
+      for (report::Standing& st : placed.standings) st.tieBreaks.clear();  // the draw's own
+      fillStandingsTable(places_, placed, MatchWords(t, schedule));
+    }
   } else {
     standings_->setTournament(t, schedule);
     mainView_->setCurrentWidget(standings_);
@@ -208,7 +302,7 @@ void TournamentPlayPage::matchChosen(const QString& id) {
   if (syncing_) return;
   syncing_ = true;
   selected_ = id;
-  if (mainView_->currentWidget() == bracket_) {
+  if (mainView_->currentWidget() == bracketPane_) {
     bracket_->selectMatch(id);
   } else {
     standings_->selectMatch(id);
@@ -351,8 +445,17 @@ void TournamentPlayPage::exportFinished(bool written, const std::filesystem::pat
     setStatus(QStringLiteral("ページを書き出せませんでした。") + refusalText(why));
     return;
   }
-  setStatus(QStringLiteral("ページを書き出しました：") + shownName(pathToUtf8(page.filename())));
-  openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(page))));
+  if (openUrl_(QUrl::fromLocalFile(QString::fromStdString(pathToUtf8(page))))) {
+    setStatus(QStringLiteral("ページを書き出しました：") + shownName(pathToUtf8(page.filename())));
+    return;
+  }
+  // No browser came up: the page is there all the same, and where it is is said whole.
+  std::fprintf(stderr, "momiru-battle: no browser opened %s\n",
+               shellQuote(pathToUtf8(page)).c_str());
+  setStatus(
+      QStringLiteral(
+          "ページを書き出しましたが、ブラウザーを開けませんでした。ページはここにあります：") +
+      shownName(pathToUtf8(page)));
 }
 
 }  // namespace momiru::ui

@@ -18,10 +18,13 @@
 #include "ui/tournament_parts.h"
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTableWidget;
 
 namespace momiru::ui {
 
@@ -72,6 +75,13 @@ class TournamentPlayPage final : public TournamentPage {
   void viewBattleRequested(QString matchId, int battle);  // a played battle, from 1
 
  private:
+  // One of the draw's values in the fairness row: its name, the value whole in a read-only line
+  // and its コピー button, which copies what `value` gives and says `copied`.
+  QLineEdit* addFairValue(
+      QHBoxLayout* row, const char* title, const char* name, const char* accessible,
+      const char* copyName, const char* copyAccessible, const char* copied,
+      std::function<std::optional<std::string>(const report::Tournament&)> value);
+  void showFairness(const report::Tournament& t);
   void fillBattles();
   void showViews(const report::Tournament& t);
   void matchChosen(const QString& id);     // in any view: the others follow
@@ -87,11 +97,22 @@ class TournamentPlayPage final : public TournamentPage {
   QLabel* progress_ = nullptr;
   QLabel* whole_ = nullptr;
   QLabel* winner_ = nullptr;
+  // The draw's values, for checking it: kept in view after the start.
+  QWidget* fairness_ = nullptr;
+  QLineEdit* commitment_ = nullptr;
+  QLineEdit* digest_ = nullptr;
+  QLineEdit* beacon_ = nullptr;
   QStackedWidget* mainView_ = nullptr;  // the bracket, or the pairings and standings
+  QWidget* bracketPane_ = nullptr;      // the bracket and its zoom's controls
   BracketView* bracket_ = nullptr;
   StandingsView* standings_ = nullptr;
   QWidget* matchList_ = nullptr;
   MatchList* matches_ = nullptr;
+  // Beside the bracket: the list of matches and the places; the Swiss and league tables have
+  // both already, and take the whole width.
+  QWidget* side_ = nullptr;
+  QLabel* placesLabel_ = nullptr;
+  QTableWidget* places_ = nullptr;  // once an elimination is over
   bool syncing_ = false;
   QPushButton* nextButton_ = nullptr;
   QPushButton* restButton_ = nullptr;

@@ -53,12 +53,16 @@ TournamentScreen::TournamentScreen(ScreenContext& context,
   big.setBold(true);
   title_->setFont(big);
   top->addWidget(title_, 1);
+  newButton_ =
+      tournament_parts::button(this, "新しい大会", "NewTournament", "新しい大会を作成する");
   openButton_ = tournament_parts::button(this, "開く", "Open", "大会のファイルを開く");
   saveButton_ =
       tournament_parts::button(this, "保存", "Save", "大会のファイルを別の場所に保存する");
+  top->addWidget(newButton_);
   top->addWidget(openButton_);
   top->addWidget(saveButton_);
   outer->addLayout(top);
+  connect(newButton_, &QPushButton::clicked, this, &TournamentScreen::newTournament);
   connect(openButton_, &QPushButton::clicked, this, &TournamentScreen::openFile);
   connect(saveButton_, &QPushButton::clicked, this, &TournamentScreen::saveFile);
 
@@ -122,8 +126,15 @@ void TournamentScreen::showPage() {
   } else {
     const report::Tournament& t = session_->tournament();
     QString rules = formatText(t.rules.format) + QStringLiteral("・") + bestOfText(t.rules.bestOf);
-    if (t.rules.format == report::Format::Swiss)
-      rules += QStringLiteral("・%1回戦").arg(t.rules.rounds);
+    if (t.rules.format == report::Format::Swiss) {
+      if (t.rules.rounds > 0) {
+        rules += QStringLiteral("・%1回戦").arg(t.rules.rounds);
+      } else if (t.entries.size() >= 2) {
+        rules += QStringLiteral("・%1回戦（自動）").arg(report::swissRounds(t));
+      } else {
+        rules += QStringLiteral("・回戦数は自動");
+      }
+    }
     if (t.rules.format == report::Format::RoundRobin && t.rules.rounds == 2) {
       rules += QStringLiteral("・2回総当たり");
     }
@@ -172,6 +183,7 @@ QString TournamentScreen::selectedMatch() const { return play_->selectedMatch();
 
 void TournamentScreen::updateButtons() {
   const bool idle = !playing();
+  newButton_->setEnabled(idle && session_.has_value());
   openButton_->setEnabled(idle);
   saveButton_->setEnabled(idle && session_.has_value());
   if (!session_) return;
@@ -181,6 +193,27 @@ void TournamentScreen::updateButtons() {
 }
 
 void TournamentScreen::createTournament() { form_->createTournament(); }
+
+void TournamentScreen::newTournament() {
+  if (!session_ || playing() || exporting()) return;
+  // Every step is kept in the file as it is made; only a change its last save lost would go.
+  if (session_->unsaved()) {
+    const bool sure = ctx.dialogs.confirm(
+        this, QStringLiteral("今の大会には、ファイルに保存できなかった変更があります。保存せずに"
+                             "新しい大会を始めますか？"));
+    takeFocusBackFromDialog();
+    if (!sure) return;
+  }
+  const QString before = shownName(pathToUtf8(session_->file().filename()));
+  play_->setSelected(QString());
+  session_.reset();
+  showPage();
+  form_->firstStep()->setFocus();
+  setStatus(
+      QStringLiteral("新しい大会の設定を選んで 作成 を押してください。前の大会はファイル（%1）"
+                     "に残っていて、開く で開けます。")
+          .arg(before));
+}
 void TournamentScreen::loadFiles() { entries_->loadFiles(); }
 void TournamentScreen::loadFolder() { entries_->loadFolder(); }
 void TournamentScreen::addFiles(const std::vector<std::filesystem::path>& files) {

@@ -50,6 +50,8 @@ class TournamentScreen final : public Screen, private TournamentHost {
 
   // What the buttons do, for the keys and for tests.
   void createTournament();
+  // 新しい大会: the form again, at any stage; the tournament shown stays in its file.
+  void newTournament();
   void loadFiles();  // 読み込み
   void loadFolder();
   void addFiles(const std::vector<std::filesystem::path>& files);  // files and folders
@@ -106,6 +108,7 @@ class TournamentScreen final : public Screen, private TournamentHost {
   QStackedWidget* pages_ = nullptr;
   QLabel* title_ = nullptr;  // the tournament's name and rules
   QLabel* status_ = nullptr;
+  QPushButton* newButton_ = nullptr;
   QPushButton* openButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   TournamentFormPage* form_ = nullptr;

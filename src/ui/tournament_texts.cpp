@@ -46,9 +46,15 @@ QString refusalLine(const report::Tournament& t, const report::EntryResult& resu
       why = QStringLiteral("キャラクターがいません（レベル0）");
       break;
     case report::EntryRefusal::Duplicate:
-      why = result.sameAs ? QStringLiteral("エントリー済みの「%1」と同じ記録です")
-                                .arg(entryName(t, *result.sameAs))
-                          : QStringLiteral("エントリー済みの記録と同じです");
+      why = QStringLiteral("エントリー済みの記録と同じです");
+      if (result.sameAs && *result.sameAs >= 0 &&
+          static_cast<std::size_t>(*result.sameAs) < t.entries.size()) {
+        // The twin by its number, name and file: two entries may share a name.
+        const report::Entry& twin = t.entries[static_cast<std::size_t>(*result.sameAs)];
+        why = QStringLiteral("エントリー済みの #%1「%2」（%3）と同じキャラクターです")
+                  .arg(*result.sameAs + 1)
+                  .arg(entryName(t, *result.sameAs), shownName(twin.file));
+      }
       break;
     case report::EntryRefusal::Full:
       why = QStringLiteral("この形式ではこれ以上エントリーできません");

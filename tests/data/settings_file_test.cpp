@@ -277,5 +277,42 @@ TEST(SettingsFolder, TheLastResortFolderMustBeThisUsersOwn) {
   EXPECT_EQ(name, "momiru-battle-" + std::to_string(::geteuid()));
 }
 
+// The file dialogs' folders live in a file of their own: settei.sei stays four lines, a saved
+// folder comes back, and what a hostile or broken file holds gives no folder rather than a
+// wrong one.
+TEST(DialogFolders, KeptBesideTheSettingsAndOnlyPlainAbsoluteFoldersComeBack) {
+  ScratchDir dir;
+  testing::writeFile(dir / "settei.sei", "1\r\n0\r\n1\r\n150\r\n");
+  const std::map<std::string, std::filesystem::path> kept = {
+      {"save *.html", "/home/someone/ページ"},
+      {"entries", "/srv/dat files"},
+      {"bad", "relative/folder"},
+      {"worse", "/tmp/a\nb"}};
+  ASSERT_TRUE(saveFolders(kept, dir.path()));
+  EXPECT_EQ(testing::readFile(dir / "settei.sei"), "1\r\n0\r\n1\r\n150\r\n");
+  RunState run = stateWith({});
+  EXPECT_TRUE(loadSettings(run.settings, dir.path()));
+  const auto back = loadFolders(dir.path());
+  EXPECT_EQ(back, (std::map<std::string, std::filesystem::path>{
+                      {"save *.html", "/home/someone/ページ"}, {"entries", "/srv/dat files"}}));
+
+  for (const std::string& text :
+       {std::string("[\"/a\"]"), std::string("{\"k\": 3, \"j\": {\"x\": \"/a\"}}"),
+        std::string("{\"k\": \"/a\""), std::string("{\"k\": \"/a\u0007b\"}"),
+        std::string(kMaxFoldersBytes + 10, ' ') + "{}"}) {
+    testing::writeFile(dir / kFoldersFileName, text);
+    EXPECT_TRUE(loadFolders(dir.path()).empty()) << text.substr(0, 40);
+  }
+  EXPECT_TRUE(loadFolders({}).empty());
+  EXPECT_FALSE(saveFolders(kept, {}));
+  // A FIFO in its place is not waited on.
+  std::filesystem::remove(dir / kFoldersFileName);
+  ASSERT_EQ(::mkfifo((dir / kFoldersFileName).c_str(), 0644), 0);
+  std::map<std::string, std::filesystem::path> read = kept;
+  EXPECT_TRUE(testing::returnsWithoutWriter(dir / kFoldersFileName,
+                                            [&] { read = loadFolders(dir.path()); }));
+  EXPECT_TRUE(read.empty());
+}
+
 }  // namespace
 }  // namespace momiru

@@ -11,7 +11,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,12 +22,14 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
 #include <future>
 
+#include "data/settings_file.h"
 #include "report/match_play.h"
 #include "report/text_file.h"
 #include "report/tournament.h"
@@ -52,6 +56,8 @@ class TournamentDialogs final : public ui::PlatformDialogs {
   std::optional<QString> line;
   std::vector<QString> said;
   QString askedFor;
+  bool sure = true;  // the answer to every question
+  std::vector<QString> questions;
 
   std::optional<std::filesystem::path> openSaveData(QWidget*) override { return std::nullopt; }
   void integrityMessage(QWidget*) override { said.push_back(QStringLiteral("integrity")); }
@@ -71,6 +77,10 @@ class TournamentDialogs final : public ui::PlatformDialogs {
     return openAnswer;
   }
   std::optional<std::filesystem::path> openFolder(QWidget*) override { return folder; }
+  bool confirm(QWidget*, const QString& question) override {
+    questions.push_back(question);
+    return sure;
+  }
   std::optional<QString> askLine(QWidget*, const QString&, const QString& explanation) override {
     askedFor = explanation;
     return line;
@@ -231,12 +241,26 @@ TEST_F(TournamentScreenTest, RefusedFilesAreListedInTheWindowOneLineEachAndEntri
   EXPECT_TRUE(dialogs.said.empty());  // no box for any of them
   EXPECT_TRUE(w.statusText().contains("3件をエントリー"));
 
+  // 削除 asks first, naming the entry by number, name and file; いいえ keeps it.
   entries->setCurrentItem(entries->topLevelItem(0));
+  dialogs.sure = false;
   w.removeSelectedEntry();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0], "エントリー #1「選手1」（e100.dat） を削除しますか？");
+  EXPECT_EQ(session->tournament().entries.size(), 3u);
+  dialogs.sure = true;
+  w.removeSelectedEntry();
+  EXPECT_EQ(w.statusText(), "エントリー #1「選手1」（e100.dat） を削除しました。");
   ASSERT_EQ(session->tournament().entries.size(), 2u);
   EXPECT_EQ(session->tournament().entries[0].storedName, "選手2");
   EXPECT_EQ(entries->topLevelItemCount(), 2);
 
+  // 締め切り asks too, saying how many are in.
+  dialogs.sure = false;
+  w.closeEntries();
+  EXPECT_EQ(session->tournament().stage, report::Stage::Open);
+  EXPECT_TRUE(dialogs.questions.back().startsWith("2人でエントリーを締め切りますか？"));
+  dialogs.sure = true;
   w.closeEntries();
   EXPECT_EQ(session->tournament().stage, report::Stage::Closed);
   ASSERT_TRUE(session->tournament().entriesDigest.has_value());
@@ -263,9 +287,16 @@ TEST_F(TournamentScreenTest, RefusedFilesAreListedInTheWindowOneLineEachAndEntri
 TEST_F(TournamentScreenTest, FoldersAndDropsEnterTheirSaveDataAndClosingNeedsTwo) {
   ui::TournamentScreen w(ctx, session, kept.path());
   create(w, 2, 1);
+  // Below two entries 締め切り cannot be pressed, and asked for by key it says why.
+  EXPECT_FALSE(child<QPushButton>(w, "CloseEntries")->isEnabled());
   w.closeEntries();
   EXPECT_EQ(session->tournament().stage, report::Stage::Open);
   EXPECT_TRUE(w.statusText().contains("2人以上"));
+  EXPECT_TRUE(dialogs.questions.empty());
+  w.addFiles(field(1));
+  EXPECT_FALSE(child<QPushButton>(w, "CloseEntries")->isEnabled());
+  w.removeSelectedEntry();
+  EXPECT_TRUE(session->tournament().entries.empty());
 
   ScratchDir folder;
   momiru::testing::writeFile(folder / "a.dat", encode(entrant("フォルダ一", 1)));
@@ -554,6 +585,193 @@ TEST_F(TournamentScreenTest, KeysTabFromTheTopLeftEnterAndSpacePressEscapeCloses
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_EQ(closed.size(), 1);
   flushDeletes();
+}
+
+// A copy of a save file under another name is the same character: refused, naming its twin
+// by number, name and file, so that it never meets itself.
+TEST_F(TournamentScreenTest, ACharacterEnteredUnderAnotherFileNameIsRefusedNamingItsTwin) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 3, 1);  // Swiss
+  const auto first = character("pochi.dat", "ポチ", 1);
+  const std::string bytes = encode(entrant("ポチ", 1));
+  ScratchDir elsewhere;
+  const auto copy = elsewhere.write("pochi-copy.dat", bytes);
+  const auto other = character("tama.dat", "タマ", 2);
+  w.addFiles({first, other, copy});
+  ASSERT_EQ(session->tournament().entries.size(), 2u) << w.refusals().join('\n').toStdString();
+  const QStringList lines = w.refusals();
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_EQ(lines[0],
+            "pochi-copy.dat：エントリー済みの #1「ポチ」（pochi.dat）と同じキャラクターです");
+  // Another character of the same name is no twin.
+  w.addFiles({character("pochi2.dat", "ポチ", 3)});
+  EXPECT_EQ(session->tournament().entries.size(), 3u);
+  EXPECT_TRUE(w.refusals().isEmpty());
+}
+
+// After 開始 the draw's values stay in the window, each with its コピー.
+TEST_F(TournamentScreenTest, TheCommitmentDigestAndBeaconStayInViewAfterTheStart) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 0, 1);
+  startWith(w, 4, QStringLiteral("lottery 04 18 27"));
+  const report::Tournament& t = session->tournament();
+  ASSERT_TRUE(t.commitment && t.entriesDigest && t.beacon);
+  const std::pair<const char*, std::string> values[] = {
+      {"Commitment", *t.commitment}, {"Digest", *t.entriesDigest}, {"Beacon", *t.beacon}};
+  for (const auto& [name, value] : values) {
+    const std::string shown = std::string("Shown") + name;
+    auto* line = child<QLineEdit>(w, shown.c_str());
+    ASSERT_NE(line, nullptr) << name;
+    EXPECT_TRUE(line->isVisibleTo(&w)) << name;
+    EXPECT_TRUE(line->isReadOnly());
+    EXPECT_EQ(line->text().toStdString(), value);
+    QGuiApplication::clipboard()->clear();
+    child<QPushButton>(w, ("Copy" + shown).c_str())->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), value) << name;
+    EXPECT_TRUE(w.statusText().contains("コピーしました")) << name;
+  }
+}
+
+// 新しい大会 is there at every stage: a finished tournament gives way to the form, and stays in
+// its file.
+TEST_F(TournamentScreenTest, ANewTournamentIsOfferedAtEveryStageAndTheOldOneStaysInItsFile) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  auto* fresh = child<QPushButton>(w, "NewTournament");
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_FALSE(fresh->isEnabled());  // the form is shown already
+  create(w, 2, 1);
+  EXPECT_TRUE(fresh->isEnabled());
+  startWith(w, 3);
+  w.playRest();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  ASSERT_EQ(session->tournament().stage, report::Stage::Finished);
+  const std::filesystem::path file = session->file();
+  EXPECT_TRUE(fresh->isEnabled());
+  const std::size_t asked = dialogs.questions.size();
+  fresh->click();
+  EXPECT_FALSE(session.has_value());
+  EXPECT_EQ(dialogs.questions.size(), asked);  // nothing is lost: every step is in the file
+  EXPECT_EQ(child<QLabel>(w, "TournamentTitle")->text(), "新しい大会");
+  EXPECT_TRUE(child<QWidget>(w, "Create")->isVisibleTo(&w));
+  EXPECT_TRUE(w.statusText().contains(QString::fromStdString(file.filename().string())));
+  Refusal error;
+  EXPECT_TRUE(report::readTournamentFile(file, &error).has_value()) << error;
+  create(w, 0, 1);
+  EXPECT_NE(session->file(), file);
+}
+
+// Swiss rounds are 自動 unless chosen, the rule the README gives: the title says how many.
+TEST_F(TournamentScreenTest, TheSwissRoundsDefaultIsTheOneRuleInTheFormAndTheTitle) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  auto* rounds = child<QSpinBox>(w, "Rounds");
+  child<QComboBox>(w, "Format")->setCurrentIndex(3);
+  EXPECT_EQ(rounds->value(), 0);
+  EXPECT_EQ(rounds->text(), "自動");
+  child<QComboBox>(w, "Format")->setCurrentIndex(2);  // a league: once or twice
+  EXPECT_EQ(rounds->value(), 1);
+  EXPECT_EQ(rounds->text(), "1");
+  create(w, 3, 3);
+  EXPECT_EQ(session->tournament().rules.rounds, 0);
+  auto* title = child<QLabel>(w, "TournamentTitle");
+  EXPECT_TRUE(title->text().contains("回戦数は自動")) << title->text().toStdString();
+  w.addFiles(field(10));
+  EXPECT_TRUE(title->text().contains("スイス式・3戦2勝・4回戦（自動）"))
+      << title->text().toStdString();
+  EXPECT_FALSE(title->text().contains("0回戦"));
+}
+
+// Swiss: the pairings and the standings side by side over the whole width, no list repeating
+// them, every standings column in view; elimination: the bracket under its zoom controls, the
+// list of matches, each result whole, and the places.
+TEST_F(TournamentScreenTest, EachFormatShowsItsTablesWholeAndItsPlaces) {
+  {
+    ui::TournamentScreen w(ctx, session, kept.path());
+    create(w, 3, 1);
+    startWith(w, 16);
+    w.playRest();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+    w.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(child<QWidget>(w, "Matches")->isVisible());
+    auto* ranking = child<QTableWidget>(w, "Ranking");
+    ASSERT_NE(ranking, nullptr);
+    EXPECT_GT(ranking->height(), ranking->verticalHeader()->defaultSectionSize() * 7);
+    int widths = 0;
+    for (int c = 0; c < ranking->columnCount(); ++c) widths += ranking->columnWidth(c);
+    EXPECT_LE(widths, ranking->viewport()->width());
+    EXPECT_GT(ranking->columnWidth(1), 60);  // the names keep room
+    auto* pairings = child<QTableWidget>(w, "Pairings");
+    EXPECT_NEAR(pairings->mapTo(&w, QPoint()).y(), ranking->mapTo(&w, QPoint()).y(), 8);
+    EXPECT_LT(pairings->mapTo(&w, QPoint()).x(), ranking->mapTo(&w, QPoint()).x());
+    // Entries are counted from 1 in every table, as in the list of entries.
+    EXPECT_FALSE(ranking->item(0, 1)->text().contains("#0"));
+    session.reset();
+  }
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 0, 3);
+  startWith(w, 8);
+  w.playRest();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.playing(), 60000);
+  w.show();
+  QCoreApplication::processEvents();
+  auto* places = child<QTableWidget>(w, "Places");
+  ASSERT_NE(places, nullptr);
+  EXPECT_TRUE(places->isVisible());
+  ASSERT_EQ(places->rowCount(), 8);
+  EXPECT_EQ(places->item(0, 0)->text(), "1");
+  EXPECT_EQ(places->item(0, 1)->text(),
+            ui::entryName(session->tournament(), session->tournament().standings[0].entry));
+  for (const char* zoom : {"ZoomOut", "Zoom", "ZoomIn", "ZoomReset"})
+    EXPECT_TRUE(child<QWidget>(w, zoom)->isVisible()) << zoom;
+  auto* list = child<ui::MatchList>(w, "Matches");
+  ASSERT_TRUE(list->isVisible());
+  for (int i = 0; i < list->count(); ++i) {
+    QListWidgetItem* item = list->item(i);
+    list->scrollToItem(item);
+    const QRect cell = list->visualItemRect(item);
+    const QRect needed = list->fontMetrics().boundingRect(QRect(0, 0, cell.width() - 8, 10000),
+                                                          Qt::TextWordWrap, item->text());
+    EXPECT_GE(cell.height(), needed.height()) << item->text().toStdString();
+    EXPECT_TRUE(item->text().section('\n', 1).contains("勝")) << item->text().toStdString();
+  }
+}
+
+// A page written when no browser comes up is said, with where it is.
+TEST_F(TournamentScreenTest, APageNoBrowserOpenedIsSaidWithWhereItIs) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  create(w, 2, 1);
+  startWith(w, 3);
+  w.setUrlOpener([](const QUrl&) { return false; });
+  dialogs.saveAnswer = files / "cup.html";
+  w.exportPage();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.exporting(), 60000);
+  EXPECT_TRUE(w.statusText().contains("ブラウザーを開けませんでした"))
+      << w.statusText().toStdString();
+  EXPECT_TRUE(w.statusText().contains(QString::fromStdString((files / "cup.html").string())));
+  EXPECT_TRUE(std::filesystem::exists(files / "cup.html"));
+}
+
+// Each kind of file dialog starts where it last was: entries (files or a folder of them), a
+// tournament opened, a tournament saved, a page; a folder since gone gives the home folder.
+TEST(DialogFolders, EachKindStartsInItsOwnLastFolder) {
+  ScratchDir settings;
+  ScratchDir pages;
+  ScratchDir entries;
+  ASSERT_TRUE(saveFolders(
+      {{ui::QtPlatformDialogs::folderKind(true, "*.html"), pages.path()},
+       {ui::QtPlatformDialogs::folderKind(false, "*.dat"), entries.path()},
+       {ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament"), pages / "gone"}},
+      settings.path()));
+  const ui::QtPlatformDialogs dialogs(settings.path());
+  EXPECT_EQ(ui::QtPlatformDialogs::folderKind(false, "*.dat"), "entries");
+  EXPECT_NE(ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament"),
+            ui::QtPlatformDialogs::folderKind(false, "*.momiru-tournament *.html"));
+  EXPECT_EQ(dialogs.startFolder(ui::QtPlatformDialogs::folderKind(true, "*.html")).toStdString(),
+            pages.path().string());
+  EXPECT_EQ(dialogs.startFolder("entries").toStdString(), entries.path().string());
+  EXPECT_EQ(dialogs.startFolder(ui::QtPlatformDialogs::folderKind(true, "*.momiru-tournament")),
+            QDir::homePath());
+  EXPECT_EQ(dialogs.startFolder("open *.momiru-tournament *.html"), QDir::homePath());
 }
 
 TEST(TournamentTexts, WinnerLineNamesEveryFirstPlaceAndOnlyOnceFinished) {
