@@ -97,6 +97,14 @@ std::vector<qsizetype> wordBreaks(const QString& text) {
   return both;
 }
 
+qsizetype fullestBreak(const QString& text, const QFontMetricsF& metrics, qreal width) {
+  const qsizetype size = text.size();
+  if (lineWidth(metrics, text, 0, size) <= width) return size;
+  qsizetype at = furthestFit(lineBreaks(text), text, 0, size, metrics, width);
+  if (at < 0) at = furthestFit(graphemeBreaks(text), text, 0, size, metrics, width);
+  return std::max<qsizetype>(at, 0);
+}
+
 QStringList wrapParagraph(const QString& paragraph, const QFontMetricsF& metrics, qreal width) {
   QStringList lines;
   const qsizetype size = paragraph.size();

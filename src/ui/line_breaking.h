@@ -19,6 +19,11 @@ std::vector<qsizetype> wordBreaks(const QString& text);
 // for its line.
 std::vector<qsizetype> lineBreaks(const QString& text);
 
+// The furthest place in `text` where a first line that fits `width` may end, inside words too: at
+// a place the line breaking allows, else between two characters; 0 when not even one character
+// fits. For text that must show whole rather than keep its words.
+qsizetype fullestBreak(const QString& text, const QFontMetricsF& metrics, qreal width);
+
 // `paragraph` (one line of the text, without '\n') broken into the fewest lines the greedy way,
 // each at most `width` wide in `metrics` (spaces at a line's end hang beyond it): between words
 // where it can, inside a word only when the word alone is wider than the line (at a place the

@@ -109,14 +109,17 @@ NameLineLayout layoutNameLine(const QString& line, const QFont& font, const Name
     sized.setPointSizeF(points);
     if (const auto text = aroundOutline(line, QFontMetricsF(sized), area)) return {*text, sized};
   }
-  // Nothing fits: the first line broken as above at the smallest size, and the rest cut short.
+  // Two lines between words cannot hold it even at the smallest size: a name shows whole rather
+  // than keep its words, so the first line is the fullest that fits, broken inside a word where
+  // the line breaking allows, and only what two lines cannot hold is cut short.
   sized.setPointSizeF(std::min(base, kNameLineMinPoints));
   const QFontMetricsF metrics(sized);
-  const QStringList lines = wrapParagraph(line, metrics, area.width);
-  if (lines.size() < 2 || !fitsWidth(metrics, lines[0], area.width))
+  const qsizetype split = fullestBreak(line, metrics, area.width);
+  if (split >= line.size()) return {line, sized};
+  if (split <= 0 || metrics.height() > area.second)
     return {metrics.elidedText(line, Qt::ElideRight, area.width), sized};
-  const QString rest = line.mid(lines[0].size());
-  return {lines[0] + QLatin1Char('\n') + metrics.elidedText(rest, Qt::ElideRight, area.width),
+  return {line.left(split) + QLatin1Char('\n') +
+              metrics.elidedText(line.mid(split), Qt::ElideRight, area.width),
           sized};
 }
 

@@ -67,6 +67,17 @@ TEST(NameLineTest, AStoredNameTooLongForItsLineBreaksBetweenWords) {
       << layout.text.toStdString();
 }
 
+// A name that two lines between words cannot hold shows whole, broken inside a word, before any
+// of it is cut.
+TEST(NameLineTest, ANameShowsWholeBeforeItKeepsItsWords) {
+  const QString line =
+      QStringLiteral("Lv.18　longa.datのサイコウェーブマスターながいなまえのモンスター");
+  const auto layout = ui::layoutNameLine(line, designFont(), kLabel);
+  EXPECT_FALSE(layout.text.contains(QChar(0x2026))) << layout.text.toStdString();
+  EXPECT_EQ(layout.text.split(QLatin1Char('\n')).join(QString()), line);
+  expectInside(layout, kLabel);
+}
+
 TEST(NameLineTest, TheFontShrinksUntilTheLinesFitTheirBands) {
   const QString longest = QStringLiteral("Lv.99　") + QString(40, QChar(0x30E2));  // モ × 40
   const auto layout = ui::layoutNameLine(longest, designFont(), kLabel);
