@@ -27,6 +27,7 @@
 #include "report/tournament_schedule.h"
 #include "ui/battle_screen.h"
 #include "ui/entry_screen.h"
+#include "ui/match_caption.h"
 #include "ui/options_screen.h"
 #include "ui/platform_dialogs.h"
 #include "ui/refusal_text.h"
@@ -226,6 +227,7 @@ ui::Screen* ScreenFlow::create(Where where) {
       viewerContext_->settings = battle::settingsOf(start);
       auto* viewer =
           new ui::BattleScreen(*viewerContext_, ui::BattleScreen::Replay{viewing_->seed});
+      if (viewerCaption_) viewer->showMatch(*viewerCaption_);
       connect(viewer, &ui::BattleScreen::battleFinished, this, [this, viewer] {
         viewerShownLog_ = viewer->shownLog();
         go(Where::ViewerResult);
@@ -235,9 +237,14 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::ViewerResult: {
       auto* result = new ui::ResultScreen(*viewerContext_, viewerShownLog_, &*viewing_);
-      // A tournament's battle watched again leads back into the tournament, not out of it.
+      if (viewerResultCaption_) result->showMatch(*viewerResultCaption_);
+      // A tournament's battle watched again leads back into the tournament, not out of it; a
+      // replay watched from the list, back to the list.
       Where back = Where::Title;
-      if (viewerOrigin_ == Where::Tournament) {
+      if (viewerOrigin_ == Where::Replays) {
+        back = Where::Replays;
+        result->setBackText(QStringLiteral("一覧に戻る"));
+      } else if (viewerOrigin_ == Where::Tournament) {
         back = Where::Tournament;
         result->setBackText(QStringLiteral("大会に戻る"));
       } else if (viewerOrigin_ == Where::MatchResult) {
@@ -252,6 +259,9 @@ ui::Screen* ScreenFlow::create(Where where) {
     }
     case Where::Replays: {
       auto* list = new ui::ReplayListScreen(ctx_, replay::replayDirectory());
+      // Back from the viewer: the replay just watched is the one selected.
+      if (viewerFile_ && (where_ == Where::Viewer || where_ == Where::ViewerResult))
+        list->selectFile(pathToUtf8(viewerFile_->filename()));
       // Queued, as for the title: a drop or a key has ended before a message may be asked.
       connect(
           list, &ui::ReplayListScreen::watchRequested, this,
@@ -288,6 +298,10 @@ ui::Screen* ScreenFlow::create(Where where) {
       matchContext_->settings = matchShown_;
       auto* battle = new ui::BattleScreen(*matchContext_, live_->battle->seed);
       battle->setTurnLimit(battle::kDefaultMaxTurns);
+      if (tournament_ && tournament_->play() != nullptr) {
+        battle->showMatch(ui::matchCaption(tournament_->play()->tournament(), live_->play.match(),
+                                           live_->battle->k, live_->battle->player1, false, false));
+      }
       connect(battle, &ui::BattleScreen::battleFinished, this, [this, battle] {
         matchShownLog_ = battle->shownLog();
         matchBattleEnded(battle->outcome());
@@ -300,6 +314,14 @@ ui::Screen* ScreenFlow::create(Where where) {
                                           matchReplay_ ? &*matchReplay_ : nullptr);
       const bool decided = !live_ || live_->play.decided();
       result->setBackText(decided ? QStringLiteral("大会に戻る") : QStringLiteral("次の対戦へ"));
+      if (live_ && live_->battle && tournament_ && tournament_->play() != nullptr) {
+        viewerCaption_ = ui::matchCaption(tournament_->play()->tournament(), live_->play.match(),
+                                          live_->battle->k, live_->battle->player1, false, false);
+        viewerResultCaption_ =
+            ui::matchCaption(tournament_->play()->tournament(), live_->play.match(),
+                             live_->battle->k, live_->battle->player1, true, decided);
+        result->showMatch(*viewerResultCaption_);
+      }
       connect(result, &ui::ResultScreen::backToTitleClicked, this, [this] { nextMatchBattle(); });
       connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
         if (!matchReplay_) return;
@@ -317,6 +339,8 @@ ui::Screen* ScreenFlow::create(Where where) {
       connect(result, &ui::ResultScreen::watchReplayClicked, this, [this] {
         if (!lastReplay_) return;
         viewing_ = lastReplay_;
+        viewerCaption_.reset();
+        viewerResultCaption_.reset();
         openViewer(Where::Result);
       });
       screen = result;
@@ -425,6 +449,9 @@ bool ScreenFlow::openReplay(const std::filesystem::path& file, Where from) {
             .arg(ui::japaneseMismatch(*differs)));
   }
   viewing_ = std::move(replay);
+  viewerFile_ = file;
+  viewerCaption_.reset();
+  viewerResultCaption_.reset();
   openViewer(from);
   return true;
 }
@@ -517,6 +544,10 @@ void ScreenFlow::viewTournamentBattle(const QString& id, int battle) {
     if (m.id != id.toStdString()) continue;
     std::optional<replay::Replay> replay = report::tournamentBattleReplay(t, m, battle, kWrittenBy);
     if (!replay) return;
+    const int left = m.battles[static_cast<std::size_t>(battle - 1)].player1;
+    const bool last = static_cast<std::size_t>(battle) == m.battles.size();
+    viewerCaption_ = ui::matchCaption(t, m, battle, left, false, false);
+    viewerResultCaption_ = ui::matchCaption(t, m, battle, left, true, last);
     lastMatch_ = id;
     viewing_ = std::move(replay);
     openViewer(Where::Tournament);

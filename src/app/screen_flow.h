@@ -16,6 +16,7 @@
 #include "replay/replay.h"
 #include "report/match_play.h"
 #include "report/tournament_session.h"
+#include "ui/match_caption.h"
 #include "ui/screen.h"
 
 namespace momiru::app {
@@ -119,6 +120,10 @@ class ScreenFlow final : public QObject {
   GameState viewerState_;
   std::unique_ptr<ui::ScreenContext> viewerContext_;
   Where viewerOrigin_ = Where::Title;
+  std::optional<std::filesystem::path> viewerFile_;  // the replay file last opened in the viewer
+  // A tournament's battle in the viewer: what its colosseum and its result say of the match.
+  std::optional<ui::MatchCaption> viewerCaption_;
+  std::optional<ui::MatchCaption> viewerResultCaption_;
 
   // The tournament, and its match being played: the state the colosseum plays it in is its own,
   // so that the VS battle's registered records stay as they were.

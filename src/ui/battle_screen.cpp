@@ -3,10 +3,13 @@
 #include "ui/battle_screen.h"
 
 #include <QAbstractButton>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimerEvent>
 #include <QWindow>
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include "data/text_safety.h"
 #include "ui/battle_narration.h"
 #include "ui/colosseum_widgets.h"
+#include "ui/line_breaking.h"
 #include "ui/move_list_screen.h"
 #include "ui/name_line.h"
 #include "ui/picture_bank.h"
@@ -41,8 +45,34 @@ constexpr int kGaugeTickMs = 1;
 // The move list opens over the clicked panel, this far below the window's top edge.
 constexpr std::int32_t kMoveListBelowTop = 3150;
 
+// Kept free at the end of each line of the message box, so that the box, which measures a line
+// in its own way, never finds it a fraction of a pixel too wide and breaks it again.
+constexpr qreal kMessageSlackPx = 1.0;
+// The message box's font, and the smallest it shrinks to for a long turn.
+constexpr qreal kMessagePoints = 9.75;
+constexpr qreal kMessageMinPoints = 7.5;
+
+// The tournament match's column: four lines of the 9-point face.
+constexpr std::int32_t kMatchLabelHeight = 900;
+
 // The damage popup lands this far right of the defender's panel.
 constexpr std::int32_t kPopupRightOfPanel = 630;
+
+// The height the message box gives one line of `text`: a text box rounds each line's height up
+// from the font's line spacing, and a glyph from another face may make it taller.
+qreal laidOutHeight(const QString& text, const QFont& font) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  qreal height = 0;
+  if (line.isValid()) {
+    line.setLeadingIncluded(true);
+    line.setLineWidth(1e6);
+    height = line.height();
+  }
+  layout.endLayout();
+  return height;
+}
 
 QString name(const char* base, int slot) { return QStringLiteral("%1_%2").arg(base).arg(slot); }
 
@@ -80,21 +110,21 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> 
     panels_[s]->setGeometry(twipsRect(kPanelLeft[s], 0, 2850, 6210));
     fill(panels_[s], Qt::black);
 
-    // Under the name line: a name of two lines stays readable where the frame meets it.
     frames_[s] = new RoundedOutline(panels_[s]);
     frames_[s]->setObjectName(name("Shape1", i));
     frames_[s]->setGeometry(twipsRect(105, 315, 2640, 2850));
 
-    nameLabels_[s] = new QLabel(QStringLiteral("ＮＡＭＥ"), panels_[s]);
+    // Between the frame's rounded corners (12 px from its sides). The frame's top edge runs
+    // through the label: a name shows above it, and a second line of a long name below it, so
+    // that no letter lies on the edge. The label lets the edge show through.
+    nameLabels_[s] = new NameLineLabel(panels_[s]);
+    nameLabels_[s]->setText(QStringLiteral("ＮＡＭＥ"));
     nameLabels_[s]->setObjectName(name("name12", i));
-    // Between the frame's rounded corners (12 px from its sides): a second line of a long name
-    // lies under the frame's top edge but never on a corner.
     nameLabels_[s]->setGeometry(twipsRect(315, 105, 2220, 435));
     nameLabels_[s]->setFont(uiFont(9.75, true));
     nameLabels_[s]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    nameLabels_[s]->setTextFormat(Qt::PlainText);
-    nameLabels_[s]->setWordWrap(true);
-    fill(nameLabels_[s], Qt::black);
+    const int edgeTop = frames_[s]->y() - nameLabels_[s]->y();
+    nameLabels_[s]->setOutlineRows(edgeTop, edgeTop + RoundedOutline::kPenPx);
     textColour(nameLabels_[s], Qt::white);
 
     statusLabels_[s] = new QLabel(QStringLiteral("箇所／ＨＰ／ＯＦＥ／ＤＥＦ"), panels_[s]);
@@ -133,7 +163,7 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> 
   messageBox_ = new QPlainTextEdit(kMessageBoxFirstText, this);
   messageBox_->setObjectName(QStringLiteral("bun"));
   messageBox_->setGeometry(twipsRect(1575, 2835, 4215, 960));
-  messageBox_->setFont(uiFont(9.75, true));
+  messageBox_->setFont(uiFont(kMessagePoints, true));
   messageBox_->setReadOnly(true);
   messageBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   messageBox_->setFocusPolicy(Qt::StrongFocus);
@@ -176,6 +206,35 @@ BattleScreen::BattleScreen(ScreenContext& context, std::optional<std::uint64_t> 
 BattleScreen::~BattleScreen() {
   stopping_ = true;
   delete moveList_.data();
+}
+
+void BattleScreen::showMatch(const MatchCaption& caption) {
+  if (matchLabel_ == nullptr) {
+    matchLabel_ = new QLabel(this);
+    matchLabel_->setObjectName(QStringLiteral("matchInfo"));
+    // Between the two gauges, from under ＶＳ; the message box, which opens lower, never
+    // reaches it.
+    matchLabel_->setGeometry(twipsRect(kGaugeLeft[0] + 330, 870,
+                                       kGaugeLeft[1] - kGaugeLeft[0] - 330, kMatchLabelHeight));
+    matchLabel_->setFont(uiFont(9.0, true));
+    matchLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    matchLabel_->setTextFormat(Qt::PlainText);
+    textColour(matchLabel_, Qt::white);
+    matchLabel_->stackUnder(messageBox_);
+  }
+  const QFontMetricsF metrics(matchLabel_->font());
+  const qreal width = matchLabel_->contentsRect().width();
+  QStringList lines;
+  for (const QString& line :
+       {caption.match, battleNumberText(caption), battleRuleText(caption), scoreText(caption)})
+    lines.append(metrics.elidedText(line, Qt::ElideMiddle, width));
+  matchLabel_->setText(lines.join(QLatin1Char('\n')));
+  const QString whole = matchCaptionLine(caption);
+  matchLabel_->setAccessibleName(whole);
+  matchLabel_->setToolTip(plainToolTip(whole));
+  matchLabel_->show();
+  setWindowTitle(QStringLiteral("バトルコロシアム　") + caption.match + QStringLiteral("　") +
+                 battleNumberText(caption));
 }
 
 void BattleScreen::startBattle(std::optional<std::uint64_t> seed) {
@@ -302,8 +361,34 @@ void BattleScreen::turnStarted(int) {
 }
 
 void BattleScreen::messageChanged(std::string_view text) {
-  messageBox_->setPlainText(displayText(std::string(text)));
+  showMessage(displayText(std::string(text)));
   if (player_) narration_->messageChanged(text, *player_);
+}
+
+void BattleScreen::showMessage(const QString& text) {
+  // The box would break a word where its line is full (ダメー／ジ): the breaks are chosen here,
+  // between words, for the width the box gives its text; and the font shrinks until every line
+  // fits the box's height. A turn that tells more lines than even that holds shows its last ones.
+  const qreal margin = messageBox_->document()->documentMargin();
+  const QRect inside = messageBox_->contentsRect();
+  const qreal width = inside.width() - 2 * margin - kMessageSlackPx;
+  const qreal height = inside.height() - 2 * margin;
+  const QStringList paragraphs = text.split(QLatin1Char('\n'));
+  QFont font = uiFont(kMessagePoints, true);
+  bool fits = false;
+  for (qreal points = kMessagePoints; points >= kMessageMinPoints - 0.001; points -= 0.75) {
+    font.setPointSizeF(points);
+    const QFontMetricsF metrics(font);
+    qreal needed = 0;
+    for (const QString& paragraph : paragraphs)
+      for (const QString& line : wrapParagraph(paragraph, metrics, width))
+        needed += laidOutHeight(line, font);
+    fits = needed <= height;
+    if (fits) break;
+  }
+  if (messageBox_->font() != font) messageBox_->setFont(font);
+  messageBox_->setPlainText(wrappedText(text, QFontMetricsF(font), width));
+  if (!fits) messageBox_->moveCursor(QTextCursor::End);
 }
 
 void BattleScreen::statusChanged() { showStatus(gs); }
@@ -315,7 +400,7 @@ void BattleScreen::showStatus(const GameState& state) {
     // The name line is laid out anew only when it changes: a hit changes the HP, not the names.
     QString nameLine = displayText(t.nameLine);
     if (nameLine != shownNameLines_[at(i)]) {
-      showNameLine(nameLabels_[at(i)], nameLine);
+      nameLabels_[at(i)]->showLine(nameLine);
       shownNameLines_[at(i)] = std::move(nameLine);
     }
     // A hit changes one side's HP: the other side's label is left alone, not laid out again.
@@ -512,7 +597,7 @@ void BattleScreen::showSeekedState() {
   showStatus(shownState);
   // Until the first turn empties it, the box holds the text it was made with.
   if (player_->turnsStarted() == 0) {
-    messageBox_->setPlainText(kMessageBoxFirstText);
+    showMessage(kMessageBoxFirstText);
   } else {
     messageChanged(player_->message());
   }

@@ -13,6 +13,7 @@
 
 #include "battle/battle_player.h"
 #include "media/sounds.h"
+#include "ui/match_caption.h"
 #include "ui/move_list_screen.h"
 #include "ui/popup_bounce.h"
 #include "ui/screen.h"
@@ -25,6 +26,7 @@ namespace momiru::ui {
 
 class BattleNarration;
 class BattleScreenProbe;
+class NameLineLabel;
 class PictureView;
 class PortraitButton;
 class ReplayControls;
@@ -45,6 +47,11 @@ class BattleScreen final : public Screen, public battle::BattleView {
   ~BattleScreen() override;
 
   std::uint64_t seed() const { return seed_; }
+
+  // A battle of a tournament match: the column between the time gauges, under ＶＳ, says the
+  // match, the battle of it, its rule and the score so far, and the window's title the match and
+  // the battle. A battle outside a tournament shows none of it.
+  void showMatch(const MatchCaption& caption);
 
   // A live battle that has not ended after `turns` turns stops there, unfinished, as a battle
   // without a screen stops: a tournament's battle must end where the recorded one ended.
@@ -94,6 +101,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   void portraitClicked(int slot);
   void openMoveList(int slot);
   void moveListClosed();
+  void showMessage(const QString& text);  // into the message box, broken between words
   void showPopup(const QString& text, int defender);
   void startPopupClock();  // the popup's tick 0 is now
   void placePopup();
@@ -126,8 +134,8 @@ class BattleScreen final : public Screen, public battle::BattleView {
   int popupFrameMs_ = PopupBounce::kTickMs;  // the popup timer's interval while it flies
 
   std::array<QWidget*, kSlots> panels_{};
-  std::array<QLabel*, kSlots> nameLabels_{};
-  std::array<QString, kSlots> shownNameLines_{};  // what showNameLine was last given
+  std::array<NameLineLabel*, kSlots> nameLabels_{};
+  std::array<QString, kSlots> shownNameLines_{};  // what the name labels were last given
   std::array<QLabel*, kSlots> statusLabels_{};
   std::array<QWidget*, kSlots> frames_{};
   std::array<PictureView*, kSlots> backgrounds_{};
@@ -136,6 +144,7 @@ class BattleScreen final : public Screen, public battle::BattleView {
   std::array<QWidget*, kSlots> gaugeTracks_{};
   std::array<QWidget*, kSlots> gaugeBars_{};
   QLabel* versusLabel_ = nullptr;
+  QLabel* matchLabel_ = nullptr;  // only in a tournament match
   QPlainTextEdit* messageBox_ = nullptr;
   QLineEdit* popup_ = nullptr;
   QPointer<MoveListScreen> moveList_;

@@ -48,9 +48,10 @@ RoundedOutline::RoundedOutline(QWidget* parent) : QWidget(parent) {
 void RoundedOutline::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(0, 255, 255), 3));
+  painter.setPen(QPen(QColor(0, 255, 255), kPenPx));
   painter.setBrush(Qt::NoBrush);
-  painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 12, 12);
+  constexpr qreal half = kPenPx / 2.0;
+  painter.drawRoundedRect(QRectF(rect()).adjusted(half, half, -half, -half), 12, 12);
 }
 
 void fill(QWidget* widget, const QColor& colour) {

@@ -32,6 +32,8 @@ class PortraitButton final : public QAbstractButton {
 // `Shape1`: a rounded-rectangle outline that lets clicks through to what lies beneath.
 class RoundedOutline final : public QWidget {
  public:
+  static constexpr int kPenPx = 3;  // the outline's width, drawn inside the widget's edges
+
   explicit RoundedOutline(QWidget* parent);
 
  protected:

@@ -1,18 +1,18 @@
-// The name line's breaks and font size.
+// The name line's breaks, font size and the painting of its lines on either side of the outline.
 #include "ui/name_line.h"
 
 #include <QFontMetricsF>
-#include <QLabel>
-#include <QTextBoundaryFinder>
-#include <QVariant>
+#include <QPainter>
+#include <algorithm>
 #include <optional>
+
+#include "ui/line_breaking.h"
 
 namespace momiru::ui {
 
 namespace {
 
 constexpr qreal kStepPoints = 0.75;
-constexpr const char* kBaseFontProperty = "momiruNameLineFont";
 
 // Where the stored name begins: after the file name's ".datの", or after the first "の" that
 // follows the level; -1 when the line has no such place.
@@ -34,47 +34,35 @@ bool fitsWidth(const QFontMetricsF& metrics, const QString& text, qreal width) {
   return metrics.horizontalAdvance(text) <= width;
 }
 
-// The line laid out in at most two lines at this font size, or nothing when it does not fit.
-std::optional<QString> inTwoLines(const QString& line, const QFontMetricsF& metrics, QSizeF area) {
-  if (metrics.height() > area.height()) return std::nullopt;
-  if (fitsWidth(metrics, line, area.width())) return line;
-  if (metrics.lineSpacing() + metrics.height() > area.height()) return std::nullopt;
+// The line laid out at this font size: on one line above the outline, or on two, the second
+// below the outline; nothing when it does not fit.
+std::optional<QString> aroundOutline(const QString& line, const QFontMetricsF& metrics,
+                                     const NameLineArea& area) {
+  if (metrics.height() > area.first) return std::nullopt;
+  if (fitsWidth(metrics, line, area.width)) return line;
+  if (metrics.height() > area.second) return std::nullopt;
 
   const qsizetype preferred = storedNameStart(line);
-  if (preferred > 0 && fitsWidth(metrics, line.left(preferred), area.width()) &&
-      fitsWidth(metrics, line.mid(preferred), area.width())) {
+  if (preferred > 0 && fitsWidth(metrics, line.left(preferred), area.width) &&
+      fitsWidth(metrics, line.mid(preferred), area.width)) {
     return line.left(preferred) + QLatin1Char('\n') + line.mid(preferred);
   }
-  // The fullest first line that fits, broken between two characters (never inside one).
-  QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, line);
-  qsizetype split = -1;
-  for (qsizetype at = graphemes.toNextBoundary(); at > 0 && at < line.size();
-       at = graphemes.toNextBoundary()) {
-    if (!fitsWidth(metrics, line.left(at), area.width())) break;
-    split = at;
+  // Broken between words where the first line is fullest; inside a word only when it alone is
+  // too wide.
+  const QStringList lines = wrapParagraph(line, metrics, area.width);
+  if (lines.size() != 2 || !fitsWidth(metrics, lines[0], area.width) ||
+      !fitsWidth(metrics, lines[1], area.width)) {
+    return std::nullopt;
   }
-  if (split <= 0 || !fitsWidth(metrics, line.mid(split), area.width())) return std::nullopt;
-  return line.left(split) + QLatin1Char('\n') + line.mid(split);
+  return lines.join(QLatin1Char('\n'));
 }
 
-// `line` broken between characters into the fewest lines of at most `width`, each as full as
-// it can be; nothing when a single character is wider.
+// `line` broken between words into the fewest lines of at most `width`; nothing when a single
+// character is wider.
 std::optional<QStringList> wrapped(const QString& line, const QFontMetricsF& metrics, qreal width) {
-  QStringList lines;
-  QString rest = line;
-  while (!fitsWidth(metrics, rest, width)) {
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, rest);
-    qsizetype split = -1;
-    for (qsizetype at = graphemes.toNextBoundary(); at > 0 && at < rest.size();
-         at = graphemes.toNextBoundary()) {
-      if (!fitsWidth(metrics, rest.left(at), width)) break;
-      split = at;
-    }
-    if (split <= 0) return std::nullopt;
-    lines.append(rest.left(split));
-    rest = rest.mid(split);
-  }
-  lines.append(rest);
+  QStringList lines = wrapParagraph(line, metrics, width);
+  for (const QString& part : lines)
+    if (!fitsWidth(metrics, part, width)) return std::nullopt;
   return lines;
 }
 
@@ -112,47 +100,70 @@ NameLineLayout layoutLines(const QString& text, const QFont& font, QSize area, q
   return {out.join('\n'), sized};
 }
 
-NameLineLayout layoutNameLine(const QString& line, const QFont& font, QSize area) {
-  const QString& shown = line;
-  const QSizeF space(area);
+NameLineLayout layoutNameLine(const QString& line, const QFont& font, const NameLineArea& area) {
   QFont sized = font;
   const qreal base = font.pointSizeF();
-  if (base <= 0) return {shown, font};  // a pixel-sized font is shown as it is
+  if (base <= 0) return {line, font};  // a pixel-sized font is shown as it is
 
   for (qreal points = base; points >= kNameLineMinPoints - 0.001; points -= kStepPoints) {
     sized.setPointSizeF(points);
-    if (const auto text = inTwoLines(shown, QFontMetricsF(sized), space)) return {*text, sized};
+    if (const auto text = aroundOutline(line, QFontMetricsF(sized), area)) return {*text, sized};
   }
-  // Nothing fits: the fullest first line at the smallest size, and the rest cut short.
+  // Two lines between words cannot hold it even at the smallest size: a name shows whole rather
+  // than keep its words, so the first line is the fullest that fits, broken inside a word where
+  // the line breaking allows, and only what two lines cannot hold is cut short.
   sized.setPointSizeF(std::min(base, kNameLineMinPoints));
   const QFontMetricsF metrics(sized);
-  QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, shown);
-  qsizetype split = 0;
-  for (qsizetype at = graphemes.toNextBoundary(); at > 0 && at < shown.size();
-       at = graphemes.toNextBoundary()) {
-    if (!fitsWidth(metrics, shown.left(at), space.width())) break;
-    split = at;
-  }
-  if (split <= 0) return {metrics.elidedText(shown, Qt::ElideRight, space.width()), sized};
-  return {shown.left(split) + QLatin1Char('\n') +
-              metrics.elidedText(shown.mid(split), Qt::ElideRight, space.width()),
+  const qsizetype split = fullestBreak(line, metrics, area.width);
+  if (split >= line.size()) return {line, sized};
+  if (split <= 0 || metrics.height() > area.second)
+    return {metrics.elidedText(line, Qt::ElideRight, area.width), sized};
+  return {line.left(split) + QLatin1Char('\n') +
+              metrics.elidedText(line.mid(split), Qt::ElideRight, area.width),
           sized};
 }
 
-void showNameLine(QLabel* label, const QString& line) {
-  if (label == nullptr) return;
-  QVariant base = label->property(kBaseFontProperty);
-  if (!base.isValid()) {
-    base = label->font();
-    label->setProperty(kBaseFontProperty, base);
-  }
-  // The breaks are chosen here; the label must not add its own.
-  label->setWordWrap(false);
-  const NameLineLayout layout =
-      layoutNameLine(line, base.value<QFont>(), label->contentsRect().size());
-  label->setFont(layout.font);
-  label->setText(layout.text);
-  label->setAccessibleName(line);
+NameLineLabel::NameLineLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(false);  // the breaks are chosen by showLine
+}
+
+void NameLineLabel::setOutlineRows(int top, int bottom) {
+  outlineTop_ = std::clamp(top, 0, height());
+  outlineBottom_ = std::clamp(bottom, outlineTop_, height());
+  update();
+}
+
+NameLineArea NameLineLabel::area() const {
+  const QRect inside = contentsRect();
+  NameLineArea a;
+  a.width = inside.width();
+  a.first = std::max(0, std::min(outlineTop_, inside.bottom() + 1) - inside.top());
+  a.second = std::max(0, inside.bottom() + 1 - std::max(outlineBottom_, inside.top()));
+  return a;
+}
+
+void NameLineLabel::showLine(const QString& line) {
+  if (!baseFont_) baseFont_ = font();
+  const NameLineLayout layout = layoutNameLine(line, *baseFont_, area());
+  setFont(layout.font);
+  setText(layout.text);
+  setAccessibleName(line);
+}
+
+void NameLineLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setFont(font());
+  painter.setPen(palette().color(QPalette::WindowText));
+  const QRect inside = contentsRect();
+  const QStringList lines = text().split(QLatin1Char('\n'));
+  const int firstBottom = std::min(outlineTop_, inside.bottom() + 1);
+  const QRect first(inside.left(), inside.top(), inside.width(), firstBottom - inside.top());
+  const int secondTop = std::max(outlineBottom_, inside.top());
+  const QRect second(inside.left(), secondTop, inside.width(), inside.bottom() + 1 - secondTop);
+  constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+  if (!lines.isEmpty()) painter.drawText(first, flags, lines[0]);
+  if (lines.size() > 1) painter.drawText(second, flags, lines[1]);
 }
 
 }  // namespace momiru::ui

@@ -474,6 +474,17 @@ void ReplayListScreen::reload() {
 
 void ReplayListScreen::setFilter(const QString& text) { filter_->setEditText(text); }
 
+void ReplayListScreen::selectFile(const std::string& file) {
+  const auto& rows = model_.rows();
+  const auto it = std::find_if(rows.begin(), rows.end(),
+                               [&](const replay::ReplaySummary& r) { return r.file == file; });
+  if (it == rows.end()) return;
+  const QModelIndex row = model_.index(static_cast<int>(it - rows.begin()), 0);
+  view_->setCurrentIndex(row);
+  view_->scrollTo(row);
+  updateButtons();
+}
+
 void ReplayListScreen::applyFilter() {
   const std::string filter = filter_->currentText().trimmed().toStdString();
   std::vector<replay::ReplaySummary> rows;

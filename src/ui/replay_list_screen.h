@@ -58,6 +58,9 @@ class ReplayListScreen final : public Screen {
   // there. Runs by itself when the folder changes.
   void reload();
   void setFilter(const QString& text);
+  // Selects the replay kept under `file` (its name in the folder) when it is listed; otherwise the
+  // selection stays as it is.
+  void selectFile(const std::string& file);
   // The actions on the selected replay, as its buttons and keys run them.
   void watchSelected();
   void saveSelected();

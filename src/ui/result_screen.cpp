@@ -2,6 +2,7 @@
 // outcome; nothing here changes the game state.
 #include "ui/result_screen.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,9 @@ namespace momiru::ui {
 namespace {
 // The outcome's smallest size: its seven lines of the longest names still fit the label.
 constexpr qreal kOutcomeMinPoints = 8.25;
+// In a tournament match: the log's height, and the smallest size of the match's line.
+constexpr int kLogHeightInMatch = 1920;
+constexpr qreal kMatchMinPoints = 7.5;
 }  // namespace
 
 ResultScreen::ResultScreen(ScreenContext& context, const std::string& shownLog,
@@ -28,7 +32,7 @@ ResultScreen::ResultScreen(ScreenContext& context, const std::string& shownLog,
   if (replay != nullptr) replay_ = *replay;
   setBackdrop(Qt::black);
 
-  auto* log = new QPlainTextEdit(this);
+  auto* log = log_ = new QPlainTextEdit(this);
   log->setObjectName(QStringLiteral("Text1"));
   log->setGeometry(twipsRect(105, 105, 6735, 2220));
   log->setLineWrapMode(QPlainTextEdit::NoWrap);  // long lines are reached with the scroll bar
@@ -102,6 +106,44 @@ void ResultScreen::saveReplayCopy() {
     ctx.dialogs.replayMessage(
         this, QStringLiteral("リプレイを保存できませんでした。\n") + refusalText(why));
   }
+}
+
+void ResultScreen::keyPressEvent(QKeyEvent* event) {
+  // Escape leaves as the first button does (タイトルに戻る, or where a tournament or the list
+  // goes on); held down, it acts once, not again on the screen it led to.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    if (!event->isAutoRepeat()) backButton_->click();
+    return;
+  }
+  Screen::keyPressEvent(event);
+}
+
+void ResultScreen::showMatch(const MatchCaption& caption) {
+  if (matchLabel_ == nullptr) {
+    // The log's last row of text goes to the line; the outcome and the buttons stay where they
+    // are.
+    log_->setGeometry(twipsRect(105, 105, 6735, kLogHeightInMatch));
+    matchLabel_ = new QLabel(this);
+    matchLabel_->setObjectName(QStringLiteral("matchInfo"));
+    matchLabel_->setGeometry(twipsRect(105, 105 + kLogHeightInMatch + 45, 6735, 300));
+    matchLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    matchLabel_->setTextFormat(Qt::PlainText);
+    QPalette pal = matchLabel_->palette();
+    pal.setColor(QPalette::WindowText, bgr(0xE0E0E0));
+    matchLabel_->setPalette(pal);
+  }
+  const QString line = matchCaptionLine(caption);
+  const NameLineLayout fitted =
+      layoutLines(line, uiFont(9.75, true), matchLabel_->contentsRect().size(), kMatchMinPoints);
+  matchLabel_->setFont(fitted.font);
+  matchLabel_->setText(fitted.text);
+  matchLabel_->setAccessibleName(line);
+  matchLabel_->show();
+  backButton_->setAccessibleDescription(line + QLatin1Char('\n') +
+                                        backButton_->accessibleDescription());
+  setWindowTitle(QStringLiteral("結果発表　") + caption.match + QStringLiteral("　") +
+                 battleNumberText(caption));
 }
 
 void ResultScreen::setBackText(const QString& text) {

@@ -6,8 +6,11 @@
 
 #include "battle/texts.h"
 #include "replay/replay.h"
+#include "ui/match_caption.h"
 #include "ui/screen.h"
 
+class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace momiru::ui {
@@ -29,6 +32,10 @@ class ResultScreen final : public Screen {
   // In a tournament the first button leads on, to the match's next battle or back to the
   // tournament, and says so.
   void setBackText(const QString& text);
+  // A battle of a tournament match: a line over the outcome says the match, the battle of it and
+  // the score with this battle, or the match's result once it is decided; the log gives up the
+  // room. A battle outside a tournament shows none of it.
+  void showMatch(const MatchCaption& caption);
 
  signals:
   void backToTitleClicked();  // "タイトルに戻る"
@@ -38,6 +45,10 @@ class ResultScreen final : public Screen {
   void saveReplayCopy();  // "リプレイを保存"
 
   battle::ResultTexts texts_;
+  void keyPressEvent(QKeyEvent* event) override;  // Escape: what the first button does
+
+  QPlainTextEdit* log_ = nullptr;
+  QLabel* matchLabel_ = nullptr;  // only in a tournament match
   QPushButton* backButton_ = nullptr;
   std::optional<replay::Replay> replay_;
 };

@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 #include "media/sounds.h"
 #include "replay/replay.h"
@@ -22,7 +24,7 @@ namespace momiru::ui {
 
 namespace {
 
-constexpr int kFrameBorderPx = 2;  // the frame's sunken edge; the pictures sit inside it
+constexpr int kFrameBorderPx = px(TitleScreen::kFrameBorderTwips);
 constexpr int kScrollTwips = 30;
 constexpr std::int32_t kFirstDrop = 75;
 constexpr const char* kMakerLine = "© 2026 モミルバトル開発チーム";
@@ -46,6 +48,25 @@ class OutlinedLabel final : public QLabel {
     painter.fillPath(path, Qt::white);
   }
 };
+
+// The title picture's own size, in pixels.
+constexpr QSize kTitlePictureSize(288, 486);
+
+// The picture `file` of `natural` size scaled, in its own proportions, to the width of `box`, and
+// cut to the box's height from its lower edge up, where the scroll ends.
+QPixmap widthFilling(const PictureBank& bank, const QString& file, QSize natural, QSize box,
+                     qreal dpr) {
+  if (natural.isEmpty() || box.isEmpty()) return {};
+  const int height = std::max(
+      box.height(), (natural.height() * box.width() + natural.width() - 1) / natural.width());
+  const QPixmap whole = bank.picture(file, QSize(box.width(), height), dpr);
+  if (whole.isNull() || height == box.height()) return whole;
+  const qreal ratio = whole.devicePixelRatio();
+  const int cutTop = static_cast<int>(std::lround((height - box.height()) * ratio));
+  QPixmap lower = whole.copy(0, cutTop, whole.width(), whole.height() - cutTop);
+  lower.setDevicePixelRatio(ratio);
+  return lower;
+}
 
 }  // namespace
 
@@ -80,8 +101,10 @@ TitleScreen::TitleScreen(ScreenContext& context)
   picture_ = new PictureView(inside_);
   picture_->setObjectName(QStringLiteral("gazo"));
   picture_->setAccessibleName(QStringLiteral("コロシアムで向かい合う二匹のモンスター"));
+  // The picture is drawn to the frame's full width, in its own proportions, and its lower part
+  // kept at the box's height: the scroll and its ticks stay those of the design's 288 × 486.
   picture_->setSource([&bank, size = twipsSize(pictureBox_.width, pictureBox_.height)](qreal dpr) {
-    return bank.picture(QStringLiteral("title.svg"), size, dpr);
+    return widthFilling(bank, QStringLiteral("title.svg"), kTitlePictureSize, size, dpr);
   });
 
   overlay_ = new InvertOverlay(inside_);

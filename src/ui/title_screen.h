@@ -28,6 +28,8 @@ class TitleScreen final : public Screen {
   // Both phases tick once a frame of a 60 Hz display. The animation counts ticks, so this alone
   // sets its length: 124 scroll ticks and 75 drop ticks, about 3.2 seconds.
   static constexpr int kTickMs = 16;
+  // The frame's sunken edge, 2 px; the pictures sit inside it.
+  static constexpr int kFrameBorderTwips = 30;
 
   explicit TitleScreen(ScreenContext& context);
 
@@ -72,10 +74,12 @@ class TitleScreen final : public Screen {
   void load();
   void place(QWidget* widget, const Box& box);
 
-  // Geometry in twips at the start; the steps read the heights from here.
+  // Geometry in twips at the start; the steps read the heights from here. The picture and its
+  // inverse fill the frame's inside from edge to edge (the design's 4320-twip picture at 105
+  // left bands of black either side); the heights are the design's.
   Box frameBox_{105, 105, 4635, 3585};
-  Box pictureBox_{105, 0, 4320, 7290};
-  Box overlayBox_{105, 0, 4320, 3585};
+  Box pictureBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 7290};
+  Box overlayBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 3585};
   Box logoBox_{840, -945, 3045, 1320};
   std::int32_t dropStep_ = 0;
 

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 #include "app/screen_flow.h"
 #include "replay/replay.h"
@@ -15,6 +17,7 @@
 #include "support/records.h"
 #include "ui/battle_probe.h"
 #include "ui/battle_screen.h"
+#include "ui/replay_list_screen.h"
 #include "ui/result_screen.h"
 #include "ui/title_screen.h"
 #include "ui/ui_support.h"
@@ -266,6 +269,62 @@ TEST_F(ReplayFlowTest, EscapeLeadsBackFromTheViewerToTheListAndFromTheListToTheT
   QTest::keyClick(flow->current(), Qt::Key_Escape);
   flushDeletes();
   EXPECT_EQ(flow->where(), Where::Title);
+  EXPECT_EQ(ended, 0);
+}
+
+// A replay watched from the list to its end: its result's first button, and Escape alike, lead
+// back to the list, with the replay just watched selected; on the run's own result screen Escape
+// leads to the title as タイトルに戻る does, once however long it is held.
+TEST_F(ReplayFlowTest, AReplayWatchedFromTheListToItsEndLeadsBackToTheList) {
+  play(5);  // kept in the replay folder
+  play(6);
+  ASSERT_EQ(flow->where(), Where::Result);
+  // Escape held: the first press leaves, the repeats do nothing on the title.
+  QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+  QCoreApplication::sendEvent(flow->current(), &repeated);
+  EXPECT_EQ(flow->where(), Where::Result);
+  QTest::keyClick(flow->current(), Qt::Key_Escape);
+  flushDeletes();
+  ASSERT_EQ(flow->where(), Where::Title);
+  std::vector<std::filesystem::path> kept = saved();
+  ASSERT_EQ(kept.size(), 2u);
+  std::sort(kept.begin(), kept.end());
+
+  for (const bool byEscape : {false, true}) {
+    SCOPED_TRACE(byEscape);
+    emit static_cast<ui::TitleScreen*>(flow->current())->replaysClicked();
+    ASSERT_EQ(flow->where(), Where::Replays);
+    // The older of the two, not the one the list selects first.
+    const std::filesystem::path watched = kept[byEscape ? 1 : 0];
+    ASSERT_TRUE(flow->openReplay(watched, Where::Replays));
+    playViewerToItsResult();
+    ASSERT_EQ(flow->where(), Where::ViewerResult);
+    auto* back = flow->current()->findChild<QPushButton*>("Command1");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text(), QStringLiteral("一覧に戻る"));
+    if (byEscape) {
+      QTest::keyClick(flow->current(), Qt::Key_Escape);
+    } else {
+      back->click();
+    }
+    flushDeletes();
+    ASSERT_EQ(flow->where(), Where::Replays);
+    auto* list = qobject_cast<ui::ReplayListScreen*>(flow->current());
+    ASSERT_NE(list, nullptr);
+    QSignalSpy watch(list, &ui::ReplayListScreen::watchRequested);
+    list->watchSelected();
+    ASSERT_EQ(watch.count(), 1);
+    EXPECT_EQ(std::filesystem::path(watch.at(0).at(0).toString().toStdString()).filename(),
+              watched.filename());
+    QCoreApplication::processEvents();  // the queued request opens the viewer again
+    ASSERT_EQ(flow->where(), Where::Viewer);
+    flow->current()->close();
+    flushDeletes();
+    ASSERT_EQ(flow->where(), Where::Replays);
+    flow->current()->close();
+    flushDeletes();
+    ASSERT_EQ(flow->where(), Where::Title);
+  }
   EXPECT_EQ(ended, 0);
 }
 

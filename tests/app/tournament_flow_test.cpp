@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <array>
 
 #include "app/screen_flow.h"
 #include "battle/headless.h"
@@ -213,6 +215,86 @@ TEST_F(TournamentFlowTest, ClosingMidMatchAndMidTournamentLosesNothing) {
   EXPECT_EQ(flow->tournament()->play()->playedCount(), 1u);
 }
 
+// In a match the colosseum and the result screen say the match, the battle of it and the score,
+// the score of a result being the next battle's; a plain battle shows none of it and keeps the
+// design's layout.
+TEST_F(TournamentFlowTest, TheColosseumAndTheResultSayTheMatchAndAPlainBattleDoesNot) {
+  flow->start();
+  flow->tournament() = drawnTournament(4, report::Format::Single, 3);
+  flow->openTournament(flow->tournament()->file());
+  const std::string id = flow->tournament()->play()->readyMatches().front();
+  emit window()->playMatchRequested(QString::fromStdString(id));
+  QCoreApplication::processEvents();
+
+  // The score after the last battle, with its left player's name: the sides swap each battle,
+  // and the colosseum counts from its left.
+  std::array<int, 2> wins{0, 0};
+  QString lastLeft;
+  for (int k = 1; flow->where() == Where::MatchBattle; ++k) {
+    SCOPED_TRACE(k);
+    ASSERT_LE(k, 6);
+    const QString left = flow->current()->findChild<QLabel*>("name12_0")->accessibleName();
+    const bool swapped = !lastLeft.isEmpty() && !left.endsWith(lastLeft);
+    const QString score = swapped ? QStringLiteral("%1－%2").arg(wins[1]).arg(wins[0])
+                                  : QStringLiteral("%1－%2").arg(wins[0]).arg(wins[1]);
+    auto* info = flow->current()->findChild<QLabel*>("matchInfo");
+    ASSERT_NE(info, nullptr);
+    EXPECT_TRUE(info->isVisibleTo(flow->current()));
+    EXPECT_EQ(info->text().split('\n'),
+              (QStringList{QString::fromStdString(id), QStringLiteral("第%1戦").arg(k),
+                           k <= 3 ? QStringLiteral("3戦2勝") : QStringLiteral("延長戦"), score}));
+    EXPECT_TRUE(flow->current()->windowTitle().contains(QString::fromStdString(id)));
+    // Between the gauges, under ＶＳ, above where the message box opens.
+    const QRect column = info->geometry();
+    for (const char* other : {"Label1", "timeg_0", "timeg_1", "bun", "waku_0", "waku_1"}) {
+      EXPECT_FALSE(column.intersects(flow->current()->findChild<QWidget*>(other)->geometry()))
+          << other;
+    }
+    playBattleOnScreen();
+    flushDeletes();
+    if (flow->where() != Where::MatchResult) continue;  // stopped at the turn limit
+    auto* line = flow->current()->findChild<QLabel*>("matchInfo");
+    ASSERT_NE(line, nullptr);
+    const QString said = line->accessibleName();
+    EXPECT_TRUE(said.startsWith(QString::fromStdString(id) + QStringLiteral("　第%1戦").arg(k)))
+        << said.toStdString();
+    const auto* log = flow->current()->findChild<QWidget*>("Text1");
+    const auto* outcome = flow->current()->findChild<QWidget*>("Label1");
+    EXPECT_FALSE(line->geometry().intersects(log->geometry()));
+    EXPECT_FALSE(line->geometry().intersects(outcome->geometry()));
+    auto* next = flow->current()->findChild<QPushButton*>("Command1");
+    if (next->text() == QStringLiteral("大会に戻る")) {
+      // Decided: the line says how, in the tournament's words.
+      EXPECT_TRUE(said.contains(QStringLiteral("の勝ち"))) << said.toStdString();
+    } else {
+      // 「W1-1　第1戦（3戦2勝）　モミ0 1－0 モミ3」
+      const QStringList parts = said.split(QLatin1Char(' '));
+      ASSERT_EQ(parts.size(), 3) << said.toStdString();
+      const QStringList after = parts[1].split(QStringLiteral("－"));
+      ASSERT_EQ(after.size(), 2);
+      wins = {after[0].toInt(), after[1].toInt()};
+      lastLeft = parts[0].section(QStringLiteral("　"), -1);
+      EXPECT_TRUE(left.endsWith(lastLeft)) << left.toStdString();
+    }
+    next->click();
+  }
+  EXPECT_EQ(flow->where(), Where::Tournament);
+
+  // A plain battle and its result, as they always were.
+  const std::filesystem::path samples = std::filesystem::path(MOMIRU_SOURCE_DIR) / "samples";
+  ASSERT_TRUE(flow->startBattle(samples / "pochimaru.dat", samples / "rendaa.dat", 3));
+  EXPECT_EQ(flow->current()->findChild<QLabel*>("matchInfo"), nullptr);
+  EXPECT_EQ(flow->current()->windowTitle(), QStringLiteral("バトルコロシアム"));
+  auto* battle = qobject_cast<ui::BattleScreen*>(flow->current());
+  for (int i = 0; i < 10000000 && flow->where() == Where::Battle && tick(*battle); ++i) {
+  }
+  flushDeletes();
+  ASSERT_EQ(flow->where(), Where::Result);
+  EXPECT_EQ(flow->current()->findChild<QLabel*>("matchInfo"), nullptr);
+  EXPECT_EQ(flow->current()->windowTitle(), QStringLiteral("結果発表"));
+  EXPECT_EQ(flow->current()->findChild<QWidget*>("Text1")->geometry(), QRect(7, 7, 449, 148));
+}
+
 // A played battle opens in the viewer and the viewer leads back to the window; a tournament file
 // that cannot be read leaves the game at the title with a Japanese message.
 TEST_F(TournamentFlowTest, BattlesOpenInTheViewerAndBadFilesAreTold) {
@@ -233,6 +315,10 @@ TEST_F(TournamentFlowTest, BattlesOpenInTheViewerAndBadFilesAreTold) {
   ASSERT_EQ(flow->where(), Where::Viewer);
   emit static_cast<ui::BattleScreen*>(flow->current())->battleFinished();
   ASSERT_EQ(flow->where(), Where::ViewerResult);
+  // The battle watched again says its match too.
+  auto* info = flow->current()->findChild<QLabel*>("matchInfo");
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(info->accessibleName().startsWith(QString::fromStdString(m.id)));
   auto* back = flow->current()->findChild<QPushButton*>("Command1");
   EXPECT_EQ(back->text(), QStringLiteral("大会に戻る"));
   back->click();

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <array>
 
+#include "report/tournament.h"
+#include "ui/match_caption.h"
 #include "ui_support.h"
 
 namespace momiru::uitest {
@@ -101,6 +107,78 @@ TEST_F(ResultScreenTest, EveryOutcomeLineFitsItsLabelWhateverTheNames) {
       EXPECT_TRUE(label->text().contains(QStringLiteral("の勝ち！！")));
     }
   }
+}
+
+// Escape does what the first button does, whatever it says and wherever the focus stands, and
+// once however long it is held; a match's line sits between the log and the outcome and fits.
+TEST_F(ResultScreenTest, EscapeDoesWhatTheFirstButtonDoes) {
+  ui::ResultScreen screen(h.ctx, h.gs.battleLog);
+  screen.setBackText(QStringLiteral("次の対戦へ"));
+  ui::MatchCaption caption;
+  caption.match = QStringLiteral("W1-1");
+  caption.battle = 2;
+  caption.bestOf = 3;
+  caption.names = {QString(40, QChar(0x30DD)), QStringLiteral("タマ")};
+  caption.wins = {1, 1};
+  screen.showMatch(caption);
+  screen.show();
+  QSignalSpy back(&screen, &ui::ResultScreen::backToTitleClicked);
+  QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+  QCoreApplication::sendEvent(&screen, &held);
+  EXPECT_EQ(back.count(), 0);
+  for (const char* focus : {"Text1", "replayWatch", "Command1"}) {
+    screen.findChild<QWidget*>(focus)->setFocus();
+    QTest::keyClick(&screen, Qt::Key_Escape);
+  }
+  EXPECT_EQ(back.count(), 3);
+
+  auto* line = screen.findChild<QLabel*>("matchInfo");
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(line->accessibleName(), QStringLiteral("W1-1　第2戦（3戦2勝）　") + caption.names[0] +
+                                        QStringLiteral(" 1－1 タマ"));
+  EXPECT_FALSE(line->geometry().intersects(screen.findChild<QWidget*>("Text1")->geometry()));
+  EXPECT_FALSE(line->geometry().intersects(screen.findChild<QWidget*>("Label1")->geometry()));
+  const QFontMetricsF metrics(line->font());
+  for (const QString& shown : line->text().split(QLatin1Char('\n')))
+    EXPECT_LE(metrics.horizontalAdvance(shown), line->contentsRect().width());
+  EXPECT_LE(metrics.height() * static_cast<qreal>(line->text().count(QLatin1Char('\n')) + 1),
+            line->contentsRect().height());
+  EXPECT_TRUE(screen.windowTitle().contains(QStringLiteral("W1-1")));
+}
+
+// The words of a battle of sudden death and of the battle that decided the match.
+TEST(MatchCaptionTest, SaysTheBattleTheRuleAndTheScoreFromTheColosseumsLeft) {
+  report::Tournament t;
+  t.rules.format = report::Format::Single;
+  t.rules.bestOf = 3;
+  for (const char* n : {"ポチ", "タマ"}) {
+    report::Entry e;
+    e.storedName = n;
+    t.entries.push_back(e);
+  }
+  report::Match m;
+  m.id = "W1-1";
+  m.players = {0, 1};
+  // Battles 1 to 4: タマ, ポチ, drawn, タマ.
+  for (const std::optional<int> winner : {std::optional<int>(1), {0}, {}, {1}}) {
+    report::BattleRecord r;
+    r.winner = winner;
+    m.battles.push_back(r);
+  }
+  m.winner = 1;
+  // Battle 4 with タマ on the left: before it 1－1; with it, decided.
+  const ui::MatchCaption before = ui::matchCaption(t, m, 4, 1, false, false);
+  EXPECT_EQ(before.names, (std::array<QString, 2>{QStringLiteral("タマ"), QStringLiteral("ポチ")}));
+  EXPECT_EQ(ui::scoreText(before), QStringLiteral("1－1"));
+  EXPECT_EQ(ui::battleRuleText(before), QStringLiteral("延長戦"));
+  EXPECT_EQ(ui::matchCaptionLine(before), QStringLiteral("W1-1　第4戦（延長戦）　タマ 1－1 ポチ"));
+  const ui::MatchCaption after = ui::matchCaption(t, m, 4, 1, true, true);
+  EXPECT_EQ(ui::scoreText(after), QStringLiteral("2－1"));
+  EXPECT_EQ(ui::matchCaptionLine(after),
+            QStringLiteral("W1-1　第4戦（延長戦）　2勝1敗1分でタマの勝ち"));
+  const ui::MatchCaption first = ui::matchCaption(t, m, 1, 0, false, false);
+  EXPECT_EQ(ui::scoreText(first), QStringLiteral("0－0"));
+  EXPECT_EQ(ui::battleRuleText(first), QStringLiteral("3戦2勝"));
 }
 
 }  // namespace

@@ -110,8 +110,34 @@ TEST_F(TitleScreenTest, OverlayShowsTheInversePictureBeneathIt) {
   QImage expected = plain.copy(area);
   expected.invertPixels();
   EXPECT_EQ(inverted.copy(area), expected);
-  // Outside the overlay nothing changes.
-  EXPECT_EQ(plain.pixel(0, 0), inverted.pixel(0, 0));
+  // It covers the frame's inside from edge to edge.
+  EXPECT_EQ(area, inside->rect());
+}
+
+// The picture fills its frame from edge to edge while it scrolls and once it has stopped: no band
+// of the frame's black at either side.
+TEST_F(TitleScreenTest, ThePictureFillsItsFrameFromEdgeToEdge) {
+  ui::TitleScreen title(ctx);
+  QWidget* inside = title.findChild<QWidget*>("gazo")->parentWidget();
+  for (const int ticks : {0, 60, 124}) {
+    SCOPED_TRACE(ticks);
+    while (title.scrolling() && ticks > 0 && title.pictureTop() > -30 * ticks) title.scrollTick();
+    title.findChild<QWidget*>("tomei")->hide();
+    title.findChild<QWidget*>("rogo")->hide();
+    title.findChild<QLabel*>("Label1")->hide();
+    const QImage shot = inside->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect picture = title.findChild<QWidget*>("gazo")->geometry();
+    EXPECT_EQ(picture.left(), 0);
+    EXPECT_EQ(picture.width(), inside->width());
+    for (int y = 0; y < shot.height(); y += 17) {
+      for (const int x : {0, 1, shot.width() - 2, shot.width() - 1}) {
+        EXPECT_NE(shot.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
+      }
+    }
+  }
+  // The scroll's ticks stay those of the design.
+  EXPECT_FALSE(title.scrolling());
+  EXPECT_EQ(title.pictureTop(), -3720);
 }
 
 TEST_F(TitleScreenTest, StartLeavesAtAnyMomentAndClosingStopsTheTimers) {
