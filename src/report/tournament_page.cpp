@@ -105,11 +105,19 @@ std::string fairnessSection(const Tournament& t) {
   row("コミットメント", t.commitment);
   row("参加者ダイジェスト", t.entriesDigest);
   row("秘密の値", t.secret);
-  row("ビーコン", t.beacon);
+  if (t.declared) {
+    row("ビーコンの種類", std::string(t.declared->kind == BeaconKind::Hex ? "16進数" : "数字"));
+    row("ビーコンの出所",
+        t.declared->source.empty() ? std::nullopt : std::optional(t.declared->source));
+    row("ビーコン（入力どおり）", t.beacon);
+    row("抽選に入るビーコン", seedBeacon(t));
+  } else {
+    row("ビーコン", t.beacon);
+  }
   row("大会シード", t.seed);
   return out +
-         "</dl>\n<p>確かめ方: <code>momiru-lab tournament verify "
-         "このページ.html</code></p></section>\n";
+         "</dl>\n<p>確かめ方: <code>momiru-lab tournament verify このページ.html --commitment "
+         "公表されたコミットメント --digest 公表された参加者ダイジェスト</code></p></section>\n";
 }
 
 std::string standingsSection(const Tournament& t) {
@@ -206,7 +214,8 @@ std::string entriesSection(const Tournament& t) {
 
 }  // namespace
 
-std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options) {
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options,
+                           const std::optional<std::string>& notVerified) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"ja\" xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
       "<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n"
@@ -232,6 +241,12 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
       "</h1>\n<p>" + std::string(formatWords(t.rules.format)) + "、1試合 " +
       std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
       std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") + "</p>\n";
+  // A file that does not verify is said so before anything it claims.
+  if (notVerified)
+    out +=
+        "<p class=\"warning\"><strong>検証できなかった大会です。</strong>以下はファイルの"
+        "主張で、行われた大会とは限りません（<bdi>" +
+        escapeMarkup(*notVerified) + "</bdi>）。</p>\n";
   out += fairnessSection(t);
   switch (t.rules.format) {
     case Format::Single:
@@ -262,8 +277,9 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
 }
 
 bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, Refusal* refusal,
-                         const report::BattlePageOptions& options) {
-  return writeTextFile(file, tournamentPage(t, options), false, refusal);
+                         const report::BattlePageOptions& options,
+                         const std::optional<std::string>& notVerified) {
+  return writeTextFile(file, tournamentPage(t, options, notVerified), false, refusal);
 }
 
 }  // namespace momiru::report

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "report/battle_page.h"
@@ -13,10 +14,14 @@
 
 namespace momiru::report {
 
-std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options = {});
+// `notVerified`, the first difference of a file that does not verify, puts a warning before all
+// the file claims.
+std::string tournamentPage(const Tournament& t, const report::BattlePageOptions& options = {},
+                           const std::optional<std::string>& notVerified = std::nullopt);
 
 // Written atomically. False, with `refusal` set, when it cannot be.
 bool writeTournamentPage(const std::filesystem::path& file, const Tournament& t, Refusal* refusal,
-                         const report::BattlePageOptions& options = {});
+                         const report::BattlePageOptions& options = {},
+                         const std::optional<std::string>& notVerified = std::nullopt);
 
 }  // namespace momiru::report

@@ -18,6 +18,9 @@ QString refusalText(const Refusal& refusal);
 // one.
 QString sessionProblemText(const report::SessionProblem& problem);
 
+// Why a beacon is not of the kind its tournament declared, one sentence ending in "。".
+QString beaconProblemText(report::BeaconProblem problem);
+
 // The keys of a replay's recorded result that differ from the result played ("winner, loser"),
 // as Japanese words joined by "、".
 QString japaneseMismatch(std::string_view keys);
