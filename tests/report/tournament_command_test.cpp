@@ -447,6 +447,9 @@ TEST(TournamentCommand, VerifyAndShowTellPartWayNotStartedAndForged) {
   EXPECT_NE(shown.out.find("standings\n rank   pts  entry and tie-breaks\n"), std::string::npos)
       << shown.out;
   EXPECT_EQ(shown.out.find("#0 "), std::string::npos) << shown.out;
+  const LabRun japanese = labWith("LC_ALL=C.UTF-8 LANGUAGE=ja", "tournament show " + t, "");
+  EXPECT_NE(japanese.out.find("順位\n 順位  勝点  参加者とタイブレーク\n"), std::string::npos)
+      << japanese.out;
   EXPECT_NE(shown.out.find("#8 "), std::string::npos) << shown.out;
 
   // Forged: another name.

@@ -66,6 +66,12 @@ std::vector<GoldenCase> goldenCases() {
   // meet, and entries level up to Sonneborn–Berger, parted head to head.
   cases.push_back({"swiss", Format::Swiss, 9, options(1, "05", "beacon 354")});
   cases.back().options.halve = true;
+  // A declared beacon, spelled loosely: the commitment binds the declaration, and the seed takes
+  // the beacon's canonical form.
+  cases.push_back({"single-declared", Format::Single, 8,
+                   options(1, "06", "Lottery 2026-12-08:04 18 27.")});
+  cases.back().options.name = "春の大会";
+  cases.back().options.declared = BeaconDeclaration{BeaconKind::Numbers, "public lottery"};
   return cases;
 }
 
@@ -90,6 +96,7 @@ std::string goldenText(const Tournament& t) {
       << r.halve << " seeding " << seedingName(r.seeding) << "\nsecret " << t.secret.value_or("-")
       << "\n"
       << (t.beacon ? "beacon " + *t.beacon : std::string("no beacon")) << "\n";
+  if (t.declared) out << "declaration " << declarationText(t) << "\n";
   out << "fairness " << fairnessText(t) << "\ncommitment " << t.commitment.value_or("-")
       << "\nentries_digest " << t.entriesDigest.value_or("-") << "\nseed " << t.seed.value_or("-")
       << "\nseeds";
