@@ -68,8 +68,8 @@ std::vector<GoldenCase> goldenCases() {
   cases.back().options.halve = true;
   // A declared beacon, spelled loosely: the commitment binds the declaration, and the seed takes
   // the beacon's canonical form.
-  cases.push_back({"single-declared", Format::Single, 8,
-                   options(1, "06", "Lottery 2026-12-08:04 18 27.")});
+  cases.push_back(
+      {"single-declared", Format::Single, 8, options(1, "06", "Lottery 2026-12-08:04 18 27.")});
   cases.back().options.name = "春の大会";
   cases.back().options.declared = BeaconDeclaration{BeaconKind::Numbers, "public lottery"};
   return cases;
