@@ -60,6 +60,12 @@ std::string describe(const Refusal& r, Translate translate) {
       return sayNumber(N_("not JSON, or cut off (at byte %zu)"), r.at);
     case K::TooDeep:
       return sayNumber(N_("nested more than %zu levels deep"), r.limit);
+    case K::DuplicateKey: {
+      char out[512];
+      std::snprintf(out, sizeof out, tr(N_("an object holds the key \"%s\" twice")),
+                    r.subject.c_str());
+      return out;
+    }
     case K::PageCutOff:
       return tr(N_("the page is cut off in a tag"));
     case K::PageComment:

@@ -20,6 +20,7 @@ struct Refusal {
     OutOfMemory,        // too large to hold while it was read or parsed
     NotJson,            // not JSON, or cut off, at byte `at`
     TooDeep,            // nested `limit` levels deep or more
+    DuplicateKey,       // an object holds the key `subject` twice
     PageCutOff,         // the page ends inside a tag
     PageComment,        // the page holds a comment
     PageDeclaration,    // markup a browser reads as a comment (a declaration, "<?", "</!")

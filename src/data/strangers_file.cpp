@@ -10,8 +10,11 @@
 #include <cstring>
 #include <iterator>
 #include <system_error>
+#include <unordered_set>
+#include <vector>
 
 #include "data/platform.h"
+#include "data/text_safety.h"
 
 namespace momiru {
 namespace {
@@ -210,10 +213,43 @@ namespace {
 
 // Thrown by the builder at the first object or list that opens too deep.
 struct TooDeep {};
+// Thrown by the builder at the first key an object holds twice.
+struct DuplicateKey {
+  std::string key;
+};
+
+// The keys of one open object, to find one given twice: a short list searched in turn, and a set
+// once the object holds many, so that an object of a million keys costs no more than its size.
+class KeysSeen {
+ public:
+  // False when `key` is there already.
+  bool add(const std::string& key) {
+    if (set_.empty()) {
+      if (std::find(list_.begin(), list_.end(), key) != list_.end()) return false;
+      list_.push_back(key);
+      if (list_.size() > kListMost) {
+        set_.insert(list_.begin(), list_.end());
+        list_.clear();
+      }
+      return true;
+    }
+    return set_.insert(key).second;
+  }
+  void clear() {
+    list_.clear();
+    set_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kListMost = 32;
+  std::vector<std::string> list_;
+  std::unordered_set<std::string> set_;
+};
 
 // The document built as the plain parser builds it, in the same one pass, with the nesting
 // counted as each object or list opens: one too deep is refused before anything inside it is
-// built.
+// built. A key an object holds twice is refused: the plain parser keeps the last, another reader
+// may take the first, and the two would be shown different files.
 template <class Json>
 class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
   using Base = nlohmann::detail::json_sax_dom_parser<Json>;
@@ -222,7 +258,14 @@ class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
   BoundedBuilder(Json& document, int maxDepth) : Base(document, true), maxDepth_(maxDepth) {}
   bool start_object(std::size_t size) {
     open();
+    // One list of keys for each object open, kept for the next object at that depth.
+    if (objects_ == keys_.size()) keys_.emplace_back();
+    keys_[objects_++].clear();
     return Base::start_object(size);
+  }
+  bool key(typename Json::string_t& k) {
+    if (!keys_[objects_ - 1].add(k)) throw DuplicateKey{k};
+    return Base::key(k);
   }
   bool start_array(std::size_t size) {
     open();
@@ -230,6 +273,7 @@ class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
   }
   bool end_object() {
     --depth_;
+    --objects_;
     return Base::end_object();
   }
   bool end_array() {
@@ -244,6 +288,8 @@ class BoundedBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
   }
   int maxDepth_;
   int depth_ = 0;
+  std::size_t objects_ = 0;  // objects open
+  std::vector<KeysSeen> keys_;
 };
 
 }  // namespace
@@ -259,6 +305,10 @@ std::optional<Json> parseBoundedJson(std::string_view text, int maxDepth, Refusa
   } catch (const TooDeep&) {
     why.kind = Refusal::Kind::TooDeep;
     why.limit = static_cast<std::size_t>(maxDepth);
+  } catch (const DuplicateKey& d) {
+    why.kind = Refusal::Kind::DuplicateKey;
+    // The key is the file's: shown with its control characters escaped, and cut short.
+    why.subject = visibleText(d.key.substr(0, 64));
   } catch (const nlohmann::json::parse_error& e) {
     why.kind = Refusal::Kind::NotJson;
     why.at = e.byte;

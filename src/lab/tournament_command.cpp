@@ -43,30 +43,37 @@ constexpr const char* kHelp = N_(
     "usage: momiru-lab tournament new T.momiru-tournament --name NAME\n"
     "                  --format single|double|round-robin|swiss [--rounds N] [--best-of N]\n"
     "                  [--halve] [--seeding draw|listed|strength] [--third-place]\n"
+    "                  [--beacon-kind numbers|hex] [--beacon-source TEXT]\n"
     "                  [--secret-file FILE] [--no-commitment]\n"
     "       momiru-lab tournament add T FILE.dat...\n"
     "       momiru-lab tournament close T\n"
     "       momiru-lab tournament run T [--secret-file FILE] [--beacon TEXT] [--html PAGE.html]\n"
     "                  [--jobs N]\n"
-    "       momiru-lab tournament verify T|PAGE.html\n"
+    "       momiru-lab tournament verify T|PAGE.html [--commitment HEX] [--digest HEX]\n"
     "       momiru-lab tournament show T|PAGE.html [--json] [--html PAGE.html]\n"
     "       momiru-lab tournament battle T|PAGE.html --match ID --battle K [--json] [--crlf]\n"
     "                  [--save-replay FILE] [--html PAGE]\n"
     "\n"
     "new      makes the tournament file and a 256-bit secret from the system's random source\n"
     "         (getrandom), kept in T.momiru-secret (or --secret-file), readable by its owner\n"
-    "         only and never overwritten. Prints the commitment (the secret's SHA-256) to\n"
-    "         publish before entries close.\n"
+    "         only and never overwritten. Prints the commitment (SHA-256 of the secret, the\n"
+    "         name, the rules and the beacon's kind and source) to publish before entries\n"
+    "         close.\n"
     "add      registers save-data files as the entry screen does; a tampered or unreadable\n"
     "         file, one of level 0, or a record already entered is refused, and then nothing\n"
-    "         is added. Entries are told apart by their number, #0 the first.\n"
-    "close    fixes the field and prints the entries digest to publish.\n"
+    "         is added. Entries are told apart by their number, #1 the first.\n"
+    "close    fixes the field and prints the entries digest to publish; refused for a\n"
+    "         Swiss of more --rounds than the field can play.\n"
     "run      reveals the secret, takes the beacon, plays everything and writes the matches\n"
     "         and standings into T.\n"
-    "verify   plays the tournament again from its secret, entries and beacon. Exit 0 when\n"
-    "         everything agrees; 1 with one line naming the first difference; 2 when the\n"
-    "         file cannot be read.\n"
-    "show     the standings and the matches.\n"
+    "verify   plays the tournament again from its secret, entries and beacon (a part-way\n"
+    "         one: the matches played so far) and prints the commitment, the entries digest\n"
+    "         and the beacon as it enters the draw, to compare with what the host published.\n"
+    "         Exit 0 when everything agrees; 1 with one line naming the first difference;\n"
+    "         2 when the file cannot be read; 3 when it has not been started (nothing to\n"
+    "         play again); 4 when --commitment or --digest is not the file's.\n"
+    "show     the standings and the matches; a file that does not verify is said so first,\n"
+    "         and exits 1.\n"
     "battle   prints one battle as 'momiru-lab battle' prints a replay.\n"
     "\n"
     "options:\n"
@@ -80,14 +87,19 @@ constexpr const char* kHelp = N_(
     "  --third-place      (new) a match for third place (single elimination)\n"
     "  --secret-file FILE (new, run) where the secret is kept; T.momiru-secret by default\n"
     "  --no-commitment    (new) a quick tournament without a commitment, marked as such\n"
+    "  --beacon-kind K    (new) numbers (default: a lottery's winning numbers; only the\n"
+    "                     runs of digits count) or hex (a public hash; only its hex digits)\n"
+    "  --beacon-source S  (new) where the beacon will be published, bound by the commitment\n"
     "  --beacon TEXT      (run) a public value nobody knew when entries closed (a published\n"
-    "                     lottery draw, a public randomness round), with its source named\n"
+    "                     lottery draw, a public randomness round), of the declared kind\n"
     "  --html PAGE        (run, show) also write the tournament's page: one page in Japanese\n"
     "                     that opens anywhere without a network, with the fairness statement,\n"
     "                     the bracket, the tables, the standings, every match and the entries;\n"
     "                     it carries the tournament, so verify, show and battle read it.\n"
     "                     (battle) the battle's page, as 'momiru-lab battle --html'\n"
     "  --jobs N           (run, verify) threads (default: all cores); results never depend on it\n"
+    "  --commitment HEX   (verify) the commitment the host published: exit 4 when it differs\n"
+    "  --digest HEX       (verify) the entries digest the host published: exit 4 when it differs\n"
     "  --json             (show) the tournament as one JSON object; (battle) as 'battle --json'\n"
     "  --match ID         (battle) the match, as show lists it (R1-1, W2-3, L4-1, GF1, 3P)\n"
     "  --battle K         (battle) the battle of the match, from 1\n"
@@ -96,15 +108,17 @@ constexpr const char* kHelp = N_(
     "\n"
     "Exit status: 0 done; 1 refused (an entry, a wrong secret, a file that exists, a\n"
     "tournament in the wrong state) or a difference found; 2 a file that cannot be read;\n"
-    "64 usage; 75 another game or momiru-lab has the tournament open, or another\n"
-    "program wrote it meanwhile: nothing was written; try again once it is closed.\n"
+    "3 (verify) not started; 4 (verify) not the published commitment or digest; 64 usage;\n"
+    "75 another game or momiru-lab has the tournament open, or another program wrote it\n"
+    "meanwhile: nothing was written; try again once it is closed.\n"
     "\n"
     "examples:\n"
-    "  momiru-lab tournament new cup.momiru-tournament --name 'Spring cup' --format swiss\n"
+    "  momiru-lab tournament new cup.momiru-tournament --name 'Spring cup' --format swiss \\\n"
+    "      --beacon-source 'national lottery, draw of 2026-12-08'\n"
     "  momiru-lab tournament add cup.momiru-tournament saves/*.dat\n"
     "  momiru-lab tournament close cup.momiru-tournament\n"
     "  momiru-lab tournament run cup.momiru-tournament --beacon 'lottery 2026-12-08: 12 34 56'\n"
-    "  momiru-lab tournament verify cup.momiru-tournament\n"
+    "  momiru-lab tournament verify cup.momiru-tournament --commitment HEX --digest HEX\n"
     "  momiru-lab tournament battle cup.momiru-tournament --match R1-1 --battle 1\n");
 
 int fail(const char* command, const std::string& message, int status = 1) {
@@ -112,12 +126,27 @@ int fail(const char* command, const std::string& message, int status = 1) {
   return status;
 }
 
+// "#3": an entry's number, counted from 1 as people count.
+std::string number(int e) { return "#" + std::to_string(e + 1); }
+
 // "#3 name (file)": the number tells apart entries with equal names and files.
 std::string label(const Tournament& t, std::optional<int> e) {
   if (!e) return _("(bye)");
   const report::Entry& entry = t.entries[static_cast<std::size_t>(*e)];
-  return "#" + std::to_string(*e) + " " + visibleText(entry.storedName) + " (" +
-         visibleText(entry.file) + ")";
+  return number(*e) + " " + visibleText(entry.storedName) + " (" + visibleText(entry.file) + ")";
+}
+
+// Why a beacon is not of its tournament's kind, in words of the lab's catalogue.
+const char* beaconWords(report::BeaconProblem p) {
+  switch (p) {
+    case report::BeaconProblem::NoNumber:
+      return N_("it holds no number");
+    case report::BeaconProblem::LooksHex:
+      return N_("it holds hex (0x..., or digits mixed with a to f)");
+    case report::BeaconProblem::NotHex:
+      break;
+  }
+  return N_("it holds characters other than hex digits and white space");
 }
 
 // Reads the tournament `file` for `command`; nothing after one line on stderr.
@@ -205,7 +234,7 @@ std::string rulesUsage(report::RulesProblem problem, int rounds) {
 }
 
 int newCommand(const Args& args) {
-  std::optional<std::string> name, format, seeding, secretFile;
+  std::optional<std::string> name, format, seeding, secretFile, beaconKind, beaconSource;
   std::optional<std::uint64_t> rounds, bestOf;
   bool halve = false, thirdPlace = false, noCommitment = false;
   OptionParser options("tournament", kHelp);
@@ -220,9 +249,24 @@ int newCommand(const Args& args) {
                  [&](std::uint64_t v) { bestOf = v; });
   options.flag("--halve", halve).flag("--third-place", thirdPlace);
   options.flag("--no-commitment", noCommitment);
+  options.text("--beacon-kind", N_("a beacon kind"),
+               [&](std::string v) { beaconKind = std::move(v); });
+  options.text("--beacon-source", N_("a text"),
+               [&](std::string v) { beaconSource = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1) return options.usage(_("new takes one tournament file"));
+  report::BeaconDeclaration declared;
+  if (beaconKind) {
+    const auto kind = report::beaconKindFromName(*beaconKind);
+    if (!kind) return options.usage(_("--beacon-kind is numbers or hex"));
+    declared.kind = *kind;
+  }
+  if (beaconSource) {
+    if (beaconSource->size() > report::kMaxTextBytes)
+      return options.usage(_("--beacon-source is too long"));
+    declared.source = *beaconSource;
+  }
   if (!name) return options.usage(_("new needs --name"));
   if (!format) return options.usage(_("new needs --format"));
   const auto f = report::formatFromName(*format);
@@ -249,7 +293,7 @@ int newCommand(const Args& args) {
       secretFile ? utf8ToPath(*secretFile) : report::secretFileOf(utf8ToPath(file));
   report::SessionProblem refused;
   const auto session = TournamentSession::create(utf8ToPath(file), secretPath, *name, rules,
-                                                 !noCommitment, kWrittenBy, &refused);
+                                                 !noCommitment, kWrittenBy, &refused, declared);
   if (!session) {
     const report::SessionRefusal why = refused.why;
     if (why == report::SessionRefusal::Exists)
@@ -306,7 +350,7 @@ int addCommand(const Args& args) {
         break;
       case report::EntryRefusal::Duplicate:
         fail("add", report::format(_("%s: the same record as entry #%zu"), dat.c_str(),
-                                   static_cast<std::size_t>(r.sameAs.value_or(0))));
+                                   static_cast<std::size_t>(r.sameAs.value_or(0)) + 1));
         break;
       case report::EntryRefusal::Full:
         full = true;
@@ -342,10 +386,35 @@ int closeCommand(const Args& args) {
       return fail("close", report::format(_("%s: entries are closed already"), file.c_str()));
     if (why == report::SessionRefusal::FewerThanTwo)
       return fail("close", report::format(_("%s: fewer than 2 entries"), file.c_str()));
+    if (why == report::SessionRefusal::TooManyRounds) {
+      const std::size_t n = session->tournament().entries.size();
+      return fail("close",
+                  report::format(_("%s: a Swiss field of %zu plays at most %d rounds, not the %d "
+                                   "it was made for; add entries"),
+                                 file.c_str(), n, report::mostSwissRounds(n),
+                                 session->tournament().rules.rounds));
+    }
     return stepFailed("close", problem);
   }
   std::printf("%s\n", session->tournament().entriesDigest->c_str());
   return 0;
+}
+
+// The beacon as the draw takes it: the canonical form with the kind and the source declared, or,
+// in a file that declares none, the text in quotes, since every byte of it counts.
+std::string beaconLine(const Tournament& t) {
+  if (!t.beacon) return "-";
+  if (!t.declared)
+    return "'" + visibleText(*t.beacon) + "' " + translated(N_("(as typed: no kind declared)"));
+  return visibleText(report::seedBeacon(t).value_or(*t.beacon));
+}
+
+// One value of the draw: its name, padded, and the value or "-".
+void printValue(const char* key, const std::string& value) {
+  std::printf("  %s%s\n", (padRight(key, 14) + " ").c_str(), value.c_str());
+}
+void printValue(const char* key, const std::optional<std::string>& v) {
+  printValue(key, v ? visibleText(*v) : std::string("-"));
 }
 
 void printTournament(const Tournament& t) {
@@ -355,16 +424,21 @@ void printTournament(const Tournament& t) {
               std::string(report::seedingName(t.rules.seeding)).c_str(), t.entries.size(),
               std::string(report::stageName(t.stage)).c_str());
   std::printf("%s\n", report::fairnessText(t).c_str());
-  const auto show = [](const char* key, const std::optional<std::string>& v) {
-    std::printf("  %s%s\n", (padRight(key, 14) + " ").c_str(), v ? visibleText(*v).c_str() : "-");
-  };
-  show(_("commitment"), t.commitment);
-  show(_("entries digest"), t.entriesDigest);
-  show(_("secret"), t.secret);
-  show(_("beacon"), t.beacon);
-  show(_("seed"), t.seed);
+  printValue(_("commitment"), t.commitment);
+  printValue(_("entries digest"), t.entriesDigest);
+  printValue(_("secret"), t.secret);
+  if (t.declared) {
+    printValue(_("beacon kind"), std::string(report::beaconKindName(t.declared->kind)));
+    printValue(_("beacon source"),
+               t.declared->source.empty() ? std::string("-") : visibleText(t.declared->source));
+  }
+  printValue(_("beacon"), beaconLine(t));
+  printValue(_("seed"), t.seed);
   if (!t.standings.empty()) {
     std::fputs(_("\nstandings\n"), stdout);
+    // The heading names each column; the tie-breaks follow the entry, each by its name.
+    std::printf("%s  %s  %s\n", padLeft(_("rank"), 5).c_str(), padLeft(_("pts"), 4).c_str(),
+                _("entry and tie-breaks"));
     for (const report::Standing& s : t.standings) {
       std::string breaks;
       for (const auto& [key, value] : s.tieBreaks) {
@@ -381,12 +455,12 @@ void printTournament(const Tournament& t) {
     std::string battles;
     for (const report::BattleRecord& b : m.battles)
       battles.append(" ")
-          .append(b.winner ? "#" + std::to_string(*b.winner) : std::string("-"))
+          .append(b.winner ? number(*b.winner) : std::string("-"))
           .append("/")
           .append(std::to_string(b.turns));
     std::printf(_("  %-8s %s vs %s: %s%s\n"), visibleText(m.id).c_str(),
                 label(t, m.players[0]).c_str(), label(t, m.players[1]).c_str(),
-                m.winner ? report::format(_("winner #%d"), *m.winner).c_str() : _("drawn"),
+                m.winner ? report::format(_("winner #%d"), *m.winner + 1).c_str() : _("drawn"),
                 battles.empty() ? "" : (_("  battles") + battles).c_str());
   }
   if (t.matches.empty() && !t.entries.empty()) {
@@ -396,10 +470,11 @@ void printTournament(const Tournament& t) {
   }
 }
 
-bool writePage(const char* command, const std::optional<std::string>& page, const Tournament& t) {
+bool writePage(const char* command, const std::optional<std::string>& page, const Tournament& t,
+               report::PageVerdict verdict = report::PageVerdict::Verified) {
   if (!page) return true;
   Refusal refusal;
-  if (report::writeTournamentPage(utf8ToPath(*page), t, &refusal)) return true;
+  if (report::writeTournamentPage(utf8ToPath(*page), t, &refusal, {}, verdict)) return true;
   fail(command, describe(refusal, translated));
   return false;
 }
@@ -447,6 +522,14 @@ int runCommand(const Args& args) {
         return fail("run", report::format(_("%s: has been run already"), file.c_str()));
       case report::SessionRefusal::BeaconTooLong:
         return options.usage(_("--beacon is too long"));
+      case report::SessionRefusal::BeaconWrongKind:
+        return fail(
+            "run",
+            report::format(
+                _("--beacon is not of the kind this tournament "
+                  "declared (%s): %s"),
+                std::string(report::beaconKindName(session->tournament().declared->kind)).c_str(),
+                translated(beaconWords(*problem.beacon))));
       case report::SessionRefusal::SecretFileNamed:
         return options.usage(_("a tournament without a commitment has no secret file"));
       case report::SessionRefusal::WrongSecret:
@@ -464,32 +547,109 @@ int runCommand(const Args& args) {
   return 0;
 }
 
+// verify's exit statuses beyond 0, 1 (a difference) and 2 (unreadable).
+constexpr int kNotStarted = 3;
+constexpr int kNotPublished = 4;
+
+// What verify and show find of a tournament: nothing to check yet (not started), the first
+// difference, or agreement with how much has been played. Out of memory is thrown on.
+struct Checked {
+  bool started = false;
+  std::optional<std::string> difference;
+  report::MatchesPlayed count;
+};
+Checked check(const Tournament& t, unsigned threads) {
+  Checked c;
+  c.started = t.stage == report::Stage::Finished || t.seed.has_value();
+  if (!c.started) return c;
+  report::RunOptions run;
+  run.threads = threads;
+  try {
+    c.difference = report::verifyPartialTournament(t, run, &c.count);
+  } catch (const std::runtime_error& e) {
+    c.difference = e.what();
+  }
+  return c;
+}
+
+unsigned threadsOf(const std::optional<std::uint64_t>& jobs) {
+  return jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
+}
+
 int verifyCommand(const Args& args) {
   std::optional<std::uint64_t> jobs;
+  std::optional<std::string> commitment, digest;
   OptionParser options("tournament", kHelp);
   options.number("--jobs", 1, 256, N_("takes 1 to 256, not"), [&](std::uint64_t v) { jobs = v; });
+  options.text("--commitment", N_("64 hex digits"),
+               [&](std::string v) { commitment = std::move(v); });
+  options.text("--digest", N_("64 hex digits"), [&](std::string v) { digest = std::move(v); });
   const OptionParser::Result parsed = options.parse(args);
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1)
     return options.usage(_("verify takes one tournament file or page"));
+  // A published value as 64 hex digits in lower case, or nothing when it is not one.
+  const auto published = [](std::string v) -> std::optional<std::string> {
+    if (v.size() != 64 || !report::hexBytes(v)) return std::nullopt;
+    std::transform(v.begin(), v.end(), v.begin(), [](char c) {
+      return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return v;
+  };
+  if (commitment && !(commitment = published(*commitment)))
+    return options.usage(_("--commitment takes the 64 hex digits the host published"));
+  if (digest && !(digest = published(*digest)))
+    return options.usage(_("--digest takes the 64 hex digits the host published"));
   const std::string& file = parsed.operands[0];
   auto t = load("verify", file);
   if (!t) return 2;
-  report::RunOptions run;
-  run.threads =
-      jobs ? static_cast<unsigned>(*jobs) : std::max(1u, std::thread::hardware_concurrency());
-  std::optional<std::string> difference;
+  Checked c;
   try {
-    difference = report::verifyTournament(*t, run);
-    if (!difference) difference = report::pageFileDifference(utf8ToPath(file), *t);
+    c = check(*t, threadsOf(jobs));
+    if (!c.difference) c.difference = report::pageFileDifference(utf8ToPath(file), *t);
   } catch (const std::bad_alloc&) {
     return fail("verify", _("out of memory"), 2);
-  } catch (const std::runtime_error& e) {
-    difference = e.what();
   }
-  if (difference) return fail("verify", file + ": " + *difference);
-  std::printf(_("%s: every pairing, battle and standing agrees\n"), visibleText(file).c_str());
-  return 0;
+  if (c.difference) return fail("verify", file + ": " + *c.difference);
+  if (!c.started) {
+    fail("verify",
+         report::format(_("%s: the tournament has not been started: there is nothing to "
+                          "play again yet"),
+                        file.c_str()),
+         kNotStarted);
+  } else if (t->stage == report::Stage::Finished) {
+    std::printf(_("%s: every pairing, battle and standing agrees\n"), visibleText(file).c_str());
+  } else {
+    std::printf(_("%s: the %zu matches played of %zu agree; the tournament is not finished\n"),
+                visibleText(file).c_str(), c.count.played, c.count.total);
+  }
+  // The values a stranger compares with what the host published.
+  printValue(_("commitment"), t->commitment);
+  printValue(_("entries digest"), t->entriesDigest);
+  if (t->declared) {
+    printValue(_("beacon kind"), std::string(report::beaconKindName(t->declared->kind)));
+    printValue(_("beacon source"),
+               t->declared->source.empty() ? std::string("-") : visibleText(t->declared->source));
+  }
+  printValue(_("beacon"), beaconLine(*t));
+  std::fputs(_("Compare these with what the host published: the commitment before entries "
+               "closed, the entries digest when they closed, and the beacon with its source.\n"),
+             stdout);
+  int status = c.started ? 0 : kNotStarted;
+  const auto compare = [&](const std::optional<std::string>& given,
+                           const std::optional<std::string>& held, const char* what) {
+    if (!given) return;
+    if (held == given) {
+      std::printf(_("the %s is the one published\n"), translated(what));
+      return;
+    }
+    fail("verify",
+         report::format(_("%s: the %s is not the one published"), file.c_str(), translated(what)));
+    status = kNotPublished;
+  };
+  compare(commitment, t->commitment, N_("commitment"));
+  compare(digest, t->entriesDigest, N_("entries digest"));
+  return status;
 }
 
 int showCommand(const Args& args) {
@@ -502,16 +662,34 @@ int showCommand(const Args& args) {
   if (parsed.exitStatus) return *parsed.exitStatus;
   if (parsed.operands.size() != 1)
     return options.usage(_("show takes one tournament file or page"));
-  auto t = load("show", parsed.operands[0]);
+  const std::string& file = parsed.operands[0];
+  auto t = load("show", file);
   if (!t) return 2;
-  if (!writePage("show", page, *t)) return 1;
+  // A file is shown as genuine only once it verifies; one that does not is said so first.
+  Checked c;
+  try {
+    c = check(*t, threadsOf(std::nullopt));
+  } catch (const std::bad_alloc&) {
+    return fail("show", _("out of memory"), 2);
+  }
+  if (c.difference) {
+    fail("show", report::format(_("%s: does not verify (%s); what follows is what the file "
+                                  "claims, not a tournament that was played"),
+                                file.c_str(), c.difference->c_str()));
+  }
+  if (!writePage("show", page, *t,
+                 c.difference ? report::PageVerdict::NotVerified : report::PageVerdict::Verified))
+    return 1;
   if (asJson) {
     std::fputs(jsonText(Json::parse(report::tournamentJson(*t))).c_str(), stdout);
     std::fputs("\n", stdout);
   } else {
+    if (c.difference)
+      std::printf("%s\n\n",
+                  report::format(_("DOES NOT VERIFY: %s"), c.difference->c_str()).c_str());
     printTournament(*t);
   }
-  return 0;
+  return c.difference ? 1 : 0;
 }
 
 int battleOfCommand(const Args& args) {

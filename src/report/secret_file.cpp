@@ -64,7 +64,7 @@ std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path
   if (t.commitment) {
     secret = readSecretFile(secretFile, refusal);
     if (!secret) return DrawRefusal::SecretUnreadable;
-    if (commitmentOf(*secret) != *t.commitment) {
+    if (commitmentOf(t, *secret) != *t.commitment) {
       Refusal wrong = Refusal::said(Refusal::Kind::NotAllowed,
                                     "the secret does not match the tournament's commitment",
                                     pathToUtf8(secretFile));
@@ -82,7 +82,7 @@ std::optional<DrawRefusal> revealDraw(Tournament& t, const std::filesystem::path
   }
   t.secret = std::move(secret);
   t.entriesDigest = entriesDigestOf(t.entries);
-  t.seed = tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  t.seed = tournamentSeedOf(t, *t.secret, *t.entriesDigest);
   return std::nullopt;
 }
 

@@ -18,7 +18,10 @@
 namespace momiru::report {
 
 inline constexpr std::string_view kTournamentFormat = "momiru-tournament";
-inline constexpr std::int32_t kTournamentVersion = 1;
+// Version 2 declares the beacon's kind and source (tournament_draw.h); a file of version 1, which
+// has no declaration, is read and written back as version 1.
+inline constexpr std::int32_t kTournamentVersion = 2;
+inline constexpr std::int32_t kTournamentUndeclaredVersion = 1;
 inline constexpr std::string_view kTournamentExtension = ".momiru-tournament";
 inline constexpr std::string_view kSecretExtension = ".momiru-secret";
 // The element of a page that carries its tournament.
@@ -36,6 +39,15 @@ inline constexpr std::size_t kMaxMatches = 1u << 17;
 enum class Format { Single, Double, RoundRobin, Swiss };
 enum class Seeding { Draw, Listed, Strength };
 enum class Stage { Open, Closed, Finished };
+// What the beacon is, declared when the tournament is made: decimal numbers (a lottery's winning
+// numbers) or hex (a public hash).
+enum class BeaconKind { Numbers, Hex };
+// Why a beacon is not of its declared kind.
+enum class BeaconProblem {
+  NoNumber,  // numbers: it holds no decimal digit
+  LooksHex,  // numbers: a word of it is hex (digits and a to f mixed, or 0x...), not numbers
+  NotHex,    // hex: it holds something other than hex digits, white space and a leading 0x
+};
 
 std::string_view formatName(Format f);
 std::string_view seedingName(Seeding s);
@@ -117,6 +129,12 @@ enum class RulesProblem {
 // The first problem of `r`, or nothing: the one check of the rules, for a new tournament and
 // for a file read.
 std::optional<RulesProblem> rulesProblem(const TournamentRules& r);
+// The most rounds a Swiss field of `entries` plays: one fewer than the field (each round a new
+// opponent), as many as the field when it is odd (each round one entry has the bye).
+inline int mostSwissRounds(std::size_t entries) {
+  const int n = static_cast<int>(entries);
+  return n % 2 == 0 ? n - 1 : n;
+}
 // The most entries a field of format `f` takes.
 std::size_t mostEntries(Format f);
 
@@ -156,6 +174,14 @@ struct Standing {
   bool operator==(const Standing&) const = default;
 };
 
+// Where the beacon will come from and of what kind it is, declared when the tournament is made and
+// bound by its commitment.
+struct BeaconDeclaration {
+  BeaconKind kind = BeaconKind::Numbers;
+  std::string source;  // as the host named it; may be empty
+  bool operator==(const BeaconDeclaration&) const = default;
+};
+
 struct Tournament {
   std::string writtenBy;
   std::string name;
@@ -163,7 +189,10 @@ struct Tournament {
   Stage stage = Stage::Open;
   std::optional<std::string> commitment;  // hex SHA-256 of the secret
   std::optional<std::string> secret;      // hex, 32 bytes, once revealed
-  std::optional<std::string> beacon;
+  std::optional<std::string> beacon;      // as the host gave it; the seed takes its canonical form
+  // Nothing in a file written before the beacon was declared: its commitment is SHA-256 of the
+  // secret alone and its seed takes the beacon byte for byte (tournament_draw.h).
+  std::optional<BeaconDeclaration> declared;
   std::optional<std::string> entriesDigest;
   std::optional<std::string> seed;  // hex SHA-256
   std::vector<Entry> entries;

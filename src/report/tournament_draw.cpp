@@ -40,8 +40,148 @@ std::optional<std::string> randomSecret() {
   return hexText(*bytes);
 }
 
+std::string_view beaconKindName(BeaconKind k) { return k == BeaconKind::Hex ? "hex" : "numbers"; }
+
+std::optional<BeaconKind> beaconKindFromName(std::string_view name) {
+  for (const BeaconKind k : {BeaconKind::Numbers, BeaconKind::Hex})
+    if (beaconKindName(k) == name) return k;
+  return std::nullopt;
+}
+
+namespace {
+
+// The ASCII character a beacon's character at `at` (UTF-8, `length` bytes) stands for: itself,
+// or the ASCII one of a full-width digit or Latin letter (U+FF10 to U+FF5A); 0 for any other.
+char asciiOf(std::string_view text, std::size_t at, std::size_t* length) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  if (byte(0) < 0x80) {
+    *length = 1;
+    return text[at];
+  }
+  // Full-width forms: EF BC 90..BF is U+FF10..U+FF3F, EF BD 80..9A is U+FF40..U+FF5A.
+  if (at + 2 < text.size() && byte(0) == 0xEF && (byte(1) == 0xBC || byte(1) == 0xBD) &&
+      byte(2) >= 0x80 && byte(2) <= 0xBF) {
+    *length = 3;
+    const int code = 0xFF00 + ((byte(1) - 0xBC) << 6) + (byte(2) - 0x80);
+    if (code >= 0xFF10 && code <= 0xFF5A) return static_cast<char>(code - 0xFF10 + '0');
+    return 0;
+  }
+  // Any other character: its whole sequence, whatever its first byte says.
+  std::size_t n = 1;
+  while (at + n < text.size() && (static_cast<unsigned char>(text[at + n]) & 0xC0) == 0x80) ++n;
+  *length = n;
+  return 0;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexLetter(char c) { return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The beacon read as ASCII: each full-width digit or letter as its ASCII one, any other character
+// that is not ASCII as a NUL, which no kind takes as a digit.
+std::string asciiForm(std::string_view beacon) {
+  std::string out;
+  out.reserve(beacon.size());
+  for (std::size_t at = 0, n = 0; at < beacon.size(); at += n) out += asciiOf(beacon, at, &n);
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> canonicalBeacon(std::string_view beacon, BeaconKind kind,
+                                           BeaconProblem* problem) {
+  const auto refused = [&](BeaconProblem p) -> std::optional<std::string> {
+    if (problem != nullptr) *problem = p;
+    return std::nullopt;
+  };
+  const std::string ascii = asciiForm(beacon);
+  std::string out;
+  if (kind == BeaconKind::Hex) {
+    std::size_t from = ascii.find_first_not_of(" \t\n\r\f\v");
+    if (from != std::string::npos && ascii.compare(from, 2, "0x") == 0) from += 2;
+    if (from != std::string::npos && ascii.compare(from, 2, "0X") == 0) from += 2;
+    for (std::size_t i = from == std::string::npos ? ascii.size() : from; i < ascii.size(); ++i) {
+      const char c = ascii[i];
+      if (isSpace(c)) continue;
+      if (!isDigit(c) && !isHexLetter(c)) return refused(BeaconProblem::NotHex);
+      out += c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (out.empty()) return refused(BeaconProblem::NotHex);
+    return out;
+  }
+  // A word (letters and digits together) that is hex rather than numbers: digits mixed with the
+  // letters a to f only, or 0x and hex digits.
+  for (std::size_t i = 0; i < ascii.size();) {
+    if (!isDigit(ascii[i]) && !isLetter(ascii[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    bool digit = false, hexLetter = false, otherLetter = false;
+    while (end < ascii.size() && (isDigit(ascii[end]) || isLetter(ascii[end]))) {
+      const char c = ascii[end++];
+      digit = digit || isDigit(c);
+      hexLetter = hexLetter || isHexLetter(c);
+      otherLetter = otherLetter || (isLetter(c) && !isHexLetter(c));
+    }
+    const std::string_view word(ascii.data() + i, end - i);
+    const bool prefixed = word.size() > 2 &&
+                          (word.substr(0, 2) == "0x" || word.substr(0, 2) == "0X") &&
+                          std::all_of(word.begin() + 2, word.end(),
+                                      [](char c) { return isDigit(c) || isHexLetter(c); });
+    if (prefixed || (digit && hexLetter && !otherLetter)) return refused(BeaconProblem::LooksHex);
+    i = end;
+  }
+  for (std::size_t i = 0; i < ascii.size();) {
+    if (!isDigit(ascii[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < ascii.size() && isDigit(ascii[end])) ++end;
+    std::size_t first = i;
+    while (first + 1 < end && ascii[first] == '0') ++first;
+    if (!out.empty()) out += ' ';
+    out.append(ascii, first, end - first);
+    i = end;
+  }
+  if (out.empty()) return refused(BeaconProblem::NoNumber);
+  return out;
+}
+
+std::string beaconProblemText(BeaconProblem p, BeaconKind kind) {
+  (void)kind;
+  switch (p) {
+    case BeaconProblem::NoNumber:
+      return "the beacon holds no number, and this tournament's beacon is numbers";
+    case BeaconProblem::LooksHex:
+      return "the beacon holds hex, and this tournament's beacon is numbers";
+    case BeaconProblem::NotHex:
+      break;
+  }
+  return "the beacon is not hex digits, and this tournament's beacon is hex";
+}
+
+std::string declarationText(const Tournament& t) {
+  if (!t.declared) return {};
+  ordered_json j;
+  j["name"] = t.name;
+  j["rules"] = detail::rulesJson(t.rules);
+  j["beacon_kind"] = beaconKindName(t.declared->kind);
+  j["beacon_source"] = t.declared->source;
+  return j.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+}
+
 std::string commitmentOf(const std::string& secretHex) {
   return sha256Hex(hexBytes(secretHex).value_or(std::string()));
+}
+
+std::string commitmentOf(const Tournament& t, const std::string& secretHex) {
+  if (!t.declared) return commitmentOf(secretHex);
+  return sha256Hex(hexBytes(secretHex).value_or(std::string()) + declarationText(t));
 }
 
 std::string entryCanonical(const Entry& e) {
@@ -80,6 +220,18 @@ std::string tournamentSeedOf(const std::string& secretHex, const std::string& di
                    beacon.value_or(""));
 }
 
+std::optional<std::string> seedBeacon(const Tournament& t) {
+  if (!t.beacon || !t.declared) return t.beacon;
+  return canonicalBeacon(*t.beacon, t.declared->kind).value_or(*t.beacon);
+}
+
+std::string tournamentSeedOf(const Tournament& t, const std::string& secretHex,
+                             const std::string& digestHex) {
+  if (!t.declared) return tournamentSeedOf(secretHex, digestHex, t.beacon);
+  return sha256Hex(hexBytes(secretHex).value_or("") + hexBytes(digestHex).value_or("") +
+                   sha256Bytes(declarationText(t)) + seedBeacon(t).value_or(""));
+}
+
 std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId, int k) {
   const std::string digest =
       sha256Bytes(seedHex + ":" + std::string(matchId) + ":" + std::to_string(k));
@@ -91,11 +243,25 @@ std::uint64_t battleSeedOf(const std::string& seedHex, std::string_view matchId,
 std::string fairnessText(const Tournament& t) {
   if (!t.commitment)
     return "コミットメントのない簡易大会です。主催者は抽選をやり直して結果を選ぶことができました。";
-  if (t.beacon)
-    return "秘密の値は参加締め切り前にコミットメントで固定され、締め切り後に公開されたビーコンと"
-           "組み合わされています。誰も結果を選ぶことはできませんでした。";
-  return "秘密の値は参加締め切り前にコミットメントで固定されていますが、ビーコンがありません。"
-         "主催者は自分の参加者の変種を試して抽選を選ぶことができました。";
+  // What holds, and only on the condition that can be checked against what was published.
+  const std::string condition = "コミットメントが参加締め切りの前に公表されていた場合に限り、";
+  if (!t.beacon)
+    return "抽選は、秘密の値とエントリーの要約値から決まります。" + condition +
+           "主催者は締め切りの後で抽選をやり直すことはできませんでした。ただし、ビーコンがないため"
+           "、"
+           "主催者は締め切りの前に自分の参加者の変種を試して抽選を選ぶことができました。";
+  if (!t.declared)
+    return "抽選は、秘密の値、エントリーの要約値、ビーコンから決まります。" + condition +
+           "主催者は締め切りの後で抽選をやり直すことはできませんでした。ただし、この大会では"
+           "ビーコンの種類が宣言されておらず、書かれたとおりの文字が抽選に入るため、主催者は同じ"
+           "値の書き方（空白や記号）を変えて抽選を選ぶことができました。";
+  return "抽選は、秘密の値、エントリーの要約値、大会を作ったときに種類と出所を宣言したビーコンから"
+         "決まります。ビーコンは数字（16進数と宣言した大会では16進の数字）だけが抽選に入るので、"
+         "空白や記号の違いで抽選は変わりません。コミットメントが参加締め切りの前に公表され、"
+         "ビーコンが締め切りの後に公表された値である場合に限り、主催者にも参加者にも抽選を選ぶ"
+         "ことはできませんでした。公表されたコミットメント、要約値、ビーコンをこの大会の値と見比べ"
+         "て"
+         "確かめてください。";
 }
 
 }  // namespace momiru::report

@@ -2,7 +2,9 @@
 // only over the version it was read as.
 #include "report/tournament_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -44,6 +46,17 @@ nlohmann::ordered_json detail::entryJson(const Entry& e) {
   return j;
 }
 
+nlohmann::ordered_json detail::rulesJson(const TournamentRules& r) {
+  ordered_json rules;
+  rules["format"] = formatName(r.format);
+  rules["rounds"] = r.rounds;
+  rules["best_of"] = r.bestOf;
+  rules["halve"] = r.halve;
+  rules["seeding"] = seedingName(r.seeding);
+  rules["third_place"] = r.thirdPlace;
+  return rules;
+}
+
 namespace {
 
 using detail::entryJson;
@@ -57,21 +70,18 @@ ordered_json pointsJson(double v) {
 ordered_json tournamentObject(const Tournament& t) {
   ordered_json j;
   j["format"] = kTournamentFormat;
-  j["version"] = kTournamentVersion;
+  j["version"] = t.declared ? kTournamentVersion : kTournamentUndeclaredVersion;
   j["written_by"] = t.writtenBy;
   j["name"] = t.name;
   j["state"] = stageName(t.stage);
-  ordered_json rules;
-  rules["format"] = formatName(t.rules.format);
-  rules["rounds"] = t.rules.rounds;
-  rules["best_of"] = t.rules.bestOf;
-  rules["halve"] = t.rules.halve;
-  rules["seeding"] = seedingName(t.rules.seeding);
-  rules["third_place"] = t.rules.thirdPlace;
-  j["rules"] = std::move(rules);
+  j["rules"] = detail::rulesJson(t.rules);
   j["fairness"] = fairnessText(t);
   j["commitment"] = optionalText(t.commitment);
   j["secret"] = optionalText(t.secret);
+  if (t.declared) {
+    j["beacon_kind"] = beaconKindName(t.declared->kind);
+    j["beacon_source"] = t.declared->source;
+  }
   j["beacon"] = optionalText(t.beacon);
   j["entries_digest"] = optionalText(t.entriesDigest);
   j["seed"] = optionalText(t.seed);
@@ -129,6 +139,19 @@ const ojson& arrayAt(const ojson& parent, const char* key, const std::string& wh
   return listUpTo(parent, key, where, maxCount);
 }
 
+// An object holds only the keys its reader knows: a key this version does not know may be one a
+// newer writer meant, or one another reader would show, and nothing here checks it. `where`
+// ends in '.', or is empty for the root.
+void onlyKeys(const ojson& object, std::initializer_list<std::string_view> known,
+              const std::string& where) {
+  for (const auto& [key, value] : object.items()) {
+    if (std::find(known.begin(), known.end(), key) != known.end()) continue;
+    // The key is the file's: shown with its control characters escaped, and cut short.
+    refuseValue(Kind::NotAllowed, where + visibleText(key.substr(0, 64)),
+                " is no key of a tournament file");
+  }
+}
+
 std::string checkedText(const ojson& v, const std::string& name) {
   return momiru::checkedText(v, name, kMaxTextBytes);
 }
@@ -173,10 +196,18 @@ Entry readEntry(const ojson& e, const std::string& where) {
   Combatant& r = out.record;
   r.name = out.file + "の" + out.storedName;
   readRecord(e, where, kMaxTextBytes, r);
+  // readRecord has checked that each part and move is an object.
+  const ojson& parts = e.at("parts");
+  for (std::size_t p = 0; p < parts.size(); ++p)
+    onlyKeys(parts[p], {"name", "hp", "ofe", "def"}, where + "parts[" + std::to_string(p) + "].");
+  const ojson& moves = e.at("moves");
+  for (std::size_t m = 0; m < moves.size(); ++m)
+    onlyKeys(moves[m], {"text", "power"}, where + "moves[" + std::to_string(m) + "].");
   if (r.level == 0) refuseValue(Kind::NotAllowed, where + "level", " is 0: no character");
   const std::optional<std::string> h = hashAt(e, "sha256", where);
   if (!h) refuseValue(Kind::Missing, where + "sha256", " is missing");
   out.sha256 = *h;
+  onlyKeys(e, {"file", "name", "level", "picture", "parts", "moves", "sha256"}, where);
   return out;
 }
 
@@ -222,9 +253,11 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
     const std::optional<std::string> h = hashAt(b, "log_sha256", at);
     if (!h) refuseValue(Kind::Missing, at + "log_sha256", " is null");
     r.logSha256 = *h;
+    onlyKeys(b, {"seed", "player1", "winner", "turns", "log_sha256"}, at);
     out.battles.push_back(std::move(r));
   }
   out.winner = indexAt(member(m, "winner", where), where + "winner", entries);
+  onlyKeys(m, {"id", "round", "bracket", "players", "battles", "winner"}, where);
   return out;
 }
 
@@ -247,8 +280,12 @@ Match readMatch(const ojson& m, const std::string& where, std::size_t entries) {
 }
 
 Tournament readTournament(const ojson& root) {
-  checkFormatAndVersion(root, "tournament", kTournamentFormat, kTournamentVersion);
-
+  // Version 1 is the file before the beacon was declared: read as it always was.
+  const auto version = root.is_object() ? root.find("version") : root.end();
+  const bool undeclared = version != root.end() && version->is_number_integer() &&
+                          *version == kTournamentUndeclaredVersion;
+  checkFormatAndVersion(root, "tournament", kTournamentFormat,
+                        undeclared ? kTournamentUndeclaredVersion : kTournamentVersion);
   Tournament t;
   t.writtenBy = textAt(root, "written_by", "");
   t.name = textAt(root, "name", "");
@@ -276,10 +313,22 @@ Tournament readTournament(const ojson& root) {
   t.rules.seeding = *s;
   t.rules.thirdPlace = boolAt(rules, "third_place", "rules.");
   if (const std::optional<RulesProblem> problem = rulesProblem(t.rules)) refuseRules(*problem);
+  onlyKeys(rules, {"format", "rounds", "best_of", "halve", "seeding", "third_place"}, "rules.");
 
   t.commitment = hashAt(root, "commitment", "");
   t.secret = hashAt(root, "secret", "");
+  if (!undeclared) {
+    const auto kind = beaconKindFromName(textAt(root, "beacon_kind", ""));
+    if (!kind) refuseValue(Kind::NotAllowed, "beacon_kind", " is not numbers or hex");
+    t.declared = BeaconDeclaration{*kind, textAt(root, "beacon_source", "")};
+  }
   t.beacon = optionalTextAt(root, "beacon", "");
+  // A beacon of another kind than declared gives no seed: no session lets one in.
+  BeaconProblem beaconProblem{};
+  if (t.beacon && t.declared && !canonicalBeacon(*t.beacon, t.declared->kind, &beaconProblem))
+    refuseValue(Kind::NotAllowed, "beacon",
+                " is not of the declared kind (" +
+                    beaconProblemText(beaconProblem, t.declared->kind) + ")");
   t.entriesDigest = hashAt(root, "entries_digest", "");
   t.seed = hashAt(root, "seed", "");
 
@@ -325,6 +374,20 @@ Tournament readTournament(const ojson& root) {
       st.tieBreaks.emplace_back(*tieBreak, pointsAt(value, at + key));
     }
     t.standings.push_back(std::move(st));
+  }
+  // Unknown keys once the known ones are read, so that a wrong value is named first.
+  if (undeclared) {
+    onlyKeys(
+        root,
+        {"format", "version", "written_by", "name", "state", "rules", "fairness", "commitment",
+         "secret", "beacon", "entries_digest", "seed", "entries", "seeds", "matches", "standings"},
+        "");
+  } else {
+    onlyKeys(root,
+             {"format", "version", "written_by", "name", "state", "rules", "fairness", "commitment",
+              "secret", "beacon_kind", "beacon_source", "beacon", "entries_digest", "seed",
+              "entries", "seeds", "matches", "standings"},
+             "");
   }
   return t;
 }

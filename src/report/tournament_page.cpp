@@ -138,11 +138,19 @@ std::string fairnessSection(const Tournament& t) {
   row("コミットメント", t.commitment);
   row("参加者ダイジェスト", t.entriesDigest);
   row("秘密の値", t.secret);
-  row("ビーコン", t.beacon);
+  if (t.declared) {
+    row("ビーコンの種類", std::string(t.declared->kind == BeaconKind::Hex ? "16進数" : "数字"));
+    row("ビーコンの出所",
+        t.declared->source.empty() ? std::nullopt : std::optional(t.declared->source));
+    row("ビーコン（入力どおり）", t.beacon);
+    row("抽選に入るビーコン", seedBeacon(t));
+  } else {
+    row("ビーコン", t.beacon);
+  }
   row("大会シード", t.seed);
   return out +
-         "</dl>\n<p>確かめ方: <code>momiru-lab tournament verify "
-         "このページ.html</code></p></section>\n";
+         "</dl>\n<p>確かめ方: <code>momiru-lab tournament verify このページ.html --commitment "
+         "公表されたコミットメント --digest 公表された参加者ダイジェスト</code></p></section>\n";
 }
 
 std::string standingsSection(const Tournament& t) {
@@ -267,7 +275,9 @@ std::string tournamentPage(const Tournament& t, const report::BattlePageOptions&
       portraitStyles(t, options) + "</style>\n</head>\n<body>\n";
   // Said before anything the page shows of the tournament.
   if (verdict == PageVerdict::NotVerified)
-    out += "<p class=\"not-verified\" role=\"alert\">検証できなかった大会です。</p>\n";
+    out +=
+        "<p class=\"not-verified\" role=\"alert\"><strong>検証できなかった大会です。</strong>"
+        "以下はファイルの主張で、行われた大会とは限りません。</p>\n";
   out += "<h1>" + markupName(t.name) + "</h1>\n<p>" + std::string(formatWords(t.rules.format)) +
          "、1試合 " + std::to_string(t.rules.bestOf) + " 戦（過半数を勝った側の勝ち）、参加 " +
          std::to_string(t.entries.size()) + " 人" + (t.rules.halve ? "、ダメージ半減" : "") +

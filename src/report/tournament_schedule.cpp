@@ -34,7 +34,7 @@ int swissRoundCount(const Tournament& t) {
     rounds = 1;
     while ((1 << rounds) < n) ++rounds;
   }
-  return std::min(rounds, n % 2 == 0 ? n - 1 : n);
+  return std::min(rounds, mostSwissRounds(t.entries.size()));
 }
 
 std::string describePlayers(const std::array<std::optional<int>, 2>& p) {

@@ -71,6 +71,7 @@ bool refuse(SessionProblem* problem, SessionRefusal kind, std::string english,
     problem->why = kind;
     problem->cause = std::move(cause);
     problem->rules.reset();
+    problem->beacon.reset();
     problem->english = std::move(english);
   }
   return false;
@@ -195,6 +196,12 @@ std::optional<Tournament> TournamentSession::State::drawn(const std::optional<st
       return refused(SessionRefusal::BeaconTooLong,
                      "the beacon is longer than " + std::to_string(kMaxTextBytes) + " bytes");
     d.beacon = validUtf8(*beacon);
+    BeaconProblem wrong{};
+    if (d.declared && !canonicalBeacon(*d.beacon, d.declared->kind, &wrong)) {
+      refuse(problem, SessionRefusal::BeaconWrongKind, beaconProblemText(wrong, d.declared->kind));
+      if (problem != nullptr) problem->beacon = wrong;
+      return std::nullopt;
+    }
   }
   if (!d.commitment && secretFileNamed)
     return refused(SessionRefusal::SecretFileNamed,
@@ -230,7 +237,7 @@ std::optional<SessionRefusal> TournamentSession::whyNotNew(const std::string& na
 std::optional<TournamentSession> TournamentSession::create(
     const fs::path& file, const fs::path& secretFile, std::string name,
     const TournamentRules& rules, bool fairDraw, const std::string& writtenBy,
-    SessionProblem* problem) {
+    SessionProblem* problem, BeaconDeclaration beacon) {
   const auto refused = [&](SessionRefusal kind, std::string text,
                            std::optional<Refusal> cause = std::nullopt) {
     refuse(problem, kind, std::move(text), std::move(cause));
@@ -250,6 +257,14 @@ std::optional<TournamentSession> TournamentSession::create(
   t.writtenBy = writtenBy;
   t.name = validUtf8(name);
   t.rules = newRules(rules);
+  beacon.source = validUtf8(beacon.source);
+  if (beacon.source.size() > kMaxTextBytes) {
+    // Cut at a character's start, so that it stays valid UTF-8.
+    std::size_t cut = kMaxTextBytes;
+    while (cut > 0 && (static_cast<unsigned char>(beacon.source[cut]) & 0xC0) == 0x80) --cut;
+    beacon.source.resize(cut);
+  }
+  t.declared = std::move(beacon);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(file, ec)))
     return refused(SessionRefusal::Exists,
@@ -270,7 +285,7 @@ std::optional<TournamentSession> TournamentSession::create(
     Refusal cause;
     if (!writeSecretFile(secretFile, *secret, &cause))
       return refused(SessionRefusal::Unwritable, describe(cause), cause);
-    t.commitment = commitmentOf(*secret);
+    t.commitment = commitmentOf(t, *secret);
   }
   Refusal cause;
   if (!saveNewTournamentFile(file, t, s.kept, &cause)) {
@@ -450,6 +465,11 @@ bool TournamentSession::closeEntries(SessionProblem* problem) {
     return refuse(problem, SessionRefusal::Closed, "entries are closed already");
   if (t.entries.size() < kMinEntries)
     return refuse(problem, SessionRefusal::FewerThanTwo, "fewer than 2 entries");
+  if (t.rules.format == Format::Swiss && t.rules.rounds > mostSwissRounds(t.entries.size()))
+    return refuse(problem, SessionRefusal::TooManyRounds,
+                  "a Swiss field of " + std::to_string(t.entries.size()) + " plays at most " +
+                      std::to_string(mostSwissRounds(t.entries.size())) +
+                      " rounds, and this one was made for " + std::to_string(t.rules.rounds));
   t.stage = Stage::Closed;
   t.entriesDigest = entriesDigestOf(t.entries);
   return saved(problem);

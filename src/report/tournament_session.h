@@ -61,6 +61,8 @@ enum class SessionRefusal {
   Finished,          // the draw of a tournament that has been run
   DoesNotVerify,     // a file that did not verify is never played on
   BeaconTooLong,     // longer than kMaxTextBytes
+  BeaconWrongKind,   // not of the kind declared (the english says how)
+  TooManyRounds,     // closeEntries: more Swiss rounds asked than the field can play
   SecretUnreadable,  // the secret file cannot be read or holds no secret
   WrongSecret,       // the secret is not the one the commitment promised
   SecretFileNamed,   // a secret file named for a tournament without a commitment (it has none)
@@ -79,9 +81,10 @@ enum class SessionRefusal {
 // game writes to stderr.
 struct SessionProblem {
   SessionRefusal why = SessionRefusal::Unsaved;
-  std::optional<Refusal> cause;       // Unreadable, Unwritable, Unsaved, SecretUnreadable,
-                                      // HeldElsewhere, CannotHold
-  std::optional<RulesProblem> rules;  // Rules
+  std::optional<Refusal> cause;         // Unreadable, Unwritable, Unsaved, SecretUnreadable,
+                                        // HeldElsewhere, CannotHold
+  std::optional<RulesProblem> rules;    // Rules
+  std::optional<BeaconProblem> beacon;  // BeaconWrongKind
   std::string english;
 };
 
@@ -108,12 +111,15 @@ class TournamentSession {
   // the system's random source and kept in `secretFile` (owner only); the commitment is then in
   // tournament().commitment. Nothing, with `problem` set, when a file cannot be written or no
   // secret can be drawn. A round robin's rounds 0 stand for once. Refused for a name or rules
-  // whyNotNew refuses, before anything is written.
+  // whyNotNew refuses, before anything is written. `beacon` declares the beacon's kind and
+  // source, which the commitment binds with the name and the rules (a source longer than
+  // kMaxTextBytes is cut).
   static std::optional<TournamentSession> create(const std::filesystem::path& file,
                                                  const std::filesystem::path& secretFile,
                                                  std::string name, const TournamentRules& rules,
                                                  bool fairDraw, const std::string& writtenBy,
-                                                 SessionProblem* problem);
+                                                 SessionProblem* problem,
+                                                 BeaconDeclaration beacon = {});
   // What create refuses of a name and rules, in its order: NameTooLong, then Rules.
   static std::optional<SessionRefusal> whyNotNew(const std::string& name,
                                                  const TournamentRules& rules);
@@ -158,11 +164,14 @@ class TournamentSession {
                                       std::optional<SessionProblem>* unsaved = nullptr,
                                       EntriesAdded mode = EntriesAdded::KeepAccepted);
   bool removeEntry(int entry, SessionProblem* problem);
-  // Closes the field: stage Closed and the entries digest. Refused below 2 entries.
+  // Closes the field: stage Closed and the entries digest. Refused below 2 entries, and for a
+  // Swiss of more rounds than the field can play (mostSwissRounds): the rules the commitment
+  // fixed are played whole or not at all.
   bool closeEntries(SessionProblem* problem);
   // The draw: reveals the secret (from the secret file, or a fresh one without a commitment),
-  // takes the beacon, makes the entries digest and the tournament seed (revealDraw) and draws
-  // the seeds; the matches can then be played. Saved at once.
+  // takes the beacon (refused when it is not of its declared kind), makes the entries digest and
+  // the tournament seed (revealDraw) and draws the seeds; the matches can then be played. Saved at
+  // once.
   bool start(const std::optional<std::string>& beacon, SessionProblem* problem);
   // momiru-lab's run: the draw as start makes it (whatever matches the file brought), then every
   // match without a screen on `options.threads` threads, `options.progress` hearing each, and the

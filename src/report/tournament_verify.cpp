@@ -45,12 +45,14 @@ std::optional<std::string> drawDifference(const Tournament& t, const RunOptions&
   }
   if (t.entries.size() < kMinEntries) return "fewer than 2 entries";
   if (!t.secret) return "the secret is missing";
-  if (t.commitment && commitmentOf(*t.secret) != *t.commitment)
-    return "secret does not match the commitment (a wrong secret)";
+  if (t.commitment && commitmentOf(t, *t.secret) != *t.commitment)
+    return t.declared ? "secret, name, rules and beacon declaration do not match the commitment "
+                        "(a wrong secret or a changed declaration)"
+                      : "secret does not match the commitment (a wrong secret)";
   const std::string digest = entriesDigestOf(t.entries);
   if (!t.entriesDigest || *t.entriesDigest != digest)
     return "entries_digest does not match the entries";
-  if (!t.seed || *t.seed != tournamentSeedOf(*t.secret, digest, t.beacon))
+  if (!t.seed || *t.seed != tournamentSeedOf(t, *t.secret, digest))
     return "seed does not follow from the secret, the entries digest and the beacon (a wrong "
            "secret or beacon)";
   return std::nullopt;
@@ -124,8 +126,18 @@ std::optional<std::string> verifyTournament(const Tournament& t, const RunOption
 // players the schedule gave it. Since a match follows from its players, its id and the seed
 // alone, this is the whole tournament played again, compared match by match, without playing
 // the matches not recorded yet.
-std::optional<std::string> verifyPartialTournament(const Tournament& t, const RunOptions& options) {
-  if (t.stage == Stage::Finished) return verifyTournament(t, options);
+std::optional<std::string> verifyPartialTournament(const Tournament& t, const RunOptions& options,
+                                                   MatchesPlayed* count) {
+  if (t.stage == Stage::Finished) {
+    std::optional<std::string> d = verifyTournament(t, options);
+    if (!d && count != nullptr) {
+      count->played = static_cast<std::size_t>(
+          std::count_if(t.matches.begin(), t.matches.end(),
+                        [](const Match& m) { return m.players[0] && m.players[1]; }));
+      count->total = count->played;
+    }
+    return d;
+  }
   if (t.stage != Stage::Closed || !t.seed)
     return "the tournament has not been started (it has no seed)";
   if (auto d = drawDifference(t, options)) return d;
@@ -154,7 +166,9 @@ std::optional<std::string> verifyPartialTournament(const Tournament& t, const Ru
     if (auto d = matchDifference("matches[" + std::to_string(i) + "] (" + t.matches[i].id + ")",
                                  t.matches[i], again[i]))
       return d;
-  return standingsDifference(t.standings, play->tournament().standings);
+  if (auto d = standingsDifference(t.standings, play->tournament().standings)) return d;
+  if (count != nullptr) *count = {play->playedCount(), play->totalCount()};
+  return std::nullopt;
 }
 
 }  // namespace momiru::report

@@ -87,6 +87,8 @@ QString refusalText(const Refusal& r) {
       return QStringLiteral("JSONではないか、途中で切れています（%1バイト目）。").arg(r.at);
     case K::TooDeep:
       return QStringLiteral("入れ子が深すぎます。");
+    case K::DuplicateKey:
+      return QStringLiteral("一つのオブジェクトに同じキーが二度あります。");
     case K::PageCutOff:
       return QStringLiteral("ページが途中で切れています。");
     case K::PageComment:
@@ -165,6 +167,19 @@ QString refusalText(const Refusal& r) {
   return QStringLiteral("中身が正しくありません。");
 }
 
+QString beaconProblemText(report::BeaconProblem problem) {
+  switch (problem) {
+    case report::BeaconProblem::NoNumber:
+      return QStringLiteral("ビーコンは数字と宣言されていますが、数字がありません。");
+    case report::BeaconProblem::LooksHex:
+      return QStringLiteral(
+          "ビーコンは数字と宣言されていますが、16進数（0xや、数字とa〜fの混じった語）があります。");
+    case report::BeaconProblem::NotHex:
+      break;
+  }
+  return QStringLiteral("ビーコンは16進数と宣言されていますが、16進の数字でない文字があります。");
+}
+
 QString sessionProblemText(const report::SessionProblem& p) {
   using S = report::SessionRefusal;
   const QString cause = p.cause ? refusalText(*p.cause) : QString();
@@ -199,6 +214,13 @@ QString sessionProblemText(const report::SessionProblem& p) {
       return QStringLiteral("検証できなかった大会です。");
     case S::BeaconTooLong:
       return QStringLiteral("締め切りの後に公表される値が長すぎます。");
+    case S::BeaconWrongKind:
+      return p.beacon ? beaconProblemText(*p.beacon)
+                      : QStringLiteral("ビーコンが、宣言した種類の値ではありません。");
+    case S::TooManyRounds:
+      return QStringLiteral(
+          "この人数のスイス式では、作成のときに決めた回戦数を行えません。"
+          "エントリーを増やしてください。");
     case S::SecretUnreadable:
       return QStringLiteral("秘密の値のファイルを読めません。") + cause;
     case S::WrongSecret:

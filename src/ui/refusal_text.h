@@ -21,6 +21,9 @@ QString sessionProblemText(const report::SessionProblem& problem);
 // is only looked at, why, and what to do.
 QString lookingOnlyText(const report::SessionProblem& problem);
 
+// Why a beacon is not of the kind its tournament declared, one sentence ending in "。".
+QString beaconProblemText(report::BeaconProblem problem);
+
 // The keys of a replay's recorded result that differ from the result played ("winner, loser"),
 // as Japanese words joined by "、".
 QString japaneseMismatch(std::string_view keys);

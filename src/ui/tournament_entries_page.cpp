@@ -21,6 +21,7 @@
 
 #include "data/platform.h"
 #include "data/text_safety.h"
+#include "report/tournament_draw.h"
 #include "ui/picture_bank.h"
 #include "ui/platform_dialogs.h"
 #include "ui/refusal_text.h"
@@ -366,17 +367,34 @@ void TournamentEntriesPage::closeEntries() {
 
 void TournamentEntriesPage::startTournament() {
   if (!session_ || playing() || session_->started()) return;
-  const auto beacon = ctx.dialogs.askLine(
-      host_.dialogParent(), QStringLiteral("大会を始める"),
-      // A line a phrase: the dialog is made as wide as the longest.
-      QStringLiteral("締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、\n"
-                     "主催者にも抽選を操れなかったことを示せます。\n"
-                     "（空のままでも始められます）"));
+  // The kind and source declared when the tournament was made; none in an older file.
+  const std::optional<report::BeaconDeclaration>& declared = session_->tournament().declared;
+  // A line a phrase: the dialog is made as wide as the longest.
+  QString asked = QStringLiteral(
+      "締め切りの後に公表される値（例: 宝くじの当選番号）を入れると、\n"
+      "主催者にも抽選を操れなかったことを示せます。\n"
+      "（空のままでも始められます）");
+  if (declared) {
+    asked += declared->kind == report::BeaconKind::Hex
+                 ? QStringLiteral("\n宣言した種類: 16進数（16進の数字だけが抽選に入ります）")
+                 : QStringLiteral("\n宣言した種類: 数字（数字の並びだけが抽選に入ります）");
+    if (!declared->source.empty())
+      asked +=
+          QStringLiteral("\n宣言した出所: ") + QString::fromStdString(plainName(declared->source));
+  }
+  const auto beacon =
+      ctx.dialogs.askLine(host_.dialogParent(), QStringLiteral("大会を始める"), asked);
   takeFocusBackFromDialog();
   if (!beacon) return;
   const QString given = beacon->trimmed();
   std::optional<std::string> value;
   if (!given.isEmpty()) value = given.toStdString();
+  // A value of another kind than declared is refused before anything is drawn, saying why.
+  report::BeaconProblem wrong{};
+  if (value && declared && !report::canonicalBeacon(*value, declared->kind, &wrong)) {
+    setStatus(QStringLiteral("大会を始められませんでした。") + beaconProblemText(wrong));
+    return;
+  }
   report::SessionProblem problem;
   bool started = false;
   {

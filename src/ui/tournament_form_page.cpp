@@ -102,6 +102,22 @@ TournamentFormPage::TournamentFormPage(ScreenContext& context, TournamentHost& h
   fairDraw_->setAccessibleName(QStringLiteral("公正な抽選（秘密の値を先に約束する）"));
   fairDraw_->setChecked(true);
   form->addRow(QString(), fairDraw_);
+  // The beacon's kind and source, fixed with the commitment when the tournament is made.
+  beaconKind_ = new QComboBox(this);
+  beaconKind_->setObjectName(QStringLiteral("BeaconKind"));
+  beaconKind_->setAccessibleName(QStringLiteral("ビーコンの種類"));
+  beaconKind_->addItem(QStringLiteral("数字（例: 宝くじの当選番号）"),
+                       static_cast<int>(report::BeaconKind::Numbers));
+  beaconKind_->addItem(QStringLiteral("16進数（例: 公開されたハッシュ値）"),
+                       static_cast<int>(report::BeaconKind::Hex));
+  form->addRow(QStringLiteral("ビーコンの種類"), beaconKind_);
+  beaconSource_ = new QLineEdit(this);
+  beaconSource_->setObjectName(QStringLiteral("BeaconSource"));
+  beaconSource_->setAccessibleName(QStringLiteral("ビーコンの出所"));
+  beaconSource_->setPlaceholderText(QStringLiteral("例: 12月8日の宝くじの当選番号"));
+  beaconSource_->setMaxLength(200);
+  beaconSource_->setMinimumWidth(px(6000));
+  form->addRow(QStringLiteral("ビーコンの出所"), beaconSource_);
   box->addLayout(form);
 
   auto* row = new QHBoxLayout;
@@ -166,9 +182,12 @@ void TournamentFormPage::createTournament() {
     file = *chosen;
   }
   report::SessionProblem problem;
+  report::BeaconDeclaration beacon;
+  beacon.kind = static_cast<report::BeaconKind>(beaconKind_->currentData().toInt());
+  beacon.source = beaconSource_->text().trimmed().toStdString();
   auto made = report::TournamentSession::create(file, report::secretFileOf(file),
                                                 name.toStdString(), rules, fairDraw_->isChecked(),
-                                                tournament_parts::writtenBy(), &problem);
+                                                tournament_parts::writtenBy(), &problem, beacon);
   if (!made) {
     std::fprintf(stderr, "momiru-battle: %s: %s\n", shellQuote(pathToUtf8(file)).c_str(),
                  visibleText(problem.english).c_str());

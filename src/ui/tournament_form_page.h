@@ -50,6 +50,8 @@ class TournamentFormPage final : public TournamentPage {
   QCheckBox* thirdPlace_ = nullptr;
   QCheckBox* halve_ = nullptr;
   QCheckBox* fairDraw_ = nullptr;
+  QComboBox* beaconKind_ = nullptr;
+  QLineEdit* beaconSource_ = nullptr;
   QPushButton* createButton_ = nullptr;
 };
 

@@ -23,14 +23,43 @@ def canonical(entry):
     return json.dumps({k: entry[k] for k in keys}, ensure_ascii=False, separators=(",", ":"))
 
 
+def canonical_beacon(beacon, kind):
+    """The beacon's canonical form: for numbers the runs of decimal digits (full-width ones read
+    as digits), each without leading zeros, joined by one space; for hex its hex digits in lower
+    case, white space and one leading 0x dropped."""
+    ascii_form = "".join(chr(ord(c) - 0xFEE0) if 0xFF10 <= ord(c) <= 0xFF5A else c for c in beacon)
+    if kind == "hex":
+        text = "".join(ascii_form.split())
+        if text[:2] in ("0x", "0X"):
+            text = text[2:]
+        assert re.fullmatch(r"[0-9a-fA-F]+", text), "a hex beacon"
+        return text.lower()
+    runs = re.findall(r"[0-9]+", ascii_form)
+    assert runs, "a numbers beacon"
+    return " ".join(run.lstrip("0") or "0" for run in runs)
+
+
 def check(case, lines, records):
     inputs = lines[0].split()
     rules = dict(zip(inputs[0::2], inputs[1::2]))
     n, best_of = int(rules["entries"]), int(rules["best_of"])
     secret = bytes.fromhex(lines[1].split()[1])
     beacon = lines[2][len("beacon "):] if lines[2].startswith("beacon ") else ""
+    declaration = None
+    if lines[3].startswith("declaration "):
+        # The declared name and beacon are the case's; the rules must be the ones it was played by.
+        declared = json.loads(lines.pop(3)[len("declaration "):])
+        assert list(declared) == ["name", "rules", "beacon_kind", "beacon_source"], "declaration"
+        assert declared["rules"] == {
+            "format": rules["format"], "rounds": int(rules["rounds"]), "best_of": best_of,
+            "halve": rules["halve"] == "1", "seeding": rules["seeding"],
+            "third_place": rules["third_place"] == "1"}, "declared rules"
+        declaration = json.dumps(declared, ensure_ascii=False, separators=(",", ":")).encode()
     value = {line.split()[0]: line.split()[1] for line in lines[4:7]}
-    assert value["commitment"] == sha(secret), "commitment"
+    if declaration is None:
+        assert value["commitment"] == sha(secret), "commitment"
+    else:
+        assert value["commitment"] == sha(secret + declaration), "commitment"
     hashes = []
     for i in range(n):
         record = json.loads(json.dumps(records[i % 8]))
@@ -38,7 +67,11 @@ def check(case, lines, records):
         hashes.append(sha(canonical(record).encode()))
     digest = sha("".join(h + "\n" for h in sorted(hashes)).encode())
     assert value["entries_digest"] == digest, "entries digest"
-    seed = sha(secret + bytes.fromhex(digest) + beacon.encode())
+    if declaration is None:
+        seed = sha(secret + bytes.fromhex(digest) + beacon.encode())
+    else:
+        seed = sha(secret + bytes.fromhex(digest) + hashlib.sha256(declaration).digest() +
+                   (canonical_beacon(beacon, declared["beacon_kind"]).encode() if beacon else b""))
     assert value["seed"] == seed, "tournament seed"
     seeds = [int(s[1:]) for s in lines[7].split()[1:]]
     if rules["seeding"] == "draw":

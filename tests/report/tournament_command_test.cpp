@@ -6,8 +6,11 @@
 #include <algorithm>
 
 #include "data/strangers_file.h"
+#include "report/match_play.h"
 #include "report/tournament.h"
 #include "report/tournament_draw.h"
+#include "report/tournament_file.h"
+#include "report/tournament_schedule.h"
 #include "report/tournament_session.h"
 #include "support/lab_support.h"
 #include "support/test_support.h"
@@ -47,7 +50,13 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   ASSERT_EQ(::stat((dir / "t.momiru-secret").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   const std::string secret = readFile(dir / "t.momiru-secret");
-  EXPECT_EQ(made.out, momiru::report::commitmentOf(secret.substr(0, 64)) + "\n");
+  // The commitment binds the secret with the name, the rules and the beacon's declaration.
+  const auto fresh = momiru::report::readTournamentFile(dir / "t.momiru-tournament", nullptr);
+  ASSERT_TRUE(fresh);
+  ASSERT_TRUE(fresh->declared);
+  EXPECT_EQ(fresh->declared->kind, momiru::report::BeaconKind::Numbers);
+  EXPECT_EQ(made.out, momiru::report::commitmentOf(*fresh, secret.substr(0, 64)) + "\n");
+  EXPECT_NE(made.out, momiru::report::commitmentOf(secret.substr(0, 64)) + "\n");
   // Neither file is ever replaced by another new.
   EXPECT_EQ(lab("tournament new " + t + " --name x --format single").status, 1);
   EXPECT_EQ(lab("tournament new " + quoted(dir / "u.momiru-tournament") +
@@ -61,7 +70,7 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   EXPECT_EQ(lab("tournament run " + t).status, 1);
   const LabRun added = lab("tournament add " + t + allSamples());
   ASSERT_EQ(added.status, 0) << added.err;
-  EXPECT_NE(added.out.find("#0 ガンセキ丸 (gansekimaru.dat)\n"), std::string::npos) << added.out;
+  EXPECT_NE(added.out.find("#1 ガンセキ丸 (gansekimaru.dat)\n"), std::string::npos) << added.out;
   const LabRun closed = lab("tournament close " + t);
   ASSERT_EQ(closed.status, 0) << closed.err;
   EXPECT_EQ(closed.out, std::string(kSamplesDigest) + "\n");
@@ -84,8 +93,11 @@ TEST(TournamentCommand, TheHostsStepsFromNewToVerify) {
   EXPECT_EQ(j["beacon"], "draw 2026-12-08: 4 8 15");
   EXPECT_EQ(j["entries_digest"], kSamplesDigest);
   EXPECT_EQ(j["commitment"], made.out.substr(0, 64));
-  EXPECT_EQ(j["seed"], momiru::report::tournamentSeedOf(secret.substr(0, 64), kSamplesDigest,
-                                                        "draw 2026-12-08: 4 8 15"));
+  momiru::report::Tournament drawn = *fresh;
+  drawn.beacon = "draw 2026-12-08: 4 8 15";
+  EXPECT_EQ(j["seed"],
+            momiru::report::tournamentSeedOf(drawn, secret.substr(0, 64), kSamplesDigest));
+  EXPECT_EQ(momiru::report::seedBeacon(drawn), "2026 12 8 4 8 15");
   EXPECT_EQ(j["entries"].size(), 8u);
   EXPECT_EQ(j["standings"].size(), 8u);
   EXPECT_EQ(keysOf(j["matches"][0]["battles"][0]),
@@ -115,7 +127,7 @@ TEST(TournamentCommand, RefusesEntriesAsBattleDoesAndTheSameRecordTwice) {
   const LabRun both = lab("tournament add " + t + " " + sample("rendaa.dat") + " " +
                           sample("altered-check.dat") + " " + sample("rendaa.dat"));
   EXPECT_EQ(both.status, 1);
-  EXPECT_NE(both.err.find("rendaa.dat: the same record as entry #0\n"), std::string::npos)
+  EXPECT_NE(both.err.find("rendaa.dat: the same record as entry #1\n"), std::string::npos)
       << both.err;
   const Json j = parseJson(lab("tournament show " + t + " --json").out);
   EXPECT_TRUE(j["entries"].empty());
@@ -149,7 +161,7 @@ TEST(TournamentCommand, AFieldPastItsLimitIsRefusedWhole) {
 TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   ScratchDir dir;
   const std::string t = hosted(dir, "single");
-  ASSERT_EQ(lab("tournament run " + t + " --beacon x").status, 0);
+  ASSERT_EQ(lab("tournament run " + t + " --beacon 7").status, 0);
   const std::string good = readFile(dir / "t.momiru-tournament");
   Json j = Json::parse(good);
   Json& battle = j["matches"][0]["battles"][0];
@@ -169,7 +181,9 @@ TEST(TournamentCommand, VerifyNamesTheFirstDifferenceOrCannotRead) {
   j["entries"][0]["name"] = "\u202Eevil\n";
   writeFile(dir / "t.momiru-tournament", j.dump(1));
   const LabRun shown = lab("tournament show " + t);
-  ASSERT_EQ(shown.status, 0) << shown.err;
+  // The name is bound by the commitment: shown, but said not to verify.
+  ASSERT_EQ(shown.status, 1) << shown.err;
+  EXPECT_EQ(shown.out.rfind("DOES NOT VERIFY: ", 0), 0u) << shown.out;
   EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
   EXPECT_EQ(shown.out.find("\u202E"), std::string::npos);
   EXPECT_NE(shown.out.find("\\u202Eevil\\n"), std::string::npos) << shown.out;
@@ -331,7 +345,7 @@ TEST(TournamentCommand, EveryBattleIsTheBattleOfItsTwoRecordsAndSeed) {
 TEST(TournamentCommand, ABattleIsWrittenAsTheBattleCommandWritesItWithoutATemporaryFile) {
   ScratchDir dir;
   const std::string t = hosted(dir, "single", " --best-of 3");
-  ASSERT_EQ(lab("tournament run " + t + " --beacon b").status, 0);
+  ASSERT_EQ(lab("tournament run " + t + " --beacon 5").status, 0);
   const std::string replay = quoted(dir / "b.momiru-replay");
   const std::string page = quoted(dir / "b.html");
   const LabRun own = labWith("TMPDIR=" + quoted(dir / "nowhere"),
@@ -364,13 +378,152 @@ TEST(TournamentCommand, RunsOnTheThreadsThatCouldStart) {
   std::filesystem::copy_file(dir / "t.momiru-tournament", dir / "u.momiru-tournament");
   const std::string u = quoted(dir / "u.momiru-tournament");
   const std::string secret = " --secret-file " + quoted(dir / "t.momiru-secret");
-  ASSERT_EQ(lab("tournament run " + t + " --beacon b --jobs 1").status, 0);
+  ASSERT_EQ(lab("tournament run " + t + " --beacon 5 --jobs 1").status, 0);
   // 200 thread stacks do not fit in 150 MB of address space; the first few do.
   const LabRun many =
-      labWith("ulimit -v 150000;", "tournament run " + u + secret + " --beacon b --jobs 200", "");
+      labWith("ulimit -v 150000;", "tournament run " + u + secret + " --beacon 5 --jobs 200", "");
   EXPECT_EQ(many.status, 0) << many.err;
   EXPECT_EQ(readFile(dir / "u.momiru-tournament"), readFile(dir / "t.momiru-tournament"));
 #endif
+}
+
+// A host who draws again with a fresh secret gives a file that verifies on its own; the
+// commitment published before entries closed catches it, with verify's own exit status.
+TEST(TournamentCommand, ARedrawWithAFreshSecretIsCaughtByThePublishedCommitment) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  const LabRun made = lab("tournament new " + t +
+                          " --name 'テスト杯' --format single --beacon-source 'national lottery'");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string published = made.out.substr(0, 64);
+  ASSERT_EQ(lab("tournament add " + t + allSamples()).status, 0);
+  const LabRun closed = lab("tournament close " + t);
+  ASSERT_EQ(closed.status, 0);
+  // The same tournament made again, with another secret, and run with the same beacon.
+  const std::string again = quoted(dir / "again.momiru-tournament");
+  ASSERT_EQ(lab("tournament new " + again +
+                " --name 'テスト杯' --format single --beacon-source 'national lottery'")
+                .status,
+            0);
+  ASSERT_EQ(lab("tournament add " + again + allSamples()).status, 0);
+  ASSERT_EQ(lab("tournament close " + again).status, 0);
+  ASSERT_EQ(lab("tournament run " + again + " --beacon 'lottery 2026-12-08: 04 18 27'").status, 0);
+
+  const LabRun alone = lab("tournament verify " + again);
+  EXPECT_EQ(alone.status, 0) << alone.err;
+  // verify prints what a stranger compares, and says to compare it.
+  EXPECT_NE(alone.out.find("commitment"), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find(kSamplesDigest), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find("2026 12 8 4 18 27"), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find("national lottery"), std::string::npos) << alone.out;
+  EXPECT_NE(alone.out.find("Compare these with what the host published"), std::string::npos);
+  const LabRun caught = lab("tournament verify " + again + " --commitment " + published +
+                            " --digest " + kSamplesDigest);
+  EXPECT_EQ(caught.status, 4) << caught.out << caught.err;
+  EXPECT_NE(caught.err.find("the commitment is not the one published"), std::string::npos)
+      << caught.err;
+  // The genuine one passes both, in any case of hex; a wrong digest is caught alike.
+  ASSERT_EQ(lab("tournament run " + t + " --beacon 'lottery 2026-12-08: 04 18 27'").status, 0);
+  std::string upper = published;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const LabRun genuine =
+      lab("tournament verify " + t + " --commitment " + upper + " --digest " + kSamplesDigest);
+  EXPECT_EQ(genuine.status, 0) << genuine.err;
+  EXPECT_NE(genuine.out.find("the commitment is the one published"), std::string::npos);
+  EXPECT_EQ(lab("tournament verify " + t + " --digest " + std::string(64, 'a')).status, 4);
+  EXPECT_EQ(lab("tournament verify " + t + " --commitment 12ab").status, 64);
+}
+
+// The beacon of the declared kind only, refused before anything is drawn; a Swiss of more rounds
+// than its field plays is refused when entries close.
+TEST(TournamentCommand, ABeaconOfTheWrongKindAndRoundsPastTheFieldAreRefused) {
+  ScratchDir dir;
+  const std::string t = quoted(dir / "t.momiru-tournament");
+  ASSERT_EQ(lab("tournament new " + t + " --name x --format single --beacon-kind hex").status, 0);
+  ASSERT_EQ(lab("tournament add " + t + allSamples()).status, 0);
+  ASSERT_EQ(lab("tournament close " + t).status, 0);
+  const std::string before = readFile(dir / "t.momiru-tournament");
+  const LabRun wrong = lab("tournament run " + t + " --beacon 'lottery 2026-12-08: 04 18 27'");
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("--beacon is not of the kind this tournament declared (hex)"),
+            std::string::npos)
+      << wrong.err;
+  EXPECT_EQ(readFile(dir / "t.momiru-tournament"), before);
+  const LabRun hex = lab("tournament run " + t + " --beacon '0xDEAD BEEF'");
+  EXPECT_EQ(hex.status, 0) << hex.err;
+  EXPECT_NE(hex.out.find("deadbeef"), std::string::npos) << hex.out;
+  EXPECT_EQ(lab("tournament new " + quoted(dir / "u") +
+                " --name x --format single "
+                "--beacon-kind words")
+                .status,
+            64);
+
+  const std::string s = quoted(dir / "s.momiru-tournament");
+  ASSERT_EQ(lab("tournament new " + s + " --name x --format swiss --rounds 8").status, 0);
+  std::string seven;
+  for (int i = 0; i < 7; ++i) seven += " " + sample(kSamples[i]);
+  ASSERT_EQ(lab("tournament add " + s + seven).status, 0);
+  const LabRun capped = lab("tournament close " + s);
+  EXPECT_EQ(capped.status, 1);
+  EXPECT_NE(capped.err.find("a Swiss field of 7 plays at most 7 rounds, not the 8"),
+            std::string::npos)
+      << capped.err;
+  // Still open: an eighth entry comes in, and eight still play at most 7 rounds.
+  ASSERT_EQ(lab("tournament add " + s + " " + sample(kSamples[7])).status, 0);
+  EXPECT_EQ(lab("tournament close " + s).status, 1);
+}
+
+// A part-way tournament verifies as far as it has been played; one not started has nothing to
+// check; one that does not verify is shown as such, in the text and on the page.
+TEST(TournamentCommand, VerifyAndShowTellPartWayNotStartedAndForged) {
+  ScratchDir dir;
+  const std::string t = hosted(dir, "swiss");
+  const LabRun notStarted = lab("tournament verify " + t);
+  EXPECT_EQ(notStarted.status, 3) << notStarted.err;
+  EXPECT_NE(notStarted.err.find("has not been started"), std::string::npos) << notStarted.err;
+
+  // The game's part-way save: started, one match played.
+  momiru::report::SessionProblem problem;
+  auto session = momiru::report::TournamentSession::open(dir / "t.momiru-tournament",
+                                                         dir / "t.momiru-secret", "test", &problem);
+  ASSERT_TRUE(session) << problem.english;
+  ASSERT_TRUE(session->start(std::string("lottery 1 2 3"), &problem)) << problem.english;
+  const std::string first = session->play()->readyMatches().front();
+  ASSERT_TRUE(session->record(
+      momiru::report::playMatchHeadless(session->tournament(), session->play()->find(first)->match),
+      &problem));
+  const std::size_t total = session->play()->totalCount();
+  const LabRun partWay = lab("tournament verify " + t);
+  EXPECT_EQ(partWay.status, 0) << partWay.err;
+  EXPECT_NE(partWay.out.find("the 1 matches played of " + std::to_string(total) + " agree"),
+            std::string::npos)
+      << partWay.out;
+
+  // Headings over the standings, and entries numbered from 1.
+  const LabRun shown = lab("tournament show " + t);
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("standings\n rank   pts  entry and tie-breaks\n"), std::string::npos)
+      << shown.out;
+  EXPECT_EQ(shown.out.find("#0 "), std::string::npos) << shown.out;
+  const LabRun japanese = labWith("LC_ALL=C.UTF-8 LANGUAGE=ja", "tournament show " + t, "");
+  EXPECT_NE(japanese.out.find("順位\n 順位  勝点  参加者とタイブレーク\n"), std::string::npos)
+      << japanese.out;
+  EXPECT_NE(shown.out.find("#8 "), std::string::npos) << shown.out;
+
+  // Forged: another name.
+  Json j = Json::parse(readFile(dir / "t.momiru-tournament"));
+  j["name"] = "偽の大会";
+  writeFile(dir / "t.momiru-tournament", j.dump(1));
+  EXPECT_EQ(lab("tournament verify " + t).status, 1);
+  const std::string page = quoted(dir / "p.html");
+  const LabRun forged = lab("tournament show " + t + " --html " + page);
+  EXPECT_EQ(forged.status, 1);
+  EXPECT_NE(forged.err.find("does not verify"), std::string::npos) << forged.err;
+  EXPECT_EQ(forged.out.rfind("DOES NOT VERIFY: ", 0), 0u) << forged.out;
+  const std::string written = readFile(dir / "p.html");
+  const std::size_t banner = written.find("検証できなかった大会です");
+  EXPECT_NE(banner, std::string::npos);
+  EXPECT_LT(banner, written.find("公正さ"));
 }
 
 TEST(TournamentCommand, UsageErrors) {

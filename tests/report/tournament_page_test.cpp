@@ -144,7 +144,8 @@ TEST(TournamentPage, ATournamentThatDidNotVerifySaysSoFirst) {
   const Tournament t = played(4, Format::Single, 1);
   const std::string page = tournamentPage(t, {}, PageVerdict::NotVerified);
   const std::string warning =
-      "<body>\n<p class=\"not-verified\" role=\"alert\">検証できなかった大会です。</p>\n<h1>";
+      "<body>\n<p class=\"not-verified\" role=\"alert\"><strong>検証できなかった大会です。</strong>"
+      "以下はファイルの主張で、行われた大会とは限りません。</p>\n<h1>";
   EXPECT_NE(page.find(warning), std::string::npos);
   EXPECT_EQ(tournamentPage(t).find("検証できなかった"), std::string::npos);
   // It still carries the tournament, and is not the page verify accepts.

@@ -16,6 +16,7 @@
 #include "report/match_play.h"
 #include "report/secret_file.h"
 #include "report/text_file.h"
+#include "report/tournament_draw.h"
 #include "report/tournament_file.h"
 #include "report/tournament_verify.h"
 #include "support/lab_support.h"
@@ -322,15 +323,15 @@ TEST(TournamentSession, ARunIsOneStepOnTheFileAsItStands) {
   const std::string closed = readFile(file);
   EXPECT_FALSE(reopen().run(std::string(kMaxTextBytes + 1, 'b'), false, options, &problem));
   EXPECT_EQ(problem.why, SessionRefusal::BeaconTooLong);
-  EXPECT_FALSE(reopen(dir / "missing").run("b", true, options, &problem));
+  EXPECT_FALSE(reopen(dir / "missing").run("1", true, options, &problem));
   EXPECT_EQ(problem.why, SessionRefusal::SecretUnreadable);
   EXPECT_NE(problem.english.find("missing"), std::string::npos) << problem.english;
   ASSERT_TRUE(writeSecretFile(dir / "wrong", std::string(64, 'a'), &error)) << describe(error);
-  EXPECT_FALSE(reopen(dir / "wrong").run("b", true, options, &problem));
+  EXPECT_FALSE(reopen(dir / "wrong").run("1", true, options, &problem));
   EXPECT_EQ(problem.why, SessionRefusal::WrongSecret);
   EXPECT_EQ(readFile(file), closed);
 
-  ASSERT_TRUE(reopen().run("b", false, options, &problem)) << problem.english;
+  ASSERT_TRUE(reopen().run("1", false, options, &problem)) << problem.english;
   auto done = readTournamentFile(file, &error);
   ASSERT_TRUE(done) << error;
   EXPECT_EQ(done->stage, Stage::Finished);
@@ -341,12 +342,12 @@ TEST(TournamentSession, ARunIsOneStepOnTheFileAsItStands) {
   auto& m = j["matches"][0];
   m["winner"] = m["players"][0] == m["winner"] ? m["players"][1] : m["players"][0];
   momiru::testing::writeFile(file, j.dump(1));
-  EXPECT_FALSE(reopen().run("b", false, options, &problem));
+  EXPECT_FALSE(reopen().run("1", false, options, &problem));
   EXPECT_EQ(problem.why, SessionRefusal::Finished);
   auto played = TournamentSession::open(file, dir / "t.momiru-secret", kGame, &problem);
   ASSERT_TRUE(played) << error;
   EXPECT_TRUE(played->verifyProblem());
-  EXPECT_FALSE(played->start("b", &problem));
+  EXPECT_FALSE(played->start("1", &problem));
   EXPECT_EQ(problem.why, SessionRefusal::DoesNotVerify);
 
   // A quick tournament draws its secret at the run, and has no secret file to be named.
@@ -447,7 +448,7 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
   const fs::path other = dir / "other.momiru-tournament";
   fs::copy_file(straight.file(), other);
   report::SessionProblem problem;
-  ASSERT_TRUE(straight.start("b", &problem)) << problem.english;
+  ASSERT_TRUE(straight.start("1", &problem)) << problem.english;
   ASSERT_TRUE(straight.playRest(1, {}, {}, &problem)) << problem.english;
 
   {
@@ -455,7 +456,7 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
     ASSERT_TRUE(s) << problem.english;
     EXPECT_FALSE(s->verifyProblem());
     EXPECT_FALSE(s->started());
-    ASSERT_TRUE(s->start("b", &problem)) << problem.english;
+    ASSERT_TRUE(s->start("1", &problem)) << problem.english;
     for (int i = 0; i < 5; ++i) playOneMatch(*s);
   }
   EXPECT_EQ(unfinishedTournaments(dir.path()), std::vector<fs::path>{other});
@@ -464,7 +465,7 @@ TEST(TournamentSession, AReopenedTournamentContinuesToTheSameEnd) {
   EXPECT_FALSE(s->verifyProblem()) << *s->verifyProblem();
   ASSERT_NE(s->play(), nullptr);
   EXPECT_EQ(s->play()->playedCount(), 5u);
-  EXPECT_FALSE(s->start("b", &problem));  // started already
+  EXPECT_FALSE(s->start("1", &problem));  // started already
   // Cancelled at once: nothing more is played, and what there is stays kept.
   ASSERT_TRUE(s->playRest(
       1, [] { return true; }, {}, &problem))
@@ -598,7 +599,7 @@ fs::path keptRoundRobin(const ScratchDir& dir) {
   const std::vector<fs::path> all = allSamples();
   s->addEntries({all.begin(), all.begin() + 4});
   EXPECT_TRUE(s->closeEntries(&problem)) << problem.english;
-  EXPECT_TRUE(s->start("b", &problem)) << problem.english;
+  EXPECT_TRUE(s->start("42", &problem)) << problem.english;
   return file;
 }
 
@@ -876,6 +877,61 @@ TEST(TournamentFileName, IsSafeForAnyNameAndNeverTaken) {
             dir / "2026-12-08-2301-x-3.momiru-tournament");
   EXPECT_EQ(secretFileOf(dir / "a.momiru-tournament"), dir / "a.momiru-secret");
   EXPECT_EQ(secretFileOf(dir / "a.json"), dir / "a.json.momiru-secret");
+}
+
+}  // namespace
+}  // namespace momiru::report
+
+namespace momiru::report {
+namespace {
+
+using momiru::testing::ScratchDir;
+
+// The declaration a session is made with is kept, and binds the draw: a beacon of another kind is
+// refused before anything is drawn (the screen words the problem), a file declaring hex takes
+// every spelling of one hash as one draw.
+TEST(TournamentSession, TheBeaconIsTakenOnlyOfItsDeclaredKind) {
+  ScratchDir dir;
+  report::SessionProblem problem;
+  std::optional<TournamentSession> seeds[2];
+  for (int i = 0; i < 2; ++i) {
+    const fs::path file = dir / ("t" + std::to_string(i) + ".momiru-tournament");
+    auto s = TournamentSession::create(file, secretFileOf(file), "杯", rulesOf(Format::Single),
+                                       false, kGame, &problem,
+                                       report::BeaconDeclaration{report::BeaconKind::Hex, "block"});
+    ASSERT_TRUE(s) << problem.english;
+    s->addEntries(allSamples());
+    ASSERT_TRUE(s->closeEntries(&problem));
+    EXPECT_FALSE(s->start(std::string("lottery 1 2 3"), &problem));
+    EXPECT_EQ(problem.why, SessionRefusal::BeaconWrongKind);
+    EXPECT_EQ(problem.beacon, report::BeaconProblem::NotHex);
+    EXPECT_FALSE(s->started());
+    ASSERT_TRUE(s->start(std::string(i == 0 ? "0xABCD ef01" : "abcdef01"), &problem))
+        << problem.english;
+    seeds[i].emplace(std::move(*s));
+  }
+  const auto back = readTournamentFile(seeds[0]->file(), nullptr);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->declared, (report::BeaconDeclaration{report::BeaconKind::Hex, "block"}));
+  EXPECT_EQ(back->beacon, "0xABCD ef01");
+  EXPECT_EQ(report::seedBeacon(*back), "abcdef01");
+}
+
+// A Swiss field too small for the rounds its rules ask is not closed: the rules are played whole.
+TEST(TournamentSession, ASwissFieldTooSmallForItsRoundsIsNotClosed) {
+  ScratchDir dir;
+  report::SessionProblem problem;
+  TournamentRules rules = rulesOf(Format::Swiss);
+  rules.rounds = 8;
+  auto s = TournamentSession::create(dir / "t.momiru-tournament", dir / "t.momiru-secret", "杯",
+                                     rules, true, kGame, &problem);
+  ASSERT_TRUE(s) << problem.english;
+  s->addEntries(allSamples());
+  EXPECT_FALSE(s->closeEntries(&problem));
+  EXPECT_EQ(problem.why, SessionRefusal::TooManyRounds);
+  EXPECT_NE(problem.english.find("plays at most 7 rounds"), std::string::npos) << problem.english;
+  EXPECT_EQ(s->tournament().stage, Stage::Open);
+  EXPECT_FALSE(s->unsaved());
 }
 
 }  // namespace

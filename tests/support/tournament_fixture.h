@@ -50,6 +50,9 @@ struct FieldOptions {
   std::string name = "test";
   std::string secret = std::string(64, '0');
   std::optional<std::string> beacon = std::string("b");
+  // The beacon's kind and source declared; nothing for a field as files before the declaration
+  // had it (the golden tournaments).
+  std::optional<report::BeaconDeclaration> declared;
 };
 
 // A closed field of `n` entries with its seed: the samples, each copy after the first eight with
@@ -70,10 +73,11 @@ inline report::Tournament sampleField(std::size_t n, report::Format format,
     t.entries.push_back(report::makeEntry(kSampleFiles[i % 8], c));
   }
   t.secret = o.secret;
-  t.commitment = report::commitmentOf(*t.secret);
+  t.declared = o.declared;
+  t.commitment = report::commitmentOf(t, *t.secret);
   t.beacon = o.beacon;
   t.entriesDigest = report::entriesDigestOf(t.entries);
-  t.seed = report::tournamentSeedOf(*t.secret, *t.entriesDigest, t.beacon);
+  t.seed = report::tournamentSeedOf(t, *t.secret, *t.entriesDigest);
   t.stage = report::Stage::Closed;
   return t;
 }

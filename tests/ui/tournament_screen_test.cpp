@@ -33,6 +33,7 @@
 #include "report/match_play.h"
 #include "report/text_file.h"
 #include "report/tournament.h"
+#include "report/tournament_draw.h"
 #include "report/tournament_file.h"
 #include "report/tournament_schedule.h"
 #include "schedule_fixture.h"
@@ -418,10 +419,39 @@ TEST_F(TournamentScreenTest, CancelStopsQuickPlayWhileTheWindowKeepsResponding) 
             true);
 }
 
+// The form declares the beacon's kind and source; the beacon's dialog says them and refuses a
+// value of another kind with the reason in Japanese, starting nothing.
+TEST_F(TournamentScreenTest, TheFormDeclaresTheBeaconAndItsDialogRefusesAnotherKind) {
+  ui::TournamentScreen w(ctx, session, kept.path());
+  auto* kind = child<QComboBox>(w, "BeaconKind");
+  ASSERT_NE(kind, nullptr);
+  EXPECT_EQ(kind->currentData().toInt(), static_cast<int>(report::BeaconKind::Numbers));
+  kind->setCurrentIndex(kind->findData(static_cast<int>(report::BeaconKind::Hex)));
+  child<QLineEdit>(w, "BeaconSource")->setText(QStringLiteral(" 公開のハッシュ値 "));
+  create(w, 0, 1);
+  ASSERT_TRUE(session->tournament().declared);
+  EXPECT_EQ(*session->tournament().declared,
+            (report::BeaconDeclaration{report::BeaconKind::Hex, "公開のハッシュ値"}));
+  w.addFiles(field(4));
+  w.closeEntries();
+  dialogs.line = QStringLiteral("宝くじ 04 18 27");
+  w.startTournament();
+  EXPECT_TRUE(dialogs.askedFor.contains(QStringLiteral("16進数")))
+      << dialogs.askedFor.toStdString();
+  EXPECT_TRUE(dialogs.askedFor.contains(QStringLiteral("公開のハッシュ値")));
+  EXPECT_FALSE(session->started());
+  EXPECT_TRUE(w.statusText().contains(QStringLiteral("16進の数字でない文字があります")))
+      << w.statusText().toStdString();
+  dialogs.line = QStringLiteral("0xABCDEF");
+  w.startTournament();
+  ASSERT_TRUE(session->started()) << w.statusText().toStdString();
+  EXPECT_EQ(report::seedBeacon(session->tournament()), "abcdef");
+}
+
 TEST_F(TournamentScreenTest, WithoutAThreadQuickPlayRunsInSlicesAndGivesTheSameTournament) {
   ui::TournamentScreen w(ctx, session, kept.path());
   create(w, 3, 3);  // Swiss
-  startWith(w, 10, QStringLiteral("beacon"));
+  startWith(w, 10, QStringLiteral("beacon 1"));
   const report::Tournament started = session->tournament();
   w.setThreadStarter([](std::function<void()>) { return std::optional<std::thread>(); });
   w.playRest();
