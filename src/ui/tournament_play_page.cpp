@@ -420,6 +420,9 @@ void TournamentPlayPage::exportPage() {
   takeFocusBackFromDialog();
   if (!target) return;
   report::Tournament copy = current(*session_);
+  // A tournament that did not verify is said so first on its page, as in this window.
+  const report::PageVerdict verdict =
+      session_->verifyProblem() ? report::PageVerdict::NotVerified : report::PageVerdict::Verified;
   exporting_ = true;
   updateButtons();
   setStatus(QStringLiteral("ページを書き出しています…"));
@@ -428,8 +431,8 @@ void TournamentPlayPage::exportPage() {
   auto why = std::make_shared<Refusal>();
   pageWriter_.run(
       this,
-      [page = *target, copy = std::move(copy), why] {
-        const bool written = report::writeTournamentPage(page, copy, why.get());
+      [page = *target, copy = std::move(copy), why, verdict] {
+        const bool written = report::writeTournamentPage(page, copy, why.get(), {}, verdict);
         if (!written)
           std::fprintf(stderr, "momiru-battle: %s\n", visibleText(describe(*why)).c_str());
         return written;

@@ -30,6 +30,7 @@
 #include <future>
 
 #include "data/settings_file.h"
+#include "data/strangers_file.h"
 #include "report/match_play.h"
 #include "report/text_file.h"
 #include "report/tournament.h"
@@ -541,6 +542,15 @@ TEST_F(TournamentScreenTest, AFileThatDoesNotVerifyIsSaidFirstAndNeverPlayed) {
   w.playRest();
   EXPECT_EQ(asked.size(), 0);
   EXPECT_FALSE(w.playing());
+
+  // Its page says so first, as the window does.
+  w.setUrlOpener([](const QUrl&) { return true; });
+  dialogs.saveAnswer = kept / "edited.html";
+  w.exportPage();
+  QTRY_VERIFY_WITH_TIMEOUT(!w.exporting(), 60000);
+  const auto page = readStrangersFile(kept / "edited.html", 1 << 26, 1 << 26, "page", &error);
+  ASSERT_TRUE(page.has_value()) << describe(error);
+  EXPECT_NE(page->find("<body>\n<p class=\"not-verified\""), std::string::npos);
 
   // A file that is no tournament is refused with a box, and the window keeps what it had.
   dialogs.openAnswer = files.write("junk.momiru-tournament", "{\"format\":");
