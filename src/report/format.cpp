@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "data/utf8.h"
+// On Windows the formatting is gettext's, which reads a catalogue's numbered arguments.
+#include "report/translation.h"
 
 namespace momiru::report {
 

@@ -4,7 +4,30 @@
 // and values, save-data field names and the game's own texts are never marked.
 #pragma once
 
+#ifdef _WIN32
+// Before gettext's header, whose macros these headers would otherwise undo when included later.
+#include <clocale>
+#include <cstdio>
+#endif
 #include <libintl.h>
+
+#ifdef _WIN32
+// On Windows gettext is a library of its own, whose header makes the printf family and setlocale
+// macros for its own functions: they read the catalogues' numbered arguments ("%2$u"), which the
+// Windows C library prints as they are. A call written std::fprintf names that function, so the
+// functions are declared in std as well.
+namespace std {
+using ::libintl_fprintf;
+using ::libintl_printf;
+using ::libintl_setlocale;
+using ::libintl_snprintf;
+using ::libintl_sprintf;
+using ::libintl_vfprintf;
+using ::libintl_vprintf;
+using ::libintl_vsnprintf;
+using ::libintl_vsprintf;
+}  // namespace std
+#endif
 
 namespace momiru::report {
 
