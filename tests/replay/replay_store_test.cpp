@@ -3,7 +3,9 @@
 #include "replay/replay_store.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
