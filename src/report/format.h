@@ -9,8 +9,7 @@
 namespace momiru::report {
 
 #ifdef _WIN32
-// Formatted by gettext's printf on Windows (translation.h), which follows POSIX, not Windows' C
-// library.
+// On Windows the formatting follows POSIX as well (format.cpp), not Windows' C library.
 std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
 #else
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
