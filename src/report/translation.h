@@ -15,17 +15,19 @@
 // On Windows gettext is a library of its own, whose header makes the printf family and setlocale
 // macros for its own functions: they read the catalogues' numbered arguments ("%2$u"), which the
 // Windows C library prints as they are. A call written std::fprintf names that function, so the
-// functions are declared in std as well.
+// functions a translated text is printed with are declared in std as well. Texts formatted into
+// a buffer are never a catalogue's: those keep MinGW's C99 printf, which rounds a tie as glibc
+// does (gettext's hands floating point to Windows' C library, which rounds it away from zero).
+#undef snprintf
+#undef sprintf
+#undef vsnprintf
+#undef vsprintf
 namespace std {
 using ::libintl_fprintf;
 using ::libintl_printf;
 using ::libintl_setlocale;
-using ::libintl_snprintf;
-using ::libintl_sprintf;
 using ::libintl_vfprintf;
 using ::libintl_vprintf;
-using ::libintl_vsnprintf;
-using ::libintl_vsprintf;
 }  // namespace std
 #endif
 
