@@ -57,12 +57,12 @@ constexpr std::string_view kTemporaryInfix = ".saving-";
 // in another process may lose its temporary file this way; its rename then fails and it reports
 // the failure, leaving the old file whole.
 void removeLeftovers(const fs::path& target) {
-  const std::string name = target.filename().string();
+  const std::string name = pathToUtf8(target.filename());
   std::error_code ec;
   for (fs::directory_iterator it(target.parent_path().empty() ? "." : target.parent_path(), ec),
        end;
        !ec && it != end; it.increment(ec)) {
-    if (!isTemporaryName(it->path().filename().string(), name)) continue;
+    if (!isTemporaryName(pathToUtf8(it->path().filename()), name)) continue;
     if (it->is_regular_file(ec) && !it->is_symlink(ec)) removeFile(it->path());
   }
 }
@@ -98,12 +98,12 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
       (processId() << 32));
   for (int attempt = 0; attempt < 100 && !file_.isOpen(); ++attempt) {
-    temp_ = target.string() + std::string(kTemporaryInfix);
+    temp_ = pathToUtf8(target) + std::string(kTemporaryInfix);
     for (std::size_t i = 0; i < kTemporarySuffix; ++i) {
       state = RandomUnit::splitMix64(state);
       temp_ += kNameLetters[state % kNameLetterCount];
     }
-    file_ = createNewFile(temp_, 0666);
+    file_ = createNewFile(utf8ToPath(temp_), 0666);
     if (!file_.isOpen() && errno != EEXIST) break;
   }
 }
@@ -111,7 +111,7 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
 AtomicFile::~AtomicFile() {
   if (file_.isOpen()) {
     file_.close();
-    removeFile(temp_);
+    removeFile(utf8ToPath(temp_));
   }
 }
 
@@ -142,18 +142,18 @@ bool AtomicFile::install(std::string_view contents,
   if (!file_.isOpen()) return false;  // temp_ may name a file of someone else's
   if (!writeAndClose(contents)) {
     const int saved = errno;
-    removeFile(temp_);
+    removeFile(utf8ToPath(temp_));
     errno = saved;
     return false;
   }
   if (mayReplace && !mayReplace()) {
-    removeFile(temp_);
+    removeFile(utf8ToPath(temp_));
     errno = 0;
     return false;
   }
-  if (!rename(temp_, target_)) {
+  if (!rename(utf8ToPath(temp_), target_)) {
     const int saved = errno;
-    removeFile(temp_);
+    removeFile(utf8ToPath(temp_));
     errno = saved;
     return false;
   }

@@ -361,6 +361,19 @@ void returnFreedMemory();
 // True when a window system can be reached (or Qt was told a platform explicitly).
 bool haveDisplay();
 
+// The program's arguments as UTF-8 text, the program's name first: argv as it is on Linux, the
+// wide command line on Windows (whose argv is in the ANSI code page, which has no Japanese in
+// most of the world).
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// Opens `file` as a C stream for writing in binary, as it is: what is there is truncated, a FIFO
+// or a device is written to. Null, with errno, when it cannot be opened.
+std::FILE* openWritingStream(const std::filesystem::path& file);
+
+// Makes the standard output and error streams take the program's bytes as they are: on Windows
+// a console then reads them as UTF-8, and no LF becomes CR LF. Nothing to do on Linux.
+void setUpConsoleOutput();
+
 // A path as UTF-8 text, and UTF-8 text as a path, the same on every platform.
 std::string pathToUtf8(const std::filesystem::path& p);
 std::filesystem::path utf8ToPath(const std::string& s);

@@ -460,6 +460,14 @@ bool haveDisplay() {
   return false;
 }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void setUpConsoleOutput() {}
+
+std::FILE* openWritingStream(const fs::path& file) { return std::fopen(file.c_str(), "wb"); }
+
 std::string pathToUtf8(const fs::path& p) { return p.string(); }
 fs::path utf8ToPath(const std::string& s) { return fs::path(s); }
 

@@ -131,7 +131,7 @@ std::optional<std::string> writeReportFile(const std::string& file, const std::s
   const fs::file_status status = fs::status(target, ec);
   if (fs::is_directory(status)) return std::string(_("it is a folder"));
   if (fs::exists(status) && !fs::is_regular_file(status)) {
-    FILE* out = std::fopen(target.c_str(), "wb");
+    FILE* out = openWritingStream(target);
     if (out == nullptr) return std::string(std::strerror(errno));
     const bool written = std::fwrite(contents.data(), 1, contents.size(), out) == contents.size() &&
                          std::fflush(out) == 0;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/platform.h"
 #include "data/text_safety.h"
@@ -18,15 +19,21 @@ namespace {
 
 // Where the catalogues are: $MOMIRU_LOCALEDIR when set, else ../share/locale beside the program
 // when it holds ours (an install under any prefix, or the build tree, which puts them there),
-// else the folder the program was installed with.
-std::string localeDirectory() {
+// else, on Windows, locale/ beside it (a folder that keeps everything beside the programs), else
+// the folder the program was installed with.
+std::filesystem::path localeDirectory() {
   if (const auto dir = momiru::environmentValue("MOMIRU_LOCALEDIR"); dir && !dir->empty())
-    return *dir;
+    return momiru::utf8ToPath(*dir);
   std::error_code ec;
-  const std::filesystem::path beside = momiru::programDirectory() / ".." / "share" / "locale";
-  if (std::filesystem::exists(beside / "ja" / "LC_MESSAGES" / "momiru-lab.mo", ec))
-    return beside.string();
-  return MOMIRU_LOCALEDIR;
+  const std::filesystem::path program = momiru::programDirectory();
+  std::vector<std::filesystem::path> candidates{program / ".." / "share" / "locale"};
+#ifdef _WIN32
+  candidates.push_back(program / "locale");
+#endif
+  for (const std::filesystem::path& beside : candidates) {
+    if (std::filesystem::exists(beside / "ja" / "LC_MESSAGES" / "momiru-lab.mo", ec)) return beside;
+  }
+  return momiru::utf8ToPath(MOMIRU_LOCALEDIR);
 }
 
 // Messages in the user's language (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) and the character set
@@ -35,7 +42,12 @@ std::string localeDirectory() {
 void setUpMessages() {
   std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_MESSAGES, "");
+#ifdef _WIN32
+  // The folder's name may hold any character: gettext takes it as UTF-16 on Windows.
+  ::wbindtextdomain(momiru::report::kTextDomain, localeDirectory().c_str());
+#else
   ::bindtextdomain(momiru::report::kTextDomain, localeDirectory().c_str());
+#endif
   ::bind_textdomain_codeset(momiru::report::kTextDomain, "UTF-8");
   ::textdomain(momiru::report::kTextDomain);
 }
@@ -55,8 +67,8 @@ void printUsage() {
 }
 
 // A failed or short write of the output is an error, not a success: one line on stderr and
-// status 1. A reader that closed the pipe ends the program by SIGPIPE, quietly, as a pipe does; when
-// SIGPIPE is ignored the end is quiet too.
+// status 1. A reader that closed the pipe ends the program by SIGPIPE, quietly, as a pipe does;
+// when SIGPIPE is ignored the end is quiet too.
 int finishOutput(int status) {
   errno = 0;
   const bool flushed = std::fflush(stdout) == 0;
@@ -74,18 +86,21 @@ int finishOutput(int status) {
 
 int main(int argc, char** argv) {
   using namespace momiru::lab;
+  momiru::setUpConsoleOutput();
   setUpMessages();
-  if (argc < 2) {
+  const std::vector<std::string> arguments = momiru::commandLineArguments(argc, argv);
+  if (arguments.size() < 2) {
     std::fputs(_("momiru-lab: no command given (try 'momiru-lab --help')\n"), stderr);
     return kUsageError;
   }
-  const std::string_view name = argv[1];
+  const std::string_view name = arguments[1];
   if (name == "--help" || name == "-h" || name == "help") {
     printUsage();
     return finishOutput(0);
   }
   for (const Command& command : kCommands) {
-    if (name == command.name) return finishOutput(command.run(Args(argv + 2, argv + argc)));
+    if (name == command.name)
+      return finishOutput(command.run(Args(arguments.begin() + 2, arguments.end())));
   }
   std::fprintf(stderr, _("momiru-lab: unknown command '%s' (try 'momiru-lab --help')\n"),
                momiru::visibleText(name).c_str());

@@ -162,7 +162,7 @@ std::optional<fs::path> saveReplay(const fs::path& dir, const Replay& replay, Re
       name += std::to_string(n);
     }
     name += kReplayExtension;
-    const fs::path target = dir / name;
+    const fs::path target = dir / utf8ToPath(name);
     // Anything of that name (a file, a folder, a FIFO, a link) takes it: the next one is tried.
     if (fileStatus(target)) continue;
     AtomicFile file(target);

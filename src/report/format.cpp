@@ -4,10 +4,31 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "data/utf8.h"
+#ifdef _WIN32
+#include <libintl.h>
+#undef vsnprintf
+#endif
 
 namespace momiru::report {
+
+namespace {
+
+int formatInto(char* buf, std::size_t size, const char* fmt, va_list args) {
+#ifdef _WIN32
+  // A catalogue's text may number its arguments ("%2$u"), which only gettext's printf reads on
+  // Windows; every other format goes to MinGW's C99 printf, which rounds a tie as glibc does
+  // (gettext's hands floating point to Windows' C library, which rounds a tie away from zero).
+  if (std::strchr(fmt, '$') != nullptr) return ::libintl_vsnprintf(buf, size, fmt, args);
+  return ::__mingw_vsnprintf(buf, size, fmt, args);
+#else
+  return std::vsnprintf(buf, size, fmt, args);
+#endif
+}
+
+}  // namespace
 
 std::string format(const char* fmt, ...) {
   va_list args;
@@ -15,7 +36,7 @@ std::string format(const char* fmt, ...) {
   va_list again;
   va_copy(again, args);
   char buf[256];
-  const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
+  const int n = formatInto(buf, sizeof buf, fmt, args);
   va_end(args);
   std::string out;
   if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf) {
@@ -23,7 +44,7 @@ std::string format(const char* fmt, ...) {
   } else if (n >= 0) {
     // Too long for the buffer: formatted again into a string of the size it needs.
     out.resize(static_cast<std::size_t>(n) + 1);
-    std::vsnprintf(out.data(), out.size(), fmt, again);
+    formatInto(out.data(), out.size(), fmt, again);
     out.resize(static_cast<std::size_t>(n));
   }
   va_end(again);

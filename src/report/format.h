@@ -8,7 +8,12 @@
 
 namespace momiru::report {
 
+#ifdef _WIN32
+// On Windows the formatting follows POSIX as well (format.cpp), not Windows' C library.
+std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 // The columns `text` (UTF-8) takes on a terminal: two for a wide or full-width character (East
 // Asian Width W or F), none for a combining mark, one otherwise.

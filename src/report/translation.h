@@ -4,7 +4,32 @@
 // and values, save-data field names and the game's own texts are never marked.
 #pragma once
 
+#ifdef _WIN32
+// Before gettext's header, whose macros these headers would otherwise undo when included later.
+#include <clocale>
+#include <cstdio>
+#endif
 #include <libintl.h>
+
+#ifdef _WIN32
+// On Windows gettext is a library of its own, whose header makes the printf family and setlocale
+// macros for its own functions: they read the catalogues' numbered arguments ("%2$u"), which the
+// Windows C library prints as they are. A call written std::fprintf names that function, so the
+// functions a translated text is printed with are declared in std as well. Texts formatted into
+// a buffer are never a catalogue's: those keep MinGW's C99 printf, which rounds a tie as glibc
+// does (gettext's hands floating point to Windows' C library, which rounds it away from zero).
+#undef snprintf
+#undef sprintf
+#undef vsnprintf
+#undef vsprintf
+namespace std {
+using ::libintl_fprintf;
+using ::libintl_printf;
+using ::libintl_setlocale;
+using ::libintl_vfprintf;
+using ::libintl_vprintf;
+}  // namespace std
+#endif
 
 namespace momiru::report {
 

@@ -23,6 +23,7 @@ std::set<std::string> datFiles(const fs::path& dir) {
 
 bool altered(const std::string& name) { return name.starts_with("altered-"); }
 
+#ifndef _WIN32  // the case needs what only Linux has
 TEST(Samples, CommittedFilesMatchTheirDefinitions) {
   testing::ScratchDir out;
   const std::string command = std::string("\"") + MOMIRU_MAKE_SAMPLES + "\" \"" +
@@ -36,6 +37,7 @@ TEST(Samples, CommittedFilesMatchTheirDefinitions) {
         << name << " differs from samples/characters.txt; regenerate the samples";
   }
 }
+#endif
 
 TEST(Samples, GoodOnesLoadAndAlteredOnesAreRefused) {
   int good = 0, refused = 0;

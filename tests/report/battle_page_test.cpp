@@ -241,18 +241,21 @@ TEST(BattlePage, WritingIsAtomicAndAFailureIsReported) {
   ScratchDir dir;
   const replay::Replay replay = sampleReplay();
   Refusal error;
-  ASSERT_TRUE(writeBattlePage(dir / "バトル 1.html", replay, &error, fromSources(100))) << error;
-  const std::string page = momiru::testing::readFile(dir / "バトル 1.html");
+  const std::filesystem::path file = dir.path() / utf8ToPath("バトル 1.html");
+  ASSERT_TRUE(writeBattlePage(file, replay, &error, fromSources(100))) << error;
+  const std::string page = momiru::testing::readFile(file);
   EXPECT_NE(page.find("momiru-lab battle &#39;バトル 1.html&#39;"), std::string::npos);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
   EXPECT_FALSE(writeBattlePage(dir / "missing" / "page.html", replay, &error, fromSources(0)));
   EXPECT_NE(describe(error).find("page.html"), std::string::npos);
+#ifndef _WIN32  // a folder's mode bits mean nothing to Windows
   if (::geteuid() != 0) {
     std::filesystem::create_directory(dir / "locked");
     ::chmod((dir / "locked").c_str(), 0500);
     EXPECT_FALSE(writeBattlePage(dir / "locked" / "page.html", replay, &error, fromSources(0)));
   }
+#endif
 }
 
 }  // namespace

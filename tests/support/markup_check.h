@@ -12,6 +12,12 @@ namespace momiru::testing {
 
 // "" when `doc` is well formed, otherwise what xmllint says is wrong.
 inline std::string markupProblem(const std::string& doc) {
+#ifdef _WIN32
+  // No xmllint on Windows: the pages are checked on Linux, and tools/windows/test finds the
+  // Windows lab's pages byte for byte the Linux lab's.
+  (void)doc;
+  return "";
+#endif
   const std::filesystem::path file =
       std::filesystem::path(::testing::TempDir()) /
       (std::string("markup-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +

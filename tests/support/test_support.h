@@ -16,6 +16,7 @@
 #include <string>
 
 #include "data/game_state.h"
+#include "data/platform.h"
 #include "data/refusal.h"
 #include "data/save_data_writer.h"
 
@@ -68,9 +69,16 @@ inline std::string encode(const Character& c, std::optional<std::int32_t> check 
 class ScratchDir {
  public:
   ScratchDir() {
+#ifdef _WIN32
+    if (auto made = makePrivateTemporaryFolder("momiru-"))
+      path_ = *made;
+    else
+      ADD_FAILURE() << "no temporary folder";
+#else
     std::string pattern = (std::filesystem::path(::testing::TempDir()) / "momiru-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
     path_ = pattern;
+#endif
   }
   ~ScratchDir() {
     std::error_code ec;
@@ -96,6 +104,7 @@ inline std::string readFile(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+#ifndef _WIN32
 // Runs `read`, which opens the FIFO `fifo` for reading, and returns whether it came back without
 // waiting for a writer. A read that blocks is released by opening the FIFO for writing, so that a
 // failing test ends instead of hanging.
@@ -108,5 +117,6 @@ bool returnsWithoutWriter(const std::filesystem::path& fifo, Read read) {
   done.wait();
   return false;
 }
+#endif
 
 }  // namespace momiru::testing

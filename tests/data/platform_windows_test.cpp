@@ -1,0 +1,182 @@
+// The platform layer's Windows side: names in Japanese, the atomic renames, what is refused
+// (devices, pipes, folders, read-only files), the per-user folders and the random source.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "data/platform.h"
+#include "support/test_support.h"
+
+namespace momiru {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchDir;
+
+std::string readAll(const fs::path& file) {
+  InputFile in(file);
+  std::string out;
+  if (in.status() != InputFile::Status::Open) return out;
+  for (int c; (c = in.sbumpc()) != std::char_traits<char>::eof();) out += static_cast<char>(c);
+  return out;
+}
+
+TEST(WindowsPlatform, JapaneseNamesRoundTripThroughEveryCall) {
+  ScratchDir dir;
+  const std::string name = "もぐら丸のセーブ①.dat";
+  const fs::path file = dir.path() / utf8ToPath(name);
+  EXPECT_EQ(pathToUtf8(utf8ToPath(name)), name);
+  {
+    AtomicFile out(file);
+    ASSERT_TRUE(out.created());
+    ASSERT_TRUE(out.commit("一"));
+  }
+  EXPECT_EQ(readAll(file), "一");
+  // The folder lists the name as it was given, and nothing was left beside it.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    names.push_back(pathToUtf8(entry.path().filename()));
+  EXPECT_THAT(names, ::testing::ElementsAre(name));
+  const std::optional<FileStatus> st = fileStatus(file);
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->kind, FileKind::Regular);
+  EXPECT_EQ(st->size, 3u);
+  // A replacement keeps the name and replaces the bytes whole.
+  AtomicFile again(file);
+  ASSERT_TRUE(again.commit("二つ"));
+  EXPECT_EQ(readAll(file), "二つ");
+}
+
+TEST(WindowsPlatform, RenamesReplaceOrRefuseInOneStep) {
+  ScratchDir dir;
+  const fs::path a = dir / "a", b = dir / "b";
+  testing::writeFile(a, "new");
+  testing::writeFile(b, "old");
+  errno = 0;
+  EXPECT_FALSE(renameIfAbsent(a, b));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(testing::readFile(a), "new") << "the source stays when the name is taken";
+  EXPECT_EQ(testing::readFile(b), "old");
+  EXPECT_TRUE(renameOver(a, b));
+  EXPECT_EQ(testing::readFile(b), "new");
+  EXPECT_FALSE(fs::exists(a));
+  EXPECT_TRUE(renameIfAbsent(b, dir / "c"));
+
+  errno = 0;
+  EXPECT_FALSE(createNewFile(dir / "c", 0666).isOpen());
+  EXPECT_EQ(errno, EEXIST);
+  OpenFile made = createNewFile(dir / "d", 0666);
+  ASSERT_TRUE(made.isOpen());
+  EXPECT_TRUE(made.write("xyz"));
+  EXPECT_TRUE(made.flushToDisk());
+  EXPECT_TRUE(made.close());
+  EXPECT_EQ(testing::readFile(dir / "d"), "xyz");
+
+  std::string pattern = pathToUtf8(dir / "u-XXXXXX");
+  OpenFile unique = createUniqueFile(pattern);
+  ASSERT_TRUE(unique.isOpen());
+  EXPECT_EQ(pattern.find("XXXXXX"), std::string::npos);
+  EXPECT_TRUE(fs::exists(utf8ToPath(pattern)));
+}
+
+TEST(WindowsPlatform, DevicesPipesAndFoldersAreNeverRead) {
+  ScratchDir dir;
+  // (CON is left out: under Wine, opening it starts a console host that outlives the test.)
+  for (const char* device : {"NUL", "\\\\.\\NUL", "\\\\.\\PhysicalDrive0"}) {
+    InputFile in(device);
+    EXPECT_NE(in.status(), InputFile::Status::Open) << device;
+    EXPECT_FALSE(openRegularFileNoFollow(device).isOpen()) << device;
+  }
+  EXPECT_EQ(InputFile("NUL").status(), InputFile::Status::NotRegular);
+  // A pipe with a server that never writes: opening it must not wait for one.
+  const std::wstring pipeName =
+      L"\\\\.\\pipe\\momiru-test-" + std::to_wstring(::GetCurrentProcessId());
+  HANDLE server = ::CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1,
+                                     4096, 4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  {
+    InputFile in{fs::path(pipeName)};
+    EXPECT_EQ(in.status(), InputFile::Status::NotRegular);
+  }
+  ::CloseHandle(server);
+
+  InputFile folder(dir.path());
+  EXPECT_EQ(folder.status(), InputFile::Status::Folder);
+  EXPECT_FALSE(openRegularFileNoFollow(dir.path()).isOpen());
+  InputFile missing(dir / "missing");
+  EXPECT_EQ(missing.status(), InputFile::Status::CannotOpen);
+  errno = 0;
+  EXPECT_FALSE(fileStatus(dir / "missing"));
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(removeFile(dir.path())) << "a folder is never removed as a file";
+}
+
+TEST(WindowsPlatform, ReadOnlyFilesAreLeftAlone) {
+  ScratchDir dir;
+  const fs::path file = dir / "kept.sei";
+  testing::writeFile(file, "mine");
+  ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(mayWrite(file));
+  const std::optional<FileStatus> st = fileStatus(file);
+  ASSERT_TRUE(st);
+  EXPECT_EQ(st->permissions & 0222, 0u);
+  {
+    AtomicFile out(file);
+    EXPECT_FALSE(out.created());
+  }
+  EXPECT_EQ(testing::readFile(file), "mine");
+  ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(mayWrite(file));
+  EXPECT_TRUE(mayWrite(dir.path())) << "a folder is writable when a file can be made in it";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+      << "the probe of a folder leaves nothing behind";
+}
+
+TEST(WindowsPlatform, PositionedReadsLeaveThePosition) {
+  ScratchDir dir;
+  testing::writeFile(dir / "f", "abcdef");
+  OpenFile f = openRegularFileNoFollow(dir / "f");
+  ASSERT_TRUE(f.isOpen());
+  char two[2];
+  ASSERT_EQ(f.readSome(two, 2), 2u);
+  char at[3];
+  ASSERT_TRUE(f.readAt(3, at, 3));
+  EXPECT_EQ(std::string(at, 3), "def");
+  EXPECT_FALSE(f.readAt(5, at, 3)) << "fewer bytes than asked for";
+  ASSERT_EQ(f.readSome(two, 2), 2u);
+  EXPECT_EQ(std::string(two, 2), "cd");
+}
+
+TEST(WindowsPlatform, FoldersAndRandomBytes) {
+  ScratchDir dir;
+  const std::string appData = pathToUtf8(dir / "ローミング");
+  ASSERT_EQ(::_wputenv_s(L"APPDATA", utf8ToPath(appData).c_str()), 0);
+  EXPECT_EQ(pathToUtf8(userDataDirectory()), pathToUtf8(utf8ToPath(appData) / "momiru-battle"));
+  EXPECT_EQ(userConfigDirectory(), userDataDirectory());
+  fs::create_directories(utf8ToPath(appData));
+  Refusal why;
+  const auto own = privateDirectory(userDataDirectory(), &why);
+  EXPECT_TRUE(own) << describe(why);
+  const auto temp = makePrivateTemporaryFolder("momiru-test-");
+  ASSERT_TRUE(temp);
+  EXPECT_TRUE(fs::is_directory(*temp));
+  fs::remove(*temp);
+
+  const auto a = systemRandomBytes(32), b = systemRandomBytes(32);
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->size(), 32u);
+  EXPECT_NE(*a, *b);
+  EXPECT_EQ(soundModuleFileName(), fs::path("momiru-sound.dll"));
+  EXPECT_TRUE(fs::is_regular_file(programDirectory() / "data_tests.exe"));
+}
+
+}  // namespace
+}  // namespace momiru
