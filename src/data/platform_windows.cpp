@@ -1,7 +1,8 @@
 // The platform layer's Windows side, over the Win32 calls: paths are UTF-16 in every call (a
 // path's narrow text never reaches a C function), files are opened with CreateFileW and handed to
 // the C run-time as descriptors, so that OpenFile is the same object as on Linux. The folders are
-// %APPDATA% and %LOCALAPPDATA%; the random source is BCryptGenRandom.
+// %APPDATA% and %LOCALAPPDATA%; the random source is BCryptGenRandom; a file's hold is LockFileEx
+// on its lock file.
 //
 // Windows gives no permission bits: a file reads as 0666 (0444 when read-only), a folder as 0777
 // (0555), and setting bits without the owner's write bit makes a file read-only. A failure leaves
@@ -465,6 +466,189 @@ bool renameIfAbsent(const fs::path& from, const fs::path& to) {
 // Windows keeps a folder's names on the disk with the renames themselves (MOVEFILE_WRITE_THROUGH)
 // and cannot flush a folder: nothing to do.
 void flushFolderToDisk(const fs::path&) {}
+
+namespace {
+
+// The handle's file on its volume: the volume's serial number and the file's index there.
+bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> fileIdentity(const fs::path& file) {
+  Handle h = openForStatus(file, false);
+  if (!h.valid()) {
+    failed();
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(h.h) != FILE_TYPE_DISK) {
+    errno = EINVAL;  // a device or a pipe has no versions to tell apart
+    return std::nullopt;
+  }
+  if (!::GetFileInformationByHandle(h.h, &info)) {
+    failed();
+    return std::nullopt;
+  }
+  FileIdentity id;
+  id.device = info.dwVolumeSerialNumber;
+  id.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  id.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // Ticks of 100 ns since 1601, told as nanoseconds since 1970 as on Linux.
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
+  id.writtenNanoseconds = (ticks - 116444736000000000LL) * 100;
+  return id;
+}
+
+// --- One writer at a time ----------------------------------------------------------------------
+
+namespace {
+
+// Each retry of a take means that a holder let go between its open and its lock, or that its
+// lock file is still going (deleted, with a handle open); bounded all the same.
+constexpr int kHoldAttempts = 100;
+
+// Opens (or creates) the lock file without following a link; with the right to remove it when
+// this user has it, for reading only otherwise (a lock file another user left, which then stays).
+HANDLE openLockFile(const fs::path& lock) {
+  // Backup semantics opens a folder as well, so that one is told as what it is.
+  constexpr DWORD kFlags =
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+  const HANDLE h = ::CreateFileW(lock.c_str(), GENERIC_READ | DELETE, kShareAll, nullptr,
+                                 OPEN_ALWAYS, kFlags, nullptr);
+  if (h != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_ACCESS_DENIED) return h;
+  return ::CreateFileW(lock.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS, kFlags,
+                       nullptr);
+}
+
+// FileDispositionInfoEx and its flags (Windows 10 1607 on), which MinGW's headers declare only for
+// a newer target than the game's.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1, kDispositionPosixSemantics = 0x2;
+struct DispositionInfoEx {
+  DWORD flags;
+};
+
+// Removes the name of the open file `h` now (POSIX semantics: gone at once, even while others
+// have it open), or, where the system or the file system cannot, once the last handle to it is
+// closed.
+void removeOpenFile(HANDLE h) {
+  DispositionInfoEx now{kDispositionDelete | kDispositionPosixSemantics};
+  if (::SetFileInformationByHandle(h, kFileDispositionInfoEx, &now, sizeof now)) return;
+  FILE_DISPOSITION_INFO atClose{};
+  atClose.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(h, FileDispositionInfo, &atClose, sizeof atClose);
+}
+
+// True when the lock file's name still names the open file `h`, and it is not being deleted.
+bool stillNamed(const fs::path& lock, HANDLE h, const BY_HANDLE_FILE_INFORMATION& opened) {
+  FILE_STANDARD_INFO standard{};
+  if (::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard) &&
+      standard.DeletePending)
+    return false;
+  Handle named = openForStatus(lock, false);
+  BY_HANDLE_FILE_INFORMATION info{};
+  return named.valid() && ::GetFileInformationByHandle(named.h, &info) && sameFile(info, opened);
+}
+
+}  // namespace
+
+FileHold FileHold::take(const fs::path& file, Outcome* outcome) {
+  Outcome ignored;
+  Outcome& said = outcome != nullptr ? *outcome : ignored;
+  const fs::path lock = lockFileOf(file);
+  for (int attempt = 0; attempt < kHoldAttempts; ++attempt) {
+    Handle h(openLockFile(lock));
+    if (!h.valid()) {
+      const DWORD code = ::GetLastError();
+      const DWORD attributes = ::GetFileAttributesW(lock.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES &&
+          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        said = Outcome::NotAFile;
+        return {};
+      }
+      // A lock file being deleted refuses every open, its attributes' too, until its last
+      // handle closes, which a holder letting go does at once.
+      if (code == ERROR_ACCESS_DENIED && attributes == INVALID_FILE_ATTRIBUTES &&
+          ::GetLastError() == ERROR_ACCESS_DENIED && attempt + 1 < kHoldAttempts) {
+        ::Sleep(1);
+        continue;
+      }
+      errno = errnoFor(code);
+      said = Outcome::Failed;
+      return {};
+    }
+    // Not held: the lock file is left as it is, another holder's or a stranger's.
+    const auto notHeld = [&](Outcome why, int error) {
+      errno = error;
+      said = why;
+      return FileHold();
+    };
+    // A console, a pipe or a device (NUL, COM1) is never locked.
+    if (::GetFileType(h.h) != FILE_TYPE_DISK) return notHeld(Outcome::NotAFile, EINVAL);
+    BY_HANDLE_FILE_INFORMATION opened{};
+    if (!::GetFileInformationByHandle(h.h, &opened))
+      return notHeld(Outcome::Failed, errnoFor(::GetLastError()));
+    if ((opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+      return notHeld(Outcome::NotAFile, EINVAL);
+    // The whole of any file, never waited for. The system lets it go when the handle closes,
+    // however the process ends.
+    OVERLAPPED whole{};
+    if (!::LockFileEx(h.h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                      MAXDWORD, &whole)) {
+      const DWORD code = ::GetLastError();
+      return notHeld(code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING
+                         ? Outcome::HeldElsewhere
+                         : Outcome::Failed,
+                     errnoFor(code));
+    }
+    // A holder that let go removed the name after this open: the lock is then on a file nobody
+    // else will find, and the name is taken afresh.
+    if (stillNamed(lock, h.h, opened)) {
+      said = Outcome::Held;
+      return FileHold(reinterpret_cast<std::intptr_t>(h.release()), lock);
+    }
+  }
+  errno = EAGAIN;
+  said = Outcome::Failed;
+  return {};
+}
+
+void FileHold::release() {
+  if (handle_ == -1) return;
+  const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  // Removed while still locked, so that nobody takes the name's file and then finds it gone. A
+  // lock file opened without the right to remove it (another user's) stays.
+  removeOpenFile(h);
+  OVERLAPPED whole{};
+  ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &whole);
+  ::CloseHandle(h);
+  handle_ = -1;
+  lockFile_.clear();
+}
+
+FileHold::~FileHold() { release(); }
+
+FileHold::FileHold(FileHold&& other) noexcept
+    : handle_(other.handle_), lockFile_(std::move(other.lockFile_)) {
+  other.handle_ = -1;
+  other.lockFile_.clear();
+}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept {
+  if (this != &other) {
+    release();
+    handle_ = other.handle_;
+    lockFile_ = std::move(other.lockFile_);
+    other.handle_ = -1;
+    other.lockFile_.clear();
+  }
+  return *this;
+}
 
 OpenFile::~OpenFile() {
   if (descriptor_ >= 0) ::_close(descriptor_);

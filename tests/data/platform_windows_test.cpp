@@ -1,5 +1,6 @@
 // The platform layer's Windows side: names in Japanese, the atomic renames, what is refused
-// (devices, pipes, folders, read-only files), the per-user folders and the random source.
+// (devices, pipes, folders, read-only files), the hold of a file and the versions of one, the
+// per-user folders and the random source.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "data/platform.h"
@@ -153,6 +155,124 @@ TEST(WindowsPlatform, PositionedReadsLeaveThePosition) {
   EXPECT_FALSE(f.readAt(5, at, 3)) << "fewer bytes than asked for";
   ASSERT_EQ(f.readSome(two, 2), 2u);
   EXPECT_EQ(std::string(two, 2), "cd");
+}
+
+TEST(WindowsPlatform, AFileHasOneHolderAtATimeAndItsLockFileGoesWithIt) {
+  ScratchDir dir;
+  const fs::path file = dir.path() / utf8ToPath("杯.momiru-tournament");
+  const fs::path lock = dir.path() / utf8ToPath("杯.momiru-tournament.lock");
+  FileHold::Outcome outcome = FileHold::Outcome::Failed;
+  FileHold first = FileHold::take(file, &outcome);
+  ASSERT_TRUE(first.held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+  EXPECT_EQ(first.lockFile(), lock);
+  EXPECT_TRUE(fs::is_regular_file(lock));
+  EXPECT_FALSE(fs::exists(file)) << "the file itself is not made";
+
+  // A second taker is refused at once; the file held is still read and replaced by others.
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::HeldElsewhere);
+  EXPECT_TRUE(fs::exists(lock)) << "a refused taker leaves the holder's lock file";
+  {
+    AtomicFile out(file);
+    ASSERT_TRUE(out.commit("kept"));
+  }
+  EXPECT_EQ(readAll(file), "kept");
+
+  FileHold moved = std::move(first);
+  EXPECT_FALSE(first.held());
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  moved.release();
+  EXPECT_FALSE(fs::exists(lock)) << "released, the lock file goes";
+  FileHold again = FileHold::take(file, &outcome);
+  EXPECT_TRUE(again.held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+  again = FileHold();
+  EXPECT_FALSE(fs::exists(lock));
+
+  // A lock file left behind (a holder that crashed) is taken over; one held through a handle
+  // of its own, as another process would, is not.
+  std::ofstream(lock) << "left";
+  FileHold taken = FileHold::take(file, &outcome);
+  EXPECT_TRUE(taken.held());
+  taken.release();
+  HANDLE stranger = ::CreateFileW(lock.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(stranger, INVALID_HANDLE_VALUE);
+  OVERLAPPED whole{};
+  ASSERT_TRUE(::LockFileEx(stranger, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                           MAXDWORD, MAXDWORD, &whole));
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::HeldElsewhere);
+  ::CloseHandle(stranger);  // closing lets the lock go
+  EXPECT_TRUE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+}
+
+// What stands in the lock file's place is never followed, waited on or removed.
+TEST(WindowsPlatform, AHoldIsRefusedWhereNoLockFileCanBe) {
+  ScratchDir dir;
+  FileHold::Outcome outcome = FileHold::Outcome::Held;
+  fs::create_directory(dir / "folder.lock");
+  EXPECT_FALSE(FileHold::take(dir / "folder", &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::NotAFile);
+  EXPECT_TRUE(fs::is_directory(dir / "folder.lock")) << "the folder is left";
+
+  // A pipe whose server never writes: taking it must not wait, and it is not a file.
+  const std::wstring pipe = L"\\\\.\\pipe\\momiru-hold-" + std::to_wstring(::GetCurrentProcessId());
+  HANDLE server = ::CreateNamedPipeW((pipe + L".lock").c_str(), PIPE_ACCESS_OUTBOUND,
+                                     PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(FileHold::take(fs::path(pipe), &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::NotAFile);
+  ::CloseHandle(server);
+
+  testing::writeFile(dir / "plain", "x");
+  errno = 0;
+  EXPECT_FALSE(FileHold::take(dir / "plain" / "t", &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Failed);
+  EXPECT_NE(errno, 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+TEST(WindowsPlatform, AFileReplacedOrWrittenInPlaceHasAnotherIdentity) {
+  ScratchDir dir;
+  const fs::path file = dir.path() / utf8ToPath("記録");
+  testing::writeFile(file, "one");
+  const std::optional<FileIdentity> first = fileIdentity(file);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->size, 3u);
+  EXPECT_EQ(fileIdentity(file), first);
+  std::ofstream(file, std::ios::app | std::ios::binary) << "two";
+  EXPECT_NE(fileIdentity(file), first);
+  const std::optional<FileIdentity> grown = fileIdentity(file);
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(grown->size, 6u);
+  {
+    AtomicFile replaced(file);
+    ASSERT_TRUE(replaced.commit("onetwo"));
+  }
+  const std::optional<FileIdentity> renamed = fileIdentity(file);
+  ASSERT_TRUE(renamed);
+  EXPECT_NE(renamed->number, grown->number) << "a rename makes another file";
+  EXPECT_EQ(renamed->device, grown->device);
+  errno = 0;
+  EXPECT_FALSE(fileIdentity(dir / "missing"));
+  EXPECT_EQ(errno, ENOENT);
+
+  // A replace told no at the last moment leaves the target and no temporary file.
+  {
+    AtomicFile out(file);
+    ASSERT_TRUE(out.created());
+    EXPECT_FALSE(out.commitIf("mine", [] { return false; }));
+    EXPECT_EQ(errno, 0);
+  }
+  EXPECT_EQ(readAll(file), "onetwo");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  AtomicFile out(file);
+  EXPECT_TRUE(out.commitIf("mine", [] { return true; }));
+  EXPECT_EQ(readAll(file), "mine");
 }
 
 TEST(WindowsPlatform, FoldersAndRandomBytes) {
