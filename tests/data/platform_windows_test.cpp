@@ -210,6 +210,51 @@ TEST(WindowsPlatform, AFileHasOneHolderAtATimeAndItsLockFileGoesWithIt) {
   EXPECT_EQ(outcome, FileHold::Outcome::Held);
 }
 
+// The holder of the next case, run as a process of its own: it takes the hold of the file that
+// MOMIRU_HOLD_FILE names, says so by making MOMIRU_HOLD_FILE with ".ready" added, and waits to be
+// killed. Skipped in an ordinary run.
+TEST(WindowsPlatform, HolderInAnotherProcess) {
+  const wchar_t* file = ::_wgetenv(L"MOMIRU_HOLD_FILE");
+  if (file == nullptr || file[0] == L'\0') GTEST_SKIP() << "run only by the next case";
+  FileHold hold = FileHold::take(fs::path(file), nullptr);
+  if (!hold.held()) std::_Exit(3);
+  std::ofstream(fs::path(std::wstring(file) + L".ready")) << "held";
+  ::Sleep(INFINITE);  // killed here, never releasing
+}
+
+// The lock is the system's: a holder in another process keeps it until that process is killed,
+// and then it is free at once, its lock file left behind and taken over.
+TEST(WindowsPlatform, AHoldEndsWithItsProcessHoweverItEnds) {
+  ScratchDir dir;
+  const fs::path file = dir.path() / utf8ToPath("杯.momiru-tournament");
+  ASSERT_EQ(::_wputenv_s(L"MOMIRU_HOLD_FILE", file.c_str()), 0);
+  std::wstring command = L"\"" + (programDirectory() / "data_tests.exe").native() +
+                         L"\" --gtest_filter=WindowsPlatform.HolderInAnotherProcess";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &child);
+  ::_wputenv_s(L"MOMIRU_HOLD_FILE", L"");
+  ASSERT_TRUE(started);
+  fs::path ready = file;
+  ready += ".ready";
+  for (int waited = 0; waited < 600 && !fs::exists(ready); ++waited) {
+    if (::WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0) break;
+  }
+  ASSERT_TRUE(fs::exists(ready)) << "the holder did not take the hold";
+  FileHold::Outcome outcome = FileHold::Outcome::Failed;
+  EXPECT_FALSE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::HeldElsewhere);
+  ::TerminateProcess(child.hProcess, 9);
+  EXPECT_EQ(::WaitForSingleObject(child.hProcess, 30000), WAIT_OBJECT_0);
+  ::CloseHandle(child.hThread);
+  ::CloseHandle(child.hProcess);
+  EXPECT_TRUE(fs::exists(lockFileOf(file))) << "a killed holder removes nothing";
+  EXPECT_TRUE(FileHold::take(file, &outcome).held());
+  EXPECT_EQ(outcome, FileHold::Outcome::Held);
+}
+
 // What stands in the lock file's place is never followed, waited on or removed.
 TEST(WindowsPlatform, AHoldIsRefusedWhereNoLockFileCanBe) {
   ScratchDir dir;
