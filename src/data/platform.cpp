@@ -128,6 +128,26 @@ void AtomicFile::syncFolder() const {
   flushFolderToDisk(target_.parent_path().empty() ? "." : target_.parent_path());
 }
 
+// A hold moves with its value; each system's side only takes and lets go of the lock.
+FileHold::~FileHold() { release(); }
+
+FileHold::FileHold(FileHold&& other) noexcept
+    : handle_(other.handle_), lockFile_(std::move(other.lockFile_)) {
+  other.handle_ = -1;
+  other.lockFile_.clear();
+}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept {
+  if (this != &other) {
+    release();
+    handle_ = other.handle_;
+    lockFile_ = std::move(other.lockFile_);
+    other.handle_ = -1;
+    other.lockFile_.clear();
+  }
+  return *this;
+}
+
 bool AtomicFile::commit(std::string_view contents) { return install(contents, renameOver); }
 
 bool AtomicFile::commitNew(std::string_view contents) { return install(contents, renameIfAbsent); }

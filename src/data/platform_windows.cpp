@@ -631,25 +631,6 @@ void FileHold::release() {
   lockFile_.clear();
 }
 
-FileHold::~FileHold() { release(); }
-
-FileHold::FileHold(FileHold&& other) noexcept
-    : handle_(other.handle_), lockFile_(std::move(other.lockFile_)) {
-  other.handle_ = -1;
-  other.lockFile_.clear();
-}
-
-FileHold& FileHold::operator=(FileHold&& other) noexcept {
-  if (this != &other) {
-    release();
-    handle_ = other.handle_;
-    lockFile_ = std::move(other.lockFile_);
-    other.handle_ = -1;
-    other.lockFile_.clear();
-  }
-  return *this;
-}
-
 OpenFile::~OpenFile() {
   if (descriptor_ >= 0) ::_close(descriptor_);
 }

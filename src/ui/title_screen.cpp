@@ -102,7 +102,7 @@ TitleScreen::TitleScreen(ScreenContext& context)
   picture_->setObjectName(QStringLiteral("gazo"));
   picture_->setAccessibleName(QStringLiteral("コロシアムで向かい合う二匹のモンスター"));
   // The picture is drawn to the frame's full width, in its own proportions, and its lower part
-  // kept at the box's height: the scroll and its ticks stay those of the design's 288 × 486.
+  // kept at the box's height, so that the scroll keeps its 124 ticks over a 288 × 486 picture.
   picture_->setSource([&bank, size = twipsSize(pictureBox_.width, pictureBox_.height)](qreal dpr) {
     return widthFilling(bank, QStringLiteral("title.svg"), kTitlePictureSize, size, dpr);
   });

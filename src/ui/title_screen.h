@@ -75,8 +75,9 @@ class TitleScreen final : public Screen {
   void place(QWidget* widget, const Box& box);
 
   // Geometry in twips at the start; the steps read the heights from here. The picture and its
-  // inverse fill the frame's inside from edge to edge (the design's 4320-twip picture at 105
-  // left bands of black either side); the heights are the design's.
+  // inverse fill the frame's inside from edge to edge: a 4320-twip picture placed 105 twips in
+  // would leave bands of black on either side. The heights are the title's own: the picture
+  // 7290 twips tall, scrolled within the 3585-twip frame.
   Box frameBox_{105, 105, 4635, 3585};
   Box pictureBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 7290};
   Box overlayBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 3585};
