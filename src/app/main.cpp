@@ -23,8 +23,8 @@ namespace {
 
 // Once the first window has been drawn: loads the sound library, opens the audio output and
 // prepares the music, so that neither they nor the libraries they bring delay that window, and
-// the title music starts then; and gives the windows their icon, whose picture is drawn from
-// its SVG. Should no window be drawn within two seconds (a minimised start), all this happens
+// the title music starts then; and gives the windows their icon, which the picture bank draws.
+// Should no window be drawn within two seconds (a minimised start), all this happens
 // then.
 class AfterFirstWindow final : public QObject {
  public:
@@ -47,9 +47,8 @@ class AfterFirstWindow final : public QObject {
     QApplication::instance()->removeEventFilter(this);
     momiru::media::releaseAudioOutput();
     momiru::media::prepareGameMusic();
-    if (const auto icon = momiru::findDataFile("pictures/icon.svg"); !icon.empty()) {
-      QApplication::setWindowIcon(QIcon(QString::fromStdString(momiru::pathToUtf8(icon))));
-    }
+    if (const QIcon icon = momiru::ui::PictureBank().windowIcon(); !icon.isNull())
+      QApplication::setWindowIcon(icon);
   }
 
   bool started_ = false;
@@ -59,8 +58,9 @@ class AfterFirstWindow final : public QObject {
 
 int main(int argc, char** argv) {
   // The arguments first: help and wrong arguments need no display.
-  const momiru::app::CommandLine commandLine = momiru::app::parseCommandLine(
-      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  std::vector<std::string> arguments = momiru::commandLineArguments(argc, argv);
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  const momiru::app::CommandLine commandLine = momiru::app::parseCommandLine(arguments);
   switch (commandLine.action) {
     case momiru::app::CommandLine::Action::Help:
       std::fputs(momiru::app::kHelpText, stdout);
@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("momiru-battle"));
+  momiru::ui::addShippedFonts();
   QApplication::setFont(momiru::ui::uiFont());
   momiru::app::limitMemory();
   momiru::ui::installQtJapanese();

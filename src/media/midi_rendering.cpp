@@ -1,9 +1,13 @@
 // Rendering MIDI through a synthesizer of its own, faster than real time, on a worker thread.
 #include "media/midi_rendering.h"
 
+#if MOMIRU_HAVE_FLUIDSYNTH
 #include <fluidsynth.h>
+#endif
+#include <nettle/sha2.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
@@ -19,9 +23,10 @@ namespace {
 constexpr double kFluidGainAtFullVolume = 1.2;
 constexpr double kLongestRenderedSeconds = 600;  // some 100 MB on disk
 
-// Renders `plan` as the mixer's own FluidSynth player would sound it into `out`. False when the
-// synthesizer refuses, the file cannot be written or `stop` is set.
+}  // namespace
+
 bool renderMidi(const PlannedRendering& plan, const std::atomic<bool>& stop, CacheWriter& out) {
+#if MOMIRU_HAVE_FLUIDSYNTH
   fluid_settings_t* settings = new_fluid_settings();
   if (settings == nullptr) return false;
   fluid_settings_setnum(settings, "synth.sample-rate", plan.rate);
@@ -52,23 +57,45 @@ bool renderMidi(const PlannedRendering& plan, const std::atomic<bool>& stop, Cac
   if (synth != nullptr) delete_fluid_synth(synth);
   delete_fluid_settings(settings);
   return ok && out.commit();
+#else
+  (void)plan, (void)stop, (void)out;
+  return false;
+#endif
 }
-
-}  // namespace
 
 std::optional<PlannedRendering> planRendering(const AudioOutput& output,
                                               std::vector<std::uint8_t> midi, double seconds) {
-  if (!output.takesRenderedPieces() || !(seconds > 0) || seconds > kLongestRenderedSeconds)
-    return std::nullopt;
+  if (!output.takesRenderedPieces()) return std::nullopt;
+  return planRendering(std::move(midi), seconds, output.soundFont(), output.rate());
+}
+
+std::optional<PlannedRendering> planRendering(std::vector<std::uint8_t> midi, double seconds,
+                                              std::string soundFont, int rate) {
+  if (!(seconds > 0) || seconds > kLongestRenderedSeconds || rate <= 0) return std::nullopt;
   PlannedRendering plan;
   plan.midi = std::move(midi);
-  plan.soundFont = output.soundFont();
-  plan.rate = output.rate();
+  plan.soundFont = std::move(soundFont);
+  plan.rate = rate;
   plan.gain = static_cast<float>(kMusicVolume * kFluidGainAtFullVolume / MIX_MAX_VOLUME);
   plan.frames = static_cast<std::uint64_t>(seconds * plan.rate + 0.5);
   if (plan.frames == 0) return std::nullopt;
   plan.key = renderKey({plan.midi, plan.soundFont, plan.rate, plan.gain, plan.frames});
   return plan;
+}
+
+std::filesystem::path shippedRenderingName(std::span<const std::uint8_t> midi) {
+  sha256_ctx context;
+  sha256_init(&context);
+  sha256_update(&context, midi.size(), midi.data());
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  sha256_digest(&context, sizeof digest, digest);
+  std::string name;
+  char pair[3];
+  for (std::uint8_t byte : digest) {
+    std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned>(byte));
+    name += pair;
+  }
+  return std::filesystem::path("renderings") / (name + ".flac");
 }
 
 Renderings& Renderings::get() {
@@ -83,6 +110,7 @@ void Renderings::start(const FileStamp& file, const MusicCache& cache, PlannedRe
   if (!started_) {
     started_ = true;
     std::atexit(stopAll);
+#if MOMIRU_HAVE_FLUIDSYNTH
     // FluidSynth fills its shared tables when the first synthesizer is made and does not hold
     // back a second one made meanwhile on another thread, which then misses its default
     // modulators; so the first is made here, before any rendering thread can start.
@@ -90,6 +118,7 @@ void Renderings::start(const FileStamp& file, const MusicCache& cache, PlannedRe
       if (fluid_synth_t* synth = new_fluid_synth(settings)) delete_fluid_synth(synth);
       delete_fluid_settings(settings);
     }
+#endif
   }
   auto job = std::make_unique<Job>();
   job->file = file;

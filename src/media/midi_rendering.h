@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +37,21 @@ struct PlannedRendering {
 // is longer than any of ours would be, so a file claiming hours never fills the disk.
 std::optional<PlannedRendering> planRendering(const AudioOutput& output,
                                               std::vector<std::uint8_t> midi, double seconds);
+
+// The plan for rendering `midi`, `seconds` long, with the SoundFont `soundFont` at `rate` frames a
+// second, as the game renders it for an output of that rate; what the build renders ahead with.
+std::optional<PlannedRendering> planRendering(std::vector<std::uint8_t> midi, double seconds,
+                                              std::string soundFont, int rate);
+
+// Renders `plan` as the mixer's own FluidSynth player would sound it into `out`. False when the
+// synthesizer refuses (or this build has none), the file cannot be written or `stop` is set.
+bool renderMidi(const PlannedRendering& plan, const std::atomic<bool>& stop, CacheWriter& out);
+
+// Where a build without the synthesizer keeps the rendering of the MIDI file `midi` that it made
+// with the synthesizer when it was built: renderings/<SHA-256 of the file>.flac among the data
+// files. Named by the content, so a piece the player puts in place of ours is never played
+// from the rendering of another.
+std::filesystem::path shippedRenderingName(std::span<const std::uint8_t> midi);
 
 // The rendering threads of the process, one per version of a file.
 class Renderings {

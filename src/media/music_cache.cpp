@@ -1,7 +1,9 @@
 // The cache folder, its file names and keys, and checking and writing its WAV files.
 #include "media/music_cache.h"
 
+#if MOMIRU_HAVE_FLUIDSYNTH
 #include <fluidsynth.h>
+#endif
 
 #include <bit>
 #include <chrono>
@@ -104,7 +106,11 @@ std::string renderKey(const RenderRecipe& recipe) {
   const auto fontTime = fs::last_write_time(recipe.soundFont, ec);
   key += "soundfont " + recipe.soundFont + " " + std::to_string(ec ? 0 : fontSize) + " " +
          std::to_string(ec ? 0 : fontTime.time_since_epoch().count()) + "\n";
+#if MOMIRU_HAVE_FLUIDSYNTH
   key += std::string("synthesizer fluidsynth ") + fluid_version_str() + "\n";
+#else
+  key += "synthesizer none\n";
+#endif
   char format[96];
   std::snprintf(format, sizeof format, "format %d Hz 16-bit stereo gain %.6f frames %llu\n",
                 recipe.rate, static_cast<double>(recipe.gain),

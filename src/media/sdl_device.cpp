@@ -24,13 +24,11 @@ namespace momiru::media {
 
 namespace {
 
-// The cached rendering of the MIDI file `file` as a music stream that reads from disk while it
-// plays, or null when the cache has no whole rendering of this version for this output.
-Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
-                               const PlannedRendering& plan) {
-  OpenFile cached = cache.open(file.name, plan.key, plan.rate, plan.frames);
-  if (!cached) return nullptr;
-  std::FILE* stream = std::move(cached).intoReadingStream();
+// A music stream of `type` that reads `file` from disk while it plays; null when the mixer
+// refuses it.
+Mix_Music* streamFrom(OpenFile file, Mix_MusicType type) {
+  if (!file) return nullptr;
+  std::FILE* stream = std::move(file).intoReadingStream();
   if (stream == nullptr) return nullptr;
   // The mixer reads one output buffer (4 KiB) at a time; a larger buffer here makes the audio
   // thread read the file some three times a second instead of forty.
@@ -40,8 +38,23 @@ Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
     std::fclose(stream);
     return nullptr;
   }
-  return Mix_LoadMUSType_RW(rw, MUS_WAV, 1);  // closes the file when freed, or on failure
+  return Mix_LoadMUSType_RW(rw, type, 1);  // closes the file when freed, or on failure
 }
+
+// The cached rendering of the MIDI file `file` as a music stream, or null when the cache has no
+// whole rendering of this version for this output.
+Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
+                               const PlannedRendering& plan) {
+  return streamFrom(cache.open(file.name, plan.key, plan.rate, plan.frames), MUS_WAV);
+}
+
+// Whether the system has a MIDI synthesizer of its own that the mixer plays through when it has
+// no SoundFont: Windows has one; elsewhere MIDI without a SoundFont would play silence.
+#ifdef _WIN32
+constexpr bool kSystemSynthesizer = true;
+#else
+constexpr bool kSystemSynthesizer = false;
+#endif
 
 class SdlDevice final : public MediaDevice {
  public:
@@ -158,9 +171,9 @@ class SdlDevice final : public MediaDevice {
   }
 
   bool openMusic(AudioOutput& output, std::vector<std::uint8_t> midi) {
-    if (output.soundFont() == nullptr) return false;
     const auto seconds = midiSeconds(midi);
     if (!seconds || *seconds <= 0) return false;
+    if (output.soundFont() == nullptr) return openWithoutSoundFont(std::move(midi), *seconds);
     auto plan = planRendering(output, midi, *seconds);
     const MusicCache cache(MusicCache::defaultDirectory());
     if (plan) {
@@ -174,6 +187,24 @@ class SdlDevice final : public MediaDevice {
     if (!spare_.takeFor(file_, piece_) && !piece_.load(std::move(midi), *seconds)) return false;
     if (plan) Renderings::get().start(file_, cache, std::move(*plan));  // for the next start
     return true;
+  }
+
+  // Without a SoundFont (the Windows game, which has no FluidSynth): a piece of ours plays from
+  // the rendering its build made with the same synthesizer and SoundFont as the game elsewhere,
+  // so it sounds the same and repeats seamlessly; any other MIDI file plays through the system's
+  // own synthesizer, and is refused where there is none.
+  bool openWithoutSoundFont(std::vector<std::uint8_t> midi, double seconds) {
+    const std::filesystem::path shipped = findDataFile(shippedRenderingName(midi));
+    if (!shipped.empty()) {
+      streamed_ = streamFrom(openRegularFileNoFollow(shipped), MUS_FLAC);
+      if (streamed_ != nullptr) {
+        const double length = Mix_MusicDuration(streamed_);
+        streamedSeconds_ = length > 0 ? length : seconds;
+        return true;
+      }
+    }
+    if (!kSystemSynthesizer) return false;
+    return spare_.takeFor(file_, piece_) || piece_.load(std::move(midi), seconds);
   }
 
   bool openEffect(AudioOutput& output, const std::vector<std::uint8_t>& wav) {

@@ -52,23 +52,37 @@ class OutlinedLabel final : public QLabel {
 // The title picture's own size, in pixels.
 constexpr QSize kTitlePictureSize(288, 486);
 
+// The size the picture of `natural` size is drawn at to fill the width of `box` in its own
+// proportions: at least the box's height.
+QSize widthFillingSize(QSize natural, QSize box) {
+  if (natural.isEmpty() || box.isEmpty()) return {};
+  return QSize(box.width(),
+               std::max(box.height(),
+                        (natural.height() * box.width() + natural.width() - 1) / natural.width()));
+}
+
 // The picture `file` of `natural` size scaled, in its own proportions, to the width of `box`, and
 // cut to the box's height from its lower edge up, where the scroll ends.
 QPixmap widthFilling(const PictureBank& bank, const QString& file, QSize natural, QSize box,
                      qreal dpr) {
-  if (natural.isEmpty() || box.isEmpty()) return {};
-  const int height = std::max(
-      box.height(), (natural.height() * box.width() + natural.width() - 1) / natural.width());
-  const QPixmap whole = bank.picture(file, QSize(box.width(), height), dpr);
-  if (whole.isNull() || height == box.height()) return whole;
+  const QSize drawn = widthFillingSize(natural, box);
+  if (drawn.isEmpty()) return {};
+  const QPixmap whole = bank.picture(file, drawn, dpr);
+  if (whole.isNull() || drawn.height() == box.height()) return whole;
   const qreal ratio = whole.devicePixelRatio();
-  const int cutTop = static_cast<int>(std::lround((height - box.height()) * ratio));
+  const int cutTop = static_cast<int>(std::lround((drawn.height() - box.height()) * ratio));
   QPixmap lower = whole.copy(0, cutTop, whole.width(), whole.height() - cutTop);
   lower.setDevicePixelRatio(ratio);
   return lower;
 }
 
 }  // namespace
+
+QSize TitleScreen::pictureDrawnSize() {
+  return widthFillingSize(kTitlePictureSize, twipsSize(kPictureWidthTwips, kPictureHeightTwips));
+}
+
+QSize TitleScreen::logoDrawnSize() { return twipsSize(kLogoWidthTwips, kLogoHeightTwips); }
 
 InvertOverlay::InvertOverlay(QWidget* parent) : QWidget(parent) {}
 

@@ -30,6 +30,16 @@ class TitleScreen final : public Screen {
   static constexpr int kTickMs = 16;
   // The frame's sunken edge, 2 px; the pictures sit inside it.
   static constexpr int kFrameBorderTwips = 30;
+  // The scrolling picture's box (the frame's inside width, the picture's own height) and the
+  // logo's, in twips.
+  static constexpr int kPictureWidthTwips = 4635 - 2 * kFrameBorderTwips;
+  static constexpr int kPictureHeightTwips = 7290;
+  static constexpr int kLogoWidthTwips = 3045;
+  static constexpr int kLogoHeightTwips = 1320;
+
+  // The sizes, in pixels at 1x, that the picture and the logo are drawn at.
+  static QSize pictureDrawnSize();
+  static QSize logoDrawnSize();
 
   explicit TitleScreen(ScreenContext& context);
 
@@ -79,9 +89,9 @@ class TitleScreen final : public Screen {
   // would leave bands of black on either side. The heights are the title's own: the picture
   // 7290 twips tall, scrolled within the 3585-twip frame.
   Box frameBox_{105, 105, 4635, 3585};
-  Box pictureBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 7290};
+  Box pictureBox_{0, 0, kPictureWidthTwips, kPictureHeightTwips};
   Box overlayBox_{0, 0, 4635 - 2 * kFrameBorderTwips, 3585};
-  Box logoBox_{840, -945, 3045, 1320};
+  Box logoBox_{840, -945, kLogoWidthTwips, kLogoHeightTwips};
   std::int32_t dropStep_ = 0;
 
   QWidget* inside_ = nullptr;  // the frame's client area, which clips the pictures

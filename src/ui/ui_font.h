@@ -6,8 +6,12 @@
 namespace momiru::ui {
 
 // A proportional Japanese Gothic face at `points`, the first one installed of a fallback list
-// (IPAPGothic on Linux, the usual Japanese UI faces elsewhere).
+// (IPAPGothic, installed or shipped with the game, then the usual Japanese UI faces).
 QFont uiFont(qreal points = 9.0, bool bold = false);
+
+// Adds the typefaces shipped in the fonts folder beside the game (a copy for a system that has
+// no Japanese face of its own, as on Windows without Japanese installed); returns how many.
+int addShippedFonts();
 
 // Makes Qt's own widgets speak Japanese whatever the system's locale: the default locale becomes
 // Japanese (sizes, dates and numbers in the file dialog), and Qt's own Japanese texts (dialog
