@@ -386,14 +386,14 @@ int BracketView::neighbour(int box, int key) const {
     case Qt::Key_Up:
       return here > 0 ? column[static_cast<std::size_t>(here - 1)] : -1;
     case Qt::Key_Down:
-      return here + 1 < static_cast<long>(column.size())
+      return here + 1 < static_cast<std::ptrdiff_t>(column.size())
                  ? column[static_cast<std::size_t>(here + 1)]
                  : -1;
     case Qt::Key_PageUp:
-      return column[static_cast<std::size_t>(std::max<long>(0, here - page))];
+      return column[static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, here - page))];
     case Qt::Key_PageDown:
       return column[static_cast<std::size_t>(
-          std::min<long>(static_cast<long>(column.size()) - 1, here + page))];
+          std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(column.size()) - 1, here + page))];
     case Qt::Key_Right:
       return b.next >= 0 ? b.next : nextColumn(1);
     case Qt::Key_Left: {

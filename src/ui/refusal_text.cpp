@@ -23,7 +23,9 @@ QString japaneseSystemError(int error) {
       {ENAMETOOLONG, "名前が長すぎます"},
       {EEXIST, "同じ名前のものがあります"},
       {EIO, "読み書きの途中でエラーが起きました"},
+#ifdef EDQUOT  // Windows' C library has no quota error: a full quota is a full disk there
       {EDQUOT, "使える容量を超えました"},
+#endif
       {ELOOP, "リンクが多すぎるか、リンクはたどりません"},
       {EMFILE, "開いているファイルが多すぎます"},
       {ENFILE, "開いているファイルが多すぎます"},

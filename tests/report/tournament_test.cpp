@@ -120,9 +120,9 @@ TEST(TournamentFormats, DoubleEliminationPutsOutAfterTwoLosses) {
       }
     }
     const bool reset = t.matches.back().id == "GF2";
-    const long real =
+    const std::ptrdiff_t real =
         std::count_if(t.matches.begin(), t.matches.end(), [](const Match& m) { return !isBye(m); });
-    EXPECT_EQ(real, static_cast<long>(2 * n - 2 + (reset ? 1 : 0))) << n;
+    EXPECT_EQ(real, static_cast<std::ptrdiff_t>(2 * n - 2 + (reset ? 1 : 0))) << n;
   }
 }
 
