@@ -44,6 +44,8 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
+; The line under each page names the game, not the tool that made the installer.
+BrandingText "${APP_NAME} ${VERSION}"
 ShowInstDetails hide
 ShowUninstDetails hide
 
