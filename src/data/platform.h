@@ -361,6 +361,10 @@ void returnFreedMemory();
 // True when a window system can be reached (or Qt was told a platform explicitly).
 bool haveDisplay();
 
+// True when the system has a MIDI output of its own that plays a MIDI file without a SoundFont:
+// Windows' synthesizer, when one is there (Wine without a MIDI port has none). False on Linux.
+bool haveSystemMidiOutput();
+
 // The program's arguments as UTF-8 text, the program's name first: argv as it is on Linux, the
 // wide command line on Windows (whose argv is in the ANSI code page, which has no Japanese in
 // most of the world).

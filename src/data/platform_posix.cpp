@@ -441,6 +441,9 @@ bool haveDisplay() {
   return false;
 }
 
+// MIDI here plays only through FluidSynth and a SoundFont.
+bool haveSystemMidiOutput() { return false; }
+
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }

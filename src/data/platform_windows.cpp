@@ -834,6 +834,8 @@ void returnFreedMemory() { ::HeapCompact(::GetProcessHeap(), 0); }
 // A Windows session always has its desktop.
 bool haveDisplay() { return true; }
 
+bool haveSystemMidiOutput() { return ::midiOutGetNumDevs() > 0; }
+
 std::string pathToUtf8(const fs::path& p) { return narrow(p.native()); }
 fs::path utf8ToPath(const std::string& s) { return fs::path(widen(s)); }
 

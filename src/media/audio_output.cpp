@@ -22,6 +22,8 @@ constexpr const char* kSoundFonts[] = {
     "/usr/share/sounds/sf2/FluidR3_GM.sf2",
 };
 
+constexpr bool kHaveFluidSynth = MOMIRU_HAVE_FLUIDSYNTH != 0;
+
 std::atomic<std::uint64_t> g_framesMixed{0};
 
 void countFrames(void* bytesPerFrame, Uint8*, int len) {
@@ -90,7 +92,9 @@ bool AudioOutput::openOutput() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     initedSdlAudio_ = true;
   }
-  Mix_Init(MIX_INIT_MID);  // MIDI may be missing; the WAV effects still work
+  // MIDI may be missing; the WAV effects still work. FLAC is what a build without a synthesizer
+  // plays its pieces from.
+  Mix_Init(MIX_INIT_MID | MIX_INIT_FLAC);
   if (Mix_OpenAudio(rate_, AUDIO_S16SYS, 2, 1024) != 0) {
     if (initedSdlAudio_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     initedSdlAudio_ = false;
@@ -111,11 +115,15 @@ bool AudioOutput::openOutput() {
   Mix_VolumeMusic(kMusicVolume);
   // A MIDI piece with no SoundFont plays silence without an error, so only a file that exists
   // is handed over, and MIDI stays off without one.
-  std::error_code ec;
-  for (const char* font : kSoundFonts) {
-    if (std::filesystem::is_regular_file(font, ec)) {
-      if (Mix_SetSoundFonts(font) != 0) soundFont_ = font;
-      break;
+  // Without FluidSynth (the Windows build) there is no synthesizer to give one to, even where a
+  // SoundFont lies at one of these paths (Wine's drive Z: is the Linux file system).
+  if (kHaveFluidSynth) {
+    std::error_code ec;
+    for (const char* font : kSoundFonts) {
+      if (std::filesystem::is_regular_file(font, ec)) {
+        if (Mix_SetSoundFonts(font) != 0) soundFont_ = font;
+        break;
+      }
     }
   }
   return true;

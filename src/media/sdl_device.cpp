@@ -24,6 +24,41 @@ namespace momiru::media {
 
 namespace {
 
+// The mixer's reading of the C stream `stream`, which it closes when done. SDL's own SDL_RWFromFP
+// is left out of its Windows build, so the stream is read through these calls on every system.
+// Our files are far below the 2 GiB that a long offset reaches on Windows.
+SDL_RWops* readingOps(std::FILE* stream) {
+  SDL_RWops* rw = SDL_AllocRW();
+  if (rw == nullptr) return nullptr;
+  rw->type = SDL_RWOPS_UNKNOWN;
+  rw->hidden.unknown.data1 = stream;
+  rw->size = [](SDL_RWops* ops) -> Sint64 {
+    std::FILE* f = static_cast<std::FILE*>(ops->hidden.unknown.data1);
+    const long here = std::ftell(f);
+    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(f);
+    return std::fseek(f, here, SEEK_SET) == 0 ? end : -1;
+  };
+  rw->seek = [](SDL_RWops* ops, Sint64 offset, int whence) -> Sint64 {
+    std::FILE* f = static_cast<std::FILE*>(ops->hidden.unknown.data1);
+    const int from = whence == RW_SEEK_CUR ? SEEK_CUR : whence == RW_SEEK_END ? SEEK_END : SEEK_SET;
+    if (offset < std::numeric_limits<long>::min() || offset > std::numeric_limits<long>::max() ||
+        std::fseek(f, static_cast<long>(offset), from) != 0)
+      return SDL_SetError("cannot seek");
+    return std::ftell(f);
+  };
+  rw->read = [](SDL_RWops* ops, void* data, std::size_t size, std::size_t count) -> std::size_t {
+    return std::fread(data, size, count, static_cast<std::FILE*>(ops->hidden.unknown.data1));
+  };
+  rw->write = [](SDL_RWops*, const void*, std::size_t, std::size_t) -> std::size_t { return 0; };
+  rw->close = [](SDL_RWops* ops) -> int {
+    const int closed = std::fclose(static_cast<std::FILE*>(ops->hidden.unknown.data1));
+    SDL_FreeRW(ops);
+    return closed == 0 ? 0 : -1;
+  };
+  return rw;
+}
+
 // A music stream of `type` that reads `file` from disk while it plays; null when the mixer
 // refuses it.
 Mix_Music* streamFrom(OpenFile file, Mix_MusicType type) {
@@ -33,7 +68,7 @@ Mix_Music* streamFrom(OpenFile file, Mix_MusicType type) {
   // The mixer reads one output buffer (4 KiB) at a time; a larger buffer here makes the audio
   // thread read the file some three times a second instead of forty.
   std::setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
-  SDL_RWops* rw = SDL_RWFromFP(stream, SDL_TRUE);
+  SDL_RWops* rw = readingOps(stream);
   if (rw == nullptr) {
     std::fclose(stream);
     return nullptr;
@@ -47,14 +82,6 @@ Mix_Music* openCachedRendering(const MusicCache& cache, const FileStamp& file,
                                const PlannedRendering& plan) {
   return streamFrom(cache.open(file.name, plan.key, plan.rate, plan.frames), MUS_WAV);
 }
-
-// Whether the system has a MIDI synthesizer of its own that the mixer plays through when it has
-// no SoundFont: Windows has one; elsewhere MIDI without a SoundFont would play silence.
-#ifdef _WIN32
-constexpr bool kSystemSynthesizer = true;
-#else
-constexpr bool kSystemSynthesizer = false;
-#endif
 
 class SdlDevice final : public MediaDevice {
  public:
@@ -203,7 +230,7 @@ class SdlDevice final : public MediaDevice {
         return true;
       }
     }
-    if (!kSystemSynthesizer) return false;
+    if (!haveSystemMidiOutput()) return false;
     return spare_.takeFor(file_, piece_) || piece_.load(std::move(midi), seconds);
   }
 
