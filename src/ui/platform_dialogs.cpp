@@ -89,6 +89,9 @@ bool qtSpeaksJapanese() {
 // gives the files chosen.
 std::vector<std::filesystem::path> runFilesDialog(QFileDialog& dialog, const QString& title,
                                                   const QString& lookIn, const QString& accept) {
+  // Never the system's own dialog, which speaks the system's language (English on a Windows
+  // without Japanese) and shows neither these texts nor the details below.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (!qtSpeaksJapanese()) {
     dialog.setWindowTitle(title);
     dialog.setLabelText(QFileDialog::LookIn, lookIn);
