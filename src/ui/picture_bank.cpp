@@ -13,6 +13,7 @@
 #endif
 
 #include "data/platform.h"
+#include "data/strangers_file.h"
 
 namespace momiru::ui {
 
@@ -26,7 +27,7 @@ QSize deviceSize(QSize logical, qreal ratio) {
 }
 
 // A rendering is some kilobytes; a file much larger than any of ours is not read.
-constexpr qint64 kLargestRendering = 8 * 1024 * 1024;
+constexpr std::size_t kLargestRendering = 8 * 1024 * 1024;
 
 }  // namespace
 
@@ -129,16 +130,12 @@ QPixmap PictureBank::loadRendering(const QString& fileName, QSize logicalSize,
                        .arg(logicalSize.height()));
     return {};
   }
-  InputFile in(file);
-  if (in.status() != InputFile::Status::Open) return {};
-  QByteArray bytes;
-  char buffer[16384];
-  for (std::streamsize n; (n = in.sgetn(buffer, sizeof buffer)) > 0;) {
-    bytes.append(buffer, static_cast<qsizetype>(n));
-    if (bytes.size() > kLargestRendering) return {};
-  }
+  const auto bytes =
+      readStrangersFile(file, kLargestRendering, kLargestRendering, "picture", nullptr);
   QImage image;
-  if (!image.loadFromData(bytes, "PNG")) return {};
+  if (!bytes || !image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()),
+                                    static_cast<int>(bytes->size()), "PNG"))
+    return {};
   const QSize device = deviceSize(logicalSize, devicePixelRatio);
   if (image.size() != device)
     image = image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -13,13 +13,18 @@
 namespace momiru::uitest {
 namespace {
 
+// A finder of the files under `root`.
+ui::PictureBank::Finder filesIn(const std::filesystem::path& root) {
+  return [root](const std::filesystem::path& rel) {
+    const auto p = root / rel;
+    return std::filesystem::exists(p) ? p : std::filesystem::path();
+  };
+}
+
 class PictureBankTest : public ::testing::Test {
  protected:
   ScratchDir dir;
-  ui::PictureBank bank{[this](const std::filesystem::path& rel) {
-    const auto p = dir.path() / rel;
-    return std::filesystem::exists(p) ? p : std::filesystem::path();
-  }};
+  ui::PictureBank bank{filesIn(dir.path())};
 
   PictureBankTest() {
     std::filesystem::create_directories(dir.path() / "pictures");
@@ -81,12 +86,7 @@ TEST_F(PictureBankTest, RenderingsLoadAsTheSvgDrawsThemAtEveryRatio) {
             QStringLiteral("logo-203x88@2x.png"));
   ScratchDir out;
   prerender(bank, out.path(), {{QStringLiteral("mae00.svg"), ui::PictureBank::kPortraitSize}});
-  const ui::PictureBank png(
-      [&](const std::filesystem::path& rel) {
-        const auto p = out.path() / rel;
-        return std::filesystem::exists(p) ? p : std::filesystem::path();
-      },
-      ui::PictureBank::Source::Prerendered);
+  const ui::PictureBank png(filesIn(out.path()), ui::PictureBank::Source::Prerendered);
   for (const qreal ratio : {1.0, 2.0}) {
     SCOPED_TRACE(ratio);
     const QPixmap loaded = png.portrait(0, ratio);
@@ -113,12 +113,7 @@ TEST_F(PictureBankTest, ARenderingThatIsNotAPictureOrNotAFileIsTheEmptyPicture) 
   std::filesystem::create_directories(out.path() / "pictures");
   out.write("pictures/mae00-159x183.png", "not a PNG");
   ASSERT_EQ(::mkfifo((out.path() / "pictures/mae13-159x183.png").c_str(), 0600), 0);
-  const ui::PictureBank png(
-      [&](const std::filesystem::path& rel) {
-        const auto p = out.path() / rel;
-        return std::filesystem::exists(p) ? p : std::filesystem::path();
-      },
-      ui::PictureBank::Source::Prerendered);
+  const ui::PictureBank png(filesIn(out.path()), ui::PictureBank::Source::Prerendered);
   EXPECT_TRUE(png.portrait(0).isNull());
   EXPECT_TRUE(png.portrait(13).isNull());  // a FIFO is never waited on
 }
@@ -127,24 +122,14 @@ TEST_F(PictureBankTest, ARenderingThatIsNotAPictureOrNotAFileIsTheEmptyPicture) 
 // does not render: a screen drawing a picture at a new size must be named in drawnPictures().
 TEST(DrawnPictures, EveryOneOfOursDrawsAndTheTitleAsksForNothingElse) {
   const std::filesystem::path source = std::filesystem::path(MOMIRU_SOURCE_DIR) / "assets";
-  const ui::PictureBank svg(
-      [&](const std::filesystem::path& rel) {
-        const auto p = source / rel;
-        return std::filesystem::exists(p) ? p : std::filesystem::path();
-      },
-      ui::PictureBank::Source::Svg);
+  const ui::PictureBank svg(filesIn(source), ui::PictureBank::Source::Svg);
   const auto pictures = ui::drawnPictures();
   ASSERT_EQ(pictures.size(), 14u + 2u + 2u + std::size(ui::kWindowIconSides));
   ScratchDir out;
   prerender(svg, out.path(), pictures);
 
   Harness h;
-  h.pictures = ui::PictureBank(
-      [&](const std::filesystem::path& rel) {
-        const auto p = out.path() / rel;
-        return std::filesystem::exists(p) ? p : std::filesystem::path();
-      },
-      ui::PictureBank::Source::Prerendered);
+  h.pictures = ui::PictureBank(filesIn(out.path()), ui::PictureBank::Source::Prerendered);
   ui::TitleScreen title(h.ctx);
   title.resize(title.sizeHint());
   title.grab();  // draws the picture

@@ -50,6 +50,13 @@ bool putInPlace(const fs::path& from, const fs::path& to) {
   return false;
 }
 
+// Writes `pixmap` as the PNG file `target`.
+bool savePng(const QPixmap& pixmap, const fs::path& target) {
+  const fs::path temporary = fs::path(target).concat(".part");
+  return pixmap.toImage().save(QString::fromStdString(pathToUtf8(temporary)), "PNG", 9) &&
+         putInPlace(temporary, target);
+}
+
 int pictures(const fs::path& svgFolder, const fs::path& out) {
   std::error_code ec;
   fs::create_directories(out, ec);
@@ -67,10 +74,7 @@ int pictures(const fs::path& svgFolder, const fs::path& out) {
       const fs::path target =
           out / momiru::utf8ToPath(
                     momiru::ui::PictureBank::prerenderedName(name, size, scale).toStdString());
-      const fs::path temporary = fs::path(target).concat(".part");
-      if (!pixmap.toImage().save(QString::fromStdString(pathToUtf8(temporary)), "PNG", 9) ||
-          !putInPlace(temporary, target))
-        return fail("cannot write " + pathToUtf8(target));
+      if (!savePng(pixmap, target)) return fail("cannot write " + pathToUtf8(target));
       ++written;
     }
   }
@@ -88,10 +92,7 @@ int icons(const fs::path& out, const std::vector<fs::path>& svgs) {
       const QPixmap pixmap = bank.picture(QStringLiteral("icon"), QSize(side, side));
       if (pixmap.isNull()) return fail("cannot draw " + pathToUtf8(svg));
       const fs::path target = out / (pathToUtf8(svg.stem()) + "-" + std::to_string(side) + ".png");
-      const fs::path temporary = fs::path(target).concat(".part");
-      if (!pixmap.toImage().save(QString::fromStdString(pathToUtf8(temporary)), "PNG", 9) ||
-          !putInPlace(temporary, target))
-        return fail("cannot write " + pathToUtf8(target));
+      if (!savePng(pixmap, target)) return fail("cannot write " + pathToUtf8(target));
     }
   }
   return 0;
